@@ -1,0 +1,63 @@
+#pragma once
+
+#include "charts/ChartCanvas.h"
+#include "settings/ChannelModel.h"
+
+#include <QObject>
+#include <QRect>
+#include <array>
+#include <memory>
+
+namespace q7rk {
+
+class PanelModel;
+class SettingsStore;
+
+// The nine charts of the main window: TV(0..5), one per channel (tab "1-6通道测试图"),
+// and TV16(0..2), the comparison charts of channels 1-3, 4-6 and 1-6. Framing (`zb`,
+// `zb16`) clears a chart and draws its grid, axes, labels and titles from the current time
+// scales and reference voltages; the four scale commands change the time scales and store
+// them.
+class ChartSet : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int GroupChartCount = 3;
+
+    ChartSet(ChannelModel& channels, const PanelModel& panel, SettingsStore& settings,
+             QObject* parent = nullptr);
+    ~ChartSet() override;
+
+    ChartCanvas& channelChart(int k);      // TV(k)
+    const ChartCanvas& channelChart(int k) const;
+    ChartCanvas& groupChart(int n);        // TV16(n)
+    const ChartCanvas& groupChart(int n) const;
+
+    // Place and size of each chart in its tab page, in twips.
+    static QRect channelChartPlacement(int k);
+    static QRect groupChartPlacement(int n);
+
+    void zb(int k);   // frame TV(k)
+    void zb16(int n); // frame TV16(n)
+
+    // The menu commands 1-6通道时间轴坐标放大/缩小 and 组合通道时间轴坐标放大/放小.
+    void hf();
+    void hs();
+    void hf16();
+    void hs16();
+
+    // The voltage chart k scales to: Text1, Text9 or Text18 by the channel's test kind.
+    double referenceVoltage(int k) const;
+
+signals:
+    void channelChartChanged(int k);
+    void groupChartChanged(int n);
+
+private:
+    ChannelModel& m_channels;
+    const PanelModel& m_panel;
+    SettingsStore& m_settings;
+    std::array<std::unique_ptr<ChartCanvas>, ChannelCount> m_channelCharts;
+    std::array<std::unique_ptr<ChartCanvas>, GroupChartCount> m_groupCharts;
+};
+
+} // namespace q7rk

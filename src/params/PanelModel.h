@@ -1,0 +1,111 @@
+#pragma once
+
+#include "params/Box.h"
+#include "settings/ChannelModel.h"
+
+#include <QObject>
+#include <QStringList>
+#include <array>
+
+namespace q7rk {
+
+class SettingsStore;
+
+// The group options, by their control numbers. Each is a two-element array: element 0
+// acts on channels 1-3, element 1 on channels 4-6.
+enum class Option : int {
+    BeforeBoiling = 1, // Option1 "水煮前："
+    AfterBoiling = 2,  // Option2 "水煮后："
+    TvTest = 5,        // Option5 "TV测试："
+    LeakageTest = 6,   // Option6 "漏电流："
+    ElectrolyteTest = 7, // Option7 "电解液："
+    Linked = 8,        // Option8 "参数联动"
+    NotLinked = 9,     // Option9 "不 联 动"
+};
+
+// The readout labels of the strip under each chart.
+enum class ReadoutLabel : int { Label49 = 49, Label50 = 50, Label51 = 51, Label52 = 52 };
+
+// The parameter panel of the six channels, without widgets: the texts of every box, their
+// enabled state, the readout label captions, the group options and the linking flags.
+// Widgets bind to it both ways (typing calls setText, losing focus calls leave; the model's
+// signals update the widgets). The numeric checks, the propagation to linked channels, the
+// test-kind switch and the boiling preset live here; nothing is ever reported to the
+// operator, unusable input is replaced silently.
+class PanelModel : public QObject {
+    Q_OBJECT
+public:
+    PanelModel(ChannelModel& channels, SettingsStore& settings, QObject* parent = nullptr);
+
+    // Texts. setText is what typing does: it changes the text (a change only when the
+    // text differs) and, for Text2, runs the check and propagation on every change.
+    QString text(int channel, Box box) const;
+    void setText(int channel, Box box, const QString& text);
+    // The operator leaves a box: numeric check and propagation, or refill of the name
+    // boxes; boxes without a rule do nothing.
+    void leave(int channel, Box box);
+
+    // The number in a box (the consumers' conversion); 0 when the text is not a number.
+    double number(int channel, Box box) const;
+    // Text1 for a TV channel, Text9 for leakage, Text18 for electrolyte: the voltage the
+    // charts scale to.
+    double referenceVoltage(int channel) const;
+
+    bool isEnabled(int channel, Box box) const;
+    void setEnabled(int channel, Box box, bool enabled);
+
+    QString labelCaption(int channel, ReadoutLabel label) const;
+    QStringList comboItems(int channel, Box combo) const;
+    void setComboItems(int channel, Box combo, const QStringList& items);
+
+    bool option(Option option, int group) const;
+    // A click: selects the option (clearing the others of its frame) and runs its effect.
+    void clickOption(Option option, int group);
+    // Restores an option from the store at start-up: True selects it and runs its click,
+    // False only clears it.
+    void restoreOption(Option option, int group, bool value);
+
+    bool paramLinked(int channel) const { return m_linked[channel]; }
+    void setParamLinked(int channel, bool linked) { m_linked[channel] = linked; }
+
+    // Kind flags, enabled boxes and label captions of one channel for a test kind.
+    void applyKind(int channel, TestKind kind);
+
+    // The design texts of the form (before settings are applied).
+    void resetToDesign();
+
+    ChannelModel& channels() { return m_channels; }
+    const ChannelModel& channels() const { return m_channels; }
+
+signals:
+    void textChanged(int channel, q7rk::Box box, const QString& text);
+    void enabledChanged(int channel, q7rk::Box box, bool enabled);
+    void labelChanged(int channel, q7rk::ReadoutLabel label, const QString& caption);
+    void comboItemsChanged(int channel, q7rk::Box combo);
+    void optionChanged(q7rk::Option option, int group, bool value);
+    // The voltage boxes scale the charts: rebuild the axes of TV(k) / TV16(n).
+    void chartAxesRequested(int channel);
+    void groupChartAxesRequested(int chart);
+
+private:
+    struct BoxState {
+        QString text;
+        bool enabled = true;
+    };
+    // (implementation helpers are declared in PanelModel.cpp's anonymous namespace or here)
+    void checkNumber(int channel, Box box);
+    void propagate(int channel, Box box);
+    void refillName(int channel, Box box);
+    BoxState& state(int channel, Box box);
+    const BoxState& state(int channel, Box box) const;
+
+    ChannelModel& m_channels;
+    SettingsStore& m_settings;
+    std::array<std::array<BoxState, BoxCount>, ChannelCount> m_boxes{};
+    std::array<std::array<QString, 4>, ChannelCount> m_labels{};
+    std::array<std::array<QStringList, 2>, ChannelCount> m_comboItems{};
+    std::array<std::array<bool, 10>, GroupCount> m_options{};
+    PerChannel<bool> m_linked{};
+};
+
+} // namespace q7rk

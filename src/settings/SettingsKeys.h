@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <span>
+
+namespace q7rk {
+
+namespace section {
+inline const QString Canshu = QStringLiteral("canshu"); // parameters, factors, flags
+inline const QString Topic = QStringLiteral("topic");   // operator names, company line
+} // namespace section
+
+// One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with
+// the opening bracket and the number of indexes they take: 6 for channel keys, 2 for the
+// group options, 0 for a plain key.
+struct KeyDefinition {
+    const char* section;
+    const char* base;
+    int indexCount;
+    const char* initial;
+};
+
+std::span<const KeyDefinition> keyDefinitions();
+
+// "hcdy(" and 3 -> "hcdy(3)".
+QString indexedKey(const QString& base, int index);
+
+// The initial value of a key such as "HCDY(4)" or "hxfd16" (compared without regard to
+// case), or a null QString when the key is not one of ours.
+QString initialValue(const QString& section, const QString& key);
+
+} // namespace q7rk

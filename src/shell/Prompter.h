@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace q7rk {
+
+// Every message box, question and file dialog of the program goes through here. The window
+// shows real dialogs; the headless runner and the tests answer from a script and keep what
+// was shown.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    // A message with an OK button.
+    virtual void inform(const QString& title, const QString& text) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool ask(const QString& title, const QString& text) = 0;
+    // A save dialog proposing `proposedName`; empty when cancelled.
+    virtual QString saveFileName(const QString& title, const QString& proposedName,
+                                 const QString& filter) = 0;
+    // An open dialog; empty when cancelled.
+    virtual QString openFileName(const QString& title, const QString& filter) = 0;
+};
+
+} // namespace q7rk

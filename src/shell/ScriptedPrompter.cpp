@@ -1,0 +1,33 @@
+#include "ScriptedPrompter.h"
+
+namespace q7rk {
+
+void ScriptedPrompter::inform(const QString& title, const QString& text) {
+    m_shown.append({Shown::Message, title, text});
+}
+
+bool ScriptedPrompter::ask(const QString& title, const QString& text) {
+    m_shown.append({Shown::Question, title, text});
+    return m_answers.isEmpty() ? m_defaultAnswer : m_answers.takeFirst();
+}
+
+QString ScriptedPrompter::saveFileName(const QString& title, const QString& proposedName,
+                                       const QString&) {
+    m_shown.append({Shown::SaveDialog, title, proposedName});
+    return m_fileNames.isEmpty() ? proposedName : m_fileNames.takeFirst();
+}
+
+QString ScriptedPrompter::openFileName(const QString& title, const QString&) {
+    m_shown.append({Shown::OpenDialog, title, QString()});
+    return m_fileNames.isEmpty() ? QString() : m_fileNames.takeFirst();
+}
+
+QStringList ScriptedPrompter::texts() const {
+    QStringList out;
+    for (const Shown& s : m_shown)
+        if (s.kind == Shown::Message || s.kind == Shown::Question)
+            out.append(s.text);
+    return out;
+}
+
+} // namespace q7rk
