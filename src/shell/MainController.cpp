@@ -1,0 +1,226 @@
+#include "MainController.h"
+
+#include "charts/ChartSet.h"
+#include "params/PanelModel.h"
+#include "settings/ChannelModel.h"
+#include "settings/NumberText.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "shell/Prompter.h"
+#include "shell/ShellModel.h"
+
+#include <QDate>
+#include <cmath>
+
+namespace q7rk {
+
+using namespace boxes;
+
+namespace {
+
+const QStringList kSamplePositions{QStringLiteral("HL"), QStringLiteral("TL"),
+                                   QStringLiteral("HM"), QStringLiteral("TM"),
+                                   QStringLiteral("HR"), QStringLiteral("TR")};
+
+QString today() { return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")); }
+
+QString channelStatus(int k, const char* phrase) {
+    return QStringLiteral("第") + QString::number(k + 1) + QString::fromUtf8(phrase);
+}
+
+// The order in which the group options are restored; a restored option runs its click.
+constexpr Option kRestoreOrder[] = {Option::BeforeBoiling, Option::AfterBoiling,
+                                    Option::TvTest,        Option::LeakageTest,
+                                    Option::ElectrolyteTest, Option::Linked,
+                                    Option::NotLinked};
+
+} // namespace
+
+MainController::MainController(SettingsStore& settings, ChannelModel& channels, PanelModel& panel,
+                               ChartSet& charts, ShellModel& shell, Prompter& prompter,
+                               QObject* parent)
+    : QObject(parent), m_settings(settings), m_channels(channels), m_panel(panel),
+      m_charts(charts), m_shell(shell), m_prompter(prompter) {}
+
+// A parameter box is filled with the stored text as it stands, unless that text is not a
+// number: then the key's initial value goes in, so a damaged file cannot put garbage into a
+// box that the poll and the evaluation convert.
+static QString storedNumberText(const SettingsStore& s, const QString& key) {
+    const QString text = s.read(section::Canshu, key);
+    return parseNumber(text) ? text.trimmed() : initialValue(section::Canshu, key);
+}
+
+static float storedFactor(const SettingsStore& s, const QString& key) {
+    return float(s.readNumber(section::Canshu, key));
+}
+
+// A time scale of 0 or less would divide the curve mapping by zero: it reads as 1.
+static float storedTimeScale(const SettingsStore& s, const QString& key) {
+    const double v = s.readNumber(section::Canshu, key);
+    return std::isfinite(v) && v > 0 ? float(v) : 1.0f;
+}
+
+void MainController::loadChannel(int i) {
+    const SettingsStore& s = m_settings;
+    auto key = [i](const char* base) { return indexedKey(QString::fromUtf8(base), i); };
+
+    m_channels.voltageAdjust[i] = storedFactor(s, key("Vadjust("));
+    m_channels.currentAdjust[i] = storedFactor(s, key("Iadjust("));
+    m_channels.KV[i] = storedFactor(s, key("KV("));
+    m_channels.KI[i] = storedFactor(s, key("KI("));
+    m_channels.timeScale[i] = storedTimeScale(s, key("hxfd("));
+
+    m_panel.setText(i, FormationVoltage, storedNumberText(s, key("hcdy(")));
+    m_panel.setText(i, VrRatio, storedNumberText(s, key("vrb(")));
+    m_panel.setText(i, TestCurrent, storedNumberText(s, key("csdl(")));
+    m_panel.setText(i, DelayTime, storedNumberText(s, key("Thl(")));
+    m_panel.setText(i, RiseTimeLimit, storedNumberText(s, key("TVzb(")));
+    m_panel.setText(i, LeakageVoltage, storedNumberText(s, key("ldldy(")));
+    m_panel.setText(i, LeakageLimit, storedNumberText(s, key("ldlzb(")));
+    m_panel.setText(i, LeakageTestTime, storedNumberText(s, key("Thy(")));
+    m_panel.setText(i, TvTestNumber, s.read(section::Canshu, key("TVcsbh(")));
+    m_panel.setText(i, TvTestDate, today());
+
+    m_channels.currentColour[i] = quint32(s.readNumber(section::Canshu, key("Currency_C(")));
+    m_channels.voltageColour[i] = quint32(s.readNumber(section::Canshu, key("Voltage_C(")));
+
+    m_panel.setText(i, TvOperator, s.read(section::Topic, key("LBUSER(")));
+
+    if (i < GroupCount) {
+        for (Option o : kRestoreOrder) {
+            const QString optionKey = indexedKey(QStringLiteral("option%1(").arg(int(o)), i);
+            m_panel.restoreOption(o, i, s.readBool(section::Canshu, optionKey));
+        }
+    }
+
+    m_panel.setText(i, ElectrolyteCurrent, storedNumberText(s, key("djycsdl(")));
+    m_panel.setText(i, ElectrolyteSetVoltage, storedNumberText(s, key("djysddy(")));
+    m_panel.setText(i, ReferenceVoltage, storedNumberText(s, key("djyckdy(")));
+    m_panel.setText(i, SparkDelay, storedNumberText(s, key("djyshys(")));
+    m_panel.setText(i, SparkCorrection, storedNumberText(s, key("djyshxz(")));
+    m_panel.setText(i, ElectrolyteTestNumber, s.read(section::Canshu, key("DJYcsbh(")));
+    m_panel.setText(i, ElectrolyteOperator, s.read(section::Topic, key("DJYUSER(")));
+    m_panel.setText(i, ElectrolyteTestDate, today());
+
+    m_panel.setComboItems(i, Box::Combo1, kSamplePositions);
+    m_panel.setComboItems(i, Box::Combo2, kSamplePositions);
+
+    m_channels.setKind(i, TestKind::Tv);
+    m_panel.setParamLinked(i, true);
+    m_channels.channelStopped[i] = true;
+}
+
+void MainController::startUp() {
+    // The first start finds an empty store; every key gets its initial value so that the
+    // file shows the operator what can be set.
+    m_settings.writeInitialValues();
+
+    m_channels.lastChannel = 2;
+    m_channels.firstChannel = 0;
+    // Channels 4-6 keep the form's own texts: their settings are never read.
+    for (int i = 0; i < ChannelsPerGroup; ++i)
+        loadChannel(i);
+    m_channels.groupTimeScale = storedTimeScale(m_settings, QStringLiteral("hxfd16"));
+
+    m_settings.write(section::Canshu, QStringLiteral("存储运行标志"), QStringLiteral("0"));
+
+    m_channels.serialLinkActive = true;
+    m_channels.showCurrentCurve = false;
+    m_channels.sampleIndex = 1;
+    m_channels.ethernetState = 0;
+
+    // The kind of each group follows its restored test-kind option: flags, enabled boxes and
+    // readout captions agree with the option the operator sees.
+    for (int g = 0; g < GroupCount; ++g) {
+        TestKind kind = TestKind::Tv;
+        if (m_panel.option(Option::LeakageTest, g))
+            kind = TestKind::Leakage;
+        else if (m_panel.option(Option::ElectrolyteTest, g))
+            kind = TestKind::Electrolyte;
+        for (int k = firstOfGroup(g); k < firstOfGroup(g) + ChannelsPerGroup; ++k)
+            m_panel.applyKind(k, kind);
+    }
+    for (int k = 0; k < ChannelCount; ++k)
+        m_charts.zb(k);
+    for (int n = 0; n < ChartSet::GroupChartCount; ++n)
+        m_charts.zb16(n);
+
+    m_shell.setMenuEnabled(QStringLiteral("hf"), true);
+    m_shell.setMenuEnabled(QStringLiteral("hs"), true);
+    // No test can start without a link, so the test toolbar waits for one.
+    m_shell.setToolbarVisible(false);
+    m_shell.setButtonEnabled(QStringLiteral("test46"), true);
+    m_shell.setButtonEnabled(QStringLiteral("test16"), true);
+    m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), false);
+    m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("未连接"));
+}
+
+void MainController::newTestReset() {
+    for (int k = 0; k <= m_channels.lastChannel && k < ChannelCount; ++k) {
+        m_channels.rawVoltage[k] = 0;
+        m_channels.rawCurrent[k] = 0;
+        m_channels.timeScale[k] = 0.03125f;
+        m_channels.groupTimeScale = 0.125f;
+
+        for (Box b : {LiveVoltage, LiveCurrent, Readout49, Readout50, Readout51, Readout52})
+            m_panel.setText(k, b, QStringLiteral("0"));
+
+        switch (m_channels.kind(k)) {
+        case TestKind::Tv:
+            m_panel.setText(k, RiseTime, QStringLiteral("0"));
+            m_panel.setText(k, TvValue, QStringLiteral("0"));
+            m_panel.setText(k, TvVerdict, QStringLiteral("待定"));
+            m_shell.setStatusText(k + 1, channelStatus(k, "路关闭"));
+            break;
+        case TestKind::Leakage:
+            m_panel.setText(k, LeakageCurrent, QStringLiteral("0"));
+            m_panel.setText(k, LeakageVerdict, QStringLiteral("待定"));
+            m_shell.setStatusText(k + 1, channelStatus(k, "路关闭："));
+            break;
+        case TestKind::Electrolyte:
+            m_panel.setText(k, MaximumVoltage, QStringLiteral("0"));
+            m_panel.setText(k, MinimumVoltage, QStringLiteral("0"));
+            m_panel.setText(k, ElectrolyteVerdict, QStringLiteral("待定"));
+            for (int n = int(SparkVoltage1); n <= int(SparkTime3); ++n)
+                m_panel.setText(k, textBox(n), QStringLiteral("0"));
+            m_shell.setStatusText(k + 1, channelStatus(k, "路关闭："));
+            break;
+        }
+
+        m_charts.zb(k);
+        if (k < ChartSet::GroupChartCount)
+            m_charts.zb16(k);
+    }
+}
+
+void MainController::shutdown() {
+    // The links close here once they exist; nothing is written to the store at shutdown.
+}
+
+void MainController::toolbarClicked(const QString& key) {
+    if (key == QLatin1String("new2"))
+        newTestReset();
+}
+
+void MainController::menuTriggered(const QString& name) {
+    if (name == QLatin1String("new"))
+        newTestReset();
+    else if (name == QLatin1String("exit"))
+        emit quitRequested();
+    else if (name == QLatin1String("help"))
+        emit helpRequested();
+    else if (name == QLatin1String("hf"))
+        m_charts.hf();
+    else if (name == QLatin1String("hs"))
+        m_charts.hs();
+    else if (name == QLatin1String("hf16"))
+        m_charts.hf16();
+    else if (name == QLatin1String("hs16"))
+        m_charts.hs16();
+    else if (name == QLatin1String("Visibyes"))
+        m_channels.showCurrentCurve = true;
+    else if (name == QLatin1String("Visibno"))
+        m_channels.showCurrentCurve = false;
+}
+
+} // namespace q7rk
