@@ -1,0 +1,259 @@
+// The main window's behaviour without widgets: start-up from the settings store, the
+// new-test reset, dispatch by key and name, and the shell's tables.
+#include "charts/ChartSet.h"
+#include "params/PanelModel.h"
+#include "settings/ChannelModel.h"
+#include "settings/SettingsStore.h"
+#include "shell/MainController.h"
+#include "shell/ScriptedPrompter.h"
+#include "shell/ShellModel.h"
+
+#include <QDate>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace q7rk;
+using namespace q7rk::boxes;
+
+namespace {
+
+// What the window owns, put together the way the window does.
+struct Program {
+    explicit Program(const QString& path)
+        : settings(path), panel(channels, settings), charts(channels, panel, settings),
+          controller(settings, channels, panel, charts, shell, prompter) {}
+    SettingsStore settings;
+    ChannelModel channels;
+    PanelModel panel;
+    ChartSet charts;
+    ShellModel shell;
+    ScriptedPrompter prompter;
+    MainController controller;
+};
+
+void seed(const QString& path, const QList<std::pair<QString, QString>>& canshu) {
+    SettingsStore s(path);
+    for (const auto& [k, v] : canshu)
+        s.write("canshu", k, v);
+}
+
+} // namespace
+
+class ShellTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path() const { return m_dir.filePath("settings.ini"); }
+
+private slots:
+    void init() { QFile::remove(path()); }
+
+    void firstStartWritesTheInitialValues() {
+        Program p(path());
+        p.controller.startUp();
+        SettingsStore reread(path());
+        QCOMPARE(reread.read("canshu", "hcdy(5)"), QString("200"));
+        QCOMPARE(reread.read("canshu", "option8(1)"), QString("True"));
+        QCOMPARE(reread.read("canshu", QString::fromUtf8("存储运行标志")), QString("0"));
+        QCOMPARE(p.panel.text(0, FormationVoltage), QString("200"));
+        QCOMPARE(p.panel.text(2, LeakageTestTime), QString("60"));
+        QCOMPARE(p.panel.text(1, TvTestDate),
+                 QDate::currentDate().toString("yyyy/MM/dd"));
+        QCOMPARE(p.panel.comboItems(2, Box::Combo2),
+                 QStringList({"HL", "TL", "HM", "TM", "HR", "TR"}));
+        QVERIFY(p.panel.comboItems(3, Box::Combo1).isEmpty());
+    }
+
+    void startUpReadsChannelsOneToThreeOnly() {
+        seed(path(), {{"hcdy(0)", "300"}, {"HCDY(3)", "555"}, {"Vadjust(0)", "1.25"},
+                      {"Vadjust(3)", "2"}, {"djysddy(2)", "450"}, {"djysddy(4)", "950"},
+                      {"hxfd(1)", "4"}, {"hxfd(4)", "8"}, {"Currency_C(0)", "65280"},
+                      {QString::fromUtf8("存储运行标志"), "12"}});
+        {
+            SettingsStore s(path());
+            s.write("topic", "LBUSER(1)", QString::fromUtf8("王工"));
+            s.write("topic", "LBUSER(4)", QString::fromUtf8("不读"));
+        }
+        Program p(path());
+        p.controller.startUp();
+        QCOMPARE(p.panel.text(0, FormationVoltage), QString("300"));
+        QCOMPARE(p.channels.voltageAdjust[0], 1.25f);
+        QCOMPARE(p.channels.timeScale[1], 4.0f);
+        QCOMPARE(p.channels.currentColour[0], quint32(65280));
+        QCOMPARE(p.panel.text(2, ElectrolyteSetVoltage), QString("450"));
+        QCOMPARE(p.panel.text(1, TvOperator), QString::fromUtf8("王工"));
+        // Channels 4-6 keep the form's texts and factors.
+        QCOMPARE(p.panel.text(3, FormationVoltage), QString("800"));
+        QCOMPARE(p.panel.text(4, ElectrolyteSetVoltage), QString("600"));
+        QVERIFY(p.panel.text(4, TvOperator).isEmpty());
+        QCOMPARE(p.channels.voltageAdjust[3], 1.0f);
+        QCOMPARE(p.channels.timeScale[4], 1.0f);
+        QCOMPARE(SettingsStore(path()).read("canshu", QString::fromUtf8("存储运行标志")),
+                 QString("0"));
+        QCOMPARE(p.channels.lastChannel, qint16(2));
+        QCOMPARE(p.channels.sampleIndex, qint16(1));
+        for (int k = 0; k < 3; ++k)
+            QVERIFY(p.channels.channelStopped[k] && p.channels.isTvTest[k]);
+    }
+
+    void damagedValuesNeverStopStartUp() {
+        seed(path(), {{"hcdy(1)", "abc"}, {"vrb(0)", ""}, {"Vadjust(0)", "x1"},
+                      {"KI(2)", "1..2"}, {"hxfd(0)", "0"}, {"hxfd16", "-4"},
+                      {"option5(0)", "maybe"}, {"Currency_C(1)", "blue"}, {"Thy(2)", " 90 "}});
+        Program p(path());
+        p.controller.startUp();
+        QCOMPARE(p.panel.text(1, FormationVoltage), QString("200"));
+        QCOMPARE(p.panel.text(0, VrRatio), QString("90"));
+        QCOMPARE(p.panel.text(2, LeakageTestTime), QString("90"));
+        QCOMPARE(p.channels.voltageAdjust[0], 1.0f);
+        QCOMPARE(p.channels.KI[2], 1.0f);
+        QCOMPARE(p.channels.timeScale[0], 1.0f); // a zero scale would break the curves
+        QCOMPARE(p.channels.groupTimeScale, 1.0f);
+        QCOMPARE(p.channels.currentColour[1], quint32(16711680));
+        QVERIFY(p.channels.isTvTest[0]);
+    }
+
+    void restoredKindOptionsDecideEachGroup() {
+        seed(path(), {{"option5(1)", "False"}, {"option6(1)", "True"},
+                      {"option5(0)", "False"}, {"option7(0)", "True"},
+                      {"option8(0)", "False"}, {"option9(0)", "True"}});
+        Program p(path());
+        p.controller.startUp();
+        for (int k = 0; k < 3; ++k) {
+            QVERIFY(p.channels.isElectrolyteTest[k] && !p.channels.isTvTest[k]);
+            QVERIFY(p.panel.isEnabled(k, ElectrolyteSetVoltage));
+            QVERIFY(!p.panel.isEnabled(k, FormationVoltage));
+            QCOMPARE(p.panel.labelCaption(k, ReadoutLabel::Label49), QString::fromUtf8("火花1"));
+        }
+        for (int k = 3; k < 6; ++k) {
+            QVERIFY(p.channels.isLeakageTest[k]);
+            QVERIFY(p.panel.isEnabled(k, LeakageVoltage));
+            QVERIFY(!p.panel.isEnabled(k, FormationVoltage));
+            QCOMPARE(p.panel.labelCaption(k, ReadoutLabel::Label52), QString::fromUtf8("漏电"));
+        }
+        QVERIFY(p.panel.option(Option::ElectrolyteTest, 0));
+        QVERIFY(p.panel.option(Option::LeakageTest, 1));
+        // Channels 1-3 are still linked by start-up itself.
+        QVERIFY(p.panel.paramLinked(0));
+    }
+
+    void startUpLeavesTheToolbarForALink() {
+        Program p(path());
+        p.controller.startUp();
+        QVERIFY(!p.shell.toolbarVisible());
+        QVERIFY(!p.shell.button("RJ45_connect")->enabled);
+        QVERIFY(p.shell.button("test46")->enabled);
+        QVERIFY(p.shell.menuItem("hf")->enabled);
+        QVERIFY(p.prompter.shown().isEmpty());
+    }
+
+    void newTestResetByKind() {
+        Program p(path());
+        p.controller.startUp();
+        p.panel.clickOption(Option::LeakageTest, 1);
+        p.panel.clickOption(Option::ElectrolyteTest, 0);
+        p.panel.clickOption(Option::TvTest, 0);
+        p.channels.setKind(1, TestKind::Leakage);
+        p.channels.setKind(2, TestKind::Electrolyte);
+        p.channels.lastChannel = 5;
+        for (int k = 0; k < 6; ++k)
+            for (Box b : {RiseTime, TvValue, TvVerdict, LeakageCurrent, LeakageVerdict,
+                          MaximumVoltage, SparkTime3, ElectrolyteVerdict, LiveVoltage, Readout52})
+                p.panel.setText(k, b, "9");
+        p.channels.rawVoltage.fill(5);
+        p.controller.toolbarClicked("new2");
+
+        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路关闭"));
+        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路关闭："));
+        QCOMPARE(p.shell.statusText(3), QString::fromUtf8("第3路关闭："));
+        QCOMPARE(p.shell.statusText(5), QString::fromUtf8("第5路关闭："));
+        QCOMPARE(p.panel.text(0, TvVerdict), QString::fromUtf8("待定"));
+        QCOMPARE(p.panel.text(0, RiseTime), QString("0"));
+        QCOMPARE(p.panel.text(0, LeakageVerdict), QString("9")); // not its kind
+        QCOMPARE(p.panel.text(1, LeakageVerdict), QString::fromUtf8("待定"));
+        QCOMPARE(p.panel.text(1, TvVerdict), QString("9"));
+        QCOMPARE(p.panel.text(2, SparkTime3), QString("0"));
+        QCOMPARE(p.panel.text(2, ElectrolyteVerdict), QString::fromUtf8("待定"));
+        QCOMPARE(p.panel.text(4, LiveVoltage), QString("0"));
+        QCOMPARE(p.panel.text(5, Readout52), QString("0"));
+        QCOMPARE(p.channels.rawVoltage[5], 0.0f);
+        QCOMPARE(p.channels.timeScale[3], 0.03125f);
+        QCOMPARE(p.channels.groupTimeScale, 0.125f);
+        // In memory only: the stored scales stay.
+        QCOMPARE(SettingsStore(path()).read("canshu", "hxfd(0)"), QString("1"));
+    }
+
+    void newTestResetStopsAtLastChannel() {
+        Program p(path());
+        p.controller.startUp();
+        p.channels.lastChannel = 0;
+        p.panel.setText(0, TvValue, "412.5");
+        p.panel.setText(1, TvValue, "398.1");
+        p.shell.setStatusText(2, QString::fromUtf8("第2路TV测试结束"));
+        QSignalSpy framed(&p.charts, &ChartSet::channelChartChanged);
+        p.controller.menuTriggered("new");
+        QCOMPARE(p.panel.text(0, TvValue), QString("0"));
+        QCOMPARE(p.panel.text(1, TvValue), QString("398.1"));
+        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路TV测试结束"));
+        QCOMPARE(framed.count(), 1);
+        QCOMPARE(framed.first().first().toInt(), 0);
+    }
+
+    void dispatchByKeyAndName() {
+        Program p(path());
+        p.controller.startUp();
+        QSignalSpy quit(&p.controller, &MainController::quitRequested);
+        QSignalSpy help(&p.controller, &MainController::helpRequested);
+        p.controller.toolbarClicked("no-such-key");
+        p.controller.menuTriggered("no-such-item");
+        p.controller.menuTriggered("help");
+        p.controller.menuTriggered("exit");
+        QCOMPARE(help.count(), 1);
+        QCOMPARE(quit.count(), 1);
+        p.controller.menuTriggered("Visibyes");
+        QVERIFY(p.channels.showCurrentCurve);
+        p.controller.menuTriggered("Visibno");
+        QVERIFY(!p.channels.showCurrentCurve);
+        p.controller.menuTriggered("hf16");
+        QCOMPARE(p.channels.groupTimeScale, 2.0f);
+        QCOMPARE(SettingsStore(path()).read("canshu", "hxfd16"), QString("2"));
+        p.controller.menuTriggered("hs");
+        QCOMPARE(p.channels.timeScale[5], 0.5f);
+    }
+
+    void shellTables() {
+        ShellModel shell;
+        QStringList keys;
+        for (const ToolButton& b : shell.buttons())
+            keys << b.key;
+        QCOMPARE(keys, QStringList({"new2", "save2", "query2", "print2", "test13", "test46",
+                                    "test16", "stop16", "RJ45_connect"}));
+        QCOMPARE(shell.button("test13")->tooltip, QString::fromUtf8("测试开始"));
+
+        QStringList top, file;
+        for (const MenuItem& m : shell.menuItems()) {
+            if (m.parent.isEmpty())
+                top << m.caption;
+            if (m.parent == "file")
+                file << m.caption;
+        }
+        QCOMPARE(top, QStringList({"文件(&F)", "操作", "通讯设置(&C)", "图形设置(&I)", "合并报表",
+                                   "帮助(&H)"}));
+        QCOMPARE(file, QStringList({"新建", "保存(&S)", "另存为", "查询", "-", "打印设置", "打印",
+                                    "-", "退出(&X)"}));
+        QCOMPARE(shell.menuItem("exit")->shortcut, QString("Ctrl+X"));
+        QCOMPARE(shell.menuItem("COM5")->parent, QString("select"));
+
+        QSignalSpy changed(&shell, &ShellModel::statusChanged);
+        shell.setStatusText(7, "x");
+        shell.setStatusText(7, "x");
+        shell.setStatusText(8, "out of range");
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(shell.statusTexts().size(), 7);
+    }
+};
+
+QTEST_GUILESS_MAIN(ShellTest)
+#include "tst_shell.moc"
