@@ -1,0 +1,16 @@
+#include "Box.h"
+
+namespace q7rk {
+
+QString boxName(Box b) {
+    switch (b) {
+    case Box::Combo1:
+        return QStringLiteral("Combo1");
+    case Box::Combo2:
+        return QStringLiteral("Combo2");
+    default:
+        return QStringLiteral("Text") + QString::number(int(b));
+    }
+}
+
+} // namespace q7rk

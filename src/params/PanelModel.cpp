@@ -1,0 +1,357 @@
+#include "PanelModel.h"
+
+#include "params/DesignTexts.h"
+#include "params/NumericCheck.h"
+#include "settings/NumberText.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <span>
+
+namespace q7rk {
+
+namespace {
+
+constexpr int FirstLabel = int(ReadoutLabel::Label49);
+constexpr std::array kReadoutLabels{ReadoutLabel::Label49, ReadoutLabel::Label50,
+                                    ReadoutLabel::Label51, ReadoutLabel::Label52};
+constexpr std::array<const char*, 4> kDesignLabels{"TA", "TB", "Vm", "VT"};
+
+// Each frame of options is one exclusive choice.
+constexpr std::array kBoilingFrame{Option::BeforeBoiling, Option::AfterBoiling};
+constexpr std::array kKindFrame{Option::TvTest, Option::LeakageTest, Option::ElectrolyteTest};
+constexpr std::array kLinkFrame{Option::Linked, Option::NotLinked};
+constexpr std::array kAllOptions{Option::BeforeBoiling, Option::AfterBoiling,    Option::TvTest,
+                                 Option::LeakageTest,   Option::ElectrolyteTest, Option::Linked,
+                                 Option::NotLinked};
+
+std::span<const Option> frameOf(Option option) {
+    switch (option) {
+    case Option::BeforeBoiling:
+    case Option::AfterBoiling:
+        return kBoilingFrame;
+    case Option::TvTest:
+    case Option::LeakageTest:
+    case Option::ElectrolyteTest:
+        return kKindFrame;
+    case Option::Linked:
+    case Option::NotLinked:
+        break;
+    }
+    return kLinkFrame;
+}
+
+int comboIndex(Box combo) {
+    return combo == Box::Combo1 ? 0 : 1;
+}
+
+bool isCombo(Box box) {
+    return box == Box::Combo1 || box == Box::Combo2;
+}
+
+// The boxes the test-kind switch enables or disables; the others (names, water
+// temperature, dates, live readouts) stay as they are whatever the kind.
+bool switchedByKind(int n) {
+    return (n >= 1 && n <= 13) || (n >= 17 && n <= 23) || (n >= 28 && n <= 38);
+}
+
+bool usedByKind(TestKind kind, int n) {
+    switch (kind) {
+    case TestKind::Tv:
+        return n >= 1 && n <= 8;
+    case TestKind::Leakage:
+        return n == 3 || (n >= 9 && n <= 13);
+    case TestKind::Electrolyte:
+        return (n >= 17 && n <= 23) || (n >= 28 && n <= 38);
+    }
+    return false;
+}
+
+// Captions of Label49..Label52 per kind; nullptr keeps the caption shown.
+std::array<const char*, 4> kindLabels(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return {"TA", "TB", nullptr, "VT"};
+    case TestKind::Leakage:
+        return {"TA", "T", nullptr, "漏电"};
+    case TestKind::Electrolyte:
+        break;
+    }
+    return {"火花1", "火花2", "Vm", "火花3"};
+}
+
+TestKind kindOf(Option option) {
+    if (option == Option::LeakageTest) return TestKind::Leakage;
+    if (option == Option::ElectrolyteTest) return TestKind::Electrolyte;
+    return TestKind::Tv;
+}
+
+// The name boxes fall back to the stored value of channel 1, whatever channel is left.
+struct NameKey {
+    Box box;
+    const QString& section;
+    const char* base;
+};
+
+const NameKey* nameKey(Box box) {
+    static const std::array keys{
+        NameKey{Box::Text14, section::Canshu, "TVcsbh("},
+        NameKey{Box::Text15, section::Topic, "LBUSER("},
+        NameKey{Box::Text35, section::Canshu, "DJYcsbh("},
+        NameKey{Box::Text36, section::Topic, "DJYUSER("},
+    };
+    for (const NameKey& key : keys) {
+        if (key.box == box) return &key;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+PanelModel::PanelModel(ChannelModel& channels, SettingsStore& settings, QObject* parent)
+    : QObject(parent), m_channels(channels), m_settings(settings) {
+    resetToDesign();
+}
+
+// ---- texts ----
+
+PanelModel::BoxState& PanelModel::state(int channel, Box box) {
+    Q_ASSERT(channel >= 0 && channel < ChannelCount);
+    Q_ASSERT(int(box) >= 1 && int(box) <= BoxCount);
+    return m_boxes[channel][boxIndex(box)];
+}
+
+const PanelModel::BoxState& PanelModel::state(int channel, Box box) const {
+    Q_ASSERT(channel >= 0 && channel < ChannelCount);
+    Q_ASSERT(int(box) >= 1 && int(box) <= BoxCount);
+    return m_boxes[channel][boxIndex(box)];
+}
+
+QString PanelModel::text(int channel, Box box) const {
+    return state(channel, box).text;
+}
+
+bool PanelModel::assign(int channel, Box box, const QString& text) {
+    BoxState& s = state(channel, box);
+    if (s.text == text) return false;
+    s.text = text;
+    emit textChanged(channel, box, text);
+    return true;
+}
+
+void PanelModel::setText(int channel, Box box, const QString& text) {
+    if (!assign(channel, box, text)) return;
+    // The Vr ratio is checked while it is typed. The chain this starts through linked
+    // channels ends because re-setting a box to the text it holds is no change.
+    if (box == Box::Text2) {
+        checkNumber(channel, box);
+        propagate(channel, box);
+    }
+}
+
+void PanelModel::leave(int channel, Box box) {
+    // Text2 has had its check and propagation on every change already.
+    if (box == Box::Text2) return;
+    if (numericRule(box)) {
+        checkNumber(channel, box);
+        propagate(channel, box);
+    } else if (nameKey(box)) {
+        refillName(channel, box);
+        propagate(channel, box);
+    }
+}
+
+void PanelModel::checkNumber(int channel, Box box) {
+    const NumericRule* rule = numericRule(box);
+    if (rule) setText(channel, box, checkedText(*rule, channel, text(channel, box)));
+}
+
+void PanelModel::propagate(int channel, Box box) {
+    const NumericRule* rule = numericRule(box);
+    const bool allChannels = rule && rule->allChannels;
+    const int first = allChannels ? 0 : firstOfGroup(groupOf(channel));
+    const int last = allChannels ? ChannelCount - 1 : first + ChannelsPerGroup - 1;
+    for (int j = first; j <= last; ++j) {
+        if (m_linked[j]) setText(j, box, text(channel, box));
+        requestAxes(box, channel, j);
+    }
+    if (box == Box::Text1 || box == Box::Text9 || box == Box::Text18)
+        emit groupChartAxesRequested(2);
+}
+
+// The voltage boxes scale the charts: each channel reached by the loop, linked or not, has
+// its chart reframed together with the comparison charts it appears in.
+void PanelModel::requestAxes(Box box, int source, int target) {
+    if (box == Box::Text1) {
+        emit chartAxesRequested(target);
+        emit groupChartAxesRequested(0);
+        emit groupChartAxesRequested(1);
+    } else if (box == Box::Text9 || box == Box::Text18) {
+        emit chartAxesRequested(target);
+        emit groupChartAxesRequested(groupOf(source));
+    }
+}
+
+void PanelModel::refillName(int channel, Box box) {
+    const NameKey* key = nameKey(box);
+    if (!key || !text(channel, box).isEmpty()) return;
+    const QString stored =
+        m_settings.read(key->section, indexedKey(QString::fromLatin1(key->base), 0));
+    setText(channel, box, stored);
+}
+
+double PanelModel::number(int channel, Box box) const {
+    return parseNumber(text(channel, box)).value_or(0.0);
+}
+
+double PanelModel::referenceVoltage(int channel) const {
+    switch (m_channels.kind(channel)) {
+    case TestKind::Tv:
+        return number(channel, boxes::FormationVoltage);
+    case TestKind::Leakage:
+        return number(channel, boxes::LeakageVoltage);
+    case TestKind::Electrolyte:
+        break;
+    }
+    return number(channel, boxes::ElectrolyteSetVoltage);
+}
+
+// ---- enabled state, labels, combos ----
+
+bool PanelModel::isEnabled(int channel, Box box) const {
+    return state(channel, box).enabled;
+}
+
+void PanelModel::setEnabled(int channel, Box box, bool enabled) {
+    BoxState& s = state(channel, box);
+    if (s.enabled == enabled) return;
+    s.enabled = enabled;
+    emit enabledChanged(channel, box, enabled);
+}
+
+QString PanelModel::labelCaption(int channel, ReadoutLabel label) const {
+    return m_labels[channel][int(label) - FirstLabel];
+}
+
+void PanelModel::setLabel(int channel, ReadoutLabel label, const QString& caption) {
+    QString& current = m_labels[channel][int(label) - FirstLabel];
+    if (current == caption) return;
+    current = caption;
+    emit labelChanged(channel, label, caption);
+}
+
+QStringList PanelModel::comboItems(int channel, Box combo) const {
+    Q_ASSERT(isCombo(combo));
+    return m_comboItems[channel][comboIndex(combo)];
+}
+
+void PanelModel::setComboItems(int channel, Box combo, const QStringList& items) {
+    Q_ASSERT(isCombo(combo));
+    QStringList& current = m_comboItems[channel][comboIndex(combo)];
+    if (current == items) return;
+    current = items;
+    emit comboItemsChanged(channel, combo);
+}
+
+// ---- options ----
+
+bool PanelModel::option(Option option, int group) const {
+    Q_ASSERT(group >= 0 && group < GroupCount);
+    return m_options[group][int(option)];
+}
+
+void PanelModel::setOptionValue(Option option, int group, bool value) {
+    Q_ASSERT(group >= 0 && group < GroupCount);
+    bool& current = m_options[group][int(option)];
+    if (current == value) return;
+    current = value;
+    emit optionChanged(option, group, value);
+}
+
+void PanelModel::clickOption(Option option, int group) {
+    for (Option other : frameOf(option)) {
+        if (other != option) setOptionValue(other, group, false);
+    }
+    setOptionValue(option, group, true);
+    runOptionEffect(option, group);
+}
+
+void PanelModel::restoreOption(Option option, int group, bool value) {
+    if (value)
+        clickOption(option, group);
+    else
+        setOptionValue(option, group, false);
+}
+
+void PanelModel::runOptionEffect(Option option, int group) {
+    switch (option) {
+    case Option::BeforeBoiling:
+        presetDelayTime(QStringLiteral("180"));
+        break;
+    case Option::AfterBoiling:
+        presetDelayTime(QStringLiteral("60"));
+        break;
+    case Option::TvTest:
+    case Option::LeakageTest:
+    case Option::ElectrolyteTest:
+        for (int c = firstOfGroup(group); c < firstOfGroup(group) + ChannelsPerGroup; ++c)
+            applyKind(c, kindOf(option));
+        break;
+    case Option::Linked:
+        // Linking from 1-3 takes in all six channels; linking from 4-6 takes in its own
+        // group, the counterpart of unlinking a group.
+        if (group == 0) setGroupLinked(1, true);
+        setGroupLinked(group, true);
+        break;
+    case Option::NotLinked:
+        setGroupLinked(group, false);
+        break;
+    }
+}
+
+// The boiling state sets the delay of the channels of the running range, whichever group's
+// frame was clicked; the preset values need no check.
+void PanelModel::presetDelayTime(const QString& text) {
+    const int last = qBound(0, int(m_channels.lastChannel), ChannelCount - 1);
+    for (int c = 0; c <= last; ++c)
+        setText(c, boxes::DelayTime, text);
+}
+
+void PanelModel::setGroupLinked(int group, bool linked) {
+    for (int c = firstOfGroup(group); c < firstOfGroup(group) + ChannelsPerGroup; ++c)
+        m_linked[c] = linked;
+}
+
+void PanelModel::applyKind(int channel, TestKind kind) {
+    m_channels.setKind(channel, kind);
+    const auto captions = kindLabels(kind);
+    for (std::size_t l = 0; l < kReadoutLabels.size(); ++l) {
+        if (captions[l]) setLabel(channel, kReadoutLabels[l], QString::fromUtf8(captions[l]));
+    }
+    for (int n = 1; n <= 42; ++n) {
+        if (switchedByKind(n)) setEnabled(channel, textBox(n), usedByKind(kind, n));
+    }
+}
+
+// ---- design state ----
+
+void PanelModel::resetToDesign() {
+    for (int c = 0; c < ChannelCount; ++c) {
+        for (int b = 1; b <= BoxCount; ++b) {
+            // Plain assignment: the design texts need no check and are not propagated.
+            assign(c, Box(b), designText(c, Box(b)));
+            setEnabled(c, Box(b), true);
+        }
+        for (std::size_t l = 0; l < kReadoutLabels.size(); ++l)
+            setLabel(c, kReadoutLabels[l], QString::fromLatin1(kDesignLabels[l]));
+        setComboItems(c, Box::Combo1, {});
+        setComboItems(c, Box::Combo2, {});
+        m_linked[c] = false;
+    }
+    for (int g = 0; g < GroupCount; ++g) {
+        for (Option o : kAllOptions)
+            setOptionValue(o, g, false);
+    }
+}
+
+} // namespace q7rk

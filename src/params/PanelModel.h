@@ -14,13 +14,13 @@ class SettingsStore;
 // The group options, by their control numbers. Each is a two-element array: element 0
 // acts on channels 1-3, element 1 on channels 4-6.
 enum class Option : int {
-    BeforeBoiling = 1, // Option1 "水煮前："
-    AfterBoiling = 2,  // Option2 "水煮后："
-    TvTest = 5,        // Option5 "TV测试："
-    LeakageTest = 6,   // Option6 "漏电流："
+    BeforeBoiling = 1,   // Option1 "水煮前："
+    AfterBoiling = 2,    // Option2 "水煮后："
+    TvTest = 5,          // Option5 "TV测试："
+    LeakageTest = 6,     // Option6 "漏电流："
     ElectrolyteTest = 7, // Option7 "电解液："
-    Linked = 8,        // Option8 "参数联动"
-    NotLinked = 9,     // Option9 "不 联 动"
+    Linked = 8,          // Option8 "参数联动"
+    NotLinked = 9,       // Option9 "不 联 动"
 };
 
 // The readout labels of the strip under each chart.
@@ -92,12 +92,19 @@ private:
         QString text;
         bool enabled = true;
     };
-    // (implementation helpers are declared in PanelModel.cpp's anonymous namespace or here)
     void checkNumber(int channel, Box box);
     void propagate(int channel, Box box);
+    void requestAxes(Box box, int source, int target);
     void refillName(int channel, Box box);
     BoxState& state(int channel, Box box);
     const BoxState& state(int channel, Box box) const;
+    // Stores a text and announces it; false when the box already held it.
+    bool assign(int channel, Box box, const QString& text);
+    void setLabel(int channel, ReadoutLabel label, const QString& caption);
+    void setOptionValue(Option option, int group, bool value);
+    void runOptionEffect(Option option, int group);
+    void presetDelayTime(const QString& text);
+    void setGroupLinked(int group, bool linked);
 
     ChannelModel& m_channels;
     SettingsStore& m_settings;
