@@ -255,5 +255,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ShellTest)
+QTEST_MAIN(ShellTest)
 #include "tst_shell.moc"
