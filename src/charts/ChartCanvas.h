@@ -1,12 +1,19 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
+#include <QList>
 #include <QPen>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
 namespace q7rk {
+
+// Colours kept in the settings store are 24-bit numbers with red in the low byte.
+QColor colourFromStored(quint32 stored);
+quint32 colourToStored(const QColor& colour);
 
 // A chart's persistent picture: a QImage addressed in twips (1440 per inch, 15 twips per
 // pixel at 96 dpi), origin top left, y downwards. Framing, curves and marks draw here; the
@@ -15,6 +22,14 @@ class ChartCanvas {
 public:
     static constexpr double TwipsPerPixel = 15.0;
 
+    // One Print on the picture, kept so that readers (tests, the report) know what the
+    // picture says without reading glyphs back from pixels.
+    struct PrintedText {
+        QPointF atTwips;
+        QString text;
+        QColor colour;
+    };
+
     ChartCanvas(int widthTwips, int heightTwips, QColor background);
 
     int widthTwips() const { return m_width; }
@@ -22,11 +37,13 @@ public:
     void resize(int widthTwips, int heightTwips); // also clears
     QColor background() const { return m_background; }
 
-    // Fills the picture with the background colour.
+    // Fills the picture with the background colour and forgets the printed texts.
     void clear();
 
     static QPointF toPixels(QPointF twips) { return twips / TwipsPerPixel; }
     static QPointF toTwips(QPointF pixels) { return pixels * TwipsPerPixel; }
+    // The pixel column (or row) that holds a twip coordinate.
+    static int pixelOf(double twips);
 
     // Pen width in pixels, like the picture boxes' DrawWidth.
     void drawLine(QPointF fromTwips, QPointF toTwips, const QColor& colour, int width = 1,
@@ -37,11 +54,20 @@ public:
     const QImage& image() const { return m_image; }
     QImage& image() { return m_image; }
 
+    const QList<PrintedText>& printedTexts() const { return m_texts; }
+    // The texts printed with their cursor at exactly this place, in order.
+    QStringList textsAt(QPointF atTwips) const;
+
+    // The labels' font: a CJK face when the system has one, 9 points at 96 dpi.
+    static QFont labelFont();
+
 private:
     int m_width;
     int m_height;
     QColor m_background;
     QImage m_image;
+    QList<PrintedText> m_texts;
+    QFont m_font;
 };
 
 } // namespace q7rk

@@ -1,0 +1,225 @@
+#include "charts/ChartSet.h"
+
+#include "charts/AxisFormat.h"
+#include "charts/TimeScale.h"
+#include "params/PanelModel.h"
+#include "settings/NumberText.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <algorithm>
+
+namespace q7rk {
+
+namespace {
+
+constexpr int AxisX = 400;    // the voltage axis; left of it are the value labels
+constexpr int LineStep = 400; // one grid division
+constexpr int LeftLabelX = 50;
+
+constexpr int ChannelChartWidth = 4800;
+constexpr int ChannelChartHeight = 4000;
+constexpr int ChannelPlotHeight = 3600;
+constexpr int ChannelGridRight = 4400;
+constexpr int GroupChartWidth = 13200;
+constexpr int GroupChartHeight = 4400;
+constexpr int AllChartHeight = 8800;
+constexpr int AllChart = 2; // TV16(2), channels 1-6
+
+const QColor AxisRed(255, 0, 0);
+const QColor GridWhite(255, 255, 255);
+const QColor LabelBlack(0, 0, 0);
+// The comparison charts have no colour of their own; light grey keeps the white grid visible.
+const QColor GroupBackground(224, 224, 224);
+
+// Light orange, green and blue for the charts of the first, second and third channel of a
+// group.
+QColor channelBackground(int k) {
+    switch (k % ChannelsPerGroup) {
+    case 0:
+        return QColor(255, 224, 192);
+    case 1:
+        return QColor(192, 255, 192);
+    default:
+        return QColor(192, 192, 255);
+    }
+}
+
+int groupPlotHeight(int n) {
+    return n == AllChart ? 8000 : 4000;
+}
+
+} // namespace
+
+ChartSet::ChartSet(ChannelModel& channels, const PanelModel& panel, SettingsStore& settings,
+                   QObject* parent)
+    : QObject(parent), m_channels(channels), m_panel(panel), m_settings(settings) {
+    for (int k = 0; k < ChannelCount; ++k) {
+        m_channelCharts[k] = std::make_unique<ChartCanvas>(ChannelChartWidth, ChannelChartHeight,
+                                                           channelBackground(k));
+    }
+    for (int n = 0; n < GroupChartCount; ++n) {
+        const QRect place = groupChartPlacement(n);
+        m_groupCharts[n] =
+            std::make_unique<ChartCanvas>(place.width(), place.height(), GroupBackground);
+    }
+}
+
+ChartSet::~ChartSet() = default;
+
+ChartCanvas& ChartSet::channelChart(int k) {
+    return *m_channelCharts.at(k);
+}
+const ChartCanvas& ChartSet::channelChart(int k) const {
+    return *m_channelCharts.at(k);
+}
+ChartCanvas& ChartSet::groupChart(int n) {
+    return *m_groupCharts.at(n);
+}
+const ChartCanvas& ChartSet::groupChart(int n) const {
+    return *m_groupCharts.at(n);
+}
+
+QRect ChartSet::channelChartPlacement(int k) {
+    const int column = k % ChannelsPerGroup;
+    const int top = k < ChannelsPerGroup ? 600 : 5280;
+    return QRect(50 + ChannelChartWidth * column, top, ChannelChartWidth, ChannelChartHeight);
+}
+
+QRect ChartSet::groupChartPlacement(int n) {
+    const int top = n == 1 ? 5200 : 400;
+    const int height = n == AllChart ? AllChartHeight : GroupChartHeight;
+    return QRect(400, top, GroupChartWidth, height);
+}
+
+double ChartSet::referenceVoltage(int k) const {
+    switch (m_channels.kind(k)) {
+    case TestKind::Tv:
+        return m_panel.number(k, Box::Text1);
+    case TestKind::Leakage:
+        return m_panel.number(k, Box::Text9);
+    case TestKind::Electrolyte:
+        break;
+    }
+    return m_panel.number(k, Box::Text18);
+}
+
+void ChartSet::drawFrame(ChartCanvas& canvas, const Frame& f) {
+    const int h = f.plotHeight;
+    canvas.clear();
+    for (int i = 0; i <= f.lastTimeLine; ++i) {
+        const int x = AxisX + LineStep * i;
+        canvas.drawText(QPointF(x, h), formatRounded(f.secondsUnit * i * f.timeScale, 0),
+                        LabelBlack);
+        canvas.drawLine(QPointF(x, 0), QPointF(x, h), GridWhite, 1, Qt::DotLine);
+    }
+    canvas.drawLine(QPointF(AxisX, 0), QPointF(AxisX, h), AxisRed, 2);
+    canvas.drawLine(QPointF(AxisX, h), QPointF(f.gridRight, h), AxisRed, 2);
+}
+
+void ChartSet::zb(int k) {
+    ChartCanvas& canvas = channelChart(k);
+    const Frame frame{.plotHeight = ChannelPlotHeight,
+                      .gridRight = ChannelGridRight,
+                      .lastTimeLine = 11,
+                      .secondsUnit = 32,
+                      .timeScale = m_channels.timeScale[k],
+                      .referenceVoltage = referenceVoltage(k),
+                      .voltageDivisor = 20,
+                      .milliampsPerLine = 2,
+                      .rightLabelX = 4350};
+    drawFrame(canvas, frame);
+
+    canvas.drawText(QPointF(400, 150), QStringLiteral("电压"), AxisRed);
+    const QColor titleColour = colourFromStored(m_channels.currentColour[k]);
+    canvas.drawText(QPointF(4000, 150), QStringLiteral("电流-mA"), titleColour);
+    canvas.drawText(QPointF(4450, 3450), QStringLiteral("秒"), titleColour);
+
+    drawValueGrid(canvas, frame);
+    emit channelChartChanged(k);
+}
+
+void ChartSet::zb16(int n) {
+    ChartCanvas& canvas = groupChart(n);
+    const int h = groupPlotHeight(n);
+    const bool all = n == AllChart;
+    const double vref = all ? std::max(referenceVoltage(0), referenceVoltage(firstOfGroup(1)))
+                            : referenceVoltage(firstOfGroup(n));
+    const Frame frame{.plotHeight = h,
+                      .gridRight = GroupChartWidth,
+                      .lastTimeLine = 32,
+                      .secondsUnit = 8,
+                      .timeScale = m_channels.groupTimeScale,
+                      .referenceVoltage = vref,
+                      .voltageDivisor = all ? 40 : 20,
+                      .milliampsPerLine = all ? 1 : 2,
+                      .rightLabelX = 12800};
+    drawFrame(canvas, frame);
+    canvas.drawText(QPointF(12800, h - 150), QStringLiteral("秒"), AxisRed);
+    drawValueGrid(canvas, frame);
+    emit groupChartChanged(n);
+}
+
+void ChartSet::drawValueGrid(ChartCanvas& canvas, const Frame& f) {
+    const int h = f.plotHeight;
+    for (int i = 1; i <= h / LineStep; ++i) {
+        const int y = h - LineStep * i;
+        canvas.drawText(QPointF(LeftLabelX, y),
+                        formatRounded(f.referenceVoltage * i * 3 / f.voltageDivisor, 0),
+                        LabelBlack);
+        canvas.drawText(QPointF(f.rightLabelX, y), formatRounded(f.milliampsPerLine * i, 1),
+                        LabelBlack);
+        canvas.drawLine(QPointF(AxisX, y), QPointF(f.gridRight, y), GridWhite, 1, Qt::DotLine);
+    }
+}
+
+void ChartSet::frameAll() {
+    for (int k = 0; k < ChannelCount; ++k)
+        zb(k);
+    for (int n = 0; n < GroupChartCount; ++n)
+        zb16(n);
+}
+
+void ChartSet::storeTimeScale(int k) {
+    m_settings.write(section::Canshu, indexedKey(QStringLiteral("hxfd("), k),
+                     formatSingle(m_channels.timeScale[k]));
+}
+
+void ChartSet::storeGroupTimeScale() {
+    m_settings.write(section::Canshu, QStringLiteral("hxfd16"),
+                     formatSingle(m_channels.groupTimeScale));
+}
+
+void ChartSet::hf() {
+    SettingsStore::Batch batch(m_settings);
+    for (int k = 0; k < ChannelCount; ++k) {
+        m_channels.timeScale[k] = enlargedTimeScale(m_channels.timeScale[k]);
+        storeTimeScale(k);
+        zb(k);
+    }
+}
+
+void ChartSet::hs() {
+    SettingsStore::Batch batch(m_settings);
+    for (int k = 0; k < ChannelCount; ++k) {
+        m_channels.timeScale[k] = shrunkTimeScale(m_channels.timeScale[k]);
+        storeTimeScale(k);
+        zb(k);
+    }
+}
+
+void ChartSet::hf16() {
+    m_channels.groupTimeScale = enlargedGroupTimeScale(m_channels.groupTimeScale);
+    storeGroupTimeScale();
+    for (int n = 0; n < GroupChartCount; ++n)
+        zb16(n);
+}
+
+void ChartSet::hs16() {
+    m_channels.groupTimeScale = shrunkGroupTimeScale(m_channels.groupTimeScale);
+    storeGroupTimeScale();
+    for (int n = 0; n < GroupChartCount; ++n)
+        zb16(n);
+}
+
+} // namespace q7rk

@@ -27,9 +27,9 @@ public:
              QObject* parent = nullptr);
     ~ChartSet() override;
 
-    ChartCanvas& channelChart(int k);      // TV(k)
+    ChartCanvas& channelChart(int k); // TV(k)
     const ChartCanvas& channelChart(int k) const;
-    ChartCanvas& groupChart(int n);        // TV16(n)
+    ChartCanvas& groupChart(int n); // TV16(n)
     const ChartCanvas& groupChart(int n) const;
 
     // Place and size of each chart in its tab page, in twips.
@@ -38,6 +38,7 @@ public:
 
     void zb(int k);   // frame TV(k)
     void zb16(int n); // frame TV16(n)
+    void frameAll();  // all nine, as at start-up
 
     // The menu commands 1-6通道时间轴坐标放大/缩小 and 组合通道时间轴坐标放大/放小.
     void hf();
@@ -53,6 +54,24 @@ signals:
     void groupChartChanged(int n);
 
 private:
+    // What differs between the charts' frames; the drawing is common.
+    struct Frame {
+        int plotHeight;     // H: y of the time axis
+        int gridRight;      // right end of the horizontal lines and the time axis
+        int lastTimeLine;   // vertical lines i = 0 .. lastTimeLine
+        double secondsUnit; // time label = secondsUnit * i * timeScale
+        double timeScale;
+        double referenceVoltage;
+        int voltageDivisor;   // voltage label = Vref * i * 3 / voltageDivisor
+        int milliampsPerLine; // current label = milliampsPerLine * i
+        int rightLabelX;
+    };
+    // Clear, time grid with its labels, axes; then the caller's titles; then the value grid.
+    static void drawFrame(ChartCanvas& canvas, const Frame& frame);
+    static void drawValueGrid(ChartCanvas& canvas, const Frame& frame);
+    void storeTimeScale(int k);
+    void storeGroupTimeScale();
+
     ChannelModel& m_channels;
     const PanelModel& m_panel;
     SettingsStore& m_settings;
