@@ -11,8 +11,12 @@ constexpr int ChannelCount = 6;
 constexpr int GroupCount = 2;
 constexpr int ChannelsPerGroup = 3;
 
-constexpr int groupOf(int channel) { return channel < ChannelsPerGroup ? 0 : 1; }
-constexpr int firstOfGroup(int group) { return group * ChannelsPerGroup; }
+constexpr int groupOf(int channel) {
+    return channel < ChannelsPerGroup ? 0 : 1;
+}
+constexpr int firstOfGroup(int group) {
+    return group * ChannelsPerGroup;
+}
 
 enum class TestKind { Tv, Leakage, Electrolyte };
 
@@ -48,16 +52,13 @@ struct ChannelModel {
 
     // Curve colours as stored: 24-bit numbers with red in the low byte.
     PerChannel<quint32> voltageColour{255, 255, 255, 255, 255, 255};
-    PerChannel<quint32> currentColour{16711680, 16711680, 16711680,
-                                      16711680, 16711680, 16711680};
+    PerChannel<quint32> currentColour{16711680, 16711680, 16711680, 16711680, 16711680, 16711680};
 
     bool showCurrentCurve = false;
 
     TestKind kind(int channel) const {
-        if (isTvTest[channel])
-            return TestKind::Tv;
-        if (isLeakageTest[channel])
-            return TestKind::Leakage;
+        if (isTvTest[channel]) return TestKind::Tv;
+        if (isLeakageTest[channel]) return TestKind::Leakage;
         return TestKind::Electrolyte;
     }
     void setKind(int channel, TestKind k) {

@@ -7,12 +7,10 @@ namespace q7rk {
 
 std::optional<double> parseNumber(const QString& text) {
     const QString t = text.trimmed();
-    if (t.isEmpty())
-        return std::nullopt;
+    if (t.isEmpty()) return std::nullopt;
     bool ok = false;
     const double v = t.toDouble(&ok); // QString::toDouble always uses the C locale
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
+    if (!ok || !std::isfinite(v)) return std::nullopt;
     return v;
 }
 
@@ -20,28 +18,28 @@ static QString stripZeros(QString s) {
     if (s.contains(QLatin1Char('.'))) {
         while (s.endsWith(QLatin1Char('0')))
             s.chop(1);
-        if (s.endsWith(QLatin1Char('.')))
-            s.chop(1);
+        if (s.endsWith(QLatin1Char('.'))) s.chop(1);
     }
-    if (s == QLatin1String("-0"))
-        s = QStringLiteral("0");
+    if (s == QLatin1String("-0")) s = QStringLiteral("0");
     return s;
 }
 
 static QString formatWithDigits(double value, int significant) {
-    if (!std::isfinite(value))
-        return QStringLiteral("0");
-    if (value == 0.0)
-        return QStringLiteral("0");
+    if (!std::isfinite(value)) return QStringLiteral("0");
+    if (value == 0.0) return QStringLiteral("0");
     // Decimals needed so that `significant` digits survive, without an exponent.
     const int magnitude = int(std::floor(std::log10(std::fabs(value))));
     const int decimals = std::clamp(significant - 1 - magnitude, 0, 30);
     return stripZeros(QString::number(value, 'f', decimals));
 }
 
-QString formatNumber(double value) { return formatWithDigits(value, 15); }
+QString formatNumber(double value) {
+    return formatWithDigits(value, 15);
+}
 
-QString formatSingle(float value) { return formatWithDigits(double(value), 7); }
+QString formatSingle(float value) {
+    return formatWithDigits(double(value), 7);
+}
 
 QString formatBool(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
@@ -49,12 +47,9 @@ QString formatBool(bool value) {
 
 std::optional<bool> parseBool(const QString& text) {
     const QString t = text.trimmed();
-    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-        return false;
-    if (const auto n = parseNumber(t))
-        return *n != 0.0;
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return true;
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) return false;
+    if (const auto n = parseNumber(t)) return *n != 0.0;
     return std::nullopt;
 }
 

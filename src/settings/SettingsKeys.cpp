@@ -48,7 +48,9 @@ constexpr std::array kKeys{
 
 } // namespace
 
-std::span<const KeyDefinition> keyDefinitions() { return kKeys; }
+std::span<const KeyDefinition> keyDefinitions() {
+    return kKeys;
+}
 
 QString indexedKey(const QString& base, int index) {
     return base + QString::number(index) + QLatin1Char(')');
@@ -56,20 +58,16 @@ QString indexedKey(const QString& base, int index) {
 
 QString initialValue(const QString& sectionName, const QString& key) {
     for (const KeyDefinition& def : kKeys) {
-        if (sectionName.compare(QLatin1String(def.section), Qt::CaseInsensitive) != 0)
-            continue;
+        if (sectionName.compare(QLatin1String(def.section), Qt::CaseInsensitive) != 0) continue;
         const QString base = QString::fromUtf8(def.base);
         if (def.indexCount == 0) {
-            if (key.compare(base, Qt::CaseInsensitive) == 0)
-                return QString::fromUtf8(def.initial);
+            if (key.compare(base, Qt::CaseInsensitive) == 0) return QString::fromUtf8(def.initial);
             continue;
         }
-        if (!key.startsWith(base, Qt::CaseInsensitive) || !key.endsWith(QLatin1Char(')')))
-            continue;
+        if (!key.startsWith(base, Qt::CaseInsensitive) || !key.endsWith(QLatin1Char(')'))) continue;
         bool ok = false;
         const int index = key.mid(base.size(), key.size() - base.size() - 1).toInt(&ok);
-        if (ok && index >= 0 && index < def.indexCount)
-            return QString::fromUtf8(def.initial);
+        if (ok && index >= 0 && index < def.indexCount) return QString::fromUtf8(def.initial);
     }
     return {};
 }

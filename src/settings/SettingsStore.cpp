@@ -53,7 +53,9 @@ QString unescapeValue(const QString& v) {
 
 } // namespace
 
-SettingsStore::SettingsStore(QString filePath) : m_path(std::move(filePath)) { load(); }
+SettingsStore::SettingsStore(QString filePath) : m_path(std::move(filePath)) {
+    load();
+}
 
 QString SettingsStore::defaultFilePath() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -63,13 +65,11 @@ QString SettingsStore::defaultFilePath() {
 
 void SettingsStore::load() {
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
+    if (!file.open(QIODevice::ReadOnly)) return;
     const QString text = QString::fromUtf8(file.readAll());
     QString current;
     for (QString line : text.split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
         const QString trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) ||
             trimmed.startsWith(QLatin1Char('#')))
@@ -82,15 +82,13 @@ void SettingsStore::load() {
         if (eq <= 0 || current.isEmpty())
             continue; // a line we cannot read is skipped, the rest of the file still counts
         const QString key = line.left(eq).trimmed();
-        if (!key.isEmpty())
-            put(current, key, unescapeValue(line.mid(eq + 1)));
+        if (!key.isEmpty()) put(current, key, unescapeValue(line.mid(eq + 1)));
     }
 }
 
 const SettingsStore::Entry* SettingsStore::find(const QString& section, const QString& key) const {
     for (const Section& s : m_sections) {
-        if (s.name.compare(section, Qt::CaseInsensitive) != 0)
-            continue;
+        if (s.name.compare(section, Qt::CaseInsensitive) != 0) continue;
         const auto it = s.index.constFind(key.toLower());
         return it == s.index.cend() ? nullptr : &s.entries.at(*it);
     }
@@ -99,8 +97,7 @@ const SettingsStore::Entry* SettingsStore::find(const QString& section, const QS
 
 SettingsStore::Section& SettingsStore::sectionFor(const QString& name) {
     for (Section& s : m_sections)
-        if (s.name.compare(name, Qt::CaseInsensitive) == 0)
-            return s;
+        if (s.name.compare(name, Qt::CaseInsensitive) == 0) return s;
     m_sections.append(Section{name, {}, {}});
     return m_sections.last();
 }
@@ -128,28 +125,22 @@ bool SettingsStore::contains(const QString& section, const QString& key) const {
 
 void SettingsStore::write(const QString& section, const QString& key, const QString& value) {
     const Entry* e = find(section, key);
-    if (e && e->value == value)
-        return;
+    if (e && e->value == value) return;
     put(section, key, value);
     m_dirty = true;
-    if (m_batchDepth == 0)
-        save();
+    if (m_batchDepth == 0) save();
 }
 
 double SettingsStore::readNumber(const QString& section, const QString& key,
                                  double fallback) const {
-    if (const auto v = parseNumber(read(section, key)))
-        return *v;
-    if (const auto v = parseNumber(initialValue(section, key)))
-        return *v;
+    if (const auto v = parseNumber(read(section, key))) return *v;
+    if (const auto v = parseNumber(initialValue(section, key))) return *v;
     return fallback;
 }
 
 bool SettingsStore::readBool(const QString& section, const QString& key, bool fallback) const {
-    if (const auto v = parseBool(read(section, key)))
-        return *v;
-    if (const auto v = parseBool(initialValue(section, key)))
-        return *v;
+    if (const auto v = parseBool(read(section, key))) return *v;
+    if (const auto v = parseBool(initialValue(section, key))) return *v;
     return fallback;
 }
 
@@ -162,8 +153,7 @@ int SettingsStore::writeInitialValues() {
         const int count = def.indexCount == 0 ? 1 : def.indexCount;
         for (int i = 0; i < count; ++i) {
             const QString key = def.indexCount == 0 ? base : indexedKey(base, i);
-            if (contains(sec, key))
-                continue;
+            if (contains(sec, key)) continue;
             put(sec, key, QString::fromUtf8(def.initial));
             m_dirty = true;
             ++added;

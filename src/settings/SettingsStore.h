@@ -47,8 +47,7 @@ public:
     public:
         explicit Batch(SettingsStore& store) : m_store(store) { ++m_store.m_batchDepth; }
         ~Batch() {
-            if (--m_store.m_batchDepth == 0 && m_store.m_dirty)
-                m_store.save();
+            if (--m_store.m_batchDepth == 0 && m_store.m_dirty) m_store.save();
         }
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;

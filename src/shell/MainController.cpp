@@ -22,16 +22,17 @@ const QStringList kSamplePositions{QStringLiteral("HL"), QStringLiteral("TL"),
                                    QStringLiteral("HM"), QStringLiteral("TM"),
                                    QStringLiteral("HR"), QStringLiteral("TR")};
 
-QString today() { return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")); }
+QString today() {
+    return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
+}
 
 QString channelStatus(int k, const char* phrase) {
     return QStringLiteral("第") + QString::number(k + 1) + QString::fromUtf8(phrase);
 }
 
 // The order in which the group options are restored; a restored option runs its click.
-constexpr Option kRestoreOrder[] = {Option::BeforeBoiling, Option::AfterBoiling,
-                                    Option::TvTest,        Option::LeakageTest,
-                                    Option::ElectrolyteTest, Option::Linked,
+constexpr Option kRestoreOrder[] = {Option::BeforeBoiling, Option::AfterBoiling,    Option::TvTest,
+                                    Option::LeakageTest,   Option::ElectrolyteTest, Option::Linked,
                                     Option::NotLinked};
 
 } // namespace
@@ -39,8 +40,8 @@ constexpr Option kRestoreOrder[] = {Option::BeforeBoiling, Option::AfterBoiling,
 MainController::MainController(SettingsStore& settings, ChannelModel& channels, PanelModel& panel,
                                ChartSet& charts, ShellModel& shell, Prompter& prompter,
                                QObject* parent)
-    : QObject(parent), m_settings(settings), m_channels(channels), m_panel(panel),
-      m_charts(charts), m_shell(shell), m_prompter(prompter) {}
+    : QObject(parent), m_settings(settings), m_channels(channels), m_panel(panel), m_charts(charts),
+      m_shell(shell), m_prompter(prompter) {}
 
 // A parameter box is filled with the stored text as it stands, unless that text is not a
 // number: then the key's initial value goes in, so a damaged file cannot put garbage into a
@@ -188,8 +189,7 @@ void MainController::newTestReset() {
         }
 
         m_charts.zb(k);
-        if (k < ChartSet::GroupChartCount)
-            m_charts.zb16(k);
+        if (k < ChartSet::GroupChartCount) m_charts.zb16(k);
     }
 }
 
@@ -198,8 +198,7 @@ void MainController::shutdown() {
 }
 
 void MainController::toolbarClicked(const QString& key) {
-    if (key == QLatin1String("new2"))
-        newTestReset();
+    if (key == QLatin1String("new2")) newTestReset();
 }
 
 void MainController::menuTriggered(const QString& name) {

@@ -25,8 +25,7 @@ QString ScriptedPrompter::openFileName(const QString& title, const QString&) {
 QStringList ScriptedPrompter::texts() const {
     QStringList out;
     for (const Shown& s : m_shown)
-        if (s.kind == Shown::Message || s.kind == Shown::Question)
-            out.append(s.text);
+        if (s.kind == Shown::Message || s.kind == Shown::Question) out.append(s.text);
     return out;
 }
 

@@ -20,12 +20,13 @@ QList<ToolButton> designButtons() {
 
 MenuItem item(const char* name, const char* caption, const char* parent,
               const char* shortcut = "") {
-    return MenuItem{QString::fromUtf8(name), QString::fromUtf8(caption),
-                    QString::fromUtf8(parent), QString::fromUtf8(shortcut)};
+    return MenuItem{QString::fromUtf8(name), QString::fromUtf8(caption), QString::fromUtf8(parent),
+                    QString::fromUtf8(shortcut)};
 }
 
-MenuItem separator(const char* parent) { return MenuItem{{}, QStringLiteral("-"),
-                                                         QString::fromUtf8(parent), {}}; }
+MenuItem separator(const char* parent) {
+    return MenuItem{{}, QStringLiteral("-"), QString::fromUtf8(parent), {}};
+}
 
 QList<MenuItem> designMenu() {
     return {
@@ -75,8 +76,7 @@ QString ShellModel::statusText(int panel) const {
 }
 
 void ShellModel::setStatusText(int panel, const QString& text) {
-    if (panel < 1 || panel > StatusPanelCount || m_status[panel - 1] == text)
-        return;
+    if (panel < 1 || panel > StatusPanelCount || m_status[panel - 1] == text) return;
     m_status[panel - 1] = text;
     emit statusChanged(panel, text);
 }
@@ -87,8 +87,7 @@ QStringList ShellModel::statusTexts() const {
 
 const ToolButton* ShellModel::button(const QString& key) const {
     for (const ToolButton& b : m_buttons)
-        if (b.key == key)
-            return &b;
+        if (b.key == key) return &b;
     return nullptr;
 }
 
@@ -98,33 +97,28 @@ ToolButton* ShellModel::findButton(const QString& key) {
 
 void ShellModel::setButtonCaption(const QString& key, const QString& caption) {
     ToolButton* b = findButton(key);
-    if (!b || b->caption == caption)
-        return;
+    if (!b || b->caption == caption) return;
     b->caption = caption;
     emit buttonChanged(key);
 }
 
 void ShellModel::setButtonEnabled(const QString& key, bool enabled) {
     ToolButton* b = findButton(key);
-    if (!b || b->enabled == enabled)
-        return;
+    if (!b || b->enabled == enabled) return;
     b->enabled = enabled;
     emit buttonChanged(key);
 }
 
 void ShellModel::setToolbarVisible(bool visible) {
-    if (m_toolbarVisible == visible)
-        return;
+    if (m_toolbarVisible == visible) return;
     m_toolbarVisible = visible;
     emit toolbarVisibleChanged(visible);
 }
 
 const MenuItem* ShellModel::menuItem(const QString& name) const {
-    if (name.isEmpty())
-        return nullptr;
+    if (name.isEmpty()) return nullptr;
     for (const MenuItem& m : m_menu)
-        if (m.name == name)
-            return &m;
+        if (m.name == name) return &m;
     return nullptr;
 }
 
@@ -134,16 +128,14 @@ MenuItem* ShellModel::findMenu(const QString& name) {
 
 void ShellModel::setMenuCaption(const QString& name, const QString& caption) {
     MenuItem* m = findMenu(name);
-    if (!m || m->caption == caption)
-        return;
+    if (!m || m->caption == caption) return;
     m->caption = caption;
     emit menuItemChanged(name);
 }
 
 void ShellModel::setMenuEnabled(const QString& name, bool enabled) {
     MenuItem* m = findMenu(name);
-    if (!m || m->enabled == enabled)
-        return;
+    if (!m || m->enabled == enabled) return;
     m->enabled = enabled;
     emit menuItemChanged(name);
 }

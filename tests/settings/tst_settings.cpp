@@ -162,8 +162,7 @@ private slots:
         QFETCH(double, value);
         const auto v = parseNumber(text);
         QCOMPARE(v.has_value(), isNumber);
-        if (isNumber)
-            QCOMPARE(*v, value);
+        if (isNumber) QCOMPARE(*v, value);
     }
 
     void numbersWrittenAsPlainDecimals() {

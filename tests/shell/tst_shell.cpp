@@ -59,17 +59,22 @@ private slots:
         QCOMPARE(reread.read("canshu", QString::fromUtf8("存储运行标志")), QString("0"));
         QCOMPARE(p.panel.text(0, FormationVoltage), QString("200"));
         QCOMPARE(p.panel.text(2, LeakageTestTime), QString("60"));
-        QCOMPARE(p.panel.text(1, TvTestDate),
-                 QDate::currentDate().toString("yyyy/MM/dd"));
+        QCOMPARE(p.panel.text(1, TvTestDate), QDate::currentDate().toString("yyyy/MM/dd"));
         QCOMPARE(p.panel.comboItems(2, Box::Combo2),
                  QStringList({"HL", "TL", "HM", "TM", "HR", "TR"}));
         QVERIFY(p.panel.comboItems(3, Box::Combo1).isEmpty());
     }
 
     void startUpReadsChannelsOneToThreeOnly() {
-        seed(path(), {{"hcdy(0)", "300"}, {"HCDY(3)", "555"}, {"Vadjust(0)", "1.25"},
-                      {"Vadjust(3)", "2"}, {"djysddy(2)", "450"}, {"djysddy(4)", "950"},
-                      {"hxfd(1)", "4"}, {"hxfd(4)", "8"}, {"Currency_C(0)", "65280"},
+        seed(path(), {{"hcdy(0)", "300"},
+                      {"HCDY(3)", "555"},
+                      {"Vadjust(0)", "1.25"},
+                      {"Vadjust(3)", "2"},
+                      {"djysddy(2)", "450"},
+                      {"djysddy(4)", "950"},
+                      {"hxfd(1)", "4"},
+                      {"hxfd(4)", "8"},
+                      {"Currency_C(0)", "65280"},
                       {QString::fromUtf8("存储运行标志"), "12"}});
         {
             SettingsStore s(path());
@@ -99,9 +104,15 @@ private slots:
     }
 
     void damagedValuesNeverStopStartUp() {
-        seed(path(), {{"hcdy(1)", "abc"}, {"vrb(0)", ""}, {"Vadjust(0)", "x1"},
-                      {"KI(2)", "1..2"}, {"hxfd(0)", "0"}, {"hxfd16", "-4"},
-                      {"option5(0)", "maybe"}, {"Currency_C(1)", "blue"}, {"Thy(2)", " 90 "}});
+        seed(path(), {{"hcdy(1)", "abc"},
+                      {"vrb(0)", ""},
+                      {"Vadjust(0)", "x1"},
+                      {"KI(2)", "1..2"},
+                      {"hxfd(0)", "0"},
+                      {"hxfd16", "-4"},
+                      {"option5(0)", "maybe"},
+                      {"Currency_C(1)", "blue"},
+                      {"Thy(2)", " 90 "}});
         Program p(path());
         p.controller.startUp();
         QCOMPARE(p.panel.text(1, FormationVoltage), QString("200"));
@@ -116,9 +127,12 @@ private slots:
     }
 
     void restoredKindOptionsDecideEachGroup() {
-        seed(path(), {{"option5(1)", "False"}, {"option6(1)", "True"},
-                      {"option5(0)", "False"}, {"option7(0)", "True"},
-                      {"option8(0)", "False"}, {"option9(0)", "True"}});
+        seed(path(), {{"option5(1)", "False"},
+                      {"option6(1)", "True"},
+                      {"option5(0)", "False"},
+                      {"option7(0)", "True"},
+                      {"option8(0)", "False"},
+                      {"option9(0)", "True"}});
         Program p(path());
         p.controller.startUp();
         for (int k = 0; k < 3; ++k) {
@@ -234,10 +248,8 @@ private slots:
 
         QStringList top, file;
         for (const MenuItem& m : shell.menuItems()) {
-            if (m.parent.isEmpty())
-                top << m.caption;
-            if (m.parent == "file")
-                file << m.caption;
+            if (m.parent.isEmpty()) top << m.caption;
+            if (m.parent == "file") file << m.caption;
         }
         QCOMPARE(top, QStringList({"文件(&F)", "操作", "通讯设置(&C)", "图形设置(&I)", "合并报表",
                                    "帮助(&H)"}));
