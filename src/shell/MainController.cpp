@@ -41,7 +41,11 @@ MainController::MainController(SettingsStore& settings, ChannelModel& channels, 
                                ChartSet& charts, ShellModel& shell, Prompter& prompter,
                                QObject* parent)
     : QObject(parent), m_settings(settings), m_channels(channels), m_panel(panel), m_charts(charts),
-      m_shell(shell), m_prompter(prompter) {}
+      m_shell(shell), m_prompter(prompter) {
+    // A new test voltage asks for new axes; the chart set draws them.
+    connect(&panel, &PanelModel::chartAxesRequested, &charts, &ChartSet::zb);
+    connect(&panel, &PanelModel::groupChartAxesRequested, &charts, &ChartSet::zb16);
+}
 
 // A parameter box is filled with the stored text as it stands, unless that text is not a
 // number: then the key's initial value goes in, so a damaged file cannot put garbage into a

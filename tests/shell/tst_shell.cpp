@@ -237,6 +237,17 @@ private slots:
         QCOMPARE(p.channels.timeScale[5], 0.5f);
     }
 
+    void aNewTestVoltageReframesTheCharts() {
+        Program p(path());
+        p.controller.startUp();
+        p.panel.setText(4, FormationVoltage, "400");
+        p.panel.leave(4, FormationVoltage);
+        // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
+        QCOMPARE(p.charts.referenceVoltage(0), 400.0);
+        const auto labels = p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400));
+        QCOMPARE(labels, QStringList({"60"}));
+    }
+
     void shellTables() {
         ShellModel shell;
         QStringList keys;

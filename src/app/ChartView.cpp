@@ -1,0 +1,31 @@
+#include "ChartView.h"
+
+#include "charts/ChartCanvas.h"
+
+#include <QPainter>
+
+namespace q7rk {
+
+ChartView::ChartView(const ChartCanvas& canvas, QWidget* parent)
+    : QWidget(parent), m_canvas(canvas) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(sizeHint());
+}
+
+// The picture's own size: twips that do not make a whole pixel are the canvas's business.
+QSize ChartView::sizeHint() const {
+    return m_canvas.image().size();
+}
+
+void ChartView::refresh() {
+    if (size() != sizeHint()) setFixedSize(sizeHint());
+    update();
+}
+
+void ChartView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), m_canvas.background());
+    painter.drawImage(QPoint(0, 0), m_canvas.image());
+}
+
+} // namespace q7rk

@@ -1,0 +1,75 @@
+#include "ElectrolytePage.h"
+
+#include "PanelBinding.h"
+#include "PanelWidgets.h"
+#include "params/PanelCaptions.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <iterator>
+
+namespace q7rk {
+
+namespace {
+
+constexpr Box kSettingsColumn[] = {Box::Text17, Box::Text18, Box::Text19, Box::Text20,
+                                   Box::Text21, Box::Text22, Box::Text28, Box::Text23};
+constexpr Box kIdentityColumn[] = {Box::Text35, Box::Text36, Box::Text37, Box::Combo2};
+// The spark voltages on one row, their times on the next, sparks 1..3 from left to right.
+constexpr Box kSparks[2][3] = {{Box::Text29, Box::Text31, Box::Text33},
+                               {Box::Text30, Box::Text32, Box::Text34}};
+
+QGroupBox* makeSparkFrame(PanelBinding& binding, int channel, QWidget* parent) {
+    auto* frame = new QGroupBox(sparkFrameTitle(), parent);
+    auto* grid = new QGridLayout(frame);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setVerticalSpacing(2);
+    grid->setHorizontalSpacing(3);
+    for (int row = 0; row < 2; ++row) {
+        for (int block = 0; block < 3; ++block) {
+            addBoxRow(grid, row, block, binding, channel, kSparks[row][block]);
+            binding.boxWidget(channel, kSparks[row][block])->setFixedWidth(46);
+        }
+    }
+    for (int block = 0; block < 2; ++block)
+        grid->setColumnMinimumWidth(block * 3 + 2, 14); // the unit parts the spark blocks
+    return frame;
+}
+
+QGroupBox* makeChannelFrame(PanelBinding& binding, int channel, QWidget* parent) {
+    auto* frame = new QGroupBox(electrolyteFrameTitle(channel), parent);
+    frame->setObjectName(QStringLiteral("ElectrolyteFrame_%1").arg(channel));
+    QGridLayout* grid = makeFrameGrid(frame);
+    int row = 0;
+    for (Box box : kSettingsColumn)
+        addBoxRow(grid, row++, 0, binding, channel, box);
+    row = 0;
+    for (Box box : kIdentityColumn)
+        addBoxRow(grid, row++, 1, binding, channel, box);
+    const int belowBoth = int(std::size(kSettingsColumn));
+    grid->addWidget(makeSparkFrame(binding, channel, frame), belowBoth, 0, 1, 6);
+    grid->setRowStretch(belowBoth + 1, 1);
+    return frame;
+}
+
+} // namespace
+
+QWidget* makeElectrolytePage(PanelBinding& binding, QWidget* parent) {
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(QStringLiteral("ElectrolytePage"));
+    auto* content = new QWidget(scroll);
+    auto* grid = new QGridLayout(content);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        grid->addWidget(makeChannelFrame(binding, channel, content), channel / 3, channel % 3);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(3, 1);
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    return scroll;
+}
+
+} // namespace q7rk

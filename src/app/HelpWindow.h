@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+class QTextBrowser;
+
+namespace q7rk {
+
+// `help1`: the operating document, a fixed HTML page built into the program.
+class HelpWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* DocumentUrl = "qrc:/help/help.html";
+
+    explicit HelpWindow(QWidget* parent = nullptr);
+
+    QTextBrowser* browser() const { return m_browser; }
+
+private:
+    QTextBrowser* m_browser;
+};
+
+} // namespace q7rk

@@ -1,0 +1,33 @@
+#include "MessageBoxPrompter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace q7rk {
+
+void MessageBoxPrompter::inform(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, m_parent);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+}
+
+bool MessageBoxPrompter::ask(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                    m_parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString MessageBoxPrompter::saveFileName(const QString& title, const QString& proposedName,
+                                         const QString& filter) {
+    return QFileDialog::getSaveFileName(m_parent, title, proposedName, filter);
+}
+
+QString MessageBoxPrompter::openFileName(const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(m_parent, title, QString(), filter);
+}
+
+} // namespace q7rk

@@ -1,0 +1,142 @@
+#include "PanelBinding.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScopedValueRollback>
+#include <algorithm>
+
+namespace q7rk {
+
+namespace {
+
+constexpr ReadoutLabel kLabels[] = {ReadoutLabel::Label49, ReadoutLabel::Label50,
+                                    ReadoutLabel::Label51, ReadoutLabel::Label52};
+constexpr Option kOptions[] = {Option::BeforeBoiling, Option::AfterBoiling,    Option::TvTest,
+                               Option::LeakageTest,   Option::ElectrolyteTest, Option::Linked,
+                               Option::NotLinked};
+
+int labelSlot(ReadoutLabel label) {
+    return int(label) - int(ReadoutLabel::Label49);
+}
+
+// Replaces a line edit's text without throwing the operator's cursor to the end when the
+// model rewrites the box being typed in (Text2 checks on every change).
+void replaceText(QLineEdit* edit, const QString& text) {
+    if (edit->text() == text) return;
+    const int cursor = edit->cursorPosition();
+    edit->setText(text);
+    if (edit->hasFocus()) edit->setCursorPosition(std::min<int>(cursor, int(text.size())));
+}
+
+} // namespace
+
+PanelBinding::PanelBinding(PanelModel& panel, QObject* parent) : QObject(parent), m_panel(panel) {
+    connect(&m_panel, &PanelModel::textChanged, this, &PanelBinding::showText);
+    connect(&m_panel, &PanelModel::enabledChanged, this, &PanelBinding::showEnabled);
+    connect(&m_panel, &PanelModel::labelChanged, this, &PanelBinding::showLabel);
+    connect(&m_panel, &PanelModel::comboItemsChanged, this, &PanelBinding::showComboItems);
+    connect(&m_panel, &PanelModel::optionChanged, this, &PanelBinding::showOption);
+}
+
+void PanelBinding::registerBox(int channel, Box box, QWidget* widget) {
+    m_boxes[channel][boxIndex(box)] = widget;
+    m_keys.insert(widget, BoxKey{channel, box});
+    widget->installEventFilter(this);
+}
+
+void PanelBinding::addLineEdit(int channel, Box box, QLineEdit* edit) {
+    registerBox(channel, box, edit);
+    connect(edit, &QLineEdit::textEdited, this, [this, channel, box](const QString& text) {
+        if (!m_updating) m_panel.setText(channel, box, text);
+    });
+    // Return leaves the box as far as the checks are concerned; focus-out is the filter's.
+    connect(edit, &QLineEdit::returnPressed, this,
+            [this, channel, box] { m_panel.leave(channel, box); });
+}
+
+void PanelBinding::addCombo(int channel, Box box, QComboBox* combo) {
+    registerBox(channel, box, combo);
+    connect(combo, &QComboBox::currentTextChanged, this, [this, channel, box](const QString& text) {
+        if (!m_updating) m_panel.setText(channel, box, text);
+    });
+}
+
+void PanelBinding::addLabel(int channel, ReadoutLabel label, QLabel* caption) {
+    m_labels[channel][labelSlot(label)] = caption;
+}
+
+void PanelBinding::addOption(Option option, int group, QAbstractButton* button) {
+    m_options[group][int(option)] = button;
+    // A checked button clicked again would uncheck itself; the model decides what is
+    // selected, so the button always ends showing the model's state.
+    connect(button, &QAbstractButton::clicked, this, [this, option, group] {
+        m_panel.clickOption(option, group);
+        showOption(option, group, m_panel.option(option, group));
+    });
+}
+
+void PanelBinding::refresh() {
+    for (int k = 0; k < ChannelCount; ++k) {
+        for (int b = 1; b <= BoxCount; ++b) {
+            const Box box = Box(b);
+            if (!m_boxes[k][boxIndex(box)]) continue;
+            if (box == Box::Combo1 || box == Box::Combo2) showComboItems(k, box);
+            showText(k, box, m_panel.text(k, box));
+            showEnabled(k, box, m_panel.isEnabled(k, box));
+        }
+        for (ReadoutLabel label : kLabels)
+            showLabel(k, label, m_panel.labelCaption(k, label));
+    }
+    for (int g = 0; g < GroupCount; ++g)
+        for (Option option : kOptions)
+            showOption(option, g, m_panel.option(option, g));
+}
+
+void PanelBinding::showText(int channel, Box box, const QString& text) {
+    QWidget* widget = m_boxes[channel][boxIndex(box)];
+    if (!widget) return;
+    const QScopedValueRollback guard(m_updating, true);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        replaceText(edit, text);
+    else if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->currentText() != text)
+        combo->setEditText(text);
+}
+
+void PanelBinding::showEnabled(int channel, Box box, bool enabled) {
+    if (QWidget* widget = m_boxes[channel][boxIndex(box)]) widget->setEnabled(enabled);
+}
+
+void PanelBinding::showLabel(int channel, ReadoutLabel label, const QString& caption) {
+    if (QLabel* widget = m_labels[channel][labelSlot(label)]) widget->setText(caption);
+}
+
+void PanelBinding::showComboItems(int channel, Box combo) {
+    auto* widget = qobject_cast<QComboBox*>(m_boxes[channel][boxIndex(combo)]);
+    if (!widget) return;
+    // Filling the list selects its first item; the box keeps the model's text.
+    const QScopedValueRollback guard(m_updating, true);
+    widget->clear();
+    widget->addItems(m_panel.comboItems(channel, combo));
+    widget->setEditText(m_panel.text(channel, combo));
+}
+
+void PanelBinding::showOption(Option option, int group, bool value) {
+    if (QAbstractButton* button = m_options[group][int(option)]) button->setChecked(value);
+}
+
+bool PanelBinding::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // A menu, a context menu or a switch to another application does not leave the box.
+        const bool leaves = reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
+                            reason != Qt::ActiveWindowFocusReason;
+        const auto it = m_keys.constFind(watched);
+        if (leaves && it != m_keys.constEnd()) m_panel.leave(it->channel, it->box);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace q7rk

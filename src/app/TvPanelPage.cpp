@@ -1,0 +1,89 @@
+#include "TvPanelPage.h"
+
+#include "PanelBinding.h"
+#include "PanelWidgets.h"
+#include "params/PanelCaptions.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace q7rk {
+
+namespace {
+
+// TV settings and results on the left, leakage and the test's identity on the right.
+constexpr Box kTvColumn[] = {Box::Text1, Box::Text2, Box::Text3, Box::Text4, Box::Text5,
+                             Box::Text6, Box::Text7, Box::Text8, Box::Text16};
+constexpr Box kLeakageColumn[] = {Box::Text9,  Box::Text10, Box::Text11, Box::Text12, Box::Text13,
+                                  Box::Text14, Box::Text15, Box::Text24, Box::Combo1};
+
+QGroupBox* makeChannelFrame(PanelBinding& binding, int channel, QWidget* parent) {
+    auto* frame = new QGroupBox(tvFrameTitle(channel), parent);
+    frame->setObjectName(QStringLiteral("TvFrame_%1").arg(channel));
+    QGridLayout* grid = makeFrameGrid(frame);
+    int row = 0;
+    for (Box box : kTvColumn)
+        addBoxRow(grid, row++, 0, binding, channel, box);
+    row = 0;
+    for (Box box : kLeakageColumn)
+        addBoxRow(grid, row++, 1, binding, channel, box);
+    grid->setColumnStretch(6, 1);
+    return frame;
+}
+
+// Only channel 1's copy of the address boxes is used by the link.
+QGroupBox* makeEthernetFrame(PanelBinding& binding, QWidget* parent) {
+    auto* frame = new QGroupBox(QStringLiteral("以太网连接"), parent);
+    auto* layout = new QHBoxLayout(frame);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(new QLabel(QStringLiteral("仪器地址："), frame));
+    layout->addWidget(makeBoxEdit(binding, 0, Box::Text41, frame));
+    layout->addWidget(new QLabel(QStringLiteral("端口："), frame));
+    layout->addWidget(makeBoxEdit(binding, 0, Box::Text42, frame));
+    return frame;
+}
+
+QWidget* makeGroupOptions(PanelBinding& binding, int group, QWidget* parent) {
+    auto* strip = new QWidget(parent);
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(
+        makeOptionFrame(binding, {Option::BeforeBoiling, Option::AfterBoiling}, group, strip));
+    layout->addWidget(makeOptionFrame(
+        binding, {Option::TvTest, Option::LeakageTest, Option::ElectrolyteTest}, group, strip));
+    layout->addWidget(makeOptionFrame(binding, {Option::Linked, Option::NotLinked}, group, strip));
+    if (group == 0) layout->addWidget(makeEthernetFrame(binding, strip));
+    layout->addStretch();
+    return strip;
+}
+
+} // namespace
+
+QWidget* makeTvPanelPage(PanelBinding& binding, QWidget* parent) {
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(QStringLiteral("TvPanelPage"));
+    auto* content = new QWidget(scroll);
+    auto* grid = new QGridLayout(content);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    for (int group = 0; group < GroupCount; ++group) {
+        const int row = group * 2;
+        for (int i = 0; i < ChannelsPerGroup; ++i) {
+            const int channel = firstOfGroup(group) + i;
+            grid->addWidget(makeChannelFrame(binding, channel, content), row, i);
+        }
+        grid->addWidget(makeGroupOptions(binding, group, content), row + 1, 0, 1, 3);
+    }
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(3, 1);
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    return scroll;
+}
+
+} // namespace q7rk

@@ -1,0 +1,234 @@
+#include "app/HelpWindow.h"
+#include "app/MainWindow.h"
+#include "shell/ScriptedPrompter.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolBar>
+
+using namespace q7rk;
+
+// The window on the offscreen platform with a fresh settings file and scripted dialogs. The
+// models decide everything; these tests prove that the widgets show the models and that
+// the operator's actions reach them.
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { m_window.reset(); }
+
+    void everyBoxHasAWidgetShowingTheModel();
+    void leavingABoxShowsTheCheckedTextInEveryLinkedBox();
+    void comboAndChartFollowTheModel();
+    void testKindOptionDisablesAndRecaptionsOneGroup();
+    void shellWidgetsMirrorTheShellModel();
+    void menuAndToolbarReachTheController();
+
+private:
+    template <typename T> T* widget(const QString& name) const {
+        T* w = m_window->findChild<T*>(name);
+        if (!w) qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    QLineEdit* box(const char* name, int channel) const {
+        return widget<QLineEdit>(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(channel));
+    }
+    // Types into a box the way the operator does: select what is there, type over it.
+    void typeInto(QLineEdit* edit, const QString& text) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+    QAction* menuAction(const char* name) const { return widget<QAction>(QLatin1String(name)); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<MainWindow> m_window;
+    ScriptedPrompter* m_prompter = nullptr;
+};
+
+void MainWindowTest::init() {
+    QVERIFY(m_dir.isValid());
+    QFile::remove(m_dir.filePath(QStringLiteral("q7rk.ini")));
+    auto prompter = std::make_unique<ScriptedPrompter>();
+    m_prompter = prompter.get();
+    m_window = std::make_unique<MainWindow>(m_dir.filePath(QStringLiteral("q7rk.ini")),
+                                            std::move(prompter));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void MainWindowTest::everyBoxHasAWidgetShowingTheModel() {
+    PanelModel& panel = m_window->panel();
+    for (int k = 0; k < ChannelCount; ++k) {
+        for (int n = 1; n <= 40; ++n) {
+            const QString name = QStringLiteral("Text%1_%2").arg(n).arg(k);
+            auto* edit = m_window->findChild<QLineEdit*>(name);
+            QVERIFY2(edit, qPrintable(name));
+            QCOMPARE(edit->text(), panel.text(k, textBox(n)));
+            QCOMPARE(edit->isEnabled(), panel.isEnabled(k, textBox(n)));
+        }
+        for (const char* combo : {"Combo1", "Combo2"}) {
+            const QString name = QStringLiteral("%1_%2").arg(QLatin1String(combo)).arg(k);
+            QVERIFY2(m_window->findChild<QComboBox*>(name), qPrintable(name));
+        }
+    }
+    QCOMPARE(box("Text42", 0)->text(), panel.text(0, Box::Text42));
+    QVERIFY(!m_window->findChild<QLineEdit*>(QStringLiteral("Text41_1")));
+
+    // Readouts are written by the sampling tick, never typed.
+    panel.setText(4, Box::Text25, QStringLiteral("123.4"));
+    QCOMPARE(box("Text25", 4)->text(), QStringLiteral("123.4"));
+    QVERIFY(box("Text25", 4)->isReadOnly());
+}
+
+void MainWindowTest::leavingABoxShowsTheCheckedTextInEveryLinkedBox() {
+    m_window->tabs()->setCurrentIndex(3);
+    QLineEdit* formation = box("Text1", 0);
+    typeInto(formation, QStringLiteral("1500"));
+    QCOMPARE(formation->text(), QStringLiteral("1500"));
+    QCOMPARE(m_window->panel().text(0, Box::Text1), QStringLiteral("1500"));
+
+    // Leaving by focus: 1500 is outside 1..1000, and the formation voltage reaches all six
+    // linked channels.
+    box("Text2", 0)->setFocus();
+    QTRY_COMPARE(formation->text(), QStringLiteral("200"));
+    for (int k = 0; k < ChannelCount; ++k)
+        QCOMPARE(box("Text1", k)->text(), QStringLiteral("200"));
+
+    // Leaving by Return: a value in range is kept and copied within the group only.
+    const QString channel4 = box("Text3", 3)->text();
+    typeInto(box("Text3", 0), QStringLiteral("15"));
+    QTest::keyClick(box("Text3", 0), Qt::Key_Return);
+    QCOMPARE(box("Text3", 1)->text(), QStringLiteral("15"));
+    QCOMPARE(box("Text3", 2)->text(), QStringLiteral("15"));
+    QCOMPARE(box("Text3", 3)->text(), channel4);
+
+    // The Vr ratio is checked while typing: deleting its last digit gives 90 at once.
+    QLineEdit* ratio = box("Text2", 1);
+    ratio->setFocus();
+    ratio->end(false);
+    const int length = int(ratio->text().size());
+    for (int i = 0; i < length; ++i)
+        QTest::keyClick(ratio, Qt::Key_Backspace);
+    QCOMPARE(ratio->text(), QStringLiteral("90"));
+    QCOMPARE(m_window->panel().text(1, Box::Text2), QStringLiteral("90"));
+}
+
+void MainWindowTest::comboAndChartFollowTheModel() {
+    auto* position = widget<QComboBox>(QStringLiteral("Combo1_1"));
+    QStringList items;
+    for (int i = 0; i < position->count(); ++i)
+        items << position->itemText(i);
+    QCOMPARE(items, (QStringList{"HL", "TL", "HM", "TM", "HR", "TR"}));
+    QCOMPARE(position->currentText(), m_window->panel().text(1, Box::Combo1));
+
+    position->setCurrentIndex(4); // what picking "HR" from the list does
+    QCOMPARE(m_window->panel().text(1, Box::Combo1), QStringLiteral("HR"));
+    m_window->panel().setText(1, Box::Combo1, QStringLiteral("TM"));
+    QCOMPARE(position->currentText(), QStringLiteral("TM"));
+
+    // A new formation voltage reframes TV(2); the view shows the redrawn picture.
+    m_window->tabs()->setCurrentIndex(0);
+    auto* view = widget<QWidget>(QStringLiteral("TV_2"));
+    const ChartCanvas& canvas = m_window->charts().channelChart(2);
+    QCOMPARE(view->size(), canvas.image().size());
+    const QImage before = canvas.image().copy();
+    m_window->panel().setText(2, Box::Text1, QStringLiteral("600"));
+    m_window->panel().leave(2, Box::Text1);
+    QVERIFY(canvas.image() != before);
+    const QImage shown = view->grab().toImage().convertToFormat(canvas.image().format());
+    QCOMPARE(shown, canvas.image());
+}
+
+void MainWindowTest::testKindOptionDisablesAndRecaptionsOneGroup() {
+    m_window->tabs()->setCurrentIndex(3);
+    auto* leakage = widget<QRadioButton>(QStringLiteral("Option6_1"));
+    QTest::mouseClick(leakage, Qt::LeftButton);
+
+    for (int k = 3; k < ChannelCount; ++k) {
+        QVERIFY(!box("Text1", k)->isEnabled());
+        QVERIFY(box("Text9", k)->isEnabled());
+        QCOMPARE(widget<QLabel>(QStringLiteral("Label49_%1").arg(k))->text(), QStringLiteral("TA"));
+        QCOMPARE(widget<QLabel>(QStringLiteral("Label50_%1").arg(k))->text(), QStringLiteral("T"));
+        QCOMPARE(widget<QLabel>(QStringLiteral("Label52_%1").arg(k))->text(),
+                 QStringLiteral("漏电"));
+    }
+    for (int k = 0; k < 3; ++k) {
+        QVERIFY(box("Text1", k)->isEnabled());
+        QVERIFY(!box("Text9", k)->isEnabled());
+        QCOMPARE(widget<QLabel>(QStringLiteral("Label50_%1").arg(k))->text(), QStringLiteral("TB"));
+        QCOMPARE(widget<QLabel>(QStringLiteral("Label52_%1").arg(k))->text(), QStringLiteral("VT"));
+    }
+    QVERIFY(leakage->isChecked());
+    QVERIFY(!widget<QRadioButton>(QStringLiteral("Option5_1"))->isChecked());
+    QVERIFY(widget<QRadioButton>(QStringLiteral("Option5_0"))->isChecked());
+
+    // Clicking the selected option again leaves it selected, as the model says.
+    QTest::mouseClick(leakage, Qt::LeftButton);
+    QVERIFY(leakage->isChecked());
+    QVERIFY(m_window->panel().option(Option::LeakageTest, 1));
+}
+
+void MainWindowTest::shellWidgetsMirrorTheShellModel() {
+    QStringList topLevel;
+    for (const QAction* action : m_window->menuBar()->actions())
+        topLevel << action->text();
+    QCOMPARE(topLevel, (QStringList{"文件(&F)", "操作", "通讯设置(&C)", "图形设置(&I)", "合并报表",
+                                    "帮助(&H)"}));
+    QCOMPARE(menuAction("save")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+
+    // No link yet, so no test can be started from the toolbar.
+    auto* toolbar = widget<QToolBar>(QStringLiteral("Toolbar1"));
+    QVERIFY(!toolbar->isVisible());
+    ShellModel& shell = m_window->shell();
+    shell.setToolbarVisible(true);
+    QVERIFY(toolbar->isVisible());
+    QCOMPARE(widget<QAction>(QStringLiteral("test13"))->text(), QStringLiteral("1-3测试开始"));
+    shell.setButtonCaption(QStringLiteral("test13"), QStringLiteral("1-3测试停止"));
+    shell.setButtonEnabled(QStringLiteral("test46"), false);
+    QCOMPARE(widget<QAction>(QStringLiteral("test13"))->text(), QStringLiteral("1-3测试停止"));
+    QVERIFY(!widget<QAction>(QStringLiteral("test46"))->isEnabled());
+
+    shell.setMenuCaption(QStringLiteral("RJ45"), QStringLiteral("以太网断开"));
+    shell.setMenuEnabled(QStringLiteral("connet"), false);
+    QCOMPARE(menuAction("RJ45")->text(), QStringLiteral("以太网断开"));
+    QVERIFY(!menuAction("connet")->isEnabled());
+
+    QCOMPARE(widget<QLabel>(QStringLiteral("panel7"))->text(), shell.statusText(7));
+    shell.setStatusText(7, QStringLiteral("COM2通讯正常"));
+    QCOMPARE(widget<QLabel>(QStringLiteral("panel7"))->text(), QStringLiteral("COM2通讯正常"));
+}
+
+void MainWindowTest::menuAndToolbarReachTheController() {
+    QLineEdit* riseTime = box("Text6", 0);
+    typeInto(riseTime, QStringLiteral("35"));
+    QCOMPARE(m_window->panel().text(0, Box::Text6), QStringLiteral("35"));
+    menuAction("new")->trigger();
+    QCOMPARE(riseTime->text(), QStringLiteral("0"));
+    QCOMPARE(widget<QLabel>(QStringLiteral("panel1"))->text(), QStringLiteral("第1路关闭"));
+
+    typeInto(box("Text8", 2), QStringLiteral("ok"));
+    widget<QAction>(QStringLiteral("new2"))->trigger();
+    QCOMPARE(box("Text8", 2)->text(), QStringLiteral("待定"));
+
+    menuAction("help")->trigger();
+    QVERIFY(m_window->helpWindow());
+    QVERIFY(m_window->helpWindow()->isVisible());
+    QVERIFY(m_window->helpWindow()->browser()->toPlainText().contains(QStringLiteral("打开串口")));
+
+    menuAction("exit")->trigger();
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(m_prompter->shown().isEmpty());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
