@@ -1,0 +1,164 @@
+// The simulator's pure parts: the calibration inversion against the program's conversion
+// (ProgramSide.h), set-value decoding, frame gathering and the shape of the modelled curves.
+
+#include "Calibration.h"
+#include "FrameCodec.h"
+#include "InstrumentModel.h"
+#include "ProgramSide.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+using namespace q7rk::instrument;
+using namespace q7rk::test;
+
+namespace {
+
+// Where the low range's top and the high range's bottom do not meet, values in between
+// cannot be shown; the inversion then gives the nearer edge.
+double gapHalfWidth(const Line& low, const Line& high, double split) {
+    const double top = split * low.gain + low.offset;
+    const double bottom = split * high.gain + high.offset;
+    return std::max(0.0, (bottom - top) / 2);
+}
+
+ChannelModel runningChannel(ChannelConfig config, double setVolts, double setMa) {
+    ChannelModel c(config);
+    c.setDrive(true, setVolts, setMa);
+    return c;
+}
+
+// Seconds until the channel first reaches `volts`, stepping one second at a time.
+int secondsTo(ChannelModel& c, double volts, int limit) {
+    for (int s = 1; s <= limit; ++s) {
+        c.advance(1.0);
+        if (c.reading().volts >= volts) return s;
+    }
+    return -1;
+}
+
+} // namespace
+
+class InstrumentUnitsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readingRoundTripsThroughTheProgramsCalibration() {
+        for (int k = 0; k < 6; ++k) {
+            const MeasureCalibration cal = factoryMeasureCalibration(k);
+            const double iGap = gapHalfWidth(pick(kCurrLow, k), pick(kCurrHigh, k), 1.0);
+            for (double ma = 0.0; ma <= 10.0; ma += 0.0137) {
+                const double v = 150.0;
+                const ReadingCodes codes = encodeReading(cal, v, ma);
+                const Shown shown = programView(k, codes.voltage, codes.current);
+                QVERIFY2(
+                    std::abs(shown.milliamps - ma) <= 0.001 + iGap + 1e-9,
+                    qPrintable(QString("ch%1 %2 mA -> %3").arg(k).arg(ma).arg(shown.milliamps)));
+                QVERIFY(std::abs(shown.volts - v) <= 0.1 + 1e-9);
+            }
+            const double vGap = gapHalfWidth(pick(kVoltLow, k), pick(kVoltHigh, k), 100.0);
+            for (double v = 0.0; v <= 1000.0; v += 0.37) {
+                for (double ma : {0.0, 0.05, 2.0}) {
+                    const ReadingCodes codes = encodeReading(cal, v, ma);
+                    const Shown shown = programView(k, codes.voltage, codes.current);
+                    QVERIFY2(std::abs(shown.volts - v) <= 0.1 + vGap + 1e-9,
+                             qPrintable(QString("ch%1 %2 V -> %3").arg(k).arg(v).arg(shown.volts)));
+                }
+            }
+        }
+        // Both ranges are actually used, and the split follows the raw value.
+        const MeasureCalibration ch1 = factoryMeasureCalibration(0);
+        QVERIFY(encodeReading(ch1, 40.0, 0.5).voltage < 5000);
+        QVERIFY(encodeReading(ch1, 40.0, 0.5).current < 5000);
+        QVERIFY(encodeReading(ch1, 300.0, 2.0).voltage >= 5000);
+        QVERIFY(encodeReading(ch1, 300.0, 2.0).current >= 5000);
+    }
+
+    void setValuesDecodeAsThePollEncodesThem() {
+        for (int k = 0; k < 6; ++k) {
+            const SetCalibration cal = factorySetCalibration(k);
+            for (double user : {10.0, 250.0, 1000.0})
+                QVERIFY(std::abs(decodeSetVoltage(cal, setVoltageCode(k, user)) - user) < 0.02);
+            for (double ma : {0.2, 2.0, 10.0})
+                QVERIFY(std::abs(decodeSetCurrent(cal, setCurrentCode(k, ma)) - ma) < 0.0005);
+        }
+        QCOMPARE(decodeSetVoltage(factorySetCalibration(4), 6000), 100.0);
+        QCOMPARE(decodeSetVoltage(factorySetCalibration(0), 0), 0.0); // never negative
+    }
+
+    void gathererResynchronisesOnTheHeader() {
+        const QByteArray a = commandFrame(0);
+        const QByteArray b = commandFrame(7);
+        FrameGatherer g;
+        // Noise, a false header without its trailer, then two frames split at odd places.
+        QByteArray stream = QByteArray("\x01\x77\x20", 3) + frameHeader() + QByteArray(20, 'x');
+        const qsizetype noise = stream.size();
+        stream += a + b;
+        QList<QByteArray> frames;
+        for (qsizetype at = 0; at < stream.size(); at += 13)
+            frames += g.feed(stream.mid(at, 13));
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames.at(0), a);
+        QCOMPARE(frames.at(1), b);
+        QCOMPARE(g.discarded(), noise);
+    }
+
+    void tvCurvePassesPointAAndSettlesJustAboveTheFormationVoltage() {
+        ChannelModel c = runningChannel({}, 250.0, 2.0); // Vf 200 V, 2 mA
+        const int riseTime = secondsTo(c, 180.0, 200);
+        QVERIFY2(riseTime >= 60 && riseTime <= 100, qPrintable(QString::number(riseTime)));
+        double previous = c.reading().volts;
+        for (int s = 0; s < 120; ++s) { // never overshoots, never falls back
+            c.advance(1.0);
+            QVERIFY(c.reading().volts >= previous);
+            previous = c.reading().volts;
+        }
+        QVERIFY(previous >= 200.0 && previous < 206.0);
+
+        ChannelConfig capped;
+        capped.maxVoltage = 190.0;
+        ChannelModel low = runningChannel(capped, 250.0, 2.0);
+        low.advance(300.0);
+        QVERIFY(low.reading().volts <= 190.0 && low.reading().volts > 189.0);
+
+        ChannelConfig sluggish;
+        sluggish.slow = 0.5;
+        ChannelModel slow = runningChannel(sluggish, 250.0, 2.0);
+        QVERIFY(secondsTo(slow, 180.0, 300) > 1.8 * riseTime);
+    }
+
+    void leakageDecaysOnceTheVoltageHolds() {
+        ChannelConfig foil;
+        foil.foilVoltage = 400.0; // holds at the set voltage
+        ChannelModel c = runningChannel(foil, 100.0, 2.0);
+        c.advance(10.0);
+        QCOMPARE(c.reading().milliamps, 2.0); // still charging at the set current
+        c.advance(110.0);
+        QVERIFY(std::abs(c.reading().volts - 100.0) < 0.1);
+        QVERIFY(c.reading().milliamps < 0.05 && c.reading().milliamps >= 0.02);
+        c.setDrive(false, 0.0, 0.0);
+        c.advance(5.0);
+        QVERIFY(c.reading().volts < 1.0);
+        QCOMPARE(c.reading().milliamps, 0.0);
+    }
+
+    void electrolyteFlashesAtItsSparkVoltages() {
+        ChannelConfig cell;
+        cell.sparks = {120.0, 150.0};
+        ChannelModel c = runningChannel(cell, 300.0, 2.0);
+        QList<double> drops;
+        double previous = 0.0;
+        for (int s = 0; s < 200; ++s) {
+            c.advance(1.0);
+            if (c.reading().volts < previous - 20.0) drops.append(previous);
+            previous = c.reading().volts;
+        }
+        QCOMPARE(drops.size(), 2);
+        QVERIFY(drops.at(0) >= 115.0 && drops.at(0) < 120.0);
+        QVERIFY(drops.at(1) >= 145.0 && drops.at(1) < 150.0);
+        QVERIFY(previous > 290.0); // rises on to the set voltage afterwards
+    }
+};
+
+QTEST_GUILESS_MAIN(InstrumentUnitsTest)
+#include "tst_instrument_units.moc"

@@ -1,0 +1,159 @@
+#include "Options.h"
+
+#include <QCommandLineParser>
+
+#include <functional>
+
+namespace q7rk::instrument {
+
+namespace {
+
+using ChannelSetter = std::function<bool(ChannelConfig&, const QString&)>;
+
+bool setNumber(double& target, const QString& text, double minimum) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || v < minimum) return false;
+    target = v;
+    return true;
+}
+
+bool setSparks(ChannelConfig& c, const QString& text) {
+    QList<double> sparks;
+    for (const QString& part : text.split(',')) {
+        double v = 0.0;
+        if (!setNumber(v, part, 0.0)) return false;
+        sparks.append(v);
+    }
+    c.sparks = sparks;
+    return true;
+}
+
+struct ChannelOption {
+    QString name;
+    QString valueName;
+    QString help;
+    bool channelRequired;
+    ChannelSetter set;
+};
+
+QList<ChannelOption> channelOptions() {
+    auto number = [](double ChannelConfig::*member, double minimum) {
+        return [member, minimum](ChannelConfig& c, const QString& t) {
+            return setNumber(c.*member, t, minimum);
+        };
+    };
+    return {
+        {"rate", "[CH:]K", "Rise rate in V/s per mA of set current (default 1.25).", false,
+         number(&ChannelConfig::rate, 0.0)},
+        {"leak-floor", "[CH:]MA", "Leakage current reached while holding (default 0.02).", false,
+         number(&ChannelConfig::leakFloor, 0.0)},
+        {"leak-tau", "[CH:]S", "Time constant of the leakage decay (default 10).", false,
+         number(&ChannelConfig::leakTau, 0.001)},
+        {"spark-drop", "[CH:]V", "Voltage lost at a spark (default 30).", false,
+         number(&ChannelConfig::sparkDrop, 0.0)},
+        {"foil-voltage", "[CH:]V",
+         "Saturation voltage of the foil (default: set voltage / 1.25 × 1.02).", false,
+         number(&ChannelConfig::foilVoltage, 0.0)},
+        {"max-voltage", "CH:V", "Channel CH never exceeds V.", true,
+         number(&ChannelConfig::maxVoltage, 0.0)},
+        {"slow", "CH:F", "Rise rate of channel CH multiplied by F.", true,
+         number(&ChannelConfig::slow, 0.0)},
+        {"spark", "CH:V[,V...]", "Electrolyte on channel CH flashing at these voltages.", true,
+         setSparks},
+    };
+}
+
+// "2:300" applies to channel 2, "300" (where allowed) to all six channels.
+bool applyChannelValue(const ChannelOption& o, const QString& text, Options& options) {
+    const qsizetype colon = text.indexOf(':');
+    if (colon < 0) {
+        if (o.channelRequired) return false;
+        for (ChannelConfig& c : options.channels)
+            if (!o.set(c, text)) return false;
+        return true;
+    }
+    bool ok = false;
+    const int channel = text.left(colon).toInt(&ok);
+    if (!ok || channel < 1 || channel > 6) return false;
+    return o.set(options.channels[std::size_t(channel - 1)], text.mid(colon + 1));
+}
+
+bool readInt(const QCommandLineParser& p, const QString& name, int minimum, int& target) {
+    if (!p.isSet(name)) return true;
+    bool ok = false;
+    const int v = p.value(name).toInt(&ok);
+    if (!ok || v < minimum) return false;
+    target = v;
+    return true;
+}
+
+void addOptions(QCommandLineParser& p) {
+    p.addOptions({
+        {"port", "TCP port to listen on; 0 picks a free one (default 4001).", "N", "4001"},
+        {"listen", "Address to listen on (default 127.0.0.1).", "ADDR", "127.0.0.1"},
+        {"no-tcp", "Do not listen on TCP."},
+        {"pty", "Create a pseudo-terminal and print its path."},
+        {"pty-link", "Also link PATH to the pseudo-terminal (implies --pty).", "PATH"},
+        {"log", "Append one line per received frame to FILE.", "FILE"},
+        {"drop-every", "Leave every Nth poll unanswered.", "N"},
+        {"corrupt-every", "Break the trailer of every Nth reply.", "N"},
+        {"delay-ms", "Send every reply after N ms.", "N"},
+        {"close-after", "Close a TCP connection after N frames received.", "N"},
+        {"silent", "Never reply."},
+        {"noise", "Noise amplitude on the voltage in mV (default 0).", "MV"},
+        {"seed", "Seed of the noise (default 1).", "N"},
+        {"time-scale", "Model time runs F times faster than wall time (default 1).", "F"},
+    });
+    for (const ChannelOption& o : channelOptions())
+        p.addOption({o.name, o.help, o.valueName});
+}
+
+QString readGeneral(const QCommandLineParser& p, Options& o) {
+    bool ok = false;
+    const uint port = p.value("port").toUInt(&ok);
+    if (!ok || port > 65535) return "bad --port";
+    o.port = quint16(port);
+    o.listenAddress = p.value("listen");
+    o.tcp = !p.isSet("no-tcp");
+    o.ptyLink = p.value("pty-link");
+    o.pty = p.isSet("pty") || !o.ptyLink.isEmpty();
+    o.logPath = p.value("log");
+    o.faults.silent = p.isSet("silent");
+    if (!readInt(p, "drop-every", 1, o.faults.dropEvery) ||
+        !readInt(p, "corrupt-every", 1, o.faults.corruptEvery) ||
+        !readInt(p, "delay-ms", 0, o.faults.delayMs) ||
+        !readInt(p, "close-after", 1, o.faults.closeAfter))
+        return "fault switches take a positive whole number";
+    if (p.isSet("noise") && !setNumber(o.noiseMillivolts, p.value("noise"), 0.0))
+        return "bad --noise";
+    if (p.isSet("time-scale") && !setNumber(o.timeScale, p.value("time-scale"), 1e-6))
+        return "bad --time-scale";
+    if (p.isSet("seed")) o.seed = p.value("seed").toUInt(&ok);
+    if (p.isSet("seed") && !ok) return "bad --seed";
+    if (!o.tcp && !o.pty) return "--no-tcp without --pty leaves nothing to talk to";
+    return {};
+}
+
+} // namespace
+
+ParseResult parseOptions(const QStringList& arguments, Options& options) {
+    QCommandLineParser p;
+    p.setApplicationDescription("Stand-in for the six-channel TV tester: answers handshakes "
+                                "and polls over TCP and/or a pseudo-terminal.");
+    const QCommandLineOption help = p.addHelpOption();
+    addOptions(p);
+    if (!p.parse(arguments)) return {ParseStatus::Error, p.errorText()};
+    if (p.isSet(help)) return {ParseStatus::Help, p.helpText()};
+    if (!p.positionalArguments().isEmpty())
+        return {ParseStatus::Error, "unexpected argument " + p.positionalArguments().first()};
+    if (const QString error = readGeneral(p, options); !error.isEmpty())
+        return {ParseStatus::Error, error};
+    for (const ChannelOption& o : channelOptions())
+        for (const QString& v : p.values(o.name))
+            if (!applyChannelValue(o, v, options))
+                return {ParseStatus::Error, QString("bad --%1 %2").arg(o.name, v)};
+    return {};
+}
+
+} // namespace q7rk::instrument

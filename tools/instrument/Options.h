@@ -1,0 +1,45 @@
+#pragma once
+
+#include "InstrumentModel.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace q7rk::instrument {
+
+// Ways to misbehave, so the program's error paths can be exercised.
+struct Faults {
+    int dropEvery = 0;    // no reply to every Nth poll
+    int corruptEvery = 0; // every Nth reply carries a broken trailer
+    int delayMs = 0;      // every reply waits this long
+    int closeAfter = 0;   // TCP: close the connection after N frames received
+    bool silent = false;  // never reply
+};
+
+struct Options {
+    bool tcp = true;
+    QString listenAddress = QStringLiteral("127.0.0.1");
+    quint16 port = 4001;
+    bool pty = false;
+    QString ptyLink;
+    QString logPath;
+    Faults faults;
+    double noiseMillivolts = 0.0;
+    quint32 seed = 1;
+    double timeScale = 1.0;
+    std::array<ChannelConfig, 6> channels;
+};
+
+enum class ParseStatus { Ok, Help, Error };
+
+struct ParseResult {
+    ParseStatus status = ParseStatus::Ok;
+    QString message; // usage text for Help, the complaint for Error
+};
+
+// Reads the command line (arguments()[0] is the program name).
+ParseResult parseOptions(const QStringList& arguments, Options& options);
+
+} // namespace q7rk::instrument
