@@ -39,9 +39,11 @@ constexpr Option kRestoreOrder[] = {Option::BeforeBoiling, Option::AfterBoiling,
 
 MainController::MainController(SettingsStore& settings, ChannelModel& channels, PanelModel& panel,
                                ChartSet& charts, ShellModel& shell, Prompter& prompter,
-                               QObject* parent)
+                               const Timing& timing, QObject* parent)
     : QObject(parent), m_settings(settings), m_channels(channels), m_panel(panel), m_charts(charts),
-      m_shell(shell), m_prompter(prompter) {
+      m_shell(shell), m_prompter(prompter), m_timing(timing),
+      m_serial(channels, settings, shell, prompter, timing),
+      m_ethernet(channels, panel, shell, prompter) {
     // A new test voltage asks for new axes; the chart set draws them.
     connect(&panel, &PanelModel::chartAxesRequested, &charts, &ChartSet::zb);
     connect(&panel, &PanelModel::groupChartAxesRequested, &charts, &ChartSet::zb16);
@@ -198,7 +200,9 @@ void MainController::newTestReset() {
 }
 
 void MainController::shutdown() {
-    // The links close here once they exist; nothing is written to the store at shutdown.
+    // Nothing is written to the store at shutdown.
+    m_serial.closePort();
+    m_ethernet.shutdown();
 }
 
 void MainController::toolbarClicked(const QString& key) {
@@ -210,6 +214,13 @@ void MainController::menuTriggered(const QString& name) {
         newTestReset();
     else if (name == QLatin1String("exit"))
         emit quitRequested();
+    else if (name.size() == 4 && name.startsWith(QLatin1String("COM")) && name[3] >= u'1' &&
+             name[3] <= u'5')
+        m_serial.connectFrom(name[3].digitValue());
+    else if (name == QLatin1String("Com_off"))
+        m_serial.closePort();
+    else if (name == QLatin1String("RJ45"))
+        m_ethernet.toggle();
     else if (name == QLatin1String("help"))
         emit helpRequested();
     else if (name == QLatin1String("hf"))

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "link/EthernetLink.h"
+#include "link/SerialLink.h"
+#include "settings/Timing.h"
+
 #include <QObject>
 #include <QString>
 
@@ -21,7 +25,7 @@ class MainController : public QObject {
 public:
     MainController(SettingsStore& settings, ChannelModel& channels, PanelModel& panel,
                    ChartSet& charts, ShellModel& shell, Prompter& prompter,
-                   QObject* parent = nullptr);
+                   const Timing& timing = Timing{}, QObject* parent = nullptr);
 
     // Loads the settings of channels 1-3 into the model and the panel, restores the group
     // options, frames the charts and sets up the toolbar and menus.
@@ -35,6 +39,9 @@ public:
     void toolbarClicked(const QString& key);
     // A menu item by name; items whose work comes later do nothing yet.
     void menuTriggered(const QString& name);
+
+    SerialLink& serialLink() { return m_serial; }
+    EthernetLink& ethernetLink() { return m_ethernet; }
 
 signals:
     // The window shows its help document.
@@ -51,6 +58,9 @@ private:
     ChartSet& m_charts;
     ShellModel& m_shell;
     Prompter& m_prompter;
+    Timing m_timing;
+    SerialLink m_serial;
+    EthernetLink m_ethernet;
 };
 
 } // namespace q7rk

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+namespace q7rk {
+
+class FrameAssembler;
+class PanelModel;
+class Prompter;
+class ShellModel;
+class Transport;
+struct ChannelModel;
+
+// The Ethernet link: the toggle 以太网连接/以太网断开 connects to the address and port of
+// Text41/Text42, sends the handshake once connected and switches the poll to Ethernet when
+// the instrument answers it. Poll replies are gathered into whole frames and decoded for all
+// six channels. A refused or dropped connection goes back to closed without a message.
+class EthernetLink : public QObject {
+    Q_OBJECT
+public:
+    enum State : quint8 { Closed = 0, Connected = 1, Connecting = 2 };
+
+    EthernetLink(ChannelModel& channels, const PanelModel& panel, ShellModel& shell,
+                 Prompter& prompter, QObject* parent = nullptr);
+    ~EthernetLink() override;
+
+    void toggle();   // menu RJ45 and toolbar "RJ45_connect"
+    void shutdown(); // closes the socket when one is there
+
+    State state() const;
+    // The connection while one stands; null otherwise.
+    Transport* transport() const;
+    // Sends a frame over the connection; false when there is none.
+    bool send(const QByteArray& frame);
+
+signals:
+    void handshakeReplied();
+    void pollReplyDecoded();
+    void stateChanged(int state);
+
+private:
+    void setState(State s);
+    void refreshStatus();
+    void onConnected();
+    void onData();
+    void onLost();
+    void dropSocket();
+
+    ChannelModel& m_channels;
+    const PanelModel& m_panel;
+    ShellModel& m_shell;
+    Prompter& m_prompter;
+    std::unique_ptr<Transport> m_socket;
+    std::unique_ptr<FrameAssembler> m_assembler;
+};
+
+} // namespace q7rk

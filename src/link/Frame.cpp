@@ -1,0 +1,258 @@
+#include "Frame.h"
+
+#include "link/SetValueTables.h"
+#include "params/PanelModel.h"
+#include "settings/NumberText.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace q7rk {
+
+namespace {
+
+using namespace frame;
+
+// The instrument takes its set values as codes up to 65000; a current code beyond that is
+// replaced by 5000, the instrument's safe test current, not by the maximum.
+constexpr double SetCodeMax = 65000;
+constexpr double ExcessiveCurrentCode = 5000;
+constexpr double VoltageCodePerVolt = 60;
+constexpr double CurrentCodePerMilliampere = 5000;
+constexpr double TvSetVoltageFactor = 1.25; // the TV test drives above the formation voltage
+constexpr quint8 ControlActive = 3;
+constexpr quint8 ControlLowBits = 0x03;
+
+void putWord(QByteArray& bytes, int at, quint16 word) {
+    bytes[at] = char(word >> 8);
+    bytes[at + 1] = char(word & 0xFF);
+}
+
+quint8 byteAt(QByteArrayView bytes, int at) {
+    return quint8(bytes[at]);
+}
+
+quint16 wordAt(QByteArrayView bytes, int at) {
+    return quint16(byteAt(bytes, at) << 8 | byteAt(bytes, at + 1));
+}
+
+double clampSetVoltage(double code) {
+    if (code > SetCodeMax) return SetCodeMax;
+    if (code < 0) return 0;
+    return code;
+}
+
+double clampSetCurrent(double code) {
+    if (code > SetCodeMax) return ExcessiveCurrentCode;
+    if (code < 0) return 0;
+    return code;
+}
+
+double clampReadout(double code) {
+    return std::clamp(code, 0.0, SetCodeMax);
+}
+
+// Channels outside the running group's range get no set values whatever their boxes hold.
+bool trimmedByGroup(int channel, int lastChannel) {
+    if (lastChannel == 0) return channel == 1 || channel == 2;
+    if (lastChannel == 1) return channel == 2;
+    return false;
+}
+
+// Fills one poll; the first failure is kept and ends the building.
+class PollWriter {
+public:
+    PollWriter(const ChannelModel& channels, const PanelModel& panel, const SetValueTables& tables)
+        : m_channels(channels), m_panel(panel), m_tables(tables),
+          m_bytes(emptyFrame(FrameCode::Poll)) {}
+
+    BuiltFrame build() {
+        for (int k = 0; k < ChannelCount && m_error.isEmpty(); ++k)
+            writeBlock(k);
+        if (!m_error.isEmpty()) return {QByteArray(), m_error};
+        return {m_bytes, QString()};
+    }
+
+private:
+    void writeBlock(int k) {
+        const int b = blockAt(k);
+        m_bytes[b + ControlAt] = char(controlByte(k));
+        const auto riseTime = number(k, boxes::RiseTime);
+        if (!riseTime) return;
+        put(k, b + RiseTimeAt, *riseTime, "rise time");
+        put(k, b + SampleIndexAt, m_channels.sampleIndex, "sample index");
+        if (!trimmedByGroup(k, m_channels.lastChannel)) writeSetValues(k, b);
+        const auto liveVoltage = number(k, boxes::LiveVoltage);
+        const auto liveCurrent = number(k, boxes::LiveCurrent);
+        if (!liveVoltage || !liveCurrent) return;
+        put(k, b + LiveVoltageAt, clampReadout(*liveVoltage * 10), "live voltage");
+        put(k, b + LiveCurrentAt, clampReadout(*liveCurrent * 1000), "live current");
+    }
+
+    quint8 controlByte(int k) const {
+        if (trimmedByGroup(k, m_channels.lastChannel)) return 0;
+        // Before the second sample a stopped channel of the first group is held off, so the
+        // instrument does not drive a channel that is not part of the run.
+        if (m_channels.sampleIndex < 2 && k < ChannelsPerGroup && m_channels.channelStopped[k])
+            return ControlActive & ~ControlLowBits;
+        return ControlActive;
+    }
+
+    void writeSetValues(int k, int b) {
+        const auto voltage = userVoltage(k);
+        const auto current = number(k, m_channels.isElectrolyteTest[k] ? boxes::ElectrolyteCurrent
+                                                                       : boxes::TestCurrent);
+        if (!voltage || !current) return;
+        const double vCode =
+            (*voltage * m_tables.setVoltageGain[k] + m_tables.setVoltageOffset[k]) *
+            VoltageCodePerVolt * double(m_channels.KV[k]);
+        const double iCode =
+            (*current * m_tables.setCurrentGain[k] + m_tables.setCurrentOffset[k]) *
+            CurrentCodePerMilliampere * double(m_channels.KI[k]);
+        put(k, b + SetVoltageAt, clampSetVoltage(vCode), "voltage set value");
+        put(k, b + SetCurrentAt, clampSetCurrent(iCode), "current set value");
+    }
+
+    std::optional<double> userVoltage(int k) {
+        if (m_channels.isTvTest[k]) {
+            const auto v = number(k, boxes::FormationVoltage);
+            return v ? std::optional(*v * TvSetVoltageFactor) : std::nullopt;
+        }
+        return number(k, m_channels.isLeakageTest[k] ? boxes::LeakageVoltage
+                                                     : boxes::ElectrolyteSetVoltage);
+    }
+
+    std::optional<double> number(int k, Box box) {
+        if (!m_error.isEmpty()) return std::nullopt;
+        const auto v = parseNumber(m_panel.text(k, box));
+        if (!v)
+            m_error = QStringLiteral("channel %1: %2 is not a number").arg(k + 1).arg(boxName(box));
+        return v;
+    }
+
+    void put(int k, int at, double value, const char* what) {
+        if (!m_error.isEmpty()) return;
+        if (const auto word = encodeField(value)) {
+            putWord(m_bytes, at, *word);
+            return;
+        }
+        m_error = QStringLiteral("channel %1: %2 %3 does not fit 16 bits")
+                      .arg(k + 1)
+                      .arg(QLatin1String(what), formatNumber(value));
+    }
+
+    const ChannelModel& m_channels;
+    const PanelModel& m_panel;
+    const SetValueTables& m_tables;
+    QByteArray m_bytes;
+    QString m_error;
+};
+
+// Result fields are never refused: out-of-range values are pinned to the field's range.
+quint16 pinnedField(double value) {
+    if (std::isnan(value)) return 0;
+    return quint16(std::clamp(roundHalfEven(value), 0.0, 65535.0));
+}
+
+quint8 resultCode(const QString& verdict) {
+    if (verdict == QStringLiteral("待定")) return ResultPending;
+    if (verdict == QStringLiteral("合格")) return ResultPass;
+    return ResultFail;
+}
+
+RawReadings readBlocks(QByteArrayView reply, int channels) {
+    RawReadings r;
+    for (int k = 0; k < channels; ++k) {
+        r.voltage[k] = wordAt(reply, blockAt(k) + SetVoltageAt);
+        r.current[k] = wordAt(reply, blockAt(k) + SetCurrentAt);
+    }
+    return r;
+}
+
+} // namespace
+
+double roundHalfEven(double value) {
+    const double lower = std::floor(value);
+    const double diff = value - lower;
+    if (diff > 0.5) return lower + 1;
+    if (diff < 0.5) return lower;
+    return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
+}
+
+std::optional<quint16> encodeField(double value) {
+    if (!std::isfinite(value)) return std::nullopt;
+    const double r = roundHalfEven(value);
+    if (r < 0 || r > 65535) return std::nullopt;
+    return quint16(r);
+}
+
+QByteArray emptyFrame(FrameCode code) {
+    QByteArray bytes(Size, '\0');
+    for (int i = 0; i < HeaderSize; ++i)
+        bytes[i] = char(Header[i]);
+    bytes[CodeAt] = char(code);
+    bytes[MarkerAt] = char(Marker);
+    for (int i = 0; i < int(Trailer.size()); ++i)
+        bytes[TrailerAt + i] = char(Trailer[i]);
+    return bytes;
+}
+
+QByteArray buildHandshake() {
+    return emptyFrame(FrameCode::Handshake);
+}
+
+BuiltFrame buildPoll(const ChannelModel& channels, const PanelModel& panel,
+                     const SetValueTables& tables) {
+    return PollWriter(channels, panel, tables).build();
+}
+
+QByteArray buildResult(const ChannelModel& channels, const PanelModel& panel) {
+    QByteArray bytes = emptyFrame(FrameCode::Result);
+    auto value = [&panel](int k, Box box) { return panel.number(k, box); };
+    for (int k = 0; k < ChannelCount; ++k) {
+        const int b = blockAt(k);
+        bytes[b + ResultCodeAt] = char(resultCode(panel.text(k, boxes::TvVerdict)));
+        putWord(bytes, b + TvValueAt, pinnedField(value(k, boxes::TvValue) * 10));
+        putWord(bytes, b + ResultRiseTimeAt, pinnedField(value(k, boxes::RiseTime)));
+        putWord(bytes, b + PeakIndexAt, pinnedField(value(k, boxes::Readout50)));
+        putWord(bytes, b + FormationVoltageAt,
+                pinnedField(value(k, boxes::FormationVoltage) * 50 * double(channels.KV[k])));
+        putWord(bytes, b + TestCurrentAt,
+                pinnedField(value(k, boxes::TestCurrent) * 2000 * double(channels.KI[k])));
+    }
+    return bytes;
+}
+
+std::optional<RawReadings> decodeSerialReply(QByteArrayView reply) {
+    if (reply.size() < ReplyMinSize) return std::nullopt;
+    if (byteAt(reply, CodeAt) != quint8(FrameCode::PollReply)) return std::nullopt;
+    if (byteAt(reply, TrailerAt) != Trailer[0] || byteAt(reply, TrailerAt + 1) != Trailer[1])
+        return std::nullopt;
+    // The serial instrument reports the first group only.
+    return readBlocks(reply, ChannelsPerGroup);
+}
+
+std::optional<RawReadings> decodeEthernetReply(QByteArrayView reply) {
+    if (reply.size() < blockAt(ChannelCount - 1) + SetCurrentAt + 2) return std::nullopt;
+    return readBlocks(reply, ChannelCount);
+}
+
+bool isHandshakeReply(QByteArrayView reply) {
+    return reply.size() > CodeAt && byteAt(reply, CodeAt) == quint8(FrameCode::HandshakeReply);
+}
+
+void applyReadings(ChannelModel& channels, const RawReadings& readings) {
+    channels.rawVoltage = readings.voltage;
+    channels.rawCurrent = readings.current;
+}
+
+bool hasFrameShape(QByteArrayView bytes) {
+    if (bytes.size() < Size) return false;
+    for (int i = 0; i < HeaderSize; ++i)
+        if (byteAt(bytes, i) != Header[i]) return false;
+    for (int i = 0; i < int(Trailer.size()); ++i)
+        if (byteAt(bytes, TrailerAt + i) != Trailer[i]) return false;
+    return true;
+}
+
+} // namespace q7rk

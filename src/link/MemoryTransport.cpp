@@ -1,0 +1,51 @@
+#include "MemoryTransport.h"
+
+#include <utility>
+
+namespace q7rk {
+
+bool MemoryTransport::open() {
+    if (m_openFails) {
+        m_error = QStringLiteral("cannot open");
+        return false;
+    }
+    m_open = true;
+    emit opened();
+    return true;
+}
+
+void MemoryTransport::close() {
+    m_open = false;
+    m_input.clear();
+}
+
+bool MemoryTransport::write(const QByteArray& bytes) {
+    if (!m_open || m_writeFails) {
+        m_error = QStringLiteral("write failed");
+        return false;
+    }
+    m_written.append(bytes);
+    emit wrote(bytes);
+    return true;
+}
+
+QByteArray MemoryTransport::readAll() {
+    return std::exchange(m_input, QByteArray());
+}
+
+void MemoryTransport::feed(const QByteArray& bytes) {
+    m_input.append(bytes);
+    emit readyRead();
+}
+
+void MemoryTransport::simulateClose() {
+    m_open = false;
+    emit closed();
+}
+
+void MemoryTransport::simulateError(const QString& message) {
+    m_error = message;
+    emit errorOccurred(message);
+}
+
+} // namespace q7rk

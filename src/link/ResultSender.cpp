@@ -1,0 +1,35 @@
+#include "ResultSender.h"
+
+#include "link/Frame.h"
+
+namespace q7rk {
+
+ResultSender::ResultSender(const ChannelModel& channels, const PanelModel& panel,
+                           const Timing& timing, QObject* parent)
+    : QObject(parent), m_channels(channels), m_panel(panel) {
+    m_gapTimer.setSingleShot(true);
+    m_gapTimer.setInterval(timing.resultGapMs);
+    connect(&m_gapTimer, &QTimer::timeout, this, [this] {
+        POWER_OFF();
+        emit twiceSent();
+    });
+}
+
+int ResultSender::POWER_OFF() {
+    const QByteArray bytes = buildResult(m_channels, m_panel);
+    int links = 0;
+    if (m_channels.serialLinkActive && m_serial && m_serial->isOpen()) {
+        m_serial->clearInput();
+        links += m_serial->write(bytes) ? 1 : 0;
+    }
+    if (m_ethernet && m_ethernet->isOpen()) links += m_ethernet->write(bytes) ? 1 : 0;
+    emit sent(links);
+    return links;
+}
+
+void ResultSender::sendTwice() {
+    POWER_OFF();
+    m_gapTimer.start();
+}
+
+} // namespace q7rk

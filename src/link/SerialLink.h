@@ -1,0 +1,69 @@
+#pragma once
+
+#include "settings/Timing.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+namespace q7rk {
+
+class Prompter;
+class SettingsStore;
+class ShellModel;
+class Transport;
+struct ChannelModel;
+
+// The serial link: the menu 打开串口 → COMn searches upward from port n to port 12 for an
+// instrument that answers the handshake and keeps the first one that does; 关闭串口 closes
+// it. The search is a small state machine on timers (reply time-out, then a pause before the
+// port is judged), so the window stays live and panel 7 shows the port being tried.
+class SerialLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int LastPort = 12;
+
+    SerialLink(ChannelModel& channels, SettingsStore& settings, ShellModel& shell,
+               Prompter& prompter, const Timing& timing, QObject* parent = nullptr);
+    ~SerialLink() override;
+
+    // Port number -> device: the setting "comdev(n)" in "canshu" when present, else the
+    // platform's name (COMn on Windows, /dev/ttyS(n-1) elsewhere).
+    QString devicePath(int port) const;
+
+    void connectFrom(int comPortChoice); // menu COM1..COM5
+    void closePort();                    // menu 关闭串口, and shutdown
+
+    bool isOpen() const;
+    bool isSearching() const { return m_searching; }
+    int comPortChoice() const { return m_choice; }
+    int currentPort() const { return m_port; }
+    // The open port once an instrument answered; null otherwise.
+    Transport* transport() const;
+
+signals:
+    void searchFinished(bool found);
+
+private:
+    void tryPort();
+    void onReplyWaitOver();
+    void judgePort();
+    void found();
+    void failed();
+    void dropPort();
+
+    ChannelModel& m_channels;
+    SettingsStore& m_settings;
+    ShellModel& m_shell;
+    Prompter& m_prompter;
+    Timing m_timing;
+    std::unique_ptr<Transport> m_transport;
+    QTimer m_replyTimer;
+    QTimer m_pauseTimer;
+    int m_choice = 1;
+    int m_port = 1;
+    bool m_searching = false;
+    bool m_open = false;
+};
+
+} // namespace q7rk

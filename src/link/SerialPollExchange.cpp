@@ -1,0 +1,119 @@
+#include "SerialPollExchange.h"
+
+#include <algorithm>
+
+namespace q7rk {
+
+SerialPollExchange::SerialPollExchange(ChannelModel& channels, PollBuilder build,
+                                       const Timing& timing, QObject* parent)
+    : QObject(parent), m_channels(channels), m_build(std::move(build)) {
+    m_replyTimer.setSingleShot(true);
+    m_replyTimer.setInterval(timing.replyTimeoutMs);
+    m_restartTimer.setSingleShot(true);
+    m_restartTimer.setInterval(0);
+    connect(&m_replyTimer, &QTimer::timeout, this, &SerialPollExchange::onReplyTimeout);
+    connect(&m_restartTimer, &QTimer::timeout, this, &SerialPollExchange::startAttempt);
+}
+
+void SerialPollExchange::setTransport(Transport* transport) {
+    if (m_transport) disconnect(m_transport, nullptr, this, nullptr);
+    m_transport = transport;
+    if (!transport) return;
+    connect(transport, &Transport::readyRead, this, &SerialPollExchange::onReadyRead);
+    connect(transport, &Transport::errorOccurred, this, &SerialPollExchange::onLinkTrouble);
+    connect(transport, &Transport::closed, this, &SerialPollExchange::onLinkTrouble);
+}
+
+bool SerialPollExchange::tick() {
+    if (m_running) return false;
+    m_running = true;
+    m_replyTimedOut = false;
+    m_timeoutCount = 0;
+    m_restarts = 0;
+    startAttempt();
+    return true;
+}
+
+void SerialPollExchange::cancel() {
+    m_replyTimer.stop();
+    m_restartTimer.stop();
+    m_running = false;
+    m_waiting = false;
+}
+
+void SerialPollExchange::startAttempt() {
+    if (!m_running) return;
+    const BuiltFrame poll = m_build();
+    if (!poll.ok() || !m_transport || !m_transport->isOpen()) {
+        restartAttempt();
+        return;
+    }
+    // A late reply to an earlier attempt must not be read as the answer to this one.
+    m_transport->clearInput();
+    // Wait before writing: a fast answer may arrive while write() still runs.
+    m_waiting = true;
+    m_replyTimer.start();
+    if (!m_transport->write(poll.bytes) && m_waiting) {
+        m_replyTimer.stop();
+        m_waiting = false;
+        restartAttempt();
+    }
+}
+
+void SerialPollExchange::restartAttempt() {
+    if (++m_restarts > MaxRestarts) {
+        countFailedAttempt();
+        return;
+    }
+    m_restartTimer.start();
+}
+
+void SerialPollExchange::countFailedAttempt() {
+    m_restarts = 0;
+    m_replyTimedOut = true;
+    if (++m_timeoutCount < MaxAttempts) {
+        startAttempt();
+        return;
+    }
+    // Three failures in a row: the instrument is gone, the running group stops.
+    m_replyTimedOut = false;
+    m_timeoutCount = 0;
+    const int last = std::min<int>(m_channels.lastChannel, ChannelCount - 1);
+    for (int k = 0; k <= last; ++k)
+        m_channels.channelStopped[k] = true;
+    finish(false);
+}
+
+void SerialPollExchange::onReadyRead() {
+    if (!m_waiting || m_transport->bytesAvailable() < frame::ReplyMinSize) return;
+    m_replyTimer.stop();
+    m_waiting = false;
+    const QByteArray reply = m_transport->readAll();
+    const auto readings = decodeSerialReply(reply);
+    if (!readings) {
+        restartAttempt(); // garbled: ask again at once
+        return;
+    }
+    applyReadings(m_channels, *readings);
+    finish(true);
+}
+
+void SerialPollExchange::onReplyTimeout() {
+    if (!m_waiting) return;
+    m_waiting = false;
+    countFailedAttempt();
+}
+
+void SerialPollExchange::onLinkTrouble() {
+    if (!m_waiting) return;
+    m_replyTimer.stop();
+    m_waiting = false;
+    restartAttempt();
+}
+
+void SerialPollExchange::finish(bool ok) {
+    cancel();
+    emit finished(ok);
+}
+
+} // namespace q7rk

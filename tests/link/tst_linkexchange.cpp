@@ -1,0 +1,206 @@
+#include "LinkFixture.h"
+#include "link/MemoryTransport.h"
+#include "link/ResultSender.h"
+#include "link/SerialPollExchange.h"
+#include "link/SetValueTables.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <functional>
+
+using namespace q7rk;
+
+namespace {
+
+Timing fastTiming() {
+    Timing t;
+    t.replyTimeoutMs = 20;
+    t.resultGapMs = 60;
+    return t;
+}
+
+} // namespace
+
+class LinkExchangeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void replyInPieces();
+    void twoTimeoutsThenReply();
+    void threeTimeoutsStopTheGroup();
+    void garbledReplyIsResentUncounted();
+    void persistentErrorIsBounded();
+    void resultSentTwice();
+    void resultRoutes();
+
+private:
+    std::unique_ptr<LinkFixture> m_f;
+    std::unique_ptr<MemoryTransport> m_port;
+    std::unique_ptr<SerialPollExchange> m_poll;
+    // The instrument's part: called after each poll written, with the number of writes.
+    std::function<void(int)> m_instrument;
+    int m_builds = 0;
+    bool m_buildFails = false;
+};
+
+void LinkExchangeTest::init() {
+    m_f = std::make_unique<LinkFixture>();
+    m_f->channels.channelStopped.fill(false);
+    m_f->channels.lastChannel = 2;
+    m_port = std::make_unique<MemoryTransport>();
+    QVERIFY(m_port->open());
+    m_builds = 0;
+    m_buildFails = false;
+    auto build = [this]() {
+        ++m_builds;
+        if (m_buildFails) return BuiltFrame{QByteArray(), QStringLiteral("empty box")};
+        return buildPoll(m_f->channels, m_f->panel, SetValueTables{});
+    };
+    m_poll = std::make_unique<SerialPollExchange>(m_f->channels, build, fastTiming());
+    m_poll->setTransport(m_port.get());
+    m_instrument = nullptr;
+    connect(m_port.get(), &MemoryTransport::wrote, this, [this] {
+        if (m_instrument) m_instrument(int(m_port->written().size()));
+    });
+}
+
+void LinkExchangeTest::cleanup() {
+    m_poll.reset();
+    m_port.reset();
+    m_f.reset();
+}
+
+void LinkExchangeTest::replyInPieces() {
+    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
+    m_f->channels.sampleIndex = 9;
+    QVERIFY(m_poll->tick());
+    QVERIFY(!m_poll->tick()); // the tick still runs: the next one is skipped
+    QCOMPARE(m_port->written().size(), 1);
+    QCOMPARE(wordAt(m_port->written().first(), 8 + 6), quint16(9));
+
+    const QByteArray reply = pollReply(5000, 700);
+    m_port->feed(reply.left(60));
+    QCOMPARE(done.size(), 0);
+    m_port->feed(reply.mid(60, 46)); // 106 bytes are enough
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(done.first().first().toBool(), true);
+    QCOMPARE(m_f->channels.rawVoltage[2], 5002.0f);
+    QCOMPARE(m_f->channels.rawCurrent[0], 700.0f);
+    QCOMPARE(m_f->channels.rawVoltage[3], 0.0f);
+    QVERIFY(!m_poll->isRunning());
+}
+
+void LinkExchangeTest::twoTimeoutsThenReply() {
+    m_instrument = [this](int polls) {
+        if (polls == 3) m_port->feed(pollReply(1, 2));
+    };
+    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
+    m_poll->tick();
+    QVERIFY(done.wait(2000));
+    QCOMPARE(done.first().first().toBool(), true);
+    QCOMPARE(m_port->written().size(), 3);
+    QCOMPARE(m_f->channels.channelStopped, PerChannel<bool>{});
+    QCOMPARE(m_f->channels.rawCurrent[1], 3.0f);
+    QCOMPARE(m_builds, 3); // each attempt carries a fresh frame
+}
+
+void LinkExchangeTest::threeTimeoutsStopTheGroup() {
+    m_f->channels.lastChannel = 1;
+    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
+    QElapsedTimer clock;
+    clock.start();
+    m_poll->tick();
+    QVERIFY(done.wait(2000));
+    QVERIFY(clock.elapsed() >= 3 * 20 - 5);
+    QCOMPARE(done.first().first().toBool(), false);
+    QCOMPARE(m_port->written().size(), 3);
+    QVERIFY(m_f->channels.channelStopped[0]);
+    QVERIFY(m_f->channels.channelStopped[1]);
+    QVERIFY(!m_f->channels.channelStopped[2]);
+    QCOMPARE(m_poll->timeoutCount(), 0);
+    QVERIFY(!m_poll->replyTimedOut());
+}
+
+void LinkExchangeTest::garbledReplyIsResentUncounted() {
+    QByteArray garbled = pollReply(1, 2);
+    garbled[104] = 0;
+    const int bound = SerialPollExchange::MaxRestarts;
+    // Far more garbled replies than three attempts, yet within the restart bound; then a
+    // link error is one restart too many and counts as a failed attempt.
+    m_instrument = [&](int polls) {
+        QCOMPARE(m_poll->timeoutCount(), polls <= bound + 1 ? 0 : 1);
+        if (polls <= bound)
+            m_port->feed(garbled);
+        else if (polls == bound + 1)
+            m_port->simulateError(QStringLiteral("framing error"));
+        else
+            m_port->feed(pollReply(40, 50));
+    };
+    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
+    m_poll->tick();
+    QVERIFY(done.wait(2000));
+    QCOMPARE(done.first().first().toBool(), true);
+    QCOMPARE(m_port->written().size(), bound + 2);
+    QCOMPARE(m_f->channels.rawVoltage[0], 40.0f);
+    QCOMPARE(m_f->channels.channelStopped, PerChannel<bool>{});
+}
+
+void LinkExchangeTest::persistentErrorIsBounded() {
+    m_buildFails = true;
+    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
+    m_poll->tick();
+    QVERIFY(done.wait(2000));
+    QCOMPARE(done.first().first().toBool(), false);
+    QCOMPARE(m_builds, 3 * (SerialPollExchange::MaxRestarts + 1));
+    QVERIFY(m_port->written().isEmpty());
+    QVERIFY(m_f->channels.channelStopped[2]);
+
+    // A port that refuses writes ends the same way.
+    m_buildFails = false;
+    m_port->setWriteFails(true);
+    done.clear();
+    m_poll->tick();
+    QVERIFY(done.wait(2000));
+    QCOMPARE(done.first().first().toBool(), false);
+}
+
+void LinkExchangeTest::resultSentTwice() {
+    ResultSender sender(m_f->channels, m_f->panel, fastTiming());
+    sender.setSerialTransport(m_port.get());
+    QSignalSpy twice(&sender, &ResultSender::twiceSent);
+    QElapsedTimer clock;
+    clock.start();
+    sender.sendTwice();
+    QCOMPARE(m_port->written().size(), 1);
+    QVERIFY(twice.wait(2000));
+    QVERIFY(clock.elapsed() >= 60 * 9 / 10);
+    QCOMPARE(m_port->written().size(), 2);
+    const QByteArray expected = buildResult(m_f->channels, m_f->panel);
+    QCOMPARE(m_port->written().at(0), expected);
+    QCOMPARE(m_port->written().at(1), expected);
+}
+
+void LinkExchangeTest::resultRoutes() {
+    MemoryTransport tcp;
+    ResultSender sender(m_f->channels, m_f->panel, fastTiming());
+    QCOMPARE(sender.POWER_OFF(), 0); // no links at all
+    sender.setSerialTransport(m_port.get());
+    sender.setEthernetTransport(&tcp);
+    QCOMPARE(sender.POWER_OFF(), 1); // the connection is not up
+    tcp.open();
+    QCOMPARE(sender.POWER_OFF(), 2);
+    m_f->channels.serialLinkActive = false;
+    QCOMPARE(sender.POWER_OFF(), 1);
+    QCOMPARE(tcp.written().size(), 2);
+    QCOMPARE(m_port->written().size(), 2);
+    m_f->channels.serialLinkActive = true;
+    m_port->close();
+    tcp.close();
+    QCOMPARE(sender.POWER_OFF(), 0);
+}
+
+QTEST_GUILESS_MAIN(LinkExchangeTest)
+#include "tst_linkexchange.moc"

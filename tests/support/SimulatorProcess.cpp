@@ -1,0 +1,70 @@
+#include "SimulatorProcess.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace q7rk::testing {
+
+QString SimulatorProcess::program() {
+    return QStringLiteral(Q7RK_INSTRUMENT_PATH);
+}
+
+SimulatorProcess::~SimulatorProcess() {
+    kill();
+}
+
+bool SimulatorProcess::start(const QStringList& args) {
+    QStringList all = args;
+    if (!all.contains(QStringLiteral("--port")) && !all.contains(QStringLiteral("--no-tcp")))
+        all << QStringLiteral("--port") << QStringLiteral("0");
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start(program(), all);
+    if (!m_process.waitForStarted(5000)) {
+        m_error = m_process.errorString();
+        return false;
+    }
+    QByteArray out;
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (!m_process.waitForReadyRead(int(deadline.remainingTime()))) break;
+        out += m_process.readAllStandardOutput();
+        if (out.contains("READY")) break;
+    }
+    const QString text = QString::fromUtf8(out);
+    const auto listen = QRegularExpression(QStringLiteral("LISTEN \\S+:(\\d+)")).match(text);
+    if (listen.hasMatch()) m_port = quint16(listen.captured(1).toUInt());
+    const auto pty = QRegularExpression(QStringLiteral("PTY (\\S+)")).match(text);
+    if (pty.hasMatch()) m_pty = pty.captured(1);
+    if (!text.contains(QStringLiteral("READY"))) {
+        m_error = text + QString::fromUtf8(m_process.readAllStandardError());
+        return false;
+    }
+    return true;
+}
+
+void SimulatorProcess::kill() {
+    if (m_process.state() == QProcess::NotRunning) return;
+    m_process.kill();
+    m_process.waitForFinished(3000);
+}
+
+SilentPty::SilentPty() {
+    m_master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master < 0) return;
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
+        ::close(m_master);
+        m_master = -1;
+        return;
+    }
+    m_path = QString::fromLocal8Bit(ptsname(m_master));
+}
+
+SilentPty::~SilentPty() {
+    if (m_master >= 0) ::close(m_master);
+}
+
+} // namespace q7rk::testing

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace q7rk::testing {
+
+// The instrument simulator as a real process for tests: started with its options, ready
+// once it has printed READY (with its TCP port and pseudo-terminal path before that).
+class SimulatorProcess {
+public:
+    ~SimulatorProcess();
+
+    // Starts q7rk-instrument with `args` (plus --port 0 unless a port is given) and waits
+    // up to 10 s for READY. Returns false with the process output in error().
+    bool start(const QStringList& args);
+    void kill();
+
+    quint16 port() const { return m_port; }
+    const QString& ptyPath() const { return m_pty; }
+    const QString& error() const { return m_error; }
+    QProcess& process() { return m_process; }
+
+    static QString program();
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_pty;
+    QString m_error;
+};
+
+// A pseudo-terminal that nobody answers on: a serial port without an instrument.
+class SilentPty {
+public:
+    SilentPty();
+    ~SilentPty();
+    bool isValid() const { return m_master >= 0; }
+    const QString& path() const { return m_path; }
+
+private:
+    int m_master = -1;
+    QString m_path;
+};
+
+} // namespace q7rk::testing
