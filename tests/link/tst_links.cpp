@@ -1,7 +1,13 @@
 // The serial search and the Ethernet link against the real simulator, on pseudo-terminals
 // and loopback TCP.
 #include "link/EthernetLink.h"
+#include "link/Frame.h"
+#include "link/ResultSender.h"
 #include "link/SerialLink.h"
+#include "link/SerialPollExchange.h"
+#include "link/SerialTransport.h"
+#include "link/SetValueTables.h"
+#include "link/TcpTransport.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
@@ -9,6 +15,8 @@
 #include "shell/ShellModel.h"
 #include "support/SimulatorProcess.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -36,18 +44,37 @@ struct Bench {
     Timing timing = Timing{}.scaled(5);
 };
 
-QByteArray frame(quint8 code) {
-    QByteArray f(107, '\0');
-    const char head[] = {0x77, 0x20, 0x11, 0x06, 0x07, 0x05};
-    for (int i = 0; i < 6; ++i)
-        f[i] = head[i];
-    f[6] = char(code);
-    f[7] = 1;
-    f[104] = 0x0F;
-    f[105] = char(0xF0);
-    f[106] = char(0x86);
-    return f;
+// The frames the simulator logged with a given code: (time, hex) per line.
+QList<std::pair<QDateTime, QString>> loggedFrames(const QString& path, int code) {
+    QList<std::pair<QDateTime, QString>> out;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return out;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() >= 3 && parts[1].toInt() == code)
+            out.append({QDateTime::fromString(QString::fromLatin1(parts[0]), Qt::ISODateWithMs),
+                        QString::fromLatin1(parts[2])});
+    }
+    return out;
 }
+
+// The serial poll of channels 1-3 over the simulator's pseudo-terminal.
+struct LivePoll {
+    explicit LivePoll(const QString& pty, const QString& settingsPath)
+        : settings(settingsPath), port(pty),
+          exchange(
+              channels, [this] { return buildPoll(channels, panel, tables); }, Timing{}.scaled(5)) {
+        for (int k = 0; k < 3; ++k)
+            channels.channelStopped[k] = false;
+        exchange.setTransport(&port);
+    }
+    SettingsStore settings;
+    ChannelModel channels;
+    PanelModel panel{channels, settings};
+    SetValueTables tables;
+    SerialTransport port;
+    SerialPollExchange exchange;
+};
 
 } // namespace
 
@@ -119,6 +146,90 @@ private slots:
         QVERIFY(!link.isOpen());
     }
 
+    void serialPollRidesOutTwoTimeOutsButNotThree() {
+        const QString log = m_dir.filePath("poll.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--drop-first", "2", "--log", log}),
+                 qPrintable(sim.error()));
+        LivePoll live(sim.ptyPath(), freshSettings());
+        QVERIFY(live.port.open());
+        QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
+        live.channels.rawVoltage.fill(-1);
+        QVERIFY(live.exchange.tick());
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.first().first().toBool(), true);
+        for (int k = 0; k < 3; ++k) {
+            QVERIFY(!live.channels.channelStopped[k]);
+            QVERIFY(live.channels.rawVoltage[k] >= 0);
+        }
+        QCOMPARE(live.channels.rawVoltage[4], 0.0f); // channels 4-6 read 0 over serial
+        QCOMPARE(loggedFrames(log, 7).size(), 3);    // two unanswered, one answered
+    }
+
+    void serialPollStopsTheGroupAfterThreeSilences() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--silent"}), qPrintable(sim.error()));
+        LivePoll live(sim.ptyPath(), freshSettings());
+        live.channels.lastChannel = 1;
+        QVERIFY(live.port.open());
+        QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
+        live.exchange.tick();
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.first().first().toBool(), false);
+        QVERIFY(live.channels.channelStopped[0] && live.channels.channelStopped[1]);
+        QVERIFY(!live.channels.channelStopped[2]); // outside the group
+    }
+
+    void serialPollResendsACorruptedReply() {
+        const QString log = m_dir.filePath("corrupt.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--corrupt-every", "2", "--log", log}),
+                 qPrintable(sim.error()));
+        LivePoll live(sim.ptyPath(), freshSettings());
+        QVERIFY(live.port.open());
+        QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
+        live.exchange.tick(); // first reply is whole
+        QVERIFY(finished.wait(5000));
+        live.exchange.tick(); // second is broken and asked for again, third is whole
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.at(1).first().toBool(), true);
+        QCOMPARE(live.exchange.timeoutCount(), 0);
+        QCOMPARE(loggedFrames(log, 7).size(), 3);
+    }
+
+    void resultCommandReachesTheInstrumentTwice() {
+        const QString log = m_dir.filePath("result.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--log", log}), qPrintable(sim.error()));
+        Bench b(freshSettings());
+        TcpTransport socket("127.0.0.1", sim.port());
+        QSignalSpy opened(&socket, &Transport::opened);
+        socket.open();
+        QVERIFY(opened.wait(5000));
+        b.panel.setText(0, boxes::TvVerdict, QString::fromUtf8("合格"));
+        b.panel.setText(1, boxes::TvVerdict, QString::fromUtf8("不合格"));
+        b.panel.setText(2, boxes::TvVerdict, QString());
+        const Timing timing = Timing{}.scaled(2); // 250 ms between the two frames
+        ResultSender sender(b.channels, b.panel, timing);
+        sender.setEthernetTransport(&socket);
+        QSignalSpy twice(&sender, &ResultSender::twiceSent);
+        sender.sendTwice();
+        QVERIFY(twice.wait(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(loggedFrames(log, 11).size(), 2, 5000);
+        const auto frames = loggedFrames(log, 11);
+        const qint64 gap = frames[0].first.msecsTo(frames[1].first);
+        QVERIFY2(gap >= 200 && gap < 1000, qPrintable(QString::number(gap)));
+        QCOMPARE(frames[0].second, frames[1].second);
+        // Result codes at the head of each channel block: 合格 64, 不合格 and empty 128,
+        // 待定 0.
+        const QString hex = frames[0].second;
+        auto code = [&hex](int k) { return hex.mid(2 * (8 + 16 * k), 2); };
+        QCOMPARE(code(0), QString("40"));
+        QCOMPARE(code(1), QString("80"));
+        QCOMPARE(code(2), QString("80"));
+        QCOMPARE(code(3), QString("00"));
+    }
+
     void ethernetConnectsHandshakesAndDecodes() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--close-after", "4"}), qPrintable(sim.error()));
@@ -143,7 +254,7 @@ private slots:
         QCOMPARE(b.prompter.texts(), QStringList{kConnected});
 
         b.channels.rawVoltage.fill(-1);
-        QByteArray poll = frame(7);
+        QByteArray poll = emptyFrame(FrameCode::Poll);
         for (int k = 0; k < 6; ++k)
             poll[8 + 16 * k] = 3;
         QVERIFY(link.send(poll));
@@ -174,7 +285,7 @@ private slots:
         QVERIFY(peer.waitForNewConnection(5000));
         QTcpSocket* s = peer.nextPendingConnection();
 
-        const QByteArray reply = frame(128);
+        const QByteArray reply = emptyFrame(FrameCode::HandshakeReply);
         s->write(reply.left(10));
         s->flush();
         QTest::qWait(30);
@@ -185,7 +296,7 @@ private slots:
         QVERIFY(handshake.wait(5000));
         QVERIFY(!b.channels.serialLinkActive);
 
-        QByteArray a = frame(135), c = frame(135);
+        QByteArray a = emptyFrame(FrameCode::PollReply), c = emptyFrame(FrameCode::PollReply);
         a[16] = 0x12;
         a[17] = 0x34;          // channel 1 voltage 4660
         c[16 + 16 * 5] = 0x01; // channel 6 voltage 256 in the second frame

@@ -27,6 +27,7 @@ std::optional<QByteArray> FrameHandler::answer(const QByteArray& frame, qint64 w
     case Poll: {
         QByteArray reply = answerPoll(frame, wallMs);
         ++polls_;
+        if (polls_ <= faults_.dropFirst) return std::nullopt;
         if (faults_.dropEvery > 0 && polls_ % faults_.dropEvery == 0) return std::nullopt;
         return reply;
     }

@@ -97,6 +97,7 @@ void addOptions(QCommandLineParser& p) {
         {"pty-link", "Also link PATH to the pseudo-terminal (implies --pty).", "PATH"},
         {"log", "Append one line per received frame to FILE.", "FILE"},
         {"drop-every", "Leave every Nth poll unanswered.", "N"},
+        {"drop-first", "Leave the first N polls unanswered.", "N"},
         {"corrupt-every", "Break the trailer of every Nth reply.", "N"},
         {"delay-ms", "Send every reply after N ms.", "N"},
         {"close-after", "Close a TCP connection after N frames received.", "N"},
@@ -121,6 +122,7 @@ QString readGeneral(const QCommandLineParser& p, Options& o) {
     o.logPath = p.value("log");
     o.faults.silent = p.isSet("silent");
     if (!readInt(p, "drop-every", 1, o.faults.dropEvery) ||
+        !readInt(p, "drop-first", 1, o.faults.dropFirst) ||
         !readInt(p, "corrupt-every", 1, o.faults.corruptEvery) ||
         !readInt(p, "delay-ms", 0, o.faults.delayMs) ||
         !readInt(p, "close-after", 1, o.faults.closeAfter))

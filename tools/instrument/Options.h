@@ -12,6 +12,7 @@ namespace q7rk::instrument {
 // Ways to misbehave, so the program's error paths can be exercised.
 struct Faults {
     int dropEvery = 0;    // no reply to every Nth poll
+    int dropFirst = 0;    // no reply to the first N polls (a line that comes back)
     int corruptEvery = 0; // every Nth reply carries a broken trailer
     int delayMs = 0;      // every reply waits this long
     int closeAfter = 0;   // TCP: close the connection after N frames received
