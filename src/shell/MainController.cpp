@@ -206,7 +206,10 @@ void MainController::shutdown() {
 }
 
 void MainController::toolbarClicked(const QString& key) {
-    if (key == QLatin1String("new2")) newTestReset();
+    if (key == QLatin1String("new2"))
+        newTestReset();
+    else if (key == QLatin1String("RJ45_connect"))
+        m_ethernet.toggle();
 }
 
 void MainController::menuTriggered(const QString& name) {
