@@ -1,0 +1,80 @@
+#pragma once
+
+#include "settings/ChannelModel.h"
+#include "settings/SampleStore.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QString>
+
+namespace q7rk {
+
+class ChartSet;
+class PanelModel;
+class SettingsStore;
+
+// The live curves: every sampling tick extends the voltage (and, on request, the current)
+// curve of a running channel in its own chart TV(k), in its group chart TV16(0|1) and in
+// the 1-6 chart TV16(2); the tip labels ride on the newest points of the comparison charts.
+// Also the point marks of the evaluation and the automatic rescale when a curve reaches the
+// right end of its chart (`Autoswpic`), which redraws the curves from the sample store.
+class CurvePlotter : public QObject {
+    Q_OBJECT
+public:
+    CurvePlotter(ChartSet& charts, ChannelModel& channels, const PanelModel& panel,
+                 const SampleStore& store, SettingsStore& settings, QObject* parent = nullptr);
+
+    // A new run: the curves start again from the time axis.
+    void resetForRun();
+
+    // The plot step for channel k at sample n: positions always, segments only while the
+    // channel runs. `current` is the current just shown in Text26(k).
+    void plot(int k, int n, double current);
+
+    // Marks in TV(k) at sample n (dotted black); the label, if any, is printed at the text
+    // cursor the routine leaves.
+    void markFirstSpark(int k, int n); // drop line and "<channel>1A", plus the red tick in TV16(2)
+    void markPointTick(int k, int n, const QString& label);
+    void markPointLine(int k, int n, const QString& label);
+    // Point A in the comparison charts: a short vertical tick at the newest point in the
+    // group chart (with the label) and in the 1-6 chart.
+    void markGroupTick(int k, int n, const QString& label);
+    // Point C in the group chart: a drop line at sample n and the label.
+    void markGroupDropLine(int k, int n, const QString& label);
+
+    // The automatic rescale for the channel under evaluation at sample n.
+    void Autoswpic(int k, int n);
+
+    // Newest point positions in twips (the previous-position copies of the plot step).
+    double channelY(int k) const;
+    double groupY(int k) const;
+    double allY(int k) const;
+    double currentY(int k) const;
+    // Top-left corners of the tip labels Label69(k) (group chart) and Label68(k) (1-6 chart).
+    QPointF groupTipLabel(int k) const;
+    QPointF allTipLabel(int k) const;
+
+    // x of sample n in TV(k) and in the comparison charts.
+    double channelX(int k, double n) const;
+    double groupX(int k, double n) const;
+    double allX(int k, double n) const;
+
+signals:
+    void tipLabelsMoved(int k);
+
+private:
+    // (implementation helpers as needed)
+    ChartSet& m_charts;
+    ChannelModel& m_channels;
+    const PanelModel& m_panel;
+    const SampleStore& m_store;
+    SettingsStore& m_settings;
+    PerChannel<double> m_channelY{};
+    PerChannel<double> m_groupY{};
+    PerChannel<double> m_allY{};
+    PerChannel<double> m_currentY{};
+    PerChannel<QPointF> m_groupTip{};
+    PerChannel<QPointF> m_allTip{};
+};
+
+} // namespace q7rk
