@@ -2,6 +2,7 @@
 
 #include "charts/ChartCanvas.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace q7rk {
@@ -9,6 +10,7 @@ namespace q7rk {
 ChartView::ChartView(const ChartCanvas& canvas, QWidget* parent)
     : QWidget(parent), m_canvas(canvas) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // the readout follows the mouse without a button held
     setFixedSize(sizeHint());
 }
 
@@ -26,6 +28,16 @@ void ChartView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), m_canvas.background());
     painter.drawImage(QPoint(0, 0), m_canvas.image());
+}
+
+void ChartView::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved(ChartCanvas::toTwips(event->position()));
+    QWidget::mouseMoveEvent(event);
+}
+
+void ChartView::showEvent(QShowEvent* event) {
+    refresh();
+    QWidget::showEvent(event);
 }
 
 } // namespace q7rk

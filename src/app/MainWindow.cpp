@@ -48,6 +48,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
                        QWidget* parent)
     : QMainWindow(parent), m_settings(settingsPath), m_panel(m_channels, m_settings),
       m_charts(m_channels, m_panel, m_settings),
+      m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
       m_prompter(orMessageBoxes(std::move(prompter), this)),
       m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, *m_prompter),
       m_binding(std::make_unique<PanelBinding>(m_panel)) {
@@ -71,12 +72,22 @@ void MainWindow::buildTabs() {
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
     m_tabs->addTab(makeChannelChartsPage(m_charts, *m_binding, m_tabs),
                    QStringLiteral("1-6通道测试图"));
-    m_tabs->addTab(makeGroupChartsPage(m_charts, {0, 1}, m_tabs), QStringLiteral("3合1比较显示"));
-    m_tabs->addTab(makeGroupChartsPage(m_charts, {2}, m_tabs), QStringLiteral("6合1比较显示"));
+    auto* groupCharts = new GroupChartsPage(m_charts, {0, 1}, m_tabs);
+    auto* allChart = new GroupChartsPage(m_charts, {2}, m_tabs);
+    groupCharts->setPlotter(&m_plotter);
+    allChart->setPlotter(&m_plotter);
+    m_tabs->addTab(groupCharts, QStringLiteral("3合1比较显示"));
+    m_tabs->addTab(allChart, QStringLiteral("6合1比较显示"));
     m_tabs->addTab(makeTvPanelPage(*m_binding, m_tabs), tvPageTitle());
     m_tabs->addTab(makeElectrolytePage(*m_binding, m_tabs), electrolytePageTitle());
     m_tabs->addTab(makePlantPage(m_tabs), QStringLiteral("工厂数据库"));
     setCentralWidget(m_tabs);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
+    tabChanged(m_tabs->currentIndex());
+}
+
+void MainWindow::tabChanged(int tab) {
+    showChartsForTab(m_tabs, tab);
 }
 
 void MainWindow::placeOnScreen() {

@@ -2,8 +2,10 @@
 
 #include "app/HelpWindow.h"
 #include "charts/ChartSet.h"
+#include "charts/CurvePlotter.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
+#include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
 #include "shell/MainController.h"
 #include "shell/Prompter.h"
@@ -36,6 +38,8 @@ public:
     ChannelModel& channels() { return m_channels; }
     PanelModel& panel() { return m_panel; }
     ChartSet& charts() { return m_charts; }
+    SampleStore& samples() { return m_samples; }
+    CurvePlotter& plotter() { return m_plotter; }
     ShellModel& shell() { return m_shell; }
     Prompter& prompter() { return *m_prompter; }
     MainController& controller() { return m_controller; }
@@ -51,6 +55,7 @@ protected:
 
 private:
     void buildTabs();
+    void tabChanged(int tab);
     void placeOnScreen();
 
     // Declaration order is construction order; each object only refers to those above it.
@@ -58,6 +63,9 @@ private:
     ChannelModel m_channels;
     PanelModel m_panel;
     ChartSet m_charts;
+    // The samples of the run and the live curves drawn from them.
+    SampleStore m_samples;
+    CurvePlotter m_plotter;
     ShellModel m_shell;
     std::unique_ptr<Prompter> m_prompter;
     MainController m_controller;

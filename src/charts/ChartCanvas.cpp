@@ -9,10 +9,6 @@ namespace q7rk {
 
 namespace {
 
-// Far enough outside any chart that clipping still sees the line leave the picture, small
-// enough that pixel arithmetic never overflows.
-constexpr double PixelLimit = 1.0e6;
-
 bool finitePoint(QPointF p) {
     return std::isfinite(p.x()) && std::isfinite(p.y());
 }
@@ -22,6 +18,39 @@ bool finitePoint(QPointF p) {
 // aliased drawing then lands on exactly predictable pixels.
 double penCentre(int pixel, int width) {
     return pixel - (width - 1) / 2 + width / 2.0;
+}
+
+QPointF pixelCentre(QPointF twips, int width) {
+    return QPointF(penCentre(ChartCanvas::pixelOf(twips.x()), width),
+                   penCentre(ChartCanvas::pixelOf(twips.y()), width));
+}
+
+// Thousands of samples share a few hundred pixel columns. A run of points in one column
+// (a solid curve only: a dotted pattern follows the path) is cut to its first, lowest,
+// highest and last point: an aliased line through those covers the same pixels as the
+// whole zigzag, for a fraction of the drawing time. In place: a run never yields more
+// points than it holds.
+void keepColumnExtremes(QList<QPointF>& points) {
+    qsizetype out = 0;
+    const auto keep = [&](QPointF p) {
+        if (out == 0 || points[out - 1] != p) points[out++] = p;
+    };
+    for (qsizetype first = 0; first < points.size();) {
+        qsizetype last = first;
+        qsizetype low = first;
+        qsizetype high = first;
+        while (last + 1 < points.size() && points[last + 1].x() == points[first].x()) {
+            ++last;
+            if (points[last].y() < points[low].y()) low = last;
+            if (points[last].y() > points[high].y()) high = last;
+        }
+        const QPointF run[] = {points[first], points[std::min(low, high)],
+                               points[std::max(low, high)], points[last]};
+        for (const QPointF& p : run)
+            keep(p);
+        first = last + 1;
+    }
+    points.resize(out);
 }
 
 } // namespace
@@ -52,35 +81,87 @@ void ChartCanvas::clear() {
     m_texts.clear();
 }
 
-int ChartCanvas::pixelOf(double twips) {
-    if (!std::isfinite(twips)) return 0;
-    return int(std::clamp(std::floor(twips / TwipsPerPixel), -PixelLimit, PixelLimit));
-}
-
 void ChartCanvas::drawLine(QPointF fromTwips, QPointF toTwips, const QColor& colour, int width,
                            Qt::PenStyle style) {
-    if (m_image.isNull() || !finitePoint(fromTwips) || !finitePoint(toTwips)) return;
-    width = std::max(width, 1);
-    const QPointF from(penCentre(pixelOf(fromTwips.x()), width),
-                       penCentre(pixelOf(fromTwips.y()), width));
-    const QPointF to(penCentre(pixelOf(toTwips.x()), width),
-                     penCentre(pixelOf(toTwips.y()), width));
-    QPainter painter(&m_image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    QPen pen(colour, width, style, Qt::SquareCap, Qt::MiterJoin);
-    painter.setPen(pen);
-    painter.drawLine(from, to);
+    Painter(*this).line(fromTwips, toTwips, colour, width, style);
 }
 
 void ChartCanvas::drawText(QPointF atTwips, const QString& text, const QColor& colour) {
-    m_texts.append(PrintedText{atTwips, text, colour});
-    if (m_image.isNull() || !finitePoint(atTwips) || text.isEmpty()) return;
-    QPainter painter(&m_image);
-    painter.setFont(m_font);
-    painter.setPen(colour);
+    Painter(*this).text(atTwips, text, colour);
+}
+
+void ChartCanvas::drawPolyline(std::span<const QPointF> twips, const QColor& colour, int width,
+                               Qt::PenStyle style) {
+    Painter(*this).polyline(twips, colour, width, style);
+}
+
+ChartCanvas::Painter::Painter(ChartCanvas& canvas) : m_canvas(canvas) {
+    if (canvas.m_image.isNull()) return; // a painter on a null image only complains
+    m_painter.begin(&canvas.m_image);
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setFont(canvas.m_font);
+}
+
+void ChartCanvas::Painter::setPen(const QColor& colour, int width, Qt::PenStyle style) {
+    m_painter.setPen(QPen(colour, width, style, Qt::SquareCap, Qt::MiterJoin));
+}
+
+void ChartCanvas::Painter::line(QPointF fromTwips, QPointF toTwips, const QColor& colour, int width,
+                                Qt::PenStyle style) {
+    if (!m_painter.isActive() || !finitePoint(fromTwips) || !finitePoint(toTwips)) return;
+    width = std::max(width, 1);
+    setPen(colour, width, style);
+    m_painter.drawLine(pixelCentre(fromTwips, width), pixelCentre(toTwips, width));
+}
+
+void ChartCanvas::Painter::polyline(std::span<const QPointF> twips, const QColor& colour, int width,
+                                    Qt::PenStyle style) {
+    if (!m_painter.isActive()) return;
+    width = std::max(width, 1);
+    QList<QPointF>& piece = m_pixels; // kept between curves: no allocation per curve
+    piece.clear();
+    piece.reserve(qsizetype(twips.size()));
+    const auto flush = [&] {
+        if (style == Qt::SolidLine) keepColumnExtremes(piece);
+        strokeThin(piece, colour, width, style);
+        piece.clear();
+    };
+    for (const QPointF& t : twips) {
+        if (finitePoint(t))
+            piece.append(pixelCentre(t, 1));
+        else
+            flush();
+    }
+    flush();
+}
+
+// A wide pen is stamped as `width` × `width` one-pixel polylines over the pixels the pen
+// covers (see penCentre): the thin-line rasteriser is many times faster than stroking a
+// wide outline with thousands of joins, and the covered pixels are the same but for the
+// caps.
+void ChartCanvas::Painter::strokeThin(const QList<QPointF>& pixels, const QColor& colour, int width,
+                                      Qt::PenStyle style) {
+    if (pixels.isEmpty()) return;
+    setPen(colour, 1, style);
+    const int first = -(width - 1) / 2;
+    for (int dy = first; dy < first + width; ++dy) {
+        for (int dx = first; dx < first + width; ++dx) {
+            m_painter.translate(dx, dy);
+            if (pixels.size() == 1)
+                m_painter.drawLine(pixels.front(), pixels.front());
+            else
+                m_painter.drawPolyline(pixels.constData(), int(pixels.size()));
+            m_painter.translate(-dx, -dy);
+        }
+    }
+}
+
+void ChartCanvas::Painter::text(QPointF atTwips, const QString& text, const QColor& colour) {
+    m_canvas.m_texts.append(PrintedText{atTwips, text, colour});
+    if (!m_painter.isActive() || !finitePoint(atTwips) || text.isEmpty()) return;
+    m_painter.setPen(colour);
     const QPoint topLeft(pixelOf(atTwips.x()), pixelOf(atTwips.y()));
-    const QFontMetrics metrics(m_font);
-    painter.drawText(topLeft + QPoint(0, metrics.ascent()), text);
+    m_painter.drawText(topLeft + QPoint(0, m_painter.fontMetrics().ascent()), text);
 }
 
 QStringList ChartCanvas::textsAt(QPointF atTwips) const {

@@ -4,10 +4,14 @@
 #include <QFont>
 #include <QImage>
 #include <QList>
+#include <QPainter>
 #include <QPen>
 #include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <span>
 
 namespace q7rk {
 
@@ -42,14 +46,53 @@ public:
 
     static QPointF toPixels(QPointF twips) { return twips / TwipsPerPixel; }
     static QPointF toTwips(QPointF pixels) { return pixels * TwipsPerPixel; }
-    // The pixel column (or row) that holds a twip coordinate.
-    static int pixelOf(double twips);
+    // The pixel column (or row) that holds a twip coordinate. Inline: curves map thousands.
+    static int pixelOf(double twips) {
+        // Far enough outside any chart that clipping still sees the line leave the picture,
+        // small enough that pixel arithmetic never overflows.
+        constexpr double PixelLimit = 1.0e6;
+        if (!std::isfinite(twips)) return 0;
+        const double pixels = std::clamp(twips / TwipsPerPixel, -PixelLimit, PixelLimit);
+        const int truncated = int(pixels); // floor without a library call
+        return truncated > pixels ? truncated - 1 : truncated;
+    }
 
     // Pen width in pixels, like the picture boxes' DrawWidth.
     void drawLine(QPointF fromTwips, QPointF toTwips, const QColor& colour, int width = 1,
                   Qt::PenStyle style = Qt::SolidLine);
     // Text with its top-left corner at the text cursor (x, y), like Print at CurrentX/Y.
     void drawText(QPointF atTwips, const QString& text, const QColor& colour);
+    // A curve through the points; non-finite points break it into pieces.
+    void drawPolyline(std::span<const QPointF> twips, const QColor& colour, int width = 1,
+                      Qt::PenStyle style = Qt::SolidLine);
+
+    // Several drawings with one QPainter: a live step or a full redraw opens one of these
+    // per chart instead of a painter per segment. Same pixel rules as the single calls.
+    class Painter {
+    public:
+        explicit Painter(ChartCanvas& canvas);
+        Painter(const Painter&) = delete;
+        Painter& operator=(const Painter&) = delete;
+
+        void line(QPointF fromTwips, QPointF toTwips, const QColor& colour, int width = 1,
+                  Qt::PenStyle style = Qt::SolidLine);
+        void polyline(std::span<const QPointF> twips, const QColor& colour, int width = 1,
+                      Qt::PenStyle style = Qt::SolidLine);
+        void text(QPointF atTwips, const QString& text, const QColor& colour);
+        // Finishes early, before the picture is shown; further drawing is ignored.
+        void end() {
+            if (m_painter.isActive()) m_painter.end();
+        }
+
+    private:
+        void setPen(const QColor& colour, int width, Qt::PenStyle style);
+        void strokeThin(const QList<QPointF>& pixels, const QColor& colour, int width,
+                        Qt::PenStyle style);
+
+        ChartCanvas& m_canvas;
+        QPainter m_painter;
+        QList<QPointF> m_pixels;
+    };
 
     const QImage& image() const { return m_image; }
     QImage& image() { return m_image; }

@@ -104,21 +104,25 @@ double ChartSet::referenceVoltage(int k) const {
     return m_panel.number(k, Box::Text18);
 }
 
-void ChartSet::drawFrame(ChartCanvas& canvas, const Frame& f) {
+double ChartSet::groupReferenceVoltage(int n) const {
+    if (n == AllChart) return std::max(referenceVoltage(0), referenceVoltage(firstOfGroup(1)));
+    return referenceVoltage(firstOfGroup(n));
+}
+
+void ChartSet::drawFrame(ChartCanvas::Painter& canvas, const Frame& f) {
     const int h = f.plotHeight;
-    canvas.clear();
     for (int i = 0; i <= f.lastTimeLine; ++i) {
         const int x = AxisX + LineStep * i;
-        canvas.drawText(QPointF(x, h), formatRounded(f.secondsUnit * i * f.timeScale, 0),
-                        LabelBlack);
-        canvas.drawLine(QPointF(x, 0), QPointF(x, h), GridWhite, 1, Qt::DotLine);
+        canvas.text(QPointF(x, h), formatRounded(f.secondsUnit * i * f.timeScale, 0), LabelBlack);
+        canvas.line(QPointF(x, 0), QPointF(x, h), GridWhite, 1, Qt::DotLine);
     }
-    canvas.drawLine(QPointF(AxisX, 0), QPointF(AxisX, h), AxisRed, 2);
-    canvas.drawLine(QPointF(AxisX, h), QPointF(f.gridRight, h), AxisRed, 2);
+    canvas.line(QPointF(AxisX, 0), QPointF(AxisX, h), AxisRed, 2);
+    canvas.line(QPointF(AxisX, h), QPointF(f.gridRight, h), AxisRed, 2);
 }
 
 void ChartSet::zb(int k) {
-    ChartCanvas& canvas = channelChart(k);
+    channelChart(k).clear();
+    ChartCanvas::Painter canvas(channelChart(k));
     const Frame frame{.plotHeight = ChannelPlotHeight,
                       .gridRight = ChannelGridRight,
                       .lastTimeLine = 11,
@@ -130,21 +134,22 @@ void ChartSet::zb(int k) {
                       .rightLabelX = 4350};
     drawFrame(canvas, frame);
 
-    canvas.drawText(QPointF(400, 150), QStringLiteral("电压"), AxisRed);
+    canvas.text(QPointF(400, 150), QStringLiteral("电压"), AxisRed);
     const QColor titleColour = colourFromStored(m_channels.currentColour[k]);
-    canvas.drawText(QPointF(4000, 150), QStringLiteral("电流-mA"), titleColour);
-    canvas.drawText(QPointF(4450, 3450), QStringLiteral("秒"), titleColour);
+    canvas.text(QPointF(4000, 150), QStringLiteral("电流-mA"), titleColour);
+    canvas.text(QPointF(4450, 3450), QStringLiteral("秒"), titleColour);
 
     drawValueGrid(canvas, frame);
+    canvas.end();
     emit channelChartChanged(k);
 }
 
 void ChartSet::zb16(int n) {
-    ChartCanvas& canvas = groupChart(n);
+    groupChart(n).clear();
+    ChartCanvas::Painter canvas(groupChart(n));
     const int h = groupPlotHeight(n);
     const bool all = n == AllChart;
-    const double vref = all ? std::max(referenceVoltage(0), referenceVoltage(firstOfGroup(1)))
-                            : referenceVoltage(firstOfGroup(n));
+    const double vref = groupReferenceVoltage(n);
     const Frame frame{.plotHeight = h,
                       .gridRight = GroupChartWidth,
                       .lastTimeLine = 32,
@@ -155,21 +160,21 @@ void ChartSet::zb16(int n) {
                       .milliampsPerLine = all ? 1 : 2,
                       .rightLabelX = 12800};
     drawFrame(canvas, frame);
-    canvas.drawText(QPointF(12800, h - 150), QStringLiteral("秒"), AxisRed);
+    canvas.text(QPointF(12800, h - 150), QStringLiteral("秒"), AxisRed);
     drawValueGrid(canvas, frame);
+    canvas.end();
     emit groupChartChanged(n);
 }
 
-void ChartSet::drawValueGrid(ChartCanvas& canvas, const Frame& f) {
+void ChartSet::drawValueGrid(ChartCanvas::Painter& canvas, const Frame& f) {
     const int h = f.plotHeight;
     for (int i = 1; i <= h / LineStep; ++i) {
         const int y = h - LineStep * i;
-        canvas.drawText(QPointF(LeftLabelX, y),
-                        formatRounded(f.referenceVoltage * i * 3 / f.voltageDivisor, 0),
-                        LabelBlack);
-        canvas.drawText(QPointF(f.rightLabelX, y), formatRounded(f.milliampsPerLine * i, 1),
-                        LabelBlack);
-        canvas.drawLine(QPointF(AxisX, y), QPointF(f.gridRight, y), GridWhite, 1, Qt::DotLine);
+        canvas.text(QPointF(LeftLabelX, y),
+                    formatRounded(f.referenceVoltage * i * 3 / f.voltageDivisor, 0), LabelBlack);
+        canvas.text(QPointF(f.rightLabelX, y), formatRounded(f.milliampsPerLine * i, 1),
+                    LabelBlack);
+        canvas.line(QPointF(AxisX, y), QPointF(f.gridRight, y), GridWhite, 1, Qt::DotLine);
     }
 }
 

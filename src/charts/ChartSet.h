@@ -48,6 +48,11 @@ public:
 
     // The voltage chart k scales to: Text1, Text9 or Text18 by the channel's test kind.
     double referenceVoltage(int k) const;
+    // The voltage TV16(n) scales to: its group's first channel, or for the 1-6 chart the
+    // larger of the two groups'.
+    double groupReferenceVoltage(int n) const;
+
+    const ChannelModel& channels() const { return m_channels; }
 
 signals:
     void channelChartChanged(int k);
@@ -66,9 +71,10 @@ private:
         int milliampsPerLine; // current label = milliampsPerLine * i
         int rightLabelX;
     };
-    // Clear, time grid with its labels, axes; then the caller's titles; then the value grid.
-    static void drawFrame(ChartCanvas& canvas, const Frame& frame);
-    static void drawValueGrid(ChartCanvas& canvas, const Frame& frame);
+    // On a cleared picture: time grid with its labels, axes; then the caller's titles; then
+    // the value grid.
+    static void drawFrame(ChartCanvas::Painter& canvas, const Frame& frame);
+    static void drawValueGrid(ChartCanvas::Painter& canvas, const Frame& frame);
     void storeTimeScale(int k);
     void storeGroupTimeScale();
 

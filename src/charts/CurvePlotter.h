@@ -1,5 +1,6 @@
 #pragma once
 
+#include "params/Box.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 
@@ -63,7 +64,20 @@ signals:
     void tipLabelsMoved(int k);
 
 private:
-    // (implementation helpers as needed)
+    // The voltages the charts scale to: Vref(k) and VrefAll(k) (item 3 of the same box).
+    Box voltageBox(int k) const;
+    double referenceVoltage(int k) const;
+    double referenceVoltageAll(int k) const;
+    // Sample index of point A in TV(k) (rise time or first spark time), 0 when not known.
+    int firstCharacteristicTime(int k) const;
+
+    void drawChannelStep(int k, int n, double previousY, double previousCurrentY);
+    void drawComparisonStep(int k, int n, double previousGroupY, double previousAllY);
+    void rescaleChannelChart(int k, int n);
+    void rescaleComparisonCharts(int n);
+    void redrawChannelChart(int k, int n);
+    void redrawComparisonCharts(int n);
+
     ChartSet& m_charts;
     ChannelModel& m_channels;
     const PanelModel& m_panel;

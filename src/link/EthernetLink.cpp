@@ -86,8 +86,8 @@ void EthernetLink::onData() {
             m_channels.serialLinkActive = false;
             m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
             m_shell.setToolbarVisible(true);
-            emit handshakeReplied();
             m_prompter.inform(kTitle, kConnected);
+            emit handshakeReplied();
         } else if (quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)) {
             // Only whole poll replies reach the readings; anything else is dropped.
             if (const auto readings = decodeEthernetReply(frame)) {

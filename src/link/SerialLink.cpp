@@ -123,8 +123,8 @@ void SerialLink::found() {
     m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), false);
     m_shell.setMenuEnabled(QStringLiteral("RJ45"), false);
     m_shell.setToolbarVisible(true);
-    emit searchFinished(true);
     m_prompter.inform(kConnectTitle, kConnected);
+    emit searchFinished(true);
 }
 
 void SerialLink::failed() {
@@ -132,8 +132,8 @@ void SerialLink::failed() {
     dropPort();
     m_shell.setStatusText(ShellModel::LinkPanel, com(m_port) + QStringLiteral("通讯异常"));
     m_shell.setToolbarVisible(false);
-    emit searchFinished(false);
     m_prompter.inform(kFailedTitle, kFailed);
+    emit searchFinished(false);
 }
 
 void SerialLink::dropPort() {

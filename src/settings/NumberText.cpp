@@ -41,6 +41,36 @@ QString formatSingle(float value) {
     return formatWithDigits(double(value), 7);
 }
 
+// Rounds the decimal value given by `significant` digits of `value`.
+static QString formatRoundedDecimal(double value, int decimals, int significant) {
+    decimals = std::clamp(decimals, 0, 9);
+    if (!std::isfinite(value)) value = 0;
+    const double decimal = QString::number(value, 'g', significant).toDouble();
+    const double scale = std::pow(10.0, decimals);
+    // The scaled value again to 15 digits, so that 180.05 * 10 (1800.5000000000002) and
+    // 0.45 * 10 (4.499999...) both count as the exact half they stand for.
+    const double scaled = QString::number(decimal * scale, 'g', 15).toDouble();
+    double rounded = std::round(scaled); // halves away from zero
+    if (rounded == 0) rounded = 0;       // no "-0"
+    return QString::number(rounded / scale, 'f', decimals);
+}
+
+QString formatFixed(double value, int decimals) {
+    return formatRoundedDecimal(value, decimals, 15);
+}
+
+QString formatFixedSingle(float value, int decimals) {
+    return formatRoundedDecimal(double(value), decimals, 7);
+}
+
+QString formatOptionalDecimal(double value, int maxDecimals) {
+    return stripZeros(formatFixed(value, maxDecimals));
+}
+
+QString formatOptionalDecimalSingle(float value, int maxDecimals) {
+    return stripZeros(formatFixedSingle(value, maxDecimals));
+}
+
 QString formatBool(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }

@@ -18,6 +18,17 @@ std::optional<double> parseNumber(const QString& text);
 QString formatNumber(double value);
 QString formatSingle(float value);
 
+// The operator formats "0.0", "###0.0", "#0.000" (`decimals` fixed decimals, at least one
+// integer digit, no grouping) and "0.#" (at most `maxDecimals`, trailing zeros and point
+// dropped: 200.0 -> "200", 199.94 -> "199.9"). Halves round away from zero on the decimal
+// value the number stands for: a double's 15 significant digits, a float's 7 (the Single
+// variants), so 180.05f, which the float holds as 180.0500030..., and 180.05 both give
+// "180.1", and 2.675f gives "2.68" as its text reads. Never "-0".
+QString formatFixed(double value, int decimals);
+QString formatFixedSingle(float value, int decimals);
+QString formatOptionalDecimal(double value, int maxDecimals);
+QString formatOptionalDecimalSingle(float value, int maxDecimals);
+
 // The store writes Booleans as the words True and False.
 QString formatBool(bool value);
 std::optional<bool> parseBool(const QString& text);

@@ -1,5 +1,6 @@
 #include "MainController.h"
 
+#include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
@@ -43,7 +44,14 @@ MainController::MainController(SettingsStore& settings, ChannelModel& channels, 
     : QObject(parent), m_settings(settings), m_channels(channels), m_panel(panel), m_charts(charts),
       m_shell(shell), m_prompter(prompter), m_timing(timing),
       m_serial(channels, settings, shell, prompter, timing),
-      m_ethernet(channels, panel, shell, prompter) {
+      m_ethernet(channels, panel, shell, prompter),
+      m_plotter(charts, channels, panel, m_samples, settings),
+      m_tick(channels, panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
+      m_evaluator(channels, panel, m_samples, m_runs, m_plotter, shell, settings),
+      m_run(channels, m_runs, panel, m_tick, m_evaluator, shell, prompter, settings, m_serial,
+            m_ethernet, timing) {
+    m_run.setNewTestReset([this] { newTestReset(); });
+    connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     // A new test voltage asks for new axes; the chart set draws them.
     connect(&panel, &PanelModel::chartAxesRequested, &charts, &ChartSet::zb);
     connect(&panel, &PanelModel::groupChartAxesRequested, &charts, &ChartSet::zb16);
@@ -194,6 +202,7 @@ void MainController::newTestReset() {
             break;
         }
 
+        m_evaluator.resetChannel(k);
         m_charts.zb(k);
         if (k < ChartSet::GroupChartCount) m_charts.zb16(k);
     }
@@ -206,6 +215,8 @@ void MainController::shutdown() {
 }
 
 void MainController::toolbarClicked(const QString& key) {
+    if (m_run.buttonClicked(key))
+        return;
     if (key == QLatin1String("new2"))
         newTestReset();
     else if (key == QLatin1String("RJ45_connect"))
@@ -238,6 +249,8 @@ void MainController::menuTriggered(const QString& name) {
         m_channels.showCurrentCurve = true;
     else if (name == QLatin1String("Visibno"))
         m_channels.showCurrentCurve = false;
+    else if (name == QLatin1String("SaveAsFile"))
+        saveChartsAsBitmaps(m_charts, m_prompter);
 }
 
 } // namespace q7rk

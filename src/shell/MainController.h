@@ -1,7 +1,12 @@
 #pragma once
 
+#include "charts/CurvePlotter.h"
+#include "execution/Evaluator.h"
+#include "execution/RunController.h"
+#include "execution/SamplingTick.h"
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
+#include "settings/SampleStore.h"
 #include "settings/Timing.h"
 
 #include <QObject>
@@ -42,6 +47,10 @@ public:
 
     SerialLink& serialLink() { return m_serial; }
     EthernetLink& ethernetLink() { return m_ethernet; }
+    RunController& run() { return m_run; }
+    const SampleStore& samples() const { return m_samples; }
+    const RunStates& runStates() const { return m_runs; }
+    CurvePlotter& plotter() { return m_plotter; }
 
 signals:
     // The window shows its help document.
@@ -61,6 +70,14 @@ private:
     Timing m_timing;
     SerialLink m_serial;
     EthernetLink m_ethernet;
+    // The run: the sample store and per-channel state, the curves, the sampling tick, the
+    // evaluation and the run control that drives them.
+    SampleStore m_samples;
+    RunStates m_runs{};
+    CurvePlotter m_plotter;
+    SamplingTick m_tick;
+    Evaluator m_evaluator;
+    RunController m_run;
 };
 
 } // namespace q7rk

@@ -2,6 +2,7 @@
 
 #include "shell/Prompter.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
@@ -26,6 +27,8 @@ public:
     QString openFileName(const QString& title, const QString& filter) override;
 
     void queueAnswer(bool yes) { m_answers.append(yes); }
+    // A fixed answer to one question text, ahead of the queue.
+    void setAnswerFor(const QString& question, bool yes) { m_fixed.insert(question, yes); }
     void setDefaultAnswer(bool yes) { m_defaultAnswer = yes; }
     // A file name for the next dialog; an empty text cancels it. Without one, a save
     // dialog accepts its proposed name and an open dialog is cancelled.
@@ -39,6 +42,7 @@ public:
 private:
     QList<Shown> m_shown;
     QList<bool> m_answers;
+    QHash<QString, bool> m_fixed;
     QStringList m_fileNames;
     bool m_defaultAnswer = false;
 };

@@ -1,0 +1,383 @@
+#include "charts/CurvePlotter.h"
+
+#include "charts/ChartSet.h"
+#include "charts/TimeScale.h"
+#include "params/PanelModel.h"
+#include "settings/NumberText.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <QSignalBlocker>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace q7rk {
+
+namespace {
+
+constexpr double AxisX = 400;
+constexpr double ChannelAxisY = 3600;       // time axis of TV(k)
+constexpr double GroupAxisY = 4000;         // time axis of TV16(0), TV16(1)
+constexpr double AllAxisY = 8000;           // time axis of TV16(2)
+constexpr double ChannelVoltageSpan = 4000; // 1.5 × Vref over this many twips
+constexpr double MarkHalf = 100;            // half length of the short vertical marks
+constexpr int AllChart = 2;
+constexpr int Channel4 = 3; // item 3 of a box scales the 1-6 chart
+
+const QColor VoltageRed(255, 0, 0);
+const QColor CurrentBlue(0, 0, 255);
+const QColor MarkBlack(0, 0, 0);
+
+QColor groupColour(int k) {
+    static const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
+    return colours[k % ChannelsPerGroup];
+}
+
+QColor allColour(int k) {
+    static const QColor colours[] = {QColor(255, 0, 0),   QColor(0, 255, 0),   QColor(0, 0, 255),
+                                     QColor(255, 0, 255), QColor(255, 255, 0), QColor(0, 255, 255)};
+    return colours[k];
+}
+
+double groupOffset(int k) {
+    return 400.0 * (k % ChannelsPerGroup + 1);
+}
+
+double allOffset(int k) {
+    return 400.0 * (k + 1);
+}
+
+// A factor that is zero, negative or not a number would put the curve at infinity; such
+// a factor is brought back by the next scale command, until then the curve uses 1.
+double usableScale(float s) {
+    return std::isfinite(s) && s > 0 ? double(s) : 1.0;
+}
+
+// y of voltage v on a chart whose time axis is at `axisY` and where 1.5 × vref lies `span`
+// twips higher, clamped to the plot area. A zero reference voltage sends every positive
+// voltage to the top, a zero voltage on it stays on the axis.
+double voltageY(double v, double vref, double axisY, double span) {
+    const double y = axisY - v / (1.5 * vref) * span;
+    if (std::isnan(y)) return axisY;
+    return std::clamp(y, 0.0, axisY);
+}
+
+// y of a current in TV(k) (20 mA over 4000 twips); off the scale the previous point stays.
+double currentYOr(double milliamps, double previousY) {
+    const double y = (0.9 - milliamps / 20) * 4000;
+    return (y >= -400 && y <= ChannelAxisY) ? y : previousY;
+}
+
+bool validChannel(int k) {
+    return k >= 0 && k < ChannelCount;
+}
+
+bool validSample(int n) {
+    return n >= 0 && n <= SampleStore::MaxSample;
+}
+
+} // namespace
+
+CurvePlotter::CurvePlotter(ChartSet& charts, ChannelModel& channels, const PanelModel& panel,
+                           const SampleStore& store, SettingsStore& settings, QObject* parent)
+    : QObject(parent), m_charts(charts), m_channels(channels), m_panel(panel), m_store(store),
+      m_settings(settings) {
+    resetForRun();
+    for (int k = 0; k < ChannelCount; ++k) {
+        m_groupTip[k] = QPointF(groupOffset(k), GroupAxisY);
+        m_allTip[k] = QPointF(allOffset(k), AllAxisY);
+    }
+}
+
+void CurvePlotter::resetForRun() {
+    m_channelY.fill(ChannelAxisY);
+    m_groupY.fill(GroupAxisY);
+    m_allY.fill(AllAxisY);
+    m_currentY.fill(ChannelAxisY);
+}
+
+Box CurvePlotter::voltageBox(int k) const {
+    const int group = groupOf(k);
+    if (m_panel.option(Option::TvTest, group)) return boxes::FormationVoltage;
+    if (m_panel.option(Option::LeakageTest, group)) return boxes::LeakageVoltage;
+    if (m_panel.option(Option::ElectrolyteTest, group)) return boxes::ElectrolyteSetVoltage;
+    switch (m_channels.kind(k)) { // no kind chosen for the group: the channel's own flags
+    case TestKind::Tv:
+        return boxes::FormationVoltage;
+    case TestKind::Leakage:
+        return boxes::LeakageVoltage;
+    case TestKind::Electrolyte:
+        break;
+    }
+    return boxes::ElectrolyteSetVoltage;
+}
+
+double CurvePlotter::referenceVoltage(int k) const {
+    return m_panel.number(k, voltageBox(k));
+}
+
+double CurvePlotter::referenceVoltageAll(int k) const {
+    return m_panel.number(Channel4, voltageBox(k));
+}
+
+int CurvePlotter::firstCharacteristicTime(int k) const {
+    Box box;
+    switch (m_channels.kind(k)) {
+    case TestKind::Tv:
+        box = boxes::RiseTime;
+        break;
+    case TestKind::Electrolyte:
+        box = boxes::SparkTime1;
+        break;
+    default:
+        return 0;
+    }
+    const double t = m_panel.number(k, box);
+    return std::isfinite(t) && t >= 1 && t <= SampleStore::MaxSample ? int(std::lround(t)) : 0;
+}
+
+double CurvePlotter::channelX(int k, double n) const {
+    return AxisX + n * 12.5 / usableScale(m_channels.timeScale[k]);
+}
+
+double CurvePlotter::groupX(int k, double n) const {
+    return groupOffset(k) + n * 50 / usableScale(m_channels.groupTimeScale);
+}
+
+double CurvePlotter::allX(int k, double n) const {
+    return allOffset(k) + n * 50 / usableScale(m_channels.groupTimeScale);
+}
+
+double CurvePlotter::channelY(int k) const {
+    return m_channelY[k];
+}
+double CurvePlotter::groupY(int k) const {
+    return m_groupY[k];
+}
+double CurvePlotter::allY(int k) const {
+    return m_allY[k];
+}
+double CurvePlotter::currentY(int k) const {
+    return m_currentY[k];
+}
+QPointF CurvePlotter::groupTipLabel(int k) const {
+    return m_groupTip[k];
+}
+QPointF CurvePlotter::allTipLabel(int k) const {
+    return m_allTip[k];
+}
+
+void CurvePlotter::plot(int k, int n, double current) {
+    if (!validChannel(k) || !validSample(n)) return;
+    const double v = m_store.voltage(k, n);
+    const double previousChannel = m_channelY[k];
+    const double previousGroup = m_groupY[k];
+    const double previousAll = m_allY[k];
+    const double previousCurrent = m_currentY[k];
+    const double vref = referenceVoltage(k);
+    m_channelY[k] = voltageY(v, vref, ChannelAxisY, ChannelVoltageSpan);
+    m_groupY[k] = voltageY(v, vref, GroupAxisY, GroupAxisY);
+    m_allY[k] = voltageY(v, referenceVoltageAll(k), AllAxisY, AllAxisY);
+    m_currentY[k] = currentYOr(current, previousCurrent);
+    if (m_channels.channelStopped[k]) return;
+
+    drawChannelStep(k, n, previousChannel, previousCurrent);
+    drawComparisonStep(k, n, previousGroup, previousAll);
+    emit m_charts.channelChartChanged(k);
+    emit m_charts.groupChartChanged(groupOf(k));
+    emit m_charts.groupChartChanged(AllChart);
+    if (n > 1) emit tipLabelsMoved(k);
+}
+
+void CurvePlotter::drawChannelStep(int k, int n, double previousY, double previousCurrentY) {
+    const bool first = n <= 1; // the first segment starts at the origin of the axes
+    const QPointF origin(AxisX, ChannelAxisY);
+    const double x = channelX(k, n);
+    const double previousX = channelX(k, n - 1);
+    ChartCanvas::Painter painter(m_charts.channelChart(k));
+    painter.line(first ? origin : QPointF(previousX, previousY), QPointF(x, m_channelY[k]),
+                 VoltageRed, 1);
+    if (m_channels.showCurrentCurve) {
+        painter.line(first ? origin : QPointF(previousX, previousCurrentY),
+                     QPointF(x, m_currentY[k]), CurrentBlue, 2);
+    }
+}
+
+void CurvePlotter::drawComparisonStep(int k, int n, double previousGroupY, double previousAllY) {
+    const bool first = n <= 1;
+    const QPointF groupPoint(groupX(k, n), m_groupY[k]);
+    const QPointF allPoint(allX(k, n), m_allY[k]);
+    const QPointF groupFrom =
+        first ? QPointF(groupOffset(k), GroupAxisY) : QPointF(groupX(k, n - 1), previousGroupY);
+    const QPointF allFrom =
+        first ? QPointF(allOffset(k), AllAxisY) : QPointF(allX(k, n - 1), previousAllY);
+    m_charts.groupChart(groupOf(k)).drawLine(groupFrom, groupPoint, groupColour(k), 1);
+    m_charts.groupChart(AllChart).drawLine(allFrom, allPoint, allColour(k), 1);
+    if (!first) {
+        m_groupTip[k] = groupPoint;
+        m_allTip[k] = allPoint;
+    }
+}
+
+void CurvePlotter::markFirstSpark(int k, int n) {
+    if (!validChannel(k)) return;
+    const QPointF at(channelX(k, n), m_channelY[k]);
+    {
+        ChartCanvas::Painter painter(m_charts.channelChart(k));
+        painter.line(QPointF(at.x(), ChannelAxisY), at, MarkBlack, 1, Qt::DotLine);
+        painter.text(at, QString::number(k + 1) + QStringLiteral("1A"), MarkBlack);
+    }
+    // The spark in the 1-6 chart: a short red stroke across the curve.
+    const double x = allX(k, n);
+    m_charts.groupChart(AllChart).drawLine(QPointF(x, m_allY[k] + MarkHalf),
+                                           QPointF(x, m_allY[k] - MarkHalf), VoltageRed, 1);
+    emit m_charts.channelChartChanged(k);
+    emit m_charts.groupChartChanged(AllChart);
+}
+
+void CurvePlotter::markPointTick(int k, int n, const QString& label) {
+    if (!validChannel(k)) return;
+    const double x = channelX(k, n);
+    const double y = m_channelY[k];
+    ChartCanvas::Painter painter(m_charts.channelChart(k));
+    painter.line(QPointF(x, y - MarkHalf), QPointF(x, y + MarkHalf), MarkBlack, 1, Qt::DotLine);
+    if (!label.isEmpty()) painter.text(QPointF(x, y + MarkHalf), label, MarkBlack);
+    painter.end();
+    emit m_charts.channelChartChanged(k);
+}
+
+void CurvePlotter::markPointLine(int k, int n, const QString& label) {
+    if (!validChannel(k)) return;
+    const QPointF at(channelX(k, n), m_channelY[k]);
+    ChartCanvas::Painter painter(m_charts.channelChart(k));
+    painter.line(QPointF(at.x(), ChannelAxisY), at, MarkBlack, 1, Qt::DotLine);
+    if (!label.isEmpty()) painter.text(at, label, MarkBlack);
+    painter.end();
+    emit m_charts.channelChartChanged(k);
+}
+
+void CurvePlotter::markGroupTick(int k, int n, const QString& label) {
+    if (!validChannel(k)) return;
+    const int group = groupOf(k);
+    {
+        const double x = groupX(k, n);
+        const double y = m_groupY[k];
+        ChartCanvas::Painter painter(m_charts.groupChart(group));
+        painter.line(QPointF(x, y - MarkHalf), QPointF(x, y + MarkHalf), MarkBlack, 1, Qt::DotLine);
+        if (!label.isEmpty()) painter.text(QPointF(x, y + MarkHalf), label, MarkBlack);
+    }
+    const double x = allX(k, n);
+    m_charts.groupChart(AllChart).drawLine(QPointF(x, m_allY[k] - MarkHalf),
+                                           QPointF(x, m_allY[k] + MarkHalf), MarkBlack, 1,
+                                           Qt::DotLine);
+    emit m_charts.groupChartChanged(group);
+    emit m_charts.groupChartChanged(AllChart);
+}
+
+void CurvePlotter::markGroupDropLine(int k, int n, const QString& label) {
+    if (!validChannel(k)) return;
+    const int group = groupOf(k);
+    const QPointF at(groupX(k, n), m_groupY[k]);
+    ChartCanvas::Painter painter(m_charts.groupChart(group));
+    painter.line(QPointF(at.x(), GroupAxisY), at, MarkBlack, 1, Qt::DotLine);
+    if (!label.isEmpty()) painter.text(at, label, MarkBlack);
+    painter.end();
+    emit m_charts.groupChartChanged(group);
+}
+
+void CurvePlotter::Autoswpic(int k, int n) {
+    if (!validChannel(k) || m_channels.channelStopped[k]) return;
+    // 320 samples fill the 4000 twips of TV(k) at factor 1, 240 the comparison charts.
+    if (n > 320 * m_channels.timeScale[k])
+        rescaleChannelChart(k, n);
+    else if (n > 240 * m_channels.groupTimeScale)
+        rescaleComparisonCharts(n);
+}
+
+void CurvePlotter::rescaleChannelChart(int k, int n) {
+    float& scale = m_channels.timeScale[k];
+    scale = enlargedTimeScale(scale);
+    m_settings.write(section::Canshu, indexedKey(QStringLiteral("hxfd("), k), formatSingle(scale));
+    {
+        // The frame and the curves reach the window as one change.
+        const QSignalBlocker quiet(&m_charts);
+        m_charts.zb(k);
+        redrawChannelChart(k, n);
+    }
+    emit m_charts.channelChartChanged(k);
+}
+
+void CurvePlotter::rescaleComparisonCharts(int n) {
+    float& scale = m_channels.groupTimeScale;
+    scale = enlargedGroupTimeScale(scale);
+    m_settings.write(section::Canshu, QStringLiteral("hxfd16"), formatSingle(scale));
+    {
+        const QSignalBlocker quiet(&m_charts);
+        for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart)
+            m_charts.zb16(chart);
+        redrawComparisonCharts(n);
+    }
+    for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart)
+        emit m_charts.groupChartChanged(chart);
+}
+
+// Samples 0 .. n − 1 from the store: the curves start at the origin like the live ones.
+void CurvePlotter::redrawChannelChart(int k, int n) {
+    const int last = std::min(n - 1, SampleStore::MaxSample);
+    if (last < 0) return;
+    const double vref = referenceVoltage(k);
+    const bool withCurrent = m_channels.showCurrentCurve;
+    std::vector<QPointF> voltage{QPointF(AxisX, ChannelAxisY)};
+    std::vector<QPointF> current{QPointF(AxisX, ChannelAxisY)};
+    voltage.reserve(std::size_t(last) + 1);
+    if (withCurrent) current.reserve(std::size_t(last) + 1);
+    double amps = ChannelAxisY;
+    for (int i = 1; i <= last; ++i) {
+        const double x = channelX(k, i);
+        voltage.emplace_back(
+            x, voltageY(m_store.voltage(k, i), vref, ChannelAxisY, ChannelVoltageSpan));
+        if (!withCurrent) continue;
+        amps = currentYOr(m_store.current(k, i), amps);
+        current.emplace_back(x, amps);
+    }
+    ChartCanvas::Painter painter(m_charts.channelChart(k));
+    painter.polyline(voltage, VoltageRed, 1);
+    if (withCurrent) painter.polyline(current, CurrentBlue, 2);
+
+    const int t = firstCharacteristicTime(k);
+    if (t >= 1 && t <= last) {
+        const QPointF at = voltage[std::size_t(t)];
+        painter.line(QPointF(at.x(), ChannelAxisY), at, MarkBlack, 1, Qt::DotLine);
+        painter.text(at, QStringLiteral("A点"), MarkBlack);
+    }
+}
+
+void CurvePlotter::redrawComparisonCharts(int n) {
+    const int last = std::min(n - 1, SampleStore::MaxSample);
+    if (last < 0) return;
+    const int from = std::max<int>(m_channels.firstChannel, 0);
+    const int to = std::min<int>(m_channels.lastChannel, ChannelCount - 1);
+    ChartCanvas::Painter groups[] = {ChartCanvas::Painter(m_charts.groupChart(0)),
+                                     ChartCanvas::Painter(m_charts.groupChart(1))};
+    ChartCanvas::Painter all(m_charts.groupChart(AllChart));
+    std::vector<QPointF> groupCurve;
+    std::vector<QPointF> allCurve;
+    groupCurve.reserve(std::size_t(last) + 1);
+    allCurve.reserve(std::size_t(last) + 1);
+    for (int k = from; k <= to; ++k) {
+        const double vref = referenceVoltage(k);
+        const double vrefAll = referenceVoltageAll(k);
+        groupCurve.assign(1, QPointF(groupOffset(k), GroupAxisY));
+        allCurve.assign(1, QPointF(allOffset(k), AllAxisY));
+        for (int i = 1; i <= last; ++i) {
+            const double v = m_store.voltage(k, i);
+            groupCurve.emplace_back(groupX(k, i), voltageY(v, vref, GroupAxisY, GroupAxisY));
+            allCurve.emplace_back(allX(k, i), voltageY(v, vrefAll, AllAxisY, AllAxisY));
+        }
+        groups[groupOf(k)].polyline(groupCurve, groupColour(k), 1);
+        all.polyline(allCurve, allColour(k), 1);
+    }
+}
+
+} // namespace q7rk

@@ -1,0 +1,245 @@
+#include "execution/Evaluator.h"
+
+#include "charts/CurvePlotter.h"
+#include "params/PanelModel.h"
+#include "settings/NumberText.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "shell/ShellModel.h"
+
+#include <cmath>
+#include <limits>
+
+namespace q7rk {
+
+namespace {
+
+QString channelNumber(int k) {
+    return QString::number(k + 1);
+}
+
+QString pointC(int k) {
+    return channelNumber(k) + QStringLiteral("C点");
+}
+
+} // namespace
+
+Evaluator::Evaluator(ChannelModel& channels, PanelModel& panel, SampleStore& store,
+                     RunStates& states, CurvePlotter& plotter, ShellModel& shell,
+                     SettingsStore& settings)
+    : m_channels(channels), m_panel(panel), m_store(store), m_states(states), m_plotter(plotter),
+      m_shell(shell), m_settings(settings) {}
+
+bool Evaluator::evaluate(int k) {
+    // A channel outside the group keeps the readouts of an earlier run; looking at them
+    // would find a point A or a minimum that belongs to no test.
+    if (k < m_channels.firstChannel || k > m_channels.lastChannel || k >= ChannelCount)
+        return false;
+    const int n = m_channels.sampleIndex;
+    switch (m_channels.kind(k)) {
+    case TestKind::Tv:
+        return evaluateTv(k, n);
+    case TestKind::Leakage:
+        return evaluateLeakage(k, n);
+    case TestKind::Electrolyte:
+        return evaluateElectrolyte(k, n);
+    }
+    return false;
+}
+
+// Times in boxes count as whole seconds: to the nearest, halves to even (2.5 -> 2,
+// 3.5 -> 4); anything out of range counts as 0.
+int Evaluator::integerOf(int k, Box box) const {
+    const double v = std::nearbyint(m_panel.number(k, box));
+    if (std::fabs(v) > double(std::numeric_limits<int>::max())) return 0;
+    return int(v);
+}
+
+double Evaluator::shownVoltage(int k) const {
+    return m_panel.number(k, boxes::LiveVoltage);
+}
+
+bool Evaluator::evaluateTv(int k, int n) {
+    ChannelRunState& s = m_states[k];
+    // Until point A gives a rise time the deadline moves with the samples.
+    const int delay = integerOf(k, boxes::DelayTime);
+    const int base = integerOf(k, boxes::RiseTime) + delay;
+    s.deadline = base == delay ? n : base;
+    m_plotter.Autoswpic(k, n);
+
+    // Divided by 100 rather than multiplied by 0.01, so that 150 V at 70 % is exactly 105.
+    const double vr =
+        m_panel.number(k, boxes::FormationVoltage) * m_panel.number(k, boxes::VrRatio) / 100.0;
+    if (n > 1 && !s.firstSparkSeen && shownVoltage(k) >= vr) markPointA(k, n);
+
+    if (n > s.deadline && delay > 0 && s.firstSparkSeen && !s.evaluated) {
+        finishTv(k, n);
+        return true;
+    }
+    return false;
+}
+
+// Point A: the voltage has passed Vr; the rise time is the index of the newest sample.
+void Evaluator::markPointA(int k, int n) {
+    m_states[k].firstSparkSeen = true;
+    const QString rise = QString::number(n - 1);
+    m_panel.setText(k, boxes::RiseTime, rise);
+    m_panel.setText(k, boxes::Readout49, rise);
+    const QString label = QStringLiteral("A点");
+    // The comparison-chart tick sits on the newest point, which is sample n - 1.
+    m_plotter.markGroupTick(k, n - 1, label);
+    m_plotter.markPointLine(k, n, label);
+    setStatus(k, channelNumber(k) + QStringLiteral("路A点：") + rise + QStringLiteral("s-") +
+                     m_panel.text(k, boxes::LiveVoltage) + QStringLiteral("V"));
+}
+
+void Evaluator::endChannel(int k, int n) {
+    m_states[k].evaluated = true;
+    m_channels.channelStopped[k] = true;
+    m_plotter.markPointLine(k, n, QStringLiteral("C点"));
+    m_plotter.markGroupDropLine(k, n, pointC(k));
+}
+
+void Evaluator::finishTv(int k, int n) {
+    const ChannelRunState& s = m_states[k];
+    m_plotter.markPointTick(k, int(s.peakIndex), QStringLiteral("B点"));
+    endChannel(k, n);
+    m_panel.setText(k, boxes::Readout50, formatSingle(s.peakIndex));
+    m_panel.setText(k, boxes::Readout51, formatSingle(s.peakVoltage));
+    const QString tv = formatOptionalDecimalSingle(m_store.voltage(k, n - 1), 1);
+    m_panel.setText(k, boxes::TvValue, tv);
+    m_panel.setText(k, boxes::Readout52, tv);
+    const bool failed =
+        m_panel.number(k, boxes::FormationVoltage) > m_panel.number(k, boxes::TvValue) ||
+        m_panel.number(k, boxes::RiseTime) > m_panel.number(k, boxes::RiseTimeLimit);
+    setVerdict(k, boxes::TvVerdict, failed);
+
+    SettingsStore::Batch batch(m_settings);
+    keep(k, section::Canshu, "hcdy(", boxes::FormationVoltage);
+    keep(k, section::Canshu, "csdl(", boxes::TestCurrent);
+    keep(k, section::Canshu, "Thl(", boxes::DelayTime);
+    keep(k, section::Canshu, "TVcsbh(", boxes::TvTestNumber);
+    keep(k, section::Topic, "LBUSER(", boxes::TvOperator);
+    setStatus(k, QStringLiteral("第") + channelNumber(k) + QStringLiteral("路TV测试结束"));
+}
+
+bool Evaluator::evaluateLeakage(int k, int n) {
+    ChannelRunState& s = m_states[k];
+    s.deadline = integerOf(k, boxes::LeakageTestTime); // counted from the start of the run
+    m_plotter.Autoswpic(k, n);
+    if (n > s.deadline && !s.evaluated) {
+        finishLeakage(k, n);
+        return true;
+    }
+    return false;
+}
+
+void Evaluator::finishLeakage(int k, int n) {
+    endChannel(k, n);
+    m_panel.setText(k, boxes::Readout50, QString::number(n - 1));
+    m_panel.setText(k, boxes::Readout51, formatSingle(m_states[k].peakVoltage));
+    const QString current = m_panel.text(k, boxes::LiveCurrent);
+    m_panel.setText(k, boxes::Readout52, current);
+    m_panel.setText(k, boxes::LeakageCurrent, current);
+    setVerdict(k, boxes::LeakageVerdict,
+               m_panel.number(k, boxes::LeakageLimit) < m_panel.number(k, boxes::LeakageCurrent));
+
+    SettingsStore::Batch batch(m_settings);
+    keep(k, section::Canshu, "csdl(", boxes::TestCurrent);
+    keep(k, section::Canshu, "ldldy(", boxes::LeakageVoltage);
+    keep(k, section::Canshu, "Thy(", boxes::LeakageTestTime);
+    keep(k, section::Canshu, "LDLcsbh(", boxes::TvTestNumber);
+    keep(k, section::Topic, "LBUSER(", boxes::TvOperator);
+    setStatus(k, QStringLiteral("第") + channelNumber(k) + QStringLiteral("路漏电流测试结束"));
+}
+
+bool Evaluator::evaluateElectrolyte(int k, int n) {
+    ChannelRunState& s = m_states[k];
+    // No end before the first spark; then the flash delay counts from it.
+    s.deadline =
+        s.sparkSeen ? integerOf(k, boxes::SparkTime1) + integerOf(k, boxes::SparkDelay) : n;
+    m_plotter.Autoswpic(k, n);
+    if (m_panel.number(k, boxes::SparkVoltage1) > 0 && shownVoltage(k) < s.firstSparkVoltage)
+        s.firstSparkVoltage = float(shownVoltage(k));
+    if (n > s.deadline && !s.evaluated) {
+        finishElectrolyte(k, n);
+        return true;
+    }
+    return false;
+}
+
+void Evaluator::finishElectrolyte(int k, int n) {
+    endChannel(k, n);
+    const QString peak = formatSingle(m_states[k].peakVoltage);
+    m_panel.setText(k, boxes::MaximumVoltage, peak);
+    m_panel.setText(k, boxes::Readout51, peak);
+    m_panel.setText(k, boxes::MinimumVoltage, formatSingle(m_states[k].firstSparkVoltage));
+    setVerdict(k, boxes::ElectrolyteVerdict,
+               m_panel.number(k, boxes::SparkVoltage1) <
+                   m_panel.number(k, boxes::ReferenceVoltage));
+
+    SettingsStore::Batch batch(m_settings);
+    keep(k, section::Canshu, "djycsdl(", boxes::ElectrolyteCurrent);
+    keep(k, section::Canshu, "djysddy(", boxes::ElectrolyteSetVoltage);
+    keep(k, section::Canshu, "djyckdy(", boxes::ReferenceVoltage);
+    keep(k, section::Canshu, "djyshys(", boxes::SparkDelay);
+    keep(k, section::Canshu, "djyshxz(", boxes::SparkCorrection);
+    keep(k, section::Canshu, "DJYcsbh(", boxes::ElectrolyteTestNumber);
+    keep(k, section::Topic, "DJYUSER(", boxes::ElectrolyteOperator);
+    setStatus(k, QStringLiteral("第") + channelNumber(k) + QStringLiteral("路电解液测试结束"));
+}
+
+void Evaluator::setVerdict(int k, Box box, bool failed) {
+    m_panel.setText(k, box, failed ? QStringLiteral("不合格") : QStringLiteral("合格"));
+}
+
+void Evaluator::keep(int k, const QString& section, const char* base, Box box) {
+    m_settings.write(section, indexedKey(QLatin1String(base), k), m_panel.text(k, box));
+}
+
+void Evaluator::setStatus(int k, const QString& text) {
+    m_shell.setStatusText(k + 1, text);
+}
+
+void Evaluator::startTexts(int k) {
+    QString phrase;
+    switch (m_channels.kind(k)) {
+    case TestKind::Tv:
+        phrase = QStringLiteral("路开始TV测试");
+        break;
+    case TestKind::Leakage:
+        phrase = QStringLiteral("路开始漏电流测试");
+        break;
+    case TestKind::Electrolyte:
+        phrase = QStringLiteral("路开始电解液测试");
+        break;
+    }
+    setStatus(k, QStringLiteral("第") + channelNumber(k) + phrase);
+}
+
+QString Evaluator::duplicateText(TestKind kind, const QString& number) {
+    QString head;
+    switch (kind) {
+    case TestKind::Tv:
+        head = QStringLiteral("同名记录TV测试编号：");
+        break;
+    case TestKind::Leakage:
+        head = QStringLiteral("同名记录漏电流测试编号：");
+        break;
+    case TestKind::Electrolyte:
+        head = QStringLiteral("同名记录电解液测试编号：");
+        break;
+    }
+    return head + number + QStringLiteral(" 已经存在，请使用其他的编号！");
+}
+
+void Evaluator::resetChannel(int k) {
+    ChannelRunState& s = m_states[k];
+    s.peakVoltage = 0;
+    s.firstSparkSeen = false;
+    s.sparkSeen = false;
+    s.evaluated = false;
+    s.deadline = 0;
+}
+
+} // namespace q7rk

@@ -1,0 +1,254 @@
+#include "RunController.h"
+
+#include "execution/Evaluator.h"
+#include "execution/SamplingTick.h"
+#include "link/EthernetLink.h"
+#include "link/Frame.h"
+#include "link/SerialLink.h"
+#include "params/PanelModel.h"
+#include "settings/NumberText.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "shell/Prompter.h"
+#include "shell/ShellModel.h"
+
+#include <array>
+
+namespace q7rk {
+
+namespace {
+
+const QString kInfoTitle = QStringLiteral("信息提示");
+const QString kLinkTitle = QStringLiteral("Q-7RK-M智能TV仪测试系统");
+
+// The run loop watches channels 1-3: every group the buttons start lies within them.
+constexpr int WatchedChannels = 3;
+
+constexpr std::array<const char*, 3> kGroupKeys{"test13", "test46", "test16"};
+
+QString channelText(int k, const char* phrase) {
+    return QStringLiteral("第") + QString::number(k + 1) + QString::fromUtf8(phrase);
+}
+
+} // namespace
+
+const RunController::GroupButton* RunController::groupButton(const QString& key) {
+    static const std::array<GroupButton, 3> buttons{{
+        {"test13", 2, "1-3测试开始", "1-3测试停止", "1-3路测试开始"},
+        {"test46", 1, "1-2测试开始", "1-2测试停止", "1-2路测试开始"},
+        {"test16", 0, "1路测试开始", "1路测试停止", "1路测试开始"},
+    }};
+    for (const GroupButton& b : buttons)
+        if (key == QLatin1String(b.key))
+            return &b;
+    return nullptr;
+}
+
+RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel,
+                             SamplingTick& tick, Evaluator& evaluator, ShellModel& shell,
+                             Prompter& prompter, SettingsStore& settings, SerialLink& serial,
+                             EthernetLink& ethernet, const Timing& timing, QObject* parent)
+    : QObject(parent), m_channels(channels), m_runs(runs), m_panel(panel), m_tick(tick),
+      m_evaluator(evaluator), m_shell(shell), m_prompter(prompter), m_settings(settings),
+      m_serial(serial), m_ethernet(ethernet), m_timing(timing),
+      m_serialPoll(channels, [this] { return buildPoll(m_channels, m_panel, m_setValues); },
+                   timing),
+      m_results(channels, panel, timing) {
+    m_sampleTimer.setInterval(timing.tickMs);
+    m_pollTimer.setInterval(timing.pollMs);
+    connect(&m_sampleTimer, &QTimer::timeout, this, &RunController::onTick);
+    connect(&m_pollTimer, &QTimer::timeout, this, &RunController::onPoll);
+    connect(&m_serialPoll, &SerialPollExchange::finished, this, [this](bool ok) {
+        if (!ok)
+            checkEnd(); // three silent attempts stopped the group
+    });
+    connect(&m_ethernet, &EthernetLink::stateChanged, this, [this](int state) {
+        if (state == EthernetLink::Closed)
+            onLinkLost();
+    });
+    connect(&m_results, &ResultSender::twiceSent, this, &RunController::resultsSent);
+}
+
+bool RunController::buttonClicked(const QString& key) {
+    if (key == QLatin1String("stop16")) {
+        stopAll();
+        return true;
+    }
+    const GroupButton* button = groupButton(key);
+    if (!button)
+        return false;
+    // The caption tells start from stop.
+    const ToolButton* shown = m_shell.button(key);
+    if (shown && shown->caption == QString::fromUtf8(button->runningCaption))
+        stopGroup(*button);
+    else
+        start(*button);
+    return true;
+}
+
+// The poll works over either link: the serial port once it is open, or an Ethernet
+// connection whose handshake the instrument answered.
+bool RunController::linkStands() const {
+    if (m_channels.serialLinkActive)
+        return m_serial.isOpen();
+    return m_ethernet.state() == EthernetLink::Connected;
+}
+
+void RunController::start(const GroupButton& button) {
+    if (m_running)
+        return; // the other group buttons are disabled during a run
+    if (!linkStands()) {
+        m_prompter.inform(kLinkTitle, QStringLiteral("通信端口未打开！"));
+        return;
+    }
+    m_channels.firstChannel = 0;
+    m_channels.lastChannel = button.lastChannel;
+    if (m_newTestReset)
+        m_newTestReset();
+
+    m_shell.setButtonCaption(QString::fromUtf8(button.key),
+                             QString::fromUtf8(button.runningCaption));
+    for (const char* key : kGroupKeys)
+        if (qstrcmp(key, button.key) != 0)
+            m_shell.setButtonEnabled(QString::fromUtf8(key), false);
+
+    for (int k = 0; k < ChannelCount; ++k) {
+        const bool inGroup = k <= m_channels.lastChannel;
+        m_runs[k].evaluated = !inGroup;
+        m_channels.channelStopped[k] = !inGroup;
+    }
+    if (!startRoutine()) {
+        // A declined or refused start leaves nothing half set: the buttons are ready again.
+        for (int k = 0; k < ChannelCount; ++k)
+            m_channels.channelStopped[k] = true;
+        restoreStartButtons();
+    }
+}
+
+bool RunController::startRoutine() {
+    const int first = m_channels.firstChannel;
+    const int last = m_channels.lastChannel;
+    for (int k = first; k <= last; ++k) {
+        const TestKind kind = m_channels.kind(k);
+        const QString number = m_panel.text(k, kind == TestKind::Electrolyte
+                                                   ? boxes::ElectrolyteTestNumber
+                                                   : boxes::TvTestNumber) +
+                               m_panel.text(k, kind == TestKind::Electrolyte ? Box::Combo2
+                                                                             : Box::Combo1);
+        if (m_duplicate && m_duplicate(kind, number)) {
+            const QString text = Evaluator::duplicateText(kind, number);
+            m_shell.setStatusText(k + 1, text);
+            m_prompter.inform(kInfoTitle, text);
+            return false;
+        }
+        m_evaluator.startTexts(k);
+    }
+    if (!m_prompter.ask(kInfoTitle, QStringLiteral("您确定要开始运行吗？"))) {
+        for (int k = first; k <= last; ++k)
+            m_shell.setStatusText(k + 1, channelText(k, "路测试关闭"));
+        return false;
+    }
+    m_channels.sampleIndex = 1;
+    m_running = true;
+    m_sampleTimer.start();
+    m_pollTimer.start();
+    emit runStarted();
+    return true;
+}
+
+void RunController::stopGroup(const GroupButton& button) {
+    for (int k = 0; k <= button.lastChannel; ++k)
+        m_channels.channelStopped[k] = true;
+    m_shell.setButtonCaption(QString::fromUtf8(button.key),
+                             QString::fromUtf8(button.stoppedCaption));
+    checkEnd();
+}
+
+void RunController::stopAll() {
+    restoreStartButtons();
+    for (int k = 0; k <= 3; ++k)
+        m_channels.channelStopped[k] = true;
+    checkEnd();
+}
+
+void RunController::restoreStartButtons() {
+    for (const char* key : kGroupKeys) {
+        const GroupButton* b = groupButton(QString::fromUtf8(key));
+        m_shell.setButtonEnabled(QString::fromUtf8(key), true);
+        m_shell.setButtonCaption(QString::fromUtf8(key), QString::fromUtf8(b->startCaption));
+    }
+}
+
+void RunController::onTick() {
+    if (!m_running)
+        return;
+    m_tick.run();
+    // One pass over channels 1-3 after every sample: the values a pass reads only change
+    // at ticks.
+    for (int k = 0; k < WatchedChannels && m_running; ++k)
+        m_evaluator.evaluate(k);
+    checkEnd();
+}
+
+void RunController::onPoll() {
+    if (!m_running)
+        return;
+    if (m_channels.serialLinkActive) {
+        m_serialPoll.setTransport(m_serial.transport());
+        if (m_serialPoll.transport())
+            m_serialPoll.tick();
+        return;
+    }
+    const BuiltFrame poll = buildPoll(m_channels, m_panel, m_setValues);
+    if (poll.ok())
+        m_ethernet.send(poll.bytes);
+}
+
+// The Ethernet link has no time-out of its own: a connection that goes away during a run
+// stops the running group as three silent serial polls would.
+void RunController::onLinkLost() {
+    if (!m_running || m_channels.serialLinkActive)
+        return;
+    for (int k = 0; k <= m_channels.lastChannel; ++k)
+        m_channels.channelStopped[k] = true;
+    checkEnd();
+}
+
+void RunController::checkEnd() {
+    if (!m_running)
+        return;
+    for (int k = 0; k < WatchedChannels; ++k)
+        if (!m_channels.channelStopped[k])
+            return;
+    endRun();
+}
+
+void RunController::endRun() {
+    m_running = false;
+    m_sampleTimer.stop();
+    m_pollTimer.stop();
+    m_serialPoll.cancel();
+    {
+        SettingsStore::Batch batch(m_settings);
+        for (int k = 0; k < ChannelCount; ++k) {
+            m_runs[k].sparkCount = 0;
+            auto write = [&](const char* base, float value) {
+                m_settings.write(section::Canshu, indexedKey(QString::fromUtf8(base), k),
+                                 formatSingle(value));
+            };
+            write("Vadjust(", m_channels.voltageAdjust[k]);
+            write("Iadjust(", m_channels.currentAdjust[k]);
+            write("KV(", m_channels.KV[k]);
+            write("KI(", m_channels.KI[k]);
+        }
+    }
+    m_results.setSerialTransport(m_channels.serialLinkActive ? m_serial.transport() : nullptr);
+    m_results.setEthernetTransport(m_ethernet.transport());
+    m_results.sendTwice();
+    restoreStartButtons();
+    emit runEnded();
+    if (m_prompter.ask(kInfoTitle, QStringLiteral("测试结束，需要保存吗？")))
+        emit saveRequested();
+}
+
+} // namespace q7rk

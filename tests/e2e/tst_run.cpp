@@ -1,0 +1,178 @@
+// Runs driven through the controller in-process against the simulator: stopping a run
+// half-way, losing the instrument mid-run, refusals, and the charts a run leaves behind.
+#include "charts/ChartSet.h"
+#include "params/PanelModel.h"
+#include "settings/ChannelModel.h"
+#include "settings/SettingsStore.h"
+#include "shell/MainController.h"
+#include "shell/ScriptedPrompter.h"
+#include "shell/ShellModel.h"
+#include "support/SimulatorProcess.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace q7rk;
+using q7rk::testing::SimulatorProcess;
+
+namespace {
+
+const Timing kFast = Timing{}.scaled(20);
+
+struct Program {
+    explicit Program(const QString& path)
+        : settings(path), panel(channels, settings), charts(channels, panel, settings),
+          controller(settings, channels, panel, charts, shell, prompter, kFast) {
+        prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
+        controller.startUp();
+    }
+    SettingsStore settings;
+    ChannelModel channels;
+    PanelModel panel;
+    ChartSet charts;
+    ShellModel shell;
+    ScriptedPrompter prompter;
+    MainController controller;
+
+    bool connectTcp(quint16 port) {
+        panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
+        panel.setText(0, boxes::InstrumentPort, QString::number(port));
+        QSignalSpy handshake(&controller.ethernetLink(), &EthernetLink::handshakeReplied);
+        controller.menuTriggered("RJ45");
+        return handshake.wait(5000);
+    }
+    QString caption(const char* key) const { return shell.button(key)->caption; }
+};
+
+} // namespace
+
+class RunTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    int m_n = 0;
+    QString settingsPath() { return m_dir.filePath(QString("run%1.ini").arg(++m_n)); }
+
+private slots:
+    void startIsRefusedWithoutALink() {
+        Program p(settingsPath());
+        p.controller.toolbarClicked("test13");
+        QCOMPARE(p.prompter.texts(), QStringList{QString::fromUtf8("通信端口未打开！")});
+        QVERIFY(!p.controller.run().isRunning());
+        QCOMPARE(p.caption("test13"), QString::fromUtf8("1-3测试开始"));
+    }
+
+    void declinedStartRestoresTheButtons() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        QVERIFY(p.connectTcp(sim.port()));
+        p.prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), false);
+        p.controller.toolbarClicked("test46");
+        QVERIFY(!p.controller.run().isRunning());
+        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试关闭"));
+        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
+        QVERIFY(p.shell.button("test13")->enabled && p.shell.button("test16")->enabled);
+    }
+
+    void stopHalfWayEndsTheRunAndKeepsResults() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        QVERIFY(p.connectTcp(sim.port()));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
+        p.controller.toolbarClicked("test46");
+        QVERIFY(p.controller.run().isRunning());
+        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试停止"));
+        QVERIFY(!p.shell.button("test13")->enabled);
+        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路开始TV测试"));
+        QVERIFY(p.channels.channelStopped[2]); // outside the group from the start
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 20, 5000);
+        QVERIFY(p.panel.number(0, boxes::LiveVoltage) > 0);
+
+        p.controller.toolbarClicked("test46"); // its caption says stop
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
+        QVERIFY(p.shell.button("test13")->enabled);
+        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("待定")); // not forced
+        const int last = p.channels.sampleIndex;
+        QVERIFY(sent.wait(2000));
+        QTest::qWait(200);
+        QCOMPARE(p.channels.sampleIndex, last); // the timers are off
+        QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("测试结束，需要保存吗？"));
+        QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1"));
+    }
+
+    void stopAllDuringARunAndWithoutOne() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        p.controller.toolbarClicked("stop16"); // no run: captions and flags only
+        QCOMPARE(p.caption("test16"), QString::fromUtf8("1路测试开始"));
+        QVERIFY(p.connectTcp(sim.port()));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test13");
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
+        p.controller.toolbarClicked("stop16");
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!p.controller.run().isRunning());
+    }
+
+    void instrumentLostOverTcpEndsTheRun() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        QVERIFY(p.connectTcp(sim.port()));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test13");
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
+        sim.kill();
+        QVERIFY(ended.wait(5000));
+        for (int k = 0; k < 3; ++k)
+            QVERIFY(p.channels.channelStopped[k]);
+        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
+    }
+
+    void instrumentLostOverSerialEndsTheRun() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}),
+                 qPrintable(sim.error()));
+        Program p(settingsPath());
+        p.settings.write("canshu", "comdev(1)", sim.ptyPath());
+        QSignalSpy found(&p.controller.serialLink(), &SerialLink::searchFinished);
+        p.controller.menuTriggered("COM1");
+        QVERIFY(found.wait(5000));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test16");
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
+        sim.kill(); // three silent polls stop channel 1
+        QVERIFY(ended.wait(5000));
+        QVERIFY(p.channels.channelStopped[0]);
+    }
+
+    void aFinishedRunLeavesItsCharts() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "40", "--spark", "2:120"}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        p.controller.newTestReset();
+        for (int k = 0; k < 3; ++k) {
+            p.panel.setText(k, boxes::DelayTime, "20");
+            p.panel.leave(k, boxes::DelayTime);
+        }
+        p.channels.showCurrentCurve = true;
+        QVERIFY(p.connectTcp(sim.port()));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test13");
+        QVERIFY(ended.wait(30000));
+        const QString out = QStringLiteral(QT_TESTCASE_BUILDDIR);
+        for (int k = 0; k < 6; ++k)
+            QVERIFY(p.charts.channelChart(k).image().save(out + QString("/run-TV%1.png").arg(k)));
+        for (int n = 0; n < 3; ++n)
+            QVERIFY(p.charts.groupChart(n).image().save(out + QString("/run-TV16-%1.png").arg(n)));
+        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
+    }
+};
+
+QTEST_MAIN(RunTest)
+#include "tst_run.moc"

@@ -1,0 +1,253 @@
+// q7rk-run against q7rk-instrument: whole TV, leakage and electrolyte runs, checked against
+// the simulator's model and the frames it logged.
+#include "support/SimulatorProcess.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+using q7rk::testing::SimulatorProcess;
+
+namespace {
+
+// Program and simulator run 20 times faster than real time.
+const QString kScale = QStringLiteral("20");
+
+struct RunResult {
+    int exitCode = -1;
+    QJsonObject json;
+    QString stderrText;
+};
+
+RunResult runGroup(const QString& settings, const QString& link, const QString& group,
+                   const QStringList& extra = {}) {
+    QProcess p;
+    QStringList args{"--settings", settings, "--link", link, "--group", group,
+                     "--time-scale", kScale, "--max-seconds", "60"};
+    p.start(QStringLiteral(Q7RK_RUNNER_PATH), args + extra);
+    RunResult r;
+    if (!p.waitForFinished(90000))
+        return r;
+    r.exitCode = p.exitCode();
+    r.json = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    r.stderrText = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// A settings file: the given keys in "canshu" on top of what the first start writes.
+QString writeSettings(const QTemporaryDir& dir, const QString& name,
+                      const QList<std::pair<QString, QString>>& canshu) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QByteArray text = "[canshu]\n";
+    // No boiling preset, so the stored delay times count.
+    text += "option1(0)=False\noption1(1)=False\n";
+    for (const auto& [k, v] : canshu)
+        text += k.toUtf8() + '=' + v.toUtf8() + '\n';
+    f.write(text);
+    return path;
+}
+
+QJsonObject channel(const RunResult& r, int number) {
+    for (const QJsonValue& c : r.json.value("channels").toArray())
+        if (c.toObject().value("channel").toInt() == number)
+            return c.toObject();
+    return {};
+}
+
+QString box(const QJsonObject& ch, const char* name) {
+    return ch.value("boxes").toObject().value(QLatin1String(name)).toString();
+}
+
+double number(const QJsonObject& ch, const char* name) {
+    return box(ch, name).toDouble();
+}
+
+QList<double> volts(const QJsonObject& ch) {
+    QList<double> out;
+    for (const QJsonValue& v : ch.value("voltageSamples").toArray())
+        out.append(v.toDouble());
+    return out;
+}
+
+// Sample index (1-based) of the first sample at or above `level`; 0 if none.
+int firstAtOrAbove(const QList<double>& v, double level) {
+    for (int i = 0; i < v.size(); ++i)
+        if (v[i] >= level - 1e-6)
+            return i + 1;
+    return 0;
+}
+
+QStringList logLines(const QString& path, int code) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    QStringList out;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() >= 3 && parts[1].toInt() == code)
+            out.append(QString::fromLatin1(line));
+    }
+    return out;
+}
+
+QString tvSettings(const QTemporaryDir& dir) {
+    QList<std::pair<QString, QString>> keys;
+    for (int k = 0; k < 3; ++k)
+        keys += {{QString("Thl(%1)").arg(k), "30"}, {QString("TVzb(%1)").arg(k), "100"}};
+    return writeSettings(dir, "tv.ini", keys);
+}
+
+} // namespace
+
+class RunnerTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    void checkTvChannel(const QJsonObject& ch, const char* verdict) {
+        const QList<double> v = volts(ch);
+        const int rise = firstAtOrAbove(v, 180.0); // Vr = 200 V x 90 %
+        QVERIFY(rise > 1);
+        QCOMPARE(number(ch, "Text6"), double(rise));
+        QCOMPARE(number(ch, "Text27"), double(rise));
+        // The end comes with the first sample past rise time + delay; the TV value is the
+        // newest sample then. (The run goes on until the slowest channel ends.)
+        QVERIFY(v.size() >= rise + 30);
+        const double tv = v[rise + 30 - 1];
+        QCOMPARE(number(ch, "Text7"), std::round(tv * 10) / 10);
+        QCOMPARE(box(ch, "Text8"), QString::fromUtf8(verdict));
+        QVERIFY(ch.value("stopped").toBool());
+    }
+
+private slots:
+    void tvTestOverTcpEndsByItselfWithModelVerdicts() {
+        const QString log = m_dir.filePath("tv.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", kScale, "--log", log, "--slow", "2:0.5",
+                            "--max-voltage", "3:195"}),
+                 qPrintable(sim.error()));
+        const RunResult r = runGroup(tvSettings(m_dir),
+                                     QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
+        QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+
+        const QJsonObject c1 = channel(r, 1), c2 = channel(r, 2), c3 = channel(r, 3);
+        checkTvChannel(c1, "合格"); // rises in time and reaches the formation voltage
+        QVERIFY(number(c1, "Text6") <= 100 && number(c1, "Text7") >= 200);
+        checkTvChannel(c2, "不合格"); // half the rate: rise time over the limit
+        QVERIFY(number(c2, "Text6") > 100);
+        QCOMPARE(volts(c2).size(), int(number(c2, "Text6")) + 30); // the slowest ends the run
+        checkTvChannel(c3, "不合格"); // capped below the formation voltage
+        QVERIFY(number(c3, "Text7") < 200 && number(c3, "Text6") <= 100);
+        QCOMPARE(r.json.value("status").toArray().at(0).toString(),
+                 QString::fromUtf8("第1路TV测试结束"));
+
+        const QJsonArray messages = r.json.value("messages").toArray();
+        QCOMPARE(messages.first().toObject().value("text").toString(),
+                 QString::fromUtf8("Q-7RK-M-2011060705ERP-1.15连接成功！您可以进行下一步操作测试"));
+        QCOMPARE(messages.last().toObject().value("text").toString(),
+                 QString::fromUtf8("测试结束，需要保存吗？"));
+
+        // The instrument heard the verdicts twice, a scaled 500 ms apart.
+        QTRY_COMPARE_WITH_TIMEOUT(logLines(log, 11).size(), 2, 3000);
+        const QStringList results = logLines(log, 11);
+        const auto time = [](const QString& line) {
+            return QDateTime::fromString(line.section(' ', 0, 0), Qt::ISODateWithMs);
+        };
+        const qint64 gap = time(results[0]).msecsTo(time(results[1]));
+        QVERIFY2(gap >= 15 && gap < 500, qPrintable(QString::number(gap)));
+        const QString hex = results[0].section(' ', 2);
+        QCOMPARE(hex.mid(2 * 8, 2), QString("40"));            // channel 1 合格
+        QCOMPARE(hex.mid(2 * (8 + 16), 2), QString("80"));     // channel 2 不合格
+        QCOMPARE(hex.mid(2 * (8 + 32), 2), QString("80"));     // channel 3 不合格
+        QCOMPARE(hex.mid(2 * (8 + 48), 2), QString("00"));     // channel 4 待定
+    }
+
+    void tvTestOverSerialPty() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", kScale}),
+                 qPrintable(sim.error()));
+        const RunResult r = runGroup(tvSettings(m_dir), "serial:" + sim.ptyPath(), "1");
+        QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+        QCOMPARE(r.json.value("channels").toArray().size(), 1);
+        checkTvChannel(channel(r, 1), "合格");
+    }
+
+    void leakageTestEndsAtItsTestTime() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", kScale, "--foil-voltage", "1000"}),
+                 qPrintable(sim.error()));
+        const QString settings = writeSettings(
+            m_dir, "leak.ini",
+            {{"option5(0)", "False"}, {"option6(0)", "True"}, {"Thy(0)", "120"},
+             {"Thy(1)", "120"}, {"ldldy(0)", "100"}, {"ldldy(1)", "100"},
+             {"ldlzb(0)", "0.05"}, {"ldlzb(1)", "0.001"}});
+        const RunResult r =
+            runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-2");
+        QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+        for (int c = 1; c <= 2; ++c) {
+            const QJsonObject ch = channel(r, c);
+            QCOMPARE(ch.value("kind").toString(), QString("leakage"));
+            QCOMPARE(volts(ch).size(), 120); // ends with the first sample past the test time
+            const double current = number(ch, "Text12");
+            QCOMPARE(box(ch, "Text12"), box(ch, "Text26"));
+            const bool fails = number(ch, "Text10") < current;
+            QCOMPARE(box(ch, "Text13"), QString::fromUtf8(fails ? "不合格" : "合格"));
+        }
+        QCOMPARE(box(channel(r, 1), "Text13"), QString::fromUtf8("合格"));   // floor 0.02 mA
+        QCOMPARE(box(channel(r, 2), "Text13"), QString::fromUtf8("不合格")); // limit 0.001
+    }
+
+    void electrolyteTestRecordsThreeSparks() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", kScale, "--spark", "1:60,80,100"}),
+                 qPrintable(sim.error()));
+        const QString settings = writeSettings(
+            m_dir, "djy.ini",
+            {{"option5(0)", "False"}, {"option7(0)", "True"}, {"djysddy(0)", "200"},
+             {"djyshys(0)", "60"}, {"djyckdy(0)", "50"}, {"djyshxz(0)", "3.1"}});
+        const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1");
+        QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+        const QJsonObject ch = channel(r, 1);
+        QCOMPARE(ch.value("kind").toString(), QString("electrolyte"));
+        const QList<double> v = volts(ch);
+        const int first = int(number(ch, "Text30"));
+        QVERIFY(first > 2);
+        QVERIFY(number(ch, "Text32") > first && number(ch, "Text34") > number(ch, "Text32"));
+        // Each spark is a fall of more than 3.1 V from the second before.
+        for (const char* t : {"Text30", "Text32", "Text34"}) {
+            const int n = int(number(ch, t));
+            QVERIFY(v[n - 2] - v[n - 1] > 3.1);
+        }
+        QCOMPARE(number(ch, "Text29"), v[first - 1]);
+        QCOMPARE(v.size(), first + 60); // ends at first spark + flash delay
+        QCOMPARE(box(ch, "Text23"),
+                 QString::fromUtf8(number(ch, "Text29") < 50 ? "不合格" : "合格"));
+    }
+
+    void declinedStartAndMissingLink() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", kScale}), qPrintable(sim.error()));
+        const RunResult declined =
+            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3",
+                     {"--answer-start", "no"});
+        QCOMPARE(declined.exitCode, 0);
+        QCOMPARE(declined.json.value("status").toArray().at(2).toString(),
+                 QString::fromUtf8("第3路测试关闭"));
+        QCOMPARE(declined.json.value("sampleIndex").toInt(), 1);
+
+        sim.kill();
+        const RunResult noLink = runGroup(tvSettings(m_dir),
+                                          QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
+        QCOMPARE(noLink.exitCode, 2);
+        const RunResult badPty = runGroup(tvSettings(m_dir), "serial:/nonexistent/tty", "1");
+        QCOMPARE(badPty.exitCode, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(RunnerTest)
+#include "tst_runner.moc"

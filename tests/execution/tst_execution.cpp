@@ -1,0 +1,220 @@
+#include "charts/ChartSet.h"
+#include "charts/CurvePlotter.h"
+#include "execution/Evaluator.h"
+#include "execution/SamplingTick.h"
+#include "params/PanelModel.h"
+#include "settings/NumberText.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "shell/ShellModel.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace q7rk;
+using S = QStringList;
+
+// Identity calibration: V = raw / 50 and I = raw / 5000, so the tests set volts directly.
+static MeasurementTables identity() {
+    MeasurementTables t;
+    for (auto* g : {&t.voltGainHigh, &t.voltGainLow, &t.currGainHigh, &t.currGainLow})
+        g->fill(1);
+    for (auto* o : {&t.voltOffsetHigh, &t.voltOffsetLow, &t.currOffsetHigh, &t.currOffsetLow})
+        o->fill(0);
+    return t;
+}
+
+class TestExecution : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    ChannelModel ch;
+    SampleStore store;
+    RunStates st{};
+    ShellModel shell;
+    SettingsStore settings{dir.filePath(QStringLiteral("s.ini"))};
+    PanelModel panel{ch, settings};
+    ChartSet charts{ch, panel, settings};
+    CurvePlotter plotter{charts, ch, panel, store, settings};
+    SamplingTick tick{ch, panel, store, st, plotter, identity()};
+    Evaluator eval{ch, panel, store, st, plotter, shell, settings};
+
+    void set(int k, Box b, const char* t) { panel.setText(k, b, QString::fromUtf8(t)); }
+    S texts(int k, std::initializer_list<Box> boxes) const {
+        S out;
+        for (Box b : boxes)
+            out << panel.text(k, b);
+        return out;
+    }
+    // Raw codes for a shown voltage and current (the series-resistor drop added back).
+    void feed(int k, double volts, double mA = 0) {
+        ch.rawVoltage[k] = float((volts + mA * 0.1) * 50);
+        ch.rawCurrent[k] = float(mA * 5000);
+    }
+    void second() { // a tick, then the evaluation of channels 1-3
+        tick.run();
+        for (int k = 0; k < 3; ++k)
+            eval.evaluate(k);
+    }
+    // Seconds until channel k stops (at most 400): the sample index it ended with.
+    template <typename Feed> int secondsUntilStopped(int k, Feed feedAt) {
+        while (!ch.channelStopped[k] && ch.sampleIndex < 400)
+            feedAt(ch.sampleIndex), second();
+        return ch.sampleIndex;
+    }
+    QString saved(const QString& section, const char* key) const {
+        return SettingsStore(settings.filePath()).read(section, QString::fromUtf8(key));
+    }
+
+private slots:
+    void init() {
+        ch = ChannelModel{};
+        ch.channelStopped = {false, false, false, true, true, true};
+        store = SampleStore{};
+        st = RunStates{};
+        panel.resetToDesign();
+        panel.clickOption(Option::TvTest, 0);
+    }
+
+    void calibrationClampingAndFormats() {
+        SamplingTick factory(ch, panel, store, st, plotter);
+        ch.lastChannel = 0;
+        // 100 V and 1 mA uncalibrated already take the high ranges; zero counts calibrate
+        // below zero and clamp.
+        for (float raw : {5000.0f, 4999.0f, 0.0f}) {
+            ch.rawVoltage[0] = ch.rawCurrent[0] = raw;
+            factory.run();
+        }
+        QCOMPARE(store.voltage(0, 1), 69.9f);
+        QCOMPARE(store.current(0, 1), 0.716f);
+        QCOMPARE(store.voltage(0, 2), 70.3f);
+        QCOMPARE(store.current(0, 2), 0.690f);
+        QCOMPARE(texts(0, {Box::Text25, Box::Text26}), S({"0.0", "0.000"}));
+        QCOMPARE(store.voltage(0, 3) + store.current(0, 3), 0.0f);
+
+        QCOMPARE(formatFixedSingle(180.05f, 1), QStringLiteral("180.1"));
+        QCOMPARE(formatFixedSingle(2.675f, 2), QStringLiteral("2.68"));
+        QCOMPARE(formatFixed(-0.04, 1), QStringLiteral("0.0"));
+        QCOMPARE(formatOptionalDecimal(200.0, 1), QStringLiteral("200"));
+        QCOMPARE(formatOptionalDecimalSingle(199.9f, 1), QStringLiteral("199.9"));
+        QCOMPARE(formatOptionalDecimal(199.96, 1), QStringLiteral("200"));
+    }
+
+    void peakFromSampleThree() {
+        ch.lastChannel = 0;
+        for (double v : {300, 300, 250})
+            feed(0, v), tick.run();
+        QCOMPARE(texts(0, {Box::Text38, Box::Text39}), S({"3", "250"}));
+        QCOMPARE(st[0].sparkCount, 0); // a TV group looks for no sparks
+        for (double v : {260, 260})    // an equal value does not move the peak
+            feed(0, v), tick.run();
+        QCOMPARE(texts(0, {Box::Text38, Box::Text39}), S({"4", "260"}));
+        ch.channelStopped[0] = true;
+        feed(0, 300), tick.run();
+        QCOMPARE(st[0].peakVoltage, 260.0f);
+    }
+
+    void sparksStrictlyOverThreshold() {
+        ch.lastChannel = 0;
+        panel.clickOption(Option::ElectrolyteTest, 0);
+        set(0, Box::Text21, "3.0");
+        // Samples 1-2 are not looked at; a fall of exactly 3.0 is no spark.
+        for (double v : {400, 300, 300, 400, 397, 400})
+            feed(0, v), tick.run();
+        QCOMPARE(st[0].sparkCount, 0);
+        feed(0, 396.9), tick.run();
+        QVERIFY(st[0].firstSparkSeen && st[0].sparkSeen);
+        QCOMPARE(st[0].firstSparkVoltage, 396.9f);
+        QCOMPARE(texts(0, {Box::Text29, Box::Text30, Box::Text27}), S({"396.9", "7", "396.9"}));
+        feed(0, 390), tick.run();
+        ch.channelStopped[0] = true; // still counted on a stopped channel
+        for (double v : {380, 370})
+            feed(0, v), tick.run();
+        QCOMPARE(st[0].sparkCount, 3);
+        QCOMPARE(texts(0, {Box::Text31, Box::Text32, Box::Text38, Box::Text33, Box::Text34,
+                           Box::Text40}),
+                 S({"390.0", "8", "390.0", "380.0", "9", "380.0"}));
+    }
+
+    void groupAndFullStore() {
+        ch.lastChannel = 1;
+        for (int k = 0; k < ChannelCount; ++k)
+            feed(k, 100);
+        store.set(2, 1, 7, 7);
+        tick.run();
+        QCOMPARE(store.voltage(1, 1), 100.0f);
+        QCOMPARE(store.voltage(2, 1), 7.0f);
+        ch.sampleIndex = SampleStore::MaxSample;
+        tick.run();
+        QCOMPARE(store.voltage(1, SampleStore::MaxSample), 100.0f);
+        QVERIFY(!ch.channelStopped[0]);
+        feed(0, 200);
+        tick.run(), tick.run(); // no room left: the channels end, nothing is written
+        QCOMPARE(ch.sampleIndex, qint16(SampleStore::MaxSample + 1));
+        QVERIFY(ch.channelStopped[0] && ch.channelStopped[1] && !ch.channelStopped[2]);
+        QCOMPARE(panel.text(0, Box::Text25), QStringLiteral("100.0"));
+    }
+
+    void tvPointAEndAndVerdicts() {
+        for (int k = 0; k < 3; ++k)
+            set(k, Box::Text4, "60"), set(k, Box::Text5, "40"), eval.startTexts(k);
+        set(0, Box::Text15, "张三");
+        QCOMPARE(shell.statusText(2), QStringLiteral("第2路开始TV测试"));
+        // Vr = 180 V: channels 1 and 2 reach it at sample 35, channel 3 never.
+        for (int n = 1; n <= 34; ++n)
+            feed(0, 179.9), feed(1, 100), feed(2, 179.9), second();
+        feed(0, 180), feed(1, 180), second();
+        QCOMPARE(texts(0, {Box::Text6, Box::Text27}), S({"35", "35"}));
+        QCOMPARE(shell.statusText(1), QStringLiteral("1路A点：35s-180.0V"));
+        QVERIFY(!settings.contains(section::Canshu, QStringLiteral("Thl(0)")));
+        // Rise 35 + delay 60: the first look with sample index 96 ends the test.
+        QCOMPARE(secondsUntilStopped(0, [&](int) { feed(0, 200), feed(1, 199.9); }), 96);
+        QVERIFY(st[0].evaluated && st[1].evaluated && !eval.evaluate(0));
+        QCOMPARE(texts(0, {Box::Text7, Box::Text40, Box::Text38, Box::Text39, Box::Text8}),
+                 S({"200", "200", "36", "200", "合格"}));
+        QCOMPARE(texts(1, {Box::Text7, Box::Text8}), S({"199.9", "不合格"}));
+        QCOMPARE(shell.statusText(1), QStringLiteral("第1路TV测试结束"));
+        QCOMPARE(saved(section::Canshu, "Thl(0)"), QStringLiteral("60"));
+        QCOMPARE(saved(section::Topic, "LBUSER(0)"), QStringLiteral("张三"));
+        for (int n = 0; n < 100; ++n)
+            second();
+        QVERIFY(!ch.channelStopped[2]);
+    }
+
+    void leakageAgainstLimit() {
+        ch.lastChannel = 1;
+        panel.clickOption(Option::LeakageTest, 0);
+        for (int k = 0; k < 2; ++k)
+            set(k, Box::Text10, "0.05"), set(k, Box::Text11, "10");
+        eval.startTexts(0);
+        QCOMPARE(shell.statusText(1), QStringLiteral("第1路开始漏电流测试"));
+        feed(0, 100, 0.050), feed(1, 100, 0.051);
+        QCOMPARE(secondsUntilStopped(0, [](int) {}), 11);
+        QCOMPARE(texts(0, {Box::Text12, Box::Text13, Box::Text38}), S({"0.050", "合格", "10"}));
+        QCOMPARE(texts(1, {Box::Text12, Box::Text13}), S({"0.051", "不合格"}));
+        QCOMPARE(saved(section::Canshu, "Thy(1)"), QStringLiteral("10"));
+        QCOMPARE(shell.statusText(2), QStringLiteral("第2路漏电流测试结束"));
+        QCOMPARE(Evaluator::duplicateText(TestKind::Leakage, QStringLiteral("7HL")),
+                 QStringLiteral("同名记录漏电流测试编号：7HL 已经存在，请使用其他的编号！"));
+    }
+
+    void electrolyteEndsAfterFlashDelay() {
+        ch.lastChannel = 1;
+        panel.clickOption(Option::ElectrolyteTest, 0);
+        set(0, Box::Text19, "395");
+        // Channel 1 sparks at 100 s and sinks to 380 V after it; channel 2 never sparks.
+        const auto volts = [&](int n) {
+            feed(0, n < 100 ? 400 : n == 100 ? 390 : n == 101 ? 380 : 385), feed(1, 400);
+        };
+        QCOMPARE(secondsUntilStopped(0, volts), 221);
+        QVERIFY(!ch.channelStopped[1]);
+        QCOMPARE(texts(0, {Box::Text30, Box::Text22, Box::Text28, Box::Text23}),
+                 S({"100", "400", "380", "不合格"})); // 390.0 < 395
+        QCOMPARE(saved(section::Canshu, "djyshys(0)"), QStringLiteral("120"));
+        QCOMPARE(shell.statusText(1), QStringLiteral("第1路电解液测试结束"));
+        eval.resetChannel(0);
+        QVERIFY(!st[0].firstSparkSeen && !st[0].sparkSeen && !st[0].evaluated);
+    }
+};
+
+QTEST_MAIN(TestExecution)
+#include "tst_execution.moc"

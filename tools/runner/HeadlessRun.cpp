@@ -1,0 +1,154 @@
+#include "HeadlessRun.h"
+
+#include "link/EthernetLink.h"
+#include "link/SerialLink.h"
+#include "settings/SettingsKeys.h"
+
+#include <QJsonArray>
+#include <cmath>
+
+namespace q7rk {
+
+namespace {
+
+const char* kindName(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return "tv";
+    case TestKind::Leakage:
+        return "leakage";
+    case TestKind::Electrolyte:
+        break;
+    }
+    return "electrolyte";
+}
+
+// A link that does not stand within this time is given up (exit 2).
+constexpr int LinkWaitMs = 10000;
+
+} // namespace
+
+HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
+    : QObject(parent), m_options(options), m_settings(options.settingsCopy),
+      m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
+      m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, m_prompter,
+                   options.timing) {
+    m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), options.answerStart);
+    m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), options.answerSave);
+    m_deadline.setSingleShot(true);
+    m_linkDeadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] { finish(TimedOut); });
+    connect(&m_linkDeadline, &QTimer::timeout, this, [this] { finish(NoLink); });
+    // The run is over once the instrument has had both result frames.
+    connect(&m_controller.run(), &RunController::resultsSent, this, [this] { finish(Ended); });
+}
+
+QString HeadlessRun::groupKey(const QString& group) {
+    if (group == QLatin1String("1-3"))
+        return QStringLiteral("test13");
+    if (group == QLatin1String("1-2"))
+        return QStringLiteral("test46");
+    if (group == QLatin1String("1"))
+        return QStringLiteral("test16");
+    return {};
+}
+
+void HeadlessRun::begin() {
+    m_controller.startUp();
+    if (m_options.maxSeconds > 0)
+        m_deadline.start(int(m_options.maxSeconds * 1000));
+    connectLink();
+}
+
+void HeadlessRun::connectLink() {
+    const QString link = m_options.link;
+    if (link.startsWith(QLatin1String("tcp:"))) {
+        const qsizetype colon = link.lastIndexOf(QLatin1Char(':'));
+        m_panel.setText(0, boxes::InstrumentAddress, link.mid(4, colon - 4));
+        m_panel.setText(0, boxes::InstrumentPort, link.mid(colon + 1));
+        EthernetLink& ethernet = m_controller.ethernetLink();
+        connect(&ethernet, &EthernetLink::handshakeReplied, this, &HeadlessRun::pressStart,
+                Qt::SingleShotConnection);
+        connect(&ethernet, &EthernetLink::stateChanged, this, [this](int state) {
+            if (state == EthernetLink::Closed && !m_controller.run().isRunning() &&
+                m_channels.serialLinkActive)
+                finish(NoLink); // refused or dropped before the handshake
+        });
+        m_linkDeadline.start(LinkWaitMs);
+        ethernet.toggle();
+        if (m_channels.ethernetState == EthernetLink::Closed)
+            finish(NoLink); // the port text was not a number
+        return;
+    }
+    if (link.startsWith(QLatin1String("serial:"))) {
+        // COM1 names the device; the search starts and ends there.
+        m_settings.write(section::Canshu, QStringLiteral("comdev(1)"), link.mid(7));
+        for (int port = 2; port <= SerialLink::LastPort; ++port)
+            m_settings.write(section::Canshu, indexedKey(QStringLiteral("comdev("), port),
+                             QStringLiteral("/nonexistent/q7rk-port"));
+        SerialLink& serial = m_controller.serialLink();
+        connect(&serial, &SerialLink::searchFinished, this, [this](bool found) {
+            if (found)
+                pressStart();
+            else
+                finish(NoLink);
+        });
+        serial.connectFrom(1);
+        return;
+    }
+    finish(BadUsage);
+}
+
+void HeadlessRun::pressStart() {
+    m_linkDeadline.stop();
+    m_controller.toolbarClicked(groupKey(m_options.group));
+    if (!m_controller.run().isRunning())
+        finish(Ended); // declined or refused: nothing to wait for
+}
+
+void HeadlessRun::finish(int code) {
+    if (m_done)
+        return;
+    m_done = true;
+    m_deadline.stop();
+    m_linkDeadline.stop();
+    emit finished(code);
+}
+
+QJsonObject HeadlessRun::report() const {
+    QJsonArray status;
+    for (const QString& s : m_shell.statusTexts())
+        status.append(s);
+    QJsonArray messages;
+    for (const ScriptedPrompter::Shown& s : m_prompter.shown())
+        if (s.kind == ScriptedPrompter::Shown::Message ||
+            s.kind == ScriptedPrompter::Shown::Question)
+            messages.append(QJsonObject{{"title", s.title}, {"text", s.text}});
+
+    const int lastSample = m_channels.sampleIndex - 1;
+    const SampleStore& samples = m_controller.samples();
+    QJsonArray channels;
+    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k) {
+        QJsonObject boxesOut;
+        for (int n = 1; n <= 42; ++n)
+            boxesOut.insert(boxName(textBox(n)), m_panel.text(k, textBox(n)));
+        QJsonArray volts, amps;
+        for (int n = 1; n <= lastSample && n <= SampleStore::MaxSample; ++n) {
+            // As shown: volts to 0.1 V, milliamperes to 0.001 mA.
+            volts.append(std::round(double(samples.voltage(k, n)) * 10) / 10);
+            amps.append(std::round(double(samples.current(k, n)) * 1000) / 1000);
+        }
+        channels.append(QJsonObject{{"channel", k + 1},
+                                    {"kind", QString::fromLatin1(kindName(m_channels.kind(k)))},
+                                    {"stopped", m_channels.channelStopped[k]},
+                                    {"boxes", boxesOut},
+                                    {"voltageSamples", volts},
+                                    {"currentSamples", amps}});
+    }
+    return QJsonObject{{"sampleIndex", m_channels.sampleIndex},
+                       {"status", status},
+                       {"messages", messages},
+                       {"channels", channels}};
+}
+
+} // namespace q7rk

@@ -1,0 +1,101 @@
+// q7rk-run: one test run of a channel group without a window, for automation and the
+// end-to-end tests. Prints one JSON document on stdout.
+#include "HeadlessRun.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+using namespace q7rk;
+
+namespace {
+
+int usage(const QString& error) {
+    std::fprintf(stderr, "q7rk-run: %s (see --help)\n", qPrintable(error));
+    return HeadlessRun::BadUsage;
+}
+
+bool yesNo(const QString& text, bool& out) {
+    if (text == QLatin1String("yes"))
+        out = true;
+    else if (text == QLatin1String("no"))
+        out = false;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The charts still draw (into images): a window system is not needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("q7rk-run"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Runs one test of a channel group without a window and prints a JSON report.\n"
+        "Exit codes: 0 the run ended, 2 no link, 3 --max-seconds ran out."));
+    p.addHelpOption();
+    p.addOptions({
+        {"settings", "Settings file (INI, sections canshu and topic); a copy is used.", "FILE"},
+        {"link", "tcp:HOST:PORT or serial:DEVICE", "LINK"},
+        {"group", "Channel group: 1-3, 1-2 or 1.", "GROUP"},
+        {"workdir", "Working directory (result files).", "DIR"},
+        {"time-scale", "Divide every interval by F (default 1).", "F", "1"},
+        {"answer-start", "Answer to the start question: yes or no (default yes).", "yes|no",
+         "yes"},
+        {"answer-save", "Answer to the save question: yes or no (default no).", "yes|no", "no"},
+        {"max-seconds", "Give up after S seconds (exit 3).", "S"},
+    });
+    p.process(app);
+
+    if (!p.isSet("link") || !p.isSet("group"))
+        return usage(QStringLiteral("--link and --group are required"));
+    HeadlessRun::Options o;
+    o.link = p.value("link");
+    o.group = p.value("group");
+    if (HeadlessRun::groupKey(o.group).isEmpty())
+        return usage(QStringLiteral("--group takes 1-3, 1-2 or 1"));
+    bool ok = false;
+    const double scale = p.value("time-scale").toDouble(&ok);
+    if (!ok || scale <= 0)
+        return usage(QStringLiteral("--time-scale takes a positive number"));
+    o.timing = Timing{}.scaled(scale);
+    if (!yesNo(p.value("answer-start"), o.answerStart) ||
+        !yesNo(p.value("answer-save"), o.answerSave))
+        return usage(QStringLiteral("answers are yes or no"));
+    if (p.isSet("max-seconds")) {
+        o.maxSeconds = p.value("max-seconds").toDouble(&ok);
+        if (!ok || o.maxSeconds <= 0)
+            return usage(QStringLiteral("--max-seconds takes a positive number"));
+    }
+    if (p.isSet("workdir") && !QDir::setCurrent(p.value("workdir")))
+        return usage(QStringLiteral("cannot enter --workdir"));
+
+    // The runner works on a copy: the user's store is never touched.
+    QTemporaryDir scratch;
+    o.settingsCopy = scratch.filePath(QStringLiteral("settings.ini"));
+    if (p.isSet("settings") && !QFile::copy(p.value("settings"), o.settingsCopy))
+        return usage(QStringLiteral("cannot read --settings ") + p.value("settings"));
+
+    HeadlessRun run(o);
+    int exitCode = HeadlessRun::Ended;
+    QObject::connect(&run, &HeadlessRun::finished, &app, [&](int code) {
+        exitCode = code;
+        app.quit();
+    });
+    // Inside the event loop, so that an immediate end still leaves it.
+    QTimer::singleShot(0, &run, &HeadlessRun::begin);
+    app.exec();
+    const QByteArray json = QJsonDocument(run.report()).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return exitCode;
+}
