@@ -45,12 +45,11 @@ std::unique_ptr<Prompter> orMessageBoxes(std::unique_ptr<Prompter> prompter, QWi
 } // namespace
 
 MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> prompter,
-                       QWidget* parent)
+                       const Timing& timing, QWidget* parent)
     : QMainWindow(parent), m_settings(settingsPath), m_panel(m_channels, m_settings),
       m_charts(m_channels, m_panel, m_settings),
-      m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
       m_prompter(orMessageBoxes(std::move(prompter), this)),
-      m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, *m_prompter),
+      m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, *m_prompter, timing),
       m_binding(std::make_unique<PanelBinding>(m_panel)) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QString::fromUtf8(Title));
@@ -74,8 +73,8 @@ void MainWindow::buildTabs() {
                    QStringLiteral("1-6通道测试图"));
     auto* groupCharts = new GroupChartsPage(m_charts, {0, 1}, m_tabs);
     auto* allChart = new GroupChartsPage(m_charts, {2}, m_tabs);
-    groupCharts->setPlotter(&m_plotter);
-    allChart->setPlotter(&m_plotter);
+    groupCharts->setPlotter(&m_controller.plotter());
+    allChart->setPlotter(&m_controller.plotter());
     m_tabs->addTab(groupCharts, QStringLiteral("3合1比较显示"));
     m_tabs->addTab(allChart, QStringLiteral("6合1比较显示"));
     m_tabs->addTab(makeTvPanelPage(*m_binding, m_tabs), tvPageTitle());

@@ -7,6 +7,7 @@
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
+#include "settings/Timing.h"
 #include "shell/MainController.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
@@ -31,15 +32,16 @@ public:
 
     // Without a prompter the window shows real message boxes.
     explicit MainWindow(const QString& settingsPath = SettingsStore::defaultFilePath(),
-                        std::unique_ptr<Prompter> prompter = nullptr, QWidget* parent = nullptr);
+                        std::unique_ptr<Prompter> prompter = nullptr,
+                        const Timing& timing = Timing{}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     SettingsStore& settings() { return m_settings; }
     ChannelModel& channels() { return m_channels; }
     PanelModel& panel() { return m_panel; }
     ChartSet& charts() { return m_charts; }
-    SampleStore& samples() { return m_samples; }
-    CurvePlotter& plotter() { return m_plotter; }
+    SampleStore& samples() { return m_controller.samples(); }
+    CurvePlotter& plotter() { return m_controller.plotter(); }
     ShellModel& shell() { return m_shell; }
     Prompter& prompter() { return *m_prompter; }
     MainController& controller() { return m_controller; }
@@ -63,9 +65,6 @@ private:
     ChannelModel m_channels;
     PanelModel m_panel;
     ChartSet m_charts;
-    // The samples of the run and the live curves drawn from them.
-    SampleStore m_samples;
-    CurvePlotter m_plotter;
     ShellModel m_shell;
     std::unique_ptr<Prompter> m_prompter;
     MainController m_controller;

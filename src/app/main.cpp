@@ -1,12 +1,23 @@
 #include "app/MainWindow.h"
+#include "params/Box.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFont>
 #include <QFontDatabase>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(q7rk::SettingsStore::ApplicationName));
+
+    // Only the demo passes an option: the simulator's address, so that 以太网连接 finds it
+    // without typing.
+    QCommandLineParser options;
+    options.addHelpOption();
+    options.addOption({QStringLiteral("instrument"),
+                       QStringLiteral("Fill in the instrument's network address."),
+                       QStringLiteral("HOST:PORT")});
+    options.process(app);
 
     // Every caption is Chinese; prefer a face that has all of them.
     const QString cjkFace = QStringLiteral("WenQuanYi Zen Hei");
@@ -17,6 +28,12 @@ int main(int argc, char* argv[]) {
     }
 
     q7rk::MainWindow window;
+    if (options.isSet(QStringLiteral("instrument"))) {
+        const QString peer = options.value(QStringLiteral("instrument"));
+        const qsizetype colon = peer.lastIndexOf(QLatin1Char(':'));
+        window.panel().setText(0, q7rk::boxes::InstrumentAddress, peer.left(colon));
+        if (colon >= 0) window.panel().setText(0, q7rk::boxes::InstrumentPort, peer.mid(colon + 1));
+    }
     window.show();
     return QApplication::exec();
 }

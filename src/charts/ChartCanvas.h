@@ -62,7 +62,8 @@ public:
                   Qt::PenStyle style = Qt::SolidLine);
     // Text with its top-left corner at the text cursor (x, y), like Print at CurrentX/Y.
     void drawText(QPointF atTwips, const QString& text, const QColor& colour);
-    // A curve through the points; non-finite points break it into pieces.
+    // A curve through the points; non-finite points break it into pieces. A wide pen covers
+    // the pixels drawLine would, but for the square caps at the ends.
     void drawPolyline(std::span<const QPointF> twips, const QColor& colour, int width = 1,
                       Qt::PenStyle style = Qt::SolidLine);
 

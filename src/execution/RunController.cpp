@@ -39,8 +39,7 @@ const RunController::GroupButton* RunController::groupButton(const QString& key)
         {"test16", 0, "1路测试开始", "1路测试停止", "1路测试开始"},
     }};
     for (const GroupButton& b : buttons)
-        if (key == QLatin1String(b.key))
-            return &b;
+        if (key == QLatin1String(b.key)) return &b;
     return nullptr;
 }
 
@@ -51,20 +50,18 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
     : QObject(parent), m_channels(channels), m_runs(runs), m_panel(panel), m_tick(tick),
       m_evaluator(evaluator), m_shell(shell), m_prompter(prompter), m_settings(settings),
       m_serial(serial), m_ethernet(ethernet), m_timing(timing),
-      m_serialPoll(channels, [this] { return buildPoll(m_channels, m_panel, m_setValues); },
-                   timing),
+      m_serialPoll(
+          channels, [this] { return buildPoll(m_channels, m_panel, m_setValues); }, timing),
       m_results(channels, panel, timing) {
     m_sampleTimer.setInterval(timing.tickMs);
     m_pollTimer.setInterval(timing.pollMs);
     connect(&m_sampleTimer, &QTimer::timeout, this, &RunController::onTick);
     connect(&m_pollTimer, &QTimer::timeout, this, &RunController::onPoll);
     connect(&m_serialPoll, &SerialPollExchange::finished, this, [this](bool ok) {
-        if (!ok)
-            checkEnd(); // three silent attempts stopped the group
+        if (!ok) checkEnd(); // three silent attempts stopped the group
     });
     connect(&m_ethernet, &EthernetLink::stateChanged, this, [this](int state) {
-        if (state == EthernetLink::Closed)
-            onLinkLost();
+        if (state == EthernetLink::Closed) onLinkLost();
     });
     connect(&m_results, &ResultSender::twiceSent, this, &RunController::resultsSent);
 }
@@ -75,8 +72,7 @@ bool RunController::buttonClicked(const QString& key) {
         return true;
     }
     const GroupButton* button = groupButton(key);
-    if (!button)
-        return false;
+    if (!button) return false;
     // The caption tells start from stop.
     const ToolButton* shown = m_shell.button(key);
     if (shown && shown->caption == QString::fromUtf8(button->runningCaption))
@@ -89,28 +85,24 @@ bool RunController::buttonClicked(const QString& key) {
 // The poll works over either link: the serial port once it is open, or an Ethernet
 // connection whose handshake the instrument answered.
 bool RunController::linkStands() const {
-    if (m_channels.serialLinkActive)
-        return m_serial.isOpen();
+    if (m_channels.serialLinkActive) return m_serial.isOpen();
     return m_ethernet.state() == EthernetLink::Connected;
 }
 
 void RunController::start(const GroupButton& button) {
-    if (m_running)
-        return; // the other group buttons are disabled during a run
+    if (m_running) return; // the other group buttons are disabled during a run
     if (!linkStands()) {
         m_prompter.inform(kLinkTitle, QStringLiteral("通信端口未打开！"));
         return;
     }
     m_channels.firstChannel = 0;
     m_channels.lastChannel = button.lastChannel;
-    if (m_newTestReset)
-        m_newTestReset();
+    if (m_newTestReset) m_newTestReset();
 
     m_shell.setButtonCaption(QString::fromUtf8(button.key),
                              QString::fromUtf8(button.runningCaption));
     for (const char* key : kGroupKeys)
-        if (qstrcmp(key, button.key) != 0)
-            m_shell.setButtonEnabled(QString::fromUtf8(key), false);
+        if (qstrcmp(key, button.key) != 0) m_shell.setButtonEnabled(QString::fromUtf8(key), false);
 
     for (int k = 0; k < ChannelCount; ++k) {
         const bool inGroup = k <= m_channels.lastChannel;
@@ -130,11 +122,10 @@ bool RunController::startRoutine() {
     const int last = m_channels.lastChannel;
     for (int k = first; k <= last; ++k) {
         const TestKind kind = m_channels.kind(k);
-        const QString number = m_panel.text(k, kind == TestKind::Electrolyte
-                                                   ? boxes::ElectrolyteTestNumber
-                                                   : boxes::TvTestNumber) +
-                               m_panel.text(k, kind == TestKind::Electrolyte ? Box::Combo2
-                                                                             : Box::Combo1);
+        const QString number =
+            m_panel.text(k, kind == TestKind::Electrolyte ? boxes::ElectrolyteTestNumber
+                                                          : boxes::TvTestNumber) +
+            m_panel.text(k, kind == TestKind::Electrolyte ? Box::Combo2 : Box::Combo1);
         if (m_duplicate && m_duplicate(kind, number)) {
             const QString text = Evaluator::duplicateText(kind, number);
             m_shell.setStatusText(k + 1, text);
@@ -180,8 +171,7 @@ void RunController::restoreStartButtons() {
 }
 
 void RunController::onTick() {
-    if (!m_running)
-        return;
+    if (!m_running) return;
     m_tick.run();
     // One pass over channels 1-3 after every sample: the values a pass reads only change
     // at ticks.
@@ -191,35 +181,29 @@ void RunController::onTick() {
 }
 
 void RunController::onPoll() {
-    if (!m_running)
-        return;
+    if (!m_running) return;
     if (m_channels.serialLinkActive) {
         m_serialPoll.setTransport(m_serial.transport());
-        if (m_serialPoll.transport())
-            m_serialPoll.tick();
+        if (m_serialPoll.transport()) m_serialPoll.tick();
         return;
     }
     const BuiltFrame poll = buildPoll(m_channels, m_panel, m_setValues);
-    if (poll.ok())
-        m_ethernet.send(poll.bytes);
+    if (poll.ok()) m_ethernet.send(poll.bytes);
 }
 
 // The Ethernet link has no time-out of its own: a connection that goes away during a run
 // stops the running group as three silent serial polls would.
 void RunController::onLinkLost() {
-    if (!m_running || m_channels.serialLinkActive)
-        return;
+    if (!m_running || m_channels.serialLinkActive) return;
     for (int k = 0; k <= m_channels.lastChannel; ++k)
         m_channels.channelStopped[k] = true;
     checkEnd();
 }
 
 void RunController::checkEnd() {
-    if (!m_running)
-        return;
+    if (!m_running) return;
     for (int k = 0; k < WatchedChannels; ++k)
-        if (!m_channels.channelStopped[k])
-            return;
+        if (!m_channels.channelStopped[k]) return;
     endRun();
 }
 
@@ -247,8 +231,7 @@ void RunController::endRun() {
     m_results.sendTwice();
     restoreStartButtons();
     emit runEnded();
-    if (m_prompter.ask(kInfoTitle, QStringLiteral("测试结束，需要保存吗？")))
-        emit saveRequested();
+    if (m_prompter.ask(kInfoTitle, QStringLiteral("测试结束，需要保存吗？"))) emit saveRequested();
 }
 
 } // namespace q7rk

@@ -49,8 +49,7 @@ bool SerialTransport::write(const QByteArray& bytes) {
         m_error = QStringLiteral("port not open");
         return false;
     }
-    if (m_port.write(bytes) != bytes.size())
-        return false;
+    if (m_port.write(bytes) != bytes.size()) return false;
     // A frame goes out now, not at the next turn of the event loop: the last result frame
     // is written just before the program may close the link.
     m_port.flush();

@@ -44,8 +44,7 @@ bool TcpTransport::write(const QByteArray& bytes) {
         m_error = QStringLiteral("not connected");
         return false;
     }
-    if (m_socket.write(bytes) != bytes.size())
-        return false;
+    if (m_socket.write(bytes) != bytes.size()) return false;
     // A frame goes out now, not at the next turn of the event loop: the last result frame
     // is written just before the program may close the link.
     m_socket.flush();

@@ -215,8 +215,7 @@ void MainController::shutdown() {
 }
 
 void MainController::toolbarClicked(const QString& key) {
-    if (m_run.buttonClicked(key))
-        return;
+    if (m_run.buttonClicked(key)) return;
     if (key == QLatin1String("new2"))
         newTestReset();
     else if (key == QLatin1String("RJ45_connect"))

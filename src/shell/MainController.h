@@ -48,6 +48,7 @@ public:
     SerialLink& serialLink() { return m_serial; }
     EthernetLink& ethernetLink() { return m_ethernet; }
     RunController& run() { return m_run; }
+    SampleStore& samples() { return m_samples; }
     const SampleStore& samples() const { return m_samples; }
     const RunStates& runStates() const { return m_runs; }
     CurvePlotter& plotter() { return m_plotter; }

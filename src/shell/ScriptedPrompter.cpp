@@ -8,8 +8,7 @@ void ScriptedPrompter::inform(const QString& title, const QString& text) {
 
 bool ScriptedPrompter::ask(const QString& title, const QString& text) {
     m_shown.append({Shown::Question, title, text});
-    if (const auto it = m_fixed.constFind(text); it != m_fixed.cend())
-        return *it;
+    if (const auto it = m_fixed.constFind(text); it != m_fixed.cend()) return *it;
     return m_answers.isEmpty() ? m_defaultAnswer : m_answers.takeFirst();
 }
 

@@ -243,8 +243,7 @@ void MainWindowTest::tabsShowTheirChartsAndTheMouseIsReadOut() {
     auto* view = widget<QWidget>("TV_0");
     QVERIFY(view->isVisible());
     QTest::mouseMove(view, QPoint(100, 120)); // twips (1500, 1800)
-    QTRY_COMPARE(widget<QLabel>("Label70_0")->text(),
-                 QStringLiteral("鼠标点：88S 135.0V, 9.0mA "));
+    QTRY_COMPARE(widget<QLabel>("Label70_0")->text(), QStringLiteral("鼠标点：88S 135.0V, 9.0mA "));
 
     // The tip label of channel 1 rides on its newest point in TV16(0).
     m_window->channels().channelStopped[0] = false;

@@ -136,8 +136,7 @@ private slots:
 
     void instrumentLostOverSerialEndsTheRun() {
         SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}),
-                 qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}), qPrintable(sim.error()));
         Program p(settingsPath());
         p.settings.write("canshu", "comdev(1)", sim.ptyPath());
         QSignalSpy found(&p.controller.serialLink(), &SerialLink::searchFinished);

@@ -27,12 +27,11 @@ struct RunResult {
 RunResult runGroup(const QString& settings, const QString& link, const QString& group,
                    const QStringList& extra = {}) {
     QProcess p;
-    QStringList args{"--settings", settings, "--link", link, "--group", group,
-                     "--time-scale", kScale, "--max-seconds", "60"};
+    QStringList args{"--settings",   settings, "--link",        link, "--group", group,
+                     "--time-scale", kScale,   "--max-seconds", "60"};
     p.start(QStringLiteral(Q7RK_RUNNER_PATH), args + extra);
     RunResult r;
-    if (!p.waitForFinished(90000))
-        return r;
+    if (!p.waitForFinished(90000)) return r;
     r.exitCode = p.exitCode();
     r.json = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
     r.stderrText = QString::fromUtf8(p.readAllStandardError());
@@ -56,8 +55,7 @@ QString writeSettings(const QTemporaryDir& dir, const QString& name,
 
 QJsonObject channel(const RunResult& r, int number) {
     for (const QJsonValue& c : r.json.value("channels").toArray())
-        if (c.toObject().value("channel").toInt() == number)
-            return c.toObject();
+        if (c.toObject().value("channel").toInt() == number) return c.toObject();
     return {};
 }
 
@@ -79,8 +77,7 @@ QList<double> volts(const QJsonObject& ch) {
 // Sample index (1-based) of the first sample at or above `level`; 0 if none.
 int firstAtOrAbove(const QList<double>& v, double level) {
     for (int i = 0; i < v.size(); ++i)
-        if (v[i] >= level - 1e-6)
-            return i + 1;
+        if (v[i] >= level - 1e-6) return i + 1;
     return 0;
 }
 
@@ -90,8 +87,7 @@ QStringList logLines(const QString& path, int code) {
     QStringList out;
     for (const QByteArray& line : f.readAll().split('\n')) {
         const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() >= 3 && parts[1].toInt() == code)
-            out.append(QString::fromLatin1(line));
+        if (parts.size() >= 3 && parts[1].toInt() == code) out.append(QString::fromLatin1(line));
     }
     return out;
 }
@@ -131,8 +127,8 @@ private slots:
         QVERIFY2(sim.start({"--time-scale", kScale, "--log", log, "--slow", "2:0.5",
                             "--max-voltage", "3:195"}),
                  qPrintable(sim.error()));
-        const RunResult r = runGroup(tvSettings(m_dir),
-                                     QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
+        const RunResult r =
+            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
 
         const QJsonObject c1 = channel(r, 1), c2 = channel(r, 2), c3 = channel(r, 3);
@@ -161,16 +157,15 @@ private slots:
         const qint64 gap = time(results[0]).msecsTo(time(results[1]));
         QVERIFY2(gap >= 15 && gap < 500, qPrintable(QString::number(gap)));
         const QString hex = results[0].section(' ', 2);
-        QCOMPARE(hex.mid(2 * 8, 2), QString("40"));            // channel 1 合格
-        QCOMPARE(hex.mid(2 * (8 + 16), 2), QString("80"));     // channel 2 不合格
-        QCOMPARE(hex.mid(2 * (8 + 32), 2), QString("80"));     // channel 3 不合格
-        QCOMPARE(hex.mid(2 * (8 + 48), 2), QString("00"));     // channel 4 待定
+        QCOMPARE(hex.mid(2 * 8, 2), QString("40"));        // channel 1 合格
+        QCOMPARE(hex.mid(2 * (8 + 16), 2), QString("80")); // channel 2 不合格
+        QCOMPARE(hex.mid(2 * (8 + 32), 2), QString("80")); // channel 3 不合格
+        QCOMPARE(hex.mid(2 * (8 + 48), 2), QString("00")); // channel 4 待定
     }
 
     void tvTestOverSerialPty() {
         SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", kScale}),
-                 qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", kScale}), qPrintable(sim.error()));
         const RunResult r = runGroup(tvSettings(m_dir), "serial:" + sim.ptyPath(), "1");
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
         QCOMPARE(r.json.value("channels").toArray().size(), 1);
@@ -181,13 +176,16 @@ private slots:
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", kScale, "--foil-voltage", "1000"}),
                  qPrintable(sim.error()));
-        const QString settings = writeSettings(
-            m_dir, "leak.ini",
-            {{"option5(0)", "False"}, {"option6(0)", "True"}, {"Thy(0)", "120"},
-             {"Thy(1)", "120"}, {"ldldy(0)", "100"}, {"ldldy(1)", "100"},
-             {"ldlzb(0)", "0.05"}, {"ldlzb(1)", "0.001"}});
-        const RunResult r =
-            runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-2");
+        const QString settings = writeSettings(m_dir, "leak.ini",
+                                               {{"option5(0)", "False"},
+                                                {"option6(0)", "True"},
+                                                {"Thy(0)", "120"},
+                                                {"Thy(1)", "120"},
+                                                {"ldldy(0)", "100"},
+                                                {"ldldy(1)", "100"},
+                                                {"ldlzb(0)", "0.05"},
+                                                {"ldlzb(1)", "0.001"}});
+        const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-2");
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
         for (int c = 1; c <= 2; ++c) {
             const QJsonObject ch = channel(r, c);
@@ -206,10 +204,13 @@ private slots:
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", kScale, "--spark", "1:60,80,100"}),
                  qPrintable(sim.error()));
-        const QString settings = writeSettings(
-            m_dir, "djy.ini",
-            {{"option5(0)", "False"}, {"option7(0)", "True"}, {"djysddy(0)", "200"},
-             {"djyshys(0)", "60"}, {"djyckdy(0)", "50"}, {"djyshxz(0)", "3.1"}});
+        const QString settings = writeSettings(m_dir, "djy.ini",
+                                               {{"option5(0)", "False"},
+                                                {"option7(0)", "True"},
+                                                {"djysddy(0)", "200"},
+                                                {"djyshys(0)", "60"},
+                                                {"djyckdy(0)", "50"},
+                                                {"djyshxz(0)", "3.1"}});
         const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1");
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
         const QJsonObject ch = channel(r, 1);
@@ -241,8 +242,8 @@ private slots:
         QCOMPARE(declined.json.value("sampleIndex").toInt(), 1);
 
         sim.kill();
-        const RunResult noLink = runGroup(tvSettings(m_dir),
-                                          QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
+        const RunResult noLink =
+            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
         QCOMPARE(noLink.exitCode, 2);
         const RunResult badPty = runGroup(tvSettings(m_dir), "serial:/nonexistent/tty", "1");
         QCOMPARE(badPty.exitCode, 2);

@@ -31,8 +31,7 @@ constexpr int LinkWaitMs = 10000;
 HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
     : QObject(parent), m_options(options), m_settings(options.settingsCopy),
       m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
-      m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, m_prompter,
-                   options.timing) {
+      m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, m_prompter, options.timing) {
     m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), options.answerStart);
     m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), options.answerSave);
     m_deadline.setSingleShot(true);
@@ -44,19 +43,15 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
 }
 
 QString HeadlessRun::groupKey(const QString& group) {
-    if (group == QLatin1String("1-3"))
-        return QStringLiteral("test13");
-    if (group == QLatin1String("1-2"))
-        return QStringLiteral("test46");
-    if (group == QLatin1String("1"))
-        return QStringLiteral("test16");
+    if (group == QLatin1String("1-3")) return QStringLiteral("test13");
+    if (group == QLatin1String("1-2")) return QStringLiteral("test46");
+    if (group == QLatin1String("1")) return QStringLiteral("test16");
     return {};
 }
 
 void HeadlessRun::begin() {
     m_controller.startUp();
-    if (m_options.maxSeconds > 0)
-        m_deadline.start(int(m_options.maxSeconds * 1000));
+    if (m_options.maxSeconds > 0) m_deadline.start(int(m_options.maxSeconds * 1000));
     connectLink();
 }
 
@@ -102,13 +97,11 @@ void HeadlessRun::connectLink() {
 void HeadlessRun::pressStart() {
     m_linkDeadline.stop();
     m_controller.toolbarClicked(groupKey(m_options.group));
-    if (!m_controller.run().isRunning())
-        finish(Ended); // declined or refused: nothing to wait for
+    if (!m_controller.run().isRunning()) finish(Ended); // declined or refused: nothing to wait for
 }
 
 void HeadlessRun::finish(int code) {
-    if (m_done)
-        return;
+    if (m_done) return;
     m_done = true;
     m_deadline.stop();
     m_linkDeadline.stop();

@@ -34,8 +34,7 @@ bool yesNo(const QString& text, bool& out) {
 
 int main(int argc, char** argv) {
     // The charts still draw (into images): a window system is not needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-run"));
 
@@ -50,8 +49,7 @@ int main(int argc, char** argv) {
         {"group", "Channel group: 1-3, 1-2 or 1.", "GROUP"},
         {"workdir", "Working directory (result files).", "DIR"},
         {"time-scale", "Divide every interval by F (default 1).", "F", "1"},
-        {"answer-start", "Answer to the start question: yes or no (default yes).", "yes|no",
-         "yes"},
+        {"answer-start", "Answer to the start question: yes or no (default yes).", "yes|no", "yes"},
         {"answer-save", "Answer to the save question: yes or no (default no).", "yes|no", "no"},
         {"max-seconds", "Give up after S seconds (exit 3).", "S"},
     });
@@ -66,8 +64,7 @@ int main(int argc, char** argv) {
         return usage(QStringLiteral("--group takes 1-3, 1-2 or 1"));
     bool ok = false;
     const double scale = p.value("time-scale").toDouble(&ok);
-    if (!ok || scale <= 0)
-        return usage(QStringLiteral("--time-scale takes a positive number"));
+    if (!ok || scale <= 0) return usage(QStringLiteral("--time-scale takes a positive number"));
     o.timing = Timing{}.scaled(scale);
     if (!yesNo(p.value("answer-start"), o.answerStart) ||
         !yesNo(p.value("answer-save"), o.answerSave))
