@@ -2,6 +2,7 @@
 
 #include "link/Frame.h"
 #include "link/FrameAssembler.h"
+#include "link/LinkTexts.h"
 #include "link/TcpTransport.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
@@ -12,9 +13,6 @@ namespace q7rk {
 
 namespace {
 
-const QString kTitle = QStringLiteral("Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统");
-const QString kConnected =
-    QStringLiteral("Q-7RK-M-2011060705ERP-1.15连接成功！您可以进行下一步操作测试");
 const QString kBadPort = QStringLiteral("端口号无效：请在“端口”中输入1～65535之间的数字。");
 
 } // namespace
@@ -53,7 +51,7 @@ void EthernetLink::toggle() {
     const uint port = m_panel.text(0, boxes::InstrumentPort).trimmed().toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
         // Nothing to connect to: the state stays closed.
-        m_prompter.inform(kTitle, kBadPort);
+        m_prompter.inform(linktexts::connectTitle(), kBadPort);
         return;
     }
     m_assembler->clear();
@@ -86,7 +84,7 @@ void EthernetLink::onData() {
             m_channels.serialLinkActive = false;
             m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
             m_shell.setToolbarVisible(true);
-            m_prompter.inform(kTitle, kConnected);
+            m_prompter.inform(linktexts::connectTitle(), linktexts::connected());
             emit handshakeReplied();
         } else if (quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)) {
             // Only whole poll replies reach the readings; anything else is dropped.

@@ -1,6 +1,7 @@
 #include "SerialLink.h"
 
 #include "link/Frame.h"
+#include "link/LinkTexts.h"
 #include "link/SerialTransport.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsKeys.h"
@@ -12,9 +13,6 @@ namespace q7rk {
 
 namespace {
 
-const QString kConnectTitle = QStringLiteral("Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统");
-const QString kConnected =
-    QStringLiteral("Q-7RK-M-2011060705ERP-1.15连接成功！您可以进行下一步操作测试");
 const QString kFailedTitle = QStringLiteral("智能TV仪测试系统");
 const QString kFailed = QStringLiteral("智能TV仪未能连接！请检查串口并再次连接试试！");
 
@@ -59,7 +57,7 @@ void SerialLink::connectFrom(int comPortChoice) {
     if (m_searching) return; // one search at a time; the menu click during a search is ignored
     m_channels.serialLinkActive = true;
     if (isOpen()) {
-        m_prompter.inform(kConnectTitle, QStringLiteral("串口已经打开！"));
+        m_prompter.inform(linktexts::connectTitle(), QStringLiteral("串口已经打开！"));
         return;
     }
     m_choice = comPortChoice;
@@ -123,7 +121,7 @@ void SerialLink::found() {
     m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), false);
     m_shell.setMenuEnabled(QStringLiteral("RJ45"), false);
     m_shell.setToolbarVisible(true);
-    m_prompter.inform(kConnectTitle, kConnected);
+    m_prompter.inform(linktexts::connectTitle(), linktexts::connected());
     emit searchFinished(true);
 }
 

@@ -7,6 +7,7 @@
 #include "shell/MainController.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
+#include "support/Program.h"
 #include "support/SimulatorProcess.h"
 
 #include <QSignalSpy>
@@ -20,20 +21,11 @@ namespace {
 
 const Timing kFast = Timing{}.scaled(20);
 
-struct Program {
-    explicit Program(const QString& path)
-        : settings(path), panel(channels, settings), charts(channels, panel, settings),
-          controller(settings, channels, panel, charts, shell, prompter, kFast) {
+struct Program : q7rk::testing::Program {
+    explicit Program(const QString& path) : q7rk::testing::Program(path, kFast) {
         prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
         controller.startUp();
     }
-    SettingsStore settings;
-    ChannelModel channels;
-    PanelModel panel;
-    ChartSet charts;
-    ShellModel shell;
-    ScriptedPrompter prompter;
-    MainController controller;
 
     bool connectTcp(quint16 port) {
         panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");

@@ -29,11 +29,7 @@ private slots:
     void init();
     void cleanup();
     void replyInPieces();
-    void twoTimeoutsThenReply();
-    void threeTimeoutsStopTheGroup();
-    void garbledReplyIsResentUncounted();
     void persistentErrorIsBounded();
-    void resultSentTwice();
     void resultRoutes();
 
 private:
@@ -93,61 +89,6 @@ void LinkExchangeTest::replyInPieces() {
     QVERIFY(!m_poll->isRunning());
 }
 
-void LinkExchangeTest::twoTimeoutsThenReply() {
-    m_instrument = [this](int polls) {
-        if (polls == 3) m_port->feed(pollReply(1, 2));
-    };
-    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
-    m_poll->tick();
-    QVERIFY(done.wait(2000));
-    QCOMPARE(done.first().first().toBool(), true);
-    QCOMPARE(m_port->written().size(), 3);
-    QCOMPARE(m_f->channels.channelStopped, PerChannel<bool>{});
-    QCOMPARE(m_f->channels.rawCurrent[1], 3.0f);
-    QCOMPARE(m_builds, 3); // each attempt carries a fresh frame
-}
-
-void LinkExchangeTest::threeTimeoutsStopTheGroup() {
-    m_f->channels.lastChannel = 1;
-    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
-    QElapsedTimer clock;
-    clock.start();
-    m_poll->tick();
-    QVERIFY(done.wait(2000));
-    QVERIFY(clock.elapsed() >= 3 * 20 - 5);
-    QCOMPARE(done.first().first().toBool(), false);
-    QCOMPARE(m_port->written().size(), 3);
-    QVERIFY(m_f->channels.channelStopped[0]);
-    QVERIFY(m_f->channels.channelStopped[1]);
-    QVERIFY(!m_f->channels.channelStopped[2]);
-    QCOMPARE(m_poll->timeoutCount(), 0);
-    QVERIFY(!m_poll->replyTimedOut());
-}
-
-void LinkExchangeTest::garbledReplyIsResentUncounted() {
-    QByteArray garbled = pollReply(1, 2);
-    garbled[104] = 0;
-    const int bound = SerialPollExchange::MaxRestarts;
-    // Far more garbled replies than three attempts, yet within the restart bound; then a
-    // link error is one restart too many and counts as a failed attempt.
-    m_instrument = [&](int polls) {
-        QCOMPARE(m_poll->timeoutCount(), polls <= bound + 1 ? 0 : 1);
-        if (polls <= bound)
-            m_port->feed(garbled);
-        else if (polls == bound + 1)
-            m_port->simulateError(QStringLiteral("framing error"));
-        else
-            m_port->feed(pollReply(40, 50));
-    };
-    QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
-    m_poll->tick();
-    QVERIFY(done.wait(2000));
-    QCOMPARE(done.first().first().toBool(), true);
-    QCOMPARE(m_port->written().size(), bound + 2);
-    QCOMPARE(m_f->channels.rawVoltage[0], 40.0f);
-    QCOMPARE(m_f->channels.channelStopped, PerChannel<bool>{});
-}
-
 void LinkExchangeTest::persistentErrorIsBounded() {
     m_buildFails = true;
     QSignalSpy done(m_poll.get(), &SerialPollExchange::finished);
@@ -165,22 +106,6 @@ void LinkExchangeTest::persistentErrorIsBounded() {
     m_poll->tick();
     QVERIFY(done.wait(2000));
     QCOMPARE(done.first().first().toBool(), false);
-}
-
-void LinkExchangeTest::resultSentTwice() {
-    ResultSender sender(m_f->channels, m_f->panel, fastTiming());
-    sender.setSerialTransport(m_port.get());
-    QSignalSpy twice(&sender, &ResultSender::twiceSent);
-    QElapsedTimer clock;
-    clock.start();
-    sender.sendTwice();
-    QCOMPARE(m_port->written().size(), 1);
-    QVERIFY(twice.wait(2000));
-    QVERIFY(clock.elapsed() >= 60 * 9 / 10);
-    QCOMPARE(m_port->written().size(), 2);
-    const QByteArray expected = buildResult(m_f->channels, m_f->panel);
-    QCOMPARE(m_port->written().at(0), expected);
-    QCOMPARE(m_port->written().at(1), expected);
 }
 
 void LinkExchangeTest::resultRoutes() {

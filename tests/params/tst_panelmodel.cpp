@@ -16,7 +16,6 @@ class PanelModelTest : public QObject {
 private slots:
     void init();
     void cleanup();
-    void designState();
     void numericCheck_data();
     void numericCheck();
     void vrRatioChain();
@@ -26,7 +25,6 @@ private slots:
     void boilingPreset();
     void kindSwitch();
     void optionFrames();
-    void captions();
 
 private:
     void typeAndLeave(int channel, Box box, const QString& text) {
@@ -53,37 +51,6 @@ void PanelModelTest::cleanup() {
     m_channels.reset();
     m_store.reset();
     m_dir.reset();
-}
-
-void PanelModelTest::designState() {
-    PanelModel& p = *m_panel;
-    QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
-    QCOMPARE(p.text(3, Box::Text1), QStringLiteral("800"));
-    QCOMPARE(p.text(5, Box::Text18), QStringLiteral("600"));
-    QCOMPARE(p.text(2, Box::Text11), QStringLiteral("120"));
-    QCOMPARE(p.text(4, Box::Text23), QStringLiteral("待定"));
-    QCOMPARE(p.text(1, Box::Text29), QStringLiteral("0"));
-    QCOMPARE(p.text(4, Box::Combo1), QStringLiteral("TM"));
-    QCOMPARE(p.text(0, Box::Text42), QStringLiteral("4001"));
-    QVERIFY(p.text(3, Box::Text14).isEmpty());
-    QCOMPARE(p.labelCaption(5, ReadoutLabel::Label52), QStringLiteral("VT"));
-
-    // A reset undoes edits, kinds' enabling, options and links.
-    p.clickOption(Option::ElectrolyteTest, 0);
-    p.clickOption(Option::Linked, 0);
-    typeAndLeave(0, Box::Text3, QStringLiteral("7"));
-    p.resetToDesign();
-    QCOMPARE(p.text(1, Box::Text3), QStringLiteral("2"));
-    QVERIFY(p.isEnabled(0, Box::Text1));
-    QCOMPARE(p.labelCaption(0, ReadoutLabel::Label49), QStringLiteral("TA"));
-    QVERIFY(!p.option(Option::ElectrolyteTest, 0));
-    for (int c = 0; c < ChannelCount; ++c)
-        QVERIFY(!p.paramLinked(c));
-
-    p.setText(0, Box::Text5, QStringLiteral("abc"));
-    QCOMPARE(p.number(0, Box::Text5), 0.0);
-    p.setText(0, Box::Text5, QStringLiteral("1e3"));
-    QCOMPARE(p.number(0, Box::Text5), 1000.0);
 }
 
 void PanelModelTest::numericCheck_data() {
@@ -336,22 +303,6 @@ void PanelModelTest::optionFrames() {
     QCOMPARE(m_channels->kind(5), TestKind::Electrolyte);
     p.restoreOption(Option::NotLinked, 0, true);
     QVERIFY(!p.paramLinked(0) && p.paramLinked(3));
-}
-
-void PanelModelTest::captions() {
-    QCOMPARE(boxCaption(1, Box::Text1), QStringLiteral("化成电压2："));
-    QCOMPARE(boxCaption(3, Box::Text29), QStringLiteral("火化电压41"));
-    QCOMPARE(boxCaption(0, Box::Text34), QStringLiteral("火化时间13"));
-    QCOMPARE(boxCaption(4, Box::Text14), QStringLiteral("测试编号："));
-    QCOMPARE(boxCaption(2, Box::Text35), QStringLiteral("测试编号3："));
-    QCOMPARE(boxCaption(5, Box::Text26), QStringLiteral("I6"));
-    QVERIFY(boxCaption(0, Box::Text27).isEmpty());
-    QCOMPARE(unitLabel(Box::Text16), QStringLiteral("℃"));
-    QCOMPARE(boxTooltip(2, Box::Text18), QStringLiteral("电压范围0.5～120"));
-    QCOMPARE(boxTooltip(3, Box::Text9), QStringLiteral("电压范围50～950"));
-    QCOMPARE(electrolyteFrameTitle(5), QStringLiteral("电解液通道6数据显示"));
-    QCOMPARE(optionFrameTitle(Option::AfterBoiling, 1), QStringLiteral("水煮参数4-6："));
-    QCOMPARE(optionFrameTitle(Option::ElectrolyteTest, 0), QStringLiteral("测试参数1-3"));
 }
 
 QTEST_GUILESS_MAIN(PanelModelTest)

@@ -7,6 +7,7 @@
 #include "shell/MainController.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
+#include "support/Program.h"
 #include "support/SimulatorProcess.h"
 
 #include <QDate>
@@ -21,19 +22,7 @@ using namespace q7rk::boxes;
 
 namespace {
 
-// What the window owns, put together the way the window does.
-struct Program {
-    explicit Program(const QString& path)
-        : settings(path), panel(channels, settings), charts(channels, panel, settings),
-          controller(settings, channels, panel, charts, shell, prompter) {}
-    SettingsStore settings;
-    ChannelModel channels;
-    PanelModel panel;
-    ChartSet charts;
-    ShellModel shell;
-    ScriptedPrompter prompter;
-    MainController controller;
-};
+using q7rk::testing::Program;
 
 void seed(const QString& path, const QList<std::pair<QString, QString>>& canshu) {
     SettingsStore s(path);
@@ -269,35 +258,6 @@ private slots:
         p.controller.toolbarClicked("RJ45_connect");
         QCOMPARE(p.channels.ethernetState, quint8(0));
         QVERIFY2(p.prompter.texts().size() == 2, qPrintable(p.prompter.texts().join("|")));
-    }
-
-    void shellTables() {
-        ShellModel shell;
-        QStringList keys;
-        for (const ToolButton& b : shell.buttons())
-            keys << b.key;
-        QCOMPARE(keys, QStringList({"new2", "save2", "query2", "print2", "test13", "test46",
-                                    "test16", "stop16", "RJ45_connect"}));
-        QCOMPARE(shell.button("test13")->tooltip, QString::fromUtf8("测试开始"));
-
-        QStringList top, file;
-        for (const MenuItem& m : shell.menuItems()) {
-            if (m.parent.isEmpty()) top << m.caption;
-            if (m.parent == "file") file << m.caption;
-        }
-        QCOMPARE(top, QStringList({"文件(&F)", "操作", "通讯设置(&C)", "图形设置(&I)", "合并报表",
-                                   "帮助(&H)"}));
-        QCOMPARE(file, QStringList({"新建", "保存(&S)", "另存为", "查询", "-", "打印设置", "打印",
-                                    "-", "退出(&X)"}));
-        QCOMPARE(shell.menuItem("exit")->shortcut, QString("Ctrl+X"));
-        QCOMPARE(shell.menuItem("COM5")->parent, QString("select"));
-
-        QSignalSpy changed(&shell, &ShellModel::statusChanged);
-        shell.setStatusText(7, "x");
-        shell.setStatusText(7, "x");
-        shell.setStatusText(8, "out of range");
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(shell.statusTexts().size(), 7);
     }
 };
 
