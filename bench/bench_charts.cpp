@@ -4,6 +4,8 @@
 // six channels). Prints median and 99th percentile in milliseconds.
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
+#include "execution/MeasurementTables.h"
+#include "execution/SamplingTick.h"
 #include "params/PanelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
@@ -81,6 +83,15 @@ int main(int argc, char** argv) {
             for (int k = 0; k < ChannelCount; ++k)
                 plotter.plot(k, Last, store.current(k, Last));
         });
+    // The whole tick: conversion, calibration, formatting into the readouts, peak, sparks and
+    // the plot step, for six channels at the last sample the store holds.
+    RunStates runs{};
+    SamplingTick tick(channels, panel, store, runs, plotter, MeasurementTables{});
+    channels.rawVoltage.fill(9000);
+    channels.rawCurrent.fill(7000);
+    report(
+        "sampling tick, six channels at sample 6000", 2000,
+        [&] { channels.sampleIndex = Last; }, [&] { tick.run(); });
     report(
         "Autoswpic: channel chart, 6000 samples", 200, [&] { channels.timeScale[0] = 16; },
         [&] { plotter.Autoswpic(0, Last); });

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 
 using q7rk::testing::SimulatorProcess;
@@ -117,6 +118,11 @@ class RunnerTest : public QObject {
         const double tv = v[rise + 30 - 1];
         QCOMPARE(number(ch, "Text7"), std::round(tv * 10) / 10);
         QCOMPARE(box(ch, "Text8"), QString::fromUtf8(verdict));
+        // Point B: the highest voltage from sample 3 to the end, at its first sample.
+        const auto running = v.mid(2, rise + 30 - 2);
+        const double peak = *std::max_element(running.begin(), running.end());
+        QCOMPARE(number(ch, "Text39"), peak);
+        QCOMPARE(int(number(ch, "Text38")), int(running.indexOf(peak)) + 3);
         QVERIFY(ch.value("stopped").toBool());
     }
 
