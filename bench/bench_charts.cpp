@@ -55,7 +55,9 @@ void fill(SampleStore& store) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv); // fonts for the frame labels
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // images only, no window
+    QGuiApplication app(argc, argv);             // fonts for the frame labels
     QTemporaryDir dir;
     SettingsStore settings(dir.filePath(QStringLiteral("bench.ini")));
     ChannelModel channels;
@@ -90,8 +92,8 @@ int main(int argc, char** argv) {
     channels.rawVoltage.fill(9000);
     channels.rawCurrent.fill(7000);
     report(
-        "sampling tick, six channels at sample 6000", 2000,
-        [&] { channels.sampleIndex = Last; }, [&] { tick.run(); });
+        "sampling tick, six channels at sample 6000", 2000, [&] { channels.sampleIndex = Last; },
+        [&] { tick.run(); });
     report(
         "Autoswpic: channel chart, 6000 samples", 200, [&] { channels.timeScale[0] = 16; },
         [&] { plotter.Autoswpic(0, Last); });
