@@ -184,7 +184,10 @@ void RunController::onPoll() {
     if (!m_running) return;
     if (m_channels.serialLinkActive) {
         m_serialPoll.setTransport(m_serial.transport());
-        if (m_serialPoll.transport()) m_serialPoll.tick();
+        if (m_serialPoll.transport())
+            m_serialPoll.tick();
+        else
+            stopRunningGroup(); // the port was closed during the run
         return;
     }
     const BuiltFrame poll = buildPoll(m_channels, m_panel, m_setValues);
@@ -194,7 +197,10 @@ void RunController::onPoll() {
 // The Ethernet link has no time-out of its own: a connection that goes away during a run
 // stops the running group as three silent serial polls would.
 void RunController::onLinkLost() {
-    if (!m_running || m_channels.serialLinkActive) return;
+    if (m_running && !m_channels.serialLinkActive) stopRunningGroup();
+}
+
+void RunController::stopRunningGroup() {
     for (int k = 0; k <= m_channels.lastChannel; ++k)
         m_channels.channelStopped[k] = true;
     checkEnd();

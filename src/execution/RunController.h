@@ -75,6 +75,7 @@ private:
     void onTick();
     void onPoll();
     void onLinkLost();
+    void stopRunningGroup();
     void checkEnd();
     void endRun();
 

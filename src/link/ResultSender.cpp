@@ -10,13 +10,16 @@ ResultSender::ResultSender(const ChannelModel& channels, const PanelModel& panel
     m_gapTimer.setSingleShot(true);
     m_gapTimer.setInterval(timing.resultGapMs);
     connect(&m_gapTimer, &QTimer::timeout, this, [this] {
-        POWER_OFF();
+        send(m_pending);
         emit twiceSent();
     });
 }
 
 int ResultSender::POWER_OFF() {
-    const QByteArray bytes = buildResult(m_channels, m_panel);
+    return send(buildResult(m_channels, m_panel));
+}
+
+int ResultSender::send(const QByteArray& bytes) {
     int links = 0;
     if (m_channels.serialLinkActive && m_serial && m_serial->isOpen()) {
         m_serial->clearInput();
@@ -27,8 +30,11 @@ int ResultSender::POWER_OFF() {
     return links;
 }
 
+// Both frames carry the verdicts as they stood at the end of the run, even if the operator
+// has already started the next one when the second goes out.
 void ResultSender::sendTwice() {
-    POWER_OFF();
+    m_pending = buildResult(m_channels, m_panel);
+    send(m_pending);
     m_gapTimer.start();
 }
 

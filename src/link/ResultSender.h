@@ -35,6 +35,9 @@ public:
     void sendTwice();
     bool isPending() const { return m_gapTimer.isActive(); }
 
+private:
+    int send(const QByteArray& bytes);
+
 signals:
     void sent(int links);
     void twiceSent();
@@ -45,6 +48,7 @@ private:
     QPointer<Transport> m_serial;
     QPointer<Transport> m_ethernet;
     QTimer m_gapTimer;
+    QByteArray m_pending; // the frame of sendTwice(), sent again after the gap
 };
 
 } // namespace q7rk

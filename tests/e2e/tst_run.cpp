@@ -142,6 +142,21 @@ private slots:
         QVERIFY(p.channels.channelStopped[0]);
     }
 
+    void closingThePortDuringARunEndsIt() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        p.settings.write("canshu", "comdev(1)", sim.ptyPath());
+        QSignalSpy found(&p.controller.serialLink(), &SerialLink::searchFinished);
+        p.controller.menuTriggered("COM1");
+        QVERIFY(found.wait(5000));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test13");
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
+        p.controller.menuTriggered("Com_off");
+        QVERIFY(ended.wait(5000));
+    }
+
     void aFinishedRunLeavesItsCharts() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "40", "--spark", "2:120"}), qPrintable(sim.error()));

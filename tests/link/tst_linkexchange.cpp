@@ -125,6 +125,19 @@ void LinkExchangeTest::resultRoutes() {
     m_port->close();
     tcp.close();
     QCOMPARE(sender.POWER_OFF(), 0);
+
+    // The second frame repeats the first even when the boxes change in between (a new run
+    // reset the verdicts).
+    m_port->open();
+    m_f->panel.setText(0, Box::Text8, QStringLiteral("合格"));
+    QSignalSpy twice(&sender, &ResultSender::twiceSent);
+    const qsizetype before = m_port->written().size();
+    sender.sendTwice();
+    m_f->panel.setText(0, Box::Text8, QStringLiteral("待定"));
+    QVERIFY(twice.wait(2000));
+    QCOMPARE(m_port->written().size(), before + 2);
+    QCOMPARE(m_port->written().last(), m_port->written().at(before));
+    QCOMPARE(quint8(m_port->written().last().at(8)), quint8(64));
 }
 
 QTEST_GUILESS_MAIN(LinkExchangeTest)
