@@ -34,6 +34,12 @@ struct Program : q7rk::testing::Program {
         controller.menuTriggered("RJ45");
         return handshake.wait(5000);
     }
+    bool connectSerial(const QString& device) {
+        settings.write("canshu", "comdev(1)", device);
+        QSignalSpy found(&controller.serialLink(), &SerialLink::searchFinished);
+        controller.menuTriggered("COM1");
+        return found.wait(5000) && found.first().first().toBool();
+    }
     QString caption(const char* key) const { return shell.button(key)->caption; }
 };
 
@@ -130,10 +136,7 @@ private slots:
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}), qPrintable(sim.error()));
         Program p(settingsPath());
-        p.settings.write("canshu", "comdev(1)", sim.ptyPath());
-        QSignalSpy found(&p.controller.serialLink(), &SerialLink::searchFinished);
-        p.controller.menuTriggered("COM1");
-        QVERIFY(found.wait(5000));
+        QVERIFY(p.connectSerial(sim.ptyPath()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         p.controller.toolbarClicked("test16");
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
@@ -146,10 +149,7 @@ private slots:
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}), qPrintable(sim.error()));
         Program p(settingsPath());
-        p.settings.write("canshu", "comdev(1)", sim.ptyPath());
-        QSignalSpy found(&p.controller.serialLink(), &SerialLink::searchFinished);
-        p.controller.menuTriggered("COM1");
-        QVERIFY(found.wait(5000));
+        QVERIFY(p.connectSerial(sim.ptyPath()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         p.controller.toolbarClicked("test13");
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
