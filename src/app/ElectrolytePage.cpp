@@ -57,19 +57,12 @@ QGroupBox* makeChannelFrame(PanelBinding& binding, int channel, QWidget* parent)
 } // namespace
 
 QWidget* makeElectrolytePage(PanelBinding& binding, QWidget* parent) {
-    auto* scroll = new QScrollArea(parent);
-    scroll->setObjectName(QStringLiteral("ElectrolytePage"));
-    auto* content = new QWidget(scroll);
-    auto* grid = new QGridLayout(content);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->setSpacing(6);
+    QScrollArea* page = nullptr;
+    QGridLayout* grid = makePageGrid(QStringLiteral("ElectrolytePage"), 1, parent, &page);
     for (int channel = 0; channel < ChannelCount; ++channel)
-        grid->addWidget(makeChannelFrame(binding, channel, content), channel / 3, channel % 3);
-    grid->setRowStretch(2, 1);
-    grid->setColumnStretch(3, 1);
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    return scroll;
+        grid->addWidget(makeChannelFrame(binding, channel, grid->parentWidget()), channel / 3,
+                        channel % 3);
+    return page;
 }
 
 } // namespace q7rk

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollArea>
 
 namespace q7rk {
 
@@ -100,6 +101,21 @@ QGroupBox* makeOptionFrame(PanelBinding& binding, std::initializer_list<Option> 
         layout->addWidget(button);
     }
     return frame;
+}
+
+QGridLayout* makePageGrid(const QString& name, int lastRow, QWidget* parent, QScrollArea** page) {
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(name);
+    scroll->setWidgetResizable(true);
+    auto* content = new QWidget(scroll);
+    auto* grid = new QGridLayout(content);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    grid->setRowStretch(lastRow + 1, 1);
+    grid->setColumnStretch(3, 1);
+    scroll->setWidget(content);
+    *page = scroll;
+    return grid;
 }
 
 } // namespace q7rk

@@ -7,6 +7,7 @@
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
+class QScrollArea;
 class QLineEdit;
 class QWidget;
 
@@ -28,6 +29,10 @@ void addBoxRow(QGridLayout* grid, int row, int block, PanelBinding& binding, int
 
 // The grid of a channel frame: two blocks of "caption [box] unit" rows, packed tight.
 QGridLayout* makeFrameGrid(QGroupBox* frame);
+
+// A parameter page: a scroll area named `name` whose content is laid out by the returned
+// grid (channel frames in three columns, stretch below and to the right of `lastRow`).
+QGridLayout* makePageGrid(const QString& name, int lastRow, QWidget* parent, QScrollArea** page);
 
 // A frame of group options (for example "测试参数1-3" with Option5..Option7), laid out in
 // one row.

@@ -65,12 +65,9 @@ QWidget* makeGroupOptions(PanelBinding& binding, int group, QWidget* parent) {
 } // namespace
 
 QWidget* makeTvPanelPage(PanelBinding& binding, QWidget* parent) {
-    auto* scroll = new QScrollArea(parent);
-    scroll->setObjectName(QStringLiteral("TvPanelPage"));
-    auto* content = new QWidget(scroll);
-    auto* grid = new QGridLayout(content);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->setSpacing(6);
+    QScrollArea* page = nullptr;
+    QGridLayout* grid = makePageGrid(QStringLiteral("TvPanelPage"), 3, parent, &page);
+    QWidget* content = grid->parentWidget();
     for (int group = 0; group < GroupCount; ++group) {
         const int row = group * 2;
         for (int i = 0; i < ChannelsPerGroup; ++i) {
@@ -79,11 +76,7 @@ QWidget* makeTvPanelPage(PanelBinding& binding, QWidget* parent) {
         }
         grid->addWidget(makeGroupOptions(binding, group, content), row + 1, 0, 1, 3);
     }
-    grid->setRowStretch(4, 1);
-    grid->setColumnStretch(3, 1);
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    return scroll;
+    return page;
 }
 
 } // namespace q7rk

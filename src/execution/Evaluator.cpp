@@ -120,7 +120,7 @@ void Evaluator::finishTv(int k, int n) {
     keep(k, section::Canshu, "Thl(", boxes::DelayTime);
     keep(k, section::Canshu, "TVcsbh(", boxes::TvTestNumber);
     keep(k, section::Topic, "LBUSER(", boxes::TvOperator);
-    setStatus(k, QStringLiteral("第") + channelNumber(k) + QStringLiteral("路TV测试结束"));
+    setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路TV测试结束")));
 }
 
 bool Evaluator::evaluateLeakage(int k, int n) {
@@ -150,7 +150,7 @@ void Evaluator::finishLeakage(int k, int n) {
     keep(k, section::Canshu, "Thy(", boxes::LeakageTestTime);
     keep(k, section::Canshu, "LDLcsbh(", boxes::TvTestNumber);
     keep(k, section::Topic, "LBUSER(", boxes::TvOperator);
-    setStatus(k, QStringLiteral("第") + channelNumber(k) + QStringLiteral("路漏电流测试结束"));
+    setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路漏电流测试结束")));
 }
 
 bool Evaluator::evaluateElectrolyte(int k, int n) {
@@ -186,7 +186,7 @@ void Evaluator::finishElectrolyte(int k, int n) {
     keep(k, section::Canshu, "djyshxz(", boxes::SparkCorrection);
     keep(k, section::Canshu, "DJYcsbh(", boxes::ElectrolyteTestNumber);
     keep(k, section::Topic, "DJYUSER(", boxes::ElectrolyteOperator);
-    setStatus(k, QStringLiteral("第") + channelNumber(k) + QStringLiteral("路电解液测试结束"));
+    setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路电解液测试结束")));
 }
 
 void Evaluator::setVerdict(int k, Box box, bool failed) {
@@ -214,7 +214,7 @@ void Evaluator::startTexts(int k) {
         phrase = QStringLiteral("路开始电解液测试");
         break;
     }
-    setStatus(k, QStringLiteral("第") + channelNumber(k) + phrase);
+    setStatus(k, ShellModel::channelStatus(k, phrase));
 }
 
 QString Evaluator::duplicateText(TestKind kind, const QString& number) {

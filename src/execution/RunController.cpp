@@ -26,10 +26,6 @@ constexpr int WatchedChannels = 3;
 
 constexpr std::array<const char*, 3> kGroupKeys{"test13", "test46", "test16"};
 
-QString channelText(int k, const char* phrase) {
-    return QStringLiteral("第") + QString::number(k + 1) + QString::fromUtf8(phrase);
-}
-
 } // namespace
 
 const RunController::GroupButton* RunController::groupButton(const QString& key) {
@@ -136,7 +132,8 @@ bool RunController::startRoutine() {
     }
     if (!m_prompter.ask(kInfoTitle, QStringLiteral("您确定要开始运行吗？"))) {
         for (int k = first; k <= last; ++k)
-            m_shell.setStatusText(k + 1, channelText(k, "路测试关闭"));
+            m_shell.setStatusText(k + 1,
+                                  ShellModel::channelStatus(k, QStringLiteral("路测试关闭")));
         return false;
     }
     m_channels.sampleIndex = 1;

@@ -23,12 +23,25 @@ const QStringList kSamplePositions{QStringLiteral("HL"), QStringLiteral("TL"),
                                    QStringLiteral("HM"), QStringLiteral("TM"),
                                    QStringLiteral("HR"), QStringLiteral("TR")};
 
+// The numeric parameter boxes and the keys they are loaded from at start-up, in the order the
+// window fills them.
+struct StoredBox {
+    Box box;
+    const char* key;
+};
+constexpr StoredBox kTvLeakageBoxes[] = {
+    {FormationVoltage, "hcdy("}, {VrRatio, "vrb("},         {TestCurrent, "csdl("},
+    {DelayTime, "Thl("},         {RiseTimeLimit, "TVzb("},  {LeakageVoltage, "ldldy("},
+    {LeakageLimit, "ldlzb("},    {LeakageTestTime, "Thy("},
+};
+constexpr StoredBox kElectrolyteBoxes[] = {
+    {ElectrolyteCurrent, "djycsdl("}, {ElectrolyteSetVoltage, "djysddy("},
+    {ReferenceVoltage, "djyckdy("},   {SparkDelay, "djyshys("},
+    {SparkCorrection, "djyshxz("},
+};
+
 QString today() {
     return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
-}
-
-QString channelStatus(int k, const char* phrase) {
-    return QStringLiteral("第") + QString::number(k + 1) + QString::fromUtf8(phrase);
 }
 
 // The order in which the group options are restored; a restored option runs its click.
@@ -85,14 +98,8 @@ void MainController::loadChannel(int i) {
     m_channels.KI[i] = storedFactor(s, key("KI("));
     m_channels.timeScale[i] = storedTimeScale(s, key("hxfd("));
 
-    m_panel.setText(i, FormationVoltage, storedNumberText(s, key("hcdy(")));
-    m_panel.setText(i, VrRatio, storedNumberText(s, key("vrb(")));
-    m_panel.setText(i, TestCurrent, storedNumberText(s, key("csdl(")));
-    m_panel.setText(i, DelayTime, storedNumberText(s, key("Thl(")));
-    m_panel.setText(i, RiseTimeLimit, storedNumberText(s, key("TVzb(")));
-    m_panel.setText(i, LeakageVoltage, storedNumberText(s, key("ldldy(")));
-    m_panel.setText(i, LeakageLimit, storedNumberText(s, key("ldlzb(")));
-    m_panel.setText(i, LeakageTestTime, storedNumberText(s, key("Thy(")));
+    for (const StoredBox& b : kTvLeakageBoxes)
+        m_panel.setText(i, b.box, storedNumberText(s, key(b.key)));
     m_panel.setText(i, TvTestNumber, s.read(section::Canshu, key("TVcsbh(")));
     m_panel.setText(i, TvTestDate, today());
 
@@ -108,11 +115,8 @@ void MainController::loadChannel(int i) {
         }
     }
 
-    m_panel.setText(i, ElectrolyteCurrent, storedNumberText(s, key("djycsdl(")));
-    m_panel.setText(i, ElectrolyteSetVoltage, storedNumberText(s, key("djysddy(")));
-    m_panel.setText(i, ReferenceVoltage, storedNumberText(s, key("djyckdy(")));
-    m_panel.setText(i, SparkDelay, storedNumberText(s, key("djyshys(")));
-    m_panel.setText(i, SparkCorrection, storedNumberText(s, key("djyshxz(")));
+    for (const StoredBox& b : kElectrolyteBoxes)
+        m_panel.setText(i, b.box, storedNumberText(s, key(b.key)));
     m_panel.setText(i, ElectrolyteTestNumber, s.read(section::Canshu, key("DJYcsbh(")));
     m_panel.setText(i, ElectrolyteOperator, s.read(section::Topic, key("DJYUSER(")));
     m_panel.setText(i, ElectrolyteTestDate, today());
@@ -185,12 +189,12 @@ void MainController::newTestReset() {
             m_panel.setText(k, RiseTime, QStringLiteral("0"));
             m_panel.setText(k, TvValue, QStringLiteral("0"));
             m_panel.setText(k, TvVerdict, QStringLiteral("待定"));
-            m_shell.setStatusText(k + 1, channelStatus(k, "路关闭"));
+            m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭")));
             break;
         case TestKind::Leakage:
             m_panel.setText(k, LeakageCurrent, QStringLiteral("0"));
             m_panel.setText(k, LeakageVerdict, QStringLiteral("待定"));
-            m_shell.setStatusText(k + 1, channelStatus(k, "路关闭："));
+            m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭：")));
             break;
         case TestKind::Electrolyte:
             m_panel.setText(k, MaximumVoltage, QStringLiteral("0"));
@@ -198,7 +202,7 @@ void MainController::newTestReset() {
             m_panel.setText(k, ElectrolyteVerdict, QStringLiteral("待定"));
             for (int n = int(SparkVoltage1); n <= int(SparkTime3); ++n)
                 m_panel.setText(k, textBox(n), QStringLiteral("0"));
-            m_shell.setStatusText(k + 1, channelStatus(k, "路关闭："));
+            m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭：")));
             break;
         }
 

@@ -71,6 +71,10 @@ QList<MenuItem> designMenu() {
 ShellModel::ShellModel(QObject* parent)
     : QObject(parent), m_buttons(designButtons()), m_menu(designMenu()) {}
 
+QString ShellModel::channelStatus(int channel, const QString& phrase) {
+    return QStringLiteral("第") + QString::number(channel + 1) + phrase;
+}
+
 QString ShellModel::statusText(int panel) const {
     return panel >= 1 && panel <= StatusPanelCount ? m_status[panel - 1] : QString();
 }

@@ -37,6 +37,9 @@ public:
 
     explicit ShellModel(QObject* parent = nullptr);
 
+    // Panels 1..6 read "第", the channel number and a phrase: 第2路TV测试结束.
+    static QString channelStatus(int channel, const QString& phrase);
+
     QString statusText(int panel) const; // panel 1..7
     void setStatusText(int panel, const QString& text);
     QStringList statusTexts() const;
