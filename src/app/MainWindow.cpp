@@ -46,21 +46,19 @@ std::unique_ptr<Prompter> orMessageBoxes(std::unique_ptr<Prompter> prompter, QWi
 
 MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> prompter,
                        const Timing& timing, QWidget* parent)
-    : QMainWindow(parent), m_settings(settingsPath), m_panel(m_channels, m_settings),
-      m_charts(m_channels, m_panel, m_settings),
-      m_prompter(orMessageBoxes(std::move(prompter), this)),
-      m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, *m_prompter, timing),
-      m_binding(std::make_unique<PanelBinding>(m_panel)) {
+    : QMainWindow(parent), m_prompter(orMessageBoxes(std::move(prompter), this)),
+      m_station(settingsPath, *m_prompter, timing),
+      m_binding(std::make_unique<PanelBinding>(m_station.panel())) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QString::fromUtf8(Title));
-    m_shellBinding = std::make_unique<ShellBinding>(m_shell, m_controller, *this);
+    m_shellBinding = std::make_unique<ShellBinding>(m_station.shell(), m_station, *this);
     buildTabs();
     m_binding->refresh();
 
-    connect(&m_controller, &MainController::quitRequested, this, &QWidget::close);
-    connect(&m_controller, &MainController::helpRequested, this, &MainWindow::showHelp);
+    connect(&m_station, &Station::quitRequested, this, &QWidget::close);
+    connect(&m_station, &Station::helpRequested, this, &MainWindow::showHelp);
 
-    m_controller.startUp();
+    m_station.startUp();
     placeOnScreen();
 }
 
@@ -69,12 +67,12 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildTabs() {
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
-    m_tabs->addTab(makeChannelChartsPage(m_charts, *m_binding, m_tabs),
+    m_tabs->addTab(makeChannelChartsPage(charts(), *m_binding, m_tabs),
                    QStringLiteral("1-6通道测试图"));
-    auto* groupCharts = new GroupChartsPage(m_charts, {0, 1}, m_tabs);
-    auto* allChart = new GroupChartsPage(m_charts, {2}, m_tabs);
-    groupCharts->setPlotter(&m_controller.plotter());
-    allChart->setPlotter(&m_controller.plotter());
+    auto* groupCharts = new GroupChartsPage(charts(), {0, 1}, m_tabs);
+    auto* allChart = new GroupChartsPage(charts(), {2}, m_tabs);
+    groupCharts->setPlotter(&plotter());
+    allChart->setPlotter(&plotter());
     m_tabs->addTab(groupCharts, QStringLiteral("3合1比较显示"));
     m_tabs->addTab(allChart, QStringLiteral("6合1比较显示"));
     m_tabs->addTab(makeTvPanelPage(*m_binding, m_tabs), tvPageTitle());
@@ -105,7 +103,7 @@ void MainWindow::showHelp() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    m_controller.shutdown();
+    m_station.shutdown();
     if (m_help) m_help->close();
     event->accept();
 }

@@ -1,16 +1,8 @@
 #pragma once
 
 #include "app/HelpWindow.h"
-#include "charts/ChartSet.h"
-#include "charts/CurvePlotter.h"
-#include "params/PanelModel.h"
-#include "settings/ChannelModel.h"
-#include "settings/SampleStore.h"
-#include "settings/SettingsStore.h"
-#include "settings/Timing.h"
-#include "shell/MainController.h"
 #include "shell/Prompter.h"
-#include "shell/ShellModel.h"
+#include "station/Station.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -23,8 +15,8 @@ namespace q7rk {
 class PanelBinding;
 class ShellBinding;
 
-// `main`: owns the program's long-lived objects, builds the widgets, binds them to the
-// models and hands clicks to the controller. Nothing here decides anything.
+// `main`: holds the station, builds the widgets, binds them to the station's models and
+// hands clicks to it. Nothing here decides anything.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -36,15 +28,15 @@ public:
                         const Timing& timing = Timing{}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    SettingsStore& settings() { return m_settings; }
-    ChannelModel& channels() { return m_channels; }
-    PanelModel& panel() { return m_panel; }
-    ChartSet& charts() { return m_charts; }
-    SampleStore& samples() { return m_controller.samples(); }
-    CurvePlotter& plotter() { return m_controller.plotter(); }
-    ShellModel& shell() { return m_shell; }
+    Station& station() { return m_station; }
+    SettingsStore& settings() { return m_station.settings(); }
+    ChannelModel& channels() { return m_station.channels(); }
+    PanelModel& panel() { return m_station.panel(); }
+    ChartSet& charts() { return m_station.charts(); }
+    SampleStore& samples() { return m_station.samples(); }
+    CurvePlotter& plotter() { return m_station.plotter(); }
+    ShellModel& shell() { return m_station.shell(); }
     Prompter& prompter() { return *m_prompter; }
-    MainController& controller() { return m_controller; }
     QTabWidget* tabs() const { return m_tabs; }
     // The help window once it has been asked for; null before.
     HelpWindow* helpWindow() const { return m_help; }
@@ -61,13 +53,8 @@ private:
     void placeOnScreen();
 
     // Declaration order is construction order; each object only refers to those above it.
-    SettingsStore m_settings;
-    ChannelModel m_channels;
-    PanelModel m_panel;
-    ChartSet m_charts;
-    ShellModel m_shell;
     std::unique_ptr<Prompter> m_prompter;
-    MainController m_controller;
+    Station m_station;
     // The bindings go first on the way out, so no widget event reaches a model being torn
     // down.
     std::unique_ptr<PanelBinding> m_binding;

@@ -12,6 +12,14 @@ void MessageBoxPrompter::inform(const QString& title, const QString& text) {
     box.exec();
 }
 
+void MessageBoxPrompter::notify(const QString& title, const QString& text) {
+    // Shown and left: open() returns at once, the box closes itself when answered.
+    auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box->open();
+}
+
 bool MessageBoxPrompter::ask(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
                     m_parent);

@@ -15,6 +15,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
 
     void inform(const QString& title, const QString& text) override;
+    void notify(const QString& title, const QString& text) override;
     bool ask(const QString& title, const QString& text) override;
     QString saveFileName(const QString& title, const QString& proposedName,
                          const QString& filter) override;

@@ -1,7 +1,7 @@
 #include "ShellBinding.h"
 
-#include "shell/MainController.h"
 #include "shell/ShellModel.h"
+#include "station/Station.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -13,9 +13,9 @@
 
 namespace q7rk {
 
-ShellBinding::ShellBinding(ShellModel& shell, MainController& controller, QMainWindow& window,
+ShellBinding::ShellBinding(ShellModel& shell, Station& station, QMainWindow& window,
                            QObject* parent)
-    : QObject(parent), m_shell(shell), m_controller(controller) {
+    : QObject(parent), m_shell(shell), m_station(station) {
     static_assert(std::tuple_size_v<decltype(m_panels)> == ShellModel::StatusPanelCount);
     buildMenu(window);
     buildToolbar(window);
@@ -49,7 +49,7 @@ void ShellBinding::buildMenu(QMainWindow& window) {
             action = owner ? owner->addAction(item.caption) : bar->addAction(item.caption);
             if (!item.shortcut.isEmpty()) action->setShortcut(QKeySequence(item.shortcut));
             connect(action, &QAction::triggered, this,
-                    [this, name = item.name] { m_controller.menuTriggered(name); });
+                    [this, name = item.name] { m_station.menuTriggered(name); });
         }
         action->setObjectName(item.name);
         action->setEnabled(item.enabled);
@@ -72,7 +72,7 @@ void ShellBinding::buildToolbar(QMainWindow& window) {
         action->setEnabled(button.enabled);
         if (QWidget* widget = m_toolbar->widgetForAction(action)) widget->setObjectName(button.key);
         connect(action, &QAction::triggered, this,
-                [this, key = button.key] { m_controller.toolbarClicked(key); });
+                [this, key = button.key] { m_station.toolbarClicked(key); });
         m_buttonActions.insert(button.key, action);
     }
     m_toolbar->setVisible(m_shell.toolbarVisible());

@@ -12,7 +12,7 @@ class QToolBar;
 
 namespace q7rk {
 
-class MainController;
+class Station;
 class ShellModel;
 
 // Builds the menu bar, the toolbar `Toolbar1` and the status bar `StatusBar1` of a main
@@ -22,7 +22,7 @@ class ShellModel;
 class ShellBinding : public QObject {
     Q_OBJECT
 public:
-    ShellBinding(ShellModel& shell, MainController& controller, QMainWindow& window,
+    ShellBinding(ShellModel& shell, Station& station, QMainWindow& window,
                  QObject* parent = nullptr);
 
     QAction* menuAction(const QString& name) const { return m_menuActions.value(name); }
@@ -38,7 +38,7 @@ private:
     void showStatus(int panel, const QString& text);
 
     ShellModel& m_shell;
-    MainController& m_controller;
+    Station& m_station;
     QHash<QString, QAction*> m_menuActions;
     QHash<QString, QAction*> m_buttonActions;
     QToolBar* m_toolbar = nullptr;

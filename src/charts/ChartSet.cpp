@@ -93,15 +93,7 @@ QRect ChartSet::groupChartPlacement(int n) {
 }
 
 double ChartSet::referenceVoltage(int k) const {
-    switch (m_channels.kind(k)) {
-    case TestKind::Tv:
-        return m_panel.number(k, Box::Text1);
-    case TestKind::Leakage:
-        return m_panel.number(k, Box::Text9);
-    case TestKind::Electrolyte:
-        break;
-    }
-    return m_panel.number(k, Box::Text18);
+    return m_panel.referenceVoltage(k);
 }
 
 double ChartSet::groupReferenceVoltage(int n) const {

@@ -102,15 +102,7 @@ Box CurvePlotter::voltageBox(int k) const {
     if (m_panel.option(Option::TvTest, group)) return boxes::FormationVoltage;
     if (m_panel.option(Option::LeakageTest, group)) return boxes::LeakageVoltage;
     if (m_panel.option(Option::ElectrolyteTest, group)) return boxes::ElectrolyteSetVoltage;
-    switch (m_channels.kind(k)) { // no kind chosen for the group: the channel's own flags
-    case TestKind::Tv:
-        return boxes::FormationVoltage;
-    case TestKind::Leakage:
-        return boxes::LeakageVoltage;
-    case TestKind::Electrolyte:
-        break;
-    }
-    return boxes::ElectrolyteSetVoltage;
+    return voltageBoxOf(m_channels.kind(k)); // no kind chosen for the group: its own flags
 }
 
 double CurvePlotter::referenceVoltage(int k) const {

@@ -2,6 +2,7 @@
 
 #include "charts/CurvePlotter.h"
 #include "params/PanelModel.h"
+#include "params/StoredBoxes.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -114,12 +115,7 @@ void Evaluator::finishTv(int k, int n) {
         m_panel.number(k, boxes::RiseTime) > m_panel.number(k, boxes::RiseTimeLimit);
     setVerdict(k, boxes::TvVerdict, failed);
 
-    SettingsStore::Batch batch(m_settings);
-    keep(k, section::Canshu, "hcdy(", boxes::FormationVoltage);
-    keep(k, section::Canshu, "csdl(", boxes::TestCurrent);
-    keep(k, section::Canshu, "Thl(", boxes::DelayTime);
-    keep(k, section::Canshu, "TVcsbh(", boxes::TvTestNumber);
-    keep(k, section::Topic, "LBUSER(", boxes::TvOperator);
+    keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路TV测试结束")));
 }
 
@@ -144,12 +140,7 @@ void Evaluator::finishLeakage(int k, int n) {
     setVerdict(k, boxes::LeakageVerdict,
                m_panel.number(k, boxes::LeakageLimit) < m_panel.number(k, boxes::LeakageCurrent));
 
-    SettingsStore::Batch batch(m_settings);
-    keep(k, section::Canshu, "csdl(", boxes::TestCurrent);
-    keep(k, section::Canshu, "ldldy(", boxes::LeakageVoltage);
-    keep(k, section::Canshu, "Thy(", boxes::LeakageTestTime);
-    keep(k, section::Canshu, "LDLcsbh(", boxes::TvTestNumber);
-    keep(k, section::Topic, "LBUSER(", boxes::TvOperator);
+    keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路漏电流测试结束")));
 }
 
@@ -178,14 +169,7 @@ void Evaluator::finishElectrolyte(int k, int n) {
                m_panel.number(k, boxes::SparkVoltage1) <
                    m_panel.number(k, boxes::ReferenceVoltage));
 
-    SettingsStore::Batch batch(m_settings);
-    keep(k, section::Canshu, "djycsdl(", boxes::ElectrolyteCurrent);
-    keep(k, section::Canshu, "djysddy(", boxes::ElectrolyteSetVoltage);
-    keep(k, section::Canshu, "djyckdy(", boxes::ReferenceVoltage);
-    keep(k, section::Canshu, "djyshys(", boxes::SparkDelay);
-    keep(k, section::Canshu, "djyshxz(", boxes::SparkCorrection);
-    keep(k, section::Canshu, "DJYcsbh(", boxes::ElectrolyteTestNumber);
-    keep(k, section::Topic, "DJYUSER(", boxes::ElectrolyteOperator);
+    keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路电解液测试结束")));
 }
 
@@ -193,8 +177,13 @@ void Evaluator::setVerdict(int k, Box box, bool failed) {
     m_panel.setText(k, box, failed ? QStringLiteral("不合格") : QStringLiteral("合格"));
 }
 
-void Evaluator::keep(int k, const QString& section, const char* base, Box box) {
-    m_settings.write(section, indexedKey(QLatin1String(base), k), m_panel.text(k, box));
+// A finished test keeps its parameters as the next start-up's defaults.
+void Evaluator::keepBoxes(int k) {
+    const unsigned kind = keptBit(m_channels.kind(k));
+    SettingsStore::Batch batch(m_settings);
+    for (const StoredBox& entry : storedBoxes())
+        if (entry.keptBy & kind)
+            m_settings.write(entry.section, storedKey(entry, k), m_panel.text(k, entry.box));
 }
 
 void Evaluator::setStatus(int k, const QString& text) {

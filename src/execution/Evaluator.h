@@ -46,7 +46,7 @@ private:
     void finishLeakage(int k, int n);
     void finishElectrolyte(int k, int n);
     void setVerdict(int k, Box box, bool failed);
-    void keep(int k, const QString& section, const char* base, Box box);
+    void keepBoxes(int k);
     void setStatus(int k, const QString& text);
     int integerOf(int k, Box box) const;
     double shownVoltage(int k) const;

@@ -2,9 +2,7 @@
 
 #include "execution/Evaluator.h"
 #include "execution/SamplingTick.h"
-#include "link/EthernetLink.h"
-#include "link/Frame.h"
-#include "link/SerialLink.h"
+#include "link/InstrumentLink.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -41,24 +39,24 @@ const RunController::GroupButton* RunController::groupButton(const QString& key)
 
 RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel,
                              SamplingTick& tick, Evaluator& evaluator, ShellModel& shell,
-                             Prompter& prompter, SettingsStore& settings, SerialLink& serial,
-                             EthernetLink& ethernet, const Timing& timing, QObject* parent)
+                             Prompter& prompter, SettingsStore& settings, InstrumentLink& serial,
+                             InstrumentLink& ethernet, const Timing& timing, QObject* parent)
     : QObject(parent), m_channels(channels), m_runs(runs), m_panel(panel), m_tick(tick),
       m_evaluator(evaluator), m_shell(shell), m_prompter(prompter), m_settings(settings),
-      m_serial(serial), m_ethernet(ethernet), m_timing(timing),
-      m_serialPoll(
-          channels, [this] { return buildPoll(m_channels, m_panel, m_setValues); }, timing),
-      m_results(channels, panel, timing) {
+      m_serial(serial), m_ethernet(ethernet), m_timing(timing), m_results(channels, panel, timing) {
     m_sampleTimer.setInterval(timing.tickMs);
     m_pollTimer.setInterval(timing.pollMs);
     connect(&m_sampleTimer, &QTimer::timeout, this, &RunController::onTick);
     connect(&m_pollTimer, &QTimer::timeout, this, &RunController::onPoll);
-    connect(&m_serialPoll, &SerialPollExchange::finished, this, [this](bool ok) {
-        if (!ok) checkEnd(); // three silent attempts stopped the group
-    });
-    connect(&m_ethernet, &EthernetLink::stateChanged, this, [this](int state) {
-        if (state == EthernetLink::Closed) onLinkLost();
-    });
+    for (InstrumentLink* link : {&serial, &ethernet}) {
+        m_results.addLink(link);
+        connect(link, &InstrumentLink::readingsReceived, this,
+                [this](const RawReadings& r) { applyReadings(m_channels, r); });
+        connect(link, &InstrumentLink::instrumentSilent, this,
+                [this, link] { onLinkTrouble(link, EndReason::InstrumentSilent); });
+        connect(link, &InstrumentLink::linkLost, this,
+                [this, link] { onLinkTrouble(link, EndReason::LinkLost); });
+    }
     connect(&m_results, &ResultSender::twiceSent, this, &RunController::resultsSent);
 }
 
@@ -79,15 +77,14 @@ bool RunController::buttonClicked(const QString& key) {
 }
 
 // The poll works over either link: the serial port once it is open, or an Ethernet
-// connection whose handshake the instrument answered.
-bool RunController::linkStands() const {
-    if (m_channels.serialLinkActive) return m_serial.isOpen();
-    return m_ethernet.state() == EthernetLink::Connected;
+// connection whose handshake the instrument answered; the flag says which carries it.
+InstrumentLink& RunController::activeLink() const {
+    return m_channels.serialLinkActive ? m_serial : m_ethernet;
 }
 
 void RunController::start(const GroupButton& button) {
     if (m_running) return; // the other group buttons are disabled during a run
-    if (!linkStands()) {
+    if (!activeLink().isReady()) {
         m_prompter.inform(kLinkTitle, QStringLiteral("通信端口未打开！"));
         return;
     }
@@ -138,6 +135,8 @@ bool RunController::startRoutine() {
     }
     m_channels.sampleIndex = 1;
     m_running = true;
+    m_endReason = EndReason::Finished;
+    m_poll.reset();
     m_sampleTimer.start();
     m_pollTimer.start();
     emit runStarted();
@@ -145,6 +144,7 @@ bool RunController::startRoutine() {
 }
 
 void RunController::stopGroup(const GroupButton& button) {
+    if (m_running) m_endReason = EndReason::Stopped;
     for (int k = 0; k <= button.lastChannel; ++k)
         m_channels.channelStopped[k] = true;
     m_shell.setButtonCaption(QString::fromUtf8(button.key),
@@ -153,6 +153,7 @@ void RunController::stopGroup(const GroupButton& button) {
 }
 
 void RunController::stopAll() {
+    if (m_running) m_endReason = EndReason::Stopped;
     restoreStartButtons();
     for (int k = 0; k <= 3; ++k)
         m_channels.channelStopped[k] = true;
@@ -179,25 +180,23 @@ void RunController::onTick() {
 
 void RunController::onPoll() {
     if (!m_running) return;
-    if (m_channels.serialLinkActive) {
-        m_serialPoll.setTransport(m_serial.transport());
-        if (m_serialPoll.transport())
-            m_serialPoll.tick();
-        else
-            stopRunningGroup(); // the port was closed during the run
+    InstrumentLink& link = activeLink();
+    if (!link.isReady()) {
+        onLinkTrouble(&link, EndReason::LinkLost); // nothing left to poll
         return;
     }
-    const BuiltFrame poll = buildPoll(m_channels, m_panel, m_setValues);
-    if (poll.ok()) m_ethernet.send(poll.bytes);
+    link.sendPoll([this] { return m_poll.build(m_channels, m_panel); });
 }
 
-// The Ethernet link has no time-out of its own: a connection that goes away during a run
-// stops the running group as three silent serial polls would.
-void RunController::onLinkLost() {
-    if (m_running && !m_channels.serialLinkActive) stopRunningGroup();
+// A silent instrument or a lost link stops the running group, as a stop button would; only
+// the link that carries the run counts.
+void RunController::onLinkTrouble(InstrumentLink* link, EndReason reason) {
+    if (!m_running || link != &activeLink()) return;
+    stopRunningGroup(reason);
 }
 
-void RunController::stopRunningGroup() {
+void RunController::stopRunningGroup(EndReason reason) {
+    m_endReason = reason;
     for (int k = 0; k <= m_channels.lastChannel; ++k)
         m_channels.channelStopped[k] = true;
     checkEnd();
@@ -210,11 +209,20 @@ void RunController::checkEnd() {
     endRun();
 }
 
+void RunController::shutdown() {
+    m_running = false;
+    m_sampleTimer.stop();
+    m_pollTimer.stop();
+    m_serial.cancelPoll();
+    m_ethernet.cancelPoll();
+}
+
 void RunController::endRun() {
     m_running = false;
     m_sampleTimer.stop();
     m_pollTimer.stop();
-    m_serialPoll.cancel();
+    m_serial.cancelPoll();
+    m_ethernet.cancelPoll();
     {
         SettingsStore::Batch batch(m_settings);
         for (int k = 0; k < ChannelCount; ++k) {
@@ -229,8 +237,6 @@ void RunController::endRun() {
             write("KI(", m_channels.KI[k]);
         }
     }
-    m_results.setSerialTransport(m_channels.serialLinkActive ? m_serial.transport() : nullptr);
-    m_results.setEthernetTransport(m_ethernet.transport());
     m_results.sendTwice();
     restoreStartButtons();
     emit runEnded();

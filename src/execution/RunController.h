@@ -1,8 +1,7 @@
 #pragma once
 
+#include "link/Frame.h"
 #include "link/ResultSender.h"
-#include "link/SerialPollExchange.h"
-#include "link/SetValueTables.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/Timing.h"
@@ -13,12 +12,11 @@
 
 namespace q7rk {
 
-class EthernetLink;
 class Evaluator;
+class InstrumentLink;
 class PanelModel;
 class Prompter;
 class SamplingTick;
-class SerialLink;
 class SettingsStore;
 class ShellModel;
 
@@ -26,16 +24,20 @@ class ShellModel;
 // the poll (every 250 ms) keeps the raw readings fresh, the sampling tick (every second)
 // takes one sample per channel and then evaluates channels 1-3; whenever a stop flag may
 // have changed (a tick, a stop button, a lost link) the run ends once channels 1-3 have all
-// stopped. Nothing waits in a loop: between ticks the program idles.
+// stopped. Nothing waits in a loop: between ticks the program idles. The links only report
+// (readings, a silent instrument, a lost link); what that means for the run is decided here.
 class RunController : public QObject {
     Q_OBJECT
 public:
     // A test number already stored for that kind? (The result files answer it.)
     using DuplicateCheck = std::function<bool(TestKind kind, const QString& testNumber)>;
 
+    // Why the last run ended.
+    enum class EndReason { Finished, Stopped, InstrumentSilent, LinkLost };
+
     RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel, SamplingTick& tick,
                   Evaluator& evaluator, ShellModel& shell, Prompter& prompter,
-                  SettingsStore& settings, SerialLink& serial, EthernetLink& ethernet,
+                  SettingsStore& settings, InstrumentLink& serial, InstrumentLink& ethernet,
                   const Timing& timing = Timing{}, QObject* parent = nullptr);
 
     // Toolbar keys "test13", "test46", "test16" (start or stop by caption) and "stop16".
@@ -47,6 +49,9 @@ public:
     void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
 
     bool isRunning() const { return m_running; }
+    EndReason endReason() const { return m_endReason; }
+    // The program closes: timers off, nothing asked, nothing sent.
+    void shutdown();
 
 signals:
     void runStarted();
@@ -66,7 +71,7 @@ private:
     };
     static const GroupButton* groupButton(const QString& key);
 
-    bool linkStands() const;
+    InstrumentLink& activeLink() const;
     void start(const GroupButton& button);
     bool startRoutine();
     void stopGroup(const GroupButton& button);
@@ -74,8 +79,8 @@ private:
     void restoreStartButtons();
     void onTick();
     void onPoll();
-    void onLinkLost();
-    void stopRunningGroup();
+    void onLinkTrouble(InstrumentLink* link, EndReason reason);
+    void stopRunningGroup(EndReason reason);
     void checkEnd();
     void endRun();
 
@@ -87,17 +92,17 @@ private:
     ShellModel& m_shell;
     Prompter& m_prompter;
     SettingsStore& m_settings;
-    SerialLink& m_serial;
-    EthernetLink& m_ethernet;
+    InstrumentLink& m_serial;
+    InstrumentLink& m_ethernet;
     Timing m_timing;
-    SetValueTables m_setValues;
-    SerialPollExchange m_serialPoll;
+    PollComposer m_poll;
     ResultSender m_results;
     QTimer m_sampleTimer; // Timer1
     QTimer m_pollTimer;   // Timer2
     DuplicateCheck m_duplicate;
     std::function<void()> m_newTestReset;
     bool m_running = false;
+    EndReason m_endReason = EndReason::Finished;
 };
 
 } // namespace q7rk

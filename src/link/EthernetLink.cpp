@@ -18,9 +18,25 @@ const QString kBadPort = QStringLiteral("端口号无效：请在“端口”中
 } // namespace
 
 EthernetLink::EthernetLink(ChannelModel& channels, const PanelModel& panel, ShellModel& shell,
-                           Prompter& prompter, QObject* parent)
-    : QObject(parent), m_channels(channels), m_panel(panel), m_shell(shell), m_prompter(prompter),
-      m_assembler(std::make_unique<FrameAssembler>()) {}
+                           Prompter& prompter, const Timing& timing, QObject* parent)
+    : InstrumentLink(parent), m_channels(channels), m_panel(panel), m_shell(shell),
+      m_prompter(prompter), m_assembler(std::make_unique<FrameAssembler>()) {
+    m_connectTimer.setSingleShot(true);
+    m_connectTimer.setInterval(timing.connectTimeoutMs);
+    m_handshakeTimer.setSingleShot(true);
+    m_handshakeTimer.setInterval(timing.handshakeTimeoutMs);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        giveUp(QStringLiteral("以太网连接超时：%1秒内未能连接到仪器 %2，请检查地址和端口。")
+                   .arg(m_connectTimer.interval() / 1000.0)
+                   .arg(peer()));
+    });
+    connect(&m_handshakeTimer, &QTimer::timeout, this, [this] {
+        giveUp(QStringLiteral("仪器未应答：已连接到 %2，但%1秒内没有收到握手应答，连接已断开。"
+                              "请检查该地址是否为智能TV仪。")
+                   .arg(m_handshakeTimer.interval() / 1000.0)
+                   .arg(peer()));
+    });
+}
 
 EthernetLink::~EthernetLink() {
     dropSocket();
@@ -37,6 +53,27 @@ Transport* EthernetLink::transport() const {
 bool EthernetLink::send(const QByteArray& frame) {
     Transport* t = transport();
     return t && t->write(frame);
+}
+
+bool EthernetLink::isReady() const {
+    return state() == Connected && m_handshaken;
+}
+
+void EthernetLink::sendPoll(const PollBuilder& build) {
+    if (isReady()) send(build());
+}
+
+QString EthernetLink::peer() const {
+    return m_panel.text(0, boxes::InstrumentAddress).trimmed() + QLatin1Char(':') +
+           m_panel.text(0, boxes::InstrumentPort).trimmed();
+}
+
+// Nothing came in time: back to closed, and the operator is told which step failed.
+void EthernetLink::giveUp(const QString& text) {
+    dropSocket();
+    setState(Closed);
+    refreshStatus();
+    m_prompter.notify(linktexts::connectTitle(), text);
 }
 
 void EthernetLink::toggle() {
@@ -62,6 +99,7 @@ void EthernetLink::toggle() {
     connect(m_socket.get(), &Transport::errorOccurred, this, &EthernetLink::onLost);
     setState(Connecting);
     refreshStatus();
+    m_connectTimer.start();
     m_socket->open();
 }
 
@@ -71,8 +109,10 @@ void EthernetLink::shutdown() {
 }
 
 void EthernetLink::onConnected() {
+    m_connectTimer.stop();
     setState(Connected);
     refreshStatus();
+    m_handshakeTimer.start();
     m_socket->write(buildHandshake());
 }
 
@@ -80,16 +120,19 @@ void EthernetLink::onData() {
     if (!m_socket) return;
     for (const QByteArray& frame : m_assembler->feed(m_socket->readAll())) {
         if (isHandshakeReply(frame)) {
-            // Also during a run: the instrument answered a handshake again.
+            // Also during a run: the instrument answered a handshake again. The message must
+            // not stop the run's timers behind a modal box.
+            m_handshakeTimer.stop();
+            m_handshaken = true;
             m_channels.serialLinkActive = false;
             m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
             m_shell.setToolbarVisible(true);
-            m_prompter.inform(linktexts::connectTitle(), linktexts::connected());
+            m_prompter.notify(linktexts::connectTitle(), linktexts::connected());
             emit handshakeReplied();
         } else if (quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)) {
             // Only whole poll replies reach the readings; anything else is dropped.
             if (const auto readings = decodeEthernetReply(frame)) {
-                applyReadings(m_channels, *readings);
+                emit readingsReceived(*readings);
                 emit pollReplyDecoded();
             }
         }
@@ -105,6 +148,9 @@ void EthernetLink::onLost() {
 }
 
 void EthernetLink::dropSocket() {
+    m_connectTimer.stop();
+    m_handshakeTimer.stop();
+    m_handshaken = false;
     if (!m_socket) return;
     m_socket->disconnect(this);
     m_socket->close();
@@ -114,37 +160,34 @@ void EthernetLink::dropSocket() {
 
 void EthernetLink::setState(State s) {
     if (m_channels.ethernetState == s) return;
+    const bool wasConnected = m_channels.ethernetState == Connected;
     m_channels.ethernetState = s;
     emit stateChanged(s);
+    if (wasConnected && s == Closed) emit linkLost();
 }
 
+// The toggle stays in reach in every state: while connecting and before the handshake it
+// reads 以太网断开 and gives up the attempt. The serial items wait until the connection is
+// closed again.
 void EthernetLink::refreshStatus() {
     const QString rj45 = QStringLiteral("RJ45");
     const QString button = QStringLiteral("RJ45_connect");
-    switch (state()) {
-    case Closed:
-        m_shell.setMenuEnabled(rj45, true);
-        m_shell.setMenuCaption(rj45, QStringLiteral("以太网连接"));
-        m_shell.setButtonEnabled(button, true);
-        m_shell.setButtonCaption(button, QStringLiteral("以太网连接"));
+    const bool closed = state() == Closed;
+    const QString caption = closed ? QStringLiteral("以太网连接") : QStringLiteral("以太网断开");
+    m_shell.setMenuEnabled(rj45, true);
+    m_shell.setMenuCaption(rj45, caption);
+    m_shell.setButtonEnabled(button, true);
+    m_shell.setButtonCaption(button, caption);
+    m_shell.setMenuEnabled(QStringLiteral("connet"), true);
+    m_shell.setMenuEnabled(QStringLiteral("select"), closed);
+    m_shell.setMenuEnabled(QStringLiteral("Com_off"), closed);
+    if (closed)
         m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯中断"));
-        m_shell.setMenuEnabled(QStringLiteral("connet"), true);
-        break;
-    case Connected:
-        m_shell.setMenuEnabled(rj45, true);
-        m_shell.setMenuCaption(rj45, QStringLiteral("以太网断开"));
-        m_shell.setButtonEnabled(button, true);
-        m_shell.setButtonCaption(button, QStringLiteral("以太网断开"));
+    else if (state() == Connected)
         m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
-        m_shell.setMenuEnabled(QStringLiteral("connet"), false);
-        break;
-    case Connecting:
-        m_shell.setMenuEnabled(rj45, false);
-        m_shell.setMenuCaption(rj45, QStringLiteral("以太网连接"));
-        m_shell.setButtonEnabled(button, false);
-        m_shell.setButtonCaption(button, QStringLiteral("以太网连接"));
-        break;
-    }
+    else
+        m_shell.setStatusText(ShellModel::LinkPanel,
+                              QStringLiteral("正在连接") + peer() + QStringLiteral("…"));
 }
 
 } // namespace q7rk

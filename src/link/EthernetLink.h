@@ -1,6 +1,10 @@
 #pragma once
 
+#include "link/InstrumentLink.h"
+#include "settings/Timing.h"
+
 #include <QObject>
+#include <QTimer>
 #include <memory>
 
 namespace q7rk {
@@ -15,14 +19,17 @@ struct ChannelModel;
 // The Ethernet link: the toggle 以太网连接/以太网断开 connects to the address and port of
 // Text41/Text42, sends the handshake once connected and switches the poll to Ethernet when
 // the instrument answers it. Poll replies are gathered into whole frames and decoded for all
-// six channels. A refused or dropped connection goes back to closed without a message.
-class EthernetLink : public QObject {
+// six channels. A refused or dropped connection goes back to closed without a message; an
+// address that never answers, or a peer that never answers the handshake, is given up after
+// a while with a message, and the toggle stays in reach all the time, so the operator is
+// never stuck in a half-made connection.
+class EthernetLink : public InstrumentLink {
     Q_OBJECT
 public:
     enum State : quint8 { Closed = 0, Connected = 1, Connecting = 2 };
 
     EthernetLink(ChannelModel& channels, const PanelModel& panel, ShellModel& shell,
-                 Prompter& prompter, QObject* parent = nullptr);
+                 Prompter& prompter, const Timing& timing = Timing{}, QObject* parent = nullptr);
     ~EthernetLink() override;
 
     void toggle();   // menu RJ45 and toolbar "RJ45_connect"
@@ -33,6 +40,12 @@ public:
     Transport* transport() const;
     // Sends a frame over the connection; false when there is none.
     bool send(const QByteArray& frame);
+
+    // Connected and the instrument answered the handshake.
+    bool isReady() const override;
+    void sendPoll(const PollBuilder& build) override;
+    void cancelPoll() override {}
+    bool sendResult(const QByteArray& frame) override { return send(frame); }
 
 signals:
     void handshakeReplied();
@@ -46,6 +59,8 @@ private:
     void onData();
     void onLost();
     void dropSocket();
+    void giveUp(const QString& text);
+    QString peer() const;
 
     ChannelModel& m_channels;
     const PanelModel& m_panel;
@@ -53,6 +68,9 @@ private:
     Prompter& m_prompter;
     std::unique_ptr<Transport> m_socket;
     std::unique_ptr<FrameAssembler> m_assembler;
+    QTimer m_connectTimer;
+    QTimer m_handshakeTimer;
+    bool m_handshaken = false;
 };
 
 } // namespace q7rk

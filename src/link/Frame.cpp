@@ -59,11 +59,13 @@ bool trimmedByGroup(int channel, int lastChannel) {
     return false;
 }
 
-// Fills one poll; the first failure is kept and ends the building.
+// Fills one poll. Strict, the first field that cannot be filled ends the building; with the
+// last frame at hand, such a field repeats what that frame said instead.
 class PollWriter {
 public:
-    PollWriter(const ChannelModel& channels, const PanelModel& panel, const SetValueTables& tables)
-        : m_channels(channels), m_panel(panel), m_tables(tables),
+    PollWriter(const ChannelModel& channels, const PanelModel& panel, const SetValueTables& tables,
+               const QByteArray* last = nullptr)
+        : m_channels(channels), m_panel(panel), m_tables(tables), m_last(last),
           m_bytes(emptyFrame(FrameCode::Poll)) {}
 
     BuiltFrame build() {
@@ -77,16 +79,17 @@ private:
     void writeBlock(int k) {
         const int b = blockAt(k);
         m_bytes[b + ControlAt] = char(controlByte(k));
-        const auto riseTime = number(k, boxes::RiseTime);
-        if (!riseTime) return;
-        put(k, b + RiseTimeAt, *riseTime, "rise time");
-        put(k, b + SampleIndexAt, m_channels.sampleIndex, "sample index");
+        put(k, b + RiseTimeAt, number(k, boxes::RiseTime), boxes::RiseTime);
+        put(k, b + SampleIndexAt, double(m_channels.sampleIndex), "sample index");
         if (!trimmedByGroup(k, m_channels.lastChannel)) writeSetValues(k, b);
         const auto liveVoltage = number(k, boxes::LiveVoltage);
         const auto liveCurrent = number(k, boxes::LiveCurrent);
-        if (!liveVoltage || !liveCurrent) return;
-        put(k, b + LiveVoltageAt, clampReadout(*liveVoltage * 10), "live voltage");
-        put(k, b + LiveCurrentAt, clampReadout(*liveCurrent * 1000), "live current");
+        put(k, b + LiveVoltageAt,
+            liveVoltage ? std::optional(clampReadout(*liveVoltage * 10)) : liveVoltage,
+            boxes::LiveVoltage);
+        put(k, b + LiveCurrentAt,
+            liveCurrent ? std::optional(clampReadout(*liveCurrent * 1000)) : liveCurrent,
+            boxes::LiveCurrent);
     }
 
     quint8 controlByte(int k) const {
@@ -99,51 +102,65 @@ private:
     }
 
     void writeSetValues(int k, int b) {
-        const auto voltage = userVoltage(k);
-        const auto current = number(k, m_channels.isElectrolyteTest[k] ? boxes::ElectrolyteCurrent
-                                                                       : boxes::TestCurrent);
-        if (!voltage || !current) return;
-        const double vCode =
-            (*voltage * m_tables.setVoltageGain[k] + m_tables.setVoltageOffset[k]) *
-            VoltageCodePerVolt * double(m_channels.KV[k]);
-        const double iCode =
-            (*current * m_tables.setCurrentGain[k] + m_tables.setCurrentOffset[k]) *
-            CurrentCodePerMilliampere * double(m_channels.KI[k]);
-        put(k, b + SetVoltageAt, clampSetVoltage(vCode), "voltage set value");
-        put(k, b + SetCurrentAt, clampSetCurrent(iCode), "current set value");
+        const Box currentBox =
+            m_channels.isElectrolyteTest[k] ? boxes::ElectrolyteCurrent : boxes::TestCurrent;
+        const auto [voltage, voltageBox] = userVoltage(k);
+        const auto current = number(k, currentBox);
+        std::optional<double> vCode, iCode;
+        if (voltage)
+            vCode = clampSetVoltage(
+                (*voltage * m_tables.setVoltageGain[k] + m_tables.setVoltageOffset[k]) *
+                VoltageCodePerVolt * double(m_channels.KV[k]));
+        if (current)
+            iCode = clampSetCurrent(
+                (*current * m_tables.setCurrentGain[k] + m_tables.setCurrentOffset[k]) *
+                CurrentCodePerMilliampere * double(m_channels.KI[k]));
+        put(k, b + SetVoltageAt, vCode, voltageBox);
+        put(k, b + SetCurrentAt, iCode, currentBox);
     }
 
-    std::optional<double> userVoltage(int k) {
+    std::pair<std::optional<double>, Box> userVoltage(int k) const {
         if (m_channels.isTvTest[k]) {
             const auto v = number(k, boxes::FormationVoltage);
-            return v ? std::optional(*v * TvSetVoltageFactor) : std::nullopt;
+            return {v ? std::optional(*v * TvSetVoltageFactor) : v, boxes::FormationVoltage};
         }
-        return number(k, m_channels.isLeakageTest[k] ? boxes::LeakageVoltage
-                                                     : boxes::ElectrolyteSetVoltage);
+        const Box box = voltageBoxOf(m_channels.kind(k));
+        return {number(k, box), box};
     }
 
-    std::optional<double> number(int k, Box box) {
-        if (!m_error.isEmpty()) return std::nullopt;
-        const auto v = parseNumber(m_panel.text(k, box));
-        if (!v)
-            m_error = QStringLiteral("channel %1: %2 is not a number").arg(k + 1).arg(boxName(box));
-        return v;
+    std::optional<double> number(int k, Box box) const { return parseNumber(m_panel.text(k, box)); }
+
+    void put(int k, int at, std::optional<double> value, Box box) {
+        put(k, at, value, qPrintable(boxName(box)));
     }
 
-    void put(int k, int at, double value, const char* what) {
+    void put(int k, int at, std::optional<double> value, const char* what) {
         if (!m_error.isEmpty()) return;
-        if (const auto word = encodeField(value)) {
-            putWord(m_bytes, at, *word);
+        if (value) {
+            if (const auto word = encodeField(*value)) {
+                putWord(m_bytes, at, *word);
+                return;
+            }
+        }
+        if (m_last) {
+            // The instrument keeps the value it was last told.
+            const bool known = m_last->size() == Size;
+            m_bytes[at] = known ? m_last->at(at) : '\0';
+            m_bytes[at + 1] = known ? m_last->at(at + 1) : '\0';
             return;
         }
-        m_error = QStringLiteral("channel %1: %2 %3 does not fit 16 bits")
-                      .arg(k + 1)
-                      .arg(QLatin1String(what), formatNumber(value));
+        m_error = value ? QStringLiteral("channel %1: %2 %3 does not fit 16 bits")
+                              .arg(k + 1)
+                              .arg(QLatin1String(what), formatNumber(*value))
+                        : QStringLiteral("channel %1: %2 is not a number")
+                              .arg(k + 1)
+                              .arg(QLatin1String(what));
     }
 
     const ChannelModel& m_channels;
     const PanelModel& m_panel;
     const SetValueTables& m_tables;
+    const QByteArray* m_last;
     QByteArray m_bytes;
     QString m_error;
 };
@@ -204,6 +221,11 @@ QByteArray buildHandshake() {
 BuiltFrame buildPoll(const ChannelModel& channels, const PanelModel& panel,
                      const SetValueTables& tables) {
     return PollWriter(channels, panel, tables).build();
+}
+
+QByteArray PollComposer::build(const ChannelModel& channels, const PanelModel& panel) {
+    m_last = PollWriter(channels, panel, m_tables, &m_last).build().bytes;
+    return m_last;
 }
 
 QByteArray buildResult(const ChannelModel& channels, const PanelModel& panel) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/SetValueTables.h"
 #include "settings/ChannelModel.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 namespace q7rk {
 
 class PanelModel;
-struct SetValueTables;
 
 // The instrument's frame: 107 bytes, a fixed header, a command code, six 16-byte channel
 // blocks and a fixed trailer; 16-bit fields are big-endian; no length, no checksum.
@@ -86,6 +86,20 @@ QByteArray buildHandshake();
 // clamp does not fit.
 BuiltFrame buildPoll(const ChannelModel& channels, const PanelModel& panel,
                      const SetValueTables& tables);
+
+// The poll as a running test sends it: a field whose box cannot be read (an operator in the
+// middle of typing "", "-" or "1e") repeats what the last poll of the run said, so the
+// instrument keeps its set point and the poll never fails. A new run starts from zeros.
+class PollComposer {
+public:
+    QByteArray build(const ChannelModel& channels, const PanelModel& panel);
+    void reset() { m_last.clear(); }
+    const SetValueTables& tables() const { return m_tables; }
+
+private:
+    SetValueTables m_tables;
+    QByteArray m_last;
+};
 
 // The test-end command with the verdicts and results of all six channels. It never fails:
 // the instrument must learn the verdicts, so a box that is not a number counts as 0 and a

@@ -21,11 +21,8 @@ int ResultSender::POWER_OFF() {
 
 int ResultSender::send(const QByteArray& bytes) {
     int links = 0;
-    if (m_channels.serialLinkActive && m_serial && m_serial->isOpen()) {
-        m_serial->clearInput();
-        links += m_serial->write(bytes) ? 1 : 0;
-    }
-    if (m_ethernet && m_ethernet->isOpen()) links += m_ethernet->write(bytes) ? 1 : 0;
+    for (InstrumentLink* link : std::as_const(m_links))
+        if (link && link->isReady()) links += link->sendResult(bytes) ? 1 : 0;
     emit sent(links);
     return links;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Transport.h"
+#include "link/InstrumentLink.h"
 #include "settings/ChannelModel.h"
 #include "settings/Timing.h"
 
@@ -13,18 +13,16 @@ namespace q7rk {
 class PanelModel;
 
 // Tells the instrument the verdicts at the end of a run (POWER_OFF). The frame goes over
-// the serial line when the serial link carries the traffic and its port is open, and also
-// over a standing TCP connection: the instrument must learn the results whichever way it is
-// reached. No reply is awaited.
+// every link that stands (the serial port or the TCP connection): the instrument must learn
+// the results whichever way it is reached, and a link that is gone is not written to. No
+// reply is awaited.
 class ResultSender : public QObject {
     Q_OBJECT
 public:
     ResultSender(const ChannelModel& channels, const PanelModel& panel, const Timing& timing = {},
                  QObject* parent = nullptr);
 
-    // Either may be null (no such link).
-    void setSerialTransport(Transport* transport) { m_serial = transport; }
-    void setEthernetTransport(Transport* transport) { m_ethernet = transport; }
+    void addLink(InstrumentLink* link) { m_links.append(link); }
     void setTiming(const Timing& timing) { m_gapTimer.setInterval(timing.resultGapMs); }
 
     // Builds the result frame from the boxes as they are now and sends it; returns over how
@@ -45,8 +43,7 @@ signals:
 private:
     const ChannelModel& m_channels;
     const PanelModel& m_panel;
-    QPointer<Transport> m_serial;
-    QPointer<Transport> m_ethernet;
+    QList<QPointer<InstrumentLink>> m_links;
     QTimer m_gapTimer;
     QByteArray m_pending; // the frame of sendTwice(), sent again after the gap
 };

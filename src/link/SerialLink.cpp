@@ -24,12 +24,16 @@ QString com(int port) {
 
 SerialLink::SerialLink(ChannelModel& channels, SettingsStore& settings, ShellModel& shell,
                        Prompter& prompter, const Timing& timing, QObject* parent)
-    : QObject(parent), m_channels(channels), m_settings(settings), m_shell(shell),
-      m_prompter(prompter), m_timing(timing) {
+    : InstrumentLink(parent), m_channels(channels), m_settings(settings), m_shell(shell),
+      m_prompter(prompter), m_timing(timing), m_poll(timing) {
     m_replyTimer.setSingleShot(true);
     m_pauseTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &SerialLink::onReplyWaitOver);
     connect(&m_pauseTimer, &QTimer::timeout, this, &SerialLink::judgePort);
+    connect(&m_poll, &SerialPollExchange::replied, this, &InstrumentLink::readingsReceived);
+    connect(&m_poll, &SerialPollExchange::finished, this, [this](bool ok) {
+        if (!ok) emit instrumentSilent();
+    });
 }
 
 SerialLink::~SerialLink() = default;
@@ -53,13 +57,30 @@ Transport* SerialLink::transport() const {
     return isOpen() ? m_transport.get() : nullptr;
 }
 
+void SerialLink::sendPoll(const PollBuilder& build) {
+    if (!isOpen()) return;
+    m_poll.tick(build);
+}
+
+void SerialLink::cancelPoll() {
+    m_poll.cancel();
+}
+
+bool SerialLink::sendResult(const QByteArray& frame) {
+    if (!isOpen()) return false;
+    m_transport->clearInput();
+    return m_transport->write(frame);
+}
+
 void SerialLink::connectFrom(int comPortChoice) {
     if (m_searching) return; // one search at a time; the menu click during a search is ignored
     m_channels.serialLinkActive = true;
     if (isOpen()) {
-        m_prompter.inform(linktexts::connectTitle(), QStringLiteral("串口已经打开！"));
+        // A click during a run must not hold the run up behind a modal box.
+        m_prompter.notify(linktexts::connectTitle(), QStringLiteral("串口已经打开！"));
         return;
     }
+    m_lost = false;
     m_choice = comPortChoice;
     m_port = comPortChoice;
     m_searching = true;
@@ -115,6 +136,11 @@ void SerialLink::found() {
     m_searching = false;
     m_open = true;
     disconnect(m_transport.get(), &Transport::readyRead, this, nullptr);
+    m_poll.setTransport(m_transport.get());
+    connect(m_transport.get(), &Transport::closed, this, &SerialLink::onPortLost);
+    connect(m_transport.get(), &Transport::errorOccurred, this, [this] {
+        if (m_transport && !m_transport->isOpen()) onPortLost();
+    });
     m_channels.serialLinkActive = true;
     m_shell.setStatusText(ShellModel::LinkPanel, com(m_port) + QStringLiteral("通讯正常"));
     // The Ethernet link cannot be started while the serial link is up.
@@ -137,20 +163,40 @@ void SerialLink::failed() {
 void SerialLink::dropPort() {
     m_replyTimer.stop();
     m_pauseTimer.stop();
+    m_poll.cancel();
+    m_poll.setTransport(nullptr);
     if (m_transport) {
+        m_transport->disconnect(this);
         m_transport->close();
-        m_transport.reset();
+        // The port may be the sender of the signal being handled: delete it later.
+        m_transport.release()->deleteLater();
     }
     m_open = false;
 }
 
-void SerialLink::closePort() {
-    if (!isOpen()) return;
+// The adapter was pulled or the device closed under us: the link is gone, and the operator
+// sees it and may open another port or connect over Ethernet.
+void SerialLink::onPortLost() {
+    if (!m_open) return;
     dropPort();
+    m_lost = true;
+    m_shell.setStatusText(ShellModel::LinkPanel, com(m_port) + QStringLiteral("通讯异常"));
+    m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), true);
+    m_shell.setMenuEnabled(QStringLiteral("RJ45"), true);
+    m_shell.setToolbarVisible(false);
+    emit linkLost();
+}
+
+void SerialLink::closePort() {
+    if (!isOpen() && !m_lost) return;
+    const bool wasOpen = isOpen();
+    dropPort();
+    m_lost = false;
     m_shell.setStatusText(ShellModel::LinkPanel, com(m_choice) + QStringLiteral("串口已关闭"));
     m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), true);
     m_shell.setMenuEnabled(QStringLiteral("RJ45"), true);
     m_shell.setToolbarVisible(false);
+    if (wasOpen) emit linkLost();
 }
 
 } // namespace q7rk

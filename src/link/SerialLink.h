@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/InstrumentLink.h"
+#include "link/SerialPollExchange.h"
 #include "settings/Timing.h"
 
 #include <QObject>
@@ -17,8 +19,9 @@ struct ChannelModel;
 // The serial link: the menu 打开串口 → COMn searches upward from port n to port 12 for an
 // instrument that answers the handshake and keeps the first one that does; 关闭串口 closes
 // it. The search is a small state machine on timers (reply time-out, then a pause before the
-// port is judged), so the window stays live and panel 7 shows the port being tried.
-class SerialLink : public QObject {
+// port is judged), so the window stays live and panel 7 shows the port being tried. Once a
+// port is kept, the link listens to it: an adapter that goes away is reported as a lost link.
+class SerialLink : public InstrumentLink {
     Q_OBJECT
 public:
     static constexpr int LastPort = 12;
@@ -35,6 +38,14 @@ public:
     void closePort();                    // menu 关闭串口, and shutdown
 
     bool isOpen() const;
+    // The kept port went away on its own; 关闭串口 still tidies up after it.
+    bool isLost() const { return m_lost; }
+
+    bool isReady() const override { return isOpen(); }
+    void sendPoll(const PollBuilder& build) override;
+    void cancelPoll() override;
+    bool sendResult(const QByteArray& frame) override;
+    SerialPollExchange& pollExchange() { return m_poll; }
     bool isSearching() const { return m_searching; }
     int comPortChoice() const { return m_choice; }
     int currentPort() const { return m_port; }
@@ -51,6 +62,7 @@ private:
     void found();
     void failed();
     void dropPort();
+    void onPortLost();
 
     ChannelModel& m_channels;
     SettingsStore& m_settings;
@@ -58,12 +70,14 @@ private:
     Prompter& m_prompter;
     Timing m_timing;
     std::unique_ptr<Transport> m_transport;
+    SerialPollExchange m_poll;
     QTimer m_replyTimer;
     QTimer m_pauseTimer;
     int m_choice = 1;
     int m_port = 1;
     bool m_searching = false;
     bool m_open = false;
+    bool m_lost = false;
 };
 
 } // namespace q7rk

@@ -1,12 +1,8 @@
 #include "SerialPollExchange.h"
 
-#include <algorithm>
-
 namespace q7rk {
 
-SerialPollExchange::SerialPollExchange(ChannelModel& channels, PollBuilder build,
-                                       const Timing& timing, QObject* parent)
-    : QObject(parent), m_channels(channels), m_build(std::move(build)) {
+SerialPollExchange::SerialPollExchange(const Timing& timing, QObject* parent) : QObject(parent) {
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(timing.replyTimeoutMs);
     m_restartTimer.setSingleShot(true);
@@ -24,8 +20,9 @@ void SerialPollExchange::setTransport(Transport* transport) {
     connect(transport, &Transport::closed, this, &SerialPollExchange::onLinkTrouble);
 }
 
-bool SerialPollExchange::tick() {
+bool SerialPollExchange::tick(PollBuilder build) {
     if (m_running) return false;
+    m_build = std::move(build);
     m_running = true;
     m_replyTimedOut = false;
     m_timeoutCount = 0;
@@ -43,17 +40,21 @@ void SerialPollExchange::cancel() {
 
 void SerialPollExchange::startAttempt() {
     if (!m_running) return;
-    const BuiltFrame poll = m_build();
-    if (!poll.ok() || !m_transport || !m_transport->isOpen()) {
+    const QByteArray poll = m_build ? m_build() : QByteArray();
+    if (poll.isEmpty() || !m_transport || !m_transport->isOpen()) {
         restartAttempt();
         return;
     }
-    // A late reply to an earlier attempt must not be read as the answer to this one.
+    // A late reply to an earlier attempt must not be read as the answer to this one. Either
+    // call may find the device gone and have the link drop the port (and cancel us) at once.
     m_transport->clearInput();
+    if (!m_running || !m_transport) return;
     // Wait before writing: a fast answer may arrive while write() still runs.
     m_waiting = true;
     m_replyTimer.start();
-    if (!m_transport->write(poll.bytes) && m_waiting) {
+    const bool written = m_transport->write(poll);
+    if (!m_running) return;
+    if (!written && m_waiting) {
         m_replyTimer.stop();
         m_waiting = false;
         restartAttempt();
@@ -75,12 +76,9 @@ void SerialPollExchange::countFailedAttempt() {
         startAttempt();
         return;
     }
-    // Three failures in a row: the instrument is gone, the running group stops.
+    // Three failures in a row: the instrument is gone.
     m_replyTimedOut = false;
     m_timeoutCount = 0;
-    const int last = std::min<int>(m_channels.lastChannel, ChannelCount - 1);
-    for (int k = 0; k <= last; ++k)
-        m_channels.channelStopped[k] = true;
     finish(false);
 }
 
@@ -94,8 +92,9 @@ void SerialPollExchange::onReadyRead() {
         restartAttempt(); // garbled: ask again at once
         return;
     }
-    applyReadings(m_channels, *readings);
-    finish(true);
+    cancel();
+    emit replied(*readings);
+    emit finished(true);
 }
 
 void SerialPollExchange::onReplyTimeout() {

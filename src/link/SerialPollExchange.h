@@ -2,7 +2,6 @@
 
 #include "link/Frame.h"
 #include "link/Transport.h"
-#include "settings/ChannelModel.h"
 #include "settings/Timing.h"
 
 #include <QObject>
@@ -13,29 +12,29 @@
 namespace q7rk {
 
 // One tick of the serial poll: send the poll, wait for the reply without blocking, resend
-// on silence. Three silent attempts in a row mean the instrument is gone: the channels of
-// the running group are marked stopped and the tick ends. A garbled reply, a poll that
-// cannot be built or a failed write restarts the attempt without counting it, but only ten
-// times per attempt; an eleventh counts as a failed attempt, so a cause that persists (an
-// empty box) stops the channels instead of polling for ever.
+// on silence. Three silent attempts in a row mean the instrument is gone: the tick ends
+// with finished(false) and the run control decides what stops. A garbled reply or a failed
+// write restarts the attempt without counting it, but only ten times per attempt; an
+// eleventh counts as a failed attempt, so a line that only ever garbles does not keep the
+// poll busy for ever.
 class SerialPollExchange : public QObject {
     Q_OBJECT
 public:
     static constexpr int MaxAttempts = 3;
     static constexpr int MaxRestarts = 10;
 
-    // Builds the poll afresh for every attempt, so each one carries the current values.
-    using PollBuilder = std::function<BuiltFrame()>;
+    // Builds the poll afresh for every attempt, so each one carries the current values; an
+    // empty frame cannot be sent and restarts the attempt.
+    using PollBuilder = std::function<QByteArray()>;
 
-    SerialPollExchange(ChannelModel& channels, PollBuilder build, const Timing& timing = {},
-                       QObject* parent = nullptr);
+    explicit SerialPollExchange(const Timing& timing = {}, QObject* parent = nullptr);
 
     void setTransport(Transport* transport);
     Transport* transport() const { return m_transport; }
     void setTiming(const Timing& timing) { m_replyTimer.setInterval(timing.replyTimeoutMs); }
 
     // Starts a tick. A tick asked for while the last one still runs is skipped (false).
-    bool tick();
+    bool tick(PollBuilder build);
     // Abandons the running tick without a finished() signal (the run ended, the port closed).
     void cancel();
 
@@ -44,7 +43,8 @@ public:
     int timeoutCount() const { return m_timeoutCount; }
 
 signals:
-    // ok: a reply was decoded into the raw readings; false: the channels were stopped.
+    void replied(const q7rk::RawReadings& readings);
+    // ok: a reply was decoded (replied() came first); false: three attempts went unanswered.
     void finished(bool ok);
 
 private:
@@ -56,7 +56,6 @@ private:
     void onLinkTrouble();
     void finish(bool ok);
 
-    ChannelModel& m_channels;
     PollBuilder m_build;
     QPointer<Transport> m_transport;
     QTimer m_replyTimer;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/ChannelModel.h"
+
 #include <QString>
 
 namespace q7rk {
@@ -7,19 +9,60 @@ namespace q7rk {
 // The boxes of one channel's panel, by their control names. A parameter is the text of its
 // box and is converted where it is used.
 enum class Box : int {
-    Text1 = 1, Text2, Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10,
-    Text11, Text12, Text13, Text14, Text15, Text16, Text17, Text18, Text19, Text20,
-    Text21, Text22, Text23, Text24, Text25, Text26, Text27, Text28, Text29, Text30,
-    Text31, Text32, Text33, Text34, Text35, Text36, Text37, Text38, Text39, Text40,
-    Text41, Text42,
+    Text1 = 1,
+    Text2,
+    Text3,
+    Text4,
+    Text5,
+    Text6,
+    Text7,
+    Text8,
+    Text9,
+    Text10,
+    Text11,
+    Text12,
+    Text13,
+    Text14,
+    Text15,
+    Text16,
+    Text17,
+    Text18,
+    Text19,
+    Text20,
+    Text21,
+    Text22,
+    Text23,
+    Text24,
+    Text25,
+    Text26,
+    Text27,
+    Text28,
+    Text29,
+    Text30,
+    Text31,
+    Text32,
+    Text33,
+    Text34,
+    Text35,
+    Text36,
+    Text37,
+    Text38,
+    Text39,
+    Text40,
+    Text41,
+    Text42,
     Combo1, // sample position of the TV / leakage test (its text)
     Combo2, // sample position of the electrolyte test
 };
 constexpr int BoxCount = int(Box::Combo2);
 
-constexpr int boxIndex(Box b) { return int(b) - 1; }
-constexpr Box textBox(int n) { return Box(n); } // n = 1..42
-QString boxName(Box b);                           // "Text25", "Combo1"
+constexpr int boxIndex(Box b) {
+    return int(b) - 1;
+}
+constexpr Box textBox(int n) {
+    return Box(n);
+} // n = 1..42
+QString boxName(Box b); // "Text25", "Combo1"
 
 // What the boxes hold, for code that would otherwise read a bare number.
 namespace boxes {
@@ -71,5 +114,19 @@ constexpr Box Readout52 = Box::Text40; // beside Label52
 constexpr Box InstrumentAddress = Box::Text41;
 constexpr Box InstrumentPort = Box::Text42;
 } // namespace boxes
+
+// The box of the voltage a test of this kind drives to: the set value of the poll and the
+// top of the chart's voltage axis.
+constexpr Box voltageBoxOf(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return boxes::FormationVoltage;
+    case TestKind::Leakage:
+        return boxes::LeakageVoltage;
+    case TestKind::Electrolyte:
+        break;
+    }
+    return boxes::ElectrolyteSetVoltage;
+}
 
 } // namespace q7rk

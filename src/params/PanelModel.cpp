@@ -2,6 +2,7 @@
 
 #include "params/DesignTexts.h"
 #include "params/NumericCheck.h"
+#include "params/StoredBoxes.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -87,23 +88,9 @@ TestKind kindOf(Option option) {
 }
 
 // The name boxes fall back to the stored value of channel 1, whatever channel is left.
-struct NameKey {
-    Box box;
-    const QString& section;
-    const char* base;
-};
-
-const NameKey* nameKey(Box box) {
-    static const std::array keys{
-        NameKey{Box::Text14, section::Canshu, "TVcsbh("},
-        NameKey{Box::Text15, section::Topic, "LBUSER("},
-        NameKey{Box::Text35, section::Canshu, "DJYcsbh("},
-        NameKey{Box::Text36, section::Topic, "DJYUSER("},
-    };
-    for (const NameKey& key : keys) {
-        if (key.box == box) return &key;
-    }
-    return nullptr;
+const StoredBox* nameKey(Box box) {
+    const StoredBox* entry = startUpEntry(box);
+    return entry && !entry->numeric ? entry : nullptr;
 }
 
 } // namespace
@@ -193,10 +180,9 @@ void PanelModel::requestAxes(Box box, int source, int target) {
 }
 
 void PanelModel::refillName(int channel, Box box) {
-    const NameKey* key = nameKey(box);
+    const StoredBox* key = nameKey(box);
     if (!key || !text(channel, box).isEmpty()) return;
-    const QString stored =
-        m_settings.read(key->section, indexedKey(QString::fromLatin1(key->base), 0));
+    const QString stored = m_settings.read(key->section, storedKey(*key, 0));
     setText(channel, box, stored);
 }
 
@@ -205,15 +191,7 @@ double PanelModel::number(int channel, Box box) const {
 }
 
 double PanelModel::referenceVoltage(int channel) const {
-    switch (m_channels.kind(channel)) {
-    case TestKind::Tv:
-        return number(channel, boxes::FormationVoltage);
-    case TestKind::Leakage:
-        return number(channel, boxes::LeakageVoltage);
-    case TestKind::Electrolyte:
-        break;
-    }
-    return number(channel, boxes::ElectrolyteSetVoltage);
+    return number(channel, voltageBoxOf(m_channels.kind(channel)));
 }
 
 // ---- enabled state, labels, combos ----

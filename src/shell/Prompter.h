@@ -10,8 +10,11 @@ namespace q7rk {
 class Prompter {
 public:
     virtual ~Prompter() = default;
-    // A message with an OK button.
+    // A message with an OK button; it waits for the operator.
     virtual void inform(const QString& title, const QString& text) = 0;
+    // A message that does not wait: for what can arrive while a run's timers are live, where
+    // a modal box would hold up everything behind it.
+    virtual void notify(const QString& title, const QString& text) = 0;
     // A Yes/No question; true for Yes.
     virtual bool ask(const QString& title, const QString& text) = 0;
     // A save dialog proposing `proposedName`; empty when cancelled.

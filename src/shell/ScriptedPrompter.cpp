@@ -6,6 +6,10 @@ void ScriptedPrompter::inform(const QString& title, const QString& text) {
     m_shown.append({Shown::Message, title, text});
 }
 
+void ScriptedPrompter::notify(const QString& title, const QString& text) {
+    m_shown.append({Shown::Notice, title, text});
+}
+
 bool ScriptedPrompter::ask(const QString& title, const QString& text) {
     m_shown.append({Shown::Question, title, text});
     if (const auto it = m_fixed.constFind(text); it != m_fixed.cend()) return *it;
@@ -26,7 +30,8 @@ QString ScriptedPrompter::openFileName(const QString& title, const QString&) {
 QStringList ScriptedPrompter::texts() const {
     QStringList out;
     for (const Shown& s : m_shown)
-        if (s.kind == Shown::Message || s.kind == Shown::Question) out.append(s.text);
+        if (s.kind == Shown::Message || s.kind == Shown::Notice || s.kind == Shown::Question)
+            out.append(s.text);
     return out;
 }
 

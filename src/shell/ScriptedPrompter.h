@@ -15,12 +15,13 @@ namespace q7rk {
 class ScriptedPrompter : public Prompter {
 public:
     struct Shown {
-        enum Kind { Message, Question, SaveDialog, OpenDialog } kind;
+        enum Kind { Message, Notice, Question, SaveDialog, OpenDialog } kind;
         QString title;
         QString text;
     };
 
     void inform(const QString& title, const QString& text) override;
+    void notify(const QString& title, const QString& text) override;
     bool ask(const QString& title, const QString& text) override;
     QString saveFileName(const QString& title, const QString& proposedName,
                          const QString& filter) override;
@@ -35,7 +36,7 @@ public:
     void queueFileName(const QString& name) { m_fileNames.append(name); }
 
     const QList<Shown>& shown() const { return m_shown; }
-    // The texts of the messages and questions only, in order.
+    // The texts of the messages, notices and questions only, in order.
     QStringList texts() const;
     void clear() { m_shown.clear(); }
 

@@ -4,12 +4,13 @@
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
-#include "shell/MainController.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
+#include "station/Station.h"
 #include "support/Program.h"
 #include "support/SimulatorProcess.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -43,6 +44,19 @@ struct Program : q7rk::testing::Program {
     QString caption(const char* key) const { return shell.button(key)->caption; }
 };
 
+// Channel 1's voltage set value (hex) in the last poll the simulator logged.
+QString lastSetVoltage(const QString& logPath) {
+    QFile f(logPath);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QString last;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() >= 3 && parts[1].toInt() == 7)
+            last = QString::fromLatin1(parts[2].mid(2 * 16, 4));
+    }
+    return last;
+}
+
 } // namespace
 
 class RunTest : public QObject {
@@ -52,18 +66,15 @@ class RunTest : public QObject {
     QString settingsPath() { return m_dir.filePath(QString("run%1.ini").arg(++m_n)); }
 
 private slots:
-    void startIsRefusedWithoutALink() {
+    void refusedAndDeclinedStartsLeaveTheButtonsReady() {
         Program p(settingsPath());
         p.controller.toolbarClicked("test13");
         QCOMPARE(p.prompter.texts(), QStringList{QString::fromUtf8("通信端口未打开！")});
         QVERIFY(!p.controller.run().isRunning());
         QCOMPARE(p.caption("test13"), QString::fromUtf8("1-3测试开始"));
-    }
 
-    void declinedStartRestoresTheButtons() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
-        Program p(settingsPath());
         QVERIFY(p.connectTcp(sim.port()));
         p.prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), false);
         p.controller.toolbarClicked("test46");
@@ -73,10 +84,40 @@ private slots:
         QVERIFY(p.shell.button("test13")->enabled && p.shell.button("test16")->enabled);
     }
 
+    // An operator typing into a set-value box mid-run passes through texts that are not
+    // numbers; the poll keeps the instrument's set point and the run goes on.
+    void halfTypedSetValueKeepsTheRunAndTheSetPoint() {
+        const QString log = m_dir.filePath("typing.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20", "--log", log}),
+                 qPrintable(sim.error()));
+        Program p(settingsPath());
+        QVERIFY(p.connectSerial(sim.ptyPath()));
+        p.controller.toolbarClicked("test16");
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
+        const QString before = lastSetVoltage(log);
+        QVERIFY(!before.isEmpty() && before != "0000");
+        for (const char* typed : {"", "-", "1e"}) {
+            p.panel.setText(0, boxes::FormationVoltage, typed);
+            const int n = p.channels.sampleIndex;
+            QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 3, 5000);
+            QVERIFY(p.controller.run().isRunning());
+            QCOMPARE(lastSetVoltage(log), before);
+        }
+        QVERIFY(!p.channels.channelStopped[0]);
+    }
+
     void stopHalfWayEndsTheRunAndKeepsResults() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
-        Program p(settingsPath());
+        const QString path = settingsPath();
+        {
+            // Trimmed channels outside the group: the end of the run writes all six back.
+            SettingsStore seeded(path);
+            seeded.write("canshu", "KV(5)", "1.05");
+            seeded.write("canshu", "Vadjust(4)", "0.98");
+        }
+        Program p(path);
         QVERIFY(p.connectTcp(sim.port()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
@@ -99,7 +140,8 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(p.channels.sampleIndex, last); // the timers are off
         QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("测试结束，需要保存吗？"));
-        QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1"));
+        QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1.05"));
+        QCOMPARE(p.settings.read("canshu", "Vadjust(4)"), QString("0.98"));
     }
 
     void stopAllDuringARunAndWithoutOne() {
@@ -154,7 +196,7 @@ private slots:
         p.controller.toolbarClicked("test13");
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
         p.controller.menuTriggered("Com_off");
-        QVERIFY(ended.wait(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
     }
 
     void aFinishedRunLeavesItsCharts() {

@@ -236,23 +236,30 @@ private slots:
                  QString::fromUtf8(number(ch, "Text29") < 50 ? "不合格" : "合格"));
     }
 
-    void declinedStartAndMissingLink() {
+    // The exit code tells a script how the run went.
+    void exitCodesTellHowTheRunWent() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", kScale}), qPrintable(sim.error()));
+        const QString tcp = QString("tcp:127.0.0.1:%1").arg(sim.port());
         const RunResult declined =
-            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3",
-                     {"--answer-start", "no"});
-        QCOMPARE(declined.exitCode, 0);
-        QCOMPARE(declined.json.value("status").toArray().at(2).toString(),
-                 QString::fromUtf8("第3路测试关闭"));
+            runGroup(tvSettings(m_dir), tcp, "1-3", {"--answer-start", "no"});
+        QCOMPARE(declined.exitCode, 3);
         QCOMPARE(declined.json.value("sampleIndex").toInt(), 1);
+        const RunResult outOfTime = runGroup(tvSettings(m_dir), tcp, "1", {"--max-seconds", "1"});
+        QCOMPARE(outOfTime.exitCode, 5);
+        QVERIFY(outOfTime.json.value("sampleIndex").toInt() > 1);
+
+        SimulatorProcess hangsUp;
+        QVERIFY2(hangsUp.start({"--time-scale", kScale, "--close-after", "40"}),
+                 qPrintable(hangsUp.error()));
+        const RunResult lost =
+            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(hangsUp.port()), "1");
+        QCOMPARE(lost.exitCode, 4);
+        QCOMPARE(box(channel(lost, 1), "Text8"), QString::fromUtf8("待定"));
 
         sim.kill();
-        const RunResult noLink =
-            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
-        QCOMPARE(noLink.exitCode, 2);
-        const RunResult badPty = runGroup(tvSettings(m_dir), "serial:/nonexistent/tty", "1");
-        QCOMPARE(badPty.exitCode, 2);
+        QCOMPARE(runGroup(tvSettings(m_dir), tcp, "1-3").exitCode, 2);
+        QCOMPARE(runGroup(tvSettings(m_dir), "serial:/nonexistent/tty", "1").exitCode, 2);
     }
 };
 

@@ -49,7 +49,7 @@ private slots:
         QVERIFY(start);
         // The test toolbar shows once the instrument answered the handshake.
         QTRY_VERIFY_WITH_TIMEOUT(start->isVisible(), 5000);
-        QSignalSpy ended(&window.controller().run(), &RunController::runEnded);
+        QSignalSpy ended(&window.station().run(), &RunController::runEnded);
         start->click();
         QCOMPARE(start->text(), QString::fromUtf8("1路测试停止"));
         QVERIFY(ended.wait(30000));

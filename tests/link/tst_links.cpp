@@ -22,6 +22,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace q7rk;
 using q7rk::testing::SilentPty;
@@ -32,6 +36,41 @@ namespace {
 const QString kConnected =
     QString::fromUtf8("Q-7RK-M-2011060705ERP-1.15连接成功！您可以进行下一步操作测试");
 const QString kFailed = QString::fromUtf8("智能TV仪未能连接！请检查串口并再次连接试试！");
+
+// A loopback port where a connection never completes: the listener never accepts and its
+// queue is kept full, so the kernel drops further connection requests unanswered.
+class HangingListener {
+public:
+    HangingListener() {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
+            ::listen(m_listener, 0) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        m_port = ntohs(a.sin_port);
+        for (int& fd : m_fillers) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&a), len);
+        }
+        QTest::qWait(100); // let the queue fill
+    }
+    ~HangingListener() {
+        for (int fd : m_fillers)
+            if (fd >= 0) ::close(fd);
+        if (m_listener >= 0) ::close(m_listener);
+    }
+    bool isValid() const { return m_port != 0; }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    std::array<int, 4> m_fillers{-1, -1, -1, -1};
+    quint16 m_port = 0;
+};
 
 // The pieces of the window that the links change, on a private settings file.
 struct Bench {
@@ -61,12 +100,15 @@ QList<std::pair<QDateTime, QString>> loggedFrames(const QString& path, int code)
 // The serial poll of channels 1-3 over the simulator's pseudo-terminal.
 struct LivePoll {
     explicit LivePoll(const QString& pty, const QString& settingsPath)
-        : settings(settingsPath), port(pty),
-          exchange(
-              channels, [this] { return buildPoll(channels, panel, tables); }, Timing{}.scaled(5)) {
+        : settings(settingsPath), port(pty), exchange(Timing{}.scaled(5)) {
         for (int k = 0; k < 3; ++k)
             channels.channelStopped[k] = false;
         exchange.setTransport(&port);
+        QObject::connect(&exchange, &SerialPollExchange::replied,
+                         [this](const RawReadings& r) { applyReadings(channels, r); });
+    }
+    bool tick() {
+        return exchange.tick([this] { return buildPoll(channels, panel, tables).bytes; });
     }
     SettingsStore settings;
     ChannelModel channels;
@@ -155,7 +197,7 @@ private slots:
         QVERIFY(live.port.open());
         QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
         live.channels.rawVoltage.fill(-1);
-        QVERIFY(live.exchange.tick());
+        QVERIFY(live.tick());
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().first().toBool(), true);
         for (int k = 0; k < 3; ++k) {
@@ -166,18 +208,20 @@ private slots:
         QCOMPARE(loggedFrames(log, 7).size(), 3);    // two unanswered, one answered
     }
 
-    void serialPollStopsTheGroupAfterThreeSilences() {
+    void serialPollGivesUpAfterThreeSilences() {
+        const QString log = m_dir.filePath("silent.log");
         SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--silent"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--silent", "--log", log}),
+                 qPrintable(sim.error()));
         LivePoll live(sim.ptyPath(), freshSettings());
-        live.channels.lastChannel = 1;
         QVERIFY(live.port.open());
         QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
-        live.exchange.tick();
+        live.tick();
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().first().toBool(), false);
-        QVERIFY(live.channels.channelStopped[0] && live.channels.channelStopped[1]);
-        QVERIFY(!live.channels.channelStopped[2]); // outside the group
+        QCOMPARE(loggedFrames(log, 7).size(), 3);
+        // The link only reports: what stops is the run's decision.
+        QVERIFY(!live.channels.channelStopped[0]);
     }
 
     void serialPollResendsACorruptedReply() {
@@ -188,9 +232,9 @@ private slots:
         LivePoll live(sim.ptyPath(), freshSettings());
         QVERIFY(live.port.open());
         QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
-        live.exchange.tick(); // first reply is whole
+        live.tick(); // first reply is whole
         QVERIFY(finished.wait(5000));
-        live.exchange.tick(); // second is broken and asked for again, third is whole
+        live.tick(); // second is broken and asked for again, third is whole
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.at(1).first().toBool(), true);
         QCOMPARE(live.exchange.timeoutCount(), 0);
@@ -202,18 +246,25 @@ private slots:
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--log", log}), qPrintable(sim.error()));
         Bench b(freshSettings());
-        TcpTransport socket("127.0.0.1", sim.port());
-        QSignalSpy opened(&socket, &Transport::opened);
-        socket.open();
-        QVERIFY(opened.wait(5000));
+        b.panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
+        b.panel.setText(0, boxes::InstrumentPort, QString::number(sim.port()));
+        EthernetLink link(b.channels, b.panel, b.shell, b.prompter);
+        const Timing timing = Timing{}.scaled(2); // 250 ms between the two frames
+        ResultSender sender(b.channels, b.panel, timing);
+        sender.addLink(&link);
+        QCOMPARE(sender.POWER_OFF(), 0); // no link stands yet
+        QSignalSpy handshake(&link, &EthernetLink::handshakeReplied);
+        link.toggle();
+        QVERIFY(handshake.wait(5000));
+
         b.panel.setText(0, boxes::TvVerdict, QString::fromUtf8("合格"));
         b.panel.setText(1, boxes::TvVerdict, QString::fromUtf8("不合格"));
         b.panel.setText(2, boxes::TvVerdict, QString());
-        const Timing timing = Timing{}.scaled(2); // 250 ms between the two frames
-        ResultSender sender(b.channels, b.panel, timing);
-        sender.setEthernetTransport(&socket);
         QSignalSpy twice(&sender, &ResultSender::twiceSent);
         sender.sendTwice();
+        // A new run resets the verdicts before the second frame goes: it still repeats the
+        // first.
+        b.panel.setText(0, boxes::TvVerdict, QString::fromUtf8("待定"));
         QVERIFY(twice.wait(5000));
         QTRY_COMPARE_WITH_TIMEOUT(loggedFrames(log, 11).size(), 2, 5000);
         const auto frames = loggedFrames(log, 11);
@@ -239,18 +290,27 @@ private slots:
         EthernetLink link(b.channels, b.panel, b.shell, b.prompter);
         QSignalSpy handshake(&link, &EthernetLink::handshakeReplied);
         QSignalSpy decoded(&link, &EthernetLink::pollReplyDecoded);
-        QSignalSpy states(&link, &EthernetLink::stateChanged);
+        QSignalSpy lost(&link, &InstrumentLink::linkLost);
+        connect(&link, &InstrumentLink::readingsReceived, this,
+                [&b](const RawReadings& r) { applyReadings(b.channels, r); });
 
         link.toggle();
         QCOMPARE(b.channels.ethernetState, quint8(2));
-        QVERIFY(!b.shell.menuItem("RJ45")->enabled);
-        QVERIFY(!b.shell.button("RJ45_connect")->enabled);
+        // While connecting the toggle stays in reach (it gives the attempt up); the serial
+        // items wait.
+        QVERIFY(b.shell.menuItem("RJ45")->enabled && b.shell.button("RJ45_connect")->enabled);
+        QCOMPARE(b.shell.menuItem("RJ45")->caption, QString::fromUtf8("以太网断开"));
+        QVERIFY(!b.shell.menuItem("select")->enabled);
+        QVERIFY(!link.isReady());
         QVERIFY(handshake.wait(5000));
         QCOMPARE(b.channels.ethernetState, quint8(1));
-        QVERIFY(!b.channels.serialLinkActive);
+        QVERIFY(link.isReady() && !b.channels.serialLinkActive);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
         QCOMPARE(b.shell.menuItem("RJ45")->caption, QString::fromUtf8("以太网断开"));
-        QVERIFY(!b.shell.menuItem("connet")->enabled);
+        QVERIFY(b.shell.menuItem("connet")->enabled && !b.shell.menuItem("Com_off")->enabled);
+        // Told without a modal box: it may come again during a run.
+        QCOMPARE(b.prompter.shown().size(), 1);
+        QCOMPARE(b.prompter.shown().first().kind, ScriptedPrompter::Shown::Notice);
         QCOMPARE(b.prompter.texts(), QStringList{kConnected});
 
         b.channels.rawVoltage.fill(-1);
@@ -262,17 +322,56 @@ private slots:
         for (int k = 0; k < 6; ++k)
             QVERIFY(b.channels.rawVoltage[k] >= 0);
 
-        // The simulator hangs up after its fourth frame: closed, no message.
+        // The simulator hangs up after its fourth frame: closed and reported, no message.
         link.send(poll);
         link.send(poll);
         QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);
+        QCOMPARE(lost.size(), 1);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
-        QVERIFY(b.shell.menuItem("connet")->enabled);
+        QVERIFY(b.shell.menuItem("select")->enabled);
         QCOMPARE(b.prompter.texts().size(), 1);
         QVERIFY(!link.send(poll));
     }
 
+    // An address where nothing completes the connection, and a peer that connects but never
+    // answers the handshake: both are given up with a message saying which, and the toggle
+    // gives up a waiting attempt at once.
+    void ethernetAttemptsThatNeverFinishAreGivenUp() {
+        HangingListener hanging;
+        QVERIFY(hanging.isValid());
+        Bench b(freshSettings());
+        Timing fast;
+        fast.connectTimeoutMs = 300;
+        fast.handshakeTimeoutMs = 300;
+        b.panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
+        b.panel.setText(0, boxes::InstrumentPort, QString::number(hanging.port()));
+        EthernetLink link(b.channels, b.panel, b.shell, b.prompter, fast);
+        link.toggle();
+        QCOMPARE(b.channels.ethernetState, quint8(2));
+        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);
+        QCOMPARE(b.prompter.texts().size(), 1);
+        QVERIFY(b.prompter.texts().first().contains(QString::fromUtf8("连接超时")));
+        QCOMPARE(b.shell.menuItem("RJ45")->caption, QString::fromUtf8("以太网连接"));
+
+        link.toggle(); // and the operator gives up himself
+        QCOMPARE(b.channels.ethernetState, quint8(2));
+        link.toggle();
+        QCOMPARE(b.channels.ethernetState, quint8(0));
+        QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
+
+        QTcpServer mute;
+        QVERIFY(mute.listen(QHostAddress::LocalHost));
+        b.panel.setText(0, boxes::InstrumentPort, QString::number(mute.serverPort()));
+        link.toggle();
+        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(1), 5000);
+        QVERIFY(!link.isReady());
+        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);
+        QVERIFY(b.prompter.texts().last().contains(QString::fromUtf8("握手")));
+        QCOMPARE(b.prompter.texts().size(), 2);
+    }
+
     void ethernetGathersFramesFromPiecesAndJoins() {
+        // The readings arrive as reports; the test applies them as the run would.
         QTcpServer peer;
         QVERIFY(peer.listen(QHostAddress::LocalHost));
         Bench b(freshSettings());
@@ -281,6 +380,8 @@ private slots:
         EthernetLink link(b.channels, b.panel, b.shell, b.prompter);
         QSignalSpy handshake(&link, &EthernetLink::handshakeReplied);
         QSignalSpy decoded(&link, &EthernetLink::pollReplyDecoded);
+        connect(&link, &InstrumentLink::readingsReceived, this,
+                [&b](const RawReadings& r) { applyReadings(b.channels, r); });
         link.toggle();
         QVERIFY(peer.waitForNewConnection(5000));
         QTcpSocket* s = peer.nextPendingConnection();

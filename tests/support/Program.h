@@ -1,27 +1,23 @@
 #pragma once
 
-#include "charts/ChartSet.h"
-#include "params/PanelModel.h"
-#include "settings/ChannelModel.h"
-#include "settings/SettingsStore.h"
-#include "shell/MainController.h"
 #include "shell/ScriptedPrompter.h"
-#include "shell/ShellModel.h"
+#include "station/Station.h"
 
 namespace q7rk::testing {
 
-// What the window owns, put together the way the window does, with a scripted operator.
+// The program as the window holds it, with a scripted operator. The references name the
+// station's parts the way the tests use them.
 struct Program {
     explicit Program(const QString& settingsPath, const Timing& timing = Timing{})
-        : settings(settingsPath), panel(channels, settings), charts(channels, panel, settings),
-          controller(settings, channels, panel, charts, shell, prompter, timing) {}
-    SettingsStore settings;
-    ChannelModel channels;
-    PanelModel panel;
-    ChartSet charts;
-    ShellModel shell;
+        : station(settingsPath, prompter, timing) {}
     ScriptedPrompter prompter;
-    MainController controller;
+    Station station;
+    Station& controller = station;
+    SettingsStore& settings = station.settings();
+    ChannelModel& channels = station.channels();
+    PanelModel& panel = station.panel();
+    ChartSet& charts = station.charts();
+    ShellModel& shell = station.shell();
 };
 
 } // namespace q7rk::testing

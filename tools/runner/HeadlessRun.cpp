@@ -29,9 +29,8 @@ constexpr int LinkWaitMs = 10000;
 } // namespace
 
 HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
-    : QObject(parent), m_options(options), m_settings(options.settingsCopy),
-      m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
-      m_controller(m_settings, m_channels, m_panel, m_charts, m_shell, m_prompter, options.timing) {
+    : QObject(parent), m_options(options),
+      m_station(options.settingsCopy, m_prompter, options.timing) {
     m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), options.answerStart);
     m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), options.answerSave);
     m_deadline.setSingleShot(true);
@@ -39,7 +38,20 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(TimedOut); });
     connect(&m_linkDeadline, &QTimer::timeout, this, [this] { finish(NoLink); });
     // The run is over once the instrument has had both result frames.
-    connect(&m_controller.run(), &RunController::resultsSent, this, [this] { finish(Ended); });
+    connect(&m_station.run(), &RunController::resultsSent, this, &HeadlessRun::runOver);
+}
+
+void HeadlessRun::runOver() {
+    switch (m_station.run().endReason()) {
+    case RunController::EndReason::Finished:
+    case RunController::EndReason::Stopped:
+        finish(Ended);
+        return;
+    case RunController::EndReason::InstrumentSilent:
+    case RunController::EndReason::LinkLost:
+        break;
+    }
+    finish(LinkLost);
 }
 
 QString HeadlessRun::groupKey(const QString& group) {
@@ -50,7 +62,7 @@ QString HeadlessRun::groupKey(const QString& group) {
 }
 
 void HeadlessRun::begin() {
-    m_controller.startUp();
+    m_station.startUp();
     if (m_options.maxSeconds > 0) m_deadline.start(int(m_options.maxSeconds * 1000));
     connectLink();
 }
@@ -59,29 +71,31 @@ void HeadlessRun::connectLink() {
     const QString link = m_options.link;
     if (link.startsWith(QLatin1String("tcp:"))) {
         const qsizetype colon = link.lastIndexOf(QLatin1Char(':'));
-        m_panel.setText(0, boxes::InstrumentAddress, link.mid(4, colon - 4));
-        m_panel.setText(0, boxes::InstrumentPort, link.mid(colon + 1));
-        EthernetLink& ethernet = m_controller.ethernetLink();
+        PanelModel& panel = m_station.panel();
+        panel.setText(0, boxes::InstrumentAddress, link.mid(4, colon - 4));
+        panel.setText(0, boxes::InstrumentPort, link.mid(colon + 1));
+        EthernetLink& ethernet = m_station.ethernetLink();
         connect(&ethernet, &EthernetLink::handshakeReplied, this, &HeadlessRun::pressStart,
                 Qt::SingleShotConnection);
         connect(&ethernet, &EthernetLink::stateChanged, this, [this](int state) {
-            if (state == EthernetLink::Closed && !m_controller.run().isRunning() &&
-                m_channels.serialLinkActive)
+            if (state == EthernetLink::Closed && !m_station.run().isRunning() &&
+                m_station.channels().serialLinkActive)
                 finish(NoLink); // refused or dropped before the handshake
         });
         m_linkDeadline.start(LinkWaitMs);
         ethernet.toggle();
-        if (m_channels.ethernetState == EthernetLink::Closed)
+        if (m_station.channels().ethernetState == EthernetLink::Closed)
             finish(NoLink); // the port text was not a number
         return;
     }
     if (link.startsWith(QLatin1String("serial:"))) {
         // COM1 names the device; the search starts and ends there.
-        m_settings.write(section::Canshu, QStringLiteral("comdev(1)"), link.mid(7));
+        SettingsStore& settings = m_station.settings();
+        settings.write(section::Canshu, QStringLiteral("comdev(1)"), link.mid(7));
         for (int port = 2; port <= SerialLink::LastPort; ++port)
-            m_settings.write(section::Canshu, indexedKey(QStringLiteral("comdev("), port),
-                             QStringLiteral("/nonexistent/q7rk-port"));
-        SerialLink& serial = m_controller.serialLink();
+            settings.write(section::Canshu, indexedKey(QStringLiteral("comdev("), port),
+                           QStringLiteral("/nonexistent/q7rk-port"));
+        SerialLink& serial = m_station.serialLink();
         connect(&serial, &SerialLink::searchFinished, this, [this](bool found) {
             if (found)
                 pressStart();
@@ -96,8 +110,8 @@ void HeadlessRun::connectLink() {
 
 void HeadlessRun::pressStart() {
     m_linkDeadline.stop();
-    m_controller.toolbarClicked(groupKey(m_options.group));
-    if (!m_controller.run().isRunning()) finish(Ended); // declined or refused: nothing to wait for
+    m_station.toolbarClicked(groupKey(m_options.group));
+    if (!m_station.run().isRunning()) finish(NotStarted); // declined or refused
 }
 
 void HeadlessRun::finish(int code) {
@@ -110,21 +124,24 @@ void HeadlessRun::finish(int code) {
 
 QJsonObject HeadlessRun::report() const {
     QJsonArray status;
-    for (const QString& s : m_shell.statusTexts())
+    for (const QString& s : m_station.shell().statusTexts())
         status.append(s);
     QJsonArray messages;
     for (const ScriptedPrompter::Shown& s : m_prompter.shown())
         if (s.kind == ScriptedPrompter::Shown::Message ||
+            s.kind == ScriptedPrompter::Shown::Notice ||
             s.kind == ScriptedPrompter::Shown::Question)
             messages.append(QJsonObject{{"title", s.title}, {"text", s.text}});
 
-    const int lastSample = m_channels.sampleIndex - 1;
-    const SampleStore& samples = m_controller.samples();
+    const ChannelModel& model = m_station.channels();
+    const PanelModel& panel = m_station.panel();
+    const int lastSample = model.sampleIndex - 1;
+    const SampleStore& samples = m_station.samples();
     QJsonArray channels;
-    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k) {
+    for (int k = model.firstChannel; k <= model.lastChannel; ++k) {
         QJsonObject boxesOut;
         for (int n = 1; n <= 42; ++n)
-            boxesOut.insert(boxName(textBox(n)), m_panel.text(k, textBox(n)));
+            boxesOut.insert(boxName(textBox(n)), panel.text(k, textBox(n)));
         QJsonArray volts, amps;
         for (int n = 1; n <= lastSample && n <= SampleStore::MaxSample; ++n) {
             // As shown: volts to 0.1 V, milliamperes to 0.001 mA.
@@ -132,13 +149,13 @@ QJsonObject HeadlessRun::report() const {
             amps.append(std::round(double(samples.current(k, n)) * 1000) / 1000);
         }
         channels.append(QJsonObject{{"channel", k + 1},
-                                    {"kind", QString::fromLatin1(kindName(m_channels.kind(k)))},
-                                    {"stopped", m_channels.channelStopped[k]},
+                                    {"kind", QString::fromLatin1(kindName(model.kind(k)))},
+                                    {"stopped", model.channelStopped[k]},
                                     {"boxes", boxesOut},
                                     {"voltageSamples", volts},
                                     {"currentSamples", amps}});
     }
-    return QJsonObject{{"sampleIndex", m_channels.sampleIndex},
+    return QJsonObject{{"sampleIndex", model.sampleIndex},
                        {"status", status},
                        {"messages", messages},
                        {"channels", channels}};

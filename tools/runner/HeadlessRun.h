@@ -1,13 +1,8 @@
 #pragma once
 
-#include "charts/ChartSet.h"
-#include "params/PanelModel.h"
-#include "settings/ChannelModel.h"
-#include "settings/SettingsStore.h"
 #include "settings/Timing.h"
-#include "shell/MainController.h"
 #include "shell/ScriptedPrompter.h"
-#include "shell/ShellModel.h"
+#include "station/Station.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -15,9 +10,9 @@
 
 namespace q7rk {
 
-// One group run without a window: the same models and controller the window owns, a
-// scripted operator, a link made from a "tcp:HOST:PORT" or "serial:DEVICE" text, the group
-// button pressed once, and a JSON report of what the operator would have seen.
+// One group run without a window: the station the window holds, a scripted operator, a link made
+// from a "tcp:HOST:PORT" or "serial:DEVICE" text, the group button pressed once, and a JSON report
+// of what the operator would have seen.
 class HeadlessRun : public QObject {
     Q_OBJECT
 public:
@@ -30,7 +25,15 @@ public:
         bool answerSave = false;
         double maxSeconds = 0; // 0: no limit
     };
-    enum Exit { Ended = 0, NoLink = 2, TimedOut = 3, BadUsage = 64 };
+    // The exit code says how the run went, so a script can tell a finished test apart.
+    enum Exit {
+        Ended = 0,      // every channel of the group reached its end
+        NoLink = 2,     // no instrument answered
+        NotStarted = 3, // the start was declined or refused (number taken, nothing to run)
+        LinkLost = 4,   // the link went away or the instrument fell silent during the run
+        TimedOut = 5,   // --max-seconds ran out
+        BadUsage = 64
+    };
 
     explicit HeadlessRun(const Options& options, QObject* parent = nullptr);
 
@@ -46,16 +49,12 @@ signals:
 private:
     void connectLink();
     void pressStart();
+    void runOver();
     void finish(int code);
 
     Options m_options;
-    SettingsStore m_settings;
-    ChannelModel m_channels;
-    PanelModel m_panel;
-    ChartSet m_charts;
-    ShellModel m_shell;
     ScriptedPrompter m_prompter;
-    MainController m_controller;
+    Station m_station;
     QTimer m_deadline;
     QTimer m_linkDeadline;
     bool m_done = false;

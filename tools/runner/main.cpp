@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Runs one test of a channel group without a window and prints a JSON report.\n"
-        "Exit codes: 0 the run ended, 2 no link, 3 --max-seconds ran out."));
+        "Exit codes: 0 the run ended by itself (or by a stop), 2 no link, 3 the start was\n"
+        "declined or refused (test number taken, nothing selected), 4 the link was lost or\n"
+        "the instrument fell silent during the run, 5 --max-seconds ran out, 64 bad usage."));
     p.addHelpOption();
     p.addOptions({
         {"settings", "Settings file (INI, sections canshu and topic); a copy is used.", "FILE"},
@@ -51,7 +53,7 @@ int main(int argc, char** argv) {
         {"time-scale", "Divide every interval by F (default 1).", "F", "1"},
         {"answer-start", "Answer to the start question: yes or no (default yes).", "yes|no", "yes"},
         {"answer-save", "Answer to the save question: yes or no (default no).", "yes|no", "no"},
-        {"max-seconds", "Give up after S seconds (exit 3).", "S"},
+        {"max-seconds", "Give up after S seconds (exit 5).", "S"},
     });
     p.process(app);
 

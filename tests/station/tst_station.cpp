@@ -4,9 +4,9 @@
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
-#include "shell/MainController.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
+#include "station/Station.h"
 #include "support/Program.h"
 #include "support/SimulatorProcess.h"
 
@@ -32,7 +32,7 @@ void seed(const QString& path, const QList<std::pair<QString, QString>>& canshu)
 
 } // namespace
 
-class ShellTest : public QObject {
+class StationTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString path() const { return m_dir.filePath("settings.ini"); }
@@ -55,7 +55,9 @@ private slots:
         QVERIFY(p.panel.comboItems(3, Box::Combo1).isEmpty());
     }
 
-    void startUpReadsChannelsOneToThreeOnly() {
+    // Parameters of channels 1-3 only; calibration factors of all six, since the end of a
+    // run writes all six back.
+    void startUpReadsParametersOfChannelsOneToThree() {
         seed(path(), {{"hcdy(0)", "300"},
                       {"HCDY(3)", "555"},
                       {"Vadjust(0)", "1.25"},
@@ -79,11 +81,11 @@ private slots:
         QCOMPARE(p.channels.currentColour[0], quint32(65280));
         QCOMPARE(p.panel.text(2, ElectrolyteSetVoltage), QString("450"));
         QCOMPARE(p.panel.text(1, TvOperator), QString::fromUtf8("王工"));
-        // Channels 4-6 keep the form's texts and factors.
+        QCOMPARE(p.channels.voltageAdjust[3], 2.0f);
+        // Channels 4-6 keep the form's texts.
         QCOMPARE(p.panel.text(3, FormationVoltage), QString("800"));
         QCOMPARE(p.panel.text(4, ElectrolyteSetVoltage), QString("600"));
         QVERIFY(p.panel.text(4, TvOperator).isEmpty());
-        QCOMPARE(p.channels.voltageAdjust[3], 1.0f);
         QCOMPARE(p.channels.timeScale[4], 1.0f);
         QCOMPARE(SettingsStore(path()).read("canshu", QString::fromUtf8("存储运行标志")),
                  QString("0"));
@@ -208,8 +210,8 @@ private slots:
     void dispatchByKeyAndName() {
         Program p(path());
         p.controller.startUp();
-        QSignalSpy quit(&p.controller, &MainController::quitRequested);
-        QSignalSpy help(&p.controller, &MainController::helpRequested);
+        QSignalSpy quit(&p.controller, &Station::quitRequested);
+        QSignalSpy help(&p.controller, &Station::helpRequested);
         p.controller.toolbarClicked("no-such-key");
         p.controller.menuTriggered("no-such-item");
         p.controller.menuTriggered("help");
@@ -261,5 +263,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ShellTest)
-#include "tst_shell.moc"
+QTEST_MAIN(StationTest)
+#include "tst_station.moc"

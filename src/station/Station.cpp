@@ -1,8 +1,9 @@
-#include "MainController.h"
+#include "Station.h"
 
 #include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
+#include "params/StoredBoxes.h"
 #include "settings/ChannelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -23,23 +24,6 @@ const QStringList kSamplePositions{QStringLiteral("HL"), QStringLiteral("TL"),
                                    QStringLiteral("HM"), QStringLiteral("TM"),
                                    QStringLiteral("HR"), QStringLiteral("TR")};
 
-// The numeric parameter boxes and the keys they are loaded from at start-up, in the order the
-// window fills them.
-struct StoredBox {
-    Box box;
-    const char* key;
-};
-constexpr StoredBox kTvLeakageBoxes[] = {
-    {FormationVoltage, "hcdy("}, {VrRatio, "vrb("},         {TestCurrent, "csdl("},
-    {DelayTime, "Thl("},         {RiseTimeLimit, "TVzb("},  {LeakageVoltage, "ldldy("},
-    {LeakageLimit, "ldlzb("},    {LeakageTestTime, "Thy("},
-};
-constexpr StoredBox kElectrolyteBoxes[] = {
-    {ElectrolyteCurrent, "djycsdl("}, {ElectrolyteSetVoltage, "djysddy("},
-    {ReferenceVoltage, "djyckdy("},   {SparkDelay, "djyshys("},
-    {SparkCorrection, "djyshxz("},
-};
-
 QString today() {
     return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
 }
@@ -51,23 +35,26 @@ constexpr Option kRestoreOrder[] = {Option::BeforeBoiling, Option::AfterBoiling,
 
 } // namespace
 
-MainController::MainController(SettingsStore& settings, ChannelModel& channels, PanelModel& panel,
-                               ChartSet& charts, ShellModel& shell, Prompter& prompter,
-                               const Timing& timing, QObject* parent)
-    : QObject(parent), m_settings(settings), m_channels(channels), m_panel(panel), m_charts(charts),
-      m_shell(shell), m_prompter(prompter), m_timing(timing),
-      m_serial(channels, settings, shell, prompter, timing),
-      m_ethernet(channels, panel, shell, prompter),
-      m_plotter(charts, channels, panel, m_samples, settings),
-      m_tick(channels, panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
-      m_evaluator(channels, panel, m_samples, m_runs, m_plotter, shell, settings),
-      m_run(channels, m_runs, panel, m_tick, m_evaluator, shell, prompter, settings, m_serial,
-            m_ethernet, timing) {
+Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& timing,
+                 QObject* parent)
+    : QObject(parent), m_prompter(prompter), m_timing(timing), m_settings(settingsPath),
+      m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
+      m_serial(m_channels, m_settings, m_shell, prompter, timing),
+      m_ethernet(m_channels, m_panel, m_shell, prompter, timing),
+      m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
+      m_tick(m_channels, m_panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
+      m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
+      m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
+            m_serial, m_ethernet, timing) {
     m_run.setNewTestReset([this] { newTestReset(); });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     // A new test voltage asks for new axes; the chart set draws them.
-    connect(&panel, &PanelModel::chartAxesRequested, &charts, &ChartSet::zb);
-    connect(&panel, &PanelModel::groupChartAxesRequested, &charts, &ChartSet::zb16);
+    connect(&m_panel, &PanelModel::chartAxesRequested, &m_charts, &ChartSet::zb);
+    connect(&m_panel, &PanelModel::groupChartAxesRequested, &m_charts, &ChartSet::zb16);
+}
+
+Station::~Station() {
+    shutdown();
 }
 
 // A parameter box is filled with the stored text as it stands, unless that text is not a
@@ -88,25 +75,36 @@ static float storedTimeScale(const SettingsStore& s, const QString& key) {
     return std::isfinite(v) && v > 0 ? float(v) : 1.0f;
 }
 
-void MainController::loadChannel(int i) {
+// The calibration factors of every channel: the end of a run writes all six back, so all
+// six must be read, or channels 4-6 would lose their trim after the first run.
+void Station::loadFactors(int i) {
     const SettingsStore& s = m_settings;
     auto key = [i](const char* base) { return indexedKey(QString::fromUtf8(base), i); };
-
     m_channels.voltageAdjust[i] = storedFactor(s, key("Vadjust("));
     m_channels.currentAdjust[i] = storedFactor(s, key("Iadjust("));
     m_channels.KV[i] = storedFactor(s, key("KV("));
     m_channels.KI[i] = storedFactor(s, key("KI("));
-    m_channels.timeScale[i] = storedTimeScale(s, key("hxfd("));
+}
 
-    for (const StoredBox& b : kTvLeakageBoxes)
-        m_panel.setText(i, b.box, storedNumberText(s, key(b.key)));
-    m_panel.setText(i, TvTestNumber, s.read(section::Canshu, key("TVcsbh(")));
+void Station::loadChannel(int i) {
+    const SettingsStore& s = m_settings;
+    auto key = [i](const char* base) { return indexedKey(QString::fromUtf8(base), i); };
+    auto load = [&](StoredBox::Page page) {
+        for (const StoredBox& entry : storedBoxes()) {
+            if (entry.page != page || !entry.loadedAtStartUp) continue;
+            const QString stored = storedKey(entry, i);
+            m_panel.setText(i, entry.box,
+                            entry.numeric ? storedNumberText(s, stored)
+                                          : s.read(entry.section, stored));
+        }
+    };
+
+    m_channels.timeScale[i] = storedTimeScale(s, key("hxfd("));
+    load(StoredBox::TvPage);
     m_panel.setText(i, TvTestDate, today());
 
     m_channels.currentColour[i] = quint32(s.readNumber(section::Canshu, key("Currency_C(")));
     m_channels.voltageColour[i] = quint32(s.readNumber(section::Canshu, key("Voltage_C(")));
-
-    m_panel.setText(i, TvOperator, s.read(section::Topic, key("LBUSER(")));
 
     if (i < GroupCount) {
         for (Option o : kRestoreOrder) {
@@ -115,10 +113,7 @@ void MainController::loadChannel(int i) {
         }
     }
 
-    for (const StoredBox& b : kElectrolyteBoxes)
-        m_panel.setText(i, b.box, storedNumberText(s, key(b.key)));
-    m_panel.setText(i, ElectrolyteTestNumber, s.read(section::Canshu, key("DJYcsbh(")));
-    m_panel.setText(i, ElectrolyteOperator, s.read(section::Topic, key("DJYUSER(")));
+    load(StoredBox::ElectrolytePage);
     m_panel.setText(i, ElectrolyteTestDate, today());
 
     m_panel.setComboItems(i, Box::Combo1, kSamplePositions);
@@ -129,16 +124,18 @@ void MainController::loadChannel(int i) {
     m_channels.channelStopped[i] = true;
 }
 
-void MainController::startUp() {
+void Station::startUp() {
     // The first start finds an empty store; every key gets its initial value so that the
     // file shows the operator what can be set.
     m_settings.writeInitialValues();
 
     m_channels.lastChannel = 2;
     m_channels.firstChannel = 0;
-    // Channels 4-6 keep the form's own texts: their settings are never read.
+    // Channels 4-6 keep the form's own texts: their parameters are never read.
     for (int i = 0; i < ChannelsPerGroup; ++i)
         loadChannel(i);
+    for (int i = 0; i < ChannelCount; ++i)
+        loadFactors(i);
     m_channels.groupTimeScale = storedTimeScale(m_settings, QStringLiteral("hxfd16"));
 
     m_settings.write(section::Canshu, QStringLiteral("存储运行标志"), QStringLiteral("0"));
@@ -174,7 +171,7 @@ void MainController::startUp() {
     m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("未连接"));
 }
 
-void MainController::newTestReset() {
+void Station::newTestReset() {
     for (int k = 0; k <= m_channels.lastChannel && k < ChannelCount; ++k) {
         m_channels.rawVoltage[k] = 0;
         m_channels.rawCurrent[k] = 0;
@@ -212,13 +209,14 @@ void MainController::newTestReset() {
     }
 }
 
-void MainController::shutdown() {
-    // Nothing is written to the store at shutdown.
+void Station::shutdown() {
+    // Nothing is written to the store at shutdown, and nothing is asked.
+    m_run.shutdown();
     m_serial.closePort();
     m_ethernet.shutdown();
 }
 
-void MainController::toolbarClicked(const QString& key) {
+void Station::toolbarClicked(const QString& key) {
     if (m_run.buttonClicked(key)) return;
     if (key == QLatin1String("new2"))
         newTestReset();
@@ -226,7 +224,7 @@ void MainController::toolbarClicked(const QString& key) {
         m_ethernet.toggle();
 }
 
-void MainController::menuTriggered(const QString& name) {
+void Station::menuTriggered(const QString& name) {
     if (name == QLatin1String("new"))
         newTestReset();
     else if (name == QLatin1String("exit"))
@@ -253,7 +251,17 @@ void MainController::menuTriggered(const QString& name) {
     else if (name == QLatin1String("Visibno"))
         m_channels.showCurrentCurve = false;
     else if (name == QLatin1String("SaveAsFile"))
-        saveChartsAsBitmaps(m_charts, m_prompter);
+        saveChartBitmaps();
+}
+
+// A file dialog would hold the run up behind it: pictures are saved between runs.
+void Station::saveChartBitmaps() {
+    if (m_run.isRunning()) {
+        m_prompter.notify(QStringLiteral("信息提示"),
+                          QStringLiteral("测试正在进行，请在测试结束后再保存图片。"));
+        return;
+    }
+    saveChartsAsBitmaps(m_charts, m_prompter);
 }
 
 } // namespace q7rk

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/Frame.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <functional>
+
+namespace q7rk {
+
+// What the run control sees of either link to the instrument. A link carries frames and
+// reports what happened; what a report means for the run (which channels stop, whether the
+// run ends) is decided above it.
+class InstrumentLink : public QObject {
+    Q_OBJECT
+public:
+    // Builds the poll afresh for every attempt, so each one carries the current values.
+    using PollBuilder = std::function<QByteArray()>;
+
+    using QObject::QObject;
+    ~InstrumentLink() override = default;
+
+    // The instrument answered the handshake and the link still stands.
+    virtual bool isReady() const = 0;
+    // Sends one poll. Skipped while the previous one is still waiting for its reply.
+    virtual void sendPoll(const PollBuilder& build) = 0;
+    // Abandons a poll in flight without reporting on it (the run ended).
+    virtual void cancelPoll() = 0;
+    // The test-end command; no reply is awaited. False when it could not be written.
+    virtual bool sendResult(const QByteArray& frame) = 0;
+
+signals:
+    void readingsReceived(const q7rk::RawReadings& readings);
+    // The link stands but the instrument did not answer a poll in time.
+    void instrumentSilent();
+    // The port or the connection went away.
+    void linkLost();
+};
+
+} // namespace q7rk
