@@ -9,19 +9,88 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace q7rk;
 
+namespace {
+
+QString panel7(const MainWindow& window) {
+    return window.findChild<QLabel*>("panel7")->text();
+}
+
+void type(MainWindow& window, const char* name, const QString& text) {
+    auto* box = window.findChild<QLineEdit*>(name);
+    box->setText(text);
+    emit box->textEdited(text);
+}
+
+} // namespace
+
 class WindowRunTest : public QObject {
     Q_OBJECT
+    QTemporaryDir m_dir;
+
 private slots:
+    // A peer that takes the connection but never answers: the operator can call the attempt
+    // off through the menu (and the toolbar button) and then open a serial port instead.
+    void aMuteEthernetPeerCanBeCalledOff() {
+        QTcpServer mute;
+        QVERIFY(mute.listen(QHostAddress::LocalHost));
+        MainWindow window(m_dir.filePath("mute.ini"), std::make_unique<ScriptedPrompter>());
+        window.show();
+        type(window, "Text41_0", "127.0.0.1");
+        type(window, "Text42_0", QString::number(mute.serverPort()));
+        auto* rj45 = window.findChild<QAction*>("RJ45");
+        rj45->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window.channels().ethernetState, quint8(1), 5000);
+        QVERIFY(window.findChild<QAction*>("connet")->isEnabled());
+        QVERIFY(rj45->isEnabled() && window.findChild<QAction*>("RJ45_connect")->isEnabled());
+        QCOMPARE(rj45->text(), QString::fromUtf8("以太网断开"));
+        QVERIFY(!window.findChild<QAction*>("select")->isEnabled());
+        rj45->trigger();
+        QCOMPARE(window.channels().ethernetState, quint8(0));
+        QCOMPARE(panel7(window), QString::fromUtf8("以太网通讯中断"));
+        QVERIFY(window.findChild<QAction*>("select")->isEnabled());
+    }
+
+    // The adapter goes away in the middle of a run: the run ends, the operator sees it, can
+    // close the port and may connect over Ethernet.
+    void aVanishingSerialPortEndsTheRun() {
+        testing::SimulatorProcess sim;
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "40"}), qPrintable(sim.error()));
+        const QString settings = m_dir.filePath("serial.ini");
+        SettingsStore(settings).write("canshu", "comdev(1)", sim.ptyPath());
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        prompter->setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
+        MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
+        window.show();
+        window.findChild<QAction*>("COM1")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("COM1通讯正常"), 5000);
+        QVERIFY(!window.findChild<QAction*>("RJ45")->isEnabled());
+        QSignalSpy ended(&window.station().run(), &RunController::runEnded);
+        window.findChild<QAbstractButton*>("test13")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
+
+        sim.kill();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
+        QCOMPARE(panel7(window), QString::fromUtf8("COM1通讯异常"));
+        QCOMPARE(window.findChild<QAbstractButton*>("test13")->text(),
+                 QString::fromUtf8("1-3测试开始"));
+        QVERIFY(window.findChild<QAction*>("RJ45")->isEnabled());
+        auto* close = window.findChild<QAction*>("Com_off");
+        QVERIFY(close->isEnabled());
+        close->trigger();
+        QCOMPARE(panel7(window), QString::fromUtf8("COM1串口已关闭"));
+    }
+
+
     void tvTestOnChannelOne() {
         testing::SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "40"}), qPrintable(sim.error()));
-        QTemporaryDir dir;
-        const QString settings = dir.filePath("window.ini");
+        const QString settings = m_dir.filePath("window.ini");
         {
             SettingsStore s(settings);
             s.write("canshu", "option1(0)", "False");
@@ -34,17 +103,11 @@ private slots:
         MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
         window.show();
 
-        auto* address = window.findChild<QLineEdit*>("Text41_0");
-        auto* port = window.findChild<QLineEdit*>("Text42_0");
-        QVERIFY(address && port);
-        address->setText("127.0.0.1");
-        emit address->textEdited(address->text());
-        port->setText(QString::number(sim.port()));
-        emit port->textEdited(port->text());
+        type(window, "Text41_0", "127.0.0.1");
+        type(window, "Text42_0", QString::number(sim.port()));
 
         window.findChild<QAction*>("RJ45")->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QLabel*>("panel7")->text(),
-                                  QString::fromUtf8("以太网通讯正常"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("以太网通讯正常"), 5000);
         auto* start = window.findChild<QAbstractButton*>("test16");
         QVERIFY(start);
         // The test toolbar shows once the instrument answered the handshake.
