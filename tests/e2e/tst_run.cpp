@@ -159,34 +159,6 @@ private slots:
         QVERIFY(!p.controller.run().isRunning());
     }
 
-    void instrumentLostOverTcpEndsTheRun() {
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
-        Program p(settingsPath());
-        QVERIFY(p.connectTcp(sim.port()));
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test13");
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
-        sim.kill();
-        QVERIFY(ended.wait(5000));
-        for (int k = 0; k < 3; ++k)
-            QVERIFY(p.channels.channelStopped[k]);
-        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
-    }
-
-    void instrumentLostOverSerialEndsTheRun() {
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}), qPrintable(sim.error()));
-        Program p(settingsPath());
-        QVERIFY(p.connectSerial(sim.ptyPath()));
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test16");
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
-        sim.kill(); // three silent polls stop channel 1
-        QVERIFY(ended.wait(5000));
-        QVERIFY(p.channels.channelStopped[0]);
-    }
-
     void closingThePortDuringARunEndsIt() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}), qPrintable(sim.error()));

@@ -86,7 +86,6 @@ private slots:
         QCOMPARE(panel7(window), QString::fromUtf8("COM1串口已关闭"));
     }
 
-
     void tvTestOnChannelOne() {
         testing::SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "40"}), qPrintable(sim.error()));

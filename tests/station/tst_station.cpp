@@ -239,28 +239,6 @@ private slots:
         const auto labels = p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400));
         QCOMPARE(labels, QStringList({"60"}));
     }
-
-    void linkMenusReachTheLinks() {
-        q7rk::testing::SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty"}), qPrintable(sim.error()));
-        seed(path(), {{"comdev(2)", sim.ptyPath()}});
-        Program p(path());
-        p.controller.startUp();
-        QSignalSpy found(&p.controller.serialLink(), &SerialLink::searchFinished);
-        p.controller.menuTriggered("COM2");
-        QVERIFY(found.wait(5000));
-        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("COM2通讯正常"));
-        QVERIFY(p.shell.toolbarVisible());
-        // Leaving the program closes the port the way 关闭串口 does.
-        p.controller.shutdown();
-        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("COM2串口已关闭"));
-        QVERIFY(!p.controller.serialLink().isOpen());
-
-        p.panel.setText(0, InstrumentPort, "not a port");
-        p.controller.toolbarClicked("RJ45_connect");
-        QCOMPARE(p.channels.ethernetState, quint8(0));
-        QVERIFY2(p.prompter.texts().size() == 2, qPrintable(p.prompter.texts().join("|")));
-    }
 };
 
 QTEST_MAIN(StationTest)
