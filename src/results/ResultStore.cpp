@@ -139,6 +139,39 @@ double toStep(double value, double perUnit) {
     return std::round(value * perUnit) / perUnit;
 }
 
+// Many rows per statement: one statement per sample would spend most of a save in the
+// statement machinery rather than in the file.
+bool insertCurve(QSqlDatabase db, const StoredTest& test) {
+    constexpr std::size_t RowsPerStatement = 250;
+    const QString number = test.testNumber();
+    const auto statement = [&](std::size_t rows) {
+        QStringList values(qsizetype(rows), QStringLiteral("(?,?,?,?)"));
+        return QStringLiteral("INSERT INTO %1 VALUES %2")
+            .arg(curveTable(), values.join(QLatin1Char(',')));
+    };
+    QSqlQuery full(db);
+    bool fullPrepared = false;
+    for (std::size_t first = 0; first < test.curve.size(); first += RowsPerStatement) {
+        const std::size_t rows = std::min(RowsPerStatement, test.curve.size() - first);
+        QSqlQuery partial(db);
+        QSqlQuery& q = rows == RowsPerStatement ? full : partial;
+        if (&q == &partial || !fullPrepared) {
+            if (!q.prepare(statement(rows))) return false;
+            fullPrepared = fullPrepared || &q == &full;
+        }
+        for (std::size_t i = 0; i < rows; ++i) {
+            const CurvePoint& p = test.curve[first + i];
+            const int at = int(i) * 4;
+            q.bindValue(at, number);
+            q.bindValue(at + 1, qlonglong(first + i + 1));
+            q.bindValue(at + 2, toStep(p.volts, 10));
+            q.bindValue(at + 3, toStep(p.milliamperes, 1000));
+        }
+        if (!q.exec()) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ResultStore::ResultStore(QString directory) : m_directory(std::move(directory)) {}
@@ -175,16 +208,7 @@ bool ResultStore::save(const StoredTest& test) {
             row.addBindValue(v);
         if (!row.exec()) return false;
 
-        QSqlQuery point(c.db());
-        point.prepare(QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, ?)").arg(curveTable()));
-        const QString number = test.testNumber();
-        for (std::size_t n = 0; n < test.curve.size(); ++n) {
-            point.bindValue(0, number);
-            point.bindValue(1, qlonglong(n + 1));
-            point.bindValue(2, toStep(test.curve[n].volts, 10));
-            point.bindValue(3, toStep(test.curve[n].milliamperes, 1000));
-            if (!point.exec()) return false;
-        }
+        if (!insertCurve(c.db(), test)) return false;
     }
     return c.commit();
 }
