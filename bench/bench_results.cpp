@@ -72,7 +72,7 @@ bool buildBigFile(ResultStore& store) {
     if (!store.save(first)) return false; // creates the tables
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "build");
-        db.setDatabaseName(store.filePath(TestKind::Tv));
+        db.setDatabaseName(store.locateDbFile(TestKind::Tv));
         if (!db.open()) return false;
         const bool ok =
             exec(QStringLiteral("PRAGMA journal_mode=OFF")) &&
@@ -132,13 +132,13 @@ int main(int argc, char** argv) {
     ResultStore big(bigDir);
     QElapsedTimer clock;
     clock.start();
-    if (!QFileInfo::exists(big.filePath(TestKind::Tv))) {
+    if (!QFileInfo::exists(big.locateDbFile(TestKind::Tv))) {
         if (!buildBigFile(big)) return 1;
         std::printf("%-48s %9.0f ms\n", "build 100,000 tests x 265 samples (once)",
                     double(clock.elapsed()));
     }
     std::printf("%-48s %9.1f MB\n", "file size",
-                double(QFileInfo(big.filePath(TestKind::Tv)).size()) / 1.0e6);
+                double(QFileInfo(big.locateDbFile(TestKind::Tv)).size()) / 1.0e6);
 
     report("open 100,000-test file: check a number", 50, [&](int r) {
         big.checkTestTable(TestKind::Tv, QStringLiteral("B%1HL").arg(r * 1999 % BigTests + 1, 6, 10,

@@ -176,13 +176,13 @@ bool insertCurve(QSqlDatabase db, const StoredTest& test) {
 
 ResultStore::ResultStore(QString directory) : m_directory(std::move(directory)) {}
 
-QString ResultStore::filePath(TestKind kind) const {
+QString ResultStore::locateDbFile(TestKind kind) const {
     const QDir dir(m_directory.isEmpty() ? QDir::currentPath() : m_directory);
     return dir.absoluteFilePath(QString::fromUtf8(schemaOf(kind).fileName));
 }
 
 bool ResultStore::checkTestTable(TestKind kind, const QString& testNumber) const {
-    const QString path = filePath(kind);
+    const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return false;
     Connection c(path);
     if (!c.isOpen()) return false;
@@ -196,7 +196,7 @@ bool ResultStore::checkTestTable(TestKind kind, const QString& testNumber) const
 bool ResultStore::save(const StoredTest& test) {
     const auto values = boundValues(test);
     if (!values) return false;
-    Connection c(filePath(test.kind));
+    Connection c(locateDbFile(test.kind));
     if (!c.isOpen() || !c.begin() || !createSchema(c.db(), test.kind)) return false;
     {
         QSqlQuery row(c.db());
@@ -214,7 +214,7 @@ bool ResultStore::save(const StoredTest& test) {
 }
 
 std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNumber) const {
-    const QString path = filePath(kind);
+    const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return std::nullopt;
     Connection c(path);
     if (!c.isOpen()) return std::nullopt;
@@ -281,7 +281,7 @@ ResultRows ResultStore::query(const QueryCondition& cond) const {
         }
     }
 
-    const QString path = filePath(cond.kind);
+    const QString path = locateDbFile(cond.kind);
     if (!QFileInfo::exists(path)) return out;
     Connection c(path);
     if (!c.isOpen()) return out;
@@ -304,7 +304,7 @@ ResultRows ResultStore::allRows(TestKind kind) const {
     ResultRows out;
     out.header = fieldNames(kind);
     out.message = resulttext::noMatch();
-    const QString path = filePath(kind);
+    const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return out;
     Connection c(path);
     if (!c.isOpen()) return out;
@@ -324,7 +324,7 @@ ResultRows ResultStore::allRows(TestKind kind) const {
 ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers) {
     if (testNumbers.isEmpty()) return {true, resulttext::deleted()};
     QStringList failed;
-    const QString path = filePath(kind);
+    const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path))
         return {false, resulttext::deleteFailed(testNumbers.join(QStringLiteral("、")))};
     Connection c(path);
@@ -365,7 +365,7 @@ ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, con
     const auto stored = storedValue(fieldType(kind, index), value);
     if (!stored || stored->isNull()) return failed;
 
-    const QString path = filePath(kind);
+    const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return failed;
     Connection c(path);
     if (!c.isOpen() || !c.begin()) return failed;

@@ -43,7 +43,8 @@ public:
     // An empty directory means the working directory at the time of each operation.
     explicit ResultStore(QString directory = QString());
 
-    QString filePath(TestKind kind) const;
+    // Full path of the kind's file.
+    QString locateDbFile(TestKind kind) const;
 
     // True when the number is taken: the kind's file holds curve rows under it.
     bool checkTestTable(TestKind kind, const QString& testNumber) const;

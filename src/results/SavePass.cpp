@@ -36,7 +36,9 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
     for (qsizetype i = 0; i < group.size(); ++i) {
         const SaveCandidate& c = group[i];
         const QString key = savedKey(c.test.kind, c.test.testNumber());
-        if (storedThisRun.contains(key)) {
+        // Stored by an earlier pass of this run and still in the file: done already. Deleted
+        // meanwhile, it is stored again like any other.
+        if (c.takenInFile && storedThisRun.contains(key)) {
             d.skipped << int(i);
             inGroup.insert(key);
             continue;

@@ -33,7 +33,8 @@ QString savedKey(TestKind kind, const QString& testNumber);
 // The checks of a save pass, before anything is written, channel by channel: a number
 // taken in the file or used twice in the group, then the required boxes; the first channel
 // that fails refuses the pass. A value a field cannot take refuses it as a failed save.
-// A channel whose number this run has already stored is skipped instead of refused.
+// A channel whose test this run has already stored (and the file still holds) is skipped
+// instead of refused.
 SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString>& storedThisRun);
 
 struct SaveReport {

@@ -233,19 +233,19 @@ void TestResults::savePassChecks() {
     SaveReport r = pass.run(*m_panel, *m_samples);
     QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
     QCOMPARE(r.stored, 0);
-    QVERIFY(!QFile::exists(m_store->filePath(TestKind::Tv)));
+    QVERIFY(!QFile::exists(m_store->locateDbFile(TestKind::Tv)));
 
     m_panel->setText(1, Box::Combo1, "HM");
     m_panel->setText(2, Box::Text15, " ");
     r = pass.run(*m_panel, *m_samples);
     QCOMPARE(r.message, resulttext::incomplete());
-    QVERIFY(!QFile::exists(m_store->filePath(TestKind::Tv)));
+    QVERIFY(!QFile::exists(m_store->locateDbFile(TestKind::Tv)));
 
     m_panel->setText(2, Box::Text15, "C");
     m_panel->setText(2, Box::Text7, "abc"); // a number box holding no number
     r = pass.run(*m_panel, *m_samples);
     QCOMPARE(r.message, resulttext::saveFailed());
-    QVERIFY(!QFile::exists(m_store->filePath(TestKind::Tv)));
+    QVERIFY(!QFile::exists(m_store->locateDbFile(TestKind::Tv)));
 
     m_panel->setText(2, Box::Text7, "201.5");
     r = pass.run(*m_panel, *m_samples);
@@ -259,6 +259,10 @@ void TestResults::savePassChecks() {
     QCOMPARE(r.stored, 0);
     QCOMPARE(r.skippedChannels, (QList<int>{0, 1, 2}));
     QCOMPARE(m_store->allRows(TestKind::Tv).count(), 3);
+    // Deleted meanwhile, it is stored again.
+    QVERIFY(m_store->remove(TestKind::Tv, {"9HR"}).ok);
+    r = pass.run(*m_panel, *m_samples);
+    QCOMPARE(r.storedChannels, (QList<int>{2}));
 
     // A new run with the old numbers is refused by the file.
     pass.newRun();
@@ -464,7 +468,7 @@ void TestResults::commandLine() {
 
 // A save killed at any moment leaves a sound file with each test whole or absent.
 void TestResults::killedWhileSaving() {
-    const QString path = m_store->filePath(TestKind::Tv);
+    const QString path = m_store->locateDbFile(TestKind::Tv);
     int hotJournals = 0;
     for (int round = 0; round < 4; ++round) {
         QProcess saver;
