@@ -1,0 +1,165 @@
+// Cost of the result files: saving one 6000-sample test, reading it back into a channel's
+// boxes, and a file holding 100,000 tests (265 samples each): opening it for a number check
+// and a load, and searches over all its parameter rows. Prints median and 99th percentile
+// in milliseconds. The big file takes a while to build; --dir DIR keeps it for later runs.
+#include "params/PanelModel.h"
+#include "results/PanelRecord.h"
+#include "results/ResultSchema.h"
+#include "results/ResultStore.h"
+#include "settings/SampleStore.h"
+#include "settings/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace q7rk;
+
+namespace {
+
+constexpr int BigTests = 100000;
+constexpr int BigSamples = 265;
+
+void report(const char* name, int runs, const std::function<void(int)>& work) {
+    std::vector<double> ms;
+    QElapsedTimer clock;
+    for (int r = 0; r < runs + runs / 10; ++r) { // the first tenth warms up
+        clock.start();
+        work(r);
+        if (r >= runs / 10) ms.push_back(double(clock.nsecsElapsed()) / 1.0e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-48s median %9.3f ms   p99 %9.3f ms\n", name, ms[ms.size() / 2],
+                ms[ms.size() * 99 / 100]);
+    std::fflush(stdout);
+}
+
+StoredTest sixThousand(const QString& number) {
+    StoredTest t;
+    t.values = QStringList(fieldNames(TestKind::Tv).size());
+    t.setValue(QStringLiteral("测试编号"), number);
+    t.setValue(QStringLiteral("化成电压"), QStringLiteral("200"));
+    t.setValue(QStringLiteral("延迟时间"), QStringLiteral("60"));
+    t.setValue(QStringLiteral("升压时间"), QStringLiteral("5940"));
+    t.setValue(QStringLiteral("测试人"), QStringLiteral("bench"));
+    t.setValue(QStringLiteral("测试日期"), QStringLiteral("2012/06/01"));
+    for (int n = 1; n <= SampleStore::MaxSample; ++n)
+        t.curve.push_back({std::min(220.0, n * 0.1), 2 + std::cos(n * 0.11)});
+    return t;
+}
+
+bool exec(const QString& sql) {
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("build")));
+    if (q.exec(sql)) return true;
+    std::fprintf(stderr, "bench_results: %s\n", qPrintable(sql));
+    return false;
+}
+
+// The 100,000 tests are written by SQLite itself, in one transaction: the store's own save
+// (a transaction and a sync per test) would take most of an hour for this many.
+bool buildBigFile(ResultStore& store) {
+    StoredTest first = sixThousand(QStringLiteral("seed"));
+    first.curve.clear();
+    if (!store.save(first)) return false; // creates the tables
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "build");
+        db.setDatabaseName(store.locateDbFile(TestKind::Tv));
+        if (!db.open()) return false;
+        const bool ok =
+            exec(QStringLiteral("PRAGMA journal_mode=OFF")) &&
+            exec(QStringLiteral("PRAGMA synchronous=OFF")) && exec(QStringLiteral("BEGIN")) &&
+            exec(QStringLiteral("DELETE FROM \"铝箔TV参数\"")) &&
+            exec(QStringLiteral("WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s "
+                                "WHERE i < ") +
+                 QString::number(BigTests) +
+                 QStringLiteral(") INSERT INTO \"铝箔TV参数\" SELECT printf('B%06dHL', i), "
+                                "100 + i % 800, 2, 60, 150, 20 + i % 100, 100 + i % 800 + 0.5, "
+                                "'合格', 85, ") +
+                 QString::number(BigSamples) +
+                 QStringLiteral(", 101 + i % 800, 'True', 'False', 'True', 'False', "
+                                "'op' || (i % 20), printf('20%02d/%02d/%02d', 10 + i % 10, "
+                                "1 + i % 12, 1 + i % 28) FROM s")) &&
+            exec(QStringLiteral("WITH RECURSIVE n(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM n "
+                                "WHERE v < ") +
+                 QString::number(BigSamples) +
+                 QStringLiteral(") INSERT INTO \"曲线数据\" SELECT p.\"测试编号\", n.v, "
+                                "round(n.v * 0.7, 1), round(2 - n.v * 0.001, 3) "
+                                "FROM \"铝箔TV参数\" p, n ORDER BY p.\"测试编号\", n.v")) &&
+            exec(QStringLiteral("COMMIT"));
+        db.close();
+        if (!ok) return false;
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("build"));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int at = int(args.indexOf(QStringLiteral("--dir")));
+    QTemporaryDir tmp;
+    const QString bigDir = at > 0 && at + 1 < args.size() ? args[at + 1] : tmp.filePath("big");
+    QDir().mkpath(bigDir);
+
+    // One 6000-sample test, saved and shown.
+    ResultStore small(tmp.filePath("small"));
+    QDir().mkpath(tmp.filePath("small"));
+    const StoredTest test = sixThousand(QStringLiteral("S0HL"));
+    report("save one 6000-sample test", 40, [&](int r) {
+        StoredTest t = test;
+        t.values[0] = QStringLiteral("S%1HL").arg(r + 1);
+        if (!small.save(t)) std::fprintf(stderr, "save failed\n");
+    });
+    SettingsStore settings(tmp.filePath("s.ini"));
+    ChannelModel channels;
+    PanelModel panel(channels, settings);
+    report("load + show one 6000-sample test", 40, [&](int r) {
+        const auto t = small.load(TestKind::Tv, QStringLiteral("S%1HL").arg(r % 40 + 1));
+        if (t) showStoredTest(panel, r % 3, *t);
+    });
+
+    ResultStore big(bigDir);
+    QElapsedTimer clock;
+    clock.start();
+    if (!QFileInfo::exists(big.locateDbFile(TestKind::Tv))) {
+        if (!buildBigFile(big)) return 1;
+        std::printf("%-48s %9.0f ms\n", "build 100,000 tests x 265 samples (once)",
+                    double(clock.elapsed()));
+    }
+    std::printf("%-48s %9.1f MB\n", "file size",
+                double(QFileInfo(big.locateDbFile(TestKind::Tv)).size()) / 1.0e6);
+
+    report("open 100,000-test file: check a number", 50, [&](int r) {
+        big.checkTestTable(TestKind::Tv, QStringLiteral("B%1HL").arg(r * 1999 % BigTests + 1, 6, 10,
+                                                                     QLatin1Char('0')));
+    });
+    report("open 100,000-test file: load a test", 50, [&](int r) {
+        big.load(TestKind::Tv,
+                 QStringLiteral("B%1HL").arg(r * 1999 % BigTests + 1, 6, 10, QLatin1Char('0')));
+    });
+    report("search 100,000: 测试编号 = (one row)", 20, [&](int) {
+        big.query({TestKind::Tv, QStringLiteral("测试编号"), "=", "B054321HL", ""});
+    });
+    report("search 100,000: 测试人 = (5,000 rows)", 10, [&](int) {
+        big.query({TestKind::Tv, QStringLiteral("测试人"), "=", "op7", ""});
+    });
+    report("search 100,000: 测试日期 介于 (about 3,000 rows)", 10, [&](int) {
+        big.query({TestKind::Tv, QStringLiteral("测试日期"), QStringLiteral("介于"), "2013/03/01",
+                   "2013/03/31"});
+    });
+    report("search 100,000: 化成电压 > 0 (all 100,000 rows)", 5, [&](int) {
+        big.query({TestKind::Tv, QStringLiteral("化成电压"), ">", "0", ""});
+    });
+    return 0;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "results/StoredTest.h"
+
+namespace q7rk {
+
+class PanelModel;
+class SampleStore;
+
+// The key of channel k's test: its test-number box followed by its sample position
+// (Text14 & Combo1, or Text35 & Combo2 for the electrolyte test).
+QString testNumberOf(const PanelModel& panel, int channel);
+
+// The boxes a save needs filled: TV the number and the operator, leakage the test voltage
+// and time, electrolyte the number.
+bool requiredBoxesFilled(const PanelModel& panel, int channel);
+
+// What a save stores for channel k: the parameter and result boxes of its kind, the test
+// number, the boiling and position marks and samples 1..n of the run (n = sampleIndex - 1).
+StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, int channel);
+
+// Writes a stored test back into the boxes of channel k, as the stored-test display does:
+// the kind's fields into their boxes, the whole test number into the number box, the
+// boiling marks into the group's options. The kind switch and the curve are the caller's.
+void showStoredTest(PanelModel& panel, int channel, const StoredTest& test);
+
+} // namespace q7rk

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "settings/ChannelModel.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+#include <span>
+
+namespace q7rk {
+
+// What a field of a parameter table holds. Numbers are REAL, texts and marks TEXT, dates
+// TEXT written "yyyy/mm/dd" with zero padding so that they compare as dates.
+enum class FieldType { Text, Number, Date, Mark };
+
+struct FieldSpec {
+    const char* name; // UTF-8, the table's own field name
+    FieldType type;
+};
+
+// One result file per test kind, each with its parameter table and the curve table.
+struct KindSchema {
+    TestKind kind;
+    const char* fileName;  // in the working directory
+    const char* tableName; // parameter table
+    std::span<const FieldSpec> fields;
+};
+
+const KindSchema& schemaOf(TestKind kind);
+
+// Field names of a kind in table (and grid) order.
+QStringList fieldNames(TestKind kind);
+// Position of a field in the kind's table, or -1.
+int fieldIndex(TestKind kind, const QString& name);
+FieldType fieldType(TestKind kind, int index);
+
+// The fields offered for a search, in the order of the query window's list.
+QStringList searchFields(TestKind kind);
+// The fields the correction dialog offers; the test number is the key and never changes.
+QStringList correctableFields(TestKind kind);
+
+// "tv", "leakage", "electrolyte" for command lines and file names.
+QString kindKey(TestKind kind);
+std::optional<TestKind> kindFromKey(const QString& key);
+
+// The curve rows of every test of a file live in this one table.
+inline constexpr const char* CurveTableName = "曲线数据";
+
+// A box text as it goes into the file: a text as it is, a number as REAL, a date as
+// "yyyy/mm/dd", a mark as "True"/"False"; an empty number, date or mark is NULL. nullopt when
+// the field cannot take the text (letters in a number, an invalid date).
+std::optional<QVariant> storedValue(FieldType type, const QString& text);
+// A stored value as the grid and the boxes show it: numbers as plain decimals, NULL empty.
+QString shownValue(FieldType type, const QVariant& value);
+
+// A date typed as 2012/6/1, 2012-06-01 or 2012.6.1 as stored: "2012/06/01"; nullopt when
+// it is no valid calendar date.
+std::optional<QString> normaliseDate(const QString& text);
+
+} // namespace q7rk

@@ -1,0 +1,386 @@
+#include "ResultStore.h"
+
+#include "results/ResultSchema.h"
+#include "results/ResultTexts.h"
+#include "settings/NumberText.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <atomic>
+#include <cmath>
+
+namespace q7rk {
+
+namespace {
+
+// A connection of its own for one operation, removed again when the operation ends.
+class Connection {
+public:
+    explicit Connection(const QString& path) : m_name(uniqueName()) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+            db.setDatabaseName(path);
+            // Another program reading the file for a moment is waited for, briefly.
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+            m_open = db.open();
+        }
+    }
+    ~Connection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen()) {
+                if (m_inTransaction) db.rollback();
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool isOpen() const { return m_open; }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+    bool begin() { return m_inTransaction = db().transaction(); }
+    bool commit() {
+        if (!db().commit()) return false;
+        m_inTransaction = false;
+        return true;
+    }
+    void rollback() {
+        if (m_inTransaction) db().rollback();
+        m_inTransaction = false;
+    }
+
+private:
+    static QString uniqueName() {
+        static std::atomic<quint64> counter{0};
+        return QStringLiteral("q7rk-results-%1").arg(++counter);
+    }
+
+    QString m_name;
+    bool m_open = false;
+    bool m_inTransaction = false; // rolled back if the operation leaves without committing
+};
+
+QString quoted(const char* identifier) {
+    return QLatin1Char('"') + QString::fromUtf8(identifier) + QLatin1Char('"');
+}
+
+QString tableOf(TestKind kind) {
+    return quoted(schemaOf(kind).tableName);
+}
+
+QString curveTable() {
+    return quoted(CurveTableName);
+}
+
+QString testNumberField() {
+    return quoted("测试编号");
+}
+
+QString columnList(TestKind kind) {
+    QStringList cols;
+    for (const FieldSpec& f : schemaOf(kind).fields)
+        cols << quoted(f.name);
+    return cols.join(QLatin1Char(','));
+}
+
+bool exec(QSqlDatabase db, const QString& sql) {
+    QSqlQuery q(db);
+    return q.exec(sql);
+}
+
+bool createSchema(QSqlDatabase db, TestKind kind) {
+    QStringList cols;
+    for (const FieldSpec& f : schemaOf(kind).fields)
+        cols << quoted(f.name) + (f.type == FieldType::Number ? QStringLiteral(" REAL")
+                                                              : QStringLiteral(" TEXT"));
+    const QString table = tableOf(kind);
+    return exec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+                        .arg(table, cols.join(QLatin1Char(',')))) &&
+           exec(db,
+                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                    .arg(quoted((QByteArray(schemaOf(kind).tableName) + "_测试编号").constData()),
+                         table, testNumberField())) &&
+           exec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, \"vi_order\" INTEGER, "
+                                   "\"电压\" REAL, \"电流\" REAL, PRIMARY KEY (%2, \"vi_order\")) "
+                                   "WITHOUT ROWID")
+                        .arg(curveTable(), testNumberField()));
+}
+
+// The row's values as they go into the file; nullopt when one does not fit its field.
+std::optional<QVariantList> boundValues(const StoredTest& test) {
+    const auto fields = schemaOf(test.kind).fields;
+    if (test.values.size() != qsizetype(fields.size())) return std::nullopt;
+    QVariantList out;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto v = storedValue(fields[i].type, test.values[qsizetype(i)]);
+        if (!v) return std::nullopt;
+        out << *v;
+    }
+    return out;
+}
+
+QStringList shownRow(TestKind kind, const QSqlQuery& q) {
+    const auto fields = schemaOf(kind).fields;
+    QStringList row;
+    row.reserve(qsizetype(fields.size()));
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        row << shownValue(fields[i].type, q.value(int(i)));
+    return row;
+}
+
+// Samples are kept to the resolution they are shown with.
+double toStep(double value, double perUnit) {
+    return std::round(value * perUnit) / perUnit;
+}
+
+// Many rows per statement: one statement per sample would spend most of a save in the
+// statement machinery rather than in the file.
+bool insertCurve(QSqlDatabase db, const StoredTest& test) {
+    constexpr std::size_t RowsPerStatement = 250;
+    const QString number = test.testNumber();
+    const auto statement = [&](std::size_t rows) {
+        QStringList values(qsizetype(rows), QStringLiteral("(?,?,?,?)"));
+        return QStringLiteral("INSERT INTO %1 VALUES %2")
+            .arg(curveTable(), values.join(QLatin1Char(',')));
+    };
+    QSqlQuery full(db);
+    bool fullPrepared = false;
+    for (std::size_t first = 0; first < test.curve.size(); first += RowsPerStatement) {
+        const std::size_t rows = std::min(RowsPerStatement, test.curve.size() - first);
+        QSqlQuery partial(db);
+        QSqlQuery& q = rows == RowsPerStatement ? full : partial;
+        if (&q == &partial || !fullPrepared) {
+            if (!q.prepare(statement(rows))) return false;
+            fullPrepared = fullPrepared || &q == &full;
+        }
+        for (std::size_t i = 0; i < rows; ++i) {
+            const CurvePoint& p = test.curve[first + i];
+            const int at = int(i) * 4;
+            q.bindValue(at, number);
+            q.bindValue(at + 1, qlonglong(first + i + 1));
+            q.bindValue(at + 2, toStep(p.volts, 10));
+            q.bindValue(at + 3, toStep(p.milliamperes, 1000));
+        }
+        if (!q.exec()) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ResultStore::ResultStore(QString directory) : m_directory(std::move(directory)) {}
+
+QString ResultStore::locateDbFile(TestKind kind) const {
+    const QDir dir(m_directory.isEmpty() ? QDir::currentPath() : m_directory);
+    return dir.absoluteFilePath(QString::fromUtf8(schemaOf(kind).fileName));
+}
+
+bool ResultStore::checkTestTable(TestKind kind, const QString& testNumber) const {
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return false;
+    Connection c(path);
+    if (!c.isOpen()) return false;
+    QSqlQuery q(c.db());
+    q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
+                  .arg(curveTable(), testNumberField()));
+    q.addBindValue(testNumber);
+    return q.exec() && q.next();
+}
+
+bool ResultStore::save(const StoredTest& test) {
+    const auto values = boundValues(test);
+    if (!values) return false;
+    Connection c(locateDbFile(test.kind));
+    if (!c.isOpen() || !c.begin() || !createSchema(c.db(), test.kind)) return false;
+    {
+        QSqlQuery row(c.db());
+        QStringList marks(values->size(), QStringLiteral("?"));
+        row.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(tableOf(test.kind), columnList(test.kind), marks.join(QLatin1Char(','))));
+        for (const QVariant& v : *values)
+            row.addBindValue(v);
+        if (!row.exec()) return false;
+
+        if (!insertCurve(c.db(), test)) return false;
+    }
+    return c.commit();
+}
+
+std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNumber) const {
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return std::nullopt;
+    Connection c(path);
+    if (!c.isOpen()) return std::nullopt;
+    StoredTest test;
+    test.kind = kind;
+    {
+        QSqlQuery q(c.db());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY rowid LIMIT 1")
+                      .arg(columnList(kind), tableOf(kind), testNumberField()));
+        q.addBindValue(testNumber);
+        if (!q.exec() || !q.next()) return std::nullopt;
+        test.values = shownRow(kind, q);
+
+        QSqlQuery curve(c.db());
+        curve.setForwardOnly(true);
+        curve.prepare(QStringLiteral("SELECT \"电压\", \"电流\" FROM %1 WHERE %2 = ? "
+                                     "ORDER BY \"vi_order\"")
+                          .arg(curveTable(), testNumberField()));
+        curve.addBindValue(testNumber);
+        if (!curve.exec()) return std::nullopt;
+        while (curve.next())
+            test.curve.push_back({curve.value(0).toDouble(), curve.value(1).toDouble()});
+    }
+    return test;
+}
+
+ResultRows ResultStore::query(const QueryCondition& cond) const {
+    ResultRows out;
+    out.header = fieldNames(cond.kind);
+    out.message = resulttext::noMatch();
+    const int index = fieldIndex(cond.kind, cond.field);
+    if (index < 0) return out;
+    const FieldType type = fieldType(cond.kind, index);
+    const QString field = quoted(schemaOf(cond.kind).fields[std::size_t(index)].name);
+
+    // Text fields are searched for equality whatever the comparison says; the others take
+    // the comparison, with both bounds for "介于".
+    QString where;
+    QVariantList binds;
+    if (type == FieldType::Text || type == FieldType::Mark) {
+        where = field + QStringLiteral(" = ?");
+        binds << cond.value1;
+    } else {
+        const auto bound = [type](const QString& text) -> std::optional<QVariant> {
+            if (text.trimmed().isEmpty()) return std::nullopt;
+            const auto v = storedValue(type, text);
+            if (!v || v->isNull()) return std::nullopt;
+            return v;
+        };
+        const auto v1 = bound(cond.value1);
+        if (!v1) return out;
+        binds << *v1;
+        if (cond.comparison == QStringLiteral("介于")) {
+            const auto v2 = bound(cond.value2);
+            if (!v2) return out;
+            binds << *v2;
+            where = field + QStringLiteral(" BETWEEN ? AND ?");
+        } else if (cond.comparison == QLatin1String(">") || cond.comparison == QLatin1String("<") ||
+                   cond.comparison == QLatin1String("=")) {
+            where = field + QLatin1Char(' ') + cond.comparison + QStringLiteral(" ?");
+        } else {
+            return out;
+        }
+    }
+
+    const QString path = locateDbFile(cond.kind);
+    if (!QFileInfo::exists(path)) return out;
+    Connection c(path);
+    if (!c.isOpen()) return out;
+    {
+        QSqlQuery q(c.db());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid")
+                      .arg(columnList(cond.kind), tableOf(cond.kind), where));
+        for (const QVariant& v : binds)
+            q.addBindValue(v);
+        if (!q.exec()) return out;
+        while (q.next())
+            out.rows << shownRow(cond.kind, q);
+    }
+    if (!out.rows.isEmpty()) out.message.clear();
+    return out;
+}
+
+ResultRows ResultStore::allRows(TestKind kind) const {
+    ResultRows out;
+    out.header = fieldNames(kind);
+    out.message = resulttext::noMatch();
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return out;
+    Connection c(path);
+    if (!c.isOpen()) return out;
+    {
+        QSqlQuery q(c.db());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                        .arg(columnList(kind), tableOf(kind))))
+            return out;
+        while (q.next())
+            out.rows << shownRow(kind, q);
+    }
+    if (!out.rows.isEmpty()) out.message.clear();
+    return out;
+}
+
+ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers) {
+    if (testNumbers.isEmpty()) return {true, resulttext::deleted()};
+    QStringList failed;
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path))
+        return {false, resulttext::deleteFailed(testNumbers.join(QStringLiteral("、")))};
+    Connection c(path);
+    for (const QString& number : testNumbers) {
+        bool done = false;
+        if (c.isOpen() && c.begin()) {
+            QSqlQuery row(c.db());
+            row.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                            .arg(tableOf(kind), testNumberField()));
+            row.addBindValue(number);
+            QSqlQuery curve(c.db());
+            curve.prepare(
+                QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(curveTable(), testNumberField()));
+            curve.addBindValue(number);
+            // Curve rows without a parameter row would keep the number taken: they go too,
+            // but the missing row is still reported.
+            const bool rowDeleted = row.exec();
+            if (rowDeleted && curve.exec() && c.commit())
+                done = row.numRowsAffected() > 0;
+            else
+                c.rollback();
+        }
+        if (!done) failed << number;
+    }
+    if (!failed.isEmpty())
+        return {false, resulttext::deleteFailed(failed.join(QStringLiteral("、")))};
+    return {true, resulttext::deleted()};
+}
+
+ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, const QString& field,
+                                   const QString& value) {
+    const ResultOutcome failed{false, resulttext::operationFailed()};
+    if (field.isEmpty()) return {false, resulttext::noCorrectionField()};
+    if (value.isEmpty()) return {false, resulttext::noCorrectionValue()};
+    if (!correctableFields(kind).contains(field)) return failed;
+    const int index = fieldIndex(kind, field);
+    if (index < 0) return failed;
+    const auto stored = storedValue(fieldType(kind, index), value);
+    if (!stored || stored->isNull()) return failed;
+
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return failed;
+    Connection c(path);
+    if (!c.isOpen() || !c.begin()) return failed;
+    {
+        QSqlQuery q(c.db());
+        q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
+                      .arg(tableOf(kind), quoted(schemaOf(kind).fields[std::size_t(index)].name),
+                           testNumberField()));
+        q.addBindValue(*stored);
+        q.addBindValue(testNumber);
+        // One test, one row: a number that matches several rows is not corrected blindly.
+        if (!q.exec() || q.numRowsAffected() != 1) return failed;
+    }
+    if (!c.commit()) return failed;
+    return {true, resulttext::corrected()};
+}
+
+} // namespace q7rk

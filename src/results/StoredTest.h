@@ -1,0 +1,29 @@
+#pragma once
+
+#include "settings/ChannelModel.h"
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace q7rk {
+
+struct CurvePoint {
+    double volts;        // to 0.1 V
+    double milliamperes; // to 0.001 mA
+};
+
+// One stored test as the program sees it: the parameter row as texts in the table's field
+// order (an empty text is a value not given) and the curve, sample 1 first.
+struct StoredTest {
+    TestKind kind = TestKind::Tv;
+    QStringList values;
+    std::vector<CurvePoint> curve;
+
+    QString testNumber() const { return values.value(0); }
+    // Text of a field by name; empty for a field the kind does not have.
+    QString value(const QString& field) const;
+    void setValue(const QString& field, const QString& text);
+};
+
+} // namespace q7rk

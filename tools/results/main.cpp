@@ -1,0 +1,115 @@
+// q7rk-results: the local result files from the command line. `query` prints the rows of one
+// search as JSON; `export` writes a parameter table (optionally searched) or one test's curve
+// as CSV.
+#include "results/CsvExport.h"
+#include "results/ResultSchema.h"
+#include "results/ResultStore.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+using namespace q7rk;
+
+namespace {
+
+enum Exit { Done = 0, Failed = 1, BadUsage = 2 };
+
+int usage(const QString& error) {
+    std::fprintf(stderr, "q7rk-results: %s (see --help)\n", qPrintable(error));
+    return BadUsage;
+}
+
+QJsonArray toJson(const QStringList& list) {
+    QJsonArray a;
+    for (const QString& s : list)
+        a.append(s);
+    return a;
+}
+
+int printQuery(const QString& key, const ResultRows& rows) {
+    QJsonArray jsonRows;
+    for (const QStringList& r : rows.rows)
+        jsonRows.append(toJson(r));
+    QJsonObject doc{{"kind", key},
+                    {"count", rows.count()},
+                    {"columns", toJson(rows.header)},
+                    {"rows", jsonRows}};
+    if (!rows.message.isEmpty()) doc.insert("message", rows.message);
+    std::fputs(QJsonDocument(doc).toJson(QJsonDocument::Indented).constData(), stdout);
+    return Done;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("q7rk-results"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "The local result files.\n"
+        "  query  --kind K --field NAME --op OP --value V1 [--value2 V2]   rows as JSON\n"
+        "  export --kind K [--test NUMBER | --field ... --op ... --value ...] --out FILE.csv\n"
+        "Exit codes: 0 done, 1 no such test or the file could not be written, 2 bad usage."));
+    p.addHelpOption();
+    p.addPositionalArgument("command", "query or export");
+    p.addOptions({
+        {"workdir", "Folder holding the result files (default: the current one).", "DIR"},
+        {"kind", "tv, leakage or electrolyte.", "K"},
+        {"field", "Field to search, as the table names it.", "NAME"},
+        {"op", "Comparison: >, <, = or 介于.", "OP"},
+        {"value", "Value, or lower bound for 介于.", "V1"},
+        {"value2", "Upper bound for 介于.", "V2"},
+        {"test", "export: the curve of this test number.", "NUMBER"},
+        {"out", "export: the CSV file to write.", "FILE"},
+    });
+    p.process(app);
+
+    const QStringList args = p.positionalArguments();
+    if (args.size() != 1) return usage(QStringLiteral("one command: query or export"));
+    const QString command = args.first();
+    const auto kind = kindFromKey(p.value("kind"));
+    if (!kind) return usage(QStringLiteral("--kind takes tv, leakage or electrolyte"));
+    const ResultStore store(p.isSet("workdir") ? QDir(p.value("workdir")).absolutePath()
+                                               : QString());
+
+    QueryCondition cond{*kind, p.value("field"), p.value("op"), p.value("value"),
+                        p.value("value2")};
+    const bool searched = p.isSet("field");
+    if (searched || command == QLatin1String("query")) {
+        if (fieldIndex(*kind, cond.field) < 0)
+            return usage(QStringLiteral("--field names no field of that kind"));
+        if (!QStringList{">", "<", "=", QStringLiteral("介于")}.contains(cond.comparison))
+            return usage(QStringLiteral("--op takes >, <, = or 介于"));
+        if (!p.isSet("value")) return usage(QStringLiteral("--value is required"));
+    }
+
+    if (command == QLatin1String("query")) return printQuery(p.value("kind"), store.query(cond));
+    if (command != QLatin1String("export")) return usage(QStringLiteral("unknown command"));
+    if (!p.isSet("out")) return usage(QStringLiteral("--out is required"));
+
+    QStringList header;
+    QList<QStringList> rows;
+    if (p.isSet("test")) {
+        if (!store.load(*kind, p.value("test"))) {
+            std::fprintf(stderr, "q7rk-results: no stored test %s\n", qPrintable(p.value("test")));
+            return Failed;
+        }
+        rows = curveRows(store, *kind, p.value("test"), &header);
+    } else {
+        const ResultRows r = searched ? store.query(cond) : store.allRows(*kind);
+        header = r.header;
+        rows = r.rows;
+    }
+    if (!writeFileAtomically(p.value("out"), csvBytes(header, rows))) {
+        std::fprintf(stderr, "q7rk-results: cannot write %s\n", qPrintable(p.value("out")));
+        return Failed;
+    }
+    std::printf("%lld\n", static_cast<long long>(rows.size()));
+    return Done;
+}
