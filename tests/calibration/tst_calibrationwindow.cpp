@@ -42,12 +42,10 @@ void CalibrationWindowTest::readoutsFollowThePanelAndClicksReachTheModel() {
     QCOMPARE(child<QLineEdit>(window, "Text2_5")->text(), QStringLiteral("1.250"));
     panel.setText(3, Box::Text25, QStringLiteral("801.6"));
     QCOMPARE(child<QLineEdit>(window, "Text1_3")->text(), QStringLiteral("801.6"));
-    QCOMPARE(child<QLineEdit>(window, "Text2_3")->text(), panel.text(3, Box::Text26));
 
     auto* channel = child<QComboBox>(window, "Combo1");
     auto* item = child<QComboBox>(window, "Combo2");
     QCOMPARE(channel->count(), 5);
-    QCOMPARE(channel->currentText(), QString());
     QCOMPARE(channel->placeholderText(), QStringLiteral("选择校准通道"));
     QCOMPARE(item->itemText(3), QStringLiteral("电流控制校准"));
 
