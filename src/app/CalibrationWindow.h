@@ -30,7 +30,9 @@ class CalibrationWindow : public QWidget {
 public:
     static constexpr int LogLines = 30;
 
-    // Opening the window rebuilds the model's lists (channels up to lastChannel now).
+    // Opening the window rebuilds the model's lists (channels up to lastChannel now), so a
+    // new window is built for every opening; "退出" only closes it (the creator decides
+    // whether closing deletes it).
     CalibrationWindow(CalibrationModel& model, const PanelModel& panel, Prompter& prompter,
                       QWidget* parent = nullptr);
 
