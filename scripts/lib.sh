@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
-  fonts-wqy-zenhei
+  fonts-wqy-zenhei poppler-utils
 )
 
 install_packages() {

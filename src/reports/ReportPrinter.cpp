@@ -1,0 +1,293 @@
+#include "reports/ReportPrinter.h"
+
+#include "charts/ChartSet.h"
+#include "params/PanelModel.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "shell/Prompter.h"
+
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <array>
+#include <span>
+
+namespace q7rk {
+
+namespace {
+
+constexpr double TwipsPerInch = 1440;
+constexpr int TwipsPerPoint = 20;
+
+// Page layout in twips.
+constexpr int TitleX = 6600, TitleY = 400, TitlePoints = 18;
+constexpr int CompanyX = 7000, CompanyY = 1000;
+constexpr int ColumnPitch = 5100, FirstColumnX = 500;
+// Charts sit between the company line and the headings, as wide as their column's frame.
+constexpr int ChartTop = 1400, ChartBottom = 6000;
+constexpr int HeadingY = 6200, HeadingPoints = 14;
+constexpr int FrameTop = 6500, FrameBottom = 11000;
+constexpr int LinesY = 6700, LinePoints = 12;
+// A printed line leaves the cursor one 12-point line lower; each next line adds 200 more.
+constexpr int LinePitch = LinePoints * TwipsPerPoint + 200;
+constexpr int SparkColumnOffset = 2500;
+
+// The right edges step by 5000 while the columns step by 5100, so the frames are 5000,
+// 4900 and 4800 wide.
+constexpr int frameRight(int column) {
+    return 5500 + 5000 * column;
+}
+constexpr int columnX(int column) {
+    return FirstColumnX + ColumnPitch * column;
+}
+
+struct Line {
+    const char* label;
+    Box box;
+    const char* unit;
+};
+
+constexpr std::array TvLines{
+    Line{"化成电压：", Box::Text1, "V"}, Line{"测试电流：", Box::Text3, "mA"},
+    Line{"延迟时间：", Box::Text4, "S"}, Line{"升压时间指标：", Box::Text5, "S"},
+    Line{"升压时间：", Box::Text6, "S"}, Line{"TV值0：", Box::Text7, "V"},
+    Line{"TV特性：", Box::Text8, ""},    Line{"测试员：", Box::Text15, ""},
+    Line{"测试编号：", Box::Text14, ""}, Line{"测试日期：", Box::Text24, ""},
+};
+constexpr std::array LeakageLines{
+    Line{"漏电流电压：", Box::Text9, "V"},   Line{"测试电流：", Box::Text3, "mA"},
+    Line{"漏电流指标：", Box::Text10, "mA"}, Line{"测试时间：", Box::Text11, "S"},
+    Line{"漏电流：", Box::Text12, "mA"},     Line{"漏电流特性：", Box::Text13, ""},
+    Line{"测试员：", Box::Text15, ""},       Line{"测试编号：", Box::Text14, ""},
+    Line{"测试日期：", Box::Text24, ""},
+};
+constexpr std::array ElectrolyteLines{
+    Line{"测试电流：", Box::Text17, "mA"}, Line{"参考电压：", Box::Text19, "V"},
+    Line{"闪火延时：", Box::Text20, "S"},  Line{"闪火修正：", Box::Text21, "V"},
+    Line{"最大电压：", Box::Text22, "V"},  Line{"最小电压：", Box::Text28, "V"},
+    Line{"判定结果：", Box::Text23, ""},   Line{"测试员：", Box::Text36, ""},
+    Line{"测试编号：", Box::Text35, ""},   Line{"测试日期：", Box::Text37, ""},
+};
+constexpr std::array SparkLines{
+    Line{"火化电压1：", Box::Text29, "V"}, Line{"火化时间1：", Box::Text30, "S"},
+    Line{"火化电压2：", Box::Text31, "V"}, Line{"火化时间2：", Box::Text32, "S"},
+    Line{"火化电压3：", Box::Text33, "V"}, Line{"火化时间3：", Box::Text34, "S"},
+};
+
+std::span<const Line> linesOf(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return TvLines;
+    case TestKind::Leakage:
+        return LeakageLines;
+    case TestKind::Electrolyte:
+        break;
+    }
+    return ElectrolyteLines;
+}
+
+// The report's typeface: the Song face it was laid out for where the system has one, else
+// the installed CJK face, so that the Chinese texts always have glyphs.
+QFont reportFont(int points) {
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("WenQuanYi Zen Hei")});
+    // The painter works in twips, so the size is given in twips too.
+    font.setPixelSize(points * TwipsPerPoint);
+    return font;
+}
+
+// Print at (x, y): the text's top-left corner at the cursor.
+void printAt(QPainter& painter, int x, int y, const QString& text) {
+    constexpr int Unbounded = 100000;
+    painter.drawText(QRectF(x, y, Unbounded, Unbounded), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+int boundedGroup(int group) {
+    return std::clamp(group, 0, GroupCount - 1);
+}
+
+} // namespace
+
+ReportPrinter::ReportPrinter(const PanelModel& panel, const ChartSet& charts,
+                             const SettingsStore& settings)
+    : m_panel(panel), m_charts(charts), m_settings(settings) {}
+
+void ReportPrinter::setGroups(int first, int last) {
+    m_firstGroup = boundedGroup(first);
+    m_lastGroup = std::max(boundedGroup(last), m_firstGroup);
+}
+
+QString ReportPrinter::title(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return QStringLiteral("Q-7RK-M智能TV仪铝箔特性测试报告");
+    case TestKind::Leakage:
+        return QStringLiteral("Q-7RK-M智能TV仪漏电流测试报告");
+    case TestKind::Electrolyte:
+        break;
+    }
+    return QStringLiteral("Q-7RK-M智能TV仪电解液测试报告");
+}
+
+QString ReportPrinter::groupTitle(int group) const {
+    // The group's third channel decides the kind of the whole page.
+    return title(m_panel.channels().kind(firstOfGroup(group) + ChannelsPerGroup - 1));
+}
+
+QString ReportPrinter::heading(int channel) {
+    // The number is printed with the blanks that surround a printed number.
+    return QStringLiteral("TV通道 %1 数据显示").arg(channel + 1);
+}
+
+static QStringList render(const PanelModel& panel, int channel, std::span<const Line> lines) {
+    QStringList out;
+    for (const Line& line : lines)
+        out << QString::fromUtf8(line.label) + panel.text(channel, line.box) +
+                   QString::fromUtf8(line.unit);
+    return out;
+}
+
+QStringList ReportPrinter::blockLines(int channel) const {
+    return render(m_panel, channel, linesOf(m_panel.channels().kind(channel)));
+}
+
+QStringList ReportPrinter::sparkLines(int channel) const {
+    if (m_panel.channels().kind(channel) != TestKind::Electrolyte) return {};
+    return render(m_panel, channel, SparkLines);
+}
+
+QString ReportPrinter::companyLine() const {
+    return m_settings.read(section::Topic, QStringLiteral("COMPANY"));
+}
+
+void ReportPrinter::paint(QPainter& painter, QPagedPaintDevice& device) const {
+    for (int g = m_firstGroup; g <= m_lastGroup; ++g) {
+        if (g > m_firstGroup) device.newPage();
+        painter.resetTransform();
+        painter.scale(device.logicalDpiX() / TwipsPerInch, device.logicalDpiY() / TwipsPerInch);
+        paintPage(painter, g);
+    }
+}
+
+void ReportPrinter::paintPage(QPainter& painter, int group) const {
+    painter.setPen(QPen(Qt::black, 15)); // one screen pixel
+    painter.setBrush(Qt::NoBrush);
+    for (int i = 0; i < ChannelsPerGroup; ++i)
+        paintColumn(painter, i, firstOfGroup(group) + i);
+    painter.setFont(reportFont(LinePoints));
+    printAt(painter, CompanyX, CompanyY, companyLine());
+    painter.setFont(reportFont(TitlePoints));
+    printAt(painter, TitleX, TitleY, groupTitle(group));
+}
+
+void ReportPrinter::paintColumn(QPainter& painter, int column, int channel) const {
+    const int x = columnX(column);
+    const int width = frameRight(column) - x;
+
+    // Each chart above its own column, scaled to the column and keeping its shape.
+    const ChartCanvas& chart = m_charts.channelChart(channel);
+    if (chart.widthTwips() > 0 && chart.heightTwips() > 0) {
+        const double scale = std::min(double(width) / chart.widthTwips(),
+                                      double(ChartBottom - ChartTop) / chart.heightTwips());
+        painter.drawImage(
+            QRectF(x, ChartTop, chart.widthTwips() * scale, chart.heightTwips() * scale),
+            chart.image());
+    }
+
+    painter.drawRect(QRect(x, FrameTop, width, FrameBottom - FrameTop));
+    painter.setFont(reportFont(HeadingPoints));
+    printAt(painter, x, HeadingY, heading(channel));
+
+    painter.setFont(reportFont(LinePoints));
+    const auto printLines = [&](int left, int top, const QStringList& lines) {
+        for (int n = 0; n < lines.size(); ++n)
+            printAt(painter, left, top + n * LinePitch, lines[n]);
+    };
+    printLines(x, LinesY, blockLines(channel));
+    const QStringList sparks = sparkLines(channel);
+    if (!sparks.isEmpty()) {
+        printAt(painter, x + SparkColumnOffset, LinesY, QStringLiteral("火化电压-时间数据"));
+        printLines(x + SparkColumnOffset, LinesY + LinePitch, sparks);
+    }
+}
+
+ReportOutcome ReportPrinter::writePdf(const QString& path) const {
+    const QString failed = QStringLiteral("报告文件无法写入：") + path;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return {failed + QLatin1Char('\n') + file.errorString()};
+    {
+        QPdfWriter writer(&file);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(groupTitle(m_firstGroup));
+        writer.setCreator(QStringLiteral("q7rk"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            file.cancelWriting();
+            return {failed};
+        }
+        paint(painter, writer);
+        painter.end();
+    }
+    if (!file.commit()) return {failed + QLatin1Char('\n') + file.errorString()};
+    return {};
+}
+
+ReportOutcome ReportPrinter::print(QPrinter& printer) const {
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(groupTitle(m_firstGroup));
+    const QString name =
+        printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
+    QPainter painter;
+    if (!painter.begin(&printer)) return {QStringLiteral("打印机无法开始打印：") + name};
+    paint(painter, printer);
+    if (!painter.end() || printer.printerState() == QPrinter::Error ||
+        printer.printerState() == QPrinter::Aborted)
+        return {QStringLiteral("打印失败：") + name};
+    return {};
+}
+
+QString ReportPrinter::defaultPdfName(QDate today) const {
+    return QStringLiteral("%1-报告-%2-%3.pdf")
+        .arg(today.toString(QStringLiteral("yyyy-MM-dd")))
+        .arg(firstOfGroup(m_firstGroup) + 1)
+        .arg(firstOfGroup(m_lastGroup) + ChannelsPerGroup);
+}
+
+void ReportPrinter::printReport(Prompter& prompter, QPrinter* printer, QDate today) const {
+    QString problem = QStringLiteral("没有找到可用的打印机。");
+    if (printer) {
+        const ReportOutcome printed = print(*printer);
+        if (printed.ok()) return;
+        problem = printed.error;
+    }
+    const QString title = QString::fromUtf8(MessageTitle);
+    prompter.inform(title, problem + QStringLiteral("\n报告可以另存为PDF文件。"));
+    const QString path =
+        prompter.saveFileName(QStringLiteral("报告另存为PDF文件"), defaultPdfName(today),
+                              QStringLiteral("PDF文件(*.pdf);;所有文件(*.*)"));
+    if (path.isEmpty()) return; // the operator chose not to keep it
+    const ReportOutcome written = writePdf(path);
+    if (!written.ok()) prompter.inform(title, written.error);
+}
+
+void ReportPrinter::printReport(Prompter& prompter) const {
+    const std::unique_ptr<QPrinter> printer = defaultPrinter();
+    printReport(prompter, printer.get());
+}
+
+std::unique_ptr<QPrinter> ReportPrinter::defaultPrinter() {
+    QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
+        if (all.isEmpty()) return nullptr;
+        info = all.first();
+    }
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
+} // namespace q7rk

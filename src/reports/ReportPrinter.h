@@ -1,0 +1,83 @@
+#pragma once
+
+#include "settings/ChannelModel.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QPagedPaintDevice;
+class QPainter;
+class QPrinter;
+
+namespace q7rk {
+
+class ChartSet;
+class PanelModel;
+class Prompter;
+class SettingsStore;
+
+// What became of a print or a file: empty error when it worked, otherwise the operator's
+// message.
+struct ReportOutcome {
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// The printed test report: one landscape page per channel group of three, laid out in twips
+// (1440 per inch) from the page's printable top left. Each page carries the title of the
+// group's test kind, the company line, every channel's chart above its own column and, per
+// channel, a framed block with the parameters and results as the main window's boxes hold
+// them right now (a live test or a recalled one).
+class ReportPrinter {
+public:
+    static constexpr const char* MessageTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
+
+    ReportPrinter(const PanelModel& panel, const ChartSet& charts, const SettingsStore& settings);
+
+    // The groups printed: 0 = channels 1-3, 1 = channels 4-6. 打印1-3通道 chooses (0, 0),
+    // 打印4-6通道 (1, 1), 打印1-6通道 (0, 1); the toolbar's print button keeps the last choice.
+    void setGroups(int first, int last);
+    int printFirstGroup() const { return m_firstGroup; }
+    int printLastGroup() const { return m_lastGroup; }
+
+    // The pages of the chosen groups, one per group, on a device the caller has begun.
+    void paint(QPainter& painter, QPagedPaintDevice& device) const;
+    // A PDF file with the pages (A4 landscape, fonts embedded), written atomically.
+    ReportOutcome writePdf(const QString& path) const;
+    // One print job on `printer`, turned to landscape.
+    ReportOutcome print(QPrinter& printer) const;
+
+    // The file name offered for the PDF: "2026-12-06-报告-1-3.pdf".
+    QString defaultPdfName(QDate today) const;
+
+    // `printReport`: prints on `printer`; with no printer (null) or when the printer fails,
+    // the operator is told and offered to keep the report as a PDF file instead.
+    void printReport(Prompter& prompter, QPrinter* printer,
+                     QDate today = QDate::currentDate()) const;
+    // The same on the system's default printer.
+    void printReport(Prompter& prompter) const;
+    // The default printer, or null when the system has none.
+    static std::unique_ptr<QPrinter> defaultPrinter();
+
+    // What a page says, in print order.
+    static QString title(TestKind kind);       // "Q-7RK-M智能TV仪铝箔特性测试报告"
+    QString groupTitle(int group) const;       // the title of one page
+    static QString heading(int channel);       // "TV通道 1 数据显示"
+    QStringList blockLines(int channel) const; // "化成电压：200V", ...
+    QStringList sparkLines(int channel) const; // electrolyte only: "火化电压1：...V", ...
+    QString companyLine() const;
+
+private:
+    void paintPage(QPainter& painter, int group) const;
+    void paintColumn(QPainter& painter, int column, int channel) const;
+
+    const PanelModel& m_panel;
+    const ChartSet& m_charts;
+    const SettingsStore& m_settings;
+    int m_firstGroup = 0;
+    int m_lastGroup = 0;
+};
+
+} // namespace q7rk
