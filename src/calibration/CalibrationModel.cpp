@@ -181,13 +181,7 @@ void CalibrationModel::restoreDefaults(Prompter& prompter) {
 }
 
 QString CalibrationModel::factorText(float value) {
-    if (!std::isfinite(value)) return QStringLiteral("1");
-    // Shortest round-trip digits in plain notation, point as decimal sign.
-    char buffer[64];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    if (error != std::errc()) return formatSingle(value);
-    return QString::fromLatin1(buffer, int(end - buffer));
+    return std::isfinite(value) ? exactSingleText(value) : QStringLiteral("1");
 }
 
 bool CalibrationModel::appendLog(const CalibrationLogEntry& entry) {

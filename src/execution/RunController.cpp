@@ -229,7 +229,7 @@ void RunController::endRun() {
             m_runs[k].sparkCount = 0;
             auto write = [&](const char* base, float value) {
                 m_settings.write(section::Canshu, indexedKey(QString::fromUtf8(base), k),
-                                 formatSingle(value));
+                                 exactSingleText(value));
             };
             write("Vadjust(", m_channels.voltageAdjust[k]);
             write("Iadjust(", m_channels.currentAdjust[k]);

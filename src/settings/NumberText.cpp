@@ -1,5 +1,7 @@
 #include "NumberText.h"
 
+#include <charconv>
+
 #include <algorithm>
 #include <cmath>
 
@@ -81,6 +83,15 @@ std::optional<bool> parseBool(const QString& text) {
     if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) return false;
     if (const auto n = parseNumber(t)) return *n != 0.0;
     return std::nullopt;
+}
+
+QString exactSingleText(float value) {
+    if (!std::isfinite(value)) return formatSingle(value);
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (error != std::errc()) return formatSingle(value);
+    return QString::fromLatin1(buffer, int(end - buffer));
 }
 
 } // namespace q7rk

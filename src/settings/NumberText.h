@@ -17,6 +17,10 @@ std::optional<double> parseNumber(const QString& text);
 // digits that float holds, so 0.1f reads back as "0.1".
 QString formatNumber(double value);
 QString formatSingle(float value);
+// The shortest plain text that reads back as exactly this float (1.0615201f -> "1.0615201"
+// where formatSingle's seven digits would give a neighbour): what stored factors are kept
+// as, so a run's end or a restart never drifts a calibration.
+QString exactSingleText(float value);
 
 // The operator formats "0.0", "###0.0", "#0.000" (`decimals` fixed decimals, at least one
 // integer digit, no grouping) and "0.#" (at most `maxDecimals`, trailing zeros and point
