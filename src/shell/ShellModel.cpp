@@ -41,6 +41,7 @@ QList<MenuItem> designMenu() {
         item("print13", "打印1-3通道", "p"),
         item("print46", "打印4-6通道", "p"),
         item("print16", "打印1-6通道", "p"),
+        item("printPdf", "打印到PDF", "p"),
         separator("file"),
         item("exit", "退出(&X)", "file", "Ctrl+X"),
         item("Operation", "操作", ""),

@@ -1,6 +1,8 @@
 #include "Station.h"
 
 #include "charts/ChartExport.h"
+#include "reports/MergedReport.h"
+#include "results/ResultTexts.h"
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
@@ -24,6 +26,8 @@ const QStringList kSamplePositions{QStringLiteral("HL"), QStringLiteral("TL"),
                                    QStringLiteral("HM"), QStringLiteral("TM"),
                                    QStringLiteral("HR"), QStringLiteral("TR")};
 
+constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
+
 QString today() {
     return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
 }
@@ -45,9 +49,19 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
       m_tick(m_channels, m_panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
       m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
-            m_serial, m_ethernet, timing) {
+            m_serial, m_ethernet, timing),
+      m_report(m_panel, m_charts, m_settings), m_calibration(m_channels, m_settings) {
     m_run.setNewTestReset([this] { newTestReset(); });
+    // A number is taken once the kind's result file holds a test under it.
+    m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
+        return m_results.checkTestTable(kind, number);
+    });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
+    connect(&m_run, &RunController::runStarted, this, [this] {
+        m_savePass.newRun();
+        m_lastSave = SaveReport{};
+    });
+    connect(&m_run, &RunController::saveRequested, this, &Station::save2_Click);
     // A new test voltage asks for new axes; the chart set draws them.
     connect(&m_panel, &PanelModel::chartAxesRequested, &m_charts, &ChartSet::zb);
     connect(&m_panel, &PanelModel::groupChartAxesRequested, &m_charts, &ChartSet::zb16);
@@ -222,6 +236,12 @@ void Station::toolbarClicked(const QString& key) {
         newTestReset();
     else if (key == QLatin1String("RJ45_connect"))
         m_ethernet.toggle();
+    else if (key == QLatin1String("save2"))
+        save2_Click();
+    else if (key == QLatin1String("query2"))
+        emit queryRequested();
+    else if (key == QLatin1String("print2"))
+        printGroups(m_report.printFirstGroup(), m_report.printLastGroup());
 }
 
 void Station::menuTriggered(const QString& name) {
@@ -252,16 +272,74 @@ void Station::menuTriggered(const QString& name) {
         m_channels.showCurrentCurve = false;
     else if (name == QLatin1String("SaveAsFile"))
         saveChartBitmaps();
+    else if (name == QLatin1String("save"))
+        save2_Click();
+    else if (name == QLatin1String("query1"))
+        emit queryRequested();
+    else if (name == QLatin1String("print13"))
+        printGroups(0, 0);
+    else if (name == QLatin1String("print46"))
+        printGroups(1, 1);
+    else if (name == QLatin1String("print16"))
+        printGroups(0, 1);
+    else if (name == QLatin1String("printPdf"))
+        printToPdf();
+    else if (name == QLatin1String("hbbb"))
+        startMergedReportProgram();
+    else if (name == QLatin1String("adjust"))
+        emit calibrationRequested();
 }
 
-// A file dialog would hold the run up behind it: pictures are saved between runs.
+// Dialogs would hold a run up behind them, and a half-run test is nothing to save or
+// print: these wait until the run has ended.
+bool Station::refusedDuringRun(const QString& what) {
+    if (!m_run.isRunning()) return false;
+    m_prompter.notify(QStringLiteral("信息提示"),
+                      QStringLiteral("测试正在进行，请在测试结束后再") + what + QStringLiteral("。"));
+    return true;
+}
+
 void Station::saveChartBitmaps() {
-    if (m_run.isRunning()) {
-        m_prompter.notify(QStringLiteral("信息提示"),
-                          QStringLiteral("测试正在进行，请在测试结束后再保存图片。"));
-        return;
-    }
+    if (refusedDuringRun(QStringLiteral("保存图片"))) return;
     saveChartsAsBitmaps(m_charts, m_prompter);
+}
+
+bool Station::save2_Click() {
+    if (refusedDuringRun(QStringLiteral("保存"))) return false;
+    m_lastSave = m_savePass.run(m_panel, m_samples);
+    if (!m_lastSave.ok) {
+        m_prompter.inform(QString::fromUtf8(kProgramTitle), m_lastSave.message);
+        return false;
+    }
+    // The count is what really went into the files.
+    m_settings.write(section::Canshu, QStringLiteral("存储运行标志"),
+                     QString::number(m_lastSave.stored));
+    m_shell.setStatusText(ShellModel::LinkPanel, resulttext::savedCount(m_lastSave.stored));
+    return true;
+}
+
+void Station::printGroups(int first, int last) {
+    m_report.setGroups(first, last);
+    if (refusedDuringRun(QStringLiteral("打印"))) return;
+    if (m_printPreview)
+        m_printPreview(m_report);
+    else
+        m_report.printReport(m_prompter);
+}
+
+void Station::printToPdf() {
+    if (refusedDuringRun(QStringLiteral("打印"))) return;
+    const QString path = m_prompter.saveFileName(QStringLiteral("打印到PDF"),
+                                                 m_report.defaultPdfName(QDate::currentDate()),
+                                                 QStringLiteral("PDF文件 (*.pdf)"));
+    if (path.isEmpty()) return;
+    const ReportOutcome outcome = m_report.writePdf(path);
+    if (!outcome.ok()) m_prompter.inform(QString::fromUtf8(kProgramTitle), outcome.error);
+}
+
+void Station::startMergedReportProgram() {
+    const QString problem = startMergedReport();
+    if (!problem.isEmpty()) m_prompter.notify(QString::fromUtf8(kProgramTitle), problem);
 }
 
 } // namespace q7rk

@@ -7,7 +7,11 @@
 #include "execution/SamplingTick.h"
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
+#include "calibration/CalibrationModel.h"
 #include "params/PanelModel.h"
+#include "reports/ReportPrinter.h"
+#include "results/ResultStore.h"
+#include "results/SavePass.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
@@ -16,13 +20,15 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 namespace q7rk {
 
 class Prompter;
 
 // The program without its widgets: it owns every long-lived part (settings, the channel and
-// panel models, charts, the shell model, both links, the run), wires them together once,
+// panel models, charts, the shell model, both links, the run, the result files, the report
+// and the calibration), wires them together once,
 // runs the start-up sequence, the new-test reset and the shutdown, and dispatches menu items
 // (by name) and toolbar buttons (by key). The window, the headless runner and the tests each
 // hold one and differ only in the Prompter and Timing they hand in.
@@ -63,17 +69,37 @@ public:
     const SampleStore& samples() const { return m_samples; }
     const RunStates& runStates() const { return m_runs; }
     CurvePlotter& plotter() { return m_plotter; }
+    ResultStore& results() { return m_results; }
+    ReportPrinter& report() { return m_report; }
+    CalibrationModel& calibration() { return m_calibration; }
+
+    // 保存: the save pass over the group of the last run; false when it refused or failed
+    // (the operator has been told why).
+    bool save2_Click();
+    const SaveReport& lastSave() const { return m_lastSave; }
+    // Printing with a window shows a preview first; without one the report goes straight to
+    // the default printer (or, without a printer, to a PDF the operator names).
+    void setPrintPreview(std::function<void(const ReportPrinter&)> preview) {
+        m_printPreview = std::move(preview);
+    }
 
 signals:
     // The window shows its help document.
     void helpRequested();
     // 退出: the window closes (and calls shutdown() on its way out).
     void quitRequested();
+    // 查询 and 电压电流校准: the window opens the query or the calibration window.
+    void queryRequested();
+    void calibrationRequested();
 
 private:
     void loadChannel(int i);
     void loadFactors(int i);
     void saveChartBitmaps();
+    bool refusedDuringRun(const QString& what);
+    void printGroups(int first, int last);
+    void printToPdf();
+    void startMergedReportProgram();
 
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
@@ -93,6 +119,13 @@ private:
     SamplingTick m_tick;
     Evaluator m_evaluator;
     RunController m_run;
+    // The working directory's result files, the report of the shown tests, calibration.
+    ResultStore m_results;
+    SavePass m_savePass{m_results};
+    SaveReport m_lastSave;
+    ReportPrinter m_report;
+    CalibrationModel m_calibration;
+    std::function<void(const ReportPrinter&)> m_printPreview;
 };
 
 } // namespace q7rk
