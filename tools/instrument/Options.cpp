@@ -100,7 +100,7 @@ void addOptions(QCommandLineParser& p) {
         {"drop-first", "Leave the first N polls unanswered.", "N"},
         {"corrupt-every", "Break the trailer of every Nth reply.", "N"},
         {"delay-ms", "Send every reply after N ms.", "N"},
-        {"close-after", "Close a TCP connection after N frames received.", "N"},
+        {"close-after", "Close a TCP connection after N frames received and answered.", "N"},
         {"silent", "Never reply."},
         {"wrong-code-every", "Every Nth reply carries a wrong code byte (bit 6 flipped).", "N"},
         {"short-every", "Cut every Nth reply short (60 of its 107 bytes).", "N"},
@@ -112,7 +112,7 @@ void addOptions(QCommandLineParser& p) {
          "with --time-scale 1, else 0.",
          "N"},
         {"noise", "Noise amplitude on the voltage in mV (default 0).", "MV"},
-        {"seed", "Seed of the noise (default 1).", "N"},
+        {"seed", "Seed of the noise and of where replies are split (default 1).", "N"},
         {"time-scale", "Model time runs F times faster than wall time (default 1).", "F"},
     });
     for (const ChannelOption& o : channelOptions())
