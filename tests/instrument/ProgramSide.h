@@ -85,6 +85,8 @@ struct ChannelSet {
     double milliamps = 0.0;
 };
 
+inline const ChannelSet kTv200{true, 250.0, 2.0}; // formation voltage 200 V, 2 mA
+
 inline QByteArray pollFrame(int sampleIndex, const ChannelSet (&sets)[6]) {
     QByteArray f = commandFrame(7);
     for (int k = 0; k < 6; ++k) {

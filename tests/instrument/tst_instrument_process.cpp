@@ -63,7 +63,6 @@ public:
 };
 
 const ChannelSet kOff{};
-const ChannelSet kTv200{true, 250.0, 2.0}; // formation voltage 200 V, 2 mA
 
 } // namespace
 
@@ -75,16 +74,22 @@ private slots:
         help.start(Q7RK_INSTRUMENT_EXE, {"--help"});
         QVERIFY(help.waitForFinished(5000));
         QCOMPARE(help.exitCode(), 0);
-        QVERIFY(help.readAllStandardOutput().contains("--drop-every"));
-        QProcess bad;
-        bad.start(Q7RK_INSTRUMENT_EXE, {"--spark", "9:100"});
-        QVERIFY(bad.waitForFinished(5000));
-        QCOMPARE(bad.exitCode(), 2);
+        const QByteArray text = help.readAllStandardOutput();
+        for (const char* option : {"--drop-every", "--baud", "--split-replies", "--short-every"})
+            QVERIFY2(text.contains(option), option);
+        for (const QStringList& args :
+             {QStringList{"--spark", "9:100"}, {"--baud", "-1"}, {"--noise-bytes-every", "0"}}) {
+            QProcess bad;
+            bad.start(Q7RK_INSTRUMENT_EXE, args);
+            QVERIFY(bad.waitForFinished(5000));
+            QCOMPARE(bad.exitCode(), 2);
+        }
     }
 
-    // A TV channel rises through point A on scaled time, an off channel stays at zero, an
-    // electrolyte channel flashes; the log lists every frame received, in order.
-    void ptyHandshakeAndCleanShutdown() {
+    // In real time the pseudo-terminal is a 9600 baud line: each of the two frames takes
+    // 111 ms to arrive and each reply as long to leave, so the second reply cannot be complete
+    // before three frame times.
+    void ptyAtLineSpeedAndCleanShutdown() {
         QTemporaryDir dir;
         const QString link = dir.filePath("ttyQ7");
         Simulator sim;
@@ -106,9 +111,14 @@ private slots:
                 received.append(buffer, n);
         });
         const QByteArray frames = commandFrame(0) + pollFrame(1, {kTv200});
+        QElapsedTimer clock;
+        clock.start();
         QCOMPARE(::write(fd, frames.constData(), size_t(frames.size())), ssize_t(frames.size()));
         QVERIFY(waitFor(
             &readable, &QSocketNotifier::activated, [&] { return received.size() >= 214; }, 3000));
+        const qint64 frameMs = 107 * 10 * 1000 / 9600;
+        QVERIFY2(clock.elapsed() >= 3 * frameMs && clock.elapsed() < 1000,
+                 qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(received.size(), 214);
         QCOMPARE(quint8(received.at(6)), quint8(128));
         QCOMPARE(quint8(received.at(107 + 6)), quint8(135));

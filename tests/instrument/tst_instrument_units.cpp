@@ -1,10 +1,15 @@
-// The simulator's pure parts: the calibration inversion against the program's conversion
-// (ProgramSide.h), set-value decoding, frame gathering and the shape of the modelled curves.
+// The simulator's parts: the calibration inversion against the program's conversion
+// (ProgramSide.h), set-value decoding, frame gathering, the shape of the modelled curves, the
+// fault switches on the replies and the paced output line.
 
 #include "Calibration.h"
 #include "FrameCodec.h"
+#include "FrameHandler.h"
 #include "InstrumentModel.h"
+#include "OutputLine.h"
 #include "ProgramSide.h"
+
+#include <QElapsedTimer>
 
 #include <QtTest>
 
@@ -157,6 +162,73 @@ private slots:
         QVERIFY(drops.at(0) >= 115.0 && drops.at(0) < 120.0);
         QVERIFY(drops.at(1) >= 145.0 && drops.at(1) < 150.0);
         QVERIFY(previous > 290.0); // rises on to the set voltage afterwards
+    }
+
+    // Each switch spoils exactly its Nth replies and leaves everything else as a clean
+    // instrument would have sent it.
+    void faultSwitchesSpoilOnlyTheirReplies() {
+        Options clean;
+        Options faulty;
+        faulty.faults.wrongCodeEvery = 2;
+        faulty.faults.shortEvery = 3;
+        faulty.faults.noiseBytesEvery = 5;
+        FrameHandler good(clean, nullptr);
+        FrameHandler bad(faulty, nullptr);
+        for (int r = 1; r <= 30; ++r) {
+            const QByteArray poll = pollFrame(r, {kTv200, kTv200});
+            const QByteArray expected = *good.handle(poll, r * 250);
+            QByteArray got = *bad.handle(poll, r * 250);
+            if (r % 5 == 0) {
+                QVERIFY(!got.startsWith(frameHeader()));
+                got.remove(0, got.size() - (r % 3 == 0 ? 60 : 107));
+            }
+            QCOMPARE(got.size(), r % 3 == 0 ? 60 : 107);
+            QCOMPARE(frameCode(got), quint8(r % 2 == 0 ? 135 ^ 0x40 : 135));
+            got[kCodeByte] = expected.at(kCodeByte);
+            QCOMPARE(got, expected.left(got.size()));
+        }
+    }
+
+    // A paced reply never arrives faster than 10 bits per byte allow, replies keep their
+    // order, and a reply in pieces arrives whole.
+    void outputLinePacesSplitsAndDelays() {
+        QElapsedTimer clock;
+        QByteArray received;
+        qint64 tooEarly = 0;
+        LineSettings paced;
+        paced.baud = 9600;
+        const qint64 byteNs = byteNanoseconds(9600);
+        OutputLine line(paced, [&](const QByteArray& bytes) {
+            received += bytes;
+            tooEarly += qint64(received.size()) * byteNs > clock.nsecsElapsed();
+        });
+        const QByteArray a = commandFrame(0x80), b = commandFrame(0x87);
+        clock.start();
+        line.send(a);
+        line.send(b);
+        bool idle = false;
+        line.whenIdle([&] { idle = received.size() == 214; });
+        QTRY_VERIFY_WITH_TIMEOUT(idle, 2000);
+        QCOMPARE(received, a + b);
+        QCOMPARE(tooEarly, 0);
+        QVERIFY(clock.elapsed() >= 222 && clock.elapsed() < 600);
+
+        LineSettings pieces;
+        pieces.split = true;
+        pieces.delayMs = 30;
+        QList<QByteArray> writes;
+        OutputLine split(pieces, [&](const QByteArray& bytes) { writes.append(bytes); });
+        clock.restart();
+        for (int i = 0; i < 10; ++i)
+            split.send(commandFrame(i));
+        QVERIFY(writes.isEmpty()); // the delay holds the first byte back
+        QTRY_VERIFY_WITH_TIMEOUT(split.isIdle(), 2000);
+        QVERIFY(clock.elapsed() >= 30);
+        QVERIFY(writes.size() >= 20 && writes.size() <= 40);
+        QByteArray expected;
+        for (int i = 0; i < 10; ++i)
+            expected += commandFrame(i);
+        QCOMPARE(writes.join(), expected);
     }
 };
 

@@ -21,6 +21,9 @@ bool SimulatorProcess::start(const QStringList& args) {
     QStringList all = args;
     if (!all.contains(QStringLiteral("--port")) && !all.contains(QStringLiteral("--no-tcp")))
         all << QStringLiteral("--port") << QStringLiteral("0");
+    // Tests shrink the program's timing: the line runs unpaced unless a test asks for a speed.
+    if (!all.contains(QStringLiteral("--baud")))
+        all << QStringLiteral("--baud") << QStringLiteral("0");
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(program(), all);
     if (!m_process.waitForStarted(5000)) {

@@ -12,8 +12,9 @@ class SimulatorProcess {
 public:
     ~SimulatorProcess();
 
-    // Starts q7rk-instrument with `args` (plus --port 0 unless a port is given) and waits
-    // up to 10 s for READY. Returns false with the process output in error().
+    // Starts q7rk-instrument with `args` (plus --port 0 unless a port is given, --baud 0 unless
+    // a line speed is given) and waits up to 10 s for READY. Returns false with the process output
+    // in error().
     bool start(const QStringList& args);
     void kill();
 

@@ -6,6 +6,19 @@
 
 namespace q7rk::instrument {
 
+namespace {
+
+constexpr int kShortReply = 60;
+
+// What a noisy line puts in front of a reply: odd bytes and a header that breaks off.
+const QByteArray kNoise = QByteArray::fromHex("ff00557720110655");
+
+bool isNth(int count, int every) {
+    return every > 0 && count % every == 0;
+}
+
+} // namespace
+
 FrameHandler::FrameHandler(const Options& options, FrameLog* log)
     : model_(options.channels), faults_(options.faults), log_(log), timeScale_(options.timeScale),
       noiseVolts_(options.noiseMillivolts / 1000.0), random_(options.seed) {}
@@ -15,7 +28,11 @@ std::optional<QByteArray> FrameHandler::handle(const QByteArray& frame, qint64 w
     std::optional<QByteArray> reply = answer(frame, wallMs);
     if (!reply || faults_.silent) return std::nullopt;
     ++replies_;
-    if (faults_.corruptEvery > 0 && replies_ % faults_.corruptEvery == 0) breakTrailer(*reply);
+    if (isNth(replies_, faults_.corruptEvery)) breakTrailer(*reply);
+    if (isNth(replies_, faults_.wrongCodeEvery))
+        (*reply)[kCodeByte] = char(frameCode(*reply) ^ 0x40);
+    if (isNth(replies_, faults_.shortEvery)) reply->truncate(kShortReply);
+    if (isNth(replies_, faults_.noiseBytesEvery)) reply->prepend(kNoise);
     return reply;
 }
 
@@ -28,7 +45,7 @@ std::optional<QByteArray> FrameHandler::answer(const QByteArray& frame, qint64 w
         QByteArray reply = answerPoll(frame, wallMs);
         ++polls_;
         if (polls_ <= faults_.dropFirst) return std::nullopt;
-        if (faults_.dropEvery > 0 && polls_ % faults_.dropEvery == 0) return std::nullopt;
+        if (isNth(polls_, faults_.dropEvery)) return std::nullopt;
         return reply;
     }
     case Result:

@@ -100,10 +100,19 @@ void addOptions(QCommandLineParser& p) {
         {"drop-first", "Leave the first N polls unanswered.", "N"},
         {"corrupt-every", "Break the trailer of every Nth reply.", "N"},
         {"delay-ms", "Send every reply after N ms.", "N"},
-        {"close-after", "Close a TCP connection after N frames received.", "N"},
+        {"close-after", "Close a TCP connection after N frames received and answered.", "N"},
         {"silent", "Never reply."},
+        {"wrong-code-every", "Every Nth reply carries a wrong code byte (bit 6 flipped).", "N"},
+        {"short-every", "Cut every Nth reply short (60 of its 107 bytes).", "N"},
+        {"noise-bytes-every", "Send stray bytes before every Nth reply.", "N"},
+        {"split-replies", "Write every reply in 2-4 pieces with 2 ms gaps."},
+        {"baud",
+         "Pseudo-terminal line speed: replies take 10 bits per byte at N baud and a received "
+         "frame is answered once its bytes would have arrived; 0 = unpaced. Default 9600 "
+         "with --time-scale 1, else 0.",
+         "N"},
         {"noise", "Noise amplitude on the voltage in mV (default 0).", "MV"},
-        {"seed", "Seed of the noise (default 1).", "N"},
+        {"seed", "Seed of the noise and of where replies are split (default 1).", "N"},
         {"time-scale", "Model time runs F times faster than wall time (default 1).", "F"},
     });
     for (const ChannelOption& o : channelOptions())
@@ -125,12 +134,18 @@ QString readGeneral(const QCommandLineParser& p, Options& o) {
         !readInt(p, "drop-first", 1, o.faults.dropFirst) ||
         !readInt(p, "corrupt-every", 1, o.faults.corruptEvery) ||
         !readInt(p, "delay-ms", 0, o.faults.delayMs) ||
-        !readInt(p, "close-after", 1, o.faults.closeAfter))
+        !readInt(p, "close-after", 1, o.faults.closeAfter) ||
+        !readInt(p, "wrong-code-every", 1, o.faults.wrongCodeEvery) ||
+        !readInt(p, "short-every", 1, o.faults.shortEvery) ||
+        !readInt(p, "noise-bytes-every", 1, o.faults.noiseBytesEvery))
         return "fault switches take a positive whole number";
     if (p.isSet("noise") && !setNumber(o.noiseMillivolts, p.value("noise"), 0.0))
         return "bad --noise";
     if (p.isSet("time-scale") && !setNumber(o.timeScale, p.value("time-scale"), 1e-6))
         return "bad --time-scale";
+    o.faults.splitReplies = p.isSet("split-replies");
+    o.baud = o.timeScale == 1.0 ? kPlantBaud : 0;
+    if (!readInt(p, "baud", 0, o.baud)) return "bad --baud";
     if (p.isSet("seed")) o.seed = p.value("seed").toUInt(&ok);
     if (p.isSet("seed") && !ok) return "bad --seed";
     if (!o.tcp && !o.pty) return "--no-tcp without --pty leaves nothing to talk to";

@@ -11,13 +11,22 @@ namespace q7rk::instrument {
 
 // Ways to misbehave, so the program's error paths can be exercised.
 struct Faults {
-    int dropEvery = 0;    // no reply to every Nth poll
-    int dropFirst = 0;    // no reply to the first N polls (a line that comes back)
-    int corruptEvery = 0; // every Nth reply carries a broken trailer
-    int delayMs = 0;      // every reply waits this long
-    int closeAfter = 0;   // TCP: close the connection after N frames received
-    bool silent = false;  // never reply
+    int dropEvery = 0;         // no reply to every Nth poll
+    int dropFirst = 0;         // no reply to the first N polls (a line that comes back)
+    int corruptEvery = 0;      // every Nth reply carries a broken trailer
+    int delayMs = 0;           // every reply waits this long
+    int closeAfter = 0;        // TCP: close the connection after N frames received
+    bool silent = false;       // never reply
+    int wrongCodeEvery = 0;    // every Nth reply carries a wrong code byte, the rest intact
+    int shortEvery = 0;        // every Nth reply is cut short
+    int noiseBytesEvery = 0;   // stray bytes go out before every Nth reply
+    bool splitReplies = false; // replies leave in pieces with short gaps
 };
+
+// The speed of the serial line when none is given: the plant's 9600 baud in real time; with
+// the model's time scaled the program's poll period shrinks too, and a true line could not
+// keep up, so the line is unpaced then.
+constexpr int kPlantBaud = 9600;
 
 struct Options {
     bool tcp = true;
@@ -26,6 +35,7 @@ struct Options {
     bool pty = false;
     QString ptyLink;
     QString logPath;
+    int baud = kPlantBaud; // pseudo-terminal line speed; 0: unpaced
     Faults faults;
     double noiseMillivolts = 0.0;
     quint32 seed = 1;

@@ -2,12 +2,12 @@
 
 #include "FrameCodec.h"
 #include "FrameHandler.h"
+#include "OutputLine.h"
 #include "PtyPort.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <memory>
 
@@ -54,12 +54,29 @@ bool Server::startTcp(QString* error) {
 bool Server::startPty(QString* error) {
     pty_ = new PtyPort(this);
     if (!pty_->open(options_.ptyLink, error)) return false;
+    auto* out = new OutputLine(
+        replyLine(options_.baud), [this](const QByteArray& bytes) { pty_->write(bytes); }, this);
     auto gatherer = std::make_shared<FrameGatherer>();
-    connect(pty_, &PtyPort::received, this, [this, gatherer](const QByteArray& bytes) {
-        for (const QByteArray& frame : gatherer->feed(bytes))
-            dispatch(frame, pty_, [this](const QByteArray& reply) { pty_->write(reply); });
-    });
+    LineSettings incoming;
+    incoming.baud = options_.baud;
+    auto* in = new OutputLine(
+        incoming,
+        [this, out, gatherer](const QByteArray& bytes) {
+            for (const QByteArray& frame : gatherer->feed(bytes))
+                dispatch(frame, *out);
+        },
+        this);
+    connect(pty_, &PtyPort::received, in, &OutputLine::send);
     return true;
+}
+
+LineSettings Server::replyLine(int baud) const {
+    LineSettings line;
+    line.baud = baud;
+    line.delayMs = options_.faults.delayMs;
+    line.split = options_.faults.splitReplies;
+    line.seed = options_.seed;
+    return line;
 }
 
 void Server::acceptConnections() {
@@ -69,32 +86,27 @@ void Server::acceptConnections() {
 
 void Server::serveSocket(QTcpSocket* socket) {
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    auto* out = new OutputLine(
+        replyLine(0), [socket](const QByteArray& bytes) { socket->write(bytes); }, socket);
     auto gatherer = std::make_shared<FrameGatherer>();
     auto received = std::make_shared<int>(0);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket, gatherer, received] {
-        const Send send = [socket](const QByteArray& reply) { socket->write(reply); };
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, out, gatherer, received] {
         const int closeAfter = options_.faults.closeAfter;
         for (const QByteArray& frame : gatherer->feed(socket->readAll())) {
             if (closeAfter > 0 && *received >= closeAfter)
                 return; // closing: whatever follows the last frame is ignored
             ++*received;
-            dispatch(frame, socket, send);
+            dispatch(frame, *out);
             if (closeAfter > 0 && *received >= closeAfter)
-                // Queued behind a delayed reply, if any, so that reply still goes out.
-                QTimer::singleShot(options_.faults.delayMs, socket,
-                                   [socket] { socket->disconnectFromHost(); });
+                // After the last reply has gone out, whatever its delay.
+                out->whenIdle([socket] { socket->disconnectFromHost(); });
         }
     });
 }
 
-void Server::dispatch(const QByteArray& frame, QObject* context, const Send& send) {
-    const std::optional<QByteArray> reply = handler_.handle(frame, clock_.elapsed());
-    if (!reply) return;
-    if (options_.faults.delayMs <= 0) {
-        send(*reply);
-        return;
-    }
-    QTimer::singleShot(options_.faults.delayMs, context, [send, bytes = *reply] { send(bytes); });
+void Server::dispatch(const QByteArray& frame, OutputLine& out) {
+    if (const std::optional<QByteArray> reply = handler_.handle(frame, clock_.elapsed()))
+        out.send(*reply);
 }
 
 } // namespace q7rk::instrument

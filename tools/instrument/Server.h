@@ -6,19 +6,21 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class QTcpServer;
 class QTcpSocket;
 
 namespace q7rk::instrument {
 
 class FrameHandler;
+class OutputLine;
 class PtyPort;
+struct LineSettings;
 
 // The front ends: a TCP listener (one frame stream per connection) and a pseudo-terminal.
 // Both cut their bytes into frames and hand them to the one FrameHandler, so a run over
-// either link sees the same instrument.
+// either link sees the same instrument. Replies leave through an OutputLine per connection
+// (delay, pieces, line speed); over the pseudo-terminal the received bytes go through a line
+// of the same speed first, so a frame is answered only once it would have arrived.
 class Server : public QObject {
     Q_OBJECT
 public:
@@ -31,13 +33,12 @@ public:
     QString ptyPath() const;
 
 private:
-    using Send = std::function<void(const QByteArray&)>;
-
     bool startTcp(QString* error);
     bool startPty(QString* error);
     void acceptConnections();
     void serveSocket(QTcpSocket* socket);
-    void dispatch(const QByteArray& frame, QObject* context, const Send& send);
+    void dispatch(const QByteArray& frame, OutputLine& out);
+    LineSettings replyLine(int baud) const;
 
     Options options_;
     FrameHandler& handler_;
