@@ -8,6 +8,7 @@
 #                        (host=127.0.0.1 port=N dbname=plant; the login is sa, trusted)
 #   Q7RK_PLANT_PGCTL     a script taking "stop" or "start", for tests that take the
 #                        server away in the middle of their work
+#   ODBCSYSINI           a copy of the installed ODBC driver list with tracing off
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
@@ -65,6 +66,15 @@ trap cleanup EXIT
 
 "${AS[@]}" "$PGBIN/initdb" -D "$WORK/data" -A trust -U postgres --no-sync >/dev/null
 "$WORK/pgctl" start
+
+# The drivers as installed, but without the PostgreSQL driver's own trace files in /tmp.
+SYSINI="${ODBCSYSINI:-/etc}"
+mkdir -p "$WORK/odbc"
+if [ -f "$SYSINI/odbcinst.ini" ]; then
+  sed 's/^\(CommLog\|Debug\)=.*/\1=0/' "$SYSINI/odbcinst.ini" > "$WORK/odbc/odbcinst.ini"
+fi
+[ -f "$SYSINI/odbc.ini" ] && cp "$SYSINI/odbc.ini" "$WORK/odbc/odbc.ini"
+export ODBCSYSINI="$WORK/odbc"
 "${AS[@]}" "$PGBIN/psql" -q -h 127.0.0.1 -p "$PORT" -U postgres -d postgres \
   -c "create role sa login superuser" -c "create database plant owner sa" >/dev/null
 

@@ -76,7 +76,7 @@ PlantStatus PlantSetup::initPostgres(const QString& connection, const QString& d
     }
     if (sampleColumns < 0) sampleColumns = plantSchema::PostgresSampleColumns;
     if (PlantStatus s = createTables(QStringLiteral("DRIVER={%1};Servername=%2;Port=%3;"
-                                                    "Database=%4;UID=sa;PWD=;")
+                                                    "Database=%4;UID=sa;PWD=;CommLog=0;Debug=0;")
                                          .arg(driver, host, port, database),
                                      dataSource, sampleColumns);
         !s.ok())
