@@ -68,8 +68,9 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
 
     PlantConnection c(m_source, PlantLogin::Own);
     // The sample columns run from 0 without gaps: asking for the last one the curve needs
-    // is enough, and much cheaper than describing a table of 1600 columns.
-    const PlantStatus fits = c.exec(QStringLiteral("select %1 from Curve where 1=0")
+    // is enough, and much cheaper than describing a table of 1600 columns. The name goes
+    // with its table, as SQLite takes an unknown quoted name alone for a text.
+    const PlantStatus fits = c.exec(QStringLiteral("select Curve.%1 from Curve where 1=0")
                                         .arg(c.quoted(QString::number(points - 1))));
     if (!fits.ok()) {
         if (fits.fault != PlantFault::Rejected) return fits;
