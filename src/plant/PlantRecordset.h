@@ -16,7 +16,9 @@ public:
 
     int recordCount() const { return int(m_rows.size()); }
     // Fields of one row; rows of one query all have the same number.
-    int fieldCount(int row) const { return int(m_rows[std::size_t(row)].size()); }
+    int fieldCount(int row) const {
+        return row >= 0 && row < recordCount() ? int(m_rows[std::size_t(row)].size()) : 0;
+    }
     QVariant value(int row, int field) const;
     // A field as the page shows it: Null as empty text, numbers in plain notation.
     QString text(int row, int field) const;

@@ -14,6 +14,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -105,7 +108,7 @@ class PlantTest : public QObject {
         if (p.exitCode() != expectedExit) {
             qWarning("q7rk-plantdb exit %d: %s", p.exitCode(),
                      p.readAllStandardError().constData());
-            return {};
+            return "unexpected exit";
         }
         return p.readAllStandardOutput();
     }
@@ -137,6 +140,31 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         prepare();
+    }
+
+    void setupKeepsOtherDataSources() {
+        if (m_postgres) QSKIP("the same on both");
+        QFile ini(path("tool-odbc.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[other]\nDriver=X\n\n[result]\nDatabase=/old.db\n\n[last]\nDriver=Y\n");
+        ini.close();
+        QVERIFY(plantdb({"init", "--file", path("sub/x.db")}, 0).startsWith("data source"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(ini.readAll());
+        QVERIFY(text.contains("[other]\nDriver=X\n") && text.contains("[last]\nDriver=Y\n"));
+        QCOMPARE(text.count("[result]"), 1);
+        QVERIFY(text.contains("Database=" + path("sub/x.db")) && !text.contains("/old.db"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+            db.setDatabaseName(path("sub/x.db"));
+            QVERIFY(db.open());
+            QCOMPARE(db.tables().size(), 4);
+            QSqlQuery q(db);
+            QVERIFY(q.exec("select * from Curve"));
+            QCOMPARE(q.record().count(), 2000);
+        }
+        QSqlDatabase::removeDatabase("check");
+        QVERIFY(plantdb({"init", "--postgres", "user=x"}, 1).isEmpty());
     }
 
     void sharedRoutines() {
