@@ -9,6 +9,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
   fonts-wqy-zenhei poppler-utils
+  unixodbc odbcinst libsqliteodbc odbc-postgresql
+  postgresql
 )
 
 install_packages() {

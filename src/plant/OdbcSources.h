@@ -1,0 +1,36 @@
+#pragma once
+
+#include "plant/PlantStatus.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace q7rk {
+
+// The ODBC driver manager's files on this computer: the per-user data sources (where the
+// set-up tool registers "result"), the system ones and the installed drivers. Paths follow
+// the driver manager's own rules: ODBCINI names the user file, ODBCSYSINI the folder of the
+// system files.
+class OdbcSources {
+public:
+    using Keys = QList<QPair<QString, QString>>;
+
+    static QString userFile();
+    static QString systemFile();
+    static QString driversFile();
+
+    // Whether the user or the system file defines data source `name`.
+    static bool hasSource(const QString& name);
+
+    // The name of the installed driver whose library is `library` (for example
+    // "libsqlite3odbc.so"), else the library's full path when found in the usual folders,
+    // else empty.
+    static QString findDriver(const QString& library);
+
+    // Writes data source `name` with `keys` into the user file, replacing one of that name
+    // and keeping everything else in the file.
+    static PlantStatus writeUserSource(const QString& name, const Keys& keys);
+};
+
+} // namespace q7rk

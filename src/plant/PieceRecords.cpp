@@ -1,0 +1,198 @@
+#include "PieceRecords.h"
+
+#include "plant/PlantConnection.h"
+#include "plant/PlantInput.h"
+#include "plant/PlantTexts.h"
+#include "settings/NumberText.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace q7rk {
+
+namespace {
+
+PlantStatus badInput(const QString& message) {
+    return PlantStatus::failure(PlantFault::BadInput, message);
+}
+
+// The decimal a sample is written as: the shortest text that gives the same single back.
+double decimalOf(float v) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+    double d = 0;
+    std::from_chars(text, end, d);
+    return d;
+}
+
+QString cellText(const QVariant& v, int decimals) {
+    return v.isNull() ? QString() : formatFixed(v.toDouble(), decimals);
+}
+
+} // namespace
+
+PieceRecords::PieceRecords(PlantSource source) : m_source(std::move(source)) {}
+
+PlantStatus insertFoil(PlantConnection& c, const FoilValues& v, QDate date) {
+    return c.exec(QStringLiteral("insert into Whole_Parameter (SerNum,Speci,VF,Length,Area,"
+                                 "Weight,IQNum,PLNum,NodeNum,ProDate,Pace,Conner) "
+                                 "values (?,?,?,?,?,?,?,?,?,?,?,?)"),
+                  {v.serial, v.specification, v.vf, v.length, v.area, v.weight, v.iqNumber,
+                   v.productionLine, v.joints, date.toString(QStringLiteral("yyyy/MM/dd")), 1000.0,
+                   QStringLiteral("OQC")});
+}
+
+PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
+    const int n = piece.curveNumber;
+    if (n < 1 || n > 6) return badInput(plantTexts::badCurveNumber(n));
+    FoilValues foil;
+    if (piece.writesFoil()) {
+        FoilRecord record = piece.foil;
+        record.serial = piece.serial;
+        const auto values = foilValues(record);
+        if (!values.ok()) return values.status;
+        foil = values.value;
+    }
+    const auto cells = pieceCellValues(n, piece.cells);
+    if (!cells.ok()) return cells.status;
+    QVariantList results;
+    const std::pair<const QString*, const char*> runTexts[] = {
+        {&piece.riseTime, "Tr"}, {&piece.maxVoltage, "Vm"}, {&piece.tvValue, "Vt"}};
+    for (const auto& [text, label] : runTexts) {
+        const auto v = parseNumber(*text);
+        if (!v) return badInput(plantTexts::pieceNeedsNumber(n, QString::fromLatin1(label)));
+        results << *v;
+    }
+    const int points = std::max<int>(1, int(piece.curve.size()));
+    const QString serial = trimBlanks(piece.serial);
+
+    PlantConnection c(m_source, PlantLogin::Own);
+    // The sample columns run from 0 without gaps: asking for the last one the curve needs
+    // is enough, and much cheaper than describing a table of 1600 columns. The name goes
+    // with its table, as SQLite takes an unknown quoted name alone for a text.
+    const PlantStatus fits = c.exec(QStringLiteral("select Curve.%1 from Curve where 1=0")
+                                        .arg(c.quoted(QString::number(points - 1))));
+    if (!fits.ok()) {
+        if (fits.fault != PlantFault::Rejected) return fits;
+        const auto columns = c.columnCount(QStringLiteral("Curve"));
+        if (!columns.ok()) return columns.status;
+        const int sampleColumns = columns.value - 2;
+        if (points > sampleColumns)
+            return PlantStatus::failure(PlantFault::CurveTooLong,
+                                        plantTexts::curveTooLong(n, points, sampleColumns));
+        return fits;
+    }
+
+    if (PlantStatus s = c.begin(); !s.ok()) return s;
+    if (piece.writesFoil()) {
+        if (PlantStatus s =
+                c.exec(QStringLiteral("delete from Whole_Parameter where SerNum=?"), {serial});
+            !s.ok())
+            return s;
+        if (PlantStatus s = insertFoil(c, foil, piece.date); !s.ok()) return s;
+    }
+    const QVariantList key{serial, n};
+    if (PlantStatus s =
+            c.exec(QStringLiteral("delete from Part_Parameter where SerNum=? and NumCurve=?"), key);
+        !s.ok())
+        return s;
+    if (PlantStatus s = c.exec(
+            QStringLiteral("insert into Part_Parameter (SerNum,NumCurve,"
+                           "SpecVot,Bend,Pull,Tr,Vm,Vt) "
+                           "values (?,?,?,?,?,?,?,?)"),
+            QVariantList{serial, n, cells.value[0], cells.value[1], cells.value[2]} + results);
+        !s.ok())
+        return s;
+    if (PlantStatus s =
+            c.exec(QStringLiteral("delete from Curve where SerNum=? and NumCurve=?"), key);
+        !s.ok())
+        return s;
+
+    QString names = QStringLiteral("insert into Curve (SerNum,NumCurve");
+    QString marks = QStringLiteral(") values (?,?");
+    QVariantList values{serial, n};
+    values.reserve(points + 2);
+    for (int k = 0; k < points; ++k) {
+        names += QLatin1Char(',') + c.quoted(QString::number(k));
+        marks += QStringLiteral(",?");
+        values << (k == 0 || std::size_t(k) >= piece.curve.size()
+                       ? 0.0
+                       : decimalOf(piece.curve[std::size_t(k)]));
+    }
+    if (PlantStatus s = c.exec(names + marks + QLatin1Char(')'), values); !s.ok()) return s;
+    return c.commit();
+}
+
+PlantStatus PieceRecords::saveCells(const QString& serial, const PieceTable& grid) const {
+    const QString s = trimBlanks(serial);
+    std::vector<std::pair<int, std::array<QVariant, 3>>> updates;
+    for (int k = 1; k <= 6; ++k) {
+        const PieceRowCells& row = grid[std::size_t(k - 1)];
+        const bool tested = !trimBlanks(row[3]).isEmpty() || !trimBlanks(row[4]).isEmpty() ||
+                            !trimBlanks(row[5]).isEmpty();
+        if (!tested) continue;
+        const auto values = pieceCellValues(k, PieceCells{row[0], row[1], row[2]});
+        if (!values.ok()) return values.status;
+        updates.emplace_back(k, values.value);
+    }
+    if (updates.empty()) return PlantStatus::success();
+    PlantConnection c(m_source, PlantLogin::Own);
+    if (PlantStatus st = c.begin(); !st.ok()) return st;
+    for (const auto& [k, v] : updates) {
+        const PlantStatus st = c.exec(QStringLiteral("update Part_Parameter set SpecVot=?,Bend=?,"
+                                                     "Pull=? where SerNum=? and NumCurve=?"),
+                                      {v[0], v[1], v[2], s, k});
+        if (!st.ok()) return st;
+    }
+    return c.commit();
+}
+
+PlantReply<std::vector<LoadedPiece>> loadPieces(PlantConnection& c, const QString& serial) {
+    using Reply = PlantReply<std::vector<LoadedPiece>>;
+    const auto rows =
+        c.select(QStringLiteral("select * from Part_Parameter where SerNum=?"), {serial});
+    if (!rows.ok()) return Reply::failed(rows.status);
+    std::vector<LoadedPiece> pieces;
+    const PlantRecordset& r = rows.value;
+    for (int i = 0; i < r.recordCount(); ++i) {
+        const int m = r.value(i, 1).toInt();
+        if (m < 1 || m > 6) continue;
+        LoadedPiece p;
+        p.curveNumber = m;
+        p.cells[0] = cellText(r.value(i, 2), 3);
+        for (int col = 1; col < 6; ++col)
+            p.cells[std::size_t(col)] = cellText(r.value(i, col + 2), 2);
+        p.riseTimeWhole = int(std::trunc(r.value(i, 5).toDouble()));
+        pieces.push_back(p);
+    }
+    return {std::move(pieces), {}};
+}
+
+PlantReply<std::vector<StoredCurve>> loadCurves(PlantConnection& c, const QString& serial) {
+    using Reply = PlantReply<std::vector<StoredCurve>>;
+    const auto rows = c.select(QStringLiteral("select * from Curve where SerNum=?"), {serial});
+    if (!rows.ok()) return Reply::failed(rows.status);
+    std::vector<StoredCurve> curves;
+    const PlantRecordset& r = rows.value;
+    for (int i = 0; i < r.recordCount(); ++i) {
+        const int m = r.value(i, 1).toInt();
+        if (m < 1 || m > 6) continue;
+        StoredCurve curve;
+        curve.curveNumber = m;
+        // A row ends at its last filled column; a missing sample is never drawn.
+        for (int field = 2; field < r.fieldCount(i); ++field) {
+            const QVariant v = r.value(i, field);
+            if (v.isNull()) break;
+            curve.values.push_back(float(v.toDouble()));
+        }
+        curves.push_back(std::move(curve));
+    }
+    return {std::move(curves), {}};
+}
+
+int lastDrawnColumn(int curveNumber, int riseTimeWhole, int storedColumns) {
+    const int lead = curveNumber <= 3 ? 177 : 57;
+    return std::min(lead + riseTimeWhole, storedColumns - 1);
+}
+
+} // namespace q7rk

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "plant/PlantData.h"
+#include "plant/PlantSource.h"
+#include "plant/PlantStatus.h"
+
+namespace q7rk {
+
+class PlantConnection;
+struct FoilValues;
+
+// The pieces of a foil in the plant database: the upload of one tested piece and the
+// saving of the laboratory values typed into the piece grid.
+class PieceRecords {
+public:
+    explicit PieceRecords(PlantSource source = PlantSource());
+
+    // Writes the piece in one transaction, all of it or nothing: for pieces 1 and 1' the
+    // whole-roll row, then the Part_Parameter row and the Curve row, each replacing the
+    // row of the same serial (and curve number), so sending the same piece again stores
+    // it once.
+    PlantStatus upload(const PieceUpload& piece) const;
+
+    // For each grid row with test results (Tr, Vm or Vt filled), sets 比容, 折弯 and 抗拉
+    // of the existing piece row; empty cells become Null. All rows or none.
+    PlantStatus saveCells(const QString& serial, const PieceTable& grid) const;
+
+private:
+    PlantSource m_source;
+};
+
+// Pieces of one operation on an open connection (opening a foil uses them too).
+PlantStatus insertFoil(PlantConnection& c, const FoilValues& foil, QDate date);
+PlantReply<std::vector<LoadedPiece>> loadPieces(PlantConnection& c, const QString& serial);
+PlantReply<std::vector<StoredCurve>> loadCurves(PlantConnection& c, const QString& serial);
+
+// The last column of a stored curve that the chart draws: L + Tr, where L is 177 before
+// boiling (pieces 1-3) and 57 after (pieces 4-6) and Tr the whole rise time of the piece
+// (0 without a piece row), never past the last column stored. -1 for an empty curve.
+int lastDrawnColumn(int curveNumber, int riseTimeWhole, int storedColumns);
+
+} // namespace q7rk

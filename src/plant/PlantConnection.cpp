@@ -1,0 +1,171 @@
+#include "PlantConnection.h"
+
+#include "plant/PlantTexts.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <atomic>
+
+namespace q7rk {
+
+namespace {
+
+const QString OdbcDriver = QStringLiteral("QODBC");
+
+QString uniqueName() {
+    static std::atomic<quint64> next{0};
+    return QStringLiteral("q7rk-plant-%1").arg(++next);
+}
+
+// Qt's ODBC driver puts "DSN=" in front of a name itself, so the text goes without it.
+QString odbcDatabaseName(const QString& connectText) {
+    if (connectText.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive))
+        return connectText.mid(4);
+    return connectText;
+}
+
+QString detail(const QSqlError& error) {
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) text = error.driverText().trimmed();
+    return text;
+}
+
+QString withDetail(const QString& message, const QSqlError& error) {
+    const QString d = detail(error);
+    return d.isEmpty() ? message : message + QStringLiteral("\n（") + d + QStringLiteral("）");
+}
+
+bool containsAny(const QString& text, std::initializer_list<const char*> words) {
+    for (const char* w : words)
+        if (text.contains(QLatin1String(w), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
+} // namespace
+
+QVariant nullNumber() {
+    return QVariant(QMetaType::fromType<double>());
+}
+
+PlantConnection::PlantConnection(const PlantSource& source, PlantLogin login)
+    : PlantConnection(source.connectString(login), source.dataSource()) {}
+
+PlantConnection::PlantConnection(const QString& connectText, const QString& sourceName)
+    : m_name(uniqueName()), m_sourceName(sourceName) {
+    if (!QSqlDatabase::isDriverAvailable(OdbcDriver)) return;
+    m_db = QSqlDatabase::addDatabase(OdbcDriver, m_name);
+    m_db.setDatabaseName(odbcDatabaseName(connectText));
+}
+
+PlantConnection::~PlantConnection() {
+    if (!m_db.isValid()) return;
+    if (m_inTransaction) m_db.rollback();
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+PlantStatus PlantConnection::open() {
+    if (!m_db.isValid())
+        return PlantStatus::failure(PlantFault::NoDriver, plantTexts::noQtDriver());
+    if (m_db.isOpen() || m_db.open()) return PlantStatus::success();
+    return connectFault(m_db.lastError());
+}
+
+PlantStatus PlantConnection::connectFault(const QSqlError& error) const {
+    const QString text = error.databaseText() + QLatin1Char(' ') + error.driverText();
+    // The driver manager's own words (unixODBC and the Windows one say the same).
+    if (containsAny(text, {"Data source name not found", "IM002"}))
+        return PlantStatus::failure(PlantFault::NoDataSource,
+                                    withDetail(plantTexts::noDataSource(m_sourceName), error));
+    if (containsAny(text, {"Can't open lib", "IM003", "Specified driver could not be loaded"}))
+        return PlantStatus::failure(PlantFault::NoDriver,
+                                    withDetail(plantTexts::noOdbcDriver(m_sourceName), error));
+    if (containsAny(text, {"authentication", "role \"", "password", "Login failed", "28000"}))
+        return PlantStatus::failure(PlantFault::LoginRefused,
+                                    withDetail(plantTexts::loginRefused(), error));
+    return PlantStatus::failure(PlantFault::ServerAway,
+                                withDetail(plantTexts::serverAway(), error));
+}
+
+PlantStatus PlantConnection::statementFault(const QSqlError& error) const {
+    const QString text = error.databaseText();
+    if (containsAny(text, {"connection dead", "server closed the connection", "no connection",
+                           "connection lost", "terminating connection", "08S01", "could not send",
+                           "disk I/O error", "unable to open database"}))
+        return PlantStatus::failure(PlantFault::ServerAway,
+                                    withDetail(plantTexts::connectionLost(), error));
+    return PlantStatus::failure(PlantFault::Rejected,
+                                withDetail(plantTexts::statementRejected(), error));
+}
+
+QString PlantConnection::quoted(const QString& column) const {
+    if (!m_db.isValid() || !m_db.driver()) return column;
+    return m_db.driver()->escapeIdentifier(column, QSqlDriver::FieldName);
+}
+
+PlantStatus PlantConnection::exec(const QString& sql, const QVariantList& values) {
+    if (PlantStatus s = open(); !s.ok()) return s;
+    QSqlQuery q(m_db);
+    if (!q.prepare(sql)) return statementFault(q.lastError());
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) return statementFault(q.lastError());
+    return PlantStatus::success();
+}
+
+PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVariantList& values) {
+    using Reply = PlantReply<PlantRecordset>;
+    if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) return Reply::failed(statementFault(q.lastError()));
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) return Reply::failed(statementFault(q.lastError()));
+    std::vector<QVariantList> rows;
+    const int fields = q.record().count();
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(fields);
+        for (int i = 0; i < fields; ++i)
+            row.append(q.value(i));
+        rows.push_back(std::move(row));
+    }
+    if (q.lastError().isValid()) return Reply::failed(statementFault(q.lastError()));
+    return {PlantRecordset(std::move(rows)), {}};
+}
+
+PlantReply<int> PlantConnection::columnCount(const QString& table) {
+    if (PlantStatus s = open(); !s.ok()) return PlantReply<int>::failed(s);
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("select * from %1 where 1=0").arg(table)))
+        return PlantReply<int>::failed(statementFault(q.lastError()));
+    return {int(q.record().count()), {}};
+}
+
+PlantStatus PlantConnection::begin() {
+    if (PlantStatus s = open(); !s.ok()) return s;
+    if (!m_db.transaction()) return statementFault(m_db.lastError());
+    m_inTransaction = true;
+    return PlantStatus::success();
+}
+
+PlantStatus PlantConnection::commit() {
+    if (!m_inTransaction) return PlantStatus::success();
+    m_inTransaction = false;
+    if (m_db.commit()) return PlantStatus::success();
+    const PlantStatus s = statementFault(m_db.lastError());
+    m_db.rollback();
+    return s;
+}
+
+void PlantConnection::rollback() {
+    if (!m_inTransaction) return;
+    m_inTransaction = false;
+    m_db.rollback();
+}
+
+} // namespace q7rk

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "plant/PlantRecordset.h"
+#include "plant/PlantSource.h"
+#include "plant/PlantStatus.h"
+
+#include <QSqlDatabase>
+#include <QVariantList>
+
+class QSqlError;
+
+namespace q7rk {
+
+// One connection to the plant database for one operation: opened by open(), closed and
+// forgotten when the object goes. Every value goes to the server bound, never pasted
+// into the statement text.
+class PlantConnection {
+public:
+    PlantConnection(const PlantSource& source, PlantLogin login);
+    // A full ODBC connection text ("DSN=...;..." or "DRIVER={...};..."); `sourceName` is
+    // what the messages call it.
+    PlantConnection(const QString& connectText, const QString& sourceName);
+    ~PlantConnection();
+    PlantConnection(const PlantConnection&) = delete;
+    PlantConnection& operator=(const PlantConnection&) = delete;
+
+    PlantStatus open();
+
+    // A column name as the server wants it quoted ("0" for the sample columns).
+    QString quoted(const QString& column) const;
+
+    PlantStatus exec(const QString& sql, const QVariantList& values = {});
+    PlantReply<PlantRecordset> select(const QString& sql, const QVariantList& values = {});
+    // Columns of a table, read from an empty result.
+    PlantReply<int> columnCount(const QString& table);
+
+    // All-or-nothing work: begin, then commit; a connection that goes without commit rolls
+    // back.
+    PlantStatus begin();
+    PlantStatus commit();
+    void rollback();
+
+private:
+    PlantStatus connectFault(const QSqlError& error) const;
+    PlantStatus statementFault(const QSqlError& error) const;
+
+    QString m_name;
+    QString m_sourceName;
+    QSqlDatabase m_db;
+    bool m_inTransaction = false;
+};
+
+// A null number for a bound value (Null in the table).
+QVariant nullNumber();
+
+} // namespace q7rk

@@ -1,0 +1,129 @@
+#include "PlantInput.h"
+
+#include "plant/PlantConnection.h"
+#include "plant/PlantTexts.h"
+#include "settings/NumberText.h"
+#include "settings/SampleStore.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace q7rk {
+
+namespace {
+
+PlantStatus badInput(const QString& message) {
+    return PlantStatus::failure(PlantFault::BadInput, message);
+}
+
+// An empty box is Null; anything else must be a number.
+std::optional<QVariant> optionalNumber(const QString& text) {
+    const QString t = trimBlanks(text);
+    if (t.isEmpty()) return nullNumber();
+    if (auto v = parseNumber(t)) return QVariant(*v);
+    return std::nullopt;
+}
+
+} // namespace
+
+QString trimBlanks(const QString& text) {
+    qsizetype first = 0, last = text.size();
+    while (first < last && text[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && text[last - 1] == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString upperCaseTyped(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 32);
+    return out;
+}
+
+PlantReply<FoilValues> foilValues(const FoilRecord& foil) {
+    using Reply = PlantReply<FoilValues>;
+    FoilValues v;
+    v.serial = trimBlanks(foil.serial);
+    v.specification = trimBlanks(foil.specification);
+    v.iqNumber = trimBlanks(foil.iqNumber);
+    v.productionLine = trimBlanks(foil.productionLine);
+    const auto vf = parseNumber(trimBlanks(foil.vf));
+    if (!vf) return Reply::failed(badInput(plantTexts::needsNumber(QStringLiteral("VF值"))));
+    v.vf = *vf;
+    const std::pair<const QString*, QVariant*> optional[] = {
+        {&foil.length, &v.length}, {&foil.area, &v.area}, {&foil.weight, &v.weight}};
+    const char* labels[] = {"长度", "面积", "重量"};
+    for (int i = 0; i < 3; ++i) {
+        const auto value = optionalNumber(*optional[i].first);
+        if (!value)
+            return Reply::failed(badInput(plantTexts::numberOrEmpty(QString::fromUtf8(labels[i]))));
+        *optional[i].second = *value;
+    }
+    const auto joints = parseNumber(trimBlanks(foil.joints));
+    if (!joints) return Reply::failed(badInput(plantTexts::needsNumber(QStringLiteral("接头数"))));
+    v.joints = *joints;
+    return {v, {}};
+}
+
+PlantReply<std::array<QVariant, 3>> pieceCellValues(int curveNumber, const PieceCells& cells) {
+    using Reply = PlantReply<std::array<QVariant, 3>>;
+    const QString* texts[] = {&cells.specificCapacitance, &cells.bend, &cells.pull};
+    const char* labels[] = {"比容", "折弯", "抗拉"};
+    std::array<QVariant, 3> values;
+    for (int i = 0; i < 3; ++i) {
+        const auto value = optionalNumber(*texts[i]);
+        if (!value)
+            return Reply::failed(badInput(
+                plantTexts::pieceNumberOrEmpty(curveNumber, QString::fromUtf8(labels[i]))));
+        values[std::size_t(i)] = *value;
+    }
+    return {values, {}};
+}
+
+PlantReply<int> curveLength(int curveNumber, const RunTexts& run) {
+    const auto rise = parseNumber(run.riseTime);
+    if (!rise)
+        return PlantReply<int>::failed(
+            badInput(plantTexts::pieceNeedsNumber(curveNumber, QStringLiteral("升压时间"))));
+    const auto delay = parseNumber(run.delayTime);
+    if (!delay)
+        return PlantReply<int>::failed(
+            badInput(plantTexts::pieceNeedsNumber(curveNumber, QStringLiteral("延迟时间"))));
+    // nearbyint rounds halves to even in the default rounding mode.
+    const double n = std::nearbyint(*rise) + std::nearbyint(*delay);
+    if (n < 0 || n > SampleStore::MaxSample)
+        return PlantReply<int>::failed(badInput(
+            plantTexts::curveLengthOutOfRange(curveNumber, int(std::clamp(n, -1e9, 1e9)))));
+    return {int(n), {}};
+}
+
+std::vector<float> curveColumns(const SampleStore& samples, int channel, int n) {
+    n = std::clamp(n, 1, SampleStore::MaxSample);
+    std::vector<float> columns(std::size_t(n), 0.0f);
+    for (int k = 1; k < n; ++k)
+        columns[std::size_t(k)] = samples.voltage(channel, k + 1);
+    return columns;
+}
+
+PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
+                                        const FoilRecord& foil, const PieceCells& cells,
+                                        const RunTexts& run, const SampleStore& samples,
+                                        int channel, QDate date) {
+    const PlantReply<int> n = curveLength(curveNumber, run);
+    if (!n.ok()) return PlantReply<PieceUpload>::failed(n.status);
+    PieceUpload up;
+    up.serial = trimBlanks(serial);
+    up.curveNumber = curveNumber;
+    up.foil = foil;
+    up.cells = cells;
+    up.riseTime = run.riseTime;
+    up.maxVoltage = run.maxVoltage;
+    up.tvValue = run.tvValue;
+    up.date = date;
+    up.curve = curveColumns(samples, channel, n.value);
+    return {std::move(up), {}};
+}
+
+} // namespace q7rk

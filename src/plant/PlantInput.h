@@ -1,0 +1,53 @@
+#pragma once
+
+#include "plant/PlantData.h"
+#include "plant/PlantStatus.h"
+
+#include <QVariant>
+
+namespace q7rk {
+
+class SampleStore;
+
+// Leading and trailing blanks removed (other white space is kept, as the boxes hold it).
+QString trimBlanks(const QString& text);
+
+// Letters a-z typed into the serial, specification, IQ-number and line boxes become A-Z;
+// everything else passes unchanged.
+QString upperCaseTyped(const QString& text);
+
+// The values of a whole-roll row, ready to bind: numbers as numbers, empty optional
+// numbers as Null.
+struct FoilValues {
+    QString serial, specification, iqNumber, productionLine;
+    double vf = 0, joints = 0;
+    QVariant length, area, weight;
+};
+PlantReply<FoilValues> foilValues(const FoilRecord& foil);
+
+// The bound values of a piece's three laboratory cells (empty: Null).
+PlantReply<std::array<QVariant, 3>> pieceCellValues(int curveNumber, const PieceCells& cells);
+
+// The texts of the finished run that the upload of a piece needs, from the channel's panel.
+struct RunTexts {
+    QString riseTime;   // Text6
+    QString delayTime;  // Text4
+    QString maxVoltage; // Text39
+    QString tvValue;    // Text7
+};
+
+// N, the number of curve columns: rise time plus delay time, each rounded to a whole number
+// with halves to even. The save pass sets sampleIndex to it.
+PlantReply<int> curveLength(int curveNumber, const RunTexts& run);
+
+// The curve columns of channel `channel`: column [0] = 0 and column [k] = voltage sample
+// k + 1 for k = 1..n-1 (sample 1 is not stored). At least column [0].
+std::vector<float> curveColumns(const SampleStore& samples, int channel, int n);
+
+// The upload of one finished TV channel as piece `curveNumber` (pieceIndex + 1).
+PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
+                                        const FoilRecord& foil, const PieceCells& cells,
+                                        const RunTexts& run, const SampleStore& samples,
+                                        int channel, QDate date);
+
+} // namespace q7rk

@@ -1,0 +1,25 @@
+#include "PlantSource.h"
+
+#include <utility>
+
+namespace q7rk {
+
+PlantSource::PlantSource(QString dataSource) : m_dataSource(std::move(dataSource)) {}
+
+QString PlantSource::connectString(PlantLogin login) const {
+    switch (login) {
+    case PlantLogin::Shared:
+        return QStringLiteral("DSN=%1;UID=sa;Password=;").arg(m_dataSource);
+    case PlantLogin::Recordset:
+        return QStringLiteral("DSN=%1;User ID=sa;Password=;").arg(m_dataSource);
+    case PlantLogin::Own:
+        break;
+    }
+    return QStringLiteral("DSN=%1;User ID=sa;password=;").arg(m_dataSource);
+}
+
+QString plantConnectString() {
+    return PlantSource().connectString(PlantLogin::Shared);
+}
+
+} // namespace q7rk

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QString>
+
+namespace q7rk::plantTexts {
+
+// What the plant page and the upload show the operator.
+inline QString addSpecificationQuestion() {
+    return QStringLiteral("此规格不存在,是否加入到规格列表中?");
+}
+inline QString foilSaved() {
+    return QStringLiteral("整体参数保存完毕!");
+}
+inline QString deleteQuestion() {
+    return QStringLiteral("此操作会删除数据,是否确定?");
+}
+inline QString foilDeleted() {
+    return QStringLiteral("数据删除完毕!");
+}
+inline QString piecesSaved() {
+    return QStringLiteral("部分参数保存完毕!");
+}
+inline QString uploadQuestion(int curveNumber) {
+    return QStringLiteral("第%1片数据是否保存?").arg(curveNumber);
+}
+inline QString curveSaved(int curveNumber) {
+    return QStringLiteral("第%1片曲线数据保存完毕!").arg(curveNumber);
+}
+
+// Why an operation failed.
+inline QString noQtDriver() {
+    return QStringLiteral("本机缺少数据库的ODBC驱动，无法连接工厂数据库。");
+}
+inline QString noDataSource(const QString& name) {
+    return QStringLiteral("找不到ODBC数据源“%1”，请先设置工厂数据库的数据源。").arg(name);
+}
+inline QString noOdbcDriver(const QString& name) {
+    return QStringLiteral("数据源“%1”的ODBC驱动程序无法加载。").arg(name);
+}
+inline QString loginRefused() {
+    return QStringLiteral("工厂数据库拒绝了用户sa的登录。");
+}
+inline QString serverAway() {
+    return QStringLiteral("无法连接工厂数据库服务器。");
+}
+inline QString connectionLost() {
+    return QStringLiteral("与工厂数据库的连接中断，操作未完成。");
+}
+inline QString statementRejected() {
+    return QStringLiteral("工厂数据库拒绝执行语句，操作未完成。");
+}
+inline QString curveTooLong(int curveNumber, int points, int columns) {
+    return QStringLiteral("第%1片曲线有%2个数据点，超过工厂数据库Curve表的%3个数据列，无法上传。")
+        .arg(curveNumber)
+        .arg(points)
+        .arg(columns);
+}
+inline QString curveLengthOutOfRange(int curveNumber, int points) {
+    return QStringLiteral("第%1片曲线长度%2超出0到6000的范围，无法上传。")
+        .arg(curveNumber)
+        .arg(points);
+}
+// A required number box.
+inline QString needsNumber(const QString& label) {
+    return QStringLiteral("“%1”必须填写数字！").arg(label);
+}
+// A box that may stay empty.
+inline QString numberOrEmpty(const QString& label) {
+    return QStringLiteral("“%1”必须是数字或留空！").arg(label);
+}
+inline QString pieceNeedsNumber(int curveNumber, const QString& label) {
+    return QStringLiteral("第%1片的“%2”必须是数字！").arg(curveNumber).arg(label);
+}
+inline QString pieceNumberOrEmpty(int curveNumber, const QString& label) {
+    return QStringLiteral("第%1片的“%2”必须是数字或留空！").arg(curveNumber).arg(label);
+}
+inline QString badCurveNumber(int curveNumber) {
+    return QStringLiteral("片号%1不在1到6之间，无法上传。").arg(curveNumber);
+}
+inline QString queued() {
+    return QStringLiteral("本片数据已暂存在本机，工厂数据库恢复后可重新上传。");
+}
+inline QString queueFailed(const QString& path) {
+    return QStringLiteral("本机暂存文件“%1”无法读写。").arg(path);
+}
+
+} // namespace q7rk::plantTexts

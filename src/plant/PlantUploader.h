@@ -1,0 +1,45 @@
+#pragma once
+
+#include "plant/PieceRecords.h"
+#include "plant/UploadQueue.h"
+
+#include <utility>
+#include <vector>
+
+namespace q7rk {
+
+struct UploadOutcome {
+    PlantStatus status;  // ok: the piece is in the plant database
+    bool queued = false; // not sent, but kept for a retry
+};
+
+struct RetryReport {
+    std::vector<std::pair<QString, int>> uploaded; // serial and curve number, in order
+    int left = 0;                                  // uploads still waiting
+    PlantStatus status;                            // why the last one failed, if one did
+};
+
+// Store-and-forward in front of the piece upload: what the plant database cannot take now
+// waits in the local queue and goes out with a later retry. A piece sent again replaces
+// its rows, so a retry after a half-finished attempt stores every piece once.
+class PlantUploader {
+public:
+    explicit PlantUploader(PlantSource source = PlantSource(),
+                           QString queuePath = QString::fromLatin1(UploadQueue::FileName));
+
+    // Input the operator must correct (BadInput) is refused and not kept.
+    UploadOutcome upload(const PieceUpload& piece) const;
+
+    PlantReply<int> pendingCount() const { return m_queue.count(); }
+
+    // One pass over the queue, oldest first; stops early when the server cannot be reached.
+    RetryReport retry() const;
+
+    const UploadQueue& queue() const { return m_queue; }
+
+private:
+    PieceRecords m_pieces;
+    UploadQueue m_queue;
+};
+
+} // namespace q7rk

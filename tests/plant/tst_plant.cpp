@@ -1,0 +1,455 @@
+#include "plant/FoilRecords.h"
+#include "plant/PieceGrid.h"
+#include "plant/PlantConnection.h"
+#include "plant/PlantInput.h"
+#include "plant/PlantSchema.h"
+#include "plant/PlantSetup.h"
+#include "plant/PlantSql.h"
+#include "plant/PlantUploader.h"
+#include "settings/SampleStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace q7rk;
+
+namespace {
+
+const QString PostgresVariable = QStringLiteral("Q7RK_PLANT_POSTGRES");
+
+// Sample k of channel c: distinct per channel, sample and run, with digits a single keeps.
+float sampleValue(int channel, int n, int run) {
+    return float(channel * 100 + run * 7) + float(n) * 0.7f + 0.05f;
+}
+
+std::unique_ptr<SampleStore> samplesOfRun(int run) {
+    auto store = std::make_unique<SampleStore>();
+    for (int c = 0; c < ChannelCount; ++c)
+        for (int n = 0; n <= SampleStore::MaxSample; ++n)
+            store->set(c, n, sampleValue(c, n, run), 0.5f);
+    return store;
+}
+
+FoilRecord foil(const QString& serial, const QString& spec) {
+    return {serial, spec, "520.5", "", "12.25", "", "iq-7", "L2", "3"};
+}
+
+} // namespace
+
+class PlantTest : public QObject {
+    Q_OBJECT
+
+    // The driver manager keeps what it read of the data source file for the life of the
+    // process, so both data sources are registered once, before the first connection.
+    QTemporaryDir m_home;
+    std::unique_ptr<QTemporaryDir> m_dir; // one per test: the queue file
+    bool m_postgres = false;
+    PlantSource m_source;
+
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    QString plantFile() const { return m_home.filePath("plant.db"); }
+
+    // Empty tables, or a Curve table with fewer sample columns.
+    void prepare(int sampleColumns = -1) {
+        if (sampleColumns < 0)
+            sampleColumns =
+                m_postgres ? plantSchema::PostgresSampleColumns : plantSchema::SqliteSampleColumns;
+        PlantConnection c(m_source, PlantLogin::Own);
+        QVERIFY(plantSchema::drop(c).ok());
+        const PlantStatus created = plantSchema::create(c, sampleColumns);
+        QVERIFY2(created.ok(), qPrintable(created.message));
+    }
+
+    int count(const QString& sql, const QVariantList& values = {}) {
+        const auto rows = openPlantRecordset(m_source, sql, values);
+        return rows.ok() ? rows.value.value(0, 0).toInt() : -1;
+    }
+
+    // The server away: the PostgreSQL cluster stopped, or the SQLite file moved aside.
+    void takeServerAway(bool away) {
+        if (m_postgres) {
+            QCOMPARE(QProcess::execute(qEnvironmentVariable("Q7RK_PLANT_PGCTL"),
+                                       {away ? "stop" : "start"}),
+                     0);
+        } else if (away) {
+            QVERIFY(QFile::rename(plantFile(), m_home.filePath("aside.db")));
+        } else {
+            QVERIFY(QFile::rename(m_home.filePath("aside.db"), plantFile()));
+        }
+    }
+
+    PieceUpload piece(const QString& serial, int curveNumber, const SampleStore& samples,
+                      const QString& rise = "85", const QString& delay = "180") {
+        const RunTexts run{rise, delay, "203.4", "201.5"};
+        const PieceCells cells{"1.25", curveNumber % 2 ? "" : "7", "31"};
+        auto up = makePieceUpload(serial, curveNumber, foil(serial, "S-1"), cells, run, samples,
+                                  (curveNumber - 1) % 3, QDate(2021, 3, 4));
+        return up.value;
+    }
+
+    // Runs q7rk-plantdb with a data source file of its own.
+    QByteArray plantdb(const QStringList& args, int expectedExit) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ODBCINI", path("tool-odbc.ini"));
+        p.setProcessEnvironment(env);
+        p.start(Q7RK_PLANTDB_PATH, args);
+        if (!p.waitForFinished(60000)) return "timeout";
+        if (p.exitCode() != expectedExit) {
+            qWarning("q7rk-plantdb exit %d: %s", p.exitCode(),
+                     p.readAllStandardError().constData());
+            return "unexpected exit";
+        }
+        return p.readAllStandardOutput();
+    }
+
+private slots:
+    void initTestCase_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
+
+    void initTestCase() {
+        QVERIFY(m_home.isValid());
+        qputenv("ODBCINI", QFile::encodeName(m_home.filePath("odbc.ini")));
+        PlantStatus s = PlantSetup::initSqlite(plantFile(), "result");
+        QVERIFY2(s.ok(), qPrintable(s.message));
+        if (qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1())) return;
+        s = PlantSetup::initPostgres(qEnvironmentVariable(PostgresVariable.toLatin1()),
+                                     "result_pg");
+        QVERIFY2(s.ok(), qPrintable(s.message));
+    }
+
+    void init() {
+        QFETCH_GLOBAL(bool, postgres);
+        if (postgres && qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1()))
+            QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
+        m_postgres = postgres;
+        m_source = PlantSource(postgres ? "result_pg" : "result");
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        prepare();
+    }
+
+    void setupKeepsOtherDataSources() {
+        if (m_postgres) QSKIP("the same on both");
+        QFile ini(path("tool-odbc.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[other]\nDriver=X\n\n[result]\nDatabase=/old.db\n\n[last]\nDriver=Y\n");
+        ini.close();
+        QVERIFY(plantdb({"init", "--file", path("sub/x.db")}, 0).startsWith("data source"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(ini.readAll());
+        QVERIFY(text.contains("[other]\nDriver=X\n") && text.contains("[last]\nDriver=Y\n"));
+        QCOMPARE(text.count("[result]"), 1);
+        QVERIFY(text.contains("Database=" + path("sub/x.db")) && !text.contains("/old.db"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+            db.setDatabaseName(path("sub/x.db"));
+            QVERIFY(db.open());
+            QCOMPARE(db.tables().size(), 4);
+            QSqlQuery q(db);
+            QVERIFY(q.exec("select * from Curve"));
+            QCOMPARE(q.record().count(), 2000);
+        }
+        QSqlDatabase::removeDatabase("check");
+        QVERIFY(plantdb({"init", "--postgres", "user=x"}, 1).isEmpty());
+    }
+
+    void sharedRoutines() {
+        FoilRecords foils(m_source);
+        QVERIFY(foils.save(foil("A1", "S"), QDate(2021, 1, 1)).ok());
+        QString message;
+        auto rows = runPlantSql(m_source, "select * from Whole_Parameter", {}, message);
+        QVERIFY(rows);
+        QCOMPARE(rows->recordCount(), 1);
+        QCOMPARE(message, QString("查询到1条记录"));
+        rows = runPlantSql(m_source, "select * from Whole_Parameter where SerNum=?", {"none"},
+                           message);
+        QCOMPARE(rows->recordCount(), 0);
+        QVERIFY(!runPlantSql(m_source, "Delete from Criterion", {}, message));
+        QCOMPARE(message, QString("Deletequery successful"));
+        QVERIFY(!runPlantSql(m_source, "select nothing from Nowhere", {}, message));
+        QVERIFY(message.startsWith("查询错误:"));
+    }
+
+    void foilRecords() {
+        FoilRecords foils(m_source);
+        QCOMPARE(foils.listSpecifications().value, QStringList());
+        QCOMPARE(foils.hasSpecification(" 20VF ").value, false);
+        for (const char* spec : {"20VF", "规格B", "A-3"})
+            QVERIFY(foils.addSpecification(spec).ok());
+        QCOMPARE(foils.hasSpecification(" 20VF ").value, true);
+        QCOMPARE(foils.listSpecifications().value, QStringList({"20VF", "规格B", "A-3"}));
+
+        QCOMPARE(foils.save(foil("H120", "20VF"), QDate(2020, 1, 2)).value, true);
+        QVERIFY(foils.save(foil("X12Y", "20VF"), QDate(2020, 1, 2)).ok());
+        QVERIFY(foils.save(foil("H3A", "20VF"), QDate(2020, 1, 2)).ok());
+        QCOMPARE(foils.listSerials(" 12 ").value, QStringList({"H120", "X12Y"}));
+        QCOMPARE(foils.listSerials("").value.size(), 3);
+
+        FoilRecord changed = foil("H120", "规格B");
+        changed.length = "100";
+        changed.area = "";
+        const auto second = foils.save(changed, QDate(2024, 5, 6));
+        QVERIFY2(second.ok(), qPrintable(second.status.message));
+        QCOMPARE(second.value, false); // an update
+        QCOMPARE(count("select count(*) from Whole_Parameter where SerNum=?", {"H120"}), 1);
+        const auto date = openPlantRecordset(
+            m_source, "select ProDate, Pace, Conner from Whole_Parameter where SerNum=?", {"H120"});
+        QCOMPARE(date.value.text(0, 0), QString("2020/01/02"));
+        QCOMPARE(date.value.text(0, 1), QString("1000"));
+        QCOMPARE(date.value.text(0, 2), QString("OQC"));
+
+        const auto opened = foils.open(" H120 ");
+        QVERIFY(opened.ok() && opened.value.foil);
+        FoilRecord expected = changed;
+        expected.area = ""; // Null shows as an empty box
+        QCOMPARE(*opened.value.foil, expected);
+
+        FoilRecord bad = foil("H9", "S");
+        bad.weight = "12kg";
+        const auto refused = foils.save(bad, QDate(2020, 1, 1));
+        QCOMPARE(refused.status.fault, PlantFault::BadInput);
+        QVERIFY(refused.status.message.contains("重量"));
+        bad = foil("H9", "S");
+        bad.vf = "";
+        QVERIFY(foils.save(bad, QDate(2020, 1, 1)).status.message.contains("VF值"));
+        QCOMPARE(count("select count(*) from Whole_Parameter where SerNum=?", {"H9"}), 0);
+
+        auto samples = samplesOfRun(1);
+        PlantUploader uploader(m_source, path("plant-queue.db"));
+        QVERIFY(uploader.upload(piece("H120", 2, *samples)).status.ok());
+        QVERIFY(foils.remove("H120").ok());
+        QVERIFY(!foils.open("H120").value.foil);
+        for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"})
+            QCOMPARE(count(QString("select count(*) from %1 where SerNum=?").arg(table), {"H120"}),
+                     0);
+        QCOMPARE(count("select count(*) from Whole_Parameter"), 2);
+    }
+
+    void uploadAndLoad() {
+        QCOMPARE(curveLength(1, {"85", "180", "", ""}).value, 265);
+        QCOMPARE(curveLength(1, {"0", "60", "", ""}).value, 60);
+        QCOMPARE(curveLength(1, {"2.5", "0.5", "", ""}).value, 2); // halves to even
+        QCOMPARE(curveLength(1, {"5900", "180", "", ""}).status.fault, PlantFault::BadInput);
+
+        PlantUploader uploader(m_source, path("plant-queue.db"));
+        auto run1 = samplesOfRun(1);
+        for (int n = 1; n <= 6; ++n) {
+            const PieceUpload up =
+                n <= 3 ? piece("F7", n, *run1) : piece("F7", n, *run1, "85", "60");
+            const UploadOutcome out = uploader.upload(up);
+            QVERIFY2(out.status.ok(), qPrintable(out.status.message));
+        }
+        const auto opened = FoilRecords(m_source).open("F7");
+        QVERIFY(opened.ok());
+        QCOMPARE(opened.value.foil->specification, QString("S-1"));
+        QCOMPARE(int(opened.value.pieces.size()), 6);
+        QCOMPARE(int(opened.value.curves.size()), 6);
+        for (const StoredCurve& c : opened.value.curves) {
+            const int channel = (c.curveNumber - 1) % 3;
+            QCOMPARE(int(c.values.size()), c.curveNumber <= 3 ? 265 : 145);
+            QCOMPARE(c.values[0], 0.0f);
+            for (int k = 1; k < int(c.values.size()); ++k)
+                QCOMPARE(c.values[std::size_t(k)], sampleValue(channel, k + 1, 1));
+        }
+        for (const LoadedPiece& p : opened.value.pieces) {
+            const PieceRowCells expected{
+                "1.250", p.curveNumber % 2 ? "" : "7.00", "31.00", "85.00", "203.40", "201.50"};
+            QCOMPARE(p.cells, expected);
+            QCOMPARE(p.riseTimeWhole, 85);
+        }
+        QCOMPARE(lastDrawnColumn(1, 85, 265), 262);
+        QCOMPARE(lastDrawnColumn(4, 85, 145), 142);
+        QCOMPARE(lastDrawnColumn(4, 85, 100), 99);
+
+        // Sending again replaces; the whole-roll row follows pieces 1 and 1' only.
+        auto run2 = samplesOfRun(2);
+        PieceUpload again = piece("F7", 2, *run2, "10", "20");
+        again.foil.specification = "changed by 2";
+        QVERIFY(uploader.upload(again).status.ok());
+        QCOMPARE(FoilRecords(m_source).open("F7").value.foil->specification, QString("S-1"));
+        again = piece("F7", 4, *run2);
+        again.foil.specification = "changed by 1'";
+        QVERIFY(uploader.upload(again).status.ok());
+        const auto reopened = FoilRecords(m_source).open("F7");
+        QCOMPARE(reopened.value.foil->specification, QString("changed by 1'"));
+        for (const char* table : {"Part_Parameter", "Curve"})
+            QCOMPARE(count(QString("select count(*) from %1 where SerNum=?").arg(table), {"F7"}),
+                     6);
+        QCOMPARE(count("select count(*) from Whole_Parameter"), 1);
+        for (const StoredCurve& c : reopened.value.curves)
+            if (c.curveNumber == 2) {
+                QCOMPARE(int(c.values.size()), 30);
+                QCOMPARE(c.values[29], sampleValue(1, 30, 2));
+            }
+    }
+
+    void pieceGridAndCells() {
+        PieceGrid grid;
+        grid.setEntry(PieceQuantity::SpecificCapacitance, 2, "1.23456");
+        grid.setEntry(PieceQuantity::Bend, 2, "12.7");
+        grid.setEntry(PieceQuantity::Pull, 2, "x1");
+        QCOMPARE(grid.cell(2, 1), QString("1.235"));
+        QCOMPARE(grid.cell(2, 2), QString("13"));
+        QCOMPARE(grid.cell(2, 3), QString("x1"));
+        grid.setEntry(PieceQuantity::Bend, 2, "");
+        QCOMPARE(grid.cell(2, 2), QString());
+
+        auto samples = samplesOfRun(1);
+        PlantUploader uploader(m_source, path("plant-queue.db"));
+        for (int n : {1, 2})
+            QVERIFY(uploader.upload(piece("G1", n, *samples)).status.ok());
+        const auto loaded = FoilRecords(m_source).open("G1").value.pieces;
+        grid.clear();
+        grid.fill(loaded);
+        QCOMPARE(grid.cell(1, 4), QString("85.00"));
+        grid.setEntry(PieceQuantity::SpecificCapacitance, 1, "2.5");
+        grid.setEntry(PieceQuantity::Pull, 1, "");
+        grid.setEntry(PieceQuantity::Bend, 2, "4");
+        grid.setEntry(PieceQuantity::Pull, 2, "abc");
+        PieceRecords pieces(m_source);
+        const PlantStatus refused = pieces.saveCells("G1", grid.table());
+        QCOMPARE(refused.fault, PlantFault::BadInput);
+        QVERIFY(refused.message.contains("第2片") && refused.message.contains("抗拉"));
+        grid.setEntry(PieceQuantity::Pull, 2, "40");
+        QVERIFY(pieces.saveCells("G1", grid.table()).ok());
+        const auto rows = openPlantRecordset(
+            m_source,
+            "select NumCurve, SpecVot, Bend, Pull from Part_Parameter where SerNum=? "
+            "order by NumCurve",
+            {"G1"});
+        QCOMPARE(rows.value.text(0, 1), QString("2.5"));
+        QVERIFY(rows.value.value(0, 2).isNull()); // empty bend
+        QVERIFY(rows.value.value(0, 3).isNull());
+        QCOMPARE(rows.value.text(1, 2), QString("4"));
+        QCOMPARE(rows.value.text(1, 3), QString("40"));
+    }
+
+    void faultsAreQueuedAndRetriedOnce() {
+        auto samples = samplesOfRun(1);
+        PlantUploader uploader(m_source, path("plant-queue.db"));
+
+        // No data source: the upload waits in the queue.
+        const PlantUploader nowhere(PlantSource("nowhere"), uploader.queue().path());
+        UploadOutcome out = nowhere.upload(piece("Q1", 1, *samples));
+        QVERIFY2(out.status.fault == PlantFault::NoDataSource, qPrintable(out.status.message));
+        QVERIFY(out.status.message.contains("nowhere") && out.queued);
+        // Bad input is the operator's to correct, not the queue's.
+        PieceUpload bad = piece("Q1", 2, *samples);
+        bad.tvValue = "";
+        out = uploader.upload(bad);
+        QCOMPARE(out.status.fault, PlantFault::BadInput);
+        QVERIFY(!out.queued);
+        QCOMPARE(uploader.pendingCount().value, 1);
+
+        // The server goes away after piece 1.
+        out = uploader.upload(piece("Q2", 1, *samples));
+        QVERIFY2(out.status.ok(), qPrintable(out.status.message));
+        takeServerAway(true);
+        for (int n : {2, 3}) {
+            out = uploader.upload(piece("Q2", n, *samples));
+            QCOMPARE(out.status.fault, PlantFault::ServerAway);
+            QVERIFY(out.queued);
+        }
+        takeServerAway(false);
+        // The tool sets up its own data source for the same database and sends the queue.
+        if (m_postgres)
+            QVERIFY(
+                plantdb({"init", "--postgres", qEnvironmentVariable(PostgresVariable.toLatin1())},
+                        0)
+                    .startsWith("data source result"));
+        else
+            QVERIFY(plantdb({"init", "--file", plantFile()}, 0).startsWith("data source result"));
+        const QByteArray printed = plantdb({"retry", "--workdir", m_dir->path()}, 0);
+        QCOMPARE(QJsonDocument::fromJson(printed).object(),
+                 QJsonObject({{"uploaded", QJsonArray{QJsonArray{"Q1", 1}, QJsonArray{"Q2", 2},
+                                                      QJsonArray{"Q2", 3}}},
+                              {"left", 0}}));
+
+        // A statement refused: nothing of the piece stays, not even its whole-roll row.
+        {
+            PlantConnection c(m_source, PlantLogin::Own);
+            QVERIFY(c.exec("alter table Part_Parameter rename to Part_Aside").ok());
+        }
+        out = uploader.upload(piece("Q3", 4, *samples));
+        QCOMPARE(out.status.fault, PlantFault::Rejected);
+        QVERIFY(out.queued);
+        QCOMPARE(count("select count(*) from Whole_Parameter where SerNum=?", {"Q3"}), 0);
+        RetryReport report = uploader.retry();
+        QCOMPARE(report.left, 1);
+        QCOMPARE(report.status.fault, PlantFault::Rejected);
+        {
+            PlantConnection c(m_source, PlantLogin::Own);
+            QVERIFY(c.exec("alter table Part_Aside rename to Part_Parameter").ok());
+        }
+        report = uploader.retry();
+        QCOMPARE(report.left, 0);
+        QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 4}}));
+        QCOMPARE(uploader.retry().uploaded.size(), std::size_t(0));
+
+        const QList<std::pair<QString, int>> pieces{
+            {"Q1", 1}, {"Q2", 1}, {"Q2", 2}, {"Q2", 3}, {"Q3", 4}};
+        for (const char* table : {"Part_Parameter", "Curve"}) {
+            QCOMPARE(count(QString("select count(*) from %1").arg(table)), 5);
+            for (const auto& [serial, n] : pieces)
+                QCOMPARE(
+                    count(
+                        QString("select count(*) from %1 where SerNum=? and NumCurve=?").arg(table),
+                        {serial, n}),
+                    1);
+        }
+        QCOMPARE(count("select count(*) from Whole_Parameter"), 3);
+    }
+
+    void curveLongerThanTheTable() {
+        prepare(100);
+        auto samples = samplesOfRun(1);
+        PlantUploader uploader(m_source, path("plant-queue.db"));
+        const UploadOutcome out = uploader.upload(piece("L1", 1, *samples));
+        QCOMPARE(out.status.fault, PlantFault::CurveTooLong);
+        QVERIFY(out.status.message.contains("265") && out.status.message.contains("100"));
+        QCOMPARE(count("select count(*) from Whole_Parameter"), 0);
+        QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
+    }
+
+    void valuesAreNeverPartOfTheStatement() {
+        const QString serial = "O'Brien\"; drop table Curve; --%_";
+        const QString spec = "'); delete from Criterion; --";
+        FoilRecords foils(m_source);
+        const PlantStatus added = foils.addSpecification("kept");
+        QVERIFY2(added.ok(), qPrintable(added.message));
+        QVERIFY(foils.addSpecification(spec).ok());
+        QVERIFY(foils.save(foil("plain%", spec), QDate(2022, 2, 2)).ok());
+        auto samples = samplesOfRun(1);
+        QVERIFY(PlantUploader(m_source, path("plant-queue.db"))
+                    .upload(piece(serial, 1, *samples))
+                    .status.ok());
+        QVERIFY(foils.save(foil(serial, spec), QDate(2022, 2, 2)).ok());
+
+        QCOMPARE(foils.listSpecifications().value, QStringList({"kept", spec}));
+        QCOMPARE(foils.hasSpecification(spec).value, true);
+        QCOMPARE(foils.listSerials("'B").value, QStringList({serial}));
+        QCOMPARE(foils.listSerials("%_").value, QStringList({serial}));
+        const auto opened = foils.open(serial);
+        QCOMPARE(opened.value.foil->serial, serial);
+        QCOMPARE(opened.value.foil->specification, spec);
+        QCOMPARE(int(opened.value.curves.size()), 1);
+        QCOMPARE(count("select count(*) from Whole_Parameter"), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(PlantTest)
+#include "tst_plant.moc"

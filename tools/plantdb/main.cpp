@@ -1,0 +1,95 @@
+// q7rk-plantdb: sets up the plant database's data source and sends the uploads that are
+// waiting in a working folder's queue.
+#include "plant/OdbcSources.h"
+#include "plant/PlantSetup.h"
+#include "plant/PlantUploader.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cstdio>
+
+using namespace q7rk;
+
+namespace {
+
+constexpr int UsageError = 64;
+
+void printError(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+int init(const QCommandLineParser& p) {
+    const QString dsn = p.value(QStringLiteral("dsn"));
+    if (p.isSet(QStringLiteral("postgres"))) {
+        const PlantStatus s = PlantSetup::initPostgres(p.value(QStringLiteral("postgres")), dsn);
+        if (!s.ok()) {
+            printError(s.message);
+            return 1;
+        }
+        std::printf("data source %s -> PostgreSQL %s (%s)\n", qPrintable(dsn),
+                    qPrintable(p.value(QStringLiteral("postgres"))),
+                    qPrintable(OdbcSources::userFile()));
+        return 0;
+    }
+    const QString file = p.isSet(QStringLiteral("file")) ? p.value(QStringLiteral("file"))
+                                                         : PlantSetup::defaultFile();
+    const PlantStatus s = PlantSetup::initSqlite(file, dsn);
+    if (!s.ok()) {
+        printError(s.message);
+        return 1;
+    }
+    std::printf("data source %s -> SQLite %s (%s)\n", qPrintable(dsn),
+                qPrintable(QDir().absoluteFilePath(file)), qPrintable(OdbcSources::userFile()));
+    return 0;
+}
+
+int retry(const QCommandLineParser& p) {
+    const QString dir = p.isSet(QStringLiteral("workdir")) ? p.value(QStringLiteral("workdir"))
+                                                           : QDir::currentPath();
+    const PlantUploader uploader(PlantSource(p.value(QStringLiteral("dsn"))),
+                                 QDir(dir).filePath(QString::fromLatin1(UploadQueue::FileName)));
+    const RetryReport report = uploader.retry();
+    QJsonArray uploaded;
+    for (const auto& [serial, curve] : report.uploaded)
+        uploaded.append(QJsonArray{serial, curve});
+    std::printf("{\"uploaded\": %s, \"left\": %d}\n",
+                QJsonDocument(uploaded).toJson(QJsonDocument::Compact).constData(), report.left);
+    if (!report.status.ok()) printError(report.status.message);
+    return report.left == 0 && report.status.ok() ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("q7rk-plantdb"));
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Plant database set-up and upload retry.\n\n"
+                       "  init [--file PATH]         SQLite database and its data source\n"
+                       "  init --postgres 'host=H port=P dbname=D'\n"
+                       "                             tables on a PostgreSQL server (login sa)\n"
+                       "  retry [--workdir DIR]      send the uploads waiting in DIR's queue "
+                       "once;\n"
+                       "                             prints {\"uploaded\": [[serial, curve "
+                       "number], ...], \"left\": N}"));
+    p.addHelpOption();
+    p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init or retry"));
+    p.addOption(
+        {QStringLiteral("file"), QStringLiteral("SQLite database file."), QStringLiteral("path")});
+    p.addOption({QStringLiteral("postgres"), QStringLiteral("PostgreSQL server to use."),
+                 QStringLiteral("connection")});
+    p.addOption({QStringLiteral("workdir"), QStringLiteral("Folder of the upload queue."),
+                 QStringLiteral("dir")});
+    p.addOption({QStringLiteral("dsn"), QStringLiteral("Data source name (default result)."),
+                 QStringLiteral("name"), QString::fromLatin1(PlantSource::DefaultName)});
+    p.process(app);
+    const QStringList args = p.positionalArguments();
+    if (args.size() == 1 && args[0] == QLatin1String("init")) return init(p);
+    if (args.size() == 1 && args[0] == QLatin1String("retry")) return retry(p);
+    std::fprintf(stderr, "%s", qPrintable(p.helpText()));
+    return UsageError;
+}
