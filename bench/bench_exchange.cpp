@@ -112,7 +112,8 @@ void benchEthernet(PanelModel& panel, ChannelModel& channels) {
 
 void benchSerial(PanelModel& panel, ChannelModel& channels) {
     Simulator sim;
-    if (!sim.start({QStringLiteral("--no-tcp"), QStringLiteral("--pty")})) {
+    if (!sim.start({QStringLiteral("--no-tcp"), QStringLiteral("--pty"), QStringLiteral("--baud"),
+                    QStringLiteral("0")})) {
         std::printf("simulator did not start\n");
         return;
     }

@@ -46,6 +46,8 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
       m_serial(serial), m_ethernet(ethernet), m_timing(timing), m_results(channels, panel, timing) {
     m_sampleTimer.setInterval(timing.tickMs);
     m_pollTimer.setInterval(timing.pollMs);
+    // The poll period is the line's budget: a coarse timer could drift a poll into the next.
+    m_pollTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_sampleTimer, &QTimer::timeout, this, &RunController::onTick);
     connect(&m_pollTimer, &QTimer::timeout, this, &RunController::onPoll);
     for (InstrumentLink* link : {&serial, &ethernet}) {

@@ -9,6 +9,8 @@
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 
+#include <utility>
+
 namespace q7rk {
 
 namespace {
@@ -32,7 +34,14 @@ SerialLink::SerialLink(ChannelModel& channels, SettingsStore& settings, ShellMod
     connect(&m_pauseTimer, &QTimer::timeout, this, &SerialLink::judgePort);
     connect(&m_poll, &SerialPollExchange::replied, this, &InstrumentLink::readingsReceived);
     connect(&m_poll, &SerialPollExchange::finished, this, [this](bool ok) {
-        if (!ok) emit instrumentSilent();
+        if (!ok) {
+            m_pendingPoll = nullptr;
+            emit instrumentSilent();
+            return;
+        }
+        // A poll that fell due while this one waited goes now: at 9600 baud an exchange
+        // takes ~223 ms of the 250 ms period, so a slow tick can push one past its turn.
+        if (m_pendingPoll && isOpen()) m_poll.tick(std::exchange(m_pendingPoll, nullptr));
     });
 }
 
@@ -59,10 +68,14 @@ Transport* SerialLink::transport() const {
 
 void SerialLink::sendPoll(const PollBuilder& build) {
     if (!isOpen()) return;
-    m_poll.tick(build);
+    if (m_poll.isRunning())
+        m_pendingPoll = build; // one waits at most; it is built when it goes
+    else
+        m_poll.tick(build);
 }
 
 void SerialLink::cancelPoll() {
+    m_pendingPoll = nullptr;
     m_poll.cancel();
 }
 
@@ -161,6 +174,7 @@ void SerialLink::failed() {
 }
 
 void SerialLink::dropPort() {
+    m_pendingPoll = nullptr;
     m_replyTimer.stop();
     m_pauseTimer.stop();
     m_poll.cancel();

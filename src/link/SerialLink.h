@@ -71,6 +71,7 @@ private:
     Timing m_timing;
     std::unique_ptr<Transport> m_transport;
     SerialPollExchange m_poll;
+    PollBuilder m_pendingPoll;
     QTimer m_replyTimer;
     QTimer m_pauseTimer;
     int m_choice = 1;

@@ -1,11 +1,11 @@
 #include "Station.h"
 
 #include "charts/ChartExport.h"
-#include "reports/MergedReport.h"
-#include "results/ResultTexts.h"
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
+#include "reports/MergedReport.h"
+#include "results/ResultTexts.h"
 #include "settings/ChannelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -294,8 +294,8 @@ void Station::menuTriggered(const QString& name) {
 // print: these wait until the run has ended.
 bool Station::refusedDuringRun(const QString& what) {
     if (!m_run.isRunning()) return false;
-    m_prompter.notify(QStringLiteral("信息提示"),
-                      QStringLiteral("测试正在进行，请在测试结束后再") + what + QStringLiteral("。"));
+    m_prompter.notify(QStringLiteral("信息提示"), QStringLiteral("测试正在进行，请在测试结束后再") +
+                                                      what + QStringLiteral("。"));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calibration/CalibrationModel.h"
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "execution/Evaluator.h"
@@ -7,7 +8,6 @@
 #include "execution/SamplingTick.h"
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
-#include "calibration/CalibrationModel.h"
 #include "params/PanelModel.h"
 #include "reports/ReportPrinter.h"
 #include "results/ResultStore.h"
