@@ -1,16 +1,19 @@
 #include "MainWindow.h"
 
+#include "CalibrationWindow.h"
 #include "ChartsPage.h"
 #include "ElectrolytePage.h"
 #include "HelpWindow.h"
 #include "MessageBoxPrompter.h"
 #include "PanelBinding.h"
+#include "ReportPreview.h"
 #include "ShellBinding.h"
 #include "TvPanelPage.h"
 #include "params/PanelCaptions.h"
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QPrinter>
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -57,6 +60,15 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
 
     connect(&m_station, &Station::quitRequested, this, &QWidget::close);
     connect(&m_station, &Station::helpRequested, this, &MainWindow::showHelp);
+    connect(&m_station, &Station::calibrationRequested, this, &MainWindow::showCalibration);
+    // A report is looked at before it is printed; without a printer the station offers a
+    // PDF instead.
+    m_station.setPrintPreview([this](const ReportPrinter& report) {
+        if (!ReportPrinter::defaultPrinter())
+            report.printReport(*m_prompter);
+        else
+            showReportPreview(report, *m_prompter, this);
+    });
 
     m_station.startUp();
     placeOnScreen();
@@ -102,9 +114,24 @@ void MainWindow::showHelp() {
     m_help->activateWindow();
 }
 
+// 电压电流校准: one window at a time, built anew for each opening (its channel list follows
+// the group of that moment).
+void MainWindow::showCalibration() {
+    if (!m_calibration) {
+        auto* window = new CalibrationWindow(m_station.calibration(), panel(), prompter(), this);
+        window->setWindowFlag(Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        m_calibration = window;
+    }
+    m_calibration->show();
+    m_calibration->raise();
+    m_calibration->activateWindow();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     m_station.shutdown();
     if (m_help) m_help->close();
+    if (m_calibration) m_calibration->close();
     event->accept();
 }
 

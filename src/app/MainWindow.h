@@ -43,6 +43,7 @@ public:
 
 public slots:
     void showHelp();
+    void showCalibration();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,6 +62,7 @@ private:
     std::unique_ptr<ShellBinding> m_shellBinding;
     QTabWidget* m_tabs = nullptr;
     QPointer<HelpWindow> m_help;
+    QPointer<QWidget> m_calibration;
 };
 
 } // namespace q7rk

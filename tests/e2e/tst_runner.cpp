@@ -1,8 +1,11 @@
 // q7rk-run against q7rk-instrument: whole TV, leakage and electrolyte runs, checked against
 // the simulator's model and the frames it logged.
+#include "results/ResultStore.h"
 #include "support/SimulatorProcess.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,9 +51,15 @@ QString writeSettings(const QTemporaryDir& dir, const QString& name,
     QByteArray text = "[canshu]\n";
     // No boiling preset, so the stored delay times count.
     text += "option1(0)=False\noption1(1)=False\n";
-    for (const auto& [k, v] : canshu)
-        text += k.toUtf8() + '=' + v.toUtf8() + '\n';
-    f.write(text);
+    QByteArray topic = "[topic]\n";
+    for (const auto& [k, v] : canshu) {
+        // "topic:KEY" goes to the operator names' section.
+        if (k.startsWith("topic:"))
+            topic += k.mid(6).toUtf8() + '=' + v.toUtf8() + '\n';
+        else
+            text += k.toUtf8() + '=' + v.toUtf8() + '\n';
+    }
+    f.write(text + topic);
     return path;
 }
 
@@ -96,8 +105,26 @@ QStringList logLines(const QString& path, int code) {
 QString tvSettings(const QTemporaryDir& dir) {
     QList<std::pair<QString, QString>> keys;
     for (int k = 0; k < 3; ++k)
-        keys += {{QString("Thl(%1)").arg(k), "30"}, {QString("TVzb(%1)").arg(k), "100"}};
+        keys += {{QString("Thl(%1)").arg(k), "30"},
+                 {QString("TVzb(%1)").arg(k), "100"},
+                 {QString("TVcsbh(%1)").arg(k), QString("T%1'").arg(k + 1)},
+                 {QString("topic:LBUSER(%1)").arg(k), QString::fromUtf8("张工")}};
     return writeSettings(dir, "tv.ini", keys);
+}
+
+// What the save pass stored for a channel equals what the run showed: the samples and the
+// boxes the stored-test display writes back.
+void checkStored(const QString& workdir, q7rk::TestKind kind, const QJsonObject& ch,
+                 const QList<std::pair<const char*, const char*>>& fieldBoxes) {
+    const auto stored = q7rk::ResultStore(workdir).load(kind, ch.value("testNumber").toString());
+    QVERIFY2(stored, qPrintable(ch.value("testNumber").toString()));
+    const QList<double> v = volts(ch);
+    QCOMPARE(int(stored->curve.size()), v.size());
+    for (int i = 0; i < v.size(); ++i)
+        QCOMPARE(stored->curve[size_t(i)].volts, v[i]);
+    QCOMPARE(stored->value(QString::fromUtf8("采样次数")).toInt(), v.size());
+    for (const auto& [field, name] : fieldBoxes)
+        QCOMPARE(stored->value(QString::fromUtf8(field)).toDouble(), number(ch, name));
 }
 
 } // namespace
@@ -133,11 +160,32 @@ private slots:
         QVERIFY2(sim.start({"--time-scale", kScale, "--log", log, "--slow", "2:0.5",
                             "--max-voltage", "3:195"}),
                  qPrintable(sim.error()));
+        const QString workdir = m_dir.filePath("tvwork");
+        QDir().mkpath(workdir);
+        const QString pdf = m_dir.filePath("tv.pdf");
+        const QString tcp = QString("tcp:127.0.0.1:%1").arg(sim.port());
         const RunResult r =
-            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-3");
+            runGroup(tvSettings(m_dir), tcp, "1-3",
+                     {"--answer-save", "yes", "--workdir", workdir, "--report", pdf});
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+        QVERIFY(r.json.value("saved").toBool());
+        QVERIFY(r.json.value("report").toObject().value("written").toBool());
+        QVERIFY(QFileInfo(pdf).size() > 1000);
 
         const QJsonObject c1 = channel(r, 1), c2 = channel(r, 2), c3 = channel(r, 3);
+        for (const QJsonObject& c : {c1, c2, c3})
+            checkStored(workdir, q7rk::TestKind::Tv, c,
+                        {{"化成电压", "Text1"},
+                         {"升压时间", "Text6"},
+                         {"TV值", "Text7"},
+                         {"Vmax", "Text39"}});
+        QCOMPARE(r.json.value("status").toArray().at(6).toString(),
+                 QString::fromUtf8("存储 3 条记录"));
+        // The numbers are taken now: the same group again is refused before it starts.
+        const RunResult again = runGroup(tvSettings(m_dir), tcp, "1-3", {"--workdir", workdir});
+        QCOMPARE(again.exitCode, 3);
+        QCOMPARE(again.json.value("messages").toArray().last().toObject().value("text").toString(),
+                 QString::fromUtf8("同名记录TV测试编号：T1'HL 已经存在，请使用其他的编号！"));
         checkTvChannel(c1, "合格"); // rises in time and reaches the formation voltage
         QVERIFY(number(c1, "Text6") <= 100 && number(c1, "Text7") >= 200);
         checkTvChannel(c2, "不合格"); // half the rate: rise time over the limit
@@ -153,6 +201,8 @@ private slots:
                  QString::fromUtf8("Q-7RK-M-2011060705ERP-1.15连接成功！您可以进行下一步操作测试"));
         QCOMPARE(messages.last().toObject().value("text").toString(),
                  QString::fromUtf8("测试结束，需要保存吗？"));
+        QCOMPARE(messages.last().toObject().value("title").toString(),
+                 QString::fromUtf8("信息提示"));
 
         // The instrument heard the verdicts twice, a scaled 500 ms apart.
         QTRY_COMPARE_WITH_TIMEOUT(logLines(log, 11).size(), 2, 3000);
@@ -190,9 +240,15 @@ private slots:
                                                 {"ldldy(0)", "100"},
                                                 {"ldldy(1)", "100"},
                                                 {"ldlzb(0)", "0.05"},
-                                                {"ldlzb(1)", "0.001"}});
-        const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-2");
+                                                {"ldlzb(1)", "0.001"},
+                                                {"TVcsbh(0)", "L-1"},
+                                                {"TVcsbh(1)", "L-2"}});
+        const QString workdir = m_dir.filePath("leakwork");
+        QDir().mkpath(workdir);
+        const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-2",
+                                     {"--answer-save", "yes", "--workdir", workdir});
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+        QVERIFY(r.json.value("saved").toBool());
         for (int c = 1; c <= 2; ++c) {
             const QJsonObject ch = channel(r, c);
             QCOMPARE(ch.value("kind").toString(), QString("leakage"));
@@ -201,6 +257,8 @@ private slots:
             QCOMPARE(box(ch, "Text12"), box(ch, "Text26"));
             const bool fails = number(ch, "Text10") < current;
             QCOMPARE(box(ch, "Text13"), QString::fromUtf8(fails ? "不合格" : "合格"));
+            checkStored(workdir, q7rk::TestKind::Leakage, ch,
+                        {{"漏电流电压", "Text9"}, {"漏电流", "Text12"}});
         }
         QCOMPARE(box(channel(r, 1), "Text13"), QString::fromUtf8("合格"));   // floor 0.02 mA
         QCOMPARE(box(channel(r, 2), "Text13"), QString::fromUtf8("不合格")); // limit 0.001
@@ -216,9 +274,14 @@ private slots:
                                                 {"djysddy(0)", "200"},
                                                 {"djyshys(0)", "60"},
                                                 {"djyckdy(0)", "50"},
-                                                {"djyshxz(0)", "3.1"}});
-        const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1");
+                                                {"djyshxz(0)", "3.1"},
+                                                {"DJYcsbh(0)", "E 'x' or 1=1 --"}});
+        const QString workdir = m_dir.filePath("djywork");
+        QDir().mkpath(workdir);
+        const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1",
+                                     {"--answer-save", "yes", "--workdir", workdir});
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+        QVERIFY(r.json.value("saved").toBool());
         const QJsonObject ch = channel(r, 1);
         QCOMPARE(ch.value("kind").toString(), QString("electrolyte"));
         const QList<double> v = volts(ch);
@@ -234,6 +297,8 @@ private slots:
         QCOMPARE(v.size(), first + 60); // ends at first spark + flash delay
         QCOMPARE(box(ch, "Text23"),
                  QString::fromUtf8(number(ch, "Text29") < 50 ? "不合格" : "合格"));
+        checkStored(workdir, q7rk::TestKind::Electrolyte, ch,
+                    {{"火花电压1", "Text29"}, {"最大电压", "Text22"}});
     }
 
     // The exit code tells a script how the run went.

@@ -2,6 +2,7 @@
 
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
+#include "results/PanelRecord.h"
 #include "settings/SettingsKeys.h"
 
 #include <QJsonArray>
@@ -42,6 +43,11 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
 }
 
 void HeadlessRun::runOver() {
+    if (!m_options.reportPath.isEmpty()) {
+        // Every group a button starts lies in channels 1-3: the first page.
+        m_station.report().setGroups(0, 0);
+        m_reportError = m_station.report().writePdf(m_options.reportPath).error;
+    }
     switch (m_station.run().endReason()) {
     case RunController::EndReason::Finished:
     case RunController::EndReason::Stopped:
@@ -149,16 +155,24 @@ QJsonObject HeadlessRun::report() const {
             amps.append(std::round(double(samples.current(k, n)) * 1000) / 1000);
         }
         channels.append(QJsonObject{{"channel", k + 1},
+                                    {"testNumber", testNumberOf(panel, k)},
                                     {"kind", QString::fromLatin1(kindName(model.kind(k)))},
                                     {"stopped", model.channelStopped[k]},
                                     {"boxes", boxesOut},
                                     {"voltageSamples", volts},
                                     {"currentSamples", amps}});
     }
-    return QJsonObject{{"sampleIndex", model.sampleIndex},
-                       {"status", status},
-                       {"messages", messages},
-                       {"channels", channels}};
+    QJsonObject out{{"sampleIndex", model.sampleIndex},
+                    {"status", status},
+                    {"messages", messages},
+                    {"channels", channels},
+                    // The save pass ran (the operator said yes) and stored the group.
+                    {"saved", m_station.lastSave().ok}};
+    if (!m_options.reportPath.isEmpty())
+        out.insert("report", QJsonObject{{"path", m_options.reportPath},
+                                         {"written", m_reportError.isEmpty()},
+                                         {"error", m_reportError}});
+    return out;
 }
 
 } // namespace q7rk

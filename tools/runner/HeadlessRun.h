@@ -24,6 +24,7 @@ public:
         bool answerStart = true;
         bool answerSave = false;
         double maxSeconds = 0; // 0: no limit
+        QString reportPath;    // a PDF of the group's report after the run; empty: none
     };
     // The exit code says how the run went, so a script can tell a finished test apart.
     enum Exit {
@@ -53,6 +54,7 @@ private:
     void finish(int code);
 
     Options m_options;
+    QString m_reportError;
     ScriptedPrompter m_prompter;
     Station m_station;
     QTimer m_deadline;

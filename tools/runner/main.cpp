@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -52,8 +53,12 @@ int main(int argc, char** argv) {
         {"workdir", "Working directory (result files).", "DIR"},
         {"time-scale", "Divide every interval by F (default 1).", "F", "1"},
         {"answer-start", "Answer to the start question: yes or no (default yes).", "yes|no", "yes"},
-        {"answer-save", "Answer to the save question: yes or no (default no).", "yes|no", "no"},
+        {"answer-save",
+         "Answer to the save question: yes or no (default no). Yes runs the save pass into "
+         "the result files of the working directory (\"saved\" in the JSON).",
+         "yes|no", "no"},
         {"max-seconds", "Give up after S seconds (exit 5).", "S"},
+        {"report", "After the run, write the group's report as a PDF file.", "FILE.pdf"},
     });
     p.process(app);
 
@@ -76,6 +81,7 @@ int main(int argc, char** argv) {
         if (!ok || o.maxSeconds <= 0)
             return usage(QStringLiteral("--max-seconds takes a positive number"));
     }
+    if (p.isSet("report")) o.reportPath = QFileInfo(p.value("report")).absoluteFilePath();
     if (p.isSet("workdir") && !QDir::setCurrent(p.value("workdir")))
         return usage(QStringLiteral("cannot enter --workdir"));
 
