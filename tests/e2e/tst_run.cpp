@@ -1,5 +1,6 @@
 // Runs driven through the controller in-process against the simulator: stopping a run
 // half-way, losing the instrument mid-run, refusals, and the charts a run leaves behind.
+#include "calibration/CalibrationModel.h"
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
@@ -105,6 +106,40 @@ private slots:
             QCOMPARE(lastSetVoltage(log), before);
         }
         QVERIFY(!p.channels.channelStopped[0]);
+    }
+
+    // Trimming channel 1 in the middle of a run shows at once: the next sample carries the
+    // new reading factor, the next poll the new set-value factor.
+    void calibrationActsOnTheNextSampleAndPoll() {
+        const QString log = m_dir.filePath("calibration.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        QVERIFY(p.connectTcp(sim.port()));
+        p.panel.setText(0, boxes::DelayTime, "400");
+        p.controller.toolbarClicked("test16");
+        // Past the rise (about 72 s) the foil holds its voltage.
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 100, 15000);
+        CalibrationModel& calibration = p.station.calibration();
+        calibration.open();
+        calibration.setChannel(0);
+        calibration.setItem(int(CalibrationItem::VoltageSampling));
+        const double held = p.panel.number(0, boxes::LiveVoltage);
+        calibration.increase(p.prompter);
+        int n = p.channels.sampleIndex;
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 1, 5000);
+        QVERIFY2(qAbs(p.panel.number(0, boxes::LiveVoltage) - held * 1.01) < 0.3,
+                 qPrintable(p.panel.text(0, boxes::LiveVoltage)));
+
+        calibration.setItem(int(CalibrationItem::VoltageControl));
+        const int before = lastSetVoltage(log).toInt(nullptr, 16);
+        calibration.increase(p.prompter);
+        n = p.channels.sampleIndex;
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 1, 5000);
+        const int after = lastSetVoltage(log).toInt(nullptr, 16);
+        QVERIFY2(qAbs(after - before * 1.01) <= 1,
+                 qPrintable(QString("%1 %2").arg(before).arg(after)));
+        QVERIFY(p.controller.run().isRunning());
     }
 
     void stopHalfWayEndsTheRunAndKeepsResults() {

@@ -170,7 +170,13 @@ private slots:
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
         QVERIFY(r.json.value("saved").toBool());
         QVERIFY(r.json.value("report").toObject().value("written").toBool());
-        QVERIFY(QFileInfo(pdf).size() > 1000);
+        QProcess text;
+        text.start("pdftotext", {"-layout", pdf, "-"});
+        QVERIFY(text.waitForFinished(30000));
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(page.contains(QString::fromUtf8("Q-7RK-M智能TV仪铝箔特性测试报告")),
+                 qPrintable(page));
+        QCOMPARE(page.count(QString::fromUtf8("不合格")), 2); // channels 2 and 3, as judged
 
         const QJsonObject c1 = channel(r, 1), c2 = channel(r, 2), c3 = channel(r, 3);
         for (const QJsonObject& c : {c1, c2, c3})
