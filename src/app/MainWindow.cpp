@@ -118,7 +118,8 @@ void MainWindow::showHelp() {
 // the group of that moment).
 void MainWindow::showCalibration() {
     if (!m_calibration) {
-        auto* window = new CalibrationWindow(m_station.calibration(), panel(), prompter(), this);
+        auto* window = new CalibrationWindow(m_station.calibration(), panel(),
+                                             m_station.runAwarePrompter(), this);
         window->setWindowFlag(Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
         m_calibration = window;

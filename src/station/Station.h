@@ -16,6 +16,7 @@
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
 #include "settings/Timing.h"
+#include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 
 #include <QObject>
@@ -23,8 +24,6 @@
 #include <functional>
 
 namespace q7rk {
-
-class Prompter;
 
 // The program without its widgets: it owns every long-lived part (settings, the channel and
 // panel models, charts, the shell model, both links, the run, the result files, the report
@@ -61,6 +60,9 @@ public:
     ShellModel& shell() { return m_shell; }
     const ShellModel& shell() const { return m_shell; }
     Prompter& prompter() { return m_prompter; }
+    // For windows that stay open during a run (calibration): their messages do not wait
+    // while the run's timers are live.
+    Prompter& runAwarePrompter() { return m_runAware; }
     const Timing& timing() const { return m_timing; }
     SerialLink& serialLink() { return m_serial; }
     EthernetLink& ethernetLink() { return m_ethernet; }
@@ -93,6 +95,36 @@ signals:
     void calibrationRequested();
 
 private:
+    // Passes everything to the program's prompter, but a message that would wait for the
+    // operator is shown without waiting while a run is live.
+    class RunAwarePrompter : public Prompter {
+    public:
+        RunAwarePrompter(Prompter& inner, const RunController& run) : m_inner(inner), m_run(run) {}
+        void inform(const QString& title, const QString& text) override {
+            if (m_run.isRunning())
+                m_inner.notify(title, text);
+            else
+                m_inner.inform(title, text);
+        }
+        void notify(const QString& title, const QString& text) override {
+            m_inner.notify(title, text);
+        }
+        bool ask(const QString& title, const QString& text) override {
+            return m_inner.ask(title, text);
+        }
+        QString saveFileName(const QString& title, const QString& proposedName,
+                             const QString& filter) override {
+            return m_inner.saveFileName(title, proposedName, filter);
+        }
+        QString openFileName(const QString& title, const QString& filter) override {
+            return m_inner.openFileName(title, filter);
+        }
+
+    private:
+        Prompter& m_inner;
+        const RunController& m_run;
+    };
+
     void loadChannel(int i);
     void loadFactors(int i);
     void saveChartBitmaps();
@@ -126,6 +158,7 @@ private:
     ReportPrinter m_report;
     CalibrationModel m_calibration;
     std::function<void(const ReportPrinter&)> m_printPreview;
+    RunAwarePrompter m_runAware{m_prompter, m_run};
 };
 
 } // namespace q7rk

@@ -140,6 +140,10 @@ private slots:
         QVERIFY2(qAbs(after - before * 1.01) <= 1,
                  qPrintable(QString("%1 %2").arg(before).arg(after)));
         QVERIFY(p.controller.run().isRunning());
+        // The window's missing-choice message does not hold the run up.
+        calibration.setItem(-1);
+        calibration.increase(p.station.runAwarePrompter());
+        QCOMPARE(p.prompter.shown().last().kind, ScriptedPrompter::Shown::Notice);
     }
 
     void stopHalfWayEndsTheRunAndKeepsResults() {
