@@ -123,12 +123,12 @@ void benchSerial(PanelModel& panel, ChannelModel& channels) {
         return;
     }
     const SetValueTables tables;
-    SerialPollExchange exchange(channels, [&] { return buildPoll(channels, panel, tables); });
+    SerialPollExchange exchange;
     exchange.setTransport(&port);
     Recorder rec;
     auto tick = [&] {
         rec.clock.start();
-        exchange.tick();
+        exchange.tick([&] { return buildPoll(channels, panel, tables).bytes; });
     };
     QObject::connect(&exchange, &SerialPollExchange::finished, [&](bool) {
         rec.roundTripUs.push_back(double(rec.clock.nsecsElapsed()) / 1e3);
