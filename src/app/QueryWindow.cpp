@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -46,8 +47,9 @@ public:
         return m_shown ? int(m_model.rows().header.size()) : int(fieldNames(TestKind::Tv).size());
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || !m_shown) return {};
         const int r = index.row();
+        if (role == Qt::BackgroundRole && r == 0) return QPalette().button(); // the fixed row
+        if (!index.isValid() || !m_shown) return {};
         if (role == Qt::DisplayRole) {
             if (r == 1) return m_model.rows().header.value(index.column());
             if (const auto record = m_model.recordOfGridRow(r))
