@@ -134,6 +134,14 @@ QStringList shownRow(TestKind kind, const QSqlQuery& q) {
     return row;
 }
 
+// A stored sample; NaN for one that is no number (a file written by another program),
+// rather than a zero that would pass for a reading.
+double sampleValue(const QVariant& v) {
+    bool ok = false;
+    const double d = v.isNull() ? 0.0 : v.toDouble(&ok);
+    return ok && std::isfinite(d) ? d : std::nan("");
+}
+
 // Samples are kept to the resolution they are shown with.
 double toStep(double value, double perUnit) {
     return std::round(value * perUnit) / perUnit;
@@ -231,13 +239,16 @@ std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNu
 
         QSqlQuery curve(c.db());
         curve.setForwardOnly(true);
-        curve.prepare(QStringLiteral("SELECT \"电压\", \"电流\" FROM %1 WHERE %2 = ? "
-                                     "ORDER BY \"vi_order\"")
+        curve.prepare(QStringLiteral("SELECT \"vi_order\", \"电压\", \"电流\" FROM %1 "
+                                     "WHERE %2 = ? ORDER BY \"vi_order\"")
                           .arg(curveTable(), testNumberField()));
         curve.addBindValue(testNumber);
         if (!curve.exec()) return std::nullopt;
-        while (curve.next())
-            test.curve.push_back({curve.value(0).toDouble(), curve.value(1).toDouble()});
+        while (curve.next()) {
+            // A missing sample ends the curve: what follows would be drawn a second early.
+            if (curve.value(0).toLongLong() != qlonglong(test.curve.size()) + 1) break;
+            test.curve.push_back({sampleValue(curve.value(1)), sampleValue(curve.value(2))});
+        }
     }
     return test;
 }

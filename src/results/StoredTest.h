@@ -14,7 +14,8 @@ struct CurvePoint {
 };
 
 // One stored test as the program sees it: the parameter row as texts in the table's field
-// order (an empty text is a value not given) and the curve, sample 1 first.
+// order (an empty text is a value not given) and the curve, sample 1 first. A loaded curve
+// ends before the first missing sample; a stored value that is no number reads as NaN.
 struct StoredTest {
     TestKind kind = TestKind::Tv;
     QStringList values;

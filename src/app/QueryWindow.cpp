@@ -1,0 +1,351 @@
+#include "QueryWindow.h"
+
+#include "app/CorrectionDialog.h"
+#include "results/CsvExport.h"
+#include "results/QueryModel.h"
+#include "results/ResultSchema.h"
+#include "results/ResultTexts.h"
+#include "shell/Prompter.h"
+
+#include <QAbstractTableModel>
+#include <QComboBox>
+#include <QDate>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace q7rk {
+
+// The grid as the window lays it out over the model's rows: an empty fixed row, the field
+// names, the records, an empty last row. Before the first query it holds two empty rows.
+class QueryGridModel : public QAbstractTableModel {
+public:
+    QueryGridModel(const QueryModel& model, QObject* parent)
+        : QAbstractTableModel(parent), m_model(model) {}
+
+    void refresh() {
+        beginResetModel();
+        m_shown = true;
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        if (parent.isValid()) return 0;
+        return m_shown ? m_model.gridRowCount() : 2;
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        if (parent.isValid()) return 0;
+        return m_shown ? int(m_model.rows().header.size()) : int(fieldNames(TestKind::Tv).size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        const int r = index.row();
+        if (role == Qt::BackgroundRole && r == 0) return QPalette().button(); // the fixed row
+        if (!index.isValid() || !m_shown) return {};
+        if (role == Qt::DisplayRole) {
+            if (r == 1) return m_model.rows().header.value(index.column());
+            if (const auto record = m_model.recordOfGridRow(r))
+                return m_model.rows().rows[*record].value(index.column());
+            return {};
+        }
+        if (role == Qt::FontRole && r == 1) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    }
+    QVariant headerData(int, Qt::Orientation, int) const override { return {}; }
+
+private:
+    const QueryModel& m_model;
+    bool m_shown = false;
+};
+
+namespace {
+
+QLineEdit* makeEdit(const char* name, const QString& text, QWidget* parent) {
+    auto* edit = new QLineEdit(text, parent);
+    edit->setObjectName(QLatin1String(name));
+    return edit;
+}
+
+QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+QComboBox* makeCombo(const char* name, const QStringList& items, QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QLatin1String(name));
+    combo->addItems(items);
+    return combo;
+}
+
+TestKind kindOfItem(int index) {
+    switch (index) {
+    case 0:
+        return TestKind::Tv;
+    case 1:
+        return TestKind::Leakage;
+    default:
+        return TestKind::Electrolyte;
+    }
+}
+
+} // namespace
+
+QueryWindow::QueryWindow(QueryModel& model, Prompter& prompter, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_model(model), m_prompter(prompter) {
+    setObjectName(QStringLiteral("query"));
+    setWindowTitle(QStringLiteral("历史数据查询"));
+
+    m_gridModel = new QueryGridModel(m_model, this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("MSHFlexGrid1"));
+    m_grid->setModel(m_gridModel);
+    m_grid->horizontalHeader()->hide(); // row 0 of the grid is the fixed row
+    m_grid->verticalHeader()->hide();
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    auto* help = new QLabel(operatingHelp(), this);
+    help->setObjectName(QStringLiteral("Label11"));
+    help->setWordWrap(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(buildCondition());
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(buildActions());
+    layout->addWidget(help);
+    resize(980, 640);
+}
+
+QueryWindow::~QueryWindow() = default;
+
+QString QueryWindow::operatingHelp() {
+    return QStringList{
+        QStringLiteral("查询步骤：1、选择查询条件，2、选择方向，3、修改参数1或2，4、点击查询按钮，"
+                       "得到查询结果。"),
+        QStringLiteral("删除记录：1、点击要删除的记录，按删除记录按钮完成单个记录删除。"),
+        QStringLiteral("显示记录：1、点击要显示的记录，按显示记录按钮完成历史记录显示。"
+                       "如果测试编号尾数为L/M/R，分别表示"),
+        QStringLiteral("左-1/中-2/右-3测试通道。"),
+        QStringLiteral("删除一批记录：1、点击要开始删除的记录，2、在记录框中填入要删除的个数，"
+                       "3、按确定按钮完成成批删除工作。比较显示：1、先在主画面选择操作-三路切换，"
+                       "根据图形确定是三路同图显示还是分开显示。2、依次选择相应的测"),
+        QStringLiteral("试编号，点击显示记录，可以显示1、2、3张测试图形进行比较和打印。"
+                       "点击新建重新开始比较。"),
+    }
+        .join(QLatin1Char('\n'));
+}
+
+QStringList QueryWindow::kindItems() {
+    return {QStringLiteral("TV测试"), QStringLiteral("漏电流测试"), QStringLiteral("电解液测试")};
+}
+
+QWidget* QueryWindow::buildCondition() {
+    auto* frame = new QGroupBox(QStringLiteral("请输入查询条件："), this);
+    m_kind = makeCombo("Combo3", kindItems(), frame);
+    m_field = makeCombo("Combo1", searchFields(TestKind::Tv), frame);
+    m_comparison = makeCombo(
+        "Combo2",
+        {QStringLiteral(">"), QStringLiteral("<"), QStringLiteral("介于"), QStringLiteral("=")},
+        frame);
+    m_value1 = makeEdit("Text1", QStringLiteral("0"), frame);
+    m_value2 = makeEdit("Text2", QString(), frame);
+    m_value2->setEnabled(false); // only "介于" has an upper bound
+    m_count = makeEdit("Text4", QStringLiteral("0"), frame);
+    m_count->setReadOnly(true);
+    auto* query = makeButton("Command1", QStringLiteral("查询"), frame);
+
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(new QLabel(QStringLiteral(" 查询条件："), frame), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("选择测试类型"), frame), 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("选择查询名称"), frame), 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("选择方向"), frame), 0, 3);
+    grid->addWidget(new QLabel(QStringLiteral("参数值1"), frame), 0, 4);
+    grid->addWidget(new QLabel(QStringLiteral("参数值2"), frame), 0, 5);
+    grid->addWidget(m_kind, 1, 1);
+    grid->addWidget(m_field, 1, 2);
+    grid->addWidget(m_comparison, 1, 3);
+    grid->addWidget(m_value1, 1, 4);
+    grid->addWidget(m_value2, 1, 5);
+    grid->addWidget(query, 1, 6);
+    auto* found = new QHBoxLayout;
+    found->addWidget(new QLabel(QStringLiteral("查询结果"), frame));
+    found->addWidget(m_count);
+    found->addWidget(new QLabel(QStringLiteral("条记录"), frame));
+    found->addStretch(1);
+    grid->addLayout(found, 2, 1, 1, 6);
+
+    connect(m_kind, &QComboBox::currentIndexChanged, this, &QueryWindow::kindChosen);
+    connect(m_comparison, &QComboBox::currentIndexChanged, this, &QueryWindow::comparisonChosen);
+    connect(query, &QPushButton::clicked, this, &QueryWindow::runQuery);
+    return frame;
+}
+
+QWidget* QueryWindow::buildActions() {
+    auto* row = new QWidget(this);
+    m_delete = makeButton("Command2", QStringLiteral("删除记录"), row);
+    m_batch = makeEdit("Text3", QStringLiteral("1"), row);
+    m_batch->setMaximumWidth(60);
+    auto* batch = makeButton("Command9", QStringLiteral("确定"), row);
+    m_correct = makeButton("Command5", QStringLiteral("修改记录"), row);
+    m_group = makeCombo(
+        "Combo4", {QStringLiteral("1-3通道"), QStringLiteral("4-6通道"), QStringLiteral("1-6通道")},
+        row);
+    m_slot = makeEdit("Text5", QStringLiteral("0"), row);
+    m_slot->setMaximumWidth(40);
+    m_display = makeButton("Command3", QStringLiteral("显示记录"), row);
+    m_export = makeButton("ExportCsv", QStringLiteral("导出CSV"), row);
+    auto* quit = makeButton("Command4", QStringLiteral("退出"), row);
+    // Deleting and correcting need a query first; displaying needs one that found records.
+    m_delete->setEnabled(false);
+    m_correct->setEnabled(false);
+    m_display->setEnabled(false);
+    m_export->setEnabled(false);
+
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(m_delete);
+    line->addWidget(new QLabel(QStringLiteral("记录从选择项开始共"), row));
+    line->addWidget(m_batch);
+    line->addWidget(new QLabel(QStringLiteral("条纪录被删除"), row));
+    line->addWidget(batch);
+    line->addWidget(m_correct);
+    line->addStretch(1);
+    line->addWidget(new QLabel(QStringLiteral("显示通道"), row));
+    line->addWidget(m_group);
+    line->addWidget(m_slot);
+    line->addWidget(m_display);
+    line->addWidget(m_export);
+    line->addWidget(quit);
+
+    connect(m_delete, &QPushButton::clicked, this, &QueryWindow::deleteSelected);
+    connect(batch, &QPushButton::clicked, this, &QueryWindow::deleteBatch);
+    connect(m_correct, &QPushButton::clicked, this, &QueryWindow::openCorrection);
+    connect(m_display, &QPushButton::clicked, this, &QueryWindow::displaySelected);
+    connect(m_export, &QPushButton::clicked, this, &QueryWindow::exportCsv);
+    connect(quit, &QPushButton::clicked, this, &QWidget::close);
+    return row;
+}
+
+void QueryWindow::inform(const QString& text) {
+    m_prompter.inform(QString::fromUtf8(MessageTitle), text);
+}
+
+void QueryWindow::kindChosen() {
+    m_field->clear();
+    m_field->addItems(searchFields(kindOfItem(m_kind->currentIndex())));
+}
+
+void QueryWindow::comparisonChosen() {
+    m_value2->setEnabled(m_comparison->currentText() == QStringLiteral("介于"));
+    m_value1->setText(QStringLiteral("0"));
+    m_value2->setText(QStringLiteral("1000"));
+}
+
+void QueryWindow::runQuery() {
+    QueryCondition condition;
+    condition.kind = kindOfItem(m_kind->currentIndex());
+    condition.field = m_field->currentText();
+    condition.comparison = m_comparison->currentText();
+    condition.value1 = m_value1->text();
+    condition.value2 = m_value2->text();
+    const ResultRows& rows = m_model.run(condition);
+    showRows();
+    m_delete->setEnabled(true);
+    m_correct->setEnabled(true);
+    m_export->setEnabled(true);
+    if (!rows.message.isEmpty()) m_prompter.inform(resulttext::infoTitle(), rows.message);
+}
+
+void QueryWindow::showRows() {
+    m_gridModel->refresh();
+    m_grid->resizeColumnsToContents();
+    const int count = m_model.rows().count();
+    m_count->setText(QString::number(count));
+    m_display->setEnabled(count > 0);
+}
+
+std::optional<int> QueryWindow::selectedRecord() const {
+    const int row = m_grid->currentIndex().row();
+    const auto record = m_model.recordOfGridRow(row);
+    // The grid shows the model's rows; a row whose number differs is no record to act on.
+    if (!record || m_gridModel->index(row, 0).data().toString() != m_model.testNumberAt(*record))
+        return std::nullopt;
+    return record;
+}
+
+void QueryWindow::deleteSelected() {
+    const auto record = selectedRecord();
+    if (!record) return inform(resulttext::noSelection());
+    if (!m_prompter.ask(resulttext::infoTitle(), QStringLiteral("您确定要删除所选记录吗？")))
+        return;
+    const ResultOutcome outcome = m_model.deleteRecord(record);
+    showRows();
+    inform(outcome.message);
+}
+
+void QueryWindow::deleteBatch() {
+    const auto record = selectedRecord();
+    if (!record) return inform(resulttext::noSelection());
+    const QString count = m_batch->text();
+    // A count that is no whole number of records is refused before anything is asked.
+    if (!parseBatchCount(count)) return inform(resulttext::badBatchCount());
+    if (!m_prompter.ask(resulttext::infoTitle(), QStringLiteral("您确定要删除 ") + count +
+                                                     QStringLiteral(" 条所选记录吗？")))
+        return;
+    const int row = m_grid->currentIndex().row();
+    const ResultOutcome outcome = m_model.deleteBatch(record, count);
+    showRows();
+    m_batch->setText(QStringLiteral("0"));
+    if (row < m_gridModel->rowCount()) m_grid->setCurrentIndex(m_gridModel->index(row, 0));
+    inform(outcome.message);
+}
+
+void QueryWindow::openCorrection() {
+    const auto record = selectedRecord();
+    if (!record) return inform(resulttext::noSelection());
+    if (m_dialog) m_dialog->close();
+    m_dialog = new CorrectionDialog(m_model, m_prompter, *record, this);
+    m_dialog->show();
+}
+
+void QueryWindow::displaySelected() {
+    const auto record = selectedRecord();
+    if (!record) return inform(resulttext::noSelection());
+    DisplayRequest request;
+    request.kind = m_model.condition().kind;
+    request.testNumber = m_model.testNumberAt(*record);
+    request.group = DisplayGroup(std::clamp(m_group->currentIndex(), 0, 2));
+    request.slot = displayChannel(m_slot->text().trimmed().toInt(), request.group);
+    m_slot->setText(QString::number(request.slot));
+    emit displayRequested(request);
+    m_slot->setText(QString::number(nextDisplaySlot(request.slot)));
+}
+
+void QueryWindow::exportCsv() {
+    const ResultRows& rows = m_model.rows();
+    const QString proposed =
+        kindItems().value(int(m_model.condition().kind)) + QStringLiteral("查询结果-") +
+        QDate::currentDate().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral(".csv");
+    const QString path = m_prompter.saveFileName(QStringLiteral("导出CSV"), proposed,
+                                                 QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
+    if (path.isEmpty()) return; // cancelled
+    if (!writeFileAtomically(path, csvBytes(rows.header, rows.rows)))
+        inform(QStringLiteral("导出失败，无法写入文件：") + path);
+}
+
+} // namespace q7rk

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "reports/StoredTestDisplay.h"
+#include "settings/ChannelModel.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <optional>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace q7rk {
+
+class CorrectionDialog;
+class Prompter;
+class QueryGridModel;
+class QueryModel;
+
+// `query`, "历史数据查询": the modeless query window over the query model. One condition
+// (kind, field, comparison, one or two values) selects stored tests into the grid; the
+// selected grid row can be deleted (alone or with the rows after it), corrected in the
+// dialog `jlxg`, or displayed in the main window, which the window asks for through
+// displayRequested. The grid can be exported as CSV. Every message goes through the
+// Prompter.
+//
+// Grid rows: 0 is the empty fixed row, 1 the field names, 2..n+1 the n records, then one
+// empty row. Only record rows count as selected.
+class QueryWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* MessageTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
+
+    QueryWindow(QueryModel& model, Prompter& prompter, QWidget* parent = nullptr);
+    ~QueryWindow() override;
+
+    // The operating help shown at the foot of the window.
+    static QString operatingHelp();
+    // The items of the kind list, in the order of TestKind.
+    static QStringList kindItems();
+
+    // The record of the selected grid row; nullopt for any other row.
+    std::optional<int> selectedRecord() const;
+
+signals:
+    // 显示记录: the stored test of the selected row into channel `slot` (already fitted to
+    // the group; the window's slot counter has moved on).
+    void displayRequested(const q7rk::DisplayRequest& request);
+
+private:
+    QWidget* buildCondition();
+    QWidget* buildActions();
+    void kindChosen();
+    void comparisonChosen();
+    void runQuery();
+    void deleteSelected();
+    void deleteBatch();
+    void openCorrection();
+    void displaySelected();
+    void exportCsv();
+    // The grid shows the model's rows again; the count box and buttons follow.
+    void showRows();
+    void inform(const QString& text);
+
+    QueryModel& m_model;
+    Prompter& m_prompter;
+    QueryGridModel* m_gridModel = nullptr;
+    QTableView* m_grid = nullptr;
+    QComboBox* m_kind = nullptr;       // Combo3
+    QComboBox* m_field = nullptr;      // Combo1
+    QComboBox* m_comparison = nullptr; // Combo2
+    QComboBox* m_group = nullptr;      // Combo4
+    QLineEdit* m_value1 = nullptr;     // Text1
+    QLineEdit* m_value2 = nullptr;     // Text2
+    QLineEdit* m_batch = nullptr;      // Text3
+    QLineEdit* m_count = nullptr;      // Text4
+    QLineEdit* m_slot = nullptr;       // Text5
+    QPushButton* m_delete = nullptr;   // Command2
+    QPushButton* m_correct = nullptr;  // Command5
+    QPushButton* m_display = nullptr;  // Command3
+    QPushButton* m_export = nullptr;
+    QPointer<CorrectionDialog> m_dialog;
+};
+
+} // namespace q7rk

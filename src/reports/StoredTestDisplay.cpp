@@ -1,0 +1,289 @@
+#include "reports/StoredTestDisplay.h"
+
+#include "charts/ChartSet.h"
+#include "charts/CurvePlotter.h"
+#include "params/PanelModel.h"
+#include "results/PanelRecord.h"
+#include "results/ResultSchema.h"
+#include "results/ResultStore.h"
+#include "settings/NumberText.h"
+#include "settings/SampleStore.h"
+#include "shell/Prompter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace q7rk {
+
+namespace {
+
+constexpr double AxisX = 400;
+constexpr double ChannelAxisY = 3600;
+constexpr double GroupAxisY = 4000;
+constexpr double AllAxisY = 8000;
+constexpr int AllChart = 2;
+
+// The live curves' pens: red voltage and blue current in TV(k), one colour per channel in
+// the comparison charts.
+const QColor VoltageRed(255, 0, 0);
+const QColor CurrentBlue(0, 0, 255);
+
+QColor groupColour(int k) {
+    static const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
+    return colours[k % ChannelsPerGroup];
+}
+
+QColor allColour(int k) {
+    static const QColor colours[] = {QColor(255, 0, 0),   QColor(0, 255, 0),   QColor(0, 0, 255),
+                                     QColor(255, 0, 255), QColor(255, 255, 0), QColor(0, 255, 255)};
+    return colours[k];
+}
+
+QString f(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+Option kindOption(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return Option::TvTest;
+    case TestKind::Leakage:
+        return Option::LeakageTest;
+    case TestKind::Electrolyte:
+        break;
+    }
+    return Option::ElectrolyteTest;
+}
+
+// A time as the live evaluation counts it: whole seconds, halves to even; empty is 0.
+std::optional<int> wholeSeconds(const QString& text) {
+    if (text.trimmed().isEmpty()) return 0;
+    const auto v = parseNumber(text);
+    if (!v) return std::nullopt;
+    return int(std::clamp(std::nearbyint(*v), 0.0, double(SampleStore::MaxSample)));
+}
+
+QString numbered(const QString& number) {
+    return QStringLiteral("测试编号为 ") + number + QStringLiteral(" 的");
+}
+
+} // namespace
+
+int displayChannel(int slot, DisplayGroup group) {
+    const int first = group == DisplayGroup::Channels46 ? ChannelsPerGroup : 0;
+    const int last = group == DisplayGroup::Channels13 ? ChannelsPerGroup - 1 : ChannelCount - 1;
+    return slot >= first && slot <= last ? slot : first;
+}
+
+int nextDisplaySlot(int channel) {
+    return channel + 1 >= ChannelCount ? 0 : channel + 1;
+}
+
+float displayTimeScale(int samples) {
+    if (samples < 10) return 1.0f / 32;
+    float scale = 1.0f / 16;
+    for (int bound = 20; samples >= bound && scale < 32; bound *= 2)
+        scale *= 2;
+    return scale;
+}
+
+StoredTestDisplay::StoredTestDisplay(PanelModel& panel, ChannelModel& channels, ChartSet& charts,
+                                     CurvePlotter& plotter, SampleStore& samples,
+                                     const ResultStore& store, Prompter& prompter)
+    : m_panel(panel), m_channels(channels), m_charts(charts), m_plotter(plotter),
+      m_samples(samples), m_store(store), m_prompter(prompter) {}
+
+void StoredTestDisplay::report(DisplayOutcome& outcome, const QString& text) {
+    outcome.message = text;
+    m_prompter.inform(f(MessageTitle), text);
+}
+
+DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {
+    DisplayOutcome out;
+    // A display switches the group's kind and overwrites a channel's samples: during a run
+    // that would change the test being measured.
+    if (std::any_of(m_channels.channelStopped.begin(), m_channels.channelStopped.end(),
+                    [](bool stopped) { return !stopped; })) {
+        report(out, QStringLiteral("测试正在进行，请在测试结束后再显示记录！"));
+        return out;
+    }
+    const auto test = m_store.load(request.kind, request.testNumber);
+    if (!test) {
+        report(out, numbered(request.testNumber) + QStringLiteral("记录无法读取，请重新查询！"));
+        return out;
+    }
+
+    const int k = displayChannel(request.slot, request.group);
+    out.channel = k;
+    selectKind(request.kind, request.group);
+    m_charts.zb(k);
+    showStoredTest(m_panel, k, *test);
+
+    const QStringList fields = fieldNames(test->kind);
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString value = test->values.value(i);
+        if (fieldType(test->kind, i) == FieldType::Number && !value.trimmed().isEmpty() &&
+            !parseNumber(value)) {
+            report(out, numbered(test->testNumber()) + QStringLiteral("记录中“") + fields[i] +
+                            QStringLiteral("”不是数值，无法显示曲线！"));
+            return out;
+        }
+    }
+    const int n = testLength(k);
+    out.samples = n;
+    frameCharts(k, n);
+
+    out.drawn = fillSamples(k, *test, n);
+    drawCurves(k, out.drawn);
+    drawMarks(k, n, out.drawn);
+
+    if (out.drawn == n) {
+        out.complete = true;
+    } else if (test->curve.empty()) {
+        report(out, numbered(test->testNumber()) + QStringLiteral("曲线数据不存在！"));
+    } else if (out.drawn < int(test->curve.size())) {
+        report(out, numbered(test->testNumber()) + QStringLiteral("曲线数据第 ") +
+                        QString::number(out.drawn + 1) + QStringLiteral(" 点不是数值！"));
+    } else {
+        report(out, numbered(test->testNumber()) + QStringLiteral("曲线数据只有 ") +
+                        QString::number(out.drawn) + QStringLiteral(" 点，少于测试长度 ") +
+                        QString::number(n) + QStringLiteral(" 点！"));
+    }
+    return out;
+}
+
+void StoredTestDisplay::selectKind(TestKind kind, DisplayGroup group) {
+    const Option option = kindOption(kind);
+    if (group != DisplayGroup::Channels46) m_panel.clickOption(option, 0);
+    if (group != DisplayGroup::Channels13) m_panel.clickOption(option, 1);
+}
+
+int StoredTestDisplay::testLength(int k) const {
+    const auto seconds = [&](Box box) { return wholeSeconds(m_panel.text(k, box)).value_or(0); };
+    int n = 0;
+    switch (m_channels.kind(k)) {
+    case TestKind::Tv:
+        n = seconds(boxes::DelayTime) + seconds(boxes::RiseTime);
+        break;
+    case TestKind::Leakage:
+        n = seconds(boxes::LeakageTestTime);
+        break;
+    case TestKind::Electrolyte:
+        n = seconds(boxes::SparkDelay) + seconds(boxes::SparkTime1);
+        break;
+    }
+    return std::min(n, int(SampleStore::MaxSample));
+}
+
+// The channel chart takes the scale that fits the test; the comparison charts are cleared
+// when the first channel of their group is shown.
+void StoredTestDisplay::frameCharts(int k, int n) {
+    m_channels.timeScale[k] = displayTimeScale(n);
+    m_charts.zb(k);
+    if (k == 0) {
+        m_charts.zb16(0);
+        m_charts.zb16(AllChart);
+    } else if (k == ChannelsPerGroup) {
+        m_charts.zb16(1);
+    }
+}
+
+int StoredTestDisplay::fillSamples(int k, const StoredTest& test, int n) {
+    m_samples.clear(k);
+    const int available = std::min(n, int(test.curve.size()));
+    for (int i = 1; i <= available; ++i) {
+        const CurvePoint& p = test.curve[std::size_t(i - 1)];
+        if (!std::isfinite(p.volts) || !std::isfinite(p.milliamperes)) return i - 1;
+        m_samples.set(k, i, float(p.volts), float(p.milliamperes));
+    }
+    return available;
+}
+
+void StoredTestDisplay::positionAt(int k, int i) {
+    const bool stopped = m_channels.channelStopped[k];
+    m_channels.channelStopped[k] = true; // positions only, no segment
+    m_plotter.plot(k, i, m_samples.current(k, i));
+    m_channels.channelStopped[k] = stopped;
+}
+
+// The whole curve in one stroke per chart, at the positions the live plot step computes.
+void StoredTestDisplay::drawCurves(int k, int drawn) {
+    const bool withCurrent = m_channels.showCurrentCurve;
+    std::vector<QPointF> voltage{QPointF(AxisX, ChannelAxisY)};
+    std::vector<QPointF> current{QPointF(AxisX, ChannelAxisY)};
+    std::vector<QPointF> group{QPointF(m_plotter.groupX(k, 0), GroupAxisY)};
+    std::vector<QPointF> all{QPointF(m_plotter.allX(k, 0), AllAxisY)};
+    const std::size_t points = std::size_t(drawn) + 1;
+    voltage.reserve(points);
+    group.reserve(points);
+    all.reserve(points);
+    if (withCurrent) current.reserve(points);
+    for (int i = 1; i <= drawn; ++i) {
+        positionAt(k, i);
+        voltage.emplace_back(m_plotter.channelX(k, i), m_plotter.channelY(k));
+        group.emplace_back(m_plotter.groupX(k, i), m_plotter.groupY(k));
+        all.emplace_back(m_plotter.allX(k, i), m_plotter.allY(k));
+        if (withCurrent) current.emplace_back(m_plotter.channelX(k, i), m_plotter.currentY(k));
+    }
+    if (drawn > 0) {
+        ChartCanvas::Painter channel(m_charts.channelChart(k));
+        channel.polyline(voltage, VoltageRed, 1);
+        if (withCurrent) channel.polyline(current, CurrentBlue, 2);
+        ChartCanvas::Painter(m_charts.groupChart(groupOf(k))).polyline(group, groupColour(k), 1);
+        ChartCanvas::Painter(m_charts.groupChart(AllChart)).polyline(all, allColour(k), 1);
+    }
+    emit m_charts.channelChartChanged(k);
+    emit m_charts.groupChartChanged(groupOf(k));
+    emit m_charts.groupChartChanged(AllChart);
+}
+
+void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
+    const TestKind kind = m_channels.kind(k);
+    // Point A of a TV test and the first spark of an electrolyte test, where the live run
+    // marks them: right after the sample they belong to.
+    const Box firstPoint = kind == TestKind::Tv ? boxes::RiseTime : boxes::SparkTime1;
+    const int t =
+        kind == TestKind::Leakage ? 0 : wholeSeconds(m_panel.text(k, firstPoint)).value_or(0);
+    if (t >= 1 && t <= drawn) {
+        positionAt(k, t);
+        if (kind == TestKind::Tv) {
+            m_plotter.markGroupTick(k, t, QStringLiteral("A点"));
+            m_plotter.markPointLine(k, t + 1, QStringLiteral("A点"));
+        } else {
+            m_plotter.markFirstSpark(k, t);
+        }
+    }
+    // The newest sample drawn as the live step draws it: the tip labels move to it.
+    if (drawn >= 1) {
+        if (drawn > 1) positionAt(k, drawn - 1);
+        const bool stopped = m_channels.channelStopped[k];
+        m_channels.channelStopped[k] = false;
+        m_plotter.plot(k, drawn, m_samples.current(k, drawn));
+        m_channels.channelStopped[k] = stopped;
+    }
+
+    // The end of the test: a TV test ends only after point A and a delay, an electrolyte
+    // test only after its first spark; a curve that breaks off has no end to mark.
+    const bool ended =
+        n >= 1 && drawn == n &&
+        (kind == TestKind::Leakage ||
+         (t >= 1 && (kind == TestKind::Electrolyte || m_panel.number(k, boxes::DelayTime) > 0)));
+    if (!ended) return;
+    if (kind == TestKind::Tv) {
+        // The peak as the sampling tick tracks it: from the third sample, first maximum.
+        int peakIndex = 0;
+        float peak = 0;
+        for (int i = 3; i <= n; ++i) {
+            if (m_samples.voltage(k, i) > peak) {
+                peak = m_samples.voltage(k, i);
+                peakIndex = i;
+            }
+        }
+        m_plotter.markPointTick(k, peakIndex, QStringLiteral("B点"));
+    }
+    m_plotter.markPointLine(k, n + 1, QStringLiteral("C点"));
+    m_plotter.markGroupDropLine(k, n + 1, QString::number(k + 1) + QStringLiteral("C点"));
+}
+
+} // namespace q7rk
