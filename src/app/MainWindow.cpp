@@ -6,6 +6,7 @@
 #include "HelpWindow.h"
 #include "MessageBoxPrompter.h"
 #include "PanelBinding.h"
+#include "QueryWindow.h"
 #include "ReportPreview.h"
 #include "ShellBinding.h"
 #include "TvPanelPage.h"
@@ -61,6 +62,11 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     connect(&m_station, &Station::quitRequested, this, &QWidget::close);
     connect(&m_station, &Station::helpRequested, this, &MainWindow::showHelp);
     connect(&m_station, &Station::calibrationRequested, this, &MainWindow::showCalibration);
+    connect(&m_station, &Station::queryRequested, this, &MainWindow::showQuery);
+    // A start closes the query window: what it shows may no longer be what is stored.
+    connect(&m_station.run(), &RunController::runStarted, this, [this] {
+        if (m_query) m_query->close();
+    });
     // A report is looked at before it is printed; without a printer the station offers a
     // PDF instead.
     m_station.setPrintPreview([this](const ReportPrinter& report) {
@@ -129,10 +135,26 @@ void MainWindow::showCalibration() {
     m_calibration->activateWindow();
 }
 
+// 查询: one query window at a time; 显示记录 puts a stored test into the main window.
+void MainWindow::showQuery() {
+    if (!m_query) {
+        auto* window = new QueryWindow(m_station.query(), prompter(), this);
+        window->setWindowFlag(Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        connect(window, &QueryWindow::displayRequested, this,
+                [this](const DisplayRequest& request) { m_station.displayStoredTest(request); });
+        m_query = window;
+    }
+    m_query->show();
+    m_query->raise();
+    m_query->activateWindow();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     m_station.shutdown();
     if (m_help) m_help->close();
     if (m_calibration) m_calibration->close();
+    if (m_query) m_query->close();
     event->accept();
 }
 

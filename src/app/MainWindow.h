@@ -44,6 +44,7 @@ public:
 public slots:
     void showHelp();
     void showCalibration();
+    void showQuery();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +64,7 @@ private:
     QTabWidget* m_tabs = nullptr;
     QPointer<HelpWindow> m_help;
     QPointer<QWidget> m_calibration;
+    QPointer<QWidget> m_query;
 };
 
 } // namespace q7rk

@@ -10,6 +10,8 @@
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
 #include "reports/ReportPrinter.h"
+#include "reports/StoredTestDisplay.h"
+#include "results/QueryModel.h"
 #include "results/ResultStore.h"
 #include "results/SavePass.h"
 #include "settings/ChannelModel.h"
@@ -72,6 +74,11 @@ public:
     const RunStates& runStates() const { return m_runs; }
     CurvePlotter& plotter() { return m_plotter; }
     ResultStore& results() { return m_results; }
+    QueryModel& query() { return m_query; }
+    // 显示记录 of the query window: a stored test into a channel and its charts.
+    DisplayOutcome displayStoredTest(const DisplayRequest& request) {
+        return m_display.show(request);
+    }
     ReportPrinter& report() { return m_report; }
     CalibrationModel& calibration() { return m_calibration; }
 
@@ -154,11 +161,14 @@ private:
     // The working directory's result files, the report of the shown tests, calibration.
     ResultStore m_results;
     SavePass m_savePass{m_results};
+    QueryModel m_query{m_results};
     SaveReport m_lastSave;
     ReportPrinter m_report;
     CalibrationModel m_calibration;
     std::function<void(const ReportPrinter&)> m_printPreview;
     RunAwarePrompter m_runAware{m_prompter, m_run};
+    StoredTestDisplay m_display{m_panel,   m_channels, m_charts,  m_plotter,
+                                m_samples, m_results,  m_prompter};
 };
 
 } // namespace q7rk
