@@ -34,15 +34,6 @@ ChannelModel runningChannel(ChannelConfig config, double setVolts, double setMa)
     return c;
 }
 
-// Seconds until the channel first reaches `volts`, stepping one second at a time.
-int secondsTo(ChannelModel& c, double volts, int limit) {
-    for (int s = 1; s <= limit; ++s) {
-        c.advance(1.0);
-        if (c.reading().volts >= volts) return s;
-    }
-    return -1;
-}
-
 } // namespace
 
 class InstrumentUnitsTest : public QObject {
@@ -110,7 +101,9 @@ private slots:
 
     void tvCurvePassesPointAAndSettlesJustAboveTheFormationVoltage() {
         ChannelModel c = runningChannel({}, 250.0, 2.0); // Vf 200 V, 2 mA
-        const int riseTime = secondsTo(c, 180.0, 200);
+        int riseTime = 0;                                // seconds to 180 V, one second at a time
+        for (; riseTime < 200 && c.reading().volts < 180.0; ++riseTime)
+            c.advance(1.0);
         QVERIFY2(riseTime >= 60 && riseTime <= 100, qPrintable(QString::number(riseTime)));
         double previous = c.reading().volts;
         for (int s = 0; s < 120; ++s) { // never overshoots, never falls back
@@ -119,17 +112,7 @@ private slots:
             previous = c.reading().volts;
         }
         QVERIFY(previous >= 200.0 && previous < 206.0);
-
-        ChannelConfig capped;
-        capped.maxVoltage = 190.0;
-        ChannelModel low = runningChannel(capped, 250.0, 2.0);
-        low.advance(300.0);
-        QVERIFY(low.reading().volts <= 190.0 && low.reading().volts > 189.0);
-
-        ChannelConfig sluggish;
-        sluggish.slow = 0.5;
-        ChannelModel slow = runningChannel(sluggish, 250.0, 2.0);
-        QVERIFY(secondsTo(slow, 180.0, 300) > 1.8 * riseTime);
+        // The slow and capped channels are run end to end by the runner's TV test.
     }
 
     void leakageDecaysOnceTheVoltageHolds() {
