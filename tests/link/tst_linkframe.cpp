@@ -95,7 +95,8 @@ private slots:
                                                {88 + 14, 65000}, {8 + 4, 2},       {24 + 4, 4},
                                                {8 + 12, 2},      {24 + 12, 8}};
         for (const auto& [at, word] : words)
-            QVERIFY2(wordAt(p, at) == word, qPrintable(QString("%1: %2").arg(at).arg(wordAt(p, at))));
+            QVERIFY2(wordAt(p, at) == word,
+                     qPrintable(QString("%1: %2").arg(at).arg(wordAt(p, at))));
 
         QCOMPARE(encodeField(65535.4), std::optional<quint16>(65535));
         QCOMPARE(encodeField(65535.5), std::nullopt); // rounds to 65536
