@@ -20,6 +20,10 @@ struct LinkFixture {
     }
 };
 
+// The fixed head and trailer of every frame.
+inline const QByteArray kHead = QByteArray::fromHex("772011060705");
+inline const QByteArray kTail = QByteArray::fromHex("0ff086");
+
 inline quint16 wordAt(const QByteArray& bytes, int at) {
     return quint16(quint8(bytes[at]) << 8 | quint8(bytes[at + 1]));
 }

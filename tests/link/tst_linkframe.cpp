@@ -8,9 +8,6 @@ using namespace q7rk;
 
 namespace {
 
-const QByteArray kHead = QByteArray::fromHex("772011060705");
-const QByteArray kTail = QByteArray::fromHex("0ff086");
-
 QByteArray poll(LinkFixture& f) {
     const BuiltFrame built = buildPoll(f.channels, f.panel, SetValueTables{});
     if (!built.ok()) qWarning() << built.error;
@@ -30,263 +27,217 @@ class LinkFrameTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void handshake();
-    void pollOfEachKind();
-    void pollClampsAndRounding();
-    void pollErrors();
-    void groupTrimming();
-    void controlBytesBeforeSecondSample();
-    void resultFrame();
-    void decoding();
-    void assembler();
+    void handshakeAndPollOfEachKind() {
+        QCOMPARE(buildHandshake(),
+                 kHead + QByteArray::fromHex("0001") + QByteArray(96, '\0') + kTail);
+
+        LinkFixture f;
+        running(f);
+        f.set(0, Box::Text1, "200");
+        f.set(0, Box::Text3, "2");
+        f.set(0, Box::Text6, "35");
+        f.set(0, Box::Text25, "180.5");
+        f.set(0, Box::Text26, "1.25");
+        f.channels.setKind(1, TestKind::Leakage);
+        f.set(1, Box::Text9, "100");
+        f.set(1, Box::Text3, "0.5");
+        f.set(1, Box::Text1, "not read for leakage");
+        f.channels.KV[1] = 0.5f;
+        f.channels.KI[1] = 2.0f;
+        f.channels.setKind(2, TestKind::Electrolyte);
+        f.set(2, Box::Text18, "300");
+        f.set(2, Box::Text17, "3");
+
+        const QByteArray p = poll(f);
+        QCOMPARE(p.size(), 107);
+        QCOMPARE(p.left(8), kHead + QByteArray::fromHex("0701"));
+        QCOMPARE(p.right(3), kTail);
+        for (int k = 0; k < 6; ++k) {
+            QCOMPARE(p.mid(8 + 16 * k, 4), QByteArray::fromHex("03000000"));
+            QCOMPARE(wordAt(p, 8 + 16 * k + 6), quint16(7)); // sample index
+        }
+        // Channel 1, TV: 200 V x 1.25 through the factory trim, x60 x KV.
+        QCOMPARE(wordAt(p, 8 + 4), quint16(35));
+        QCOMPARE(wordAt(p, 8 + 8), quint16(13651)); // 13650.77
+        QCOMPARE(wordAt(p, 8 + 10), quint16(9575)); // (2 x 1.0337397 - 0.15256187) x 5000
+        QCOMPARE(wordAt(p, 8 + 12), quint16(1805));
+        QCOMPARE(wordAt(p, 8 + 14), quint16(1250));
+        // Channel 2, leakage, with correction factors.
+        QCOMPARE(wordAt(p, 24 + 8), quint16(2792)); // (100 x 0.85964948 + 7.0877619) x 60 x 0.5
+        QCOMPARE(wordAt(p, 24 + 10), quint16(3795));
+        // Channel 3, electrolyte: its own voltage and current boxes.
+        QCOMPARE(wordAt(p, 40 + 8), quint16(15812));
+        QCOMPARE(wordAt(p, 40 + 10), quint16(15197));
+        // Channels 4-6 have no factory trim: design texts 800 V and 2 mA.
+        for (int k = 3; k < 6; ++k) {
+            QCOMPARE(wordAt(p, 8 + 16 * k + 8), quint16(60000));
+            QCOMPARE(wordAt(p, 8 + 16 * k + 10), quint16(10000));
+        }
+    }
+
+    void pollClampsRoundingAndErrors() {
+        LinkFixture f;
+        running(f);
+        f.set(3, Box::Text1, "1000"); // 75000 -> 65000
+        f.set(3, Box::Text3, "13");   // exactly 65000 is no excess
+        f.set(4, Box::Text3, "20");   // 100000 -> 5000, not 65000
+        f.set(5, Box::Text1, "-10");
+        f.set(5, Box::Text3, "-1");
+        f.set(5, Box::Text25, "-5");
+        f.set(5, Box::Text26, "100"); // 100000 -> 65000
+        f.set(0, Box::Text6, "2.5");  // halves go to the even neighbour
+        f.set(1, Box::Text6, "3.5");
+        f.set(0, Box::Text25, "0.25");
+        f.set(1, Box::Text25, "0.75");
+        const QByteArray p = poll(f);
+        const QList<std::pair<int, int>> words{{56 + 8, 65000},  {56 + 10, 65000}, {72 + 10, 5000},
+                                               {88 + 8, 0},      {88 + 10, 0},     {88 + 12, 0},
+                                               {88 + 14, 65000}, {8 + 4, 2},       {24 + 4, 4},
+                                               {8 + 12, 2},      {24 + 12, 8}};
+        for (const auto& [at, word] : words)
+            QVERIFY2(wordAt(p, at) == word,
+                     qPrintable(QString("%1: %2").arg(at).arg(wordAt(p, at))));
+
+        QCOMPARE(encodeField(65535.4), std::optional<quint16>(65535));
+        QCOMPARE(encodeField(65535.5), std::nullopt); // rounds to 65536
+        QCOMPARE(encodeField(-0.5), std::optional<quint16>(0));
+        QCOMPARE(encodeField(-0.6), std::nullopt);
+        QCOMPARE(encodeField(std::nan("")), std::nullopt);
+
+        // Values that cannot be sent make no frame at all.
+        f.set(0, Box::Text6, "70000"); // a rise time has no clamp
+        QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
+        f.set(0, Box::Text6, "0");
+        f.set(1, Box::Text1, "");
+        const BuiltFrame empty = buildPoll(f.channels, f.panel, {});
+        QVERIFY(!empty.ok());
+        QVERIFY(empty.error.contains(QStringLiteral("Text1")));
+        QVERIFY(empty.bytes.isEmpty());
+        // A channel outside the group sends no set values, so its boxes are not read.
+        f.channels.lastChannel = 0;
+        QVERIFY(buildPoll(f.channels, f.panel, {}).ok());
+        f.set(4, Box::Text26, "abc"); // readouts travel for every channel
+        QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
+    }
+
+    // Channels outside the group send no control byte and no set values; a stopped channel
+    // of the first group is held off until the second sample.
+    void controlBytesFollowTheGroupAndTheStops() {
+        LinkFixture f;
+        running(f, 0);
+        const QByteArray one = poll(f);
+        for (int at : {24, 32, 33, 34, 35, 40, 48, 49, 50, 51})
+            QCOMPARE(quint8(one[at]), quint8(0));
+        QCOMPARE(wordAt(one, 24 + 6), quint16(7)); // the rest of the block still travels
+        QCOMPARE(quint8(one[56]), quint8(3));
+
+        f.channels.lastChannel = 1;
+        const QByteArray two = poll(f);
+        QCOMPARE(quint8(two[24]), quint8(3));
+        QCOMPARE(wordAt(two, 24 + 10), expectedCode((2 * 1.0681385 - 0.15453003) * 5000));
+        for (int at : {40, 48, 49, 50, 51})
+            QCOMPARE(quint8(two[at]), quint8(0));
+
+        f.channels.lastChannel = 5;
+        f.channels.channelStopped[1] = true;
+        f.channels.channelStopped[4] = true;
+        f.channels.sampleIndex = 1;
+        QByteArray p = poll(f);
+        QCOMPARE(quint8(p[40]), quint8(3));
+        QCOMPARE(quint8(p[24]), quint8(0)); // stopped, first group
+        QCOMPARE(quint8(p[72]), quint8(3)); // stopped, second group: not held off
+        QCOMPARE(wordAt(p, 24 + 8), expectedCode((250 * 0.85964948 + 7.0877619) * 60));
+        f.channels.sampleIndex = 2;
+        p = poll(f);
+        QCOMPARE(quint8(p[24]), quint8(3));
+        QCOMPARE(wordAt(p, 24 + 6), quint16(2));
+    }
+
+    void resultFrame() {
+        LinkFixture f;
+        const char* verdicts[] = {"待定", "合格", "不合格", ""};
+        const quint8 codes[] = {0, 64, 128, 128};
+        for (int k = 0; k < 4; ++k)
+            f.set(k, Box::Text8, verdicts[k]);
+        f.set(0, Box::Text7, "205.3");
+        f.set(0, Box::Text6, "35");
+        f.set(0, Box::Text38, "120");
+        f.channels.KV[0] = 0.5f;
+        f.channels.KI[0] = 2.0f;
+        f.set(1, Box::Text7, "9999"); // too large: pinned, so the verdicts still get through
+        f.set(1, Box::Text6, "-3");
+        f.set(1, Box::Text38, "abc");
+
+        const QByteArray r = buildResult(f.channels, f.panel);
+        QCOMPARE(r.left(8), kHead + QByteArray::fromHex("0b01"));
+        QCOMPARE(r.right(3), kTail);
+        for (int k = 0; k < 6; ++k) {
+            const int b = 8 + 16 * k;
+            QCOMPARE(quint8(r[b]), k < 4 ? codes[k] : quint8(0)); // design text is 待定
+            QCOMPARE(quint8(r[b + 1]), quint8(0));
+            QCOMPARE(r.mid(b + 12, 4), QByteArray(4, '\0'));
+        }
+        QCOMPARE(wordAt(r, 8 + 2), quint16(2053));
+        QCOMPARE(wordAt(r, 8 + 4), quint16(35));
+        QCOMPARE(wordAt(r, 8 + 6), quint16(120));
+        QCOMPARE(wordAt(r, 8 + 8), quint16(5000));  // 200 x 50 x 0.5
+        QCOMPARE(wordAt(r, 8 + 10), quint16(8000)); // 2 x 2000 x 2
+        QCOMPARE(wordAt(r, 24 + 2), quint16(65535));
+        QCOMPARE(wordAt(r, 24 + 4), quint16(0));
+        QCOMPARE(wordAt(r, 24 + 6), quint16(0));
+        QCOMPARE(wordAt(r, 56 + 8), quint16(40000)); // 800 V on channel 4
+    }
+
+    void decoding() {
+        const QByteArray reply = pollReply(0x1234, 0xAB00);
+        // The decoded values of random replies are checked by the fuzz test.
+        auto serial = decodeSerialReply(reply);
+        QVERIFY(serial);
+        QVERIFY(decodeSerialReply(reply.left(106)));
+        QByteArray odd = reply;
+        odd[106] = 'x'; // never examined
+        QVERIFY(decodeSerialReply(odd));
+        QVERIFY(!decodeSerialReply(reply.left(105)));
+        QVERIFY(!decodeSerialReply(QByteArrayView()));
+        for (int at : {6, 104, 105}) {
+            QByteArray bad = reply;
+            bad[at] = char(bad[at] ^ 0x01);
+            QVERIFY(!decodeSerialReply(bad));
+        }
+
+        QVERIFY(decodeEthernetReply(reply.left(100)));
+        QVERIFY(!decodeEthernetReply(reply.left(99)));
+
+        ChannelModel channels;
+        applyReadings(channels, *serial);
+        QCOMPARE(channels.rawVoltage[1], float(0x1235));
+        QCOMPARE(channels.rawCurrent[2], float(0xAB02));
+        QCOMPARE(channels.rawCurrent[4], 0.0f); // the serial path reads channels 1-3 only
+    }
+
+    void assembler() {
+        const QByteArray a = pollReply(100, 200);
+        const QByteArray b = pollReply(300, 400);
+        FrameAssembler as; // frames split at random places: see the fuzz test
+
+        // Two frames in one block with garbage around and between them.
+        const QByteArray junk = QByteArray::fromHex("00ff7720110677");
+        QCOMPARE(as.feed(junk + a + junk + b + junk.left(3)), (QList<QByteArray>{a, b}));
+        QCOMPARE(as.discarded(), 2 * junk.size() + 2);
+        QCOMPARE(as.buffered(), 1); // a lone 0x77 may still start a header
+
+        // A header whose trailer is wrong is skipped, and the real frame behind it is found.
+        QCOMPARE(as.feed(a.left(50) + b), QList<QByteArray>{b});
+        QByteArray broken = a;
+        broken[106] = 0;
+        QCOMPARE(as.feed(broken + b), QList<QByteArray>{b});
+
+        // Garbage never piles up.
+        QVERIFY(as.feed(QByteArray(10000, '\x77')).isEmpty());
+        QVERIFY(as.buffered() < 107);
+        QCOMPARE(as.feed(a), QList<QByteArray>{a});
+    }
 };
-
-void LinkFrameTest::handshake() {
-    const QByteArray expected = kHead + QByteArray::fromHex("0001") + QByteArray(96, '\0') + kTail;
-    QCOMPARE(buildHandshake(), expected);
-    QCOMPARE(expected.size(), 107);
-}
-
-void LinkFrameTest::pollOfEachKind() {
-    LinkFixture f;
-    running(f);
-    f.set(0, Box::Text1, "200");
-    f.set(0, Box::Text3, "2");
-    f.set(0, Box::Text6, "35");
-    f.set(0, Box::Text25, "180.5");
-    f.set(0, Box::Text26, "1.25");
-    f.channels.setKind(1, TestKind::Leakage);
-    f.set(1, Box::Text9, "100");
-    f.set(1, Box::Text3, "0.5");
-    f.set(1, Box::Text1, "not read for leakage");
-    f.channels.KV[1] = 0.5f;
-    f.channels.KI[1] = 2.0f;
-    f.channels.setKind(2, TestKind::Electrolyte);
-    f.set(2, Box::Text18, "300");
-    f.set(2, Box::Text17, "3");
-
-    const QByteArray p = poll(f);
-    QCOMPARE(p.size(), 107);
-    QCOMPARE(p.left(8), kHead + QByteArray::fromHex("0701"));
-    QCOMPARE(p.right(3), kTail);
-    for (int k = 0; k < 6; ++k) {
-        const int b = 8 + 16 * k;
-        QCOMPARE(quint8(p[b]), quint8(3));
-        QCOMPARE(p.mid(b + 1, 3), QByteArray(3, '\0'));
-        QCOMPARE(wordAt(p, b + 6), quint16(7)); // sample index
-    }
-    // Channel 1, TV: 200 V x 1.25 through the factory trim, x60 x KV.
-    QCOMPARE(wordAt(p, 8 + 4), quint16(35));
-    QCOMPARE(wordAt(p, 8 + 8), quint16(13651)); // 13650.77
-    QCOMPARE(wordAt(p, 8 + 10), quint16(9575)); // (2 x 1.0337397 - 0.15256187) x 5000
-    QCOMPARE(wordAt(p, 8 + 12), quint16(1805));
-    QCOMPARE(wordAt(p, 8 + 14), quint16(1250));
-    // Channel 2, leakage, with correction factors.
-    QCOMPARE(wordAt(p, 24 + 8), quint16(2792)); // (100 x 0.85964948 + 7.0877619) x 60 x 0.5
-    QCOMPARE(wordAt(p, 24 + 10), quint16(3795));
-    // Channel 3, electrolyte: its own voltage and current boxes.
-    QCOMPARE(wordAt(p, 40 + 8), quint16(15812));
-    QCOMPARE(wordAt(p, 40 + 10), quint16(15197));
-    // Channels 4-6 have no factory trim: design texts 800 V and 2 mA.
-    for (int k = 3; k < 6; ++k) {
-        QCOMPARE(wordAt(p, 8 + 16 * k + 8), quint16(60000));
-        QCOMPARE(wordAt(p, 8 + 16 * k + 10), quint16(10000));
-    }
-}
-
-void LinkFrameTest::pollClampsAndRounding() {
-    LinkFixture f;
-    running(f);
-    f.set(3, Box::Text1, "1000"); // 75000 -> 65000
-    f.set(3, Box::Text3, "13");   // exactly 65000 is no excess
-    f.set(4, Box::Text3, "20");   // 100000 -> 5000, not 65000
-    f.set(5, Box::Text1, "-10");
-    f.set(5, Box::Text3, "-1");
-    f.set(5, Box::Text25, "-5");
-    f.set(5, Box::Text26, "100"); // 100000 -> 65000
-    f.set(0, Box::Text6, "2.5");  // halves go to the even neighbour
-    f.set(1, Box::Text6, "3.5");
-    f.set(0, Box::Text25, "0.25");
-    f.set(1, Box::Text25, "0.75");
-    const QByteArray p = poll(f);
-    QCOMPARE(wordAt(p, 56 + 8), quint16(65000));
-    QCOMPARE(wordAt(p, 56 + 10), quint16(65000));
-    QCOMPARE(wordAt(p, 72 + 10), quint16(5000));
-    QCOMPARE(wordAt(p, 88 + 8), quint16(0));
-    QCOMPARE(wordAt(p, 88 + 10), quint16(0));
-    QCOMPARE(wordAt(p, 88 + 12), quint16(0));
-    QCOMPARE(wordAt(p, 88 + 14), quint16(65000));
-    QCOMPARE(wordAt(p, 8 + 4), quint16(2));
-    QCOMPARE(wordAt(p, 24 + 4), quint16(4));
-    QCOMPARE(wordAt(p, 8 + 12), quint16(2));
-    QCOMPARE(wordAt(p, 24 + 12), quint16(8));
-
-    QCOMPARE(encodeField(65535.4), std::optional<quint16>(65535));
-    QCOMPARE(encodeField(65535.5), std::nullopt); // rounds to 65536
-    QCOMPARE(encodeField(-0.5), std::optional<quint16>(0));
-    QCOMPARE(encodeField(-0.6), std::nullopt);
-    QCOMPARE(encodeField(std::nan("")), std::nullopt);
-}
-
-void LinkFrameTest::pollErrors() {
-    LinkFixture f;
-    running(f);
-    QVERIFY(buildPoll(f.channels, f.panel, {}).ok());
-    f.set(0, Box::Text6, "70000"); // a rise time has no clamp
-    QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
-    f.set(0, Box::Text6, "0");
-    f.set(1, Box::Text1, "");
-    const BuiltFrame empty = buildPoll(f.channels, f.panel, {});
-    QVERIFY(!empty.ok());
-    QVERIFY(empty.error.contains(QStringLiteral("Text1")));
-    QVERIFY(empty.bytes.isEmpty());
-    // A channel outside the group sends no set values, so its boxes are not read.
-    f.channels.lastChannel = 0;
-    QVERIFY(buildPoll(f.channels, f.panel, {}).ok());
-    f.set(4, Box::Text26, "abc"); // readouts travel for every channel
-    QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
-}
-
-void LinkFrameTest::groupTrimming() {
-    LinkFixture f;
-    running(f, 0);
-    const QByteArray one = poll(f);
-    for (int at : {24, 32, 33, 34, 35, 40, 48, 49, 50, 51})
-        QCOMPARE(quint8(one[at]), quint8(0));
-    QCOMPARE(wordAt(one, 8 + 8), expectedCode((250 * 0.88435107 + 6.4250584) * 60));
-    QCOMPARE(wordAt(one, 24 + 6), quint16(7)); // the rest of the block still travels
-    QCOMPARE(quint8(one[56]), quint8(3));
-
-    f.channels.lastChannel = 1;
-    const QByteArray two = poll(f);
-    QCOMPARE(quint8(two[24]), quint8(3));
-    QCOMPARE(wordAt(two, 24 + 8), expectedCode((250 * 0.85964948 + 7.0877619) * 60));
-    QCOMPARE(wordAt(two, 24 + 10), expectedCode((2 * 1.0681385 - 0.15453003) * 5000));
-    for (int at : {40, 48, 49, 50, 51})
-        QCOMPARE(quint8(two[at]), quint8(0));
-
-    f.channels.lastChannel = 5;
-    QCOMPARE(quint8(poll(f)[40]), quint8(3));
-}
-
-void LinkFrameTest::controlBytesBeforeSecondSample() {
-    LinkFixture f;
-    running(f);
-    f.channels.channelStopped[1] = true;
-    f.channels.channelStopped[4] = true;
-    f.channels.sampleIndex = 1;
-    QByteArray p = poll(f);
-    QCOMPARE(quint8(p[8]), quint8(3));
-    QCOMPARE(quint8(p[24]), quint8(0)); // stopped, first group
-    QCOMPARE(quint8(p[72]), quint8(3)); // stopped, second group: not held off
-    QCOMPARE(wordAt(p, 24 + 8), expectedCode((250 * 0.85964948 + 7.0877619) * 60));
-    f.channels.sampleIndex = 2;
-    p = poll(f);
-    QCOMPARE(quint8(p[24]), quint8(3));
-    QCOMPARE(wordAt(p, 24 + 6), quint16(2));
-}
-
-void LinkFrameTest::resultFrame() {
-    LinkFixture f;
-    const char* verdicts[] = {"待定", "合格", "不合格", ""};
-    const quint8 codes[] = {0, 64, 128, 128};
-    for (int k = 0; k < 4; ++k)
-        f.set(k, Box::Text8, verdicts[k]);
-    f.set(0, Box::Text7, "205.3");
-    f.set(0, Box::Text6, "35");
-    f.set(0, Box::Text38, "120");
-    f.channels.KV[0] = 0.5f;
-    f.channels.KI[0] = 2.0f;
-    f.set(1, Box::Text7, "9999"); // too large: pinned, so the verdicts still get through
-    f.set(1, Box::Text6, "-3");
-    f.set(1, Box::Text38, "abc");
-
-    const QByteArray r = buildResult(f.channels, f.panel);
-    QCOMPARE(r.left(8), kHead + QByteArray::fromHex("0b01"));
-    QCOMPARE(r.right(3), kTail);
-    for (int k = 0; k < 6; ++k) {
-        const int b = 8 + 16 * k;
-        QCOMPARE(quint8(r[b]), k < 4 ? codes[k] : quint8(0)); // design text is 待定
-        QCOMPARE(quint8(r[b + 1]), quint8(0));
-        QCOMPARE(r.mid(b + 12, 4), QByteArray(4, '\0'));
-    }
-    QCOMPARE(wordAt(r, 8 + 2), quint16(2053));
-    QCOMPARE(wordAt(r, 8 + 4), quint16(35));
-    QCOMPARE(wordAt(r, 8 + 6), quint16(120));
-    QCOMPARE(wordAt(r, 8 + 8), quint16(5000));  // 200 x 50 x 0.5
-    QCOMPARE(wordAt(r, 8 + 10), quint16(8000)); // 2 x 2000 x 2
-    QCOMPARE(wordAt(r, 24 + 2), quint16(65535));
-    QCOMPARE(wordAt(r, 24 + 4), quint16(0));
-    QCOMPARE(wordAt(r, 24 + 6), quint16(0));
-    QCOMPARE(wordAt(r, 56 + 8), quint16(40000)); // 800 V on channel 4
-}
-
-void LinkFrameTest::decoding() {
-    const QByteArray reply = pollReply(0x1234, 0xAB00);
-    auto serial = decodeSerialReply(reply);
-    QVERIFY(serial);
-    QCOMPARE(serial->voltage[0], float(0x1234));
-    QCOMPARE(serial->current[2], float(0xAB02));
-    QCOMPARE(serial->voltage[3], 0.0f); // the serial path reads channels 1-3 only
-    QCOMPARE(serial->current[5], 0.0f);
-
-    QVERIFY(decodeSerialReply(reply.left(106)));
-    QByteArray odd = reply;
-    odd[106] = 'x'; // never examined
-    QVERIFY(decodeSerialReply(odd));
-    QVERIFY(!decodeSerialReply(reply.left(105)));
-    QVERIFY(!decodeSerialReply(QByteArrayView()));
-    for (int at : {6, 104, 105}) {
-        QByteArray bad = reply;
-        bad[at] = char(bad[at] ^ 0x01);
-        QVERIFY(!decodeSerialReply(bad));
-    }
-
-    auto ethernet = decodeEthernetReply(reply);
-    QVERIFY(ethernet);
-    QCOMPARE(ethernet->voltage[5], float(0x1239));
-    QCOMPARE(ethernet->current[5], float(0xAB05));
-    QVERIFY(decodeEthernetReply(reply.left(100)));
-    QVERIFY(!decodeEthernetReply(reply.left(99)));
-
-    QVERIFY(!isHandshakeReply(reply));
-    QVERIFY(isHandshakeReply(emptyFrame(FrameCode::HandshakeReply)));
-    QVERIFY(!isHandshakeReply(QByteArray(6, char(128))));
-
-    ChannelModel channels;
-    applyReadings(channels, *serial);
-    QCOMPARE(channels.rawVoltage[1], float(0x1235));
-    QCOMPARE(channels.rawCurrent[4], 0.0f);
-}
-
-void LinkFrameTest::assembler() {
-    const QByteArray a = pollReply(100, 200);
-    const QByteArray b = pollReply(300, 400);
-    FrameAssembler as;
-
-    // A frame in three pieces, the first ending inside the header.
-    QVERIFY(as.feed(QByteArrayView(a).first(3)).isEmpty());
-    QVERIFY(as.feed(QByteArrayView(a).sliced(3, 60)).isEmpty());
-    QCOMPARE(as.feed(QByteArrayView(a).sliced(63)), QList<QByteArray>{a});
-    QCOMPARE(as.buffered(), 0);
-
-    // Two frames in one block with garbage around and between them.
-    const QByteArray junk = QByteArray::fromHex("00ff7720110677");
-    QCOMPARE(as.feed(junk + a + junk + b + junk.left(3)), (QList<QByteArray>{a, b}));
-    QCOMPARE(as.discarded(), 2 * junk.size() + 2);
-    QCOMPARE(as.buffered(), 1); // a lone 0x77 may still start a header
-
-    // A header whose trailer is wrong is skipped, and the real frame behind it is found.
-    QCOMPARE(as.feed(a.left(50) + b), QList<QByteArray>{b});
-    QByteArray broken = a;
-    broken[106] = 0;
-    QCOMPARE(as.feed(broken + b), QList<QByteArray>{b});
-
-    // Garbage never piles up.
-    QVERIFY(as.feed(QByteArray(10000, '\x77')).isEmpty());
-    QVERIFY(as.buffered() < 107);
-    QCOMPARE(as.feed(a), QList<QByteArray>{a});
-}
 
 QTEST_GUILESS_MAIN(LinkFrameTest)
 #include "tst_linkframe.moc"

@@ -1,4 +1,4 @@
-#include "link/Frame.h"
+#include "LinkFixture.h"
 #include "link/FrameAssembler.h"
 
 #include <QRandomGenerator>
@@ -10,9 +10,6 @@
 using namespace q7rk;
 
 namespace {
-
-const QByteArray kHead = QByteArray::fromHex("772011060705");
-const QByteArray kTail = QByteArray::fromHex("0ff086");
 
 // A million blocks unless Q7RK_FUZZ_BLOCKS asks for another number (a quick local run).
 int blockCount() {
@@ -64,10 +61,6 @@ struct Reply {
     std::array<quint16, 6> current{};
 };
 
-quint16 word(const QByteArray& bytes, int at) {
-    return quint16(quint8(bytes[at]) << 8 | quint8(bytes[at + 1]));
-}
-
 // Without a checksum a stream can only hide a whole reply behind a false header whose 107
 // bytes happen to end in what looks like the trailer, inside the reply's readings. Readings
 // never hold that pattern here, so any reply that goes missing is the assembler's fault.
@@ -83,14 +76,10 @@ Reply randomReply(QRandomGenerator& rng) {
         do {
             r.bytes.replace(at, 4, randomBytes(rng, 4));
         } while (looksLikeTrailer(r.bytes, at));
-        r.voltage[k] = word(r.bytes, at);
-        r.current[k] = word(r.bytes, at + 2);
+        r.voltage[k] = wordAt(r.bytes, at);
+        r.current[k] = wordAt(r.bytes, at + 2);
     }
     return r;
-}
-
-bool shapeIsRight(const QByteArray& f) {
-    return f.size() == 107 && f.startsWith(kHead) && f.endsWith(kTail);
 }
 
 } // namespace
@@ -143,7 +132,7 @@ void LinkFuzzTest::decodersAndAssemblerSurviveNoise() {
         bool found = !reply;
         for (const QByteArray& f : assembler.feed(block)) {
             ++assembled;
-            QVERIFY(shapeIsRight(f));
+            QVERIFY(f.size() == 107 && f.startsWith(kHead) && f.endsWith(kTail));
             if (!found && f == reply->bytes) found = true;
         }
         QVERIFY2(found, qPrintable(QString("reply in block %1 lost by the assembler").arg(i)));

@@ -20,7 +20,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
-#include <memory>
+#include <optional>
 
 using namespace q7rk;
 using S = QStringList;
@@ -42,6 +42,7 @@ struct FileCheck {
         QSqlDatabase::database("check", false).close();
         QSqlDatabase::removeDatabase("check");
     }
+
     QVariant scalar(const QString& sql, const QVariantList& binds = {}) const {
         QSqlQuery q(QSqlDatabase::database("check", false));
         q.prepare(sql);
@@ -49,75 +50,11 @@ struct FileCheck {
             q.addBindValue(b);
         return q.exec() && q.next() ? q.value(0) : QVariant();
     }
+
     bool ok = false;
 };
 
-} // namespace
-
-class TestResults : public QObject {
-    Q_OBJECT
-
-private slots:
-    void init();
-    void cleanup();
-    void roundTripEachKind();
-    void savePassChecks();
-    void failedWriteCountsOnlyWhatWasStored();
-    void queryConditions();
-    void quotesAndSqlStoredVerbatim();
-    void deletion();
-    void correction();
-    void csvBytes();
-    void commandLine();
-    void killedWhileSaving();
-
-private:
-    void fillTv(int k, const char* number, const char* person);
-    void fillSamples(int k, int n);
-    StoredTest tvTest(const QString& number, double vf, const QString& person,
-                      const QString& date) const;
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<ChannelModel> m_channels;
-    std::unique_ptr<PanelModel> m_panel;
-    std::unique_ptr<SampleStore> m_samples;
-    std::unique_ptr<ResultStore> m_store;
-};
-
-void TestResults::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_settings = std::make_unique<SettingsStore>(m_dir->filePath("s.ini"));
-    m_channels = std::make_unique<ChannelModel>();
-    m_panel = std::make_unique<PanelModel>(*m_channels, *m_settings);
-    m_panel->resetToDesign();
-    m_samples = std::make_unique<SampleStore>();
-    m_store = std::make_unique<ResultStore>(m_dir->path());
-}
-
-void TestResults::cleanup() {
-    m_store.reset();
-    m_samples.reset();
-    m_panel.reset();
-    m_channels.reset();
-    m_settings.reset();
-    m_dir.reset();
-}
-
-void TestResults::fillTv(int k, const char* number, const char* person) {
-    m_panel->setText(k, Box::Text14, u(number));
-    m_panel->setText(k, Box::Text15, u(person));
-}
-
-void TestResults::fillSamples(int k, int n) {
-    for (int i = 1; i <= n; ++i)
-        m_samples->set(k, i, float(i * 0.7 + k), float(i * 0.013));
-    m_channels->sampleIndex = qint16(n + 1);
-}
-
-StoredTest TestResults::tvTest(const QString& number, double vf, const QString& person,
-                               const QString& date) const {
+StoredTest tvTest(const QString& number, double vf, const QString& person, const QString& date) {
     StoredTest t;
     t.values = S(fieldNames(TestKind::Tv).size());
     t.setValue(u("测试编号"), number);
@@ -128,389 +65,395 @@ StoredTest TestResults::tvTest(const QString& number, double vf, const QString& 
     return t;
 }
 
-// Every box a display writes comes back as it was saved, for each kind.
-void TestResults::roundTripEachKind() {
-    struct Case {
-        TestKind kind;
-        QList<QPair<Box, const char*>> boxes;
-    };
-    const QList<Case> cases{
-        {TestKind::Tv,
-         {{Box::Text1, "200"},
-          {Box::Text3, "2.5"},
-          {Box::Text4, "60"},
-          {Box::Text5, "150"},
-          {Box::Text6, "35"},
-          {Box::Text7, "199.9"},
-          {Box::Text8, "不合格"},
-          {Box::Text16, "85"},
-          {Box::Text39, "203.4"},
-          {Box::Text14, "A1"},
-          {Box::Text15, "张三"},
-          {Box::Text24, "2012/06/01"}}},
-        {TestKind::Leakage,
-         {{Box::Text9, "100"},
-          {Box::Text3, "2"},
-          {Box::Text10, "0.05"},
-          {Box::Text11, "120"},
-          {Box::Text12, "0.051"},
-          {Box::Text16, "85"},
-          {Box::Text13, "不合格"},
-          {Box::Text14, "L1"},
-          {Box::Text15, "李四"},
-          {Box::Text24, "2012/06/02"}}},
-        {TestKind::Electrolyte,
-         {{Box::Text17, "2"},
-          {Box::Text18, "600"},
-          {Box::Text19, "550"},
-          {Box::Text20, "120"},
-          {Box::Text21, "3.5"},
-          {Box::Text22, "560.2"},
-          {Box::Text28, "540.1"},
-          {Box::Text29, "555.5"},
-          {Box::Text30, "100"},
-          {Box::Text31, "520"},
-          {Box::Text32, "130"},
-          {Box::Text33, ""},
-          {Box::Text34, ""},
-          {Box::Text23, "合格"},
-          {Box::Text35, "E1"},
-          {Box::Text36, "王五"},
-          {Box::Text37, "2012/06/03"}}},
-    };
-    const int k = 1; // channel 2: position "HM"
-    for (const Case& c : cases) {
-        m_panel->applyKind(k, c.kind);
-        for (const auto& [box, text] : c.boxes)
-            m_panel->setText(k, box, u(text));
-        m_panel->clickOption(Option::AfterBoiling, 0);
-        fillSamples(k, 265);
-        const StoredTest saved = recordOfChannel(*m_panel, *m_samples, k);
-        QVERIFY(m_store->save(saved));
-        const QString number = testNumberOf(*m_panel, k);
-        QVERIFY(number.endsWith(u("HM")));
-        QVERIFY(m_store->checkTestTable(c.kind, number));
+} // namespace
 
-        const auto loaded = m_store->load(c.kind, number);
-        QVERIFY(loaded);
-        QCOMPARE(loaded->value(u("采样次数")), QString("265"));
-        QCOMPARE(loaded->curve.size(), std::size_t(265));
-        QCOMPARE(loaded->curve[99].volts, std::round(double(m_samples->voltage(k, 100)) * 10) / 10);
-        QCOMPARE(loaded->curve[99].milliamperes,
-                 std::round(double(m_samples->current(k, 100)) * 1000) / 1000);
-        if (c.kind != TestKind::Electrolyte) {
-            QCOMPARE(loaded->value(u("水煮后")), QString("True"));
-            QCOMPARE(loaded->value(u("头位置")), QString("True"));
-            QCOMPARE(loaded->value(u("尾位置")), QString("False"));
+class TestResults : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_b.reset();
+        m_b.emplace();
+        QVERIFY(m_b->dir.isValid());
+        m_b->panel.resetToDesign();
+    }
+
+    // Every box a display writes comes back as it was saved, for each kind.
+    void roundTripEachKind() {
+        using Boxes = QList<QPair<Box, const char*>>;
+        const Boxes tv{{Box::Text1, "200"},    {Box::Text3, "2.5"},   {Box::Text4, "60"},
+                       {Box::Text5, "150"},    {Box::Text6, "35"},    {Box::Text7, "199.9"},
+                       {Box::Text8, "不合格"}, {Box::Text16, "85"},   {Box::Text39, "203.4"},
+                       {Box::Text14, "A1"},    {Box::Text15, "张三"}, {Box::Text24, "2012/06/01"}};
+        const Boxes leakage{{Box::Text9, "100"},     {Box::Text3, "2"},
+                            {Box::Text10, "0.05"},   {Box::Text11, "120"},
+                            {Box::Text12, "0.051"},  {Box::Text16, "85"},
+                            {Box::Text13, "不合格"}, {Box::Text14, "L1"},
+                            {Box::Text15, "李四"},   {Box::Text24, "2012/06/02"}};
+        const Boxes electrolyte{
+            {Box::Text17, "2"},     {Box::Text18, "600"},       {Box::Text19, "550"},
+            {Box::Text20, "120"},   {Box::Text21, "3.5"},       {Box::Text22, "560.2"},
+            {Box::Text28, "540.1"}, {Box::Text29, "555.5"},     {Box::Text30, "100"},
+            {Box::Text31, "520"},   {Box::Text32, "130"},       {Box::Text33, ""},
+            {Box::Text34, ""},      {Box::Text23, "合格"},      {Box::Text35, "E1"},
+            {Box::Text36, "王五"},  {Box::Text37, "2012/06/03"}};
+        const QList<std::pair<TestKind, Boxes>> cases{
+            {TestKind::Tv, tv}, {TestKind::Leakage, leakage}, {TestKind::Electrolyte, electrolyte}};
+        const int k = 1; // channel 2: position "HM"
+        for (const auto& [kind, boxes] : cases) {
+            m_b->panel.applyKind(k, kind);
+            for (const auto& [box, text] : boxes)
+                m_b->panel.setText(k, box, u(text));
+            m_b->panel.clickOption(Option::AfterBoiling, 0);
+            fillSamples(k, 265);
+            const StoredTest saved = recordOfChannel(m_b->panel, m_b->samples, k);
+            QVERIFY(m_b->store.save(saved));
+            const QString number = testNumberOf(m_b->panel, k);
+            QVERIFY(number.endsWith(u("HM")));
+            QVERIFY(m_b->store.checkTestTable(kind, number));
+
+            const auto loaded = m_b->store.load(kind, number);
+            QVERIFY(loaded);
+            QCOMPARE(loaded->value(u("采样次数")), QString("265"));
+            QCOMPARE(loaded->curve.size(), std::size_t(265));
+            QCOMPARE(loaded->curve[99].volts,
+                     std::round(double(m_b->samples.voltage(k, 100)) * 10) / 10);
+            QCOMPARE(loaded->curve[99].milliamperes,
+                     std::round(double(m_b->samples.current(k, 100)) * 1000) / 1000);
+            if (kind != TestKind::Electrolyte) {
+                QCOMPARE(loaded->value(u("水煮后")), QString("True"));
+                QCOMPARE(loaded->value(u("头位置")), QString("True"));
+                QCOMPARE(loaded->value(u("尾位置")), QString("False"));
+            }
+
+            // Into a cleared channel 3, group 1-3 switched to before boiling; channel 1's delay
+            // must survive the option.
+            const int target = 2;
+            m_b->panel.applyKind(target, kind);
+            m_b->panel.clickOption(Option::BeforeBoiling, 0);
+            m_b->panel.setText(0, Box::Text4, "77");
+            for (const auto& [box, text] : boxes)
+                m_b->panel.setText(target, box, QString());
+            showStoredTest(m_b->panel, target, *loaded);
+            for (const auto& [box, text] : boxes) {
+                const bool numberBox = box == Box::Text14 || box == Box::Text35;
+                QCOMPARE(m_b->panel.text(target, box), numberBox ? number : u(text));
+            }
+            QCOMPARE(m_b->panel.text(0, Box::Text4), QString("77"));
+            if (kind != TestKind::Electrolyte) QVERIFY(m_b->panel.option(Option::AfterBoiling, 0));
+        }
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "E1HM")); // each kind has its own file
+    }
+
+    void savePassChecks() {
+        SavePass pass(m_b->store);
+        fillSamples(0, 10);
+        fillTv(0, "7", "A");
+        fillTv(1, "7", "B");
+        m_b->panel.setText(1, Box::Combo1, "HL"); // same number and position as channel 1
+        fillTv(2, "9", "C");
+        SaveReport r = pass.run(m_b->panel, m_b->samples);
+        QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
+        QCOMPARE(r.stored, 0);
+        QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv)));
+
+        m_b->panel.setText(1, Box::Combo1, "HM");
+        m_b->panel.setText(2, Box::Text15, " ");
+        r = pass.run(m_b->panel, m_b->samples);
+        QCOMPARE(r.message, resulttext::incomplete());
+        QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv)));
+
+        m_b->panel.setText(2, Box::Text15, "C");
+        m_b->panel.setText(2, Box::Text7, "abc"); // a number box holding no number
+        r = pass.run(m_b->panel, m_b->samples);
+        QCOMPARE(r.message, resulttext::saveFailed());
+        QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv)));
+
+        m_b->panel.setText(2, Box::Text7, "201.5");
+        r = pass.run(m_b->panel, m_b->samples);
+        QVERIFY(r.ok);
+        QCOMPARE(r.stored, 3);
+        QCOMPARE(r.storedChannels, (QList<int>{0, 1, 2}));
+
+        // The same run saved again: nothing twice, nothing refused.
+        r = pass.run(m_b->panel, m_b->samples);
+        QVERIFY(r.ok);
+        QCOMPARE(r.stored, 0);
+        QCOMPARE(r.skippedChannels, (QList<int>{0, 1, 2}));
+        QCOMPARE(m_b->store.allRows(TestKind::Tv).count(), 3);
+        // Deleted meanwhile, it is stored again.
+        QVERIFY(m_b->store.remove(TestKind::Tv, {"9HR"}).ok);
+        r = pass.run(m_b->panel, m_b->samples);
+        QCOMPARE(r.storedChannels, (QList<int>{2}));
+
+        // A new run with the old numbers is refused by the file.
+        pass.newRun();
+        r = pass.run(m_b->panel, m_b->samples);
+        QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
+
+        // Leakage needs voltage and time, not the number; electrolyte needs its number.
+        m_b->panel.applyKind(0, TestKind::Leakage);
+        m_b->panel.setText(0, Box::Text14, "");
+        m_b->channels.lastChannel = 0;
+        QVERIFY(pass.run(m_b->panel, m_b->samples).ok);
+        m_b->panel.applyKind(0, TestKind::Electrolyte);
+        m_b->panel.setText(0, Box::Text35, "");
+        QCOMPARE(pass.run(m_b->panel, m_b->samples).message, resulttext::electrolyteEmpty());
+    }
+
+    void failedWriteCountsOnlyWhatWasStored() {
+        // The leakage file cannot be a database: its name is taken by a folder.
+        QVERIFY(QDir(m_b->dir.path()).mkdir("ldl53A100.db"));
+        SavePass pass(m_b->store);
+        fillSamples(0, 5);
+        fillTv(0, "1", "A");
+        fillTv(1, "2", "B");
+        m_b->panel.applyKind(1, TestKind::Leakage);
+        m_b->channels.lastChannel = 1;
+        const SaveReport r = pass.run(m_b->panel, m_b->samples);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.message, resulttext::saveFailed());
+        QCOMPARE(r.stored, 1);
+        QVERIFY(m_b->store.checkTestTable(TestKind::Tv, "1HL"));
+    }
+
+    void queryConditions() {
+        QVERIFY(!m_b->store.query({TestKind::Tv, u("化成电压"), ">", "0", ""}).count()); // no file
+        QVERIFY(m_b->store.save(tvTest("T1HL", 100, "A", "2012/6/1")));
+        QVERIFY(m_b->store.save(tvTest("T2HL", 200, "B", "2012-06-15")));
+        QVERIFY(m_b->store.save(tvTest("T3HL", 300, "A", "2013/01/01")));
+        const auto numbers = [this](const QueryCondition& c) {
+            S out;
+            for (const S& row : m_b->store.query(c).rows)
+                out << row.first();
+            return out;
+        };
+        const QString vf = u("化成电压");
+        QCOMPARE(numbers({TestKind::Tv, vf, ">", "100", ""}), (S{"T2HL", "T3HL"}));
+        QCOMPARE(numbers({TestKind::Tv, vf, "<", "200", ""}), (S{"T1HL"}));
+        QCOMPARE(numbers({TestKind::Tv, vf, "=", "200", ""}), (S{"T2HL"}));
+        QCOMPARE(numbers({TestKind::Tv, vf, u("介于"), "100", "200"}), (S{"T1HL", "T2HL"}));
+        // Text fields are searched for equality whatever the comparison.
+        QCOMPARE(numbers({TestKind::Tv, u("测试编号"), ">", "T2HL", ""}), (S{"T2HL"}));
+        QCOMPARE(numbers({TestKind::Tv, u("测试人"), "=", "A", ""}), (S{"T1HL", "T3HL"}));
+        const QString date = u("测试日期");
+        QCOMPARE(numbers({TestKind::Tv, date, "=", "2012-06-01", ""}), (S{"T1HL"}));
+        QCOMPARE(numbers({TestKind::Tv, date, "<", "2012/6/15", ""}), (S{"T1HL"}));
+        QCOMPARE(numbers({TestKind::Tv, date, u("介于"), "2012/06/01", "2012/12/31"}),
+                 (S{"T1HL", "T2HL"}));
+
+        const ResultRows rows = m_b->store.query({TestKind::Tv, vf, "=", "100", ""});
+        QCOMPARE(rows.header, fieldNames(TestKind::Tv));
+        QCOMPARE(rows.rows.first().value(16), QString("2012/06/01"));
+        QCOMPARE(rows.rows.first().value(10), QString()); // Vmax not given
+        for (const QueryCondition& bad :
+             {QueryCondition{TestKind::Tv, vf, ">", "abc", ""},
+              QueryCondition{TestKind::Tv, vf, u("介于"), "1", "x"},
+              QueryCondition{TestKind::Tv, date, "<", "2012/02/30", ""},
+              QueryCondition{TestKind::Tv, u("无此字段"), "=", "1", ""}}) {
+            const ResultRows none = m_b->store.query(bad);
+            QCOMPARE(none.count(), 0);
+            QCOMPARE(none.message, resulttext::noMatch());
         }
 
-        // Into a cleared channel 3, group 1-3 switched to before boiling; channel 1's delay
-        // must survive the option.
-        const int target = 2;
-        m_panel->applyKind(target, c.kind);
-        m_panel->clickOption(Option::BeforeBoiling, 0);
-        m_panel->setText(0, Box::Text4, "77");
-        for (const auto& [box, text] : c.boxes)
-            m_panel->setText(target, box, QString());
-        showStoredTest(*m_panel, target, *loaded);
-        for (const auto& [box, text] : c.boxes) {
-            const bool numberBox = box == Box::Text14 || box == Box::Text35;
-            QCOMPARE(m_panel->text(target, box), numberBox ? number : u(text));
+        StoredTest e;
+        e.kind = TestKind::Electrolyte;
+        e.values = S(fieldNames(TestKind::Electrolyte).size());
+        e.setValue(u("测试编号"), "E1HL");
+        e.setValue(u("火花电压1"), "95.5");
+        QVERIFY(m_b->store.save(e));
+        QCOMPARE(numbers({TestKind::Electrolyte, u("火花电压"), ">", "90", ""}), (S{"E1HL"}));
+    }
+
+    void quotesAndSqlStoredVerbatim() {
+        const QStringList people{"O'Brien", "' or 1=1 --", "x\"; DROP TABLE t; --"};
+        int i = 0;
+        for (const QString& p : people)
+            QVERIFY(m_b->store.save(tvTest(p + QString::number(++i) + "'HL", 100, p, "")));
+        QVERIFY(m_b->store.save(tvTest("plainHL", 100, "plain", "")));
+        for (const QString& p : people) {
+            const ResultRows r = m_b->store.query({TestKind::Tv, u("测试人"), "=", p, ""});
+            QCOMPARE(r.count(), 1);
+            QCOMPARE(r.rows.first().value(15), p);
+            const QString number = r.rows.first().first();
+            QVERIFY(m_b->store.checkTestTable(TestKind::Tv, number));
+            QCOMPARE(m_b->store.query({TestKind::Tv, u("测试编号"), "=", number, ""}).count(), 1);
         }
-        QCOMPARE(m_panel->text(0, Box::Text4), QString("77"));
-        if (c.kind != TestKind::Electrolyte) QVERIFY(m_panel->option(Option::AfterBoiling, 0));
-    }
-    QVERIFY(!m_store->checkTestTable(TestKind::Tv, "E1HM")); // each kind has its own file
-}
-
-void TestResults::savePassChecks() {
-    SavePass pass(*m_store);
-    fillSamples(0, 10);
-    fillTv(0, "7", "A");
-    fillTv(1, "7", "B");
-    m_panel->setText(1, Box::Combo1, "HL"); // same number and position as channel 1
-    fillTv(2, "9", "C");
-    SaveReport r = pass.run(*m_panel, *m_samples);
-    QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
-    QCOMPARE(r.stored, 0);
-    QVERIFY(!QFile::exists(m_store->locateDbFile(TestKind::Tv)));
-
-    m_panel->setText(1, Box::Combo1, "HM");
-    m_panel->setText(2, Box::Text15, " ");
-    r = pass.run(*m_panel, *m_samples);
-    QCOMPARE(r.message, resulttext::incomplete());
-    QVERIFY(!QFile::exists(m_store->locateDbFile(TestKind::Tv)));
-
-    m_panel->setText(2, Box::Text15, "C");
-    m_panel->setText(2, Box::Text7, "abc"); // a number box holding no number
-    r = pass.run(*m_panel, *m_samples);
-    QCOMPARE(r.message, resulttext::saveFailed());
-    QVERIFY(!QFile::exists(m_store->locateDbFile(TestKind::Tv)));
-
-    m_panel->setText(2, Box::Text7, "201.5");
-    r = pass.run(*m_panel, *m_samples);
-    QVERIFY(r.ok);
-    QCOMPARE(r.stored, 3);
-    QCOMPARE(r.storedChannels, (QList<int>{0, 1, 2}));
-
-    // The same run saved again: nothing twice, nothing refused.
-    r = pass.run(*m_panel, *m_samples);
-    QVERIFY(r.ok);
-    QCOMPARE(r.stored, 0);
-    QCOMPARE(r.skippedChannels, (QList<int>{0, 1, 2}));
-    QCOMPARE(m_store->allRows(TestKind::Tv).count(), 3);
-    // Deleted meanwhile, it is stored again.
-    QVERIFY(m_store->remove(TestKind::Tv, {"9HR"}).ok);
-    r = pass.run(*m_panel, *m_samples);
-    QCOMPARE(r.storedChannels, (QList<int>{2}));
-
-    // A new run with the old numbers is refused by the file.
-    pass.newRun();
-    r = pass.run(*m_panel, *m_samples);
-    QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
-
-    // Leakage needs voltage and time, not the number; electrolyte needs its number.
-    m_panel->applyKind(0, TestKind::Leakage);
-    m_panel->setText(0, Box::Text14, "");
-    m_channels->lastChannel = 0;
-    QVERIFY(pass.run(*m_panel, *m_samples).ok);
-    m_panel->applyKind(0, TestKind::Electrolyte);
-    m_panel->setText(0, Box::Text35, "");
-    QCOMPARE(pass.run(*m_panel, *m_samples).message, resulttext::electrolyteEmpty());
-}
-
-void TestResults::failedWriteCountsOnlyWhatWasStored() {
-    // The leakage file cannot be a database: its name is taken by a folder.
-    QVERIFY(QDir(m_dir->path()).mkdir("ldl53A100.db"));
-    SavePass pass(*m_store);
-    fillSamples(0, 5);
-    fillTv(0, "1", "A");
-    fillTv(1, "2", "B");
-    m_panel->applyKind(1, TestKind::Leakage);
-    m_channels->lastChannel = 1;
-    const SaveReport r = pass.run(*m_panel, *m_samples);
-    QVERIFY(!r.ok);
-    QCOMPARE(r.message, resulttext::saveFailed());
-    QCOMPARE(r.stored, 1);
-    QVERIFY(m_store->checkTestTable(TestKind::Tv, "1HL"));
-}
-
-void TestResults::queryConditions() {
-    QVERIFY(!m_store->query({TestKind::Tv, u("化成电压"), ">", "0", ""}).count()); // no file
-    QVERIFY(m_store->save(tvTest("T1HL", 100, "A", "2012/6/1")));
-    QVERIFY(m_store->save(tvTest("T2HL", 200, "B", "2012-06-15")));
-    QVERIFY(m_store->save(tvTest("T3HL", 300, "A", "2013/01/01")));
-    const auto numbers = [this](const QueryCondition& c) {
-        S out;
-        for (const S& row : m_store->query(c).rows)
-            out << row.first();
-        return out;
-    };
-    const QString vf = u("化成电压");
-    QCOMPARE(numbers({TestKind::Tv, vf, ">", "100", ""}), (S{"T2HL", "T3HL"}));
-    QCOMPARE(numbers({TestKind::Tv, vf, "<", "200", ""}), (S{"T1HL"}));
-    QCOMPARE(numbers({TestKind::Tv, vf, "=", "200", ""}), (S{"T2HL"}));
-    QCOMPARE(numbers({TestKind::Tv, vf, u("介于"), "100", "200"}), (S{"T1HL", "T2HL"}));
-    // Text fields are searched for equality whatever the comparison.
-    QCOMPARE(numbers({TestKind::Tv, u("测试编号"), ">", "T2HL", ""}), (S{"T2HL"}));
-    QCOMPARE(numbers({TestKind::Tv, u("测试人"), "=", "A", ""}), (S{"T1HL", "T3HL"}));
-    const QString date = u("测试日期");
-    QCOMPARE(numbers({TestKind::Tv, date, "=", "2012-06-01", ""}), (S{"T1HL"}));
-    QCOMPARE(numbers({TestKind::Tv, date, "<", "2012/6/15", ""}), (S{"T1HL"}));
-    QCOMPARE(numbers({TestKind::Tv, date, u("介于"), "2012/06/01", "2012/12/31"}),
-             (S{"T1HL", "T2HL"}));
-
-    const ResultRows rows = m_store->query({TestKind::Tv, vf, "=", "100", ""});
-    QCOMPARE(rows.header, fieldNames(TestKind::Tv));
-    QCOMPARE(rows.rows.first().value(16), QString("2012/06/01"));
-    QCOMPARE(rows.rows.first().value(10), QString()); // Vmax not given
-    for (const QueryCondition& bad : {QueryCondition{TestKind::Tv, vf, ">", "abc", ""},
-                                      QueryCondition{TestKind::Tv, vf, u("介于"), "1", "x"},
-                                      QueryCondition{TestKind::Tv, date, "<", "2012/02/30", ""},
-                                      QueryCondition{TestKind::Tv, u("无此字段"), "=", "1", ""}}) {
-        const ResultRows none = m_store->query(bad);
-        QCOMPARE(none.count(), 0);
-        QCOMPARE(none.message, resulttext::noMatch());
+        QCOMPARE(m_b->store.allRows(TestKind::Tv).count(), 4);
     }
 
-    StoredTest e;
-    e.kind = TestKind::Electrolyte;
-    e.values = S(fieldNames(TestKind::Electrolyte).size());
-    e.setValue(u("测试编号"), "E1HL");
-    e.setValue(u("火花电压1"), "95.5");
-    QVERIFY(m_store->save(e));
-    QCOMPARE(numbers({TestKind::Electrolyte, u("火花电压"), ">", "90", ""}), (S{"E1HL"}));
-}
+    void deletion() {
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY(m_b->store.save(tvTest(QString("D%1HL").arg(i), 100 * i, "A", "")));
+        QueryModel model(m_b->store);
+        model.run({TestKind::Tv, u("测试人"), "=", "A", ""});
+        QCOMPARE(model.rows().count(), 5);
+        QCOMPARE(model.gridRowCount(), 8);
+        QCOMPARE(model.recordOfGridRow(1), std::nullopt);
+        QCOMPARE(model.recordOfGridRow(7), std::nullopt);
+        QCOMPARE(model.recordOfGridRow(6), std::optional<int>(4));
 
-void TestResults::quotesAndSqlStoredVerbatim() {
-    const QStringList people{"O'Brien", "' or 1=1 --", "x\"; DROP TABLE t; --"};
-    int i = 0;
-    for (const QString& p : people)
-        QVERIFY(m_store->save(tvTest(p + QString::number(++i) + "'HL", 100, p, "")));
-    QVERIFY(m_store->save(tvTest("plainHL", 100, "plain", "")));
-    for (const QString& p : people) {
-        const ResultRows r = m_store->query({TestKind::Tv, u("测试人"), "=", p, ""});
-        QCOMPARE(r.count(), 1);
-        QCOMPARE(r.rows.first().value(15), p);
-        const QString number = r.rows.first().first();
-        QVERIFY(m_store->checkTestTable(TestKind::Tv, number));
-        QCOMPARE(m_store->query({TestKind::Tv, u("测试编号"), "=", number, ""}).count(), 1);
+        for (const char* bad : {"-1", "1.5", "abc", ""}) {
+            const ResultOutcome o = model.deleteBatch(2, u(bad));
+            QVERIFY(!o.ok);
+            QCOMPARE(o.message, resulttext::badBatchCount());
+        }
+        QCOMPARE(model.deleteBatch(2, "0").message, resulttext::deleted());
+        QCOMPARE(model.rows().count(), 5);
+
+        // Third and fourth of five.
+        QCOMPARE(model.deleteBatch(model.recordOfGridRow(4), "2").message, resulttext::deleted());
+        S left;
+        for (const S& row : model.rows().rows)
+            left << row.first();
+        QCOMPARE(left, (S{"D1HL", "D2HL", "D5HL"}));
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "D3HL"));
+        QVERIFY(m_b->store.checkTestTable(TestKind::Tv, "D5HL"));
+
+        QCOMPARE(model.deleteRecord(std::nullopt).message, resulttext::noSelection());
+        QCOMPARE(model.deleteRecord(0).message, resulttext::deleted());
+        QCOMPARE(model.rows().count(), 2);
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "D1HL"));
+
+        // A row that is already gone is reported, never "done".
+        const ResultOutcome gone = m_b->store.remove(TestKind::Tv, {"D1HL"});
+        QVERIFY(!gone.ok);
+        QVERIFY(gone.message != resulttext::deleted());
     }
-    QCOMPARE(m_store->allRows(TestKind::Tv).count(), 4);
-}
 
-void TestResults::deletion() {
-    for (int i = 1; i <= 5; ++i)
-        QVERIFY(m_store->save(tvTest(QString("D%1HL").arg(i), 100 * i, "A", "")));
-    QueryModel model(*m_store);
-    model.run({TestKind::Tv, u("测试人"), "=", "A", ""});
-    QCOMPARE(model.rows().count(), 5);
-    QCOMPARE(model.gridRowCount(), 8);
-    QCOMPARE(model.recordOfGridRow(1), std::nullopt);
-    QCOMPARE(model.recordOfGridRow(7), std::nullopt);
-    QCOMPARE(model.recordOfGridRow(6), std::optional<int>(4));
+    void correction() {
+        QVERIFY(m_b->store.save(tvTest("K1HL", 200, "A", "2012/06/01")));
+        QVERIFY(m_b->store.save(tvTest("K2HL", 300, "A", "2012/06/01")));
+        QueryModel model(m_b->store);
+        model.run({TestKind::Tv, u("测试人"), "=", "A", ""});
+        const QString vf = u("化成电压");
+        QCOMPARE(model.correct(1, vf, "150").message, resulttext::corrected());
+        for (const auto& [field, value] :
+             QList<QPair<QString, QString>>{{vf, "abc"},
+                                            {u("测试日期"), "2012/13/01"},
+                                            {u("测试编号"), "X"},
+                                            {u("水煮前"), "x"}})
+            QCOMPARE(model.correct(1, field, value).message, resulttext::operationFailed());
+        QCOMPARE(model.correct(1, "", "1").message, resulttext::noCorrectionField());
+        QCOMPARE(model.correct(1, vf, "").message, resulttext::noCorrectionValue());
+        QCOMPARE(model.correct(1, u("测试日期"), "2013-1-2").message, resulttext::corrected());
 
-    for (const char* bad : {"-1", "1.5", "abc", ""}) {
-        const ResultOutcome o = model.deleteBatch(2, u(bad));
-        QVERIFY(!o.ok);
-        QCOMPARE(o.message, resulttext::badBatchCount());
+        const auto k2 = m_b->store.load(TestKind::Tv, "K2HL");
+        QCOMPARE(k2->value(vf), QString("150"));
+        QCOMPARE(k2->value(u("测试日期")), QString("2013/01/02"));
+        QCOMPARE(m_b->store.load(TestKind::Tv, "K1HL")->value(vf), QString("200"));
     }
-    QCOMPARE(model.deleteBatch(2, "0").message, resulttext::deleted());
-    QCOMPARE(model.rows().count(), 5);
 
-    // Third and fourth of five.
-    QCOMPARE(model.deleteBatch(model.recordOfGridRow(4), "2").message, resulttext::deleted());
-    S left;
-    for (const S& row : model.rows().rows)
-        left << row.first();
-    QCOMPARE(left, (S{"D1HL", "D2HL", "D5HL"}));
-    QVERIFY(!m_store->checkTestTable(TestKind::Tv, "D3HL"));
-    QVERIFY(m_store->checkTestTable(TestKind::Tv, "D5HL"));
+    void csvBytes() {
+        const QByteArray bytes = q7rk::csvBytes(S{u("测试编号"), u("测试人")},
+                                                {S{"A,1", "say \"hi\""}, S{"B", "line\nbreak"}});
+        QCOMPARE(bytes, QByteArray("\xEF\xBB\xBF") + u("测试编号,测试人\r\n").toUtf8() +
+                            "\"A,1\",\"say \"\"hi\"\"\"\r\nB,\"line\nbreak\"\r\n");
 
-    QCOMPARE(model.deleteRecord(std::nullopt).message, resulttext::noSelection());
-    QCOMPARE(model.deleteRecord(0).message, resulttext::deleted());
-    QCOMPARE(model.rows().count(), 2);
-    QVERIFY(!m_store->checkTestTable(TestKind::Tv, "D1HL"));
+        StoredTest t = tvTest("V1HL", 100, "A", "");
+        t.curve = {{180.3, 0.052}, {181, 0.05}};
+        QVERIFY(m_b->store.save(t));
+        S header;
+        const auto rows = curveRows(m_b->store, TestKind::Tv, "V1HL", &header);
+        QCOMPARE(q7rk::csvBytes(header, rows), QByteArray("\xEF\xBB\xBF") +
+                                                   u("vi_order,电压,电流\r\n").toUtf8() +
+                                                   "1,180.3,0.052\r\n2,181.0,0.050\r\n");
+    }
 
-    // A row that is already gone is reported, never "done".
-    const ResultOutcome gone = m_store->remove(TestKind::Tv, {"D1HL"});
-    QVERIFY(!gone.ok);
-    QVERIFY(gone.message != resulttext::deleted());
-}
+    void commandLine() {
+        QVERIFY(m_b->store.save(tvTest("Q1HL", 100, "A", "2012/06/01")));
+        QVERIFY(m_b->store.save(tvTest("Q2HL", 250, "B", "2012/06/02")));
+        QProcess tool;
+        const auto run = [&tool](const QStringList& args) {
+            tool.start(Q7RK_RESULTS_TOOL, args);
+            return tool.waitForFinished(30000) ? tool.exitCode() : -1;
+        };
+        QCOMPARE(run({"query", "--workdir", m_b->dir.path(), "--kind", "tv", "--field",
+                      u("化成电压"), "--op", u("介于"), "--value", "200", "--value2", "300"}),
+                 0);
+        const QJsonObject doc = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+        QCOMPARE(doc["kind"].toString(), QString("tv"));
+        QCOMPARE(doc["count"].toInt(), 1);
+        QCOMPARE(doc["columns"].toArray().size(), 17);
+        QCOMPARE(doc["rows"].toArray()[0].toArray()[0].toString(), QString("Q2HL"));
 
-void TestResults::correction() {
-    QVERIFY(m_store->save(tvTest("K1HL", 200, "A", "2012/06/01")));
-    QVERIFY(m_store->save(tvTest("K2HL", 300, "A", "2012/06/01")));
-    QueryModel model(*m_store);
-    model.run({TestKind::Tv, u("测试人"), "=", "A", ""});
-    const QString vf = u("化成电压");
-    QCOMPARE(model.correct(1, vf, "150").message, resulttext::corrected());
-    for (const auto& [field, value] : QList<QPair<QString, QString>>{
-             {vf, "abc"}, {u("测试日期"), "2012/13/01"}, {u("测试编号"), "X"}, {u("水煮前"), "x"}})
-        QCOMPARE(model.correct(1, field, value).message, resulttext::operationFailed());
-    QCOMPARE(model.correct(1, "", "1").message, resulttext::noCorrectionField());
-    QCOMPARE(model.correct(1, vf, "").message, resulttext::noCorrectionValue());
-    QCOMPARE(model.correct(1, u("测试日期"), "2013-1-2").message, resulttext::corrected());
+        const QString out = m_b->dir.filePath("t.csv");
+        QCOMPARE(run({"export", "--workdir", m_b->dir.path(), "--kind", "tv", "--out", out}), 0);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QVERIFY(lines[0].startsWith("\xEF\xBB\xBF" + u("测试编号,化成电压").toUtf8()));
+        QVERIFY(lines[2].startsWith("Q2HL,250,"));
 
-    const auto k2 = m_store->load(TestKind::Tv, "K2HL");
-    QCOMPARE(k2->value(vf), QString("150"));
-    QCOMPARE(k2->value(u("测试日期")), QString("2013/01/02"));
-    QCOMPARE(m_store->load(TestKind::Tv, "K1HL")->value(vf), QString("200"));
-}
+        QCOMPARE(run({"query", "--kind", "tv", "--field", "nope", "--op", ">", "--value", "1"}), 2);
+    }
 
-void TestResults::csvBytes() {
-    const QByteArray bytes = q7rk::csvBytes(S{u("测试编号"), u("测试人")},
-                                            {S{"A,1", "say \"hi\""}, S{"B", "line\nbreak"}});
-    QCOMPARE(bytes, QByteArray("\xEF\xBB\xBF") + u("测试编号,测试人\r\n").toUtf8() +
-                        "\"A,1\",\"say \"\"hi\"\"\"\r\nB,\"line\nbreak\"\r\n");
+    // A save killed at any moment leaves a sound file with each test whole or absent.
+    void killedWhileSaving() {
+        const QString path = m_b->store.locateDbFile(TestKind::Tv);
+        int hotJournals = 0;
+        for (int round = 0; round < 4; ++round) {
+            QProcess saver;
+            saver.start(Q7RK_CRASH_SAVER, {m_b->dir.path()});
+            QVERIFY(saver.waitForStarted());
+            QByteArray out;
+            connect(&saver, &QProcess::readyReadStandardOutput, this,
+                    [&] { out += saver.readAllStandardOutput(); });
+            QTRY_VERIFY_WITH_TIMEOUT(out.count('\n') >= 2, 60000);
+            QTest::qWait(7 * round + 3);
+            ::kill(pid_t(saver.processId()), SIGKILL);
+            QVERIFY(saver.waitForFinished(10000));
+            QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
+            if (QFile::exists(path + "-journal")) ++hotJournals;
 
-    StoredTest t = tvTest("V1HL", 100, "A", "");
-    t.curve = {{180.3, 0.052}, {181, 0.05}};
-    QVERIFY(m_store->save(t));
-    S header;
-    const auto rows = curveRows(*m_store, TestKind::Tv, "V1HL", &header);
-    QCOMPARE(q7rk::csvBytes(header, rows), QByteArray("\xEF\xBB\xBF") +
-                                               u("vi_order,电压,电流\r\n").toUtf8() +
-                                               "1,180.3,0.052\r\n2,181.0,0.050\r\n");
-}
-
-void TestResults::commandLine() {
-    QVERIFY(m_store->save(tvTest("Q1HL", 100, "A", "2012/06/01")));
-    QVERIFY(m_store->save(tvTest("Q2HL", 250, "B", "2012/06/02")));
-    QProcess tool;
-    tool.start(Q7RK_RESULTS_TOOL,
-               {"query", "--workdir", m_dir->path(), "--kind", "tv", "--field", u("化成电压"),
-                "--op", u("介于"), "--value", "200", "--value2", "300"});
-    QVERIFY(tool.waitForFinished(30000));
-    QCOMPARE(tool.exitCode(), 0);
-    const QJsonObject doc = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
-    QCOMPARE(doc["kind"].toString(), QString("tv"));
-    QCOMPARE(doc["count"].toInt(), 1);
-    QCOMPARE(doc["columns"].toArray().size(), 17);
-    QCOMPARE(doc["rows"].toArray()[0].toArray()[0].toString(), QString("Q2HL"));
-
-    const QString out = m_dir->filePath("t.csv");
-    tool.start(Q7RK_RESULTS_TOOL,
-               {"export", "--workdir", m_dir->path(), "--kind", "tv", "--out", out});
-    QVERIFY(tool.waitForFinished(30000));
-    QCOMPARE(tool.exitCode(), 0);
-    QFile f(out);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    QVERIFY(lines[0].startsWith("\xEF\xBB\xBF" + u("测试编号,化成电压").toUtf8()));
-    QVERIFY(lines[2].startsWith("Q2HL,250,"));
-
-    tool.start(Q7RK_RESULTS_TOOL,
-               {"query", "--kind", "tv", "--field", "nope", "--op", ">", "--value", "1"});
-    QVERIFY(tool.waitForFinished(30000));
-    QCOMPARE(tool.exitCode(), 2);
-}
-
-// A save killed at any moment leaves a sound file with each test whole or absent.
-void TestResults::killedWhileSaving() {
-    const QString path = m_store->locateDbFile(TestKind::Tv);
-    int hotJournals = 0;
-    for (int round = 0; round < 4; ++round) {
-        QProcess saver;
-        saver.start(Q7RK_CRASH_SAVER, {m_dir->path()});
-        QVERIFY(saver.waitForStarted());
-        QByteArray out;
-        connect(&saver, &QProcess::readyReadStandardOutput, this,
-                [&] { out += saver.readAllStandardOutput(); });
-        QTRY_VERIFY_WITH_TIMEOUT(out.count('\n') >= 2, 60000);
-        QTest::qWait(7 * round + 3);
-        ::kill(pid_t(saver.processId()), SIGKILL);
-        QVERIFY(saver.waitForFinished(10000));
-        QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
-        if (QFile::exists(path + "-journal")) ++hotJournals;
-
-        FileCheck check(path);
-        QVERIFY(check.ok);
-        QCOMPARE(check.scalar("PRAGMA integrity_check").toString(), QString("ok"));
-        const int rows = check.scalar(u("SELECT count(*) FROM \"铝箔TV参数\"")).toInt();
-        QVERIFY(rows >= 2);
-        for (int i = 1; i <= rows + 1; ++i) {
-            const QString number = QString("C%1HL").arg(i);
-            const int params =
-                check
-                    .scalar(u("SELECT count(*) FROM \"铝箔TV参数\" WHERE \"测试编号\" = ?"),
+            FileCheck check(path);
+            QVERIFY(check.ok);
+            QCOMPARE(check.scalar("PRAGMA integrity_check").toString(), QString("ok"));
+            const int rows = check.scalar(u("SELECT count(*) FROM \"铝箔TV参数\"")).toInt();
+            QVERIFY(rows >= 2);
+            const auto count = [&check](const char* table, const QString& number) {
+                return check
+                    .scalar(u("SELECT count(*) FROM \"%1\" WHERE \"测试编号\" = ?").arg(u(table)),
                             {number})
                     .toInt();
-            const int points =
-                check
-                    .scalar(u("SELECT count(*) FROM \"曲线数据\" WHERE \"测试编号\" = ?"), {number})
-                    .toInt();
-            QVERIFY2((params == 1 && points == 6000) || (params == 0 && points == 0),
-                     qPrintable(number));
+            };
+            for (int i = 1; i <= rows + 1; ++i) {
+                const QString number = QString("C%1HL").arg(i);
+                const int params = count("铝箔TV参数", number), points = count("曲线数据", number);
+                QVERIFY2((params == 1 && points == 6000) || (params == 0 && points == 0),
+                         qPrintable(number));
+            }
+            // The next round starts numbering at 1 again: clear the file's tests.
+            QSqlQuery(QSqlDatabase::database("check", false)).exec(u("DELETE FROM \"铝箔TV参数\""));
+            QSqlQuery(QSqlDatabase::database("check", false)).exec(u("DELETE FROM \"曲线数据\""));
         }
-        // The next round starts numbering at 1 again: clear the file's tests.
-        QVERIFY(check.scalar(u("SELECT count(*) FROM \"铝箔TV参数\"")).isValid());
-        QSqlQuery(QSqlDatabase::database("check", false)).exec(u("DELETE FROM \"铝箔TV参数\""));
-        QSqlQuery(QSqlDatabase::database("check", false)).exec(u("DELETE FROM \"曲线数据\""));
+        // At least one kill landed inside a transaction, or the test proved nothing.
+        QVERIFY(hotJournals > 0);
     }
-    // At least one kill landed inside a transaction, or the test proved nothing.
-    QVERIFY(hotJournals > 0);
-}
+
+private:
+    void fillTv(int k, const char* number, const char* person) {
+        m_b->panel.setText(k, Box::Text14, u(number));
+        m_b->panel.setText(k, Box::Text15, u(person));
+    }
+
+    void fillSamples(int k, int n) {
+        for (int i = 1; i <= n; ++i)
+            m_b->samples.set(k, i, float(i * 0.7 + k), float(i * 0.013));
+        m_b->channels.sampleIndex = qint16(n + 1);
+    }
+
+    // A fresh work folder with its settings, panel, samples and result files for each test.
+    struct Bench {
+        QTemporaryDir dir;
+        SettingsStore settings{dir.filePath("s.ini")};
+        ChannelModel channels;
+        PanelModel panel{channels, settings};
+        SampleStore samples;
+        ResultStore store{dir.path()};
+    };
+    std::optional<Bench> m_b;
+};
 
 QTEST_GUILESS_MAIN(TestResults)
 #include "tst_results.moc"
