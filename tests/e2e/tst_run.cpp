@@ -3,6 +3,7 @@
 #include "calibration/CalibrationModel.h"
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
+#include "results/QueryModel.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
@@ -11,7 +12,10 @@
 #include "support/Program.h"
 #include "support/SimulatorProcess.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -144,6 +148,69 @@ private slots:
         calibration.setItem(-1);
         calibration.increase(p.station.runAwarePrompter());
         QCOMPARE(p.prompter.shown().last().kind, ScriptedPrompter::Shown::Notice);
+    }
+
+    // Finished runs saved by answering Yes come back through the query and the display, and
+    // a stored electrolyte test shown in channel 4 prints on the second page of a 1-6 report.
+    void savedRunsComeBackThroughQueryDisplayAndReport() {
+        QTemporaryDir work;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(work.path()); // the result files live in the working directory
+        Program p(settingsPath());
+        p.prompter.setAnswerFor(QString::fromUtf8("测试结束，需要保存吗？"), true);
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        auto runChannelOne = [&](const QStringList& simulatorOptions) {
+            SimulatorProcess sim;
+            QVERIFY2(sim.start(QStringList{"--time-scale", "20"} + simulatorOptions),
+                     qPrintable(sim.error()));
+            QVERIFY(p.connectTcp(sim.port()));
+            p.controller.toolbarClicked("test16");
+            QVERIFY(ended.wait(30000));
+            QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 1 条记录"));
+            p.controller.menuTriggered("RJ45");
+        };
+        p.panel.setText(0, boxes::DelayTime, "10");
+        p.panel.setText(0, boxes::TvTestNumber, "RT'1");
+        p.panel.setText(0, boxes::TvOperator, QString::fromUtf8("王工"));
+        runChannelOne({});
+        const QString tvValue = p.panel.text(0, boxes::TvValue);
+        const QString riseTime = p.panel.text(0, boxes::RiseTime);
+
+        p.panel.restoreOption(Option::ElectrolyteTest, 0, true);
+        p.panel.setText(0, boxes::ElectrolyteTestNumber, "EL1");
+        p.panel.setText(0, boxes::ElectrolyteSetVoltage, "200");
+        p.panel.setText(0, boxes::SparkDelay, "20");
+        runChannelOne({"--spark", "1:60,80"});
+        const QString spark = p.panel.text(0, boxes::SparkVoltage1);
+        QVERIFY2(spark.toDouble() > 50, qPrintable(spark));
+
+        p.panel.restoreOption(Option::TvTest, 0, true);
+        p.controller.newTestReset();
+        const ResultRows& found =
+            p.station.query().run({TestKind::Tv, QString::fromUtf8("测试编号"), "=", "RT'1HL", {}});
+        QCOMPARE(found.count(), 1);
+        p.station.displayStoredTest(
+            {TestKind::Tv, found.rows.first().first(), 0, DisplayGroup::Channels13});
+        QCOMPARE(p.panel.text(0, boxes::TvValue), tvValue);
+        QCOMPARE(p.panel.text(0, boxes::RiseTime), riseTime);
+        p.station.displayStoredTest({TestKind::Electrolyte, "EL1HL", 3, DisplayGroup::Channels46});
+        QCOMPARE(p.panel.text(3, boxes::SparkVoltage1), spark);
+        QVERIFY(p.channels.isElectrolyteTest[3]);
+
+        p.station.report().setGroups(0, 1);
+        const QString pdf = work.filePath("1-6.pdf");
+        QVERIFY(p.station.report().writePdf(pdf).ok());
+        QProcess info;
+        info.start("pdfinfo", {pdf});
+        QVERIFY(info.waitForFinished(30000));
+        QVERIFY(QString::fromLatin1(info.readAllStandardOutput())
+                    .contains(QRegularExpression("Pages:\\s+2")));
+        QProcess text;
+        text.start("pdftotext", {"-f", "2", "-layout", pdf, "-"});
+        QVERIFY(text.waitForFinished(30000));
+        const QString page2 = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(page2.contains(QString::fromUtf8("火化电压1")), qPrintable(page2));
+        QDir::setCurrent(before);
     }
 
     void stopHalfWayEndsTheRunAndKeepsResults() {
