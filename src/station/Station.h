@@ -9,6 +9,7 @@
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
+#include "plant/PlantPage.h"
 #include "reports/ReportPrinter.h"
 #include "results/ResultStore.h"
 #include "results/SavePass.h"
@@ -72,6 +73,7 @@ public:
     ResultStore& results() { return m_results; }
     ReportPrinter& report() { return m_report; }
     CalibrationModel& calibration() { return m_calibration; }
+    PlantPage& plant() { return m_plant; }
 
     // 保存: the save pass over the group of the last run; false when it refused or failed
     // (the operator has been told why).
@@ -125,6 +127,8 @@ private:
     SaveReport m_lastSave;
     ReportPrinter m_report;
     CalibrationModel m_calibration;
+    // The plant database page and the upload of finished pieces.
+    PlantPage m_plant{m_channels, m_panel, m_charts, m_plotter, m_samples, m_settings, m_prompter};
     std::function<void(const ReportPrinter&)> m_printPreview;
 };
 
