@@ -74,6 +74,7 @@ public:
     ReportPrinter& report() { return m_report; }
     CalibrationModel& calibration() { return m_calibration; }
     PlantPage& plant() { return m_plant; }
+    const PlantPage& plant() const { return m_plant; }
 
     // 保存: the save pass over the group of the last run; false when it refused or failed
     // (the operator has been told why).

@@ -2,6 +2,7 @@
 
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
+#include "plant/PlantTexts.h"
 #include "settings/SettingsKeys.h"
 
 #include <QJsonArray>
@@ -33,6 +34,8 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
       m_station(options.settingsCopy, m_prompter, options.timing) {
     m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), options.answerStart);
     m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), options.answerSave);
+    for (int n = 1; n <= 6; ++n)
+        m_prompter.setAnswerFor(plantTexts::uploadQuestion(n), options.answerUpload);
     m_deadline.setSingleShot(true);
     m_linkDeadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(TimedOut); });
@@ -63,6 +66,11 @@ QString HeadlessRun::groupKey(const QString& group) {
 
 void HeadlessRun::begin() {
     m_station.startUp();
+    if (!m_options.foil.isEmpty()) {
+        // As 打开 does: page boxes, formation voltage and test number of channels 1-3.
+        m_station.plant().setText(FoilBox::Serial, m_options.foil);
+        m_station.plant().openFoil();
+    }
     if (m_options.maxSeconds > 0) m_deadline.start(int(m_options.maxSeconds * 1000));
     connectLink();
 }
@@ -155,10 +163,18 @@ QJsonObject HeadlessRun::report() const {
                                     {"voltageSamples", volts},
                                     {"currentSamples", amps}});
     }
+    const PlantUploadResult& upload = m_station.plant().lastUpload();
+    QJsonArray uploaded, queued;
+    for (int n : upload.uploaded)
+        uploaded.append(n);
+    for (int n : upload.queued)
+        queued.append(n);
     return QJsonObject{{"sampleIndex", model.sampleIndex},
                        {"status", status},
                        {"messages", messages},
-                       {"channels", channels}};
+                       {"channels", channels},
+                       {"uploaded", uploaded},
+                       {"queued", queued}};
 }
 
 } // namespace q7rk

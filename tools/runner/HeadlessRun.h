@@ -23,7 +23,9 @@ public:
         Timing timing;
         bool answerStart = true;
         bool answerSave = false;
-        double maxSeconds = 0; // 0: no limit
+        bool answerUpload = false; // "第n片数据是否保存?"
+        QString foil;              // opened from the plant database before the run
+        double maxSeconds = 0;     // 0: no limit
     };
     // The exit code says how the run went, so a script can tell a finished test apart.
     enum Exit {
