@@ -6,6 +6,7 @@
 #include "HelpWindow.h"
 #include "MessageBoxPrompter.h"
 #include "PanelBinding.h"
+#include "PlantPageWidget.h"
 #include "QueryWindow.h"
 #include "ReportPreview.h"
 #include "ShellBinding.h"
@@ -26,21 +27,6 @@ namespace {
 // Room for three frames or three charts side by side, as on a 1280×800 screen.
 constexpr QSize kPreferredSize(1240, 760);
 
-QWidget* makePlantPage(QWidget* parent) {
-    auto* page = new QWidget(parent);
-    page->setObjectName(QStringLiteral("PlantPage"));
-    auto* layout = new QVBoxLayout(page);
-    auto* note = new QLabel(
-        QStringLiteral(
-            "工厂数据库的铝箔记录（规格、VF值、长度、面积、重量和各片测试结果）在此页打开、"
-            "编辑和保存。"),
-        page);
-    note->setWordWrap(true);
-    layout->addWidget(note);
-    layout->addStretch();
-    return page;
-}
-
 std::unique_ptr<Prompter> orMessageBoxes(std::unique_ptr<Prompter> prompter, QWidget* parent) {
     if (prompter) return prompter;
     return std::make_unique<MessageBoxPrompter>(parent);
@@ -57,6 +43,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     setWindowTitle(QString::fromUtf8(Title));
     m_shellBinding = std::make_unique<ShellBinding>(m_station.shell(), m_station, *this);
     buildTabs();
+    addPlantPendingLabel(m_station.plant(), statusBar());
     m_binding->refresh();
 
     connect(&m_station, &Station::quitRequested, this, &QWidget::close);
@@ -95,7 +82,7 @@ void MainWindow::buildTabs() {
     m_tabs->addTab(allChart, QStringLiteral("6合1比较显示"));
     m_tabs->addTab(makeTvPanelPage(*m_binding, m_tabs), tvPageTitle());
     m_tabs->addTab(makeElectrolytePage(*m_binding, m_tabs), electrolytePageTitle());
-    m_tabs->addTab(makePlantPage(m_tabs), QStringLiteral("工厂数据库"));
+    m_tabs->addTab(new PlantPageWidget(m_station.plant(), m_tabs), QStringLiteral("工厂数据库"));
     setCentralWidget(m_tabs);
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
     tabChanged(m_tabs->currentIndex());

@@ -287,6 +287,26 @@ void CurvePlotter::Autoswpic(int k, int n) {
         rescaleComparisonCharts(n);
 }
 
+void CurvePlotter::drawStoredCurve(int k, std::span<const float> columns) {
+    if (!validChannel(k) || columns.empty()) return;
+    const double vref = m_panel.number(k, boxes::FormationVoltage);
+    std::vector<QPointF> points{QPointF(AxisX, ChannelAxisY)};
+    points.reserve(columns.size());
+    double y = ChannelAxisY;
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        // Without a usable formation voltage y is not a number: that part is not drawn.
+        y = (0.9 - double(columns[j]) / (1.5 * vref)) * ChannelVoltageSpan;
+        if (j > 0) points.emplace_back(channelX(k, double(j)), y);
+    }
+    if (std::isfinite(y)) m_channelY[k] = y;
+    if (points.size() < 2) return;
+    {
+        ChartCanvas::Painter painter(m_charts.channelChart(k));
+        painter.polyline(points, VoltageRed, 1);
+    }
+    emit m_charts.channelChartChanged(k);
+}
+
 void CurvePlotter::rescaleChannelChart(int k, int n) {
     float& scale = m_channels.timeScale[k];
     scale = enlargedTimeScale(scale);

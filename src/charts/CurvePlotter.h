@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QString>
+#include <span>
 
 namespace q7rk {
 
@@ -45,6 +46,12 @@ public:
 
     // The automatic rescale for the channel under evaluation at sample n.
     void Autoswpic(int k, int n);
+
+    // A curve kept in the plant database, drawn into TV(k) in red on the chart as it stands:
+    // columns[j] is the voltage at x(j), column 0 sits on the origin, and the formation
+    // voltage Text1(k) is the top of the scale, without clamping. The last point becomes the
+    // channel's newest position.
+    void drawStoredCurve(int k, std::span<const float> columns);
 
     // Newest point positions in twips (the previous-position copies of the plot step).
     double channelY(int k) const;

@@ -80,6 +80,16 @@ inline QString badCurveNumber(int curveNumber) {
 inline QString queued() {
     return QStringLiteral("本片数据已暂存在本机，工厂数据库恢复后可重新上传。");
 }
+// The pieces of a group that did not reach the plant database, "2、3".
+inline QString notInPlant(const QString& curveNumbers) {
+    return QStringLiteral("第%1片数据已存入本机结果文件，但未存入工厂数据库。").arg(curveNumbers);
+}
+inline QString nothingWaiting() {
+    return QStringLiteral("没有等待补传的工厂数据。");
+}
+inline QString retried(int uploaded, int left) {
+    return QStringLiteral("补传工厂数据：上传%1片，还有%2片等待补传。").arg(uploaded).arg(left);
+}
 inline QString queueFailed(const QString& path) {
     return QStringLiteral("本机暂存文件“%1”无法读写。").arg(path);
 }

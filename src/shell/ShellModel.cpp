@@ -35,6 +35,7 @@ QList<MenuItem> designMenu() {
         item("save", "保存(&S)", "file", "Ctrl+S"),
         item("SaveAsFile", "另存为", "file"),
         item("query1", "查询", "file", "Ctrl+Q"),
+        item("retryPlant", "补传工厂数据", "file"),
         separator("file"),
         item("print_set", "打印设置", "file"),
         item("p", "打印", "file"),

@@ -51,7 +51,12 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
             m_serial, m_ethernet, timing),
       m_report(m_panel, m_charts, m_settings), m_calibration(m_channels, m_settings) {
-    m_run.setNewTestReset([this] { newTestReset(); });
+    m_run.setNewTestReset([this] {
+        newTestReset();
+        // Only a start of channels 1-3 begins a new foil's pieces.
+        if (m_channels.lastChannel == ChannelsPerGroup - 1) m_plant.tabinit();
+    });
+    m_plant.setNewTestReset([this] { newTestReset(); });
     // A number is taken once the kind's result file holds a test under it.
     m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
         return m_results.checkTestTable(kind, number);
@@ -158,6 +163,7 @@ void Station::startUp() {
     m_channels.showCurrentCurve = false;
     m_channels.sampleIndex = 1;
     m_channels.ethernetState = 0;
+    m_plant.startUp();
 
     // The kind of each group follows its restored test-kind option: flags, enabled boxes and
     // readout captions agree with the option the operator sees.
@@ -183,6 +189,8 @@ void Station::startUp() {
     m_shell.setButtonEnabled(QStringLiteral("test16"), true);
     m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), false);
     m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("未连接"));
+    // What the plant database could not take last time goes now.
+    m_plant.retryQueue();
 }
 
 void Station::newTestReset() {
@@ -288,6 +296,9 @@ void Station::menuTriggered(const QString& name) {
         startMergedReportProgram();
     else if (name == QLatin1String("adjust"))
         emit calibrationRequested();
+    else if (name == QLatin1String("retryPlant") &&
+             !refusedDuringRun(QStringLiteral("补传工厂数据")))
+        m_plant.retryQueue(PlantPage::RetryMode::Tell);
 }
 
 // Dialogs would hold a run up behind them, and a half-run test is nothing to save or

@@ -9,6 +9,7 @@
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
+#include "plant/PlantPage.h"
 #include "reports/ReportPrinter.h"
 #include "reports/StoredTestDisplay.h"
 #include "results/QueryModel.h"
@@ -81,6 +82,8 @@ public:
     }
     ReportPrinter& report() { return m_report; }
     CalibrationModel& calibration() { return m_calibration; }
+    PlantPage& plant() { return m_plant; }
+    const PlantPage& plant() const { return m_plant; }
 
     // 保存: the save pass over the group of the last run; false when it refused or failed
     // (the operator has been told why).
@@ -165,6 +168,8 @@ private:
     SaveReport m_lastSave;
     ReportPrinter m_report;
     CalibrationModel m_calibration;
+    // The plant database page and the upload of finished pieces.
+    PlantPage m_plant{m_channels, m_panel, m_charts, m_plotter, m_samples, m_settings, m_prompter};
     std::function<void(const ReportPrinter&)> m_printPreview;
     RunAwarePrompter m_runAware{m_prompter, m_run};
     StoredTestDisplay m_display{m_panel,   m_channels, m_charts,  m_plotter,

@@ -3,6 +3,7 @@
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
 #include "results/PanelRecord.h"
+#include "plant/PlantTexts.h"
 #include "settings/SettingsKeys.h"
 
 #include <QJsonArray>
@@ -34,6 +35,8 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
       m_station(options.settingsCopy, m_prompter, options.timing) {
     m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), options.answerStart);
     m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), options.answerSave);
+    for (int n = 1; n <= 6; ++n)
+        m_prompter.setAnswerFor(plantTexts::uploadQuestion(n), options.answerUpload);
     m_deadline.setSingleShot(true);
     m_linkDeadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(TimedOut); });
@@ -69,6 +72,11 @@ QString HeadlessRun::groupKey(const QString& group) {
 
 void HeadlessRun::begin() {
     m_station.startUp();
+    if (!m_options.foil.isEmpty()) {
+        // As 打开 does: page boxes, formation voltage and test number of channels 1-3.
+        m_station.plant().setText(FoilBox::Serial, m_options.foil);
+        m_station.plant().openFoil();
+    }
     if (m_options.maxSeconds > 0) m_deadline.start(int(m_options.maxSeconds * 1000));
     connectLink();
 }
@@ -162,12 +170,20 @@ QJsonObject HeadlessRun::report() const {
                                     {"voltageSamples", volts},
                                     {"currentSamples", amps}});
     }
+    const PlantUploadResult& upload = m_station.plant().lastUpload();
+    QJsonArray uploaded, queued;
+    for (int n : upload.uploaded)
+        uploaded.append(n);
+    for (int n : upload.queued)
+        queued.append(n);
     QJsonObject out{{"sampleIndex", model.sampleIndex},
                     {"status", status},
                     {"messages", messages},
                     {"channels", channels},
                     // The save pass ran (the operator said yes) and stored the group.
-                    {"saved", m_station.lastSave().ok}};
+                    {"saved", m_station.lastSave().ok},
+                    {"uploaded", uploaded},
+                    {"queued", queued}};
     if (!m_options.reportPath.isEmpty())
         out.insert("report", QJsonObject{{"path", m_options.reportPath},
                                          {"written", m_reportError.isEmpty()},

@@ -23,8 +23,10 @@ public:
         Timing timing;
         bool answerStart = true;
         bool answerSave = false;
-        double maxSeconds = 0; // 0: no limit
-        QString reportPath;    // a PDF of the group's report after the run; empty: none
+        bool answerUpload = false; // "第n片数据是否保存?"
+        QString foil;              // opened from the plant database before the run
+        double maxSeconds = 0;     // 0: no limit
+        QString reportPath;        // a PDF of the group's report after the run; empty: none
     };
     // The exit code says how the run went, so a script can tell a finished test apart.
     enum Exit {

@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
          "Answer to the save question: yes or no (default no). Yes runs the save pass into "
          "the result files of the working directory (\"saved\" in the JSON).",
          "yes|no", "no"},
+        {"answer-upload", "Answer to each plant upload question: yes or no (default no).", "yes|no",
+         "no"},
+        {"foil", "Open this foil from the plant database before the run.", "SERIAL"},
         {"max-seconds", "Give up after S seconds (exit 5).", "S"},
         {"report", "After the run, write the group's report as a PDF file.", "FILE.pdf"},
     });
@@ -74,8 +77,10 @@ int main(int argc, char** argv) {
     if (!ok || scale <= 0) return usage(QStringLiteral("--time-scale takes a positive number"));
     o.timing = Timing{}.scaled(scale);
     if (!yesNo(p.value("answer-start"), o.answerStart) ||
-        !yesNo(p.value("answer-save"), o.answerSave))
+        !yesNo(p.value("answer-save"), o.answerSave) ||
+        !yesNo(p.value("answer-upload"), o.answerUpload))
         return usage(QStringLiteral("answers are yes or no"));
+    o.foil = p.value("foil");
     if (p.isSet("max-seconds")) {
         o.maxSeconds = p.value("max-seconds").toDouble(&ok);
         if (!ok || o.maxSeconds <= 0)

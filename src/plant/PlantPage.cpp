@@ -1,0 +1,334 @@
+#include "PlantPage.h"
+
+#include "charts/ChartSet.h"
+#include "charts/CurvePlotter.h"
+#include "params/PanelModel.h"
+#include "plant/FoilRecords.h"
+#include "plant/PieceRecords.h"
+#include "plant/PlantInput.h"
+#include "plant/PlantTexts.h"
+#include "settings/SampleStore.h"
+#include "shell/Prompter.h"
+
+#include <QDate>
+
+namespace q7rk {
+
+namespace {
+
+constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
+
+QString questionTitle() {
+    return QStringLiteral("信息提示");
+}
+
+// After these the next piece would wait for the same refusal or time-out.
+bool serverUnusable(PlantFault f) {
+    return f == PlantFault::NoDriver || f == PlantFault::NoDataSource ||
+           f == PlantFault::LoginRefused || f == PlantFault::ServerAway;
+}
+
+// The time axis that shows a stored curve of `lastColumn` + 1 points whole, as a recalled
+// test is shown: 10 points and more from the middle of the chart on.
+float timeScaleFor(int lastColumn) {
+    float scale = 1.0f / 32;
+    for (int limit = 10; lastColumn >= limit && scale < 32; limit *= 2)
+        scale *= 2;
+    return scale;
+}
+
+QString curveNumbers(const QList<int>& numbers) {
+    QStringList texts;
+    for (int n : numbers)
+        texts << QString::number(n);
+    return texts.join(QStringLiteral("、"));
+}
+
+} // namespace
+
+PlantPage::PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts,
+                     CurvePlotter& plotter, const SampleStore& samples, SettingsStore& /*settings*/,
+                     Prompter& prompter, QObject* parent)
+    : QObject(parent), m_channels(channels), m_panel(panel), m_charts(charts), m_plotter(plotter),
+      m_samples(samples), m_prompter(prompter), m_uploader(m_source) {
+    // The serial box follows channel 1's test number, whichever channel's number changed.
+    connect(&m_panel, &PanelModel::textChanged, this, [this](int, Box box, const QString&) {
+        if (box == boxes::TvTestNumber)
+            setText(FoilBox::Serial, m_panel.text(0, boxes::TvTestNumber));
+    });
+}
+
+void PlantPage::setSource(const PlantSource& source, const QString& queuePath) {
+    m_source = source;
+    m_uploader = PlantUploader(source, queuePath);
+    updatePending();
+}
+
+QString PlantPage::boxName(FoilBox box) {
+    static const char* const names[] = {"txtWhole",  "txtWhole1", "VFText",
+                                        "txtWhole3", "txtWhole4", "txtWhole6",
+                                        "txtWhole8", "txtWhole7", "txtWhole5"};
+    return QString::fromLatin1(names[int(box)]);
+}
+
+QString PlantPage::boxLabel(FoilBox box) {
+    static const char* const labels[] = {"编号：", "规格：",   "VF值：", "长度：",  "面积：",
+                                         "重量：", "IQ编号：", "线别：", "接头数："};
+    return QString::fromUtf8(labels[int(box)]);
+}
+
+bool PlantPage::upperCasesTyping(FoilBox box) {
+    return box == FoilBox::Serial || box == FoilBox::Specification || box == FoilBox::IqNumber ||
+           box == FoilBox::ProductionLine;
+}
+
+QString PlantPage::text(FoilBox box) const {
+    return m_texts[std::size_t(box)];
+}
+
+void PlantPage::setText(FoilBox box, const QString& text) {
+    QString& t = m_texts[std::size_t(box)];
+    if (t == text) return;
+    t = text;
+    emit textChanged(box, text);
+}
+
+void PlantPage::typeText(FoilBox box, const QString& text) {
+    setText(box, upperCasesTyping(box) ? upperCaseTyped(text) : text);
+}
+
+FoilRecord PlantPage::record() const {
+    return {text(FoilBox::Serial),   text(FoilBox::Specification),  text(FoilBox::Vf),
+            text(FoilBox::Length),   text(FoilBox::Area),           text(FoilBox::Weight),
+            text(FoilBox::IqNumber), text(FoilBox::ProductionLine), text(FoilBox::Joints)};
+}
+
+void PlantPage::setList(PlantList list, const QStringList& items, bool visible) {
+    PickList& l = m_lists[std::size_t(list)];
+    if (l.items == items && l.visible == visible) return;
+    l.items = items;
+    l.visible = visible;
+    emit listChanged(list);
+}
+
+void PlantPage::tell(const QString& text) {
+    m_prompter.inform(QString::fromUtf8(kProgramTitle), text);
+}
+
+void PlantPage::showSerialList() {
+    setList(PlantList::Serials, {}, true);
+    const auto serials = FoilRecords(m_source).listSerials(text(FoilBox::Serial));
+    if (!serials.ok()) {
+        setList(PlantList::Serials, {}, false);
+        tell(serials.status.message);
+        return;
+    }
+    setList(PlantList::Serials, serials.value, !serials.value.isEmpty());
+}
+
+void PlantPage::showSpecificationList() {
+    setList(PlantList::Specifications, {}, true);
+    const FoilRecords foils(m_source);
+    const QString typed = trimBlanks(text(FoilBox::Specification));
+    PlantStatus status;
+    QStringList items;
+    if (typed.isEmpty()) {
+        const auto all = foils.listSpecifications();
+        status = all.status;
+        items = all.value;
+    } else {
+        const auto known = foils.hasSpecification(typed);
+        status = known.status;
+        bool present = known.ok() && known.value;
+        if (known.ok() && !present &&
+            m_prompter.ask(questionTitle(), plantTexts::addSpecificationQuestion())) {
+            status = foils.addSpecification(typed);
+            present = status.ok();
+        }
+        if (present) items << typed;
+    }
+    setList(PlantList::Specifications, items, status.ok() && !items.isEmpty());
+    if (!status.ok()) tell(status.message);
+}
+
+void PlantPage::takeListItem(PlantList list, const QString& item) {
+    setText(list == PlantList::Serials ? FoilBox::Serial : FoilBox::Specification, item);
+    setList(list, listItems(list), false);
+}
+
+void PlantPage::startUp() {
+    setText(FoilBox::Serial, m_panel.text(0, boxes::TvTestNumber));
+    setText(FoilBox::Vf, m_panel.text(0, boxes::FormationVoltage));
+    tabinit();
+}
+
+void PlantPage::tabinit() {
+    for (FoilBox box : {FoilBox::Length, FoilBox::Area, FoilBox::ProductionLine, FoilBox::Weight,
+                        FoilBox::IqNumber})
+        setText(box, QString());
+    m_grid.clear();
+}
+
+void PlantPage::resetForFoil() {
+    if (m_newTestReset) m_newTestReset();
+    tabinit();
+}
+
+void PlantPage::openFoil() {
+    // Everything is read before anything changes, so a database that fails leaves the page
+    // and the panels as they were.
+    const auto opened = FoilRecords(m_source).open(text(FoilBox::Serial));
+    if (!opened.ok()) {
+        tell(opened.status.message);
+        return;
+    }
+    resetForFoil();
+    showOpened(opened.value);
+}
+
+void PlantPage::showOpened(const OpenedFoil& opened) {
+    if (opened.foil) {
+        const FoilRecord& f = *opened.foil;
+        const QString texts[] = {f.serial,   f.specification,  f.vf,    f.length, f.area, f.weight,
+                                 f.iqNumber, f.productionLine, f.joints};
+        for (int b = 0; b < FoilBoxCount; ++b)
+            setText(FoilBox(b), texts[b]);
+        // Written as they come: no range check, no new axes.
+        for (int k = 0; k < ChannelsPerGroup; ++k) {
+            m_panel.setText(k, boxes::FormationVoltage, f.vf);
+            m_panel.setText(k, boxes::TvTestNumber, f.serial);
+        }
+    }
+    m_grid.fill(opened.pieces);
+    drawCurves(opened);
+}
+
+void PlantPage::drawCurves(const OpenedFoil& opened) {
+    std::array<int, PieceGrid::Rows + 1> riseTime{};
+    for (const LoadedPiece& p : opened.pieces)
+        riseTime[std::size_t(p.curveNumber)] = p.riseTimeWhole;
+    for (const StoredCurve& c : opened.curves) {
+        const int k = c.curveNumber - 1;
+        const int last = lastDrawnColumn(c.curveNumber, riseTime[std::size_t(c.curveNumber)],
+                                         int(c.values.size()));
+        if (k < 0 || k >= ChannelCount || last < 0) continue;
+        // At the time axis the new-test reset leaves, a curve of minutes would run off the
+        // chart after ten seconds; the chart is framed to show it whole.
+        m_channels.timeScale[k] = timeScaleFor(last);
+        m_charts.zb(k);
+        m_plotter.drawStoredCurve(k, std::span(c.values.data(), std::size_t(last) + 1));
+    }
+}
+
+void PlantPage::saveFoil() {
+    const auto saved = FoilRecords(m_source).save(record(), QDate::currentDate());
+    tell(saved.ok() ? plantTexts::foilSaved() : saved.status.message);
+}
+
+void PlantPage::deleteFoil() {
+    if (!m_prompter.ask(questionTitle(), plantTexts::deleteQuestion())) return;
+    const PlantStatus removed = FoilRecords(m_source).remove(text(FoilBox::Serial));
+    if (!removed.ok()) {
+        tell(removed.message);
+        return;
+    }
+    tell(plantTexts::foilDeleted());
+    resetForFoil();
+    // One blank each, VF keeps its text.
+    for (int b = 0; b < FoilBoxCount; ++b)
+        if (FoilBox(b) != FoilBox::Vf) setText(FoilBox(b), QStringLiteral(" "));
+}
+
+void PlantPage::savePieces() {
+    const PlantStatus saved =
+        PieceRecords(m_source).saveCells(text(FoilBox::Serial), m_grid.table());
+    tell(saved.ok() ? plantTexts::piecesSaved() : saved.message);
+}
+
+PlantUploadResult PlantPage::uploadGroup(int firstChannel, int lastChannel) {
+    QList<int> channels;
+    for (int k = std::max(0, firstChannel); k <= lastChannel && k < ChannelCount; ++k)
+        channels << k;
+    return uploadChannels(channels);
+}
+
+PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
+    using namespace boxes;
+    PlantUploadResult result;
+    QStringList reasons;
+    // Once the server cannot be reached, the rest of the group goes to the queue without
+    // waiting for the same time-out again.
+    PlantStatus unreachable;
+    const int pieceOffset = m_panel.option(Option::AfterBoiling, 0) ? 3 : 0;
+    const QString serial = m_panel.text(0, TvTestNumber);
+    for (int k : channels) {
+        if (k < 0 || k >= ChannelCount || !m_channels.isTvTest[k]) continue;
+        const int n = k + pieceOffset + 1;
+        if (!m_prompter.ask(questionTitle(), plantTexts::uploadQuestion(n))) {
+            result.declined << n;
+            continue;
+        }
+        const RunTexts run{m_panel.text(k, RiseTime), m_panel.text(k, DelayTime),
+                           m_panel.text(k, Readout51), m_panel.text(k, TvValue)};
+        const auto piece = makePieceUpload(serial, n, record(), m_grid.cells(n), run, m_samples, k,
+                                           QDate::currentDate());
+        if (!piece.ok()) {
+            result.failed << n;
+            reasons << piece.status.message;
+            continue;
+        }
+        m_channels.sampleIndex = qint16(curveLength(n, run).value);
+
+        UploadOutcome out;
+        if (unreachable.ok()) {
+            out = m_uploader.upload(piece.value);
+        } else {
+            const PlantStatus kept = m_uploader.queue().add(piece.value, unreachable.message);
+            out = {kept.ok() ? unreachable : kept, kept.ok()};
+        }
+        if (out.status.ok()) {
+            result.uploaded << n;
+            tell(plantTexts::curveSaved(n));
+            continue;
+        }
+        (out.queued ? result.queued : result.failed) << n;
+        reasons << out.status.message;
+        if (out.queued && serverUnusable(out.status.fault)) unreachable = out.status;
+    }
+    updatePending();
+    if (!reasons.isEmpty()) {
+        reasons.removeDuplicates();
+        result.message = plantTexts::notInPlant(curveNumbers(result.queued + result.failed)) +
+                         QLatin1Char('\n') + reasons.join(QLatin1Char('\n'));
+        tell(result.message);
+    }
+    m_lastUpload = result;
+    return result;
+}
+
+int PlantPage::retryQueue(RetryMode mode) {
+    updatePending();
+    // Nothing waits: no connection, and no queue file made where none was.
+    if (const auto waiting = m_uploader.pendingCount(); waiting.ok() && waiting.value == 0) {
+        m_lastRetry = RetryReport{};
+        if (mode == RetryMode::Tell) tell(plantTexts::nothingWaiting());
+        return 0;
+    }
+    m_lastRetry = m_uploader.retry();
+    updatePending();
+    if (mode == RetryMode::Tell) {
+        QString text = plantTexts::retried(int(m_lastRetry.uploaded.size()), m_lastRetry.left);
+        if (!m_lastRetry.status.ok()) text += QLatin1Char('\n') + m_lastRetry.status.message;
+        tell(text);
+    }
+    return m_lastRetry.left;
+}
+
+void PlantPage::updatePending() {
+    const auto waiting = m_uploader.pendingCount();
+    if (!waiting.ok() || waiting.value == m_pending) return;
+    m_pending = waiting.value;
+    emit pendingChanged(m_pending);
+}
+
+} // namespace q7rk

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "plant/PieceGrid.h"
+#include "plant/PlantData.h"
+#include "plant/PlantSource.h"
+#include "plant/PlantUploader.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+namespace q7rk {
+
+class ChartSet;
+class CurvePlotter;
+class PanelModel;
+class Prompter;
+class SampleStore;
+class SettingsStore;
+struct ChannelModel;
+
+// The whole-roll boxes of the plant page, by what they hold.
+enum class FoilBox {
+    Serial,         // txtWhole "编号："
+    Specification,  // txtWhole1 "规格："
+    Vf,             // VFText "VF值："
+    Length,         // txtWhole3 "长度："
+    Area,           // txtWhole4 "面积："
+    Weight,         // txtWhole6 "重量："
+    IqNumber,       // txtWhole8 "IQ编号："
+    ProductionLine, // txtWhole7 "线别："
+    Joints,         // txtWhole5 "接头数："
+};
+constexpr int FoilBoxCount = 9;
+
+// The two pick lists that open under their boxes.
+enum class PlantList {
+    Serials,        // List1 under txtWhole
+    Specifications, // List2 under txtWhole1
+};
+
+// What the upload of a group did, by curve number (1..6).
+struct PlantUploadResult {
+    QList<int> uploaded; // in the plant database now
+    QList<int> queued;   // not sent, kept in the local queue for a retry
+    QList<int> declined; // the operator answered No
+    QList<int> failed;   // neither sent nor kept: a value the operator must correct
+    // Why pieces are not in the plant database (the operator has seen it); empty when every
+    // piece the operator wanted went.
+    QString message;
+};
+
+// The plant page without widgets: the whole-roll boxes with their pick lists, the piece
+// grid, opening, saving and deleting a foil, saving the laboratory values of the pieces,
+// the upload of a finished group (Savecanshu1) with store-and-forward, and the retry of what
+// waits. Every plant operation opens its own connection; a failing one tells the operator
+// why and leaves the boxes as they were.
+class PlantPage : public QObject {
+    Q_OBJECT
+public:
+    PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts, CurvePlotter& plotter,
+              const SampleStore& samples, SettingsStore& settings, Prompter& prompter,
+              QObject* parent = nullptr);
+
+    // The data source "result" and the queue in the working directory, unless the tools or
+    // the tests name others.
+    void setSource(const PlantSource& source,
+                   const QString& queuePath = QString::fromLatin1(UploadQueue::FileName));
+    const PlantSource& source() const { return m_source; }
+
+    // The window's new-test reset, which opening and deleting a foil run first.
+    void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
+
+    static QString boxName(FoilBox box);  // "txtWhole", "VFText", ...
+    static QString boxLabel(FoilBox box); // "编号：", ...
+    static bool upperCasesTyping(FoilBox box);
+
+    QString text(FoilBox box) const;
+    // The program writes a box.
+    void setText(FoilBox box, const QString& text);
+    // The operator types into a box: in the serial, specification, IQ-number and line boxes
+    // a-z come out as A-Z.
+    void typeText(FoilBox box, const QString& text);
+    FoilRecord record() const;
+
+    bool listVisible(PlantList list) const { return m_lists[std::size_t(list)].visible; }
+    QStringList listItems(PlantList list) const { return m_lists[std::size_t(list)].items; }
+    // Double-click on txtWhole: the serial numbers containing its text.
+    void showSerialList();
+    // Double-click on txtWhole1: every specification when the box is empty, else the one
+    // typed, offering to add it when it is not known.
+    void showSpecificationList();
+    // A click on an item: it goes into the list's box and the list closes.
+    void takeListItem(PlantList list, const QString& item);
+
+    PieceGrid& grid() { return m_grid; }
+    const PieceGrid& grid() const { return m_grid; }
+
+    // Start-up: the serial and VF boxes take channel 1's test number and formation voltage,
+    // then the grid is set up.
+    void startUp();
+    // The grid set-up: empties the grid, the piece entry boxes and five whole-roll boxes.
+    void tabinit();
+
+    void openFoil();   // 打开
+    void saveFoil();   // 保存 (CmdSave1)
+    void deleteFoil(); // 删除
+    void savePieces(); // 保存 (Cmdsave)
+
+    // Savecanshu1 for each TV channel of the range (or of the list), after the local store:
+    // asks "第n片数据是否保存?", sends the piece, or keeps it in the queue when the plant
+    // database cannot take it now. The last piece built leaves its curve length in
+    // sampleIndex.
+    PlantUploadResult uploadGroup(int firstChannel, int lastChannel);
+    PlantUploadResult uploadChannels(const QList<int>& channels);
+    const PlantUploadResult& lastUpload() const { return m_lastUpload; }
+
+    enum class RetryMode { Quiet, Tell };
+    // One pass over the waiting uploads ("补传工厂数据", program start); returns how many
+    // still wait. Tell reports the outcome to the operator.
+    int retryQueue(RetryMode mode = RetryMode::Quiet);
+    int pendingCount() const { return m_pending; }
+    const RetryReport& lastRetry() const { return m_lastRetry; }
+
+signals:
+    void textChanged(q7rk::FoilBox box, const QString& text);
+    // Items or visibility of a pick list.
+    void listChanged(q7rk::PlantList list);
+    // Uploads waiting in the local queue.
+    void pendingChanged(int count);
+
+private:
+    struct PickList {
+        QStringList items;
+        bool visible = false;
+    };
+    void setList(PlantList list, const QStringList& items, bool visible);
+    void tell(const QString& text);
+    void showOpened(const OpenedFoil& opened);
+    void drawCurves(const OpenedFoil& opened);
+    void resetForFoil();
+    void updatePending();
+
+    ChannelModel& m_channels;
+    PanelModel& m_panel;
+    ChartSet& m_charts;
+    CurvePlotter& m_plotter;
+    const SampleStore& m_samples;
+    Prompter& m_prompter;
+    PlantSource m_source;
+    PlantUploader m_uploader;
+    PieceGrid m_grid;
+    std::array<QString, FoilBoxCount> m_texts;
+    std::array<PickList, 2> m_lists;
+    std::function<void()> m_newTestReset;
+    int m_pending = 0;
+    RetryReport m_lastRetry;
+    PlantUploadResult m_lastUpload;
+};
+
+} // namespace q7rk

@@ -1,0 +1,332 @@
+// The plant page inside the station: a real run against the simulator uploaded as pieces,
+// opening a foil back into the page, the panels and the charts, and the queue when the
+// server goes away in the middle of a group. Against the SQLite ODBC default and, under
+// scripts/with-postgres.sh, against PostgreSQL.
+#include "charts/ChartSet.h"
+#include "plant/FoilRecords.h"
+#include "plant/PlantConnection.h"
+#include "plant/PlantPage.h"
+#include "plant/PlantSchema.h"
+#include "plant/PlantSetup.h"
+#include "plant/PlantSql.h"
+#include "settings/NumberText.h"
+#include "shell/ScriptedPrompter.h"
+#include "station/Station.h"
+#include "support/SimulatorProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+using namespace q7rk;
+
+namespace {
+
+const QString PostgresVariable = QStringLiteral("Q7RK_PLANT_POSTGRES");
+const QString Serial = QStringLiteral("T7A");
+
+// An operator who may do something (pull the server's plug) when a question comes up.
+class Operator : public ScriptedPrompter {
+public:
+    std::function<void(const QString&)> onQuestion;
+    bool ask(const QString& title, const QString& text) override {
+        if (onQuestion) onQuestion(text);
+        return ScriptedPrompter::ask(title, text);
+    }
+};
+
+struct Bench {
+    explicit Bench(const QString& settings) : station(settings, prompter, Timing{}.scaled(20)) {
+        prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
+        for (int n = 1; n <= 6; ++n)
+            prompter.setAnswerFor(QString::fromUtf8("第%1片数据是否保存?").arg(n), true);
+        station.startUp();
+    }
+    Operator prompter;
+    Station station;
+    PanelModel& panel = station.panel();
+    PlantPage& page = station.plant();
+};
+
+int curveLengthOf(const PanelModel& panel, int k) {
+    return int(std::nearbyint(panel.number(k, boxes::RiseTime)) +
+               std::nearbyint(panel.number(k, boxes::DelayTime)));
+}
+
+} // namespace
+
+class PlantPageTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home; // data source file, plant database, result files, queue
+    QString m_oldDir;
+    std::unique_ptr<Bench> m_bench;
+    bool m_postgres = false;
+    PlantSource m_source;
+
+    QString plantFile() const { return m_home.filePath("plant.db"); }
+
+    int count(const QString& sql, const QVariantList& values = {}) {
+        const auto rows = openPlantRecordset(m_source, sql, values);
+        return rows.ok() ? rows.value.value(0, 0).toInt() : -1;
+    }
+
+    void takeServerAway(bool away) {
+        if (m_postgres) {
+            QCOMPARE(QProcess::execute(qEnvironmentVariable("Q7RK_PLANT_PGCTL"),
+                                       {away ? "stop" : "start"}),
+                     0);
+        } else if (away) {
+            QVERIFY(QFile::rename(plantFile(), m_home.filePath("aside.db")));
+        } else {
+            QVERIFY(QFile::rename(m_home.filePath("aside.db"), plantFile()));
+        }
+    }
+
+    PlantUploadResult uploadGroup() {
+        m_bench->prompter.clear();
+        return m_bench->page.uploadGroup(0, 2);
+    }
+
+private slots:
+    void initTestCase_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
+
+    // One run of channels 1-3 with a short delay; every test uploads its samples.
+    void initTestCase() {
+        QVERIFY(m_home.isValid());
+        // The server's control script runs as another user from here.
+        QFile::setPermissions(m_home.path(), QFile::permissions(m_home.path()) | QFile::ExeGroup |
+                                                 QFile::ExeOther);
+        m_oldDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_home.path()));
+        qputenv("ODBCINI", QFile::encodeName(m_home.filePath("odbc.ini")));
+        PlantStatus s = PlantSetup::initSqlite(plantFile(), "result");
+        QVERIFY2(s.ok(), qPrintable(s.message));
+        if (!qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1())) {
+            s = PlantSetup::initPostgres(qEnvironmentVariable(PostgresVariable.toLatin1()),
+                                         "result_pg");
+            QVERIFY2(s.ok(), qPrintable(s.message));
+        }
+
+        testing::SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        m_bench = std::make_unique<Bench>(m_home.filePath("q7rk.ini"));
+        PanelModel& panel = m_bench->panel;
+        for (int k = 0; k < 3; ++k) {
+            panel.setText(k, boxes::DelayTime, "20");
+            panel.leave(k, boxes::DelayTime);
+            panel.setText(k, boxes::TvTestNumber, Serial);
+        }
+        panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
+        panel.setText(0, boxes::InstrumentPort, QString::number(sim.port()));
+        QSignalSpy handshake(&m_bench->station.ethernetLink(), &EthernetLink::handshakeReplied);
+        m_bench->station.menuTriggered("RJ45");
+        QVERIFY(handshake.wait(5000));
+
+        // A start of channels 1-3 begins a new foil's pieces.
+        m_bench->page.grid().setEntry(PieceQuantity::Bend, 2, "4");
+        QSignalSpy ended(&m_bench->station.run(), &RunController::runEnded);
+        m_bench->station.toolbarClicked("test13");
+        QCOMPARE(m_bench->page.grid().cell(2, 2), QString());
+        QVERIFY(ended.wait(60000));
+        for (int k = 0; k < 3; ++k)
+            QVERIFY(panel.number(k, boxes::RiseTime) > 0);
+        QCOMPARE(m_bench->page.text(FoilBox::Serial), Serial);
+    }
+
+    void cleanupTestCase() {
+        m_bench.reset();
+        QDir::setCurrent(m_oldDir);
+    }
+
+    void init() {
+        QFETCH_GLOBAL(bool, postgres);
+        if (postgres && qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1()))
+            QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
+        m_postgres = postgres;
+        m_source = PlantSource(postgres ? "result_pg" : "result");
+        QFile::remove(m_home.filePath(UploadQueue::FileName));
+        m_bench->page.setSource(m_source);
+        m_bench->prompter.onQuestion = nullptr;
+        PlantConnection c(m_source, PlantLogin::Own);
+        QVERIFY(plantSchema::drop(c).ok());
+        QVERIFY(plantSchema::create(c, m_postgres ? plantSchema::PostgresSampleColumns
+                                                  : plantSchema::SqliteSampleColumns)
+                    .ok());
+        PlantPage& page = m_bench->page;
+        page.tabinit();
+        page.setText(FoilBox::Serial, Serial);
+        page.typeText(FoilBox::Specification, "s-9");
+        page.typeText(FoilBox::Vf, "520");
+        page.typeText(FoilBox::Joints, "2");
+    }
+
+    void uploadsThePiecesOfARun() {
+        const SampleStore& samples = m_bench->station.samples();
+        PanelModel& panel = m_bench->panel;
+        const PlantUploadResult before = uploadGroup();
+        QCOMPARE(before.uploaded, QList<int>({1, 2, 3}));
+        QVERIFY(before.queued.isEmpty() && before.message.isEmpty());
+        QVERIFY(m_bench->prompter.texts().contains(QString::fromUtf8("第3片曲线数据保存完毕!")));
+        QCOMPARE(int(m_bench->station.channels().sampleIndex), curveLengthOf(panel, 2));
+
+        // After boiling the same channels are pieces 1'-3', with the preset delay of 60 s.
+        panel.clickOption(Option::AfterBoiling, 0);
+        const PlantUploadResult after = uploadGroup();
+        panel.clickOption(Option::BeforeBoiling, 0);
+        for (int k = 0; k < 3; ++k)
+            panel.setText(k, boxes::DelayTime, "20");
+        QCOMPARE(after.uploaded, QList<int>({4, 5, 6}));
+
+        const auto opened = FoilRecords(m_source).open(Serial);
+        QVERIFY(opened.ok() && opened.value.foil);
+        QCOMPARE(opened.value.foil->specification, QString("S-9"));
+        QCOMPARE(int(opened.value.curves.size()), 6);
+        for (const StoredCurve& c : opened.value.curves) {
+            const int k = (c.curveNumber - 1) % 3;
+            const int delay = c.curveNumber <= 3 ? 20 : 60;
+            const int n = int(std::nearbyint(panel.number(k, boxes::RiseTime))) + delay;
+            QCOMPARE(int(c.values.size()), n);
+            QCOMPARE(c.values[0], 0.0f);
+            for (int j = 1; j < n; ++j)
+                QCOMPARE(c.values[std::size_t(j)], samples.voltage(k, j + 1));
+        }
+        QCOMPARE(count("select count(*) from Whole_Parameter"), 1);
+        QCOMPARE(count("select count(*) from Part_Parameter where SerNum=?", {Serial}), 6);
+    }
+
+    void openingAFoilFillsThePageAndDrawsItsCurves() {
+        QCOMPARE(uploadGroup().uploaded.size(), 3);
+        PlantPage& page = m_bench->page;
+        PanelModel& panel = m_bench->panel;
+        page.setText(FoilBox::Length, "99");
+        for (int k = 0; k < 3; ++k)
+            panel.setText(k, boxes::FormationVoltage, "1");
+        ChartSet& charts = m_bench->station.charts();
+        for (int k = 0; k < 3; ++k)
+            charts.zb(k);
+        // Opening runs the new-test reset, which clears the rise times.
+        int riseTime[3], length[3];
+        for (int k = 0; k < 3; ++k) {
+            riseTime[k] = int(std::nearbyint(panel.number(k, boxes::RiseTime)));
+            length[k] = curveLengthOf(panel, k);
+        }
+        page.setText(FoilBox::Serial, Serial);
+        page.openFoil();
+
+        QCOMPARE(page.text(FoilBox::Specification), QString("S-9"));
+        QCOMPARE(parseNumber(page.text(FoilBox::Vf)), std::optional<double>(520));
+        QCOMPARE(page.text(FoilBox::Length), QString()); // Null
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(panel.text(k, boxes::FormationVoltage), page.text(FoilBox::Vf));
+            QCOMPARE(panel.text(k, boxes::TvTestNumber), Serial);
+        }
+        QCOMPARE(page.grid().cell(2, 4), formatFixed(riseTime[1], 2));
+
+        // Each curve ends at its last stored column, on its own chart.
+        const SampleStore& samples = m_bench->station.samples();
+        for (int k = 0; k < 3; ++k) {
+            const int last = length[k] - 1;
+            const double x = m_bench->station.plotter().channelX(k, last);
+            const double y = (0.9 - samples.voltage(k, last + 1) / (1.5 * 520)) * 4000;
+            QCOMPARE(m_bench->station.plotter().channelY(k), y);
+            const QImage& image = charts.channelChart(k).image();
+            const int px = ChartCanvas::pixelOf(x);
+            QCOMPARE(image.pixelColor(px, ChartCanvas::pixelOf(y)), QColor(255, 0, 0));
+            int redLeft = 0, redRight = 0;
+            for (int col = 0; col < image.width(); ++col)
+                for (int row = 0; row < ChartCanvas::pixelOf(3600); ++row)
+                    if (image.pixelColor(col, row) == QColor(255, 0, 0))
+                        ++(col <= px + 1 ? redLeft : redRight);
+            QVERIFY2(redLeft > last, qPrintable(QString::number(redLeft)));
+            QCOMPARE(redRight, 0);
+        }
+    }
+
+    void serverGoneMidGroupIsQueuedAndStoredOnceByARetry() {
+        PlantPage& page = m_bench->page;
+        QSignalSpy pending(&page, &PlantPage::pendingChanged);
+        m_bench->prompter.onQuestion = [this](const QString& question) {
+            if (question == QString::fromUtf8("第2片数据是否保存?")) takeServerAway(true);
+        };
+        const PlantUploadResult result = uploadGroup();
+        m_bench->prompter.onQuestion = nullptr;
+        takeServerAway(false);
+        QCOMPARE(result.uploaded, QList<int>{1});
+        QCOMPARE(result.queued, QList<int>({2, 3}));
+        QVERIFY(result.message.contains(QString::fromUtf8("第2、3片")));
+        QCOMPARE(m_bench->prompter.texts().last(), result.message);
+        QCOMPARE(pending.last().first().toInt(), 2);
+
+        m_bench->station.menuTriggered("retryPlant");
+        QCOMPARE(page.pendingCount(), 0);
+        QCOMPARE(pending.last().first().toInt(), 0);
+        QCOMPARE(int(page.lastRetry().uploaded.size()), 2);
+        QCOMPARE(page.retryQueue(), 0);
+        for (const char* table : {"Part_Parameter", "Curve"})
+            for (int n = 1; n <= 3; ++n)
+                QCOMPARE(
+                    count(
+                        QString("select count(*) from %1 where SerNum=? and NumCurve=?").arg(table),
+                        {Serial, n}),
+                    1);
+    }
+
+    void foilBoxesListsAndFailures() {
+        PlantPage& page = m_bench->page;
+        PanelModel& panel = m_bench->panel;
+        page.typeText(FoilBox::Serial, "h3a'");
+        page.typeText(FoilBox::Vf, "h");
+        QCOMPARE(page.text(FoilBox::Serial), QString("H3A'"));
+        QCOMPARE(page.text(FoilBox::Vf), QString("h"));
+        panel.setText(1, boxes::TvTestNumber, "other");
+        QCOMPARE(page.text(FoilBox::Serial), Serial); // Text14(0), whichever changed
+        panel.setText(1, boxes::TvTestNumber, Serial);
+
+        page.typeText(FoilBox::Vf, "520");
+        page.saveFoil();
+        QCOMPARE(m_bench->prompter.texts().last(), QString::fromUtf8("整体参数保存完毕!"));
+
+        page.setText(FoilBox::Specification, "NEW");
+        m_bench->prompter.setAnswerFor(QString::fromUtf8("此规格不存在,是否加入到规格列表中?"),
+                                       true);
+        page.showSpecificationList();
+        QCOMPARE(page.listItems(PlantList::Specifications), QStringList{"NEW"});
+        QVERIFY(page.listVisible(PlantList::Specifications));
+        page.setText(FoilBox::Serial, "");
+        page.showSerialList();
+        QCOMPARE(page.listItems(PlantList::Serials), QStringList{Serial});
+        page.takeListItem(PlantList::Serials, Serial);
+        QVERIFY(!page.listVisible(PlantList::Serials));
+        QCOMPARE(page.text(FoilBox::Serial), Serial);
+
+        // A database that cannot be reached changes nothing on the page.
+        page.setSource(PlantSource("nowhere"));
+        const FoilRecord shown = page.record();
+        m_bench->prompter.setAnswerFor(QString::fromUtf8("此操作会删除数据,是否确定?"), true);
+        page.openFoil();
+        page.deleteFoil();
+        QCOMPARE(page.record(), shown);
+        QVERIFY(m_bench->prompter.texts().last().contains("nowhere"));
+
+        page.setSource(m_source);
+        page.deleteFoil();
+        QCOMPARE(m_bench->prompter.texts().last(), QString::fromUtf8("数据删除完毕!"));
+        QCOMPARE(page.text(FoilBox::Specification), QString(" "));
+        QCOMPARE(page.text(FoilBox::Vf), QString("520"));
+        QCOMPARE(count("select count(*) from Whole_Parameter"), 0);
+    }
+};
+
+QTEST_MAIN(PlantPageTest)
+#include "tst_plantpage.moc"
