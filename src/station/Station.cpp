@@ -318,15 +318,26 @@ void Station::saveChartBitmaps() {
 bool Station::save2_Click() {
     if (refusedDuringRun(QStringLiteral("保存"))) return false;
     m_lastSave = m_savePass.run(m_panel, m_samples);
-    if (!m_lastSave.ok) {
+    if (!m_lastSave.message.isEmpty())
         m_prompter.inform(QString::fromUtf8(kProgramTitle), m_lastSave.message);
-        return false;
+    if (m_lastSave.stored == 0) return m_lastSave.ok;
+    // Stored locally first; then the TV results go to the plant. An upload that cannot go
+    // now waits in the local queue, and the operator sees that it did not reach the plant.
+    QList<int> tv;
+    for (int k : std::as_const(m_lastSave.storedChannels))
+        if (m_channels.isTvTest[k]) tv.append(k);
+    QString plantNote;
+    if (!tv.isEmpty()) {
+        const PlantUploadResult& upload = m_plant.uploadChannels(tv);
+        if (!upload.queued.isEmpty() || !upload.failed.isEmpty())
+            plantNote = QStringLiteral("；") + upload.message.section(QLatin1Char('\n'), 0, 0);
     }
     // The count is what really went into the files.
     m_settings.write(section::Canshu, QStringLiteral("存储运行标志"),
                      QString::number(m_lastSave.stored));
-    m_shell.setStatusText(ShellModel::LinkPanel, resulttext::savedCount(m_lastSave.stored));
-    return true;
+    m_shell.setStatusText(ShellModel::LinkPanel,
+                          resulttext::savedCount(m_lastSave.stored) + plantNote);
+    return m_lastSave.ok;
 }
 
 void Station::printGroups(int first, int last) {

@@ -29,8 +29,10 @@ struct RunResult {
 };
 
 RunResult runGroup(const QString& settings, const QString& link, const QString& group,
-                   const QStringList& extra = {}) {
+                   const QStringList& extra = {},
+                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
+    p.setProcessEnvironment(env);
     QStringList args{"--settings",   settings, "--link",        link, "--group", group,
                      "--time-scale", kScale,   "--max-seconds", "60"};
     p.start(QStringLiteral(Q7RK_RUNNER_PATH), args + extra);
@@ -305,6 +307,60 @@ private slots:
                  QString::fromUtf8(number(ch, "Text29") < 50 ? "不合格" : "合格"));
         checkStored(workdir, q7rk::TestKind::Electrolyte, ch,
                     {{"火花电压1", "Text29"}, {"最大电压", "Text22"}});
+    }
+
+    // Yes to saving and to each upload: the TV pieces reach the plant's default data source
+    // after the local store; with the plant away they wait in the local queue, and a retry
+    // sends them exactly once.
+    void savedTvPiecesGoToThePlantOrWait() {
+        QTemporaryDir plant;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ODBCINI", plant.filePath("odbc.ini"));
+        const QString database = plant.filePath("plant.db");
+        QProcess init;
+        init.setProcessEnvironment(env);
+        init.start(Q7RK_PLANTDB_PATH, {"init", "--file", database});
+        QVERIFY(init.waitForFinished(30000) && init.exitCode() == 0);
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", kScale}), qPrintable(sim.error()));
+        const QString tcp = QString("tcp:127.0.0.1:%1").arg(sim.port());
+        const QStringList yes{"--answer-save", "yes", "--answer-upload", "yes", "--workdir"};
+
+        const QString first = plant.filePath("first");
+        QDir().mkpath(first);
+        const RunResult r = runGroup(tvSettings(m_dir), tcp, "1-3", yes + QStringList{first}, env);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
+        QVERIFY(r.json.value("saved").toBool());
+        // No foil was opened, so its 接头数 is empty: the first piece, which carries the
+        // whole-roll row, is refused with a message and the others go.
+        QCOMPARE(r.json.value("uploaded").toArray(), QJsonArray({2, 3}));
+        QVERIFY(r.json.value("messages")
+                    .toArray()
+                    .last()
+                    .toObject()
+                    .value("text")
+                    .toString()
+                    .endsWith(QString::fromUtf8("“接头数”必须填写数字！")));
+
+        // The plant's database goes away: stored locally, queued for the plant.
+        QVERIFY(QFile::rename(database, database + ".away"));
+        const QString second = plant.filePath("second");
+        QDir().mkpath(second);
+        const RunResult away =
+            runGroup(tvSettings(m_dir), tcp, "1-3", yes + QStringList{second}, env);
+        QVERIFY(away.json.value("saved").toBool());
+        QCOMPARE(away.json.value("queued").toArray(), QJsonArray({2, 3}));
+        QVERIFY(away.json.value("status").toArray().at(6).toString().contains(
+            QString::fromUtf8("未存入工厂数据库")));
+
+        QVERIFY(QFile::rename(database + ".away", database));
+        QProcess retry;
+        retry.setProcessEnvironment(env);
+        retry.start(Q7RK_PLANTDB_PATH, {"retry", "--workdir", second});
+        QVERIFY(retry.waitForFinished(30000));
+        const QJsonObject done = QJsonDocument::fromJson(retry.readAllStandardOutput()).object();
+        QCOMPARE(done.value("uploaded").toArray().size(), 2);
+        QCOMPARE(done.value("left").toInt(), 0);
     }
 
     // The exit code tells a script how the run went.

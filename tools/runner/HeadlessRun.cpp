@@ -2,8 +2,8 @@
 
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
-#include "results/PanelRecord.h"
 #include "plant/PlantTexts.h"
+#include "results/PanelRecord.h"
 #include "settings/SettingsKeys.h"
 
 #include <QJsonArray>

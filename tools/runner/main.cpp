@@ -87,13 +87,16 @@ int main(int argc, char** argv) {
             return usage(QStringLiteral("--max-seconds takes a positive number"));
     }
     if (p.isSet("report")) o.reportPath = QFileInfo(p.value("report")).absoluteFilePath();
+    // Paths given on the command line are taken from where the runner was started.
+    const QString settings =
+        p.isSet("settings") ? QFileInfo(p.value("settings")).absoluteFilePath() : QString();
     if (p.isSet("workdir") && !QDir::setCurrent(p.value("workdir")))
         return usage(QStringLiteral("cannot enter --workdir"));
 
     // The runner works on a copy: the user's store is never touched.
     QTemporaryDir scratch;
     o.settingsCopy = scratch.filePath(QStringLiteral("settings.ini"));
-    if (p.isSet("settings") && !QFile::copy(p.value("settings"), o.settingsCopy))
+    if (!settings.isEmpty() && !QFile::copy(settings, o.settingsCopy))
         return usage(QStringLiteral("cannot read --settings ") + p.value("settings"));
 
     HeadlessRun run(o);
