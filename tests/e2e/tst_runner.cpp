@@ -207,10 +207,12 @@ private slots:
         const QJsonArray messages = r.json.value("messages").toArray();
         QCOMPARE(messages.first().toObject().value("text").toString(),
                  QString::fromUtf8("Q-7RK-M-2011060705ERP-1.15连接成功！您可以进行下一步操作测试"));
+        // The save question, then one upload question per TV piece (answered No here).
+        const QJsonObject save = messages.at(messages.size() - 4).toObject();
+        QCOMPARE(save.value("text").toString(), QString::fromUtf8("测试结束，需要保存吗？"));
+        QCOMPARE(save.value("title").toString(), QString::fromUtf8("信息提示"));
         QCOMPARE(messages.last().toObject().value("text").toString(),
-                 QString::fromUtf8("测试结束，需要保存吗？"));
-        QCOMPARE(messages.last().toObject().value("title").toString(),
-                 QString::fromUtf8("信息提示"));
+                 QString::fromUtf8("第3片数据是否保存?"));
 
         // The instrument heard the verdicts twice, a scaled 500 ms apart.
         QTRY_COMPARE_WITH_TIMEOUT(logLines(log, 11).size(), 2, 3000);
