@@ -107,7 +107,8 @@ const Boxes kLeakage{{Box::Text9, "100"}, {Box::Text3, "1"}, {Box::Text10, "0.5"
     {Box::Text14, "L1"}, {Box::Combo1, "TM"}, {Box::Text15, "李四"}, {Box::Text24, "2012/06/02"}};
 const Boxes kElectrolyte{{Box::Text17, "5"}, {Box::Text18, "400"}, {Box::Text19, "300"},
     {Box::Text20, "3"}, {Box::Text21, "3"}, {Box::Text22, "300"}, {Box::Text28, "250"},
-    {Box::Text29, "250"}, {Box::Text30, "8"}, {Box::Text23, "不合格"}, {Box::Text35, "E1"},
+    {Box::Text29, "250"}, {Box::Text30, "8"}, {Box::Text31, "260"}, {Box::Text32, "9"},
+    {Box::Text33, "270"}, {Box::Text34, "10"}, {Box::Text23, "不合格"}, {Box::Text35, "E1"},
     {Box::Combo2, "HR"}, {Box::Text36, "王五"}, {Box::Text37, "2012/06/03"}};
 // clang-format on
 
