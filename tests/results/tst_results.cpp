@@ -240,17 +240,12 @@ private slots:
         QCOMPARE(numbers({TestKind::Electrolyte, u("火花电压"), ">", "90", ""}), (S{"E1HL"}));
     }
 
+    // The grid rows and single deletions are driven through the query window's test.
     void deletion() {
         for (int i = 1; i <= 5; ++i)
             QVERIFY(m_b->store.save(tvTest(QString("D%1'HL").arg(i), 100 * i, "A", "")));
         QueryModel model(m_b->store);
         model.run({TestKind::Tv, u("测试人"), "=", "A", ""});
-        QCOMPARE(model.rows().count(), 5);
-        QCOMPARE(model.gridRowCount(), 8);
-        QCOMPARE(model.recordOfGridRow(1), std::nullopt);
-        QCOMPARE(model.recordOfGridRow(7), std::nullopt);
-        QCOMPARE(model.recordOfGridRow(6), std::optional<int>(4));
-
         for (const char* bad : {"-1", "1.5", "abc", ""}) {
             const ResultOutcome o = model.deleteBatch(2, u(bad));
             QVERIFY(!o.ok);
@@ -260,21 +255,15 @@ private slots:
         QCOMPARE(model.rows().count(), 5);
 
         // Third and fourth of five.
-        QCOMPARE(model.deleteBatch(model.recordOfGridRow(4), "2").message, resulttext::deleted());
-        S left;
-        for (const S& row : model.rows().rows)
-            left << row.first();
-        QCOMPARE(left, (S{"D1'HL", "D2'HL", "D5'HL"}));
-        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "D3'HL"));
-        QVERIFY(m_b->store.checkTestTable(TestKind::Tv, "D5'HL"));
-
-        QCOMPARE(model.deleteRecord(std::nullopt).message, resulttext::noSelection());
-        QCOMPARE(model.deleteRecord(0).message, resulttext::deleted());
-        QCOMPARE(model.rows().count(), 2);
-        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "D1'HL"));
+        QCOMPARE(model.deleteBatch(2, "2").message, resulttext::deleted());
+        QCOMPARE(model.rows().count(), 3);
+        const auto has = [this](const char* n) {
+            return m_b->store.checkTestTable(TestKind::Tv, n);
+        };
+        QVERIFY(has("D2'HL") && !has("D3'HL") && !has("D4'HL") && has("D5'HL"));
 
         // A row that is already gone is reported, never "done".
-        const ResultOutcome gone = m_b->store.remove(TestKind::Tv, {"D1'HL"});
+        const ResultOutcome gone = m_b->store.remove(TestKind::Tv, {"D3'HL"});
         QVERIFY(!gone.ok);
         QVERIFY(gone.message != resulttext::deleted());
     }
