@@ -11,7 +11,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <memory>
 
 using namespace q7rk;
 
@@ -96,169 +95,146 @@ bool chartsInTheirColumns(const QString& pdf, int page) {
     return true;
 }
 
+// A fresh folder and settings, with a curve of its column's colour in each channel chart.
+struct Rig {
+    QTemporaryDir dir;
+    ChannelModel channels;
+    SettingsStore store{dir.filePath(QStringLiteral("s.ini"))};
+    PanelModel panel{channels, store};
+    ChartSet charts{channels, panel, store};
+    ReportPrinter report{panel, charts, store};
+
+    Rig() {
+        for (int k = 0; k < ChannelCount; ++k) {
+            charts.zb(k);
+            charts.channelChart(k).drawLine(QPointF(400, 3600), QPointF(4400, 800),
+                                            CurveColours[k % 3], 6);
+        }
+    }
+    void fillTvChannel(int k, const QString& voltage) {
+        panel.setText(k, Box::Text1, voltage);
+        panel.setText(k, Box::Text6, QStringLiteral("97"));
+        panel.setText(k, Box::Text7, QStringLiteral("312.5"));
+        panel.setText(k, Box::Text8, QStringLiteral("合格"));
+        panel.setText(k, Box::Text14, QStringLiteral("A%1").arg(k + 1));
+        panel.setText(k, Box::Text15, QStringLiteral("王工"));
+    }
+    QString pdfPath(const char* name) const { return dir.filePath(QLatin1String(name)); }
+};
+
 } // namespace
 
 class ReportTest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void tvGroupPage();
-    void oneToSixPrintsTwoPagesWithSparks();
-    void noPrinterOrAFailingOneOffersAPdf();
-    void mergedReportLauncher();
+    // 1-6: a TV page with the company line and an empty column, then an electrolyte page.
+    void oneToSixPrintsTwoPages() {
+        Rig r;
+        r.store.write(QStringLiteral("topic"), QStringLiteral("COMPANY"),
+                      QStringLiteral("华东铝箔有限公司"));
+        r.fillTvChannel(0, QStringLiteral("300"));
+        r.fillTvChannel(1, QStringLiteral("520"));
+        for (int n = 1; n <= 42; ++n) // channel 3 shows nothing at all
+            r.panel.setText(2, textBox(n), QString());
+        r.panel.clickOption(Option::ElectrolyteTest, 1);
+        for (int k = 3; k < 6; ++k) {
+            r.panel.setText(k, Box::Text29, QStringLiteral("4%1").arg(k));
+            r.panel.setText(k, Box::Text34, QStringLiteral("9%1").arg(k));
+            r.panel.setText(k, Box::Text35, QStringLiteral("E%1").arg(k + 1));
+        }
+        r.report.setGroups(0, 1);
+        QCOMPARE(r.report.defaultPdfName(QDate(2026, 12, 6)),
+                 QStringLiteral("2026-12-06-报告-1-6.pdf"));
+        const QString pdf = r.pdfPath("all.pdf");
+        QVERIFY(r.report.writePdf(pdf).ok());
+        const PdfText text(pdf);
 
-private:
-    void fillTvChannel(int k, const QString& voltage) {
-        m_panel->setText(k, Box::Text1, voltage);
-        m_panel->setText(k, Box::Text6, QStringLiteral("97"));
-        m_panel->setText(k, Box::Text7, QStringLiteral("312.5"));
-        m_panel->setText(k, Box::Text8, QStringLiteral("合格"));
-        m_panel->setText(k, Box::Text14, QStringLiteral("A%1").arg(k + 1));
-        m_panel->setText(k, Box::Text15, QStringLiteral("王工"));
+        QCOMPARE(text.pages.size(), 2);
+        QCOMPARE(text.pages[0].toSize(), QSize(842, 595)); // A4 landscape
+        QVERIFY(runTool(QStringLiteral("pdffonts"), {pdf})
+                    .contains(QRegularExpression(QStringLiteral("WenQuanYi\\S*\\s.*\\byes\\b"))));
+        QVERIFY(text.at(1, 6600, 400, QStringLiteral("Q-7RK-M智能TV仪铝箔特性测试报告")));
+        QVERIFY(text.at(2, 6600, 400, QStringLiteral("Q-7RK-M智能TV仪电解液测试报告")));
+        QVERIFY(text.at(1, 7000, 1000, QStringLiteral("华东铝箔有限公司")));
+        const QStringList first{"化成电压：300V",      "测试电流：2mA", "延迟时间：180S",
+                                "升压时间指标：150S",  "升压时间：97S", "TV值0：312.5V",
+                                "TV特性：合格",        "测试员：王工",  "测试编号：A1",
+                                "测试日期：2009-09-01"};
+        // Empty boxes still print their labels and units.
+        const QStringList empty{"化成电压：V", "测试电流：mA", "延迟时间：S", "升压时间指标：S",
+                                "升压时间：S", "TV值0：V",     "TV特性：",    "测试员：",
+                                "测试编号：",  "测试日期："};
+        for (int n = 0; n < first.size(); ++n) {
+            QVERIFY2(text.at(1, columnX(0), lineY(n), first[n]), qPrintable(first[n]));
+            QVERIFY2(text.at(1, columnX(2), lineY(n), empty[n]), qPrintable(empty[n]));
+        }
+        QVERIFY(text.at(1, columnX(1), lineY(0), QStringLiteral("化成电压：520V")));
+        QVERIFY(text.at(1, columnX(1), lineY(8), QStringLiteral("测试编号：A2")));
+        for (int column = 0; column < 3; ++column) {
+            const int k = 3 + column;
+            const int x = columnX(column);
+            QVERIFY(text.at(1, x, 6200, QStringLiteral("TV通道")));
+            QVERIFY(!text.at(1, x + 2500, lineY(0), QStringLiteral("火化电压-时间数据")));
+            QVERIFY(text.at(2, x, lineY(1), QStringLiteral("参考电压：550V")));
+            QVERIFY(text.at(2, x, lineY(8), QStringLiteral("测试编号：E%1").arg(k + 1)));
+            QVERIFY(text.at(2, x + 2500, lineY(0), QStringLiteral("火化电压-时间数据")));
+            QVERIFY(text.at(2, x + 2500, lineY(1), QStringLiteral("火化电压1：4%1V").arg(k)));
+            QVERIFY(text.at(2, x + 2500, lineY(6), QStringLiteral("火化时间3：9%1S").arg(k)));
+        }
+        QVERIFY(chartsInTheirColumns(pdf, 1));
+        QVERIFY(chartsInTheirColumns(pdf, 2));
     }
-    QString pdfPath(const char* name) const { return m_dir->filePath(QLatin1String(name)); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ChannelModel m_channels;
-    std::unique_ptr<SettingsStore> m_store;
-    std::unique_ptr<PanelModel> m_panel;
-    std::unique_ptr<ChartSet> m_charts;
-    std::unique_ptr<ReportPrinter> m_report;
+    void noPrinterOrAFailingOneOffersAPdf() {
+        Rig r;
+        r.report.setGroups(1, 1);
+        ScriptedPrompter prompter;
+        const QString kept = r.pdfPath("kept.pdf");
+        prompter.queueFileName(kept);
+        r.report.printReport(prompter, nullptr, QDate(2026, 12, 6));
+        QCOMPARE(prompter.shown().size(), 2);
+        QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("没有找到可用的打印机")));
+        QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
+        QCOMPARE(prompter.shown()[1].text, QStringLiteral("2026-12-06-报告-4-6.pdf"));
+        const PdfText keptText(kept);
+        QVERIFY(keptText.at(1, columnX(0) + 940, 6200, QStringLiteral("4")));
+        for (const auto& w : keptText.words) // no company line without the setting
+            QVERIFY((w.topLeft - QPointF(7000, 1000)).manhattanLength() > 40);
+
+        // A printer that cannot start its job; the operator then declines the file.
+        prompter.clear();
+        QPrinter broken;
+        broken.setOutputFormat(QPrinter::PdfFormat);
+        broken.setOutputFileName(r.pdfPath("no/such/folder/out.pdf"));
+        prompter.queueFileName(QString());
+        r.report.printReport(prompter, &broken);
+        QCOMPARE(prompter.shown().size(), 2);
+        QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("打印机无法开始打印")));
+        QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
+
+        const ReportOutcome failed = r.report.writePdf(r.pdfPath("no/such/folder/r.pdf"));
+        QVERIFY(failed.error.startsWith(QStringLiteral("报告文件无法写入：") +
+                                        r.pdfPath("no/such/folder/r.pdf")));
+    }
+
+    void mergedReportLauncher() {
+        Rig r;
+        const QString folder = r.dir.path();
+        const QString program = QDir(folder).filePath(QStringLiteral("scoreout"));
+        QCOMPARE(startMergedReport(folder), QStringLiteral("找不到合并报表程序：") + program);
+
+        QFile script(program);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho $# > started.tmp && mv started.tmp started\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        QCOMPARE(startMergedReport(folder), QString());
+        QFile started(QDir(folder).filePath(QStringLiteral("started")));
+        QTRY_VERIFY_WITH_TIMEOUT(started.exists(), 10000);
+        QVERIFY(started.open(QIODevice::ReadOnly));
+        QCOMPARE(started.readAll().trimmed(), QByteArray("0")); // no arguments
+    }
 };
-
-void ReportTest::init() {
-    m_report.reset();
-    m_charts.reset();
-    m_panel.reset();
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_channels = ChannelModel{};
-    m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("s.ini")));
-    m_panel = std::make_unique<PanelModel>(m_channels, *m_store);
-    m_charts = std::make_unique<ChartSet>(m_channels, *m_panel, *m_store);
-    m_report = std::make_unique<ReportPrinter>(*m_panel, *m_charts, *m_store);
-    for (int k = 0; k < ChannelCount; ++k) {
-        m_charts->zb(k);
-        m_charts->channelChart(k).drawLine(QPointF(400, 3600), QPointF(4400, 800),
-                                           CurveColours[k % 3], 6);
-    }
-}
-
-void ReportTest::tvGroupPage() {
-    m_store->write(QStringLiteral("topic"), QStringLiteral("COMPANY"),
-                   QStringLiteral("华东铝箔有限公司"));
-    fillTvChannel(0, QStringLiteral("300"));
-    fillTvChannel(1, QStringLiteral("520"));
-    for (int n = 1; n <= 42; ++n) // channel 3 shows nothing at all
-        m_panel->setText(2, textBox(n), QString());
-    m_report->setGroups(0, 0);
-    const QString pdf = pdfPath("tv.pdf");
-    QVERIFY(m_report->writePdf(pdf).ok());
-    const PdfText text(pdf);
-
-    QCOMPARE(text.pages.size(), 1);
-    QCOMPARE(text.pages[0].toSize(), QSize(842, 595)); // A4 landscape
-    QVERIFY(runTool(QStringLiteral("pdffonts"), {pdf})
-                .contains(QRegularExpression(QStringLiteral("WenQuanYi\\S*\\s.*\\byes\\b"))));
-    QVERIFY(text.at(1, 6600, 400, QStringLiteral("Q-7RK-M智能TV仪铝箔特性测试报告")));
-    QVERIFY(text.at(1, 7000, 1000, QStringLiteral("华东铝箔有限公司")));
-    const QStringList first{"化成电压：300V",      "测试电流：2mA", "延迟时间：180S",
-                            "升压时间指标：150S",  "升压时间：97S", "TV值0：312.5V",
-                            "TV特性：合格",        "测试员：王工",  "测试编号：A1",
-                            "测试日期：2009-09-01"};
-    // Empty boxes still print their labels and units.
-    const QStringList empty{"化成电压：V", "测试电流：mA", "延迟时间：S", "升压时间指标：S",
-                            "升压时间：S", "TV值0：V",     "TV特性：",    "测试员：",
-                            "测试编号：",  "测试日期："};
-    for (int n = 0; n < first.size(); ++n) {
-        QVERIFY2(text.at(1, columnX(0), lineY(n), first[n]), qPrintable(first[n]));
-        QVERIFY2(text.at(1, columnX(2), lineY(n), empty[n]), qPrintable(empty[n]));
-    }
-    QVERIFY(text.at(1, columnX(1), lineY(0), QStringLiteral("化成电压：520V")));
-    QVERIFY(text.at(1, columnX(1), lineY(8), QStringLiteral("测试编号：A2")));
-    for (int column = 0; column < 3; ++column)
-        QVERIFY(text.at(1, columnX(column), 6200, QStringLiteral("TV通道")));
-    QVERIFY(chartsInTheirColumns(pdf, 1));
-}
-
-void ReportTest::oneToSixPrintsTwoPagesWithSparks() {
-    for (int k = 0; k < 3; ++k)
-        fillTvChannel(k, QStringLiteral("400"));
-    m_panel->clickOption(Option::ElectrolyteTest, 1);
-    for (int k = 3; k < 6; ++k) {
-        m_panel->setText(k, Box::Text29, QStringLiteral("4%1").arg(k));
-        m_panel->setText(k, Box::Text34, QStringLiteral("9%1").arg(k));
-        m_panel->setText(k, Box::Text35, QStringLiteral("E%1").arg(k + 1));
-    }
-    m_report->setGroups(0, 1);
-    QCOMPARE(m_report->defaultPdfName(QDate(2026, 12, 6)),
-             QStringLiteral("2026-12-06-报告-1-6.pdf"));
-    const QString pdf = pdfPath("all.pdf");
-    QVERIFY(m_report->writePdf(pdf).ok());
-    const PdfText text(pdf);
-
-    QCOMPARE(text.pages.size(), 2);
-    QVERIFY(text.at(1, 6600, 400, QStringLiteral("Q-7RK-M智能TV仪铝箔特性测试报告")));
-    QVERIFY(text.at(2, 6600, 400, QStringLiteral("Q-7RK-M智能TV仪电解液测试报告")));
-    for (const auto& w : text.words) // no company line without the setting
-        QVERIFY((w.topLeft - QPointF(7000, 1000)).manhattanLength() > 40);
-    for (int column = 0; column < 3; ++column) {
-        const int k = 3 + column;
-        const int x = columnX(column);
-        QVERIFY(text.at(1, x, lineY(0), QStringLiteral("化成电压：400V")));
-        QVERIFY(!text.at(1, x + 2500, lineY(0), QStringLiteral("火化电压-时间数据")));
-        QVERIFY(text.at(2, x, lineY(1), QStringLiteral("参考电压：550V")));
-        QVERIFY(text.at(2, x, lineY(8), QStringLiteral("测试编号：E%1").arg(k + 1)));
-        QVERIFY(text.at(2, x + 2500, lineY(0), QStringLiteral("火化电压-时间数据")));
-        QVERIFY(text.at(2, x + 2500, lineY(1), QStringLiteral("火化电压1：4%1V").arg(k)));
-        QVERIFY(text.at(2, x + 2500, lineY(6), QStringLiteral("火化时间3：9%1S").arg(k)));
-    }
-    QVERIFY(chartsInTheirColumns(pdf, 2));
-}
-
-void ReportTest::noPrinterOrAFailingOneOffersAPdf() {
-    m_report->setGroups(1, 1);
-    ScriptedPrompter prompter;
-    const QString kept = pdfPath("kept.pdf");
-    prompter.queueFileName(kept);
-    m_report->printReport(prompter, nullptr, QDate(2026, 12, 6));
-    QCOMPARE(prompter.shown().size(), 2);
-    QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("没有找到可用的打印机")));
-    QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
-    QCOMPARE(prompter.shown()[1].text, QStringLiteral("2026-12-06-报告-4-6.pdf"));
-    QVERIFY(PdfText(kept).at(1, columnX(0) + 940, 6200, QStringLiteral("4")));
-
-    // A printer that cannot start its job; the operator then declines the file.
-    prompter.clear();
-    QPrinter broken;
-    broken.setOutputFormat(QPrinter::PdfFormat);
-    broken.setOutputFileName(pdfPath("no/such/folder/out.pdf"));
-    prompter.queueFileName(QString());
-    m_report->printReport(prompter, &broken);
-    QCOMPARE(prompter.shown().size(), 2);
-    QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("打印机无法开始打印")));
-    QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
-
-    const ReportOutcome failed = m_report->writePdf(pdfPath("no/such/folder/r.pdf"));
-    QVERIFY(failed.error.startsWith(QStringLiteral("报告文件无法写入：") +
-                                    pdfPath("no/such/folder/r.pdf")));
-}
-
-void ReportTest::mergedReportLauncher() {
-    const QString folder = m_dir->path();
-    const QString program = QDir(folder).filePath(QStringLiteral("scoreout"));
-    QCOMPARE(startMergedReport(folder), QStringLiteral("找不到合并报表程序：") + program);
-
-    QFile script(program);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\necho $# > started.tmp && mv started.tmp started\n");
-    script.close();
-    script.setPermissions(script.permissions() | QFile::ExeOwner);
-    QCOMPARE(startMergedReport(folder), QString());
-    QFile started(QDir(folder).filePath(QStringLiteral("started")));
-    QTRY_VERIFY_WITH_TIMEOUT(started.exists(), 10000);
-    QVERIFY(started.open(QIODevice::ReadOnly));
-    QCOMPARE(started.readAll().trimmed(), QByteArray("0")); // no arguments
-}
 
 QTEST_MAIN(ReportTest)
 #include "tst_reports.moc"
