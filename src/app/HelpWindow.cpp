@@ -1,5 +1,8 @@
 #include "HelpWindow.h"
 
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,6 +24,17 @@ HelpWindow::HelpWindow(QWidget* parent)
     layout->addWidget(m_browser);
     m_browser->setOpenLinks(true);
     m_browser->setSource(QUrl(QString::fromLatin1(DocumentUrl)));
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->setContentsMargins(6, 0, 6, 6);
+    QPushButton* close = buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("HelpClose"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    layout->addWidget(buttons);
+    // Esc closes it wherever the focus is in the window, as in a dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     resize(760, 640);
 }
 

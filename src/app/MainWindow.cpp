@@ -103,6 +103,10 @@ void MainWindow::showHelp() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_station.mayQuit()) {
+        event->ignore();
+        return;
+    }
     m_station.shutdown();
     if (m_help) m_help->close();
     event->accept();

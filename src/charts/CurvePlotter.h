@@ -19,6 +19,9 @@ class SettingsStore;
 // the 1-6 chart TV16(2); the tip labels ride on the newest points of the comparison charts.
 // Also the point marks of the evaluation and the automatic rescale when a curve reaches the
 // right end of its chart (`Autoswpic`), which redraws the curves from the sample store.
+// Whenever a chart is framed anew (a scale command, a new test voltage), the curves it
+// showed are drawn again from the store, so a test's curves stay in view until the
+// new-test reset forgets them.
 class CurvePlotter : public QObject {
     Q_OBJECT
 public:
@@ -27,6 +30,10 @@ public:
 
     // A new run: the curves start again from the time axis.
     void resetForRun();
+    // The new-test reset of channel k: its curve is no longer shown, nor drawn again.
+    void forgetCurves(int k);
+    // The last sample of channel k drawn in its charts; 0 when none is shown.
+    int shownSamples(int k) const { return m_shown[k]; }
 
     // The plot step for channel k at sample n: positions always, segments only while the
     // channel runs. `current` is the current just shown in Text26(k).
@@ -74,9 +81,9 @@ private:
     void drawChannelStep(int k, int n, double previousY, double previousCurrentY);
     void drawComparisonStep(int k, int n, double previousGroupY, double previousAllY);
     void rescaleChannelChart(int k, int n);
-    void rescaleComparisonCharts(int n);
+    void rescaleComparisonCharts();
     void redrawChannelChart(int k, int n);
-    void redrawComparisonCharts(int n);
+    void redrawComparisonChart(int chart);
 
     ChartSet& m_charts;
     ChannelModel& m_channels;
@@ -89,6 +96,7 @@ private:
     PerChannel<double> m_currentY{};
     PerChannel<QPointF> m_groupTip{};
     PerChannel<QPointF> m_allTip{};
+    PerChannel<int> m_shown{};
 };
 
 } // namespace q7rk

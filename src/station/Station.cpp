@@ -48,6 +48,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
             m_serial, m_ethernet, timing) {
     m_run.setNewTestReset([this] { newTestReset(); });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
+    connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
     // A new test voltage asks for new axes; the chart set draws them.
     connect(&m_panel, &PanelModel::chartAxesRequested, &m_charts, &ChartSet::zb);
     connect(&m_panel, &PanelModel::groupChartAxesRequested, &m_charts, &ChartSet::zb16);
@@ -134,6 +135,12 @@ void Station::startUp() {
     // Channels 4-6 keep the form's own texts: their parameters are never read.
     for (int i = 0; i < ChannelsPerGroup; ++i)
         loadChannel(i);
+    // The boiling preset ran while the channels were loaded one by one; a channel loaded
+    // after it kept its stored delay. Once all are loaded it applies to every one of them,
+    // so the pieces of one foil are judged after the same delay.
+    for (int g = 0; g < GroupCount; ++g)
+        for (Option o : {Option::BeforeBoiling, Option::AfterBoiling})
+            if (m_panel.option(o, g)) m_panel.clickOption(o, g);
     for (int i = 0; i < ChannelCount; ++i)
         loadFactors(i);
     m_channels.groupTimeScale = storedTimeScale(m_settings, QStringLiteral("hxfd16"));
@@ -172,6 +179,7 @@ void Station::startUp() {
 }
 
 void Station::newTestReset() {
+    m_unsavedResults = false;
     for (int k = 0; k <= m_channels.lastChannel && k < ChannelCount; ++k) {
         m_channels.rawVoltage[k] = 0;
         m_channels.rawCurrent[k] = 0;
@@ -204,6 +212,7 @@ void Station::newTestReset() {
         }
 
         m_evaluator.resetChannel(k);
+        m_plotter.forgetCurves(k);
         m_charts.zb(k);
         if (k < ChartSet::GroupChartCount) m_charts.zb16(k);
     }
@@ -214,6 +223,18 @@ void Station::shutdown() {
     m_run.shutdown();
     m_serial.closePort();
     m_ethernet.shutdown();
+}
+
+void Station::noteRunEnded() {
+    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
+        if (m_runs[k].evaluated) m_unsavedResults = true;
+}
+
+bool Station::mayQuit() {
+    // No question while a run's timers are live; a run in progress ends with the program.
+    if (!m_unsavedResults || m_run.isRunning()) return true;
+    return m_prompter.ask(QStringLiteral("信息提示"),
+                          QStringLiteral("测试数据尚未保存，确定要退出吗？"));
 }
 
 void Station::toolbarClicked(const QString& key) {

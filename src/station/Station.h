@@ -40,6 +40,13 @@ public:
     void newTestReset();
     // Stops a run without asking anything and closes the links; writes no setting.
     void shutdown();
+    // 退出 and closing the window: a finished test whose results were not saved is not
+    // given up without asking. False when the operator stays.
+    bool mayQuit();
+    // The last run finished at least one channel's test and nothing has saved it since.
+    bool hasUnsavedResults() const { return m_unsavedResults; }
+    // Called once the save pass has stored the last run's results.
+    void markResultsSaved() { m_unsavedResults = false; }
 
     // A toolbar button by key; unknown keys do nothing.
     void toolbarClicked(const QString& key);
@@ -74,6 +81,7 @@ private:
     void loadChannel(int i);
     void loadFactors(int i);
     void saveChartBitmaps();
+    void noteRunEnded();
 
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
@@ -93,6 +101,7 @@ private:
     SamplingTick m_tick;
     Evaluator m_evaluator;
     RunController m_run;
+    bool m_unsavedResults = false;
 };
 
 } // namespace q7rk
