@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
-  fonts-wqy-zenhei poppler-utils
+  fonts-wqy-zenhei poppler-utils qt6-translations-l10n
 )
 
 install_packages() {

@@ -1,8 +1,8 @@
 #include "HelpWindow.h"
 
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,11 +31,16 @@ HelpWindow::HelpWindow(QWidget* parent)
     close->setObjectName(QStringLiteral("HelpClose"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
     layout->addWidget(buttons);
-    // Esc closes it wherever the focus is in the window, as in a dialog.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
     resize(760, 640);
+}
+
+// Esc closes it as it would a dialog; the document passes the key on, as it has no use for it.
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace q7rk
