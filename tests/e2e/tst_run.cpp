@@ -182,12 +182,12 @@ private slots:
         Program p(settingsPath());
         QVERIFY(p.connectTcp(sim.port()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test13");
-        QVERIFY(p.controller.run().isRunning());
         QElapsedTimer clock;
         clock.start();
+        p.controller.toolbarClicked("test13");
+        QVERIFY(p.controller.run().isRunning());
         QVERIFY(ended.wait(5000));
-        QVERIFY(clock.elapsed() >= kFast.silenceMs);
+        QVERIFY(clock.elapsed() >= kFast.silenceMs * 0.9); // timers may fire a little early
         QCOMPARE(p.controller.run().endReason(), RunController::EndReason::LinkLost);
         QCOMPARE(p.channels.ethernetState, quint8(0));
         QCOMPARE(p.shell.statusText(ShellModel::LinkPanel), QString::fromUtf8("以太网通讯中断"));
