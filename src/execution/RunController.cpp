@@ -54,9 +54,10 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
       m_serial(serial), m_ethernet(ethernet), m_timing(timing), m_results(channels, panel, timing) {
     m_sampleTimer.setInterval(timing.tickMs);
     m_pollTimer.setInterval(timing.pollMs);
-    m_watchdog.setSingleShot(true);
     connect(&m_sampleTimer, &QTimer::timeout, this, &RunController::onTick);
     connect(&m_pollTimer, &QTimer::timeout, this, &RunController::onPoll);
+
+    m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &RunController::onSilence);
     for (InstrumentLink* link : {&serial, &ethernet}) {
         m_results.addLink(link);

@@ -48,10 +48,10 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
             m_serial, m_ethernet, timing) {
     m_run.setNewTestReset([this] { newTestReset(); });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
-    connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
     // A new test voltage asks for new axes; the chart set draws them.
     connect(&m_panel, &PanelModel::chartAxesRequested, &m_charts, &ChartSet::zb);
     connect(&m_panel, &PanelModel::groupChartAxesRequested, &m_charts, &ChartSet::zb16);
+    connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
 }
 
 Station::~Station() {

@@ -79,13 +79,14 @@ signals:
 
 private:
     void loadChannel(int i);
+    void noteRunEnded();
     void loadFactors(int i);
     void saveChartBitmaps();
-    void noteRunEnded();
 
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
     Timing m_timing;
+    bool m_unsavedResults = false; // the last run finished a test that nothing has saved
     SettingsStore m_settings;
     ChannelModel m_channels;
     PanelModel m_panel;
@@ -101,7 +102,6 @@ private:
     SamplingTick m_tick;
     Evaluator m_evaluator;
     RunController m_run;
-    bool m_unsavedResults = false;
 };
 
 } // namespace q7rk

@@ -10,7 +10,6 @@
 #include "support/Program.h"
 #include "support/SimulatorProcess.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
