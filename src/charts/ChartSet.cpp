@@ -133,7 +133,6 @@ void ChartSet::zb(int k) {
 
     drawValueGrid(canvas, frame);
     canvas.end();
-    emit channelChartFramed(k);
     emit channelChartChanged(k);
 }
 
@@ -156,7 +155,6 @@ void ChartSet::zb16(int n) {
     canvas.text(QPointF(12800, h - 150), QStringLiteral("秒"), AxisRed);
     drawValueGrid(canvas, frame);
     canvas.end();
-    emit groupChartFramed(n);
     emit groupChartChanged(n);
 }
 

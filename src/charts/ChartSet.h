@@ -57,10 +57,6 @@ public:
 signals:
     void channelChartChanged(int k);
     void groupChartChanged(int n);
-    // A chart was cleared and framed anew; the curves it showed are drawn again by whoever
-    // keeps them, before the change is announced.
-    void channelChartFramed(int k);
-    void groupChartFramed(int n);
 
 private:
     // What differs between the charts' frames; the drawing is common.

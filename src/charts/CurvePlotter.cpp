@@ -88,13 +88,21 @@ CurvePlotter::CurvePlotter(ChartSet& charts, ChannelModel& channels, const Panel
         m_groupTip[k] = QPointF(groupOffset(k), GroupAxisY);
         m_allTip[k] = QPointF(allOffset(k), AllAxisY);
     }
-    connect(&m_charts, &ChartSet::channelChartFramed, this,
-            [this](int k) { redrawChannelChart(k, m_shown[k] + 1); });
-    connect(&m_charts, &ChartSet::groupChartFramed, this, &CurvePlotter::redrawComparisonChart);
 }
 
 void CurvePlotter::forgetCurves(int k) {
     if (validChannel(k)) m_shown[k] = 0;
+}
+
+void CurvePlotter::redrawChannelCurves(int k) {
+    if (!validChannel(k)) return;
+    redrawChannelChart(k, m_shown[k] + 1);
+    emit m_charts.channelChartChanged(k);
+}
+
+void CurvePlotter::redrawComparisonCurves(int n) {
+    redrawComparisonChart(n);
+    emit m_charts.groupChartChanged(n);
 }
 
 void CurvePlotter::resetForRun() {

@@ -19,9 +19,8 @@ class SettingsStore;
 // the 1-6 chart TV16(2); the tip labels ride on the newest points of the comparison charts.
 // Also the point marks of the evaluation and the automatic rescale when a curve reaches the
 // right end of its chart (`Autoswpic`), which redraws the curves from the sample store.
-// Whenever a chart is framed anew (a scale command, a new test voltage), the curves it
-// showed are drawn again from the store, so a test's curves stay in view until the
-// new-test reset forgets them.
+// The curves a chart showed are drawn again when it is framed anew by a scale command or a
+// new test voltage, so a test's curves stay in view until the new-test reset forgets them.
 class CurvePlotter : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +33,9 @@ public:
     void forgetCurves(int k);
     // The last sample of channel k drawn in its charts; 0 when none is shown.
     int shownSamples(int k) const { return m_shown[k]; }
+    // On a chart just framed: the curves it showed, drawn again from the store.
+    void redrawChannelCurves(int k);    // TV(k)
+    void redrawComparisonCurves(int n); // TV16(n)
 
     // The plot step for channel k at sample n: positions always, segments only while the
     // channel runs. `current` is the current just shown in Text26(k).

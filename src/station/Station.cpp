@@ -49,8 +49,14 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_run.setNewTestReset([this] { newTestReset(); });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     // A new test voltage asks for new axes; the chart set draws them.
-    connect(&m_panel, &PanelModel::chartAxesRequested, &m_charts, &ChartSet::zb);
-    connect(&m_panel, &PanelModel::groupChartAxesRequested, &m_charts, &ChartSet::zb16);
+    connect(&m_panel, &PanelModel::chartAxesRequested, this, [this](int k) {
+        m_charts.zb(k);
+        m_plotter.redrawChannelCurves(k); // the curves shown, to the new scale
+    });
+    connect(&m_panel, &PanelModel::groupChartAxesRequested, this, [this](int n) {
+        m_charts.zb16(n);
+        m_plotter.redrawComparisonCurves(n);
+    });
     connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
 }
 
@@ -225,6 +231,19 @@ void Station::shutdown() {
     m_ethernet.shutdown();
 }
 
+// A scale command reframes its charts; the curves they showed, during a run or after it,
+// are drawn again to the new time axis.
+void Station::rescaleCharts(void (ChartSet::*command)(), bool comparison) {
+    (m_charts.*command)();
+    if (comparison) {
+        for (int n = 0; n < ChartSet::GroupChartCount; ++n)
+            m_plotter.redrawComparisonCurves(n);
+    } else {
+        for (int k = 0; k < ChannelCount; ++k)
+            m_plotter.redrawChannelCurves(k);
+    }
+}
+
 void Station::noteRunEnded() {
     for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
         if (m_runs[k].evaluated) m_unsavedResults = true;
@@ -259,14 +278,10 @@ void Station::menuTriggered(const QString& name) {
         m_ethernet.toggle();
     else if (name == QLatin1String("help"))
         emit helpRequested();
-    else if (name == QLatin1String("hf"))
-        m_charts.hf();
-    else if (name == QLatin1String("hs"))
-        m_charts.hs();
-    else if (name == QLatin1String("hf16"))
-        m_charts.hf16();
-    else if (name == QLatin1String("hs16"))
-        m_charts.hs16();
+    else if (name == QLatin1String("hf") || name == QLatin1String("hs"))
+        rescaleCharts(name == QLatin1String("hf") ? &ChartSet::hf : &ChartSet::hs, false);
+    else if (name == QLatin1String("hf16") || name == QLatin1String("hs16"))
+        rescaleCharts(name == QLatin1String("hf16") ? &ChartSet::hf16 : &ChartSet::hs16, true);
     else if (name == QLatin1String("Visibyes"))
         m_channels.showCurrentCurve = true;
     else if (name == QLatin1String("Visibno"))

@@ -80,6 +80,7 @@ signals:
 private:
     void loadChannel(int i);
     void noteRunEnded();
+    void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void loadFactors(int i);
     void saveChartBitmaps();
 
