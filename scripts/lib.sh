@@ -6,7 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # What a fresh Debian 12 needs to build, test and run the program.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-translations-l10n
   libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
   fonts-wqy-zenhei poppler-utils
   unixodbc odbcinst libsqliteodbc odbc-postgresql

@@ -77,7 +77,8 @@ QLineEdit* makeReadout(PanelBinding& binding, int channel, Box box, QWidget* par
     return edit;
 }
 
-// "V1 [Text25]  I1 [Text26]  TA [Text27]" over "TB [Text38]  Vm [Text39]  VT [Text40]".
+// "V1 [Text25]  I1 [Text26]  TA [Text27]" over "TB [Text38]  Vm [Text39]  VT [Text40]", and
+// on the right the channel's verdict, where the operator watches the curves.
 QWidget* makeReadoutStrip(PanelBinding& binding, int channel, QWidget* parent) {
     auto* strip = new QWidget(parent);
     strip->setObjectName(QStringLiteral("Readout_%1").arg(channel));
@@ -104,7 +105,12 @@ QWidget* makeReadoutStrip(PanelBinding& binding, int channel, QWidget* parent) {
         grid->addWidget(caption, slot / 3, (slot % 3) * 2, Qt::AlignRight);
         grid->addWidget(makeReadout(binding, channel, box, strip), slot / 3, (slot % 3) * 2 + 1);
     }
+    auto* badge = new QLabel(strip);
+    badge->setObjectName(QStringLiteral("Verdict_%1").arg(channel));
+    badge->setFixedSize(56, 40);
+    binding.addVerdictBadge(channel, badge);
     grid->setColumnStretch(6, 1);
+    grid->addWidget(badge, 0, 7, 2, 1);
     return strip;
 }
 

@@ -1,5 +1,8 @@
 #include "HelpWindow.h"
 
+#include <QDialogButtonBox>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,7 +24,23 @@ HelpWindow::HelpWindow(QWidget* parent)
     layout->addWidget(m_browser);
     m_browser->setOpenLinks(true);
     m_browser->setSource(QUrl(QString::fromLatin1(DocumentUrl)));
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->setContentsMargins(6, 0, 6, 6);
+    QPushButton* close = buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("HelpClose"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    layout->addWidget(buttons);
     resize(760, 640);
+}
+
+// Esc closes it as it would a dialog; the document passes the key on, as it has no use for it.
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace q7rk

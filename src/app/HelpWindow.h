@@ -6,7 +6,8 @@ class QTextBrowser;
 
 namespace q7rk {
 
-// `help1`: the operating document, a fixed HTML page built into the program.
+// `help1`: the operating document, a fixed HTML page built into the program. It closes with
+// its 关闭 button or Esc.
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:
@@ -15,6 +16,9 @@ public:
     explicit HelpWindow(QWidget* parent = nullptr);
 
     QTextBrowser* browser() const { return m_browser; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QTextBrowser* m_browser;

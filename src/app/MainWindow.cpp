@@ -138,6 +138,10 @@ void MainWindow::showQuery() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_station.mayQuit()) {
+        event->ignore();
+        return;
+    }
     m_station.shutdown();
     if (m_help) m_help->close();
     if (m_calibration) m_calibration->close();

@@ -1,5 +1,7 @@
 #include "PanelBinding.h"
 
+#include "EntryHint.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -31,6 +33,17 @@ void replaceText(QLineEdit* edit, const QString& text) {
     if (edit->hasFocus()) edit->setCursorPosition(std::min<int>(cursor, int(text.size())));
 }
 
+QColor verdictColour(const QString& verdict) {
+    if (verdict == QStringLiteral("合格")) return QColor(0, 150, 0);
+    if (verdict == QStringLiteral("不合格")) return QColor(210, 0, 0);
+    return QColor(150, 150, 150);
+}
+
+bool isVerdictBox(Box box) {
+    return box == boxes::TvVerdict || box == boxes::LeakageVerdict ||
+           box == boxes::ElectrolyteVerdict;
+}
+
 } // namespace
 
 PanelBinding::PanelBinding(PanelModel& panel, QObject* parent) : QObject(parent), m_panel(panel) {
@@ -39,6 +52,16 @@ PanelBinding::PanelBinding(PanelModel& panel, QObject* parent) : QObject(parent)
     connect(&m_panel, &PanelModel::labelChanged, this, &PanelBinding::showLabel);
     connect(&m_panel, &PanelModel::comboItemsChanged, this, &PanelBinding::showComboItems);
     connect(&m_panel, &PanelModel::optionChanged, this, &PanelBinding::showOption);
+    connect(&m_panel, &PanelModel::readOnlyChanged, this, &PanelBinding::showReadOnly);
+    connect(&m_panel, &PanelModel::optionEnabledChanged, this, &PanelBinding::showOptionEnabled);
+    connect(&m_panel, &PanelModel::entryReplaced, this, &PanelBinding::showReplacement);
+    // The badge follows the verdict box, and the kind switch (which re-captions the
+    // readout labels) may make another box the verdict.
+    connect(&m_panel, &PanelModel::textChanged, this, [this](int channel, Box box) {
+        if (isVerdictBox(box)) showVerdict(channel);
+    });
+    connect(&m_panel, &PanelModel::labelChanged, this,
+            [this](int channel) { showVerdict(channel); });
 }
 
 void PanelBinding::registerBox(int channel, Box box, QWidget* widget) {
@@ -50,7 +73,10 @@ void PanelBinding::registerBox(int channel, Box box, QWidget* widget) {
 void PanelBinding::addLineEdit(int channel, Box box, QLineEdit* edit) {
     registerBox(channel, box, edit);
     connect(edit, &QLineEdit::textEdited, this, [this, channel, box](const QString& text) {
-        if (!m_updating) m_panel.setText(channel, box, text);
+        if (m_updating) return;
+        m_panel.setText(channel, box, text);
+        // A refused entry does not stay on screen as if it counted.
+        if (m_panel.text(channel, box) != text) showText(channel, box, m_panel.text(channel, box));
     });
     // Return leaves the box as far as the checks are concerned; focus-out is the filter's.
     connect(edit, &QLineEdit::returnPressed, this,
@@ -78,6 +104,16 @@ void PanelBinding::addOption(Option option, int group, QAbstractButton* button) 
     });
 }
 
+void PanelBinding::addVerdictBadge(int channel, QLabel* badge) {
+    m_badges[channel] = badge;
+    badge->setAutoFillBackground(true);
+    badge->setAlignment(Qt::AlignCenter);
+    QFont font = badge->font();
+    font.setBold(true);
+    badge->setFont(font);
+    showVerdict(channel);
+}
+
 void PanelBinding::refresh() {
     for (int k = 0; k < ChannelCount; ++k) {
         for (int b = 1; b <= BoxCount; ++b) {
@@ -86,13 +122,46 @@ void PanelBinding::refresh() {
             if (box == Box::Combo1 || box == Box::Combo2) showComboItems(k, box);
             showText(k, box, m_panel.text(k, box));
             showEnabled(k, box, m_panel.isEnabled(k, box));
+            if (m_panel.isReadOnly(k, box)) showReadOnly(k, box, true);
         }
         for (ReadoutLabel label : kLabels)
             showLabel(k, label, m_panel.labelCaption(k, label));
+        showVerdict(k);
     }
-    for (int g = 0; g < GroupCount; ++g)
-        for (Option option : kOptions)
+    for (int g = 0; g < GroupCount; ++g) {
+        for (Option option : kOptions) {
             showOption(option, g, m_panel.option(option, g));
+            showOptionEnabled(option, g, m_panel.isOptionEnabled(option, g));
+        }
+    }
+}
+
+void PanelBinding::showReadOnly(int channel, Box box, bool readOnly) {
+    if (auto* edit = qobject_cast<QLineEdit*>(m_boxes[channel][boxIndex(box)]))
+        edit->setReadOnly(readOnly);
+}
+
+void PanelBinding::showOptionEnabled(Option option, int group, bool enabled) {
+    if (QAbstractButton* button = m_options[group][int(option)]) button->setEnabled(enabled);
+}
+
+void PanelBinding::showVerdict(int channel) {
+    QLabel* badge = m_badges[channel];
+    if (!badge) return;
+    const QString verdict = m_panel.verdict(channel);
+    badge->setText(verdict);
+    QPalette palette = badge->palette();
+    palette.setColor(QPalette::Window, verdictColour(verdict));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    badge->setPalette(palette);
+}
+
+// The rule stays silent as it always was; the hint only says what the box now holds.
+void PanelBinding::showReplacement(int channel, Box box, const QString& replacement) {
+    QWidget* widget = m_boxes[channel][boxIndex(box)];
+    if (!widget || !widget->isVisible()) return;
+    if (!m_hint) m_hint = new EntryHint(widget->window());
+    m_hint->showBeside(widget, QStringLiteral("输入无效，已改为 ") + replacement);
 }
 
 void PanelBinding::showText(int channel, Box box, const QString& text) {

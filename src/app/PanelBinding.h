@@ -6,6 +6,8 @@
 #include <QObject>
 #include <array>
 
+#include <QPointer>
+
 class QAbstractButton;
 class QComboBox;
 class QLabel;
@@ -14,11 +16,13 @@ class QWidget;
 
 namespace q7rk {
 
+class EntryHint;
+
 // Binds the panel's widgets to the PanelModel both ways. Typing calls setText, leaving a box
 // (focus out or Return) calls leave, a click on an option calls clickOption; the model's
-// signals put texts, enabled states, label captions, combo lists and option states back
-// into the widgets. The pages register their widgets, then refresh() reads the whole state
-// once.
+// signals put texts, enabled states, read-only states, label captions, combo lists, option
+// states and verdict badges back into the widgets, and a replaced entry gets a hint beside
+// its box. The pages register their widgets, then refresh() reads the whole state once.
 class PanelBinding : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +32,8 @@ public:
     void addCombo(int channel, Box box, QComboBox* combo);
     void addLabel(int channel, ReadoutLabel label, QLabel* caption);
     void addOption(Option option, int group, QAbstractButton* button);
+    // A badge that shows the channel's verdict: 合格 on green, 不合格 on red, else grey.
+    void addVerdictBadge(int channel, QLabel* badge);
 
     // Reads every registered widget's state from the model.
     void refresh();
@@ -48,6 +54,10 @@ private:
     void showLabel(int channel, ReadoutLabel label, const QString& caption);
     void showComboItems(int channel, Box combo);
     void showOption(Option option, int group, bool value);
+    void showReadOnly(int channel, Box box, bool readOnly);
+    void showOptionEnabled(Option option, int group, bool enabled);
+    void showVerdict(int channel);
+    void showReplacement(int channel, Box box, const QString& replacement);
     void registerBox(int channel, Box box, QWidget* widget);
 
     PanelModel& m_panel;
@@ -58,6 +68,8 @@ private:
     std::array<std::array<QWidget*, BoxCount>, ChannelCount> m_boxes{};
     std::array<std::array<QLabel*, 4>, ChannelCount> m_labels{};
     std::array<std::array<QAbstractButton*, 10>, GroupCount> m_options{};
+    PerChannel<QLabel*> m_badges{};
+    QPointer<EntryHint> m_hint;
 };
 
 } // namespace q7rk

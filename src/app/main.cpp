@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/Translations.h"
 #include "params/Box.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(q7rk::SettingsStore::ApplicationName));
+    q7rk::installChineseTranslation(app);
 
     // Only the demo passes an option: the simulator's address, so that 以太网连接 finds it
     // without typing.

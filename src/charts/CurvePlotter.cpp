@@ -90,6 +90,21 @@ CurvePlotter::CurvePlotter(ChartSet& charts, ChannelModel& channels, const Panel
     }
 }
 
+void CurvePlotter::forgetCurves(int k) {
+    if (validChannel(k)) m_shown[k] = 0;
+}
+
+void CurvePlotter::redrawChannelCurves(int k) {
+    if (!validChannel(k)) return;
+    redrawChannelChart(k, m_shown[k] + 1);
+    emit m_charts.channelChartChanged(k);
+}
+
+void CurvePlotter::redrawComparisonCurves(int n) {
+    redrawComparisonChart(n);
+    emit m_charts.groupChartChanged(n);
+}
+
 void CurvePlotter::resetForRun() {
     m_channelY.fill(ChannelAxisY);
     m_groupY.fill(GroupAxisY);
@@ -174,6 +189,7 @@ void CurvePlotter::plot(int k, int n, double current) {
     m_currentY[k] = currentYOr(current, previousCurrent);
     if (m_channels.channelStopped[k]) return;
 
+    m_shown[k] = n;
     drawChannelStep(k, n, previousChannel, previousCurrent);
     drawComparisonStep(k, n, previousGroup, previousAll);
     emit m_charts.channelChartChanged(k);
@@ -280,11 +296,16 @@ void CurvePlotter::markGroupDropLine(int k, int n, const QString& label) {
 
 void CurvePlotter::Autoswpic(int k, int n) {
     if (!validChannel(k) || m_channels.channelStopped[k]) return;
+    // The running channels have their curves drawn up to the newest sample, n - 1.
+    const int newest = std::clamp(n - 1, 0, SampleStore::MaxSample);
+    for (int c = std::max<int>(m_channels.firstChannel, 0);
+         c <= std::min<int>(m_channels.lastChannel, ChannelCount - 1); ++c)
+        if (!m_channels.channelStopped[c]) m_shown[c] = std::max(m_shown[c], newest);
     // 320 samples fill the 4000 twips of TV(k) at factor 1, 240 the comparison charts.
     if (n > 320 * m_channels.timeScale[k])
         rescaleChannelChart(k, n);
     else if (n > 240 * m_channels.groupTimeScale)
-        rescaleComparisonCharts(n);
+        rescaleComparisonCharts();
 }
 
 void CurvePlotter::drawStoredCurve(int k, std::span<const float> columns) {
@@ -320,15 +341,16 @@ void CurvePlotter::rescaleChannelChart(int k, int n) {
     emit m_charts.channelChartChanged(k);
 }
 
-void CurvePlotter::rescaleComparisonCharts(int n) {
+void CurvePlotter::rescaleComparisonCharts() {
     float& scale = m_channels.groupTimeScale;
     scale = enlargedGroupTimeScale(scale);
     m_settings.write(section::Canshu, QStringLiteral("hxfd16"), formatSingle(scale));
     {
         const QSignalBlocker quiet(&m_charts);
-        for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart)
+        for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart) {
             m_charts.zb16(chart);
-        redrawComparisonCharts(n);
+            redrawComparisonChart(chart);
+        }
     }
     for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart)
         emit m_charts.groupChartChanged(chart);
@@ -365,30 +387,23 @@ void CurvePlotter::redrawChannelChart(int k, int n) {
     }
 }
 
-void CurvePlotter::redrawComparisonCharts(int n) {
-    const int last = std::min(n - 1, SampleStore::MaxSample);
-    if (last < 0) return;
-    const int from = std::max<int>(m_channels.firstChannel, 0);
-    const int to = std::min<int>(m_channels.lastChannel, ChannelCount - 1);
-    ChartCanvas::Painter groups[] = {ChartCanvas::Painter(m_charts.groupChart(0)),
-                                     ChartCanvas::Painter(m_charts.groupChart(1))};
-    ChartCanvas::Painter all(m_charts.groupChart(AllChart));
-    std::vector<QPointF> groupCurve;
-    std::vector<QPointF> allCurve;
-    groupCurve.reserve(std::size_t(last) + 1);
-    allCurve.reserve(std::size_t(last) + 1);
-    for (int k = from; k <= to; ++k) {
-        const double vref = referenceVoltage(k);
-        const double vrefAll = referenceVoltageAll(k);
-        groupCurve.assign(1, QPointF(groupOffset(k), GroupAxisY));
-        allCurve.assign(1, QPointF(allOffset(k), AllAxisY));
-        for (int i = 1; i <= last; ++i) {
-            const double v = m_store.voltage(k, i);
-            groupCurve.emplace_back(groupX(k, i), voltageY(v, vref, GroupAxisY, GroupAxisY));
-            allCurve.emplace_back(allX(k, i), voltageY(v, vrefAll, AllAxisY, AllAxisY));
-        }
-        groups[groupOf(k)].polyline(groupCurve, groupColour(k), 1);
-        all.polyline(allCurve, allColour(k), 1);
+// Every curve the chart showed, each up to the last sample drawn of its channel.
+void CurvePlotter::redrawComparisonChart(int chart) {
+    if (chart < 0 || chart >= ChartSet::GroupChartCount) return;
+    ChartCanvas::Painter painter(m_charts.groupChart(chart));
+    std::vector<QPointF> curve;
+    for (int k = 0; k < ChannelCount; ++k) {
+        const int last = std::min(m_shown[k], SampleStore::MaxSample);
+        if (last < 1 || (chart != AllChart && groupOf(k) != chart)) continue;
+        const bool all = chart == AllChart;
+        const double vref = all ? referenceVoltageAll(k) : referenceVoltage(k);
+        const double axisY = all ? AllAxisY : GroupAxisY;
+        curve.assign(1, QPointF(all ? allOffset(k) : groupOffset(k), axisY));
+        curve.reserve(std::size_t(last) + 1);
+        for (int i = 1; i <= last; ++i)
+            curve.emplace_back(all ? allX(k, i) : groupX(k, i),
+                               voltageY(m_store.voltage(k, i), vref, axisY, axisY));
+        painter.polyline(curve, all ? allColour(k) : groupColour(k), 1);
     }
 }
 

@@ -20,6 +20,8 @@ class SettingsStore;
 // the 1-6 chart TV16(2); the tip labels ride on the newest points of the comparison charts.
 // Also the point marks of the evaluation and the automatic rescale when a curve reaches the
 // right end of its chart (`Autoswpic`), which redraws the curves from the sample store.
+// The curves a chart showed are drawn again when it is framed anew by a scale command or a
+// new test voltage, so a test's curves stay in view until the new-test reset forgets them.
 class CurvePlotter : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +30,13 @@ public:
 
     // A new run: the curves start again from the time axis.
     void resetForRun();
+    // The new-test reset of channel k: its curve is no longer shown, nor drawn again.
+    void forgetCurves(int k);
+    // The last sample of channel k drawn in its charts; 0 when none is shown.
+    int shownSamples(int k) const { return m_shown[k]; }
+    // On a chart just framed: the curves it showed, drawn again from the store.
+    void redrawChannelCurves(int k);    // TV(k)
+    void redrawComparisonCurves(int n); // TV16(n)
 
     // The plot step for channel k at sample n: positions always, segments only while the
     // channel runs. `current` is the current just shown in Text26(k).
@@ -81,9 +90,9 @@ private:
     void drawChannelStep(int k, int n, double previousY, double previousCurrentY);
     void drawComparisonStep(int k, int n, double previousGroupY, double previousAllY);
     void rescaleChannelChart(int k, int n);
-    void rescaleComparisonCharts(int n);
+    void rescaleComparisonCharts();
     void redrawChannelChart(int k, int n);
-    void redrawComparisonCharts(int n);
+    void redrawComparisonChart(int chart);
 
     ChartSet& m_charts;
     ChannelModel& m_channels;
@@ -96,6 +105,7 @@ private:
     PerChannel<double> m_currentY{};
     PerChannel<QPointF> m_groupTip{};
     PerChannel<QPointF> m_allTip{};
+    PerChannel<int> m_shown{};
 };
 
 } // namespace q7rk

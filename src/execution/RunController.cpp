@@ -3,6 +3,7 @@
 #include "execution/Evaluator.h"
 #include "execution/SamplingTick.h"
 #include "link/InstrumentLink.h"
+#include "link/LinkTexts.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -23,6 +24,13 @@ const QString kLinkTitle = QStringLiteral("Q-7RK-M智能TV仪测试系统");
 constexpr int WatchedChannels = 3;
 
 constexpr std::array<const char*, 3> kGroupKeys{"test13", "test46", "test16"};
+
+// A program held up by a busy machine sends no polls either; the instrument only counts as
+// mute once this many polls have gone out unanswered as well.
+constexpr int UnansweredPolls = 4;
+
+const QString kLinkLostText = QStringLiteral("与仪器的连接已断开，本次测试中断。");
+const QString kSilentText = QStringLiteral("仪器没有应答，本次测试中断。");
 
 } // namespace
 
@@ -50,10 +58,15 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
     m_pollTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_sampleTimer, &QTimer::timeout, this, &RunController::onTick);
     connect(&m_pollTimer, &QTimer::timeout, this, &RunController::onPoll);
+
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, &RunController::onSilence);
     for (InstrumentLink* link : {&serial, &ethernet}) {
         m_results.addLink(link);
-        connect(link, &InstrumentLink::readingsReceived, this,
-                [this](const RawReadings& r) { applyReadings(m_channels, r); });
+        connect(link, &InstrumentLink::readingsReceived, this, [this, link](const RawReadings& r) {
+            applyReadings(m_channels, r);
+            if (link == &activeLink()) onReply();
+        });
         connect(link, &InstrumentLink::instrumentSilent, this,
                 [this, link] { onLinkTrouble(link, EndReason::InstrumentSilent); });
         connect(link, &InstrumentLink::linkLost, this,
@@ -92,6 +105,12 @@ void RunController::start(const GroupButton& button) {
     }
     m_channels.firstChannel = 0;
     m_channels.lastChannel = button.lastChannel;
+    // The checks and the question come before anything is reset: a declined or refused start
+    // leaves the last test's results, charts and samples as they were.
+    if (!confirmStart()) {
+        restoreStartButtons();
+        return;
+    }
     if (m_newTestReset) m_newTestReset();
 
     m_shell.setButtonCaption(QString::fromUtf8(button.key),
@@ -103,16 +122,17 @@ void RunController::start(const GroupButton& button) {
         const bool inGroup = k <= m_channels.lastChannel;
         m_runs[k].evaluated = !inGroup;
         m_channels.channelStopped[k] = !inGroup;
+        // A channel outside the group keeps its results but says nothing of a test.
+        if (inGroup)
+            m_evaluator.startTexts(k);
+        else
+            m_shell.setStatusText(k + 1, QString());
     }
-    if (!startRoutine()) {
-        // A declined or refused start leaves nothing half set: the buttons are ready again.
-        for (int k = 0; k < ChannelCount; ++k)
-            m_channels.channelStopped[k] = true;
-        restoreStartButtons();
-    }
+    beginRun();
 }
 
-bool RunController::startRoutine() {
+// The duplicate-number check and the start texts of each channel, then the question.
+bool RunController::confirmStart() {
     const int first = m_channels.firstChannel;
     const int last = m_channels.lastChannel;
     for (int k = first; k <= last; ++k) {
@@ -135,14 +155,23 @@ bool RunController::startRoutine() {
                                   ShellModel::channelStatus(k, QStringLiteral("路测试关闭")));
         return false;
     }
+    return true;
+}
+
+void RunController::beginRun() {
+    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
+        m_panel.setRunning(k, true);
     m_channels.sampleIndex = 1;
     m_running = true;
     m_endReason = EndReason::Finished;
+    m_endNotice.clear();
     m_poll.reset();
+    m_pollsSinceReply = 0;
     m_sampleTimer.start();
     m_pollTimer.start();
+    // The serial exchange counts its own time-outs; an Ethernet peer is watched here.
+    if (!m_channels.serialLinkActive) m_watchdog.start(m_timing.silenceMs);
     emit runStarted();
-    return true;
 }
 
 void RunController::stopGroup(const GroupButton& button) {
@@ -188,6 +217,27 @@ void RunController::onPoll() {
         return;
     }
     link.sendPoll([this] { return m_poll.build(m_channels, m_panel); });
+    ++m_pollsSinceReply;
+}
+
+void RunController::onReply() {
+    m_pollsSinceReply = 0;
+    if (m_running && !m_channels.serialLinkActive) m_watchdog.start(m_timing.silenceMs);
+}
+
+// No reply for the whole silence time while polls went out: the instrument is gone even
+// though the connection stands. The connection is closed, and the run ends as for a lost link.
+void RunController::onSilence() {
+    if (!m_running || m_channels.serialLinkActive) return;
+    if (m_pollsSinceReply < UnansweredPolls) {
+        m_watchdog.start(m_timing.pollMs);
+        return;
+    }
+    m_endNotice = QStringLiteral("仪器停止应答：%1秒内没有收到测量数据，以太网连接已断开，"
+                                 "本次测试中断。")
+                      .arg(m_timing.silenceMs / 1000.0);
+    m_ethernet.closeLink(); // reports the lost link, which ends the run
+    if (m_running) stopRunningGroup(EndReason::LinkLost);
 }
 
 // A silent instrument or a lost link stops the running group, as a stop button would; only
@@ -213,18 +263,30 @@ void RunController::checkEnd() {
 
 void RunController::shutdown() {
     m_running = false;
+    m_watchdog.stop();
     m_sampleTimer.stop();
     m_pollTimer.stop();
     m_serial.cancelPoll();
     m_ethernet.cancelPoll();
 }
 
+// A channel whose test did not reach its end says so; its verdict stays 待定.
+void RunController::markInterrupted() {
+    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
+        if (!m_runs[k].evaluated)
+            m_shell.setStatusText(k + 1,
+                                  ShellModel::channelStatus(k, QStringLiteral("路测试中断")));
+}
+
 void RunController::endRun() {
     m_running = false;
+    m_watchdog.stop();
     m_sampleTimer.stop();
     m_pollTimer.stop();
     m_serial.cancelPoll();
     m_ethernet.cancelPoll();
+    for (int k = 0; k < ChannelCount; ++k)
+        m_panel.setRunning(k, false);
     {
         SettingsStore::Batch batch(m_settings);
         for (int k = 0; k < ChannelCount; ++k) {
@@ -239,9 +301,15 @@ void RunController::endRun() {
             write("KI(", m_channels.KI[k]);
         }
     }
+    if (m_endReason != EndReason::Finished) markInterrupted();
     m_results.sendTwice();
     restoreStartButtons();
     emit runEnded();
+    if (m_endReason == EndReason::LinkLost)
+        m_prompter.notify(linktexts::connectTitle(),
+                          m_endNotice.isEmpty() ? kLinkLostText : m_endNotice);
+    else if (m_endReason == EndReason::InstrumentSilent)
+        m_prompter.notify(linktexts::connectTitle(), kSilentText);
     if (m_prompter.ask(kInfoTitle, QStringLiteral("测试结束，需要保存吗？"))) emit saveRequested();
 }
 

@@ -25,7 +25,9 @@ class ShellModel;
 // takes one sample per channel and then evaluates channels 1-3; whenever a stop flag may
 // have changed (a tick, a stop button, a lost link) the run ends once channels 1-3 have all
 // stopped. Nothing waits in a loop: between ticks the program idles. The links only report
-// (readings, a silent instrument, a lost link); what that means for the run is decided here.
+// (readings, a silent instrument, a lost link); what that means for the run is decided here,
+// including an Ethernet peer that keeps the connection but stops answering. While a run
+// lasts its channels are marked running in the panel, which then refuses new set values.
 class RunController : public QObject {
     Q_OBJECT
 public:
@@ -45,7 +47,7 @@ public:
     bool buttonClicked(const QString& key);
 
     void setDuplicateCheck(DuplicateCheck check) { m_duplicate = std::move(check); }
-    // The new-test reset the window runs before every start.
+    // The new-test reset the window runs before every start, once the operator said Yes.
     void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
 
     bool isRunning() const { return m_running; }
@@ -73,15 +75,19 @@ private:
 
     InstrumentLink& activeLink() const;
     void start(const GroupButton& button);
-    bool startRoutine();
+    bool confirmStart();
+    void beginRun();
     void stopGroup(const GroupButton& button);
     void stopAll();
     void restoreStartButtons();
     void onTick();
     void onPoll();
+    void onReply();
+    void onSilence();
     void onLinkTrouble(InstrumentLink* link, EndReason reason);
     void stopRunningGroup(EndReason reason);
     void checkEnd();
+    void markInterrupted();
     void endRun();
 
     ChannelModel& m_channels;
@@ -99,6 +105,9 @@ private:
     ResultSender m_results;
     QTimer m_sampleTimer; // Timer1
     QTimer m_pollTimer;   // Timer2
+    QTimer m_watchdog;    // silence of an Ethernet peer during a run
+    int m_pollsSinceReply = 0;
+    QString m_endNotice; // what the operator is told when the run ends by a lost link
     DuplicateCheck m_duplicate;
     std::function<void()> m_newTestReset;
     bool m_running = false;

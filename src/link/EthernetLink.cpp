@@ -78,9 +78,7 @@ void EthernetLink::giveUp(const QString& text) {
 
 void EthernetLink::toggle() {
     if (state() != Closed) {
-        dropSocket();
-        setState(Closed);
-        refreshStatus();
+        closeLink();
         return;
     }
     const QString address = m_panel.text(0, boxes::InstrumentAddress).trimmed();
@@ -101,6 +99,13 @@ void EthernetLink::toggle() {
     refreshStatus();
     m_connectTimer.start();
     m_socket->open();
+}
+
+void EthernetLink::closeLink() {
+    if (state() == Closed) return;
+    dropSocket();
+    setState(Closed);
+    refreshStatus();
 }
 
 void EthernetLink::shutdown() {

@@ -46,6 +46,8 @@ public:
     void sendPoll(const PollBuilder& build) override;
     void cancelPoll() override {}
     bool sendResult(const QByteArray& frame) override { return send(frame); }
+    // Closes the connection; panel 7 reads 以太网通讯中断 and a standing one is reported lost.
+    void closeLink() override;
 
 signals:
     void handshakeReplied();

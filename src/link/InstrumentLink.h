@@ -28,6 +28,9 @@ public:
     virtual void cancelPoll() = 0;
     // The test-end command; no reply is awaited. False when it could not be written.
     virtual bool sendResult(const QByteArray& frame) = 0;
+    // Gives the link up (the instrument no longer answers): the port or connection is closed
+    // and reported lost, as if it had gone away.
+    virtual void closeLink() = 0;
 
 signals:
     void readingsReceived(const q7rk::RawReadings& readings);

@@ -45,6 +45,7 @@ public:
     void sendPoll(const PollBuilder& build) override;
     void cancelPoll() override;
     bool sendResult(const QByteArray& frame) override;
+    void closeLink() override { closePort(); }
     SerialPollExchange& pollExchange() { return m_poll; }
     bool isSearching() const { return m_searching; }
     int comPortChoice() const { return m_choice; }

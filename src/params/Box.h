@@ -129,4 +129,17 @@ constexpr Box voltageBoxOf(TestKind kind) {
     return boxes::ElectrolyteSetVoltage;
 }
 
+// The box that says "合格", "不合格" or "待定" for a test of this kind.
+constexpr Box verdictBoxOf(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return boxes::TvVerdict;
+    case TestKind::Leakage:
+        return boxes::LeakageVerdict;
+    case TestKind::Electrolyte:
+        break;
+    }
+    return boxes::ElectrolyteVerdict;
+}
+
 } // namespace q7rk

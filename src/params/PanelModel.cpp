@@ -81,6 +81,22 @@ std::array<const char*, 4> kindLabels(TestKind kind) {
     return {"火花1", "火花2", "Vm", "火花3"};
 }
 
+// The results the evaluation writes while the channel runs; some of them (rise time, first
+// spark) feed the rest of its evaluation.
+bool isResultBox(Box box) {
+    const int n = int(box);
+    return (n >= 6 && n <= 8) || n == 12 || n == 13 || n == 22 || n == 23 || (n >= 28 && n <= 34);
+}
+
+bool isKindOption(Option option) {
+    return option == Option::TvTest || option == Option::LeakageTest ||
+           option == Option::ElectrolyteTest;
+}
+
+bool isBoilingOption(Option option) {
+    return option == Option::BeforeBoiling || option == Option::AfterBoiling;
+}
+
 TestKind kindOf(Option option) {
     if (option == Option::LeakageTest) return TestKind::Leakage;
     if (option == Option::ElectrolyteTest) return TestKind::Electrolyte;
@@ -127,7 +143,7 @@ bool PanelModel::assign(int channel, Box box, const QString& text) {
 }
 
 void PanelModel::setText(int channel, Box box, const QString& text) {
-    if (!assign(channel, box, text)) return;
+    if (isLocked(channel, box) || !assign(channel, box, text)) return;
     // The Vr ratio is checked while it is typed. The chain this starts through linked
     // channels ends because re-setting a box to the text it holds is no change.
     if (box == Box::Text2) {
@@ -137,8 +153,9 @@ void PanelModel::setText(int channel, Box box, const QString& text) {
 }
 
 void PanelModel::leave(int channel, Box box) {
-    // Text2 has had its check and propagation on every change already.
-    if (box == Box::Text2) return;
+    // Text2 has had its check and propagation on every change already. Leaving a running
+    // channel's box copies nothing: it holds the run's value, not a new entry.
+    if (box == Box::Text2 || isLocked(channel, box)) return;
     if (numericRule(box)) {
         checkNumber(channel, box);
         propagate(channel, box);
@@ -150,7 +167,11 @@ void PanelModel::leave(int channel, Box box) {
 
 void PanelModel::checkNumber(int channel, Box box) {
     const NumericRule* rule = numericRule(box);
-    if (rule) setText(channel, box, checkedText(*rule, channel, text(channel, box)));
+    if (!rule) return;
+    const QString checked = checkedText(*rule, channel, text(channel, box));
+    if (checked == text(channel, box)) return;
+    setText(channel, box, checked);
+    emit entryReplaced(channel, box, checked);
 }
 
 void PanelModel::propagate(int channel, Box box) {
@@ -158,7 +179,9 @@ void PanelModel::propagate(int channel, Box box) {
     const bool allChannels = rule && rule->allChannels;
     const int first = allChannels ? 0 : firstOfGroup(groupOf(channel));
     const int last = allChannels ? ChannelCount - 1 : first + ChannelsPerGroup - 1;
+    // A running channel is passed by: its chart keeps its scale as its values do.
     for (int j = first; j <= last; ++j) {
+        if (m_running[j]) continue;
         if (m_linked[j]) setText(j, box, text(channel, box));
         requestAxes(box, channel, j);
     }
@@ -192,6 +215,53 @@ double PanelModel::number(int channel, Box box) const {
 
 double PanelModel::referenceVoltage(int channel) const {
     return number(channel, voltageBoxOf(m_channels.kind(channel)));
+}
+
+// ---- running channels ----
+
+bool PanelModel::isLocked(int channel, Box box) const {
+    return m_running[channel] && numericRule(box);
+}
+
+bool PanelModel::isReadOnly(int channel, Box box) const {
+    return isLocked(channel, box) || (m_running[channel] && isResultBox(box));
+}
+
+void PanelModel::setRunning(int channel, bool running) {
+    if (m_running[channel] == running) return;
+    m_running[channel] = running;
+    for (int b = 1; b <= BoxCount; ++b) {
+        const Box box = Box(b);
+        if (numericRule(box) || isResultBox(box)) emit readOnlyChanged(channel, box, running);
+    }
+    refreshOptionsEnabled();
+}
+
+bool PanelModel::isOptionEnabled(Option option, int group) const {
+    Q_ASSERT(group >= 0 && group < GroupCount);
+    return m_optionEnabled[group][int(option)];
+}
+
+// The kind of a running group stays as it started. The boiling preset writes the delay of
+// the running range whichever frame is clicked, so both frames wait for the end of a run.
+void PanelModel::refreshOptionsEnabled() {
+    bool anyRunning = false;
+    std::array<bool, GroupCount> groupRunning{};
+    for (int c = 0; c < ChannelCount; ++c) {
+        anyRunning = anyRunning || m_running[c];
+        groupRunning[groupOf(c)] = groupRunning[groupOf(c)] || m_running[c];
+    }
+    for (int g = 0; g < GroupCount; ++g) {
+        for (Option o : kAllOptions) {
+            bool enabled = true;
+            if (isKindOption(o)) enabled = !groupRunning[g];
+            if (isBoilingOption(o)) enabled = !anyRunning;
+            bool& current = m_optionEnabled[g][int(o)];
+            if (current == enabled) continue;
+            current = enabled;
+            emit optionEnabledChanged(o, g, enabled);
+        }
+    }
 }
 
 // ---- enabled state, labels, combos ----
@@ -247,6 +317,7 @@ void PanelModel::setOptionValue(Option option, int group, bool value) {
 }
 
 void PanelModel::clickOption(Option option, int group) {
+    if (!isOptionEnabled(option, group)) return;
     for (Option other : frameOf(option)) {
         if (other != option) setOptionValue(other, group, false);
     }
@@ -325,11 +396,13 @@ void PanelModel::resetToDesign() {
         setComboItems(c, Box::Combo1, {});
         setComboItems(c, Box::Combo2, {});
         m_linked[c] = false;
+        setRunning(c, false);
     }
     for (int g = 0; g < GroupCount; ++g) {
         for (Option o : kAllOptions)
             setOptionValue(o, g, false);
     }
+    refreshOptionsEnabled();
 }
 
 } // namespace q7rk

@@ -30,8 +30,11 @@ enum class ReadoutLabel : int { Label49 = 49, Label50 = 50, Label51 = 51, Label5
 // enabled state, the readout label captions, the group options and the linking flags.
 // Widgets bind to it both ways (typing calls setText, losing focus calls leave; the model's
 // signals update the widgets). The numeric checks, the propagation to linked channels, the
-// test-kind switch and the boiling preset live here; nothing is ever reported to the
-// operator, unusable input is replaced silently.
+// test-kind switch and the boiling preset live here. Unusable input is replaced by the rule's
+// value without a dialog; the replacement is announced so the window can show a hint.
+// While a channel runs, the boxes that feed its poll frame and its evaluation stay as they
+// were at the start: the instrument must not be driven, nor the verdict judged, by a value
+// the operator is still typing.
 class PanelModel : public QObject {
     Q_OBJECT
 public:
@@ -50,9 +53,23 @@ public:
     // Text1 for a TV channel, Text9 for leakage, Text18 for electrolyte: the voltage the
     // charts scale to.
     double referenceVoltage(int channel) const;
+    // The verdict box of the channel's test kind, as it reads.
+    QString verdict(int channel) const {
+        return text(channel, verdictBoxOf(m_channels.kind(channel)));
+    }
 
     bool isEnabled(int channel, Box box) const;
     void setEnabled(int channel, Box box, bool enabled);
+
+    // Set by the run control for the channels of a run, from its start to its end. A running
+    // channel refuses new set values (setText and leave do nothing for them, linking passes
+    // it by, the boiling preset leaves it alone), the kind options of its group and both
+    // boiling frames are disabled, and its result boxes are for the evaluation alone.
+    void setRunning(int channel, bool running);
+    bool isRunning(int channel) const { return m_running[channel]; }
+    // The widget takes no typing: a set value of a running channel, or one of its results.
+    bool isReadOnly(int channel, Box box) const;
+    bool isOptionEnabled(Option option, int group) const;
 
     QString labelCaption(int channel, ReadoutLabel label) const;
     QStringList comboItems(int channel, Box combo) const;
@@ -83,6 +100,10 @@ signals:
     void labelChanged(int channel, q7rk::ReadoutLabel label, const QString& caption);
     void comboItemsChanged(int channel, q7rk::Box combo);
     void optionChanged(q7rk::Option option, int group, bool value);
+    void readOnlyChanged(int channel, q7rk::Box box, bool readOnly);
+    void optionEnabledChanged(q7rk::Option option, int group, bool enabled);
+    // The numeric check put `replacement` in place of what was typed.
+    void entryReplaced(int channel, q7rk::Box box, const QString& replacement);
     // The voltage boxes scale the charts: rebuild the axes of TV(k) / TV16(n).
     void chartAxesRequested(int channel);
     void groupChartAxesRequested(int chart);
@@ -100,6 +121,9 @@ private:
     const BoxState& state(int channel, Box box) const;
     // Stores a text and announces it; false when the box already held it.
     bool assign(int channel, Box box, const QString& text);
+    // A set value of a running channel: nothing may change it until the run ends.
+    bool isLocked(int channel, Box box) const;
+    void refreshOptionsEnabled();
     void setLabel(int channel, ReadoutLabel label, const QString& caption);
     void setOptionValue(Option option, int group, bool value);
     void runOptionEffect(Option option, int group);
@@ -113,6 +137,8 @@ private:
     std::array<std::array<QStringList, 2>, ChannelCount> m_comboItems{};
     std::array<std::array<bool, 10>, GroupCount> m_options{};
     PerChannel<bool> m_linked{};
+    PerChannel<bool> m_running{};
+    std::array<std::array<bool, 10>, GroupCount> m_optionEnabled{};
 };
 
 } // namespace q7rk

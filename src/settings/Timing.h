@@ -12,6 +12,7 @@ struct Timing {
     int searchPauseMs = 200;       // pause between two ports of the serial search
     int connectTimeoutMs = 5000;   // a TCP connection to the instrument must stand by then
     int handshakeTimeoutMs = 3000; // and the instrument must answer the handshake by then
+    int silenceMs = 3000;          // no poll reply this long in an Ethernet run: it is gone
 
     // All intervals divided by `factor` (at least 1 ms each).
     Timing scaled(double factor) const {
@@ -19,8 +20,8 @@ struct Timing {
             const int v = int(ms / factor + 0.5);
             return v < 1 ? 1 : v;
         };
-        return Timing{s(pollMs),        s(tickMs),           s(replyTimeoutMs),    s(resultGapMs),
-                      s(searchPauseMs), s(connectTimeoutMs), s(handshakeTimeoutMs)};
+        return Timing{s(pollMs),        s(tickMs),           s(replyTimeoutMs),     s(resultGapMs),
+                      s(searchPauseMs), s(connectTimeoutMs), s(handshakeTimeoutMs), s(silenceMs)};
     }
 };
 

@@ -68,8 +68,15 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     connect(&m_run, &RunController::saveRequested, this, &Station::save2_Click);
     // A new test voltage asks for new axes; the chart set draws them.
-    connect(&m_panel, &PanelModel::chartAxesRequested, &m_charts, &ChartSet::zb);
-    connect(&m_panel, &PanelModel::groupChartAxesRequested, &m_charts, &ChartSet::zb16);
+    connect(&m_panel, &PanelModel::chartAxesRequested, this, [this](int k) {
+        m_charts.zb(k);
+        m_plotter.redrawChannelCurves(k); // the curves shown, to the new scale
+    });
+    connect(&m_panel, &PanelModel::groupChartAxesRequested, this, [this](int n) {
+        m_charts.zb16(n);
+        m_plotter.redrawComparisonCurves(n);
+    });
+    connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
 }
 
 Station::~Station() {
@@ -153,6 +160,12 @@ void Station::startUp() {
     // Channels 4-6 keep the form's own texts: their parameters are never read.
     for (int i = 0; i < ChannelsPerGroup; ++i)
         loadChannel(i);
+    // The boiling preset ran while the channels were loaded one by one; a channel loaded
+    // after it kept its stored delay. Once all are loaded it applies to every one of them,
+    // so the pieces of one foil are judged after the same delay.
+    for (int g = 0; g < GroupCount; ++g)
+        for (Option o : {Option::BeforeBoiling, Option::AfterBoiling})
+            if (m_panel.option(o, g)) m_panel.clickOption(o, g);
     for (int i = 0; i < ChannelCount; ++i)
         loadFactors(i);
     m_channels.groupTimeScale = storedTimeScale(m_settings, QStringLiteral("hxfd16"));
@@ -194,6 +207,7 @@ void Station::startUp() {
 }
 
 void Station::newTestReset() {
+    m_unsavedResults = false;
     for (int k = 0; k <= m_channels.lastChannel && k < ChannelCount; ++k) {
         m_channels.rawVoltage[k] = 0;
         m_channels.rawCurrent[k] = 0;
@@ -226,6 +240,7 @@ void Station::newTestReset() {
         }
 
         m_evaluator.resetChannel(k);
+        m_plotter.forgetCurves(k);
         m_charts.zb(k);
         if (k < ChartSet::GroupChartCount) m_charts.zb16(k);
     }
@@ -236,6 +251,31 @@ void Station::shutdown() {
     m_run.shutdown();
     m_serial.closePort();
     m_ethernet.shutdown();
+}
+
+// A scale command reframes its charts; the curves they showed, during a run or after it,
+// are drawn again to the new time axis.
+void Station::rescaleCharts(void (ChartSet::*command)(), bool comparison) {
+    (m_charts.*command)();
+    if (comparison) {
+        for (int n = 0; n < ChartSet::GroupChartCount; ++n)
+            m_plotter.redrawComparisonCurves(n);
+    } else {
+        for (int k = 0; k < ChannelCount; ++k)
+            m_plotter.redrawChannelCurves(k);
+    }
+}
+
+void Station::noteRunEnded() {
+    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
+        if (m_runs[k].evaluated) m_unsavedResults = true;
+}
+
+bool Station::mayQuit() {
+    // No question while a run's timers are live; a run in progress ends with the program.
+    if (!m_unsavedResults || m_run.isRunning()) return true;
+    return m_prompter.ask(QStringLiteral("信息提示"),
+                          QStringLiteral("测试数据尚未保存，确定要退出吗？"));
 }
 
 void Station::toolbarClicked(const QString& key) {
@@ -266,14 +306,10 @@ void Station::menuTriggered(const QString& name) {
         m_ethernet.toggle();
     else if (name == QLatin1String("help"))
         emit helpRequested();
-    else if (name == QLatin1String("hf"))
-        m_charts.hf();
-    else if (name == QLatin1String("hs"))
-        m_charts.hs();
-    else if (name == QLatin1String("hf16"))
-        m_charts.hf16();
-    else if (name == QLatin1String("hs16"))
-        m_charts.hs16();
+    else if (name == QLatin1String("hf") || name == QLatin1String("hs"))
+        rescaleCharts(name == QLatin1String("hf") ? &ChartSet::hf : &ChartSet::hs, false);
+    else if (name == QLatin1String("hf16") || name == QLatin1String("hs16"))
+        rescaleCharts(name == QLatin1String("hf16") ? &ChartSet::hf16 : &ChartSet::hs16, true);
     else if (name == QLatin1String("Visibyes"))
         m_channels.showCurrentCurve = true;
     else if (name == QLatin1String("Visibno"))

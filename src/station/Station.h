@@ -48,6 +48,13 @@ public:
     void newTestReset();
     // Stops a run without asking anything and closes the links; writes no setting.
     void shutdown();
+    // 退出 and closing the window: a finished test whose results were not saved is not
+    // given up without asking. False when the operator stays.
+    bool mayQuit();
+    // The last run finished at least one channel's test and nothing has saved it since.
+    bool hasUnsavedResults() const { return m_unsavedResults; }
+    // Called once the save pass has stored the last run's results.
+    void markResultsSaved() { m_unsavedResults = false; }
 
     // A toolbar button by key; unknown keys do nothing.
     void toolbarClicked(const QString& key);
@@ -136,6 +143,8 @@ private:
     };
 
     void loadChannel(int i);
+    void noteRunEnded();
+    void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void loadFactors(int i);
     void saveChartBitmaps();
     bool refusedDuringRun(const QString& what);
@@ -146,6 +155,7 @@ private:
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
     Timing m_timing;
+    bool m_unsavedResults = false; // the last run finished a test that nothing has saved
     SettingsStore m_settings;
     ChannelModel m_channels;
     PanelModel m_panel;

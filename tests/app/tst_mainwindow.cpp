@@ -1,13 +1,19 @@
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
+#include "app/Translations.h"
 #include "shell/ScriptedPrompter.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +39,8 @@ private slots:
     void shellWidgetsMirrorTheShellModel();
     void menuAndToolbarReachTheController();
     void tabsShowTheirChartsAndTheMouseIsReadOut();
+    void everyControlIsReachableAt1024x768();
+    void qtDialogsSpeakChinese();
 
 private:
     template <typename T> T* widget(const QString& name) const {
@@ -223,9 +231,18 @@ void MainWindowTest::menuAndToolbarReachTheController() {
     QCOMPARE(box("Text8", 2)->text(), QStringLiteral("待定"));
 
     menuAction("help")->trigger();
-    QVERIFY(m_window->helpWindow());
-    QVERIFY(m_window->helpWindow()->isVisible());
-    QVERIFY(m_window->helpWindow()->browser()->toPlainText().contains(QStringLiteral("打开串口")));
+    HelpWindow* help = m_window->helpWindow();
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("打开串口")));
+    QVERIFY(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(help->browser(), Qt::Key_Escape);
+    QVERIFY(!help->isVisible());
+    menuAction("help")->trigger();
+    auto* close = help->findChild<QPushButton*>(QStringLiteral("HelpClose"));
+    QCOMPARE(close->text(), QStringLiteral("关闭"));
+    close->click();
+    QVERIFY(!help->isVisible());
 
     menuAction("exit")->trigger();
     QVERIFY(!m_window->isVisible());
@@ -253,6 +270,45 @@ void MainWindowTest::tabsShowTheirChartsAndTheMouseIsReadOut() {
     auto* tip = widget<QLabel>("Label69_0");
     QVERIFY(!tip->isHidden());
     QCOMPARE(tip->pos(), QPoint((400 + 2 * 50) / 15, 2000 / 15));
+}
+
+// Whatever a page holds lies inside its scroll area's content, and the scroll bars reach all
+// of the content, with the test toolbar shown.
+void MainWindowTest::everyControlIsReachableAt1024x768() {
+    m_window->shell().setToolbarVisible(true);
+    m_window->resize(1024, 768);
+    QCOMPARE(m_window->size(), QSize(1024, 768));
+    for (int tab = 0; tab < 5; ++tab) {
+        m_window->tabs()->setCurrentIndex(tab);
+        auto* page = qobject_cast<QScrollArea*>(m_window->tabs()->widget(tab));
+        QVERIFY2(page, qPrintable(QString::number(tab)));
+        QTRY_VERIFY(page->viewport()->width() > 0);
+        const QWidget* content = page->widget();
+        QVERIFY(page->horizontalScrollBar()->maximum() >=
+                content->width() - page->viewport()->width());
+        QVERIFY(page->verticalScrollBar()->maximum() >=
+                content->height() - page->viewport()->height());
+        for (const QWidget* control : content->findChildren<QWidget*>()) {
+            if (!qobject_cast<const QLineEdit*>(control) &&
+                !qobject_cast<const QComboBox*>(control) &&
+                !qobject_cast<const QRadioButton*>(control) &&
+                !control->inherits("q7rk::ChartView"))
+                continue;
+            const QRect place(control->mapTo(content, QPoint()), control->size());
+            QVERIFY2(content->rect().contains(place), qPrintable(control->objectName()));
+        }
+    }
+}
+
+void MainWindowTest::qtDialogsSpeakChinese() {
+    QVERIFY(installChineseTranslation(*QCoreApplication::instance()));
+    QFileDialog dialog(m_window.get(), QStringLiteral("另存为"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QVERIFY(buttons->button(QDialogButtonBox::Save)->text().contains(QStringLiteral("保存")));
 }
 
 QTEST_MAIN(MainWindowTest)

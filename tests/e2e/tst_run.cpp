@@ -62,6 +62,15 @@ QString lastSetVoltage(const QString& logPath) {
     return last;
 }
 
+int pixelsOf(const QImage& chart, const QColor& colour) {
+    // Inside the plot area, clear of the axes and of the titles above them.
+    int count = 0;
+    for (int y = 15; y < chart.height() - 30; ++y)
+        for (int x = 30; x < chart.width() - 30; ++x)
+            count += chart.pixelColor(x, y) == colour;
+    return count;
+}
+
 } // namespace
 
 class RunTest : public QObject {
@@ -227,7 +236,9 @@ private slots:
         QVERIFY(p.connectTcp(sim.port()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
+        p.shell.setStatusText(3, QString::fromUtf8("第3路TV测试结束")); // an earlier run's
         p.controller.toolbarClicked("test46");
+        QCOMPARE(p.shell.statusText(3), QString()); // not part of this run
         QVERIFY(p.controller.run().isRunning());
         QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试停止"));
         QVERIFY(!p.shell.button("test13")->enabled);
@@ -241,6 +252,8 @@ private slots:
         QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
         QVERIFY(p.shell.button("test13")->enabled);
         QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("待定")); // not forced
+        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试中断"));
+        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试中断"));
         const int last = p.channels.sampleIndex;
         QVERIFY(sent.wait(2000));
         QTest::qWait(200);
@@ -263,6 +276,35 @@ private slots:
         p.controller.toolbarClicked("stop16");
         QCOMPARE(ended.count(), 1);
         QVERIFY(!p.controller.run().isRunning());
+    }
+
+    // A peer that answered the handshake and then never a poll: within the silence time the
+    // connection is closed and the run ends as for a lost link, and the operator is told.
+    void aMuteInstrumentEndsTheRun() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20", "--drop-first", "1000000"}),
+                 qPrintable(sim.error()));
+        Program p(settingsPath());
+        QVERIFY(p.connectTcp(sim.port()));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        QElapsedTimer clock;
+        clock.start();
+        p.controller.toolbarClicked("test13");
+        QVERIFY(p.controller.run().isRunning());
+        QVERIFY(ended.wait(5000));
+        QVERIFY(clock.elapsed() >= kFast.silenceMs * 0.9); // timers may fire a little early
+        QCOMPARE(p.controller.run().endReason(), RunController::EndReason::LinkLost);
+        QCOMPARE(p.channels.ethernetState, quint8(0));
+        QCOMPARE(p.shell.statusText(ShellModel::LinkPanel), QString::fromUtf8("以太网通讯中断"));
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(p.shell.statusText(k + 1), QString::fromUtf8("第%1路测试中断").arg(k + 1));
+        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("待定"));
+        const QList<ScriptedPrompter::Shown>& shown = p.prompter.shown();
+        const auto notice = std::find_if(shown.begin(), shown.end(), [](const auto& s) {
+            return s.kind == ScriptedPrompter::Shown::Notice &&
+                   s.text.startsWith(QString::fromUtf8("仪器停止应答"));
+        });
+        QVERIFY(notice != shown.end());
     }
 
     void closingThePortDuringARunEndsIt() {
@@ -297,6 +339,44 @@ private slots:
         for (int n = 0; n < 3; ++n)
             QVERIFY(p.charts.groupChart(n).image().save(out + QString("/run-TV16-%1.png").arg(n)));
         QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
+
+        // 否 to the next start leaves the finished test as it stands: boxes, charts, samples.
+        QList<QString> texts;
+        for (int k = 0; k < ChannelCount; ++k)
+            for (int b = 1; b <= BoxCount; ++b)
+                texts << p.panel.text(k, Box(b));
+        QList<QImage> pictures;
+        for (int k = 0; k < 6; ++k)
+            pictures << p.charts.channelChart(k).image().copy();
+        for (int n = 0; n < 3; ++n)
+            pictures << p.charts.groupChart(n).image().copy();
+        QList<float> samples;
+        for (int n = 1; n < p.channels.sampleIndex; ++n)
+            samples << p.controller.samples().voltage(0, n);
+        p.prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), false);
+        p.controller.toolbarClicked("test13");
+        QVERIFY(!p.controller.run().isRunning());
+        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试关闭"));
+        QList<QString> textsAfter;
+        for (int k = 0; k < ChannelCount; ++k)
+            for (int b = 1; b <= BoxCount; ++b)
+                textsAfter << p.panel.text(k, Box(b));
+        QCOMPARE(textsAfter, texts);
+        for (int k = 0; k < 6; ++k)
+            QVERIFY(p.charts.channelChart(k).image() == pictures[k]);
+        for (int n = 0; n < 3; ++n)
+            QVERIFY(p.charts.groupChart(n).image() == pictures[6 + n]);
+        for (int n = 1; n <= int(samples.size()); ++n)
+            QCOMPARE(p.controller.samples().voltage(0, n), samples[n - 1]);
+
+        // A new time scale reframes the charts; the finished test's curves are drawn again.
+        const QColor red(255, 0, 0);
+        const QColor green(0, 255, 0);
+        QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
+        p.controller.menuTriggered("hs");
+        QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
+        p.controller.menuTriggered("hf16");
+        QVERIFY(pixelsOf(p.charts.groupChart(0).image(), green) > 50);
     }
 };
 

@@ -8,7 +8,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,6 +27,32 @@ void type(MainWindow& window, const char* name, const QString& text) {
     auto* box = window.findChild<QLineEdit*>(name);
     box->setText(text);
     emit box->textEdited(text);
+}
+
+// What the operator does: click into the box, type over its text, Tab out.
+void typeAndTab(MainWindow& window, const char* name, const QString& text) {
+    auto* box = window.findChild<QLineEdit*>(name);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, text);
+    QTest::keyClick(box, Qt::Key_Tab);
+}
+
+QString text(const MainWindow& window, const char* name) {
+    return window.findChild<QLineEdit*>(name)->text();
+}
+
+// Channel 1's voltage set value (hex) in the last poll the simulator logged.
+QString lastSetVoltage(const QString& logPath) {
+    QFile f(logPath);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QString last;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() >= 3 && parts[1].toInt() == 7)
+            last = QString::fromLatin1(parts[2].mid(2 * 16, 4));
+    }
+    return last;
 }
 
 } // namespace
@@ -127,6 +155,82 @@ private slots:
             for (int x = 30; x < chart.width() - 30; ++x)
                 red += chart.pixelColor(x, y) == QColor(255, 0, 0);
         QVERIFY(red > 50);
+    }
+
+    // During a run of channels 1-3: their set values take no typing and the poll keeps the
+    // set point; an idle channel's edit still links to the idle channels, with a hint when
+    // the check replaced it; the verdict shows beside the curves; after the run everything
+    // unlocks, and quitting asks before an unsaved test is given up.
+    void aRunningGroupKeepsItsSetValues() {
+        const QString log = m_dir.filePath("locked.log");
+        testing::SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "40", "--rate", "0.8", "--log", log}),
+                 qPrintable(sim.error()));
+        const QString settings = m_dir.filePath("locked.ini");
+        {
+            SettingsStore s(settings);
+            s.write("canshu", "option1(0)", "False");
+            s.write("canshu", "option1(1)", "False");
+            for (int k = 0; k < 3; ++k)
+                s.write("canshu", QString("Thl(%1)").arg(k), "20");
+        }
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        ScriptedPrompter* operatorAnswers = prompter.get();
+        operatorAnswers->setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
+        const QString quitQuestion = QString::fromUtf8("测试数据尚未保存，确定要退出吗？");
+        operatorAnswers->setAnswerFor(quitQuestion, false);
+        MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        type(window, "Text41_0", "127.0.0.1");
+        type(window, "Text42_0", QString::number(sim.port()));
+        window.findChild<QAction*>("RJ45")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("以太网通讯正常"), 5000);
+        window.tabs()->setCurrentIndex(3);
+        auto* start = window.findChild<QAbstractButton*>("test13");
+        QTRY_VERIFY_WITH_TIMEOUT(start->isVisible(), 5000); // the handshake was answered
+        QSignalSpy ended(&window.station().run(), &RunController::runEnded);
+        start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
+        const QString setPoint = lastSetVoltage(log);
+        QVERIFY(!setPoint.isEmpty());
+
+        auto* formation = window.findChild<QLineEdit*>("Text1_0");
+        QVERIFY(formation->isReadOnly());
+        typeAndTab(window, "Text1_0", "abc");
+        QCOMPARE(formation->text(), QString("200"));
+        QCOMPARE(window.panel().text(0, boxes::FormationVoltage), QString("200"));
+        QVERIFY(!window.findChild<QRadioButton*>("Option6_0")->isEnabled());
+        QVERIFY(window.findChild<QRadioButton*>("Option6_1")->isEnabled());
+
+        typeAndTab(window, "Text1_3", "300");
+        QCOMPARE(text(window, "Text1_5"), QString("300"));
+        QCOMPARE(text(window, "Text1_1"), QString("200"));
+        typeAndTab(window, "Text3_4", "abc");
+        QCOMPARE(text(window, "Text3_5"), QString("2"));
+        auto* hint = window.findChild<QLabel*>("EntryHint");
+        QVERIFY(hint && hint->isVisible());
+        QCOMPARE(hint->text(), QString::fromUtf8("输入无效，已改为 2"));
+
+        const int n = window.channels().sampleIndex;
+        QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > n + 3, 5000);
+        QCOMPARE(lastSetVoltage(log), setPoint);
+        auto* badge = window.findChild<QLabel*>("Verdict_0");
+        QCOMPARE(badge->text(), QString::fromUtf8("待定"));
+
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(window.panel().text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
+        QCOMPARE(badge->text(), QString::fromUtf8("合格"));
+        QCOMPARE(badge->grab().toImage().pixelColor(2, 2), QColor(0, 150, 0));
+        QVERIFY(!formation->isReadOnly());
+        QVERIFY(window.findChild<QRadioButton*>("Option6_0")->isEnabled());
+
+        window.close();
+        QVERIFY(window.isVisible());
+        QCOMPARE(operatorAnswers->texts().last(), quitQuestion);
+        operatorAnswers->setAnswerFor(quitQuestion, true);
+        window.findChild<QAction*>("exit")->trigger();
+        QVERIFY(!window.isVisible());
     }
 };
 

@@ -25,6 +25,7 @@ private slots:
     void boilingPreset();
     void kindSwitch();
     void optionFrames();
+    void runningChannelsKeepTheirSetValues();
 
 private:
     void typeAndLeave(int channel, Box box, const QString& text) {
@@ -303,6 +304,62 @@ void PanelModelTest::optionFrames() {
     QCOMPARE(m_channels->kind(5), TestKind::Electrolyte);
     p.restoreOption(Option::NotLinked, 0, true);
     QVERIFY(!p.paramLinked(0) && p.paramLinked(3));
+}
+
+void PanelModelTest::runningChannelsKeepTheirSetValues() {
+    PanelModel& p = *m_panel;
+    p.clickOption(Option::Linked, 0);
+    QSignalSpy replaced(&p, &PanelModel::entryReplaced);
+    QSignalSpy axes(&p, &PanelModel::chartAxesRequested);
+    for (int c = 0; c < 3; ++c)
+        p.setRunning(c, true);
+
+    // Nothing reaches a running channel's set values: not typing, not leaving, not linking,
+    // not the boiling preset.
+    typeAndLeave(0, Box::Text1, QStringLiteral("abc"));
+    typeAndLeave(1, Box::Text4, QStringLiteral("20"));
+    p.setText(2, Box::Text2, QStringLiteral("50"));
+    QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
+    QCOMPARE(p.text(1, Box::Text4), QStringLiteral("180"));
+    QCOMPARE(p.text(2, Box::Text2), QStringLiteral("90"));
+    QVERIFY(replaced.isEmpty());
+
+    // An idle channel's edit reaches the idle linked channels only, and only their charts
+    // are reframed; a typo's replacement is announced.
+    typeAndLeave(3, Box::Text1, QStringLiteral("500"));
+    for (int c = 0; c < ChannelCount; ++c)
+        QCOMPARE(p.text(c, Box::Text1), QString::fromLatin1(c < 3 ? "200" : "500"));
+    QList<int> reframed;
+    for (const QList<QVariant>& call : axes)
+        reframed << call.first().toInt();
+    QCOMPARE(reframed, (QList<int>{3, 4, 5}));
+    typeAndLeave(4, Box::Text1, QStringLiteral("abc"));
+    QCOMPARE(replaced.count(), 1);
+    QCOMPARE(replaced.first().at(2).toString(), QStringLiteral("800"));
+    QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
+
+    // The kind of the running group and the boiling frames wait for the end of the run; the
+    // idle group may still switch.
+    QVERIFY(!p.isOptionEnabled(Option::LeakageTest, 0));
+    QVERIFY(!p.isOptionEnabled(Option::AfterBoiling, 1));
+    p.clickOption(Option::LeakageTest, 0);
+    p.clickOption(Option::AfterBoiling, 1);
+    QVERIFY(m_channels->isTvTest[0] && !p.option(Option::LeakageTest, 0));
+    QCOMPARE(p.text(0, Box::Text4), QStringLiteral("180"));
+    p.clickOption(Option::LeakageTest, 1);
+    QVERIFY(m_channels->isLeakageTest[4]);
+
+    // The results are the evaluation's: read-only for the operator, written all the same.
+    QVERIFY(p.isReadOnly(0, Box::Text6) && p.isReadOnly(0, Box::Text1));
+    QVERIFY(!p.isReadOnly(0, Box::Text14) && !p.isReadOnly(3, Box::Text1));
+    p.setText(0, Box::Text6, QStringLiteral("35"));
+    QCOMPARE(p.text(0, Box::Text6), QStringLiteral("35"));
+
+    for (int c = 0; c < 3; ++c)
+        p.setRunning(c, false);
+    typeAndLeave(0, Box::Text4, QStringLiteral("20"));
+    QCOMPARE(p.text(2, Box::Text4), QStringLiteral("20"));
+    QVERIFY(p.isOptionEnabled(Option::LeakageTest, 0) && !p.isReadOnly(0, Box::Text6));
 }
 
 QTEST_GUILESS_MAIN(PanelModelTest)

@@ -124,10 +124,15 @@ private slots:
                       {"option5(0)", "False"},
                       {"option7(0)", "True"},
                       {"option8(0)", "False"},
-                      {"option9(0)", "True"}});
+                      {"option9(0)", "True"},
+                      {"Thl(0)", "20"},
+                      {"Thl(1)", "30"},
+                      {"Thl(2)", "40"}});
         Program p(path());
         p.controller.startUp();
         for (int k = 0; k < 3; ++k) {
+            // 水煮前 (restored True by default): one foil, one delay on all three channels.
+            QCOMPARE(p.panel.text(k, DelayTime), QString("180"));
             QVERIFY(p.channels.isElectrolyteTest[k] && !p.channels.isTvTest[k]);
             QVERIFY(p.panel.isEnabled(k, ElectrolyteSetVoltage));
             QVERIFY(!p.panel.isEnabled(k, FormationVoltage));
