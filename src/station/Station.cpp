@@ -356,6 +356,7 @@ bool Station::save2_Click() {
     m_lastSave = m_savePass.run(m_panel, m_samples);
     if (!m_lastSave.message.isEmpty())
         m_prompter.inform(QString::fromUtf8(kProgramTitle), m_lastSave.message);
+    if (m_lastSave.ok) markResultsSaved(); // nothing of the run is left to lose at 退出
     if (m_lastSave.stored == 0) return m_lastSave.ok;
     // Stored locally first; then the TV results go to the plant. An upload that cannot go
     // now waits in the local queue, and the operator sees that it did not reach the plant.

@@ -176,6 +176,7 @@ private slots:
             p.controller.toolbarClicked("test16");
             QVERIFY(ended.wait(30000));
             QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 1 条记录"));
+            QVERIFY(!p.station.hasUnsavedResults()); // 退出 now has nothing to ask
             p.controller.menuTriggered("RJ45");
         };
         p.panel.setText(0, boxes::DelayTime, "10");
