@@ -80,8 +80,10 @@ class RunTest : public QObject {
     QString settingsPath() { return m_dir.filePath(QString("run%1.ini").arg(++m_n)); }
 
 private slots:
-    void refusedAndDeclinedStartsLeaveTheButtonsReady() {
+    void refusedAndDeclinedStartsLeaveTheButtonsReadyAndStopAllEndsARun() {
         Program p(settingsPath());
+        p.controller.toolbarClicked("stop16"); // no run: captions and flags only
+        QCOMPARE(p.caption("test16"), QString::fromUtf8("1路测试开始"));
         p.controller.toolbarClicked("test13");
         QCOMPARE(p.prompter.texts(), QStringList{QString::fromUtf8("通信端口未打开！")});
         QVERIFY(!p.controller.run().isRunning());
@@ -96,11 +98,20 @@ private slots:
         QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试关闭"));
         QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
         QVERIFY(p.shell.button("test13")->enabled && p.shell.button("test16")->enabled);
+
+        p.prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test13");
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
+        p.controller.toolbarClicked("stop16");
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!p.controller.run().isRunning());
     }
 
     // An operator typing into a set-value box mid-run passes through texts that are not
-    // numbers; the poll keeps the instrument's set point and the run goes on.
-    void halfTypedSetValueKeepsTheRunAndTheSetPoint() {
+    // numbers; the poll keeps the instrument's set point and the run goes on, until the port
+    // is closed.
+    void halfTypedSetValueKeepsTheRunAndTheSetPointClosingThePortEndsIt() {
         const QString log = m_dir.filePath("typing.log");
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20", "--log", log}),
@@ -119,6 +130,9 @@ private slots:
             QCOMPARE(lastSetVoltage(log), before);
         }
         QVERIFY(!p.channels.channelStopped[0]);
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.menuTriggered("Com_off");
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
     }
 
     // Trimming channel 1 in the middle of a run shows at once: the next sample carries the
@@ -264,21 +278,6 @@ private slots:
         QCOMPARE(p.settings.read("canshu", "Vadjust(4)"), QString("0.98"));
     }
 
-    void stopAllDuringARunAndWithoutOne() {
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
-        Program p(settingsPath());
-        p.controller.toolbarClicked("stop16"); // no run: captions and flags only
-        QCOMPARE(p.caption("test16"), QString::fromUtf8("1路测试开始"));
-        QVERIFY(p.connectTcp(sim.port()));
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test13");
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
-        p.controller.toolbarClicked("stop16");
-        QCOMPARE(ended.count(), 1);
-        QVERIFY(!p.controller.run().isRunning());
-    }
-
     // A peer that answered the handshake and then never a poll: within the silence time the
     // connection is closed and the run ends as for a lost link, and the operator is told.
     void aMuteInstrumentEndsTheRun() {
@@ -308,18 +307,6 @@ private slots:
         QVERIFY(notice != shown.end());
     }
 
-    void closingThePortDuringARunEndsIt() {
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20"}), qPrintable(sim.error()));
-        Program p(settingsPath());
-        QVERIFY(p.connectSerial(sim.ptyPath()));
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test13");
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
-        p.controller.menuTriggered("Com_off");
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
-    }
-
     void aFinishedRunLeavesItsCharts() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "40", "--spark", "2:120"}), qPrintable(sim.error()));
@@ -342,15 +329,18 @@ private slots:
         QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
 
         // 否 to the next start leaves the finished test as it stands: boxes, charts, samples.
-        QList<QString> texts;
-        for (int k = 0; k < ChannelCount; ++k)
-            for (int b = 1; b <= BoxCount; ++b)
-                texts << p.panel.text(k, Box(b));
-        QList<QImage> pictures;
-        for (int k = 0; k < 6; ++k)
-            pictures << p.charts.channelChart(k).image().copy();
-        for (int n = 0; n < 3; ++n)
-            pictures << p.charts.groupChart(n).image().copy();
+        const auto snapshot = [&p](QStringList& texts, QList<QImage>& pictures) {
+            for (int k = 0; k < ChannelCount; ++k)
+                for (int b = 1; b <= BoxCount; ++b)
+                    texts << p.panel.text(k, Box(b));
+            for (int k = 0; k < 6; ++k)
+                pictures << p.charts.channelChart(k).image().copy();
+            for (int n = 0; n < 3; ++n)
+                pictures << p.charts.groupChart(n).image().copy();
+        };
+        QStringList texts, textsAfter;
+        QList<QImage> pictures, picturesAfter;
+        snapshot(texts, pictures);
         QList<float> samples;
         for (int n = 1; n < p.channels.sampleIndex; ++n)
             samples << p.controller.samples().voltage(0, n);
@@ -358,15 +348,9 @@ private slots:
         p.controller.toolbarClicked("test13");
         QVERIFY(!p.controller.run().isRunning());
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试关闭"));
-        QList<QString> textsAfter;
-        for (int k = 0; k < ChannelCount; ++k)
-            for (int b = 1; b <= BoxCount; ++b)
-                textsAfter << p.panel.text(k, Box(b));
+        snapshot(textsAfter, picturesAfter);
         QCOMPARE(textsAfter, texts);
-        for (int k = 0; k < 6; ++k)
-            QVERIFY(p.charts.channelChart(k).image() == pictures[k]);
-        for (int n = 0; n < 3; ++n)
-            QVERIFY(p.charts.groupChart(n).image() == pictures[6 + n]);
+        QVERIFY(picturesAfter == pictures);
         for (int n = 1; n <= int(samples.size()); ++n)
             QCOMPARE(p.controller.samples().voltage(0, n), samples[n - 1]);
 

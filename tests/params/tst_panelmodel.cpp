@@ -14,353 +14,333 @@ class PanelModelTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void numericCheck_data();
-    void numericCheck();
-    void vrRatioChain();
-    void linkingScopes();
-    void axisRebuildOrder();
-    void nameRefill();
-    void boilingPreset();
-    void kindSwitch();
-    void optionFrames();
-    void runningChannelsKeepTheirSetValues();
+    void init() {
+        m_f = std::make_unique<Fixture>();
+        QVERIFY(m_f->dir.isValid());
+    }
+
+    void numericCheck_data() {
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        const auto row = [](const char* name, int ch, Box b, const char* typed, const char* kept) {
+            QTest::newRow(name) << ch << int(b) << QString::fromUtf8(typed)
+                                << QString::fromUtf8(kept);
+        };
+        row("Text1 empty", 0, Box::Text1, "", "800");
+        row("Text1 blank", 0, Box::Text1, " ", "800");
+        row("Text1 letters", 0, Box::Text1, "abc", "800");
+        row("Text1 above", 0, Box::Text1, "1500", "200");
+        row("Text1 below", 0, Box::Text1, "0.99", "200");
+        row("Text1 upper bound", 0, Box::Text1, "1000", "1000");
+        row("Text1 lower bound", 0, Box::Text1, "1", "1");
+        row("Text1 exponent", 0, Box::Text1, "1e3", "1e3");
+        row("Text3 upper bound", 0, Box::Text3, "15", "15");
+        row("Text3 lower bound", 0, Box::Text3, "0.2", "0.2");
+        row("Text3 above", 0, Box::Text3, "15.01", "2");
+        row("Text3 below", 0, Box::Text3, "0.19", "2");
+        row("Text9 group 1-3", 1, Box::Text9, "5", "100");
+        row("Text9 group 4-6", 4, Box::Text9, "5", "400");
+        row("Text9 lower bound", 4, Box::Text9, "10", "10");
+        row("Text9 upper bound", 1, Box::Text9, "1000", "1000");
+        row("Text18 4-6 letters", 5, Box::Text18, "x", "400");
+        row("Text11 replacement", 0, Box::Text11, "0", "180");
+        row("Text21 zero", 0, Box::Text21, "0", "0");
+        row("Text21 negative", 0, Box::Text21, "-0.1", "3.1");
+        row("Text16 unchecked", 0, Box::Text16, "abc", "abc");
+    }
+
+    void numericCheck() {
+        QFETCH(int, channel);
+        QFETCH(int, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        typeAndLeave(channel, Box(box), typed);
+        QCOMPARE(m_f->panel.text(channel, Box(box)), kept);
+    }
+
+    void vrRatioChain() {
+        PanelModel& p = m_f->panel;
+        // Typing digit by digit, without leaving the box.
+        p.setText(0, Box::Text2, QStringLiteral("9"));
+        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("9"));
+        p.setText(0, Box::Text2, QString());
+        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
+        p.setText(0, Box::Text2, QStringLiteral("0"));
+        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
+        for (const char* t : {"1", "10", "100"}) {
+            p.setText(0, Box::Text2, QString::fromLatin1(t));
+            QCOMPARE(p.text(0, Box::Text2), QString::fromLatin1(t));
+        }
+        p.setText(0, Box::Text2, QStringLiteral("1000"));
+        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
+
+        // Through linked channels the chain changes every box once and ends.
+        p.clickOption(Option::Linked, 0);
+        QSignalSpy changes(&p, &PanelModel::textChanged);
+        p.setText(1, Box::Text2, QStringLiteral("5"));
+        QCOMPARE(changes.count(), 3);
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(p.text(c, Box::Text2), QStringLiteral("5"));
+        QCOMPARE(p.text(3, Box::Text2), QStringLiteral("90"));
+
+        // A rejected text is replaced before it is copied.
+        p.setText(4, Box::Text2, QStringLiteral("50"));
+        p.setText(2, Box::Text2, QStringLiteral("abc"));
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(p.text(c, Box::Text2), QStringLiteral("90"));
+        for (int c = 3; c < 6; ++c)
+            QCOMPARE(p.text(c, Box::Text2), QStringLiteral("50"));
+    }
+
+    void linkingScopes() {
+        PanelModel& p = m_f->panel;
+        p.clickOption(Option::Linked, 0);
+        typeAndLeave(3, Box::Text1, QStringLiteral("500"));
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text1), QStringLiteral("500"));
+        typeAndLeave(4, Box::Text4, QStringLiteral("300"));
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text4), QString::fromLatin1(c < 3 ? "180" : "300"));
+
+        p.clickOption(Option::NotLinked, 0);
+        typeAndLeave(0, Box::Text3, QStringLiteral("5"));
+        QCOMPARE(p.text(0, Box::Text3), QStringLiteral("5"));
+        QCOMPARE(p.text(1, Box::Text3), QStringLiteral("2"));
+        QCOMPARE(p.text(2, Box::Text3), QStringLiteral("2"));
+
+        // An unlinked channel still hands its edits to the linked ones.
+        p.setParamLinked(4, false);
+        typeAndLeave(4, Box::Text10, QStringLiteral("0.2"));
+        QCOMPARE(p.text(3, Box::Text10), QStringLiteral("0.2"));
+        QCOMPARE(p.text(5, Box::Text10), QStringLiteral("0.2"));
+        QCOMPARE(p.text(0, Box::Text10), QStringLiteral("0.05"));
+
+        // Linking from 4-6 takes in that group only.
+        p.resetToDesign();
+        p.clickOption(Option::Linked, 1);
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.paramLinked(c), c >= 3);
+    }
+
+    void axisRebuildOrder() {
+        QStringList calls;
+        connect(&m_f->panel, &PanelModel::chartAxesRequested, this,
+                [&calls](int k) { calls << QStringLiteral("zb%1").arg(k); });
+        connect(&m_f->panel, &PanelModel::groupChartAxesRequested, this,
+                [&calls](int n) { calls << QStringLiteral("zb16_%1").arg(n); });
+
+        // Text1 reaches every channel, linked or not, and the value need not change.
+        m_f->panel.leave(2, Box::Text1);
+        QStringList expected;
+        for (int j = 0; j < ChannelCount; ++j)
+            expected << QStringLiteral("zb%1").arg(j) << QStringLiteral("zb16_0")
+                     << QStringLiteral("zb16_1");
+        expected << QStringLiteral("zb16_2");
+        QCOMPARE(calls, expected);
+
+        calls.clear();
+        typeAndLeave(4, Box::Text9, QStringLiteral("300"));
+        QCOMPARE(calls, QStringList({"zb3", "zb16_1", "zb4", "zb16_1", "zb5", "zb16_1", "zb16_2"}));
+
+        calls.clear();
+        m_f->panel.leave(1, Box::Text18);
+        QCOMPARE(calls, QStringList({"zb0", "zb16_0", "zb1", "zb16_0", "zb2", "zb16_0", "zb16_2"}));
+
+        calls.clear();
+        typeAndLeave(0, Box::Text3, QStringLiteral("5"));
+        m_f->panel.leave(0, Box::Text14);
+        QVERIFY(calls.isEmpty());
+    }
+
+    void nameRefill() {
+        m_f->store.write(section::Canshu, QStringLiteral("TVcsbh(0)"), QStringLiteral("A-17"));
+        m_f->store.write(section::Canshu, QStringLiteral("TVcsbh(2)"), QStringLiteral("wrong"));
+        m_f->store.write(section::Canshu, QStringLiteral("DJYcsbh(0)"), QStringLiteral("D9"));
+        PanelModel& p = m_f->panel;
+
+        p.leave(2, Box::Text14);
+        QCOMPARE(p.text(2, Box::Text14), QStringLiteral("A-17"));
+        typeAndLeave(2, Box::Text14, QStringLiteral("B-2"));
+        QCOMPARE(p.text(2, Box::Text14), QStringLiteral("B-2"));
+        p.leave(4, Box::Text15); // "LBUSER(0)" is not stored
+        QVERIFY(p.text(4, Box::Text15).isEmpty());
+
+        // The refilled text goes to the linked channels of the group.
+        p.clickOption(Option::Linked, 0);
+        p.leave(4, Box::Text35);
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text35), c >= 3 ? QStringLiteral("D9") : QString());
+    }
+
+    void boilingPreset() {
+        PanelModel& p = m_f->panel;
+        QSignalSpy axes(&p, &PanelModel::chartAxesRequested);
+        p.clickOption(Option::AfterBoiling, 1);
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text4), QString::fromLatin1(c < 3 ? "60" : "180"));
+        QVERIFY(p.option(Option::AfterBoiling, 1));
+        QVERIFY(!p.option(Option::AfterBoiling, 0));
+
+        m_f->channels.lastChannel = 5;
+        p.clickOption(Option::AfterBoiling, 0);
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text4), QStringLiteral("60"));
+        m_f->channels.lastChannel = 0;
+        p.clickOption(Option::BeforeBoiling, 0);
+        QCOMPARE(p.text(0, Box::Text4), QStringLiteral("180"));
+        QCOMPARE(p.text(1, Box::Text4), QStringLiteral("60"));
+        QCOMPARE(axes.count(), 0);
+    }
+
+    void kindSwitch() {
+        PanelModel& p = m_f->panel;
+        p.setEnabled(3, Box::Text14, false); // the switch must not touch it
+        QSignalSpy texts(&p, &PanelModel::textChanged);
+
+        p.clickOption(Option::LeakageTest, 1);
+        for (int c = 3; c < 6; ++c) {
+            QCOMPARE(m_f->channels.kind(c), TestKind::Leakage);
+            QVERIFY(!p.isEnabled(c, Box::Text1));
+            QVERIFY(!p.isEnabled(c, Box::Text2));
+            QVERIFY(p.isEnabled(c, Box::Text3));
+            for (int n = 4; n <= 8; ++n)
+                QVERIFY(!p.isEnabled(c, textBox(n)));
+            for (int n = 9; n <= 13; ++n)
+                QVERIFY(p.isEnabled(c, textBox(n)));
+            QVERIFY(!p.isEnabled(c, Box::Text17));
+            QVERIFY(!p.isEnabled(c, Box::Text38));
+            QVERIFY(p.isEnabled(c, Box::Text39));
+            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label49), QStringLiteral("TA"));
+            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label50), QStringLiteral("T"));
+            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label51), QStringLiteral("Vm"));
+            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label52), QStringLiteral("漏电"));
+        }
+        QVERIFY(!p.isEnabled(3, Box::Text14));
+        QCOMPARE(p.referenceVoltage(3), 400.0);
+        for (int c = 0; c < 3; ++c) {
+            QCOMPARE(m_f->channels.kind(c), TestKind::Tv);
+            QVERIFY(p.isEnabled(c, Box::Text1));
+            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label50), QStringLiteral("TB"));
+        }
+
+        p.clickOption(Option::ElectrolyteTest, 0);
+        for (int c = 0; c < 3; ++c) {
+            QVERIFY(m_f->channels.isElectrolyteTest[c] && !m_f->channels.isTvTest[c]);
+            QVERIFY(!p.isEnabled(c, Box::Text3));
+            QVERIFY(!p.isEnabled(c, Box::Text13));
+            QVERIFY(p.isEnabled(c, Box::Text17));
+            QVERIFY(p.isEnabled(c, Box::Text28));
+            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label49), QStringLiteral("火花1"));
+            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label52), QStringLiteral("火花3"));
+        }
+        QCOMPARE(p.referenceVoltage(0), 100.0);
+
+        p.clickOption(Option::TvTest, 0);
+        QVERIFY(p.isEnabled(0, Box::Text8));
+        QVERIFY(!p.isEnabled(0, Box::Text9));
+        QVERIFY(!p.isEnabled(0, Box::Text21));
+        QCOMPARE(p.labelCaption(0, ReadoutLabel::Label50), QStringLiteral("TB"));
+        QCOMPARE(p.referenceVoltage(0), 200.0);
+        QCOMPARE(texts.count(), 0);
+    }
+
+    void optionFrames() {
+        PanelModel& p = m_f->panel;
+        p.clickOption(Option::TvTest, 0);
+        p.clickOption(Option::NotLinked, 0);
+        p.clickOption(Option::LeakageTest, 0);
+        QVERIFY(!p.option(Option::TvTest, 0));
+        QVERIFY(p.option(Option::LeakageTest, 0));
+        QVERIFY(p.option(Option::NotLinked, 0)); // other frames keep their choice
+        QVERIFY(!p.option(Option::LeakageTest, 1));
+        p.clickOption(Option::Linked, 0);
+        QVERIFY(!p.option(Option::NotLinked, 0));
+
+        // Restoring False clears the option without running anything.
+        QSignalSpy options(&p, &PanelModel::optionChanged);
+        p.restoreOption(Option::LeakageTest, 0, false);
+        QVERIFY(!p.option(Option::LeakageTest, 0));
+        QCOMPARE(options.count(), 1);
+        QCOMPARE(m_f->channels.kind(1), TestKind::Leakage);
+        p.restoreOption(Option::ElectrolyteTest, 1, true);
+        QVERIFY(p.option(Option::ElectrolyteTest, 1));
+        QCOMPARE(m_f->channels.kind(5), TestKind::Electrolyte);
+        p.restoreOption(Option::NotLinked, 0, true);
+        QVERIFY(!p.paramLinked(0) && p.paramLinked(3));
+    }
+
+    void runningChannelsKeepTheirSetValues() {
+        PanelModel& p = m_f->panel;
+        p.clickOption(Option::Linked, 0);
+        QSignalSpy replaced(&p, &PanelModel::entryReplaced);
+        QSignalSpy axes(&p, &PanelModel::chartAxesRequested);
+        for (int c = 0; c < 3; ++c)
+            p.setRunning(c, true);
+
+        // Nothing reaches a running channel's set values: not typing, not leaving, not linking,
+        // not the boiling preset.
+        typeAndLeave(0, Box::Text1, QStringLiteral("abc"));
+        typeAndLeave(1, Box::Text4, QStringLiteral("20"));
+        p.setText(2, Box::Text2, QStringLiteral("50"));
+        QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
+        QCOMPARE(p.text(1, Box::Text4), QStringLiteral("180"));
+        QCOMPARE(p.text(2, Box::Text2), QStringLiteral("90"));
+        QVERIFY(replaced.isEmpty());
+
+        // An idle channel's edit reaches the idle linked channels only, and only their charts
+        // are reframed; a typo's replacement is announced.
+        typeAndLeave(3, Box::Text1, QStringLiteral("500"));
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text1), QString::fromLatin1(c < 3 ? "200" : "500"));
+        QList<int> reframed;
+        for (const QList<QVariant>& call : axes)
+            reframed << call.first().toInt();
+        QCOMPARE(reframed, (QList<int>{3, 4, 5}));
+        typeAndLeave(4, Box::Text1, QStringLiteral("abc"));
+        QCOMPARE(replaced.count(), 1);
+        QCOMPARE(replaced.first().at(2).toString(), QStringLiteral("800"));
+        QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
+
+        // The kind of the running group and the boiling frames wait for the end of the run; the
+        // idle group may still switch.
+        QVERIFY(!p.isOptionEnabled(Option::LeakageTest, 0));
+        QVERIFY(!p.isOptionEnabled(Option::AfterBoiling, 1));
+        p.clickOption(Option::LeakageTest, 0);
+        p.clickOption(Option::AfterBoiling, 1);
+        QVERIFY(m_f->channels.isTvTest[0] && !p.option(Option::LeakageTest, 0));
+        QCOMPARE(p.text(0, Box::Text4), QStringLiteral("180"));
+        p.clickOption(Option::LeakageTest, 1);
+        QVERIFY(m_f->channels.isLeakageTest[4]);
+
+        // The results are the evaluation's: read-only for the operator, written all the same.
+        QVERIFY(p.isReadOnly(0, Box::Text6) && p.isReadOnly(0, Box::Text1));
+        QVERIFY(!p.isReadOnly(0, Box::Text14) && !p.isReadOnly(3, Box::Text1));
+        p.setText(0, Box::Text6, QStringLiteral("35"));
+        QCOMPARE(p.text(0, Box::Text6), QStringLiteral("35"));
+
+        for (int c = 0; c < 3; ++c)
+            p.setRunning(c, false);
+        typeAndLeave(0, Box::Text4, QStringLiteral("20"));
+        QCOMPARE(p.text(2, Box::Text4), QStringLiteral("20"));
+        QVERIFY(p.isOptionEnabled(Option::LeakageTest, 0) && !p.isReadOnly(0, Box::Text6));
+    }
 
 private:
     void typeAndLeave(int channel, Box box, const QString& text) {
-        m_panel->setText(channel, box, text);
-        m_panel->leave(channel, box);
+        m_f->panel.setText(channel, box, text);
+        m_f->panel.leave(channel, box);
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsStore> m_store;
-    std::unique_ptr<ChannelModel> m_channels;
-    std::unique_ptr<PanelModel> m_panel;
-};
-
-void PanelModelTest::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("panel.ini")));
-    m_channels = std::make_unique<ChannelModel>();
-    m_panel = std::make_unique<PanelModel>(*m_channels, *m_store);
-}
-
-void PanelModelTest::cleanup() {
-    m_panel.reset();
-    m_channels.reset();
-    m_store.reset();
-    m_dir.reset();
-}
-
-void PanelModelTest::numericCheck_data() {
-    QTest::addColumn<int>("channel");
-    QTest::addColumn<int>("box");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("kept");
-    const auto row = [](const char* name, int ch, Box b, const char* typed, const char* kept) {
-        QTest::newRow(name) << ch << int(b) << QString::fromUtf8(typed) << QString::fromUtf8(kept);
+    struct Fixture {
+        QTemporaryDir dir;
+        SettingsStore store{dir.filePath(QStringLiteral("panel.ini"))};
+        ChannelModel channels;
+        PanelModel panel{channels, store};
     };
-    row("Text1 empty", 0, Box::Text1, "", "800");
-    row("Text1 blank", 0, Box::Text1, " ", "800");
-    row("Text1 letters", 0, Box::Text1, "abc", "800");
-    row("Text1 above", 0, Box::Text1, "1500", "200");
-    row("Text1 below", 0, Box::Text1, "0.99", "200");
-    row("Text1 upper bound", 0, Box::Text1, "1000", "1000");
-    row("Text1 lower bound", 0, Box::Text1, "1", "1");
-    row("Text1 exponent", 0, Box::Text1, "1e3", "1e3");
-    row("Text3 upper bound", 0, Box::Text3, "15", "15");
-    row("Text3 lower bound", 0, Box::Text3, "0.2", "0.2");
-    row("Text3 above", 0, Box::Text3, "15.01", "2");
-    row("Text3 below", 0, Box::Text3, "0.19", "2");
-    row("Text9 group 1-3", 1, Box::Text9, "5", "100");
-    row("Text9 group 4-6", 4, Box::Text9, "5", "400");
-    row("Text9 4-6 blank", 4, Box::Text9, " ", "400");
-    row("Text9 lower bound", 4, Box::Text9, "10", "10");
-    row("Text9 upper bound", 1, Box::Text9, "1000", "1000");
-    row("Text18 4-6 letters", 5, Box::Text18, "x", "400");
-    row("Text11 replacement", 0, Box::Text11, "0", "180");
-    row("Text21 zero", 0, Box::Text21, "0", "0");
-    row("Text21 negative", 0, Box::Text21, "-0.1", "3.1");
-    row("Text16 unchecked", 0, Box::Text16, "abc", "abc");
-}
-
-void PanelModelTest::numericCheck() {
-    QFETCH(int, channel);
-    QFETCH(int, box);
-    QFETCH(QString, typed);
-    QFETCH(QString, kept);
-    typeAndLeave(channel, Box(box), typed);
-    QCOMPARE(m_panel->text(channel, Box(box)), kept);
-}
-
-void PanelModelTest::vrRatioChain() {
-    PanelModel& p = *m_panel;
-    // Typing digit by digit, without leaving the box.
-    p.setText(0, Box::Text2, QStringLiteral("9"));
-    QCOMPARE(p.text(0, Box::Text2), QStringLiteral("9"));
-    p.setText(0, Box::Text2, QString());
-    QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
-    p.setText(0, Box::Text2, QStringLiteral("0"));
-    QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
-    for (const char* t : {"1", "10", "100"}) {
-        p.setText(0, Box::Text2, QString::fromLatin1(t));
-        QCOMPARE(p.text(0, Box::Text2), QString::fromLatin1(t));
-    }
-    p.setText(0, Box::Text2, QStringLiteral("1000"));
-    QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
-
-    // Through linked channels the chain changes every box once and ends.
-    p.clickOption(Option::Linked, 0);
-    QSignalSpy changes(&p, &PanelModel::textChanged);
-    p.setText(1, Box::Text2, QStringLiteral("5"));
-    QCOMPARE(changes.count(), 3);
-    for (int c = 0; c < 3; ++c)
-        QCOMPARE(p.text(c, Box::Text2), QStringLiteral("5"));
-    QCOMPARE(p.text(3, Box::Text2), QStringLiteral("90"));
-
-    // A rejected text is replaced before it is copied.
-    p.setText(4, Box::Text2, QStringLiteral("50"));
-    p.setText(2, Box::Text2, QStringLiteral("abc"));
-    for (int c = 0; c < 3; ++c)
-        QCOMPARE(p.text(c, Box::Text2), QStringLiteral("90"));
-    for (int c = 3; c < 6; ++c)
-        QCOMPARE(p.text(c, Box::Text2), QStringLiteral("50"));
-}
-
-void PanelModelTest::linkingScopes() {
-    PanelModel& p = *m_panel;
-    p.clickOption(Option::Linked, 0);
-    typeAndLeave(3, Box::Text1, QStringLiteral("500"));
-    for (int c = 0; c < ChannelCount; ++c)
-        QCOMPARE(p.text(c, Box::Text1), QStringLiteral("500"));
-    typeAndLeave(4, Box::Text4, QStringLiteral("300"));
-    for (int c = 0; c < ChannelCount; ++c)
-        QCOMPARE(p.text(c, Box::Text4), QString::fromLatin1(c < 3 ? "180" : "300"));
-
-    p.clickOption(Option::NotLinked, 0);
-    typeAndLeave(0, Box::Text3, QStringLiteral("5"));
-    QCOMPARE(p.text(0, Box::Text3), QStringLiteral("5"));
-    QCOMPARE(p.text(1, Box::Text3), QStringLiteral("2"));
-    QCOMPARE(p.text(2, Box::Text3), QStringLiteral("2"));
-
-    // An unlinked channel still hands its edits to the linked ones.
-    p.setParamLinked(4, false);
-    typeAndLeave(4, Box::Text10, QStringLiteral("0.2"));
-    QCOMPARE(p.text(3, Box::Text10), QStringLiteral("0.2"));
-    QCOMPARE(p.text(5, Box::Text10), QStringLiteral("0.2"));
-    QCOMPARE(p.text(0, Box::Text10), QStringLiteral("0.05"));
-
-    // Linking from 4-6 takes in that group only.
-    p.resetToDesign();
-    p.clickOption(Option::Linked, 1);
-    for (int c = 0; c < ChannelCount; ++c)
-        QCOMPARE(p.paramLinked(c), c >= 3);
-}
-
-void PanelModelTest::axisRebuildOrder() {
-    QStringList calls;
-    connect(m_panel.get(), &PanelModel::chartAxesRequested, this,
-            [&calls](int k) { calls << QStringLiteral("zb%1").arg(k); });
-    connect(m_panel.get(), &PanelModel::groupChartAxesRequested, this,
-            [&calls](int n) { calls << QStringLiteral("zb16_%1").arg(n); });
-
-    // Text1 reaches every channel, linked or not, and the value need not change.
-    m_panel->leave(2, Box::Text1);
-    QStringList expected;
-    for (int j = 0; j < ChannelCount; ++j)
-        expected << QStringLiteral("zb%1").arg(j) << QStringLiteral("zb16_0")
-                 << QStringLiteral("zb16_1");
-    expected << QStringLiteral("zb16_2");
-    QCOMPARE(calls, expected);
-
-    calls.clear();
-    typeAndLeave(4, Box::Text9, QStringLiteral("300"));
-    QCOMPARE(calls, QStringList({"zb3", "zb16_1", "zb4", "zb16_1", "zb5", "zb16_1", "zb16_2"}));
-
-    calls.clear();
-    m_panel->leave(1, Box::Text18);
-    QCOMPARE(calls, QStringList({"zb0", "zb16_0", "zb1", "zb16_0", "zb2", "zb16_0", "zb16_2"}));
-
-    calls.clear();
-    typeAndLeave(0, Box::Text3, QStringLiteral("5"));
-    m_panel->leave(0, Box::Text14);
-    QVERIFY(calls.isEmpty());
-}
-
-void PanelModelTest::nameRefill() {
-    m_store->write(section::Canshu, QStringLiteral("TVcsbh(0)"), QStringLiteral("A-17"));
-    m_store->write(section::Canshu, QStringLiteral("TVcsbh(2)"), QStringLiteral("wrong"));
-    m_store->write(section::Canshu, QStringLiteral("DJYcsbh(0)"), QStringLiteral("D9"));
-    PanelModel& p = *m_panel;
-
-    p.leave(2, Box::Text14);
-    QCOMPARE(p.text(2, Box::Text14), QStringLiteral("A-17"));
-    typeAndLeave(2, Box::Text14, QStringLiteral("B-2"));
-    QCOMPARE(p.text(2, Box::Text14), QStringLiteral("B-2"));
-    p.leave(4, Box::Text15); // "LBUSER(0)" is not stored
-    QVERIFY(p.text(4, Box::Text15).isEmpty());
-
-    // The refilled text goes to the linked channels of the group.
-    p.clickOption(Option::Linked, 0);
-    p.leave(4, Box::Text35);
-    for (int c = 0; c < ChannelCount; ++c)
-        QCOMPARE(p.text(c, Box::Text35), c >= 3 ? QStringLiteral("D9") : QString());
-}
-
-void PanelModelTest::boilingPreset() {
-    PanelModel& p = *m_panel;
-    QSignalSpy axes(&p, &PanelModel::chartAxesRequested);
-    p.clickOption(Option::AfterBoiling, 1);
-    for (int c = 0; c < ChannelCount; ++c)
-        QCOMPARE(p.text(c, Box::Text4), QString::fromLatin1(c < 3 ? "60" : "180"));
-    QVERIFY(p.option(Option::AfterBoiling, 1));
-    QVERIFY(!p.option(Option::AfterBoiling, 0));
-
-    m_channels->lastChannel = 5;
-    p.clickOption(Option::AfterBoiling, 0);
-    for (int c = 0; c < ChannelCount; ++c)
-        QCOMPARE(p.text(c, Box::Text4), QStringLiteral("60"));
-    m_channels->lastChannel = 0;
-    p.clickOption(Option::BeforeBoiling, 0);
-    QCOMPARE(p.text(0, Box::Text4), QStringLiteral("180"));
-    QCOMPARE(p.text(1, Box::Text4), QStringLiteral("60"));
-    QCOMPARE(axes.count(), 0);
-}
-
-void PanelModelTest::kindSwitch() {
-    PanelModel& p = *m_panel;
-    p.setEnabled(3, Box::Text14, false); // the switch must not touch it
-    QSignalSpy texts(&p, &PanelModel::textChanged);
-
-    p.clickOption(Option::LeakageTest, 1);
-    for (int c = 3; c < 6; ++c) {
-        QCOMPARE(m_channels->kind(c), TestKind::Leakage);
-        QVERIFY(!p.isEnabled(c, Box::Text1));
-        QVERIFY(!p.isEnabled(c, Box::Text2));
-        QVERIFY(p.isEnabled(c, Box::Text3));
-        for (int n = 4; n <= 8; ++n)
-            QVERIFY(!p.isEnabled(c, textBox(n)));
-        for (int n = 9; n <= 13; ++n)
-            QVERIFY(p.isEnabled(c, textBox(n)));
-        QVERIFY(!p.isEnabled(c, Box::Text17));
-        QVERIFY(!p.isEnabled(c, Box::Text38));
-        QVERIFY(p.isEnabled(c, Box::Text39));
-        QCOMPARE(p.labelCaption(c, ReadoutLabel::Label49), QStringLiteral("TA"));
-        QCOMPARE(p.labelCaption(c, ReadoutLabel::Label50), QStringLiteral("T"));
-        QCOMPARE(p.labelCaption(c, ReadoutLabel::Label51), QStringLiteral("Vm"));
-        QCOMPARE(p.labelCaption(c, ReadoutLabel::Label52), QStringLiteral("漏电"));
-    }
-    QVERIFY(!p.isEnabled(3, Box::Text14));
-    QCOMPARE(p.referenceVoltage(3), 400.0);
-    for (int c = 0; c < 3; ++c) {
-        QCOMPARE(m_channels->kind(c), TestKind::Tv);
-        QVERIFY(p.isEnabled(c, Box::Text1));
-        QCOMPARE(p.labelCaption(c, ReadoutLabel::Label50), QStringLiteral("TB"));
-    }
-
-    p.clickOption(Option::ElectrolyteTest, 0);
-    for (int c = 0; c < 3; ++c) {
-        QVERIFY(m_channels->isElectrolyteTest[c] && !m_channels->isTvTest[c]);
-        QVERIFY(!p.isEnabled(c, Box::Text3));
-        QVERIFY(!p.isEnabled(c, Box::Text13));
-        QVERIFY(p.isEnabled(c, Box::Text17));
-        QVERIFY(p.isEnabled(c, Box::Text28));
-        QCOMPARE(p.labelCaption(c, ReadoutLabel::Label49), QStringLiteral("火花1"));
-        QCOMPARE(p.labelCaption(c, ReadoutLabel::Label52), QStringLiteral("火花3"));
-    }
-    QCOMPARE(p.referenceVoltage(0), 100.0);
-
-    p.clickOption(Option::TvTest, 0);
-    QVERIFY(p.isEnabled(0, Box::Text8));
-    QVERIFY(!p.isEnabled(0, Box::Text9));
-    QVERIFY(!p.isEnabled(0, Box::Text21));
-    QCOMPARE(p.labelCaption(0, ReadoutLabel::Label50), QStringLiteral("TB"));
-    QCOMPARE(p.referenceVoltage(0), 200.0);
-    QCOMPARE(texts.count(), 0);
-}
-
-void PanelModelTest::optionFrames() {
-    PanelModel& p = *m_panel;
-    p.clickOption(Option::TvTest, 0);
-    p.clickOption(Option::NotLinked, 0);
-    p.clickOption(Option::LeakageTest, 0);
-    QVERIFY(!p.option(Option::TvTest, 0));
-    QVERIFY(p.option(Option::LeakageTest, 0));
-    QVERIFY(p.option(Option::NotLinked, 0)); // other frames keep their choice
-    QVERIFY(!p.option(Option::LeakageTest, 1));
-    p.clickOption(Option::Linked, 0);
-    QVERIFY(!p.option(Option::NotLinked, 0));
-
-    // Restoring False clears the option without running anything.
-    QSignalSpy options(&p, &PanelModel::optionChanged);
-    p.restoreOption(Option::LeakageTest, 0, false);
-    QVERIFY(!p.option(Option::LeakageTest, 0));
-    QCOMPARE(options.count(), 1);
-    QCOMPARE(m_channels->kind(1), TestKind::Leakage);
-    p.restoreOption(Option::ElectrolyteTest, 1, true);
-    QVERIFY(p.option(Option::ElectrolyteTest, 1));
-    QCOMPARE(m_channels->kind(5), TestKind::Electrolyte);
-    p.restoreOption(Option::NotLinked, 0, true);
-    QVERIFY(!p.paramLinked(0) && p.paramLinked(3));
-}
-
-void PanelModelTest::runningChannelsKeepTheirSetValues() {
-    PanelModel& p = *m_panel;
-    p.clickOption(Option::Linked, 0);
-    QSignalSpy replaced(&p, &PanelModel::entryReplaced);
-    QSignalSpy axes(&p, &PanelModel::chartAxesRequested);
-    for (int c = 0; c < 3; ++c)
-        p.setRunning(c, true);
-
-    // Nothing reaches a running channel's set values: not typing, not leaving, not linking,
-    // not the boiling preset.
-    typeAndLeave(0, Box::Text1, QStringLiteral("abc"));
-    typeAndLeave(1, Box::Text4, QStringLiteral("20"));
-    p.setText(2, Box::Text2, QStringLiteral("50"));
-    QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
-    QCOMPARE(p.text(1, Box::Text4), QStringLiteral("180"));
-    QCOMPARE(p.text(2, Box::Text2), QStringLiteral("90"));
-    QVERIFY(replaced.isEmpty());
-
-    // An idle channel's edit reaches the idle linked channels only, and only their charts
-    // are reframed; a typo's replacement is announced.
-    typeAndLeave(3, Box::Text1, QStringLiteral("500"));
-    for (int c = 0; c < ChannelCount; ++c)
-        QCOMPARE(p.text(c, Box::Text1), QString::fromLatin1(c < 3 ? "200" : "500"));
-    QList<int> reframed;
-    for (const QList<QVariant>& call : axes)
-        reframed << call.first().toInt();
-    QCOMPARE(reframed, (QList<int>{3, 4, 5}));
-    typeAndLeave(4, Box::Text1, QStringLiteral("abc"));
-    QCOMPARE(replaced.count(), 1);
-    QCOMPARE(replaced.first().at(2).toString(), QStringLiteral("800"));
-    QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
-
-    // The kind of the running group and the boiling frames wait for the end of the run; the
-    // idle group may still switch.
-    QVERIFY(!p.isOptionEnabled(Option::LeakageTest, 0));
-    QVERIFY(!p.isOptionEnabled(Option::AfterBoiling, 1));
-    p.clickOption(Option::LeakageTest, 0);
-    p.clickOption(Option::AfterBoiling, 1);
-    QVERIFY(m_channels->isTvTest[0] && !p.option(Option::LeakageTest, 0));
-    QCOMPARE(p.text(0, Box::Text4), QStringLiteral("180"));
-    p.clickOption(Option::LeakageTest, 1);
-    QVERIFY(m_channels->isLeakageTest[4]);
-
-    // The results are the evaluation's: read-only for the operator, written all the same.
-    QVERIFY(p.isReadOnly(0, Box::Text6) && p.isReadOnly(0, Box::Text1));
-    QVERIFY(!p.isReadOnly(0, Box::Text14) && !p.isReadOnly(3, Box::Text1));
-    p.setText(0, Box::Text6, QStringLiteral("35"));
-    QCOMPARE(p.text(0, Box::Text6), QStringLiteral("35"));
-
-    for (int c = 0; c < 3; ++c)
-        p.setRunning(c, false);
-    typeAndLeave(0, Box::Text4, QStringLiteral("20"));
-    QCOMPARE(p.text(2, Box::Text4), QStringLiteral("20"));
-    QVERIFY(p.isOptionEnabled(Option::LeakageTest, 0) && !p.isReadOnly(0, Box::Text6));
-}
+    std::unique_ptr<Fixture> m_f;
+};
 
 QTEST_GUILESS_MAIN(PanelModelTest)
 #include "tst_panelmodel.moc"

@@ -75,6 +75,10 @@ class PlantTest : public QObject {
         return rows.ok() ? rows.value.value(0, 0).toInt() : -1;
     }
 
+    int rowsOf(const QString& table, const QString& serial) {
+        return count(QString("select count(*) from %1 where SerNum=?").arg(table), {serial});
+    }
+
     // The server away: the PostgreSQL cluster stopped, or the SQLite file moved aside.
     void takeServerAway(bool away) {
         if (m_postgres) {
@@ -167,23 +171,6 @@ private slots:
         QVERIFY(plantdb({"init", "--postgres", "user=x"}, 1).isEmpty());
     }
 
-    void sharedRoutines() {
-        FoilRecords foils(m_source);
-        QVERIFY(foils.save(foil("A1", "S"), QDate(2021, 1, 1)).ok());
-        QString message;
-        auto rows = runPlantSql(m_source, "select * from Whole_Parameter", {}, message);
-        QVERIFY(rows);
-        QCOMPARE(rows->recordCount(), 1);
-        QCOMPARE(message, QString("查询到1条记录"));
-        rows = runPlantSql(m_source, "select * from Whole_Parameter where SerNum=?", {"none"},
-                           message);
-        QCOMPARE(rows->recordCount(), 0);
-        QVERIFY(!runPlantSql(m_source, "Delete from Criterion", {}, message));
-        QCOMPARE(message, QString("Deletequery successful"));
-        QVERIFY(!runPlantSql(m_source, "select nothing from Nowhere", {}, message));
-        QVERIFY(message.startsWith("查询错误:"));
-    }
-
     void foilRecords() {
         FoilRecords foils(m_source);
         QCOMPARE(foils.listSpecifications().value, QStringList());
@@ -205,7 +192,7 @@ private slots:
         const auto second = foils.save(changed, QDate(2024, 5, 6));
         QVERIFY2(second.ok(), qPrintable(second.status.message));
         QCOMPARE(second.value, false); // an update
-        QCOMPARE(count("select count(*) from Whole_Parameter where SerNum=?", {"H120"}), 1);
+        QCOMPARE(rowsOf("Whole_Parameter", "H120"), 1);
         const auto date = openPlantRecordset(
             m_source, "select ProDate, Pace, Conner from Whole_Parameter where SerNum=?", {"H120"});
         QCOMPARE(date.value.text(0, 0), QString("2020/01/02"));
@@ -226,7 +213,7 @@ private slots:
         bad = foil("H9", "S");
         bad.vf = "";
         QVERIFY(foils.save(bad, QDate(2020, 1, 1)).status.message.contains("VF值"));
-        QCOMPARE(count("select count(*) from Whole_Parameter where SerNum=?", {"H9"}), 0);
+        QCOMPARE(rowsOf("Whole_Parameter", "H9"), 0);
 
         auto samples = samplesOfRun(1);
         PlantUploader uploader(m_source, path("plant-queue.db"));
@@ -234,8 +221,7 @@ private slots:
         QVERIFY(foils.remove("H120").ok());
         QVERIFY(!foils.open("H120").value.foil);
         for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"})
-            QCOMPARE(count(QString("select count(*) from %1 where SerNum=?").arg(table), {"H120"}),
-                     0);
+            QCOMPARE(rowsOf(table, "H120"), 0);
         QCOMPARE(count("select count(*) from Whole_Parameter"), 2);
     }
 
@@ -287,8 +273,7 @@ private slots:
         const auto reopened = FoilRecords(m_source).open("F7");
         QCOMPARE(reopened.value.foil->specification, QString("changed by 1'"));
         for (const char* table : {"Part_Parameter", "Curve"})
-            QCOMPARE(count(QString("select count(*) from %1 where SerNum=?").arg(table), {"F7"}),
-                     6);
+            QCOMPARE(rowsOf(table, "F7"), 6);
         QCOMPARE(count("select count(*) from Whole_Parameter"), 1);
         for (const StoredCurve& c : reopened.value.curves)
             if (c.curveNumber == 2) {
@@ -299,10 +284,8 @@ private slots:
 
     void pieceGridAndCells() {
         PieceGrid grid;
-        grid.setEntry(PieceQuantity::SpecificCapacitance, 2, "1.23456");
         grid.setEntry(PieceQuantity::Bend, 2, "12.7");
         grid.setEntry(PieceQuantity::Pull, 2, "x1");
-        QCOMPARE(grid.cell(2, 1), QString("1.235"));
         QCOMPARE(grid.cell(2, 2), QString("13"));
         QCOMPARE(grid.cell(2, 3), QString("x1"));
         grid.setEntry(PieceQuantity::Bend, 2, "");
@@ -387,7 +370,7 @@ private slots:
         out = uploader.upload(piece("Q3", 4, *samples));
         QCOMPARE(out.status.fault, PlantFault::Rejected);
         QVERIFY(out.queued);
-        QCOMPARE(count("select count(*) from Whole_Parameter where SerNum=?", {"Q3"}), 0);
+        QCOMPARE(rowsOf("Whole_Parameter", "Q3"), 0);
         RetryReport report = uploader.retry();
         QCOMPARE(report.left, 1);
         QCOMPARE(report.status.fault, PlantFault::Rejected);
@@ -425,7 +408,7 @@ private slots:
         QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
     }
 
-    void valuesAreNeverPartOfTheStatement() {
+    void valuesAreNeverPartOfTheStatementAndSharedRoutines() {
         const QString serial = "O'Brien\"; drop table Curve; --%_";
         const QString spec = "'); delete from Criterion; --";
         FoilRecords foils(m_source);
@@ -448,6 +431,18 @@ private slots:
         QCOMPARE(opened.value.foil->specification, spec);
         QCOMPARE(int(opened.value.curves.size()), 1);
         QCOMPARE(count("select count(*) from Whole_Parameter"), 2);
+
+        // The routines the pages share: a count message, or a query error.
+        QString message;
+        auto rows = runPlantSql(m_source, "select * from Whole_Parameter where SerNum=?", {serial},
+                                message);
+        QVERIFY(rows);
+        QCOMPARE(rows->recordCount(), 1);
+        QCOMPARE(message, QString("查询到1条记录"));
+        QVERIFY(!runPlantSql(m_source, "Delete from Criterion", {}, message));
+        QCOMPARE(message, QString("Deletequery successful"));
+        QVERIFY(!runPlantSql(m_source, "select nothing from Nowhere", {}, message));
+        QVERIFY(message.startsWith("查询错误:"));
     }
 };
 

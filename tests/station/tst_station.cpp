@@ -53,6 +53,12 @@ private slots:
         QCOMPARE(p.panel.comboItems(2, Box::Combo2),
                  QStringList({"HL", "TL", "HM", "TM", "HR", "TR"}));
         QVERIFY(p.panel.comboItems(3, Box::Combo1).isEmpty());
+        // The toolbar waits for a link.
+        QVERIFY(!p.shell.toolbarVisible());
+        QVERIFY(!p.shell.button("RJ45_connect")->enabled);
+        QVERIFY(p.shell.button("test46")->enabled);
+        QVERIFY(p.shell.menuItem("hf")->enabled);
+        QVERIFY(p.prompter.shown().isEmpty());
     }
 
     // Parameters of channels 1-3 only; calibration factors of all six, since the end of a
@@ -150,16 +156,6 @@ private slots:
         QVERIFY(p.panel.paramLinked(0));
     }
 
-    void startUpLeavesTheToolbarForALink() {
-        Program p(path());
-        p.controller.startUp();
-        QVERIFY(!p.shell.toolbarVisible());
-        QVERIFY(!p.shell.button("RJ45_connect")->enabled);
-        QVERIFY(p.shell.button("test46")->enabled);
-        QVERIFY(p.shell.menuItem("hf")->enabled);
-        QVERIFY(p.prompter.shown().isEmpty());
-    }
-
     void newTestResetByKind() {
         Program p(path());
         p.controller.startUp();
@@ -212,11 +208,16 @@ private slots:
         QCOMPARE(framed.first().first().toInt(), 0);
     }
 
-    void dispatchByKeyAndName() {
+    void aNewTestVoltageReframesTheChartsAndDispatchByKeyAndName() {
         Program p(path());
         p.controller.startUp();
         QSignalSpy quit(&p.controller, &Station::quitRequested);
         QSignalSpy help(&p.controller, &Station::helpRequested);
+        p.panel.setText(4, FormationVoltage, "400");
+        p.panel.leave(4, FormationVoltage);
+        // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
+        QCOMPARE(p.charts.referenceVoltage(0), 400.0);
+        QCOMPARE(p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400)), QStringList({"60"}));
         p.controller.toolbarClicked("no-such-key");
         p.controller.menuTriggered("no-such-item");
         p.controller.menuTriggered("help");
@@ -232,17 +233,6 @@ private slots:
         QCOMPARE(SettingsStore(path()).read("canshu", "hxfd16"), QString("2"));
         p.controller.menuTriggered("hs");
         QCOMPARE(p.channels.timeScale[5], 0.5f);
-    }
-
-    void aNewTestVoltageReframesTheCharts() {
-        Program p(path());
-        p.controller.startUp();
-        p.panel.setText(4, FormationVoltage, "400");
-        p.panel.leave(4, FormationVoltage);
-        // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
-        QCOMPARE(p.charts.referenceVoltage(0), 400.0);
-        const auto labels = p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400));
-        QCOMPARE(labels, QStringList({"60"}));
     }
 };
 
