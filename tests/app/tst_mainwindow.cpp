@@ -134,20 +134,15 @@ private slots:
         for (int k = 3; k < ChannelCount; ++k) {
             QVERIFY(!box("Text1", k)->isEnabled());
             QVERIFY(box("Text9", k)->isEnabled());
-            QCOMPARE(widget<QLabel>(QStringLiteral("Label49_%1").arg(k))->text(),
-                     QStringLiteral("TA"));
-            QCOMPARE(widget<QLabel>(QStringLiteral("Label50_%1").arg(k))->text(),
-                     QStringLiteral("T"));
-            QCOMPARE(widget<QLabel>(QStringLiteral("Label52_%1").arg(k))->text(),
-                     QStringLiteral("漏电"));
+            QCOMPARE(label("Label49", k), QStringLiteral("TA"));
+            QCOMPARE(label("Label50", k), QStringLiteral("T"));
+            QCOMPARE(label("Label52", k), QStringLiteral("漏电"));
         }
         for (int k = 0; k < 3; ++k) {
             QVERIFY(box("Text1", k)->isEnabled());
             QVERIFY(!box("Text9", k)->isEnabled());
-            QCOMPARE(widget<QLabel>(QStringLiteral("Label50_%1").arg(k))->text(),
-                     QStringLiteral("TB"));
-            QCOMPARE(widget<QLabel>(QStringLiteral("Label52_%1").arg(k))->text(),
-                     QStringLiteral("VT"));
+            QCOMPARE(label("Label50", k), QStringLiteral("TB"));
+            QCOMPARE(label("Label52", k), QStringLiteral("VT"));
         }
         QVERIFY(leakage->isChecked());
         QVERIFY(!widget<QRadioButton>(QStringLiteral("Option5_1"))->isChecked());
@@ -301,6 +296,10 @@ private:
         QTest::keyClicks(edit, text);
     }
 
+    QString label(const char* name, int channel) const {
+        return widget<QLabel>(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(channel))
+            ->text();
+    }
     QAction* menuAction(const char* name) const { return widget<QAction>(QLatin1String(name)); }
 
     QTemporaryDir m_dir;
