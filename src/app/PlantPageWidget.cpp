@@ -35,7 +35,7 @@ struct BoxPlace {
     int labelLeft, left, top, width;
 };
 constexpr BoxPlace kPlaces[] = {
-    {FoilBox::Serial, 360, 1200, 360, 2500},    {FoilBox::Specification, 4080, 4920, 360, 2000},
+    {FoilBox::Serial, 360, 1200, 360, 2500},    {FoilBox::Grade, 4080, 4920, 360, 2000},
     {FoilBox::Vf, 7200, 8040, 360, 1200},       {FoilBox::Length, 360, 1200, 840, 1200},
     {FoilBox::Area, 2640, 3480, 840, 1200},     {FoilBox::Weight, 4920, 5760, 840, 1200},
     {FoilBox::IqNumber, 360, 1200, 1320, 1200}, {FoilBox::ProductionLine, 2640, 3480, 1320, 1200},
@@ -72,7 +72,7 @@ PlantPageWidget::PlantPageWidget(PlantPage& page, QWidget* parent) : QWidget(par
     connect(&m_page.grid(), &PieceGrid::entryChanged, this, &PlantPageWidget::showEntry);
     for (int b = 0; b < FoilBoxCount; ++b)
         showText(FoilBox(b), m_page.text(FoilBox(b)));
-    for (PlantList l : {PlantList::Serials, PlantList::Specifications})
+    for (PlantList l : {PlantList::Serials, PlantList::Grades})
         showList(l);
 }
 
@@ -207,8 +207,8 @@ bool PlantPageWidget::eventFilter(QObject* watched, QEvent* event) {
             m_page.showSerialList();
             return true;
         }
-        if (watched == box(FoilBox::Specification)) {
-            m_page.showSpecificationList();
+        if (watched == box(FoilBox::Grade)) {
+            m_page.showGradeList();
             return true;
         }
     }
@@ -232,7 +232,7 @@ void PlantPageWidget::showList(PlantList l) {
     const bool visible = m_page.listVisible(l);
     widget->setVisible(visible);
     if (visible) widget->raise();
-    box(l == PlantList::Serials ? FoilBox::Serial : FoilBox::Specification)->setVisible(!visible);
+    box(l == PlantList::Serials ? FoilBox::Serial : FoilBox::Grade)->setVisible(!visible);
 }
 
 void PlantPageWidget::showCell(int row, int column, const QString& text) {

@@ -1,6 +1,7 @@
 #include "charts/CurvePlotter.h"
 
 #include "charts/ChartSet.h"
+#include "charts/CurveColours.h"
 #include "charts/TimeScale.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
@@ -25,20 +26,8 @@ constexpr double MarkHalf = 100;            // half length of the short vertical
 constexpr int AllChart = 2;
 constexpr int Channel4 = 3; // item 3 of a box scales the 1-6 chart
 
-const QColor VoltageRed(255, 0, 0);
-const QColor CurrentBlue(0, 0, 255);
+using namespace curvecolours;
 const QColor MarkBlack(0, 0, 0);
-
-QColor groupColour(int k) {
-    static const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
-    return colours[k % ChannelsPerGroup];
-}
-
-QColor allColour(int k) {
-    static const QColor colours[] = {QColor(255, 0, 0),   QColor(0, 255, 0),   QColor(0, 0, 255),
-                                     QColor(255, 0, 255), QColor(255, 255, 0), QColor(0, 255, 255)};
-    return colours[k];
-}
 
 double groupOffset(int k) {
     return 400.0 * (k % ChannelsPerGroup + 1);

@@ -39,25 +39,24 @@ PlantReply<QStringList> FoilRecords::listSerials(const QString& filter) const {
     return {firstColumn(rows.value), {}};
 }
 
-PlantReply<QStringList> FoilRecords::listSpecifications() const {
+PlantReply<QStringList> FoilRecords::listGrades() const {
     PlantConnection c(m_source, PlantLogin::Shared);
     const auto rows = c.select(QStringLiteral("select Speci from Criterion"));
     if (!rows.ok()) return PlantReply<QStringList>::failed(rows.status);
     return {firstColumn(rows.value), {}};
 }
 
-PlantReply<bool> FoilRecords::hasSpecification(const QString& specification) const {
+PlantReply<bool> FoilRecords::hasGrade(const QString& grade) const {
     PlantConnection c(m_source, PlantLogin::Recordset);
-    const auto rows = c.select(QStringLiteral("select Speci from Criterion where Speci=?"),
-                               {trimBlanks(specification)});
+    const auto rows =
+        c.select(QStringLiteral("select Speci from Criterion where Speci=?"), {trimBlanks(grade)});
     if (!rows.ok()) return PlantReply<bool>::failed(rows.status);
     return {rows.value.recordCount() > 0, {}};
 }
 
-PlantStatus FoilRecords::addSpecification(const QString& specification) const {
+PlantStatus FoilRecords::addGrade(const QString& grade) const {
     PlantConnection c(m_source, PlantLogin::Recordset);
-    return c.exec(QStringLiteral("insert into Criterion (Speci) values (?)"),
-                  {trimBlanks(specification)});
+    return c.exec(QStringLiteral("insert into Criterion (Speci) values (?)"), {trimBlanks(grade)});
 }
 
 PlantReply<OpenedFoil> FoilRecords::open(const QString& serial) const {
@@ -97,8 +96,8 @@ PlantReply<bool> FoilRecords::save(const FoilRecord& foil, QDate today) const {
         insert ? insertFoil(c, v, today)
                : c.exec(QStringLiteral("update Whole_Parameter set Speci=?,VF=?,Length=?,Area=?,"
                                        "Weight=?,IQNum=?,PLNum=?,NodeNum=? where SerNum=?"),
-                        {v.specification, v.vf, v.length, v.area, v.weight, v.iqNumber,
-                         v.productionLine, v.joints, v.serial});
+                        {v.grade, v.vf, v.length, v.area, v.weight, v.iqNumber, v.productionLine,
+                         v.joints, v.serial});
     if (!s.ok()) return PlantReply<bool>::failed(s);
     if (PlantStatus done = c.commit(); !done.ok()) return PlantReply<bool>::failed(done);
     return {insert, {}};

@@ -8,7 +8,7 @@
 
 namespace q7rk {
 
-// The whole-roll records of the plant page: the serial and specification lists, opening,
+// The whole-roll records of the plant page: the serial and grade lists, opening,
 // saving and deleting a foil. Each call is one operation on a connection of its own; a
 // call that fails changes nothing and says why.
 class FoilRecords {
@@ -18,12 +18,12 @@ public:
     // Serial numbers containing `filter` (trimmed; empty lists all), trimmed, in the order
     // the server gives them. Wildcard characters in the filter match themselves.
     PlantReply<QStringList> listSerials(const QString& filter) const;
-    // Every specification of Criterion, trimmed, in table order.
-    PlantReply<QStringList> listSpecifications() const;
-    // Whether Criterion holds the trimmed specification.
-    PlantReply<bool> hasSpecification(const QString& specification) const;
-    // Adds the trimmed specification to Criterion.
-    PlantStatus addSpecification(const QString& specification) const;
+    // Every grade of Criterion, trimmed, in table order.
+    PlantReply<QStringList> listGrades() const;
+    // Whether Criterion holds the trimmed grade.
+    PlantReply<bool> hasGrade(const QString& grade) const;
+    // Adds the trimmed grade to Criterion.
+    PlantStatus addGrade(const QString& grade) const;
 
     // The whole-roll row of the trimmed serial (Null columns as empty texts, numbers in
     // plain notation), the foil's pieces as the grid shows them and its stored curves.

@@ -37,7 +37,7 @@ PlantStatus insertFoil(PlantConnection& c, const FoilValues& v, QDate date) {
     return c.exec(QStringLiteral("insert into Whole_Parameter (SerNum,Speci,VF,Length,Area,"
                                  "Weight,IQNum,PLNum,NodeNum,ProDate,Pace,Conner) "
                                  "values (?,?,?,?,?,?,?,?,?,?,?,?)"),
-                  {v.serial, v.specification, v.vf, v.length, v.area, v.weight, v.iqNumber,
+                  {v.serial, v.grade, v.vf, v.length, v.area, v.weight, v.iqNumber,
                    v.productionLine, v.joints, date.toString(QStringLiteral("yyyy/MM/dd")), 1000.0,
                    QStringLiteral("OQC")});
 }

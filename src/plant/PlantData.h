@@ -14,7 +14,7 @@ namespace q7rk {
 // The whole-roll record of one foil, a row of Whole_Parameter.
 struct FoilRecord {
     QString serial;         // txtWhole "编号："
-    QString specification;  // txtWhole1 "规格："
+    QString grade;          // txtWhole1 "规格："
     QString vf;             // VFText "VF值："
     QString length;         // txtWhole3 "长度：" (empty: Null)
     QString area;           // txtWhole4 "面积：" (empty: Null)

@@ -46,7 +46,7 @@ PlantReply<FoilValues> foilValues(const FoilRecord& foil) {
     using Reply = PlantReply<FoilValues>;
     FoilValues v;
     v.serial = trimBlanks(foil.serial);
-    v.specification = trimBlanks(foil.specification);
+    v.grade = trimBlanks(foil.grade);
     v.iqNumber = trimBlanks(foil.iqNumber);
     v.productionLine = trimBlanks(foil.productionLine);
     const auto vf = parseNumber(trimBlanks(foil.vf));

@@ -12,14 +12,14 @@ class SampleStore;
 // Leading and trailing blanks removed (other white space is kept, as the boxes hold it).
 QString trimBlanks(const QString& text);
 
-// Letters a-z typed into the serial, specification, IQ-number and line boxes become A-Z;
+// Letters a-z typed into the serial, grade, IQ-number and line boxes become A-Z;
 // everything else passes unchanged.
 QString upperCaseTyped(const QString& text);
 
 // The values of a whole-roll row, ready to bind: numbers as numbers, empty optional
 // numbers as Null.
 struct FoilValues {
-    QString serial, specification, iqNumber, productionLine;
+    QString serial, grade, iqNumber, productionLine;
     double vf = 0, joints = 0;
     QVariant length, area, weight;
 };

@@ -78,7 +78,7 @@ QString PlantPage::boxLabel(FoilBox box) {
 }
 
 bool PlantPage::upperCasesTyping(FoilBox box) {
-    return box == FoilBox::Serial || box == FoilBox::Specification || box == FoilBox::IqNumber ||
+    return box == FoilBox::Serial || box == FoilBox::Grade || box == FoilBox::IqNumber ||
            box == FoilBox::ProductionLine;
 }
 
@@ -98,7 +98,7 @@ void PlantPage::typeText(FoilBox box, const QString& text) {
 }
 
 FoilRecord PlantPage::record() const {
-    return {text(FoilBox::Serial),   text(FoilBox::Specification),  text(FoilBox::Vf),
+    return {text(FoilBox::Serial),   text(FoilBox::Grade),          text(FoilBox::Vf),
             text(FoilBox::Length),   text(FoilBox::Area),           text(FoilBox::Weight),
             text(FoilBox::IqNumber), text(FoilBox::ProductionLine), text(FoilBox::Joints)};
 }
@@ -126,33 +126,33 @@ void PlantPage::showSerialList() {
     setList(PlantList::Serials, serials.value, !serials.value.isEmpty());
 }
 
-void PlantPage::showSpecificationList() {
-    setList(PlantList::Specifications, {}, true);
+void PlantPage::showGradeList() {
+    setList(PlantList::Grades, {}, true);
     const FoilRecords foils(m_source);
-    const QString typed = trimBlanks(text(FoilBox::Specification));
+    const QString typed = trimBlanks(text(FoilBox::Grade));
     PlantStatus status;
     QStringList items;
     if (typed.isEmpty()) {
-        const auto all = foils.listSpecifications();
+        const auto all = foils.listGrades();
         status = all.status;
         items = all.value;
     } else {
-        const auto known = foils.hasSpecification(typed);
+        const auto known = foils.hasGrade(typed);
         status = known.status;
         bool present = known.ok() && known.value;
         if (known.ok() && !present &&
-            m_prompter.ask(questionTitle(), plantTexts::addSpecificationQuestion())) {
-            status = foils.addSpecification(typed);
+            m_prompter.ask(questionTitle(), plantTexts::addGradeQuestion())) {
+            status = foils.addGrade(typed);
             present = status.ok();
         }
         if (present) items << typed;
     }
-    setList(PlantList::Specifications, items, status.ok() && !items.isEmpty());
+    setList(PlantList::Grades, items, status.ok() && !items.isEmpty());
     if (!status.ok()) tell(status.message);
 }
 
 void PlantPage::takeListItem(PlantList list, const QString& item) {
-    setText(list == PlantList::Serials ? FoilBox::Serial : FoilBox::Specification, item);
+    setText(list == PlantList::Serials ? FoilBox::Serial : FoilBox::Grade, item);
     setList(list, listItems(list), false);
 }
 
@@ -189,7 +189,7 @@ void PlantPage::openFoil() {
 void PlantPage::showOpened(const OpenedFoil& opened) {
     if (opened.foil) {
         const FoilRecord& f = *opened.foil;
-        const QString texts[] = {f.serial,   f.specification,  f.vf,    f.length, f.area, f.weight,
+        const QString texts[] = {f.serial,   f.grade,          f.vf,    f.length, f.area, f.weight,
                                  f.iqNumber, f.productionLine, f.joints};
         for (int b = 0; b < FoilBoxCount; ++b)
             setText(FoilBox(b), texts[b]);

@@ -24,7 +24,7 @@ struct ChannelModel;
 // The whole-roll boxes of the plant page, by what they hold.
 enum class FoilBox {
     Serial,         // txtWhole "编号："
-    Specification,  // txtWhole1 "规格："
+    Grade,          // txtWhole1 "规格："
     Vf,             // VFText "VF值："
     Length,         // txtWhole3 "长度："
     Area,           // txtWhole4 "面积："
@@ -37,8 +37,8 @@ constexpr int FoilBoxCount = 9;
 
 // The two pick lists that open under their boxes.
 enum class PlantList {
-    Serials,        // List1 under txtWhole
-    Specifications, // List2 under txtWhole1
+    Serials, // List1 under txtWhole
+    Grades,  // List2 under txtWhole1
 };
 
 // What the upload of a group did, by curve number (1..6).
@@ -80,7 +80,7 @@ public:
     QString text(FoilBox box) const;
     // The program writes a box.
     void setText(FoilBox box, const QString& text);
-    // The operator types into a box: in the serial, specification, IQ-number and line boxes
+    // The operator types into a box: in the serial, grade, IQ-number and line boxes
     // a-z come out as A-Z.
     void typeText(FoilBox box, const QString& text);
     FoilRecord record() const;
@@ -89,9 +89,9 @@ public:
     QStringList listItems(PlantList list) const { return m_lists[std::size_t(list)].items; }
     // Double-click on txtWhole: the serial numbers containing its text.
     void showSerialList();
-    // Double-click on txtWhole1: every specification when the box is empty, else the one
+    // Double-click on txtWhole1: every grade when the box is empty, else the one
     // typed, offering to add it when it is not known.
-    void showSpecificationList();
+    void showGradeList();
     // A click on an item: it goes into the list's box and the list closes.
     void takeListItem(PlantList list, const QString& item);
 

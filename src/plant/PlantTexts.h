@@ -5,7 +5,7 @@
 namespace q7rk::plantTexts {
 
 // What the plant page and the upload show the operator.
-inline QString addSpecificationQuestion() {
+inline QString addGradeQuestion() {
     return QStringLiteral("此规格不存在,是否加入到规格列表中?");
 }
 inline QString foilSaved() {

@@ -61,7 +61,7 @@ QJsonObject toJson(const PieceUpload& p) {
     return QJsonObject{
         {"serial", p.serial},
         {"curveNumber", p.curveNumber},
-        {"foil", QJsonArray{f.serial, f.specification, f.vf, f.length, f.area, f.weight, f.iqNumber,
+        {"foil", QJsonArray{f.serial, f.grade, f.vf, f.length, f.area, f.weight, f.iqNumber,
                             f.productionLine, f.joints}},
         {"cells", QJsonArray{p.cells.specificCapacitance, p.cells.bend, p.cells.pull}},
         {"run", QJsonArray{p.riseTime, p.maxVoltage, p.tvValue}},

@@ -1,6 +1,7 @@
 #include "reports/StoredTestDisplay.h"
 
 #include "charts/ChartSet.h"
+#include "charts/CurveColours.h"
 #include "charts/CurvePlotter.h"
 #include "params/PanelModel.h"
 #include "results/PanelRecord.h"
@@ -24,21 +25,8 @@ constexpr double GroupAxisY = 4000;
 constexpr double AllAxisY = 8000;
 constexpr int AllChart = 2;
 
-// The live curves' pens: red voltage and blue current in TV(k), one colour per channel in
-// the comparison charts.
-const QColor VoltageRed(255, 0, 0);
-const QColor CurrentBlue(0, 0, 255);
-
-QColor groupColour(int k) {
-    static const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
-    return colours[k % ChannelsPerGroup];
-}
-
-QColor allColour(int k) {
-    static const QColor colours[] = {QColor(255, 0, 0),   QColor(0, 255, 0),   QColor(0, 0, 255),
-                                     QColor(255, 0, 255), QColor(255, 255, 0), QColor(0, 255, 255)};
-    return colours[k];
-}
+// The live curves' pens.
+using namespace curvecolours;
 
 QString f(const char* utf8) {
     return QString::fromUtf8(utf8);

@@ -173,12 +173,12 @@ private slots:
 
     void foilRecords() {
         FoilRecords foils(m_source);
-        QCOMPARE(foils.listSpecifications().value, QStringList());
-        QCOMPARE(foils.hasSpecification(" 20VF ").value, false);
+        QCOMPARE(foils.listGrades().value, QStringList());
+        QCOMPARE(foils.hasGrade(" 20VF ").value, false);
         for (const char* spec : {"20VF", "规格B", "A-3"})
-            QVERIFY(foils.addSpecification(spec).ok());
-        QCOMPARE(foils.hasSpecification(" 20VF ").value, true);
-        QCOMPARE(foils.listSpecifications().value, QStringList({"20VF", "规格B", "A-3"}));
+            QVERIFY(foils.addGrade(spec).ok());
+        QCOMPARE(foils.hasGrade(" 20VF ").value, true);
+        QCOMPARE(foils.listGrades().value, QStringList({"20VF", "规格B", "A-3"}));
 
         QCOMPARE(foils.save(foil("H120", "20VF"), QDate(2020, 1, 2)).value, true);
         QVERIFY(foils.save(foil("X12Y", "20VF"), QDate(2020, 1, 2)).ok());
@@ -241,7 +241,7 @@ private slots:
         }
         const auto opened = FoilRecords(m_source).open("F7");
         QVERIFY(opened.ok());
-        QCOMPARE(opened.value.foil->specification, QString("S-1"));
+        QCOMPARE(opened.value.foil->grade, QString("S-1"));
         QCOMPARE(int(opened.value.pieces.size()), 6);
         QCOMPARE(int(opened.value.curves.size()), 6);
         for (const StoredCurve& c : opened.value.curves) {
@@ -264,14 +264,14 @@ private slots:
         // Sending again replaces; the whole-roll row follows pieces 1 and 1' only.
         auto run2 = samplesOfRun(2);
         PieceUpload again = piece("F7", 2, *run2, "10", "20");
-        again.foil.specification = "changed by 2";
+        again.foil.grade = "changed by 2";
         QVERIFY(uploader.upload(again).status.ok());
-        QCOMPARE(FoilRecords(m_source).open("F7").value.foil->specification, QString("S-1"));
+        QCOMPARE(FoilRecords(m_source).open("F7").value.foil->grade, QString("S-1"));
         again = piece("F7", 4, *run2);
-        again.foil.specification = "changed by 1'";
+        again.foil.grade = "changed by 1'";
         QVERIFY(uploader.upload(again).status.ok());
         const auto reopened = FoilRecords(m_source).open("F7");
-        QCOMPARE(reopened.value.foil->specification, QString("changed by 1'"));
+        QCOMPARE(reopened.value.foil->grade, QString("changed by 1'"));
         for (const char* table : {"Part_Parameter", "Curve"})
             QCOMPARE(rowsOf(table, "F7"), 6);
         QCOMPARE(count("select count(*) from Whole_Parameter"), 1);
@@ -412,9 +412,9 @@ private slots:
         const QString serial = "O'Brien\"; drop table Curve; --%_";
         const QString spec = "'); delete from Criterion; --";
         FoilRecords foils(m_source);
-        const PlantStatus added = foils.addSpecification("kept");
+        const PlantStatus added = foils.addGrade("kept");
         QVERIFY2(added.ok(), qPrintable(added.message));
-        QVERIFY(foils.addSpecification(spec).ok());
+        QVERIFY(foils.addGrade(spec).ok());
         QVERIFY(foils.save(foil("plain%", spec), QDate(2022, 2, 2)).ok());
         auto samples = samplesOfRun(1);
         QVERIFY(PlantUploader(m_source, path("plant-queue.db"))
@@ -422,13 +422,13 @@ private slots:
                     .status.ok());
         QVERIFY(foils.save(foil(serial, spec), QDate(2022, 2, 2)).ok());
 
-        QCOMPARE(foils.listSpecifications().value, QStringList({"kept", spec}));
-        QCOMPARE(foils.hasSpecification(spec).value, true);
+        QCOMPARE(foils.listGrades().value, QStringList({"kept", spec}));
+        QCOMPARE(foils.hasGrade(spec).value, true);
         QCOMPARE(foils.listSerials("'B").value, QStringList({serial}));
         QCOMPARE(foils.listSerials("%_").value, QStringList({serial}));
         const auto opened = foils.open(serial);
         QCOMPARE(opened.value.foil->serial, serial);
-        QCOMPARE(opened.value.foil->specification, spec);
+        QCOMPARE(opened.value.foil->grade, spec);
         QCOMPARE(int(opened.value.curves.size()), 1);
         QCOMPARE(count("select count(*) from Whole_Parameter"), 2);
 

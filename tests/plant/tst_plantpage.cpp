@@ -166,7 +166,7 @@ private slots:
         PlantPage& page = m_bench->page;
         page.tabinit();
         page.setText(FoilBox::Serial, Serial);
-        page.typeText(FoilBox::Specification, "s-9");
+        page.typeText(FoilBox::Grade, "s-9");
         page.typeText(FoilBox::Vf, "520");
         page.typeText(FoilBox::Joints, "2");
     }
@@ -190,7 +190,7 @@ private slots:
 
         const auto opened = FoilRecords(m_source).open(Serial);
         QVERIFY(opened.ok() && opened.value.foil);
-        QCOMPARE(opened.value.foil->specification, QString("S-9"));
+        QCOMPARE(opened.value.foil->grade, QString("S-9"));
         QCOMPARE(int(opened.value.curves.size()), 6);
         for (const StoredCurve& c : opened.value.curves) {
             const int k = (c.curveNumber - 1) % 3;
@@ -224,7 +224,7 @@ private slots:
         page.setText(FoilBox::Serial, Serial);
         page.openFoil();
 
-        QCOMPARE(page.text(FoilBox::Specification), QString("S-9"));
+        QCOMPARE(page.text(FoilBox::Grade), QString("S-9"));
         QCOMPARE(parseNumber(page.text(FoilBox::Vf)), std::optional<double>(520));
         QCOMPARE(page.text(FoilBox::Length), QString()); // Null
         for (int k = 0; k < 3; ++k) {
@@ -297,12 +297,12 @@ private slots:
         page.saveFoil();
         QCOMPARE(m_bench->prompter.texts().last(), QString::fromUtf8("整体参数保存完毕!"));
 
-        page.setText(FoilBox::Specification, "NEW");
+        page.setText(FoilBox::Grade, "NEW");
         m_bench->prompter.setAnswerFor(QString::fromUtf8("此规格不存在,是否加入到规格列表中?"),
                                        true);
-        page.showSpecificationList();
-        QCOMPARE(page.listItems(PlantList::Specifications), QStringList{"NEW"});
-        QVERIFY(page.listVisible(PlantList::Specifications));
+        page.showGradeList();
+        QCOMPARE(page.listItems(PlantList::Grades), QStringList{"NEW"});
+        QVERIFY(page.listVisible(PlantList::Grades));
         page.setText(FoilBox::Serial, "");
         page.showSerialList();
         QCOMPARE(page.listItems(PlantList::Serials), QStringList{Serial});
@@ -322,7 +322,7 @@ private slots:
         page.setSource(m_source);
         page.deleteFoil();
         QCOMPARE(m_bench->prompter.texts().last(), QString::fromUtf8("数据删除完毕!"));
-        QCOMPARE(page.text(FoilBox::Specification), QString(" "));
+        QCOMPARE(page.text(FoilBox::Grade), QString(" "));
         QCOMPARE(page.text(FoilBox::Vf), QString("520"));
         QCOMPARE(count("select count(*) from Whole_Parameter"), 0);
     }
