@@ -1,3 +1,4 @@
+#include "PlantServer.h"
 #include "plant/FoilRecords.h"
 #include "plant/PieceGrid.h"
 #include "plant/PlantConnection.h"
@@ -25,8 +26,6 @@ using namespace q7rk;
 
 namespace {
 
-const QString PostgresVariable = QStringLiteral("Q7RK_PLANT_POSTGRES");
-
 // Sample k of channel c: distinct per channel, sample and run, with digits a single keeps.
 float sampleValue(int channel, int n, int run) {
     return float(channel * 100 + run * 7) + float(n) * 0.7f + 0.05f;
@@ -49,48 +48,10 @@ FoilRecord foil(const QString& serial, const QString& spec) {
 class PlantTest : public QObject {
     Q_OBJECT
 
-    // The driver manager keeps what it read of the data source file for the life of the
-    // process, so both data sources are registered once, before the first connection.
-    QTemporaryDir m_home;
+    PlantServer m_server;
     std::unique_ptr<QTemporaryDir> m_dir; // one per test: the queue file
-    bool m_postgres = false;
-    PlantSource m_source;
 
     QString path(const QString& name) const { return m_dir->filePath(name); }
-    QString plantFile() const { return m_home.filePath("plant.db"); }
-
-    // Empty tables, or a Curve table with fewer sample columns.
-    void prepare(int sampleColumns = -1) {
-        if (sampleColumns < 0)
-            sampleColumns =
-                m_postgres ? plantSchema::PostgresSampleColumns : plantSchema::SqliteSampleColumns;
-        PlantConnection c(m_source, PlantLogin::Own);
-        QVERIFY(plantSchema::drop(c).ok());
-        const PlantStatus created = plantSchema::create(c, sampleColumns);
-        QVERIFY2(created.ok(), qPrintable(created.message));
-    }
-
-    int count(const QString& sql, const QVariantList& values = {}) {
-        const auto rows = openPlantRecordset(m_source, sql, values);
-        return rows.ok() ? rows.value.value(0, 0).toInt() : -1;
-    }
-
-    int rowsOf(const QString& table, const QString& serial) {
-        return count(QString("select count(*) from %1 where SerNum=?").arg(table), {serial});
-    }
-
-    // The server away: the PostgreSQL cluster stopped, or the SQLite file moved aside.
-    void takeServerAway(bool away) {
-        if (m_postgres) {
-            QCOMPARE(QProcess::execute(qEnvironmentVariable("Q7RK_PLANT_PGCTL"),
-                                       {away ? "stop" : "start"}),
-                     0);
-        } else if (away) {
-            QVERIFY(QFile::rename(plantFile(), m_home.filePath("aside.db")));
-        } else {
-            QVERIFY(QFile::rename(m_home.filePath("aside.db"), plantFile()));
-        }
-    }
 
     PieceUpload piece(const QString& serial, int curveNumber, const SampleStore& samples,
                       const QString& rise = "85", const QString& delay = "180") {
@@ -125,29 +86,22 @@ private slots:
     }
 
     void initTestCase() {
-        QVERIFY(m_home.isValid());
-        qputenv("ODBCINI", QFile::encodeName(m_home.filePath("odbc.ini")));
-        PlantStatus s = PlantSetup::initSqlite(plantFile(), "result");
-        QVERIFY2(s.ok(), qPrintable(s.message));
-        if (qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1())) return;
-        s = PlantSetup::initPostgres(qEnvironmentVariable(PostgresVariable.toLatin1()),
-                                     "result_pg");
-        QVERIFY2(s.ok(), qPrintable(s.message));
+        QVERIFY(m_server.home.isValid());
+        const QString problem = m_server.registerSources();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     void init() {
         QFETCH_GLOBAL(bool, postgres);
-        if (postgres && qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1()))
+        if (!m_server.choose(postgres))
             QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
-        m_postgres = postgres;
-        m_source = PlantSource(postgres ? "result_pg" : "result");
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        prepare();
+        QVERIFY(m_server.prepare());
     }
 
     void setupKeepsOtherDataSources() {
-        if (m_postgres) QSKIP("the same on both");
+        if (m_server.postgres) QSKIP("the same on both");
         QFile ini(path("tool-odbc.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[other]\nDriver=X\n\n[result]\nDatabase=/old.db\n\n[last]\nDriver=Y\n");
@@ -172,7 +126,7 @@ private slots:
     }
 
     void foilRecords() {
-        FoilRecords foils(m_source);
+        FoilRecords foils(m_server.source);
         QCOMPARE(foils.listGrades().value, QStringList());
         QCOMPARE(foils.hasGrade(" 20VF ").value, false);
         for (const char* spec : {"20VF", "规格B", "A-3"})
@@ -192,9 +146,10 @@ private slots:
         const auto second = foils.save(changed, QDate(2024, 5, 6));
         QVERIFY2(second.ok(), qPrintable(second.status.message));
         QCOMPARE(second.value, false); // an update
-        QCOMPARE(rowsOf("Whole_Parameter", "H120"), 1);
+        QCOMPARE(m_server.rowsOf("Whole_Parameter", "H120"), 1);
         const auto date = openPlantRecordset(
-            m_source, "select ProDate, Pace, Conner from Whole_Parameter where SerNum=?", {"H120"});
+            m_server.source, "select ProDate, Pace, Conner from Whole_Parameter where SerNum=?",
+            {"H120"});
         QCOMPARE(date.value.text(0, 0), QString("2020/01/02"));
         QCOMPARE(date.value.text(0, 1), QString("1000"));
         QCOMPARE(date.value.text(0, 2), QString("OQC"));
@@ -213,16 +168,16 @@ private slots:
         bad = foil("H9", "S");
         bad.vf = "";
         QVERIFY(foils.save(bad, QDate(2020, 1, 1)).status.message.contains("VF值"));
-        QCOMPARE(rowsOf("Whole_Parameter", "H9"), 0);
+        QCOMPARE(m_server.rowsOf("Whole_Parameter", "H9"), 0);
 
         auto samples = samplesOfRun(1);
-        PlantUploader uploader(m_source, path("plant-queue.db"));
+        PlantUploader uploader(m_server.source, path("plant-queue.db"));
         QVERIFY(uploader.upload(piece("H120", 2, *samples)).status.ok());
         QVERIFY(foils.remove("H120").ok());
         QVERIFY(!foils.open("H120").value.foil);
         for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"})
-            QCOMPARE(rowsOf(table, "H120"), 0);
-        QCOMPARE(count("select count(*) from Whole_Parameter"), 2);
+            QCOMPARE(m_server.rowsOf(table, "H120"), 0);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 2);
     }
 
     void uploadAndLoad() {
@@ -231,7 +186,7 @@ private slots:
         QCOMPARE(curveLength(1, {"2.5", "0.5", "", ""}).value, 2); // halves to even
         QCOMPARE(curveLength(1, {"5900", "180", "", ""}).status.fault, PlantFault::BadInput);
 
-        PlantUploader uploader(m_source, path("plant-queue.db"));
+        PlantUploader uploader(m_server.source, path("plant-queue.db"));
         auto run1 = samplesOfRun(1);
         for (int n = 1; n <= 6; ++n) {
             const PieceUpload up =
@@ -239,7 +194,7 @@ private slots:
             const UploadOutcome out = uploader.upload(up);
             QVERIFY2(out.status.ok(), qPrintable(out.status.message));
         }
-        const auto opened = FoilRecords(m_source).open("F7");
+        const auto opened = FoilRecords(m_server.source).open("F7");
         QVERIFY(opened.ok());
         QCOMPARE(opened.value.foil->grade, QString("S-1"));
         QCOMPARE(int(opened.value.pieces.size()), 6);
@@ -266,15 +221,15 @@ private slots:
         PieceUpload again = piece("F7", 2, *run2, "10", "20");
         again.foil.grade = "changed by 2";
         QVERIFY(uploader.upload(again).status.ok());
-        QCOMPARE(FoilRecords(m_source).open("F7").value.foil->grade, QString("S-1"));
+        QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade, QString("S-1"));
         again = piece("F7", 4, *run2);
         again.foil.grade = "changed by 1'";
         QVERIFY(uploader.upload(again).status.ok());
-        const auto reopened = FoilRecords(m_source).open("F7");
+        const auto reopened = FoilRecords(m_server.source).open("F7");
         QCOMPARE(reopened.value.foil->grade, QString("changed by 1'"));
         for (const char* table : {"Part_Parameter", "Curve"})
-            QCOMPARE(rowsOf(table, "F7"), 6);
-        QCOMPARE(count("select count(*) from Whole_Parameter"), 1);
+            QCOMPARE(m_server.rowsOf(table, "F7"), 6);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 1);
         for (const StoredCurve& c : reopened.value.curves)
             if (c.curveNumber == 2) {
                 QCOMPARE(int(c.values.size()), 30);
@@ -292,10 +247,10 @@ private slots:
         QCOMPARE(grid.cell(2, 2), QString());
 
         auto samples = samplesOfRun(1);
-        PlantUploader uploader(m_source, path("plant-queue.db"));
+        PlantUploader uploader(m_server.source, path("plant-queue.db"));
         for (int n : {1, 2})
             QVERIFY(uploader.upload(piece("G1", n, *samples)).status.ok());
-        const auto loaded = FoilRecords(m_source).open("G1").value.pieces;
+        const auto loaded = FoilRecords(m_server.source).open("G1").value.pieces;
         grid.clear();
         grid.fill(loaded);
         QCOMPARE(grid.cell(1, 4), QString("85.00"));
@@ -303,14 +258,14 @@ private slots:
         grid.setEntry(PieceQuantity::Pull, 1, "");
         grid.setEntry(PieceQuantity::Bend, 2, "4");
         grid.setEntry(PieceQuantity::Pull, 2, "abc");
-        PieceRecords pieces(m_source);
+        PieceRecords pieces(m_server.source);
         const PlantStatus refused = pieces.saveCells("G1", grid.table());
         QCOMPARE(refused.fault, PlantFault::BadInput);
         QVERIFY(refused.message.contains("第2片") && refused.message.contains("抗拉"));
         grid.setEntry(PieceQuantity::Pull, 2, "40");
         QVERIFY(pieces.saveCells("G1", grid.table()).ok());
         const auto rows = openPlantRecordset(
-            m_source,
+            m_server.source,
             "select NumCurve, SpecVot, Bend, Pull from Part_Parameter where SerNum=? "
             "order by NumCurve",
             {"G1"});
@@ -323,7 +278,7 @@ private slots:
 
     void faultsAreQueuedAndRetriedOnce() {
         auto samples = samplesOfRun(1);
-        PlantUploader uploader(m_source, path("plant-queue.db"));
+        PlantUploader uploader(m_server.source, path("plant-queue.db"));
 
         // No data source: the upload waits in the queue.
         const PlantUploader nowhere(PlantSource("nowhere"), uploader.queue().path());
@@ -341,21 +296,22 @@ private slots:
         // The server goes away after piece 1.
         out = uploader.upload(piece("Q2", 1, *samples));
         QVERIFY2(out.status.ok(), qPrintable(out.status.message));
-        takeServerAway(true);
+        QVERIFY(m_server.takeAway(true));
         for (int n : {2, 3}) {
             out = uploader.upload(piece("Q2", n, *samples));
             QCOMPARE(out.status.fault, PlantFault::ServerAway);
             QVERIFY(out.queued);
         }
-        takeServerAway(false);
+        QVERIFY(m_server.takeAway(false));
         // The tool sets up its own data source for the same database and sends the queue.
-        if (m_postgres)
+        if (m_server.postgres)
             QVERIFY(
-                plantdb({"init", "--postgres", qEnvironmentVariable(PostgresVariable.toLatin1())},
+                plantdb({"init", "--postgres", qEnvironmentVariable(PlantServer::PostgresVariable)},
                         0)
                     .startsWith("data source result"));
         else
-            QVERIFY(plantdb({"init", "--file", plantFile()}, 0).startsWith("data source result"));
+            QVERIFY(plantdb({"init", "--file", m_server.plantFile()}, 0)
+                        .startsWith("data source result"));
         const QByteArray printed = plantdb({"retry", "--workdir", m_dir->path()}, 0);
         QCOMPARE(QJsonDocument::fromJson(printed).object(),
                  QJsonObject({{"uploaded", QJsonArray{QJsonArray{"Q1", 1}, QJsonArray{"Q2", 2},
@@ -364,18 +320,18 @@ private slots:
 
         // A statement refused: nothing of the piece stays, not even its whole-roll row.
         {
-            PlantConnection c(m_source, PlantLogin::Own);
+            PlantConnection c(m_server.source, PlantLogin::Own);
             QVERIFY(c.exec("alter table Part_Parameter rename to Part_Aside").ok());
         }
         out = uploader.upload(piece("Q3", 4, *samples));
         QCOMPARE(out.status.fault, PlantFault::Rejected);
         QVERIFY(out.queued);
-        QCOMPARE(rowsOf("Whole_Parameter", "Q3"), 0);
+        QCOMPARE(m_server.rowsOf("Whole_Parameter", "Q3"), 0);
         RetryReport report = uploader.retry();
         QCOMPARE(report.left, 1);
         QCOMPARE(report.status.fault, PlantFault::Rejected);
         {
-            PlantConnection c(m_source, PlantLogin::Own);
+            PlantConnection c(m_server.source, PlantLogin::Own);
             QVERIFY(c.exec("alter table Part_Aside rename to Part_Parameter").ok());
         }
         report = uploader.retry();
@@ -386,38 +342,38 @@ private slots:
         const QList<std::pair<QString, int>> pieces{
             {"Q1", 1}, {"Q2", 1}, {"Q2", 2}, {"Q2", 3}, {"Q3", 4}};
         for (const char* table : {"Part_Parameter", "Curve"}) {
-            QCOMPARE(count(QString("select count(*) from %1").arg(table)), 5);
+            QCOMPARE(m_server.count(QString("select count(*) from %1").arg(table)), 5);
             for (const auto& [serial, n] : pieces)
                 QCOMPARE(
-                    count(
+                    m_server.count(
                         QString("select count(*) from %1 where SerNum=? and NumCurve=?").arg(table),
                         {serial, n}),
                     1);
         }
-        QCOMPARE(count("select count(*) from Whole_Parameter"), 3);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 3);
     }
 
     void curveLongerThanTheTable() {
-        prepare(100);
+        QVERIFY(m_server.prepare(100));
         auto samples = samplesOfRun(1);
-        PlantUploader uploader(m_source, path("plant-queue.db"));
+        PlantUploader uploader(m_server.source, path("plant-queue.db"));
         const UploadOutcome out = uploader.upload(piece("L1", 1, *samples));
         QCOMPARE(out.status.fault, PlantFault::CurveTooLong);
         QVERIFY(out.status.message.contains("265") && out.status.message.contains("100"));
-        QCOMPARE(count("select count(*) from Whole_Parameter"), 0);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
         QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
     }
 
     void valuesAreNeverPartOfTheStatementAndSharedRoutines() {
         const QString serial = "O'Brien\"; drop table Curve; --%_";
         const QString spec = "'); delete from Criterion; --";
-        FoilRecords foils(m_source);
+        FoilRecords foils(m_server.source);
         const PlantStatus added = foils.addGrade("kept");
         QVERIFY2(added.ok(), qPrintable(added.message));
         QVERIFY(foils.addGrade(spec).ok());
         QVERIFY(foils.save(foil("plain%", spec), QDate(2022, 2, 2)).ok());
         auto samples = samplesOfRun(1);
-        QVERIFY(PlantUploader(m_source, path("plant-queue.db"))
+        QVERIFY(PlantUploader(m_server.source, path("plant-queue.db"))
                     .upload(piece(serial, 1, *samples))
                     .status.ok());
         QVERIFY(foils.save(foil(serial, spec), QDate(2022, 2, 2)).ok());
@@ -430,18 +386,18 @@ private slots:
         QCOMPARE(opened.value.foil->serial, serial);
         QCOMPARE(opened.value.foil->grade, spec);
         QCOMPARE(int(opened.value.curves.size()), 1);
-        QCOMPARE(count("select count(*) from Whole_Parameter"), 2);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 2);
 
         // The routines the pages share: a count message, or a query error.
         QString message;
-        auto rows = runPlantSql(m_source, "select * from Whole_Parameter where SerNum=?", {serial},
-                                message);
+        auto rows = runPlantSql(m_server.source, "select * from Whole_Parameter where SerNum=?",
+                                {serial}, message);
         QVERIFY(rows);
         QCOMPARE(rows->recordCount(), 1);
         QCOMPARE(message, QString("查询到1条记录"));
-        QVERIFY(!runPlantSql(m_source, "Delete from Criterion", {}, message));
+        QVERIFY(!runPlantSql(m_server.source, "Delete from Criterion", {}, message));
         QCOMPARE(message, QString("Deletequery successful"));
-        QVERIFY(!runPlantSql(m_source, "select nothing from Nowhere", {}, message));
+        QVERIFY(!runPlantSql(m_server.source, "select nothing from Nowhere", {}, message));
         QVERIFY(message.startsWith("查询错误:"));
     }
 };

@@ -2,6 +2,7 @@
 // opening a foil back into the page, the panels and the charts, and the queue when the
 // server goes away in the middle of a group. Against the SQLite ODBC default and, under
 // scripts/with-postgres.sh, against PostgreSQL.
+#include "PlantServer.h"
 #include "charts/ChartSet.h"
 #include "plant/FoilRecords.h"
 #include "plant/PlantConnection.h"
@@ -28,7 +29,6 @@ using namespace q7rk;
 
 namespace {
 
-const QString PostgresVariable = QStringLiteral("Q7RK_PLANT_POSTGRES");
 const QString Serial = QStringLiteral("T7A");
 
 // An operator who may do something (pull the server's plug) when a question comes up.
@@ -64,30 +64,9 @@ int curveLengthOf(const PanelModel& panel, int k) {
 class PlantPageTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_home; // data source file, plant database, result files, queue
+    PlantServer m_server; // its folder also holds the result files and the queue
     QString m_oldDir;
     std::unique_ptr<Bench> m_bench;
-    bool m_postgres = false;
-    PlantSource m_source;
-
-    QString plantFile() const { return m_home.filePath("plant.db"); }
-
-    int count(const QString& sql, const QVariantList& values = {}) {
-        const auto rows = openPlantRecordset(m_source, sql, values);
-        return rows.ok() ? rows.value.value(0, 0).toInt() : -1;
-    }
-
-    void takeServerAway(bool away) {
-        if (m_postgres) {
-            QCOMPARE(QProcess::execute(qEnvironmentVariable("Q7RK_PLANT_PGCTL"),
-                                       {away ? "stop" : "start"}),
-                     0);
-        } else if (away) {
-            QVERIFY(QFile::rename(plantFile(), m_home.filePath("aside.db")));
-        } else {
-            QVERIFY(QFile::rename(m_home.filePath("aside.db"), plantFile()));
-        }
-    }
 
     PlantUploadResult uploadGroup() {
         m_bench->prompter.clear();
@@ -103,24 +82,18 @@ private slots:
 
     // One run of channels 1-3 with a short delay; every test uploads its samples.
     void initTestCase() {
-        QVERIFY(m_home.isValid());
+        QVERIFY(m_server.home.isValid());
         // The server's control script runs as another user from here.
-        QFile::setPermissions(m_home.path(), QFile::permissions(m_home.path()) | QFile::ExeGroup |
-                                                 QFile::ExeOther);
+        QFile::setPermissions(m_server.home.path(), QFile::permissions(m_server.home.path()) |
+                                                        QFile::ExeGroup | QFile::ExeOther);
         m_oldDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_home.path()));
-        qputenv("ODBCINI", QFile::encodeName(m_home.filePath("odbc.ini")));
-        PlantStatus s = PlantSetup::initSqlite(plantFile(), "result");
-        QVERIFY2(s.ok(), qPrintable(s.message));
-        if (!qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1())) {
-            s = PlantSetup::initPostgres(qEnvironmentVariable(PostgresVariable.toLatin1()),
-                                         "result_pg");
-            QVERIFY2(s.ok(), qPrintable(s.message));
-        }
+        QVERIFY(QDir::setCurrent(m_server.home.path()));
+        const QString problem = m_server.registerSources();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
         testing::SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
-        m_bench = std::make_unique<Bench>(m_home.filePath("q7rk.ini"));
+        m_bench = std::make_unique<Bench>(m_server.home.filePath("q7rk.ini"));
         PanelModel& panel = m_bench->panel;
         for (int k = 0; k < 3; ++k) {
             panel.setText(k, boxes::DelayTime, "20");
@@ -151,18 +124,12 @@ private slots:
 
     void init() {
         QFETCH_GLOBAL(bool, postgres);
-        if (postgres && qEnvironmentVariableIsEmpty(PostgresVariable.toLatin1()))
+        if (!m_server.choose(postgres))
             QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
-        m_postgres = postgres;
-        m_source = PlantSource(postgres ? "result_pg" : "result");
-        QFile::remove(m_home.filePath(UploadQueue::FileName));
-        m_bench->page.setSource(m_source);
+        QFile::remove(m_server.home.filePath(UploadQueue::FileName));
+        m_bench->page.setSource(m_server.source);
         m_bench->prompter.onQuestion = nullptr;
-        PlantConnection c(m_source, PlantLogin::Own);
-        QVERIFY(plantSchema::drop(c).ok());
-        QVERIFY(plantSchema::create(c, m_postgres ? plantSchema::PostgresSampleColumns
-                                                  : plantSchema::SqliteSampleColumns)
-                    .ok());
+        QVERIFY(m_server.prepare());
         PlantPage& page = m_bench->page;
         page.tabinit();
         page.setText(FoilBox::Serial, Serial);
@@ -188,7 +155,7 @@ private slots:
             panel.setText(k, boxes::DelayTime, "20");
         QCOMPARE(after.uploaded, QList<int>({4, 5, 6}));
 
-        const auto opened = FoilRecords(m_source).open(Serial);
+        const auto opened = FoilRecords(m_server.source).open(Serial);
         QVERIFY(opened.ok() && opened.value.foil);
         QCOMPARE(opened.value.foil->grade, QString("S-9"));
         QCOMPARE(int(opened.value.curves.size()), 6);
@@ -201,8 +168,8 @@ private slots:
             for (int j = 1; j < n; ++j)
                 QCOMPARE(c.values[std::size_t(j)], samples.voltage(k, j + 1));
         }
-        QCOMPARE(count("select count(*) from Whole_Parameter"), 1);
-        QCOMPARE(count("select count(*) from Part_Parameter where SerNum=?", {Serial}), 6);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 1);
+        QCOMPARE(m_server.count("select count(*) from Part_Parameter where SerNum=?", {Serial}), 6);
     }
 
     void openingAFoilFillsThePageAndDrawsItsCurves() {
@@ -257,11 +224,12 @@ private slots:
         PlantPage& page = m_bench->page;
         QSignalSpy pending(&page, &PlantPage::pendingChanged);
         m_bench->prompter.onQuestion = [this](const QString& question) {
-            if (question == QString::fromUtf8("第2片数据是否保存?")) takeServerAway(true);
+            if (question == QString::fromUtf8("第2片数据是否保存?"))
+                QVERIFY(m_server.takeAway(true));
         };
         const PlantUploadResult result = uploadGroup();
         m_bench->prompter.onQuestion = nullptr;
-        takeServerAway(false);
+        QVERIFY(m_server.takeAway(false));
         QCOMPARE(result.uploaded, QList<int>{1});
         QCOMPARE(result.queued, QList<int>({2, 3}));
         QVERIFY(result.message.contains(QString::fromUtf8("第2、3片")));
@@ -276,7 +244,7 @@ private slots:
         for (const char* table : {"Part_Parameter", "Curve"})
             for (int n = 1; n <= 3; ++n)
                 QCOMPARE(
-                    count(
+                    m_server.count(
                         QString("select count(*) from %1 where SerNum=? and NumCurve=?").arg(table),
                         {Serial, n}),
                     1);
@@ -319,12 +287,12 @@ private slots:
         QCOMPARE(page.record(), shown);
         QVERIFY(m_bench->prompter.texts().last().contains("nowhere"));
 
-        page.setSource(m_source);
+        page.setSource(m_server.source);
         page.deleteFoil();
         QCOMPARE(m_bench->prompter.texts().last(), QString::fromUtf8("数据删除完毕!"));
         QCOMPARE(page.text(FoilBox::Grade), QString(" "));
         QCOMPARE(page.text(FoilBox::Vf), QString("520"));
-        QCOMPARE(count("select count(*) from Whole_Parameter"), 0);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
     }
 };
 
