@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
 #include "params/Box.h"
+#include "station/TerminationSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -36,6 +37,10 @@ int main(int argc, char* argv[]) {
         window.panel().setText(0, q7rk::boxes::InstrumentAddress, peer.left(colon));
         if (colon >= 0) window.panel().setText(0, q7rk::boxes::InstrumentPort, peer.mid(colon + 1));
     }
+    // SIGTERM or SIGINT stop a run and tell the instrument before the program goes.
+    q7rk::TerminationSignals termination;
+    QObject::connect(&termination, &q7rk::TerminationSignals::received, &window,
+                     [&window] { window.station().quitWithoutQuestions(); });
     window.show();
     return QApplication::exec();
 }

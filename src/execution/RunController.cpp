@@ -105,6 +105,10 @@ void RunController::start(const GroupButton& button) {
     }
     m_channels.firstChannel = 0;
     m_channels.lastChannel = button.lastChannel;
+    if (m_startGate && !m_startGate()) {
+        restoreStartButtons();
+        return;
+    }
     // The checks and the question come before anything is reset: a declined or refused start
     // leaves the last test's results, charts and samples as they were.
     if (!confirmStart()) {
@@ -147,7 +151,6 @@ bool RunController::confirmStart() {
             m_prompter.inform(kInfoTitle, text);
             return false;
         }
-        m_evaluator.startTexts(k);
     }
     if (!m_prompter.ask(kInfoTitle, QStringLiteral("您确定要开始运行吗？"))) {
         for (int k = first; k <= last; ++k)
@@ -201,7 +204,9 @@ void RunController::restoreStartButtons() {
 
 void RunController::onTick() {
     if (!m_running) return;
+    const int before = m_channels.sampleIndex;
     m_tick.run();
+    if (m_channels.sampleIndex > before) emit sampleTaken(before);
     // One pass over channels 1-3 after every sample: the values a pass reads only change
     // at ticks.
     for (int k = 0; k < WatchedChannels && m_running; ++k)
@@ -304,13 +309,22 @@ void RunController::endRun() {
     if (m_endReason != EndReason::Finished) markInterrupted();
     m_results.sendTwice();
     restoreStartButtons();
+    // What the operator is told and asked now (the reason, the save question) is decided by
+    // the station, which knows which tests are worth keeping.
     emit runEnded();
-    if (m_endReason == EndReason::LinkLost)
-        m_prompter.notify(linktexts::connectTitle(),
-                          m_endNotice.isEmpty() ? kLinkLostText : m_endNotice);
-    else if (m_endReason == EndReason::InstrumentSilent)
-        m_prompter.notify(linktexts::connectTitle(), kSilentText);
-    if (m_prompter.ask(kInfoTitle, QStringLiteral("测试结束，需要保存吗？"))) emit saveRequested();
+}
+
+QString RunController::endNotice() const {
+    switch (m_endReason) {
+    case EndReason::Finished:
+    case EndReason::Stopped:
+        break;
+    case EndReason::LinkLost:
+        return m_endNotice.isEmpty() ? kLinkLostText : m_endNotice;
+    case EndReason::InstrumentSilent:
+        return kSilentText;
+    }
+    return {};
 }
 
 } // namespace q7rk

@@ -49,9 +49,18 @@ public:
     void setDuplicateCheck(DuplicateCheck check) { m_duplicate = std::move(check); }
     // The new-test reset the window runs before every start, once the operator said Yes.
     void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
+    // Asked once the link is known to stand and before the start question: false keeps the
+    // tests shown (the operator would give up unsaved results).
+    void setStartGate(std::function<bool()> gate) { m_startGate = std::move(gate); }
 
     bool isRunning() const { return m_running; }
     EndReason endReason() const { return m_endReason; }
+    // Why the last run was cut short, as the operator reads it; empty after a normal end or a
+    // stop.
+    QString endNotice() const;
+    // Stops every running channel as the stop-all button does; the run then ends as usual
+    // (result frames included).
+    void stopAll();
     // The program closes: timers off, nothing asked, nothing sent.
     void shutdown();
 
@@ -60,8 +69,8 @@ signals:
     // Timers off, result frames on their way; `resultsSent` follows when the second went.
     void runEnded();
     void resultsSent();
-    // The operator answered Yes to "测试结束，需要保存吗？".
-    void saveRequested();
+    // One second of the run was sampled: the running channels have taken n samples.
+    void sampleTaken(int n);
 
 private:
     struct GroupButton {
@@ -78,7 +87,6 @@ private:
     bool confirmStart();
     void beginRun();
     void stopGroup(const GroupButton& button);
-    void stopAll();
     void restoreStartButtons();
     void onTick();
     void onPoll();
@@ -110,6 +118,7 @@ private:
     QString m_endNotice; // what the operator is told when the run ends by a lost link
     DuplicateCheck m_duplicate;
     std::function<void()> m_newTestReset;
+    std::function<bool()> m_startGate;
     bool m_running = false;
     EndReason m_endReason = EndReason::Finished;
 };

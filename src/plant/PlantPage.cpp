@@ -175,6 +175,7 @@ void PlantPage::resetForFoil() {
 }
 
 void PlantPage::openFoil() {
+    if (m_gate && !m_gate(PlantCommand::OpenFoil)) return;
     // Everything is read before anything changes, so a database that fails leaves the page
     // and the panels as they were.
     const auto opened = FoilRecords(m_source).open(text(FoilBox::Serial));
@@ -217,6 +218,7 @@ void PlantPage::drawCurves(const OpenedFoil& opened) {
         m_channels.timeScale[k] = timeScaleFor(last);
         m_charts.zb(k);
         m_plotter.drawStoredCurve(k, std::span(c.values.data(), std::size_t(last) + 1));
+        emit curveRecalled(k, text(FoilBox::Serial));
     }
 }
 
@@ -226,6 +228,7 @@ void PlantPage::saveFoil() {
 }
 
 void PlantPage::deleteFoil() {
+    if (m_gate && !m_gate(PlantCommand::DeleteFoil)) return;
     if (!m_prompter.ask(questionTitle(), plantTexts::deleteQuestion())) return;
     const PlantStatus removed = FoilRecords(m_source).remove(text(FoilBox::Serial));
     if (!removed.ok()) {

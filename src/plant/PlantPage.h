@@ -57,6 +57,9 @@ struct PlantUploadResult {
 // the upload of a finished group (Savecanshu1) with store-and-forward, and the retry of what
 // waits. Every plant operation opens its own connection; a failing one tells the operator
 // why and leaves the boxes as they were.
+// The page's commands that reset the channels; the station decides whether they may run.
+enum class PlantCommand { OpenFoil, DeleteFoil };
+
 class PlantPage : public QObject {
     Q_OBJECT
 public:
@@ -72,6 +75,8 @@ public:
 
     // The window's new-test reset, which opening and deleting a foil run first.
     void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
+    // Asked before 打开 and 删除 change anything; false leaves page and channels as they are.
+    void setCommandGate(std::function<bool(PlantCommand)> gate) { m_gate = std::move(gate); }
 
     static QString boxName(FoilBox box);  // "txtWhole", "VFText", ...
     static QString boxLabel(FoilBox box); // "编号：", ...
@@ -130,6 +135,8 @@ signals:
     void listChanged(q7rk::PlantList list);
     // Uploads waiting in the local queue.
     void pendingChanged(int count);
+    // A stored curve of the opened foil was drawn into channel k.
+    void curveRecalled(int channel, const QString& serial);
 
 private:
     struct PickList {
@@ -155,6 +162,7 @@ private:
     std::array<QString, FoilBoxCount> m_texts;
     std::array<PickList, 2> m_lists;
     std::function<void()> m_newTestReset;
+    std::function<bool(PlantCommand)> m_gate;
     int m_pending = 0;
     RetryReport m_lastRetry;
     PlantUploadResult m_lastUpload;

@@ -80,6 +80,15 @@ SaveReport SavePass::run(const PanelModel& panel, const SampleStore& samples) {
     return run(candidates(panel, samples));
 }
 
+SaveReport SavePass::run(const PanelModel& panel, const SampleStore& samples,
+                         const QList<SaveRequest>& channels) {
+    QList<SaveCandidate> group;
+    for (const SaveCandidate& c : candidates(panel, samples))
+        for (const SaveRequest& r : channels)
+            if (r.channel == c.channel) group << c;
+    return run(group);
+}
+
 SaveReport SavePass::run(const QList<SaveCandidate>& group) {
     SaveReport r;
     const SaveDecision d = checkSavePass(group, m_storedThisRun);

@@ -45,6 +45,12 @@ struct SaveReport {
     QList<int> skippedChannels;
 };
 
+// A channel the station lets the pass store, and the samples its run took.
+struct SaveRequest {
+    int channel = 0;
+    int samplesTaken = 0;
+};
+
 // The save pass over the running group firstChannel..lastChannel: checks, then each test in
 // a transaction of its own. Remembers what it stored until the next run begins, so saving
 // the same run twice stores nothing twice and refuses nothing.
@@ -57,6 +63,8 @@ public:
 
     QList<SaveCandidate> candidates(const PanelModel& panel, const SampleStore& samples) const;
     SaveReport run(const PanelModel& panel, const SampleStore& samples);
+    SaveReport run(const PanelModel& panel, const SampleStore& samples,
+                   const QList<SaveRequest>& channels);
     SaveReport run(const QList<SaveCandidate>& group);
 
 private:

@@ -13,6 +13,10 @@ void ScriptedPrompter::notify(const QString& title, const QString& text) {
 bool ScriptedPrompter::ask(const QString& title, const QString& text) {
     m_shown.append({Shown::Question, title, text});
     if (const auto it = m_fixed.constFind(text); it != m_fixed.cend()) return *it;
+    // A question's first line is what it asks; the lines below only explain.
+    if (const auto it = m_fixed.constFind(text.section(QLatin1Char('\n'), 0, 0));
+        it != m_fixed.cend())
+        return *it;
     return m_answers.isEmpty() ? m_defaultAnswer : m_answers.takeFirst();
 }
 

@@ -2,6 +2,7 @@
 
 #include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
+#include "link/LinkTexts.h"
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
 #include "reports/MergedReport.h"
@@ -27,6 +28,15 @@ const QStringList kSamplePositions{QStringLiteral("HL"), QStringLiteral("TL"),
                                    QStringLiteral("HR"), QStringLiteral("TR")};
 
 constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
+const QString kInfoTitle = QStringLiteral("信息提示");
+
+// "第1、2路" for channels 0 and 1.
+QString channelList(const QList<int>& channels) {
+    QStringList numbers;
+    for (int k : channels)
+        numbers << QString::number(k + 1);
+    return QStringLiteral("第") + numbers.join(QStringLiteral("、")) + QStringLiteral("路");
+}
 
 QString today() {
     return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
@@ -57,16 +67,36 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         if (m_channels.lastChannel == ChannelsPerGroup - 1) m_plant.tabinit();
     });
     m_plant.setNewTestReset([this] { newTestReset(); });
+    // Opening or deleting a foil resets the channels and writes their numbers: never during a
+    // run, and not over a finished test that is not stored without asking.
+    m_plant.setCommandGate([this](PlantCommand command) {
+        return permits(command == PlantCommand::OpenFoil ? Command::OpenFoil : Command::DeleteFoil,
+                       0, m_channels.lastChannel);
+    });
+    connect(&m_plant, &PlantPage::curveRecalled, this,
+            [this](int k, const QString& number) { m_tests.recalled(k, number); });
+    // The note that pieces wait for the plant goes once the queue has sent them.
+    connect(&m_plant, &PlantPage::pendingChanged, this, [this](int waiting) {
+        if (waiting == 0 && !m_savedStatus.isEmpty())
+            m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus);
+    });
+    // The reset of a start gives up the tests shown: a finished one not stored is asked for.
+    m_run.setStartGate([this] { return permits(Command::StartRun, 0, m_channels.lastChannel); });
     // A number is taken once the kind's result file holds a test under it.
     m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
         return m_results.checkTestTable(kind, number);
     });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     connect(&m_run, &RunController::runStarted, this, [this] {
+        m_tests.runStarted(m_channels.firstChannel, m_channels.lastChannel);
         m_savePass.newRun();
         m_lastSave = SaveReport{};
     });
-    connect(&m_run, &RunController::saveRequested, this, &Station::save2_Click);
+    connect(&m_run, &RunController::sampleTaken, this, [this](int n) { m_tests.sampleTaken(n); });
+    connect(&m_run, &RunController::resultsSent, this, [this] {
+        m_awaitingResultFrames = false;
+        finishQuitWhenStopped();
+    });
     // A new test voltage asks for new axes; the chart set draws them.
     connect(&m_panel, &PanelModel::chartAxesRequested, this, [this](int k) {
         m_charts.zb(k);
@@ -76,7 +106,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         m_charts.zb16(n);
         m_plotter.redrawComparisonCurves(n);
     });
-    connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
+    connect(&m_run, &RunController::runEnded, this, &Station::onRunEnded);
 }
 
 Station::~Station() {
@@ -206,8 +236,14 @@ void Station::startUp() {
     m_plant.retryQueue();
 }
 
+bool Station::newTest() {
+    if (!permits(Command::NewTest, 0, m_channels.lastChannel)) return false;
+    newTestReset();
+    return true;
+}
+
 void Station::newTestReset() {
-    m_unsavedResults = false;
+    m_tests.clear(m_channels.firstChannel, m_channels.lastChannel);
     for (int k = 0; k <= m_channels.lastChannel && k < ChannelCount; ++k) {
         m_channels.rawVoltage[k] = 0;
         m_channels.rawCurrent[k] = 0;
@@ -266,26 +302,80 @@ void Station::rescaleCharts(void (ChartSet::*command)(), bool comparison) {
     }
 }
 
-void Station::noteRunEnded() {
+bool Station::permits(Command command, int first, int last) {
+    const CommandCheck check = checkCommand(command, m_tests, m_run.isRunning(), first, last);
+    switch (check.verdict) {
+    case CommandCheck::Go:
+        return true;
+    case CommandCheck::Refuse:
+        m_prompter.notify(kInfoTitle, check.text);
+        return false;
+    case CommandCheck::Ask:
+        break;
+    }
+    return m_prompter.ask(kInfoTitle, check.text);
+}
+
+// A judged channel's test is worth keeping; one the run left unjudged is not a result. The
+// operator hears why the run ended and is asked about saving in one dialog, never two stacked.
+void Station::onRunEnded() {
+    PerChannel<bool> judged{};
+    for (int k = 0; k < ChannelCount; ++k)
+        judged[std::size_t(k)] = m_runs[std::size_t(k)].evaluated;
+    m_tests.runEnded(judged);
+    const QList<int> finished = m_tests.unsaved(m_channels.firstChannel, m_channels.lastChannel);
+    QList<int> interrupted;
     for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
-        if (m_runs[k].evaluated) m_unsavedResults = true;
+        if (m_tests.state(k) == TestState::Interrupted) interrupted << k;
+    const QString notice = m_run.endNotice();
+    if (m_quitSilently) return;
+    if (finished.isEmpty()) {
+        if (!notice.isEmpty()) m_prompter.notify(linktexts::connectTitle(), notice);
+        return;
+    }
+    QString question = QStringLiteral("测试结束，需要保存吗？");
+    if (!notice.isEmpty()) question += QLatin1Char('\n') + notice;
+    if (!interrupted.isEmpty())
+        question +=
+            QLatin1Char('\n') + channelList(interrupted) + QStringLiteral("测试未完成，不会保存。");
+    if (m_prompter.ask(kInfoTitle, question)) save();
 }
 
 bool Station::mayQuit() {
-    // No question while a run's timers are live; a run in progress ends with the program.
-    if (!m_unsavedResults || m_run.isRunning()) return true;
-    return m_prompter.ask(QStringLiteral("信息提示"),
-                          QStringLiteral("测试数据尚未保存，确定要退出吗？"));
+    if (m_quitConfirmed) return !m_run.isRunning() && !m_awaitingResultFrames;
+    if (!permits(Command::Quit)) return false;
+    m_quitConfirmed = true;
+    if (!m_run.isRunning()) return true;
+    // The instrument is driving the channels: it hears the end of the test before the
+    // program goes, as at the end of any run.
+    m_awaitingResultFrames = true;
+    m_run.stopAll();
+    return false;
+}
+
+void Station::quitWithoutQuestions() {
+    m_quitConfirmed = true;
+    m_quitSilently = true;
+    if (m_run.isRunning()) {
+        m_awaitingResultFrames = true;
+        m_run.stopAll();
+        return;
+    }
+    finishQuitWhenStopped();
+}
+
+void Station::finishQuitWhenStopped() {
+    if (m_quitConfirmed && !m_run.isRunning() && !m_awaitingResultFrames) emit quitRequested();
 }
 
 void Station::toolbarClicked(const QString& key) {
     if (m_run.buttonClicked(key)) return;
     if (key == QLatin1String("new2"))
-        newTestReset();
+        newTest();
     else if (key == QLatin1String("RJ45_connect"))
         m_ethernet.toggle();
     else if (key == QLatin1String("save2"))
-        save2_Click();
+        save();
     else if (key == QLatin1String("query2"))
         emit queryRequested();
     else if (key == QLatin1String("print2"))
@@ -294,11 +384,11 @@ void Station::toolbarClicked(const QString& key) {
 
 void Station::menuTriggered(const QString& name) {
     if (name == QLatin1String("new"))
-        newTestReset();
-    else if (name == QLatin1String("exit"))
-        emit quitRequested();
-    else if (name.size() == 4 && name.startsWith(QLatin1String("COM")) && name[3] >= u'1' &&
-             name[3] <= u'5')
+        newTest();
+    else if (name == QLatin1String("exit")) {
+        if (mayQuit()) emit quitRequested();
+    } else if (name.size() == 4 && name.startsWith(QLatin1String("COM")) && name[3] >= u'1' &&
+               name[3] <= u'5')
         m_serial.connectFrom(name[3].digitValue());
     else if (name == QLatin1String("Com_off"))
         m_serial.closePort();
@@ -317,7 +407,7 @@ void Station::menuTriggered(const QString& name) {
     else if (name == QLatin1String("SaveAsFile"))
         saveChartBitmaps();
     else if (name == QLatin1String("save"))
-        save2_Click();
+        save();
     else if (name == QLatin1String("query1"))
         emit queryRequested();
     else if (name == QLatin1String("print13"))
@@ -332,31 +422,35 @@ void Station::menuTriggered(const QString& name) {
         startMergedReportProgram();
     else if (name == QLatin1String("adjust"))
         emit calibrationRequested();
-    else if (name == QLatin1String("retryPlant") &&
-             !refusedDuringRun(QStringLiteral("补传工厂数据")))
+    else if (name == QLatin1String("retryPlant") && permits(Command::RetryPlant))
         m_plant.retryQueue(PlantPage::RetryMode::Tell);
 }
 
-// Dialogs would hold a run up behind them, and a half-run test is nothing to save or
-// print: these wait until the run has ended.
-bool Station::refusedDuringRun(const QString& what) {
-    if (!m_run.isRunning()) return false;
-    m_prompter.notify(QStringLiteral("信息提示"), QStringLiteral("测试正在进行，请在测试结束后再") +
-                                                      what + QStringLiteral("。"));
-    return true;
-}
-
 void Station::saveChartBitmaps() {
-    if (refusedDuringRun(QStringLiteral("保存图片"))) return;
+    if (!permits(Command::SaveBitmaps)) return;
     saveChartsAsBitmaps(m_charts, m_prompter);
 }
 
-bool Station::save2_Click() {
-    if (refusedDuringRun(QStringLiteral("保存"))) return false;
-    m_lastSave = m_savePass.run(m_panel, m_samples);
+DisplayOutcome Station::displayStoredTest(const DisplayRequest& request) {
+    const int k = displayChannel(request.slot, request.group);
+    if (!permits(Command::DisplayStored, k, k)) return {};
+    const DisplayOutcome outcome = m_display.show(request);
+    if (outcome.channel >= 0) m_tests.recalled(outcome.channel, request.testNumber);
+    return outcome;
+}
+
+bool Station::save() {
+    if (!permits(Command::Save)) return false;
+    // Only what the last run finished and nothing has stored: never a recalled test, never
+    // one the run cut short, never the same test twice.
+    QList<SaveRequest> requests;
+    for (int k : m_tests.unsaved())
+        requests << SaveRequest{k, m_tests.samplesTaken(k)};
+    m_lastSave = m_savePass.run(m_panel, m_samples, requests);
+    for (int k : std::as_const(m_lastSave.storedChannels))
+        m_tests.stored(k);
     if (!m_lastSave.message.isEmpty())
         m_prompter.inform(QString::fromUtf8(kProgramTitle), m_lastSave.message);
-    if (m_lastSave.ok) markResultsSaved(); // nothing of the run is left to lose at 退出
     if (m_lastSave.stored == 0) return m_lastSave.ok;
     // Stored locally first; then the TV results go to the plant. An upload that cannot go
     // now waits in the local queue, and the operator sees that it did not reach the plant.
@@ -372,14 +466,14 @@ bool Station::save2_Click() {
     // The count is what really went into the files.
     m_settings.write(section::Canshu, QStringLiteral("存储运行标志"),
                      QString::number(m_lastSave.stored));
-    m_shell.setStatusText(ShellModel::LinkPanel,
-                          resulttext::savedCount(m_lastSave.stored) + plantNote);
+    m_savedStatus = resulttext::savedCount(m_lastSave.stored);
+    m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus + plantNote);
     return m_lastSave.ok;
 }
 
 void Station::printGroups(int first, int last) {
     m_report.setGroups(first, last);
-    if (refusedDuringRun(QStringLiteral("打印"))) return;
+    if (!permits(Command::Print)) return;
     if (m_printPreview)
         m_printPreview(m_report);
     else
@@ -387,7 +481,7 @@ void Station::printGroups(int first, int last) {
 }
 
 void Station::printToPdf() {
-    if (refusedDuringRun(QStringLiteral("打印"))) return;
+    if (!permits(Command::Print)) return;
     const QString path = m_prompter.saveFileName(QStringLiteral("打印到PDF"),
                                                  m_report.defaultPdfName(QDate::currentDate()),
                                                  QStringLiteral("PDF文件 (*.pdf)"));

@@ -21,6 +21,8 @@
 #include "settings/Timing.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
+#include "station/CommandRules.h"
+#include "station/TestLifecycle.h"
 
 #include <QObject>
 #include <QString>
@@ -44,17 +46,29 @@ public:
     // Loads the settings of channels 1-3 (the calibration factors of all six) into the
     // models, restores the group options, frames the charts and sets up toolbar and menus.
     void startUp();
-    // 新建: clears the readouts, results and status texts of channels 1..lastChannel+1.
+    // 新建 as the operator gives it: refused during a run, asked when it would give up a
+    // finished test that is not stored. False when nothing was reset.
+    bool newTest();
+    // The reset itself: clears the readouts, results and status texts of channels
+    // 1..lastChannel+1 (also run before every start, once the operator said Yes).
     void newTestReset();
     // Stops a run without asking anything and closes the links; writes no setting.
     void shutdown();
-    // 退出 and closing the window: a finished test whose results were not saved is not
-    // given up without asking. False when the operator stays.
+    // 退出 and closing the window. True when the window may close now. A finished test
+    // that is not stored is not given up without asking; during a run the operator is asked,
+    // the run is stopped as the stop button does, and quitRequested follows once the
+    // instrument has had both result frames (false until then).
     bool mayQuit();
-    // The last run finished at least one channel's test and nothing has saved it since.
-    bool hasUnsavedResults() const { return m_unsavedResults; }
-    // Called once the save pass has stored the last run's results.
-    void markResultsSaved() { m_unsavedResults = false; }
+    // SIGTERM or SIGINT: as 退出 answered Yes to every question but the save question, which
+    // nobody is there to answer.
+    void quitWithoutQuestions();
+    // Where each channel's test stands.
+    const TestLifecycle& tests() const { return m_tests; }
+    // A finished test of the last run that nothing has stored yet.
+    bool hasUnsavedResults() const { return !m_tests.unsaved().isEmpty(); }
+    // The rule book applied: true when the command may run now (a refusal has been told, a
+    // question answered Yes).
+    bool permits(Command command, int first = 0, int last = ChannelCount - 1);
 
     // A toolbar button by key; unknown keys do nothing.
     void toolbarClicked(const QString& key);
@@ -84,17 +98,15 @@ public:
     ResultStore& results() { return m_results; }
     QueryModel& query() { return m_query; }
     // 显示记录 of the query window: a stored test into a channel and its charts.
-    DisplayOutcome displayStoredTest(const DisplayRequest& request) {
-        return m_display.show(request);
-    }
+    DisplayOutcome displayStoredTest(const DisplayRequest& request);
     ReportPrinter& report() { return m_report; }
     CalibrationModel& calibration() { return m_calibration; }
     PlantPage& plant() { return m_plant; }
     const PlantPage& plant() const { return m_plant; }
 
-    // 保存: the save pass over the group of the last run; false when it refused or failed
-    // (the operator has been told why).
-    bool save2_Click();
+    // 保存: the finished, unsaved tests of the last run into the result files, then the TV
+    // pieces to the plant; false when it refused or failed (the operator has been told why).
+    bool save();
     const SaveReport& lastSave() const { return m_lastSave; }
     // Printing with a window shows a preview first; without one the report goes straight to
     // the default printer (or, without a printer, to a PDF the operator names).
@@ -110,6 +122,8 @@ signals:
     // 查询 and 电压电流校准: the window opens the query or the calibration window.
     void queryRequested();
     void calibrationRequested();
+    // A save was refused for a required box left empty: the window shows it.
+    void missingBoxShown(int channel, q7rk::Box box);
 
 private:
     // Passes everything to the program's prompter, but a message that would wait for the
@@ -143,11 +157,11 @@ private:
     };
 
     void loadChannel(int i);
-    void noteRunEnded();
+    void onRunEnded();
+    void finishQuitWhenStopped();
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void loadFactors(int i);
     void saveChartBitmaps();
-    bool refusedDuringRun(const QString& what);
     void printGroups(int first, int last);
     void printToPdf();
     void startMergedReportProgram();
@@ -155,7 +169,12 @@ private:
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
     Timing m_timing;
-    bool m_unsavedResults = false; // the last run finished a test that nothing has saved
+    TestLifecycle m_tests;
+    // 退出 was confirmed; while a run stops, the window waits for its result frames.
+    bool m_quitConfirmed = false;
+    bool m_quitSilently = false;
+    bool m_awaitingResultFrames = false;
+    QString m_savedStatus; // panel 7 after the last save, without the plant's note
     SettingsStore m_settings;
     ChannelModel m_channels;
     PanelModel m_panel;

@@ -115,6 +115,10 @@ private slots:
         for (int k = 0; k < 3; ++k)
             QVERIFY(panel.number(k, boxes::RiseTime) > 0);
         QCOMPARE(m_bench->page.text(FoilBox::Serial), Serial);
+        // The run's tests are not stored: opening or deleting a foil gives them up on Yes.
+        for (const char* q : {"测试数据尚未保存，确定要打开铝箔记录吗？",
+                              "测试数据尚未保存，确定要删除铝箔记录吗？"})
+            m_bench->prompter.setAnswerFor(QString::fromUtf8(q), true);
     }
 
     void cleanupTestCase() {

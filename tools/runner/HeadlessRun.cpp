@@ -45,11 +45,23 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
     connect(&m_station.run(), &RunController::resultsSent, this, &HeadlessRun::runOver);
 }
 
+void HeadlessRun::terminate() {
+    m_terminating = true;
+    if (m_station.run().isRunning())
+        m_station.quitWithoutQuestions(); // runOver follows the result frames
+    else
+        finish(Terminated);
+}
+
 void HeadlessRun::runOver() {
     if (!m_options.reportPath.isEmpty()) {
         // Every group a button starts lies in channels 1-3: the first page.
         m_station.report().setGroups(0, 0);
         m_reportError = m_station.report().writePdf(m_options.reportPath).error;
+    }
+    if (m_terminating) {
+        finish(Terminated);
+        return;
     }
     switch (m_station.run().endReason()) {
     case RunController::EndReason::Finished:
@@ -149,15 +161,16 @@ QJsonObject HeadlessRun::report() const {
 
     const ChannelModel& model = m_station.channels();
     const PanelModel& panel = m_station.panel();
-    const int lastSample = model.sampleIndex - 1;
     const SampleStore& samples = m_station.samples();
+    const TestLifecycle& tests = m_station.tests();
     QJsonArray channels;
     for (int k = model.firstChannel; k <= model.lastChannel; ++k) {
         QJsonObject boxesOut;
         for (int n = 1; n <= 42; ++n)
             boxesOut.insert(boxName(textBox(n)), panel.text(k, textBox(n)));
         QJsonArray volts, amps;
-        for (int n = 1; n <= lastSample && n <= SampleStore::MaxSample; ++n) {
+        // The samples the run took: the plant upload moves the shared cursor.
+        for (int n = 1; n <= tests.samplesTaken(k) && n <= SampleStore::MaxSample; ++n) {
             // As shown: volts to 0.1 V, milliamperes to 0.001 mA.
             volts.append(std::round(double(samples.voltage(k, n)) * 10) / 10);
             amps.append(std::round(double(samples.current(k, n)) * 1000) / 1000);
@@ -166,6 +179,7 @@ QJsonObject HeadlessRun::report() const {
                                     {"testNumber", testNumberOf(panel, k)},
                                     {"kind", QString::fromLatin1(kindName(model.kind(k)))},
                                     {"stopped", model.channelStopped[k]},
+                                    {"state", TestLifecycle::name(tests.state(k))},
                                     {"boxes", boxesOut},
                                     {"voltageSamples", volts},
                                     {"currentSamples", amps}});

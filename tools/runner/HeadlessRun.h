@@ -35,6 +35,7 @@ public:
         NotStarted = 3, // the start was declined or refused (number taken, nothing to run)
         LinkLost = 4,   // the link went away or the instrument fell silent during the run
         TimedOut = 5,   // --max-seconds ran out
+        Terminated = 6, // SIGTERM or SIGINT: a run was stopped and the instrument told so
         BadUsage = 64
     };
 
@@ -42,6 +43,9 @@ public:
 
     // Starts connecting; finished(code) follows.
     void begin();
+    // SIGTERM or SIGINT: a run is stopped as the stop button does and the instrument gets
+    // its result frames before finished(Terminated).
+    void terminate();
     QJsonObject report() const;
 
     static QString groupKey(const QString& group); // "1-3" -> "test13"; empty when unknown
@@ -62,6 +66,7 @@ private:
     QTimer m_deadline;
     QTimer m_linkDeadline;
     bool m_done = false;
+    bool m_terminating = false;
 };
 
 } // namespace q7rk

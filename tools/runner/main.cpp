@@ -1,6 +1,7 @@
 // q7rk-run: one test run of a channel group without a window, for automation and the
 // end-to-end tests. Prints one JSON document on stdout.
 #include "HeadlessRun.h"
+#include "station/TerminationSignals.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
         "Runs one test of a channel group without a window and prints a JSON report.\n"
         "Exit codes: 0 the run ended by itself (or by a stop), 2 no link, 3 the start was\n"
         "declined or refused (test number taken, nothing selected), 4 the link was lost or\n"
-        "the instrument fell silent during the run, 5 --max-seconds ran out, 64 bad usage."));
+        "the instrument fell silent during the run, 5 --max-seconds ran out, 6 stopped by\n"
+        "SIGTERM or SIGINT (the instrument was told the test ended), 64 bad usage."));
     p.addHelpOption();
     p.addOptions({
         {"settings", "Settings file (INI, sections canshu and topic); a copy is used.", "FILE"},
@@ -100,6 +102,9 @@ int main(int argc, char** argv) {
         return usage(QStringLiteral("cannot read --settings ") + p.value("settings"));
 
     HeadlessRun run(o);
+    q7rk::TerminationSignals termination;
+    QObject::connect(&termination, &q7rk::TerminationSignals::received, &run,
+                     &HeadlessRun::terminate);
     int exitCode = HeadlessRun::Ended;
     QObject::connect(&run, &HeadlessRun::finished, &app, [&](int code) {
         exitCode = code;

@@ -1,0 +1,60 @@
+#include "CommandRules.h"
+
+#include <array>
+
+namespace q7rk {
+
+namespace {
+
+struct Rule {
+    Command command;
+    // During a run: refused with "…请在测试结束后再<what>。", or, for 退出, asked.
+    const char* whatDuringRun;
+    // With unsaved finished tests in the channels it would reset: asked first. Empty: no
+    // question.
+    const char* unsavedQuestion;
+};
+
+// clang-format off
+constexpr std::array<Rule, 10> kRules{{
+    {Command::Save,          "保存",         ""},
+    {Command::NewTest,       "新建测试",     "测试数据尚未保存，确定要新建测试吗？"},
+    {Command::StartRun,      "",             "测试数据尚未保存，确定要开始新的测试吗？"},
+    {Command::OpenFoil,      "打开铝箔记录", "测试数据尚未保存，确定要打开铝箔记录吗？"},
+    {Command::DeleteFoil,    "删除铝箔记录", "测试数据尚未保存，确定要删除铝箔记录吗？"},
+    {Command::DisplayStored, "显示记录",     "该通道的测试数据尚未保存，确定要显示记录吗？"},
+    {Command::Print,         "打印",         ""},
+    {Command::SaveBitmaps,   "保存图片",     ""},
+    {Command::RetryPlant,    "补传工厂数据", ""},
+    {Command::Quit,          "",             "测试数据尚未保存，确定要退出吗？"},
+}};
+// clang-format on
+
+const Rule& ruleOf(Command command) {
+    for (const Rule& r : kRules)
+        if (r.command == command) return r;
+    return kRules.front(); // every command has a row; the table above is exhaustive
+}
+
+} // namespace
+
+CommandCheck checkCommand(Command command, const TestLifecycle& tests, bool running, int first,
+                          int last) {
+    const Rule& rule = ruleOf(command);
+    if (running) {
+        // The instrument is driving the channels: stopping it is part of quitting.
+        if (command == Command::Quit)
+            return {CommandCheck::Ask, QStringLiteral("测试正在进行，确定要停止测试并退出吗？")};
+        if (*rule.whatDuringRun)
+            return {CommandCheck::Refuse, QStringLiteral("测试正在进行，请在测试结束后再") +
+                                              QString::fromUtf8(rule.whatDuringRun) +
+                                              QStringLiteral("。")};
+    }
+    if (command == Command::Save && tests.unsaved().isEmpty())
+        return {CommandCheck::Refuse, QStringLiteral("没有需要保存的测试数据")};
+    if (*rule.unsavedQuestion && !tests.unsaved(first, last).isEmpty())
+        return {CommandCheck::Ask, QString::fromUtf8(rule.unsavedQuestion)};
+    return {};
+}
+
+} // namespace q7rk

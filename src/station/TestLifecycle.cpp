@@ -1,0 +1,80 @@
+#include "TestLifecycle.h"
+
+#include <algorithm>
+
+namespace q7rk {
+
+namespace {
+
+void forRange(int first, int last, auto&& f) {
+    for (int k = std::max(first, 0); k <= std::min(last, ChannelCount - 1); ++k)
+        f(k);
+}
+
+} // namespace
+
+void TestLifecycle::clear(int first, int last) {
+    forRange(first, last, [this](int k) { m_channels[std::size_t(k)] = ChannelTest{}; });
+}
+
+void TestLifecycle::runStarted(int first, int last) {
+    forRange(first, last, [this](int k) {
+        m_channels[std::size_t(k)] = ChannelTest{TestState::Running, 0, {}};
+    });
+}
+
+void TestLifecycle::sampleTaken(int n) {
+    for (ChannelTest& c : m_channels)
+        if (c.state == TestState::Running) c.samplesTaken = n;
+}
+
+void TestLifecycle::runEnded(const PerChannel<bool>& judged) {
+    for (int k = 0; k < ChannelCount; ++k) {
+        ChannelTest& c = m_channels[std::size_t(k)];
+        if (c.state == TestState::Running)
+            c.state = judged[std::size_t(k)] ? TestState::Finished : TestState::Interrupted;
+    }
+}
+
+void TestLifecycle::stored(int k) {
+    if (state(k) == TestState::Finished) m_channels[std::size_t(k)].state = TestState::Stored;
+}
+
+void TestLifecycle::recalled(int k, const QString& testNumber) {
+    m_channels[std::size_t(k)] = ChannelTest{TestState::Recalled, 0, testNumber};
+}
+
+QList<int> TestLifecycle::unsaved(int first, int last) const {
+    QList<int> out;
+    forRange(first, last, [&](int k) {
+        if (state(k) == TestState::Finished) out << k;
+    });
+    return out;
+}
+
+QList<int> TestLifecycle::inState(TestState s) const {
+    QList<int> out;
+    for (int k = 0; k < ChannelCount; ++k)
+        if (state(k) == s) out << k;
+    return out;
+}
+
+QString TestLifecycle::name(TestState s) {
+    switch (s) {
+    case TestState::Idle:
+        return QStringLiteral("空闲");
+    case TestState::Running:
+        return QStringLiteral("测试中");
+    case TestState::Finished:
+        return QStringLiteral("已完成，未保存");
+    case TestState::Stored:
+        return QStringLiteral("已保存");
+    case TestState::Interrupted:
+        return QStringLiteral("测试中断");
+    case TestState::Recalled:
+        break;
+    }
+    return QStringLiteral("调出的记录");
+}
+
+} // namespace q7rk

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "settings/ChannelModel.h"
+
+#include <QList>
+#include <QString>
+
+namespace q7rk {
+
+// Where the test shown in a channel stands. Every command that stores, uploads, resets or
+// replaces a channel's test asks this first, so a test is stored once, under its own number,
+// and never given up without the operator's word.
+enum class TestState {
+    Idle,        // nothing to keep: start-up, after 新建, after a declined start
+    Running,     // the run is taking samples
+    Finished,    // the run judged it; not stored yet
+    Stored,      // in the result file
+    Interrupted, // the run was stopped or the link lost before the test was judged
+    Recalled,    // shown from the result file or the plant database, not a test of this run
+};
+
+struct ChannelTest {
+    TestState state = TestState::Idle;
+    // The samples this channel's run actually took. The shared sampling cursor is also moved
+    // by the plant upload (to the length of a piece's curve), so it cannot tell this.
+    int samplesTaken = 0;
+    QString recalledNumber; // the stored test number a recalled test came from
+};
+
+class TestLifecycle {
+public:
+    const ChannelTest& operator[](int k) const { return m_channels[std::size_t(k)]; }
+    TestState state(int k) const { return m_channels[std::size_t(k)].state; }
+    int samplesTaken(int k) const { return m_channels[std::size_t(k)].samplesTaken; }
+
+    // The new-test reset of channels first..last (inclusive).
+    void clear(int first, int last);
+    void runStarted(int first, int last);
+    // One more second of the run: every channel still in the run has taken n samples.
+    void sampleTaken(int n);
+    // The run is over: a judged channel is finished, the others were interrupted.
+    void runEnded(const PerChannel<bool>& judged);
+    void stored(int k);
+    void recalled(int k, const QString& testNumber);
+
+    // Channels of first..last holding a finished test that nothing has stored.
+    QList<int> unsaved(int first = 0, int last = ChannelCount - 1) const;
+    QList<int> inState(TestState state) const;
+
+    static QString name(TestState state);
+
+private:
+    PerChannel<ChannelTest> m_channels{};
+};
+
+} // namespace q7rk
