@@ -238,6 +238,128 @@ private slots:
         QDir::setCurrent(before);
     }
 
+    // A shift's commands one after another: every record stays true. Nothing is stored
+    // before a test has finished, nothing twice, a recalled test never again; a run keeps its
+    // points, numbers and set values through 新建/打开/删除; 退出 during a run stops it and the
+    // instrument hears the end of the test twice before the program goes.
+    void aShiftOfCommandsKeepsEveryRecordTrue() {
+        QTemporaryDir work;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        const QString log = work.filePath("shift.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
+        Program p(settingsPath());
+        const QString nothingToSave = QString::fromUtf8("没有需要保存的测试数据");
+        p.controller.menuTriggered("save");
+        QCOMPARE(p.prompter.texts().last(), nothingToSave);
+        QVERIFY(!QFile::exists(work.filePath("lb53A100.db")));
+
+        // Stopped before its first second: no test, no question, nothing to save.
+        QVERIFY(p.connectTcp(sim.port()));
+        p.controller.toolbarClicked("test13");
+        p.controller.toolbarClicked("stop16");
+        QCOMPARE(p.station.tests().inState(TestState::Interrupted), (QList<int>{0, 1, 2}));
+        p.controller.toolbarClicked("save2");
+        QCOMPARE(p.prompter.texts().last(), nothingToSave);
+
+        for (int k = 0; k < 3; ++k) {
+            p.panel.setText(k, boxes::DelayTime, "60");
+            p.panel.leave(k, boxes::DelayTime);
+            p.panel.setText(k, boxes::TvTestNumber, QString("S%1").arg(k + 1));
+            p.panel.setText(k, boxes::TvOperator, QString::fromUtf8("王工"));
+        }
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test13");
+        QTRY_VERIFY_WITH_TIMEOUT(p.panel.number(0, boxes::RiseTime) > 0, 15000);
+        const QString rise = p.panel.text(0, boxes::RiseTime);
+        const QString setVoltage = lastSetVoltage(log);
+        p.prompter.clear();
+        p.controller.menuTriggered("new");
+        p.station.plant().openFoil();
+        p.station.plant().deleteFoil();
+        QCOMPARE(p.prompter.texts(),
+                 QStringList({QString::fromUtf8("测试正在进行，请在测试结束后再新建测试。"),
+                              QString::fromUtf8("测试正在进行，请在测试结束后再打开铝箔记录。"),
+                              QString::fromUtf8("测试正在进行，请在测试结束后再删除铝箔记录。")}));
+        const int n = p.channels.sampleIndex;
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 2, 5000);
+        QCOMPARE(p.panel.text(0, boxes::RiseTime), rise);
+        QCOMPARE(p.panel.text(1, boxes::TvTestNumber), QString("S2"));
+        QCOMPARE(lastSetVoltage(log), setVoltage);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("测试结束，需要保存吗？")); // No
+        QCOMPARE(p.station.tests().unsaved(), (QList<int>{0, 1, 2}));
+        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
+
+        // Saved once: a second 保存 and a 保存 after a display store nothing.
+        p.controller.menuTriggered("save");
+        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 3 条记录"));
+        const int samples = p.station.tests().samplesTaken(0);
+        QCOMPARE(int(p.station.results().load(TestKind::Tv, "S1HL")->curve.size()), samples);
+        p.controller.menuTriggered("save");
+        QCOMPARE(p.prompter.texts().last(), nothingToSave);
+        const DisplayOutcome shownTest =
+            p.station.displayStoredTest({TestKind::Tv, "S2HM", 0, DisplayGroup::Channels13});
+        QVERIFY2(shownTest.channel == 0, qPrintable(p.prompter.texts().join('|')));
+        QCOMPARE(p.station.tests()[0].recalledNumber, QString("S2HM"));
+        p.controller.menuTriggered("save");
+        QCOMPARE(p.prompter.texts().last(), nothingToSave);
+        QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 3);
+
+        // 退出 during a run: asked, stopped, two test-end frames, then the program goes.
+        p.prompter.setAnswerFor(QString::fromUtf8("测试正在进行，确定要停止测试并退出吗？"), true);
+        p.controller.toolbarClicked("test16");
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
+        QSignalSpy quit(&p.station, &Station::quitRequested);
+        QVERIFY(!p.station.mayQuit());
+        QVERIFY(quit.wait(5000));
+        QVERIFY(p.station.mayQuit());
+        p.station.shutdown();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            SimulatorProcess::loggedCodes(log).mid(SimulatorProcess::loggedCodes(log).size() - 2),
+            (QList<int>{11, 11}), 5000);
+        QCOMPARE(p.station.tests().state(0), TestState::Interrupted);
+        QDir::setCurrent(before);
+    }
+
+    // The instrument hangs up after channel 1 has finished: only channel 1 is offered and
+    // stored, and the operator reads why the run ended in the same dialog as the question.
+    void aLostLinkStoresOnlyTheFinishedChannels() {
+        QTemporaryDir work;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20", "--close-after", "500"}),
+                 qPrintable(sim.error()));
+        Program p(settingsPath());
+        p.panel.clickOption(Option::NotLinked, 0);
+        for (int k = 0; k < 3; ++k) {
+            p.panel.setText(k, boxes::DelayTime, k == 0 ? "20" : "300");
+            p.panel.leave(k, boxes::DelayTime);
+            p.panel.setText(k, boxes::TvTestNumber, QString("L%1").arg(k + 1));
+            p.panel.setText(k, boxes::TvOperator, QString::fromUtf8("王工"));
+        }
+        p.prompter.setAnswerFor(QString::fromUtf8("测试结束，需要保存吗？"), true);
+        QVERIFY(p.connectTcp(sim.port()));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.prompter.clear();
+        p.controller.toolbarClicked("test13");
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(p.controller.run().endReason(), RunController::EndReason::LinkLost);
+        const auto shown = p.prompter.shown();
+        // The start question, then the end question with the reason, no notice stacked on it.
+        for (const auto& item : shown)
+            QVERIFY(item.kind == ScriptedPrompter::Shown::Question);
+        QCOMPARE(shown[1].kind, ScriptedPrompter::Shown::Question);
+        QCOMPARE(shown[1].text,
+                 QString::fromUtf8("测试结束，需要保存吗？\n与仪器的连接已断开，本次测试中断。\n"
+                                   "第2、3路测试未完成，不会保存。"));
+        QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 1);
+        QVERIFY(p.station.results().load(TestKind::Tv, "L1HL"));
+        QDir::setCurrent(before);
+    }
+
     void stopHalfWayEndsTheRunAndKeepsResults() {
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));

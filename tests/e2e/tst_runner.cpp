@@ -336,6 +336,10 @@ private slots:
         const RunResult r = runGroup(tvSettings(m_dir), tcp, "1-3", yes + QStringList{first}, env);
         QVERIFY2(r.exitCode == 0, qPrintable(r.stderrText));
         QVERIFY(r.json.value("saved").toBool());
+        // The upload moves the shared sampling cursor to a piece's curve length; the report
+        // still shows the samples the run took, which are what the local file holds.
+        for (int k = 1; k <= 3; ++k)
+            checkStored(first, q7rk::TestKind::Tv, channel(r, k), {});
         // No foil was opened, so its 接头数 is empty: the first piece, which carries the
         // whole-roll row, is refused with a message and the others go.
         QCOMPARE(r.json.value("uploaded").toArray(), QJsonArray({2, 3}));
@@ -388,6 +392,24 @@ private slots:
             runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(hangsUp.port()), "1");
         QCOMPARE(lost.exitCode, 4);
         QCOMPARE(box(channel(lost, 1), "Text8"), QString::fromUtf8("待定"));
+
+        // SIGTERM mid-run: the run is stopped and the instrument hears the end of the test
+        // twice before the runner goes.
+        const QString log = m_dir.filePath("terminated.log");
+        SimulatorProcess logged;
+        QVERIFY2(logged.start({"--time-scale", kScale, "--log", log}), qPrintable(logged.error()));
+        QProcess runner;
+        runner.start(QStringLiteral(Q7RK_RUNNER_PATH),
+                     {"--settings", tvSettings(m_dir), "--link",
+                      QString("tcp:127.0.0.1:%1").arg(logged.port()), "--group", "1-3",
+                      "--time-scale", kScale});
+        QTRY_VERIFY_WITH_TIMEOUT(SimulatorProcess::loggedCodes(log).count(7) > 20, 10000);
+        runner.terminate();
+        QVERIFY(runner.waitForFinished(10000));
+        QCOMPARE(runner.exitCode(), 6);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            SimulatorProcess::loggedCodes(log).mid(SimulatorProcess::loggedCodes(log).size() - 2),
+            (QList<int>{11, 11}), 5000);
 
         sim.kill();
         QCOMPARE(runGroup(tvSettings(m_dir), tcp, "1-3").exitCode, 2);

@@ -1,6 +1,7 @@
 #include "SimulatorProcess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <fcntl.h>
@@ -11,6 +12,17 @@ namespace q7rk::testing {
 
 QString SimulatorProcess::program() {
     return QStringLiteral(Q7RK_INSTRUMENT_PATH);
+}
+
+QList<int> SimulatorProcess::loggedCodes(const QString& logPath) {
+    QFile f(logPath);
+    QList<int> codes;
+    if (!f.open(QIODevice::ReadOnly)) return codes;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() >= 3) codes << parts[1].toInt();
+    }
+    return codes;
 }
 
 SimulatorProcess::~SimulatorProcess() {

@@ -24,6 +24,8 @@ public:
     QProcess& process() { return m_process; }
 
     static QString program();
+    // The command codes of the frames a --log file holds, in the order received.
+    static QList<int> loggedCodes(const QString& logPath);
 
 private:
     QProcess m_process;
