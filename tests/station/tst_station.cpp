@@ -208,6 +208,44 @@ private slots:
         QCOMPARE(framed.first().first().toInt(), 0);
     }
 
+    // What each command may do depends on where the tests stand: a live run refuses what
+    // would change or store its channels, and a finished test nobody stored is given up only
+    // on Yes; interrupted and recalled tests are nothing to store.
+    void commandsFollowTheLifecycleOfEachChannel() {
+        using V = CommandCheck::Verdict;
+        auto verdict = [](Command c, const TestLifecycle& t, bool running, int k = -1) {
+            return k < 0 ? checkCommand(c, t, running).verdict
+                         : checkCommand(c, t, running, k, k).verdict;
+        };
+        TestLifecycle t;
+        QCOMPARE(checkCommand(Command::Save, t, false).text,
+                 QString::fromUtf8("没有需要保存的测试数据"));
+        QCOMPARE(verdict(Command::Quit, t, false), V::Go);
+        t.runStarted(0, 2);
+        t.sampleTaken(5);
+        for (Command c : {Command::Save, Command::NewTest, Command::OpenFoil, Command::DeleteFoil,
+                          Command::DisplayStored, Command::Print, Command::RetryPlant})
+            QCOMPARE(verdict(c, t, true), V::Refuse);
+        QCOMPARE(checkCommand(Command::Quit, t, true).text,
+                 QString::fromUtf8("测试正在进行，确定要停止测试并退出吗？"));
+        t.runEnded({true, false, false, true, true, true});
+        QCOMPARE(t.unsaved(), QList<int>{0});
+        QCOMPARE(t.samplesTaken(0), 5);
+        QCOMPARE(t.state(1), TestState::Interrupted);
+        QCOMPARE(t.state(3), TestState::Idle); // not in the run
+        QCOMPARE(verdict(Command::DisplayStored, t, false, 1), V::Go);
+        QCOMPARE(verdict(Command::DisplayStored, t, false, 0), V::Ask);
+        QCOMPARE(verdict(Command::NewTest, t, false), V::Ask);
+        QCOMPARE(verdict(Command::Save, t, false), V::Go);
+        t.stored(0);
+        QCOMPARE(verdict(Command::Save, t, false), V::Refuse);
+        QCOMPARE(verdict(Command::Quit, t, false), V::Go);
+        t.recalled(1, "S2HM");
+        QCOMPARE(verdict(Command::Save, t, false), V::Refuse);
+        t.clear(0, 2);
+        QCOMPARE(t[1].recalledNumber, QString());
+    }
+
     void aNewTestVoltageReframesTheChartsAndDispatchByKeyAndName() {
         Program p(path());
         p.controller.startUp();
