@@ -80,8 +80,9 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         if (waiting == 0 && !m_savedStatus.isEmpty())
             m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus);
     });
-    // The reset of a start gives up the tests shown: a finished one not stored is asked for.
-    m_run.setStartGate([this] { return permits(Command::StartRun, 0, m_channels.lastChannel); });
+    // A start gives up the finished tests not stored, in its group (the reset) and outside
+    // it (only the last run's tests are saved): the operator is asked first.
+    m_run.setStartGate([this] { return permits(Command::StartRun); });
     // A number is taken once the kind's result file holds a test under it.
     m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
         return m_results.checkTestTable(kind, number);

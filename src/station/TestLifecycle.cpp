@@ -18,6 +18,10 @@ void TestLifecycle::clear(int first, int last) {
 }
 
 void TestLifecycle::runStarted(int first, int last) {
+    // Only the last run's tests are saved: one an earlier run finished in a channel outside
+    // this group was given up at the start (its number box may be retyped for this run).
+    for (ChannelTest& c : m_channels)
+        if (c.state == TestState::Finished) c = ChannelTest{};
     forRange(first, last, [this](int k) {
         m_channels[std::size_t(k)] = ChannelTest{TestState::Running, 0, {}};
     });

@@ -35,6 +35,7 @@ public:
 
     // The new-test reset of channels first..last (inclusive).
     void clear(int first, int last);
+    // Channels first..last run; a finished test elsewhere is no longer offered for saving.
     void runStarted(int first, int last);
     // One more second of the run: every channel still in the run has taken n samples.
     void sampleTaken(int n);

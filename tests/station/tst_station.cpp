@@ -244,6 +244,10 @@ private slots:
         QCOMPARE(verdict(Command::Save, t, false), V::Refuse);
         t.clear(0, 2);
         QCOMPARE(t[1].recalledNumber, QString());
+        t.runStarted(0, 0);
+        t.runEnded({true, true, true, true, true, true});
+        t.runStarted(1, 1); // the next run gives up channel 1's unsaved test
+        QCOMPARE(t.unsaved(), QList<int>{});
     }
 
     void aNewTestVoltageReframesTheChartsAndDispatchByKeyAndName() {
