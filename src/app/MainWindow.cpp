@@ -10,6 +10,7 @@
 #include "QueryWindow.h"
 #include "ReportPreview.h"
 #include "ShellBinding.h"
+#include "PanelWidgets.h"
 #include "TvPanelPage.h"
 #include "params/PanelCaptions.h"
 
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -50,6 +52,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     connect(&m_station, &Station::helpRequested, this, &MainWindow::showHelp);
     connect(&m_station, &Station::calibrationRequested, this, &MainWindow::showCalibration);
     connect(&m_station, &Station::queryRequested, this, &MainWindow::showQuery);
+    connect(&m_station, &Station::missingBoxShown, this, &MainWindow::showBox);
     // A start closes the query window: what it shows may no longer be what is stored.
     connect(&m_station.run(), &RunController::runStarted, this, [this] {
         if (m_query) m_query->close();
@@ -135,6 +138,19 @@ void MainWindow::showQuery() {
     m_query->show();
     m_query->raise();
     m_query->activateWindow();
+}
+
+void MainWindow::showBox(int channel, Box box) {
+    auto* widget = findChild<QWidget*>(boxObjectName(channel, box));
+    if (!widget) return;
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        if (!m_tabs->widget(i)->isAncestorOf(widget)) continue;
+        m_tabs->setCurrentIndex(i);
+        break;
+    }
+    for (QWidget* up = widget->parentWidget(); up; up = up->parentWidget())
+        if (auto* scroll = qobject_cast<QScrollArea*>(up)) scroll->ensureWidgetVisible(widget);
+    widget->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -45,6 +45,8 @@ public slots:
     void showHelp();
     void showCalibration();
     void showQuery();
+    // The page that holds channel k's box comes to the front with the box focused.
+    void showBox(int channel, Box box);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
