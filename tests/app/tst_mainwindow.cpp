@@ -210,6 +210,11 @@ private slots:
         close->click();
         QVERIFY(!help->isVisible());
 
+        // A box a refused save names is brought to the front, focused.
+        m_window->showBox(1, Box::Text15);
+        QCOMPARE(m_window->tabs()->currentIndex(), 3);
+        QTRY_COMPARE(QApplication::focusWidget(), box("Text15", 1));
+
         menuAction("exit")->trigger();
         QVERIFY(!m_window->isVisible());
         QVERIFY(m_prompter->shown().isEmpty());
