@@ -360,6 +360,9 @@ private slots:
         const UploadOutcome out = uploader.upload(piece("L1", 1, *samples));
         QCOMPARE(out.status.fault, PlantFault::CurveTooLong);
         QVERIFY(out.status.message.contains("265") && out.status.message.contains("100"));
+        // A retry would be refused the same way: not kept.
+        QVERIFY(!out.queued);
+        QCOMPARE(uploader.pendingCount().value, 0);
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
         QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
     }
