@@ -165,9 +165,6 @@ private slots:
         const auto refused = foils.save(bad, QDate(2020, 1, 1));
         QCOMPARE(refused.status.fault, PlantFault::BadInput);
         QVERIFY(refused.status.message.contains("重量"));
-        bad = foil("H9", "S");
-        bad.vf = "";
-        QVERIFY(foils.save(bad, QDate(2020, 1, 1)).status.message.contains("VF值"));
         QCOMPARE(m_server.rowsOf("Whole_Parameter", "H9"), 0);
 
         auto samples = samplesOfRun(1);
