@@ -1,5 +1,6 @@
 // The serial search and the Ethernet link against the real simulator, on pseudo-terminals
 // and loopback TCP.
+#include "LinkFixture.h"
 #include "link/EthernetLink.h"
 #include "link/Frame.h"
 #include "link/ResultSender.h"
@@ -72,11 +73,7 @@ private:
 };
 
 // The pieces of the window that the links change, on a private settings file.
-struct Bench {
-    explicit Bench(const QString& path) : settings(path) {}
-    SettingsStore settings;
-    ChannelModel channels;
-    PanelModel panel{channels, settings};
+struct Bench : LinkFixture {
     ShellModel shell;
     ScriptedPrompter prompter;
     Timing timing = Timing{}.scaled(5);
@@ -102,9 +99,8 @@ QList<std::pair<QDateTime, QString>> loggedFrames(const QString& path, int code)
 }
 
 // The serial poll of channels 1-3 over the simulator's pseudo-terminal.
-struct LivePoll {
-    explicit LivePoll(const QString& pty, const QString& settingsPath)
-        : settings(settingsPath), port(pty), exchange(Timing{}.scaled(5)) {
+struct LivePoll : LinkFixture {
+    explicit LivePoll(const QString& pty) : port(pty), exchange(Timing{}.scaled(5)) {
         for (int k = 0; k < 3; ++k)
             channels.channelStopped[k] = false;
         exchange.setTransport(&port);
@@ -114,9 +110,6 @@ struct LivePoll {
     bool tick() {
         return exchange.tick([this] { return buildPoll(channels, panel, tables).bytes; });
     }
-    SettingsStore settings;
-    ChannelModel channels;
-    PanelModel panel{channels, settings};
     SetValueTables tables;
     SerialTransport port;
     SerialPollExchange exchange;
@@ -127,8 +120,6 @@ struct LivePoll {
 class LinksTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    int m_n = 0;
-    QString freshSettings() { return m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_n)); }
 
 private slots:
     void serialSearchSkipsAnEmptyPortAndStoresTheMenuChoice() {
@@ -136,10 +127,10 @@ private slots:
         QVERIFY2(sim.start({"--no-tcp", "--pty"}), qPrintable(sim.error()));
         SilentPty empty;
         QVERIFY(empty.isValid());
-        Bench b(freshSettings());
-        b.settings.write("canshu", "comdev(3)", empty.path());
-        b.settings.write("canshu", "comdev(4)", sim.ptyPath());
-        SerialLink link(b.channels, b.settings, b.shell, b.prompter, b.timing);
+        Bench b;
+        b.store.write("canshu", "comdev(3)", empty.path());
+        b.store.write("canshu", "comdev(4)", sim.ptyPath());
+        SerialLink link(b.channels, b.store, b.shell, b.prompter, b.timing);
         QSignalSpy done(&link, &SerialLink::searchFinished);
         b.channels.serialLinkActive = false;
         link.connectFrom(3);
@@ -148,7 +139,7 @@ private slots:
         QVERIFY(done.wait(5000));
         QCOMPARE(done.first().first().toBool(), true);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM4通讯正常"));
-        QCOMPARE(b.settings.read("canshu", "comport"), QString("3"));
+        QCOMPARE(b.store.read("canshu", "comport"), QString("3"));
         QCOMPARE(b.prompter.texts(), QStringList{kConnected});
         QVERIFY(b.channels.serialLinkActive);
         QVERIFY(b.shell.toolbarVisible());
@@ -169,9 +160,9 @@ private slots:
     }
 
     void serialSearchFailures() {
-        Bench b(freshSettings());
-        b.settings.write("canshu", "comdev(2)", m_dir.filePath("no-such-tty"));
-        SerialLink link(b.channels, b.settings, b.shell, b.prompter, b.timing);
+        Bench b;
+        b.store.write("canshu", "comdev(2)", m_dir.filePath("no-such-tty"));
+        SerialLink link(b.channels, b.store, b.shell, b.prompter, b.timing);
         QSignalSpy done(&link, &SerialLink::searchFinished);
         b.shell.setToolbarVisible(true);
         link.connectFrom(2);
@@ -184,8 +175,8 @@ private slots:
 
         // Silent ports up to the last one: the search runs past port 12.
         SilentPty p11, p12;
-        b.settings.write("canshu", "comdev(11)", p11.path());
-        b.settings.write("canshu", "comdev(12)", p12.path());
+        b.store.write("canshu", "comdev(11)", p11.path());
+        b.store.write("canshu", "comdev(12)", p12.path());
         link.connectFrom(11);
         QVERIFY(done.wait(5000));
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM13通讯异常"));
@@ -200,7 +191,7 @@ private slots:
         QVERIFY2(sim.start({"--no-tcp", "--pty", "--drop-first", "2", "--corrupt-every", "2",
                             "--log", log}),
                  qPrintable(sim.error()));
-        LivePoll live(sim.ptyPath(), freshSettings());
+        LivePoll live(sim.ptyPath());
         QVERIFY(live.port.open());
         QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
         live.channels.rawVoltage.fill(-1);
@@ -234,7 +225,7 @@ private slots:
         // Replies come in pieces: the link joins them.
         QVERIFY2(sim.start({"--close-after", "4", "--split-replies", "--log", log}),
                  qPrintable(sim.error()));
-        Bench b(freshSettings());
+        Bench b;
         b.aim(sim.port());
         EthernetLink link(b.channels, b.panel, b.shell, b.prompter);
         ResultSender sender(b.channels, b.panel, Timing{}.scaled(2)); // 250 ms between frames
@@ -303,7 +294,7 @@ private slots:
         }
         HangingListener hanging;
         QVERIFY(hanging.isValid());
-        Bench b(freshSettings());
+        Bench b;
         Timing fast;
         fast.connectTimeoutMs = 300;
         fast.handshakeTimeoutMs = 300;

@@ -167,8 +167,6 @@ private slots:
             QCOMPARE(int(c.values.size()), n);
             QCOMPARE(c.values[std::size_t(n - 1)], samples.voltage(k, n));
         }
-        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 1);
-        QCOMPARE(m_server.count("select count(*) from Part_Parameter where SerNum=?", {Serial}), 6);
     }
 
     void openingAFoilFillsThePageAndDrawsItsCurves() {
