@@ -368,9 +368,8 @@ private slots:
         QVERIFY(hasColourNear(m_charts->groupChart(0), gx, 3500, Qt::black, 8));
     }
 
+    // A point inside a chart and the tabs' charts are read out by the window's own test.
     void readouts() {
-        QCOMPARE(channelReadout(QPointF(400, 3600), 1, 200),
-                 QStringLiteral("鼠标点：0S 0.0V, 0.0mA "));
         QCOMPARE(channelReadout(QPointF(4400, 0), 1, 200),
                  QStringLiteral("鼠标点：320S 270.0V, 18.0mA "));
         QCOMPARE(channelReadout(QPointF(300, 1600), 1, 200), QStringLiteral("鼠标点：10.0mA "));
@@ -379,9 +378,7 @@ private slots:
         m_channels.timeScale[4] = 2;
         QCOMPARE(channelReadout(*m_charts, 4, QPointF(800, 1600)),
                  QStringLiteral("鼠标点：64S 150.0V, 10.0mA "));
-        QCOMPARE(chartVisibilityForTab(2)->allChart, true);
-        QCOMPARE(chartVisibilityForTab(2)->groupCharts, false);
-        QVERIFY(!chartVisibilityForTab(5));
+        QVERIFY(!chartVisibilityForTab(5)); // a tab without charts
     }
 
     void bitmapExport() {
