@@ -54,8 +54,6 @@ struct PieceOutcome {
     int curveNumber = 0; // 1..6
     PieceFate fate = PieceFate::Stored;
     QString reason; // why it is not in the plant database; empty for Stored and Declined
-
-    bool operator==(const PieceOutcome&) const = default;
 };
 
 // What the upload of a group did.
