@@ -11,6 +11,7 @@
 #include "shell/Prompter.h"
 
 #include <QDate>
+#include <algorithm>
 
 namespace q7rk {
 
@@ -42,6 +43,70 @@ QString curveNumbers(const QList<int>& numbers) {
     for (int n : numbers)
         texts << QString::number(n);
     return texts.join(QStringLiteral("、"));
+}
+
+QString clause(PieceFate fate, const QString& numbers, const QString& reason) {
+    switch (fate) {
+    case PieceFate::Stored:
+        return plantTexts::storedInPlant(numbers);
+    case PieceFate::Queued:
+        return plantTexts::waitsInQueue(numbers, reason);
+    case PieceFate::NotKept:
+        return plantTexts::notKept(numbers, reason);
+    case PieceFate::Refused:
+        return plantTexts::refused(numbers, reason);
+    case PieceFate::Declined:
+        break;
+    }
+    return {};
+}
+
+// Orders the pieces, fills the lists by outcome and writes the message: the pieces not in
+// the plant database, then one line per outcome and cause, each naming its pieces in order.
+void summarise(PlantUploadResult& r) {
+    std::stable_sort(
+        r.pieces.begin(), r.pieces.end(),
+        [](const PieceOutcome& a, const PieceOutcome& b) { return a.curveNumber < b.curveNumber; });
+    QList<int> missing;
+    for (const PieceOutcome& p : std::as_const(r.pieces)) {
+        switch (p.fate) {
+        case PieceFate::Stored:
+            r.uploaded << p.curveNumber;
+            break;
+        case PieceFate::Queued:
+            r.queued << p.curveNumber;
+            missing << p.curveNumber;
+            break;
+        case PieceFate::Declined:
+            r.declined << p.curveNumber;
+            break;
+        case PieceFate::Refused:
+        case PieceFate::NotKept:
+            r.failed << p.curveNumber;
+            missing << p.curveNumber;
+            break;
+        }
+    }
+    r.message.clear();
+    if (missing.isEmpty()) return;
+    // What went first, then what waits, then what the operator must see to.
+    QStringList lines{plantTexts::notInPlant(curveNumbers(missing))};
+    for (PieceFate fate :
+         {PieceFate::Stored, PieceFate::Queued, PieceFate::NotKept, PieceFate::Refused}) {
+        QList<bool> told(r.pieces.size(), false);
+        for (qsizetype i = 0; i < r.pieces.size(); ++i) {
+            const PieceOutcome& first = r.pieces[i];
+            if (told[i] || first.fate != fate) continue;
+            QList<int> group;
+            for (qsizetype j = i; j < r.pieces.size(); ++j)
+                if (r.pieces[j].fate == fate && r.pieces[j].reason == first.reason) {
+                    group << r.pieces[j].curveNumber;
+                    told[j] = true;
+                }
+            lines << clause(fate, curveNumbers(group), first.reason);
+        }
+    }
+    r.message = lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -258,17 +323,16 @@ PlantUploadResult PlantPage::uploadGroup(int firstChannel, int lastChannel) {
 PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
     using namespace boxes;
     PlantUploadResult result;
-    QStringList reasons;
     // Once the server cannot be reached, the rest of the group goes to the queue without
     // waiting for the same time-out again.
     PlantStatus unreachable;
     const int pieceOffset = m_panel.option(Option::AfterBoiling, 0) ? 3 : 0;
-    const QString serial = m_panel.text(0, TvTestNumber);
+    const QString serial = trimBlanks(m_panel.text(0, TvTestNumber));
     for (int k : channels) {
         if (k < 0 || k >= ChannelCount || !m_channels.isTvTest[k]) continue;
         const int n = k + pieceOffset + 1;
         if (!m_prompter.ask(questionTitle(), plantTexts::uploadQuestion(n))) {
-            result.declined << n;
+            result.pieces << PieceOutcome{n, PieceFate::Declined, {}};
             continue;
         }
         const RunTexts run{m_panel.text(k, RiseTime), m_panel.text(k, DelayTime),
@@ -276,8 +340,7 @@ PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
         const auto piece = makePieceUpload(serial, n, record(), m_grid.cells(n), run, m_samples, k,
                                            QDate::currentDate());
         if (!piece.ok()) {
-            result.failed << n;
-            reasons << piece.status.message;
+            result.pieces << PieceOutcome{n, PieceFate::Refused, piece.status.message};
             continue;
         }
         m_channels.sampleIndex = qint16(curveLength(n, run).value);
@@ -287,26 +350,43 @@ PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
             out = m_uploader.upload(piece.value);
         } else {
             const PlantStatus kept = m_uploader.queue().add(piece.value, unreachable.message);
-            out = {kept.ok() ? unreachable : kept, kept.ok()};
+            out =
+                kept.ok()
+                    ? UploadOutcome{unreachable, true}
+                    : UploadOutcome{PlantStatus::failure(unreachable.fault,
+                                                         unreachable.message + '\n' + kept.message),
+                                    false};
         }
         if (out.status.ok()) {
-            result.uploaded << n;
+            result.pieces << PieceOutcome{n, PieceFate::Stored, {}};
             tell(plantTexts::curveSaved(n));
             continue;
         }
-        (out.queued ? result.queued : result.failed) << n;
-        reasons << out.status.message;
+        const bool refused = out.status.fault == PlantFault::BadInput ||
+                             out.status.fault == PlantFault::CurveTooLong;
+        const PieceFate fate = out.queued ? PieceFate::Queued
+                               : refused  ? PieceFate::Refused
+                                          : PieceFate::NotKept;
+        result.pieces << PieceOutcome{n, fate, out.status.message};
         if (out.queued && serverUnusable(out.status.fault)) unreachable = out.status;
     }
+    confirmQueued(result, serial);
     updatePending();
-    if (!reasons.isEmpty()) {
-        reasons.removeDuplicates();
-        result.message = plantTexts::notInPlant(curveNumbers(result.queued + result.failed)) +
-                         QLatin1Char('\n') + reasons.join(QLatin1Char('\n'));
-        tell(result.message);
-    }
+    summarise(result);
+    if (!result.message.isEmpty()) tell(result.message);
     m_lastUpload = result;
     return result;
+}
+
+// A piece is called waiting only when the queue holds it now.
+void PlantPage::confirmQueued(PlantUploadResult& result, const QString& serial) const {
+    for (PieceOutcome& p : result.pieces) {
+        if (p.fate != PieceFate::Queued) continue;
+        const auto held = m_uploader.queue().holds(serial, p.curveNumber);
+        if (held.ok() && held.value) continue;
+        p.fate = PieceFate::NotKept;
+        if (!held.ok()) p.reason += QLatin1Char('\n') + held.status.message;
+    }
 }
 
 int PlantPage::retryQueue(RetryMode mode) {
@@ -319,6 +399,7 @@ int PlantPage::retryQueue(RetryMode mode) {
     }
     m_lastRetry = m_uploader.retry();
     updatePending();
+    emit queueRetried(int(m_lastRetry.uploaded.size()), m_lastRetry.left);
     if (mode == RetryMode::Tell) {
         QString text = plantTexts::retried(int(m_lastRetry.uploaded.size()), m_lastRetry.left);
         if (!m_lastRetry.status.ok()) text += QLatin1Char('\n') + m_lastRetry.status.message;

@@ -41,14 +41,32 @@ enum class PlantList {
     Grades,  // List2 under txtWhole1
 };
 
-// What the upload of a group did, by curve number (1..6).
+// What became of one piece of an uploaded group.
+enum class PieceFate {
+    Stored,   // in the plant database now
+    Queued,   // not sent; the local queue holds it for a retry
+    Refused,  // cannot go as it is (a value to correct, a curve longer than the table); not kept
+    NotKept,  // not sent, and the local queue could not take it either
+    Declined, // the operator answered No
+};
+
+struct PieceOutcome {
+    int curveNumber = 0; // 1..6
+    PieceFate fate = PieceFate::Stored;
+    QString reason; // why it is not in the plant database; empty for Stored and Declined
+};
+
+// What the upload of a group did.
 struct PlantUploadResult {
-    QList<int> uploaded; // in the plant database now
-    QList<int> queued;   // not sent, kept in the local queue for a retry
-    QList<int> declined; // the operator answered No
-    QList<int> failed;   // neither sent nor kept: a value the operator must correct
-    // Why pieces are not in the plant database (the operator has seen it); empty when every
-    // piece the operator wanted went.
+    QList<PieceOutcome> pieces; // ascending curve number
+    // The same by outcome, ascending.
+    QList<int> uploaded; // Stored
+    QList<int> queued;   // Queued
+    QList<int> declined; // Declined
+    QList<int> failed;   // Refused or NotKept: not in the plant database and not waiting
+    // What the operator was told about the pieces that are not in the plant database: a
+    // first line naming them, then one line per outcome and cause. Empty when every piece
+    // the operator wanted went.
     QString message;
 };
 
@@ -133,10 +151,13 @@ signals:
     void textChanged(q7rk::FoilBox box, const QString& text);
     // Items or visibility of a pick list.
     void listChanged(q7rk::PlantList list);
-    // Uploads waiting in the local queue.
+    // Uploads waiting in the local queue, whatever changed the count.
     void pendingChanged(int count);
     // A stored curve of the opened foil was drawn into channel k.
     void curveRecalled(int channel, const QString& serial);
+    // A retry pass sent `sent` waiting uploads and left `left` in the queue; left == 0
+    // means everything that waited is now in the plant database.
+    void queueRetried(int sent, int left);
 
 private:
     struct PickList {
@@ -149,6 +170,7 @@ private:
     void drawCurves(const OpenedFoil& opened);
     void resetForFoil();
     void updatePending();
+    void confirmQueued(PlantUploadResult& result, const QString& serial) const;
 
     ChannelModel& m_channels;
     PanelModel& m_panel;

@@ -77,12 +77,24 @@ inline QString pieceNumberOrEmpty(int curveNumber, const QString& label) {
 inline QString badCurveNumber(int curveNumber) {
     return QStringLiteral("片号%1不在1到6之间，无法上传。").arg(curveNumber);
 }
-inline QString queued() {
-    return QStringLiteral("本片数据已暂存在本机，工厂数据库恢复后可重新上传。");
-}
-// The pieces of a group that did not reach the plant database, "2、3".
+// The pieces of a group that did not reach the plant database, "2、3". The station shows
+// this line in its status bar.
 inline QString notInPlant(const QString& curveNumbers) {
     return QStringLiteral("第%1片数据已存入本机结果文件，但未存入工厂数据库。").arg(curveNumbers);
+}
+// What became of the pieces of a group, one line for each outcome and cause.
+inline QString storedInPlant(const QString& curveNumbers) {
+    return QStringLiteral("第%1片已存入工厂数据库。").arg(curveNumbers);
+}
+inline QString waitsInQueue(const QString& curveNumbers, const QString& reason) {
+    return QStringLiteral("第%1片未能上传，已放入待传队列，下次启动或“补传工厂数据”时重传：%2")
+        .arg(curveNumbers, reason);
+}
+inline QString refused(const QString& curveNumbers, const QString& reason) {
+    return QStringLiteral("第%1片被拒绝：%2").arg(curveNumbers, reason);
+}
+inline QString notKept(const QString& curveNumbers, const QString& reason) {
+    return QStringLiteral("第%1片未能上传，也未能放入待传队列：%2").arg(curveNumbers, reason);
 }
 inline QString nothingWaiting() {
     return QStringLiteral("没有等待补传的工厂数据。");

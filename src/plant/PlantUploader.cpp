@@ -1,7 +1,6 @@
 #include "PlantUploader.h"
 
 #include "plant/PlantInput.h"
-#include "plant/PlantTexts.h"
 
 namespace q7rk {
 
@@ -27,11 +26,14 @@ UploadOutcome PlantUploader::upload(const PieceUpload& piece) const {
         m_queue.removePiece(p.serial, p.curveNumber);
         return {sent, false};
     }
-    if (sent.fault == PlantFault::BadInput) return {sent, false};
+    // A later retry would be refused the same way: the operator must correct the value, or
+    // the plant's Curve table must first be widened.
+    if (sent.fault == PlantFault::BadInput || sent.fault == PlantFault::CurveTooLong)
+        return {sent, false};
     const PlantStatus kept = m_queue.add(p, sent.message);
     if (!kept.ok())
         return {PlantStatus::failure(sent.fault, sent.message + '\n' + kept.message), false};
-    return {PlantStatus::failure(sent.fault, sent.message + '\n' + plantTexts::queued()), true};
+    return {sent, true};
 }
 
 RetryReport PlantUploader::retry() const {

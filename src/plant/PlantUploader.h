@@ -9,7 +9,7 @@
 namespace q7rk {
 
 struct UploadOutcome {
-    PlantStatus status;  // ok: the piece is in the plant database
+    PlantStatus status;  // ok: the piece is in the plant database; else why it is not
     bool queued = false; // not sent, but kept for a retry
 };
 
@@ -27,7 +27,8 @@ public:
     explicit PlantUploader(PlantSource source = PlantSource(),
                            QString queuePath = QString::fromLatin1(UploadQueue::FileName));
 
-    // Input the operator must correct (BadInput) is refused and not kept.
+    // Input the operator must correct (BadInput) and a curve longer than the plant's Curve
+    // table are refused and not kept: a retry could not send them either.
     UploadOutcome upload(const PieceUpload& piece) const;
 
     PlantReply<int> pendingCount() const { return m_queue.count(); }

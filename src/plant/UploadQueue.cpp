@@ -141,6 +141,19 @@ PlantReply<std::vector<QueuedUpload>> UploadQueue::entries() const {
     return {std::move(out), {}};
 }
 
+PlantReply<bool> UploadQueue::holds(const QString& serial, int curveNumber) const {
+    if (!QFileInfo::exists(m_path)) return {false, {}};
+    QueueFile file(m_path);
+    QSqlQuery q(file.db());
+    if (!file.ok() ||
+        !q.prepare(QStringLiteral("select count(*) from uploads where serial=? and curve=?")))
+        return PlantReply<bool>::failed(failure());
+    q.addBindValue(serial);
+    q.addBindValue(curveNumber);
+    if (!q.exec() || !q.next()) return PlantReply<bool>::failed(failure());
+    return {q.value(0).toInt() > 0, {}};
+}
+
 PlantStatus UploadQueue::remove(qint64 id) const {
     QueueFile file(m_path);
     if (!file.ok() || !run(file.db(), QStringLiteral("delete from uploads where id=?"), {id}))

@@ -29,6 +29,8 @@ public:
     PlantReply<int> count() const;
     // Oldest first.
     PlantReply<std::vector<QueuedUpload>> entries() const;
+    // Whether an upload of the piece waits.
+    PlantReply<bool> holds(const QString& serial, int curveNumber) const;
     PlantStatus remove(qint64 id) const;
     // Drops a waiting upload of the piece (after the piece itself was sent).
     PlantStatus removePiece(const QString& serial, int curveNumber) const;

@@ -75,9 +75,10 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     connect(&m_plant, &PlantPage::curveRecalled, this,
             [this](int k, const QString& number) { m_tests.recalled(k, number); });
-    // The note that pieces wait for the plant goes once the queue has sent them.
-    connect(&m_plant, &PlantPage::pendingChanged, this, [this](int waiting) {
-        if (waiting == 0 && !m_savedStatus.isEmpty())
+    // The note that pieces did not reach the plant goes once the queue has sent them all,
+    // unless a piece was refused (it never will).
+    connect(&m_plant, &PlantPage::queueRetried, this, [this](int, int left) {
+        if (left == 0 && m_plant.lastUpload().failed.isEmpty() && !m_savedStatus.isEmpty())
             m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus);
     });
     // A start gives up the finished tests not stored, in its group (the reset) and outside

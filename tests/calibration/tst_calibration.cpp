@@ -1,8 +1,15 @@
+#include "app/CalibrationWindow.h"
 #include "calibration/CalibrationModel.h"
+#include "params/PanelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <optional>
@@ -15,6 +22,12 @@ const QString Canshu = QStringLiteral("canshu");
 
 QString key(const char* base, int i) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(base)).arg(i);
+}
+
+template <typename T> T* child(const QWidget& window, const char* name) {
+    T* w = window.findChild<T*>(QLatin1String(name));
+    if (!w) qFatal("no widget %s", name);
+    return w;
 }
 
 } // namespace
@@ -151,6 +164,44 @@ private slots:
         }
     }
 
+    // The window on the offscreen platform: it shows the model and passes the clicks on.
+    void readoutsFollowThePanelAndClicksReachTheModel() {
+        ChannelModel& channels = m_b->channels;
+        PanelModel& panel = m_b->panel;
+        ScriptedPrompter& prompter = m_b->prompter;
+        channels.lastChannel = 4;
+        m_b->model.open();
+        panel.setText(5, Box::Text26, QStringLiteral("1.250"));
+        CalibrationWindow window(m_b->model, panel, prompter);
+        window.show();
+
+        QCOMPARE(child<QLineEdit>(window, "Text2_5")->text(), QStringLiteral("1.250"));
+        panel.setText(3, Box::Text25, QStringLiteral("801.6"));
+        QCOMPARE(child<QLineEdit>(window, "Text1_3")->text(), QStringLiteral("801.6"));
+
+        auto* channel = child<QComboBox>(window, "Combo1");
+        auto* item = child<QComboBox>(window, "Combo2");
+        QCOMPARE(channel->count(), 5);
+        QCOMPARE(channel->placeholderText(), QStringLiteral("选择校准通道"));
+        QCOMPARE(item->itemText(3), QStringLiteral("电流控制校准"));
+
+        auto* up = child<QPushButton>(window, "Command1");
+        QTest::mouseClick(up, Qt::LeftButton);
+        QCOMPARE(prompter.texts(), QStringList{QStringLiteral("请按下拉箭头选择校准通道！")});
+
+        channel->setCurrentIndex(1);
+        item->setCurrentIndex(0);
+        QTest::mouseClick(child<QRadioButton>(window, "Option2"), Qt::LeftButton);
+        QTest::mouseClick(up, Qt::LeftButton);
+        QCOMPARE(channels.voltageAdjust[1], 1.0005f);
+        QVERIFY(child<QPlainTextEdit>(window, "CalibrationLog")
+                    ->toPlainText()
+                    .contains(QStringLiteral("第2通道  电压采样校准  1 → 1.0005")));
+
+        QTest::mouseClick(child<QPushButton>(window, "Command4"), Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+    }
+
 private:
     void choose(int channel, CalibrationItem item, bool fine = false) {
         m_b->model.setChannel(channel);
@@ -167,6 +218,7 @@ private:
         SettingsStore store{dir.filePath(QStringLiteral("s.ini"))};
         int written = store.writeInitialValues(); // before the model reads its factors
         CalibrationModel model{channels, store};
+        PanelModel panel{channels, store};
         ScriptedPrompter prompter;
     };
     std::optional<Bench> m_b;

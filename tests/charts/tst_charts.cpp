@@ -1,11 +1,18 @@
+// The chart frames, the scale commands, the live curves and their marks, the cursor
+// readouts and the bitmap export, on one fixture per test.
 #include "charts/AxisFormat.h"
+#include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
+#include "charts/CursorReadout.h"
+#include "charts/CurvePlotter.h"
 #include "params/PanelModel.h"
 #include "settings/SettingsStore.h"
+#include "shell/ScriptedPrompter.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -14,6 +21,8 @@ using namespace q7rk;
 namespace {
 
 const QColor Red(255, 0, 0);
+const QColor Green(0, 255, 0);
+const QColor Blue(0, 0, 255);
 const QColor White(255, 255, 255);
 const QString Canshu = QStringLiteral("canshu");
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
@@ -38,12 +47,33 @@ QColor pixel(const ChartCanvas& c, int xTwips, int yTwips) {
     return c.image().pixelColor(ChartCanvas::pixelOf(xTwips), ChartCanvas::pixelOf(yTwips));
 }
 
+bool hasColourNear(const ChartCanvas& c, double x, double y, const QColor& colour, int rows) {
+    const int px = ChartCanvas::pixelOf(x);
+    const int py = ChartCanvas::pixelOf(y);
+    for (int dy = -rows; dy <= rows; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (c.image().pixelColor(px + dx, py + dy) == colour) return true;
+    return false;
+}
+
+// Rows of column x (in twips) above the time axis holding the colour, outside three rows
+// around y.
+int strayPixels(const ChartCanvas& c, double x, double y, const QColor& colour, int axisY) {
+    const int px = ChartCanvas::pixelOf(x);
+    const int py = ChartCanvas::pixelOf(y);
+    int stray = 0;
+    for (int row = 0; row < ChartCanvas::pixelOf(axisY); ++row)
+        stray += std::abs(row - py) > 3 && c.image().pixelColor(px, row) == colour;
+    return stray;
+}
+
 } // namespace
 
 class TestCharts : public QObject {
     Q_OBJECT
 private slots:
     void init() {
+        m_plotter.reset();
         m_charts.reset();
         m_panel.reset();
         m_dir = std::make_unique<QTemporaryDir>();
@@ -53,6 +83,10 @@ private slots:
         for (int k = 0; k < ChannelCount; ++k)
             m_panel->setText(k, Box::Text1, QStringLiteral("200"));
         m_charts = std::make_unique<ChartSet>(m_channels, *m_panel, *m_store);
+        m_charts->frameAll();
+        m_channels.channelStopped.fill(false); // running, as the live curves draw
+        m_plotter =
+            std::make_unique<CurvePlotter>(*m_charts, m_channels, *m_panel, m_samples, *m_store);
     }
 
     void colourAndNumberFormats() {
@@ -196,12 +230,189 @@ private slots:
         QCOMPARE(m_channels.groupTimeScale, 0.125f);
     }
 
+    void plotStepPositionsAndPixels() {
+        m_panel->clickOption(Option::TvTest, 0);
+        m_panel->setText(3, Box::Text1, QStringLiteral("400")); // item 3 scales the 1-6 chart
+        m_channels.showCurrentCurve = true;
+        QSignalSpy channelChanged(m_charts.get(), &ChartSet::channelChartChanged);
+        QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
+        QSignalSpy tips(m_plotter.get(), &CurvePlotter::tipLabelsMoved);
+        for (int n = 1; n <= 101; ++n)
+            m_samples.set(0, n, 150, 5);
+        m_channels.channelStopped[0] = true; // positions only: the next segment starts level
+        m_plotter->plot(0, 99, 5);
+        m_channels.channelStopped[0] = false;
+        for (int n = 100; n <= 101; ++n)
+            m_plotter->plot(0, n, n == 100 ? 5 : 25); // 25 mA is off the scale
+        QCOMPARE(m_plotter->channelY(0), 1600.0);
+        QCOMPARE(m_plotter->groupY(0), 2000.0);
+        QCOMPARE(m_plotter->allY(0), 6000.0);
+        QCOMPARE(m_plotter->currentY(0), 2600.0); // kept from the 5 mA point
+        QCOMPARE(channelChanged.count(), 2);
+        QCOMPARE(groupChanged.count(), 4); // TV16(0) and TV16(2) once per step
+        QCOMPARE(tips.count(), 2);
+        QCOMPARE(m_plotter->groupTipLabel(0), QPointF(400 + 101 * 50, 2000));
+        QCOMPARE(m_plotter->allTipLabel(0), QPointF(400 + 101 * 50, 6000));
+
+        const double x = m_plotter->channelX(0, 100.5);
+        QCOMPARE(x, 400 + 100.5 * 12.5);
+        const ChartCanvas& tv = m_charts->channelChart(0);
+        QVERIFY(hasColourNear(tv, x, 1600, Red, 1));
+        QCOMPARE(strayPixels(tv, x, 1600, Red, 3600), 0);
+        QVERIFY(hasColourNear(tv, x, 2600, Blue, 1));
+        QCOMPARE(strayPixels(tv, x, 2600, Blue, 3600), 0);
+        const double gx = m_plotter->groupX(0, 100.5);
+        QVERIFY(hasColourNear(m_charts->groupChart(0), gx, 2000, Red, 1));
+        QCOMPARE(strayPixels(m_charts->groupChart(0), gx, 2000, Red, 4000), 0);
+        QVERIFY(hasColourNear(m_charts->groupChart(2), m_plotter->allX(0, 100.5), 6000, Red, 1));
+
+        // Above 1.35 × Vf the curve runs along the top edge.
+        m_samples.set(0, 102, 280, 1);
+        m_plotter->plot(0, 102, 1);
+        QCOMPARE(m_plotter->channelY(0), 0.0);
+        QVERIFY(hasColourNear(tv, m_plotter->channelX(0, 102), 0, Red, 0));
+
+        // The first sample starts at the origin; channel 2 is green in its group chart.
+        m_samples.set(1, 1, 150, 0);
+        m_plotter->plot(1, 1, 0);
+        QCOMPARE(tips.count(), 3); // tips move from the second sample on
+        QVERIFY(hasColourNear(m_charts->groupChart(0), 800 + 25, 3000, Green, 1));
+    }
+
+    void stoppedChannelAndBrokenScales() {
+        m_channels.channelStopped[1] = true;
+        QSignalSpy tips(m_plotter.get(), &CurvePlotter::tipLabelsMoved);
+        const QImage before = m_charts->channelChart(1).image();
+        const QImage groupBefore = m_charts->groupChart(0).image();
+        m_samples.set(1, 50, 150, 0);
+        m_plotter->plot(1, 50, 0);
+        QCOMPARE(m_plotter->channelY(1), 1600.0); // positions still follow
+        QCOMPARE(m_charts->channelChart(1).image(), before);
+        QCOMPARE(m_charts->groupChart(0).image(), groupBefore);
+        QCOMPARE(tips.count(), 0);
+
+        // Zero voltage box and factor: finite coordinates only.
+        m_panel->setText(2, Box::Text1, QStringLiteral("0"));
+        m_channels.timeScale[2] = 0;
+        m_channels.groupTimeScale = std::nanf("");
+        m_plotter->plot(2, 7, 0);
+        QCOMPARE(m_plotter->channelY(2), 3600.0);
+        m_samples.set(2, 8, 10, 0);
+        m_plotter->plot(2, 8, 0);
+        QCOMPARE(m_plotter->channelY(2), 0.0);
+        QVERIFY(std::isfinite(m_plotter->channelX(2, 8)));
+        QVERIFY(std::isfinite(m_plotter->groupTipLabel(2).x()));
+    }
+
+    void rescaleRedrawsFromTheStore() {
+        for (int k = 0; k < 3; ++k)
+            for (int n = 1; n <= 400; ++n)
+                m_samples.set(k, n, 150 - 30 * k, 5);
+        m_panel->setText(0, Box::Text6, QStringLiteral("100"));
+        QSignalSpy channelChanged(m_charts.get(), &ChartSet::channelChartChanged);
+        QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
+
+        m_channels.groupTimeScale = 32;
+        m_plotter->Autoswpic(0, 320);
+        QCOMPARE(m_channels.timeScale[0], 1.0f);
+        m_plotter->Autoswpic(0, 321);
+        QCOMPARE(m_channels.timeScale[0], 2.0f);
+        QCOMPARE(SettingsStore(m_store->filePath())
+                     .read(QStringLiteral("canshu"), QStringLiteral("hxfd(0)")),
+                 QStringLiteral("2"));
+        QCOMPARE(channelChanged.count(), 1); // frame and curve as one change
+        const ChartCanvas& tv = m_charts->channelChart(0);
+        QCOMPARE(tv.textsAt(QPointF(800, 3600)), QStringList{"64"});
+        QVERIFY(hasColourNear(tv, m_plotter->channelX(0, 200.5), 1600, Red, 1));
+        QCOMPARE(tv.textsAt(QPointF(m_plotter->channelX(0, 100), 1600)),
+                 QStringList{QStringLiteral("A点")});
+
+        // The comparison charts at 240 samples; a stopped channel never rescales.
+        m_channels.timeScale.fill(32);
+        m_channels.groupTimeScale = 1;
+        m_plotter->Autoswpic(1, 240);
+        m_channels.channelStopped[1] = true;
+        m_plotter->Autoswpic(1, 241);
+        QCOMPARE(m_channels.groupTimeScale, 1.0f);
+        QCOMPARE(groupChanged.count(), 0);
+        m_channels.channelStopped[1] = false;
+        m_plotter->Autoswpic(1, 241);
+        QCOMPARE(m_channels.groupTimeScale, 2.0f);
+        QCOMPARE(m_store->read(QStringLiteral("canshu"), QStringLiteral("hxfd16")),
+                 QStringLiteral("2"));
+        QCOMPARE(groupChanged.count(), 3);
+        QVERIFY(
+            hasColourNear(m_charts->groupChart(0), m_plotter->groupX(1, 200.5), 2400, Green, 1));
+        QVERIFY(hasColourNear(m_charts->groupChart(2), m_plotter->allX(2, 200.5), 5600, Blue, 1));
+        QCOMPARE(strayPixels(m_charts->groupChart(1), 2000, -100, Red, 4000),
+                 0); // 4-6 not running
+    }
+
+    void marksPrintTheirLabels() {
+        m_samples.set(0, 10, 150, 0);
+        m_plotter->plot(0, 10, 0);
+        const double x = m_plotter->channelX(0, 10);
+        m_plotter->markFirstSpark(0, 10);
+        m_plotter->markPointTick(0, 10, QStringLiteral("B点"));
+        m_plotter->markPointLine(0, 10, QStringLiteral("C点"));
+        const ChartCanvas& tv = m_charts->channelChart(0);
+        QCOMPARE(tv.textsAt(QPointF(x, 1600)), (QStringList{"11A", QStringLiteral("C点")}));
+        QCOMPARE(tv.textsAt(QPointF(x, 1700)), QStringList{QStringLiteral("B点")});
+        QVERIFY(hasColourNear(tv, x, 3000, Qt::black, 8)); // the dotted drop line
+
+        m_plotter->markGroupTick(0, 10, QStringLiteral("A点"));
+        m_plotter->markGroupDropLine(0, 10, QStringLiteral("1C点"));
+        const double gx = m_plotter->groupX(0, 10);
+        QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(gx, 2100)), QStringList{"A点"});
+        QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(gx, 2000)), QStringList{"1C点"});
+        QVERIFY(hasColourNear(m_charts->groupChart(0), gx, 3500, Qt::black, 8));
+    }
+
+    // A point inside a chart and the tabs' charts are read out by the window's own test.
+    void readouts() {
+        QCOMPARE(channelReadout(QPointF(4400, 0), 1, 200),
+                 QStringLiteral("鼠标点：320S 270.0V, 18.0mA "));
+        QCOMPARE(channelReadout(QPointF(300, 1600), 1, 200), QStringLiteral("鼠标点：10.0mA "));
+        QCOMPARE(groupReadout(2, QPointF(800, 4000), 2, 200),
+                 QStringLiteral("鼠标点：16S 150.0V, 10.0mA "));
+        m_channels.timeScale[4] = 2;
+        QCOMPARE(channelReadout(*m_charts, 4, QPointF(800, 1600)),
+                 QStringLiteral("鼠标点：64S 150.0V, 10.0mA "));
+        QVERIFY(!chartVisibilityForTab(5)); // a tab without charts
+    }
+
+    void bitmapExport() {
+        ScriptedPrompter prompter;
+        const QString tv1 = m_dir->filePath(QStringLiteral("a.bmp"));
+        const QString tv3 = m_dir->filePath(QStringLiteral("c.bmp"));
+        const QString broken = m_dir->filePath(QStringLiteral("missing/x.bmp"));
+        for (const QString& name : {tv1, QString(), tv3, broken})
+            prompter.queueFileName(name);
+        QDir::setCurrent(m_dir->path()); // the last two dialogs accept their proposed names
+        saveChartsAsBitmaps(*m_charts, prompter, QDate(2026, 12, 6));
+
+        QStringList proposed;
+        for (const auto& s : prompter.shown())
+            if (s.kind == ScriptedPrompter::Shown::SaveDialog) proposed << s.text;
+        QCOMPARE(proposed, (QStringList{"2026-12-6-TV1.bmp", "2026-12-6-TV2.bmp",
+                                        "2026-12-6-TV3.bmp", "2026-12-6-TV16-0.bmp",
+                                        "2026-12-6-TV16-1.bmp", "2026-12-6-TV16-2.bmp"}));
+        QCOMPARE(QImage(tv1).size(), m_charts->channelChart(0).image().size());
+        QVERIFY(QFileInfo::exists(tv3));
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("2026-12-6-TV2.bmp"))));
+        QCOMPARE(QImage(m_dir->filePath(QStringLiteral("2026-12-6-TV16-2.bmp"))).size(),
+                 QSize(880, 586));
+        QCOMPARE(prompter.texts(), QStringList{QStringLiteral("图片保存失败：") + broken});
+    }
+
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     ChannelModel m_channels;
+    SampleStore m_samples;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<PanelModel> m_panel;
     std::unique_ptr<ChartSet> m_charts;
+    std::unique_ptr<CurvePlotter> m_plotter;
 };
 
 QTEST_MAIN(TestCharts)
