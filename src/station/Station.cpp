@@ -353,7 +353,11 @@ void Station::saveChartBitmaps() {
 
 bool Station::save2_Click() {
     if (refusedDuringRun(QStringLiteral("保存"))) return false;
-    m_lastSave = m_savePass.run(m_panel, m_samples);
+    QList<SaveRequest> requests;
+    for (int k = std::max(0, int(m_channels.firstChannel));
+         k <= m_channels.lastChannel && k < ChannelCount; ++k)
+        requests.append({k, int(m_channels.sampleIndex) - 1});
+    m_lastSave = m_savePass.run(m_panel, m_samples, requests);
     if (!m_lastSave.message.isEmpty())
         m_prompter.inform(QString::fromUtf8(kProgramTitle), m_lastSave.message);
     if (m_lastSave.ok) markResultsSaved(); // nothing of the run is left to lose at 退出

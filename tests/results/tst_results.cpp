@@ -21,6 +21,7 @@
 #include <QtTest>
 #include <csignal>
 #include <optional>
+#include <unistd.h>
 
 using namespace q7rk;
 using S = QStringList;
@@ -43,6 +44,7 @@ struct FileCheck {
         QSqlDatabase::removeDatabase("check");
     }
 
+    // Runs any statement; the first value of its first row, if it has one.
     QVariant scalar(const QString& sql, const QVariantList& binds = {}) const {
         QSqlQuery q(QSqlDatabase::database("check", false));
         q.prepare(sql);
@@ -65,12 +67,29 @@ StoredTest tvTest(const QString& number, double vf, const QString& person, const
     return t;
 }
 
+using R = ChannelSaveOutcome::Result;
+QList<R> results(const SaveReport& r) {
+    QList<R> out;
+    for (const ChannelSaveOutcome& o : r.outcomes)
+        out << o.result;
+    return out;
+}
+
+bool run(const QString& program, const QStringList& args) {
+    return QProcess::execute(program, args) == 0;
+}
+
 } // namespace
 
 class TestResults : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() {
+        while (!m_mounts.isEmpty())
+            run("umount", {m_mounts.takeLast()});
+    }
+
     void init() {
         m_b.reset();
         m_b.emplace();
@@ -88,7 +107,7 @@ private slots:
             fillTv(k, "R", "A");
             m_b->panel.setText(k, Box::Text35, "R");
             m_b->panel.clickOption(Option::AfterBoiling, 0);
-            QVERIFY(m_b->store.save(recordOfChannel(m_b->panel, m_b->samples, k)));
+            QVERIFY(m_b->store.save(recordOfChannel(m_b->panel, m_b->samples, k, 265)).ok);
             const QString number = testNumberOf(m_b->panel, k);
             QCOMPARE(number, u("RHM"));
             const auto loaded = m_b->store.load(kind, number);
@@ -123,78 +142,202 @@ private slots:
         fillTv(1, "7", "B");
         m_b->panel.setText(1, Box::Combo1, "HL"); // same number and position as channel 1
         fillTv(2, "9", "C");
-        SaveReport r = pass.run(m_b->panel, m_b->samples);
+        // Requests come in any order; outcomes come by channel.
+        const auto save = [&](int taken1 = 10) {
+            return pass.run(m_b->panel, m_b->samples, {{2, 10}, {0, 10}, {1, taken1}});
+        };
+        SaveReport r = save();
         QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
-        QCOMPARE(r.stored, 0);
+        QCOMPARE(results(r), (QList<R>{R::Refused, R::Refused, R::Refused}));
         QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv)));
 
+        // A fresh install leaves the operator empty: the refusal names every empty box.
         m_b->panel.setText(1, Box::Combo1, "HM");
-        m_b->panel.setText(2, Box::Text15, " ");
-        r = pass.run(m_b->panel, m_b->samples);
-        QCOMPARE(r.message, resulttext::incomplete());
+        m_b->panel.setText(0, Box::Text15, "");
+        m_b->panel.setText(2, Box::Text14, " ");
+        m_b->panel.setText(2, Box::Text15, "");
+        r = save();
+        QCOMPARE(r.message,
+                 resulttext::incomplete() + u("\n第1路：测试人未填写\n第3路：测试编号未填写"
+                                              "\n第3路：测试人未填写"));
+        QVERIFY(r.firstMissing && r.firstMissing->channel == 0);
+        QCOMPARE(r.firstMissing->box, Box::Text15);
+        QCOMPARE(r.outcomes[0].why, u("第1路：测试人未填写"));
         QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv)));
 
-        m_b->panel.setText(2, Box::Text15, "C");
+        fillTv(0, "7", "A");
+        fillTv(2, "9", "C");
         m_b->panel.setText(2, Box::Text7, "abc"); // a number box holding no number
-        r = pass.run(m_b->panel, m_b->samples);
-        QCOMPARE(r.message, resulttext::saveFailed());
+        QCOMPARE(save().message, resulttext::saveFailed());
         QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv)));
 
+        // A channel that took no sample is left out and said so; the others are stored.
         m_b->panel.setText(2, Box::Text7, "201.5");
-        r = pass.run(m_b->panel, m_b->samples);
+        r = save(0);
         QVERIFY(r.ok);
-        QCOMPARE(r.stored, 3);
-        QCOMPARE(r.storedChannels, (QList<int>{0, 1, 2}));
+        QCOMPARE(r.message, u("第2路没有测量数据，未保存。"));
+        QCOMPARE(results(r), (QList<R>{R::Stored, R::NoSamples, R::Stored}));
+        QCOMPARE(m_b->store.load(TestKind::Tv, "9HR")->value(u("采样次数")), QString("10"));
 
         // The same run saved again: nothing twice, nothing refused.
-        r = pass.run(m_b->panel, m_b->samples);
+        r = save();
         QVERIFY(r.ok);
+        QCOMPARE(r.storedChannels, (QList<int>{1}));
+        QCOMPARE(results(r), (QList<R>{R::AlreadyStored, R::Stored, R::AlreadyStored}));
+        r = save();
         QCOMPARE(r.stored, 0);
         QCOMPARE(r.skippedChannels, (QList<int>{0, 1, 2}));
         QCOMPARE(m_b->store.allRows(TestKind::Tv).count(), 3);
         // Deleted meanwhile, it is stored again.
         QVERIFY(m_b->store.remove(TestKind::Tv, {"9HR"}).ok);
-        r = pass.run(m_b->panel, m_b->samples);
-        QCOMPARE(r.storedChannels, (QList<int>{2}));
+        QCOMPARE(save().storedChannels, (QList<int>{2}));
 
         // A new run with the old numbers is refused by the file.
         pass.newRun();
-        r = pass.run(m_b->panel, m_b->samples);
-        QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
+        QCOMPARE(save().message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
 
         // Leakage needs voltage and time, not the number; electrolyte needs its number.
         m_b->panel.applyKind(0, TestKind::Leakage);
         m_b->panel.setText(0, Box::Text14, "");
-        m_b->channels.lastChannel = 0;
-        QVERIFY(pass.run(m_b->panel, m_b->samples).ok);
+        QVERIFY(pass.run(m_b->panel, m_b->samples, {{0, 10}}).ok);
         m_b->panel.applyKind(0, TestKind::Electrolyte);
         m_b->panel.setText(0, Box::Text35, "");
-        QCOMPARE(pass.run(m_b->panel, m_b->samples).message, resulttext::electrolyteEmpty());
+        QCOMPARE(pass.run(m_b->panel, m_b->samples, {{0, 10}}).message,
+                 resulttext::electrolyteEmpty() + u("\n第1路：测试编号未填写"));
     }
 
-    void failedWriteCountsOnlyWhatWasStored() {
-        // The leakage file cannot be a database: its name is taken by a folder.
-        QVERIFY(QDir(m_b->dir.path()).mkdir("ldl53A100.db"));
+    // One parameter row per number: a test saved without curve rows still takes its
+    // number. A file from an older version holding a number twice is told once, and its
+    // rows of that number are corrected and deleted together.
+    void numberStoredOnce() {
+        StoredTest bare = tvTest("N1HL", 100, "A", "");
+        bare.curve.clear();
+        QVERIFY(m_b->store.save(bare).ok);
+        QVERIFY(m_b->store.checkTestTable(TestKind::Tv, "N1HL"));
+        QCOMPARE(m_b->store.save(tvTest("N1HL", 200, "B", "")).message,
+                 resulttext::duplicateNumber(TestKind::Tv, "N1HL"));
+
+        const QString path = m_b->store.locateDbFile(TestKind::Tv);
+        const QString uniqueIndex =
+            u("SELECT name FROM sqlite_master WHERE sql LIKE 'CREATE UNIQUE%'");
+        {
+            FileCheck old(path);
+            old.scalar("DROP INDEX \"" + old.scalar(uniqueIndex).toString() + "\"");
+            old.scalar(u("INSERT INTO \"铝箔TV参数\" (\"测试编号\") VALUES ('N1HL')"));
+        }
+        ResultStore store(m_b->dir.path());
+        const SaveOutcome saved = store.save(tvTest("N2HL", 100, "A", ""));
+        QVERIFY(saved.ok);
+        QCOMPARE(saved.warning, resulttext::duplicateRows(path, {"N1HL"}));
+        QVERIFY(saved.warning.contains(path) && saved.warning.contains("N1HL"));
+        const ResultOutcome corrected = store.correct(TestKind::Tv, "N1HL", u("化成电压"), "150");
+        QCOMPARE(corrected.message, u("修改完毕！重新点击查询可以看到修改结果（共修改 2 条记录）"));
+        QVERIFY(corrected.warning.isEmpty()); // told once
+        QCOMPARE(store.remove(TestKind::Tv, {"N1HL"}).message, u("删除完毕！（共删除 2 条记录）"));
+        QVERIFY(!store.checkTestTable(TestKind::Tv, "N1HL"));
+        QVERIFY(store.save(tvTest("N1HL", 300, "A", "")).ok);
+        QVERIFY(!FileCheck(path).scalar(uniqueIndex).isNull()); // the file took the index
+    }
+
+    // A file that is no database, or that another program holds locked: the save says which
+    // file and why, and what was stored before stays.
+    void faultyFiles() {
+        const QString leakage = m_b->store.locateDbFile(TestKind::Leakage);
+        QFile garbage(leakage);
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) > 0);
+        garbage.close();
         SavePass pass(m_b->store);
-        fillSamples(0, 5);
         fillTv(0, "1", "A");
         fillTv(1, "2", "B");
+        fillTv(2, "3", "C");
         m_b->panel.applyKind(1, TestKind::Leakage);
-        m_b->channels.lastChannel = 1;
-        const SaveReport r = pass.run(m_b->panel, m_b->samples);
+        const SaveReport r = pass.run(m_b->panel, m_b->samples, {{0, 5}, {1, 5}, {2, 5}});
         QVERIFY(!r.ok);
-        QCOMPARE(r.message, resulttext::saveFailed());
+        QCOMPARE(r.message, resulttext::saveFault(leakage, resulttext::FileFault::NotADatabase));
+        QCOMPARE(r.outcomes[1].why, r.message);
+        QCOMPARE(results(r), (QList<R>{R::Stored, R::Failed, R::Failed}));
         QCOMPARE(r.stored, 1);
         QVERIFY(m_b->store.checkTestTable(TestKind::Tv, "1HL"));
+
+        const QString tv = m_b->store.locateDbFile(TestKind::Tv);
+        {
+            FileCheck locker(tv);
+            locker.scalar("BEGIN EXCLUSIVE");
+            QCOMPARE(m_b->store.save(tvTest("L1HL", 1, "A", "")).message,
+                     resulttext::saveFault(tv, resulttext::FileFault::Locked));
+            locker.scalar("ROLLBACK");
+        }
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "L1HL"));
+        // Held only for a moment by another program: the save waits and goes through.
+        QProcess holder;
+        holder.start("python3", {"-c",
+                                 "import sqlite3,sys,time\n"
+                                 "c=sqlite3.connect(sys.argv[1],isolation_level=None)\n"
+                                 "c.execute('BEGIN EXCLUSIVE');print('locked',flush=True)\n"
+                                 "time.sleep(0.3);c.execute('ROLLBACK')",
+                                 tv});
+        QVERIFY(holder.waitForReadyRead(30000));
+        QVERIFY(m_b->store.save(tvTest("L1HL", 1, "A", "")).ok);
+        QVERIFY(holder.waitForFinished(30000) && holder.exitCode() == 0);
+    }
+
+    // A folder that cannot be written and a disk that fills up: the save names the file and
+    // the cause, and the file keeps what it held.
+    void readOnlyFolderAndFullDisk() {
+        const QString ro = m_b->dir.filePath("ro");
+        QVERIFY(QDir().mkpath(ro));
+        ResultStore store(ro);
+        QVERIFY(store.save(tvTest("R1HL", 1, "A", "")).ok);
+        // Root writes through permissions: it takes a read-only mount.
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            if (!run("mount", {"--bind", ro, ro})) QSKIP("no bind mount here (needs mount rights)");
+            m_mounts << ro;
+            QVERIFY(run("mount", {"-o", "remount,bind,ro", ro}));
+        } else {
+            QVERIFY(QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        const SaveOutcome refused = store.save(tvTest("R2HL", 1, "A", ""));
+        if (!root)
+            QFile::setPermissions(ro, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(refused.message, resulttext::saveFault(store.locateDbFile(TestKind::Tv),
+                                                        resulttext::FileFault::ReadOnly));
+        QVERIFY(store.load(TestKind::Tv, "R1HL"));
+
+        const QString image = m_b->dir.filePath("disk.img"), disk = m_b->dir.filePath("disk");
+        QFile img(image);
+        QVERIFY(img.open(QIODevice::WriteOnly) && img.resize(1 << 20) && QDir().mkpath(disk));
+        img.close();
+        if (!root || !run("mkfs.ext2", {"-q", "-F", "-m", "0", image}) ||
+            !run("mount", {"-o", "loop", image, disk}))
+            QSKIP(
+                "no small loop-mounted file system here (needs root, mkfs.ext2 and loop devices)");
+        m_mounts << disk;
+        ResultStore full(disk);
+        QVERIFY(full.save(tvTest("F1HL", 1, "A", "")).ok);
+        QFile filler(disk + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(1024, 'f')) == 1024 && filler.flush()) {
+        }
+        filler.close();
+        StoredTest big = tvTest("F2HL", 1, "A", "");
+        big.curve.assign(6000, {100.0, 0.1});
+        const QString path = full.locateDbFile(TestKind::Tv);
+        QCOMPARE(full.save(big).message,
+                 resulttext::saveFault(path, resulttext::FileFault::DiskFull));
+        QCOMPARE(FileCheck(path).scalar("PRAGMA integrity_check").toString(), QString("ok"));
+        QVERIFY(full.load(TestKind::Tv, "F1HL") && !full.checkTestTable(TestKind::Tv, "F2HL"));
+        QVERIFY(filler.remove());
+        QVERIFY(full.save(big).ok);
     }
 
     void queryConditions() {
         QVERIFY(!m_b->store.query({TestKind::Tv, u("化成电压"), ">", "0", ""}).count()); // no file
         // Quotes and SQL in values are stored and matched verbatim.
         const QString obrien = "O'Brien", sql = "' or 1=1 --";
-        QVERIFY(m_b->store.save(tvTest("T1HL", 100, obrien, "2012/6/1")));
-        QVERIFY(m_b->store.save(tvTest("T2HL", 200, sql, "2012-06-15")));
-        QVERIFY(m_b->store.save(tvTest("T3'HL", 300, obrien, "2013/01/01")));
+        QVERIFY(m_b->store.save(tvTest("T1HL", 100, obrien, "2012/6/1")).ok);
+        QVERIFY(m_b->store.save(tvTest("T2HL", 200, sql, "2012-06-15")).ok);
+        QVERIFY(m_b->store.save(tvTest("T3'HL", 300, obrien, "2013/01/01")).ok);
         const auto numbers = [this](const QueryCondition& c) {
             S out;
             for (const S& row : m_b->store.query(c).rows)
@@ -236,14 +379,14 @@ private slots:
         e.values = S(fieldNames(TestKind::Electrolyte).size());
         e.setValue(u("测试编号"), "E1HL");
         e.setValue(u("火花电压1"), "95.5");
-        QVERIFY(m_b->store.save(e));
+        QVERIFY(m_b->store.save(e).ok);
         QCOMPARE(numbers({TestKind::Electrolyte, u("火花电压"), ">", "90", ""}), (S{"E1HL"}));
     }
 
     // The grid rows and single deletions are driven through the query window's test.
     void deletion() {
         for (int i = 1; i <= 5; ++i)
-            QVERIFY(m_b->store.save(tvTest(QString("D%1'HL").arg(i), 100 * i, "A", "")));
+            QVERIFY(m_b->store.save(tvTest(QString("D%1'HL").arg(i), 100 * i, "A", "")).ok);
         QueryModel model(m_b->store);
         model.run({TestKind::Tv, u("测试人"), "=", "A", ""});
         for (const char* bad : {"-1", "1.5", "abc", ""}) {
@@ -269,8 +412,8 @@ private slots:
     }
 
     void correction() {
-        QVERIFY(m_b->store.save(tvTest("K1HL", 200, "A", "2012/06/01")));
-        QVERIFY(m_b->store.save(tvTest("K2HL", 300, "A", "2012/06/01")));
+        QVERIFY(m_b->store.save(tvTest("K1HL", 200, "A", "2012/06/01")).ok);
+        QVERIFY(m_b->store.save(tvTest("K2HL", 300, "A", "2012/06/01")).ok);
         QueryModel model(m_b->store);
         model.run({TestKind::Tv, u("测试人"), "=", "A", ""});
         const QString vf = u("化成电压");
@@ -291,25 +434,43 @@ private slots:
         QCOMPARE(m_b->store.load(TestKind::Tv, "K1HL")->value(vf), QString("200"));
     }
 
+    // What a spreadsheet would run or misread is guarded, numbers stay numbers, and every
+    // cell comes back whole through another program's CSV reader.
     void csvBytes() {
-        const QByteArray bytes = q7rk::csvBytes(S{u("测试编号"), u("测试人")},
-                                                {S{"A,1", "say \"hi\""}, S{"B", "line\nbreak"}});
-        QCOMPARE(bytes, QByteArray("\xEF\xBB\xBF") + u("测试编号,测试人\r\n").toUtf8() +
-                            "\"A,1\",\"say \"\"hi\"\"\"\r\nB,\"line\nbreak\"\r\n");
+        const S header{u("测试编号"), u("测试人"), u("化成电压")};
+        const QList<S> rows{S{"=1+2", "-x", "-5.5"}, S{"@A", "\tB", "-x"},
+                            S{"A,1\"q\"\nB", u("李四, \"五\"\r\n六"), "250"}, S{"-7", "+1", ""}};
+        const QByteArray bytes = q7rk::csvBytes(header, rows, {false, false, true});
+        QCOMPARE(bytes.left(bytes.indexOf("\"A,1")),
+                 QByteArray("\xEF\xBB\xBF") + u("测试编号,测试人,化成电压\r\n").toUtf8() +
+                     "'=1+2,'-x,-5.5\r\n'@A,'\tB,'-x\r\n");
+        const QString out = m_b->dir.filePath("rows.csv");
+        QVERIFY(writeFileAtomically(out, bytes));
+        QProcess python;
+        python.start("python3", {"-c",
+                                 "import csv,json,sys\n"
+                                 "f=open(sys.argv[1],encoding='utf-8-sig',newline='')\n"
+                                 "print(json.dumps(list(csv.reader(f))))",
+                                 out});
+        QVERIFY(python.waitForFinished(30000) && python.exitCode() == 0);
+        const QJsonArray read = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        QCOMPARE(read.size(), 5);
+        QCOMPARE(read[3].toArray().toVariantList(), QVariantList(rows[2].begin(), rows[2].end()));
+        QCOMPARE(read[4].toArray().toVariantList(), (QVariantList{"'-7", "'+1", ""}));
+        QCOMPARE(read[1].toArray()[0].toString(), QString("'=1+2"));
 
         StoredTest t = tvTest("V1HL", 100, "A", "");
         t.curve = {{180.3, 0.052}, {181, 0.05}};
-        QVERIFY(m_b->store.save(t));
-        S header;
-        const auto rows = curveRows(m_b->store, TestKind::Tv, "V1HL", &header);
-        QCOMPARE(q7rk::csvBytes(header, rows), QByteArray("\xEF\xBB\xBF") +
-                                                   u("vi_order,电压,电流\r\n").toUtf8() +
-                                                   "1,180.3,0.052\r\n2,181.0,0.050\r\n");
+        QVERIFY(m_b->store.save(t).ok);
+        S curveHeader;
+        const auto curve = curveRows(m_b->store, TestKind::Tv, "V1HL", &curveHeader);
+        QCOMPARE(q7rk::csvBytes(curveHeader, curve).mid(3),
+                 u("vi_order,电压,电流\r\n").toUtf8() + "1,180.3,0.052\r\n2,181.0,0.050\r\n");
     }
 
     void commandLine() {
-        QVERIFY(m_b->store.save(tvTest("Q1HL", 100, "A", "2012/06/01")));
-        QVERIFY(m_b->store.save(tvTest("Q2HL", 250, "B", "2012/06/02")));
+        QVERIFY(m_b->store.save(tvTest("Q1HL", 100, "A", "2012/06/01")).ok);
+        QVERIFY(m_b->store.save(tvTest("Q2HL", 250, "B", "2012/06/02")).ok);
         QProcess tool;
         const auto run = [&tool](const QStringList& args) {
             tool.start(Q7RK_RESULTS_TOOL, args);
@@ -387,7 +548,6 @@ private:
     void fillSamples(int k, int n) {
         for (int i = 1; i <= n; ++i)
             m_b->samples.set(k, i, float(i * 0.7 + k), float(i * 0.013));
-        m_b->channels.sampleIndex = qint16(n + 1);
     }
 
     // A fresh work folder with its settings, panel, samples and result files for each test.
@@ -400,6 +560,7 @@ private:
         ResultStore store{dir.path()};
     };
     std::optional<Bench> m_b;
+    QStringList m_mounts; // unmounted after each test, the last first
 };
 
 QTEST_GUILESS_MAIN(TestResults)
