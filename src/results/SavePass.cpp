@@ -62,7 +62,6 @@ QString savedKey(TestKind kind, const QString& testNumber) {
 SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString>& storedThisRun) {
     SaveDecision d;
     QSet<QString> inGroup;
-    bool incomplete = false;
     for (qsizetype i = 0; i < group.size(); ++i) {
         const SaveCandidate& c = group[i];
         const QString key = savedKey(c.test.kind, c.test.testNumber());
@@ -82,7 +81,7 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
                 d.refusal = resulttext::duplicateNumber(c.test.kind, c.test.testNumber());
             } else if (!c.missing.isEmpty()) {
                 d.refusal = incompleteText(c.test.kind);
-                incomplete = true;
+                d.forEmptyBoxes = true;
             } else if (!storable(c.test)) {
                 d.refusal = resulttext::saveFailed();
             }
@@ -92,7 +91,7 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
         d.toStore << int(i);
     }
     if (!d.refusal.isEmpty()) {
-        if (incomplete) appendLine(d.refusal, missingLines(d.missing));
+        if (d.forEmptyBoxes) appendLine(d.refusal, missingLines(d.missing));
         d.toStore.clear();
         d.skipped.clear();
     }
@@ -142,7 +141,7 @@ SaveReport SavePass::run(const QList<SaveCandidate>& group) {
         for (qsizetype i = 0; i < group.size(); ++i) {
             const int k = group[i].channel;
             QString why = missingLines(d.missing, k);
-            if (i == d.refusedAt && why.isEmpty()) why = d.refusal;
+            if (i == d.refusedAt && !d.forEmptyBoxes) why = d.refusal;
             if (why.isEmpty()) why = resulttext::refusedWithGroup(refuser);
             r.outcomes << ChannelSaveOutcome{k, Result::Refused, why};
         }

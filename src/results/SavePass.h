@@ -36,11 +36,12 @@ struct SaveCandidate {
 
 // The verdict of the checks. A refusal means nothing is stored.
 struct SaveDecision {
-    QString refusal;           // the text for the operator, empty when the pass may store
-    int refusedAt = -1;        // position of the candidate that refused the pass
-    QList<int> toStore;        // positions in the candidate list, in channel order
-    QList<int> skipped;        // stored by an earlier pass of this run: left alone
-    QList<MissingBox> missing; // every required box left empty, in channel order
+    QString refusal;            // the text for the operator, empty when the pass may store
+    int refusedAt = -1;         // position of the candidate that refused the pass
+    QList<int> toStore;         // positions in the candidate list, in channel order
+    QList<int> skipped;         // stored by an earlier pass of this run: left alone
+    QList<MissingBox> missing;  // every required box left empty, in channel order
+    bool forEmptyBoxes = false; // the refusal is for empty boxes and names them
 };
 
 // Key of a stored test in the set of what this run has stored.
