@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     t.setValue(QStringLiteral("升压时间"), QStringLiteral("5940"));
     for (int n = 1; n <= SampleStore::MaxSample; ++n)
         t.curve.push_back({std::min(220.0, n * 0.1), 2 + std::cos(n * 0.11)});
-    if (!store.save(t)) {
+    if (!store.save(t).ok) {
         std::fprintf(stderr, "cannot save the test\n");
         return 1;
     }

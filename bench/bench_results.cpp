@@ -69,7 +69,7 @@ bool exec(const QString& sql) {
 bool buildBigFile(ResultStore& store) {
     StoredTest first = sixThousand(QStringLiteral("seed"));
     first.curve.clear();
-    if (!store.save(first)) return false; // creates the tables
+    if (!store.save(first).ok) return false; // creates the tables
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "build");
         db.setDatabaseName(store.locateDbFile(TestKind::Tv));
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     report("save one 6000-sample test", 40, [&](int r) {
         StoredTest t = test;
         t.values[0] = QStringLiteral("S%1HL").arg(r + 1);
-        if (!small.save(t)) std::fprintf(stderr, "save failed\n");
+        if (!small.save(t).ok) std::fprintf(stderr, "save failed\n");
     });
     SettingsStore settings(tmp.filePath("s.ini"));
     ChannelModel channels;

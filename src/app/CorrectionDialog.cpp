@@ -63,6 +63,7 @@ void CorrectionDialog::apply() {
     const ResultOutcome outcome =
         m_model.correct(m_record, m_field->currentText(), m_value->text());
     m_prompter.inform(title, outcome.message);
+    if (!outcome.warning.isEmpty()) m_prompter.inform(title, outcome.warning);
 }
 
 } // namespace q7rk

@@ -296,6 +296,7 @@ void QueryWindow::deleteSelected() {
     const ResultOutcome outcome = m_model.deleteRecord(record);
     showRows();
     inform(outcome.message);
+    if (!outcome.warning.isEmpty()) inform(outcome.warning);
 }
 
 void QueryWindow::deleteBatch() {
@@ -313,6 +314,7 @@ void QueryWindow::deleteBatch() {
     m_batch->setText(QStringLiteral("0"));
     if (row < m_gridModel->rowCount()) m_grid->setCurrentIndex(m_gridModel->index(row, 0));
     inform(outcome.message);
+    if (!outcome.warning.isEmpty()) inform(outcome.warning);
 }
 
 void QueryWindow::openCorrection() {
@@ -344,7 +346,8 @@ void QueryWindow::exportCsv() {
     const QString path = m_prompter.saveFileName(QStringLiteral("导出CSV"), proposed,
                                                  QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
     if (path.isEmpty()) return; // cancelled
-    if (!writeFileAtomically(path, csvBytes(rows.header, rows.rows)))
+    if (!writeFileAtomically(
+            path, csvBytes(rows.header, rows.rows, numberColumns(m_model.condition().kind))))
         inform(QStringLiteral("导出失败，无法写入文件：") + path);
 }
 

@@ -94,19 +94,27 @@ QString testNumberOf(const PanelModel& panel, int k) {
            panel.text(k, electrolyte ? Box::Combo2 : Box::Combo1);
 }
 
-bool requiredBoxesFilled(const PanelModel& panel, int k) {
+QList<Box> missingRequiredBoxes(const PanelModel& panel, int k) {
+    QList<Box> required;
     switch (panel.channels().kind(k)) {
     case TestKind::Tv:
-        return !blank(panel, k, TvTestNumber) && !blank(panel, k, TvOperator);
+        required = {TvTestNumber, TvOperator};
+        break;
     case TestKind::Leakage:
-        return !blank(panel, k, LeakageVoltage) && !blank(panel, k, LeakageTestTime);
+        required = {LeakageVoltage, LeakageTestTime};
+        break;
     case TestKind::Electrolyte:
+        required = {ElectrolyteTestNumber};
         break;
     }
-    return !blank(panel, k, ElectrolyteTestNumber);
+    QList<Box> missing;
+    for (Box b : required)
+        if (blank(panel, k, b)) missing << b;
+    return missing;
 }
 
-StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, int k) {
+StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, int k,
+                           int samplesTaken) {
     StoredTest t;
     t.kind = panel.channels().kind(k);
     t.values = QStringList(fieldNames(t.kind).size());
@@ -116,7 +124,7 @@ StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, 
     const QString number = testNumberOf(panel, k);
     t.setValue(f("测试编号"), number);
 
-    const int n = std::clamp(int(panel.channels().sampleIndex) - 1, 0, SampleStore::MaxSample);
+    const int n = std::clamp(samplesTaken, 0, SampleStore::MaxSample);
     t.curve.reserve(std::size_t(n));
     for (int i = 1; i <= n; ++i)
         t.curve.push_back({samples.voltage(k, i), samples.current(k, i)});

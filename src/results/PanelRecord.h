@@ -1,6 +1,9 @@
 #pragma once
 
+#include "params/Box.h"
 #include "results/StoredTest.h"
+
+#include <QList>
 
 namespace q7rk {
 
@@ -11,13 +14,14 @@ class SampleStore;
 // (Text14 & Combo1, or Text35 & Combo2 for the electrolyte test).
 QString testNumberOf(const PanelModel& panel, int channel);
 
-// The boxes a save needs filled: TV the number and the operator, leakage the test voltage
-// and time, electrolyte the number.
-bool requiredBoxesFilled(const PanelModel& panel, int channel);
+// The boxes a save needs filled that are blank, in panel order: TV the number and the
+// operator, leakage the test voltage and time, electrolyte the number.
+QList<Box> missingRequiredBoxes(const PanelModel& panel, int channel);
 
 // What a save stores for channel k: the parameter and result boxes of its kind, the test
-// number, the boiling and position marks and samples 1..n of the run (n = sampleIndex - 1).
-StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, int channel);
+// number, the boiling and position marks and samples 1..samplesTaken of its run.
+StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, int channel,
+                           int samplesTaken);
 
 // Writes a stored test back into the boxes of channel k, as the stored-test display does:
 // the kind's fields into their boxes, the whole test number into the number box, the

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStorageInfo>
 #include <atomic>
 #include <cmath>
 
@@ -23,16 +24,18 @@ public:
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
             db.setDatabaseName(path);
-            // Another program reading the file for a moment is waited for, briefly.
+            // Another program holding the file for a moment is waited for; one holding it
+            // longer makes the operation fail rather than hang the station.
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
             m_open = db.open();
+            if (!m_open) m_openError = db.lastError();
         }
     }
     ~Connection() {
         {
             QSqlDatabase db = QSqlDatabase::database(m_name, false);
             if (db.isOpen()) {
-                if (m_inTransaction) db.rollback();
+                if (m_inTransaction) QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
                 db.close();
             }
         }
@@ -42,16 +45,24 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     bool isOpen() const { return m_open; }
+    const QSqlError& openError() const { return m_openError; }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
 
-    bool begin() { return m_inTransaction = db().transaction(); }
-    bool commit() {
-        if (!db().commit()) return false;
+    // The write lock is taken at the start, so a writer waits for another one up front
+    // instead of failing halfway through.
+    QSqlError begin() {
+        QSqlQuery q(db());
+        m_inTransaction = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        return q.lastError();
+    }
+    QSqlError commit() {
+        QSqlQuery q(db());
+        if (!q.exec(QStringLiteral("COMMIT"))) return q.lastError();
         m_inTransaction = false;
-        return true;
+        return {};
     }
     void rollback() {
-        if (m_inTransaction) db().rollback();
+        if (m_inTransaction) QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
         m_inTransaction = false;
     }
 
@@ -63,8 +74,45 @@ private:
 
     QString m_name;
     bool m_open = false;
+    QSqlError m_openError;
     bool m_inTransaction = false; // rolled back if the operation leaves without committing
 };
+
+// SQLite's primary result code of a failed statement.
+int sqliteCode(const QSqlError& e) {
+    return e.nativeErrorCode().toInt() & 0xff;
+}
+constexpr int SqlitePerm = 3, SqliteBusy = 5, SqliteLocked = 6, SqliteReadOnly = 8,
+              SqliteIoErr = 10, SqliteCorrupt = 11, SqliteFull = 13, SqliteCantOpen = 14,
+              SqliteConstraint = 19, SqliteAuth = 23, SqliteNotADb = 26;
+
+resulttext::FileFault faultOf(const QSqlError& e, const QString& path) {
+    using resulttext::FileFault;
+    if (QFileInfo(path).isDir()) return FileFault::NotADatabase;
+    switch (sqliteCode(e)) {
+    case SqliteFull:
+        return FileFault::DiskFull;
+    case SqlitePerm:
+    case SqliteReadOnly:
+    case SqliteCantOpen:
+    case SqliteAuth:
+        return FileFault::ReadOnly;
+    case SqliteCorrupt:
+    case SqliteNotADb:
+        return FileFault::NotADatabase;
+    case SqliteBusy:
+    case SqliteLocked:
+        return FileFault::Locked;
+    case SqliteIoErr:
+        // Some file systems report a full disk as a plain write error.
+        if (QStorageInfo(QFileInfo(path).absolutePath()).bytesAvailable() < (1 << 20))
+            return FileFault::DiskFull;
+        break;
+    default:
+        break;
+    }
+    return FileFault::Other;
+}
 
 QString quoted(const char* identifier) {
     return QLatin1Char('"') + QString::fromUtf8(identifier) + QLatin1Char('"');
@@ -89,27 +137,39 @@ QString columnList(TestKind kind) {
     return cols.join(QLatin1Char(','));
 }
 
-bool exec(QSqlDatabase db, const QString& sql) {
+QSqlError execError(QSqlDatabase db, const QString& sql) {
     QSqlQuery q(db);
-    return q.exec(sql);
+    q.exec(sql);
+    return q.lastError();
 }
 
-bool createSchema(QSqlDatabase db, TestKind kind) {
+QString indexName(TestKind kind, const char* suffix) {
+    return quoted((QByteArray(schemaOf(kind).tableName) + suffix).constData());
+}
+
+QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QStringList cols;
     for (const FieldSpec& f : schemaOf(kind).fields)
         cols << quoted(f.name) + (f.type == FieldType::Number ? QStringLiteral(" REAL")
                                                               : QStringLiteral(" TEXT"));
-    const QString table = tableOf(kind);
-    return exec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
-                        .arg(table, cols.join(QLatin1Char(',')))) &&
-           exec(db,
-                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                    .arg(quoted((QByteArray(schemaOf(kind).tableName) + "_测试编号").constData()),
-                         table, testNumberField())) &&
-           exec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, \"vi_order\" INTEGER, "
-                                   "\"电压\" REAL, \"电流\" REAL, PRIMARY KEY (%2, \"vi_order\")) "
-                                   "WITHOUT ROWID")
-                        .arg(curveTable(), testNumberField()));
+    QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+                                    .arg(tableOf(kind), cols.join(QLatin1Char(','))));
+    if (e.isValid()) return e;
+    return execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, \"vi_order\" "
+                                        "INTEGER, \"电压\" REAL, \"电流\" REAL, PRIMARY KEY "
+                                        "(%2, \"vi_order\")) WITHOUT ROWID")
+                             .arg(curveTable(), testNumberField()));
+}
+
+// True when the file holds anything under the number, a parameter row or curve rows.
+bool numberTaken(QSqlDatabase db, TestKind kind, const QString& number) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT EXISTS(SELECT 1 FROM %1 WHERE %3 = ?) OR "
+                             "EXISTS(SELECT 1 FROM %2 WHERE %3 = ?)")
+                  .arg(tableOf(kind), curveTable(), testNumberField()));
+    q.addBindValue(number);
+    q.addBindValue(number);
+    return q.exec() && q.next() && q.value(0).toBool();
 }
 
 // The row's values as they go into the file; nullopt when one does not fit its field.
@@ -149,7 +209,7 @@ double toStep(double value, double perUnit) {
 
 // Many rows per statement: one statement per sample would spend most of a save in the
 // statement machinery rather than in the file.
-bool insertCurve(QSqlDatabase db, const StoredTest& test) {
+QSqlError insertCurve(QSqlDatabase db, const StoredTest& test) {
     constexpr std::size_t RowsPerStatement = 250;
     const QString number = test.testNumber();
     const auto statement = [&](std::size_t rows) {
@@ -164,7 +224,7 @@ bool insertCurve(QSqlDatabase db, const StoredTest& test) {
         QSqlQuery partial(db);
         QSqlQuery& q = rows == RowsPerStatement ? full : partial;
         if (&q == &partial || !fullPrepared) {
-            if (!q.prepare(statement(rows))) return false;
+            if (!q.prepare(statement(rows))) return q.lastError();
             fullPrepared = fullPrepared || &q == &full;
         }
         for (std::size_t i = 0; i < rows; ++i) {
@@ -175,9 +235,9 @@ bool insertCurve(QSqlDatabase db, const StoredTest& test) {
             q.bindValue(at + 2, toStep(p.volts, 10));
             q.bindValue(at + 3, toStep(p.milliamperes, 1000));
         }
-        if (!q.exec()) return false;
+        if (!q.exec()) return q.lastError();
     }
-    return true;
+    return {};
 }
 
 } // namespace
@@ -193,19 +253,55 @@ bool ResultStore::checkTestTable(TestKind kind, const QString& testNumber) const
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return false;
     Connection c(path);
-    if (!c.isOpen()) return false;
-    QSqlQuery q(c.db());
-    q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
-                  .arg(curveTable(), testNumberField()));
-    q.addBindValue(testNumber);
-    return q.exec() && q.next();
+    return c.isOpen() && numberTaken(c.db(), kind, testNumber);
 }
 
-bool ResultStore::save(const StoredTest& test) {
+QString ResultStore::uniqueNumbers(const QSqlDatabase& db, TestKind kind, const QString& path) {
+    const QString table = tableOf(kind);
+    const QString plainIndex = indexName(kind, "_测试编号");
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                   .arg(indexName(kind, "_测试编号_唯一"), table, testNumberField()))) {
+        execError(db, QStringLiteral("DROP INDEX IF EXISTS %1").arg(plainIndex));
+        return {};
+    }
+    // Any other fault shows in the writes that follow.
+    if (sqliteCode(q.lastError()) != SqliteConstraint) return {};
+    // Searches by number stay quick while the file waits to be cleaned up.
+    execError(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                      .arg(plainIndex, table, testNumberField()));
+    if (m_duplicatesReported.contains(path)) return {};
+    QStringList numbers;
+    QSqlQuery dup(db);
+    if (dup.exec(QStringLiteral("SELECT %1 FROM %2 GROUP BY %1 HAVING count(*) > 1 "
+                                "ORDER BY min(rowid)")
+                     .arg(testNumberField(), table))) {
+        while (dup.next())
+            numbers << dup.value(0).toString();
+    }
+    if (numbers.isEmpty()) return {};
+    m_duplicatesReported << path;
+    return resulttext::duplicateRows(path, numbers);
+}
+
+SaveOutcome ResultStore::save(const StoredTest& test) {
     const auto values = boundValues(test);
-    if (!values) return false;
-    Connection c(locateDbFile(test.kind));
-    if (!c.isOpen() || !c.begin() || !createSchema(c.db(), test.kind)) return false;
+    if (!values) return {false, resulttext::saveFailed(), {}};
+    const QString path = locateDbFile(test.kind);
+    Connection c(path);
+    SaveOutcome out;
+    const auto fault = [&](const QSqlError& e) {
+        out.message = resulttext::saveFault(path, faultOf(e, path), e.databaseText());
+        return out;
+    };
+    if (!c.isOpen()) return fault(c.openError());
+    if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
+    if (const QSqlError e = createSchema(c.db(), test.kind); e.isValid()) return fault(e);
+    out.warning = uniqueNumbers(c.db(), test.kind, path);
+    if (numberTaken(c.db(), test.kind, test.testNumber())) {
+        out.message = resulttext::duplicateNumber(test.kind, test.testNumber());
+        return out;
+    }
     {
         QSqlQuery row(c.db());
         QStringList marks(values->size(), QStringLiteral("?"));
@@ -214,11 +310,12 @@ bool ResultStore::save(const StoredTest& test) {
                 .arg(tableOf(test.kind), columnList(test.kind), marks.join(QLatin1Char(','))));
         for (const QVariant& v : *values)
             row.addBindValue(v);
-        if (!row.exec()) return false;
-
-        if (!insertCurve(c.db(), test)) return false;
+        if (!row.exec()) return fault(row.lastError());
+        if (const QSqlError e = insertCurve(c.db(), test); e.isValid()) return fault(e);
     }
-    return c.commit();
+    if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
+    out.ok = true;
+    return out;
 }
 
 std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNumber) const {
@@ -333,15 +430,17 @@ ResultRows ResultStore::allRows(TestKind kind) const {
 }
 
 ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers) {
-    if (testNumbers.isEmpty()) return {true, resulttext::deleted()};
+    if (testNumbers.isEmpty()) return {true, resulttext::deleted(), {}};
     QStringList failed;
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path))
-        return {false, resulttext::deleteFailed(testNumbers.join(QStringLiteral("、")))};
+        return {false, resulttext::deleteFailed(testNumbers.join(QStringLiteral("、"))), {}};
     Connection c(path);
+    const QString warning = c.isOpen() ? uniqueNumbers(c.db(), kind, path) : QString();
+    int rows = 0;
     for (const QString& number : testNumbers) {
         bool done = false;
-        if (c.isOpen() && c.begin()) {
+        if (c.isOpen() && !c.begin().isValid()) {
             QSqlQuery row(c.db());
             row.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
                             .arg(tableOf(kind), testNumberField()));
@@ -352,22 +451,26 @@ ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers)
             curve.addBindValue(number);
             // Curve rows without a parameter row would keep the number taken: they go too,
             // but the missing row is still reported.
-            const bool rowDeleted = row.exec();
-            if (rowDeleted && curve.exec() && c.commit())
-                done = row.numRowsAffected() > 0;
-            else
+            // Counted at once: the driver reports the connection's last statement.
+            const int deleted = row.exec() ? row.numRowsAffected() : -1;
+            if (deleted >= 0 && curve.exec() && !c.commit().isValid()) {
+                done = deleted > 0;
+                rows += deleted;
+            } else {
                 c.rollback();
+            }
         }
         if (!done) failed << number;
     }
     if (!failed.isEmpty())
-        return {false, resulttext::deleteFailed(failed.join(QStringLiteral("、")))};
-    return {true, resulttext::deleted()};
+        return {false, resulttext::deleteFailed(failed.join(QStringLiteral("、"))), warning};
+    // The count is told only when a number held more than one row.
+    return {true, resulttext::deleted(rows > testNumbers.size() ? rows : 1), warning};
 }
 
 ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, const QString& field,
                                    const QString& value) {
-    const ResultOutcome failed{false, resulttext::operationFailed()};
+    const ResultOutcome failed{false, resulttext::operationFailed(), {}};
     if (field.isEmpty()) return {false, resulttext::noCorrectionField()};
     if (value.isEmpty()) return {false, resulttext::noCorrectionValue()};
     if (!correctableFields(kind).contains(field)) return failed;
@@ -379,7 +482,10 @@ ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, con
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return failed;
     Connection c(path);
-    if (!c.isOpen() || !c.begin()) return failed;
+    if (!c.isOpen()) return failed;
+    const QString warning = uniqueNumbers(c.db(), kind, path);
+    if (c.begin().isValid()) return {false, failed.message, warning};
+    int rows = 0;
     {
         QSqlQuery q(c.db());
         q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
@@ -387,11 +493,12 @@ ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, con
                            testNumberField()));
         q.addBindValue(*stored);
         q.addBindValue(testNumber);
-        // One test, one row: a number that matches several rows is not corrected blindly.
-        if (!q.exec() || q.numRowsAffected() != 1) return failed;
+        // Every row of the number: the rows of one test must not come to disagree.
+        if (!q.exec() || q.numRowsAffected() < 1) return {false, failed.message, warning};
+        rows = q.numRowsAffected();
     }
-    if (!c.commit()) return failed;
-    return {true, resulttext::corrected()};
+    if (c.commit().isValid()) return {false, failed.message, warning};
+    return {true, resulttext::corrected(rows), warning};
 }
 
 } // namespace q7rk

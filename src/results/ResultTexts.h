@@ -3,6 +3,7 @@
 #include "settings/ChannelModel.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace q7rk::resulttext {
 
@@ -33,6 +34,11 @@ inline QString noSelection() {
 inline QString deleted() {
     return QStringLiteral("删除完毕！");
 }
+// A number held by several rows (a file from an older version) loses all of them: the count
+// tells the operator that more went than the one line selected.
+inline QString deleted(int rows) {
+    return rows > 1 ? deleted() + QStringLiteral("（共删除 %1 条记录）").arg(rows) : deleted();
+}
 inline QString deleteFailed(const QString& numbers) {
     return QStringLiteral("删除失败！以下测试编号的记录未能删除：") + numbers;
 }
@@ -47,6 +53,58 @@ inline QString noCorrectionValue() {
 }
 inline QString corrected() {
     return QStringLiteral("修改完毕！重新点击查询可以看到修改结果");
+}
+inline QString corrected(int rows) {
+    return rows > 1 ? corrected() + QStringLiteral("（共修改 %1 条记录）").arg(rows) : corrected();
+}
+// Said once per file: older versions could store a number twice, and such a file cannot
+// take the index that keeps each number unique.
+inline QString duplicateRows(const QString& path, const QStringList& numbers) {
+    return QStringLiteral("结果文件 %1 中以下测试编号各有不止一条记录：%2。删除或修改这些编号时，"
+                          "同一编号的全部记录一起删除或修改。")
+        .arg(path, numbers.join(QStringLiteral("、")));
+}
+
+// Why a file could not be written, for "无法保存到文件 …：" + cause.
+enum class FileFault { DiskFull, ReadOnly, NotADatabase, Locked, Other };
+inline QString saveFault(const QString& path, FileFault fault, const QString& detail = {}) {
+    QString cause;
+    switch (fault) {
+    case FileFault::DiskFull:
+        cause = QStringLiteral("磁盘已满，请腾出空间后再保存。");
+        break;
+    case FileFault::ReadOnly:
+        cause = QStringLiteral("文件夹或文件是只读的，无法写入。");
+        break;
+    case FileFault::NotADatabase:
+        cause =
+            QStringLiteral("该文件不是测试结果数据库（已损坏或不完整），请移走该文件后再保存。");
+        break;
+    case FileFault::Locked:
+        cause = QStringLiteral("文件正被另一个程序占用，请稍后再保存。");
+        break;
+    case FileFault::Other:
+        cause = QStringLiteral("写入出错（%1）。").arg(detail);
+        break;
+    }
+    return QStringLiteral("无法保存到文件 %1：").arg(path) + cause;
+}
+
+// Lines of a save pass that concern one channel (k = 0..5, shown as 1..6).
+inline QString noSamples(int channel) {
+    return QStringLiteral("第%1路没有测量数据，未保存。").arg(channel + 1);
+}
+inline QString missingBox(int channel, const QString& caption) {
+    return QStringLiteral("第%1路：%2未填写").arg(channel + 1).arg(caption);
+}
+inline QString alreadyStored(int channel) {
+    return QStringLiteral("第%1路的本次测试已经保存。").arg(channel + 1);
+}
+inline QString refusedWithGroup(int channel) {
+    return QStringLiteral("第%1路未通过保存检查，本组均未保存。").arg(channel + 1);
+}
+inline QString notTriedAfterFailure(int channel) {
+    return QStringLiteral("第%1路保存失败，其后的通道未保存。").arg(channel + 1);
 }
 inline QString operationFailed() {
     return QStringLiteral("操作错误！请检查以后重新执行该操作！");

@@ -1,14 +1,20 @@
 #include "SavePass.h"
 
+#include "params/PanelCaptions.h"
 #include "params/PanelModel.h"
 #include "results/PanelRecord.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "results/ResultTexts.h"
 
+#include <algorithm>
+#include <map>
+
 namespace q7rk {
 
 namespace {
+
+using Result = ChannelSaveOutcome::Result;
 
 bool storable(const StoredTest& t) {
     const auto fields = schemaOf(t.kind).fields;
@@ -22,6 +28,29 @@ bool storable(const StoredTest& t) {
 QString incompleteText(TestKind kind) {
     return kind == TestKind::Electrolyte ? resulttext::electrolyteEmpty()
                                          : resulttext::incomplete();
+}
+
+// The box's caption as its panel shows it, without the colon and the channel number that
+// the line already gives ("测试人：" -> 测试人, "漏电流电压2：" -> 漏电流电压).
+QString missingLine(const MissingBox& m) {
+    QString caption = boxCaption(m.channel, m.box);
+    if (caption.endsWith(QStringLiteral("："))) caption.chop(1);
+    const QString number = QString::number(m.channel + 1);
+    if (caption.endsWith(number)) caption.chop(number.size());
+    return resulttext::missingBox(m.channel, caption);
+}
+
+QString missingLines(const QList<MissingBox>& missing, std::optional<int> channel = {}) {
+    QStringList lines;
+    for (const MissingBox& m : missing)
+        if (!channel || m.channel == *channel) lines << missingLine(m);
+    return lines.join(QLatin1Char('\n'));
+}
+
+void appendLine(QString& text, const QString& line) {
+    if (line.isEmpty()) return;
+    if (!text.isEmpty()) text += QLatin1Char('\n');
+    text += line;
 }
 
 } // namespace
@@ -43,72 +72,111 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
             inGroup.insert(key);
             continue;
         }
-        if (c.takenInFile || inGroup.contains(key)) {
-            d.refusal = resulttext::duplicateNumber(c.test.kind, c.test.testNumber());
-        } else if (!c.requiredFilled) {
-            d.refusal = incompleteText(c.test.kind);
-        } else if (!storable(c.test)) {
-            d.refusal = resulttext::saveFailed();
-        }
-        if (!d.refusal.isEmpty()) {
-            d.toStore.clear();
-            d.skipped.clear();
-            return d;
+        for (Box b : c.missing)
+            d.missing << MissingBox{c.channel, b};
+        // The first channel that fails decides the refusal; the rest are still looked at
+        // so that every empty box can be named.
+        if (d.refusal.isEmpty()) {
+            if (c.takenInFile || inGroup.contains(key)) {
+                d.refusal = resulttext::duplicateNumber(c.test.kind, c.test.testNumber());
+            } else if (!c.missing.isEmpty()) {
+                d.refusal = incompleteText(c.test.kind);
+                d.forEmptyBoxes = true;
+            } else if (!storable(c.test)) {
+                d.refusal = resulttext::saveFailed();
+            }
+            if (!d.refusal.isEmpty()) d.refusedAt = int(i);
         }
         inGroup.insert(key);
         d.toStore << int(i);
     }
+    if (!d.refusal.isEmpty()) {
+        if (d.forEmptyBoxes) appendLine(d.refusal, missingLines(d.missing));
+        d.toStore.clear();
+        d.skipped.clear();
+    }
     return d;
 }
 
-QList<SaveCandidate> SavePass::candidates(const PanelModel& panel,
-                                          const SampleStore& samples) const {
-    QList<SaveCandidate> out;
-    const ChannelModel& ch = panel.channels();
-    for (int k = std::max(0, int(ch.firstChannel)); k <= ch.lastChannel && k < ChannelCount; ++k) {
-        SaveCandidate c;
-        c.channel = k;
-        c.test = recordOfChannel(panel, samples, k);
-        c.requiredFilled = requiredBoxesFilled(panel, k);
-        c.takenInFile = m_store.checkTestTable(c.test.kind, c.test.testNumber());
-        out << c;
-    }
-    return out;
-}
-
-SaveReport SavePass::run(const PanelModel& panel, const SampleStore& samples) {
-    return run(candidates(panel, samples));
+SaveCandidate SavePass::candidate(const PanelModel& panel, const SampleStore& samples,
+                                  const SaveRequest& request) const {
+    SaveCandidate c;
+    c.channel = request.channel;
+    c.test = recordOfChannel(panel, samples, request.channel, request.samplesTaken);
+    c.missing = missingRequiredBoxes(panel, request.channel);
+    c.takenInFile = m_store.checkTestTable(c.test.kind, c.test.testNumber());
+    return c;
 }
 
 SaveReport SavePass::run(const PanelModel& panel, const SampleStore& samples,
                          const QList<SaveRequest>& channels) {
+    std::map<int, int> taken; // channel -> samples, ascending and each once
+    for (const SaveRequest& req : channels)
+        if (req.channel >= 0 && req.channel < ChannelCount) taken[req.channel] = req.samplesTaken;
     QList<SaveCandidate> group;
-    for (const SaveCandidate& c : candidates(panel, samples))
-        for (const SaveRequest& r : channels)
-            if (r.channel == c.channel) group << c;
-    return run(group);
+    QList<int> empty;
+    for (const auto& [channel, samplesTaken] : taken) {
+        if (samplesTaken > 0)
+            group << candidate(panel, samples, {channel, samplesTaken});
+        else
+            empty << channel;
+    }
+    SaveReport r = run(group);
+    for (int k : empty) {
+        r.outcomes << ChannelSaveOutcome{k, Result::NoSamples, resulttext::noSamples(k)};
+        appendLine(r.message, resulttext::noSamples(k));
+    }
+    std::stable_sort(r.outcomes.begin(), r.outcomes.end(),
+                     [](const auto& a, const auto& b) { return a.channel < b.channel; });
+    return r;
 }
 
 SaveReport SavePass::run(const QList<SaveCandidate>& group) {
     SaveReport r;
     const SaveDecision d = checkSavePass(group, m_storedThisRun);
+    if (!d.missing.isEmpty()) r.firstMissing = d.missing.first();
     if (!d.refusal.isEmpty()) {
         r.message = d.refusal;
+        const int refuser = group[d.refusedAt].channel;
+        for (qsizetype i = 0; i < group.size(); ++i) {
+            const int k = group[i].channel;
+            QString why = missingLines(d.missing, k);
+            if (i == d.refusedAt && !d.forEmptyBoxes) why = d.refusal;
+            if (why.isEmpty()) why = resulttext::refusedWithGroup(refuser);
+            r.outcomes << ChannelSaveOutcome{k, Result::Refused, why};
+        }
         return r;
     }
-    for (int i : d.skipped)
+    std::map<int, ChannelSaveOutcome> outcomes; // by position in the group
+    for (int i : d.skipped) {
         r.skippedChannels << group[i].channel;
+        outcomes[i] = {group[i].channel, Result::AlreadyStored,
+                       resulttext::alreadyStored(group[i].channel)};
+    }
+    int failedChannel = -1;
     for (int i : d.toStore) {
         const SaveCandidate& c = group[i];
-        if (!m_store.save(c.test)) {
-            r.message = resulttext::saveFailed();
-            return r;
+        if (failedChannel >= 0) {
+            outcomes[i] = {c.channel, Result::Failed,
+                           resulttext::notTriedAfterFailure(failedChannel)};
+            continue;
+        }
+        const SaveOutcome saved = m_store.save(c.test);
+        if (!saved.warning.isEmpty()) appendLine(r.warning, saved.warning);
+        if (!saved.ok) {
+            failedChannel = c.channel;
+            r.message = saved.message;
+            outcomes[i] = {c.channel, Result::Failed, saved.message};
+            continue;
         }
         m_storedThisRun.insert(savedKey(c.test.kind, c.test.testNumber()));
         ++r.stored;
         r.storedChannels << c.channel;
+        outcomes[i] = {c.channel, Result::Stored, {}};
     }
-    r.ok = true;
+    for (const auto& [i, outcome] : outcomes)
+        r.outcomes << outcome;
+    r.ok = failedChannel < 0;
     return r;
 }
 

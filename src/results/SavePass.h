@@ -1,10 +1,12 @@
 #pragma once
 
+#include "params/Box.h"
 #include "results/StoredTest.h"
 
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <optional>
 
 namespace q7rk {
 
@@ -12,19 +14,34 @@ class PanelModel;
 class ResultStore;
 class SampleStore;
 
+// A channel the station lets the pass save, and how many samples its run took.
+struct SaveRequest {
+    int channel = 0;
+    int samplesTaken = 0;
+};
+
+// A required box left empty.
+struct MissingBox {
+    int channel;
+    Box box;
+};
+
 // One channel of the group as the save pass sees it.
 struct SaveCandidate {
     int channel = 0;
     StoredTest test;
-    bool requiredFilled = true; // the kind's required boxes hold text
-    bool takenInFile = false;   // the number is taken in the kind's file
+    QList<Box> missing;       // the kind's required boxes that are blank
+    bool takenInFile = false; // the number is taken in the kind's file
 };
 
 // The verdict of the checks. A refusal means nothing is stored.
 struct SaveDecision {
-    QString refusal;    // the text for the operator, empty when the pass may store
-    QList<int> toStore; // positions in the candidate list, in channel order
-    QList<int> skipped; // stored by an earlier pass of this run: left alone
+    QString refusal;            // the text for the operator, empty when the pass may store
+    int refusedAt = -1;         // position of the candidate that refused the pass
+    QList<int> toStore;         // positions in the candidate list, in channel order
+    QList<int> skipped;         // stored by an earlier pass of this run: left alone
+    QList<MissingBox> missing;  // every required box left empty, in channel order
+    bool forEmptyBoxes = false; // the refusal is for empty boxes and names them
 };
 
 // Key of a stored test in the set of what this run has stored.
@@ -32,28 +49,34 @@ QString savedKey(TestKind kind, const QString& testNumber);
 
 // The checks of a save pass, before anything is written, channel by channel: a number
 // taken in the file or used twice in the group, then the required boxes; the first channel
-// that fails refuses the pass. A value a field cannot take refuses it as a failed save.
-// A channel whose test this run has already stored (and the file still holds) is skipped
-// instead of refused.
+// that fails refuses the pass. A refusal for empty boxes names every empty box of the group,
+// one line each ("第1路：测试人未填写"). A value a field cannot take refuses it as a failed
+// save. A channel whose test this run has already stored (and the file still holds) is
+// skipped instead of refused.
 SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString>& storedThisRun);
+
+// What became of one requested channel.
+struct ChannelSaveOutcome {
+    int channel;
+    enum class Result { Stored, AlreadyStored, NoSamples, Refused, Failed } result;
+    QString why; // for the operator; empty when stored
+};
 
 struct SaveReport {
     bool ok = false;
-    QString message; // refusal or failure; empty when all went well
+    QString message; // refusal, failure or channels without samples; empty when all went well
+    QString warning; // said besides: a result file that holds a test number twice
     int stored = 0;  // tests really stored by this pass
     QList<int> storedChannels;
     QList<int> skippedChannels;
+    QList<ChannelSaveOutcome> outcomes; // per requested channel, ascending
+    std::optional<MissingBox> firstMissing;
 };
 
-// A channel the station lets the pass store, and the samples its run took.
-struct SaveRequest {
-    int channel = 0;
-    int samplesTaken = 0;
-};
-
-// The save pass over the running group firstChannel..lastChannel: checks, then each test in
-// a transaction of its own. Remembers what it stored until the next run begins, so saving
-// the same run twice stores nothing twice and refuses nothing.
+// The save pass over the channels the station offers: checks, then each test in a
+// transaction of its own. A failed write ends the pass; what was stored before it stays.
+// Remembers what it stored until the next run begins, so saving the same run twice stores
+// nothing twice and refuses nothing.
 class SavePass {
 public:
     explicit SavePass(ResultStore& store) : m_store(store) {}
@@ -61,13 +84,15 @@ public:
     // A new run: its channels' numbers count as taken again when stored before.
     void newRun() { m_storedThisRun.clear(); }
 
-    QList<SaveCandidate> candidates(const PanelModel& panel, const SampleStore& samples) const;
-    SaveReport run(const PanelModel& panel, const SampleStore& samples);
+    // A channel that took no sample is never stored and refuses nothing.
     SaveReport run(const PanelModel& panel, const SampleStore& samples,
                    const QList<SaveRequest>& channels);
     SaveReport run(const QList<SaveCandidate>& group);
 
 private:
+    SaveCandidate candidate(const PanelModel& panel, const SampleStore& samples,
+                            const SaveRequest& request) const;
+
     ResultStore& m_store;
     QSet<QString> m_storedThisRun;
 };

@@ -451,8 +451,13 @@ bool Station::save() {
     m_lastSave = m_savePass.run(m_panel, m_samples, requests);
     for (int k : std::as_const(m_lastSave.storedChannels))
         m_tests.stored(k);
-    if (!m_lastSave.message.isEmpty())
-        m_prompter.inform(QString::fromUtf8(kProgramTitle), m_lastSave.message);
+    QString told = m_lastSave.message;
+    if (!m_lastSave.warning.isEmpty())
+        told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + m_lastSave.warning;
+    if (!told.isEmpty()) m_prompter.inform(QString::fromUtf8(kProgramTitle), told);
+    // A box the operator left empty is shown, so the next 保存 can follow at once.
+    if (m_lastSave.firstMissing)
+        emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
     if (m_lastSave.stored == 0) return m_lastSave.ok;
     // Stored locally first; then the TV results go to the plant. An upload that cannot go
     // now waits in the local queue, and the operator sees that it did not reach the plant.

@@ -160,7 +160,7 @@ struct DisplayRig {
         for (int i = 1; i <= n; ++i)
             samples.set(k, i, float(volts(i)), float(i * 0.01));
         channels.sampleIndex = qint16(n + 1);
-        QVERIFY(store.save(recordOfChannel(panel, samples, k)));
+        QVERIFY(store.save(recordOfChannel(panel, samples, k, n)).ok);
         panel.resetToDesign();
         panel.applyKind(k, TestKind::Tv);
         samples.clear(k);

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         t.curve.push_back({n * 0.1, n * 0.001});
     for (int i = 1;; ++i) {
         t.setValue(QStringLiteral("测试编号"), QStringLiteral("C%1HL").arg(i));
-        if (!store.save(t)) return 1;
+        if (!store.save(t).ok) return 1;
         std::printf("SAVED %d\n", i);
         std::fflush(stdout);
     }

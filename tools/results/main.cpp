@@ -95,18 +95,21 @@ int main(int argc, char** argv) {
 
     QStringList header;
     QList<QStringList> rows;
+    QList<bool> numeric;
     if (p.isSet("test")) {
         if (!store.load(*kind, p.value("test"))) {
             std::fprintf(stderr, "q7rk-results: no stored test %s\n", qPrintable(p.value("test")));
             return Failed;
         }
         rows = curveRows(store, *kind, p.value("test"), &header);
+        numeric = QList<bool>(header.size(), true);
     } else {
         const ResultRows r = searched ? store.query(cond) : store.allRows(*kind);
         header = r.header;
         rows = r.rows;
+        numeric = numberColumns(*kind);
     }
-    if (!writeFileAtomically(p.value("out"), csvBytes(header, rows))) {
+    if (!writeFileAtomically(p.value("out"), csvBytes(header, rows, numeric))) {
         std::fprintf(stderr, "q7rk-results: cannot write %s\n", qPrintable(p.value("out")));
         return Failed;
     }
