@@ -267,7 +267,7 @@ private slots:
             p.panel.setText(k, boxes::DelayTime, "60");
             p.panel.leave(k, boxes::DelayTime);
             p.panel.setText(k, boxes::TvTestNumber, QString("S%1").arg(k + 1));
-            p.panel.setText(k, boxes::TvOperator, QString::fromUtf8("王工"));
+            p.panel.setText(k, boxes::TvOperator, k == 1 ? QString() : QString::fromUtf8("王工"));
         }
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         p.controller.toolbarClicked("test13");
@@ -292,6 +292,13 @@ private slots:
         QCOMPARE(p.station.tests().unsaved(), (QList<int>{0, 1, 2}));
         QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
 
+        // Refused for the empty 测试人, which is named and shown; kept for the next 保存.
+        QSignalSpy shownBox(&p.station, &Station::missingBoxShown);
+        p.controller.menuTriggered("save");
+        QVERIFY2(p.prompter.texts().last().endsWith(QString::fromUtf8("\n第2路：测试人未填写")),
+                 qPrintable(p.prompter.texts().last()));
+        QCOMPARE(shownBox.first(), (QVariantList{1, QVariant::fromValue(boxes::TvOperator)}));
+        p.panel.setText(1, boxes::TvOperator, QString::fromUtf8("李工"));
         // Saved once: a second 保存 and a 保存 after a display store nothing.
         p.controller.menuTriggered("save");
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 3 条记录"));
