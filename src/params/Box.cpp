@@ -2,6 +2,11 @@
 
 namespace q7rk {
 
+QStringList samplePositions() {
+    return {QStringLiteral("HL"), QStringLiteral("TL"), QStringLiteral("HM"),
+            QStringLiteral("TM"), QStringLiteral("HR"), QStringLiteral("TR")};
+}
+
 QString boxName(Box b) {
     switch (b) {
     case Box::Combo1:

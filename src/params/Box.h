@@ -3,6 +3,7 @@
 #include "settings/ChannelModel.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace q7rk {
 
@@ -63,6 +64,8 @@ constexpr Box textBox(int n) {
     return Box(n);
 } // n = 1..42
 QString boxName(Box b); // "Text25", "Combo1"
+// The sample positions the position lists offer, in their order; a test number ends with one.
+QStringList samplePositions();
 
 // What the boxes hold, for code that would otherwise read a bare number.
 namespace boxes {

@@ -165,6 +165,17 @@ void showStoredTest(PanelModel& panel, int k, const StoredTest& test) {
     }
     for (const FieldBox& fb : boxesOf(test.kind))
         panel.setText(k, fb.box, test.value(f(fb.field)));
+    // A stored number is the number box and the position together. Shown split the same way,
+    // the channel's number is the stored one again: the foil serial that follows channel 1's
+    // box is the serial, and a run started from here is not named with the position twice.
+    const bool electrolyte = test.kind == TestKind::Electrolyte;
+    const Box positionBox = electrolyte ? Box::Combo2 : Box::Combo1;
+    const QString whole = test.testNumber();
+    const QString position = whole.right(2);
+    if (whole.size() > 2 && samplePositions().contains(position)) {
+        panel.setText(k, electrolyte ? ElectrolyteTestNumber : TvTestNumber, whole.chopped(2));
+        panel.setText(k, positionBox, position);
+    }
 }
 
 } // namespace q7rk

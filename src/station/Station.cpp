@@ -23,10 +23,6 @@ using namespace boxes;
 
 namespace {
 
-const QStringList kSamplePositions{QStringLiteral("HL"), QStringLiteral("TL"),
-                                   QStringLiteral("HM"), QStringLiteral("TM"),
-                                   QStringLiteral("HR"), QStringLiteral("TR")};
-
 constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
 const QString kInfoTitle = QStringLiteral("信息提示");
 
@@ -174,8 +170,8 @@ void Station::loadChannel(int i) {
     load(StoredBox::ElectrolytePage);
     m_panel.setText(i, ElectrolyteTestDate, today());
 
-    m_panel.setComboItems(i, Box::Combo1, kSamplePositions);
-    m_panel.setComboItems(i, Box::Combo2, kSamplePositions);
+    m_panel.setComboItems(i, Box::Combo1, samplePositions());
+    m_panel.setComboItems(i, Box::Combo2, samplePositions());
 
     m_channels.setKind(i, TestKind::Tv);
     m_panel.setParamLinked(i, true);

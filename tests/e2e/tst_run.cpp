@@ -314,6 +314,12 @@ private slots:
         QCOMPARE(p.prompter.texts().last(), nothingToSave);
         QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 3);
 
+        // The shown test keeps its own number, so a run from here needs a new one.
+        p.controller.toolbarClicked("test16");
+        QCOMPARE(p.prompter.texts().last(),
+                 QString::fromUtf8("同名记录TV测试编号：S2HM 已经存在，请使用其他的编号！"));
+        p.panel.setText(0, boxes::TvTestNumber, "S4");
+
         // 退出 during a run: asked, stopped, two test-end frames, then the program goes.
         p.prompter.setAnswerFor(QString::fromUtf8("测试正在进行，确定要停止测试并退出吗？"), true);
         p.controller.toolbarClicked("test16");
