@@ -74,7 +74,7 @@ void PanelBinding::registerBox(int channel, Box box, QWidget* widget) {
 
 void PanelBinding::addLineEdit(int channel, Box box, QLineEdit* edit) {
     registerBox(channel, box, edit);
-    connect(edit, &QLineEdit::textEdited, this, [this, channel, box](const QString& text) {
+    connect(edit, &QLineEdit::textEdited, this, [this, channel, box, edit](const QString& text) {
         if (m_updating) return;
         hideHint(edit);
         m_panel.type(channel, box, text);

@@ -2,6 +2,7 @@
 
 #include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
+#include "execution/RemainingTime.h"
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
 #include "reports/MergedReport.h"
@@ -77,6 +78,14 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         m_plotter.redrawComparisonCurves(n);
     });
     connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
+    // What is left of each running channel's test, beside its curve.
+    const auto showRemaining = [this] {
+        for (int k = 0; k < ChannelCount; ++k)
+            m_shell.setRemainingTime(k, remainingTimeText(k, m_channels, m_runs[k], m_panel));
+    };
+    for (auto signal :
+         {&RunController::runStarted, &RunController::ticked, &RunController::runEnded})
+        connect(&m_run, signal, this, showRemaining);
 }
 
 Station::~Station() {
