@@ -234,7 +234,7 @@ private slots:
         text.start("pdftotext", {"-f", "2", "-layout", pdf, "-"});
         QVERIFY(text.waitForFinished(30000));
         const QString page2 = QString::fromUtf8(text.readAllStandardOutput());
-        QVERIFY2(page2.contains(QString::fromUtf8("火化电压1")), qPrintable(page2));
+        QVERIFY2(page2.contains(QString::fromUtf8("火花电压1")), qPrintable(page2));
         QDir::setCurrent(before);
     }
 
