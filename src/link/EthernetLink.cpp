@@ -14,6 +14,7 @@ namespace q7rk {
 namespace {
 
 const QString kBadPort = QStringLiteral("端口号无效：请在“端口”中输入1～65535之间的数字。");
+const QString kNoAddress = QStringLiteral("请输入仪器的IP地址。");
 
 } // namespace
 
@@ -60,7 +61,9 @@ bool EthernetLink::isReady() const {
 }
 
 void EthernetLink::sendPoll(const PollBuilder& build) {
-    if (isReady()) send(build());
+    if (!isReady()) return;
+    if (m_pollAwaitsReply) emit replyLost();
+    m_pollAwaitsReply = send(build());
 }
 
 QString EthernetLink::peer() const {
@@ -82,6 +85,11 @@ void EthernetLink::toggle() {
         return;
     }
     const QString address = m_panel.text(0, boxes::InstrumentAddress).trimmed();
+    // An empty address would be taken as this computer and fail only after the time-out.
+    if (address.isEmpty()) {
+        m_prompter.inform(linktexts::connectTitle(), kNoAddress);
+        return;
+    }
     bool ok = false;
     const uint port = m_panel.text(0, boxes::InstrumentPort).trimmed().toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
@@ -123,7 +131,11 @@ void EthernetLink::onConnected() {
 
 void EthernetLink::onData() {
     if (!m_socket) return;
-    for (const QByteArray& frame : m_assembler->feed(m_socket->readAll())) {
+    const qint64 discardedBefore = m_assembler->discarded();
+    const QList<QByteArray> frames = m_assembler->feed(m_socket->readAll());
+    // Bytes that made no frame were a reply cut short or broken on the way.
+    if (m_assembler->discarded() > discardedBefore) rejectReply();
+    for (const QByteArray& frame : frames) {
         if (isHandshakeReply(frame)) {
             // Also during a run: the instrument answered a handshake again. The message must
             // not stop the run's timers behind a modal box.
@@ -134,12 +146,16 @@ void EthernetLink::onData() {
             m_shell.setToolbarVisible(true);
             m_prompter.notify(linktexts::connectTitle(), linktexts::connected());
             emit handshakeReplied();
-        } else if (quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)) {
+        } else if (const auto readings =
+                       quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)
+                           ? decodeEthernetReply(frame)
+                           : std::nullopt) {
             // Only whole poll replies reach the readings; anything else is dropped.
-            if (const auto readings = decodeEthernetReply(frame)) {
-                emit readingsReceived(*readings);
-                emit pollReplyDecoded();
-            }
+            m_pollAwaitsReply = false;
+            emit readingsReceived(*readings);
+            emit pollReplyDecoded();
+        } else {
+            rejectReply();
         }
     }
 }
@@ -152,10 +168,19 @@ void EthernetLink::onLost() {
     refreshStatus();
 }
 
+// A reply came, though not one to use: the poll was answered, badly. Outside a poll (noise
+// at connect, an answer to the result command) it says nothing about the polls.
+void EthernetLink::rejectReply() {
+    if (!m_pollAwaitsReply) return;
+    m_pollAwaitsReply = false;
+    emit replyRejected();
+}
+
 void EthernetLink::dropSocket() {
     m_connectTimer.stop();
     m_handshakeTimer.stop();
     m_handshaken = false;
+    m_pollAwaitsReply = false;
     if (!m_socket) return;
     m_socket->disconnect(this);
     m_socket->close();

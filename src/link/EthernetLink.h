@@ -44,10 +44,11 @@ public:
     // Connected and the instrument answered the handshake.
     bool isReady() const override;
     void sendPoll(const PollBuilder& build) override;
-    void cancelPoll() override {}
+    void cancelPoll() override { m_pollAwaitsReply = false; }
     bool sendResult(const QByteArray& frame) override { return send(frame); }
     // Closes the connection; panel 7 reads 以太网通讯中断 and a standing one is reported lost.
     void closeLink() override;
+    QString statusName() const override { return QStringLiteral("以太网"); }
 
 signals:
     void handshakeReplied();
@@ -61,6 +62,7 @@ private:
     void onData();
     void onLost();
     void dropSocket();
+    void rejectReply();
     void giveUp(const QString& text);
     QString peer() const;
 
@@ -73,6 +75,9 @@ private:
     QTimer m_connectTimer;
     QTimer m_handshakeTimer;
     bool m_handshaken = false;
+    // Polls go out on the clock whether or not the last one was answered; one still
+    // unanswered when the next falls due was lost.
+    bool m_pollAwaitsReply = false;
 };
 
 } // namespace q7rk

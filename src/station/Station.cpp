@@ -2,7 +2,9 @@
 
 #include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
+#include "execution/LinkHealth.h"
 #include "execution/RemainingTime.h"
+#include "link/InstrumentAddress.h"
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
 #include "reports/MergedReport.h"
@@ -78,6 +80,9 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         m_plotter.redrawComparisonCurves(n);
     });
     connect(&m_run, &RunController::runEnded, this, &Station::noteRunEnded);
+    connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
+            [this] { rememberInstrumentAddress(m_settings, m_panel); });
+    new LinkHealth(m_shell, m_channels, m_run, m_serial, m_ethernet, m_timing, this);
     // What is left of each running channel's test, beside its curve.
     const auto showRemaining = [this] {
         for (int k = 0; k < ChannelCount; ++k)
@@ -163,6 +168,7 @@ void Station::startUp() {
     // The first start finds an empty store; every key gets its initial value so that the
     // file shows the operator what can be set.
     m_settings.writeInitialValues();
+    restoreInstrumentAddress(m_settings, m_panel);
 
     m_channels.lastChannel = 2;
     m_channels.firstChannel = 0;
