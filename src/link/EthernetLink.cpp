@@ -9,6 +9,8 @@
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 
+#include <algorithm>
+
 namespace q7rk {
 
 namespace {
@@ -62,8 +64,11 @@ bool EthernetLink::isReady() const {
 
 void EthernetLink::sendPoll(const PollBuilder& build) {
     if (!isReady()) return;
-    if (m_pollAwaitsReply) emit replyLost();
-    m_pollAwaitsReply = send(build());
+    if (m_unansweredPolls >= PollsInFlight) {
+        --m_unansweredPolls;
+        emit replyLost();
+    }
+    if (send(build())) ++m_unansweredPolls;
 }
 
 QString EthernetLink::peer() const {
@@ -151,7 +156,7 @@ void EthernetLink::onData() {
                            ? decodeEthernetReply(frame)
                            : std::nullopt) {
             // Only whole poll replies reach the readings; anything else is dropped.
-            m_pollAwaitsReply = false;
+            m_unansweredPolls = std::max(0, m_unansweredPolls - 1);
             emit readingsReceived(*readings);
             emit pollReplyDecoded();
         } else {
@@ -171,8 +176,8 @@ void EthernetLink::onLost() {
 // A reply came, though not one to use: the poll was answered, badly. Outside a poll (noise
 // at connect, an answer to the result command) it says nothing about the polls.
 void EthernetLink::rejectReply() {
-    if (!m_pollAwaitsReply) return;
-    m_pollAwaitsReply = false;
+    if (m_unansweredPolls == 0) return;
+    --m_unansweredPolls;
     emit replyRejected();
 }
 
@@ -180,7 +185,7 @@ void EthernetLink::dropSocket() {
     m_connectTimer.stop();
     m_handshakeTimer.stop();
     m_handshaken = false;
-    m_pollAwaitsReply = false;
+    m_unansweredPolls = 0;
     if (!m_socket) return;
     m_socket->disconnect(this);
     m_socket->close();

@@ -44,7 +44,7 @@ public:
     // Connected and the instrument answered the handshake.
     bool isReady() const override;
     void sendPoll(const PollBuilder& build) override;
-    void cancelPoll() override { m_pollAwaitsReply = false; }
+    void cancelPoll() override { m_unansweredPolls = 0; }
     bool sendResult(const QByteArray& frame) override { return send(frame); }
     // Closes the connection; panel 7 reads 以太网通讯中断 and a standing one is reported lost.
     void closeLink() override;
@@ -75,9 +75,11 @@ private:
     QTimer m_connectTimer;
     QTimer m_handshakeTimer;
     bool m_handshaken = false;
-    // Polls go out on the clock whether or not the last one was answered; one still
-    // unanswered when the next falls due was lost.
-    bool m_pollAwaitsReply = false;
+    // Polls go out on the clock whether or not the last one was answered, and replies come
+    // in order. A reply may be a little late on a busy network; one that has not come by
+    // the time the second poll after its own falls due is lost.
+    static constexpr int PollsInFlight = 2;
+    int m_unansweredPolls = 0;
 };
 
 } // namespace q7rk
