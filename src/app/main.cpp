@@ -32,14 +32,12 @@ int main(int argc, char* argv[]) {
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Q-7RK-M智能TV仪测试系统"));
     const QCommandLineOption help = options.addHelpOption();
-    options.addOption({QStringLiteral("instrument"),
-                       QStringLiteral("Fill in the instrument's network address."),
+    options.addOption({QStringLiteral("instrument"), QStringLiteral("填入仪器的网络地址和端口。"),
                        QStringLiteral("HOST:PORT")});
-    options.addOption(
-        {QStringLiteral("time-scale"),
-         QStringLiteral("Divide every interval (poll, sampling tick, time-outs) by F, "
-                        "as q7rk-instrument --time-scale F does (default 1)."),
-         QStringLiteral("F"), QStringLiteral("1")});
+    options.addOption({QStringLiteral("time-scale"),
+                       QStringLiteral("所有时间间隔（查询、采样、超时）除以F，"
+                                      "与 q7rk-instrument --time-scale F 同速（默认1）。"),
+                       QStringLiteral("F"), QStringLiteral("1")});
     if (!options.parse(QApplication::arguments())) return usage(options.errorText());
     if (options.isSet(help)) options.showHelp(0);
 

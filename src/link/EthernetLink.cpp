@@ -16,7 +16,8 @@ namespace q7rk {
 namespace {
 
 const QString kBadPort = QStringLiteral("端口号无效：请在“端口”中输入1～65535之间的数字。");
-const QString kNoAddress = QStringLiteral("请输入仪器的IP地址。");
+const QString kNoAddress =
+    QStringLiteral("请输入仪器的IP地址（“铝箔TV-漏电流参数设置”页，“以太网连接”中的“仪器地址”）。");
 
 } // namespace
 

@@ -335,7 +335,8 @@ private slots:
         b.panel.setText(0, boxes::InstrumentAddress, "  ");
         link.toggle();
         QCOMPARE(b.channels.ethernetState, quint8(0));
-        QCOMPARE(b.prompter.texts(), QStringList{QString::fromUtf8("请输入仪器的IP地址。")});
+        QCOMPARE(b.prompter.texts().size(), 1);
+        QVERIFY(b.prompter.texts().first().startsWith(QString::fromUtf8("请输入仪器的IP地址")));
         b.prompter.clear();
 
         b.aim(hanging.port());
