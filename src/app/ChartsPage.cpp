@@ -7,6 +7,7 @@
 #include "charts/CursorReadout.h"
 #include "charts/CurvePlotter.h"
 #include "params/PanelCaptions.h"
+#include "shell/ShellModel.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -72,14 +73,43 @@ void addChannelReadout(ChartSet& charts, int k, ChartView* view) {
 QLineEdit* makeReadout(PanelBinding& binding, int channel, Box box, QWidget* parent) {
     QLineEdit* edit = makeBoxEdit(binding, channel, box, parent);
     edit->setReadOnly(true);
-    edit->setFixedSize(60, 19);
+    // Room for "1350.0"; three columns of them with the captions 火花1..火花3 still leave
+    // the badge its place.
+    edit->setFixedSize(52, 19);
     edit->setFocusPolicy(Qt::NoFocus);
     return edit;
 }
 
+// What is left of the channel's test, in the place of its verdict while it runs (the verdict
+// is 待定 until then): "剩余" over "1分05秒", "等待" over "A点".
+QLabel* makeRemainingTime(ShellModel& shell, int channel, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("Remaining_%1").arg(channel));
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, QColor(0, 70, 140));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    const auto show = [label](const QString& text) {
+        label->setText(text.left(2) + QLatin1Char('\n') + text.mid(2));
+        label->setVisible(!text.isEmpty());
+    };
+    show(shell.remainingTime(channel));
+    QObject::connect(&shell, &ShellModel::remainingTimeChanged, label,
+                     [show, channel](int changed, const QString& text) {
+                         if (changed == channel) show(text);
+                     });
+    return label;
+}
+
 // "V1 [Text25]  I1 [Text26]  TA [Text27]" over "TB [Text38]  Vm [Text39]  VT [Text40]", and
-// on the right the channel's verdict, where the operator watches the curves.
-QWidget* makeReadoutStrip(PanelBinding& binding, int channel, QWidget* parent) {
+// on the right the channel's verdict, or what is left of its test while it runs, where the
+// operator watches the curves.
+QWidget* makeReadoutStrip(PanelBinding& binding, ShellModel& shell, int channel, QWidget* parent) {
     auto* strip = new QWidget(parent);
     strip->setObjectName(QStringLiteral("Readout_%1").arg(channel));
     auto* grid = new QGridLayout(strip);
@@ -111,12 +141,16 @@ QWidget* makeReadoutStrip(PanelBinding& binding, int channel, QWidget* parent) {
     binding.addVerdictBadge(channel, badge);
     grid->setColumnStretch(6, 1);
     grid->addWidget(badge, 0, 7, 2, 1);
+    QLabel* remaining = makeRemainingTime(shell, channel, strip);
+    remaining->setFixedSize(badge->size());
+    grid->addWidget(remaining, 0, 7, 2, 1); // over the badge
     return strip;
 }
 
 } // namespace
 
-QWidget* makeChannelChartsPage(ChartSet& charts, PanelBinding& binding, QWidget* parent) {
+QWidget* makeChannelChartsPage(ChartSet& charts, PanelBinding& binding, ShellModel& shell,
+                               QWidget* parent) {
     auto* scroll = new QScrollArea(parent);
     scroll->setObjectName(QStringLiteral("ChannelChartsPage"));
     auto* content = new QWidget(scroll);
@@ -131,7 +165,7 @@ QWidget* makeChannelChartsPage(ChartSet& charts, PanelBinding& binding, QWidget*
             if (changed == k) view->refresh();
         });
         addChannelReadout(charts, k, view);
-        QWidget* strip = makeReadoutStrip(binding, k, content);
+        QWidget* strip = makeReadoutStrip(binding, shell, k, content);
         strip->setGeometry(place.left(), place.bottom() + 3, place.width(), kStripHeight);
         extent |= place;
         extent |= strip->geometry();

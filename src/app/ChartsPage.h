@@ -15,11 +15,13 @@ namespace q7rk {
 class ChartSet;
 class CurvePlotter;
 class PanelBinding;
+class ShellModel;
 
 // Tab "1-6通道测试图": the six channel charts TV(0..5) where the chart set places them,
-// each with its readout strip underneath and the mouse readout Label70(k) inside; scrolls
-// when the window is small.
-QWidget* makeChannelChartsPage(ChartSet& charts, PanelBinding& binding, QWidget* parent);
+// each with its readout strip underneath (with what is left of a running test, from the
+// shell model) and the mouse readout Label70(k) inside; scrolls when the window is small.
+QWidget* makeChannelChartsPage(ChartSet& charts, PanelBinding& binding, ShellModel& shell,
+                               QWidget* parent);
 
 // Tabs "3合1比较显示" and "6合1比较显示": the comparison charts TV16(n) listed, each with
 // its mouse readout Label67(n) beside it and the channel labels that ride on the curve tips

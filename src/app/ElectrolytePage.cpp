@@ -17,9 +17,10 @@ namespace {
 constexpr Box kSettingsColumn[] = {Box::Text17, Box::Text18, Box::Text19, Box::Text20,
                                    Box::Text21, Box::Text22, Box::Text28, Box::Text23};
 constexpr Box kIdentityColumn[] = {Box::Text35, Box::Text36, Box::Text37, Box::Combo2};
-// The spark voltages on one row, their times on the next, sparks 1..3 from left to right.
-constexpr Box kSparks[2][3] = {{Box::Text29, Box::Text31, Box::Text33},
-                               {Box::Text30, Box::Text32, Box::Text34}};
+// One row per spark, its voltage on the left and its time on the right: two columns keep
+// three channel frames side by side within a 1280-pixel screen.
+constexpr Box kSparks[3][2] = {
+    {Box::Text29, Box::Text30}, {Box::Text31, Box::Text32}, {Box::Text33, Box::Text34}};
 
 QGroupBox* makeSparkFrame(PanelBinding& binding, int channel, QWidget* parent) {
     auto* frame = new QGroupBox(sparkFrameTitle(), parent);
@@ -27,14 +28,12 @@ QGroupBox* makeSparkFrame(PanelBinding& binding, int channel, QWidget* parent) {
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setVerticalSpacing(2);
     grid->setHorizontalSpacing(3);
-    for (int row = 0; row < 2; ++row) {
-        for (int block = 0; block < 3; ++block) {
+    for (int row = 0; row < 3; ++row) {
+        for (int block = 0; block < 2; ++block)
             addBoxRow(grid, row, block, binding, channel, kSparks[row][block]);
-            binding.boxWidget(channel, kSparks[row][block])->setFixedWidth(46);
-        }
     }
-    for (int block = 0; block < 2; ++block)
-        grid->setColumnMinimumWidth(block * 3 + 2, 14); // the unit parts the spark blocks
+    grid->setColumnMinimumWidth(2, 14); // the unit parts voltage from time
+    grid->setColumnStretch(6, 1);
     return frame;
 }
 

@@ -4,8 +4,9 @@ namespace q7rk {
 
 EntryHint::EntryHint(QWidget* parent) : QLabel(parent) {
     setObjectName(QStringLiteral("EntryHint"));
-    // A child of the window rather than a tooltip: a tooltip hides as soon as the focus
-    // moves, and leaving the box is exactly when the hint is due.
+    // A child of the page rather than a tooltip: a tooltip hides as soon as the focus moves,
+    // and leaving the box is exactly when the hint is due; on the page it goes away with
+    // the page when the operator changes tabs.
     setAutoFillBackground(true);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setMargin(3);
@@ -15,22 +16,18 @@ EntryHint::EntryHint(QWidget* parent) : QLabel(parent) {
     setPalette(p);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     hide();
-    m_hide.setSingleShot(true);
-    m_hide.setInterval(ShownMs);
-    connect(&m_hide, &QTimer::timeout, this, &QWidget::hide);
 }
 
 void EntryHint::showBeside(const QWidget* box, const QString& text) {
     setText(text);
     adjustSize();
-    QWidget* window = parentWidget();
-    QPoint at = box->mapTo(window, QPoint(box->width() + 4, 0));
-    // Kept inside the window: a box at the right edge gets its hint on its left.
-    if (at.x() + width() > window->width()) at.setX(box->mapTo(window, QPoint()).x() - width() - 4);
+    QWidget* page = parentWidget();
+    QPoint at = box->mapTo(page, QPoint(box->width() + 4, 0));
+    // Kept inside the page: a box at the right edge gets its hint on its left.
+    if (at.x() + width() > page->width()) at.setX(box->mapTo(page, QPoint()).x() - width() - 4);
     move(at);
     show();
     raise();
-    m_hide.start();
 }
 
 } // namespace q7rk

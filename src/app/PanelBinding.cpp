@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <QScrollArea>
+#include <QStackedWidget>
 #include <algorithm>
 
 namespace q7rk {
@@ -72,9 +74,10 @@ void PanelBinding::registerBox(int channel, Box box, QWidget* widget) {
 
 void PanelBinding::addLineEdit(int channel, Box box, QLineEdit* edit) {
     registerBox(channel, box, edit);
-    connect(edit, &QLineEdit::textEdited, this, [this, channel, box](const QString& text) {
+    connect(edit, &QLineEdit::textEdited, this, [this, channel, box, edit](const QString& text) {
         if (m_updating) return;
-        m_panel.setText(channel, box, text);
+        hideHint(edit);
+        m_panel.type(channel, box, text);
         // A refused entry does not stay on screen as if it counted.
         if (m_panel.text(channel, box) != text) showText(channel, box, m_panel.text(channel, box));
     });
@@ -156,17 +159,42 @@ void PanelBinding::showVerdict(int channel) {
     badge->setPalette(palette);
 }
 
-// The rule stays silent as it always was; the hint only says what the box now holds.
-void PanelBinding::showReplacement(int channel, Box box, const QString& replacement) {
+// The page the box sits on: the content of its scroll area, or the tab page itself.
+static QWidget* pageOf(QWidget* box) {
+    QWidget* w = box;
+    while (QWidget* parent = w->parentWidget()) {
+        if (qobject_cast<QStackedWidget*>(parent)) return w;
+        if (parent->parentWidget() && qobject_cast<QScrollArea*>(parent->parentWidget())) return w;
+        w = parent;
+    }
+    return w;
+}
+
+// The hint says what the box now holds, and for the formation voltage that the slip went
+// nowhere else.
+void PanelBinding::showReplacement(int channel, Box box, const QString& replacement,
+                                   bool restored) {
     QWidget* widget = m_boxes[channel][boxIndex(box)];
     if (!widget || !widget->isVisible()) return;
-    if (!m_hint) m_hint = new EntryHint(widget->window());
-    m_hint->showBeside(widget, QStringLiteral("输入无效，已改为 ") + replacement);
+    QPointer<EntryHint>& hint = m_hints[widget];
+    if (!hint) hint = new EntryHint(pageOf(widget));
+    hint->setProperty("replacement", replacement);
+    hint->showBeside(
+        widget, restored ? QStringLiteral("输入无效，已恢复为 %1，其他通道未改").arg(replacement)
+                         : QStringLiteral("输入无效，已改为 ") + replacement);
+}
+
+void PanelBinding::hideHint(const QWidget* box) {
+    if (EntryHint* hint = m_hints.value(box)) hint->hide();
 }
 
 void PanelBinding::showText(int channel, Box box, const QString& text) {
     QWidget* widget = m_boxes[channel][boxIndex(box)];
     if (!widget) return;
+    // A hint about a text the box no longer shows would mislead.
+    if (EntryHint* hint = m_hints.value(widget);
+        hint && hint->property("replacement").toString() != text)
+        hint->hide();
     const QScopedValueRollback guard(m_updating, true);
     if (auto* edit = qobject_cast<QLineEdit*>(widget))
         replaceText(edit, text);

@@ -22,7 +22,8 @@ class EntryHint;
 // (focus out or Return) calls leave, a click on an option calls clickOption; the model's
 // signals put texts, enabled states, read-only states, label captions, combo lists, option
 // states and verdict badges back into the widgets, and a replaced entry gets a hint beside
-// its box. The pages register their widgets, then refresh() reads the whole state once.
+// its box until the box is edited again. The pages register their widgets, then refresh() reads the
+// whole state once.
 class PanelBinding : public QObject {
     Q_OBJECT
 public:
@@ -57,7 +58,8 @@ private:
     void showReadOnly(int channel, Box box, bool readOnly);
     void showOptionEnabled(Option option, int group, bool enabled);
     void showVerdict(int channel);
-    void showReplacement(int channel, Box box, const QString& replacement);
+    void showReplacement(int channel, Box box, const QString& replacement, bool restored);
+    void hideHint(const QWidget* box);
     void registerBox(int channel, Box box, QWidget* widget);
 
     PanelModel& m_panel;
@@ -69,7 +71,8 @@ private:
     std::array<std::array<QLabel*, 4>, ChannelCount> m_labels{};
     std::array<std::array<QAbstractButton*, 10>, GroupCount> m_options{};
     PerChannel<QLabel*> m_badges{};
-    QPointer<EntryHint> m_hint;
+    // One hint per box that had an entry replaced, until that box is edited again.
+    QHash<const QWidget*, QPointer<EntryHint>> m_hints;
 };
 
 } // namespace q7rk

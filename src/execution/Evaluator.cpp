@@ -48,12 +48,14 @@ bool Evaluator::evaluate(int k) {
     return false;
 }
 
-// Times in boxes count as whole seconds: to the nearest, halves to even (2.5 -> 2,
-// 3.5 -> 4); anything out of range counts as 0.
-int Evaluator::integerOf(int k, Box box) const {
-    const double v = std::nearbyint(m_panel.number(k, box));
-    if (std::fabs(v) > double(std::numeric_limits<int>::max())) return 0;
+int wholeSeconds(double value) {
+    const double v = std::nearbyint(value);
+    if (!(std::fabs(v) <= double(std::numeric_limits<int>::max()))) return 0;
     return int(v);
+}
+
+int Evaluator::integerOf(int k, Box box) const {
+    return wholeSeconds(m_panel.number(k, box));
 }
 
 double Evaluator::shownVoltage(int k) const {

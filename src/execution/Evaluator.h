@@ -13,6 +13,10 @@ class PanelModel;
 class SettingsStore;
 class ShellModel;
 
+// A time in a box counts as whole seconds: to the nearest, halves to even (2.5 -> 2,
+// 3.5 -> 4); anything out of range counts as 0.
+int wholeSeconds(double value);
+
 // The evaluation of one channel between sampling ticks: the characteristic points of its
 // test kind, the end of its test, the result boxes, the verdict, and the parameters kept
 // in the settings store once the channel has ended. The run controller calls `evaluate`

@@ -211,6 +211,7 @@ void RunController::onTick() {
     // at ticks.
     for (int k = 0; k < WatchedChannels && m_running; ++k)
         m_evaluator.evaluate(k);
+    emit ticked();
     checkEnd();
 }
 

@@ -66,6 +66,8 @@ public:
 
 signals:
     void runStarted();
+    // A sample was taken and the watched channels evaluated.
+    void ticked();
     // Timers off, result frames on their way; `resultsSent` follows when the second went.
     void runEnded();
     void resultsSent();

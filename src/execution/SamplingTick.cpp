@@ -73,7 +73,10 @@ void SamplingTick::trackPeak(int k, int n, float shownVolts) {
         return;
     s.peakVoltage = shownVolts;
     s.peakIndex = float(n);
-    m_panel.setText(k, boxes::Readout50, formatSingle(s.peakIndex));
+    // On an electrolyte channel the box beside 火花2 is the second spark's voltage; the
+    // second of the peak is no spark, and a time under a voltage caption misleads.
+    if (m_channels.kind(k) != TestKind::Electrolyte)
+        m_panel.setText(k, boxes::Readout50, formatSingle(s.peakIndex));
     m_panel.setText(k, boxes::Readout51, formatSingle(s.peakVoltage));
 }
 

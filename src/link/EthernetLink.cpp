@@ -9,11 +9,15 @@
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 
+#include <algorithm>
+
 namespace q7rk {
 
 namespace {
 
 const QString kBadPort = QStringLiteral("端口号无效：请在“端口”中输入1～65535之间的数字。");
+const QString kNoAddress =
+    QStringLiteral("请输入仪器的IP地址（“铝箔TV-漏电流参数设置”页，“以太网连接”中的“仪器地址”）。");
 
 } // namespace
 
@@ -60,7 +64,12 @@ bool EthernetLink::isReady() const {
 }
 
 void EthernetLink::sendPoll(const PollBuilder& build) {
-    if (isReady()) send(build());
+    if (!isReady()) return;
+    if (m_unansweredPolls >= PollsInFlight) {
+        --m_unansweredPolls;
+        emit replyLost();
+    }
+    if (send(build())) ++m_unansweredPolls;
 }
 
 QString EthernetLink::peer() const {
@@ -82,6 +91,11 @@ void EthernetLink::toggle() {
         return;
     }
     const QString address = m_panel.text(0, boxes::InstrumentAddress).trimmed();
+    // An empty address would be taken as this computer and fail only after the time-out.
+    if (address.isEmpty()) {
+        m_prompter.inform(linktexts::connectTitle(), kNoAddress);
+        return;
+    }
     bool ok = false;
     const uint port = m_panel.text(0, boxes::InstrumentPort).trimmed().toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
@@ -123,7 +137,11 @@ void EthernetLink::onConnected() {
 
 void EthernetLink::onData() {
     if (!m_socket) return;
-    for (const QByteArray& frame : m_assembler->feed(m_socket->readAll())) {
+    const qint64 discardedBefore = m_assembler->discarded();
+    const QList<QByteArray> frames = m_assembler->feed(m_socket->readAll());
+    // Bytes that made no frame were a reply cut short or broken on the way.
+    if (m_assembler->discarded() > discardedBefore) rejectReply();
+    for (const QByteArray& frame : frames) {
         if (isHandshakeReply(frame)) {
             // Also during a run: the instrument answered a handshake again. The message must
             // not stop the run's timers behind a modal box.
@@ -134,12 +152,16 @@ void EthernetLink::onData() {
             m_shell.setToolbarVisible(true);
             m_prompter.notify(linktexts::connectTitle(), linktexts::connected());
             emit handshakeReplied();
-        } else if (quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)) {
+        } else if (const auto readings =
+                       quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)
+                           ? decodeEthernetReply(frame)
+                           : std::nullopt) {
             // Only whole poll replies reach the readings; anything else is dropped.
-            if (const auto readings = decodeEthernetReply(frame)) {
-                emit readingsReceived(*readings);
-                emit pollReplyDecoded();
-            }
+            m_unansweredPolls = std::max(0, m_unansweredPolls - 1);
+            emit readingsReceived(*readings);
+            emit pollReplyDecoded();
+        } else {
+            rejectReply();
         }
     }
 }
@@ -152,10 +174,19 @@ void EthernetLink::onLost() {
     refreshStatus();
 }
 
+// A reply came, though not one to use: the poll was answered, badly. Outside a poll (noise
+// at connect, an answer to the result command) it says nothing about the polls.
+void EthernetLink::rejectReply() {
+    if (m_unansweredPolls == 0) return;
+    --m_unansweredPolls;
+    emit replyRejected();
+}
+
 void EthernetLink::dropSocket() {
     m_connectTimer.stop();
     m_handshakeTimer.stop();
     m_handshaken = false;
+    m_unansweredPolls = 0;
     if (!m_socket) return;
     m_socket->disconnect(this);
     m_socket->close();

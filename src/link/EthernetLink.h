@@ -44,10 +44,11 @@ public:
     // Connected and the instrument answered the handshake.
     bool isReady() const override;
     void sendPoll(const PollBuilder& build) override;
-    void cancelPoll() override {}
+    void cancelPoll() override { m_unansweredPolls = 0; }
     bool sendResult(const QByteArray& frame) override { return send(frame); }
     // Closes the connection; panel 7 reads 以太网通讯中断 and a standing one is reported lost.
     void closeLink() override;
+    QString statusName() const override { return QStringLiteral("以太网"); }
 
 signals:
     void handshakeReplied();
@@ -61,6 +62,7 @@ private:
     void onData();
     void onLost();
     void dropSocket();
+    void rejectReply();
     void giveUp(const QString& text);
     QString peer() const;
 
@@ -73,6 +75,11 @@ private:
     QTimer m_connectTimer;
     QTimer m_handshakeTimer;
     bool m_handshaken = false;
+    // Polls go out on the clock whether or not the last one was answered, and replies come
+    // in order. A reply may be a little late on a busy network; one that has not come by
+    // the time the second poll after its own falls due is lost.
+    static constexpr int PollsInFlight = 2;
+    int m_unansweredPolls = 0;
 };
 
 } // namespace q7rk

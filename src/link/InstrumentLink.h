@@ -31,6 +31,8 @@ public:
     // Gives the link up (the instrument no longer answers): the port or connection is closed
     // and reported lost, as if it had gone away.
     virtual void closeLink() = 0;
+    // What panel 7 calls the link: "以太网", "COM3".
+    virtual QString statusName() const = 0;
 
 signals:
     void readingsReceived(const q7rk::RawReadings& readings);
@@ -38,6 +40,11 @@ signals:
     void instrumentSilent();
     // The port or the connection went away.
     void linkLost();
+    // The health of a standing link, reply by reply: a poll went unanswered (its time-out
+    // ran out, or the next poll fell due first), or a reply came that could not be used
+    // (broken, cut short, a wrong code).
+    void replyLost();
+    void replyRejected();
 };
 
 } // namespace q7rk

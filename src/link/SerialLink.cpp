@@ -33,6 +33,8 @@ SerialLink::SerialLink(ChannelModel& channels, SettingsStore& settings, ShellMod
     connect(&m_replyTimer, &QTimer::timeout, this, &SerialLink::onReplyWaitOver);
     connect(&m_pauseTimer, &QTimer::timeout, this, &SerialLink::judgePort);
     connect(&m_poll, &SerialPollExchange::replied, this, &InstrumentLink::readingsReceived);
+    connect(&m_poll, &SerialPollExchange::replyLost, this, &InstrumentLink::replyLost);
+    connect(&m_poll, &SerialPollExchange::replyRejected, this, &InstrumentLink::replyRejected);
     connect(&m_poll, &SerialPollExchange::finished, this, [this](bool ok) {
         if (!ok) {
             m_pendingPoll = nullptr;
@@ -72,6 +74,10 @@ void SerialLink::sendPoll(const PollBuilder& build) {
         m_pendingPoll = build; // one waits at most; it is built when it goes
     else
         m_poll.tick(build);
+}
+
+QString SerialLink::statusName() const {
+    return com(m_port);
 }
 
 void SerialLink::cancelPoll() {

@@ -46,6 +46,7 @@ public:
     void cancelPoll() override;
     bool sendResult(const QByteArray& frame) override;
     void closeLink() override { closePort(); }
+    QString statusName() const override;
     SerialPollExchange& pollExchange() { return m_poll; }
     bool isSearching() const { return m_searching; }
     int comPortChoice() const { return m_choice; }

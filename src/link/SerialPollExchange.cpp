@@ -70,6 +70,7 @@ void SerialPollExchange::restartAttempt() {
 }
 
 void SerialPollExchange::countFailedAttempt() {
+    emit replyLost(); // a time-out, or an attempt that never got a usable reply
     m_restarts = 0;
     m_replyTimedOut = true;
     if (++m_timeoutCount < MaxAttempts) {
@@ -89,6 +90,7 @@ void SerialPollExchange::onReadyRead() {
     const QByteArray reply = m_transport->readAll();
     const auto readings = decodeSerialReply(reply);
     if (!readings) {
+        emit replyRejected();
         restartAttempt(); // garbled: ask again at once
         return;
     }

@@ -46,6 +46,9 @@ signals:
     void replied(const q7rk::RawReadings& readings);
     // ok: a reply was decoded (replied() came first); false: three attempts went unanswered.
     void finished(bool ok);
+    // One attempt went unanswered; one reply could not be decoded.
+    void replyLost();
+    void replyRejected();
 
 private:
     void startAttempt();

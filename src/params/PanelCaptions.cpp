@@ -10,7 +10,7 @@ namespace {
 enum class Numbered {
     No,     // "测试编号："
     Colon,  // "化成电压" + n + "："
-    Suffix, // "火化电压" + n + spark number
+    Suffix, // "火花电压" + n + spark number
 };
 
 struct CaptionRow {
@@ -49,12 +49,12 @@ constexpr std::array kCaptions{
     CaptionRow{Box::Text22, "最大电压", Numbered::Colon, 0, "V"},
     CaptionRow{Box::Text23, "判定结果", Numbered::Colon, 0, ""},
     CaptionRow{Box::Text28, "最小电压", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text29, "火化电压", Numbered::Suffix, 1, "V"},
-    CaptionRow{Box::Text30, "火化时间", Numbered::Suffix, 1, "S"},
-    CaptionRow{Box::Text31, "火化电压", Numbered::Suffix, 2, "V"},
-    CaptionRow{Box::Text32, "火化时间", Numbered::Suffix, 2, "S"},
-    CaptionRow{Box::Text33, "火化电压", Numbered::Suffix, 3, "V"},
-    CaptionRow{Box::Text34, "火化时间", Numbered::Suffix, 3, "S"},
+    CaptionRow{Box::Text29, "火花电压", Numbered::Suffix, 1, "V"},
+    CaptionRow{Box::Text30, "火花时间", Numbered::Suffix, 1, "S"},
+    CaptionRow{Box::Text31, "火花电压", Numbered::Suffix, 2, "V"},
+    CaptionRow{Box::Text32, "火花时间", Numbered::Suffix, 2, "S"},
+    CaptionRow{Box::Text33, "火花电压", Numbered::Suffix, 3, "V"},
+    CaptionRow{Box::Text34, "火花时间", Numbered::Suffix, 3, "S"},
     CaptionRow{Box::Text35, "测试编号", Numbered::Colon, 0, ""},
     CaptionRow{Box::Text36, "测试人", Numbered::Colon, 0, ""},
     CaptionRow{Box::Text37, "测试日期：", Numbered::No, 0, ""},

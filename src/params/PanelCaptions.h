@@ -10,7 +10,7 @@ namespace q7rk {
 // The fixed texts of the parameter panels, for the window that lays them out. `channel` is
 // the index 0..5; captions carry the channel number 1..6 where the panel shows one.
 
-// The label left of a box ("化成电压1：", "火化电压11", "V1"); empty for boxes without a
+// The label left of a box ("化成电压1：", "火花电压11", "V1"); empty for boxes without a
 // fixed caption (the readouts beside Label49..Label52 and the combos).
 QString boxCaption(int channel, Box box);
 // The unit label right of a box: "V", "%", "mA", "S", "℃" or empty.

@@ -143,13 +143,25 @@ bool PanelModel::assign(int channel, Box box, const QString& text) {
 }
 
 void PanelModel::setText(int channel, Box box, const QString& text) {
+    applyText(channel, box, text);
+    settle(channel, box);
+}
+
+void PanelModel::type(int channel, Box box, const QString& text) {
+    applyText(channel, box, text);
+}
+
+void PanelModel::applyText(int channel, Box box, const QString& text) {
     if (isLocked(channel, box) || !assign(channel, box, text)) return;
     // The Vr ratio is checked while it is typed. The chain this starts through linked
     // channels ends because re-setting a box to the text it holds is no change.
-    if (box == Box::Text2) {
-        checkNumber(channel, box);
-        propagate(channel, box);
-    }
+    if (box == Box::Text2 && checkNumber(channel, box)) propagate(channel, box);
+}
+
+void PanelModel::settle(int channel, Box box) {
+    const NumericRule* rule = numericRule(box);
+    if (rule && rule->keepsLastValid && passes(*rule, text(channel, box)))
+        m_lastValidFormationVoltage[channel] = text(channel, box);
 }
 
 void PanelModel::leave(int channel, Box box) {
@@ -157,21 +169,23 @@ void PanelModel::leave(int channel, Box box) {
     // channel's box copies nothing: it holds the run's value, not a new entry.
     if (box == Box::Text2 || isLocked(channel, box)) return;
     if (numericRule(box)) {
-        checkNumber(channel, box);
-        propagate(channel, box);
+        if (checkNumber(channel, box)) propagate(channel, box);
     } else if (nameKey(box)) {
         refillName(channel, box);
         propagate(channel, box);
     }
 }
 
-void PanelModel::checkNumber(int channel, Box box) {
+bool PanelModel::checkNumber(int channel, Box box) {
     const NumericRule* rule = numericRule(box);
-    if (!rule) return;
-    const QString checked = checkedText(*rule, channel, text(channel, box));
-    if (checked == text(channel, box)) return;
+    if (!rule) return true;
+    const QString typed = text(channel, box);
+    const bool restored = restoresLastValid(*rule, typed);
+    const QString checked =
+        checkedText(*rule, channel, typed, m_lastValidFormationVoltage[channel]);
     setText(channel, box, checked);
-    emit entryReplaced(channel, box, checked);
+    if (checked != typed) emit entryReplaced(channel, box, checked, restored);
+    return !restored;
 }
 
 void PanelModel::propagate(int channel, Box box) {
@@ -389,6 +403,7 @@ void PanelModel::resetToDesign() {
         for (int b = 1; b <= BoxCount; ++b) {
             // Plain assignment: the design texts need no check and are not propagated.
             assign(c, Box(b), designText(c, Box(b)));
+            settle(c, Box(b));
             setEnabled(c, Box(b), true);
         }
         for (std::size_t l = 0; l < kReadoutLabels.size(); ++l)

@@ -40,10 +40,13 @@ class PanelModel : public QObject {
 public:
     PanelModel(ChannelModel& channels, SettingsStore& settings, QObject* parent = nullptr);
 
-    // Texts. setText is what typing does: it changes the text (a change only when the
-    // text differs) and, for Text2, runs the check and propagation on every change.
+    // Texts. setText changes the text (a change only when the text differs) and, for Text2,
+    // runs the check and propagation on every change. type is the same for the operator's
+    // keystrokes, which are not yet an entry: a box that goes back to its last valid value
+    // on a slip goes back to what it held before the typing began.
     QString text(int channel, Box box) const;
     void setText(int channel, Box box, const QString& text);
+    void type(int channel, Box box, const QString& text);
     // The operator leaves a box: numeric check and propagation, or refill of the name
     // boxes; boxes without a rule do nothing.
     void leave(int channel, Box box);
@@ -102,8 +105,9 @@ signals:
     void optionChanged(q7rk::Option option, int group, bool value);
     void readOnlyChanged(int channel, q7rk::Box box, bool readOnly);
     void optionEnabledChanged(q7rk::Option option, int group, bool enabled);
-    // The numeric check put `replacement` in place of what was typed.
-    void entryReplaced(int channel, q7rk::Box box, const QString& replacement);
+    // The numeric check put `replacement` in place of what was typed; `restored`: it is the
+    // box's last valid value, and no other channel was given the slip.
+    void entryReplaced(int channel, q7rk::Box box, const QString& replacement, bool restored);
     // The voltage boxes scale the charts: rebuild the axes of TV(k) / TV16(n).
     void chartAxesRequested(int channel);
     void groupChartAxesRequested(int chart);
@@ -113,7 +117,11 @@ private:
         QString text;
         bool enabled = true;
     };
-    void checkNumber(int channel, Box box);
+    // False when the box went back to its last valid value: nothing new to propagate.
+    bool checkNumber(int channel, Box box);
+    void applyText(int channel, Box box, const QString& text);
+    // Remembers a valid entry of a box that goes back to it on a slip.
+    void settle(int channel, Box box);
     void propagate(int channel, Box box);
     void requestAxes(Box box, int source, int target);
     void refillName(int channel, Box box);
@@ -136,6 +144,7 @@ private:
     std::array<std::array<QString, 4>, ChannelCount> m_labels{};
     std::array<std::array<QStringList, 2>, ChannelCount> m_comboItems{};
     std::array<std::array<bool, 10>, GroupCount> m_options{};
+    PerChannel<QString> m_lastValidFormationVoltage{};
     PerChannel<bool> m_linked{};
     PerChannel<bool> m_running{};
     std::array<std::array<bool, 10>, GroupCount> m_optionEnabled{};

@@ -73,9 +73,9 @@ constexpr std::array ElectrolyteLines{
     Line{"测试编号：", Box::Text35, ""},   Line{"测试日期：", Box::Text37, ""},
 };
 constexpr std::array SparkLines{
-    Line{"火化电压1：", Box::Text29, "V"}, Line{"火化时间1：", Box::Text30, "S"},
-    Line{"火化电压2：", Box::Text31, "V"}, Line{"火化时间2：", Box::Text32, "S"},
-    Line{"火化电压3：", Box::Text33, "V"}, Line{"火化时间3：", Box::Text34, "S"},
+    Line{"火花电压1：", Box::Text29, "V"}, Line{"火花时间1：", Box::Text30, "S"},
+    Line{"火花电压2：", Box::Text31, "V"}, Line{"火花时间2：", Box::Text32, "S"},
+    Line{"火花电压3：", Box::Text33, "V"}, Line{"火花时间3：", Box::Text34, "S"},
 };
 
 std::span<const Line> linesOf(TestKind kind) {
@@ -210,7 +210,7 @@ void ReportPrinter::paintColumn(QPainter& painter, int column, int channel) cons
     printLines(x, LinesY, blockLines(channel));
     const QStringList sparks = sparkLines(channel);
     if (!sparks.isEmpty()) {
-        printAt(painter, x + SparkColumnOffset, LinesY, QStringLiteral("火化电压-时间数据"));
+        printAt(painter, x + SparkColumnOffset, LinesY, QStringLiteral("火花电压-时间数据"));
         printLines(x + SparkColumnOffset, LinesY + LinePitch, sparks);
     }
 }

@@ -40,6 +40,8 @@ constexpr std::array kKeys{
     KeyDefinition{"canshu", "option8(", 2, "True"},
     KeyDefinition{"canshu", "option9(", 2, "False"},
     KeyDefinition{"canshu", "comport", 0, "1"},
+    KeyDefinition{"canshu", key::InstrumentAddress, 0, ""},
+    KeyDefinition{"canshu", key::InstrumentPort, 0, "4001"},
     KeyDefinition{"canshu", "存储运行标志", 0, "0"},
     KeyDefinition{"topic", "LBUSER(", 6, ""},
     KeyDefinition{"topic", "DJYUSER(", 6, ""},

@@ -10,6 +10,12 @@ inline const QString Canshu = QStringLiteral("canshu"); // parameters, factors, 
 inline const QString Topic = QStringLiteral("topic");   // operator names, company line
 } // namespace section
 
+// The instrument's network address and port as last connected to (Text41, Text42).
+namespace key {
+constexpr const char* InstrumentAddress = "RJ45IP";
+constexpr const char* InstrumentPort = "RJ45Port";
+} // namespace key
+
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with
 // the opening bracket and the number of indexes they take: 6 for channel keys, 2 for the
 // group options, 0 for a plain key.

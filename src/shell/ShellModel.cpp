@@ -91,6 +91,16 @@ QStringList ShellModel::statusTexts() const {
     return QStringList(m_status.begin(), m_status.end());
 }
 
+QString ShellModel::remainingTime(int channel) const {
+    return channel >= 0 && channel < int(m_remaining.size()) ? m_remaining[channel] : QString();
+}
+
+void ShellModel::setRemainingTime(int channel, const QString& text) {
+    if (channel < 0 || channel >= int(m_remaining.size()) || m_remaining[channel] == text) return;
+    m_remaining[channel] = text;
+    emit remainingTimeChanged(channel, text);
+}
+
 const ToolButton* ShellModel::button(const QString& key) const {
     for (const ToolButton& b : m_buttons)
         if (b.key == key) return &b;

@@ -44,6 +44,11 @@ public:
     void setStatusText(int panel, const QString& text);
     QStringList statusTexts() const;
 
+    // What is left of a running channel's test, shown beside its curve (channel 0..5);
+    // empty while the channel does not run.
+    QString remainingTime(int channel) const;
+    void setRemainingTime(int channel, const QString& text);
+
     const QList<ToolButton>& buttons() const { return m_buttons; }
     const ToolButton* button(const QString& key) const;
     void setButtonCaption(const QString& key, const QString& caption);
@@ -58,6 +63,7 @@ public:
 
 signals:
     void statusChanged(int panel, const QString& text);
+    void remainingTimeChanged(int channel, const QString& text);
     void buttonChanged(const QString& key);
     void toolbarVisibleChanged(bool visible);
     void menuItemChanged(const QString& name);
@@ -67,6 +73,7 @@ private:
     MenuItem* findMenu(const QString& name);
 
     std::array<QString, StatusPanelCount> m_status;
+    std::array<QString, 6> m_remaining;
     QList<ToolButton> m_buttons;
     QList<MenuItem> m_menu;
     bool m_toolbarVisible = false;

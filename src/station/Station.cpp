@@ -2,6 +2,9 @@
 
 #include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
+#include "execution/LinkHealth.h"
+#include "execution/RemainingTime.h"
+#include "link/InstrumentAddress.h"
 #include "link/LinkTexts.h"
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
@@ -105,6 +108,17 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         m_plotter.redrawComparisonCurves(n);
     });
     connect(&m_run, &RunController::runEnded, this, &Station::onRunEnded);
+    connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
+            [this] { rememberInstrumentAddress(m_settings, m_panel); });
+    new LinkHealth(m_shell, m_channels, m_run, m_serial, m_ethernet, m_timing, this);
+    // What is left of each running channel's test, beside its curve.
+    const auto showRemaining = [this] {
+        for (int k = 0; k < ChannelCount; ++k)
+            m_shell.setRemainingTime(k, remainingTimeText(k, m_channels, m_runs[k], m_panel));
+    };
+    for (auto signal :
+         {&RunController::runStarted, &RunController::ticked, &RunController::runEnded})
+        connect(&m_run, signal, this, showRemaining);
 }
 
 Station::~Station() {
@@ -182,6 +196,7 @@ void Station::startUp() {
     // The first start finds an empty store; every key gets its initial value so that the
     // file shows the operator what can be set.
     m_settings.writeInitialValues();
+    restoreInstrumentAddress(m_settings, m_panel);
 
     m_channels.lastChannel = 2;
     m_channels.firstChannel = 0;

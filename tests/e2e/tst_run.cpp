@@ -89,9 +89,16 @@ private slots:
         QVERIFY(!p.controller.run().isRunning());
         QCOMPARE(p.caption("test13"), QString::fromUtf8("1-3测试开始"));
 
+        // Every third poll goes unanswered and every fourth reply has a wrong code.
         SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--time-scale", "20", "--drop-every", "3", "--wrong-code-every", "4"}),
+                 qPrintable(sim.error()));
         QVERIFY(p.connectTcp(sim.port()));
+        // The next start offers the instrument that answered.
+        QCOMPARE(SettingsStore(p.settings.filePath()).read("canshu", "RJ45IP"),
+                 QString("127.0.0.1"));
+        QCOMPARE(SettingsStore(p.settings.filePath()).read("canshu", "RJ45Port"),
+                 QString::number(sim.port()));
         p.prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), false);
         p.controller.toolbarClicked("test46");
         QVERIFY(!p.controller.run().isRunning());
@@ -103,9 +110,15 @@ private slots:
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         p.controller.toolbarClicked("test13");
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
+        // The run goes on, and panel 7 no longer claims all is well.
+        const QRegularExpression health(
+            QString::fromUtf8("^以太网通讯：近1分钟丢失\\d+次、错误\\d+次$"));
+        QTRY_VERIFY_WITH_TIMEOUT(health.match(p.shell.statusText(7)).hasMatch(), 5000);
+        QVERIFY(p.controller.run().isRunning());
         p.controller.toolbarClicked("stop16");
         QCOMPARE(ended.count(), 1);
         QVERIFY(!p.controller.run().isRunning());
+        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
     }
 
     // An operator typing into a set-value box mid-run passes through texts that are not
@@ -234,7 +247,7 @@ private slots:
         text.start("pdftotext", {"-f", "2", "-layout", pdf, "-"});
         QVERIFY(text.waitForFinished(30000));
         const QString page2 = QString::fromUtf8(text.readAllStandardOutput());
-        QVERIFY2(page2.contains(QString::fromUtf8("火化电压1")), qPrintable(page2));
+        QVERIFY2(page2.contains(QString::fromUtf8("火花电压1")), qPrintable(page2));
         QDir::setCurrent(before);
     }
 

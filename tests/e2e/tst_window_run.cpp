@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -62,6 +63,23 @@ class WindowRunTest : public QObject {
     QTemporaryDir m_dir;
 
 private slots:
+    // The window runs at the simulator's speed with --time-scale; a bad factor is refused
+    // before any window opens, with the runner's exit code for bad usage.
+    void timeScaleOption() {
+        for (const char* bad : {"abc", "0", "-2", "nan"}) {
+            QProcess q7rk;
+            q7rk.setProcessEnvironment([] {
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert("QT_QPA_PLATFORM", "offscreen");
+                return env;
+            }());
+            q7rk.start(Q7RK_WINDOW_PATH, {"--time-scale", bad});
+            QVERIFY(q7rk.waitForFinished(10000));
+            QCOMPARE(q7rk.exitCode(), 64);
+            QVERIFY(QString::fromUtf8(q7rk.readAllStandardError()).contains("--time-scale"));
+        }
+    }
+
     // A peer that takes the connection but never answers: the operator can call the attempt
     // off through the menu (and the toolbar button) and then open a serial port instead.
     void aMuteEthernetPeerCanBeCalledOff() {
@@ -150,6 +168,12 @@ private slots:
         start->click();
         QCOMPARE(start->text(), QString::fromUtf8("1-3测试停止"));
         QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
+        // Beside the curve, in place of the 待定 badge: what is left of the test.
+        auto* remaining = window.findChild<QLabel*>("Remaining_0");
+        QVERIFY(!remaining->isHidden());
+        QVERIFY2(remaining->text().startsWith(QString::fromUtf8("等待")) ||
+                     remaining->text().startsWith(QString::fromUtf8("剩余")),
+                 qPrintable(remaining->text()));
         const QString setPoint = lastSetVoltage(log);
         QVERIFY(!setPoint.isEmpty());
 
@@ -177,6 +201,11 @@ private slots:
         QCOMPARE(badge->text(), QString::fromUtf8("待定"));
 
         QVERIFY(ended.wait(30000));
+        QVERIFY(remaining->isHidden());
+        // The hint stays until the box is edited again.
+        QVERIFY(hint->isVisible());
+        QTest::keyClicks(window.findChild<QLineEdit*>("Text3_4"), "5");
+        QVERIFY(!hint->isVisible());
         QCOMPARE(window.panel().text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
         QCOMPARE(badge->text(), QString::fromUtf8("合格"));
         QCOMPARE(badge->grab().toImage().pixelColor(2, 2), QColor(0, 150, 0));

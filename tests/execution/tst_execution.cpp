@@ -1,6 +1,7 @@
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "execution/Evaluator.h"
+#include "execution/RemainingTime.h"
 #include "execution/SamplingTick.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
@@ -61,6 +62,7 @@ class TestExecution : public QObject {
             feedAt(ch.sampleIndex), second();
         return ch.sampleIndex;
     }
+    QString left(int k) const { return remainingTimeText(k, ch, st[k], panel); }
     QString saved(const QString& section, const char* key) const {
         return SettingsStore(settings.filePath()).read(section, QString::fromUtf8(key));
     }
@@ -121,6 +123,8 @@ private slots:
         for (double v : {400, 300, 300, 400, 397, 400})
             feed(0, v), tick.run();
         QCOMPARE(st[0].sparkCount, 0);
+        // 火花2 waits for the second spark's voltage; the peak's second is not shown there.
+        QCOMPARE(texts(0, {Box::Text38, Box::Text39}), S({"0", "400"}));
         feed(0, 396.9), tick.run();
         QVERIFY(st[0].firstSparkSeen && st[0].sparkSeen);
         QCOMPARE(st[0].firstSparkVoltage, 396.9f);
@@ -162,13 +166,19 @@ private slots:
         // Vr = 180 V: channels 1 and 2 reach it at sample 35, channel 3 never.
         for (int n = 1; n <= 34; ++n)
             feed(0, 179.9), feed(1, 100), feed(2, 179.9), second();
+        QCOMPARE(left(0), QStringLiteral("等待A点"));
         feed(0, 180), feed(1, 180), second();
         QCOMPARE(texts(0, {Box::Text6, Box::Text27}), S({"35", "35"}));
+        QCOMPARE(left(0), QStringLiteral("剩余1分00秒")); // the delay, counted from point A
+        feed(0, 200), feed(1, 200), second();
+        QCOMPARE(left(0), QStringLiteral("剩余59秒"));
         QCOMPARE(shell.statusText(1), QStringLiteral("1路A点：35s-180.0V"));
         QVERIFY(!settings.contains(section::Canshu, QStringLiteral("Thl(0)")));
         // Rise 35 + delay 60: the first look with sample index 96 ends the test.
         QCOMPARE(secondsUntilStopped(0, [&](int) { feed(0, 200), feed(1, 199.9); }), 96);
         QVERIFY(st[0].evaluated && st[1].evaluated && !eval.evaluate(0));
+        QCOMPARE(left(0), QString());
+        QCOMPARE(left(4), QString()); // outside the group
         QCOMPARE(texts(0, {Box::Text7, Box::Text40, Box::Text38, Box::Text39, Box::Text8}),
                  S({"200", "200", "36", "200", "合格"}));
         QCOMPARE(texts(1, {Box::Text7, Box::Text8}), S({"199.9", "不合格"}));
@@ -188,6 +198,9 @@ private slots:
         eval.startTexts(0);
         QCOMPARE(shell.statusText(1), QStringLiteral("第1路开始漏电流测试"));
         feed(0, 100, 0.050), feed(1, 100, 0.051);
+        QCOMPARE(left(0), QStringLiteral("剩余10秒")); // counted from the start of the run
+        second();
+        QCOMPARE(left(1), QStringLiteral("剩余9秒"));
         QCOMPARE(secondsUntilStopped(0, [](int) {}), 11);
         QCOMPARE(texts(0, {Box::Text12, Box::Text13, Box::Text38}), S({"0.050", "合格", "10"}));
         QCOMPARE(texts(1, {Box::Text12, Box::Text13}), S({"0.051", "不合格"}));
@@ -205,6 +218,11 @@ private slots:
         const auto volts = [&](int n) {
             feed(0, n < 100 ? 400 : n == 100 ? 390 : n == 101 ? 380 : 385), feed(1, 400);
         };
+        while (ch.sampleIndex < 100)
+            volts(ch.sampleIndex), second();
+        QCOMPARE(left(0), QStringLiteral("等待火花"));
+        volts(ch.sampleIndex), second();                  // the spark at 100 s
+        QCOMPARE(left(0), QStringLiteral("剩余2分00秒")); // the flash delay, from the spark
         QCOMPARE(secondsUntilStopped(0, volts), 221);
         QVERIFY(!ch.channelStopped[1]);
         QCOMPARE(texts(0, {Box::Text30, Box::Text22, Box::Text28, Box::Text23}),

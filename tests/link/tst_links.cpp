@@ -194,6 +194,8 @@ private slots:
         LivePoll live(sim.ptyPath());
         QVERIFY(live.port.open());
         QSignalSpy finished(&live.exchange, &SerialPollExchange::finished);
+        QSignalSpy lost(&live.exchange, &SerialPollExchange::replyLost);
+        QSignalSpy rejected(&live.exchange, &SerialPollExchange::replyRejected);
         live.channels.rawVoltage.fill(-1);
         QVERIFY(live.tick());
         QVERIFY(finished.wait(5000));
@@ -204,12 +206,14 @@ private slots:
         }
         QCOMPARE(live.channels.rawVoltage[4], 0.0f); // channels 4-6 read 0 over serial
         QCOMPARE(loggedFrames(log, 7).size(), 3);    // two unanswered, one answered
+        QCOMPARE(lost.size(), 2);
 
         QVERIFY(live.tick()); // the second reply is broken, the third whole
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.at(1).first().toBool(), true);
         QCOMPARE(live.exchange.timeoutCount(), 0);
         QCOMPARE(loggedFrames(log, 7).size(), 5);
+        QCOMPARE(rejected.size(), 1);
 
         // Three more in a row go unanswered: the exchange gives up and only reports it.
         sim.kill();
@@ -217,6 +221,7 @@ private slots:
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.at(2).first().toBool(), false);
         QVERIFY(!live.channels.channelStopped[0]);
+        QCOMPARE(lost.size(), 5);
     }
 
     void ethernetConnectsDecodesSendsResultsTwiceAndNoticesTheHangUp() {
@@ -282,7 +287,8 @@ private slots:
         QCOMPARE(sender.POWER_OFF(), 0);
     }
 
-    // A refused connection goes back quietly; a port that is not a number is said at once;
+    // A refused connection goes back quietly; a port that is not a number and an empty address
+    // are said at once;
     // an address where nothing completes the connection, and a peer that connects but never
     // answers the handshake, are given up with a message saying which.
     void ethernetAttemptsThatFailOrNeverFinish() {
@@ -308,6 +314,13 @@ private slots:
         link.toggle();
         QCOMPARE(b.channels.ethernetState, quint8(0));
         QVERIFY(b.prompter.texts().takeFirst().contains(QString::fromUtf8("端口")));
+        b.prompter.clear();
+        b.aim(closedPort);
+        b.panel.setText(0, boxes::InstrumentAddress, "  ");
+        link.toggle();
+        QCOMPARE(b.channels.ethernetState, quint8(0));
+        QCOMPARE(b.prompter.texts().size(), 1);
+        QVERIFY(b.prompter.texts().first().startsWith(QString::fromUtf8("请输入仪器的IP地址")));
         b.prompter.clear();
 
         b.aim(hanging.port());

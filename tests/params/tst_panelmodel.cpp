@@ -19,45 +19,68 @@ private slots:
         QVERIFY(m_f->dir.isValid());
     }
 
+    // Each row: what the box held, what the operator types (keystrokes split by '|'), what
+    // the box keeps after leaving, and whether a linked channel of the scope was given it.
     void numericCheck_data() {
         QTest::addColumn<int>("channel");
         QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("held");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        const auto row = [](const char* name, int ch, Box b, const char* typed, const char* kept) {
-            QTest::newRow(name) << ch << int(b) << QString::fromUtf8(typed)
-                                << QString::fromUtf8(kept);
+        QTest::addColumn<bool>("spreads");
+        const auto row = [](const char* name, int ch, Box b, const char* held, const char* typed,
+                            const char* kept, bool spreads) {
+            QTest::newRow(name) << ch << int(b) << QString::fromUtf8(held)
+                                << QString::fromUtf8(typed) << QString::fromUtf8(kept) << spreads;
         };
-        row("Text1 empty", 0, Box::Text1, "", "800");
-        row("Text1 blank", 0, Box::Text1, " ", "800");
-        row("Text1 letters", 0, Box::Text1, "abc", "800");
-        row("Text1 above", 0, Box::Text1, "1500", "200");
-        row("Text1 below", 0, Box::Text1, "0.99", "200");
-        row("Text1 upper bound", 0, Box::Text1, "1000", "1000");
-        row("Text1 lower bound", 0, Box::Text1, "1", "1");
-        row("Text1 exponent", 0, Box::Text1, "1e3", "1e3");
-        row("Text3 upper bound", 0, Box::Text3, "15", "15");
-        row("Text3 lower bound", 0, Box::Text3, "0.2", "0.2");
-        row("Text3 above", 0, Box::Text3, "15.01", "2");
-        row("Text3 below", 0, Box::Text3, "0.19", "2");
-        row("Text9 group 1-3", 1, Box::Text9, "5", "100");
-        row("Text9 group 4-6", 4, Box::Text9, "5", "400");
-        row("Text9 lower bound", 4, Box::Text9, "10", "10");
-        row("Text9 upper bound", 1, Box::Text9, "1000", "1000");
-        row("Text18 4-6 letters", 5, Box::Text18, "x", "400");
-        row("Text11 replacement", 0, Box::Text11, "0", "180");
-        row("Text21 zero", 0, Box::Text21, "0", "0");
-        row("Text21 negative", 0, Box::Text21, "-0.1", "3.1");
-        row("Text16 unchecked", 0, Box::Text16, "abc", "abc");
+        // A slip in the formation voltage goes back to what the box held, and nowhere else.
+        row("Text1 empty", 0, Box::Text1, "350", "", "350", false);
+        row("Text1 blank", 4, Box::Text1, "350", " ", "350", false);
+        row("Text1 letters", 0, Box::Text1, "350", "abc", "350", false);
+        row("Text1 cleared key by key", 0, Box::Text1, "350", "35|3|", "350", false);
+        row("Text1 letters after digits", 1, Box::Text1, "350", "|4|4a", "350", false);
+        row("Text1 above", 0, Box::Text1, "350", "1500", "200", true);
+        row("Text1 below", 0, Box::Text1, "350", "0.99", "200", true);
+        row("Text1 upper bound", 0, Box::Text1, "", "1000", "1000", true);
+        row("Text1 lower bound", 0, Box::Text1, "", "1", "1", true);
+        row("Text1 exponent", 0, Box::Text1, "", "1e3", "1e3", true);
+        row("Text3 upper bound", 0, Box::Text3, "", "15", "15", true);
+        row("Text3 lower bound", 0, Box::Text3, "", "0.2", "0.2", true);
+        row("Text3 above", 0, Box::Text3, "", "15.01", "2", true);
+        row("Text3 below", 0, Box::Text3, "", "0.19", "2", true);
+        row("Text3 letters", 0, Box::Text3, "5", "abc", "2", true);
+        row("Text9 group 1-3", 1, Box::Text9, "", "5", "100", true);
+        row("Text9 group 4-6", 4, Box::Text9, "", "5", "400", true);
+        row("Text9 lower bound", 4, Box::Text9, "", "10", "10", true);
+        row("Text9 upper bound", 1, Box::Text9, "", "1000", "1000", true);
+        row("Text18 4-6 letters", 5, Box::Text18, "", "x", "400", true);
+        row("Text11 replacement", 0, Box::Text11, "", "0", "180", true);
+        row("Text21 zero", 0, Box::Text21, "", "0", "0", true);
+        row("Text21 negative", 0, Box::Text21, "", "-0.1", "3.1", true);
+        row("Text16 unchecked", 0, Box::Text16, "", "abc", "abc", false);
     }
 
     void numericCheck() {
         QFETCH(int, channel);
         QFETCH(int, box);
+        QFETCH(QString, held);
         QFETCH(QString, typed);
         QFETCH(QString, kept);
-        typeAndLeave(channel, Box(box), typed);
-        QCOMPARE(m_f->panel.text(channel, Box(box)), kept);
+        QFETCH(bool, spreads);
+        PanelModel& p = m_f->panel;
+        p.clickOption(Option::Linked, 0);
+        if (!held.isEmpty()) typeAndLeave(channel, Box(box), held);
+        const int neighbour = channel % 3 == 2 ? channel - 1 : channel + 1; // same group
+        p.setText(neighbour, Box(box), QStringLiteral("marker"));
+        QSignalSpy replaced(&p, &PanelModel::entryReplaced);
+
+        for (const QString& keys : typed.split(QLatin1Char('|')))
+            p.type(channel, Box(box), keys);
+        p.leave(channel, Box(box));
+        QCOMPARE(p.text(channel, Box(box)), kept);
+        QCOMPARE(p.text(neighbour, Box(box)), spreads ? kept : QStringLiteral("marker"));
+        QCOMPARE(replaced.count(), kept == typed.section(QLatin1Char('|'), -1) ? 0 : 1);
+        if (!replaced.isEmpty()) QCOMPARE(replaced.first().at(3).toBool(), !spreads);
     }
 
     void vrRatioChain() {
@@ -300,7 +323,7 @@ private slots:
         QCOMPARE(reframed, (QList<int>{3, 4, 5}));
         typeAndLeave(4, Box::Text1, QStringLiteral("abc"));
         QCOMPARE(replaced.count(), 1);
-        QCOMPARE(replaced.first().at(2).toString(), QStringLiteral("800"));
+        QCOMPARE(replaced.first().at(2).toString(), QStringLiteral("500"));
         QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
 
         // The kind of the running group and the boiling frames wait for the end of the run; the

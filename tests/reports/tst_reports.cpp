@@ -278,12 +278,12 @@ private slots:
             const int k = 3 + column;
             const int x = columnX(column);
             QVERIFY(text.at(1, x, 6200, QStringLiteral("TV通道")));
-            QVERIFY(!text.at(1, x + 2500, lineY(0), QStringLiteral("火化电压-时间数据")));
+            QVERIFY(!text.at(1, x + 2500, lineY(0), QStringLiteral("火花电压-时间数据")));
             QVERIFY(text.at(2, x, lineY(1), QStringLiteral("参考电压：550V")));
             QVERIFY(text.at(2, x, lineY(8), QStringLiteral("测试编号：E%1").arg(k + 1)));
-            QVERIFY(text.at(2, x + 2500, lineY(0), QStringLiteral("火化电压-时间数据")));
-            QVERIFY(text.at(2, x + 2500, lineY(1), QStringLiteral("火化电压1：4%1V").arg(k)));
-            QVERIFY(text.at(2, x + 2500, lineY(6), QStringLiteral("火化时间3：9%1S").arg(k)));
+            QVERIFY(text.at(2, x + 2500, lineY(0), QStringLiteral("火花电压-时间数据")));
+            QVERIFY(text.at(2, x + 2500, lineY(1), QStringLiteral("火花电压1：4%1V").arg(k)));
+            QVERIFY(text.at(2, x + 2500, lineY(6), QStringLiteral("火花时间3：9%1S").arg(k)));
         }
         QVERIFY(chartsInTheirColumns(pdf, 1));
         QVERIFY(chartsInTheirColumns(pdf, 2));

@@ -73,6 +73,8 @@ private slots:
                       {"hxfd(1)", "4"},
                       {"hxfd(4)", "8"},
                       {"Currency_C(0)", "65280"},
+                      {"rj45ip", "10.0.0.7"},
+                      {"RJ45Port", "4005"},
                       {QString::fromUtf8("存储运行标志"), "12"}});
         {
             SettingsStore s(path());
@@ -87,6 +89,8 @@ private slots:
         QCOMPARE(p.channels.currentColour[0], quint32(65280));
         QCOMPARE(p.panel.text(2, ElectrolyteSetVoltage), QString("450"));
         QCOMPARE(p.panel.text(1, TvOperator), QString::fromUtf8("王工"));
+        QCOMPARE(p.panel.text(0, InstrumentAddress), QString("10.0.0.7"));
+        QCOMPARE(p.panel.text(0, InstrumentPort), QString("4005"));
         QCOMPARE(p.channels.voltageAdjust[3], 2.0f);
         // Channels 4-6 keep the form's texts.
         QCOMPARE(p.panel.text(3, FormationVoltage), QString("800"));
@@ -110,7 +114,8 @@ private slots:
                       {"hxfd16", "-4"},
                       {"option5(0)", "maybe"},
                       {"Currency_C(1)", "blue"},
-                      {"Thy(2)", " 90 "}});
+                      {"Thy(2)", " 90 "},
+                      {"RJ45Port", "40o1"}});
         Program p(path());
         p.controller.startUp();
         QCOMPARE(p.panel.text(1, FormationVoltage), QString("200"));
@@ -121,6 +126,7 @@ private slots:
         QCOMPARE(p.channels.timeScale[0], 1.0f); // a zero scale would break the curves
         QCOMPARE(p.channels.groupTimeScale, 1.0f);
         QCOMPARE(p.channels.currentColour[1], quint32(16711680));
+        QCOMPARE(p.panel.text(0, InstrumentPort), QString("4001"));
         QVERIFY(p.channels.isTvTest[0]);
     }
 
