@@ -162,8 +162,6 @@ bool RunController::confirmStart() {
 }
 
 void RunController::beginRun() {
-    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
-        m_panel.setRunning(k, true);
     m_channels.sampleIndex = 1;
     m_running = true;
     m_endReason = EndReason::Finished;
@@ -291,8 +289,6 @@ void RunController::endRun() {
     m_pollTimer.stop();
     m_serial.cancelPoll();
     m_ethernet.cancelPoll();
-    for (int k = 0; k < ChannelCount; ++k)
-        m_panel.setRunning(k, false);
     {
         SettingsStore::Batch batch(m_settings);
         for (int k = 0; k < ChannelCount; ++k) {

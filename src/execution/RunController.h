@@ -26,8 +26,7 @@ class ShellModel;
 // have changed (a tick, a stop button, a lost link) the run ends once channels 1-3 have all
 // stopped. Nothing waits in a loop: between ticks the program idles. The links only report
 // (readings, a silent instrument, a lost link); what that means for the run is decided here,
-// including an Ethernet peer that keeps the connection but stops answering. While a run
-// lasts its channels are marked running in the panel, which then refuses new set values.
+// including an Ethernet peer that keeps the connection but stops answering.
 class RunController : public QObject {
     Q_OBJECT
 public:

@@ -241,7 +241,7 @@ bool PanelModel::isReadOnly(int channel, Box box) const {
     return isLocked(channel, box) || (m_running[channel] && isResultBox(box));
 }
 
-void PanelModel::setRunning(int channel, bool running) {
+void PanelModel::setHeld(int channel, bool running) {
     if (m_running[channel] == running) return;
     m_running[channel] = running;
     for (int b = 1; b <= BoxCount; ++b) {
@@ -411,7 +411,7 @@ void PanelModel::resetToDesign() {
         setComboItems(c, Box::Combo1, {});
         setComboItems(c, Box::Combo2, {});
         m_linked[c] = false;
-        setRunning(c, false);
+        setHeld(c, false);
     }
     for (int g = 0; g < GroupCount; ++g) {
         for (Option o : kAllOptions)

@@ -64,13 +64,14 @@ public:
     bool isEnabled(int channel, Box box) const;
     void setEnabled(int channel, Box box, bool enabled);
 
-    // Set by the run control for the channels of a run, from its start to its end. A running
+    // Set by the station for a channel whose boxes belong to a test that runs or has finished
+    // and waits to be stored: its set values and marks are what the record will say. Such a
     // channel refuses new set values (setText and leave do nothing for them, linking passes
     // it by, the boiling preset leaves it alone), the kind options of its group and both
     // boiling frames are disabled, and its result boxes are for the evaluation alone.
-    void setRunning(int channel, bool running);
-    bool isRunning(int channel) const { return m_running[channel]; }
-    // The widget takes no typing: a set value of a running channel, or one of its results.
+    void setHeld(int channel, bool held);
+    bool isHeld(int channel) const { return m_running[channel]; }
+    // The widget takes no typing: a set value of a held channel, or one of its results.
     bool isReadOnly(int channel, Box box) const;
     bool isOptionEnabled(Option option, int group) const;
 

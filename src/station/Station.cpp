@@ -65,6 +65,11 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         // Only a start of channels 1-3 begins a new foil's pieces.
         if (m_channels.lastChannel == ChannelsPerGroup - 1) m_plant.tabinit();
     });
+    // A test that runs or waits to be stored keeps the set values and marks it was run with:
+    // they are what its record will say.
+    m_tests.setObserver([this](int k, TestState state) {
+        m_panel.setHeld(k, state == TestState::Running || state == TestState::Finished);
+    });
     m_plant.setNewTestReset([this] { newTestReset(); });
     // Opening or deleting a foil resets the channels and writes their numbers: never during a
     // run, and not over a finished test that is not stored without asking.
@@ -447,6 +452,7 @@ void Station::saveChartBitmaps() {
 DisplayOutcome Station::displayStoredTest(const DisplayRequest& request) {
     const int k = displayChannel(request.slot, request.group);
     if (!permits(Command::DisplayStored, k, k)) return {};
+    m_tests.clear(k, k); // the operator gave up what the channel showed
     const DisplayOutcome outcome = m_display.show(request);
     if (outcome.channel >= 0) m_tests.recalled(outcome.channel, request.testNumber);
     return outcome;

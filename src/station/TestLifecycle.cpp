@@ -13,18 +13,22 @@ void forRange(int first, int last, auto&& f) {
 
 } // namespace
 
+void TestLifecycle::set(int k, const ChannelTest& test) {
+    const TestState before = m_channels[std::size_t(k)].state;
+    m_channels[std::size_t(k)] = test;
+    if (m_observer && before != test.state) m_observer(k, test.state);
+}
+
 void TestLifecycle::clear(int first, int last) {
-    forRange(first, last, [this](int k) { m_channels[std::size_t(k)] = ChannelTest{}; });
+    forRange(first, last, [this](int k) { set(k, ChannelTest{}); });
 }
 
 void TestLifecycle::runStarted(int first, int last) {
     // Only the last run's tests are saved: one an earlier run finished in a channel outside
     // this group was given up at the start (its number box may be retyped for this run).
-    for (ChannelTest& c : m_channels)
-        if (c.state == TestState::Finished) c = ChannelTest{};
-    forRange(first, last, [this](int k) {
-        m_channels[std::size_t(k)] = ChannelTest{TestState::Running, 0, {}};
-    });
+    for (int k = 0; k < ChannelCount; ++k)
+        if (state(k) == TestState::Finished) set(k, ChannelTest{});
+    forRange(first, last, [this](int k) { set(k, ChannelTest{TestState::Running, 0, {}}); });
 }
 
 void TestLifecycle::sampleTaken(int n) {
@@ -34,18 +38,22 @@ void TestLifecycle::sampleTaken(int n) {
 
 void TestLifecycle::runEnded(const PerChannel<bool>& judged) {
     for (int k = 0; k < ChannelCount; ++k) {
-        ChannelTest& c = m_channels[std::size_t(k)];
-        if (c.state == TestState::Running)
-            c.state = judged[std::size_t(k)] ? TestState::Finished : TestState::Interrupted;
+        ChannelTest c = m_channels[std::size_t(k)];
+        if (c.state != TestState::Running) continue;
+        c.state = judged[std::size_t(k)] ? TestState::Finished : TestState::Interrupted;
+        set(k, c);
     }
 }
 
 void TestLifecycle::stored(int k) {
-    if (state(k) == TestState::Finished) m_channels[std::size_t(k)].state = TestState::Stored;
+    if (state(k) != TestState::Finished) return;
+    ChannelTest c = m_channels[std::size_t(k)];
+    c.state = TestState::Stored;
+    set(k, c);
 }
 
 void TestLifecycle::recalled(int k, const QString& testNumber) {
-    m_channels[std::size_t(k)] = ChannelTest{TestState::Recalled, 0, testNumber};
+    set(k, ChannelTest{TestState::Recalled, 0, testNumber});
 }
 
 QList<int> TestLifecycle::unsaved(int first, int last) const {

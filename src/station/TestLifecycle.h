@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace q7rk {
 
@@ -29,6 +30,10 @@ struct ChannelTest {
 
 class TestLifecycle {
 public:
+    // Told of every channel whose state changed, after the change.
+    using Observer = std::function<void(int channel, TestState state)>;
+    void setObserver(Observer observer) { m_observer = std::move(observer); }
+
     const ChannelTest& operator[](int k) const { return m_channels[std::size_t(k)]; }
     TestState state(int k) const { return m_channels[std::size_t(k)].state; }
     int samplesTaken(int k) const { return m_channels[std::size_t(k)].samplesTaken; }
@@ -51,7 +56,10 @@ public:
     static QString name(TestState state);
 
 private:
+    void set(int k, const ChannelTest& test);
+
     PerChannel<ChannelTest> m_channels{};
+    Observer m_observer;
 };
 
 } // namespace q7rk

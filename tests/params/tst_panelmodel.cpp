@@ -300,7 +300,7 @@ private slots:
         QSignalSpy replaced(&p, &PanelModel::entryReplaced);
         QSignalSpy axes(&p, &PanelModel::chartAxesRequested);
         for (int c = 0; c < 3; ++c)
-            p.setRunning(c, true);
+            p.setHeld(c, true);
 
         // Nothing reaches a running channel's set values: not typing, not leaving, not linking,
         // not the boiling preset.
@@ -344,7 +344,7 @@ private slots:
         QCOMPARE(p.text(0, Box::Text6), QStringLiteral("35"));
 
         for (int c = 0; c < 3; ++c)
-            p.setRunning(c, false);
+            p.setHeld(c, false);
         typeAndLeave(0, Box::Text4, QStringLiteral("20"));
         QCOMPARE(p.text(2, Box::Text4), QStringLiteral("20"));
         QVERIFY(p.isOptionEnabled(Option::LeakageTest, 0) && !p.isReadOnly(0, Box::Text6));
