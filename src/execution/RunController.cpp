@@ -202,14 +202,12 @@ void RunController::restoreStartButtons() {
 
 void RunController::onTick() {
     if (!m_running) return;
-    const int before = m_channels.sampleIndex;
     m_tick.run();
-    if (m_channels.sampleIndex > before) emit sampleTaken(before);
     // One pass over channels 1-3 after every sample: the values a pass reads only change
     // at ticks.
     for (int k = 0; k < WatchedChannels && m_running; ++k)
         m_evaluator.evaluate(k);
-    emit ticked();
+    emit ticked(m_channels.sampleIndex - 1);
     checkEnd();
 }
 

@@ -65,13 +65,12 @@ public:
 
 signals:
     void runStarted();
-    // A sample was taken and the watched channels evaluated.
-    void ticked();
+    // A second of the run was sampled and the watched channels evaluated: the run has taken
+    // samplesTaken samples (the shared sampling cursor is moved by others too).
+    void ticked(int samplesTaken);
     // Timers off, result frames on their way; `resultsSent` follows when the second went.
     void runEnded();
     void resultsSent();
-    // One second of the run was sampled: the running channels have taken n samples.
-    void sampleTaken(int n);
 
 private:
     struct GroupButton {

@@ -98,7 +98,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         m_savePass.newRun();
         m_lastSave = SaveReport{};
     });
-    connect(&m_run, &RunController::sampleTaken, this, [this](int n) { m_tests.sampleTaken(n); });
+    connect(&m_run, &RunController::ticked, this, [this](int n) { m_tests.sampleTaken(n); });
     connect(&m_run, &RunController::resultsSent, this, [this] {
         m_awaitingResultFrames = false;
         finishQuitWhenStopped();
@@ -121,9 +121,9 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         for (int k = 0; k < ChannelCount; ++k)
             m_shell.setRemainingTime(k, remainingTimeText(k, m_channels, m_runs[k], m_panel));
     };
-    for (auto signal :
-         {&RunController::runStarted, &RunController::ticked, &RunController::runEnded})
-        connect(&m_run, signal, this, showRemaining);
+    connect(&m_run, &RunController::runStarted, this, showRemaining);
+    connect(&m_run, &RunController::ticked, this, showRemaining);
+    connect(&m_run, &RunController::runEnded, this, showRemaining);
 }
 
 Station::~Station() {
