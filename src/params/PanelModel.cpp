@@ -193,9 +193,9 @@ void PanelModel::propagate(int channel, Box box) {
     const bool allChannels = rule && rule->allChannels;
     const int first = allChannels ? 0 : firstOfGroup(groupOf(channel));
     const int last = allChannels ? ChannelCount - 1 : first + ChannelsPerGroup - 1;
-    // A running channel is passed by: its chart keeps its scale as its values do.
+    // A held channel is passed by: its test keeps its values and its chart its scale.
     for (int j = first; j <= last; ++j) {
-        if (m_running[j]) continue;
+        if (m_held[j]) continue;
         if (m_linked[j]) setText(j, box, text(channel, box));
         requestAxes(box, channel, j);
     }
@@ -231,22 +231,22 @@ double PanelModel::referenceVoltage(int channel) const {
     return number(channel, voltageBoxOf(m_channels.kind(channel)));
 }
 
-// ---- running channels ----
+// ---- held channels ----
 
 bool PanelModel::isLocked(int channel, Box box) const {
-    return m_running[channel] && numericRule(box);
+    return m_held[channel] && numericRule(box);
 }
 
 bool PanelModel::isReadOnly(int channel, Box box) const {
-    return isLocked(channel, box) || (m_running[channel] && isResultBox(box));
+    return isLocked(channel, box) || (m_held[channel] && isResultBox(box));
 }
 
-void PanelModel::setHeld(int channel, bool running) {
-    if (m_running[channel] == running) return;
-    m_running[channel] = running;
+void PanelModel::setHeld(int channel, bool held) {
+    if (m_held[channel] == held) return;
+    m_held[channel] = held;
     for (int b = 1; b <= BoxCount; ++b) {
         const Box box = Box(b);
-        if (numericRule(box) || isResultBox(box)) emit readOnlyChanged(channel, box, running);
+        if (numericRule(box) || isResultBox(box)) emit readOnlyChanged(channel, box, held);
     }
     refreshOptionsEnabled();
 }
@@ -262,8 +262,8 @@ void PanelModel::refreshOptionsEnabled() {
     bool anyRunning = false;
     std::array<bool, GroupCount> groupRunning{};
     for (int c = 0; c < ChannelCount; ++c) {
-        anyRunning = anyRunning || m_running[c];
-        groupRunning[groupOf(c)] = groupRunning[groupOf(c)] || m_running[c];
+        anyRunning = anyRunning || m_held[c];
+        groupRunning[groupOf(c)] = groupRunning[groupOf(c)] || m_held[c];
     }
     for (int g = 0; g < GroupCount; ++g) {
         for (Option o : kAllOptions) {

@@ -70,7 +70,7 @@ public:
     // it by, the boiling preset leaves it alone), the kind options of its group and both
     // boiling frames are disabled, and its result boxes are for the evaluation alone.
     void setHeld(int channel, bool held);
-    bool isHeld(int channel) const { return m_running[channel]; }
+    bool isHeld(int channel) const { return m_held[channel]; }
     // The widget takes no typing: a set value of a held channel, or one of its results.
     bool isReadOnly(int channel, Box box) const;
     bool isOptionEnabled(Option option, int group) const;
@@ -130,7 +130,7 @@ private:
     const BoxState& state(int channel, Box box) const;
     // Stores a text and announces it; false when the box already held it.
     bool assign(int channel, Box box, const QString& text);
-    // A set value of a running channel: nothing may change it until the run ends.
+    // A set value of a held channel: nothing may change it until its test is stored or given up.
     bool isLocked(int channel, Box box) const;
     void refreshOptionsEnabled();
     void setLabel(int channel, ReadoutLabel label, const QString& caption);
@@ -147,7 +147,7 @@ private:
     std::array<std::array<bool, 10>, GroupCount> m_options{};
     PerChannel<QString> m_lastValidFormationVoltage{};
     PerChannel<bool> m_linked{};
-    PerChannel<bool> m_running{};
+    PerChannel<bool> m_held{};
     std::array<std::array<bool, 10>, GroupCount> m_optionEnabled{};
 };
 
