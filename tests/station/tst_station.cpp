@@ -142,20 +142,15 @@ private slots:
                       {"Thl(2)", "40"}});
         Program p(path());
         p.controller.startUp();
+        // The boxes and captions of each kind are the panel model's test.
         for (int k = 0; k < 3; ++k) {
             // 水煮前 (restored True by default): one foil, one delay on all three channels.
             QCOMPARE(p.panel.text(k, DelayTime), QString("180"));
             QVERIFY(p.channels.isElectrolyteTest[k] && !p.channels.isTvTest[k]);
             QVERIFY(p.panel.isEnabled(k, ElectrolyteSetVoltage));
-            QVERIFY(!p.panel.isEnabled(k, FormationVoltage));
-            QCOMPARE(p.panel.labelCaption(k, ReadoutLabel::Label49), QString::fromUtf8("火花1"));
         }
-        for (int k = 3; k < 6; ++k) {
-            QVERIFY(p.channels.isLeakageTest[k]);
-            QVERIFY(p.panel.isEnabled(k, LeakageVoltage));
-            QVERIFY(!p.panel.isEnabled(k, FormationVoltage));
-            QCOMPARE(p.panel.labelCaption(k, ReadoutLabel::Label52), QString::fromUtf8("漏电"));
-        }
+        for (int k = 3; k < 6; ++k)
+            QVERIFY(p.channels.isLeakageTest[k] && p.panel.isEnabled(k, LeakageVoltage));
         QVERIFY(p.panel.option(Option::ElectrolyteTest, 0));
         QVERIFY(p.panel.option(Option::LeakageTest, 1));
         // Channels 1-3 are still linked by start-up itself.
