@@ -40,12 +40,6 @@ struct Program : q7rk::testing::Program {
         controller.menuTriggered("RJ45");
         return handshake.wait(5000);
     }
-    bool connectSerial(const QString& device) {
-        settings.write("canshu", "comdev(1)", device);
-        QSignalSpy found(&controller.serialLink(), &SerialLink::searchFinished);
-        controller.menuTriggered("COM1");
-        return found.wait(5000) && found.first().first().toBool();
-    }
     QString caption(const char* key) const { return shell.button(key)->caption; }
 };
 
@@ -137,33 +131,6 @@ private slots:
         QCOMPARE(p.station.tests().inState(TestState::Interrupted), (QList<int>{0, 1}));
         QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1.05"));
         QCOMPARE(p.settings.read("canshu", "Vadjust(4)"), QString("0.98"));
-    }
-
-    // An operator typing into a set-value box mid-run passes through texts that are not
-    // numbers; the poll keeps the instrument's set point and the run goes on, until the port
-    // is closed.
-    void halfTypedSetValueKeepsTheRunAndTheSetPointClosingThePortEndsIt() {
-        const QString log = m_dir.filePath("typing.log");
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20", "--log", log}),
-                 qPrintable(sim.error()));
-        Program p(settingsPath());
-        QVERIFY(p.connectSerial(sim.ptyPath()));
-        p.controller.toolbarClicked("test16");
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
-        const QString before = SimulatorProcess::lastSetVoltage(log);
-        QVERIFY(!before.isEmpty() && before != "0000");
-        for (const char* typed : {"", "-", "1e"}) {
-            p.panel.setText(0, boxes::FormationVoltage, typed);
-            const int n = p.channels.sampleIndex;
-            QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 3, 5000);
-            QVERIFY(p.controller.run().isRunning());
-            QCOMPARE(SimulatorProcess::lastSetVoltage(log), before);
-        }
-        QVERIFY(!p.channels.channelStopped[0]);
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.menuTriggered("Com_off");
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
     }
 
     // Trimming channel 1 in the middle of a run shows at once: the next sample carries the

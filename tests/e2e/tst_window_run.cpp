@@ -89,9 +89,9 @@ private slots:
         QVERIFY(window.findChild<QAction*>("select")->isEnabled());
     }
 
-    // The adapter goes away in the middle of a run: the run ends, the operator sees it, can
-    // close the port and may connect over Ethernet.
-    void aVanishingSerialPortEndsTheRun() {
+    // Closing the serial port ends a run. The adapter goes away in the middle of the next:
+    // the run ends, the operator sees it, can close the port and may connect over Ethernet.
+    void aClosedOrVanishingSerialPortEndsTheRun() {
         testing::SimulatorProcess sim;
         QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "40"}), qPrintable(sim.error()));
         const QString settings = m_dir.filePath("serial.ini");
@@ -104,16 +104,24 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("COM1通讯正常"), 5000);
         QVERIFY(!window.findChild<QAction*>("RJ45")->isEnabled());
         QSignalSpy ended(&window.station().run(), &RunController::runEnded);
-        window.findChild<QAbstractButton*>("test13")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
-
-        sim.kill();
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
+        auto* close = window.findChild<QAction*>("Com_off");
+        for (bool vanishes : {false, true}) {
+            if (vanishes) {
+                window.findChild<QAction*>("COM1")->trigger();
+                QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("COM1通讯正常"), 5000);
+            }
+            window.findChild<QAbstractButton*>("test13")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
+            if (vanishes)
+                sim.kill();
+            else
+                close->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(ended.size(), vanishes ? 2 : 1, 5000);
+        }
         QCOMPARE(panel7(window), QString::fromUtf8("COM1通讯异常"));
         QCOMPARE(window.findChild<QAbstractButton*>("test13")->text(),
                  QString::fromUtf8("1-3测试开始"));
         QVERIFY(window.findChild<QAction*>("RJ45")->isEnabled());
-        auto* close = window.findChild<QAction*>("Com_off");
         QVERIFY(close->isEnabled());
         close->trigger();
         QCOMPARE(panel7(window), QString::fromUtf8("COM1串口已关闭"));
