@@ -198,9 +198,7 @@ private slots:
         QTest::keyClick(help->browser(), Qt::Key_Escape);
         QVERIFY(!help->isVisible());
         menuAction("help")->trigger();
-        auto* close = help->findChild<QPushButton*>(QStringLiteral("HelpClose"));
-        QCOMPARE(close->text(), QStringLiteral("关闭"));
-        close->click();
+        help->findChild<QPushButton*>(QStringLiteral("HelpClose"))->click();
         QVERIFY(!help->isVisible());
 
         // A box a refused save names is brought to the front, focused.
