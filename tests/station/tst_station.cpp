@@ -157,7 +157,7 @@ private slots:
         QVERIFY(p.panel.paramLinked(0));
     }
 
-    void newTestResetByKind() {
+    void newTestResetByKindUpToTheLastChannel() {
         Program p(path());
         p.controller.startUp();
         p.panel.clickOption(Option::LeakageTest, 1);
@@ -191,11 +191,9 @@ private slots:
         QCOMPARE(p.channels.groupTimeScale, 0.125f);
         // In memory only: the stored scales stay.
         QCOMPARE(SettingsStore(path()).read("canshu", "hxfd(0)"), QString("1"));
-    }
 
-    void newTestResetStopsAtLastChannel() {
-        Program p(path());
-        p.controller.startUp();
+        // The reset stops at the run's last channel, and reframes only the charts it reset.
+        p.channels.setKind(1, TestKind::Tv);
         p.channels.lastChannel = 0;
         p.panel.setText(0, TvValue, "412.5");
         p.panel.setText(1, TvValue, "398.1");
