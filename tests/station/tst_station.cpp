@@ -43,15 +43,13 @@ private slots:
     void firstStartWritesTheInitialValues() {
         Program p(path());
         p.controller.startUp();
-        SettingsStore reread(path());
-        QCOMPARE(reread.read("canshu", "hcdy(5)"), QString("200"));
-        QCOMPARE(reread.read("canshu", "option8(1)"), QString("True"));
-        QCOMPARE(reread.read("canshu", QString::fromUtf8("存储运行标志")), QString("0"));
+        // Which values are initial is the settings store's test; here they are on disk.
+        QCOMPARE(SettingsStore(path()).read("canshu", "hcdy(5)"), QString("200"));
         QCOMPARE(p.panel.text(0, FormationVoltage), QString("200"));
         QCOMPARE(p.panel.text(2, LeakageTestTime), QString("60"));
         QCOMPARE(p.panel.text(1, TvTestDate), QDate::currentDate().toString("yyyy/MM/dd"));
-        QCOMPARE(p.panel.comboItems(2, Box::Combo2),
-                 QStringList({"HL", "TL", "HM", "TM", "HR", "TR"}));
+        // The position lists of channels 1-3 are filled (the window's test reads one).
+        QCOMPARE(p.panel.comboItems(2, Box::Combo2).size(), 6);
         QVERIFY(p.panel.comboItems(3, Box::Combo1).isEmpty());
         // The toolbar waits for a link.
         QVERIFY(!p.shell.toolbarVisible());
