@@ -92,17 +92,13 @@ private slots:
     void colourAndNumberFormats() {
         QCOMPARE(colourFromStored(16711680), QColor(0, 0, 255)); // red sits in the low byte
         QCOMPARE(colourToStored(QColor(255, 224, 192)), quint32(0x00C0E0FF));
-        // Halves away from zero, also where binary holds 0.4499999...; nothing infinite.
-        const QList<std::tuple<double, int, const char*>> rounded{
-            {2.5, 0, "3"},
-            {-0.5, 0, "-1"},
-            {-0.4, 0, "0"},
-            {11264, 0, "11264"},
-            {0.15 * 3, 1, "0.5"},
-            {2, 1, "2.0"},
-            {std::numeric_limits<double>::infinity(), 1, "0.0"}};
-        for (const auto& [value, decimals, text] : rounded)
-            QCOMPARE(formatRounded(value, decimals), QString::fromLatin1(text));
+        QCOMPARE(formatRounded(2.5, 0), QStringLiteral("3")); // halves away from zero
+        QCOMPARE(formatRounded(-0.5, 0), QStringLiteral("-1"));
+        QCOMPARE(formatRounded(-0.4, 0), QStringLiteral("0"));
+        QCOMPARE(formatRounded(11264, 0), QStringLiteral("11264"));
+        QCOMPARE(formatRounded(0.15 * 3, 1), QStringLiteral("0.5")); // 0.4499999... in binary
+        QCOMPARE(formatRounded(2, 1), QStringLiteral("2.0"));
+        QCOMPARE(formatRounded(std::numeric_limits<double>::infinity(), 1), QStringLiteral("0.0"));
     }
 
     void channelFramePixelsAndLabels() {
