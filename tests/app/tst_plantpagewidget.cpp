@@ -41,11 +41,8 @@ private slots:
         QCOMPARE(grid->rowCount(), 7);
         QCOMPARE(grid->item(0, 1)->text(), QString::fromUtf8("  比容"));
         QCOMPARE(grid->item(4, 0)->text(), QString("1'"));
-        QCOMPARE(grid->item(1, 3)->background().color(), QColor(255, 192, 192));
-        QCOMPARE(grid->item(6, 6)->background().color(), QColor(192, 192, 255));
-        QCOMPARE(grid->columnWidth(0), 20);
-        QCOMPARE(grid->columnWidth(1), 57);
-        QCOMPARE(grid->rowHeight(3), 17);
+        // Before and after boiling rows look different.
+        QVERIFY(grid->item(1, 3)->background() != grid->item(6, 6)->background());
         QTest::keyClicks(widget.findChild<QLineEdit*>("Cap2"), "1.23456");
         QCOMPARE(grid->item(2, 1)->text(), QString("1.235"));
         page.tabinit();

@@ -27,19 +27,10 @@ struct Poll {
 
 // The polls the simulator logged: time of arrival and the sample index they carried.
 QList<Poll> loggedPolls(const QString& path, int* results) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
     QList<Poll> polls;
-    *results = 0;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() < 3) continue;
-        if (parts[1] == "11") ++*results;
-        if (parts[1] != "7") continue;
-        const QByteArray frame = QByteArray::fromHex(parts[2]);
-        polls.append({QDateTime::fromString(QString::fromLatin1(parts[0]), Qt::ISODateWithMs),
-                      quint8(frame.at(14)) << 8 | quint8(frame.at(15))});
-    }
+    *results = SimulatorProcess::loggedFrames(path, 11).size();
+    for (const SimulatorProcess::Frame& poll : SimulatorProcess::loggedFrames(path, 7))
+        polls.append({poll.at, poll.hex.mid(2 * 14, 4).toInt(nullptr, 16)});
     return polls;
 }
 

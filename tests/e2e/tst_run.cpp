@@ -40,27 +40,8 @@ struct Program : q7rk::testing::Program {
         controller.menuTriggered("RJ45");
         return handshake.wait(5000);
     }
-    bool connectSerial(const QString& device) {
-        settings.write("canshu", "comdev(1)", device);
-        QSignalSpy found(&controller.serialLink(), &SerialLink::searchFinished);
-        controller.menuTriggered("COM1");
-        return found.wait(5000) && found.first().first().toBool();
-    }
     QString caption(const char* key) const { return shell.button(key)->caption; }
 };
-
-// Channel 1's voltage set value (hex) in the last poll the simulator logged.
-QString lastSetVoltage(const QString& logPath) {
-    QFile f(logPath);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    QString last;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() >= 3 && parts[1].toInt() == 7)
-            last = QString::fromLatin1(parts[2].mid(2 * 16, 4));
-    }
-    return last;
-}
 
 int pixelsOf(const QImage& chart, const QColor& colour) {
     // Inside the plot area, clear of the axes and of the titles above them.
@@ -80,8 +61,17 @@ class RunTest : public QObject {
     QString settingsPath() { return m_dir.filePath(QString("run%1.ini").arg(++m_n)); }
 
 private slots:
-    void refusedAndDeclinedStartsLeaveTheButtonsReadyAndStopAllEndsARun() {
-        Program p(settingsPath());
+    // Refused and declined starts leave the buttons ready; a started pair runs on through lost
+    // and garbled replies, and its own button stops it half-way: interrupted, nothing to save.
+    void refusedDeclinedAndStoppedHalfWay() {
+        const QString path = settingsPath();
+        {
+            // Trimmed channels outside the group: the end of the run writes all six back.
+            SettingsStore seeded(path);
+            seeded.write("canshu", "KV(5)", "1.05");
+            seeded.write("canshu", "Vadjust(4)", "0.98");
+        }
+        Program p(path);
         p.controller.toolbarClicked("stop16"); // no run: captions and flags only
         QCOMPARE(p.caption("test16"), QString::fromUtf8("1路测试开始"));
         p.controller.toolbarClicked("test13");
@@ -108,44 +98,39 @@ private slots:
 
         p.prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test13");
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 5, 5000);
+        QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
+        p.shell.setStatusText(3, QString::fromUtf8("第3路TV测试结束")); // an earlier run's
+        p.controller.toolbarClicked("test46");
+        QCOMPARE(p.shell.statusText(3), QString()); // not part of this run
+        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试停止"));
+        QVERIFY(!p.shell.button("test13")->enabled);
+        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路开始TV测试"));
+        QVERIFY(p.channels.channelStopped[2]); // outside the group from the start
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 20, 5000);
+        QVERIFY(p.panel.number(0, boxes::LiveVoltage) > 0);
         // The run goes on, and panel 7 no longer claims all is well.
         const QRegularExpression health(
             QString::fromUtf8("^以太网通讯：近1分钟丢失\\d+次、错误\\d+次$"));
         QTRY_VERIFY_WITH_TIMEOUT(health.match(p.shell.statusText(7)).hasMatch(), 5000);
         QVERIFY(p.controller.run().isRunning());
-        p.controller.toolbarClicked("stop16");
-        QCOMPARE(ended.count(), 1);
-        QVERIFY(!p.controller.run().isRunning());
-        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
-    }
 
-    // An operator typing into a set-value box mid-run passes through texts that are not
-    // numbers; the poll keeps the instrument's set point and the run goes on, until the port
-    // is closed.
-    void halfTypedSetValueKeepsTheRunAndTheSetPointClosingThePortEndsIt() {
-        const QString log = m_dir.filePath("typing.log");
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "20", "--log", log}),
-                 qPrintable(sim.error()));
-        Program p(settingsPath());
-        QVERIFY(p.connectSerial(sim.ptyPath()));
-        p.controller.toolbarClicked("test16");
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
-        const QString before = lastSetVoltage(log);
-        QVERIFY(!before.isEmpty() && before != "0000");
-        for (const char* typed : {"", "-", "1e"}) {
-            p.panel.setText(0, boxes::FormationVoltage, typed);
-            const int n = p.channels.sampleIndex;
-            QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 3, 5000);
-            QVERIFY(p.controller.run().isRunning());
-            QCOMPARE(lastSetVoltage(log), before);
-        }
-        QVERIFY(!p.channels.channelStopped[0]);
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.menuTriggered("Com_off");
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
+        p.controller.toolbarClicked("test46"); // its caption says stop
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
+        QVERIFY(p.shell.button("test13")->enabled);
+        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
+        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("待定")); // not forced
+        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试中断"));
+        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试中断"));
+        const int last = p.channels.sampleIndex;
+        QVERIFY(sent.wait(2000));
+        QTest::qWait(200);
+        QCOMPARE(p.channels.sampleIndex, last); // the timers are off
+        // Two interrupted tests are no results: nothing is offered for saving.
+        QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("您确定要开始运行吗？"));
+        QCOMPARE(p.station.tests().inState(TestState::Interrupted), (QList<int>{0, 1}));
+        QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1.05"));
+        QCOMPARE(p.settings.read("canshu", "Vadjust(4)"), QString("0.98"));
     }
 
     // Trimming channel 1 in the middle of a run shows at once: the next sample carries the
@@ -172,11 +157,11 @@ private slots:
                  qPrintable(p.panel.text(0, boxes::LiveVoltage)));
 
         calibration.setItem(int(CalibrationItem::VoltageControl));
-        const int before = lastSetVoltage(log).toInt(nullptr, 16);
+        const int before = SimulatorProcess::lastSetVoltage(log).toInt(nullptr, 16);
         calibration.increase(p.prompter);
         n = p.channels.sampleIndex;
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 1, 5000);
-        const int after = lastSetVoltage(log).toInt(nullptr, 16);
+        const int after = SimulatorProcess::lastSetVoltage(log).toInt(nullptr, 16);
         QVERIFY2(qAbs(after - before * 1.01) <= 1,
                  qPrintable(QString("%1 %2").arg(before).arg(after)));
         QVERIFY(p.controller.run().isRunning());
@@ -186,50 +171,32 @@ private slots:
         QCOMPARE(p.prompter.shown().last().kind, ScriptedPrompter::Shown::Notice);
     }
 
-    // Finished runs saved by answering Yes come back through the query and the display, and
-    // a stored electrolyte test shown in channel 4 prints on the second page of a 1-6 report.
-    void savedRunsComeBackThroughQueryDisplayAndReport() {
+    // A finished electrolyte test saved by answering Yes comes back in channel 4 and prints on
+    // the second page of a 1-6 report. (The TV side of saving and showing is the shift's test.)
+    void aSavedElectrolyteTestComesBackInChannelFourAndOnTheReport() {
         QTemporaryDir work;
         const QString before = QDir::currentPath();
         QDir::setCurrent(work.path()); // the result files live in the working directory
         Program p(settingsPath());
         p.prompter.setAnswerFor(QString::fromUtf8("测试结束，需要保存吗？"), true);
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        auto runChannelOne = [&](const QStringList& simulatorOptions) {
-            SimulatorProcess sim;
-            QVERIFY2(sim.start(QStringList{"--time-scale", "20"} + simulatorOptions),
-                     qPrintable(sim.error()));
-            QVERIFY(p.connectTcp(sim.port()));
-            p.controller.toolbarClicked("test16");
-            QVERIFY(ended.wait(30000));
-            QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 1 条记录"));
-            QVERIFY(!p.station.hasUnsavedResults()); // 退出 now has nothing to ask
-            p.controller.menuTriggered("RJ45");
-        };
-        p.panel.setText(0, boxes::DelayTime, "10");
-        p.panel.setText(0, boxes::TvTestNumber, "RT'1");
-        p.panel.setText(0, boxes::TvOperator, QString::fromUtf8("王工"));
-        runChannelOne({});
-        const QString tvValue = p.panel.text(0, boxes::TvValue);
-        const QString riseTime = p.panel.text(0, boxes::RiseTime);
-
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20", "--spark", "1:60,80"}), qPrintable(sim.error()));
+        QVERIFY(p.connectTcp(sim.port()));
         p.panel.restoreOption(Option::ElectrolyteTest, 0, true);
         p.panel.setText(0, boxes::ElectrolyteTestNumber, "EL1");
         p.panel.setText(0, boxes::ElectrolyteSetVoltage, "200");
         p.panel.setText(0, boxes::SparkDelay, "20");
-        runChannelOne({"--spark", "1:60,80"});
+        p.panel.setText(0, boxes::TvOperator, QString::fromUtf8("王工"));
+        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
+        p.controller.toolbarClicked("test16");
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 1 条记录"));
+        QVERIFY(!p.station.hasUnsavedResults()); // 退出 now has nothing to ask
         const QString spark = p.panel.text(0, boxes::SparkVoltage1);
         QVERIFY2(spark.toDouble() > 0, qPrintable(spark)); // a spark was seen
 
         p.panel.restoreOption(Option::TvTest, 0, true);
         p.controller.newTestReset();
-        const ResultRows& found =
-            p.station.query().run({TestKind::Tv, QString::fromUtf8("测试编号"), "=", "RT'1HL", {}});
-        QCOMPARE(found.count(), 1);
-        p.station.displayStoredTest(
-            {TestKind::Tv, found.rows.first().first(), 0, DisplayGroup::Channels13});
-        QCOMPARE(p.panel.text(0, boxes::TvValue), tvValue);
-        QCOMPARE(p.panel.text(0, boxes::RiseTime), riseTime);
         p.station.displayStoredTest({TestKind::Electrolyte, "EL1HL", 3, DisplayGroup::Channels46});
         QCOMPARE(p.panel.number(3, boxes::SparkVoltage1),
                  spark.toDouble()); // "31.0" comes back as "31"
@@ -253,8 +220,9 @@ private slots:
 
     // A shift's commands one after another: every record stays true. Nothing is stored
     // before a test has finished, nothing twice, a recalled test never again; a run keeps its
-    // points, numbers and set values through 新建/打开/删除; 退出 during a run stops it and the
-    // instrument hears the end of the test twice before the program goes.
+    // points, numbers and set values through 新建/打开/删除; a declined new start keeps the
+    // finished tests and their charts; 退出 during a run stops it and the instrument hears
+    // the end of the test twice before the program goes.
     void aShiftOfCommandsKeepsEveryRecordTrue() {
         QTemporaryDir work;
         const QString before = QDir::currentPath();
@@ -286,7 +254,7 @@ private slots:
         p.controller.toolbarClicked("test13");
         QTRY_VERIFY_WITH_TIMEOUT(p.panel.number(0, boxes::RiseTime) > 0, 15000);
         const QString rise = p.panel.text(0, boxes::RiseTime);
-        const QString setVoltage = lastSetVoltage(log);
+        const QString setVoltage = SimulatorProcess::lastSetVoltage(log);
         p.prompter.clear();
         p.controller.menuTriggered("new");
         p.station.plant().openFoil();
@@ -299,7 +267,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 2, 5000);
         QCOMPARE(p.panel.text(0, boxes::RiseTime), rise);
         QCOMPARE(p.panel.text(1, boxes::TvTestNumber), QString("S2"));
-        QCOMPARE(lastSetVoltage(log), setVoltage);
+        QCOMPARE(SimulatorProcess::lastSetVoltage(log), setVoltage);
         QVERIFY(ended.wait(30000));
         QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("测试结束，需要保存吗？")); // No
         QCOMPARE(p.station.tests().unsaved(), (QList<int>{0, 1, 2}));
@@ -307,6 +275,40 @@ private slots:
         // Not stored yet: the next run's boiling state cannot relabel this one.
         p.panel.clickOption(Option::AfterBoiling, 0);
         QVERIFY(p.panel.option(Option::BeforeBoiling, 0));
+
+        // 否 to giving up the unsaved tests for the next start leaves them as they stand:
+        // boxes, charts, samples.
+        const auto snapshot = [&p](QStringList& texts, QList<QImage>& pictures) {
+            for (int k = 0; k < ChannelCount; ++k)
+                for (int b = 1; b <= BoxCount; ++b)
+                    texts << p.panel.text(k, Box(b));
+            for (int k = 0; k < 6; ++k)
+                pictures << p.charts.channelChart(k).image().copy();
+            for (int n = 0; n < 3; ++n)
+                pictures << p.charts.groupChart(n).image().copy();
+        };
+        QStringList texts, textsAfter;
+        QList<QImage> pictures, picturesAfter;
+        snapshot(texts, pictures);
+        QList<float> curve;
+        for (int n = 1; n < p.channels.sampleIndex; ++n)
+            curve << p.controller.samples().voltage(0, n);
+        p.controller.toolbarClicked("test13");
+        QVERIFY(!p.controller.run().isRunning());
+        QCOMPARE(p.prompter.texts().last(),
+                 QString::fromUtf8("测试数据尚未保存，确定要开始新的测试吗？"));
+        snapshot(textsAfter, picturesAfter);
+        QCOMPARE(textsAfter, texts);
+        QVERIFY(picturesAfter == pictures);
+        for (int n = 1; n <= int(curve.size()); ++n)
+            QCOMPARE(p.controller.samples().voltage(0, n), curve[n - 1]);
+        // A new time scale reframes the charts; the finished tests' curves are drawn again.
+        const QColor red(255, 0, 0), green(0, 255, 0);
+        QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
+        p.controller.menuTriggered("hs");
+        QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
+        p.controller.menuTriggered("hf16");
+        QVERIFY(pixelsOf(p.charts.groupChart(0).image(), green) > 50);
 
         // Refused for the empty 测试人, which is named and shown; kept for the next 保存.
         QSignalSpy shownBox(&p.station, &Station::missingBoxShown);
@@ -391,49 +393,6 @@ private slots:
         QDir::setCurrent(before);
     }
 
-    void stopHalfWayEndsTheRunAndKeepsResults() {
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
-        const QString path = settingsPath();
-        {
-            // Trimmed channels outside the group: the end of the run writes all six back.
-            SettingsStore seeded(path);
-            seeded.write("canshu", "KV(5)", "1.05");
-            seeded.write("canshu", "Vadjust(4)", "0.98");
-        }
-        Program p(path);
-        QVERIFY(p.connectTcp(sim.port()));
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
-        p.shell.setStatusText(3, QString::fromUtf8("第3路TV测试结束")); // an earlier run's
-        p.controller.toolbarClicked("test46");
-        QCOMPARE(p.shell.statusText(3), QString()); // not part of this run
-        QVERIFY(p.controller.run().isRunning());
-        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试停止"));
-        QVERIFY(!p.shell.button("test13")->enabled);
-        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路开始TV测试"));
-        QVERIFY(p.channels.channelStopped[2]); // outside the group from the start
-        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 20, 5000);
-        QVERIFY(p.panel.number(0, boxes::LiveVoltage) > 0);
-
-        p.controller.toolbarClicked("test46"); // its caption says stop
-        QCOMPARE(ended.count(), 1);
-        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
-        QVERIFY(p.shell.button("test13")->enabled);
-        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("待定")); // not forced
-        QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试中断"));
-        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试中断"));
-        const int last = p.channels.sampleIndex;
-        QVERIFY(sent.wait(2000));
-        QTest::qWait(200);
-        QCOMPARE(p.channels.sampleIndex, last); // the timers are off
-        // Two interrupted tests are no results: nothing is offered for saving.
-        QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("您确定要开始运行吗？"));
-        QCOMPARE(p.station.tests().inState(TestState::Interrupted), (QList<int>{0, 1}));
-        QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1.05"));
-        QCOMPARE(p.settings.read("canshu", "Vadjust(4)"), QString("0.98"));
-    }
-
     // A peer that answered the handshake and then never a poll: within the silence time the
     // connection is closed and the run ends as for a lost link, and the operator is told.
     void aMuteInstrumentEndsTheRun() {
@@ -461,64 +420,6 @@ private slots:
                    s.text.startsWith(QString::fromUtf8("仪器停止应答"));
         });
         QVERIFY(notice != shown.end());
-    }
-
-    void aFinishedRunLeavesItsCharts() {
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "40", "--spark", "2:120"}), qPrintable(sim.error()));
-        Program p(settingsPath());
-        p.controller.newTestReset();
-        for (int k = 0; k < 3; ++k) {
-            p.panel.setText(k, boxes::DelayTime, "20");
-            p.panel.leave(k, boxes::DelayTime);
-        }
-        p.channels.showCurrentCurve = true;
-        QVERIFY(p.connectTcp(sim.port()));
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test13");
-        QVERIFY(ended.wait(30000));
-        const QString out = QStringLiteral(QT_TESTCASE_BUILDDIR);
-        for (int k = 0; k < 6; ++k)
-            QVERIFY(p.charts.channelChart(k).image().save(out + QString("/run-TV%1.png").arg(k)));
-        for (int n = 0; n < 3; ++n)
-            QVERIFY(p.charts.groupChart(n).image().save(out + QString("/run-TV16-%1.png").arg(n)));
-        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
-
-        // 否 to giving up the unsaved test for the next start leaves it as it stands: boxes,
-        // charts, samples.
-        const auto snapshot = [&p](QStringList& texts, QList<QImage>& pictures) {
-            for (int k = 0; k < ChannelCount; ++k)
-                for (int b = 1; b <= BoxCount; ++b)
-                    texts << p.panel.text(k, Box(b));
-            for (int k = 0; k < 6; ++k)
-                pictures << p.charts.channelChart(k).image().copy();
-            for (int n = 0; n < 3; ++n)
-                pictures << p.charts.groupChart(n).image().copy();
-        };
-        QStringList texts, textsAfter;
-        QList<QImage> pictures, picturesAfter;
-        snapshot(texts, pictures);
-        QList<float> samples;
-        for (int n = 1; n < p.channels.sampleIndex; ++n)
-            samples << p.controller.samples().voltage(0, n);
-        p.controller.toolbarClicked("test13");
-        QVERIFY(!p.controller.run().isRunning());
-        QCOMPARE(p.prompter.texts().last(),
-                 QString::fromUtf8("测试数据尚未保存，确定要开始新的测试吗？"));
-        snapshot(textsAfter, picturesAfter);
-        QCOMPARE(textsAfter, texts);
-        QVERIFY(picturesAfter == pictures);
-        for (int n = 1; n <= int(samples.size()); ++n)
-            QCOMPARE(p.controller.samples().voltage(0, n), samples[n - 1]);
-
-        // A new time scale reframes the charts; the finished test's curves are drawn again.
-        const QColor red(255, 0, 0);
-        const QColor green(0, 255, 0);
-        QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
-        p.controller.menuTriggered("hs");
-        QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
-        p.controller.menuTriggered("hf16");
-        QVERIFY(pixelsOf(p.charts.groupChart(0).image(), green) > 50);
     }
 };
 

@@ -43,19 +43,6 @@ QString text(const MainWindow& window, const char* name) {
     return window.findChild<QLineEdit*>(name)->text();
 }
 
-// Channel 1's voltage set value (hex) in the last poll the simulator logged.
-QString lastSetVoltage(const QString& logPath) {
-    QFile f(logPath);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    QString last;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() >= 3 && parts[1].toInt() == 7)
-            last = QString::fromLatin1(parts[2].mid(2 * 16, 4));
-    }
-    return last;
-}
-
 } // namespace
 
 class WindowRunTest : public QObject {
@@ -102,9 +89,9 @@ private slots:
         QVERIFY(window.findChild<QAction*>("select")->isEnabled());
     }
 
-    // The adapter goes away in the middle of a run: the run ends, the operator sees it, can
-    // close the port and may connect over Ethernet.
-    void aVanishingSerialPortEndsTheRun() {
+    // Closing the serial port ends a run. The adapter goes away in the middle of the next:
+    // the run ends, the operator sees it, can close the port and may connect over Ethernet.
+    void aClosedOrVanishingSerialPortEndsTheRun() {
         testing::SimulatorProcess sim;
         QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "40"}), qPrintable(sim.error()));
         const QString settings = m_dir.filePath("serial.ini");
@@ -117,25 +104,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("COM1通讯正常"), 5000);
         QVERIFY(!window.findChild<QAction*>("RJ45")->isEnabled());
         QSignalSpy ended(&window.station().run(), &RunController::runEnded);
-        window.findChild<QAbstractButton*>("test13")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
-
-        sim.kill();
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
+        auto* close = window.findChild<QAction*>("Com_off");
+        for (bool vanishes : {false, true}) {
+            if (vanishes) {
+                window.findChild<QAction*>("COM1")->trigger();
+                QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("COM1通讯正常"), 5000);
+            }
+            window.findChild<QAbstractButton*>("test13")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
+            if (vanishes)
+                sim.kill();
+            else
+                close->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(ended.size(), vanishes ? 2 : 1, 5000);
+        }
         QCOMPARE(panel7(window), QString::fromUtf8("COM1通讯异常"));
         QCOMPARE(window.findChild<QAbstractButton*>("test13")->text(),
                  QString::fromUtf8("1-3测试开始"));
         QVERIFY(window.findChild<QAction*>("RJ45")->isEnabled());
-        auto* close = window.findChild<QAction*>("Com_off");
         QVERIFY(close->isEnabled());
         close->trigger();
         QCOMPARE(panel7(window), QString::fromUtf8("COM1串口已关闭"));
     }
 
     // During a run of channels 1-3: their set values take no typing and the poll keeps the
-    // set point; an idle channel's edit still links to the idle channels, with a hint when
-    // the check replaced it; the verdict shows beside the curves and the curve on the chart;
-    // after the run everything unlocks, and quitting asks before an unsaved test is given up.
+    // set point; an idle channel's replaced entry shows a hint; the verdict shows beside the
+    // curves; after the run everything unlocks, and quitting asks before an unsaved test is
+    // given up.
     void aRunningGroupKeepsItsSetValues() {
         const QString log = m_dir.filePath("locked.log");
         testing::SimulatorProcess sim;
@@ -174,20 +169,14 @@ private slots:
         QVERIFY2(remaining->text().startsWith(QString::fromUtf8("等待")) ||
                      remaining->text().startsWith(QString::fromUtf8("剩余")),
                  qPrintable(remaining->text()));
-        const QString setPoint = lastSetVoltage(log);
+        const QString setPoint = testing::SimulatorProcess::lastSetVoltage(log);
         QVERIFY(!setPoint.isEmpty());
 
         auto* formation = window.findChild<QLineEdit*>("Text1_0");
         QVERIFY(formation->isReadOnly());
         typeAndTab(window, "Text1_0", "abc");
         QCOMPARE(formation->text(), QString("200"));
-        QCOMPARE(window.panel().text(0, boxes::FormationVoltage), QString("200"));
         QVERIFY(!window.findChild<QRadioButton*>("Option6_0")->isEnabled());
-        QVERIFY(window.findChild<QRadioButton*>("Option6_1")->isEnabled());
-
-        typeAndTab(window, "Text1_3", "300");
-        QCOMPARE(text(window, "Text1_5"), QString("300"));
-        QCOMPARE(text(window, "Text1_1"), QString("200"));
         typeAndTab(window, "Text3_4", "abc");
         QCOMPARE(text(window, "Text3_5"), QString("2"));
         auto* hint = window.findChild<QLabel*>("EntryHint");
@@ -196,7 +185,7 @@ private slots:
 
         const int n = window.channels().sampleIndex;
         QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > n + 3, 5000);
-        QCOMPARE(lastSetVoltage(log), setPoint);
+        QCOMPARE(testing::SimulatorProcess::lastSetVoltage(log), setPoint);
         auto* badge = window.findChild<QLabel*>("Verdict_0");
         QCOMPARE(badge->text(), QString::fromUtf8("待定"));
 
@@ -212,13 +201,6 @@ private slots:
         QCOMPARE(window.findChild<QLabel*>("panel1")->text(), QString::fromUtf8("第1路TV测试结束"));
         QCOMPARE(start->text(), QString::fromUtf8("1-3测试开始"));
         QVERIFY(text(window, "Text6_0").toInt() > 1);
-        // The curve is on the chart the operator sees: some red below the top of TV(0).
-        const QImage chart = window.charts().channelChart(0).image();
-        int red = 0;
-        for (int y = 10; y < chart.height() - 30; ++y)
-            for (int x = 30; x < chart.width() - 30; ++x)
-                red += chart.pixelColor(x, y) == QColor(255, 0, 0);
-        QVERIFY(red > 50);
         // Finished and not stored: the test keeps what it was run with.
         QVERIFY(formation->isReadOnly());
         QVERIFY(!window.findChild<QRadioButton*>("Option6_0")->isEnabled());

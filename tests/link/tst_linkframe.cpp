@@ -59,18 +59,14 @@ private slots:
             QCOMPARE(p.mid(8 + 16 * k, 4), QByteArray::fromHex("03000000"));
             QCOMPARE(wordAt(p, 8 + 16 * k + 6), quint16(7)); // sample index
         }
-        // Channel 1, TV: 200 V x 1.25 through the factory trim, x60 x KV.
-        QCOMPARE(wordAt(p, 8 + 4), quint16(35));
-        QCOMPARE(wordAt(p, 8 + 8), quint16(13651)); // 13650.77
-        QCOMPARE(wordAt(p, 8 + 10), quint16(9575)); // (2 x 1.0337397 - 0.15256187) x 5000
-        QCOMPARE(wordAt(p, 8 + 12), quint16(1805));
-        QCOMPARE(wordAt(p, 8 + 14), quint16(1250));
-        // Channel 2, leakage, with correction factors.
-        QCOMPARE(wordAt(p, 24 + 8), quint16(2792)); // (100 x 0.85964948 + 7.0877619) x 60 x 0.5
-        QCOMPARE(wordAt(p, 24 + 10), quint16(3795));
-        // Channel 3, electrolyte: its own voltage and current boxes.
-        QCOMPARE(wordAt(p, 40 + 8), quint16(15812));
-        QCOMPARE(wordAt(p, 40 + 10), quint16(15197));
+        // Channel 1, TV: 200 V x 1.25 through the factory trim, x60 x KV = 13650.77, and
+        // (2 x 1.0337397 - 0.15256187) x 5000 mA. Channel 2, leakage, with correction factors:
+        // (100 x 0.85964948 + 7.0877619) x 60 x 0.5. Channel 3, electrolyte: its own boxes.
+        const QList<std::pair<int, int>> words{{8 + 4, 35},     {8 + 8, 13651},  {8 + 10, 9575},
+                                               {8 + 12, 1805},  {8 + 14, 1250},  {24 + 8, 2792},
+                                               {24 + 10, 3795}, {40 + 8, 15812}, {40 + 10, 15197}};
+        for (const auto& [at, word] : words)
+            QVERIFY2(wordAt(p, at) == word, qPrintable(QString::number(at)));
         // Channels 4-6 have no factory trim: design texts 800 V and 2 mA.
         for (int k = 3; k < 6; ++k) {
             QCOMPARE(wordAt(p, 8 + 16 * k + 8), quint16(60000));
@@ -180,15 +176,12 @@ private slots:
             QCOMPARE(quint8(r[b + 1]), quint8(0));
             QCOMPARE(r.mid(b + 12, 4), QByteArray(4, '\0'));
         }
-        QCOMPARE(wordAt(r, 8 + 2), quint16(2053));
-        QCOMPARE(wordAt(r, 8 + 4), quint16(35));
-        QCOMPARE(wordAt(r, 8 + 6), quint16(120));
-        QCOMPARE(wordAt(r, 8 + 8), quint16(5000));  // 200 x 50 x 0.5
-        QCOMPARE(wordAt(r, 8 + 10), quint16(8000)); // 2 x 2000 x 2
-        QCOMPARE(wordAt(r, 24 + 2), quint16(65535));
-        QCOMPARE(wordAt(r, 24 + 4), quint16(0));
-        QCOMPARE(wordAt(r, 24 + 6), quint16(0));
-        QCOMPARE(wordAt(r, 56 + 8), quint16(40000)); // 800 V on channel 4
+        // Channel 1: 200 V x 50 x 0.5 and 2 mA x 2000 x 2; channel 4 sends 800 V.
+        const QList<std::pair<int, int>> words{{8 + 2, 2053}, {8 + 4, 35},    {8 + 6, 120},
+                                               {8 + 8, 5000}, {8 + 10, 8000}, {24 + 2, 65535},
+                                               {24 + 4, 0},   {24 + 6, 0},    {56 + 8, 40000}};
+        for (const auto& [at, word] : words)
+            QVERIFY2(wordAt(r, at) == word, qPrintable(QString::number(at)));
     }
 
     void decoding() {

@@ -84,20 +84,6 @@ struct Bench : LinkFixture {
     }
 };
 
-// The frames the simulator logged with a given code: (time, hex) per line.
-QList<std::pair<QDateTime, QString>> loggedFrames(const QString& path, int code) {
-    QList<std::pair<QDateTime, QString>> out;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return out;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() >= 3 && parts[1].toInt() == code)
-            out.append({QDateTime::fromString(QString::fromLatin1(parts[0]), Qt::ISODateWithMs),
-                        QString::fromLatin1(parts[2])});
-    }
-    return out;
-}
-
 // The serial poll of channels 1-3 over the simulator's pseudo-terminal.
 struct LivePoll : LinkFixture {
     explicit LivePoll(const QString& pty) : port(pty), exchange(Timing{}.scaled(5)) {
@@ -205,14 +191,14 @@ private slots:
             QVERIFY(live.channels.rawVoltage[k] >= 0);
         }
         QCOMPARE(live.channels.rawVoltage[4], 0.0f); // channels 4-6 read 0 over serial
-        QCOMPARE(loggedFrames(log, 7).size(), 3);    // two unanswered, one answered
+        QCOMPARE(SimulatorProcess::loggedFrames(log, 7).size(), 3); // two unanswered, one answered
         QCOMPARE(lost.size(), 2);
 
         QVERIFY(live.tick()); // the second reply is broken, the third whole
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.at(1).first().toBool(), true);
         QCOMPARE(live.exchange.timeoutCount(), 0);
-        QCOMPARE(loggedFrames(log, 7).size(), 5);
+        QCOMPARE(SimulatorProcess::loggedFrames(log, 7).size(), 5);
         QCOMPARE(rejected.size(), 1);
 
         // Three more in a row go unanswered: the exchange gives up and only reports it.
@@ -272,10 +258,10 @@ private slots:
         sender.sendTwice();
         b.panel.setText(0, boxes::TvVerdict, QString::fromUtf8("待定"));
         QVERIFY(twice.wait(5000));
-        QTRY_COMPARE_WITH_TIMEOUT(loggedFrames(log, 11).size(), 2, 5000);
-        const auto frames = loggedFrames(log, 11);
-        QCOMPARE(frames[0].second, frames[1].second);
-        QCOMPARE(frames[0].second.mid(2 * 8, 2), QString("40")); // channel 1 合格, as sent
+        QTRY_COMPARE_WITH_TIMEOUT(SimulatorProcess::loggedFrames(log, 11).size(), 2, 5000);
+        const auto frames = SimulatorProcess::loggedFrames(log, 11);
+        QCOMPARE(frames[0].hex, frames[1].hex);
+        QCOMPARE(frames[0].hex.mid(2 * 8, 2), QByteArray("40")); // channel 1 合格, as sent
 
         // The simulator hangs up after its fourth frame: closed and reported, no message.
         QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);

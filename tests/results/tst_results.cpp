@@ -298,7 +298,7 @@ private slots:
         QCOMPARE(numbers({TestKind::Electrolyte, u("火花电压"), ">", "90", ""}), (S{"E1HL"}));
     }
 
-    // The grid rows and single deletions are driven through the query window's test.
+    // Which rows a batch takes, and single deletions, are driven through the query window.
     void deletion() {
         for (int i = 1; i <= 5; ++i)
             QVERIFY(m_b->store.save(tvTest(QString("D%1'HL").arg(i), 100 * i, "A", "")).ok);
@@ -308,15 +308,8 @@ private slots:
             QCOMPARE(model.deleteBatch(2, u(bad)).message, resulttext::badBatchCount());
         QCOMPARE(model.deleteBatch(2, "0").message, resulttext::deleted());
         QCOMPARE(model.rows().count(), 5);
-
-        // Third and fourth of five.
-        QCOMPARE(model.deleteBatch(2, "2").message, resulttext::deleted());
-        QCOMPARE(model.rows().count(), 3);
-        const auto has = [this](const char* n) {
-            return m_b->store.checkTestTable(TestKind::Tv, n);
-        };
-        QVERIFY(has("D2'HL") && !has("D3'HL") && !has("D4'HL") && has("D5'HL"));
         // A row that is already gone is reported, never "done".
+        QVERIFY(m_b->store.remove(TestKind::Tv, {"D3'HL"}).ok);
         QVERIFY(!m_b->store.remove(TestKind::Tv, {"D3'HL"}).ok);
     }
 

@@ -15,14 +15,28 @@ QString SimulatorProcess::program() {
 }
 
 QList<int> SimulatorProcess::loggedCodes(const QString& logPath) {
-    QFile f(logPath);
     QList<int> codes;
-    if (!f.open(QIODevice::ReadOnly)) return codes;
+    for (const Frame& frame : loggedFrames(logPath))
+        codes << frame.code;
+    return codes;
+}
+
+QList<SimulatorProcess::Frame> SimulatorProcess::loggedFrames(const QString& logPath, int code) {
+    QFile f(logPath);
+    QList<Frame> frames;
+    if (!f.open(QIODevice::ReadOnly)) return frames;
     for (const QByteArray& line : f.readAll().split('\n')) {
         const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() >= 3) codes << parts[1].toInt();
+        if (parts.size() < 3 || (code >= 0 && parts[1].toInt() != code)) continue;
+        frames.append({QDateTime::fromString(QString::fromLatin1(parts[0]), Qt::ISODateWithMs),
+                       parts[1].toInt(), parts[2]});
     }
-    return codes;
+    return frames;
+}
+
+QString SimulatorProcess::lastSetVoltage(const QString& logPath) {
+    const QList<Frame> polls = loggedFrames(logPath, 7);
+    return polls.isEmpty() ? QString() : QString::fromLatin1(polls.last().hex.mid(2 * 16, 4));
 }
 
 SimulatorProcess::~SimulatorProcess() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,15 @@ public:
     static QString program();
     // The command codes of the frames a --log file holds, in the order received.
     static QList<int> loggedCodes(const QString& logPath);
+    // The frames a --log file holds with command `code` (every frame for -1), in order.
+    struct Frame {
+        QDateTime at;
+        int code;
+        QByteArray hex;
+    };
+    static QList<Frame> loggedFrames(const QString& logPath, int code = -1);
+    // Channel 1's voltage set value (hex) in the last poll logged.
+    static QString lastSetVoltage(const QString& logPath);
 
 private:
     QProcess m_process;
