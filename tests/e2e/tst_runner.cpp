@@ -348,10 +348,15 @@ private slots:
         SimulatorProcess hangsUp;
         QVERIFY2(hangsUp.start({"--time-scale", kScale, "--close-after", "40"}),
                  qPrintable(hangsUp.error()));
+        // Cut short by the hang-up: no result, so nothing is offered for saving or stored.
         const RunResult lost =
-            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(hangsUp.port()), "1");
+            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(hangsUp.port()), "1",
+                     {"--answer-save", "yes", "--workdir", m_dir.path()});
         QCOMPARE(lost.exitCode, 4);
         QCOMPARE(box(channel(lost, 1), "Text8"), QString::fromUtf8("待定"));
+        QCOMPARE(channel(lost, 1).value("state").toString(), QString::fromUtf8("测试中断"));
+        QVERIFY(!lost.json.value("saved").toBool() &&
+                !QFile::exists(m_dir.filePath("lb53A100.db")));
 
         // SIGTERM mid-run: the run is stopped and the instrument hears the end of the test
         // twice before the runner goes.
