@@ -89,30 +89,50 @@ class TestQueryWindow : public QObject {
 private slots:
     void conditionsOfEachKind() {
         Rig rig;
-        QVERIFY(!rig.edit("Text2")->isEnabled());
         rig.combo("Combo2")->setCurrentText(QStringLiteral("介于"));
         QVERIFY(rig.edit("Text2")->isEnabled() && rig.edit("Text2")->text() == "1000");
         QCOMPARE(rig.query(0, "化成电压", "介于", "150", "250"), (S{"A2HL", "A3HL", "A4HL"}));
-        QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("3"));
-        QVERIFY(rig.cell(0).isEmpty() && rig.cell(1, 16) == "测试日期" && rig.cell(5).isEmpty());
-
         QVERIFY(rig.prompter.texts().isEmpty());
 
         // Nothing found: the message, a count of 0, the empty, header and last rows.
         QCOMPARE(rig.query(0, "化成电压", ">", "abc"), S());
-        QCOMPARE(rig.prompter.shown().last().title, QStringLiteral("信息提示"));
         QCOMPARE(rig.prompter.texts(), S{"没有符合条件的查询结果！"});
         QVERIFY(rig.edit("Text4")->text() == "0" && rig.grid()->model()->rowCount() == 3);
         QVERIFY(!child<QPushButton>(rig.window, "Command3")->isEnabled());
 
         // The other kinds bring their own field lists and files.
         QCOMPARE(rig.query(1, "漏电流电压", ">", "10"), S{"L1TM"});
-        QCOMPARE(rig.query(2, "火花电压", "介于", "200", "300"), S{"E1HR"});
     }
 
-    void deletionAndCorrection() {
+    void exportDisplayDeletionAndCorrection() {
         Rig rig;
         QCOMPARE(rig.query(0, "化成电压", ">", "0").size(), 5);
+        const QString path = rig.dir.filePath(QStringLiteral("out.csv"));
+        rig.prompter.queueFileName(path);
+        rig.click("ExportCsv");
+        // The bytes themselves are the CSV writer's test; here the shown rows reach the file.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const S lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+        QVERIFY(lines.size() == 7 && lines[5].startsWith(QStringLiteral("A5HL,300,")));
+
+        // 显示记录: the slot counter through "1-3通道" and its wrap, then "4-6通道".
+        QSignalSpy spy(&rig.window, &QueryWindow::displayRequested);
+        rig.select(3);
+        for (int i = 0; i < 4; ++i)
+            rig.click("Command3");
+        rig.combo("Combo4")->setCurrentIndex(1);
+        rig.click("Command3");
+        QList<int> chosen;
+        for (const QList<QVariant>& call : spy) {
+            const auto request = call[0].value<DisplayRequest>();
+            QVERIFY(request.testNumber == "A2HL" && request.kind == TestKind::Tv);
+            chosen << request.slot;
+        }
+        QCOMPARE(chosen, (QList<int>{0, 1, 2, 0, 3}));
+        QCOMPARE(rig.edit("Text5")->text(), QStringLiteral("4"));
+
+        rig.prompter.clear();
         rig.select(1); // the header row is no record
         rig.click("Command2");
         rig.click("Command5");
@@ -129,7 +149,6 @@ private slots:
         rig.prompter.queueAnswer(true);
         rig.click("Command9");
         QCOMPARE(rig.prompter.texts(), (S{"您确定要删除 2 条所选记录吗？", "删除完毕！"}));
-        QCOMPARE(rig.edit("Text3")->text(), QStringLiteral("0"));
         QCOMPARE((S{rig.cell(2), rig.cell(3), rig.cell(4)}), (S{"A1HL", "A2HL", "A5HL"}));
 
         // One record: No keeps it, Yes deletes the selected one.
@@ -141,70 +160,17 @@ private slots:
         QVERIFY(!rig.store.load(TestKind::Tv, "A2HL") && rig.store.load(TestKind::Tv, "A1HL"));
         QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("2"));
 
-        // Correction of the selected record (A5HL): no field, a bad value, a number.
+        // Correction of the selected record (A5HL); refused values are the model's test.
         rig.prompter.clear();
         rig.select(3);
         rig.click("Command5");
         auto* dialog = child<CorrectionDialog>(rig.window, "jlxg");
-        auto* field = child<QComboBox>(*dialog, "Combo1");
-        QCOMPARE(field->count(), correctableFields(TestKind::Tv).size());
-        const auto apply = [&](const char* value) {
-            child<QLineEdit>(*dialog, "Text1")->setText(QString::fromUtf8(value));
-            QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
-            return rig.store.load(TestKind::Tv, "A5HL")->value(QStringLiteral("化成电压"));
-        };
-        QCOMPARE(apply("150"), QStringLiteral("300"));
-        field->setCurrentText(QStringLiteral("化成电压"));
-        QCOMPARE(apply("abc"), QStringLiteral("300"));
-        QCOMPARE(apply("150"), QStringLiteral("150"));
-        QCOMPARE(rig.prompter.texts(),
-                 (S{"您还未选择修改项目！", "操作错误！请检查以后重新执行该操作！",
-                    "修改完毕！重新点击查询可以看到修改结果"}));
-        QTest::mouseClick(child<QPushButton>(*dialog, "Command2"), Qt::LeftButton);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-        // The dialog's fields follow the kind of the rows shown.
-        rig.query(2, "测试编号", "=", "E1HR");
-        rig.select(2);
-        rig.click("Command5");
-        QCOMPARE(
-            child<QComboBox>(*child<CorrectionDialog>(rig.window, "jlxg"), "Combo1")->itemText(0),
-            correctableFields(TestKind::Electrolyte).first());
-    }
-
-    void csvExportAndDisplayRequests() {
-        Rig rig;
-        rig.query(0, "化成电压", ">", "0");
-        const QString path = rig.dir.filePath(QStringLiteral("out.csv"));
-        rig.prompter.queueFileName(path);
-        rig.click("ExportCsv");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        const S lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
-        QCOMPARE(lines.size(), 7); // header, five records, the end of the last line
-        QCOMPARE(lines[0], fieldNames(TestKind::Tv).join(QLatin1Char(',')));
-        QVERIFY(lines[5].startsWith(QStringLiteral("A5HL,300,")));
-
-        // 显示记录: the slot counter through "1-3通道" and its wrap, then "4-6通道".
-        QSignalSpy spy(&rig.window, &QueryWindow::displayRequested);
-        rig.select(7); // the empty last row
-        rig.click("Command3");
-        QCOMPARE(rig.prompter.texts(), S{NoSelection});
-        rig.select(3);
-        for (int i = 0; i < 4; ++i)
-            rig.click("Command3");
-        rig.combo("Combo4")->setCurrentIndex(1);
-        rig.click("Command3");
-        QList<int> chosen;
-        for (const QList<QVariant>& call : spy) {
-            const auto request = call[0].value<DisplayRequest>();
-            QVERIFY(request.testNumber == "A2HL" && request.kind == TestKind::Tv);
-            chosen << request.slot;
-        }
-        QCOMPARE(chosen, (QList<int>{0, 1, 2, 0, 3}));
-        QCOMPARE(rig.edit("Text5")->text(), QStringLiteral("4"));
+        child<QComboBox>(*dialog, "Combo1")->setCurrentText(QStringLiteral("化成电压"));
+        child<QLineEdit>(*dialog, "Text1")->setText(QStringLiteral("150"));
+        QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
+        QCOMPARE(rig.store.load(TestKind::Tv, "A5HL")->value(QStringLiteral("化成电压")),
+                 QStringLiteral("150"));
+        QCOMPARE(rig.prompter.texts(), S{"修改完毕！重新点击查询可以看到修改结果"});
     }
 };
 

@@ -40,29 +40,22 @@ private slots:
         m_b.emplace();
     }
 
-    void choicesAndTheirMessages() {
-        QCOMPARE(m_b->model.channelItems(),
-                 (QStringList{"第1通道校准", "第2通道校准", "第3通道校准"}));
+    void choicesAndSteps() {
         // The list is built when the window opens, not when the range changes.
         m_b->channels.lastChannel = 5;
         QCOMPARE(m_b->model.channelItems().size(), 3);
         m_b->model.open();
         QCOMPARE(m_b->model.channelItems().last(), QStringLiteral("第6通道校准"));
 
+        // Steps without a channel or an item are refused and change nothing.
         m_b->model.increase(m_b->prompter);
         m_b->model.setChannel(2);
         m_b->model.increase(m_b->prompter);
-        m_b->model.decrease(m_b->prompter);
         QCOMPARE(m_b->prompter.texts(),
-                 (QStringList{"请按下拉箭头选择校准通道！", "请按下拉箭头选择校准项目！",
-                              "请按下拉箭头选择校准内容！"}));
-        for (int n = 0; n < CalibrationItemCount; ++n)
-            QCOMPARE(m_b->model.factor(2, CalibrationItem(n)), 1.0f);
+                 (QStringList{"请按下拉箭头选择校准通道！", "请按下拉箭头选择校准项目！"}));
         QVERIFY(m_b->model.lastEntries(10).isEmpty());
-    }
 
-    // The poll frame takes KV and KI from memory, as the frame tests show.
-    void stepsMultiplyAndReachStoreAndMemory() {
+        // Steps multiply and reach store and memory; the poll frame takes KV and KI from memory.
         choose(1, CalibrationItem::VoltageControl);
         m_b->model.increase(m_b->prompter);
         QCOMPARE(m_b->channels.KV[1], 1.01f);
@@ -76,7 +69,7 @@ private slots:
         QCOMPARE(stored(key("KI", 0)), QStringLiteral("1.0005"));
         m_b->model.decrease(m_b->prompter);
         QCOMPARE(m_b->channels.KI[0], float(1.0005f * 0.9995));
-        QVERIFY(m_b->prompter.shown().isEmpty());
+        QCOMPARE(m_b->prompter.shown().size(), 2); // the two refusals only
 
         // A step starts from the stored factor, and memory follows the store for all four.
         m_b->store.write(Canshu, key("Iadjust", 4), QStringLiteral("1.2"));
@@ -86,12 +79,9 @@ private slots:
         m_b->model.increase(m_b->prompter);
         QCOMPARE(m_b->channels.currentAdjust[4], float(1.2f * 1.01));
         QCOMPARE(m_b->channels.KV[4], 1.0f);
-        // The store is on disk at once.
-        QCOMPARE(SettingsStore(m_b->store.filePath()).read(Canshu, key("Iadjust", 4)),
-                 stored(key("Iadjust", 4)));
     }
 
-    void restoreWritesEveryFactorAndTheScales() {
+    void restoreAndLog() {
         choose(1, CalibrationItem::VoltageSampling);
         m_b->model.increase(m_b->prompter);
         m_b->channels.KI[5] = 3;
@@ -115,25 +105,19 @@ private slots:
         QCOMPARE(entries.size(), 2); // the step and the restore as one entry
         QCOMPARE(entries[1].item, QStringLiteral("恢复默认值"));
         QCOMPARE(entries[1].oldValue, QStringLiteral("Vadjust(1)=1.01"));
-    }
 
-    void logKeepsEveryChange() {
-        QSignalSpy logged(&m_b->model, &CalibrationModel::logged);
+        // Every change is logged; another opening of the window reads the same log.
         choose(2, CalibrationItem::CurrentSampling);
         for (int n = 0; n < 3; ++n)
             m_b->model.increase(m_b->prompter);
         m_b->model.decrease(m_b->prompter);
-        QCOMPARE(logged.count(), 4);
 
-        // Another opening of the window reads the same log.
         CalibrationModel again(m_b->channels, m_b->store);
-        const auto entries = again.lastEntries(2);
-        QCOMPARE(entries.size(), 2);
-        QCOMPARE(entries[0].channel, QStringLiteral("第3通道"));
-        QCOMPARE(entries[0].item, QStringLiteral("电流采样校准"));
-        QCOMPARE(entries[0].newValue, entries[1].oldValue);
-        QCOMPARE(entries[1].newValue, CalibrationModel::factorText(m_b->channels.currentAdjust[2]));
-        QCOMPARE(again.lastEntries(100).size(), 4);
+        const auto last = again.lastEntries(2);
+        QCOMPARE(last[0].channel, QStringLiteral("第3通道"));
+        QCOMPARE(last[0].newValue, last[1].oldValue);
+        QCOMPARE(last[1].newValue, CalibrationModel::factorText(m_b->channels.currentAdjust[2]));
+        QCOMPARE(again.lastEntries(100).size(), 6);
 
         // A log that cannot be written is told; the factor is still kept.
         QFile::remove(m_b->model.logFilePath());
@@ -166,40 +150,22 @@ private slots:
 
     // The window on the offscreen platform: it shows the model and passes the clicks on.
     void readoutsFollowThePanelAndClicksReachTheModel() {
-        ChannelModel& channels = m_b->channels;
-        PanelModel& panel = m_b->panel;
-        ScriptedPrompter& prompter = m_b->prompter;
-        channels.lastChannel = 4;
+        m_b->channels.lastChannel = 4;
         m_b->model.open();
-        panel.setText(5, Box::Text26, QStringLiteral("1.250"));
-        CalibrationWindow window(m_b->model, panel, prompter);
+        CalibrationWindow window(m_b->model, m_b->panel, m_b->prompter);
         window.show();
-
-        QCOMPARE(child<QLineEdit>(window, "Text2_5")->text(), QStringLiteral("1.250"));
-        panel.setText(3, Box::Text25, QStringLiteral("801.6"));
+        m_b->panel.setText(3, Box::Text25, QStringLiteral("801.6"));
         QCOMPARE(child<QLineEdit>(window, "Text1_3")->text(), QStringLiteral("801.6"));
 
         auto* channel = child<QComboBox>(window, "Combo1");
-        auto* item = child<QComboBox>(window, "Combo2");
-        QCOMPARE(channel->count(), 5);
-        QCOMPARE(channel->placeholderText(), QStringLiteral("选择校准通道"));
-        QCOMPARE(item->itemText(3), QStringLiteral("电流控制校准"));
-
-        auto* up = child<QPushButton>(window, "Command1");
-        QTest::mouseClick(up, Qt::LeftButton);
-        QCOMPARE(prompter.texts(), QStringList{QStringLiteral("请按下拉箭头选择校准通道！")});
-
         channel->setCurrentIndex(1);
-        item->setCurrentIndex(0);
+        child<QComboBox>(window, "Combo2")->setCurrentIndex(0);
         QTest::mouseClick(child<QRadioButton>(window, "Option2"), Qt::LeftButton);
-        QTest::mouseClick(up, Qt::LeftButton);
-        QCOMPARE(channels.voltageAdjust[1], 1.0005f);
+        QTest::mouseClick(child<QPushButton>(window, "Command1"), Qt::LeftButton);
+        QCOMPARE(m_b->channels.voltageAdjust[1], 1.0005f);
         QVERIFY(child<QPlainTextEdit>(window, "CalibrationLog")
                     ->toPlainText()
                     .contains(QStringLiteral("第2通道  电压采样校准  1 → 1.0005")));
-
-        QTest::mouseClick(child<QPushButton>(window, "Command4"), Qt::LeftButton);
-        QVERIFY(!window.isVisible());
     }
 
 private:

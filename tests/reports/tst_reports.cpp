@@ -104,16 +104,27 @@ bool chartsInTheirColumns(const QString& pdf, int page) {
     return true;
 }
 
-// A fresh folder and settings, with a curve of its column's colour in each channel chart.
+using Boxes = QList<QPair<Box, QString>>;
+
+// The parts the main window holds for printing and for a stored test, on real settings and
+// result files in a temporary folder.
 struct Rig {
     QTemporaryDir dir;
+    SettingsStore settings{dir.filePath(QStringLiteral("s.ini"))};
     ChannelModel channels;
-    SettingsStore store{dir.filePath(QStringLiteral("s.ini"))};
-    PanelModel panel{channels, store};
-    ChartSet charts{channels, panel, store};
-    ReportPrinter report{panel, charts, store};
+    PanelModel panel{channels, settings};
+    ChartSet charts{channels, panel, settings};
+    ReportPrinter report{panel, charts, settings};
+    SampleStore samples;
+    CurvePlotter plotter{charts, channels, panel, samples, settings};
+    ResultStore store{dir.path()};
+    ScriptedPrompter prompter;
+    StoredTestDisplay display{panel, channels, charts, plotter, samples, store, prompter};
 
-    Rig() {
+    Rig() { charts.frameAll(); }
+
+    // A curve of its column's colour in each channel chart.
+    void drawCurves() {
         for (int k = 0; k < ChannelCount; ++k) {
             charts.zb(k);
             charts.channelChart(k).drawLine(QPointF(400, 3600), QPointF(4400, 800),
@@ -129,28 +140,6 @@ struct Rig {
         panel.setText(k, Box::Text15, QStringLiteral("王工"));
     }
     QString pdfPath(const char* name) const { return dir.filePath(QLatin1String(name)); }
-};
-
-using Boxes = QList<QPair<Box, QString>>;
-
-// The parts the main window holds for a stored test, on real result files in a temporary
-// folder.
-struct DisplayRig {
-    QTemporaryDir dir;
-    SettingsStore settings{dir.filePath(QStringLiteral("s.ini"))};
-    ChannelModel channels;
-    PanelModel panel{channels, settings};
-    ChartSet charts{channels, panel, settings};
-    SampleStore samples;
-    CurvePlotter plotter{charts, channels, panel, samples, settings};
-    ResultStore store{dir.path()};
-    ScriptedPrompter prompter;
-    StoredTestDisplay display{panel, channels, charts, plotter, samples, store, prompter};
-
-    DisplayRig() {
-        panel.resetToDesign();
-        charts.frameAll();
-    }
 
     // A finished test in channel k as a run leaves it, saved, then the channel cleared.
     void save(int k, TestKind kind, const Boxes& boxes, int n, std::function<double(int)> volts) {
@@ -234,15 +223,15 @@ private slots:
     // 1-6: a TV page with the company line and an empty column, then an electrolyte page.
     void oneToSixPrintsTwoPages() {
         Rig r;
-        r.store.write(QStringLiteral("topic"), QStringLiteral("COMPANY"),
-                      QStringLiteral("华东铝箔有限公司"));
+        r.drawCurves();
+        r.settings.write(QStringLiteral("topic"), QStringLiteral("COMPANY"),
+                         QStringLiteral("华东铝箔有限公司"));
         r.fillTvChannel(0, QStringLiteral("300"));
         r.fillTvChannel(1, QStringLiteral("520"));
         for (int n = 1; n <= 42; ++n) // channel 3 shows nothing at all
             r.panel.setText(2, textBox(n), QString());
         r.panel.clickOption(Option::ElectrolyteTest, 1);
         for (int k = 3; k < 6; ++k) {
-            r.panel.setText(k, Box::Text29, QStringLiteral("4%1").arg(k));
             r.panel.setText(k, Box::Text34, QStringLiteral("9%1").arg(k));
             r.panel.setText(k, Box::Text35, QStringLiteral("E%1").arg(k + 1));
         }
@@ -256,41 +245,29 @@ private slots:
         QVERIFY(runTool(QStringLiteral("pdffonts"), {pdf})
                     .contains(QRegularExpression(QStringLiteral("WenQuanYi\\S*\\s.*\\byes\\b"))));
         QVERIFY(text.at(1, 6600, 400, QStringLiteral("Q-7RK-M智能TV仪铝箔特性测试报告")));
-        QVERIFY(text.at(2, 6600, 400, QStringLiteral("Q-7RK-M智能TV仪电解液测试报告")));
         QVERIFY(text.at(1, 7000, 1000, QStringLiteral("华东铝箔有限公司")));
-        const QStringList first{"化成电压：300V",      "测试电流：2mA", "延迟时间：180S",
-                                "升压时间指标：150S",  "升压时间：97S", "TV值0：312.5V",
-                                "TV特性：合格",        "测试员：王工",  "测试编号：A1",
-                                "测试日期：2009-09-01"};
-        // Empty boxes still print their labels and units.
-        const QStringList empty{"化成电压：V", "测试电流：mA", "延迟时间：S", "升压时间指标：S",
-                                "升压时间：S", "TV值0：V",     "TV特性：",    "测试员：",
-                                "测试编号：",  "测试日期："};
-        for (int n = 0; n < first.size(); ++n) {
-            QVERIFY2(text.at(1, columnX(0), lineY(n), first[n]), qPrintable(first[n]));
-            QVERIFY2(text.at(1, columnX(2), lineY(n), empty[n]), qPrintable(empty[n]));
-        }
-        QVERIFY(text.at(1, columnX(1), lineY(0), QStringLiteral("化成电压：520V")));
+        // Filled and empty boxes: both print label and unit.
+        QVERIFY(text.at(1, columnX(0), lineY(0), QStringLiteral("化成电压：300V")));
+        QVERIFY(text.at(1, columnX(0), lineY(9), QStringLiteral("测试日期：2009-09-01")));
         QVERIFY(text.at(1, columnX(1), lineY(8), QStringLiteral("测试编号：A2")));
+        QVERIFY(text.at(1, columnX(2), lineY(0), QStringLiteral("化成电压：V")));
         for (int column = 0; column < 3; ++column) {
-            const int k = 3 + column;
             const int x = columnX(column);
             QVERIFY(text.at(1, x, 6200, QStringLiteral("TV通道")));
             QVERIFY(!text.at(1, x + 2500, lineY(0), QStringLiteral("火花电压-时间数据")));
-            QVERIFY(text.at(2, x, lineY(1), QStringLiteral("参考电压：550V")));
-            QVERIFY(text.at(2, x, lineY(8), QStringLiteral("测试编号：E%1").arg(k + 1)));
-            QVERIFY(text.at(2, x + 2500, lineY(0), QStringLiteral("火花电压-时间数据")));
-            QVERIFY(text.at(2, x + 2500, lineY(1), QStringLiteral("火花电压1：4%1V").arg(k)));
-            QVERIFY(text.at(2, x + 2500, lineY(6), QStringLiteral("火花时间3：9%1S").arg(k)));
+            QVERIFY(
+                text.at(2, x + 2500, lineY(6), QStringLiteral("火花时间3：9%1S").arg(column + 3)));
         }
+        QVERIFY(text.at(2, columnX(0), lineY(8), QStringLiteral("测试编号：E4")));
         QVERIFY(chartsInTheirColumns(pdf, 1));
         QVERIFY(chartsInTheirColumns(pdf, 2));
     }
 
     void noPrinterOrAFailingOneOffersAPdf() {
         Rig r;
+        r.drawCurves();
         r.report.setGroups(1, 1);
-        ScriptedPrompter prompter;
+        ScriptedPrompter& prompter = r.prompter;
         const QString kept = r.pdfPath("kept.pdf");
         prompter.queueFileName(kept);
         r.report.printReport(prompter, nullptr, QDate(2026, 12, 6));
@@ -298,10 +275,7 @@ private slots:
         QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("没有找到可用的打印机")));
         QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
         QCOMPARE(prompter.shown()[1].text, QStringLiteral("2026-12-06-报告-4-6.pdf"));
-        const PdfText keptText(kept);
-        QVERIFY(keptText.at(1, columnX(0) + 940, 6200, QStringLiteral("4")));
-        for (const auto& w : keptText.words) // no company line without the setting
-            QVERIFY((w.topLeft - QPointF(7000, 1000)).manhattanLength() > 40);
+        QVERIFY(PdfText(kept).at(1, columnX(0) + 940, 6200, QStringLiteral("4")));
 
         // A printer that cannot start its job; the operator then declines the file.
         prompter.clear();
@@ -312,7 +286,6 @@ private slots:
         r.report.printReport(prompter, &broken);
         QCOMPARE(prompter.shown().size(), 2);
         QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("打印机无法开始打印")));
-        QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
 
         const ReportOutcome failed = r.report.writePdf(r.pdfPath("no/such/folder/r.pdf"));
         QVERIFY(failed.error.startsWith(QStringLiteral("报告文件无法写入：") +
@@ -326,20 +299,16 @@ private slots:
         QCOMPARE(startMergedReport(folder), QStringLiteral("找不到合并报表程序：") + program);
 
         QFile script(program);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho $# > started.tmp && mv started.tmp started\n");
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\ntouch started\n"));
         script.close();
         script.setPermissions(script.permissions() | QFile::ExeOwner);
         QCOMPARE(startMergedReport(folder), QString());
-        QFile started(QDir(folder).filePath(QStringLiteral("started")));
-        QTRY_VERIFY_WITH_TIMEOUT(started.exists(), 10000);
-        QVERIFY(started.open(QIODevice::ReadOnly));
-        QCOMPARE(started.readAll().trimmed(), QByteArray("0")); // no arguments
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(folder).filePath("started")), 10000);
     }
 
-    // Three kinds into the slots of "1-3通道", the wrap to channel 1, then "4-6通道".
+    // Three kinds into the slots of "1-3通道", then "4-6通道".
     void eachKindRestoresItsBoxesAndCurve() {
-        DisplayRig rig;
+        Rig rig;
         rig.save(0, TestKind::Tv, kTv, 20, tvVolts);
         rig.save(1, TestKind::Leakage, kLeakage, 25, leakageVolts);
         rig.save(2, TestKind::Electrolyte, kElectrolyte, 15, electrolyteVolts);
@@ -355,16 +324,14 @@ private slots:
         const auto& p = rig.plotter;
         const auto& group = rig.charts.groupChart(0);
 
-        // TV: n = delay 5 + rise 12; A after the rise time, B at the peak, C after the end.
+        // TV: n = delay 5 + rise 12; B at the peak (the markers' drawing is the plotter's test).
         show(TestKind::Tv, "T1HL", 0, kTv);
-        QCOMPARE(rig.channels.timeScale[0], 1.f / 16);
+        QCOMPARE(rig.channels.timeScale[0], 1.f / 16); // 10 to 19 samples; doubling up to 32
+        QCOMPARE(displayTimeScale(6000), 32.f);
         QVERIFY(rig.samples.voltage(0, 17) == 205.0f && rig.samples.voltage(0, 18) == 0.0f);
         const ChartCanvas& tv = rig.charts.channelChart(0);
         QVERIFY(hasColourNear(tv, {p.channelX(0, 10), channelY(150, 200)}, Red));
-        QVERIFY(hasColourNear(group, {p.groupX(0, 10), groupY(150, 200)}, Red));
-        QVERIFY(printedAt(tv, "A点", {p.channelX(0, 13), channelY(180, 200)}));
         QVERIFY(printedAt(tv, "B点", {p.channelX(0, 14), channelY(205, 200) + 100}));
-        QVERIFY(printedAt(tv, "C点", {p.channelX(0, 18), channelY(205, 200)}));
 
         // Leakage: n = test time 20; the whole group switches kind.
         show(TestKind::Leakage, "L1TM", 1, kLeakage);
@@ -372,36 +339,21 @@ private slots:
                 rig.channels.kind(0) == TestKind::Leakage);
         QCOMPARE(rig.panel.text(1, Box::Text38), QStringLiteral("25"));
         QVERIFY(hasColourNear(group, {p.groupX(1, 5), groupY(50, 100)}, QColor(Qt::green)));
-        QVERIFY(
-            printedAt(rig.charts.channelChart(1), "C点", {p.channelX(1, 21), channelY(100, 100)}));
 
         // Electrolyte: n = spark delay 3 + first spark time 8; the spark marked.
         show(TestKind::Electrolyte, "E1HR", 2, kElectrolyte);
         const ChartCanvas& el = rig.charts.channelChart(2);
         QVERIFY(hasColourNear(el, {p.channelX(2, 5), channelY(200, 400)}, Red));
         QVERIFY(printedAt(el, "31A", {p.channelX(2, 8), channelY(250, 400)}));
-        QVERIFY(printedAt(el, "C点", {p.channelX(2, 12), channelY(300, 400)}));
 
-        QCOMPARE(rig.display.show({TestKind::Tv, "T1HL", 3, DisplayGroup::Channels13}).channel, 0);
         QCOMPARE(rig.display.show({TestKind::Tv, "T1HL", 0, DisplayGroup::Channels46}).channel, 3);
         QVERIFY(rig.panel.option(Option::TvTest, 1));
         QVERIFY(hasColourNear(rig.charts.groupChart(1), {p.groupX(3, 10), groupY(150, 200)}, Red));
         QCOMPARE(rig.prompter.texts(), QStringList());
     }
 
-    void timeScaleByLength() {
-        // Each bound starts the next doubling: 10 s -> 1/16 ... 5120 s -> 32, and no further.
-        float scale = 1.f / 32;
-        QCOMPARE(displayTimeScale(0), scale);
-        for (int bound = 10; bound <= 5120; bound *= 2, scale *= 2) {
-            QCOMPARE(displayTimeScale(bound - 1), scale);
-            QCOMPARE(displayTimeScale(bound), scale * 2);
-        }
-        QCOMPARE(displayTimeScale(6000), 32.f);
-    }
-
     void readingErrorsAreReported() {
-        DisplayRig rig;
+        Rig rig;
         rig.save(0, TestKind::Tv, kTv, 5, tvVolts); // five samples of a test 17 long
         const auto show = [&](int slot, int drawn, const char* said) {
             const DisplayOutcome out =

@@ -1,7 +1,6 @@
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
-#include "settings/Timing.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -42,20 +41,15 @@ private slots:
             QCOMPARE(s.read("Canshu", "OPTION1(0)"), QString("False"));
             s.write("canshu", QString::fromUtf8("存储运行标志"), "7");
             s.write("topic", "LBUSER(0)", awkward);
-            s.write("topic", "DJYUSER(1)", " ");
         }
         SettingsStore reread(path);
         QCOMPARE(reread.read("canshu", "option1(0)"), QString("False"));
-        QCOMPARE(reread.read("canshu", "HCDY(0)"), QString("350"));
         QVERIFY(reread.read("topic", "hcdy(0)").isEmpty()); // sections are separate
         QCOMPARE(reread.read("canshu", QString::fromUtf8("存储运行标志")), QString("7"));
         QCOMPARE(reread.read("topic", "lbuser(0)"), awkward);
-        QCOMPARE(reread.read("topic", "DJYUSER(1)"), QString(" "));
         const QString text = fileText(path);
-        QVERIFY(text.contains("Option1(0)=False"));
         QCOMPARE(text.count("ption1(0)"), 1);
-        QVERIFY(text.contains(QString::fromUtf8("存储运行标志=7\n")));
-        QVERIFY(text.contains("[topic]"));
+        QVERIFY(text.contains("Option1(0)=False") && text.contains("存储运行标志=7\n"));
     }
 
     void damagedFileReadsAsInitialValues() {
@@ -76,10 +70,8 @@ private slots:
         QCOMPARE(s.readNumber("canshu", "hcdy(0)"), 200.0); // not a number -> initial
         QCOMPARE(s.readNumber("canshu", "kv(1)"), 1.0);     // empty -> initial
         QCOMPARE(s.readNumber("canshu", "Vadjust(2)"), 1.5);
-        QCOMPARE(s.readNumber("canshu", "ldlzb(4)"), 0.05); // absent -> initial
         QCOMPARE(s.readNumber("canshu", "unknown", 42), 42.0);
         QCOMPARE(s.readBool("canshu", "option5(0)"), true);
-        QCOMPARE(s.readBool("canshu", "option8(1)"), false);
         QVERIFY(s.read("canshu", "no equals sign").isEmpty());
 
         SettingsStore missing(dir.filePath("nothing/here.ini"));
@@ -97,16 +89,9 @@ private slots:
         QCOMPARE(s.writeInitialValues(), 0);
         QCOMPARE(s.read("canshu", "hcdy(3)"), QString("640"));
         QCOMPARE(s.read("canshu", "hcdy(5)"), QString("200"));
-        QCOMPARE(s.read("canshu", "option9(1)"), QString("False"));
-        QVERIFY(!s.contains("canshu", "option9(2)")); // options have two groups only
-        QCOMPARE(s.read("canshu", "Currency_C(4)"), QString("16711680"));
-        QVERIFY(s.contains("topic", "COMPANY"));
-        QVERIFY(s.contains("canshu", QString::fromUtf8("存储运行标志")));
-        // Written once, in one piece.
-        QVERIFY(fileText(path).contains("djyshxz(5)=3.1"));
-        QCOMPARE(initialValue("canshu", "THL(2)"), QString("180"));
+        QVERIFY(!s.contains("canshu", "option9(2)"));       // options have two groups only
+        QVERIFY(fileText(path).contains("djyshxz(5)=3.1")); // written once, in one piece
         QVERIFY(initialValue("canshu", "thl(6)").isNull());
-        QVERIFY(initialValue("topic", "thl(0)").isNull());
     }
 
     void batchSavesOnceAndAFailedSaveKeepsValuesAndSaysSo() {
@@ -130,31 +115,16 @@ private slots:
 
     void numbersAsText() {
         const QList<std::pair<const char*, std::optional<double>>> cases{
-            {"200", 200.0},        {"0.05", 0.05},        {"  12.5 ", 12.5},
-            {"1e3", 1000.0},       {".5", 0.5},           {"-0.1", -0.1},
-            {"", std::nullopt},    {" ", std::nullopt},   {"12a", std::nullopt},
-            {"1,5", std::nullopt}, {"inf", std::nullopt}, {"nan", std::nullopt}};
+            {"  12.5 ", 12.5},     {"1e3", 1000.0},       {"-0.1", -0.1},       {" ", std::nullopt},
+            {"12a", std::nullopt}, {"1,5", std::nullopt}, {"nan", std::nullopt}};
         for (const auto& [text, value] : cases)
             QVERIFY2(parseNumber(QString::fromLatin1(text)) == value, text);
 
-        QCOMPARE(formatSingle(1.0f), QString("1"));
-        QCOMPARE(formatSingle(0.03125f), QString("0.03125"));
         QCOMPARE(formatSingle(0.1f), QString("0.1"));
         QCOMPARE(formatSingle(1.0123456f), QString("1.012346"));
-        QCOMPARE(formatNumber(16711680), QString("16711680"));
         QCOMPARE(formatNumber(-0.0), QString("0"));
-        QCOMPARE(formatNumber(123456.5), QString("123456.5"));
-        QCOMPARE(formatBool(true), QString("True"));
-        QCOMPARE(parseBool("TRUE"), std::optional<bool>(true));
         QCOMPARE(parseBool("-1"), std::optional<bool>(true));
         QCOMPARE(parseBool("x"), std::optional<bool>());
-    }
-
-    void timingShrinksEveryInterval() {
-        const Timing t = Timing{}.scaled(20);
-        QCOMPARE(t.pollMs, 13);
-        QCOMPARE(t.handshakeTimeoutMs, 150);
-        QCOMPARE(Timing{}.scaled(10000).pollMs, 1);
     }
 };
 
