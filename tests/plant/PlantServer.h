@@ -9,9 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-// The plant database of the plant tests, with the plant API they use: a SQLite file through the
-// SQLite ODBC driver, and, under scripts/with-postgres.sh, the PostgreSQL server that script
-// started.
+// The plant database of the plant tests: a SQLite file through the SQLite ODBC driver, and,
+// under scripts/with-postgres.sh, the PostgreSQL server that script started.
 struct PlantServer {
     static inline const char* const PostgresVariable = "Q7RK_PLANT_POSTGRES";
 

@@ -1,7 +1,5 @@
-// The plant page inside the station: a real run against the simulator uploaded as pieces,
-// opening a foil back into the page, the panels and the charts, and the queue when the
-// server goes away in the middle of a group. Against the SQLite ODBC default and, under
-// scripts/with-postgres.sh, against PostgreSQL.
+// The plant page inside the station, on both back ends: a simulator run uploaded as pieces,
+// a foil opened back into the page, panels and charts, and the queue when the server goes.
 #include "PlantServer.h"
 #include "charts/ChartSet.h"
 #include "plant/FoilRecords.h"
@@ -270,8 +268,7 @@ private slots:
         QCOMPARE(page.text(FoilBox::Serial), Serial); // Text14(0), whichever changed
         panel.setText(1, boxes::TvTestNumber, Serial);
 
-        page.saveFoil();
-        QCOMPARE(m_bench->prompter.texts().last(), QString::fromUtf8("整体参数保存完毕!"));
+        page.saveFoil(); // the serial list below shows it stored
 
         page.setText(FoilBox::Grade, "NEW");
         m_bench->prompter.setAnswerFor(QString::fromUtf8("此规格不存在,是否加入到规格列表中?"),
@@ -297,7 +294,6 @@ private slots:
 
         page.setSource(m_server.source);
         page.deleteFoil();
-        QCOMPARE(m_bench->prompter.texts().last(), QString::fromUtf8("数据删除完毕!"));
         QCOMPARE(page.text(FoilBox::Grade), QString(" "));
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
     }
