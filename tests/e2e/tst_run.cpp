@@ -3,7 +3,6 @@
 #include "calibration/CalibrationModel.h"
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
-#include "results/QueryModel.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
@@ -14,7 +13,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -169,53 +167,6 @@ private slots:
         calibration.setItem(-1);
         calibration.increase(p.station.runAwarePrompter());
         QCOMPARE(p.prompter.shown().last().kind, ScriptedPrompter::Shown::Notice);
-    }
-
-    // A finished electrolyte test saved by answering Yes comes back in channel 4 and prints on
-    // the second page of a 1-6 report. (The TV side of saving and showing is the shift's test.)
-    void aSavedElectrolyteTestComesBackInChannelFourAndOnTheReport() {
-        QTemporaryDir work;
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(work.path()); // the result files live in the working directory
-        Program p(settingsPath());
-        p.prompter.setAnswerFor(QString::fromUtf8("测试结束，需要保存吗？"), true);
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "20", "--spark", "1:60,80"}), qPrintable(sim.error()));
-        QVERIFY(p.connectTcp(sim.port()));
-        p.panel.restoreOption(Option::ElectrolyteTest, 0, true);
-        p.panel.setText(0, boxes::ElectrolyteTestNumber, "EL1");
-        p.panel.setText(0, boxes::ElectrolyteSetVoltage, "200");
-        p.panel.setText(0, boxes::SparkDelay, "20");
-        p.panel.setText(0, boxes::TvOperator, QString::fromUtf8("王工"));
-        QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test16");
-        QVERIFY(ended.wait(30000));
-        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 1 条记录"));
-        QVERIFY(!p.station.hasUnsavedResults()); // 退出 now has nothing to ask
-        const QString spark = p.panel.text(0, boxes::SparkVoltage1);
-        QVERIFY2(spark.toDouble() > 0, qPrintable(spark)); // a spark was seen
-
-        p.panel.restoreOption(Option::TvTest, 0, true);
-        p.controller.newTestReset();
-        p.station.displayStoredTest({TestKind::Electrolyte, "EL1HL", 3, DisplayGroup::Channels46});
-        QCOMPARE(p.panel.number(3, boxes::SparkVoltage1),
-                 spark.toDouble()); // "31.0" comes back as "31"
-        QVERIFY(p.channels.isElectrolyteTest[3]);
-
-        p.station.report().setGroups(0, 1);
-        const QString pdf = work.filePath("1-6.pdf");
-        QVERIFY(p.station.report().writePdf(pdf).ok());
-        QProcess info;
-        info.start("pdfinfo", {pdf});
-        QVERIFY(info.waitForFinished(30000));
-        QVERIFY(QString::fromLatin1(info.readAllStandardOutput())
-                    .contains(QRegularExpression("Pages:\\s+2")));
-        QProcess text;
-        text.start("pdftotext", {"-f", "2", "-layout", pdf, "-"});
-        QVERIFY(text.waitForFinished(30000));
-        const QString page2 = QString::fromUtf8(text.readAllStandardOutput());
-        QVERIFY2(page2.contains(QString::fromUtf8("火花电压1")), qPrintable(page2));
-        QDir::setCurrent(before);
     }
 
     // A shift's commands one after another: every record stays true. Nothing is stored
