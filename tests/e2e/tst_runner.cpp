@@ -213,24 +213,16 @@ private slots:
         QCOMPARE(r.json.value("status").toArray().at(0).toString(),
                  QString::fromUtf8("第1路TV测试结束"));
 
-        // Connected, then the save question, then one upload question per TV piece, and the
-        // refusal of the first piece last.
-        const QJsonArray messages = r.json.value("messages").toArray();
+        // Connected, the save question, one upload question per piece in order, the refusal of
+        // the first piece last.
         QStringList said;
-        for (const QJsonValue& m : messages)
+        for (const QJsonValue& m : r.json.value("messages").toArray())
             said << m.toObject().value("text").toString();
-        QCOMPARE(said.first(),
-                 QString::fromUtf8("Q-7RK-M-2011060705ERP-1.15连接成功！您可以进行下一步操作测试"));
-        const int save = int(said.indexOf(QString::fromUtf8("测试结束，需要保存吗？")));
-        QVERIFY(save > 0);
-        QCOMPARE(messages.at(save).toObject().value("title").toString(),
-                 QString::fromUtf8("信息提示"));
-        int question = save;
-        for (int n = 1; n <= 3; ++n) {
-            const int at = int(said.indexOf(QString::fromUtf8("第%1片数据是否保存?").arg(n)));
-            QVERIFY2(at > question, qPrintable(said.join('|')));
-            question = at;
-        }
+        qsizetype at = 0;
+        for (const char* q : {"测试结束，需要保存吗？", "第1片数据是否保存?", "第2片数据是否保存?",
+                              "第3片数据是否保存?"})
+            QVERIFY2((at = said.indexOf(QString::fromUtf8(q), at)) > 0, q);
+        QVERIFY(said.first().contains(QString::fromUtf8("连接成功")));
         QVERIFY(said.last().endsWith(QString::fromUtf8("“接头数”必须填写数字！")));
 
         // The instrument heard the verdicts twice, a scaled 500 ms apart.
@@ -267,17 +259,13 @@ private slots:
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", kScale, "--foil-voltage", "1000"}),
                  qPrintable(sim.error()));
-        const QString settings = writeSettings(m_dir, "leak.ini",
-                                               {{"option5(0)", "False"},
-                                                {"option6(0)", "True"},
-                                                {"Thy(0)", "120"},
-                                                {"Thy(1)", "120"},
-                                                {"ldldy(0)", "100"},
-                                                {"ldldy(1)", "100"},
-                                                {"ldlzb(0)", "0.05"},
-                                                {"ldlzb(1)", "0.001"},
-                                                {"TVcsbh(0)", "L-1"},
-                                                {"TVcsbh(1)", "L-2"}});
+        QList<std::pair<QString, QString>> keys{{"option5(0)", "False"}, {"option6(0)", "True"}};
+        for (int k = 0; k < 2; ++k)
+            keys += {{QString("Thy(%1)").arg(k), "120"},
+                     {QString("ldldy(%1)").arg(k), "100"},
+                     {QString("ldlzb(%1)").arg(k), k ? "0.001" : "0.05"},
+                     {QString("TVcsbh(%1)").arg(k), QString("L-%1").arg(k + 1)}};
+        const QString settings = writeSettings(m_dir, "leak.ini", keys);
         const QString workdir = m_dir.filePath("leakwork");
         QDir().mkpath(workdir);
         const RunResult r = runGroup(settings, QString("tcp:127.0.0.1:%1").arg(sim.port()), "1-2",

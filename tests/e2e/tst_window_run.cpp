@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -50,23 +49,6 @@ class WindowRunTest : public QObject {
     QTemporaryDir m_dir;
 
 private slots:
-    // The window runs at the simulator's speed with --time-scale; a bad factor is refused
-    // before any window opens, with the runner's exit code for bad usage.
-    void timeScaleOption() {
-        for (const char* bad : {"abc", "-2"}) {
-            QProcess q7rk;
-            q7rk.setProcessEnvironment([] {
-                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-                env.insert("QT_QPA_PLATFORM", "offscreen");
-                return env;
-            }());
-            q7rk.start(Q7RK_WINDOW_PATH, {"--time-scale", bad});
-            QVERIFY(q7rk.waitForFinished(10000));
-            QCOMPARE(q7rk.exitCode(), 64);
-            QVERIFY(QString::fromUtf8(q7rk.readAllStandardError()).contains("--time-scale"));
-        }
-    }
-
     // A peer that takes the connection but never answers: the operator can call the attempt
     // off through the menu (and the toolbar button) and then open a serial port instead.
     void aMuteEthernetPeerCanBeCalledOff() {

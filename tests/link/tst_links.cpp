@@ -130,19 +130,13 @@ private slots:
         QVERIFY(b.channels.serialLinkActive);
         QVERIFY(b.shell.toolbarVisible());
         QVERIFY(!b.shell.button("RJ45_connect")->enabled);
-        QVERIFY(!b.shell.menuItem("RJ45")->enabled);
-        QVERIFY(link.transport());
 
         link.connectFrom(1); // already open
         QCOMPARE(b.prompter.texts().last(), QString::fromUtf8("串口已经打开！"));
         link.closePort();
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM3串口已关闭"));
         QVERIFY(b.shell.button("RJ45_connect")->enabled);
-        QVERIFY(!b.shell.toolbarVisible());
-        QVERIFY(!link.transport());
-        b.shell.setStatusText(7, "x");
-        link.closePort(); // nothing open: nothing happens
-        QCOMPARE(b.shell.statusText(7), QString("x"));
+        QVERIFY(!b.shell.toolbarVisible() && !link.transport());
     }
 
     void serialSearchFailures() {
