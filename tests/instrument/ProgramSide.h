@@ -58,10 +58,6 @@ inline int setCurrentCode(int k, double ma) {
     return int(std::clamp(std::round((ma * l.gain + l.offset) * 5000), 0.0, 65000.0));
 }
 
-inline int field(const QByteArray& f, int at) {
-    return quint8(f.at(at)) << 8 | quint8(f.at(at + 1));
-}
-
 inline void putField(QByteArray& f, int at, int value) {
     f[at] = char(value >> 8);
     f[at + 1] = char(value & 0xFF);
@@ -97,14 +93,6 @@ inline QByteArray pollFrame(int sampleIndex, const ChannelSet (&sets)[6]) {
         putField(f, b + 10, sets[k].on ? setCurrentCode(k, sets[k].milliamps) : 0);
     }
     return f;
-}
-
-inline Shown replyReading(const QByteArray& reply, int k) {
-    return programView(k, field(reply, 16 + 16 * k), field(reply, 18 + 16 * k));
-}
-
-inline bool trailerIntact(const QByteArray& f) {
-    return quint8(f.at(104)) == 0x0F && quint8(f.at(105)) == 0xF0 && quint8(f.at(106)) == 0x86;
 }
 
 } // namespace q7rk::test
