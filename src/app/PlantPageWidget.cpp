@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace q7rk {
 
@@ -117,15 +118,15 @@ QWidget* PlantPageWidget::buildWholeRoll() {
     const struct {
         const char* name;
         const char* caption;
-        void (PlantPage::*action)();
-    } buttons[] = {{"CmdOpen", "打开", &PlantPage::openFoil},
-                   {"CmdSave1", "保存", &PlantPage::saveFoil},
-                   {"Cmddel", "删除", &PlantPage::deleteFoil}};
+        std::function<void()> action;
+    } buttons[] = {{"CmdOpen", "打开", [this] { m_page.openFoil(); }},
+                   {"CmdSave1", "保存", [this] { m_page.saveFoil(); }},
+                   {"Cmddel", "删除", [this] { m_page.deleteFoil(); }}};
     int left = 7200;
     for (const auto& b : buttons) {
         auto* push = button(QString::fromLatin1(b.name), QString::fromUtf8(b.caption), area);
         push->setGeometry(twipRect(left, 1800, 900, 420));
-        connect(push, &QPushButton::clicked, &m_page, b.action);
+        connect(push, &QPushButton::clicked, this, b.action);
         left += 1000;
     }
     return area;

@@ -239,17 +239,18 @@ void PlantPage::resetForFoil() {
     tabinit();
 }
 
-void PlantPage::openFoil() {
-    if (m_gate && !m_gate(PlantCommand::OpenFoil)) return;
+bool PlantPage::openFoil() {
+    if (m_gate && !m_gate(PlantCommand::OpenFoil)) return false;
     // Everything is read before anything changes, so a database that fails leaves the page
     // and the panels as they were.
     const auto opened = FoilRecords(m_source).open(text(FoilBox::Serial));
     if (!opened.ok()) {
         tell(opened.status.message);
-        return;
+        return false;
     }
     resetForFoil();
     showOpened(opened.value);
+    return opened.value.foil.has_value();
 }
 
 void PlantPage::showOpened(const OpenedFoil& opened) {

@@ -127,7 +127,7 @@ public:
     // The grid set-up: empties the grid, the piece entry boxes and five whole-roll boxes.
     void tabinit();
 
-    void openFoil();   // 打开
+    bool openFoil();   // 打开: true when the foil's whole-roll record was found and shown
     void saveFoil();   // 保存 (CmdSave1)
     void deleteFoil(); // 删除
     void savePieces(); // 保存 (Cmdsave)

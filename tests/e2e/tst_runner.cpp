@@ -235,9 +235,10 @@ private slots:
         QVERIFY(QFile::rename(database, database + ".away"));
         const QString second = plant.filePath("second");
         QDir().mkpath(second);
+        // The foil asked for cannot be opened: its pieces still go under its serial.
         const RunResult away =
-            runGroup(tvSettings(m_dir), tcp, "1-3", yes + QStringList{second}, env);
-        QVERIFY(away.json.value("saved").toBool());
+            runGroup(tvSettings(m_dir), tcp, "1-3", yes + QStringList{second, "--foil", "F9"}, env);
+        QVERIFY(away.json.value("saved").toBool() && !away.json.value("foilOpened").toBool());
         QCOMPARE(away.json.value("queued").toArray(), QJsonArray({2, 3}));
         QVERIFY(away.json.value("status").toArray().at(6).toString().contains(
             QString::fromUtf8("未存入工厂数据库")));
@@ -248,7 +249,8 @@ private slots:
         retry.start(Q7RK_PLANTDB_PATH, {"retry", "--workdir", second});
         QVERIFY(retry.waitForFinished(30000));
         const QJsonObject done = QJsonDocument::fromJson(retry.readAllStandardOutput()).object();
-        QCOMPARE(done.value("uploaded").toArray().size(), 2);
+        QCOMPARE(done.value("uploaded").toArray(),
+                 QJsonArray({QJsonArray{"F9", 2}, QJsonArray{"F9", 3}}));
         QCOMPARE(done.value("left").toInt(), 0);
     }
 

@@ -85,9 +85,19 @@ QString HeadlessRun::groupKey(const QString& group) {
 void HeadlessRun::begin() {
     m_station.startUp();
     if (!m_options.foil.isEmpty()) {
-        // As 打开 does: page boxes, formation voltage and test number of channels 1-3.
+        // As 打开 does: page boxes, formation voltage and test number of channels 1-3. The
+        // pieces belong to the foil asked for even when the plant cannot be read now.
         m_station.plant().setText(FoilBox::Serial, m_options.foil);
-        m_station.plant().openFoil();
+        const qsizetype told = m_prompter.shown().size();
+        m_foilOpened = m_station.plant().openFoil();
+        if (!m_foilOpened) {
+            m_foilProblem =
+                m_prompter.shown().size() > told
+                    ? m_prompter.shown().last().text
+                    : QStringLiteral("工厂数据库中没有卷号 %1 的整卷记录").arg(m_options.foil);
+            for (int k = 0; k < ChannelsPerGroup; ++k)
+                m_station.panel().setText(k, boxes::TvTestNumber, m_options.foil);
+        }
     }
     if (m_options.maxSeconds > 0) m_deadline.start(int(m_options.maxSeconds * 1000));
     connectLink();
@@ -198,6 +208,10 @@ QJsonObject HeadlessRun::report() const {
                     {"saved", m_station.lastSave().ok},
                     {"uploaded", uploaded},
                     {"queued", queued}};
+    if (!m_options.foil.isEmpty()) {
+        out.insert("foilOpened", m_foilOpened);
+        if (!m_foilOpened) out.insert("foilProblem", m_foilProblem);
+    }
     if (!m_options.reportPath.isEmpty())
         out.insert("report", QJsonObject{{"path", m_options.reportPath},
                                          {"written", m_reportError.isEmpty()},

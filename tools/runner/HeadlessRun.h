@@ -24,9 +24,9 @@ public:
         bool answerStart = true;
         bool answerSave = false;
         bool answerUpload = false; // "第n片数据是否保存?"
-        QString foil;              // opened from the plant database before the run
-        double maxSeconds = 0;     // 0: no limit
-        QString reportPath;        // a PDF of the group's report after the run; empty: none
+        QString foil;          // opened from the plant database before the run; the group's number
+        double maxSeconds = 0; // 0: no limit
+        QString reportPath;    // a PDF of the group's report after the run; empty: none
     };
     // The exit code says how the run went, so a script can tell a finished test apart.
     enum Exit {
@@ -67,6 +67,8 @@ private:
     QTimer m_linkDeadline;
     bool m_done = false;
     bool m_terminating = false;
+    bool m_foilOpened = false;
+    QString m_foilProblem; // why the foil could not be opened
 };
 
 } // namespace q7rk
