@@ -37,6 +37,10 @@ public:
     // All-or-nothing work: begin, then commit; a connection that goes without commit rolls
     // back.
     PlantStatus begin();
+    // The same for work that must not interleave with other writers of the same rows:
+    // SERIALIZABLE on PostgreSQL, where a statement or the commit may then fail with a
+    // Conflict fault (roll back and start over); SQLite's file lock serializes already.
+    PlantStatus beginSerializable();
     PlantStatus commit();
     void rollback();
 

@@ -24,11 +24,12 @@ PlantStatus create(PlantConnection& c, int sampleColumns) {
                        "Vt double precision)"),
         curve,
         QStringLiteral("create table if not exists Criterion (Speci varchar(255))"),
-        QStringLiteral("create index if not exists Whole_Parameter_SerNum "
+        // One row per key: two stations sending the same piece at once cannot both insert.
+        QStringLiteral("create unique index if not exists Whole_Parameter_Key "
                        "on Whole_Parameter (SerNum)"),
-        QStringLiteral("create index if not exists Part_Parameter_SerNum "
+        QStringLiteral("create unique index if not exists Part_Parameter_Key "
                        "on Part_Parameter (SerNum, NumCurve)"),
-        QStringLiteral("create index if not exists Curve_SerNum on Curve (SerNum, NumCurve)"),
+        QStringLiteral("create unique index if not exists Curve_Key on Curve (SerNum, NumCurve)"),
     };
     for (const QString& sql : statements)
         if (PlantStatus s = c.exec(sql); !s.ok()) return s;
