@@ -86,9 +86,9 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
                                         .arg(c.quoted(QString::number(points - 1))));
     if (!fits.ok()) {
         if (fits.fault != PlantFault::Rejected) return fits;
-        const auto columns = c.columnCount(QStringLiteral("Curve"));
+        const auto columns = c.columnNames(QStringLiteral("Curve"));
         if (!columns.ok()) return columns.status;
-        const int sampleColumns = columns.value - 2;
+        const int sampleColumns = int(columns.value.size()) - 2;
         if (points > sampleColumns)
             return PlantStatus::failure(PlantFault::CurveTooLong,
                                         plantTexts::curveTooLong(n, points, sampleColumns));

@@ -147,12 +147,17 @@ PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVa
     return {PlantRecordset(std::move(rows)), {}};
 }
 
-PlantReply<int> PlantConnection::columnCount(const QString& table) {
-    if (PlantStatus s = open(); !s.ok()) return PlantReply<int>::failed(s);
+PlantReply<QStringList> PlantConnection::columnNames(const QString& table) {
+    using Reply = PlantReply<QStringList>;
+    if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("select * from %1 where 1=0").arg(table)))
-        return PlantReply<int>::failed(statementFault(q.lastError()));
-    return {int(q.record().count()), {}};
+        return Reply::failed(statementFault(q.lastError()));
+    QStringList names;
+    const QSqlRecord record = q.record();
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return {names, {}};
 }
 
 PlantStatus PlantConnection::begin() {

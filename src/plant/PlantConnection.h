@@ -31,8 +31,8 @@ public:
 
     PlantStatus exec(const QString& sql, const QVariantList& values = {});
     PlantReply<PlantRecordset> select(const QString& sql, const QVariantList& values = {});
-    // Columns of a table, read from an empty result.
-    PlantReply<int> columnCount(const QString& table);
+    // Column names of a table, read from an empty result.
+    PlantReply<QStringList> columnNames(const QString& table);
 
     // All-or-nothing work: begin, then commit; a connection that goes without commit rolls
     // back.
