@@ -1,6 +1,7 @@
-// Eight stations sending the same foils at the same moments to one PostgreSQL server: each
-// station is told its pieces are stored, and every key ends with exactly one row, holding
-// what one complete upload sent.
+// Eight stations sending the same foils at the same moments to one plant database (the
+// SQLite file, and the PostgreSQL server under scripts/with-postgres.sh): each station is
+// told its pieces are stored, and every key ends with exactly one row, holding what one
+// complete upload sent.
 #include "PlantServer.h"
 #include "plant/FoilRecords.h"
 #include "plant/PieceRecords.h"
@@ -56,11 +57,21 @@ class PlantLoadTest : public QObject {
     PlantServer m_server;
 
 private slots:
+    void initTestCase_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
+
     void initTestCase() {
         QVERIFY(m_server.home.isValid());
         const QString problem = m_server.registerSources();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        if (!m_server.choose(true))
+    }
+
+    void init() {
+        QFETCH_GLOBAL(bool, postgres);
+        if (!m_server.choose(postgres))
             QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
         QVERIFY(m_server.prepare());
     }
