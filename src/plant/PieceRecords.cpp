@@ -5,8 +5,11 @@
 #include "plant/PlantTexts.h"
 #include "settings/NumberText.h"
 
+#include <QRandomGenerator>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace q7rk {
 
@@ -23,6 +26,15 @@ double decimalOf(float v) {
     double d = 0;
     std::from_chars(text, end, d);
     return d;
+}
+
+// Attempts of one piece against other writers; each loser waits longer, and at random, so
+// the same two do not meet again.
+constexpr int MaxAttempts = 5;
+
+void waitBeforeRetry(int attempt) {
+    const int ms = int(QRandomGenerator::global()->bounded(10, 40)) * attempt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 QString cellText(const QVariant& v, int decimals) {
@@ -74,53 +86,66 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
                                         .arg(c.quoted(QString::number(points - 1))));
     if (!fits.ok()) {
         if (fits.fault != PlantFault::Rejected) return fits;
-        const auto columns = c.columnCount(QStringLiteral("Curve"));
+        const auto columns = c.columnNames(QStringLiteral("Curve"));
         if (!columns.ok()) return columns.status;
-        const int sampleColumns = columns.value - 2;
+        const int sampleColumns = int(columns.value.size()) - 2;
         if (points > sampleColumns)
             return PlantStatus::failure(PlantFault::CurveTooLong,
                                         plantTexts::curveTooLong(n, points, sampleColumns));
         return fits;
     }
 
-    if (PlantStatus s = c.begin(); !s.ok()) return s;
-    if (piece.writesFoil()) {
-        if (PlantStatus s =
-                c.exec(QStringLiteral("delete from Whole_Parameter where SerNum=?"), {serial});
+    // Stations sending the same foil at the same moment: each piece is written as one
+    // serializable transaction, and the one that loses starts over after a short random
+    // wait, when it deletes what the winner stored.
+    const auto write = [&]() -> PlantStatus {
+        if (PlantStatus s = c.beginSerializable(); !s.ok()) return s;
+        if (piece.writesFoil()) {
+            if (PlantStatus s =
+                    c.exec(QStringLiteral("delete from Whole_Parameter where SerNum=?"), {serial});
+                !s.ok())
+                return s;
+            if (PlantStatus s = insertFoil(c, foil, piece.date); !s.ok()) return s;
+        }
+        const QVariantList key{serial, n};
+        if (PlantStatus s = c.exec(
+                QStringLiteral("delete from Part_Parameter where SerNum=? and NumCurve=?"), key);
             !s.ok())
             return s;
-        if (PlantStatus s = insertFoil(c, foil, piece.date); !s.ok()) return s;
-    }
-    const QVariantList key{serial, n};
-    if (PlantStatus s =
-            c.exec(QStringLiteral("delete from Part_Parameter where SerNum=? and NumCurve=?"), key);
-        !s.ok())
-        return s;
-    if (PlantStatus s = c.exec(
-            QStringLiteral("insert into Part_Parameter (SerNum,NumCurve,"
-                           "SpecVot,Bend,Pull,Tr,Vm,Vt) "
-                           "values (?,?,?,?,?,?,?,?)"),
-            QVariantList{serial, n, cells.value[0], cells.value[1], cells.value[2]} + results);
-        !s.ok())
-        return s;
-    if (PlantStatus s =
-            c.exec(QStringLiteral("delete from Curve where SerNum=? and NumCurve=?"), key);
-        !s.ok())
-        return s;
+        if (PlantStatus s = c.exec(
+                QStringLiteral("insert into Part_Parameter (SerNum,NumCurve,"
+                               "SpecVot,Bend,Pull,Tr,Vm,Vt) "
+                               "values (?,?,?,?,?,?,?,?)"),
+                QVariantList{serial, n, cells.value[0], cells.value[1], cells.value[2]} + results);
+            !s.ok())
+            return s;
+        if (PlantStatus s =
+                c.exec(QStringLiteral("delete from Curve where SerNum=? and NumCurve=?"), key);
+            !s.ok())
+            return s;
 
-    QString names = QStringLiteral("insert into Curve (SerNum,NumCurve");
-    QString marks = QStringLiteral(") values (?,?");
-    QVariantList values{serial, n};
-    values.reserve(points + 2);
-    for (int k = 0; k < points; ++k) {
-        names += QLatin1Char(',') + c.quoted(QString::number(k));
-        marks += QStringLiteral(",?");
-        values << (k == 0 || std::size_t(k) >= piece.curve.size()
-                       ? 0.0
-                       : decimalOf(piece.curve[std::size_t(k)]));
+        QString names = QStringLiteral("insert into Curve (SerNum,NumCurve");
+        QString marks = QStringLiteral(") values (?,?");
+        QVariantList values{serial, n};
+        values.reserve(points + 2);
+        for (int k = 0; k < points; ++k) {
+            names += QLatin1Char(',') + c.quoted(QString::number(k));
+            marks += QStringLiteral(",?");
+            values << (k == 0 || std::size_t(k) >= piece.curve.size()
+                           ? 0.0
+                           : decimalOf(piece.curve[std::size_t(k)]));
+        }
+        if (PlantStatus s = c.exec(names + marks + QLatin1Char(')'), values); !s.ok()) return s;
+        return c.commit();
+    };
+    PlantStatus written;
+    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+        written = write();
+        if (written.fault != PlantFault::Conflict) break;
+        c.rollback();
+        if (attempt < MaxAttempts) waitBeforeRetry(attempt);
     }
-    if (PlantStatus s = c.exec(names + marks + QLatin1Char(')'), values); !s.ok()) return s;
-    return c.commit();
+    return written;
 }
 
 PlantStatus PieceRecords::saveCells(const QString& serial, const PieceTable& grid) const {

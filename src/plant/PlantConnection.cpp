@@ -92,6 +92,15 @@ PlantStatus PlantConnection::connectFault(const QSqlError& error) const {
 
 PlantStatus PlantConnection::statementFault(const QSqlError& error) const {
     const QString text = error.databaseText();
+    // This Qt's ODBC driver passes the server's words but not its SQLSTATE (newer ones append
+    // it): serialization failure 40001, deadlock 40P01, and a key that a concurrent writer
+    // inserted first (23505, only possible between our delete and insert). SQLite reports
+    // a lock held past its busy timeout.
+    if (containsAny(text, {"could not serialize access", "deadlock detected",
+                           "duplicate key value violates unique constraint", "40001", "40P01",
+                           "23505", "database is locked", "无法串行访问", "检测到死锁"}))
+        return PlantStatus::failure(PlantFault::Conflict,
+                                    withDetail(plantTexts::writeConflict(), error));
     if (containsAny(text, {"connection dead", "server closed the connection", "no connection",
                            "connection lost", "terminating connection", "08S01", "could not send",
                            "disk I/O error", "unable to open database"}))
@@ -138,12 +147,17 @@ PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVa
     return {PlantRecordset(std::move(rows)), {}};
 }
 
-PlantReply<int> PlantConnection::columnCount(const QString& table) {
-    if (PlantStatus s = open(); !s.ok()) return PlantReply<int>::failed(s);
+PlantReply<QStringList> PlantConnection::columnNames(const QString& table) {
+    using Reply = PlantReply<QStringList>;
+    if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("select * from %1 where 1=0").arg(table)))
-        return PlantReply<int>::failed(statementFault(q.lastError()));
-    return {int(q.record().count()), {}};
+        return Reply::failed(statementFault(q.lastError()));
+    QStringList names;
+    const QSqlRecord record = q.record();
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return {names, {}};
 }
 
 PlantStatus PlantConnection::begin() {
@@ -151,6 +165,18 @@ PlantStatus PlantConnection::begin() {
     if (!m_db.transaction()) return statementFault(m_db.lastError());
     m_inTransaction = true;
     return PlantStatus::success();
+}
+
+PlantStatus PlantConnection::beginSerializable() {
+    if (PlantStatus s = open(); !s.ok()) return s;
+    // For the session, before the transaction: inside it the PostgreSQL driver wraps every
+    // statement in a savepoint, where the isolation level can no longer be set.
+    if (m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
+        if (PlantStatus s = exec(QStringLiteral(
+                "set session characteristics as transaction isolation level serializable"));
+            !s.ok())
+            return s;
+    return begin();
 }
 
 PlantStatus PlantConnection::commit() {

@@ -31,12 +31,16 @@ public:
 
     PlantStatus exec(const QString& sql, const QVariantList& values = {});
     PlantReply<PlantRecordset> select(const QString& sql, const QVariantList& values = {});
-    // Columns of a table, read from an empty result.
-    PlantReply<int> columnCount(const QString& table);
+    // Column names of a table, read from an empty result.
+    PlantReply<QStringList> columnNames(const QString& table);
 
     // All-or-nothing work: begin, then commit; a connection that goes without commit rolls
     // back.
     PlantStatus begin();
+    // The same for work that must not interleave with other writers of the same rows:
+    // SERIALIZABLE on PostgreSQL, where a statement or the commit may then fail with a
+    // Conflict fault (roll back and start over); SQLite's file lock serializes already.
+    PlantStatus beginSerializable();
     PlantStatus commit();
     void rollback();
 

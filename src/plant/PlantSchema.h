@@ -2,6 +2,8 @@
 
 #include "plant/PlantStatus.h"
 
+#include <QJsonObject>
+
 namespace q7rk {
 
 class PlantConnection;
@@ -18,6 +20,16 @@ constexpr int PostgresSampleColumns = 1598; // 1600 columns per table
 PlantStatus create(PlantConnection& c, int sampleColumns);
 // Drops the four tables (tests start from nothing).
 PlantStatus drop(PlantConnection& c);
+
+// What an existing plant database lacks for this program, changing nothing:
+//   {"tables": {"Curve": {"present": true, "columns": [...], "missing": [...]}, ...},
+//    "sampleColumns": N,
+//    "missingIndexes": [{"table": T, "columns": [...], "create": "create unique index ..."}]}
+// "missingIndexes" is null on a server whose index catalogue is not known here. A table
+// that cannot be read for another reason than its absence (no server, no login) fails.
+PlantReply<QJsonObject> check(PlantConnection& c);
+// Nothing missing in what check() found.
+bool complete(const QJsonObject& report);
 
 } // namespace plantSchema
 } // namespace q7rk

@@ -16,6 +16,7 @@ enum class PlantFault {
     ServerAway,   // the server cannot be reached, or went away during the work
     Rejected,     // the server refused a statement (missing table or column, bad value)
     CurveTooLong, // the Curve table has fewer sample columns than the curve
+    Conflict,     // another writer had the same rows at the same moment; trying again mends it
     LocalStore,   // the local queue file cannot be read or written
 };
 

@@ -49,6 +49,9 @@ inline QString connectionLost() {
 inline QString statementRejected() {
     return QStringLiteral("工厂数据库拒绝执行语句，操作未完成。");
 }
+inline QString writeConflict() {
+    return QStringLiteral("工厂数据库中的同一记录正被其他工位同时写入，操作未完成。");
+}
 inline QString curveTooLong(int curveNumber, int points, int columns) {
     return QStringLiteral("第%1片曲线有%2个数据点，超过工厂数据库Curve表的%3个数据列，无法上传。")
         .arg(curveNumber)

@@ -68,6 +68,13 @@ class PlantTest : public QObject {
         return p.readAllStandardOutput();
     }
 
+    // The tool's own data source for the same database.
+    QStringList initArgs() const {
+        return m_server.postgres ? QStringList{"init", "--postgres",
+                                               qEnvironmentVariable(PlantServer::PostgresVariable)}
+                                 : QStringList{"init", "--file", m_server.plantFile()};
+    }
+
 private slots:
     void initTestCase_data() {
         QTest::addColumn<bool>("postgres");
@@ -256,11 +263,7 @@ private slots:
         // (A server gone in the middle of a group is the page's test.)
 
         // The tool sets up its own data source for the same database and sends the queue.
-        const QStringList init =
-            m_server.postgres ? QStringList{"init", "--postgres",
-                                            qEnvironmentVariable(PlantServer::PostgresVariable)}
-                              : QStringList{"init", "--file", m_server.plantFile()};
-        QVERIFY(plantdb(init, 0).startsWith("data source result"));
+        QVERIFY(plantdb(initArgs(), 0).startsWith("data source result"));
         const QByteArray printed = plantdb({"retry", "--workdir", m_dir->path()}, 0);
         QCOMPARE(QJsonDocument::fromJson(printed).object(),
                  QJsonObject({{"uploaded", QJsonArray{QJsonArray{"Q1", 1}}}, {"left", 0}}));
@@ -291,6 +294,29 @@ private slots:
             for (const char* serial : {"Q1", "Q3"})
                 QCOMPARE(m_server.rowsOf(table, serial), 1);
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 2);
+    }
+
+    void checkTellsWhatTheDatabaseLacks() {
+        QVERIFY(plantdb(initArgs(), 0).startsWith("data source result"));
+        QJsonObject report = QJsonDocument::fromJson(plantdb({"check"}, 0)).object();
+        QCOMPARE(report["sampleColumns"].toInt(), m_server.postgres ? 1598 : 1998);
+        PlantConnection c(m_server.source, PlantLogin::Own);
+        for (const char* sql :
+             {"drop index Curve_Key", "drop table Criterion",
+              "alter table Whole_Parameter drop column Conner",
+              "create index Curve_SerNum on Curve (SerNum, NumCurve)"}) // not unique
+            QVERIFY(c.exec(sql).ok());
+        const QByteArray printed = plantdb({"check"}, 1);
+        QCOMPARE(plantdb({"check"}, 1), printed); // the check changed nothing
+        report = QJsonDocument::fromJson(printed).object();
+        const QJsonValue tables = report.value("tables");
+        QCOMPARE(tables["Whole_Parameter"]["missing"], QJsonValue(QJsonArray{"Conner"}));
+        QCOMPARE(tables["Criterion"]["present"], QJsonValue(false));
+        const QJsonArray indexes = report["missingIndexes"].toArray();
+        QCOMPARE(indexes.size(), 1);
+        QVERIFY(c.exec(indexes[0]["create"].toString()).ok()); // a statement the server takes
+        report = QJsonDocument::fromJson(plantdb({"check"}, 1)).object();
+        QCOMPARE(report["missingIndexes"], QJsonValue(QJsonArray()));
     }
 
     void curveLongerThanTheTable() {

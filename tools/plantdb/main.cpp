@@ -1,6 +1,8 @@
-// q7rk-plantdb: sets up the plant database's data source and sends the uploads that are
-// waiting in a working folder's queue.
+// q7rk-plantdb: sets up the plant database's data source, sends the uploads that are
+// waiting in a working folder's queue and tells what an existing plant database lacks.
 #include "plant/OdbcSources.h"
+#include "plant/PlantConnection.h"
+#include "plant/PlantSchema.h"
 #include "plant/PlantSetup.h"
 #include "plant/PlantUploader.h"
 
@@ -61,6 +63,20 @@ int retry(const QCommandLineParser& p) {
     return report.left == 0 && report.status.ok() ? 0 : 1;
 }
 
+// Exit 0: the database has all this program needs; 1: something is missing; 2: it could not
+// be read.
+int check(const QCommandLineParser& p) {
+    const PlantSource source(p.value(QStringLiteral("dsn")));
+    PlantConnection c(source, PlantLogin::Own);
+    const auto report = plantSchema::check(c);
+    if (!report.ok()) {
+        printError(report.status.message);
+        return 2;
+    }
+    std::printf("%s\n", QJsonDocument(report.value).toJson(QJsonDocument::Compact).constData());
+    return plantSchema::complete(report.value) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -75,9 +91,12 @@ int main(int argc, char** argv) {
                        "  retry [--workdir DIR]      send the uploads waiting in DIR's queue "
                        "once;\n"
                        "                             prints {\"uploaded\": [[serial, curve "
-                       "number], ...], \"left\": N}"));
+                       "number], ...], \"left\": N}\n"
+                       "  check                      what the database lacks (tables, columns, "
+                       "key\n"
+                       "                             indexes) as JSON; changes nothing"));
     p.addHelpOption();
-    p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init or retry"));
+    p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, retry or check"));
     p.addOption(
         {QStringLiteral("file"), QStringLiteral("SQLite database file."), QStringLiteral("path")});
     p.addOption({QStringLiteral("postgres"), QStringLiteral("PostgreSQL server to use."),
@@ -90,6 +109,7 @@ int main(int argc, char** argv) {
     const QStringList args = p.positionalArguments();
     if (args.size() == 1 && args[0] == QLatin1String("init")) return init(p);
     if (args.size() == 1 && args[0] == QLatin1String("retry")) return retry(p);
+    if (args.size() == 1 && args[0] == QLatin1String("check")) return check(p);
     std::fprintf(stderr, "%s", qPrintable(p.helpText()));
     return UsageError;
 }
