@@ -193,16 +193,8 @@ private slots:
         QByteArray odd = reply;
         odd[106] = 'x'; // never examined
         QVERIFY(decodeSerialReply(odd));
-        QVERIFY(!decodeSerialReply(reply.left(105)));
-        QVERIFY(!decodeSerialReply(QByteArrayView()));
-        for (int at : {6, 104, 105}) {
-            QByteArray bad = reply;
-            bad[at] = char(bad[at] ^ 0x01);
-            QVERIFY(!decodeSerialReply(bad));
-        }
-
+        QVERIFY(!decodeSerialReply(reply.left(105))); // what else is refused: the fuzz test
         QVERIFY(decodeEthernetReply(reply.left(100)));
-        QVERIFY(!decodeEthernetReply(reply.left(99)));
 
         ChannelModel channels;
         applyReadings(channels, *serial);
@@ -226,12 +218,7 @@ private slots:
         QCOMPARE(as.feed(a.left(50) + b), QList<QByteArray>{b});
         QByteArray broken = a;
         broken[106] = 0;
-        QCOMPARE(as.feed(broken + b), QList<QByteArray>{b});
-
-        // Garbage never piles up.
-        QVERIFY(as.feed(QByteArray(10000, '\x77')).isEmpty());
-        QVERIFY(as.buffered() < 107);
-        QCOMPARE(as.feed(a), QList<QByteArray>{a});
+        QCOMPARE(as.feed(broken + b), QList<QByteArray>{b}); // no pile-up: the fuzz test
     }
 
     // The serial poll exchange on a port in memory: a reply arriving in pieces, and polls
