@@ -3,7 +3,6 @@
 #include "execution/Evaluator.h"
 #include "execution/SamplingTick.h"
 #include "link/InstrumentLink.h"
-#include "link/LinkTexts.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"

@@ -97,15 +97,6 @@ inline QString noSamples(int channel) {
 inline QString missingBox(int channel, const QString& caption) {
     return QStringLiteral("第%1路：%2未填写").arg(channel + 1).arg(caption);
 }
-inline QString alreadyStored(int channel) {
-    return QStringLiteral("第%1路的本次测试已经保存。").arg(channel + 1);
-}
-inline QString refusedWithGroup(int channel) {
-    return QStringLiteral("第%1路未通过保存检查，本组均未保存。").arg(channel + 1);
-}
-inline QString notTriedAfterFailure(int channel) {
-    return QStringLiteral("第%1路保存失败，其后的通道未保存。").arg(channel + 1);
-}
 inline QString operationFailed() {
     return QStringLiteral("操作错误！请检查以后重新执行该操作！");
 }

@@ -40,10 +40,10 @@ QString missingLine(const MissingBox& m) {
     return resulttext::missingBox(m.channel, caption);
 }
 
-QString missingLines(const QList<MissingBox>& missing, std::optional<int> channel = {}) {
+QString missingLines(const QList<MissingBox>& missing) {
     QStringList lines;
     for (const MissingBox& m : missing)
-        if (!channel || m.channel == *channel) lines << missingLine(m);
+        lines << missingLine(m);
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -85,7 +85,6 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
             } else if (!storable(c.test)) {
                 d.refusal = resulttext::saveFailed();
             }
-            if (!d.refusal.isEmpty()) d.refusedAt = int(i);
         }
         inGroup.insert(key);
         d.toStore << int(i);
@@ -123,7 +122,7 @@ SaveReport SavePass::run(const PanelModel& panel, const SampleStore& samples,
     }
     SaveReport r = run(group);
     for (int k : empty) {
-        r.outcomes << ChannelSaveOutcome{k, Result::NoSamples, resulttext::noSamples(k)};
+        r.outcomes << ChannelSaveOutcome{k, Result::NoSamples};
         appendLine(r.message, resulttext::noSamples(k));
     }
     std::stable_sort(r.outcomes.begin(), r.outcomes.end(),
@@ -137,46 +136,38 @@ SaveReport SavePass::run(const QList<SaveCandidate>& group) {
     if (!d.missing.isEmpty()) r.firstMissing = d.missing.first();
     if (!d.refusal.isEmpty()) {
         r.message = d.refusal;
-        const int refuser = group[d.refusedAt].channel;
-        for (qsizetype i = 0; i < group.size(); ++i) {
-            const int k = group[i].channel;
-            QString why = missingLines(d.missing, k);
-            if (i == d.refusedAt && !d.forEmptyBoxes) why = d.refusal;
-            if (why.isEmpty()) why = resulttext::refusedWithGroup(refuser);
-            r.outcomes << ChannelSaveOutcome{k, Result::Refused, why};
-        }
+        for (const SaveCandidate& c : group)
+            r.outcomes << ChannelSaveOutcome{c.channel, Result::Refused};
         return r;
     }
     std::map<int, ChannelSaveOutcome> outcomes; // by position in the group
     for (int i : d.skipped) {
         r.skippedChannels << group[i].channel;
-        outcomes[i] = {group[i].channel, Result::AlreadyStored,
-                       resulttext::alreadyStored(group[i].channel)};
+        outcomes[i] = {group[i].channel, Result::AlreadyStored};
     }
-    int failedChannel = -1;
+    bool failed = false;
     for (int i : d.toStore) {
         const SaveCandidate& c = group[i];
-        if (failedChannel >= 0) {
-            outcomes[i] = {c.channel, Result::Failed,
-                           resulttext::notTriedAfterFailure(failedChannel)};
+        if (failed) {
+            outcomes[i] = {c.channel, Result::Failed}; // not tried after a failed write
             continue;
         }
         const SaveOutcome saved = m_store.save(c.test);
         if (!saved.warning.isEmpty()) appendLine(r.warning, saved.warning);
         if (!saved.ok) {
-            failedChannel = c.channel;
+            failed = true;
             r.message = saved.message;
-            outcomes[i] = {c.channel, Result::Failed, saved.message};
+            outcomes[i] = {c.channel, Result::Failed};
             continue;
         }
         m_storedThisRun.insert(savedKey(c.test.kind, c.test.testNumber()));
         ++r.stored;
         r.storedChannels << c.channel;
-        outcomes[i] = {c.channel, Result::Stored, {}};
+        outcomes[i] = {c.channel, Result::Stored};
     }
     for (const auto& [i, outcome] : outcomes)
         r.outcomes << outcome;
-    r.ok = failedChannel < 0;
+    r.ok = !failed;
     return r;
 }
 

@@ -37,7 +37,6 @@ struct SaveCandidate {
 // The verdict of the checks. A refusal means nothing is stored.
 struct SaveDecision {
     QString refusal;            // the text for the operator, empty when the pass may store
-    int refusedAt = -1;         // position of the candidate that refused the pass
     QList<int> toStore;         // positions in the candidate list, in channel order
     QList<int> skipped;         // stored by an earlier pass of this run: left alone
     QList<MissingBox> missing;  // every required box left empty, in channel order
@@ -59,7 +58,6 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
 struct ChannelSaveOutcome {
     int channel;
     enum class Result { Stored, AlreadyStored, NoSamples, Refused, Failed } result;
-    QString why; // for the operator; empty when stored
 };
 
 struct SaveReport {
