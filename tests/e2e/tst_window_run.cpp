@@ -181,7 +181,6 @@ private slots:
         QCOMPARE(badge->text(), QString::fromUtf8("合格"));
         QCOMPARE(badge->grab().toImage().pixelColor(2, 2), QColor(0, 150, 0));
         QCOMPARE(window.findChild<QLabel*>("panel1")->text(), QString::fromUtf8("第1路TV测试结束"));
-        QCOMPARE(start->text(), QString::fromUtf8("1-3测试开始"));
         QVERIFY(text(window, "Text6_0").toInt() > 1);
         // Finished and not stored: the test keeps what it was run with.
         QVERIFY(formation->isReadOnly());
