@@ -1,8 +1,10 @@
 #pragma once
 
 #include "plant/PieceRecords.h"
+#include "plant/PlantConnection.h"
 #include "plant/UploadQueue.h"
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -22,13 +24,19 @@ struct RetryReport {
 // Store-and-forward in front of the piece upload: what the plant database cannot take now
 // waits in the local queue and goes out with a later retry. A piece sent again replaces
 // its rows, so a retry after a half-finished attempt stores every piece once.
+//
+// Uploads share one connection, opened by the first and kept while they succeed: opening
+// one costs more than writing a piece. Like every Qt connection it belongs to the thread
+// that opened it, so an uploader is used on one thread only.
 class PlantUploader {
 public:
     explicit PlantUploader(PlantSource source = PlantSource(),
                            QString queuePath = QString::fromLatin1(UploadQueue::FileName));
 
     // Input the operator must correct (BadInput) and a curve longer than the plant's Curve
-    // table are refused and not kept: a retry could not send them either.
+    // table are refused and not kept: a retry could not send them either. When the kept
+    // connection fails otherwise (the server restarted since), the piece is sent once more
+    // on a new one before it is queued.
     UploadOutcome upload(const PieceUpload& piece) const;
 
     PlantReply<int> pendingCount() const { return m_queue.count(); }
@@ -39,8 +47,11 @@ public:
     const UploadQueue& queue() const { return m_queue; }
 
 private:
+    PlantStatus send(const PieceUpload& piece) const;
+
     PieceRecords m_pieces;
     UploadQueue m_queue;
+    mutable std::unique_ptr<PlantConnection> m_connection; // kept between uploads
 };
 
 } // namespace q7rk
