@@ -116,8 +116,8 @@ PlantStatus PlantConnection::statementFault(const QSqlError& error) const {
         return PlantStatus::failure(PlantFault::Conflict,
                                     withDetail(plantTexts::writeConflict(), error));
     if (containsAny(text, {"connection dead", "server closed the connection", "no connection",
-                           "connection lost", "terminating connection", "08S01", "could not send",
-                           "disk I/O error", "unable to open database"}))
+                           "connection lost", "connection has been lost", "terminating connection",
+                           "08S01", "could not send", "disk I/O error", "unable to open database"}))
         return PlantStatus::failure(PlantFault::ServerAway,
                                     withDetail(plantTexts::connectionLost(), error));
     return PlantStatus::failure(PlantFault::Rejected,
