@@ -115,9 +115,11 @@ std::optional<Figures> run(const PlantSource& empty, const PlantSource& full, bo
     const Sender keptEmpty = [&](const PieceUpload& p) { return toEmpty.upload(p).status; };
     const Sender keptFull = [&](const PieceUpload& p) { return toFull.upload(p).status; };
     std::vector<double> ownMs, emptyMs, fullMs;
-    for (int r = 0; r < Rounds + 2; ++r)
-        if (!timeOne("empty", r, keptEmpty, samples, emptyMs) ||
-            !timeOne("full", r, keptFull, samples, fullMs))
+    for (int r = 0; r < Rounds + 2; ++r) // which goes first changes too
+        if (!timeOne(r % 2 ? "empty" : "full", r, r % 2 ? keptEmpty : keptFull, samples,
+                     r % 2 ? emptyMs : fullMs) ||
+            !timeOne(r % 2 ? "full" : "empty", r, r % 2 ? keptFull : keptEmpty, samples,
+                     r % 2 ? fullMs : emptyMs))
             return std::nullopt;
     // Apart: closing a connection keeps the server busy for a moment after.
     for (int r = 0; r < Rounds + 2; ++r)
