@@ -40,15 +40,17 @@ PlantStatus PlantUploader::send(const PieceUpload& piece) const {
     const bool kept = m_connection != nullptr;
     if (!kept) m_connection = std::make_unique<PlantConnection>(m_pieces.source(), PlantLogin::Own);
     PlantStatus sent = m_pieces.upload(piece, *m_connection);
-    if (sent.ok() || sent.fault == PlantFault::BadInput || sent.fault == PlantFault::CurveTooLong)
+    // Refused input, and a conflict the upload itself already retried, leave the
+    // connection as good as it was.
+    if (sent.ok() || sent.fault == PlantFault::BadInput || sent.fault == PlantFault::CurveTooLong ||
+        sent.fault == PlantFault::Conflict)
         return sent;
-    // Whatever went wrong, the next upload starts on a new connection. One that was kept
-    // may have died since its last use, and drivers word that differently (a SQLite file
-    // moved away reads as a refused write): one more try on a new one tells. The piece is
-    // one transaction: the first attempt left nothing of it, or all, which the second
-    // replaces.
+    // Otherwise the next upload starts on a new connection. One that was kept may have
+    // died since its last use, and drivers word that differently (a SQLite file moved
+    // away reads as a refused write): one more try on a new one tells. The piece is one
+    // transaction: the first attempt left nothing of it, or all, which the second replaces.
     m_connection.reset();
-    if (!kept || sent.fault == PlantFault::Conflict) return sent;
+    if (!kept) return sent;
     return send(piece);
 }
 
