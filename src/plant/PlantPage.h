@@ -52,6 +52,7 @@ enum class PieceFate {
 
 struct PieceOutcome {
     int curveNumber = 0; // 1..6
+    int channel = -1;    // the channel the piece came from
     PieceFate fate = PieceFate::Stored;
     QString reason; // why it is not in the plant database; empty for Stored and Declined
 };
@@ -64,6 +65,9 @@ struct PlantUploadResult {
     QList<int> queued;   // Queued
     QList<int> declined; // Declined
     QList<int> failed;   // Refused or NotKept: not in the plant database and not waiting
+    // Pieces 1 and 1' that went (or wait) without the whole-roll row: the page did not
+    // know the foil.
+    QList<int> withoutFoil;
     // What the operator was told about the pieces that are not in the plant database: a
     // first line naming them, then one line per outcome and cause. Empty when every piece
     // the operator wanted went.
@@ -133,11 +137,16 @@ public:
     void savePieces(); // 保存 (Cmdsave)
 
     // Savecanshu1 for each TV channel of the range (or of the list), after the local store:
-    // asks "第n片数据是否保存?", sends the piece, or keeps it in the queue when the plant
-    // database cannot take it now. The last piece built leaves its curve length in
-    // sampleIndex.
+    // asks "第n片数据是否保存?（卷号 S）", sends the piece, or keeps it in the queue when the
+    // plant database cannot take it now. The whole-roll row goes with pieces 1 and 1' only
+    // when the page's whole-roll boxes hold something. The last piece built leaves its
+    // curve length in sampleIndex.
     PlantUploadResult uploadGroup(int firstChannel, int lastChannel);
     PlantUploadResult uploadChannels(const QList<int>& channels);
+    // Channel k as the piece the panel makes of it now.
+    RunPiece runPiece(int k) const;
+    // The same for pieces taken earlier (offered again by a later 保存 of the same run).
+    PlantUploadResult uploadPieces(const QList<RunPiece>& pieces);
     const PlantUploadResult& lastUpload() const { return m_lastUpload; }
 
     enum class RetryMode { Quiet, Tell };
@@ -170,7 +179,8 @@ private:
     void drawCurves(const OpenedFoil& opened);
     void resetForFoil();
     void updatePending();
-    void confirmQueued(PlantUploadResult& result, const QString& serial) const;
+    void confirmQueued(PlantUploadResult& result, const QList<RunPiece>& pieces) const;
+    QString firstQuestionNote(const QString& serial, bool foilOnPage, PlantStatus& unreachable);
 
     ChannelModel& m_channels;
     PanelModel& m_panel;

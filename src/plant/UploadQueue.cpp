@@ -54,20 +54,22 @@ bool run(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
 }
 
 QJsonObject toJson(const PieceUpload& p) {
-    const FoilRecord& f = p.foil;
     QJsonArray curve;
     for (float v : p.curve)
         curve.append(double(v));
-    return QJsonObject{
+    QJsonObject o{
         {"serial", p.serial},
         {"curveNumber", p.curveNumber},
-        {"foil", QJsonArray{f.serial, f.grade, f.vf, f.length, f.area, f.weight, f.iqNumber,
-                            f.productionLine, f.joints}},
         {"cells", QJsonArray{p.cells.specificCapacitance, p.cells.bend, p.cells.pull}},
         {"run", QJsonArray{p.riseTime, p.maxVoltage, p.tvValue}},
         {"date", p.date.toString(Qt::ISODate)},
         {"curve", curve},
     };
+    // A piece sent without whole-roll data has no "foil".
+    if (const auto& f = p.foil)
+        o.insert("foil", QJsonArray{f->serial, f->grade, f->vf, f->length, f->area, f->weight,
+                                    f->iqNumber, f->productionLine, f->joints});
+    return o;
 }
 
 PieceUpload fromJson(const QJsonObject& o) {
@@ -75,9 +77,10 @@ PieceUpload fromJson(const QJsonObject& o) {
     p.serial = o.value("serial").toString();
     p.curveNumber = o.value("curveNumber").toInt();
     const QJsonArray f = o.value("foil").toArray();
-    p.foil = FoilRecord{f.at(0).toString(), f.at(1).toString(), f.at(2).toString(),
-                        f.at(3).toString(), f.at(4).toString(), f.at(5).toString(),
-                        f.at(6).toString(), f.at(7).toString(), f.at(8).toString()};
+    if (o.contains("foil"))
+        p.foil = FoilRecord{f.at(0).toString(), f.at(1).toString(), f.at(2).toString(),
+                            f.at(3).toString(), f.at(4).toString(), f.at(5).toString(),
+                            f.at(6).toString(), f.at(7).toString(), f.at(8).toString()};
     const QJsonArray c = o.value("cells").toArray();
     p.cells = PieceCells{c.at(0).toString(), c.at(1).toString(), c.at(2).toString()};
     const QJsonArray r = o.value("run").toArray();

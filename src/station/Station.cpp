@@ -18,6 +18,7 @@
 #include "shell/ShellModel.h"
 
 #include <QDate>
+#include <algorithm>
 #include <cmath>
 
 namespace q7rk {
@@ -465,32 +466,51 @@ bool Station::save() {
     QList<SaveRequest> requests;
     for (int k : m_tests.unsaved())
         requests << SaveRequest{k, m_tests.samplesTaken(k)};
-    m_lastSave = m_savePass.run(m_panel, m_samples, requests);
-    for (int k : std::as_const(m_lastSave.storedChannels))
-        m_tests.stored(k);
-    QString told = m_lastSave.message;
-    if (!m_lastSave.warning.isEmpty())
-        told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + m_lastSave.warning;
-    if (!told.isEmpty()) m_prompter.inform(QString::fromUtf8(kProgramTitle), told);
-    // A box the operator left empty is shown, so the next 保存 can follow at once.
-    if (m_lastSave.firstMissing)
-        emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
-    if (m_lastSave.stored == 0) return m_lastSave.ok;
+    // Pieces an earlier 保存 of this run did not send are offered again.
+    QList<RunPiece> pieces;
+    for (int k : m_tests.unsentPieces())
+        pieces << m_tests[k].piece;
+    int storedNow = 0;
+    if (!requests.isEmpty()) {
+        m_lastSave = m_savePass.run(m_panel, m_samples, requests);
+        storedNow = m_lastSave.stored;
+        for (int k : std::as_const(m_lastSave.storedChannels))
+            m_tests.stored(k);
+        QString told = m_lastSave.message;
+        if (!m_lastSave.warning.isEmpty())
+            told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + m_lastSave.warning;
+        if (!told.isEmpty()) m_prompter.inform(QString::fromUtf8(kProgramTitle), told);
+        // A box the operator left empty is shown, so the next 保存 can follow at once.
+        if (m_lastSave.firstMissing)
+            emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
+        for (int k : std::as_const(m_lastSave.storedChannels))
+            if (m_channels.isTvTest[k]) pieces << m_plant.runPiece(k);
+    }
+    if (storedNow == 0 && pieces.isEmpty()) return m_lastSave.ok;
     // Stored locally first; then the TV results go to the plant. An upload that cannot go
     // now waits in the local queue, and the operator sees that it did not reach the plant.
-    QList<int> tv;
-    for (int k : std::as_const(m_lastSave.storedChannels))
-        if (m_channels.isTvTest[k]) tv.append(k);
+    std::sort(pieces.begin(), pieces.end(),
+              [](const RunPiece& a, const RunPiece& b) { return a.curveNumber < b.curveNumber; });
     QString plantNote;
-    if (!tv.isEmpty()) {
-        const PlantUploadResult& upload = m_plant.uploadChannels(tv);
+    if (!pieces.isEmpty()) {
+        const PlantUploadResult& upload = m_plant.uploadPieces(pieces);
+        for (const PieceOutcome& o : upload.pieces) {
+            const auto it = std::find_if(pieces.begin(), pieces.end(),
+                                         [&](const RunPiece& p) { return p.channel == o.channel; });
+            const PieceState state = o.fate == PieceFate::Stored   ? PieceState::Sent
+                                     : o.fate == PieceFate::Queued ? PieceState::Queued
+                                                                   : PieceState::NotSent;
+            m_tests.pieceOffered(o.channel, *it, state);
+        }
         if (!upload.queued.isEmpty() || !upload.failed.isEmpty())
             plantNote = QStringLiteral("；") + upload.message.section(QLatin1Char('\n'), 0, 0);
     }
-    // The count is what really went into the files.
-    m_settings.write(section::Canshu, QStringLiteral("存储运行标志"),
-                     QString::number(m_lastSave.stored));
-    m_savedStatus = resulttext::savedCount(m_lastSave.stored);
+    if (storedNow > 0) {
+        // The count is what really went into the files.
+        m_settings.write(section::Canshu, QStringLiteral("存储运行标志"),
+                         QString::number(storedNow));
+        m_savedStatus = resulttext::savedCount(storedNow);
+    }
     m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus + plantNote);
     return m_lastSave.ok;
 }

@@ -32,6 +32,23 @@ bool yesNo(const QString& text, bool& out) {
     return true;
 }
 
+// yes, no, or the pieces answered yes ("1,3"; the others no).
+bool pieceAnswers(const QString& text, std::array<bool, 6>& out) {
+    bool all = false;
+    if (yesNo(text, all)) {
+        out.fill(all);
+        return true;
+    }
+    out.fill(false);
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int n = item.trimmed().toInt(&ok);
+        if (!ok || n < 1 || n > 6) return false;
+        out[std::size_t(n - 1)] = true;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -59,8 +76,10 @@ int main(int argc, char** argv) {
          "Answer to the save question: yes or no (default no). Yes runs the save pass into "
          "the result files of the working directory (\"saved\" in the JSON).",
          "yes|no", "no"},
-        {"answer-upload", "Answer to each plant upload question: yes or no (default no).", "yes|no",
-         "no"},
+        {"answer-upload",
+         "Answer to the plant upload questions: yes or no for every piece, or the pieces to "
+         "upload, e.g. 1,3 (the others no). Default no.",
+         "yes|no|N,N", "no"},
         {"foil", "Open this foil from the plant database before the run.", "SERIAL"},
         {"max-seconds", "Give up after S seconds (exit 5).", "S"},
         {"report", "After the run, write the group's report as a PDF file.", "FILE.pdf"},
@@ -80,8 +99,9 @@ int main(int argc, char** argv) {
     o.timing = Timing{}.scaled(scale);
     if (!yesNo(p.value("answer-start"), o.answerStart) ||
         !yesNo(p.value("answer-save"), o.answerSave) ||
-        !yesNo(p.value("answer-upload"), o.answerUpload))
-        return usage(QStringLiteral("answers are yes or no"));
+        !pieceAnswers(p.value("answer-upload"), o.answerUpload))
+        return usage(
+            QStringLiteral("answers are yes or no (--answer-upload also pieces 1-6: 1,3)"));
     o.foil = p.value("foil");
     if (p.isSet("max-seconds")) {
         o.maxSeconds = p.value("max-seconds").toDouble(&ok);
