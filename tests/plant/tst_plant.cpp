@@ -191,11 +191,11 @@ private slots:
         // Sending again replaces; the whole-roll row follows pieces 1 and 1' only.
         auto run2 = samplesOfRun(2);
         PieceUpload again = piece("F7", 2, *run2, "10", "20");
-        again.foil.grade = "changed by 2";
+        again.foil->grade = "changed by 2";
         QVERIFY(uploader.upload(again).status.ok());
         QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade, QString("S-1"));
         again = piece("F7", 4, *run2);
-        again.foil.grade = "changed by 1'";
+        again.foil->grade = "changed by 1'";
         QVERIFY(uploader.upload(again).status.ok());
         // (One row per key after repeated and concurrent sending: the load test.)
         QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade,
