@@ -486,7 +486,8 @@ bool Station::save() {
         for (int k : std::as_const(m_lastSave.storedChannels))
             if (m_channels.isTvTest[k]) pieces << m_plant.runPiece(k);
     }
-    if (storedNow == 0 && pieces.isEmpty()) return m_lastSave.ok;
+    // A refused pass offers nothing: the operator corrects the boxes and saves again.
+    if (storedNow == 0 && (pieces.isEmpty() || !m_lastSave.ok)) return m_lastSave.ok;
     // Stored locally first; then the TV results go to the plant. An upload that cannot go
     // now waits in the local queue, and the operator sees that it did not reach the plant.
     std::sort(pieces.begin(), pieces.end(),

@@ -263,7 +263,6 @@ private slots:
         QCOMPARE(stored->value(QString::fromUtf8("水煮前")), QString("True"));
         // The pieces declined for the plant are offered again, under the run's serial.
         const QString third = QString::fromUtf8("第3片数据是否保存?（卷号 S1）");
-        p.panel.setText(0, boxes::TvTestNumber, "S9");
         p.controller.menuTriggered("save");
         QCOMPARE(p.prompter.texts().last(), third);
         const DisplayOutcome shownTest =

@@ -145,11 +145,10 @@ private slots:
         for (bool yes : {false, true}) {
             m_bench->prompter.setAnswerFor(second, yes);
             m_bench->prompter.clear();
-            QVERIFY2(station.save(), qPrintable(m_bench->prompter.texts().join('|')));
+            QVERIFY(station.save());
             const PlantUploadResult& upload = station.plant().lastUpload();
             QCOMPARE(yes ? upload.uploaded : upload.declined, QList<int>{2});
         }
-        QCOMPARE(m_bench->prompter.texts().first(), second + QString::fromUtf8("（卷号 T7A）"));
         QCOMPARE(ResultStore(QDir::currentPath()).allRows(TestKind::Tv).count(), 3);
         QVERIFY(!station.save());
     }
