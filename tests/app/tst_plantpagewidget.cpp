@@ -56,8 +56,13 @@ private slots:
         Station station(dir.filePath("q7rk.ini"), prompter);
         station.startUp();
         const UploadQueue queue(dir.filePath("queue.db"));
-        for (int n : {4, 2})
-            QVERIFY(queue.add(PieceUpload{.serial = "S1", .curveNumber = n}, "old").ok());
+        PieceUpload piece; // numbers enough to reach the connection
+        piece.serial = "S1";
+        piece.riseTime = piece.maxVoltage = piece.tvValue = "1";
+        for (int n : {5, 2}) {
+            piece.curveNumber = n;
+            QVERIFY(queue.add(piece, "old").ok());
+        }
         QVERIFY(queue.noteFailure(queue.entries().value.at(0).id, "too long", true).ok());
         PlantPage& page = station.plant();
         page.setSource(PlantSource("nowhere"), queue.path());
@@ -69,7 +74,7 @@ private slots:
             QTest::mouseClick(window.findChild<QPushButton*>(name), Qt::LeftButton);
         };
         QCOMPARE(QStringList({cell(0, 0), cell(0, 1), cell(0, 4), cell(0, 5)}),
-                 QStringList({"S1", "4", "需处理", "too long"}));
+                 QStringList({"S1", "5", "需处理", "too long"}));
 
         // The automatic pass leaves the held piece; the window's pass sends it (and the
         // missing data source keeps it waiting). Neither holds up the caller.

@@ -283,7 +283,7 @@ private slots:
             QVERIFY(c.exec("alter table Part_Aside rename to Part_Parameter").ok());
         }
         QVERIFY(uploader.retry().uploaded.empty());
-        report = uploader.retry({.held = true});
+        report = uploader.retry({.held = true, .only = {}});
         QCOMPARE(report.left, 0);
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 4}}));
 
