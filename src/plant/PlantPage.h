@@ -168,13 +168,15 @@ signals:
     void textChanged(q7rk::FoilBox box, const QString& text);
     // Items or visibility of a pick list.
     void listChanged(q7rk::PlantList list);
-    // Uploads waiting in the local queue, whatever changed the count.
+    // Uploads waiting in the local queue (held ones too), whatever changed the count or the
+    // number held.
     void pendingChanged(int count);
     // A stored curve of the opened foil was drawn into channel k.
     void curveRecalled(int channel, const QString& serial);
     // A retry pass sent `sent` waiting uploads and left `left` in the queue; left == 0
     // means everything that waited is now in the plant database.
     void queueRetried(int sent, int left);
+    // queueStatus() changed: a pass began, moved on or ended, or the queue changed.
     void queueStatusChanged(const QString& text);
 
 private:
