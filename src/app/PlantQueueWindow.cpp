@@ -18,6 +18,10 @@ QString timeText(const QDateTime& t) {
     return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
 
+QString stateText(const QueuedUpload& entry) {
+    return entry.held ? QStringLiteral("需处理") : QStringLiteral("等待补传");
+}
+
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -74,10 +78,6 @@ PlantQueueWindow::PlantQueueWindow(Station& station, QWidget* parent)
     connect(&page, &PlantPage::queueRetried, this, &PlantQueueWindow::refresh);
     connect(&page, &PlantPage::queueStatusChanged, this, &PlantQueueWindow::showRunning);
     refresh();
-}
-
-QString PlantQueueWindow::stateText(const QueuedUpload& entry) {
-    return entry.held ? QStringLiteral("需处理") : QStringLiteral("等待补传");
 }
 
 void PlantQueueWindow::refresh() {

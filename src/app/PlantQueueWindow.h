@@ -22,8 +22,6 @@ class PlantQueueWindow : public QWidget {
 public:
     explicit PlantQueueWindow(Station& station, QWidget* parent = nullptr);
 
-    static QString stateText(const QueuedUpload& entry);
-
 private:
     void refresh();
     void showRunning();
