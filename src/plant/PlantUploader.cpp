@@ -61,10 +61,7 @@ RetryReport PlantUploader::retry(const RetryChoice& choice, const RetryProgress&
         if (chosen && (choice.held || !entry.held)) ids.push_back(entry.id);
     }
     for (std::size_t done = 0; done < ids.size(); ++done) {
-        if (progress && !progress(int(done), int(ids.size()))) {
-            report.stopped = true;
-            break;
-        }
+        if (progress && !progress(int(done), int(ids.size()))) break;
         const std::lock_guard sending(*m_sendLock);
         const auto current = m_queue.entry(ids[done]);
         if (!current.ok()) {

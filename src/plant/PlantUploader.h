@@ -21,7 +21,6 @@ struct RetryReport {
     int left = 0;                                  // uploads still in the queue, held ones too
     int held = 0;                                  // of those, the ones only the operator sends
     PlantStatus status;                            // why the last one failed, if one did
-    bool stopped = false;                          // cancelled between two pieces
 };
 
 // Which entries a retry pass sends.
