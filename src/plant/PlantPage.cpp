@@ -124,11 +124,16 @@ PlantPage::PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts
         if (box == boxes::TvTestNumber)
             setText(FoilBox::Serial, m_panel.text(0, boxes::TvTestNumber));
     });
+    connect(&m_retrier, &QueueRetrier::progress, this, [this](int done, int total) {
+        m_retryProgress = plantTexts::retrying(done, total);
+        showQueueStatus();
+    });
+    connect(&m_retrier, &QueueRetrier::finished, this, &PlantPage::retryFinished);
 }
 
 void PlantPage::setSource(const PlantSource& source, const QString& queuePath) {
     m_source = source;
-    m_uploader = PlantUploader(source, queuePath);
+    m_uploader = PlantUploader(source, queuePath, m_uploader.sendLock());
     updatePending();
 }
 
@@ -431,30 +436,82 @@ void PlantPage::confirmQueued(PlantUploadResult& result, const QList<RunPiece>& 
     }
 }
 
-int PlantPage::retryQueue(RetryMode mode) {
+bool PlantPage::retryQueue(RetryMode mode, const std::vector<qint64>& only) {
+    if (m_retrier.running()) return false;
     updatePending();
-    // Nothing waits: no connection, and no queue file made where none was.
-    if (const auto waiting = m_uploader.pendingCount(); waiting.ok() && waiting.value == 0) {
+    // Nothing the pass would send: no connection, and no queue file made where none was.
+    const int sendable = !only.empty()                 ? int(only.size())
+                         : mode == RetryMode::Operator ? m_pending.total
+                                                       : m_pending.total - m_pending.held;
+    if (sendable == 0) {
         m_lastRetry = RetryReport{};
-        if (mode == RetryMode::Tell) tell(plantTexts::nothingWaiting());
-        return 0;
+        if (mode == RetryMode::Operator) {
+            m_retryOutcome = plantTexts::nothingWaiting();
+            showQueueStatus();
+        }
+        return false;
     }
-    m_lastRetry = m_uploader.retry();
+    const RetryChoice choice{mode == RetryMode::Operator, only};
+    if (!m_retrier.start(m_source, m_uploader.queue().path(), choice, m_uploader.sendLock()))
+        return false;
+    m_retryProgress = plantTexts::retrying(0, sendable);
+    showQueueStatus();
+    return true;
+}
+
+void PlantPage::retryFinished() {
+    m_lastRetry = m_retrier.report();
+    m_retryProgress.clear();
     updatePending();
-    emit queueRetried(int(m_lastRetry.uploaded.size()), m_lastRetry.left);
-    if (mode == RetryMode::Tell) {
-        QString text = plantTexts::retried(int(m_lastRetry.uploaded.size()), m_lastRetry.left);
-        if (!m_lastRetry.status.ok()) text += QLatin1Char('\n') + m_lastRetry.status.message;
-        tell(text);
-    }
-    return m_lastRetry.left;
+    const RetryReport& r = m_lastRetry;
+    // A queue file that cannot be read leaves no count worth telling.
+    m_retryOutcome = r.status.fault == PlantFault::LocalStore
+                         ? r.status.message
+                         : plantTexts::retried(int(r.uploaded.size()), r.left - r.held, r.held);
+    showQueueStatus();
+    emit queueRetried(int(r.uploaded.size()), r.left);
+}
+
+bool PlantPage::removeQueued(const std::vector<QueuedUpload>& entries) {
+    QStringList pieces;
+    for (const QueuedUpload& e : entries)
+        pieces << plantTexts::queuedPiece(e.piece.serial, e.piece.curveNumber);
+    if (pieces.isEmpty() ||
+        !m_prompter.ask(questionTitle(),
+                        plantTexts::removeQueuedQuestion(pieces.join(QStringLiteral("、")))))
+        return false;
+    PlantStatus removed;
+    for (const QueuedUpload& e : entries)
+        if (removed.ok()) removed = m_uploader.queue().remove(e.id);
+    updatePending();
+    if (!removed.ok()) tell(removed.message);
+    return removed.ok();
+}
+
+QString PlantPage::queueStatus() const {
+    if (!m_retryProgress.isEmpty()) return m_retryProgress;
+    if (!m_retryOutcome.isEmpty()) return m_retryOutcome;
+    return m_pending.total > 0 ? plantTexts::pendingUploads(m_pending.total, m_pending.held)
+                               : QString();
+}
+
+void PlantPage::showQueueStatus() {
+    const QString text = queueStatus();
+    if (text == m_shownStatus) return;
+    m_shownStatus = text;
+    emit queueStatusChanged(text);
 }
 
 void PlantPage::updatePending() {
-    const auto waiting = m_uploader.pendingCount();
-    if (!waiting.ok() || waiting.value == m_pending) return;
+    const auto waiting = m_uploader.queue().counts();
+    if (!waiting.ok() ||
+        (waiting.value.total == m_pending.total && waiting.value.held == m_pending.held))
+        return;
     m_pending = waiting.value;
-    emit pendingChanged(m_pending);
+    // The queue changed since the last pass: its outcome is no longer what waits.
+    m_retryOutcome.clear();
+    emit pendingChanged(m_pending.total);
+    showQueueStatus();
 }
 
 } // namespace q7rk

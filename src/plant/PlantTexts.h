@@ -119,8 +119,29 @@ inline QString notKept(const QString& curveNumbers, const QString& reason) {
 inline QString nothingWaiting() {
     return QStringLiteral("没有等待补传的工厂数据。");
 }
-inline QString retried(int uploaded, int left) {
-    return QStringLiteral("补传工厂数据：上传%1片，还有%2片等待补传。").arg(uploaded).arg(left);
+// `waiting` go again at the next start; `held` were refused for good and wait for the
+// operator (the queue window names the cause).
+inline QString retried(int uploaded, int waiting, int held) {
+    QString text =
+        QStringLiteral("补传工厂数据：上传%1片，还有%2片等待补传").arg(uploaded).arg(waiting);
+    if (held > 0) text += QStringLiteral("，%1片需处理").arg(held);
+    return text + QStringLiteral("。");
+}
+inline QString retrying(int done, int total) {
+    return QStringLiteral("正在补传工厂数据：%1/%2").arg(done).arg(total);
+}
+inline QString pendingUploads(int total, int held) {
+    QString text = QStringLiteral("待补传工厂数据：%1片").arg(total);
+    if (held > 0) text += QStringLiteral("（%1片需处理）").arg(held);
+    return text;
+}
+// The pieces named "卷号T7A第2片", joined.
+inline QString removeQueuedQuestion(const QString& pieces) {
+    return QStringLiteral("确定从待传队列中删除%1的数据吗？删除后不会再上传到工厂数据库。")
+        .arg(pieces);
+}
+inline QString queuedPiece(const QString& serial, int curveNumber) {
+    return QStringLiteral("卷号%1第%2片").arg(serial).arg(curveNumber);
 }
 inline QString queueFailed(const QString& path) {
     return QStringLiteral("本机暂存文件“%1”无法读写。").arg(path);

@@ -85,6 +85,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_plant, &PlantPage::queueRetried, this, [this](int, int left) {
         if (left == 0 && m_plant.lastUpload().failed.isEmpty() && !m_savedStatus.isEmpty())
             m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus);
+        finishQuitWhenStopped(); // a quit may have waited for the pass
     });
     // A start gives up the finished tests not stored, in its group (the reset) and outside
     // it (only the last run's tests are saved): the operator is asked first.
@@ -304,6 +305,7 @@ void Station::newTestReset() {
 void Station::shutdown() {
     // Nothing is written to the store at shutdown, and nothing is asked.
     m_run.shutdown();
+    m_plant.cancelRetry(); // the page joins the pass's thread when it goes
     m_serial.closePort();
     m_ethernet.shutdown();
 }
@@ -361,10 +363,13 @@ void Station::onRunEnded() {
 }
 
 bool Station::mayQuit() {
-    if (m_quitConfirmed) return !m_run.isRunning() && !m_awaitingResultFrames;
+    if (m_quitConfirmed)
+        return !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying();
     if (!permits(Command::Quit)) return false;
     m_quitConfirmed = true;
-    if (!m_run.isRunning()) return true;
+    // A retry pass ends after the piece it is sending; the window closes when it has.
+    m_plant.cancelRetry();
+    if (!m_run.isRunning()) return !m_plant.retrying();
     // The instrument is driving the channels: it hears the end of the test before the
     // program goes, as at the end of any run.
     m_awaitingResultFrames = true;
@@ -375,6 +380,7 @@ bool Station::mayQuit() {
 void Station::quitWithoutQuestions() {
     m_quitConfirmed = true;
     m_quitSilently = true;
+    m_plant.cancelRetry();
     if (m_run.isRunning()) {
         m_awaitingResultFrames = true;
         m_run.stopAll();
@@ -384,7 +390,8 @@ void Station::quitWithoutQuestions() {
 }
 
 void Station::finishQuitWhenStopped() {
-    if (m_quitConfirmed && !m_run.isRunning() && !m_awaitingResultFrames) emit quitRequested();
+    if (m_quitConfirmed && !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying())
+        emit quitRequested();
 }
 
 void Station::toolbarClicked(const QString& key) {
@@ -441,8 +448,13 @@ void Station::menuTriggered(const QString& name) {
         startMergedReportProgram();
     else if (name == QLatin1String("adjust"))
         emit calibrationRequested();
-    else if (name == QLatin1String("retryPlant") && permits(Command::RetryPlant))
-        m_plant.retryQueue(PlantPage::RetryMode::Tell);
+    else if (name == QLatin1String("retryPlant"))
+        emit plantQueueRequested();
+}
+
+bool Station::retryPlant(const std::vector<qint64>& entries) {
+    if (!permits(Command::RetryPlant)) return false;
+    return m_plant.retryQueue(PlantPage::RetryMode::Operator, entries);
 }
 
 void Station::saveChartBitmaps() {

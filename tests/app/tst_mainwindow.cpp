@@ -152,6 +152,8 @@ private slots:
         QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("打开串口")));
         help->findChild<QPushButton*>(QStringLiteral("HelpClose"))->click();
         QVERIFY(!help->isVisible());
+        menuAction("retryPlant")->trigger();
+        QVERIFY(widget<QWidget>(QStringLiteral("PlantQueueWindow"))->isVisible());
 
         // A box a refused save names is brought to the front, focused.
         m_window->showBox(1, Box::Text15);

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 #include <memory>
 
@@ -232,6 +233,15 @@ private slots:
 
     void faultsAreQueuedAndRetriedOnce() {
         auto samples = samplesOfRun(1);
+        { // the queue of an older program: no times, no held mark
+            QSqlDatabase old = QSqlDatabase::addDatabase("QSQLITE", "old-queue");
+            old.setDatabaseName(path("plant-queue.db"));
+            QVERIFY(old.open() && QSqlQuery(old).exec("create table uploads (id integer primary "
+                                                      "key autoincrement, serial text not null, "
+                                                      "curve integer not null, piece text not "
+                                                      "null, reason text)"));
+        }
+        QSqlDatabase::removeDatabase("old-queue");
         PlantUploader uploader(m_server.source, path("plant-queue.db"));
 
         // No data source: the upload waits in the queue.
@@ -263,22 +273,33 @@ private slots:
         QCOMPARE(out.status.fault, PlantFault::Rejected);
         QVERIFY(out.queued);
         QCOMPARE(m_server.rowsOf("Whole_Parameter", "Q3"), 0);
+        // Refused again at a retry: held with its reason, and the automatic pass leaves it.
         RetryReport report = uploader.retry();
-        QCOMPARE(report.left, 1);
         QCOMPARE(report.status.fault, PlantFault::Rejected);
+        QCOMPARE(std::pair(report.left, report.held), std::pair(1, 1));
+        QCOMPARE(uploader.queue().entries().value.at(0).reason, report.status.message);
         {
             PlantConnection c(m_server.source, PlantLogin::Own);
             QVERIFY(c.exec("alter table Part_Aside rename to Part_Parameter").ok());
         }
-        report = uploader.retry();
+        QVERIFY(uploader.retry().uploaded.empty());
+        report = uploader.retry({.held = true, .only = {}});
         QCOMPARE(report.left, 0);
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 4}}));
-        QCOMPARE(uploader.retry().uploaded.size(), std::size_t(0));
 
-        // Each foil had one piece sent: stored once however often it was tried.
-        for (const char* table : {"Part_Parameter", "Curve"})
-            for (const char* serial : {"Q1", "Q3"})
-                QCOMPARE(m_server.rowsOf(table, serial), 1);
+        // An entry sent or removed while a pass runs is not sent again from the pass's list.
+        for (int n : {5, 6})
+            QVERIFY(uploader.queue().add(piece("Q3", n, *samples), "").ok());
+        report = uploader.retry({}, [&](int done, int) {
+            return done > 0 || uploader.queue().removePiece("Q3", 6).ok();
+        });
+        QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 5}}));
+
+        // Each piece sent once, however often it was tried.
+        for (const char* table : {"Part_Parameter", "Curve"}) {
+            QCOMPARE(m_server.rowsOf(table, "Q1"), 1);
+            QCOMPARE(m_server.rowsOf(table, "Q3"), 2);
+        }
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 2);
     }
 

@@ -53,7 +53,9 @@ int retry(const QCommandLineParser& p) {
                                                            : QDir::currentPath();
     const PlantUploader uploader(PlantSource(p.value(QStringLiteral("dsn"))),
                                  QDir(dir).filePath(QString::fromLatin1(UploadQueue::FileName)));
-    const RetryReport report = uploader.retry();
+    // Held uploads (refused for good last time) go only when asked for, as in the window.
+    const RetryReport report =
+        uploader.retry({.held = p.isSet(QStringLiteral("held")), .only = {}});
     QJsonArray uploaded;
     for (const auto& [serial, curve] : report.uploaded)
         uploaded.append(QJsonArray{serial, curve});
@@ -88,8 +90,11 @@ int main(int argc, char** argv) {
                        "  init [--file PATH]         SQLite database and its data source\n"
                        "  init --postgres 'host=H port=P dbname=D'\n"
                        "                             tables on a PostgreSQL server (login sa)\n"
-                       "  retry [--workdir DIR]      send the uploads waiting in DIR's queue "
-                       "once;\n"
+                       "  retry [--workdir DIR] [--held]\n"
+                       "                             send the uploads waiting in DIR's queue "
+                       "once\n"
+                       "                             (--held: also those refused for good "
+                       "before);\n"
                        "                             prints {\"uploaded\": [[serial, curve "
                        "number], ...], \"left\": N}\n"
                        "  check                      what the database lacks (tables, columns, "
@@ -103,6 +108,8 @@ int main(int argc, char** argv) {
                  QStringLiteral("connection")});
     p.addOption({QStringLiteral("workdir"), QStringLiteral("Folder of the upload queue."),
                  QStringLiteral("dir")});
+    p.addOption({QStringLiteral("held"),
+                 QStringLiteral("retry: also the uploads held after a refusal for good.")});
     p.addOption({QStringLiteral("dsn"), QStringLiteral("Data source name (default result)."),
                  QStringLiteral("name"), QString::fromLatin1(PlantSource::DefaultName)});
     p.process(app);
