@@ -43,6 +43,9 @@ PlantQueueWindow::PlantQueueWindow(Station& station, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->verticalHeader()->hide();
     m_list->horizontalHeader()->setStretchLastSection(true);
+    // Serial, piece, the two times and the state are read whole; the reason takes the rest.
+    for (int column = 0; column < 5; ++column)
+        m_list->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("queueStatus"));
     m_status->setWordWrap(true);
@@ -60,7 +63,7 @@ PlantQueueWindow::PlantQueueWindow(Station& station, QWidget* parent)
     layout->addWidget(m_list);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
-    resize(760, 360);
+    resize(900, 360);
 
     connect(m_retryAll, &QPushButton::clicked, this, [this] { m_station.retryPlant(); });
     connect(m_retrySelected, &QPushButton::clicked, this, [this] {

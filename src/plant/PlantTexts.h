@@ -122,8 +122,10 @@ inline QString nothingWaiting() {
 // `waiting` go again at the next start; `held` were refused for good and wait for the
 // operator (the queue window names the cause).
 inline QString retried(int uploaded, int waiting, int held) {
-    QString text =
-        QStringLiteral("补传工厂数据：上传%1片，还有%2片等待补传").arg(uploaded).arg(waiting);
+    QString text = QStringLiteral("补传工厂数据：上传%1片").arg(uploaded);
+    if (waiting > 0 || held == 0)
+        text += waiting > 0 ? QStringLiteral("，还有%1片等待补传").arg(waiting)
+                            : QStringLiteral("，没有等待补传的数据");
     if (held > 0) text += QStringLiteral("，%1片需处理").arg(held);
     return text + QStringLiteral("。");
 }
