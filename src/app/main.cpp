@@ -55,9 +55,23 @@ bool enterWorkingFolder(const QString& requested) {
     return true;
 }
 
+// --help and --version answer without a screen too (over ssh, in a package test).
+void withoutScreenForHelpOrVersion(int argc, char* argv[]) {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            return;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    withoutScreenForHelpOrVersion(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(q7rk::SettingsStore::ApplicationName));
     QApplication::setApplicationVersion(QString::fromLatin1(q7rk::version::Number));
@@ -81,7 +95,11 @@ int main(int argc, char* argv[]) {
                        QStringLiteral("DIR")});
     if (!options.parse(QApplication::arguments())) return usage(options.errorText());
     if (options.isSet(help)) options.showHelp(0);
-    if (options.isSet(version)) options.showVersion();
+    // The application name is the settings' (with an old version number in it): say ours.
+    if (options.isSet(version)) {
+        std::printf("q7rk %s\n", q7rk::version::Number);
+        return 0;
+    }
 
     bool ok = false;
     const QString scaleText = options.value(QStringLiteral("time-scale"));
