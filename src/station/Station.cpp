@@ -16,6 +16,7 @@
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
+#include "version/Version.h"
 
 #include <QDate>
 #include <algorithm>
@@ -29,6 +30,15 @@ namespace {
 
 constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
 const QString kInfoTitle = QStringLiteral("信息提示");
+
+// 关于: which build answers, for a call about a fault (the Qt it runs on may be newer than the
+// one it was built with).
+QString aboutText() {
+    return QString::fromUtf8(kProgramTitle) +
+           QStringLiteral("\n版本 %1\nQt %2（构建时 %3）\n构建日期 %4")
+               .arg(QString::fromLatin1(version::Number), QString::fromLatin1(qVersion()),
+                    QStringLiteral(QT_VERSION_STR), QString::fromLatin1(version::BuildDate));
+}
 
 // "第1、2路" for channels 0 and 1.
 QString channelList(const QList<int>& channels) {
@@ -422,6 +432,8 @@ void Station::menuTriggered(const QString& name) {
         m_ethernet.toggle();
     else if (name == QLatin1String("help"))
         emit helpRequested();
+    else if (name == QLatin1String("about"))
+        m_runAware.inform(QStringLiteral("关于"), aboutText());
     else if (name == QLatin1String("hf") || name == QLatin1String("hs"))
         rescaleCharts(name == QLatin1String("hf") ? &ChartSet::hf : &ChartSet::hs, false);
     else if (name == QLatin1String("hf16") || name == QLatin1String("hs16"))

@@ -5,6 +5,8 @@
 #include "plant/PlantSchema.h"
 #include "plant/PlantSetup.h"
 #include "plant/PlantUploader.h"
+#include "settings/WorkingFolder.h"
+#include "version/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,8 +51,7 @@ int init(const QCommandLineParser& p) {
 }
 
 int retry(const QCommandLineParser& p) {
-    const QString dir = p.isSet(QStringLiteral("workdir")) ? p.value(QStringLiteral("workdir"))
-                                                           : QDir::currentPath();
+    const QString dir = workingFolder::forThisProgram(p.value(QStringLiteral("workdir")));
     const PlantUploader uploader(PlantSource(p.value(QStringLiteral("dsn"))),
                                  QDir(dir).filePath(QString::fromLatin1(UploadQueue::FileName)));
     // Held uploads (refused for good last time) go only when asked for, as in the window.
@@ -84,6 +85,7 @@ int check(const QCommandLineParser& p) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-plantdb"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("Plant database set-up and upload retry.\n\n"
@@ -101,12 +103,15 @@ int main(int argc, char** argv) {
                        "key\n"
                        "                             indexes) as JSON; changes nothing"));
     p.addHelpOption();
+    p.addVersionOption();
     p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, retry or check"));
     p.addOption(
         {QStringLiteral("file"), QStringLiteral("SQLite database file."), QStringLiteral("path")});
     p.addOption({QStringLiteral("postgres"), QStringLiteral("PostgreSQL server to use."),
                  QStringLiteral("connection")});
-    p.addOption({QStringLiteral("workdir"), QStringLiteral("Folder of the upload queue."),
+    p.addOption({QStringLiteral("workdir"),
+                 QStringLiteral("Folder of the upload queue (default: the current one, or the "
+                                "user's data folder when installed)."),
                  QStringLiteral("dir")});
     p.addOption({QStringLiteral("held"),
                  QStringLiteral("retry: also the uploads held after a refusal for good.")});

@@ -1,7 +1,9 @@
 // q7rk-run: one test run of a channel group without a window, for automation and the
 // end-to-end tests. Prints one JSON document on stdout.
 #include "HeadlessRun.h"
+#include "settings/WorkingFolder.h"
 #include "station/TerminationSignals.h"
+#include "version/Version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-run"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -65,11 +68,15 @@ int main(int argc, char** argv) {
         "the instrument fell silent during the run, 5 --max-seconds ran out, 6 stopped by\n"
         "SIGTERM or SIGINT (the instrument was told the test ended), 64 bad usage."));
     p.addHelpOption();
+    p.addVersionOption();
     p.addOptions({
         {"settings", "Settings file (INI, sections canshu and topic); a copy is used.", "FILE"},
         {"link", "tcp:HOST:PORT or serial:DEVICE", "LINK"},
         {"group", "Channel group: 1-3, 1-2 or 1.", "GROUP"},
-        {"workdir", "Working directory (result files).", "DIR"},
+        {"workdir",
+         "Working directory (result files, upload queue); created when missing. Default: the "
+         "current one, or the user's data folder when installed (as the window).",
+         "DIR"},
         {"time-scale", "Divide every interval by F (default 1).", "F", "1"},
         {"answer-start", "Answer to the start question: yes or no (default yes).", "yes|no", "yes"},
         {"answer-save",
@@ -112,8 +119,10 @@ int main(int argc, char** argv) {
     // Paths given on the command line are taken from where the runner was started.
     const QString settings =
         p.isSet("settings") ? QFileInfo(p.value("settings")).absoluteFilePath() : QString();
-    if (p.isSet("workdir") && !QDir::setCurrent(p.value("workdir")))
-        return usage(QStringLiteral("cannot enter --workdir"));
+    if (const QString error =
+            workingFolder::enter(workingFolder::forThisProgram(p.value("workdir")));
+        !error.isEmpty())
+        return usage(QStringLiteral("cannot enter the working directory: ") + error);
 
     // The runner works on a copy: the user's store is never touched.
     QTemporaryDir scratch;
