@@ -38,8 +38,8 @@ bool timeOne(const char* tag, int round, const Sender& send, const SampleStore& 
              std::vector<double>& ms) {
     const QString serial = QStringLiteral("B-%1-%2").arg(QLatin1String(tag)).arg(round);
     const auto piece = makePieceUpload(
-        serial, 1, {serial, "20VF", "520", "", "", "", "IQ", "L1", "2"}, {"1.25", "7", "31"},
-        {"85", "180", "203.4", "201.5"}, samples, 0, QDate::currentDate());
+        serial, 1, FoilRecord{serial, "20VF", "520", "", "", "", "IQ", "L1", "2"},
+        {"1.25", "7", "31"}, {"85", "180", "203.4", "201.5"}, samples, 0, QDate::currentDate());
     QElapsedTimer clock;
     clock.start();
     const PlantStatus s = send(piece.value);

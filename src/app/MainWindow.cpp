@@ -6,11 +6,12 @@
 #include "HelpWindow.h"
 #include "MessageBoxPrompter.h"
 #include "PanelBinding.h"
+#include "PanelWidgets.h"
 #include "PlantPageWidget.h"
+#include "PlantQueueWindow.h"
 #include "QueryWindow.h"
 #include "ReportPreview.h"
 #include "ShellBinding.h"
-#include "PanelWidgets.h"
 #include "TvPanelPage.h"
 #include "params/PanelCaptions.h"
 
@@ -52,6 +53,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     connect(&m_station, &Station::helpRequested, this, &MainWindow::showHelp);
     connect(&m_station, &Station::calibrationRequested, this, &MainWindow::showCalibration);
     connect(&m_station, &Station::queryRequested, this, &MainWindow::showQuery);
+    connect(&m_station, &Station::plantQueueRequested, this, &MainWindow::showPlantQueue);
     connect(&m_station, &Station::missingBoxShown, this, &MainWindow::showBox);
     // A start closes the query window: what it shows may no longer be what is stored.
     connect(&m_station.run(), &RunController::runStarted, this, [this] {
@@ -140,6 +142,19 @@ void MainWindow::showQuery() {
     m_query->activateWindow();
 }
 
+// 补传工厂数据: one queue window, shown at once; a pass it starts runs on its own thread.
+void MainWindow::showPlantQueue() {
+    if (!m_plantQueue) {
+        auto* window = new PlantQueueWindow(m_station, this);
+        window->setWindowFlag(Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        m_plantQueue = window;
+    }
+    m_plantQueue->show();
+    m_plantQueue->raise();
+    m_plantQueue->activateWindow();
+}
+
 void MainWindow::showBox(int channel, Box box) {
     auto* widget = findChild<QWidget*>(boxObjectName(channel, box));
     if (!widget) return;
@@ -162,6 +177,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_help) m_help->close();
     if (m_calibration) m_calibration->close();
     if (m_query) m_query->close();
+    if (m_plantQueue) m_plantQueue->close();
     event->accept();
 }
 

@@ -45,6 +45,7 @@ public slots:
     void showHelp();
     void showCalibration();
     void showQuery();
+    void showPlantQueue();
     // The page that holds channel k's box comes to the front with the box focused.
     void showBox(int channel, Box box);
 
@@ -67,6 +68,7 @@ private:
     QPointer<HelpWindow> m_help;
     QPointer<QWidget> m_calibration;
     QPointer<QWidget> m_query;
+    QPointer<QWidget> m_plantQueue;
 };
 
 } // namespace q7rk

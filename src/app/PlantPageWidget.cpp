@@ -251,13 +251,13 @@ QLabel* addPlantPendingLabel(PlantPage& page, QStatusBar* bar) {
     auto* label = new QLabel(bar);
     label->setObjectName(QStringLiteral("plantPending"));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    auto show = [label](int count) {
-        label->setText(QStringLiteral("待补传工厂数据：%1片").arg(count));
-        label->setVisible(count > 0);
+    auto show = [label](const QString& text) {
+        label->setText(text);
+        label->setVisible(!text.isEmpty());
     };
     bar->addPermanentWidget(label);
-    QObject::connect(&page, &PlantPage::pendingChanged, label, show);
-    show(page.pendingCount());
+    QObject::connect(&page, &PlantPage::queueStatusChanged, label, show);
+    show(page.queueStatus());
     return label;
 }
 

@@ -47,7 +47,8 @@ private:
     std::array<std::array<QLineEdit*, PieceGrid::Rows>, 3> m_entries{};
 };
 
-// The status bar's count of uploads waiting for the plant database; hidden while none wait.
+// The status bar's line about the uploads waiting for the plant database: the progress of a
+// retry pass, its outcome, or how many wait; hidden while there is nothing to say.
 QLabel* addPlantPendingLabel(PlantPage& page, QStatusBar* bar);
 
 } // namespace q7rk

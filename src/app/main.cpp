@@ -1,11 +1,16 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
 #include "params/Box.h"
+#include "plant/UploadQueue.h"
+#include "results/ResultSchema.h"
 #include "settings/Timing.h"
+#include "settings/WorkingFolder.h"
 #include "station/TerminationSignals.h"
+#include "version/Version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFont>
 #include <QFontDatabase>
 #include <cmath>
@@ -21,11 +26,55 @@ int usage(const QString& error) {
     return BadUsage;
 }
 
+// The files an earlier start kept in the home folder, taken along into the data folder.
+QStringList workingFiles() {
+    QStringList names{QString::fromLatin1(q7rk::UploadQueue::FileName)};
+    for (q7rk::TestKind kind :
+         {q7rk::TestKind::Tv, q7rk::TestKind::Leakage, q7rk::TestKind::Electrolyte})
+        names.append(QString::fromUtf8(q7rk::schemaOf(kind).fileName));
+    return names;
+}
+
+// Results and the upload queue go to the working folder: --workdir, or the user's data
+// folder when the program is installed, or where it was started (a build tree).
+bool enterWorkingFolder(const QString& requested) {
+    const bool installed =
+        q7rk::workingFolder::runsInstalled(QCoreApplication::applicationDirPath());
+    const QString dataFolder = q7rk::workingFolder::installedDataFolder();
+    const QString folder = q7rk::workingFolder::choose(requested, installed, dataFolder);
+    if (folder.isEmpty()) return true;
+    if (const QString error = q7rk::workingFolder::enter(folder); !error.isEmpty()) {
+        std::fprintf(stderr, "q7rk: %s\n", qPrintable(error));
+        return false;
+    }
+    if (folder != dataFolder) return true;
+    QStringList errors;
+    q7rk::workingFolder::adoptEarlierFiles(QDir::homePath(), folder, workingFiles(), &errors);
+    for (const QString& error : errors)
+        std::fprintf(stderr, "q7rk: %s\n", qPrintable(error));
+    return true;
+}
+
+// --help and --version answer without a screen too (over ssh, in a package test).
+void withoutScreenForHelpOrVersion(int argc, char* argv[]) {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            return;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    withoutScreenForHelpOrVersion(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(q7rk::SettingsStore::ApplicationName));
+    QApplication::setApplicationVersion(QString::fromLatin1(q7rk::version::Number));
     q7rk::installChineseTranslation(app);
 
     // The demo passes the simulator's address, so that 以太网连接 finds it without typing,
@@ -33,14 +82,24 @@ int main(int argc, char* argv[]) {
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Q-7RK-M智能TV仪测试系统"));
     const QCommandLineOption help = options.addHelpOption();
+    const QCommandLineOption version = options.addVersionOption();
     options.addOption({QStringLiteral("instrument"), QStringLiteral("填入仪器的网络地址和端口。"),
                        QStringLiteral("HOST:PORT")});
     options.addOption({QStringLiteral("time-scale"),
                        QStringLiteral("所有时间间隔（查询、采样、超时）除以F，"
                                       "与 q7rk-instrument --time-scale F 同速（默认1）。"),
                        QStringLiteral("F"), QStringLiteral("1")});
+    options.addOption({QStringLiteral("workdir"),
+                       QStringLiteral("结果文件和工厂数据待传队列所在的文件夹（没有则建立）。"
+                                      "默认：安装后为用户数据文件夹，在构建目录中为当前文件夹。"),
+                       QStringLiteral("DIR")});
     if (!options.parse(QApplication::arguments())) return usage(options.errorText());
     if (options.isSet(help)) options.showHelp(0);
+    // The application name is the settings' (with an old version number in it): say ours.
+    if (options.isSet(version)) {
+        std::printf("q7rk %s\n", q7rk::version::Number);
+        return 0;
+    }
 
     bool ok = false;
     const QString scaleText = options.value(QStringLiteral("time-scale"));
@@ -49,6 +108,9 @@ int main(int argc, char* argv[]) {
         return usage(
             QStringLiteral("--time-scale 需要一个正数（例如 20），而不是“%1”").arg(scaleText));
     const q7rk::Timing timing = q7rk::Timing{}.scaled(scale);
+    const QString requestedFolder = options.value(QStringLiteral("workdir"));
+    if (!enterWorkingFolder(requestedFolder) && !requestedFolder.isEmpty())
+        return usage(QStringLiteral("--workdir 无法使用：%1").arg(requestedFolder));
 
     // Every caption is Chinese; prefer a face that has all of them.
     const QString cjkFace = QStringLiteral("WenQuanYi Zen Hei");

@@ -52,7 +52,7 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece, PlantConnection& c) c
     if (n < 1 || n > 6) return badInput(plantTexts::badCurveNumber(n));
     FoilValues foil;
     if (piece.writesFoil()) {
-        FoilRecord record = piece.foil;
+        FoilRecord record = *piece.foil;
         record.serial = piece.serial;
         const auto values = foilValues(record);
         if (!values.ok()) return values.status;

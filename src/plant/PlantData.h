@@ -36,11 +36,14 @@ struct PieceCells {
 };
 
 // Everything the upload of one tested piece sends: its whole-roll row (written for the
-// first piece before and after boiling only), its Part_Parameter row and its Curve row.
+// first piece before and after boiling only, and only when the page knew the foil), its
+// Part_Parameter row and its Curve row.
 struct PieceUpload {
     QString serial;      // the test number of channel 1
     int curveNumber = 0; // 1..6: pieces 1, 2, 3, 1', 2', 3'
-    FoilRecord foil;     // the page's whole-roll boxes; its serial is replaced by `serial`
+    // The page's whole-roll boxes, its serial replaced by `serial`; none when the page did
+    // not know the foil, and the plant then keeps the whole-roll row it has.
+    std::optional<FoilRecord> foil;
     PieceCells cells;
     QString riseTime;         // Text6 of the channel, "Tr"
     QString maxVoltage;       // Text39, "Vm"
@@ -48,8 +51,27 @@ struct PieceUpload {
     QDate date;               // ProDate of a new whole-roll row
     std::vector<float> curve; // column [0] = 0, column [k] = sample k + 1, in volts
 
-    bool writesFoil() const { return curveNumber == 1 || curveNumber == 4; }
+    bool writesFoil() const { return (curveNumber == 1 || curveNumber == 4) && foil; }
     bool operator==(const PieceUpload&) const = default;
+};
+
+// The texts of a finished run that the upload of a piece needs, from the channel's panel.
+struct RunTexts {
+    QString riseTime;   // Text6
+    QString delayTime;  // Text4
+    QString maxVoltage; // Text39
+    QString tvValue;    // Text7
+    bool operator==(const RunTexts&) const = default;
+};
+
+// A finished TV channel as a piece, taken when it is first offered to the plant: what the
+// panel shows later (another number, the other boiling option) cannot relabel it.
+struct RunPiece {
+    int channel = 0;
+    int curveNumber = 0; // channel + 1, plus 3 after boiling
+    QString serial;      // channel 1's test number then
+    RunTexts run;
+    bool operator==(const RunPiece&) const = default;
 };
 
 // The six data cells of one grid row: 比容, 折弯, 抗拉, Tr, Vm, Vt.

@@ -107,10 +107,17 @@ std::vector<float> curveColumns(const SampleStore& samples, int channel, int n) 
     return columns;
 }
 
+bool foilKnown(const FoilRecord& foil) {
+    for (const QString* box : {&foil.grade, &foil.length, &foil.area, &foil.weight, &foil.iqNumber,
+                               &foil.productionLine, &foil.joints})
+        if (!trimBlanks(*box).isEmpty()) return true;
+    return false;
+}
+
 PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
-                                        const FoilRecord& foil, const PieceCells& cells,
-                                        const RunTexts& run, const SampleStore& samples,
-                                        int channel, QDate date) {
+                                        const std::optional<FoilRecord>& foil,
+                                        const PieceCells& cells, const RunTexts& run,
+                                        const SampleStore& samples, int channel, QDate date) {
     const PlantReply<int> n = curveLength(curveNumber, run);
     if (!n.ok()) return PlantReply<PieceUpload>::failed(n.status);
     PieceUpload up;
@@ -122,6 +129,9 @@ PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
     up.maxVoltage = run.maxVoltage;
     up.tvValue = run.tvValue;
     up.date = date;
+    if (up.writesFoil())
+        if (const auto values = foilValues(*foil); !values.ok())
+            return PlantReply<PieceUpload>::failed(values.status);
     up.curve = curveColumns(samples, channel, n.value);
     return {std::move(up), {}};
 }

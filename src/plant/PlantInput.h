@@ -28,14 +28,6 @@ PlantReply<FoilValues> foilValues(const FoilRecord& foil);
 // The bound values of a piece's three laboratory cells (empty: Null).
 PlantReply<std::array<QVariant, 3>> pieceCellValues(int curveNumber, const PieceCells& cells);
 
-// The texts of the finished run that the upload of a piece needs, from the channel's panel.
-struct RunTexts {
-    QString riseTime;   // Text6
-    QString delayTime;  // Text4
-    QString maxVoltage; // Text39
-    QString tvValue;    // Text7
-};
-
 // N, the number of curve columns: rise time plus delay time, each rounded to a whole number
 // with halves to even. The save pass sets sampleIndex to it.
 PlantReply<int> curveLength(int curveNumber, const RunTexts& run);
@@ -44,10 +36,16 @@ PlantReply<int> curveLength(int curveNumber, const RunTexts& run);
 // k + 1 for k = 1..n-1 (sample 1 is not stored). At least column [0].
 std::vector<float> curveColumns(const SampleStore& samples, int channel, int n);
 
-// The upload of one finished TV channel as piece `curveNumber` (pieceIndex + 1).
+// Whether the whole-roll boxes say anything about the foil: start-up fills the serial and
+// VF boxes from the panel, so only the others count. All blank: the foil is unknown.
+bool foilKnown(const FoilRecord& foil);
+
+// The upload of one finished TV channel as piece `curveNumber` (pieceIndex + 1). A piece
+// that writes the whole-roll row is refused here when a box of it is not valid, so it is
+// never queued to be refused later.
 PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
-                                        const FoilRecord& foil, const PieceCells& cells,
-                                        const RunTexts& run, const SampleStore& samples,
-                                        int channel, QDate date);
+                                        const std::optional<FoilRecord>& foil,
+                                        const PieceCells& cells, const RunTexts& run,
+                                        const SampleStore& samples, int channel, QDate date);
 
 } // namespace q7rk

@@ -63,7 +63,7 @@ QString clause(PieceFate fate, const QString& numbers, const QString& reason) {
 
 // Orders the pieces, fills the lists by outcome and writes the message: the pieces not in
 // the plant database, then one line per outcome and cause, each naming its pieces in order.
-void summarise(PlantUploadResult& r) {
+void summarise(PlantUploadResult& r, const QString& serial) {
     std::stable_sort(
         r.pieces.begin(), r.pieces.end(),
         [](const PieceOutcome& a, const PieceOutcome& b) { return a.curveNumber < b.curveNumber; });
@@ -87,12 +87,12 @@ void summarise(PlantUploadResult& r) {
             break;
         }
     }
-    r.message.clear();
-    if (missing.isEmpty()) return;
+    QStringList lines;
+    if (!missing.isEmpty()) lines << plantTexts::notInPlant(curveNumbers(missing));
     // What went first, then what waits, then what the operator must see to.
-    QStringList lines{plantTexts::notInPlant(curveNumbers(missing))};
     for (PieceFate fate :
          {PieceFate::Stored, PieceFate::Queued, PieceFate::NotKept, PieceFate::Refused}) {
+        if (missing.isEmpty()) break;
         QList<bool> told(r.pieces.size(), false);
         for (qsizetype i = 0; i < r.pieces.size(); ++i) {
             const PieceOutcome& first = r.pieces[i];
@@ -106,6 +106,9 @@ void summarise(PlantUploadResult& r) {
             lines << clause(fate, curveNumbers(group), first.reason);
         }
     }
+    r.withoutFoil.removeIf([&](int n) { return r.failed.contains(n); });
+    if (!r.withoutFoil.isEmpty())
+        lines << plantTexts::foilNotWritten(curveNumbers(r.withoutFoil), serial);
     r.message = lines.join(QLatin1Char('\n'));
 }
 
@@ -121,11 +124,16 @@ PlantPage::PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts
         if (box == boxes::TvTestNumber)
             setText(FoilBox::Serial, m_panel.text(0, boxes::TvTestNumber));
     });
+    connect(&m_retrier, &QueueRetrier::progress, this, [this](int done, int total) {
+        m_retryProgress = plantTexts::retrying(done, total);
+        showQueueStatus();
+    });
+    connect(&m_retrier, &QueueRetrier::finished, this, &PlantPage::retryFinished);
 }
 
 void PlantPage::setSource(const PlantSource& source, const QString& queuePath) {
     m_source = source;
-    m_uploader = PlantUploader(source, queuePath);
+    m_uploader = PlantUploader(source, queuePath, m_uploader.sendLock());
     updatePending();
 }
 
@@ -295,7 +303,9 @@ void PlantPage::saveFoil() {
 
 void PlantPage::deleteFoil() {
     if (m_gate && !m_gate(PlantCommand::DeleteFoil)) return;
-    if (!m_prompter.ask(questionTitle(), plantTexts::deleteQuestion())) return;
+    if (!m_prompter.ask(questionTitle(),
+                        plantTexts::deleteQuestion(trimBlanks(text(FoilBox::Serial)))))
+        return;
     const PlantStatus removed = FoilRecords(m_source).remove(text(FoilBox::Serial));
     if (!removed.ok()) {
         tell(removed.message);
@@ -322,29 +332,62 @@ PlantUploadResult PlantPage::uploadGroup(int firstChannel, int lastChannel) {
 }
 
 PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
+    QList<RunPiece> pieces;
+    for (int k : channels)
+        if (k >= 0 && k < ChannelCount && m_channels.isTvTest[k]) pieces << runPiece(k);
+    return uploadPieces(pieces);
+}
+
+RunPiece PlantPage::runPiece(int k) const {
     using namespace boxes;
+    const int pieceOffset = m_panel.option(Option::AfterBoiling, 0) ? 3 : 0;
+    return {k, k + pieceOffset + 1, trimBlanks(m_panel.text(0, TvTestNumber)),
+            RunTexts{m_panel.text(k, RiseTime), m_panel.text(k, DelayTime),
+                     m_panel.text(k, Readout51), m_panel.text(k, TvValue)}};
+}
+
+// Neither the page nor the plant knows the foil: the operator hears it before the first
+// piece goes. A plant that cannot be reached now says nothing here, and the pieces go
+// straight to the queue instead of waiting for the same time-out again.
+QString PlantPage::firstQuestionNote(const QString& serial, bool foilOnPage,
+                                     PlantStatus& unreachable) {
+    if (foilOnPage) return {};
+    const auto serials = FoilRecords(m_source).listSerials(serial);
+    if (!serials.ok()) {
+        if (serverUnusable(serials.status.fault)) unreachable = serials.status;
+        return {};
+    }
+    return serials.value.contains(serial) ? QString()
+                                          : QLatin1Char('\n') + plantTexts::noFoilAnywhere(serial);
+}
+
+PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
     PlantUploadResult result;
     // Once the server cannot be reached, the rest of the group goes to the queue without
     // waiting for the same time-out again.
     PlantStatus unreachable;
-    const int pieceOffset = m_panel.option(Option::AfterBoiling, 0) ? 3 : 0;
-    const QString serial = trimBlanks(m_panel.text(0, TvTestNumber));
-    for (int k : channels) {
-        if (k < 0 || k >= ChannelCount || !m_channels.isTvTest[k]) continue;
-        const int n = k + pieceOffset + 1;
-        if (!m_prompter.ask(questionTitle(), plantTexts::uploadQuestion(n))) {
-            result.pieces << PieceOutcome{n, PieceFate::Declined, {}};
+    const FoilRecord boxes = record();
+    const std::optional<FoilRecord> foil =
+        foilKnown(boxes) ? std::optional<FoilRecord>(boxes) : std::nullopt;
+    QString note = pieces.isEmpty()
+                       ? QString()
+                       : firstQuestionNote(pieces.first().serial, bool(foil), unreachable);
+    for (const RunPiece& rp : pieces) {
+        const int n = rp.curveNumber, k = rp.channel;
+        const bool yes =
+            m_prompter.ask(questionTitle(), plantTexts::uploadQuestion(n, rp.serial) + note);
+        note.clear();
+        if (!yes) {
+            result.pieces << PieceOutcome{n, k, PieceFate::Declined, {}};
             continue;
         }
-        const RunTexts run{m_panel.text(k, RiseTime), m_panel.text(k, DelayTime),
-                           m_panel.text(k, Readout51), m_panel.text(k, TvValue)};
-        const auto piece = makePieceUpload(serial, n, record(), m_grid.cells(n), run, m_samples, k,
-                                           QDate::currentDate());
+        const auto piece = makePieceUpload(rp.serial, n, foil, m_grid.cells(n), rp.run, m_samples,
+                                           k, QDate::currentDate());
         if (!piece.ok()) {
-            result.pieces << PieceOutcome{n, PieceFate::Refused, piece.status.message};
+            result.pieces << PieceOutcome{n, k, PieceFate::Refused, piece.status.message};
             continue;
         }
-        m_channels.sampleIndex = qint16(curveLength(n, run).value);
+        m_channels.sampleIndex = qint16(curveLength(n, rp.run).value);
 
         UploadOutcome out;
         if (unreachable.ok()) {
@@ -358,9 +401,10 @@ PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
                                                          unreachable.message + '\n' + kept.message),
                                     false};
         }
+        if ((n == 1 || n == 4) && !foil && (out.status.ok() || out.queued)) result.withoutFoil << n;
         if (out.status.ok()) {
-            result.pieces << PieceOutcome{n, PieceFate::Stored, {}};
-            tell(plantTexts::curveSaved(n));
+            result.pieces << PieceOutcome{n, k, PieceFate::Stored, {}};
+            tell(plantTexts::curveSaved(n, rp.serial));
             continue;
         }
         const bool refused = out.status.fault == PlantFault::BadInput ||
@@ -368,52 +412,106 @@ PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
         const PieceFate fate = out.queued ? PieceFate::Queued
                                : refused  ? PieceFate::Refused
                                           : PieceFate::NotKept;
-        result.pieces << PieceOutcome{n, fate, out.status.message};
+        result.pieces << PieceOutcome{n, k, fate, out.status.message};
         if (out.queued && serverUnusable(out.status.fault)) unreachable = out.status;
     }
-    confirmQueued(result, serial);
+    confirmQueued(result, pieces);
     updatePending();
-    summarise(result);
+    summarise(result, pieces.isEmpty() ? QString() : pieces.first().serial);
     if (!result.message.isEmpty()) tell(result.message);
     m_lastUpload = result;
     return result;
 }
 
 // A piece is called waiting only when the queue holds it now.
-void PlantPage::confirmQueued(PlantUploadResult& result, const QString& serial) const {
+void PlantPage::confirmQueued(PlantUploadResult& result, const QList<RunPiece>& pieces) const {
     for (PieceOutcome& p : result.pieces) {
         if (p.fate != PieceFate::Queued) continue;
-        const auto held = m_uploader.queue().holds(serial, p.curveNumber);
+        const auto from = std::find_if(pieces.begin(), pieces.end(),
+                                       [&](const RunPiece& r) { return r.channel == p.channel; });
+        const auto held = m_uploader.queue().holds(from->serial, p.curveNumber);
         if (held.ok() && held.value) continue;
         p.fate = PieceFate::NotKept;
         if (!held.ok()) p.reason += QLatin1Char('\n') + held.status.message;
     }
 }
 
-int PlantPage::retryQueue(RetryMode mode) {
+bool PlantPage::retryQueue(RetryMode mode, const std::vector<qint64>& only) {
+    if (m_retrier.running()) return false;
     updatePending();
-    // Nothing waits: no connection, and no queue file made where none was.
-    if (const auto waiting = m_uploader.pendingCount(); waiting.ok() && waiting.value == 0) {
+    // Nothing the pass would send: no connection, and no queue file made where none was.
+    const int sendable = !only.empty()                 ? int(only.size())
+                         : mode == RetryMode::Operator ? m_pending.total
+                                                       : m_pending.total - m_pending.held;
+    if (sendable == 0) {
         m_lastRetry = RetryReport{};
-        if (mode == RetryMode::Tell) tell(plantTexts::nothingWaiting());
-        return 0;
+        if (mode == RetryMode::Operator) {
+            m_retryOutcome = plantTexts::nothingWaiting();
+            showQueueStatus();
+        }
+        return false;
     }
-    m_lastRetry = m_uploader.retry();
+    const RetryChoice choice{mode == RetryMode::Operator, only};
+    if (!m_retrier.start(m_source, m_uploader.queue().path(), choice, m_uploader.sendLock()))
+        return false;
+    m_retryProgress = plantTexts::retrying(0, sendable);
+    showQueueStatus();
+    return true;
+}
+
+void PlantPage::retryFinished() {
+    m_lastRetry = m_retrier.report();
+    m_retryProgress.clear();
     updatePending();
-    emit queueRetried(int(m_lastRetry.uploaded.size()), m_lastRetry.left);
-    if (mode == RetryMode::Tell) {
-        QString text = plantTexts::retried(int(m_lastRetry.uploaded.size()), m_lastRetry.left);
-        if (!m_lastRetry.status.ok()) text += QLatin1Char('\n') + m_lastRetry.status.message;
-        tell(text);
-    }
-    return m_lastRetry.left;
+    const RetryReport& r = m_lastRetry;
+    // A queue file that cannot be read leaves no count worth telling.
+    m_retryOutcome = r.status.fault == PlantFault::LocalStore
+                         ? r.status.message
+                         : plantTexts::retried(int(r.uploaded.size()), r.left - r.held, r.held);
+    showQueueStatus();
+    emit queueRetried(int(r.uploaded.size()), r.left);
+}
+
+bool PlantPage::removeQueued(const std::vector<QueuedUpload>& entries) {
+    QStringList pieces;
+    for (const QueuedUpload& e : entries)
+        pieces << plantTexts::queuedPiece(e.piece.serial, e.piece.curveNumber);
+    if (pieces.isEmpty() ||
+        !m_prompter.ask(questionTitle(),
+                        plantTexts::removeQueuedQuestion(pieces.join(QStringLiteral("、")))))
+        return false;
+    PlantStatus removed;
+    for (const QueuedUpload& e : entries)
+        if (removed.ok()) removed = m_uploader.queue().remove(e.id);
+    updatePending();
+    if (!removed.ok()) tell(removed.message);
+    return removed.ok();
+}
+
+QString PlantPage::queueStatus() const {
+    if (!m_retryProgress.isEmpty()) return m_retryProgress;
+    if (!m_retryOutcome.isEmpty()) return m_retryOutcome;
+    return m_pending.total > 0 ? plantTexts::pendingUploads(m_pending.total, m_pending.held)
+                               : QString();
+}
+
+void PlantPage::showQueueStatus() {
+    const QString text = queueStatus();
+    if (text == m_shownStatus) return;
+    m_shownStatus = text;
+    emit queueStatusChanged(text);
 }
 
 void PlantPage::updatePending() {
-    const auto waiting = m_uploader.pendingCount();
-    if (!waiting.ok() || waiting.value == m_pending) return;
+    const auto waiting = m_uploader.queue().counts();
+    if (!waiting.ok() ||
+        (waiting.value.total == m_pending.total && waiting.value.held == m_pending.held))
+        return;
     m_pending = waiting.value;
-    emit pendingChanged(m_pending);
+    // The queue changed since the last pass: its outcome is no longer what waits.
+    m_retryOutcome.clear();
+    emit pendingChanged(m_pending.total);
+    showQueueStatus();
 }
 
 } // namespace q7rk

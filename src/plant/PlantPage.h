@@ -4,6 +4,7 @@
 #include "plant/PlantData.h"
 #include "plant/PlantSource.h"
 #include "plant/PlantUploader.h"
+#include "plant/QueueRetrier.h"
 
 #include <QList>
 #include <QObject>
@@ -52,6 +53,7 @@ enum class PieceFate {
 
 struct PieceOutcome {
     int curveNumber = 0; // 1..6
+    int channel = -1;    // the channel the piece came from
     PieceFate fate = PieceFate::Stored;
     QString reason; // why it is not in the plant database; empty for Stored and Declined
 };
@@ -64,6 +66,9 @@ struct PlantUploadResult {
     QList<int> queued;   // Queued
     QList<int> declined; // Declined
     QList<int> failed;   // Refused or NotKept: not in the plant database and not waiting
+    // Pieces 1 and 1' that went (or wait) without the whole-roll row: the page did not
+    // know the foil.
+    QList<int> withoutFoil;
     // What the operator was told about the pieces that are not in the plant database: a
     // first line naming them, then one line per outcome and cause. Empty when every piece
     // the operator wanted went.
@@ -133,31 +138,55 @@ public:
     void savePieces(); // 保存 (Cmdsave)
 
     // Savecanshu1 for each TV channel of the range (or of the list), after the local store:
-    // asks "第n片数据是否保存?", sends the piece, or keeps it in the queue when the plant
-    // database cannot take it now. The last piece built leaves its curve length in
-    // sampleIndex.
+    // asks "第n片数据是否保存?（卷号 S）", sends the piece, or keeps it in the queue when the
+    // plant database cannot take it now. The whole-roll row goes with pieces 1 and 1' only
+    // when the page's whole-roll boxes hold something. The last piece built leaves its
+    // curve length in sampleIndex.
     PlantUploadResult uploadGroup(int firstChannel, int lastChannel);
     PlantUploadResult uploadChannels(const QList<int>& channels);
+    // Channel k as the piece the panel makes of it now.
+    RunPiece runPiece(int k) const;
+    // The same for pieces taken earlier (offered again by a later 保存 of the same run).
+    PlantUploadResult uploadPieces(const QList<RunPiece>& pieces);
     const PlantUploadResult& lastUpload() const { return m_lastUpload; }
 
-    enum class RetryMode { Quiet, Tell };
-    // One pass over the waiting uploads ("补传工厂数据", program start); returns how many
-    // still wait. Tell reports the outcome to the operator.
-    int retryQueue(RetryMode mode = RetryMode::Quiet);
-    int pendingCount() const { return m_pending; }
+    // Quiet: the automatic pass (program start) passes by the held entries. Operator: the
+    // queue window's pass, held entries too.
+    enum class RetryMode { Quiet, Operator };
+    // Starts one pass over the waiting uploads (all, or the entries named) on a thread of its
+    // own and returns at once; queueRetried follows. False when nothing was started: a pass
+    // runs already, or nothing waits that the pass would send.
+    bool retryQueue(RetryMode mode = RetryMode::Quiet, const std::vector<qint64>& only = {});
+    bool retrying() const { return m_retrier.running(); }
+    // The pass stops before its next piece (quitting); queueRetried follows.
+    void cancelRetry() { m_retrier.cancel(); }
+    int pendingCount() const { return m_pending.total; }
+    int heldCount() const { return m_pending.held; }
     const RetryReport& lastRetry() const { return m_lastRetry; }
+    // What the queue window lists, oldest first.
+    PlantReply<std::vector<QueuedUpload>> queuedUploads() const {
+        return m_uploader.queue().entries();
+    }
+    // 删除所选: asks first, naming each piece; true when they are gone.
+    bool removeQueued(const std::vector<QueuedUpload>& entries);
+    // One line for the status bar: the pass's progress while one runs, then its outcome,
+    // otherwise what waits; empty when nothing does.
+    QString queueStatus() const;
 
 signals:
     void textChanged(q7rk::FoilBox box, const QString& text);
     // Items or visibility of a pick list.
     void listChanged(q7rk::PlantList list);
-    // Uploads waiting in the local queue, whatever changed the count.
+    // Uploads waiting in the local queue (held ones too), whatever changed the count or the
+    // number held.
     void pendingChanged(int count);
     // A stored curve of the opened foil was drawn into channel k.
     void curveRecalled(int channel, const QString& serial);
     // A retry pass sent `sent` waiting uploads and left `left` in the queue; left == 0
     // means everything that waited is now in the plant database.
     void queueRetried(int sent, int left);
+    // queueStatus() changed: a pass began, moved on or ended, or the queue changed.
+    void queueStatusChanged(const QString& text);
 
 private:
     struct PickList {
@@ -170,7 +199,10 @@ private:
     void drawCurves(const OpenedFoil& opened);
     void resetForFoil();
     void updatePending();
-    void confirmQueued(PlantUploadResult& result, const QString& serial) const;
+    void retryFinished();
+    void showQueueStatus();
+    void confirmQueued(PlantUploadResult& result, const QList<RunPiece>& pieces) const;
+    QString firstQuestionNote(const QString& serial, bool foilOnPage, PlantStatus& unreachable);
 
     ChannelModel& m_channels;
     PanelModel& m_panel;
@@ -185,9 +217,14 @@ private:
     std::array<PickList, 2> m_lists;
     std::function<void()> m_newTestReset;
     std::function<bool(PlantCommand)> m_gate;
-    int m_pending = 0;
+    QueueCounts m_pending;
     RetryReport m_lastRetry;
+    QString m_retryProgress; // while a pass runs
+    QString m_retryOutcome;  // after it, until the queue changes otherwise
+    QString m_shownStatus;
     PlantUploadResult m_lastUpload;
+    // Last: its thread is joined before anything it reports to goes.
+    QueueRetrier m_retrier;
 };
 
 } // namespace q7rk

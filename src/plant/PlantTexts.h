@@ -11,8 +11,8 @@ inline QString addGradeQuestion() {
 inline QString foilSaved() {
     return QStringLiteral("整体参数保存完毕!");
 }
-inline QString deleteQuestion() {
-    return QStringLiteral("此操作会删除数据,是否确定?");
+inline QString deleteQuestion(const QString& serial) {
+    return QStringLiteral("此操作会删除卷号 %1 的全部数据,是否确定?").arg(serial);
 }
 inline QString foilDeleted() {
     return QStringLiteral("数据删除完毕!");
@@ -20,11 +20,28 @@ inline QString foilDeleted() {
 inline QString piecesSaved() {
     return QStringLiteral("部分参数保存完毕!");
 }
+// The question's first part alone is what scripted answers match.
 inline QString uploadQuestion(int curveNumber) {
     return QStringLiteral("第%1片数据是否保存?").arg(curveNumber);
 }
-inline QString curveSaved(int curveNumber) {
-    return QStringLiteral("第%1片曲线数据保存完毕!").arg(curveNumber);
+// Which foil gets the piece.
+inline QString uploadQuestion(int curveNumber, const QString& serial) {
+    return uploadQuestion(curveNumber) + QStringLiteral("（卷号 %1）").arg(serial);
+}
+// The second line of the first question when neither the page nor the plant knows the foil.
+inline QString noFoilAnywhere(const QString& serial) {
+    return QStringLiteral("工厂数据库中没有卷号 %1 的整卷记录，页面上也没有整卷数据：各片将不带"
+                          "整卷数据上传。")
+        .arg(serial);
+}
+inline QString curveSaved(int curveNumber, const QString& serial) {
+    return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）").arg(curveNumber).arg(serial);
+}
+// Pieces 1 and 1' sent or queued while the page's whole-roll boxes were empty.
+inline QString foilNotWritten(const QString& curveNumbers, const QString& serial) {
+    return QStringLiteral("第%1片上传时没有整卷数据（整卷参数栏为空），卷号 %2 的整卷记录未写入，"
+                          "工厂数据库中原有的整卷记录不变。")
+        .arg(curveNumbers, serial);
 }
 
 // Why an operation failed.
@@ -102,8 +119,31 @@ inline QString notKept(const QString& curveNumbers, const QString& reason) {
 inline QString nothingWaiting() {
     return QStringLiteral("没有等待补传的工厂数据。");
 }
-inline QString retried(int uploaded, int left) {
-    return QStringLiteral("补传工厂数据：上传%1片，还有%2片等待补传。").arg(uploaded).arg(left);
+// `waiting` go again at the next start; `held` were refused for good and wait for the
+// operator (the queue window names the cause).
+inline QString retried(int uploaded, int waiting, int held) {
+    QString text = QStringLiteral("补传工厂数据：上传%1片").arg(uploaded);
+    if (waiting > 0 || held == 0)
+        text += waiting > 0 ? QStringLiteral("，还有%1片等待补传").arg(waiting)
+                            : QStringLiteral("，没有等待补传的数据");
+    if (held > 0) text += QStringLiteral("，%1片需处理").arg(held);
+    return text + QStringLiteral("。");
+}
+inline QString retrying(int done, int total) {
+    return QStringLiteral("正在补传工厂数据：%1/%2").arg(done).arg(total);
+}
+inline QString pendingUploads(int total, int held) {
+    QString text = QStringLiteral("待补传工厂数据：%1片").arg(total);
+    if (held > 0) text += QStringLiteral("（%1片需处理）").arg(held);
+    return text;
+}
+// The pieces named "卷号T7A第2片", joined.
+inline QString removeQueuedQuestion(const QString& pieces) {
+    return QStringLiteral("确定从待传队列中删除%1的数据吗？删除后不会再上传到工厂数据库。")
+        .arg(pieces);
+}
+inline QString queuedPiece(const QString& serial, int curveNumber) {
+    return QStringLiteral("卷号%1第%2片").arg(serial).arg(curveNumber);
 }
 inline QString queueFailed(const QString& path) {
     return QStringLiteral("本机暂存文件“%1”无法读写。").arg(path);

@@ -2,6 +2,8 @@
 
 #include "plant/PlantInput.h"
 
+#include <algorithm>
+
 namespace q7rk {
 
 namespace {
@@ -10,15 +12,24 @@ bool serverUnusable(PlantFault f) {
     return f == PlantFault::NoDriver || f == PlantFault::NoDataSource ||
            f == PlantFault::LoginRefused || f == PlantFault::ServerAway;
 }
+
+// Faults that the same upload meets again however often it is tried, until someone changes
+// the piece or the plant database.
+bool refusedForGood(PlantFault f) {
+    return f == PlantFault::Rejected || f == PlantFault::BadInput || f == PlantFault::CurveTooLong;
+}
 } // namespace
 
-PlantUploader::PlantUploader(PlantSource source, QString queuePath)
-    : m_pieces(std::move(source)), m_queue(std::move(queuePath)) {}
+PlantUploader::PlantUploader(PlantSource source, QString queuePath,
+                             std::shared_ptr<std::mutex> sendLock)
+    : m_pieces(std::move(source)), m_queue(std::move(queuePath)),
+      m_sendLock(sendLock ? std::move(sendLock) : std::make_shared<std::mutex>()) {}
 
 UploadOutcome PlantUploader::upload(const PieceUpload& piece) const {
     PieceUpload p = piece;
     p.serial = trimBlanks(p.serial);
     if (!p.date.isValid()) p.date = QDate::currentDate();
+    const std::lock_guard sending(*m_sendLock);
     const PlantStatus sent = send(p);
     if (sent.ok()) {
         // A waiting older copy would overwrite this one at the next retry. The piece is
@@ -54,14 +65,29 @@ PlantStatus PlantUploader::send(const PieceUpload& piece) const {
     return send(piece);
 }
 
-RetryReport PlantUploader::retry() const {
+RetryReport PlantUploader::retry(const RetryChoice& choice, const RetryProgress& progress) const {
     RetryReport report;
-    const auto waiting = m_queue.entries();
-    if (!waiting.ok()) {
-        report.status = waiting.status;
+    const auto listed = m_queue.entries();
+    if (!listed.ok()) {
+        report.status = listed.status;
         return report;
     }
-    for (const QueuedUpload& entry : waiting.value) {
+    std::vector<qint64> ids;
+    for (const QueuedUpload& entry : listed.value) {
+        const bool chosen =
+            choice.only.empty() || std::ranges::find(choice.only, entry.id) != choice.only.end();
+        if (chosen && (choice.held || !entry.held)) ids.push_back(entry.id);
+    }
+    for (std::size_t done = 0; done < ids.size(); ++done) {
+        if (progress && !progress(int(done), int(ids.size()))) break;
+        const std::lock_guard sending(*m_sendLock);
+        const auto current = m_queue.entry(ids[done]);
+        if (!current.ok()) {
+            report.status = current.status;
+            break;
+        }
+        if (!current.value) continue; // sent, replaced or removed since the pass began
+        const QueuedUpload& entry = *current.value;
         const PlantStatus sent = m_pieces.upload(entry.piece);
         if (sent.ok()) {
             if (PlantStatus s = m_queue.remove(entry.id); !s.ok()) {
@@ -72,10 +98,16 @@ RetryReport PlantUploader::retry() const {
             continue;
         }
         report.status = sent;
+        // A queue file that cannot be written still holds the entry as it was.
+        m_queue.noteFailure(entry.id, sent.message, refusedForGood(sent.fault));
         if (serverUnusable(sent.fault)) break;
     }
-    const auto left = m_queue.count();
-    report.left = left.ok() ? left.value : int(waiting.value.size() - report.uploaded.size());
+    if (const auto left = m_queue.counts(); left.ok()) {
+        report.left = left.value.total;
+        report.held = left.value.held;
+    } else {
+        report.left = int(listed.value.size() - report.uploaded.size());
+    }
     return report;
 }
 

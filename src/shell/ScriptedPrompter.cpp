@@ -12,11 +12,13 @@ void ScriptedPrompter::notify(const QString& title, const QString& text) {
 
 bool ScriptedPrompter::ask(const QString& title, const QString& text) {
     m_shown.append({Shown::Question, title, text});
-    if (const auto it = m_fixed.constFind(text); it != m_fixed.cend()) return *it;
-    // A question's first line is what it asks; the lines below only explain.
-    if (const auto it = m_fixed.constFind(text.section(QLatin1Char('\n'), 0, 0));
-        it != m_fixed.cend())
-        return *it;
+    // A question's start is what it asks; what follows (the foil it concerns, lines that
+    // explain) only adds to it. The longest fixed text the question starts with answers.
+    const QString* best = nullptr;
+    for (auto it = m_fixed.cbegin(); it != m_fixed.cend(); ++it)
+        if (text.startsWith(it.key()) && (!best || it.key().size() > best->size()))
+            best = &it.key();
+    if (best) return m_fixed.value(*best);
     return m_answers.isEmpty() ? m_defaultAnswer : m_answers.takeFirst();
 }
 

@@ -28,7 +28,7 @@ public:
     QString openFileName(const QString& title, const QString& filter) override;
 
     void queueAnswer(bool yes) { m_answers.append(yes); }
-    // A fixed answer to one question, ahead of the queue: its whole text or its first line.
+    // A fixed answer to the questions that start with this text, ahead of the queue.
     void setAnswerFor(const QString& question, bool yes) { m_fixed.insert(question, yes); }
     void setDefaultAnswer(bool yes) { m_defaultAnswer = yes; }
     // A file name for the next dialog; an empty text cancels it. Without one, a save

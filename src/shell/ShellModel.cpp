@@ -64,7 +64,9 @@ QList<MenuItem> designMenu() {
         item("hf16", "组合通道时间轴坐标放大", "image"),
         item("hs16", "组合通道时间轴坐标放小", "image"),
         item("hbbb", "合并报表", ""),
-        item("help", "帮助(&H)", ""),
+        item("helpMenu", "帮助(&H)", ""),
+        item("help", "帮助内容", "helpMenu", "F1"),
+        item("about", "关于", "helpMenu"),
     };
 }
 

@@ -50,11 +50,15 @@ CommandCheck checkCommand(Command command, const TestLifecycle& tests, bool runn
                                               QString::fromUtf8(rule.whatDuringRun) +
                                               QStringLiteral("。")};
     }
-    if (command == Command::Save && tests.unsaved().isEmpty())
+    // A second 保存 of the run offers the plant pieces the first one did not send.
+    if (command == Command::Save && tests.unsaved().isEmpty() && tests.unsentPieces().isEmpty())
         return {CommandCheck::Refuse, QStringLiteral("没有需要保存的测试数据")};
-    if (*rule.unsavedQuestion && !tests.unsaved(first, last).isEmpty())
-        return {CommandCheck::Ask, QString::fromUtf8(rule.unsavedQuestion)};
-    return {};
+    if (!*rule.unsavedQuestion || tests.unsaved(first, last).isEmpty()) return {};
+    QString question = QString::fromUtf8(rule.unsavedQuestion);
+    // A new run gives up the pieces of this one that are not in the plant database.
+    if (command == Command::StartRun && !tests.unsentPieces().isEmpty())
+        question += QStringLiteral("\n未存入工厂数据库的片也将不再提供上传。");
+    return {CommandCheck::Ask, question};
 }
 
 } // namespace q7rk

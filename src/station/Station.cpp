@@ -16,8 +16,10 @@
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
+#include "version/Version.h"
 
 #include <QDate>
+#include <algorithm>
 #include <cmath>
 
 namespace q7rk {
@@ -28,6 +30,15 @@ namespace {
 
 constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
 const QString kInfoTitle = QStringLiteral("信息提示");
+
+// 关于: which build answers, for a call about a fault (the Qt it runs on may be newer than the
+// one it was built with).
+QString aboutText() {
+    return QString::fromUtf8(kProgramTitle) +
+           QStringLiteral("\n版本 %1\nQt %2（构建时 %3）\n构建日期 %4")
+               .arg(QString::fromLatin1(version::Number), QString::fromLatin1(qVersion()),
+                    QStringLiteral(QT_VERSION_STR), QString::fromLatin1(version::BuildDate));
+}
 
 // "第1、2路" for channels 0 and 1.
 QString channelList(const QList<int>& channels) {
@@ -84,6 +95,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_plant, &PlantPage::queueRetried, this, [this](int, int left) {
         if (left == 0 && m_plant.lastUpload().failed.isEmpty() && !m_savedStatus.isEmpty())
             m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus);
+        finishQuitWhenStopped(); // a quit may have waited for the pass
     });
     // A start gives up the finished tests not stored, in its group (the reset) and outside
     // it (only the last run's tests are saved): the operator is asked first.
@@ -303,6 +315,7 @@ void Station::newTestReset() {
 void Station::shutdown() {
     // Nothing is written to the store at shutdown, and nothing is asked.
     m_run.shutdown();
+    m_plant.cancelRetry(); // the page joins the pass's thread when it goes
     m_serial.closePort();
     m_ethernet.shutdown();
 }
@@ -360,10 +373,13 @@ void Station::onRunEnded() {
 }
 
 bool Station::mayQuit() {
-    if (m_quitConfirmed) return !m_run.isRunning() && !m_awaitingResultFrames;
+    if (m_quitConfirmed)
+        return !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying();
     if (!permits(Command::Quit)) return false;
     m_quitConfirmed = true;
-    if (!m_run.isRunning()) return true;
+    // A retry pass ends after the piece it is sending; the window closes when it has.
+    m_plant.cancelRetry();
+    if (!m_run.isRunning()) return !m_plant.retrying();
     // The instrument is driving the channels: it hears the end of the test before the
     // program goes, as at the end of any run.
     m_awaitingResultFrames = true;
@@ -374,6 +390,7 @@ bool Station::mayQuit() {
 void Station::quitWithoutQuestions() {
     m_quitConfirmed = true;
     m_quitSilently = true;
+    m_plant.cancelRetry();
     if (m_run.isRunning()) {
         m_awaitingResultFrames = true;
         m_run.stopAll();
@@ -383,7 +400,8 @@ void Station::quitWithoutQuestions() {
 }
 
 void Station::finishQuitWhenStopped() {
-    if (m_quitConfirmed && !m_run.isRunning() && !m_awaitingResultFrames) emit quitRequested();
+    if (m_quitConfirmed && !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying())
+        emit quitRequested();
 }
 
 void Station::toolbarClicked(const QString& key) {
@@ -414,6 +432,8 @@ void Station::menuTriggered(const QString& name) {
         m_ethernet.toggle();
     else if (name == QLatin1String("help"))
         emit helpRequested();
+    else if (name == QLatin1String("about"))
+        m_runAware.inform(QStringLiteral("关于"), aboutText());
     else if (name == QLatin1String("hf") || name == QLatin1String("hs"))
         rescaleCharts(name == QLatin1String("hf") ? &ChartSet::hf : &ChartSet::hs, false);
     else if (name == QLatin1String("hf16") || name == QLatin1String("hs16"))
@@ -440,8 +460,13 @@ void Station::menuTriggered(const QString& name) {
         startMergedReportProgram();
     else if (name == QLatin1String("adjust"))
         emit calibrationRequested();
-    else if (name == QLatin1String("retryPlant") && permits(Command::RetryPlant))
-        m_plant.retryQueue(PlantPage::RetryMode::Tell);
+    else if (name == QLatin1String("retryPlant"))
+        emit plantQueueRequested();
+}
+
+bool Station::retryPlant(const std::vector<qint64>& entries) {
+    if (!permits(Command::RetryPlant)) return false;
+    return m_plant.retryQueue(PlantPage::RetryMode::Operator, entries);
 }
 
 void Station::saveChartBitmaps() {
@@ -465,32 +490,52 @@ bool Station::save() {
     QList<SaveRequest> requests;
     for (int k : m_tests.unsaved())
         requests << SaveRequest{k, m_tests.samplesTaken(k)};
-    m_lastSave = m_savePass.run(m_panel, m_samples, requests);
-    for (int k : std::as_const(m_lastSave.storedChannels))
-        m_tests.stored(k);
-    QString told = m_lastSave.message;
-    if (!m_lastSave.warning.isEmpty())
-        told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + m_lastSave.warning;
-    if (!told.isEmpty()) m_prompter.inform(QString::fromUtf8(kProgramTitle), told);
-    // A box the operator left empty is shown, so the next 保存 can follow at once.
-    if (m_lastSave.firstMissing)
-        emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
-    if (m_lastSave.stored == 0) return m_lastSave.ok;
+    // Pieces an earlier 保存 of this run did not send are offered again.
+    QList<RunPiece> pieces;
+    for (int k : m_tests.unsentPieces())
+        pieces << m_tests[k].piece;
+    int storedNow = 0;
+    if (!requests.isEmpty()) {
+        m_lastSave = m_savePass.run(m_panel, m_samples, requests);
+        storedNow = m_lastSave.stored;
+        for (int k : std::as_const(m_lastSave.storedChannels))
+            m_tests.stored(k);
+        QString told = m_lastSave.message;
+        if (!m_lastSave.warning.isEmpty())
+            told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + m_lastSave.warning;
+        if (!told.isEmpty()) m_prompter.inform(QString::fromUtf8(kProgramTitle), told);
+        // A box the operator left empty is shown, so the next 保存 can follow at once.
+        if (m_lastSave.firstMissing)
+            emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
+        for (int k : std::as_const(m_lastSave.storedChannels))
+            if (m_channels.isTvTest[k]) pieces << m_plant.runPiece(k);
+    }
+    // A refused pass offers nothing: the operator corrects the boxes and saves again.
+    if (storedNow == 0 && (pieces.isEmpty() || !m_lastSave.ok)) return m_lastSave.ok;
     // Stored locally first; then the TV results go to the plant. An upload that cannot go
     // now waits in the local queue, and the operator sees that it did not reach the plant.
-    QList<int> tv;
-    for (int k : std::as_const(m_lastSave.storedChannels))
-        if (m_channels.isTvTest[k]) tv.append(k);
+    std::sort(pieces.begin(), pieces.end(),
+              [](const RunPiece& a, const RunPiece& b) { return a.curveNumber < b.curveNumber; });
     QString plantNote;
-    if (!tv.isEmpty()) {
-        const PlantUploadResult& upload = m_plant.uploadChannels(tv);
+    if (!pieces.isEmpty()) {
+        const PlantUploadResult& upload = m_plant.uploadPieces(pieces);
+        for (const PieceOutcome& o : upload.pieces) {
+            const auto it = std::find_if(pieces.begin(), pieces.end(),
+                                         [&](const RunPiece& p) { return p.channel == o.channel; });
+            const PieceState state = o.fate == PieceFate::Stored   ? PieceState::Sent
+                                     : o.fate == PieceFate::Queued ? PieceState::Queued
+                                                                   : PieceState::NotSent;
+            m_tests.pieceOffered(o.channel, *it, state);
+        }
         if (!upload.queued.isEmpty() || !upload.failed.isEmpty())
             plantNote = QStringLiteral("；") + upload.message.section(QLatin1Char('\n'), 0, 0);
     }
-    // The count is what really went into the files.
-    m_settings.write(section::Canshu, QStringLiteral("存储运行标志"),
-                     QString::number(m_lastSave.stored));
-    m_savedStatus = resulttext::savedCount(m_lastSave.stored);
+    if (storedNow > 0) {
+        // The count is what really went into the files.
+        m_settings.write(section::Canshu, QStringLiteral("存储运行标志"),
+                         QString::number(storedNow));
+        m_savedStatus = resulttext::savedCount(storedNow);
+    }
     m_shell.setStatusText(ShellModel::LinkPanel, m_savedStatus + plantNote);
     return m_lastSave.ok;
 }

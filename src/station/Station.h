@@ -104,6 +104,10 @@ public:
     PlantPage& plant() { return m_plant; }
     const PlantPage& plant() const { return m_plant; }
 
+    // The queue window's 全部补传 (no entries named) and 补传所选: a pass on its own thread,
+    // held entries too, when the rules allow it now; false when refused or not started.
+    bool retryPlant(const std::vector<qint64>& entries = {});
+
     // 保存: the finished, unsaved tests of the last run into the result files, then the TV
     // pieces to the plant; false when it refused or failed (the operator has been told why).
     bool save();
@@ -122,6 +126,8 @@ signals:
     // 查询 and 电压电流校准: the window opens the query or the calibration window.
     void queryRequested();
     void calibrationRequested();
+    // 补传工厂数据: the window opens the queue window.
+    void plantQueueRequested();
     // A save was refused for a required box left empty: the window shows it.
     void missingBoxShown(int channel, q7rk::Box box);
 

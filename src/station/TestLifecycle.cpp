@@ -11,6 +11,13 @@ void forRange(int first, int last, auto&& f) {
         f(k);
 }
 
+ChannelTest testIn(TestState state, const QString& recalledNumber) {
+    ChannelTest t;
+    t.state = state;
+    t.recalledNumber = recalledNumber;
+    return t;
+}
+
 } // namespace
 
 void TestLifecycle::set(int k, const ChannelTest& test) {
@@ -26,9 +33,12 @@ void TestLifecycle::clear(int first, int last) {
 void TestLifecycle::runStarted(int first, int last) {
     // Only the last run's tests are saved: one an earlier run finished in a channel outside
     // this group was given up at the start (its number box may be retyped for this run).
-    for (int k = 0; k < ChannelCount; ++k)
+    // The pieces of that run not sent to the plant are given up with it.
+    for (int k = 0; k < ChannelCount; ++k) {
         if (state(k) == TestState::Finished) set(k, ChannelTest{});
-    forRange(first, last, [this](int k) { set(k, ChannelTest{TestState::Running, 0, {}}); });
+        m_channels[std::size_t(k)].pieceState = PieceState::NotOffered;
+    }
+    forRange(first, last, [this](int k) { set(k, testIn(TestState::Running, {})); });
 }
 
 void TestLifecycle::sampleTaken(int n) {
@@ -53,7 +63,23 @@ void TestLifecycle::stored(int k) {
 }
 
 void TestLifecycle::recalled(int k, const QString& testNumber) {
-    set(k, ChannelTest{TestState::Recalled, 0, testNumber});
+    set(k, testIn(TestState::Recalled, testNumber));
+}
+
+void TestLifecycle::pieceOffered(int k, const RunPiece& piece, PieceState state) {
+    ChannelTest& c = m_channels[std::size_t(k)];
+    if (c.state != TestState::Stored) return;
+    c.piece = piece;
+    c.pieceState = state;
+}
+
+QList<int> TestLifecycle::unsentPieces() const {
+    QList<int> out;
+    for (int k = 0; k < ChannelCount; ++k)
+        if (state(k) == TestState::Stored &&
+            m_channels[std::size_t(k)].pieceState == PieceState::NotSent)
+            out << k;
+    return out;
 }
 
 QList<int> TestLifecycle::unsaved(int first, int last) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "plant/PlantData.h"
 #include "settings/ChannelModel.h"
 
 #include <QList>
@@ -20,12 +21,24 @@ enum class TestState {
     Recalled,    // shown from the result file or the plant database, not a test of this run
 };
 
+// What became of a stored TV test's plant piece.
+enum class PieceState {
+    NotOffered, // no 保存 has offered it yet (or it is no TV test)
+    Sent,       // in the plant database
+    Queued,     // the local queue sends it
+    NotSent,    // declined or refused: the next 保存 of this run offers it again
+};
+
 struct ChannelTest {
     TestState state = TestState::Idle;
     // The samples this channel's run actually took. The shared sampling cursor is also moved
     // by the plant upload (to the length of a piece's curve), so it cannot tell this.
     int samplesTaken = 0;
     QString recalledNumber; // the stored test number a recalled test came from
+    PieceState pieceState = PieceState::NotOffered;
+    // The piece as it was first offered: serial, piece number and run values stay those of
+    // this run, whatever the panel shows later. A new run, 新建 or a recalled test ends it.
+    RunPiece piece;
 };
 
 class TestLifecycle {
@@ -48,10 +61,14 @@ public:
     void runEnded(const PerChannel<bool>& judged);
     void stored(int k);
     void recalled(int k, const QString& testNumber);
+    // What the upload did with the plant piece of a stored test.
+    void pieceOffered(int k, const RunPiece& piece, PieceState state);
 
     // Channels of first..last holding a finished test that nothing has stored.
     QList<int> unsaved(int first = 0, int last = ChannelCount - 1) const;
     QList<int> inState(TestState state) const;
+    // Stored tests whose plant piece is neither in the plant nor in the queue.
+    QList<int> unsentPieces() const;
 
     static QString name(TestState state);
 

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
 #include "shell/ScriptedPrompter.h"
+#include "version/Version.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -152,6 +153,11 @@ private slots:
         QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("打开串口")));
         help->findChild<QPushButton*>(QStringLiteral("HelpClose"))->click();
         QVERIFY(!help->isVisible());
+        menuAction("retryPlant")->trigger();
+        QVERIFY(widget<QWidget>(QStringLiteral("PlantQueueWindow"))->isVisible());
+        menuAction("about")->trigger();
+        QVERIFY(m_prompter->texts().value(0).contains(QStringLiteral("版本 ") + version::Number));
+        m_prompter->clear();
 
         // A box a refused save names is brought to the front, focused.
         m_window->showBox(1, Box::Text15);

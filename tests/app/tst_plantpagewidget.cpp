@@ -1,11 +1,15 @@
 // The plant page's widgets: typing both ways, the grid, and a pick list that closes again
-// when the database cannot be reached.
+// when the database cannot be reached; the queue window over a data source that is missing.
 #include "app/PlantPageWidget.h"
+#include "app/PlantQueueWindow.h"
 #include "shell/ScriptedPrompter.h"
 #include "station/Station.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -44,6 +48,70 @@ private slots:
         QVERIFY(prompter.texts().last().contains("nowhere"));
         QVERIFY(!widget.findChild<QListWidget*>("List1")->isVisible());
         QVERIFY(serial->isVisible());
+    }
+
+    void queueWindowSendsHeldEntriesOnlyWhenAsked() {
+        QTemporaryDir dir;
+        ScriptedPrompter prompter;
+        Station station(dir.filePath("q7rk.ini"), prompter);
+        station.startUp();
+        const UploadQueue queue(dir.filePath("queue.db"));
+        PieceUpload piece; // numbers enough to reach the connection
+        piece.serial = "S1";
+        piece.riseTime = piece.maxVoltage = piece.tvValue = "1";
+        for (int n : {5, 2}) {
+            piece.curveNumber = n;
+            QVERIFY(queue.add(piece, "old").ok());
+        }
+        QVERIFY(queue.noteFailure(queue.entries().value.at(0).id, "too long", true).ok());
+        PlantPage& page = station.plant();
+        page.setSource(PlantSource("nowhere"), queue.path());
+        PlantQueueWindow window(station);
+        window.show();
+        auto* list = window.findChild<QTableWidget*>("queueList");
+        auto cell = [list](int row, int column) { return list->item(row, column)->text(); };
+        auto click = [&window](const char* name) {
+            QTest::mouseClick(window.findChild<QPushButton*>(name), Qt::LeftButton);
+        };
+        QCOMPARE(QStringList({cell(0, 0), cell(0, 1), cell(0, 4), cell(0, 5)}),
+                 QStringList({"S1", "5", "需处理", "too long"}));
+
+        // The automatic pass leaves the held piece; the window's pass sends it (and the
+        // missing data source keeps it waiting). Neither holds up the caller.
+        QSignalSpy retried(&page, &PlantPage::queueRetried);
+        QVERIFY(page.retryQueue());
+        QVERIFY(page.retrying() && retried.isEmpty());
+        QVERIFY(retried.wait());
+        QCOMPARE(QStringList({cell(0, 4), cell(0, 5), cell(1, 4)}),
+                 QStringList({"需处理", "too long", "等待补传"}));
+        QVERIFY(cell(1, 5).contains("nowhere"));
+        list->selectRow(0);
+        click("retrySelected");
+        QCOMPARE(window.findChild<QLabel*>("queueStatus")->text(),
+                 QString("正在补传工厂数据：0/1"));
+        QVERIFY(!window.findChild<QPushButton*>("retryAll")->isEnabled());
+        QVERIFY(retried.wait());
+        QCOMPARE(cell(0, 4), QString("等待补传"));
+        QVERIFY(cell(0, 5).contains("nowhere"));
+
+        // Removal names the piece and waits for Yes.
+        list->selectRow(1);
+        click("removeSelected");
+        QCOMPARE(
+            prompter.texts().last(),
+            QString("确定从待传队列中删除卷号S1第2片的数据吗？删除后不会再上传到工厂数据库。"));
+        QCOMPARE(list->rowCount(), 2);
+        prompter.queueAnswer(true);
+        click("removeSelected");
+        QCOMPARE(list->rowCount(), 1);
+        QCOMPARE(page.pendingCount(), 1);
+
+        // Quitting during a pass waits for its end, without a loop of its own.
+        QVERIFY(station.retryPlant());
+        QSignalSpy quit(&station, &Station::quitRequested);
+        QVERIFY(!station.mayQuit());
+        QVERIFY(quit.wait());
+        QCOMPARE(queue.count().value, 1);
     }
 };
 

@@ -261,14 +261,18 @@ private slots:
         const auto stored = p.station.results().load(TestKind::Tv, "S1HL");
         QCOMPARE(int(stored->curve.size()), samples);
         QCOMPARE(stored->value(QString::fromUtf8("水煮前")), QString("True"));
+        // The pieces declined for the plant are offered again, under the run's serial.
+        const QString third = QString::fromUtf8("第3片数据是否保存?（卷号 S1）");
         p.controller.menuTriggered("save");
-        QCOMPARE(p.prompter.texts().last(), nothingToSave);
+        QCOMPARE(p.prompter.texts().last(), third);
         const DisplayOutcome shownTest =
             p.station.displayStoredTest({TestKind::Tv, "S2HM", 0, DisplayGroup::Channels13});
         QVERIFY2(shownTest.channel == 0, qPrintable(p.prompter.texts().join('|')));
         QCOMPARE(p.station.tests()[0].recalledNumber, QString("S2HM"));
+        p.prompter.clear();
         p.controller.menuTriggered("save");
-        QCOMPARE(p.prompter.texts().last(), nothingToSave);
+        QCOMPARE(p.prompter.texts(),
+                 QStringList({QString::fromUtf8("第2片数据是否保存?（卷号 S1）"), third}));
         QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 3);
 
         // The shown test keeps its own number, so a run from here needs a new one.

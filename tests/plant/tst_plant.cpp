@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 #include <memory>
 
@@ -194,7 +195,7 @@ private slots:
         auto run2 = samplesOfRun(2);
         for (int n : {4, 2}) {
             PieceUpload again = piece("F7", n, *run2);
-            again.foil.grade = QString::number(n);
+            again.foil->grade = QString::number(n);
             QVERIFY(uploader.upload(again).status.ok());
         }
         QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade, QString("4"));
@@ -228,6 +229,15 @@ private slots:
 
     void faultsAreQueuedAndRetriedOnce() {
         auto samples = samplesOfRun(1);
+        { // the queue of an older program: no times, no held mark
+            QSqlDatabase old = QSqlDatabase::addDatabase("QSQLITE", "old-queue");
+            old.setDatabaseName(path("plant-queue.db"));
+            QVERIFY(old.open() && QSqlQuery(old).exec("create table uploads (id integer primary "
+                                                      "key autoincrement, serial text not null, "
+                                                      "curve integer not null, piece text not "
+                                                      "null, reason text)"));
+        }
+        QSqlDatabase::removeDatabase("old-queue");
         PlantUploader uploader(m_server.source, path("plant-queue.db"));
 
         // No data source: the upload waits in the queue.
@@ -261,13 +271,26 @@ private slots:
         QCOMPARE(out.status.fault, PlantFault::Rejected);
         QVERIFY(out.queued);
         QCOMPARE(m_server.rowsOf("Whole_Parameter", "Q3"), 0);
+        // Refused again at a retry: held with its reason, and the automatic pass leaves it.
         RetryReport report = uploader.retry();
-        QCOMPARE(report.left, 1);
         QCOMPARE(report.status.fault, PlantFault::Rejected);
+        QCOMPARE(std::pair(report.left, report.held), std::pair(1, 1));
+        QCOMPARE(uploader.queue().entries().value.at(0).reason, report.status.message);
         QVERIFY(sql("alter table Part_Aside rename to Part_Parameter"));
-        report = uploader.retry();
+        QVERIFY(uploader.retry().uploaded.empty());
+        report = uploader.retry({.held = true, .only = {}});
         QCOMPARE(report.left, 0);
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 4}}));
+
+        // An entry sent or removed while a pass runs is not sent again from the pass's list.
+        for (int n : {5, 6})
+            QVERIFY(uploader.queue().add(piece("Q3", n, *samples), "").ok());
+        report = uploader.retry({}, [&](int done, int) {
+            return done > 0 || uploader.queue().removePiece("Q3", 6).ok();
+        });
+        QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 5}}));
+        for (const char* table : {"Part_Parameter", "Curve"}) // 6 never went
+            QCOMPARE(m_server.rowsOf(table, "Q3"), 2);
     }
 
     void checkTellsWhatTheDatabaseLacks() {

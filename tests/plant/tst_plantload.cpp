@@ -58,7 +58,8 @@ private slots:
                 for (int piece = 1; piece <= Pieces; ++piece) {
                     sync.arrive_and_wait(); // both of the pair start the piece together
                     if (foil < Pairs) {     // and save the same new whole-roll record at once
-                        const FoilRecord other = uploadOf(s, Foils + foil * Pieces + piece, 1).foil;
+                        const FoilRecord other =
+                            *uploadOf(s, Foils + foil * Pieces + piece, 1).foil;
                         const auto saved = FoilRecords(m_server.source).save(other, {});
                         if (!saved.ok()) problems[s] << saved.status.message;
                     }
@@ -95,7 +96,7 @@ private slots:
             const OpenedFoil opened =
                 FoilRecords(m_server.source).open(QStringLiteral("LD%1").arg(foil)).value;
             const int owner = opened.foil->grade.mid(1).toInt() - 1; // S1..S8
-            QCOMPARE(*opened.foil, uploadOf(owner, foil, 1).foil);
+            QCOMPARE(opened.foil, uploadOf(owner, foil, 1).foil);
             QCOMPARE(owner, last(foil, {1, 4}, owner));
             QCOMPARE(int(opened.pieces.size()), Pieces);
             QCOMPARE(int(opened.curves.size()), Pieces);

@@ -1,6 +1,7 @@
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "settings/WorkingFolder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -125,6 +126,34 @@ private slots:
         QCOMPARE(formatNumber(-0.0), QString("0"));
         QCOMPARE(parseBool("-1"), std::optional<bool>(true));
         QCOMPARE(parseBool("x"), std::optional<bool>());
+    }
+
+    // Installed programs (in a bin) share the data folder unless told a folder; a build tree
+    // stays where it was started. The first start takes copies of the earlier files along,
+    // and never again once the data folder holds one of them.
+    void workingFolderChoiceAndFirstStartCopies() {
+        using namespace workingFolder;
+        QVERIFY(runsInstalled("/usr/bin") && runsInstalled("/opt/q7rk/bin/"));
+        QVERIFY(!runsInstalled("/work/q7rk/build/release/src/app") && !runsInstalled("/usr/lib"));
+        QCOMPARE(choose("", true, "/data"), QString("/data"));
+        QCOMPARE(choose("", false, "/data"), QString());
+        QCOMPARE(choose("here", true, "/data"), QString("here"));
+
+        QTemporaryDir home, data;
+        writeFile(home.filePath("lb53A100.db"), "tv");
+        writeFile(home.filePath("other.db"), "x");
+        const QStringList names{"lb53A100.db", "plant-queue.db"};
+        const QString folder = data.filePath("new/folder");
+        QCOMPARE(enter(folder), QString());
+        QCOMPARE(QDir::currentPath(), QDir(folder).canonicalPath());
+        QStringList errors;
+        QCOMPARE(adoptEarlierFiles(home.path(), folder, names, &errors),
+                 QStringList{"lb53A100.db"});
+        QVERIFY(errors.isEmpty() && QFile::exists(home.filePath("lb53A100.db")));
+        QVERIFY(!QFile::exists("other.db"));
+        writeFile(home.filePath("plant-queue.db"), "q");
+        QCOMPARE(adoptEarlierFiles(home.path(), folder, names, &errors), QStringList());
+        QVERIFY(enter(home.filePath("lb53A100.db")).contains("无法"));
     }
 };
 

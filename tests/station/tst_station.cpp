@@ -197,6 +197,11 @@ private slots:
         QCOMPARE(verdict(Command::Save, t, false), V::Go);
         t.stored(0);
         QCOMPARE(verdict(Command::Save, t, false), V::Refuse);
+        // A plant piece declined: the next 保存 offers it, until a new run gives it up.
+        t.pieceOffered(0, RunPiece{0, 1, "S1", {}}, PieceState::NotSent);
+        QCOMPARE(verdict(Command::Save, t, false), V::Go);
+        t.runStarted(2, 2);
+        QCOMPARE(verdict(Command::Save, t, false), V::Refuse);
         QCOMPARE(verdict(Command::Quit, t, false), V::Go);
         t.recalled(1, "S2HM");
         QCOMPARE(verdict(Command::Save, t, false), V::Refuse);

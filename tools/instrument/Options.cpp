@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <functional>
 
@@ -159,9 +160,13 @@ ParseResult parseOptions(const QStringList& arguments, Options& options) {
     p.setApplicationDescription("Stand-in for the six-channel TV tester: answers handshakes "
                                 "and polls over TCP and/or a pseudo-terminal.");
     const QCommandLineOption help = p.addHelpOption();
+    const QCommandLineOption version = p.addVersionOption();
     addOptions(p);
     if (!p.parse(arguments)) return {ParseStatus::Error, p.errorText()};
     if (p.isSet(help)) return {ParseStatus::Help, p.helpText()};
+    if (p.isSet(version))
+        return {ParseStatus::Help, QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                       QCoreApplication::applicationVersion() + QLatin1Char('\n')};
     if (!p.positionalArguments().isEmpty())
         return {ParseStatus::Error, "unexpected argument " + p.positionalArguments().first()};
     if (const QString error = readGeneral(p, options); !error.isEmpty())

@@ -4,6 +4,7 @@
 #include "FrameLog.h"
 #include "Options.h"
 #include "Server.h"
+#include "version/Version.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -73,6 +74,7 @@ void announce(const Options& options, const Server& server) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(q7rk::version::Number));
     Options options;
     const ParseResult parsed = parseOptions(app.arguments(), options);
     if (parsed.status == ParseStatus::Help) {

@@ -5,6 +5,8 @@
 #include "plant/PlantSchema.h"
 #include "plant/PlantSetup.h"
 #include "plant/PlantUploader.h"
+#include "settings/WorkingFolder.h"
+#include "version/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,11 +51,12 @@ int init(const QCommandLineParser& p) {
 }
 
 int retry(const QCommandLineParser& p) {
-    const QString dir = p.isSet(QStringLiteral("workdir")) ? p.value(QStringLiteral("workdir"))
-                                                           : QDir::currentPath();
+    const QString dir = workingFolder::forThisProgram(p.value(QStringLiteral("workdir")));
     const PlantUploader uploader(PlantSource(p.value(QStringLiteral("dsn"))),
                                  QDir(dir).filePath(QString::fromLatin1(UploadQueue::FileName)));
-    const RetryReport report = uploader.retry();
+    // Held uploads (refused for good last time) go only when asked for, as in the window.
+    const RetryReport report =
+        uploader.retry({.held = p.isSet(QStringLiteral("held")), .only = {}});
     QJsonArray uploaded;
     for (const auto& [serial, curve] : report.uploaded)
         uploaded.append(QJsonArray{serial, curve});
@@ -82,27 +85,36 @@ int check(const QCommandLineParser& p) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-plantdb"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("Plant database set-up and upload retry.\n\n"
                        "  init [--file PATH]         SQLite database and its data source\n"
                        "  init --postgres 'host=H port=P dbname=D'\n"
                        "                             tables on a PostgreSQL server (login sa)\n"
-                       "  retry [--workdir DIR]      send the uploads waiting in DIR's queue "
-                       "once;\n"
+                       "  retry [--workdir DIR] [--held]\n"
+                       "                             send the uploads waiting in DIR's queue "
+                       "once\n"
+                       "                             (--held: also those refused for good "
+                       "before);\n"
                        "                             prints {\"uploaded\": [[serial, curve "
                        "number], ...], \"left\": N}\n"
                        "  check                      what the database lacks (tables, columns, "
                        "key\n"
                        "                             indexes) as JSON; changes nothing"));
     p.addHelpOption();
+    p.addVersionOption();
     p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, retry or check"));
     p.addOption(
         {QStringLiteral("file"), QStringLiteral("SQLite database file."), QStringLiteral("path")});
     p.addOption({QStringLiteral("postgres"), QStringLiteral("PostgreSQL server to use."),
                  QStringLiteral("connection")});
-    p.addOption({QStringLiteral("workdir"), QStringLiteral("Folder of the upload queue."),
+    p.addOption({QStringLiteral("workdir"),
+                 QStringLiteral("Folder of the upload queue (default: the current one, or the "
+                                "user's data folder when installed)."),
                  QStringLiteral("dir")});
+    p.addOption({QStringLiteral("held"),
+                 QStringLiteral("retry: also the uploads held after a refusal for good.")});
     p.addOption({QStringLiteral("dsn"), QStringLiteral("Data source name (default result)."),
                  QStringLiteral("name"), QString::fromLatin1(PlantSource::DefaultName)});
     p.process(app);

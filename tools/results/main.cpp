@@ -4,6 +4,8 @@
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
+#include "settings/WorkingFolder.h"
+#include "version/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,6 +51,7 @@ int printQuery(const QString& key, const ResultRows& rows) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-results"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -57,9 +60,13 @@ int main(int argc, char** argv) {
         "  export --kind K [--test NUMBER | --field ... --op ... --value ...] --out FILE.csv\n"
         "Exit codes: 0 done, 1 no such test or the file could not be written, 2 bad usage."));
     p.addHelpOption();
+    p.addVersionOption();
     p.addPositionalArgument("command", "query or export");
     p.addOptions({
-        {"workdir", "Folder holding the result files (default: the current one).", "DIR"},
+        {"workdir",
+         "Folder holding the result files (default: the current one, or the user's data "
+         "folder when installed).",
+         "DIR"},
         {"kind", "tv, leakage or electrolyte.", "K"},
         {"field", "Field to search, as the table names it.", "NAME"},
         {"op", "Comparison: >, <, = or 介于.", "OP"},
@@ -75,8 +82,7 @@ int main(int argc, char** argv) {
     const QString command = args.first();
     const auto kind = kindFromKey(p.value("kind"));
     if (!kind) return usage(QStringLiteral("--kind takes tv, leakage or electrolyte"));
-    const ResultStore store(p.isSet("workdir") ? QDir(p.value("workdir")).absolutePath()
-                                               : QString());
+    const ResultStore store(workingFolder::forThisProgram(p.value("workdir")));
 
     QueryCondition cond{*kind, p.value("field"), p.value("op"), p.value("value"),
                         p.value("value2")};

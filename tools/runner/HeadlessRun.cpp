@@ -36,7 +36,8 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
     m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), options.answerStart);
     m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), options.answerSave);
     for (int n = 1; n <= 6; ++n)
-        m_prompter.setAnswerFor(plantTexts::uploadQuestion(n), options.answerUpload);
+        m_prompter.setAnswerFor(plantTexts::uploadQuestion(n),
+                                options.answerUpload[std::size_t(n - 1)]);
     m_deadline.setSingleShot(true);
     m_linkDeadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(TimedOut); });
@@ -195,19 +196,23 @@ QJsonObject HeadlessRun::report() const {
                                     {"currentSamples", amps}});
     }
     const PlantUploadResult& upload = m_station.plant().lastUpload();
-    QJsonArray uploaded, queued;
-    for (int n : upload.uploaded)
-        uploaded.append(n);
-    for (int n : upload.queued)
-        queued.append(n);
+    const auto numbers = [](const QList<int>& list) {
+        QJsonArray out;
+        for (int n : list)
+            out.append(n);
+        return out;
+    };
     QJsonObject out{{"sampleIndex", model.sampleIndex},
                     {"status", status},
                     {"messages", messages},
                     {"channels", channels},
                     // The save pass ran (the operator said yes) and stored the group.
                     {"saved", m_station.lastSave().ok},
-                    {"uploaded", uploaded},
-                    {"queued", queued}};
+                    {"uploaded", numbers(upload.uploaded)},
+                    {"queued", numbers(upload.queued)},
+                    {"declined", numbers(upload.declined)},
+                    {"failed", numbers(upload.failed)},
+                    {"withoutFoil", numbers(upload.withoutFoil)}};
     if (!m_options.foil.isEmpty()) {
         out.insert("foilOpened", m_foilOpened);
         if (!m_foilOpened) out.insert("foilProblem", m_foilProblem);

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QTimer>
+#include <array>
 
 namespace q7rk {
 
@@ -23,7 +24,7 @@ public:
         Timing timing;
         bool answerStart = true;
         bool answerSave = false;
-        bool answerUpload = false; // "第n片数据是否保存?"
+        std::array<bool, 6> answerUpload{}; // "第n片数据是否保存?" of piece n at n - 1
         QString foil;          // opened from the plant database before the run; the group's number
         double maxSeconds = 0; // 0: no limit
         QString reportPath;    // a PDF of the group's report after the run; empty: none

@@ -1,7 +1,9 @@
 // q7rk-run: one test run of a channel group without a window, for automation and the
 // end-to-end tests. Prints one JSON document on stdout.
 #include "HeadlessRun.h"
+#include "settings/WorkingFolder.h"
 #include "station/TerminationSignals.h"
+#include "version/Version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -32,6 +34,23 @@ bool yesNo(const QString& text, bool& out) {
     return true;
 }
 
+// yes, no, or the pieces answered yes ("1,3"; the others no).
+bool pieceAnswers(const QString& text, std::array<bool, 6>& out) {
+    bool all = false;
+    if (yesNo(text, all)) {
+        out.fill(all);
+        return true;
+    }
+    out.fill(false);
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int n = item.trimmed().toInt(&ok);
+        if (!ok || n < 1 || n > 6) return false;
+        out[std::size_t(n - 1)] = true;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +58,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-run"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -48,19 +68,25 @@ int main(int argc, char** argv) {
         "the instrument fell silent during the run, 5 --max-seconds ran out, 6 stopped by\n"
         "SIGTERM or SIGINT (the instrument was told the test ended), 64 bad usage."));
     p.addHelpOption();
+    p.addVersionOption();
     p.addOptions({
         {"settings", "Settings file (INI, sections canshu and topic); a copy is used.", "FILE"},
         {"link", "tcp:HOST:PORT or serial:DEVICE", "LINK"},
         {"group", "Channel group: 1-3, 1-2 or 1.", "GROUP"},
-        {"workdir", "Working directory (result files).", "DIR"},
+        {"workdir",
+         "Working directory (result files, upload queue); created when missing. Default: the "
+         "current one, or the user's data folder when installed (as the window).",
+         "DIR"},
         {"time-scale", "Divide every interval by F (default 1).", "F", "1"},
         {"answer-start", "Answer to the start question: yes or no (default yes).", "yes|no", "yes"},
         {"answer-save",
          "Answer to the save question: yes or no (default no). Yes runs the save pass into "
          "the result files of the working directory (\"saved\" in the JSON).",
          "yes|no", "no"},
-        {"answer-upload", "Answer to each plant upload question: yes or no (default no).", "yes|no",
-         "no"},
+        {"answer-upload",
+         "Answer to the plant upload questions: yes or no for every piece, or the pieces to "
+         "upload, e.g. 1,3 (the others no). Default no.",
+         "yes|no|N,N", "no"},
         {"foil", "Open this foil from the plant database before the run.", "SERIAL"},
         {"max-seconds", "Give up after S seconds (exit 5).", "S"},
         {"report", "After the run, write the group's report as a PDF file.", "FILE.pdf"},
@@ -80,8 +106,9 @@ int main(int argc, char** argv) {
     o.timing = Timing{}.scaled(scale);
     if (!yesNo(p.value("answer-start"), o.answerStart) ||
         !yesNo(p.value("answer-save"), o.answerSave) ||
-        !yesNo(p.value("answer-upload"), o.answerUpload))
-        return usage(QStringLiteral("answers are yes or no"));
+        !pieceAnswers(p.value("answer-upload"), o.answerUpload))
+        return usage(
+            QStringLiteral("answers are yes or no (--answer-upload also pieces 1-6: 1,3)"));
     o.foil = p.value("foil");
     if (p.isSet("max-seconds")) {
         o.maxSeconds = p.value("max-seconds").toDouble(&ok);
@@ -92,8 +119,10 @@ int main(int argc, char** argv) {
     // Paths given on the command line are taken from where the runner was started.
     const QString settings =
         p.isSet("settings") ? QFileInfo(p.value("settings")).absoluteFilePath() : QString();
-    if (p.isSet("workdir") && !QDir::setCurrent(p.value("workdir")))
-        return usage(QStringLiteral("cannot enter --workdir"));
+    if (const QString error =
+            workingFolder::enter(workingFolder::forThisProgram(p.value("workdir")));
+        !error.isEmpty())
+        return usage(QStringLiteral("cannot enter the working directory: ") + error);
 
     // The runner works on a copy: the user's store is never touched.
     QTemporaryDir scratch;
