@@ -139,9 +139,7 @@ private slots:
             m_server.source, "select ProDate from Whole_Parameter where SerNum=?", {"H120"});
         QCOMPARE(date.value.text(0, 0), QString("2020/01/02")); // the first save's date stays
 
-        const auto opened = foils.open(" H120 ");
-        QVERIFY(opened.ok() && opened.value.foil);
-        QCOMPARE(*opened.value.foil, changed); // the empty area went in as Null
+        QCOMPARE(foils.open(" H120 ").value.foil, std::optional(changed)); // empty area: Null
 
         FoilRecord bad = foil("H9", "S");
         bad.weight = "12kg";
@@ -248,8 +246,8 @@ private slots:
         if (m_server.postgres) { // a role without login (there already on a second run)
             sql("create role q7rk_out nologin");
             const PlantStatus refused = PlantConnection("DSN=result_pg;UID=q7rk_out;", "").open();
-            QCOMPARE(refused.fault, PlantFault::LoginRefused);
-            QVERIFY(refused.message.startsWith(plantTexts::loginRefused()));
+            QVERIFY(refused.fault == PlantFault::LoginRefused &&
+                    refused.message.startsWith(plantTexts::loginRefused()));
         }
         // Bad input is the operator's to correct, not the queue's.
         PieceUpload bad = piece("Q1", 2, *samples);
