@@ -285,8 +285,7 @@ private slots:
         QCOMPARE(retried.last(), QVariantList({2, 0}));
         QCOMPARE(pending.last().first().toInt(), 0);
         QCOMPARE(status.first().first().toString(), QString::fromUtf8("正在补传工厂数据：0/2"));
-        QCOMPARE(page.queueStatus(),
-                 QString::fromUtf8("补传工厂数据：上传2片，没有等待补传的数据。"));
+        QCOMPARE(page.queueStatus(), QString::fromUtf8("补传工厂数据：上传2片，没有等待补传的数据。"));
         QVERIFY(!page.retryQueue()); // nothing waits, no pass
         for (const char* table : {"Part_Parameter", "Curve"})
             for (int n = 1; n <= 3; ++n)
