@@ -247,8 +247,9 @@ private slots:
         QVERIFY(m_b->store.save(tvTest("T3'HL", 300, obrien, "2013/01/01")).ok);
         const auto numbers = [this](const QueryCondition& c) {
             S out;
-            for (const S& row : m_b->store.query(c).rows)
-                out << row.first();
+            const ResultRows rows = m_b->store.query(c);
+            for (int r = 0; r < rows.count(); ++r)
+                out << rows.text(r, 0);
             return out;
         };
         const QString vf = u("化成电压");
@@ -262,7 +263,7 @@ private slots:
         QCOMPARE(numbers({TestKind::Tv, date, "<", "2012/6/15", ""}), (S{"T1HL"})); // as dates
 
         const ResultRows rows = m_b->store.query({TestKind::Tv, vf, "=", "100", ""});
-        QCOMPARE(rows.rows.first().value(16), QString("2012/06/01"));
+        QCOMPARE(rows.text(0, 16), QString("2012/06/01"));
         for (const QueryCondition& bad :
              {QueryCondition{TestKind::Tv, vf, ">", "abc", ""},
               QueryCondition{TestKind::Tv, vf, u("介于"), "1", "x"},
