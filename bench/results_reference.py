@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """The floor for bench_results: the same work on the same files through Python's sqlite3.
 
-  save PATH RUNS SAMPLES   per run: open, one transaction with a parameter row and SAMPLES
-                           curve rows (rollback journal, full sync, as the program writes),
-                           close
-  read PATH RUNS           per run: open, read every row of the search 化成电压 > 0, close
+  save PATH SAMPLES   per run: open, one transaction with a parameter row and SAMPLES curve
+                      rows (rollback journal, full sync, as the program writes), close
+  read PATH           per run: open, read every row of the search 化成电压 > 0, close
 
-Prints one time in milliseconds per run, one a line.
+A run starts on each line read from standard input, so that the benchmark can take its own
+run and this one in turns under the same load; each prints its time in milliseconds.
 """
 import math
 import sqlite3
@@ -21,7 +21,12 @@ def columns(con):
     return [row[1] for row in con.execute("PRAGMA table_info(%s)" % TABLE)]
 
 
-def save(path, runs, samples):
+def runs():
+    for line in sys.stdin:
+        yield line
+
+
+def save(path, samples):
     con = sqlite3.connect(path)
     names = columns(con)
     con.close()
@@ -31,7 +36,7 @@ def save(path, runs, samples):
     insert_curve = "INSERT INTO %s VALUES (?,?,?,?)" % CURVE
     curve = [(round(min(220.0, n * 0.1), 1), round(2 + math.cos(n * 0.11), 3))
              for n in range(1, samples + 1)]
-    for r in range(runs):
+    for r, _ in enumerate(runs()):
         number = "P%dHL" % (r + 1)
         row = [None] * len(names)
         row[0], row[1], row[3], row[5] = number, 200.0, 60.0, 5940.0
@@ -46,26 +51,26 @@ def save(path, runs, samples):
                         [(number, n, v, i) for n, (v, i) in enumerate(curve, 1)])
         con.execute("COMMIT")
         con.close()
-        print("%.6f" % ((time.perf_counter() - start) * 1000.0))
+        print("%.6f" % ((time.perf_counter() - start) * 1000.0), flush=True)
 
 
-def read(path, runs):
+def read(path):
     con = sqlite3.connect(path)
     names = ",".join('"%s"' % n for n in columns(con))
     con.close()
     sql = 'SELECT %s FROM %s WHERE "化成电压" > ? ORDER BY rowid' % (names, TABLE)
-    for _ in range(runs):
+    for _ in runs():
         start = time.perf_counter()
         con = sqlite3.connect(path)
         rows = con.execute(sql, (0.0,)).fetchall()
         con.close()
-        print("%.6f" % ((time.perf_counter() - start) * 1000.0))
+        print("%.6f" % ((time.perf_counter() - start) * 1000.0), flush=True)
         if not rows:
             sys.exit("no rows")
 
 
 if __name__ == "__main__":
     if sys.argv[1] == "save":
-        save(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
+        save(sys.argv[2], int(sys.argv[3]))
     else:
-        read(sys.argv[2], int(sys.argv[3]))
+        read(sys.argv[2])
