@@ -53,17 +53,44 @@ double voltageY(double v, double vref, double axisY, double span) {
 }
 
 // y of a current in TV(k) (20 mA over 4000 twips); off the scale the previous point stays.
-double currentYOr(double milliamps, double previousY) {
+bool onCurrentScale(double milliamps) {
     const double y = (0.9 - milliamps / 20) * 4000;
-    return (y >= -400 && y <= ChannelAxisY) ? y : previousY;
+    return y >= -400 && y <= ChannelAxisY; // false for a value that is not a number
 }
+double currentYOr(double milliamps, double previousY) {
+    return onCurrentScale(milliamps) ? (0.9 - milliamps / 20) * 4000 : previousY;
+}
+
+// How the samples of one curve become y: `y(value, previous y)`, and whether every value
+// of a column's range maps on its own and in order, so that the range's ends are the
+// column's highest and lowest points.
+struct VoltageMap {
+    double vref;
+    double axisY;
+    double span;
+    static double value(const SampleStore& s, int k, int i) { return s.voltage(k, i); }
+    static std::pair<double, double> range(const SampleStore::Extremes& e) {
+        return {e.lowVolts, e.highVolts};
+    }
+    double y(double v, double) const { return voltageY(v, vref, axisY, span); }
+    static bool plain(double low, double high) { return std::isfinite(low) && std::isfinite(high); }
+};
+
+// The current curve of TV(k): a value off the scale keeps the previous point, so a column
+// holding one is traced sample by sample.
+struct CurrentMap {
+    static double value(const SampleStore& s, int k, int i) { return s.current(k, i); }
+    static std::pair<double, double> range(const SampleStore::Extremes& e) {
+        return {e.lowMilliamps, e.highMilliamps};
+    }
+    static double y(double milliamps, double previousY) { return currentYOr(milliamps, previousY); }
+    static bool plain(double low, double high) {
+        return onCurrentScale(low) && onCurrentScale(high);
+    }
+};
 
 bool validChannel(int k) {
     return k >= 0 && k < ChannelCount;
-}
-
-bool validSample(int n) {
-    return n >= 0 && n <= SampleStore::MaxSample;
 }
 
 } // namespace
@@ -130,7 +157,7 @@ int CurvePlotter::firstCharacteristicTime(int k) const {
         return 0;
     }
     const double t = m_panel.number(k, box);
-    return std::isfinite(t) && t >= 1 && t <= SampleStore::MaxSample ? int(std::lround(t)) : 0;
+    return std::isfinite(t) && t >= 1 && t <= m_store.lastSample() ? int(std::lround(t)) : 0;
 }
 
 double CurvePlotter::channelX(int k, double n) const {
@@ -165,7 +192,7 @@ QPointF CurvePlotter::allTipLabel(int k) const {
 }
 
 void CurvePlotter::plot(int k, int n, double current) {
-    if (!validChannel(k) || !validSample(n)) return;
+    if (!validChannel(k) || n < 0 || n > m_store.lastSample()) return;
     const double v = m_store.voltage(k, n);
     const double previousChannel = m_channelY[k];
     const double previousGroup = m_groupY[k];
@@ -286,7 +313,7 @@ void CurvePlotter::markGroupDropLine(int k, int n, const QString& label) {
 void CurvePlotter::Autoswpic(int k, int n) {
     if (!validChannel(k) || m_channels.channelStopped[k]) return;
     // The running channels have their curves drawn up to the newest sample, n - 1.
-    const int newest = std::clamp(n - 1, 0, SampleStore::MaxSample);
+    const int newest = std::clamp(n - 1, 0, m_store.lastSample());
     for (int c = std::max<int>(m_channels.firstChannel, 0);
          c <= std::min<int>(m_channels.lastChannel, ChannelCount - 1); ++c)
         if (!m_channels.channelStopped[c]) m_shown[c] = std::max(m_shown[c], newest);
@@ -347,30 +374,27 @@ void CurvePlotter::rescaleComparisonCharts() {
 
 // Samples 0 .. n − 1 from the store: the curves start at the origin like the live ones.
 void CurvePlotter::redrawChannelChart(int k, int n) {
-    const int last = std::min(n - 1, SampleStore::MaxSample);
+    const int last = std::min(n - 1, m_store.lastSample());
     if (last < 0) return;
     const double vref = referenceVoltage(k);
-    const bool withCurrent = m_channels.showCurrentCurve;
-    std::vector<QPointF> voltage{QPointF(AxisX, ChannelAxisY)};
-    std::vector<QPointF> current{QPointF(AxisX, ChannelAxisY)};
-    voltage.reserve(std::size_t(last) + 1);
-    if (withCurrent) current.reserve(std::size_t(last) + 1);
-    double amps = ChannelAxisY;
-    for (int i = 1; i <= last; ++i) {
-        const double x = channelX(k, i);
-        voltage.emplace_back(
-            x, voltageY(m_store.voltage(k, i), vref, ChannelAxisY, ChannelVoltageSpan));
-        if (!withCurrent) continue;
-        amps = currentYOr(m_store.current(k, i), amps);
-        current.emplace_back(x, amps);
+    const QPointF origin(AxisX, ChannelAxisY);
+    const SampleTrace trace{origin, AxisX, 12.5, usableScale(m_channels.timeScale[k])};
+    ChartCanvas& chart = m_charts.channelChart(k);
+    const bool envelope = m_columnEnvelopes && last >= chart.image().width();
+    std::vector<QPointF>& curve = m_curve; // kept between redraws: no allocation per curve
+    traceCurve(curve, trace, k, last, chart.image().width(), envelope,
+               VoltageMap{vref, ChannelAxisY, ChannelVoltageSpan});
+    ChartCanvas::Painter painter(chart);
+    painter.polyline(curve, VoltageRed, 1);
+    if (m_channels.showCurrentCurve) {
+        traceCurve(curve, trace, k, last, chart.image().width(), envelope, CurrentMap{});
+        painter.polyline(curve, CurrentBlue, 2);
     }
-    ChartCanvas::Painter painter(m_charts.channelChart(k));
-    painter.polyline(voltage, VoltageRed, 1);
-    if (withCurrent) painter.polyline(current, CurrentBlue, 2);
 
     const int t = firstCharacteristicTime(k);
     if (t >= 1 && t <= last) {
-        const QPointF at = voltage[std::size_t(t)];
+        const QPointF at(channelX(k, t),
+                         voltageY(m_store.voltage(k, t), vref, ChannelAxisY, ChannelVoltageSpan));
         painter.line(QPointF(at.x(), ChannelAxisY), at, MarkBlack, 1, Qt::DotLine);
         painter.text(at, QStringLiteral("A点"), MarkBlack);
     }
@@ -379,20 +403,67 @@ void CurvePlotter::redrawChannelChart(int k, int n) {
 // Every curve the chart showed, each up to the last sample drawn of its channel.
 void CurvePlotter::redrawComparisonChart(int chart) {
     if (chart < 0 || chart >= ChartSet::GroupChartCount) return;
-    ChartCanvas::Painter painter(m_charts.groupChart(chart));
-    std::vector<QPointF> curve;
+    ChartCanvas& canvas = m_charts.groupChart(chart);
+    const int columns = canvas.image().width();
+    ChartCanvas::Painter painter(canvas);
+    const bool all = chart == AllChart;
+    const double axisY = all ? AllAxisY : GroupAxisY;
+    const double scale = usableScale(m_channels.groupTimeScale);
     for (int k = 0; k < ChannelCount; ++k) {
-        const int last = std::min(m_shown[k], SampleStore::MaxSample);
-        if (last < 1 || (chart != AllChart && groupOf(k) != chart)) continue;
-        const bool all = chart == AllChart;
+        const int last = std::min(m_shown[k], m_store.lastSample());
+        if (last < 1 || (!all && groupOf(k) != chart)) continue;
+        const double offset = all ? allOffset(k) : groupOffset(k);
+        const SampleTrace trace{QPointF(offset, axisY), offset, 50, scale};
         const double vref = all ? referenceVoltageAll(k) : referenceVoltage(k);
-        const double axisY = all ? AllAxisY : GroupAxisY;
-        curve.assign(1, QPointF(all ? allOffset(k) : groupOffset(k), axisY));
-        curve.reserve(std::size_t(last) + 1);
-        for (int i = 1; i <= last; ++i)
-            curve.emplace_back(all ? allX(k, i) : groupX(k, i),
-                               voltageY(m_store.voltage(k, i), vref, axisY, axisY));
-        painter.polyline(curve, all ? allColour(k) : groupColour(k), 1);
+        traceCurve(m_curve, trace, k, last, columns, m_columnEnvelopes && last >= columns,
+                   VoltageMap{vref, axisY, axisY});
+        painter.polyline(m_curve, all ? allColour(k) : groupColour(k), 1);
+    }
+}
+
+// The origin, then samples 1..last. With `envelope`, each pixel column's run of samples is
+// cut to its first sample, its lowest and highest point and its last sample, read from
+// the store's extremes: the painter keeps just those of a column anyway, so the picture is
+// the same as through every sample, for a cost that hardly grows with the test's length.
+// Columns past `columns` (the picture's right edge) are left out but for the one the line
+// leaves by.
+template <class Map>
+void CurvePlotter::traceCurve(std::vector<QPointF>& out, const SampleTrace& trace, int k, int last,
+                              int columns, bool envelope, const Map& map) const {
+    out.assign(1, trace.origin);
+    double y = trace.origin.y(); // where the curve comes from, for a point that is held
+    const auto everySample = [&](int first, int through) {
+        for (int i = first; i <= through; ++i) {
+            y = map.y(map.value(m_store, k, i), y);
+            out.emplace_back(trace.x(i), y);
+        }
+    };
+    if (!envelope) {
+        everySample(1, last);
+        return;
+    }
+    const double samplesPerColumn = ChartCanvas::TwipsPerPixel * trace.scale / trace.perSample;
+    for (int first = 1; first <= last;) {
+        const int column = ChartCanvas::pixelOf(trace.x(first));
+        // The last sample in this column: a guess, then exact by the painter's own rounding.
+        int through = std::clamp(first + int(samplesPerColumn), first, last);
+        while (through > first && ChartCanvas::pixelOf(trace.x(through)) > column)
+            --through;
+        while (through < last && ChartCanvas::pixelOf(trace.x(through + 1)) == column)
+            ++through;
+        const auto [low, high] = map.range(m_store.extremes(k, first, through));
+        if (map.plain(low, high)) {
+            const double x = trace.x(first);
+            out.emplace_back(x, map.y(map.value(m_store, k, first), y));
+            out.emplace_back(x, map.y(low, y));
+            out.emplace_back(x, map.y(high, y));
+            y = map.y(map.value(m_store, k, through), y);
+            out.emplace_back(trace.x(through), y);
+        } else {
+            everySample(first, through);
+        }
+        if (column > columns) break;
+        first = through + 1;
     }
 }
 
