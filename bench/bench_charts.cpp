@@ -1,7 +1,9 @@
 // Cost of the live curves with full sample stores: the plot step of one sampling tick for
-// six channels at sample 6000, and the automatic rescale that frames a chart anew and
-// redraws 6000 samples from the store (a channel chart; the three comparison charts with
-// six channels). Prints median and 99th percentile in milliseconds.
+// six channels at sample 6000, the automatic rescale that frames a chart anew and redraws
+// 6000 samples from the store (a channel chart; the three comparison charts with six
+// channels), and all nine charts framed and redrawn at 6000 and at 60000 samples, from the
+// column extremes and through every sample. Prints median and 99th percentile in
+// milliseconds.
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "execution/MeasurementTables.h"
@@ -25,8 +27,9 @@ namespace {
 
 constexpr int Last = SampleStore::MaxSample;
 
-void report(const char* name, int runs, const std::function<void()>& prepare,
-            const std::function<void()>& work) {
+// Median and 99th percentile in milliseconds.
+std::pair<double, double> report(const char* name, int runs, const std::function<void()>& prepare,
+                                 const std::function<void()>& work) {
     std::vector<double> ms;
     ms.reserve(std::size_t(runs));
     QElapsedTimer clock;
@@ -37,19 +40,65 @@ void report(const char* name, int runs, const std::function<void()>& prepare,
         if (r >= runs / 10) ms.push_back(double(clock.nsecsElapsed()) / 1.0e6);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%-44s median %8.3f ms   p99 %8.3f ms\n", name, ms[ms.size() / 2],
-                ms[ms.size() * 99 / 100]);
+    const double median = ms[ms.size() / 2];
+    const double p99 = ms[ms.size() * 99 / 100];
+    std::printf("%-48s median %8.3f ms   p99 %8.3f ms\n", name, median, p99);
+    return {median, p99};
 }
 
 // A foil-like curve: a rise to 1.1 × 200 V over 1500 s, then a plateau with ripple.
 void fill(SampleStore& store) {
     for (int k = 0; k < ChannelCount; ++k) {
-        for (int n = 0; n <= Last; ++n) {
+        for (int n = 0; n <= store.lastSample(); ++n) {
             const double rise = std::min(1.0, n / 1500.0) * (220 - 10 * k);
             const double ripple = 3 * std::sin(n * 0.37 + k);
             store.set(k, n, float(rise + ripple), float(2 + std::cos(n * 0.11 + k)));
         }
     }
+}
+
+// The nine charts framed anew and all curves drawn again from a store of `samples`, as after
+// a scale command, with the time scales set so that the curves span the same width however
+// many samples they hold. Returns the medians, from the column extremes and through every
+// sample.
+std::pair<double, double> redrawNine(int samples, SettingsStore& settings) {
+    ChannelModel channels;
+    channels.channelStopped.fill(false);
+    channels.showCurrentCurve = true;
+    PanelModel panel(channels, settings);
+    for (int k = 0; k < ChannelCount; ++k)
+        panel.setText(k, Box::Text1, QStringLiteral("200"));
+    panel.clickOption(Option::TvTest, 0);
+    panel.clickOption(Option::TvTest, 1);
+    ChartSet charts(channels, panel, settings);
+    SampleStore store(samples);
+    fill(store);
+    CurvePlotter plotter(charts, channels, panel, store, settings);
+    channels.timeScale.fill(32.0f * float(samples) / Last);
+    channels.groupTimeScale = 32.0f * float(samples) / Last;
+    for (int k = 0; k < ChannelCount; ++k)
+        plotter.plot(k, samples, store.current(k, samples));
+    const auto redraw = [&] {
+        for (int k = 0; k < ChannelCount; ++k) {
+            charts.zb(k);
+            plotter.redrawChannelCurves(k);
+        }
+        for (int n = 0; n < ChartSet::GroupChartCount; ++n) {
+            charts.zb16(n);
+            plotter.redrawComparisonCurves(n);
+        }
+    };
+    const QByteArray count = QByteArray::number(samples);
+    const double envelope =
+        report(("nine charts redrawn, " + count + " samples, envelope").constData(), 200, [] {},
+               redraw)
+            .first;
+    plotter.setColumnEnvelopes(false);
+    const double full =
+        report(("nine charts redrawn, " + count + " samples, every sample").constData(), 50, [] {},
+               redraw)
+            .first;
+    return {envelope, full};
 }
 
 } // namespace
@@ -104,6 +153,10 @@ int main(int argc, char** argv) {
     report(
         "  same, channel chart without current curve", 200, [&] { channels.timeScale[0] = 16; },
         [&] { plotter.Autoswpic(0, Last); });
+    const auto [envelope6k, full6k] = redrawNine(Last, settings);
+    const auto [envelope60k, full60k] = redrawNine(10 * Last, settings);
+    std::printf("growth 6000 -> 60000 samples: envelope %.2f, every sample %.2f\n",
+                envelope60k / envelope6k, full60k / full6k);
     // A real rescale also saves the settings file once (the factor changes); the figures
     // above leave that out because the stored factor repeats from run to run.
     int factor = 0;

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QPainter>
+#include <QStaticText>
 #include <algorithm>
 #include <cmath>
 
@@ -135,6 +136,58 @@ void ChartCanvas::Painter::polyline(std::span<const QPointF> twips, const QColor
     flush();
 }
 
+void ChartCanvas::Painter::columnCurve(std::span<const QPointF> twips, const QColor& colour,
+                                       int width) {
+    if (!m_painter.isActive() || twips.empty()) return;
+    const auto columnOf = [](QPointF t) { return pixelOf(t.x()); };
+    for (std::size_t i = 0; i < twips.size(); ++i) {
+        const int step = i == 0 ? 0 : columnOf(twips[i]) - columnOf(twips[i - 1]);
+        if (!finitePoint(twips[i]) || step < 0 || step > 1) return polyline(twips, colour, width);
+    }
+    const QRgb rgb = colour.rgb();
+    width = std::max(width, 1);
+    int column = columnOf(twips.front());
+    int row = pixelOf(twips.front().y()); // where the curve is now
+    int top = row;
+    int bottom = row;
+    for (const QPointF& t : twips.subspan(1)) {
+        const int next = pixelOf(t.y());
+        if (columnOf(t) == column) {
+            top = std::min(top, next);
+            bottom = std::max(bottom, next);
+            row = next;
+            continue;
+        }
+        // The line to the next column crosses the boundary half-way between the two rows.
+        const int rise = next - row;
+        const int half = row + rise / 2;
+        fillRun(column, std::min(top, half), std::max(bottom, half), rgb, width);
+        const int entry = rise == 0 ? next : half + (rise > 0 ? 1 : -1);
+        ++column;
+        top = std::min(entry, next);
+        bottom = std::max(entry, next);
+        row = next;
+    }
+    fillRun(column, top, bottom, rgb, width);
+}
+
+void ChartCanvas::Painter::fillRun(int column, int top, int bottom, QRgb colour, int width) {
+    QImage& image = m_canvas.m_image;
+    const int first = -(width - 1) / 2; // the pen's pixels, as strokeThin stamps them
+    const int fromRow = std::max(top + first, 0);
+    const int toRow = std::min(bottom + first + width - 1, image.height() - 1);
+    const int fromColumn = std::max(column + first, 0);
+    const int toColumn = std::min(column + first + width - 1, image.width() - 1);
+    if (fromRow > toRow || fromColumn > toColumn) return;
+    uchar* bits = image.bits(); // the picture is not shared: no copy
+    const qsizetype stride = image.bytesPerLine();
+    for (int y = fromRow; y <= toRow; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        for (int x = fromColumn; x <= toColumn; ++x)
+            line[x] = colour;
+    }
+}
+
 // A wide pen is stamped as `width` × `width` one-pixel polylines over the pixels the pen
 // covers (see penCentre): the thin-line rasteriser is many times faster than stroking a
 // wide outline with thousands of joins, and the covered pixels are the same but for the
@@ -161,7 +214,16 @@ void ChartCanvas::Painter::text(QPointF atTwips, const QString& text, const QCol
     if (!m_painter.isActive() || !finitePoint(atTwips) || text.isEmpty()) return;
     m_painter.setPen(colour);
     const QPoint topLeft(pixelOf(atTwips.x()), pixelOf(atTwips.y()));
-    m_painter.drawText(topLeft + QPoint(0, m_painter.fontMetrics().ascent()), text);
+    // Every framing prints the same few dozen labels: their layout is kept.
+    auto layout = m_canvas.m_layouts.constFind(text);
+    if (layout == m_canvas.m_layouts.cend()) {
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut.prepare(QTransform(), m_canvas.m_font);
+        layout = m_canvas.m_layouts.insert(text, laidOut);
+    }
+    m_painter.drawStaticText(topLeft, *layout);
 }
 
 QStringList ChartCanvas::textsAt(QPointF atTwips) const {

@@ -89,6 +89,15 @@ struct CurrentMap {
     }
 };
 
+// A curve cut to its columns is lit column by column; a short one line by line, as ever.
+void stroke(ChartCanvas::Painter& painter, std::span<const QPointF> curve, bool envelope,
+            const QColor& colour, int width) {
+    if (envelope)
+        painter.columnCurve(curve, colour, width);
+    else
+        painter.polyline(curve, colour, width);
+}
+
 bool validChannel(int k) {
     return k >= 0 && k < ChannelCount;
 }
@@ -385,10 +394,10 @@ void CurvePlotter::redrawChannelChart(int k, int n) {
     traceCurve(curve, trace, k, last, chart.image().width(), envelope,
                VoltageMap{vref, ChannelAxisY, ChannelVoltageSpan});
     ChartCanvas::Painter painter(chart);
-    painter.polyline(curve, VoltageRed, 1);
+    stroke(painter, curve, envelope, VoltageRed, 1);
     if (m_channels.showCurrentCurve) {
         traceCurve(curve, trace, k, last, chart.image().width(), envelope, CurrentMap{});
-        painter.polyline(curve, CurrentBlue, 2);
+        stroke(painter, curve, envelope, CurrentBlue, 2);
     }
 
     const int t = firstCharacteristicTime(k);
@@ -415,9 +424,9 @@ void CurvePlotter::redrawComparisonChart(int chart) {
         const double offset = all ? allOffset(k) : groupOffset(k);
         const SampleTrace trace{QPointF(offset, axisY), offset, 50, scale};
         const double vref = all ? referenceVoltageAll(k) : referenceVoltage(k);
-        traceCurve(m_curve, trace, k, last, columns, m_columnEnvelopes && last >= columns,
-                   VoltageMap{vref, axisY, axisY});
-        painter.polyline(m_curve, all ? allColour(k) : groupColour(k), 1);
+        const bool envelope = m_columnEnvelopes && last >= columns;
+        traceCurve(m_curve, trace, k, last, columns, envelope, VoltageMap{vref, axisY, axisY});
+        stroke(painter, m_curve, envelope, all ? allColour(k) : groupColour(k), 1);
     }
 }
 
