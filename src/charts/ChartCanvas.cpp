@@ -136,50 +136,47 @@ void ChartCanvas::Painter::polyline(std::span<const QPointF> twips, const QColor
     flush();
 }
 
-void ChartCanvas::Painter::columnCurve(std::span<const QPointF> twips, const QColor& colour,
-                                       int width) {
-    if (!m_painter.isActive() || twips.empty()) return;
-    const auto columnOf = [](QPointF t) { return pixelOf(t.x()); };
-    for (std::size_t i = 0; i < twips.size(); ++i) {
-        const int step = i == 0 ? 0 : columnOf(twips[i]) - columnOf(twips[i - 1]);
-        if (!finitePoint(twips[i]) || step < 0 || step > 1) return polyline(twips, colour, width);
-    }
-    const QRgb rgb = colour.rgb();
+void ChartCanvas::Painter::columnRuns(std::span<const ColumnRun> runs, const QColor& colour,
+                                      int width) {
+    if (!m_painter.isActive() || runs.empty()) return;
     width = std::max(width, 1);
-    int column = columnOf(twips.front());
-    int row = pixelOf(twips.front().y()); // where the curve is now
-    int top = row;
-    int bottom = row;
-    for (const QPointF& t : twips.subspan(1)) {
-        const int next = pixelOf(t.y());
-        if (columnOf(t) == column) {
-            top = std::min(top, next);
-            bottom = std::max(bottom, next);
-            row = next;
-            continue;
+    const QRgb rgb = colour.rgb();
+    m_bits = m_canvas.m_image.bits(); // the picture is not shared: no copy
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const ColumnRun& run = runs[i];
+        int top = run.top;
+        int bottom = run.bottom;
+        // A line between neighbouring columns crosses their boundary half-way between the
+        // two rows; each column takes its half.
+        if (i > 0 && runs[i - 1].column + 1 == run.column) {
+            const int rise = run.entry - runs[i - 1].exit;
+            const int reach =
+                rise == 0 ? run.entry : runs[i - 1].exit + rise / 2 + (rise > 0 ? 1 : -1);
+            top = std::min(top, reach);
+            bottom = std::max(bottom, reach);
         }
-        // The line to the next column crosses the boundary half-way between the two rows.
-        const int rise = next - row;
-        const int half = row + rise / 2;
-        fillRun(column, std::min(top, half), std::max(bottom, half), rgb, width);
-        const int entry = rise == 0 ? next : half + (rise > 0 ? 1 : -1);
-        ++column;
-        top = std::min(entry, next);
-        bottom = std::max(entry, next);
-        row = next;
+        if (i + 1 < runs.size() && runs[i + 1].column == run.column + 1) {
+            const int reach = run.exit + (runs[i + 1].entry - run.exit) / 2;
+            top = std::min(top, reach);
+            bottom = std::max(bottom, reach);
+        } else if (i + 1 < runs.size()) { // columns apart: an ordinary line
+            strokeThin({QPointF(run.column + 0.5, run.exit + 0.5),
+                        QPointF(runs[i + 1].column + 0.5, runs[i + 1].entry + 0.5)},
+                       colour, width, Qt::SolidLine);
+        }
+        fillRun(run.column, top, bottom, rgb, width);
     }
-    fillRun(column, top, bottom, rgb, width);
 }
 
 void ChartCanvas::Painter::fillRun(int column, int top, int bottom, QRgb colour, int width) {
-    QImage& image = m_canvas.m_image;
+    const QImage& image = std::as_const(m_canvas.m_image); // no check for sharing per run
     const int first = -(width - 1) / 2; // the pen's pixels, as strokeThin stamps them
     const int fromRow = std::max(top + first, 0);
     const int toRow = std::min(bottom + first + width - 1, image.height() - 1);
     const int fromColumn = std::max(column + first, 0);
     const int toColumn = std::min(column + first + width - 1, image.width() - 1);
     if (fromRow > toRow || fromColumn > toColumn) return;
-    uchar* bits = image.bits(); // the picture is not shared: no copy
+    uchar* bits = m_bits;
     const qsizetype stride = image.bytesPerLine();
     for (int y = fromRow; y <= toRow; ++y) {
         auto* line = reinterpret_cast<QRgb*>(bits + y * stride);

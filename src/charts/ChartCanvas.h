@@ -69,6 +69,16 @@ public:
     void drawPolyline(std::span<const QPointF> twips, const QColor& colour, int width = 1,
                       Qt::PenStyle style = Qt::SolidLine);
 
+    // One pixel column of a curve, in pixel rows: where the curve comes in and goes out, and
+    // its highest and lowest rows (top <= entry, exit <= bottom).
+    struct ColumnRun {
+        int column;
+        int entry;
+        int top;
+        int bottom;
+        int exit;
+    };
+
     // Several drawings with one QPainter: a live step or a full redraw opens one of these
     // per chart instead of a painter per segment. Same pixel rules as the single calls.
     class Painter {
@@ -81,12 +91,12 @@ public:
                   Qt::PenStyle style = Qt::SolidLine);
         void polyline(std::span<const QPointF> twips, const QColor& colour, int width = 1,
                       Qt::PenStyle style = Qt::SolidLine);
-        // A solid curve whose points step at most one pixel column to the right at a time,
-        // such as a long curve cut to its columns' extremes: each column is lit as one
-        // vertical run, reaching half-way to the rows of its neighbours, written straight
-        // into the picture. Within a pixel per column of what polyline draws, at a fraction
-        // of the cost; any other curve is handed to polyline.
-        void columnCurve(std::span<const QPointF> twips, const QColor& colour, int width = 1);
+        // A solid curve given as its pixel columns, left to right, such as a long curve cut
+        // to its columns' extremes: each column is lit as one vertical run, reaching
+        // half-way to the rows of its neighbours, written straight into the picture. Within
+        // a pixel per column of what polyline draws through the same points, at a fraction
+        // of the cost.
+        void columnRuns(std::span<const ColumnRun> runs, const QColor& colour, int width = 1);
         void text(QPointF atTwips, const QString& text, const QColor& colour);
         // Finishes early, before the picture is shown; further drawing is ignored.
         void end() {
@@ -103,6 +113,7 @@ public:
         ChartCanvas& m_canvas;
         QPainter m_painter;
         QList<QPointF> m_pixels;
+        uchar* m_bits = nullptr; // the picture's pixels, for columnRuns
     };
 
     const QImage& image() const { return m_image; }

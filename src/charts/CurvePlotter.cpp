@@ -65,14 +65,22 @@ double currentYOr(double milliamps, double previousY) {
 // of a column's range maps on its own and in order, so that the range's ends are the
 // column's highest and lowest points.
 struct VoltageMap {
+    VoltageMap(double vref, double axisY, double span)
+        : vref(vref), axisY(axisY), span(span), perVolt(span / (1.5 * vref)) {}
     double vref;
     double axisY;
     double span;
+    double perVolt;
     static double value(const SampleStore& s, int k, int i) { return s.voltage(k, i); }
-    static std::pair<double, double> range(const SampleStore::Extremes& e) {
-        return {e.lowVolts, e.highVolts};
+    static SampleStore::Range range(const SampleStore& s, int k, int first, int last) {
+        return s.voltageRange(k, first, last);
     }
     double y(double v, double) const { return voltageY(v, vref, axisY, span); }
+    // The same within rounding, without a division: for the many points of the columns.
+    double quickY(double v) const {
+        const double y = axisY - v * perVolt;
+        return std::isnan(y) ? axisY : std::clamp(y, 0.0, axisY);
+    }
     static bool plain(double low, double high) { return std::isfinite(low) && std::isfinite(high); }
 };
 
@@ -80,23 +88,15 @@ struct VoltageMap {
 // holding one is traced sample by sample.
 struct CurrentMap {
     static double value(const SampleStore& s, int k, int i) { return s.current(k, i); }
-    static std::pair<double, double> range(const SampleStore::Extremes& e) {
-        return {e.lowMilliamps, e.highMilliamps};
+    static SampleStore::Range range(const SampleStore& s, int k, int first, int last) {
+        return s.currentRange(k, first, last);
     }
     static double y(double milliamps, double previousY) { return currentYOr(milliamps, previousY); }
+    static double quickY(double milliamps) { return ChannelAxisY - milliamps * 200; }
     static bool plain(double low, double high) {
         return onCurrentScale(low) && onCurrentScale(high);
     }
 };
-
-// A curve cut to its columns is lit column by column; a short one line by line, as ever.
-void stroke(ChartCanvas::Painter& painter, std::span<const QPointF> curve, bool envelope,
-            const QColor& colour, int width) {
-    if (envelope)
-        painter.columnCurve(curve, colour, width);
-    else
-        painter.polyline(curve, colour, width);
-}
 
 bool validChannel(int k) {
     return k >= 0 && k < ChannelCount;
@@ -386,19 +386,15 @@ void CurvePlotter::redrawChannelChart(int k, int n) {
     const int last = std::min(n - 1, m_store.lastSample());
     if (last < 0) return;
     const double vref = referenceVoltage(k);
-    const QPointF origin(AxisX, ChannelAxisY);
-    const SampleTrace trace{origin, AxisX, 12.5, usableScale(m_channels.timeScale[k])};
+    const SampleTrace trace{QPointF(AxisX, ChannelAxisY), AxisX, 12.5,
+                            usableScale(m_channels.timeScale[k])};
     ChartCanvas& chart = m_charts.channelChart(k);
-    const bool envelope = m_columnEnvelopes && last >= chart.image().width();
-    std::vector<QPointF>& curve = m_curve; // kept between redraws: no allocation per curve
-    traceCurve(curve, trace, k, last, chart.image().width(), envelope,
-               VoltageMap{vref, ChannelAxisY, ChannelVoltageSpan});
+    const int columns = chart.image().width();
     ChartCanvas::Painter painter(chart);
-    stroke(painter, curve, envelope, VoltageRed, 1);
-    if (m_channels.showCurrentCurve) {
-        traceCurve(curve, trace, k, last, chart.image().width(), envelope, CurrentMap{});
-        stroke(painter, curve, envelope, CurrentBlue, 2);
-    }
+    drawCurve(painter, trace, k, last, columns, VoltageMap{vref, ChannelAxisY, ChannelVoltageSpan},
+              VoltageRed, 1);
+    if (m_channels.showCurrentCurve)
+        drawCurve(painter, trace, k, last, columns, CurrentMap{}, CurrentBlue, 2);
 
     const int t = firstCharacteristicTime(k);
     if (t >= 1 && t <= last) {
@@ -424,55 +420,76 @@ void CurvePlotter::redrawComparisonChart(int chart) {
         const double offset = all ? allOffset(k) : groupOffset(k);
         const SampleTrace trace{QPointF(offset, axisY), offset, 50, scale};
         const double vref = all ? referenceVoltageAll(k) : referenceVoltage(k);
-        const bool envelope = m_columnEnvelopes && last >= columns;
-        traceCurve(m_curve, trace, k, last, columns, envelope, VoltageMap{vref, axisY, axisY});
-        stroke(painter, m_curve, envelope, all ? allColour(k) : groupColour(k), 1);
+        drawCurve(painter, trace, k, last, columns, VoltageMap{vref, axisY, axisY},
+                  all ? allColour(k) : groupColour(k), 1);
     }
 }
 
-// The origin, then samples 1..last. With `envelope`, each pixel column's run of samples is
-// cut to its first sample, its lowest and highest point and its last sample, read from
-// the store's extremes: the painter keeps just those of a column anyway, so the picture is
-// the same as through every sample, for a cost that hardly grows with the test's length.
-// Columns past `columns` (the picture's right edge) are left out but for the one the line
-// leaves by.
 template <class Map>
-void CurvePlotter::traceCurve(std::vector<QPointF>& out, const SampleTrace& trace, int k, int last,
-                              int columns, bool envelope, const Map& map) const {
-    out.assign(1, trace.origin);
-    double y = trace.origin.y(); // where the curve comes from, for a point that is held
-    const auto everySample = [&](int first, int through) {
-        for (int i = first; i <= through; ++i) {
-            y = map.y(map.value(m_store, k, i), y);
-            out.emplace_back(trace.x(i), y);
-        }
-    };
-    if (!envelope) {
-        everySample(1, last);
+void CurvePlotter::drawCurve(ChartCanvas::Painter& painter, const SampleTrace& trace, int k,
+                             int last, int columns, const Map& map, const QColor& colour,
+                             int width) {
+    // Several samples to a column on average: then every column of the curve holds one.
+    const bool dense = ChartCanvas::TwipsPerPixel * trace.scale >= trace.perSample;
+    if (m_columnEnvelopes && dense && last >= columns) {
+        traceColumns(trace, k, last, columns, map);
+        painter.columnRuns(m_runs, colour, width);
         return;
     }
-    const double samplesPerColumn = ChartCanvas::TwipsPerPixel * trace.scale / trace.perSample;
-    for (int first = 1; first <= last;) {
-        const int column = ChartCanvas::pixelOf(trace.x(first));
-        // The last sample in this column: a guess, then exact by the painter's own rounding.
-        int through = std::clamp(first + int(samplesPerColumn), first, last);
-        while (through > first && ChartCanvas::pixelOf(trace.x(through)) > column)
-            --through;
-        while (through < last && ChartCanvas::pixelOf(trace.x(through + 1)) == column)
-            ++through;
-        const auto [low, high] = map.range(m_store.extremes(k, first, through));
+    m_curve.assign(1, trace.origin);
+    double y = trace.origin.y(); // a current off the scale holds the point before
+    for (int i = 1; i <= last; ++i) {
+        y = map.y(map.value(m_store, k, i), y);
+        m_curve.emplace_back(trace.x(i), y);
+    }
+    painter.polyline(m_curve, colour, width);
+}
+
+// Each pixel column's run of samples cut to the rows of its first and last sample and its
+// lowest and highest point, read from the store's ranges: all a column shows, for a cost
+// that hardly grows with the test's length. Columns past `columns` (the picture's right
+// edge) are left out but for the one the line leaves by.
+template <class Map>
+void CurvePlotter::traceColumns(const SampleTrace& trace, int k, int last, int columns,
+                                const Map& map) {
+    const auto pixelOf = &ChartCanvas::pixelOf;
+    m_runs.clear();
+    const auto add = [this](int column, int entry, int top, int bottom, int exit) {
+        if (m_runs.empty() || m_runs.back().column != column) {
+            m_runs.push_back({column, entry, top, bottom, exit});
+            return;
+        }
+        ChartCanvas::ColumnRun& run = m_runs.back();
+        run.top = std::min(run.top, top);
+        run.bottom = std::max(run.bottom, bottom);
+        run.exit = exit;
+    };
+    double y = trace.origin.y();
+    const int originRow = pixelOf(y);
+    add(pixelOf(trace.origin.x()), originRow, originRow, originRow, originRow);
+    const double perTwip = trace.scale / trace.perSample; // samples
+    int column = pixelOf(trace.x(1));
+    for (int first = 1; first <= last; ++column) {
+        // The last sample left of the next column's edge.
+        const double edge = ChartCanvas::TwipsPerPixel * (column + 1) - trace.x0;
+        const int through = std::clamp(int(std::ceil(edge * perTwip)) - 1, first, last);
+        const auto [low, high] = map.range(m_store, k, first, through);
         if (map.plain(low, high)) {
-            const double x = trace.x(first);
-            out.emplace_back(x, map.y(map.value(m_store, k, first), y));
-            out.emplace_back(x, map.y(low, y));
-            out.emplace_back(x, map.y(high, y));
-            y = map.y(map.value(m_store, k, through), y);
-            out.emplace_back(trace.x(through), y);
+            const int entry = pixelOf(map.quickY(map.value(m_store, k, first)));
+            const int a = pixelOf(map.quickY(low));
+            const int b = pixelOf(map.quickY(high));
+            y = map.quickY(map.value(m_store, k, through));
+            const int exit = pixelOf(y);
+            add(column, entry, std::min({a, b, entry, exit}), std::max({a, b, entry, exit}), exit);
         } else {
-            everySample(first, through);
+            for (int i = first; i <= through; ++i) {
+                y = map.y(map.value(m_store, k, i), y);
+                const int row = pixelOf(y);
+                add(column, row, row, row, row);
+            }
         }
         if (column > columns) break;
-        first = through + 1;
+        first = through + 1; // in the next column: there is a sample in every one
     }
 }
 

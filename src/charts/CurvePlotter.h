@@ -1,5 +1,6 @@
 #pragma once
 
+#include "charts/ChartCanvas.h"
 #include "params/Box.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
@@ -100,10 +101,14 @@ private:
         double scale;
         double x(int i) const { return x0 + i * perSample / scale; }
     };
-    // The points of a curve from its origin through sample `last` of channel k.
+    // Draws a curve from its origin through sample `last` of channel k on a picture
+    // `columns` pixels wide: through every sample, or, when it holds more samples than the
+    // picture has columns, from each column's extremes.
     template <class Map>
-    void traceCurve(std::vector<QPointF>& out, const SampleTrace& trace, int k, int last,
-                    int columns, bool envelope, const Map& map) const;
+    void drawCurve(ChartCanvas::Painter& painter, const SampleTrace& trace, int k, int last,
+                   int columns, const Map& map, const QColor& colour, int width);
+    template <class Map>
+    void traceColumns(const SampleTrace& trace, int k, int last, int columns, const Map& map);
 
     void drawChannelStep(int k, int n, double previousY, double previousCurrentY);
     void drawComparisonStep(int k, int n, double previousGroupY, double previousAllY);
@@ -125,7 +130,8 @@ private:
     PerChannel<QPointF> m_allTip{};
     PerChannel<int> m_shown{};
     bool m_columnEnvelopes = true;
-    std::vector<QPointF> m_curve;
+    std::vector<QPointF> m_curve; // kept between redraws: no allocation per curve
+    std::vector<ChartCanvas::ColumnRun> m_runs;
 };
 
 } // namespace q7rk

@@ -1,7 +1,6 @@
 #include "settings/SampleStore.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -9,76 +8,102 @@ namespace q7rk {
 
 namespace {
 
-using Extremes = SampleStore::Extremes;
+using Range = SampleStore::Range;
+constexpr int FanBits = 3; // a block holds 8 of the level below
+constexpr int Fan = 1 << FanBits;
 constexpr float Infinity = std::numeric_limits<float>::infinity();
-// Nothing yet: any sample narrows it.
-constexpr Extremes Empty{Infinity, -Infinity, Infinity, -Infinity};
+constexpr Range Empty{Infinity, -Infinity}; // any sample narrows it
 
-void widen(float value, float& low, float& high) {
-    if (std::isnan(value)) {
-        low = -Infinity;
-        high = Infinity;
-        return;
-    }
-    low = std::min(low, value);
-    high = std::max(high, value);
+Range rangeOf(float value) {
+    if (std::isnan(value)) return {-Infinity, Infinity};
+    return {value, value};
 }
 
-Extremes leaf(float volts, float milliamperes) {
-    Extremes e = Empty;
-    widen(volts, e.lowVolts, e.highVolts);
-    widen(milliamperes, e.lowMilliamps, e.highMilliamps);
-    return e;
-}
-
-Extremes joined(const Extremes& a, const Extremes& b) {
-    return {std::min(a.lowVolts, b.lowVolts), std::max(a.highVolts, b.highVolts),
-            std::min(a.lowMilliamps, b.lowMilliamps), std::max(a.highMilliamps, b.highMilliamps)};
+void widen(Range& r, const Range& by) {
+    r.low = std::min(r.low, by.low);
+    r.high = std::max(r.high, by.high);
 }
 
 } // namespace
 
-SampleStore::SampleStore(int lastSample)
-    : m_last(std::max(lastSample, 0)), m_leaves(std::bit_ceil(std::size_t(m_last) + 1)),
-      m_voltage(std::size_t(ChannelCount) * (m_last + 1)),
-      m_current(std::size_t(ChannelCount) * (m_last + 1)),
-      m_tree(std::size_t(ChannelCount) * 2 * m_leaves, Empty) {
+SampleStore::SampleStore(int lastSample) : m_last(std::max(lastSample, 0)), m_levels(1) {
+    while ((std::size_t(m_last) >> (FanBits * m_levels)) > 0)
+        ++m_levels;
+    for (auto& samples : m_samples)
+        samples.assign(std::size_t(ChannelCount) * (m_last + 1), 0.0f);
+    m_blocks.resize(std::size_t(Quantities * ChannelCount * m_levels));
+    for (int q = 0; q < Quantities; ++q)
+        for (int k = 0; k < ChannelCount; ++k)
+            for (int level = 1; level <= m_levels; ++level)
+                blocks(q, k, level).assign((std::size_t(m_last) >> (FanBits * level)) + 1, Empty);
     for (int k = 0; k < ChannelCount; ++k)
         clear(k);
 }
 
+SampleStore::Range SampleStore::block(int quantity, int channel, int level, int b) const {
+    if (level == 0) return rangeOf(m_samples[quantity][at(channel, b)]);
+    return blocks(quantity, channel, level)[std::size_t(b)];
+}
+
+void SampleStore::refresh(int channel, int level, int n) {
+    const int b = n >> (FanBits * level);
+    const int first = b << FanBits;
+    const int end = std::min(first + Fan, (m_last >> (FanBits * (level - 1))) + 1);
+    for (int q = 0; q < Quantities; ++q) {
+        Range r = Empty;
+        for (int child = first; child < end; ++child)
+            widen(r, block(q, channel, level - 1, child));
+        blocks(q, channel, level)[std::size_t(b)] = r;
+    }
+}
+
 void SampleStore::set(int channel, int n, float volts, float milliamperes) {
-    m_voltage[at(channel, n)] = volts;
-    m_current[at(channel, n)] = milliamperes;
-    Extremes* t = tree(channel);
-    std::size_t node = m_leaves + std::size_t(n);
-    t[node] = leaf(volts, milliamperes);
-    for (node /= 2; node > 0; node /= 2)
-        t[node] = joined(t[2 * node], t[2 * node + 1]);
+    m_samples[0][at(channel, n)] = volts;
+    m_samples[1][at(channel, n)] = milliamperes;
+    for (int level = 1; level <= m_levels; ++level)
+        refresh(channel, level, n);
 }
 
 void SampleStore::clear(int channel) {
-    Extremes* t = tree(channel);
     for (int n = 0; n <= m_last; ++n) {
-        m_voltage[at(channel, n)] = 0;
-        m_current[at(channel, n)] = 0;
-        t[m_leaves + std::size_t(n)] = leaf(0, 0);
+        m_samples[0][at(channel, n)] = 0;
+        m_samples[1][at(channel, n)] = 0;
     }
-    for (std::size_t node = m_leaves - 1; node > 0; --node)
-        t[node] = joined(t[2 * node], t[2 * node + 1]);
+    for (int level = 1; level <= m_levels; ++level)
+        for (int n = 0; n <= m_last; n += 1 << (FanBits * level))
+            refresh(channel, level, n);
 }
 
-SampleStore::Extremes SampleStore::extremes(int channel, int first, int last) const {
-    const Extremes* t = tree(channel);
-    Extremes e = Empty;
-    // Bottom up: a node that sticks out of the range is replaced by its parent's neighbour.
-    std::size_t low = m_leaves + std::size_t(std::max(first, 0));
-    std::size_t high = m_leaves + std::size_t(std::min(last, m_last)) + 1;
-    for (; low < high; low /= 2, high /= 2) {
-        if (low & 1) e = joined(e, t[low++]);
-        if (high & 1) e = joined(e, t[--high]);
+SampleStore::Range SampleStore::range(int quantity, int channel, int first, int last) const {
+    Range r = Empty;
+    int low = std::max(first, 0);
+    int high = std::min(last, m_last) + 1; // past the end
+    // The samples up to the first and from the last whole block, then the blocks, the
+    // loose ends of each level first.
+    const float* samples = m_samples[quantity].data() + channel;
+    const auto sample = [&](int n) { widen(r, rangeOf(samples[std::size_t(n) * ChannelCount])); };
+    if (high - low < 2 * Fan) { // a short run: no block would be whole
+        for (int n = low; n < high; ++n)
+            sample(n);
+        return r;
     }
-    return e;
+    while ((low & (Fan - 1)) != 0)
+        sample(low++);
+    while ((high & (Fan - 1)) != 0)
+        sample(--high);
+    low >>= FanBits;
+    high >>= FanBits;
+    for (int level = 1; low < high; ++level) {
+        const Range* ranges = blocks(quantity, channel, level).data();
+        const bool top = level == m_levels;
+        while (low < high && (top || (low & (Fan - 1)) != 0))
+            widen(r, ranges[low++]);
+        while (low < high && (high & (Fan - 1)) != 0)
+            widen(r, ranges[--high]);
+        low >>= FanBits;
+        high >>= FanBits;
+    }
+    return r;
 }
 
 } // namespace q7rk

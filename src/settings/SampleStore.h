@@ -12,48 +12,59 @@ namespace q7rk {
 // evaluation, the charts, the cursor readout, saving and printing read it.
 //
 // The charts redraw thousands of samples into a few hundred pixel columns, so the store
-// also keeps the lowest and highest values of every power-of-two run of samples: the
-// extremes of any range then cost a few dozen reads however long the test.
+// also keeps the lowest and highest value of every block of 8, 64, 512 ... samples: the
+// range of any run of samples then costs a few dozen reads however long the test, from
+// tables small enough to stay in the processor's cache.
 class SampleStore {
 public:
     static constexpr int MaxSample = 6000;
 
-    // Lowest and highest voltage and current of a range of samples. A sample that is not a
-    // number widens its range to the infinities: whoever maps the range then looks at its
-    // samples one by one.
-    struct Extremes {
-        float lowVolts;
-        float highVolts;
-        float lowMilliamps;
-        float highMilliamps;
+    // Lowest and highest value of a run of samples. A sample that is not a number widens
+    // the range to the infinities: whoever maps the range then looks at its samples one by
+    // one.
+    struct Range {
+        float low;
+        float high;
     };
 
     // Samples 0..lastSample; the program's store holds MaxSample, benchmarks more.
     explicit SampleStore(int lastSample = MaxSample);
 
     int lastSample() const { return m_last; }
-    float voltage(int channel, int n) const { return m_voltage[at(channel, n)]; }
-    float current(int channel, int n) const { return m_current[at(channel, n)]; }
+    float voltage(int channel, int n) const { return m_samples[0][at(channel, n)]; }
+    float current(int channel, int n) const { return m_samples[1][at(channel, n)]; }
     void set(int channel, int n, float volts, float milliamperes);
     void clear(int channel);
     // Samples first..last (inclusive, within 0..lastSample) of a channel.
-    Extremes extremes(int channel, int first, int last) const;
-
-private:
-    // The channel index varies fastest, as the samples of one second sit together.
-    std::size_t at(int channel, int n) const { return std::size_t(n) * ChannelCount + channel; }
-    // A binary tree over each channel's samples, leaves from m_leaves on; node i covers its
-    // children 2i and 2i + 1.
-    Extremes* tree(int channel) { return m_tree.data() + std::size_t(channel) * 2 * m_leaves; }
-    const Extremes* tree(int channel) const {
-        return m_tree.data() + std::size_t(channel) * 2 * m_leaves;
+    Range voltageRange(int channel, int first, int last) const {
+        return range(0, channel, first, last);
+    }
+    Range currentRange(int channel, int first, int last) const {
+        return range(1, channel, first, last);
     }
 
+private:
+    // Quantity 0 is the voltage, 1 the current.
+    static constexpr int Quantities = 2;
+
+    // The channel index varies fastest, as the samples of one second sit together.
+    static std::size_t at(int channel, int n) { return std::size_t(n) * ChannelCount + channel; }
+    Range range(int quantity, int channel, int first, int last) const;
+    // Block b of `level` (level 0: the sample itself).
+    Range block(int quantity, int channel, int level, int b) const;
+    std::vector<Range>& blocks(int quantity, int channel, int level) {
+        return m_blocks[std::size_t((quantity * ChannelCount + channel) * m_levels + level - 1)];
+    }
+    const std::vector<Range>& blocks(int quantity, int channel, int level) const {
+        return m_blocks[std::size_t((quantity * ChannelCount + channel) * m_levels + level - 1)];
+    }
+    // Level `level` of the blocks holding sample n, again from the level below.
+    void refresh(int channel, int level, int n);
+
     int m_last;
-    std::size_t m_leaves;
-    std::vector<float> m_voltage;
-    std::vector<float> m_current;
-    std::vector<Extremes> m_tree;
+    int m_levels; // levels of blocks above the samples; the top one is a single block
+    std::vector<float> m_samples[Quantities];
+    std::vector<std::vector<Range>> m_blocks;
 };
 
 // What the sampling tick and the evaluation keep per channel during a run.
