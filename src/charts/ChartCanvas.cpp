@@ -111,6 +111,10 @@ void ChartCanvas::Painter::line(QPointF fromTwips, QPointF toTwips, const QColor
                                 Qt::PenStyle style) {
     if (!m_painter.isActive() || !finitePoint(fromTwips) || !finitePoint(toTwips)) return;
     width = std::max(width, 1);
+    if (width == 1 && style == Qt::DotLine &&
+        dottedStraight(QPoint(pixelOf(fromTwips.x()), pixelOf(fromTwips.y())),
+                       QPoint(pixelOf(toTwips.x()), pixelOf(toTwips.y())), colour.rgb()))
+        return;
     setPen(colour, width, style);
     m_painter.drawLine(pixelCentre(fromTwips, width), pixelCentre(toTwips, width));
 }
@@ -166,6 +170,25 @@ void ChartCanvas::Painter::columnRuns(std::span<const ColumnRun> runs, const QCo
         }
         fillRun(run.column, top, bottom, rgb, width);
     }
+}
+
+// The frames' grid: dozens of dotted lines along a row or a column, written straight into
+// the picture with the raster engine's dots, every third pixel from the start, both ends
+// included. Anything else is left to the painter.
+bool ChartCanvas::Painter::dottedStraight(QPoint from, QPoint to, QRgb colour) {
+    const QPoint along = to - from;
+    const int length = std::max(std::abs(along.x()), std::abs(along.y()));
+    if ((along.x() != 0 && along.y() != 0) || length == 0) return false;
+    const QPoint step(along.x() / length, along.y() / length);
+    QImage& image = m_canvas.m_image;
+    uchar* bits = image.bits(); // the picture is not shared: no copy
+    const qsizetype stride = image.bytesPerLine();
+    for (int i = 0; i <= length; i += 3) {
+        const QPoint p = from + step * i;
+        if (p.x() >= 0 && p.y() >= 0 && p.x() < image.width() && p.y() < image.height())
+            reinterpret_cast<QRgb*>(bits + p.y() * stride)[p.x()] = colour;
+    }
+    return true;
 }
 
 void ChartCanvas::Painter::fillRun(int column, int top, int bottom, QRgb colour, int width) {

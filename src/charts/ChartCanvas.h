@@ -105,6 +105,7 @@ public:
 
     private:
         void setPen(const QColor& colour, int width, Qt::PenStyle style);
+        bool dottedStraight(QPoint from, QPoint to, QRgb colour);
         // Rows top..bottom of a column, as a pen of `width` pixels covers them.
         void fillRun(int column, int top, int bottom, QRgb colour, int width);
         void strokeThin(const QList<QPointF>& pixels, const QColor& colour, int width,
