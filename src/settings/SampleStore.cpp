@@ -45,23 +45,28 @@ SampleStore::Range SampleStore::block(int quantity, int channel, int level, int 
     return blocks(quantity, channel, level)[std::size_t(b)];
 }
 
-void SampleStore::refresh(int channel, int level, int n) {
+bool SampleStore::refresh(int channel, int level, int n) {
     const int b = n >> (FanBits * level);
     const int first = b << FanBits;
     const int end = std::min(first + Fan, (m_last >> (FanBits * (level - 1))) + 1);
+    bool changed = false;
     for (int q = 0; q < Quantities; ++q) {
         Range r = Empty;
         for (int child = first; child < end; ++child)
             widen(r, block(q, channel, level - 1, child));
-        blocks(q, channel, level)[std::size_t(b)] = r;
+        Range& kept = blocks(q, channel, level)[std::size_t(b)];
+        changed |= r.low != kept.low || r.high != kept.high;
+        kept = r;
     }
+    return changed;
 }
 
 void SampleStore::set(int channel, int n, float volts, float milliamperes) {
     m_samples[0][at(channel, n)] = volts;
     m_samples[1][at(channel, n)] = milliamperes;
-    for (int level = 1; level <= m_levels; ++level)
-        refresh(channel, level, n);
+    // A block whose range stays leaves the levels above as they are.
+    for (int level = 1; level <= m_levels && refresh(channel, level, n); ++level) {
+    }
 }
 
 void SampleStore::clear(int channel) {

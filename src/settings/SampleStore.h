@@ -58,8 +58,9 @@ private:
     const std::vector<Range>& blocks(int quantity, int channel, int level) const {
         return m_blocks[std::size_t((quantity * ChannelCount + channel) * m_levels + level - 1)];
     }
-    // Level `level` of the blocks holding sample n, again from the level below.
-    void refresh(int channel, int level, int n);
+    // Level `level` of the blocks holding sample n, again from the level below; whether
+    // its range changed.
+    bool refresh(int channel, int level, int n);
 
     int m_last;
     int m_levels; // levels of blocks above the samples; the top one is a single block
