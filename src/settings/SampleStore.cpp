@@ -45,28 +45,22 @@ SampleStore::Range SampleStore::block(int quantity, int channel, int level, int 
     return blocks(quantity, channel, level)[std::size_t(b)];
 }
 
-bool SampleStore::refresh(int channel, int level, int n) {
-    const int b = n >> (FanBits * level);
+void SampleStore::refresh(int channel, int level, int b) const {
     const int first = b << FanBits;
     const int end = std::min(first + Fan, (m_last >> (FanBits * (level - 1))) + 1);
-    bool changed = false;
     for (int q = 0; q < Quantities; ++q) {
         Range r = Empty;
         for (int child = first; child < end; ++child)
             widen(r, block(q, channel, level - 1, child));
-        Range& kept = blocks(q, channel, level)[std::size_t(b)];
-        changed |= r.low != kept.low || r.high != kept.high;
-        kept = r;
+        blocks(q, channel, level)[std::size_t(b)] = r;
     }
-    return changed;
 }
 
 void SampleStore::set(int channel, int n, float volts, float milliamperes) {
     m_samples[0][at(channel, n)] = volts;
     m_samples[1][at(channel, n)] = milliamperes;
-    // A block whose range stays leaves the levels above as they are.
-    for (int level = 1; level <= m_levels && refresh(channel, level, n); ++level) {
-    }
+    m_stale[channel].first = std::min(m_stale[channel].first, n);
+    m_stale[channel].second = std::max(m_stale[channel].second, n);
 }
 
 void SampleStore::clear(int channel) {
@@ -74,12 +68,20 @@ void SampleStore::clear(int channel) {
         m_samples[0][at(channel, n)] = 0;
         m_samples[1][at(channel, n)] = 0;
     }
-    for (int level = 1; level <= m_levels; ++level)
-        for (int n = 0; n <= m_last; n += 1 << (FanBits * level))
-            refresh(channel, level, n);
+    m_stale[channel] = {0, m_last};
+}
+
+void SampleStore::bringUpToDate(int channel) const {
+    auto& [first, last] = m_stale[channel];
+    for (int level = 1; first <= last && level <= m_levels; ++level)
+        for (int b = first >> (FanBits * level); b <= last >> (FanBits * level); ++b)
+            refresh(channel, level, b);
+    first = m_last + 1;
+    last = -1;
 }
 
 SampleStore::Range SampleStore::range(int quantity, int channel, int first, int last) const {
+    bringUpToDate(channel);
     Range r = Empty;
     int low = std::max(first, 0);
     int high = std::min(last, m_last) + 1; // past the end

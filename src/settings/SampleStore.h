@@ -2,6 +2,7 @@
 
 #include "settings/ChannelModel.h"
 
+#include <utility>
 #include <vector>
 
 namespace q7rk {
@@ -52,20 +53,21 @@ private:
     Range range(int quantity, int channel, int first, int last) const;
     // Block b of `level` (level 0: the sample itself).
     Range block(int quantity, int channel, int level, int b) const;
-    std::vector<Range>& blocks(int quantity, int channel, int level) {
+    std::vector<Range>& blocks(int quantity, int channel, int level) const {
         return m_blocks[std::size_t((quantity * ChannelCount + channel) * m_levels + level - 1)];
     }
-    const std::vector<Range>& blocks(int quantity, int channel, int level) const {
-        return m_blocks[std::size_t((quantity * ChannelCount + channel) * m_levels + level - 1)];
-    }
-    // Level `level` of the blocks holding sample n, again from the level below; whether
-    // its range changed.
-    bool refresh(int channel, int level, int n);
+    // Block b of `level`, again from the level below.
+    void refresh(int channel, int level, int b) const;
+    // The blocks over the samples written since the last reading, again from the samples:
+    // a stored test's thousands of writes cost one pass, a live tick a few blocks.
+    void bringUpToDate(int channel) const;
 
     int m_last;
     int m_levels; // levels of blocks above the samples; the top one is a single block
     std::vector<float> m_samples[Quantities];
-    std::vector<std::vector<Range>> m_blocks;
+    // Kept up to date when read (on the thread that draws, as all reading of ranges).
+    mutable std::vector<std::vector<Range>> m_blocks;
+    mutable PerChannel<std::pair<int, int>> m_stale; // samples written since, first..last
 };
 
 // What the sampling tick and the evaluation keep per channel during a run.

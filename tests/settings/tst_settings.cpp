@@ -125,6 +125,7 @@ private slots:
         for (int n = 0; n <= 700; ++n)
             store.set(2, n, float(n * 37 % 101), float(-n));
         store.set(2, 300, 500, -300);
+        QCOMPARE(store.voltageRange(2, 290, 310).high, 500.0f);
         store.set(2, 300, 5, -300);
         store.set(2, 64, std::nanf(""), -64);
         const auto samples = [&](int first, int last) {
