@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QPainter>
+#include <QStaticText>
 #include <algorithm>
 #include <cmath>
 
@@ -110,6 +111,10 @@ void ChartCanvas::Painter::line(QPointF fromTwips, QPointF toTwips, const QColor
                                 Qt::PenStyle style) {
     if (!m_painter.isActive() || !finitePoint(fromTwips) || !finitePoint(toTwips)) return;
     width = std::max(width, 1);
+    if (width == 1 && style == Qt::DotLine &&
+        dottedStraight(QPoint(pixelOf(fromTwips.x()), pixelOf(fromTwips.y())),
+                       QPoint(pixelOf(toTwips.x()), pixelOf(toTwips.y())), colour.rgb()))
+        return;
     setPen(colour, width, style);
     m_painter.drawLine(pixelCentre(fromTwips, width), pixelCentre(toTwips, width));
 }
@@ -133,6 +138,74 @@ void ChartCanvas::Painter::polyline(std::span<const QPointF> twips, const QColor
             flush();
     }
     flush();
+}
+
+void ChartCanvas::Painter::columnRuns(std::span<const ColumnRun> runs, const QColor& colour,
+                                      int width) {
+    if (!m_painter.isActive() || runs.empty()) return;
+    width = std::max(width, 1);
+    const QRgb rgb = colour.rgb();
+    m_bits = m_canvas.m_image.bits(); // the picture is not shared: no copy
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const ColumnRun& run = runs[i];
+        int top = run.top;
+        int bottom = run.bottom;
+        // A line between neighbouring columns crosses their boundary half-way between the
+        // two rows; each column takes its half.
+        if (i > 0 && runs[i - 1].column + 1 == run.column) {
+            const int rise = run.entry - runs[i - 1].exit;
+            const int reach =
+                rise == 0 ? run.entry : runs[i - 1].exit + rise / 2 + (rise > 0 ? 1 : -1);
+            top = std::min(top, reach);
+            bottom = std::max(bottom, reach);
+        }
+        if (i + 1 < runs.size() && runs[i + 1].column == run.column + 1) {
+            const int reach = run.exit + (runs[i + 1].entry - run.exit) / 2;
+            top = std::min(top, reach);
+            bottom = std::max(bottom, reach);
+        } else if (i + 1 < runs.size()) { // columns apart: an ordinary line
+            strokeThin({QPointF(run.column + 0.5, run.exit + 0.5),
+                        QPointF(runs[i + 1].column + 0.5, runs[i + 1].entry + 0.5)},
+                       colour, width, Qt::SolidLine);
+        }
+        fillRun(run.column, top, bottom, rgb, width);
+    }
+}
+
+// The frames' grid: dozens of dotted lines along a row or a column, written straight into
+// the picture with the raster engine's dots, every third pixel from the start, both ends
+// included. Anything else is left to the painter.
+bool ChartCanvas::Painter::dottedStraight(QPoint from, QPoint to, QRgb colour) {
+    const QPoint along = to - from;
+    const int length = std::max(std::abs(along.x()), std::abs(along.y()));
+    if ((along.x() != 0 && along.y() != 0) || length == 0) return false;
+    const QPoint step(along.x() / length, along.y() / length);
+    QImage& image = m_canvas.m_image;
+    uchar* bits = image.bits(); // the picture is not shared: no copy
+    const qsizetype stride = image.bytesPerLine();
+    for (int i = 0; i <= length; i += 3) {
+        const QPoint p = from + step * i;
+        if (p.x() >= 0 && p.y() >= 0 && p.x() < image.width() && p.y() < image.height())
+            reinterpret_cast<QRgb*>(bits + p.y() * stride)[p.x()] = colour;
+    }
+    return true;
+}
+
+void ChartCanvas::Painter::fillRun(int column, int top, int bottom, QRgb colour, int width) {
+    const QImage& image = std::as_const(m_canvas.m_image); // no check for sharing per run
+    const int first = -(width - 1) / 2; // the pen's pixels, as strokeThin stamps them
+    const int fromRow = std::max(top + first, 0);
+    const int toRow = std::min(bottom + first + width - 1, image.height() - 1);
+    const int fromColumn = std::max(column + first, 0);
+    const int toColumn = std::min(column + first + width - 1, image.width() - 1);
+    if (fromRow > toRow || fromColumn > toColumn) return;
+    uchar* bits = m_bits;
+    const qsizetype stride = image.bytesPerLine();
+    for (int y = fromRow; y <= toRow; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        for (int x = fromColumn; x <= toColumn; ++x)
+            line[x] = colour;
+    }
 }
 
 // A wide pen is stamped as `width` × `width` one-pixel polylines over the pixels the pen
@@ -161,7 +234,16 @@ void ChartCanvas::Painter::text(QPointF atTwips, const QString& text, const QCol
     if (!m_painter.isActive() || !finitePoint(atTwips) || text.isEmpty()) return;
     m_painter.setPen(colour);
     const QPoint topLeft(pixelOf(atTwips.x()), pixelOf(atTwips.y()));
-    m_painter.drawText(topLeft + QPoint(0, m_painter.fontMetrics().ascent()), text);
+    // Every framing prints the same few dozen labels: their layout is kept.
+    auto layout = m_canvas.m_layouts.constFind(text);
+    if (layout == m_canvas.m_layouts.cend()) {
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut.prepare(QTransform(), m_canvas.m_font);
+        layout = m_canvas.m_layouts.insert(text, laidOut);
+    }
+    m_painter.drawStaticText(topLeft, *layout);
 }
 
 QStringList ChartCanvas::textsAt(QPointF atTwips) const {

@@ -2,11 +2,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPainter>
 #include <QPen>
 #include <QPointF>
+#include <QStaticText>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
@@ -67,6 +69,16 @@ public:
     void drawPolyline(std::span<const QPointF> twips, const QColor& colour, int width = 1,
                       Qt::PenStyle style = Qt::SolidLine);
 
+    // One pixel column of a curve, in pixel rows: where the curve comes in and goes out, and
+    // its highest and lowest rows (top <= entry, exit <= bottom).
+    struct ColumnRun {
+        int column;
+        int entry;
+        int top;
+        int bottom;
+        int exit;
+    };
+
     // Several drawings with one QPainter: a live step or a full redraw opens one of these
     // per chart instead of a painter per segment. Same pixel rules as the single calls.
     class Painter {
@@ -79,6 +91,12 @@ public:
                   Qt::PenStyle style = Qt::SolidLine);
         void polyline(std::span<const QPointF> twips, const QColor& colour, int width = 1,
                       Qt::PenStyle style = Qt::SolidLine);
+        // A solid curve given as its pixel columns, left to right, such as a long curve cut
+        // to its columns' extremes: each column is lit as one vertical run, reaching
+        // half-way to the rows of its neighbours, written straight into the picture. Within
+        // a pixel per column of what polyline draws through the same points, at a fraction
+        // of the cost.
+        void columnRuns(std::span<const ColumnRun> runs, const QColor& colour, int width = 1);
         void text(QPointF atTwips, const QString& text, const QColor& colour);
         // Finishes early, before the picture is shown; further drawing is ignored.
         void end() {
@@ -87,12 +105,16 @@ public:
 
     private:
         void setPen(const QColor& colour, int width, Qt::PenStyle style);
+        bool dottedStraight(QPoint from, QPoint to, QRgb colour);
+        // Rows top..bottom of a column, as a pen of `width` pixels covers them.
+        void fillRun(int column, int top, int bottom, QRgb colour, int width);
         void strokeThin(const QList<QPointF>& pixels, const QColor& colour, int width,
                         Qt::PenStyle style);
 
         ChartCanvas& m_canvas;
         QPainter m_painter;
         QList<QPointF> m_pixels;
+        uchar* m_bits = nullptr; // the picture's pixels, for columnRuns
     };
 
     const QImage& image() const { return m_image; }
@@ -112,6 +134,7 @@ private:
     QImage m_image;
     QList<PrintedText> m_texts;
     QFont m_font;
+    QHash<QString, QStaticText> m_layouts; // of the texts printed so far
 };
 
 } // namespace q7rk

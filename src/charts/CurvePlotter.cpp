@@ -53,17 +53,53 @@ double voltageY(double v, double vref, double axisY, double span) {
 }
 
 // y of a current in TV(k) (20 mA over 4000 twips); off the scale the previous point stays.
-double currentYOr(double milliamps, double previousY) {
+bool onCurrentScale(double milliamps) {
     const double y = (0.9 - milliamps / 20) * 4000;
-    return (y >= -400 && y <= ChannelAxisY) ? y : previousY;
+    return y >= -400 && y <= ChannelAxisY; // false for a value that is not a number
 }
+double currentYOr(double milliamps, double previousY) {
+    return onCurrentScale(milliamps) ? (0.9 - milliamps / 20) * 4000 : previousY;
+}
+
+// How the samples of one curve become y: `y(value, previous y)`, and whether every value
+// of a column's range maps on its own and in order, so that the range's ends are the
+// column's highest and lowest points.
+struct VoltageMap {
+    VoltageMap(double vref, double axisY, double span)
+        : vref(vref), axisY(axisY), span(span), perVolt(span / (1.5 * vref)) {}
+    double vref;
+    double axisY;
+    double span;
+    double perVolt;
+    static double value(const SampleStore& s, int k, int i) { return s.voltage(k, i); }
+    static SampleStore::Range range(const SampleStore& s, int k, int first, int last) {
+        return s.voltageRange(k, first, last);
+    }
+    double y(double v, double) const { return voltageY(v, vref, axisY, span); }
+    // The same within rounding, without a division: for the many points of the columns.
+    double quickY(double v) const {
+        const double y = axisY - v * perVolt;
+        return std::isnan(y) ? axisY : std::clamp(y, 0.0, axisY);
+    }
+    static bool plain(double low, double high) { return std::isfinite(low) && std::isfinite(high); }
+};
+
+// The current curve of TV(k): a value off the scale keeps the previous point, so a column
+// holding one is traced sample by sample.
+struct CurrentMap {
+    static double value(const SampleStore& s, int k, int i) { return s.current(k, i); }
+    static SampleStore::Range range(const SampleStore& s, int k, int first, int last) {
+        return s.currentRange(k, first, last);
+    }
+    static double y(double milliamps, double previousY) { return currentYOr(milliamps, previousY); }
+    static double quickY(double milliamps) { return ChannelAxisY - milliamps * 200; }
+    static bool plain(double low, double high) {
+        return onCurrentScale(low) && onCurrentScale(high);
+    }
+};
 
 bool validChannel(int k) {
     return k >= 0 && k < ChannelCount;
-}
-
-bool validSample(int n) {
-    return n >= 0 && n <= SampleStore::MaxSample;
 }
 
 } // namespace
@@ -130,7 +166,7 @@ int CurvePlotter::firstCharacteristicTime(int k) const {
         return 0;
     }
     const double t = m_panel.number(k, box);
-    return std::isfinite(t) && t >= 1 && t <= SampleStore::MaxSample ? int(std::lround(t)) : 0;
+    return std::isfinite(t) && t >= 1 && t <= m_store.lastSample() ? int(std::lround(t)) : 0;
 }
 
 double CurvePlotter::channelX(int k, double n) const {
@@ -165,7 +201,7 @@ QPointF CurvePlotter::allTipLabel(int k) const {
 }
 
 void CurvePlotter::plot(int k, int n, double current) {
-    if (!validChannel(k) || !validSample(n)) return;
+    if (!validChannel(k) || n < 0 || n > m_store.lastSample()) return;
     const double v = m_store.voltage(k, n);
     const double previousChannel = m_channelY[k];
     const double previousGroup = m_groupY[k];
@@ -286,7 +322,7 @@ void CurvePlotter::markGroupDropLine(int k, int n, const QString& label) {
 void CurvePlotter::Autoswpic(int k, int n) {
     if (!validChannel(k) || m_channels.channelStopped[k]) return;
     // The running channels have their curves drawn up to the newest sample, n - 1.
-    const int newest = std::clamp(n - 1, 0, SampleStore::MaxSample);
+    const int newest = std::clamp(n - 1, 0, m_store.lastSample());
     for (int c = std::max<int>(m_channels.firstChannel, 0);
          c <= std::min<int>(m_channels.lastChannel, ChannelCount - 1); ++c)
         if (!m_channels.channelStopped[c]) m_shown[c] = std::max(m_shown[c], newest);
@@ -347,30 +383,23 @@ void CurvePlotter::rescaleComparisonCharts() {
 
 // Samples 0 .. n − 1 from the store: the curves start at the origin like the live ones.
 void CurvePlotter::redrawChannelChart(int k, int n) {
-    const int last = std::min(n - 1, SampleStore::MaxSample);
+    const int last = std::min(n - 1, m_store.lastSample());
     if (last < 0) return;
     const double vref = referenceVoltage(k);
-    const bool withCurrent = m_channels.showCurrentCurve;
-    std::vector<QPointF> voltage{QPointF(AxisX, ChannelAxisY)};
-    std::vector<QPointF> current{QPointF(AxisX, ChannelAxisY)};
-    voltage.reserve(std::size_t(last) + 1);
-    if (withCurrent) current.reserve(std::size_t(last) + 1);
-    double amps = ChannelAxisY;
-    for (int i = 1; i <= last; ++i) {
-        const double x = channelX(k, i);
-        voltage.emplace_back(
-            x, voltageY(m_store.voltage(k, i), vref, ChannelAxisY, ChannelVoltageSpan));
-        if (!withCurrent) continue;
-        amps = currentYOr(m_store.current(k, i), amps);
-        current.emplace_back(x, amps);
-    }
-    ChartCanvas::Painter painter(m_charts.channelChart(k));
-    painter.polyline(voltage, VoltageRed, 1);
-    if (withCurrent) painter.polyline(current, CurrentBlue, 2);
+    const SampleTrace trace{QPointF(AxisX, ChannelAxisY), AxisX, 12.5,
+                            usableScale(m_channels.timeScale[k])};
+    ChartCanvas& chart = m_charts.channelChart(k);
+    const int columns = chart.image().width();
+    ChartCanvas::Painter painter(chart);
+    drawCurve(painter, trace, k, last, columns, VoltageMap{vref, ChannelAxisY, ChannelVoltageSpan},
+              VoltageRed, 1);
+    if (m_channels.showCurrentCurve)
+        drawCurve(painter, trace, k, last, columns, CurrentMap{}, CurrentBlue, 2);
 
     const int t = firstCharacteristicTime(k);
     if (t >= 1 && t <= last) {
-        const QPointF at = voltage[std::size_t(t)];
+        const QPointF at(channelX(k, t),
+                         voltageY(m_store.voltage(k, t), vref, ChannelAxisY, ChannelVoltageSpan));
         painter.line(QPointF(at.x(), ChannelAxisY), at, MarkBlack, 1, Qt::DotLine);
         painter.text(at, QStringLiteral("A点"), MarkBlack);
     }
@@ -379,20 +408,88 @@ void CurvePlotter::redrawChannelChart(int k, int n) {
 // Every curve the chart showed, each up to the last sample drawn of its channel.
 void CurvePlotter::redrawComparisonChart(int chart) {
     if (chart < 0 || chart >= ChartSet::GroupChartCount) return;
-    ChartCanvas::Painter painter(m_charts.groupChart(chart));
-    std::vector<QPointF> curve;
+    ChartCanvas& canvas = m_charts.groupChart(chart);
+    const int columns = canvas.image().width();
+    ChartCanvas::Painter painter(canvas);
+    const bool all = chart == AllChart;
+    const double axisY = all ? AllAxisY : GroupAxisY;
+    const double scale = usableScale(m_channels.groupTimeScale);
     for (int k = 0; k < ChannelCount; ++k) {
-        const int last = std::min(m_shown[k], SampleStore::MaxSample);
-        if (last < 1 || (chart != AllChart && groupOf(k) != chart)) continue;
-        const bool all = chart == AllChart;
+        const int last = std::min(m_shown[k], m_store.lastSample());
+        if (last < 1 || (!all && groupOf(k) != chart)) continue;
+        const double offset = all ? allOffset(k) : groupOffset(k);
+        const SampleTrace trace{QPointF(offset, axisY), offset, 50, scale};
         const double vref = all ? referenceVoltageAll(k) : referenceVoltage(k);
-        const double axisY = all ? AllAxisY : GroupAxisY;
-        curve.assign(1, QPointF(all ? allOffset(k) : groupOffset(k), axisY));
-        curve.reserve(std::size_t(last) + 1);
-        for (int i = 1; i <= last; ++i)
-            curve.emplace_back(all ? allX(k, i) : groupX(k, i),
-                               voltageY(m_store.voltage(k, i), vref, axisY, axisY));
-        painter.polyline(curve, all ? allColour(k) : groupColour(k), 1);
+        drawCurve(painter, trace, k, last, columns, VoltageMap{vref, axisY, axisY},
+                  all ? allColour(k) : groupColour(k), 1);
+    }
+}
+
+template <class Map>
+void CurvePlotter::drawCurve(ChartCanvas::Painter& painter, const SampleTrace& trace, int k,
+                             int last, int columns, const Map& map, const QColor& colour,
+                             int width) {
+    // Several samples to a column on average: then every column of the curve holds one.
+    const bool dense = ChartCanvas::TwipsPerPixel * trace.scale >= trace.perSample;
+    if (m_columnEnvelopes && dense && last >= columns) {
+        traceColumns(trace, k, last, columns, map);
+        painter.columnRuns(m_runs, colour, width);
+        return;
+    }
+    m_curve.assign(1, trace.origin);
+    double y = trace.origin.y(); // a current off the scale holds the point before
+    for (int i = 1; i <= last; ++i) {
+        y = map.y(map.value(m_store, k, i), y);
+        m_curve.emplace_back(trace.x(i), y);
+    }
+    painter.polyline(m_curve, colour, width);
+}
+
+// Each pixel column's run of samples cut to the rows of its first and last sample and its
+// lowest and highest point, read from the store's ranges: all a column shows, for a cost
+// that hardly grows with the test's length. Columns past `columns` (the picture's right
+// edge) are left out but for the one the line leaves by.
+template <class Map>
+void CurvePlotter::traceColumns(const SampleTrace& trace, int k, int last, int columns,
+                                const Map& map) {
+    const auto pixelOf = &ChartCanvas::pixelOf;
+    m_runs.clear();
+    const auto add = [this](int column, int entry, int top, int bottom, int exit) {
+        if (m_runs.empty() || m_runs.back().column != column) {
+            m_runs.push_back({column, entry, top, bottom, exit});
+            return;
+        }
+        ChartCanvas::ColumnRun& run = m_runs.back();
+        run.top = std::min(run.top, top);
+        run.bottom = std::max(run.bottom, bottom);
+        run.exit = exit;
+    };
+    double y = trace.origin.y();
+    const int originRow = pixelOf(y);
+    add(pixelOf(trace.origin.x()), originRow, originRow, originRow, originRow);
+    const double perTwip = trace.scale / trace.perSample; // samples
+    int column = pixelOf(trace.x(1));
+    for (int first = 1; first <= last; ++column) {
+        // The last sample left of the next column's edge.
+        const double edge = ChartCanvas::TwipsPerPixel * (column + 1) - trace.x0;
+        const int through = std::clamp(int(std::ceil(edge * perTwip)) - 1, first, last);
+        const auto [low, high] = map.range(m_store, k, first, through);
+        if (map.plain(low, high)) {
+            const int entry = pixelOf(map.quickY(map.value(m_store, k, first)));
+            const int a = pixelOf(map.quickY(low));
+            const int b = pixelOf(map.quickY(high));
+            y = map.quickY(map.value(m_store, k, through));
+            const int exit = pixelOf(y);
+            add(column, entry, std::min({a, b, entry, exit}), std::max({a, b, entry, exit}), exit);
+        } else {
+            for (int i = first; i <= through; ++i) {
+                y = map.y(map.value(m_store, k, i), y);
+                const int row = pixelOf(y);
+                add(column, row, row, row, row);
+            }
+        }
+        if (column > columns) break;
+        first = through + 1; // in the next column: there is a sample in every one
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "charts/ChartCanvas.h"
 #include "params/Box.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
@@ -8,6 +9,7 @@
 #include <QPointF>
 #include <QString>
 #include <span>
+#include <vector>
 
 namespace q7rk {
 
@@ -62,6 +64,10 @@ public:
     // channel's newest position.
     void drawStoredCurve(int k, std::span<const float> columns);
 
+    // Curves of more samples than their chart has pixel columns are redrawn from each
+    // column's extremes (the default); off, through every sample, to compare.
+    void setColumnEnvelopes(bool on) { m_columnEnvelopes = on; }
+
     // Newest point positions in twips (the previous-position copies of the plot step).
     double channelY(int k) const;
     double groupY(int k) const;
@@ -87,6 +93,23 @@ private:
     // Sample index of point A in TV(k) (rise time or first spark time), 0 when not known.
     int firstCharacteristicTime(int k) const;
 
+    // Where a curve's samples lie: sample i at x0 + i × perSample / scale twips.
+    struct SampleTrace {
+        QPointF origin; // the curve comes from here to sample 1
+        double x0;
+        double perSample;
+        double scale;
+        double x(int i) const { return x0 + i * perSample / scale; }
+    };
+    // Draws a curve from its origin through sample `last` of channel k on a picture
+    // `columns` pixels wide: through every sample, or, when it holds more samples than the
+    // picture has columns, from each column's extremes.
+    template <class Map>
+    void drawCurve(ChartCanvas::Painter& painter, const SampleTrace& trace, int k, int last,
+                   int columns, const Map& map, const QColor& colour, int width);
+    template <class Map>
+    void traceColumns(const SampleTrace& trace, int k, int last, int columns, const Map& map);
+
     void drawChannelStep(int k, int n, double previousY, double previousCurrentY);
     void drawComparisonStep(int k, int n, double previousGroupY, double previousAllY);
     void rescaleChannelChart(int k, int n);
@@ -106,6 +129,9 @@ private:
     PerChannel<QPointF> m_groupTip{};
     PerChannel<QPointF> m_allTip{};
     PerChannel<int> m_shown{};
+    bool m_columnEnvelopes = true;
+    std::vector<QPointF> m_curve; // kept between redraws: no allocation per curve
+    std::vector<ChartCanvas::ColumnRun> m_runs;
 };
 
 } // namespace q7rk

@@ -1,4 +1,5 @@
 #include "settings/NumberText.h"
+#include "settings/SampleStore.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/WorkingFolder.h"
@@ -6,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+#include <limits>
 
 using namespace q7rk;
 
@@ -112,6 +115,38 @@ private slots:
         QVERIFY(blocked.lastSaveFailed());
         QVERIFY(!blocked.errorString().isEmpty());
         QCOMPARE(blocked.read("canshu", "comport"), QString("3"));
+    }
+
+    // The range of any run of samples is that of its samples, also after one is overwritten;
+    // a sample that is not a number opens its range to everything; clearing empties it.
+    void sampleRanges() {
+        constexpr float Infinity = std::numeric_limits<float>::infinity();
+        SampleStore store(700);
+        for (int n = 0; n <= 700; ++n)
+            store.set(2, n, float(n * 37 % 101), float(-n));
+        store.set(2, 300, 500, -300);
+        QCOMPARE(store.voltageRange(2, 290, 310).high, 500.0f);
+        store.set(2, 300, 5, -300);
+        store.set(2, 64, std::nanf(""), -64);
+        const auto samples = [&](int first, int last) {
+            std::pair range(Infinity, -Infinity);
+            for (int n = first; n <= last; ++n) {
+                const float v = store.voltage(2, n);
+                range.first = std::isnan(v) ? -Infinity : std::min(range.first, v);
+                range.second = std::isnan(v) ? Infinity : std::max(range.second, v);
+                if (std::isnan(v)) break;
+            }
+            return range;
+        };
+        for (int first = 0; first <= 700; first += 13) {
+            for (int last = first; last <= 700; last += 29) {
+                const SampleStore::Range r = store.voltageRange(2, first, last);
+                QCOMPARE(std::pair(r.low, r.high), samples(first, last));
+            }
+        }
+        QCOMPARE(store.currentRange(2, 10, 600).low, -600.0f);
+        store.clear(2);
+        QCOMPARE(store.voltageRange(2, 0, 700).high, 0.0f);
     }
 
     void numbersAsText() {
