@@ -1,7 +1,8 @@
-// Time of the plant upload as the save pass runs it: one 265-sample piece (rise 85 s,
-// delay 180 s) and a group of three, each piece on a connection of its own, in one
-// transaction. Runs on the SQLite ODBC default and, when Q7RK_PLANT_POSTGRES names a
-// server (scripts/with-postgres.sh), on PostgreSQL. Prints median and worst in ms.
+// Time of one plant upload as the save pass runs it: a new foil's first piece (265 samples:
+// rise 85 s, delay 180 s) with its whole-roll row, one transaction. On an empty plant
+// database and on one holding 100,000 pieces, through an uploader that keeps its connection,
+// and for comparison on a connection of its own per piece. The SQLite ODBC default beside
+// PostgreSQL when Q7RK_PLANT_POSTGRES names a server (scripts/with-postgres.sh). Medians.
 #include "plant/PlantConnection.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantSchema.h"
@@ -15,55 +16,134 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace q7rk;
 
 namespace {
 
-constexpr int Rounds = 30;
+constexpr int Rounds = 50, Prefilled = 100000, FilledColumns = 265;
 
-std::vector<PieceUpload> group(const SampleStore& samples) {
-    std::vector<PieceUpload> pieces;
-    for (int n = 1; n <= 3; ++n)
-        pieces.push_back(makePieceUpload("B-2024", n,
-                                         {"B-2024", "20VF", "520", "", "", "", "IQ", "L1", "2"},
-                                         {"1.25", "7", "31"}, {"85", "180", "203.4", "201.5"},
-                                         samples, n - 1, QDate::currentDate())
-                             .value);
-    return pieces;
-}
+struct Figures {
+    double ownConnection = 0, empty = 0, full = 0, prefillSeconds = 0;
+};
 
-bool measure(const char* name, const PlantUploader& uploader,
-             const std::vector<PieceUpload>& pieces) {
-    std::vector<double> ms;
+using Sender = std::function<PlantStatus(const PieceUpload&)>;
+
+// One upload of a new foil, its time appended to `ms`; false on a failure.
+bool timeOne(const char* tag, int round, const Sender& send, const SampleStore& samples,
+             std::vector<double>& ms) {
+    const QString serial = QStringLiteral("B-%1-%2").arg(QLatin1String(tag)).arg(round);
+    const auto piece = makePieceUpload(
+        serial, 1, FoilRecord{serial, "20VF", "520", "", "", "", "IQ", "L1", "2"},
+        {"1.25", "7", "31"}, {"85", "180", "203.4", "201.5"}, samples, 0, QDate::currentDate());
     QElapsedTimer clock;
-    for (int r = 0; r < Rounds + 2; ++r) {
-        clock.start();
-        for (const PieceUpload& p : pieces) {
-            const UploadOutcome out = uploader.upload(p);
-            if (!out.status.ok()) {
-                std::printf("%s: %s\n", name, qPrintable(out.status.message));
-                return false;
-            }
-        }
-        if (r >= 2) ms.push_back(double(clock.nsecsElapsed()) / 1e6); // two to warm up
+    clock.start();
+    const PlantStatus s = send(piece.value);
+    if (!s.ok()) {
+        std::printf("%s: %s\n", tag, qPrintable(s.message));
+        return false;
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-34s median %7.1f ms   worst %7.1f ms   (%d rounds)\n", name, ms[ms.size() / 2],
-                ms.back(), Rounds);
+    ms.push_back(double(clock.nsecsElapsed()) / 1e6);
     return true;
 }
 
-bool run(const char* backend, const PlantSource& source, const QString& queue,
-         const SampleStore& samples) {
-    const std::vector<PieceUpload> pieces = group(samples);
-    const PlantUploader uploader(source, queue);
-    const QByteArray one = QByteArray(backend) + ", one piece";
-    const QByteArray three = QByteArray(backend) + ", group of three";
-    return measure(one.constData(), uploader, {pieces[0]}) &&
-           measure(three.constData(), uploader, pieces);
+double median(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// 100,000 pieces of 16,667 foils, written by the server itself: a recursive row generator
+// both dialects know. The Curve rows fill the columns a piece of this length uses.
+PlantStatus prefill(PlantConnection& c) {
+    const QString rows = QStringLiteral("with recursive n(i) as (select 0 union all select "
+                                        "i + 1 from n where i < %1) ");
+    QString names, values;
+    for (int k = 0; k < FilledColumns; ++k) {
+        names += QLatin1Char(',') + c.quoted(QString::number(k));
+        values += QStringLiteral(",%1 + i % 100").arg(k);
+    }
+    const QString statements[] = {
+        rows.arg(Prefilled / 6) +
+            QStringLiteral("insert into Whole_Parameter (SerNum,Speci,VF,Length,Area,Weight,"
+                           "IQNum,PLNum,NodeNum,ProDate,Pace,Conner) select 'P' || i, '20VF', "
+                           "520, 100, 12.25, 3, 'IQ', 'L1', 2, '2026/01/01', 1000, 'OQC' from n"),
+        rows.arg(Prefilled - 1) +
+            QStringLiteral("insert into Part_Parameter (SerNum,NumCurve,SpecVot,Bend,Pull,Tr,Vm,"
+                           "Vt) select 'P' || (i / 6), i % 6 + 1, 1.25, 7, 31, 85, 203.4, 201.5 "
+                           "from n"),
+        rows.arg(Prefilled - 1) + QStringLiteral("insert into Curve (SerNum,NumCurve") + names +
+            QStringLiteral(") select 'P' || (i / 6), i % 6 + 1") + values +
+            QStringLiteral(" from n"),
+    };
+    for (const QString& sql : statements)
+        if (PlantStatus s = c.exec(sql); !s.ok()) return s;
+    return PlantStatus::success();
+}
+
+PlantStatus emptyTables(PlantConnection& c, bool postgres) {
+    if (PlantStatus s = plantSchema::drop(c); !s.ok()) return s;
+    return plantSchema::create(c, postgres ? plantSchema::PostgresSampleColumns
+                                           : plantSchema::SqliteSampleColumns);
+}
+
+// `empty` and `full` are two databases of one back end. The uploads to them take turns, so
+// a machine busy with other work slows both alike.
+std::optional<Figures> run(const PlantSource& empty, const PlantSource& full, bool postgres,
+                           const QString& queueDir, const SampleStore& samples) {
+    PlantConnection e(empty, PlantLogin::Own), c(full, PlantLogin::Own);
+    Figures f;
+    QElapsedTimer clock;
+    clock.start();
+    PlantStatus ready = emptyTables(e, postgres);
+    if (ready.ok()) ready = emptyTables(c, postgres);
+    if (ready.ok()) ready = prefill(c);
+    // Both with the statistics the server's own maintenance keeps (without them PostgreSQL
+    // plans the empty tables' statements worse).
+    if (ready.ok()) ready = e.exec("analyze");
+    if (ready.ok()) ready = c.exec("analyze");
+    if (!ready.ok()) {
+        std::printf("set-up: %s\n", qPrintable(ready.message));
+        return std::nullopt;
+    }
+    f.prefillSeconds = double(clock.elapsed()) / 1e3;
+    const PieceRecords records(empty);
+    const PlantUploader toEmpty(empty, queueDir + "/q-empty.db"),
+        toFull(full, queueDir + "/q-full.db");
+    const Sender own = [&](const PieceUpload& p) { return records.upload(p); };
+    const Sender keptEmpty = [&](const PieceUpload& p) { return toEmpty.upload(p).status; };
+    const Sender keptFull = [&](const PieceUpload& p) { return toFull.upload(p).status; };
+    std::vector<double> ownMs, emptyMs, fullMs;
+    for (int r = 0; r < Rounds + 2; ++r) // which goes first changes too
+        if (!timeOne(r % 2 ? "empty" : "full", r, r % 2 ? keptEmpty : keptFull, samples,
+                     r % 2 ? emptyMs : fullMs) ||
+            !timeOne(r % 2 ? "full" : "empty", r, r % 2 ? keptFull : keptEmpty, samples,
+                     r % 2 ? fullMs : emptyMs))
+            return std::nullopt;
+    // Apart: closing a connection keeps the server busy for a moment after.
+    for (int r = 0; r < Rounds + 2; ++r)
+        if (!timeOne("own", r, own, samples, ownMs)) return std::nullopt;
+    for (auto* ms : {&ownMs, &emptyMs, &fullMs}) // the first two warm up
+        ms->erase(ms->begin(), ms->begin() + 2);
+    f.ownConnection = median(ownMs);
+    f.empty = median(emptyMs);
+    f.full = median(fullMs);
+    return f;
+}
+
+void printRow(const char* label, const std::vector<std::optional<Figures>>& backends,
+              double (*value)(const Figures&), const char* format) {
+    std::printf("%-44s", label);
+    for (const auto& f : backends) {
+        if (f)
+            std::printf(format, value(*f));
+        else
+            std::printf("%18s", "-");
+    }
+    std::printf("\n");
 }
 
 } // namespace
@@ -78,17 +158,41 @@ int main(int argc, char** argv) {
             samples->set(c, n, float(n) * 0.77f + float(c), 0.5f);
 
     const QString postgres = qEnvironmentVariable("Q7RK_PLANT_POSTGRES");
-    PlantStatus s = PlantSetup::initSqlite(dir.filePath("plant.db"), "result");
-    if (s.ok() && !postgres.isEmpty()) s = PlantSetup::initPostgres(postgres, "result_pg");
+    PlantStatus s = PlantSetup::initSqlite(dir.filePath("empty.db"), "result");
+    if (s.ok()) s = PlantSetup::initSqlite(dir.filePath("full.db"), "result_full");
+    if (s.ok() && !postgres.isEmpty()) {
+        s = PlantSetup::initPostgres(postgres, "result_pg");
+        PlantConnection c(PlantSource("result_pg"), PlantLogin::Own);
+        if (s.ok()) s = c.exec("drop database if exists plant_full");
+        if (s.ok()) s = c.exec("create database plant_full");
+        if (s.ok()) s = PlantSetup::initPostgres(postgres + " dbname=plant_full", "result_pg_full");
+    }
     if (!s.ok()) {
         std::printf("set-up failed: %s\n", qPrintable(s.message));
         return 1;
     }
-    bool ok = run("SQLite ODBC", PlantSource("result"), dir.filePath("q1.db"), *samples);
-    if (postgres.isEmpty())
-        std::printf("PostgreSQL: skipped (run under scripts/with-postgres.sh)\n");
-    else
-        ok =
-            run("PostgreSQL ODBC", PlantSource("result_pg"), dir.filePath("q2.db"), *samples) && ok;
-    return ok ? 0 : 1;
+    std::vector<std::optional<Figures>> backends{
+        run(PlantSource("result"), PlantSource("result_full"), false, dir.path(), *samples)};
+    if (!postgres.isEmpty())
+        backends.push_back(run(PlantSource("result_pg"), PlantSource("result_pg_full"), true,
+                               dir.path(), *samples));
+
+    std::printf("\none new foil's first piece, median of %d%18s%18s\n", Rounds, "SQLite ODBC",
+                postgres.isEmpty() ? "(no PostgreSQL)" : "PostgreSQL ODBC");
+    printRow(
+        "  connection of its own, empty (ms)", backends,
+        [](const Figures& f) { return f.ownConnection; }, "%18.2f");
+    printRow(
+        "  kept connection, empty (ms)", backends, [](const Figures& f) { return f.empty; },
+        "%18.2f");
+    printRow(
+        "  kept connection, 100000 pieces (ms)", backends, [](const Figures& f) { return f.full; },
+        "%18.2f");
+    printRow(
+        "  full / empty", backends, [](const Figures& f) { return f.full / f.empty; }, "%18.2f");
+    printRow(
+        "  (prefill of 100000 pieces, s)", backends,
+        [](const Figures& f) { return f.prefillSeconds; }, "%18.1f");
+    return std::all_of(backends.begin(), backends.end(), [](auto& f) { return f.has_value(); }) ? 0
+                                                                                                : 1;
 }

@@ -85,21 +85,24 @@ PlantReply<OpenedFoil> FoilRecords::open(const QString& serial) const {
 PlantReply<bool> FoilRecords::save(const FoilRecord& foil, QDate today) const {
     const auto values = foilValues(foil);
     if (!values.ok()) return PlantReply<bool>::failed(values.status);
-    PlantConnection c(m_source, PlantLogin::Own);
-    if (PlantStatus s = c.begin(); !s.ok()) return PlantReply<bool>::failed(s);
-    const auto existing = c.select(QStringLiteral("select * from Whole_Parameter where SerNum=?"),
-                                   {values.value.serial});
-    if (!existing.ok()) return PlantReply<bool>::failed(existing.status);
-    const bool insert = existing.value.recordCount() == 0;
     const FoilValues& v = values.value;
-    const PlantStatus s =
-        insert ? insertFoil(c, v, today)
-               : c.exec(QStringLiteral("update Whole_Parameter set Speci=?,VF=?,Length=?,Area=?,"
-                                       "Weight=?,IQNum=?,PLNum=?,NodeNum=? where SerNum=?"),
-                        {v.grade, v.vf, v.length, v.area, v.weight, v.iqNumber, v.productionLine,
-                         v.joints, v.serial});
+    PlantConnection c(m_source, PlantLogin::Own);
+    // Two stations saving the same new serial: serializable, the loser starts over and
+    // finds the winner's row to update (the unique index stops a second insert).
+    bool insert = false;
+    const PlantStatus s = c.serializable([&]() -> PlantStatus {
+        const auto existing = c.select(
+            QStringLiteral("select SerNum from Whole_Parameter where SerNum=?"), {v.serial});
+        if (!existing.ok()) return existing.status;
+        insert = existing.value.recordCount() == 0;
+        return insert ? insertFoil(c, v, today)
+                      : c.exec(QStringLiteral("update Whole_Parameter set Speci=?,VF=?,Length=?,"
+                                              "Area=?,Weight=?,IQNum=?,PLNum=?,NodeNum=? "
+                                              "where SerNum=?"),
+                               {v.grade, v.vf, v.length, v.area, v.weight, v.iqNumber,
+                                v.productionLine, v.joints, v.serial});
+    });
     if (!s.ok()) return PlantReply<bool>::failed(s);
-    if (PlantStatus done = c.commit(); !done.ok()) return PlantReply<bool>::failed(done);
     return {insert, {}};
 }
 

@@ -5,11 +5,8 @@
 #include "plant/PlantTexts.h"
 #include "settings/NumberText.h"
 
-#include <QRandomGenerator>
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace q7rk {
 
@@ -26,15 +23,6 @@ double decimalOf(float v) {
     double d = 0;
     std::from_chars(text, end, d);
     return d;
-}
-
-// Attempts of one piece against other writers; each loser waits longer, and at random, so
-// the same two do not meet again.
-constexpr int MaxAttempts = 5;
-
-void waitBeforeRetry(int attempt) {
-    const int ms = int(QRandomGenerator::global()->bounded(10, 40)) * attempt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 QString cellText(const QVariant& v, int decimals) {
@@ -55,6 +43,11 @@ PlantStatus insertFoil(PlantConnection& c, const FoilValues& v, QDate date) {
 }
 
 PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
+    PlantConnection c(m_source, PlantLogin::Own);
+    return upload(piece, c);
+}
+
+PlantStatus PieceRecords::upload(const PieceUpload& piece, PlantConnection& c) const {
     const int n = piece.curveNumber;
     if (n < 1 || n > 6) return badInput(plantTexts::badCurveNumber(n));
     FoilValues foil;
@@ -78,7 +71,6 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
     const int points = std::max<int>(1, int(piece.curve.size()));
     const QString serial = trimBlanks(piece.serial);
 
-    PlantConnection c(m_source, PlantLogin::Own);
     // The sample columns run from 0 without gaps: asking for the last one the curve needs
     // is enough, and much cheaper than describing a table of 1600 columns. The name goes
     // with its table, as SQLite takes an unknown quoted name alone for a text.
@@ -96,10 +88,9 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
     }
 
     // Stations sending the same foil at the same moment: each piece is written as one
-    // serializable transaction, and the one that loses starts over after a short random
-    // wait, when it deletes what the winner stored.
-    const auto write = [&]() -> PlantStatus {
-        if (PlantStatus s = c.beginSerializable(); !s.ok()) return s;
+    // serializable transaction, and the one that loses starts over, when it deletes what
+    // the winner stored. The keys are compared bare, so the unique indexes find the rows.
+    return c.serializable([&]() -> PlantStatus {
         if (piece.writesFoil()) {
             if (PlantStatus s =
                     c.exec(QStringLiteral("delete from Whole_Parameter where SerNum=?"), {serial});
@@ -135,17 +126,8 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
                            ? 0.0
                            : decimalOf(piece.curve[std::size_t(k)]));
         }
-        if (PlantStatus s = c.exec(names + marks + QLatin1Char(')'), values); !s.ok()) return s;
-        return c.commit();
-    };
-    PlantStatus written;
-    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
-        written = write();
-        if (written.fault != PlantFault::Conflict) break;
-        c.rollback();
-        if (attempt < MaxAttempts) waitBeforeRetry(attempt);
-    }
-    return written;
+        return c.exec(names + marks + QLatin1Char(')'), values);
+    });
 }
 
 PlantStatus PieceRecords::saveCells(const QString& serial, const PieceTable& grid) const {

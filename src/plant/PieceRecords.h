@@ -18,8 +18,11 @@ public:
     // Writes the piece in one transaction, all of it or nothing: for pieces 1 and 1' the
     // whole-roll row, then the Part_Parameter row and the Curve row, each replacing the
     // row of the same serial (and curve number), so sending the same piece again stores
-    // it once.
+    // it once. On a connection of its own, or on `c`, which is left open for the next.
     PlantStatus upload(const PieceUpload& piece) const;
+    PlantStatus upload(const PieceUpload& piece, PlantConnection& c) const;
+
+    const PlantSource& source() const { return m_source; }
 
     // For each grid row with test results (Tr, Vm or Vt filled), sets 比容, 折弯 and 抗拉
     // of the existing piece row; empty cells become Null. All rows or none.

@@ -2,11 +2,14 @@
 
 #include "plant/PlantTexts.h"
 
+#include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace q7rk {
 
@@ -43,6 +46,15 @@ bool containsAny(const QString& text, std::initializer_list<const char*> words) 
     return false;
 }
 
+// Attempts of one transaction against other writers; each loser waits longer, and at
+// random, so the same two do not meet again.
+constexpr int MaxAttempts = 5;
+
+void waitBeforeRetry(int attempt) {
+    const int ms = int(QRandomGenerator::global()->bounded(10, 40)) * attempt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 } // namespace
 
 QVariant nullNumber() {
@@ -70,7 +82,9 @@ PlantConnection::~PlantConnection() {
 PlantStatus PlantConnection::open() {
     if (!m_db.isValid())
         return PlantStatus::failure(PlantFault::NoDriver, plantTexts::noQtDriver());
-    if (m_db.isOpen() || m_db.open()) return PlantStatus::success();
+    if (m_db.isOpen()) return PlantStatus::success();
+    m_sessionSerializable = false;
+    if (m_db.open()) return PlantStatus::success();
     return connectFault(m_db.lastError());
 }
 
@@ -102,8 +116,8 @@ PlantStatus PlantConnection::statementFault(const QSqlError& error) const {
         return PlantStatus::failure(PlantFault::Conflict,
                                     withDetail(plantTexts::writeConflict(), error));
     if (containsAny(text, {"connection dead", "server closed the connection", "no connection",
-                           "connection lost", "terminating connection", "08S01", "could not send",
-                           "disk I/O error", "unable to open database"}))
+                           "connection lost", "connection has been lost", "terminating connection",
+                           "08S01", "could not send", "disk I/O error", "unable to open database"}))
         return PlantStatus::failure(PlantFault::ServerAway,
                                     withDetail(plantTexts::connectionLost(), error));
     return PlantStatus::failure(PlantFault::Rejected,
@@ -171,12 +185,29 @@ PlantStatus PlantConnection::beginSerializable() {
     if (PlantStatus s = open(); !s.ok()) return s;
     // For the session, before the transaction: inside it the PostgreSQL driver wraps every
     // statement in a savepoint, where the isolation level can no longer be set.
-    if (m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
+    if (!m_sessionSerializable && m_db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
         if (PlantStatus s = exec(QStringLiteral(
                 "set session characteristics as transaction isolation level serializable"));
             !s.ok())
             return s;
+        m_sessionSerializable = true;
+    }
     return begin();
+}
+
+PlantStatus PlantConnection::serializable(const std::function<PlantStatus()>& work) {
+    PlantStatus done;
+    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+        done = beginSerializable();
+        if (done.ok()) done = work();
+        if (done.ok()) done = commit();
+        if (done.ok()) break;
+        // A connection that is kept must not stay inside a failed transaction.
+        rollback();
+        if (done.fault != PlantFault::Conflict) break;
+        if (attempt < MaxAttempts) waitBeforeRetry(attempt);
+    }
+    return done;
 }
 
 PlantStatus PlantConnection::commit() {

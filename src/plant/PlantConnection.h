@@ -6,14 +6,15 @@
 
 #include <QSqlDatabase>
 #include <QVariantList>
+#include <functional>
 
 class QSqlError;
 
 namespace q7rk {
 
-// One connection to the plant database for one operation: opened by open(), closed and
-// forgotten when the object goes. Every value goes to the server bound, never pasted
-// into the statement text.
+// One connection to the plant database: opened by open(), closed and forgotten when the
+// object goes. Every value goes to the server bound, never pasted into the statement text.
+// Qt's connections belong to the thread that made them: use one on that thread only.
 class PlantConnection {
 public:
     PlantConnection(const PlantSource& source, PlantLogin login);
@@ -37,14 +38,17 @@ public:
     // All-or-nothing work: begin, then commit; a connection that goes without commit rolls
     // back.
     PlantStatus begin();
-    // The same for work that must not interleave with other writers of the same rows:
-    // SERIALIZABLE on PostgreSQL, where a statement or the commit may then fail with a
-    // Conflict fault (roll back and start over); SQLite's file lock serializes already.
-    PlantStatus beginSerializable();
     PlantStatus commit();
     void rollback();
 
+    // `work` as one transaction that must not interleave with other writers of the same
+    // rows: SERIALIZABLE on PostgreSQL (SQLite's file lock serializes already). Committed
+    // when it succeeds, rolled back when it fails; a Conflict starts it over after a short
+    // random wait, five attempts in all.
+    PlantStatus serializable(const std::function<PlantStatus()>& work);
+
 private:
+    PlantStatus beginSerializable();
     PlantStatus connectFault(const QSqlError& error) const;
     PlantStatus statementFault(const QSqlError& error) const;
 
@@ -52,6 +56,7 @@ private:
     QString m_sourceName;
     QSqlDatabase m_db;
     bool m_inTransaction = false;
+    bool m_sessionSerializable = false;
 };
 
 // A null number for a bound value (Null in the table).

