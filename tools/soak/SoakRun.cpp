@@ -59,13 +59,11 @@ void SoakRun::nextGroup() {
     // What was said for the last group is of no more use; kept, it would grow for weeks.
     m_prompter.clear();
     m_station.toolbarClicked(QStringLiteral("test13"));
-    m_running = m_station.run().isRunning();
-    if (!m_running)
+    if (!m_station.run().isRunning())
         finish(QStringLiteral("group %1 did not start: %2").arg(m_group).arg(lastSaid(m_prompter)));
 }
 
 void SoakRun::groupOver() {
-    m_running = false;
     if (m_done) return;
     if (m_station.run().endReason() != RunController::EndReason::Finished)
         return finish(

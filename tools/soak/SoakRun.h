@@ -38,7 +38,7 @@ public:
     const Options& options() const { return m_options; }
     Station& station() { return m_station; }
     const UsageWatch& watch() const { return m_watch; }
-    int groupsDone() const { return m_group - (m_running ? 1 : 0); }
+    int groupsDone() const { return m_watch.groups(); }
     int piecesUploaded() const { return m_uploaded; }
     int piecesQueued() const { return m_queued; }
 
@@ -58,7 +58,6 @@ private:
     UsageWatch m_watch;
     QTimer m_linkDeadline;
     int m_group = 0;
-    bool m_running = false;
     bool m_done = false;
     int m_uploaded = 0;
     int m_queued = 0;
