@@ -110,6 +110,11 @@ std::pair<std::vector<double>, std::vector<double>> measure(const QString& setti
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The offscreen platform's notes about window hints would bury the figures.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (!text.startsWith(QLatin1String("This plugin does not support")))
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
     QTemporaryDir dir;
     QDir::setCurrent(dir.path()); // the queue and the result files live in the working folder
     qputenv("ODBCINI", QFile::encodeName(dir.filePath("odbc.ini")));
