@@ -7,7 +7,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-translations-l10n
-  libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
+  libqt6sql6-sqlite libqt6sql6-odbc libgl-dev libsqlite3-dev
   fonts-wqy-zenhei poppler-utils
   unixodbc odbcinst libsqliteodbc odbc-postgresql
   postgresql

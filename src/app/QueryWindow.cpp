@@ -18,29 +18,48 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 
 namespace q7rk {
 
 // The grid as the window lays it out over the model's rows: an empty fixed row, the field
-// names, the records, an empty last row. Before the first query it holds two empty rows.
+// names, the records read so far, an empty last row. Before the first query it holds two
+// empty rows. More records are read as the view scrolls towards the end.
 class QueryGridModel : public QAbstractTableModel {
 public:
-    QueryGridModel(const QueryModel& model, QObject* parent)
+    QueryGridModel(QueryModel& model, QObject* parent)
         : QAbstractTableModel(parent), m_model(model) {}
 
     void refresh() {
         beginResetModel();
         m_shown = true;
+        m_records = m_model.rows().count();
         endResetModel();
+    }
+
+    bool canFetchMore(const QModelIndex& parent) const override {
+        return !parent.isValid() && m_shown && m_model.canFetchMore();
+    }
+    void fetchMore(const QModelIndex& parent) override {
+        if (!canFetchMore(parent)) return;
+        m_model.fetchMore();
+        const int now = m_model.rows().count();
+        if (now == m_records) return;
+        // The records go in before the empty last row.
+        beginInsertRows({}, m_records + 2, now + 1);
+        m_records = now;
+        endInsertRows();
     }
 
     int rowCount(const QModelIndex& parent = {}) const override {
         if (parent.isValid()) return 0;
-        return m_shown ? m_model.gridRowCount() : 2;
+        return m_shown ? m_records + 3 : 2;
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         if (parent.isValid()) return 0;
@@ -52,8 +71,7 @@ public:
         if (!index.isValid() || !m_shown) return {};
         if (role == Qt::DisplayRole) {
             if (r == 1) return m_model.rows().header.value(index.column());
-            if (const auto record = m_model.recordOfGridRow(r))
-                return m_model.rows().rows[*record].value(index.column());
+            if (r >= 2 && r < m_records + 2) return m_model.rows().text(r - 2, index.column());
             return {};
         }
         if (role == Qt::FontRole && r == 1) {
@@ -66,7 +84,8 @@ public:
     QVariant headerData(int, Qt::Orientation, int) const override { return {}; }
 
 private:
-    const QueryModel& m_model;
+    QueryModel& m_model;
+    int m_records = 0; // records the view knows of
     bool m_shown = false;
 };
 
@@ -273,10 +292,22 @@ void QueryWindow::runQuery() {
 
 void QueryWindow::showRows() {
     m_gridModel->refresh();
+    // Sized by the first screen: measuring every row would read them all.
     m_grid->resizeColumnsToContents();
     const int count = m_model.rows().count();
-    m_count->setText(QString::number(count));
     m_display->setEnabled(count > 0);
+    showCount();
+    // The count of a long result is taken once the first screen is up.
+    if (!m_model.totalCount())
+        QTimer::singleShot(0, this, [this] {
+            m_model.countAll();
+            showCount();
+        });
+}
+
+void QueryWindow::showCount() {
+    const auto total = m_model.totalCount();
+    m_count->setText(total ? QString::number(*total) : QString());
 }
 
 std::optional<int> QueryWindow::selectedRecord() const {
@@ -339,16 +370,40 @@ void QueryWindow::displaySelected() {
 }
 
 void QueryWindow::exportCsv() {
-    const ResultRows& rows = m_model.rows();
+    if (m_exportJob) return; // one export at a time
     const QString proposed =
         kindItems().value(int(m_model.condition().kind)) + QStringLiteral("查询结果-") +
         QDate::currentDate().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral(".csv");
     const QString path = m_prompter.saveFileName(QStringLiteral("导出CSV"), proposed,
                                                  QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
     if (path.isEmpty()) return; // cancelled
-    if (!writeFileAtomically(
-            path, csvBytes(rows.header, rows.rows, numberColumns(m_model.condition().kind))))
-        inform(QStringLiteral("导出失败，无法写入文件：") + path);
+    auto* job = new CsvExportJob(m_model.store(), m_model.condition(), path, 2000, this);
+    m_exportJob = job;
+    m_export->setEnabled(false);
+    // Not modal: a modal progress would run the event loop inside each step.
+    auto* progress = new QProgressDialog(QStringLiteral("正在导出查询结果…"),
+                                         QStringLiteral("取消"), 0, 0, this);
+    progress->setObjectName(QStringLiteral("exportProgress"));
+    progress->setWindowModality(Qt::NonModal);
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    progress->setMinimumDuration(0);
+    connect(job, &CsvExportJob::progress, progress, [progress](qint64 written, qint64 total) {
+        progress->setMaximum(int(std::min<qint64>(total, INT_MAX)));
+        progress->setValue(int(std::min<qint64>(written, INT_MAX)));
+    });
+    connect(progress, &QProgressDialog::canceled, job, &CsvExportJob::cancel);
+    connect(job, &CsvExportJob::finished, this, [this, job, progress, path](bool ok) {
+        const bool cancelled = progress->wasCanceled();
+        progress->deleteLater();
+        job->deleteLater();
+        m_exportJob = nullptr;
+        m_export->setEnabled(true);
+        if (!ok && !cancelled) inform(QStringLiteral("导出失败，无法写入文件：") + path);
+        emit exportFinished(ok);
+    });
+    progress->show();
+    job->start();
 }
 
 } // namespace q7rk

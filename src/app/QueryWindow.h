@@ -15,6 +15,7 @@ class QTableView;
 namespace q7rk {
 
 class CorrectionDialog;
+class CsvExportJob;
 class Prompter;
 class QueryGridModel;
 class QueryModel;
@@ -23,8 +24,8 @@ class QueryModel;
 // (kind, field, comparison, one or two values) selects stored tests into the grid; the
 // selected grid row can be deleted (alone or with the rows after it), corrected in the
 // dialog `jlxg`, or displayed in the main window, which the window asks for through
-// displayRequested. The grid can be exported as CSV. Every message goes through the
-// Prompter.
+// displayRequested. The search can be exported as CSV, a page at a time. Every message goes through
+// the Prompter.
 //
 // Grid rows: 0 is the empty fixed row, 1 the field names, 2..n+1 the n records, then one
 // empty row. Only record rows count as selected.
@@ -48,6 +49,8 @@ signals:
     // 显示记录: the stored test of the selected row into channel `slot` (already fitted to
     // the group; the window's slot counter has moved on).
     void displayRequested(const q7rk::DisplayRequest& request);
+    // A CSV export ended: ok when the file holds every row.
+    void exportFinished(bool ok);
 
 private:
     QWidget* buildCondition();
@@ -62,6 +65,8 @@ private:
     void exportCsv();
     // The grid shows the model's rows again; the count box and buttons follow.
     void showRows();
+    // Text4: the number of records found, empty until it is known.
+    void showCount();
     void inform(const QString& text);
 
     QueryModel& m_model;
@@ -82,6 +87,7 @@ private:
     QPushButton* m_display = nullptr;  // Command3
     QPushButton* m_export = nullptr;
     QPointer<CorrectionDialog> m_dialog;
+    QPointer<CsvExportJob> m_exportJob;
 };
 
 } // namespace q7rk

@@ -1,11 +1,11 @@
 #include "CsvExport.h"
 
 #include "results/ResultSchema.h"
-#include "results/ResultStore.h"
 #include "settings/NumberText.h"
 
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTimer>
+#include <algorithm>
 
 namespace q7rk {
 
@@ -65,6 +65,77 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
         return false;
     }
     return file.commit();
+}
+
+CsvFileWriter::CsvFileWriter(const QString& path, const QStringList& header,
+                             QList<bool> numberColumns)
+    : m_file(path), m_numberColumns(std::move(numberColumns)) {
+    QString line;
+    appendLine(line, header, {});
+    m_ok = m_file.open(QIODevice::WriteOnly) &&
+           m_file.write(QByteArray("\xEF\xBB\xBF") + line.toUtf8()) >= 0;
+}
+
+bool CsvFileWriter::append(const ResultRows& rows) {
+    QString text;
+    QStringList cells;
+    for (int r = 0; r < rows.count(); ++r) {
+        cells.clear();
+        for (int c = 0; c < int(rows.header.size()); ++c)
+            cells << rows.text(r, c);
+        appendLine(text, cells, m_numberColumns);
+    }
+    const QByteArray bytes = text.toUtf8();
+    m_ok = m_ok && m_file.write(bytes) == bytes.size();
+    return m_ok;
+}
+
+bool CsvFileWriter::commit() {
+    m_ok = m_ok && m_file.commit();
+    return m_ok;
+}
+
+CsvExportJob::CsvExportJob(const ResultStore& store, QueryCondition condition, const QString& path,
+                           int pageRows, QObject* parent)
+    : QObject(parent), m_store(store), m_condition(std::move(condition)),
+      m_writer(path, fieldNames(m_condition.kind), numberColumns(m_condition.kind)),
+      m_pageRows(std::max(1, pageRows)) {}
+
+void CsvExportJob::start() {
+    m_running = true;
+    m_total = m_store.countMatches(m_condition).value_or(0);
+    emit progress(0, m_total);
+    QTimer::singleShot(0, this, &CsvExportJob::step);
+}
+
+void CsvExportJob::cancel() {
+    if (m_running) finish(false);
+}
+
+void CsvExportJob::step() {
+    if (!m_running) return;
+    ResultRows page = ResultStore::emptyRows(m_condition.kind);
+    page.lastRowid = m_lastRowid;
+    // A search that finds no file leaves the header alone, as an empty result; a file that
+    // cannot be read halfway through fails the export rather than leave part of it.
+    if (!m_store.appendPage(m_condition, page, m_pageRows) && m_written > 0) return finish(false);
+    if (!m_writer.append(page)) return finish(false);
+    m_lastRowid = page.lastRowid;
+    m_written += page.count();
+    // Rows stored since the count make the count grow rather than the bar run over.
+    m_total = std::max(m_total, m_written);
+    emit progress(m_written, m_total);
+    if (!page.atEnd) {
+        QTimer::singleShot(0, this, &CsvExportJob::step);
+        return;
+    }
+    finish(m_writer.commit());
+}
+
+void CsvExportJob::finish(bool ok) {
+    if (!ok) m_writer.cancel();
+    m_running = false;
+    emit finished(ok);
 }
 
 QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const QString& testNumber,

@@ -3,6 +3,7 @@
 #include "results/ResultTexts.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace q7rk {
 
@@ -13,11 +14,31 @@ std::optional<int> parseBatchCount(const QString& text) {
     return m.captured(1).toInt();
 }
 
-const ResultRows& QueryModel::run(const QueryCondition& condition) {
+const ResultRows& QueryModel::run(const QueryCondition& condition, int atLeast) {
     m_condition = condition;
     m_ran = true;
-    m_rows = m_store.query(condition);
+    m_counted.reset();
+    m_rows = ResultStore::emptyRows(condition.kind);
+    m_store.appendPage(condition, m_rows, std::max(atLeast, PageRows));
     return m_rows;
+}
+
+int QueryModel::fetchMore(int limit) {
+    if (!canFetchMore()) return 0;
+    const int before = m_rows.count();
+    if (!m_store.appendPage(m_condition, m_rows, limit)) m_rows.atEnd = true;
+    return m_rows.count() - before;
+}
+
+std::optional<qint64> QueryModel::totalCount() const {
+    if (m_ran && m_rows.atEnd) return m_rows.count();
+    return m_counted;
+}
+
+std::optional<qint64> QueryModel::countAll() {
+    if (!m_ran) return std::nullopt;
+    if (!totalCount()) m_counted = m_store.countMatches(m_condition);
+    return totalCount();
 }
 
 std::optional<int> QueryModel::recordOfGridRow(int gridRow) const {
@@ -26,13 +47,13 @@ std::optional<int> QueryModel::recordOfGridRow(int gridRow) const {
 }
 
 QString QueryModel::testNumberAt(int record) const {
-    return valid(record) ? m_rows.rows[record].value(0) : QString();
+    return valid(record) ? m_rows.value(record, 0).toString() : QString();
 }
 
 ResultOutcome QueryModel::removeAndRefresh(const QStringList& numbers) {
     const ResultOutcome out = m_store.remove(m_condition.kind, numbers);
     // The rows show the file as it is now, whatever went wrong.
-    if (m_ran) run(m_condition);
+    if (m_ran) run(m_condition, m_rows.count());
     return out;
 }
 
@@ -45,8 +66,11 @@ ResultOutcome QueryModel::deleteBatch(std::optional<int> record, const QString& 
     if (!valid(record)) return {false, resulttext::noSelection()};
     const auto count = parseBatchCount(countText);
     if (!count) return {false, resulttext::badBatchCount()};
+    const qint64 end = qint64(*record) + *count;
+    while (m_rows.count() < end && fetchMore() > 0) {
+    }
     QStringList numbers;
-    for (int r = *record; r < m_rows.count() && r < *record + *count; ++r)
+    for (int r = *record; r < m_rows.count() && r < end; ++r)
         numbers << testNumberAt(r);
     return removeAndRefresh(numbers);
 }

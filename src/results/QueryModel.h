@@ -12,18 +12,32 @@ std::optional<int> parseBatchCount(const QString& text);
 
 // The query window without widgets: it runs a search, keeps its rows, and deletes and
 // corrects the records of those rows. A record is addressed by its test number, taken from
-// the rows the operator sees, never by running the search again and counting.
+// the rows the operator sees, never by running the search again and counting. The rows are
+// read a page at a time as the grid needs them, so a search over a year of tests shows its
+// first screen at once.
 //
 // Grid rows as the window lays them out: row 0 is the empty fixed row, row 1 the header,
-// rows 2..n+1 the n records, then one empty row.
+// rows 2..n+1 the n records read so far, then one empty row.
 class QueryModel {
 public:
+    static constexpr int PageRows = 500;
+
     explicit QueryModel(ResultStore& store) : m_store(store) {}
 
-    // Runs the search and keeps it; deletions run it again so the rows stay current.
-    const ResultRows& run(const QueryCondition& condition);
+    // Runs the search and keeps it, reading its first page (at least `atLeast` rows when
+    // there are that many); deletions run it again so the rows stay current.
+    const ResultRows& run(const QueryCondition& condition, int atLeast = PageRows);
     const ResultRows& rows() const { return m_rows; }
     const QueryCondition& condition() const { return m_condition; }
+    const ResultStore& store() const { return m_store; }
+
+    bool canFetchMore() const { return m_ran && !m_rows.atEnd; }
+    // Reads the next page; the number of rows it added.
+    int fetchMore(int limit = PageRows);
+    // The number of matching records: known once every row is read or counted.
+    std::optional<qint64> totalCount() const;
+    // Counts the matching records in the file without reading them.
+    std::optional<qint64> countAll();
 
     int gridRowCount() const { return m_rows.count() + 3; }
     // The record a grid row shows, or nullopt for the fixed, header and last rows.
@@ -47,6 +61,7 @@ private:
     ResultStore& m_store;
     QueryCondition m_condition;
     ResultRows m_rows;
+    std::optional<qint64> m_counted;
     bool m_ran = false;
 };
 

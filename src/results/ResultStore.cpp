@@ -2,6 +2,7 @@
 
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
+#include "results/SqliteStatement.h"
 #include "settings/NumberText.h"
 
 #include <QDir>
@@ -50,8 +51,13 @@ public:
 
     // The write lock is taken at the start, so a writer waits for another one up front
     // instead of failing halfway through.
+    // A committed test survives a power cut: a rollback journal (deleted at commit) and a
+    // full sync at every commit. Declared on each write rather than trusted to the defaults
+    // of whatever last wrote the file.
     QSqlError begin() {
         QSqlQuery q(db());
+        q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         m_inTransaction = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
         return q.lastError();
     }
@@ -207,40 +213,75 @@ double toStep(double value, double perUnit) {
     return std::round(value * perUnit) / perUnit;
 }
 
-// Many rows per statement: one statement per sample would spend most of a save in the
-// statement machinery rather than in the file.
+// One prepared insert, run once per sample on SQLite itself; the number is bound once.
 QSqlError insertCurve(QSqlDatabase db, const StoredTest& test) {
-    constexpr std::size_t RowsPerStatement = 250;
-    const QString number = test.testNumber();
-    const auto statement = [&](std::size_t rows) {
-        QStringList values(qsizetype(rows), QStringLiteral("(?,?,?,?)"));
-        return QStringLiteral("INSERT INTO %1 VALUES %2")
-            .arg(curveTable(), values.join(QLatin1Char(',')));
-    };
-    QSqlQuery full(db);
-    bool fullPrepared = false;
-    for (std::size_t first = 0; first < test.curve.size(); first += RowsPerStatement) {
-        const std::size_t rows = std::min(RowsPerStatement, test.curve.size() - first);
-        QSqlQuery partial(db);
-        QSqlQuery& q = rows == RowsPerStatement ? full : partial;
-        if (&q == &partial || !fullPrepared) {
-            if (!q.prepare(statement(rows))) return q.lastError();
-            fullPrepared = fullPrepared || &q == &full;
-        }
-        for (std::size_t i = 0; i < rows; ++i) {
-            const CurvePoint& p = test.curve[first + i];
-            const int at = int(i) * 4;
-            q.bindValue(at, number);
-            q.bindValue(at + 1, qlonglong(first + i + 1));
-            q.bindValue(at + 2, toStep(p.volts, 10));
-            q.bindValue(at + 3, toStep(p.milliamperes, 1000));
-        }
-        if (!q.exec()) return q.lastError();
+    SqliteStatement insert(sqliteHandle(db),
+                           QStringLiteral("INSERT INTO %1 VALUES (?,?,?,?)").arg(curveTable()));
+    if (!insert.isValid()) return insert.error();
+    const QByteArray number = test.testNumber().toUtf8();
+    insert.bindText(1, number);
+    qint64 order = 0;
+    for (const CurvePoint& p : test.curve) {
+        insert.bindInt(2, ++order);
+        insert.bindDouble(3, toStep(p.volts, 10));
+        insert.bindDouble(4, toStep(p.milliamperes, 1000));
+        insert.next();
+        if (!insert.done()) return insert.error();
+        insert.reset();
     }
     return {};
 }
 
+// The search as SQL: a condition on one field with its bound values; nullopt when the
+// condition can find nothing (no such field, a value the field cannot take). An empty field
+// means every row.
+struct Where {
+    QString sql;
+    QVariantList binds;
+};
+
+std::optional<Where> whereOf(const QueryCondition& cond) {
+    if (cond.field.isEmpty()) return Where{QStringLiteral("1"), {}};
+    const int index = fieldIndex(cond.kind, cond.field);
+    if (index < 0) return std::nullopt;
+    const FieldType type = fieldType(cond.kind, index);
+    const QString field = quoted(schemaOf(cond.kind).fields[std::size_t(index)].name);
+    // Text fields are searched for equality whatever the comparison says; the others take
+    // the comparison, with both bounds for "介于".
+    if (type == FieldType::Text || type == FieldType::Mark)
+        return Where{field + QStringLiteral(" = ?"), {cond.value1}};
+    const auto bound = [type](const QString& text) -> std::optional<QVariant> {
+        if (text.trimmed().isEmpty()) return std::nullopt;
+        const auto v = storedValue(type, text);
+        if (!v || v->isNull()) return std::nullopt;
+        return v;
+    };
+    const auto v1 = bound(cond.value1);
+    if (!v1) return std::nullopt;
+    if (cond.comparison == QStringLiteral("介于")) {
+        const auto v2 = bound(cond.value2);
+        if (!v2) return std::nullopt;
+        return Where{field + QStringLiteral(" BETWEEN ? AND ?"), {*v1, *v2}};
+    }
+    if (cond.comparison == QLatin1String(">") || cond.comparison == QLatin1String("<") ||
+        cond.comparison == QLatin1String("="))
+        return Where{field + QLatin1Char(' ') + cond.comparison + QStringLiteral(" ?"), {*v1}};
+    return std::nullopt;
+}
+
 } // namespace
+
+QString ResultRows::text(int row, int column) const {
+    return shownValue(fieldType(kind, column), value(row, column));
+}
+
+QStringList ResultRows::row(int r) const {
+    QStringList out;
+    out.reserve(header.size());
+    for (int c = 0; c < int(header.size()); ++c)
+        out << text(r, c);
+    return out;
+}
 
 ResultStore::ResultStore(QString directory) : m_directory(std::move(directory)) {}
 
@@ -350,83 +391,70 @@ std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNu
     return test;
 }
 
-ResultRows ResultStore::query(const QueryCondition& cond) const {
-    ResultRows out;
-    out.header = fieldNames(cond.kind);
-    out.message = resulttext::noMatch();
-    const int index = fieldIndex(cond.kind, cond.field);
-    if (index < 0) return out;
-    const FieldType type = fieldType(cond.kind, index);
-    const QString field = quoted(schemaOf(cond.kind).fields[std::size_t(index)].name);
-
-    // Text fields are searched for equality whatever the comparison says; the others take
-    // the comparison, with both bounds for "介于".
-    QString where;
-    QVariantList binds;
-    if (type == FieldType::Text || type == FieldType::Mark) {
-        where = field + QStringLiteral(" = ?");
-        binds << cond.value1;
-    } else {
-        const auto bound = [type](const QString& text) -> std::optional<QVariant> {
-            if (text.trimmed().isEmpty()) return std::nullopt;
-            const auto v = storedValue(type, text);
-            if (!v || v->isNull()) return std::nullopt;
-            return v;
-        };
-        const auto v1 = bound(cond.value1);
-        if (!v1) return out;
-        binds << *v1;
-        if (cond.comparison == QStringLiteral("介于")) {
-            const auto v2 = bound(cond.value2);
-            if (!v2) return out;
-            binds << *v2;
-            where = field + QStringLiteral(" BETWEEN ? AND ?");
-        } else if (cond.comparison == QLatin1String(">") || cond.comparison == QLatin1String("<") ||
-                   cond.comparison == QLatin1String("=")) {
-            where = field + QLatin1Char(' ') + cond.comparison + QStringLiteral(" ?");
-        } else {
-            return out;
-        }
-    }
-
-    const QString path = locateDbFile(cond.kind);
-    if (!QFileInfo::exists(path)) return out;
-    Connection c(path);
-    if (!c.isOpen()) return out;
-    {
-        QSqlQuery q(c.db());
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid")
-                      .arg(columnList(cond.kind), tableOf(cond.kind), where));
-        for (const QVariant& v : binds)
-            q.addBindValue(v);
-        if (!q.exec()) return out;
-        while (q.next())
-            out.rows << shownRow(cond.kind, q);
-    }
-    if (!out.rows.isEmpty()) out.message.clear();
+ResultRows ResultStore::query(const QueryCondition& condition) const {
+    ResultRows out = emptyRows(condition.kind);
+    appendPage(condition, out, -1);
     return out;
 }
 
 ResultRows ResultStore::allRows(TestKind kind) const {
+    return query({kind, {}, {}, {}, {}});
+}
+
+ResultRows ResultStore::emptyRows(TestKind kind) {
     ResultRows out;
+    out.kind = kind;
     out.header = fieldNames(kind);
     out.message = resulttext::noMatch();
-    const QString path = locateDbFile(kind);
-    if (!QFileInfo::exists(path)) return out;
-    Connection c(path);
-    if (!c.isOpen()) return out;
-    {
-        QSqlQuery q(c.db());
-        q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                        .arg(columnList(kind), tableOf(kind))))
-            return out;
-        while (q.next())
-            out.rows << shownRow(kind, q);
-    }
-    if (!out.rows.isEmpty()) out.message.clear();
     return out;
+}
+
+bool ResultStore::appendPage(const QueryCondition& cond, ResultRows& rows, int limit) const {
+    rows.atEnd = true;
+    const auto where = whereOf(cond);
+    const QString path = locateDbFile(cond.kind);
+    if (!where || !QFileInfo::exists(path)) return false;
+    Connection c(path);
+    if (!c.isOpen()) return false;
+    // Pages follow the row key, so each starts where the last ended without counting rows
+    // again, and nothing is held open between pages.
+    SqliteStatement q(sqliteHandle(c.db()),
+                      QStringLiteral("SELECT rowid,%1 FROM %2 WHERE (%3) AND rowid > ? "
+                                     "ORDER BY rowid LIMIT ?")
+                          .arg(columnList(cond.kind), tableOf(cond.kind), where->sql));
+    int at = 0;
+    for (const QVariant& v : where->binds)
+        q.bind(++at, v);
+    q.bindInt(++at, rows.lastRowid);
+    q.bindInt(++at, limit);
+    const int columns = int(rows.header.size());
+    int read = 0;
+    while (q.next()) {
+        rows.lastRowid = q.integer(0);
+        for (int i = 1; i <= columns; ++i)
+            rows.cells.append(q.value(i));
+        ++read;
+    }
+    if (!q.done()) return false;
+    rows.atEnd = limit < 0 || read < limit;
+    if (rows.count() > 0) rows.message.clear();
+    return true;
+}
+
+std::optional<qint64> ResultStore::countMatches(const QueryCondition& cond) const {
+    const auto where = whereOf(cond);
+    const QString path = locateDbFile(cond.kind);
+    if (!where || !QFileInfo::exists(path)) return 0;
+    Connection c(path);
+    if (!c.isOpen()) return std::nullopt;
+    SqliteStatement q(
+        sqliteHandle(c.db()),
+        QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(tableOf(cond.kind), where->sql));
+    int at = 0;
+    for (const QVariant& v : where->binds)
+        q.bind(++at, v);
+    if (!q.next()) return std::nullopt;
+    return q.integer(0);
 }
 
 ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 
 class QSqlDatabase;
@@ -21,13 +22,24 @@ struct QueryCondition {
     QString value2; // upper bound of "介于"
 };
 
-// Rows as texts, as the grid shows them: the header is the table's field names.
+// Parameter rows as read: each cell as the file holds it (a number, a text or null), made
+// into the grid's text only when shown. The header is the table's field names.
 struct ResultRows {
+    TestKind kind = TestKind::Tv;
     QStringList header;
-    QList<QStringList> rows;
+    QVariantList cells;   // row after row, header.size() cells each
+    qint64 lastRowid = 0; // key of the last row read: the next page starts after it
+    bool atEnd = true;    // no rows left after the last one read
     // Empty when rows were found; otherwise what to tell the operator.
     QString message;
-    int count() const { return int(rows.size()); }
+
+    int count() const { return header.isEmpty() ? 0 : int(cells.size() / header.size()); }
+    const QVariant& value(int row, int column) const {
+        return cells[qsizetype(row) * header.size() + column];
+    }
+    // A cell as the grid shows it: numbers as plain decimals, null empty.
+    QString text(int row, int column) const;
+    QStringList row(int row) const;
 };
 
 // What an operation that changes a file reports: ok, and the text for the operator. A
@@ -71,10 +83,17 @@ public:
     std::optional<StoredTest> load(TestKind kind, const QString& testNumber) const;
 
     // The parameter rows matching the condition, in the order they were stored. A value
-    // that the field cannot take finds nothing.
+    // that the field cannot take finds nothing. An empty field matches every row.
     ResultRows query(const QueryCondition& condition) const;
     // Every parameter row of a kind.
     ResultRows allRows(TestKind kind) const;
+    // No rows yet, with the kind's header: the start of a search read in pages.
+    static ResultRows emptyRows(TestKind kind);
+    // Up to `limit` more matching rows after the last one in `rows` (every one left when
+    // negative); sets atEnd. False when the search cannot run (no file, a bad value).
+    bool appendPage(const QueryCondition& condition, ResultRows& rows, int limit) const;
+    // How many rows match; nullopt when the file cannot be read.
+    std::optional<qint64> countMatches(const QueryCondition& condition) const;
 
     // Deletes the tests (every parameter row and curve row of each number), each in its own
     // transaction. Not ok when any number had no parameter row or could not be deleted.

@@ -6,8 +6,10 @@
 #include "shell/ScriptedPrompter.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -108,8 +110,18 @@ private slots:
         Rig rig;
         QCOMPARE(rig.query(0, "化成电压", ">", "0").size(), 5);
         const QString path = rig.dir.filePath(QStringLiteral("out.csv"));
+        QSignalSpy exported(&rig.window, &QueryWindow::exportFinished);
         rig.prompter.queueFileName(path);
         rig.click("ExportCsv");
+        // Cancelled before its end: nothing said, nothing under the name, no temporary file.
+        QTest::mouseClick(
+            child<QProgressDialog>(rig.window, "exportProgress")->findChild<QPushButton*>(),
+            Qt::LeftButton);
+        QVERIFY(exported.size() == 1 && !exported[0][0].toBool() && rig.prompter.texts().isEmpty());
+        QCOMPARE(QDir(rig.dir.path()).entryList({"*.csv*"}, QDir::Files | QDir::Hidden), S());
+        rig.prompter.queueFileName(path);
+        rig.click("ExportCsv");
+        QVERIFY(exported.wait() && exported[1][0].toBool());
         // The bytes themselves are the CSV writer's test; here the shown rows reach the file.
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));

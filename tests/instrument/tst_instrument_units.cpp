@@ -146,7 +146,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(idle, 2000);
         QCOMPARE(received, a + b);
         QCOMPARE(tooEarly, 0);
-        QVERIFY(clock.elapsed() >= 222 && clock.elapsed() < 600);
+        QVERIFY(clock.elapsed() >= 222 && clock.elapsed() < 3000); // never faster than the line
         // Replies in pieces (--split-replies) are joined by the program's link test.
     }
 

@@ -247,8 +247,9 @@ private slots:
         QVERIFY(m_b->store.save(tvTest("T3'HL", 300, obrien, "2013/01/01")).ok);
         const auto numbers = [this](const QueryCondition& c) {
             S out;
-            for (const S& row : m_b->store.query(c).rows)
-                out << row.first();
+            const ResultRows rows = m_b->store.query(c);
+            for (int r = 0; r < rows.count(); ++r)
+                out << rows.text(r, 0);
             return out;
         };
         const QString vf = u("化成电压");
@@ -262,7 +263,7 @@ private slots:
         QCOMPARE(numbers({TestKind::Tv, date, "<", "2012/6/15", ""}), (S{"T1HL"})); // as dates
 
         const ResultRows rows = m_b->store.query({TestKind::Tv, vf, "=", "100", ""});
-        QCOMPARE(rows.rows.first().value(16), QString("2012/06/01"));
+        QCOMPARE(rows.text(0, 16), QString("2012/06/01"));
         for (const QueryCondition& bad :
              {QueryCondition{TestKind::Tv, vf, ">", "abc", ""},
               QueryCondition{TestKind::Tv, vf, u("介于"), "1", "x"},
@@ -277,6 +278,28 @@ private slots:
         e.setValue(u("火花电压1"), "95.5");
         QVERIFY(m_b->store.save(e).ok);
         QCOMPARE(numbers({TestKind::Electrolyte, u("火花电压"), ">", "90", ""}), (S{"E1HL"}));
+
+        // A long result read in pages is the full read; a batch deletion reads across a page.
+        FileCheck(m_b->store.locateDbFile(TestKind::Tv))
+            .scalar(u("WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i "
+                      "< 1200) INSERT INTO \"铝箔TV参数\" (\"测试编号\", \"化成电压\", "
+                      "\"测试日期\") SELECT 'B' || i, i * 0.5, '2013/01/02' FROM s"));
+        const QueryCondition many{TestKind::Tv, vf, ">", "0", ""};
+        const ResultRows full = m_b->store.query(many);
+        QueryModel paged(m_b->store);
+        paged.run(many);
+        QVERIFY(paged.rows().count() == QueryModel::PageRows && paged.canFetchMore());
+        QCOMPARE(paged.countAll(), qint64(full.count()));
+        while (paged.fetchMore() > 0) {
+        }
+        QCOMPARE(paged.totalCount(), qint64(full.count()));
+        for (int r : {0, full.count() / 2, full.count() - 1})
+            QCOMPARE(paged.rows().row(r), full.row(r));
+        paged.run(many);
+        QVERIFY(paged.deleteBatch(QueryModel::PageRows - 2, "4").ok);
+        QCOMPARE(paged.countAll(), qint64(full.count() - 4));
+        QCOMPARE(paged.testNumberAt(QueryModel::PageRows - 2),
+                 full.text(QueryModel::PageRows + 2, 0));
     }
 
     // A number has one parameter row, curve or not. A file holding a number twice (older
@@ -332,6 +355,23 @@ private slots:
         StoredTest t = tvTest("V1HL", 100, "A", "");
         t.curve = {{180.3, 0.052}, {181, 0.05}};
         QVERIFY(m_b->store.save(t).ok);
+        QVERIFY(m_b->store.save(tvTest("V2,\"HL", -2.5, "=x\r\n", "2012/6/1")).ok);
+        QVERIFY(m_b->store.save(tvTest("V3HL", 0.125, u("张三"), "")).ok);
+
+        // Streamed a row per page, the file holds the bytes of the export in one piece.
+        const QString out = m_b->dir.filePath("s.csv");
+        CsvExportJob job(m_b->store, {TestKind::Tv, {}, {}, {}, {}}, out, 1);
+        QSignalSpy done(&job, &CsvExportJob::finished);
+        job.start();
+        QVERIFY(done.wait() && done[0][0].toBool());
+        const ResultRows all = m_b->store.allRows(TestKind::Tv);
+        QList<S> shown;
+        for (int r = 0; r < all.count(); ++r)
+            shown << all.row(r);
+        QFile streamed(out);
+        QVERIFY(streamed.open(QIODevice::ReadOnly) && all.count() == 3);
+        QCOMPARE(streamed.readAll(),
+                 q7rk::csvBytes(all.header, shown, numberColumns(TestKind::Tv)));
         S header;
         const auto rows = curveRows(m_b->store, TestKind::Tv, "V1HL", &header);
         QCOMPARE(q7rk::csvBytes(header, rows).mid(3),

@@ -35,8 +35,8 @@ QJsonArray toJson(const QStringList& list) {
 
 int printQuery(const QString& key, const ResultRows& rows) {
     QJsonArray jsonRows;
-    for (const QStringList& r : rows.rows)
-        jsonRows.append(toJson(r));
+    for (int r = 0; r < rows.count(); ++r)
+        jsonRows.append(toJson(rows.row(r)));
     QJsonObject doc{{"kind", key},
                     {"count", rows.count()},
                     {"columns", toJson(rows.header)},
@@ -44,6 +44,11 @@ int printQuery(const QString& key, const ResultRows& rows) {
     if (!rows.message.isEmpty()) doc.insert("message", rows.message);
     std::fputs(QJsonDocument(doc).toJson(QJsonDocument::Indented).constData(), stdout);
     return Done;
+}
+
+int cannotWrite(const QString& path) {
+    std::fprintf(stderr, "q7rk-results: cannot write %s\n", qPrintable(path));
+    return Failed;
 }
 
 } // namespace
@@ -99,26 +104,32 @@ int main(int argc, char** argv) {
     if (command != QLatin1String("export")) return usage(QStringLiteral("unknown command"));
     if (!p.isSet("out")) return usage(QStringLiteral("--out is required"));
 
-    QStringList header;
-    QList<QStringList> rows;
-    QList<bool> numeric;
     if (p.isSet("test")) {
         if (!store.load(*kind, p.value("test"))) {
             std::fprintf(stderr, "q7rk-results: no stored test %s\n", qPrintable(p.value("test")));
             return Failed;
         }
-        rows = curveRows(store, *kind, p.value("test"), &header);
-        numeric = QList<bool>(header.size(), true);
-    } else {
-        const ResultRows r = searched ? store.query(cond) : store.allRows(*kind);
-        header = r.header;
-        rows = r.rows;
-        numeric = numberColumns(*kind);
+        QStringList header;
+        const QList<QStringList> rows = curveRows(store, *kind, p.value("test"), &header);
+        if (!writeFileAtomically(p.value("out"),
+                                 csvBytes(header, rows, QList<bool>(header.size(), true))))
+            return cannotWrite(p.value("out"));
+        std::printf("%lld\n", static_cast<long long>(rows.size()));
+        return Done;
     }
-    if (!writeFileAtomically(p.value("out"), csvBytes(header, rows, numeric))) {
-        std::fprintf(stderr, "q7rk-results: cannot write %s\n", qPrintable(p.value("out")));
-        return Failed;
-    }
-    std::printf("%lld\n", static_cast<long long>(rows.size()));
+    // A year of rows goes to the file a page at a time.
+    if (!searched) cond = QueryCondition{*kind, {}, {}, {}, {}};
+    CsvFileWriter writer(p.value("out"), fieldNames(*kind), numberColumns(*kind));
+    ResultRows page = ResultStore::emptyRows(*kind);
+    qint64 written = 0;
+    do {
+        page.cells.clear();
+        // A file that stops answering halfway leaves no file rather than part of one.
+        if (!store.appendPage(cond, page, 5000) && written > 0) return cannotWrite(p.value("out"));
+        writer.append(page);
+        written += page.count();
+    } while (!page.atEnd);
+    if (!writer.commit()) return cannotWrite(p.value("out"));
+    std::printf("%lld\n", static_cast<long long>(written));
     return Done;
 }
