@@ -47,7 +47,7 @@ class EnduranceTest : public QObject {
         o.groups = o.groups > 0 ? o.groups : shortRun;
         o.timing = kFast;
         o.every = o.groups > 50 ? 20 : 10;
-        o.warmUp = std::max(10, o.groups / 2); // a long run's caches take longer to fill
+        o.warmUp = o.groups > 50 ? o.groups / 2 : 10; // a long run's caches take longer to fill
         return o;
     }
 
