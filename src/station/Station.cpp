@@ -546,7 +546,7 @@ void Station::printGroups(int first, int last) {
     if (m_printPreview)
         m_printPreview(m_report);
     else
-        m_report.printReport(m_prompter);
+        m_report.offerPdf(m_prompter, ReportPrinter::noPrinterText());
 }
 
 void Station::printToPdf() {

@@ -112,8 +112,9 @@ public:
     // pieces to the plant; false when it refused or failed (the operator has been told why).
     bool save();
     const SaveReport& lastSave() const { return m_lastSave; }
-    // Printing with a window shows a preview first; without one the report goes straight to
-    // the default printer (or, without a printer, to a PDF the operator names).
+    // Printing is the window's: it shows a preview first (or, without a printer, offers a
+    // PDF). Without a window there is no printer, and the report goes to a PDF the operator
+    // names.
     void setPrintPreview(std::function<void(const ReportPrinter&)> preview) {
         m_printPreview = std::move(preview);
     }
