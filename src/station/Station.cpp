@@ -63,8 +63,8 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
                  QObject* parent)
     : QObject(parent), m_prompter(prompter), m_timing(timing), m_settings(settingsPath),
       m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
-      m_serial(m_channels, m_settings, m_shell, prompter, timing),
-      m_ethernet(m_channels, m_panel, m_shell, prompter, timing),
+      m_serial(m_settings, timing), m_ethernet(timing),
+      m_links(m_serial, m_ethernet, m_channels, m_panel, m_shell, prompter),
       m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
       m_tick(m_channels, m_panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
       m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
@@ -235,7 +235,6 @@ void Station::startUp() {
     m_channels.serialLinkActive = true;
     m_channels.showCurrentCurve = false;
     m_channels.sampleIndex = 1;
-    m_channels.ethernetState = 0;
     m_plant.startUp();
 
     // The kind of each group follows its restored test-kind option: flags, enabled boxes and
@@ -316,8 +315,7 @@ void Station::shutdown() {
     // Nothing is written to the store at shutdown, and nothing is asked.
     m_run.shutdown();
     m_plant.cancelRetry(); // the page joins the pass's thread when it goes
-    m_serial.closePort();
-    m_ethernet.shutdown();
+    m_links.shutdown();
 }
 
 // A scale command reframes its charts; the curves they showed, during a run or after it,
@@ -409,7 +407,7 @@ void Station::toolbarClicked(const QString& key) {
     if (key == QLatin1String("new2"))
         newTest();
     else if (key == QLatin1String("RJ45_connect"))
-        m_ethernet.toggle();
+        m_links.toggleEthernet();
     else if (key == QLatin1String("save2"))
         save();
     else if (key == QLatin1String("query2"))
@@ -425,11 +423,11 @@ void Station::menuTriggered(const QString& name) {
         if (mayQuit()) emit quitRequested();
     } else if (name.size() == 4 && name.startsWith(QLatin1String("COM")) && name[3] >= u'1' &&
                name[3] <= u'5')
-        m_serial.connectFrom(name[3].digitValue());
+        m_links.openSerial(name[3].digitValue());
     else if (name == QLatin1String("Com_off"))
-        m_serial.closePort();
+        m_links.closeSerial();
     else if (name == QLatin1String("RJ45"))
-        m_ethernet.toggle();
+        m_links.toggleEthernet();
     else if (name == QLatin1String("help"))
         emit helpRequested();
     else if (name == QLatin1String("about"))
