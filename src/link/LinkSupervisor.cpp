@@ -4,7 +4,6 @@
 #include "link/LinkTexts.h"
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
-#include "settings/ChannelModel.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 
@@ -25,23 +24,30 @@ const QString kRj45Button = QStringLiteral("RJ45_connect");
 
 } // namespace
 
-LinkSupervisor::LinkSupervisor(SerialLink& serial, EthernetLink& ethernet, ChannelModel& channels,
-                               const PanelModel& panel, ShellModel& shell, Prompter& prompter,
-                               QObject* parent)
-    : QObject(parent), m_serial(serial), m_ethernet(ethernet), m_channels(channels), m_panel(panel),
-      m_shell(shell), m_prompter(prompter) {
+LinkSupervisor::LinkSupervisor(SerialLink& serial, EthernetLink& ethernet, const PanelModel& panel,
+                               ShellModel& shell, Prompter& prompter, QObject* parent)
+    : QObject(parent), m_serial(serial), m_ethernet(ethernet), m_panel(panel), m_shell(shell),
+      m_prompter(prompter) {
     connect(&m_serial, &InstrumentLink::stateChanged, this, &LinkSupervisor::onSerialState);
     connect(&m_ethernet, &InstrumentLink::stateChanged, this, &LinkSupervisor::onEthernetState);
 }
 
 InstrumentLink& LinkSupervisor::activeLink() const {
-    if (m_channels.serialLinkActive) return m_serial;
+    if (m_serialActive) return m_serial;
+    return m_ethernet;
+}
+
+InstrumentLink& LinkSupervisor::serialLink() const {
+    return m_serial;
+}
+
+InstrumentLink& LinkSupervisor::ethernetLink() const {
     return m_ethernet;
 }
 
 void LinkSupervisor::openSerial(int comPortChoice) {
     if (m_serial.isSearching()) return; // the menu click during a search is ignored
-    m_channels.serialLinkActive = true;
+    m_serialActive = true;
     if (m_serial.isOpen()) {
         // A click during a run must not hold the run up behind a modal box.
         m_prompter.notify(linktexts::connectTitle(), QStringLiteral("串口已经打开！"));
@@ -87,7 +93,7 @@ void LinkSupervisor::onSerialState(LinkState state, const QString& port) {
                               QStringLiteral("正在搜索") + port + QStringLiteral("…"));
         return;
     case LinkState::Ready:
-        m_channels.serialLinkActive = true;
+        m_serialActive = true;
         m_shell.setStatusText(ShellModel::LinkPanel, port + QStringLiteral("通讯正常"));
         // The Ethernet link cannot be started while the serial link is up.
         m_shell.setButtonEnabled(kRj45Button, false);
@@ -122,7 +128,7 @@ void LinkSupervisor::onEthernetState(LinkState state, const QString& detail) {
     case LinkState::Ready:
         // Also during a run: the instrument answered a handshake again. The message must not
         // stop the run's timers behind a modal box.
-        m_channels.serialLinkActive = false;
+        m_serialActive = false;
         m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
         m_shell.setToolbarVisible(true);
         m_prompter.notify(linktexts::connectTitle(), linktexts::connected());

@@ -12,7 +12,6 @@ class PanelModel;
 class Prompter;
 class SerialLink;
 class ShellModel;
-struct ChannelModel;
 
 // Picks the link that carries the polls and shows the operator where both links stand: the
 // links report their states, and this turns them into panel 7, the captions and enabled
@@ -22,9 +21,8 @@ struct ChannelModel;
 class LinkSupervisor : public QObject {
     Q_OBJECT
 public:
-    LinkSupervisor(SerialLink& serial, EthernetLink& ethernet, ChannelModel& channels,
-                   const PanelModel& panel, ShellModel& shell, Prompter& prompter,
-                   QObject* parent = nullptr);
+    LinkSupervisor(SerialLink& serial, EthernetLink& ethernet, const PanelModel& panel,
+                   ShellModel& shell, Prompter& prompter, QObject* parent = nullptr);
 
     void openSerial(int comPortChoice); // menu COM1..COM5
     void closeSerial();                 // menu 关闭串口
@@ -36,6 +34,9 @@ public:
 
     // The link the polls go to: serial unless the Ethernet link took over at its handshake.
     InstrumentLink& activeLink() const;
+    bool ethernetActive() const { return !m_serialActive; }
+    InstrumentLink& serialLink() const;
+    InstrumentLink& ethernetLink() const;
 
 private:
     void onSerialState(InstrumentLink::LinkState state, const QString& port);
@@ -44,10 +45,10 @@ private:
 
     SerialLink& m_serial;
     EthernetLink& m_ethernet;
-    ChannelModel& m_channels;
     const PanelModel& m_panel;
     ShellModel& m_shell;
     Prompter& m_prompter;
+    bool m_serialActive = true;
 };
 
 } // namespace q7rk

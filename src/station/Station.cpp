@@ -64,12 +64,12 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     : QObject(parent), m_prompter(prompter), m_timing(timing), m_settings(settingsPath),
       m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
       m_serial(m_settings, timing), m_ethernet(timing),
-      m_links(m_serial, m_ethernet, m_channels, m_panel, m_shell, prompter),
+      m_links(m_serial, m_ethernet, m_panel, m_shell, prompter),
       m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
       m_tick(m_channels, m_panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
       m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
-            m_serial, m_ethernet, timing),
+            m_links, timing),
       m_report(m_panel, m_charts, m_settings), m_calibration(m_channels, m_settings) {
     m_run.setNewTestReset([this] {
         newTestReset();
@@ -127,7 +127,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_run, &RunController::runEnded, this, &Station::onRunEnded);
     connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
             [this] { rememberInstrumentAddress(m_settings, m_panel); });
-    new LinkHealth(m_shell, m_channels, m_run, m_serial, m_ethernet, m_timing, this);
+    new LinkHealth(m_shell, m_links, m_run, m_timing, this);
     // What is left of each running channel's test, beside its curve.
     const auto showRemaining = [this] {
         for (int k = 0; k < ChannelCount; ++k)
@@ -232,7 +232,6 @@ void Station::startUp() {
 
     m_settings.write(section::Canshu, QStringLiteral("存储运行标志"), QStringLiteral("0"));
 
-    m_channels.serialLinkActive = true;
     m_channels.showCurrentCurve = false;
     m_channels.sampleIndex = 1;
     m_plant.startUp();

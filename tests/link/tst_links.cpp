@@ -82,7 +82,7 @@ struct Bench : LinkFixture {
     Timing timing = Timing{}.scaled(5);
     SerialLink serial{store, timing};
     EthernetLink ethernet;
-    LinkSupervisor links{serial, ethernet, channels, panel, shell, prompter};
+    LinkSupervisor links{serial, ethernet, panel, shell, prompter};
     // Points the Ethernet link at a loopback port.
     void aim(quint16 port) {
         panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
@@ -124,7 +124,6 @@ private slots:
         b.store.write("canshu", "comdev(4)", sim.ptyPath());
         SerialLink& link = b.serial;
         QSignalSpy done(&link, &SerialLink::searchFinished);
-        b.channels.serialLinkActive = false;
         b.links.openSerial(3);
         QVERIFY(link.isSearching());
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("正在搜索COM3…"));
@@ -133,7 +132,6 @@ private slots:
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM4通讯正常"));
         QCOMPARE(b.store.read("canshu", "comport"), QString("3"));
         QCOMPARE(b.prompter.texts(), QStringList{kConnected});
-        QVERIFY(b.channels.serialLinkActive);
         QVERIFY(b.shell.toolbarVisible());
         QVERIFY(!b.shell.button("RJ45_connect")->enabled);
 

@@ -116,7 +116,7 @@ void HeadlessRun::connectLink() {
                 Qt::SingleShotConnection);
         connect(&ethernet, &InstrumentLink::stateChanged, this, [this, &ethernet] {
             if (ethernet.state() == EthernetLink::Closed && !m_station.run().isRunning() &&
-                m_station.channels().serialLinkActive)
+                !m_station.links().ethernetActive())
                 finish(NoLink); // refused or dropped before the handshake
         });
         m_linkDeadline.start(LinkWaitMs);
