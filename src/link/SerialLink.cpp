@@ -93,7 +93,7 @@ void SerialLink::connectFrom(int comPortChoice) {
 
 void SerialLink::tryPort() {
     if (m_port > LastPort) {
-        failed(); // panel 7 then names port 13: the search ran past the last port
+        failed(); // reported as port 13: the search ran past the last port
         return;
     }
     emit stateChanged(LinkState::Searching, com(m_port));

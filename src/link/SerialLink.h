@@ -16,7 +16,7 @@ class Transport;
 // The serial link: the menu 打开串口 → COMn searches upward from port n to port 12 for an
 // instrument that answers the handshake and keeps the first one that does; 关闭串口 closes
 // it. The search is a small state machine on timers (reply time-out, then a pause before the
-// port is judged), so the window stays live and panel 7 shows the port being tried. Once a
+// port is judged), so the window stays live and the port being tried is reported. Once a
 // port is kept, the link listens to it: an adapter that goes away is reported as a lost link.
 // Each step is reported as a state change naming the port.
 class SerialLink : public InstrumentLink {
