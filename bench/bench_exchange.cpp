@@ -9,8 +9,6 @@
 #include "link/SetValueTables.h"
 #include "params/PanelModel.h"
 #include "settings/SettingsStore.h"
-#include "shell/ScriptedPrompter.h"
-#include "shell/ShellModel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -84,11 +82,7 @@ void benchEthernet(PanelModel& panel, ChannelModel& channels) {
         std::printf("simulator did not start\n");
         return;
     }
-    ShellModel shell;
-    ScriptedPrompter prompter;
-    panel.setText(0, boxes::InstrumentAddress, QStringLiteral("127.0.0.1"));
-    panel.setText(0, boxes::InstrumentPort, QString::number(sim.port));
-    EthernetLink link(channels, panel, shell, prompter);
+    EthernetLink link;
     const SetValueTables tables;
     Recorder rec;
     auto send = [&] {
@@ -105,7 +99,7 @@ void benchEthernet(PanelModel& panel, ChannelModel& channels) {
         rec.cpuTotal = threadCpuUs() - rec.cpuStart;
         QCoreApplication::quit();
     });
-    link.toggle();
+    link.open(QStringLiteral("127.0.0.1"), quint16(sim.port));
     QCoreApplication::exec();
     rec.print("ethernet (tcp)");
 }

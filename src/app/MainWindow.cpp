@@ -14,6 +14,7 @@
 #include "ShellBinding.h"
 #include "TvPanelPage.h"
 #include "params/PanelCaptions.h"
+#include "reports/ReportPrinting.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -62,8 +63,8 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     // A report is looked at before it is printed; without a printer the station offers a
     // PDF instead.
     m_station.setPrintPreview([this](const ReportPrinter& report) {
-        if (!ReportPrinter::defaultPrinter())
-            report.printReport(*m_prompter);
+        if (!defaultPrinter())
+            printReport(report, *m_prompter);
         else
             showReportPreview(report, *m_prompter, this);
     });

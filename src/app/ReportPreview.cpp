@@ -1,6 +1,6 @@
 #include "ReportPreview.h"
 
-#include "reports/ReportPrinter.h"
+#include "reports/ReportPrinting.h"
 #include "shell/Prompter.h"
 
 #include <QPrintPreviewDialog>
@@ -17,7 +17,7 @@ QPrintPreviewDialog* showReportPreview(const ReportPrinter& report, Prompter& pr
     dialog->printer()->setPageOrientation(QPageLayout::Landscape);
     QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
                      [&report, &prompter](QPrinter* printer) {
-                         const ReportOutcome outcome = report.print(*printer);
+                         const ReportOutcome outcome = printOn(report, *printer);
                          if (!outcome.ok())
                              prompter.inform(QString::fromUtf8(ReportPrinter::MessageTitle),
                                              outcome.error);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "settings/ChannelModel.h"
 #include "settings/Timing.h"
 
 #include <QElapsedTimer>
@@ -11,6 +10,7 @@
 namespace q7rk {
 
 class InstrumentLink;
+class LinkSupervisor;
 class RunController;
 class ShellModel;
 
@@ -23,9 +23,8 @@ class ShellModel;
 class LinkHealth : public QObject {
     Q_OBJECT
 public:
-    LinkHealth(ShellModel& shell, const ChannelModel& channels, const RunController& run,
-               InstrumentLink& serial, InstrumentLink& ethernet, const Timing& timing,
-               QObject* parent = nullptr);
+    LinkHealth(ShellModel& shell, const LinkSupervisor& links, const RunController& run,
+               const Timing& timing, QObject* parent = nullptr);
 
     int lost(const InstrumentLink& link) const;
     int rejected(const InstrumentLink& link) const;
@@ -46,7 +45,7 @@ private:
     void runEnded();
 
     ShellModel& m_shell;
-    const ChannelModel& m_channels;
+    const LinkSupervisor& m_links;
     const RunController& m_run;
     InstrumentLink& m_serial;
     InstrumentLink& m_ethernet;

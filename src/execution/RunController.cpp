@@ -3,6 +3,7 @@
 #include "execution/Evaluator.h"
 #include "execution/SamplingTick.h"
 #include "link/InstrumentLink.h"
+#include "link/LinkSupervisor.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -46,11 +47,12 @@ const RunController::GroupButton* RunController::groupButton(const QString& key)
 
 RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel,
                              SamplingTick& tick, Evaluator& evaluator, ShellModel& shell,
-                             Prompter& prompter, SettingsStore& settings, InstrumentLink& serial,
-                             InstrumentLink& ethernet, const Timing& timing, QObject* parent)
+                             Prompter& prompter, SettingsStore& settings, LinkSupervisor& links,
+                             const Timing& timing, QObject* parent)
     : QObject(parent), m_channels(channels), m_runs(runs), m_panel(panel), m_tick(tick),
       m_evaluator(evaluator), m_shell(shell), m_prompter(prompter), m_settings(settings),
-      m_serial(serial), m_ethernet(ethernet), m_timing(timing), m_results(channels, panel, timing) {
+      m_links(links), m_serial(links.serialLink()), m_ethernet(links.ethernetLink()),
+      m_timing(timing), m_results(channels, panel, timing) {
     m_sampleTimer.setInterval(timing.tickMs);
     m_pollTimer.setInterval(timing.pollMs);
     // The poll period is the line's budget: a coarse timer could drift a poll into the next.
@@ -60,7 +62,7 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
 
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &RunController::onSilence);
-    for (InstrumentLink* link : {&serial, &ethernet}) {
+    for (InstrumentLink* link : {&m_serial, &m_ethernet}) {
         m_results.addLink(link);
         connect(link, &InstrumentLink::readingsReceived, this, [this, link](const RawReadings& r) {
             applyReadings(m_channels, r);
@@ -91,9 +93,9 @@ bool RunController::buttonClicked(const QString& key) {
 }
 
 // The poll works over either link: the serial port once it is open, or an Ethernet
-// connection whose handshake the instrument answered; the flag says which carries it.
+// connection whose handshake the instrument answered; the supervisor says which carries it.
 InstrumentLink& RunController::activeLink() const {
-    return m_channels.serialLinkActive ? m_serial : m_ethernet;
+    return m_links.activeLink();
 }
 
 void RunController::start(const GroupButton& button) {
@@ -170,7 +172,7 @@ void RunController::beginRun() {
     m_sampleTimer.start();
     m_pollTimer.start();
     // The serial exchange counts its own time-outs; an Ethernet peer is watched here.
-    if (!m_channels.serialLinkActive) m_watchdog.start(m_timing.silenceMs);
+    if (m_links.ethernetActive()) m_watchdog.start(m_timing.silenceMs);
     emit runStarted();
 }
 
@@ -223,13 +225,13 @@ void RunController::onPoll() {
 
 void RunController::onReply() {
     m_pollsSinceReply = 0;
-    if (m_running && !m_channels.serialLinkActive) m_watchdog.start(m_timing.silenceMs);
+    if (m_running && m_links.ethernetActive()) m_watchdog.start(m_timing.silenceMs);
 }
 
 // No reply for the whole silence time while polls went out: the instrument is gone even
 // though the connection stands. The connection is closed, and the run ends as for a lost link.
 void RunController::onSilence() {
-    if (!m_running || m_channels.serialLinkActive) return;
+    if (!m_running || !m_links.ethernetActive()) return;
     if (m_pollsSinceReply < UnansweredPolls) {
         m_watchdog.start(m_timing.pollMs);
         return;

@@ -14,6 +14,7 @@ namespace q7rk {
 
 class Evaluator;
 class InstrumentLink;
+class LinkSupervisor;
 class PanelModel;
 class Prompter;
 class SamplingTick;
@@ -38,8 +39,8 @@ public:
 
     RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel, SamplingTick& tick,
                   Evaluator& evaluator, ShellModel& shell, Prompter& prompter,
-                  SettingsStore& settings, InstrumentLink& serial, InstrumentLink& ethernet,
-                  const Timing& timing = Timing{}, QObject* parent = nullptr);
+                  SettingsStore& settings, LinkSupervisor& links, const Timing& timing = Timing{},
+                  QObject* parent = nullptr);
 
     // Toolbar keys "test13", "test46", "test16" (start or stop by caption) and "stop16".
     // Returns false for other keys.
@@ -106,6 +107,7 @@ private:
     ShellModel& m_shell;
     Prompter& m_prompter;
     SettingsStore& m_settings;
+    LinkSupervisor& m_links;
     InstrumentLink& m_serial;
     InstrumentLink& m_ethernet;
     Timing m_timing;

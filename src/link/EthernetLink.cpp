@@ -2,29 +2,14 @@
 
 #include "link/Frame.h"
 #include "link/FrameAssembler.h"
-#include "link/LinkTexts.h"
 #include "link/TcpTransport.h"
-#include "params/PanelModel.h"
-#include "settings/ChannelModel.h"
-#include "shell/Prompter.h"
-#include "shell/ShellModel.h"
 
 #include <algorithm>
 
 namespace q7rk {
 
-namespace {
-
-const QString kBadPort = QStringLiteral("端口号无效：请在“端口”中输入1～65535之间的数字。");
-const QString kNoAddress =
-    QStringLiteral("请输入仪器的IP地址（“铝箔TV-漏电流参数设置”页，“以太网连接”中的“仪器地址”）。");
-
-} // namespace
-
-EthernetLink::EthernetLink(ChannelModel& channels, const PanelModel& panel, ShellModel& shell,
-                           Prompter& prompter, const Timing& timing, QObject* parent)
-    : InstrumentLink(parent), m_channels(channels), m_panel(panel), m_shell(shell),
-      m_prompter(prompter), m_assembler(std::make_unique<FrameAssembler>()) {
+EthernetLink::EthernetLink(const Timing& timing, QObject* parent)
+    : InstrumentLink(parent), m_assembler(std::make_unique<FrameAssembler>()) {
     m_connectTimer.setSingleShot(true);
     m_connectTimer.setInterval(timing.connectTimeoutMs);
     m_handshakeTimer.setSingleShot(true);
@@ -47,7 +32,7 @@ EthernetLink::~EthernetLink() {
 }
 
 EthernetLink::State EthernetLink::state() const {
-    return State(m_channels.ethernetState);
+    return m_state;
 }
 
 Transport* EthernetLink::transport() const {
@@ -73,44 +58,26 @@ void EthernetLink::sendPoll(const PollBuilder& build) {
 }
 
 QString EthernetLink::peer() const {
-    return m_panel.text(0, boxes::InstrumentAddress).trimmed() + QLatin1Char(':') +
-           m_panel.text(0, boxes::InstrumentPort).trimmed();
+    return m_address + QLatin1Char(':') + QString::number(m_port);
 }
 
-// Nothing came in time: back to closed, and the operator is told which step failed.
+// Nothing came in time: back to closed, saying which step failed.
 void EthernetLink::giveUp(const QString& text) {
     dropSocket();
-    setState(Closed);
-    refreshStatus();
-    m_prompter.notify(linktexts::connectTitle(), text);
+    setState(Closed, LinkState::Failed, text);
 }
 
-void EthernetLink::toggle() {
-    if (state() != Closed) {
-        closeLink();
-        return;
-    }
-    const QString address = m_panel.text(0, boxes::InstrumentAddress).trimmed();
-    // An empty address would be taken as this computer and fail only after the time-out.
-    if (address.isEmpty()) {
-        m_prompter.inform(linktexts::connectTitle(), kNoAddress);
-        return;
-    }
-    bool ok = false;
-    const uint port = m_panel.text(0, boxes::InstrumentPort).trimmed().toUInt(&ok);
-    if (!ok || port == 0 || port > 65535) {
-        // Nothing to connect to: the state stays closed.
-        m_prompter.inform(linktexts::connectTitle(), kBadPort);
-        return;
-    }
+void EthernetLink::open(const QString& address, quint16 port) {
+    if (state() != Closed) return;
+    m_address = address;
+    m_port = port;
     m_assembler->clear();
-    m_socket = std::make_unique<TcpTransport>(address, quint16(port));
+    m_socket = std::make_unique<TcpTransport>(address, port);
     connect(m_socket.get(), &Transport::opened, this, &EthernetLink::onConnected);
     connect(m_socket.get(), &Transport::readyRead, this, &EthernetLink::onData);
     connect(m_socket.get(), &Transport::closed, this, &EthernetLink::onLost);
     connect(m_socket.get(), &Transport::errorOccurred, this, &EthernetLink::onLost);
-    setState(Connecting);
-    refreshStatus();
+    setState(Connecting, LinkState::Connecting);
     m_connectTimer.start();
     m_socket->open();
 }
@@ -118,19 +85,17 @@ void EthernetLink::toggle() {
 void EthernetLink::closeLink() {
     if (state() == Closed) return;
     dropSocket();
-    setState(Closed);
-    refreshStatus();
+    setState(Closed, LinkState::Closed);
 }
 
 void EthernetLink::shutdown() {
     if (state() != Closed) dropSocket();
-    m_channels.ethernetState = Closed;
+    m_state = Closed;
 }
 
 void EthernetLink::onConnected() {
     m_connectTimer.stop();
-    setState(Connected);
-    refreshStatus();
+    setState(Connected, LinkState::Connected);
     m_handshakeTimer.start();
     m_socket->write(buildHandshake());
 }
@@ -147,10 +112,7 @@ void EthernetLink::onData() {
             // not stop the run's timers behind a modal box.
             m_handshakeTimer.stop();
             m_handshaken = true;
-            m_channels.serialLinkActive = false;
-            m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
-            m_shell.setToolbarVisible(true);
-            m_prompter.notify(linktexts::connectTitle(), linktexts::connected());
+            emit stateChanged(LinkState::Ready, peer());
             emit handshakeReplied();
         } else if (const auto readings =
                        quint8(frame.at(frame::CodeAt)) == quint8(FrameCode::PollReply)
@@ -166,12 +128,12 @@ void EthernetLink::onData() {
     }
 }
 
-// Refused, reset or closed by the instrument: back to closed, no message.
+// Refused, reset or closed by the instrument: back to closed, with no reason to give.
 void EthernetLink::onLost() {
     if (state() == Closed && !m_socket) return;
+    const LinkState reported = state() == Connected ? LinkState::Lost : LinkState::Closed;
     dropSocket();
-    setState(Closed);
-    refreshStatus();
+    setState(Closed, reported);
 }
 
 // A reply came, though not one to use: the poll was answered, badly. Outside a poll (noise
@@ -194,36 +156,11 @@ void EthernetLink::dropSocket() {
     m_socket.release()->deleteLater();
 }
 
-void EthernetLink::setState(State s) {
-    if (m_channels.ethernetState == s) return;
-    const bool wasConnected = m_channels.ethernetState == Connected;
-    m_channels.ethernetState = s;
-    emit stateChanged(s);
+void EthernetLink::setState(State s, LinkState reported, const QString& detail) {
+    const bool wasConnected = m_state == Connected;
+    m_state = s;
     if (wasConnected && s == Closed) emit linkLost();
-}
-
-// The toggle stays in reach in every state: while connecting and before the handshake it
-// reads 以太网断开 and gives up the attempt. The serial items wait until the connection is
-// closed again.
-void EthernetLink::refreshStatus() {
-    const QString rj45 = QStringLiteral("RJ45");
-    const QString button = QStringLiteral("RJ45_connect");
-    const bool closed = state() == Closed;
-    const QString caption = closed ? QStringLiteral("以太网连接") : QStringLiteral("以太网断开");
-    m_shell.setMenuEnabled(rj45, true);
-    m_shell.setMenuCaption(rj45, caption);
-    m_shell.setButtonEnabled(button, true);
-    m_shell.setButtonCaption(button, caption);
-    m_shell.setMenuEnabled(QStringLiteral("connet"), true);
-    m_shell.setMenuEnabled(QStringLiteral("select"), closed);
-    m_shell.setMenuEnabled(QStringLiteral("Com_off"), closed);
-    if (closed)
-        m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯中断"));
-    else if (state() == Connected)
-        m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
-    else
-        m_shell.setStatusText(ShellModel::LinkPanel,
-                              QStringLiteral("正在连接") + peer() + QStringLiteral("…"));
+    emit stateChanged(reported, detail.isEmpty() ? peer() : detail);
 }
 
 } // namespace q7rk

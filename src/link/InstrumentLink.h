@@ -17,6 +17,20 @@ public:
     // Builds the poll afresh for every attempt, so each one carries the current values.
     using PollBuilder = std::function<QByteArray()>;
 
+    // Where a link stands, as it reports it; the supervisor turns it into captions, enabled
+    // items and messages.
+    enum class LinkState : quint8 {
+        Closed,     // closed by the operator, or an attempt refused before it began
+        Searching,  // serial: trying the port the detail names
+        Connecting, // Ethernet: connecting to the peer the detail names
+        Connected,  // Ethernet: the connection stands, the handshake is awaited
+        Ready,      // the instrument answered the handshake
+        Failed,     // the attempt was given up: the detail is the port tried last (serial) or
+                    // what went wrong (Ethernet)
+        Lost,       // a standing link went away on its own
+    };
+    Q_ENUM(LinkState)
+
     using QObject::QObject;
     ~InstrumentLink() override = default;
 
@@ -35,6 +49,8 @@ public:
     virtual QString statusName() const = 0;
 
 signals:
+    // Every change of where the link stands; the detail names the port or peer.
+    void stateChanged(q7rk::InstrumentLink::LinkState state, const QString& detail);
     void readingsReceived(const q7rk::RawReadings& readings);
     // The link stands but the instrument did not answer a poll in time.
     void instrumentSilent();

@@ -4,7 +4,7 @@
 
 namespace q7rk::linktexts {
 
-// What both links tell the operator once the instrument answered the handshake.
+// What the link supervisor tells the operator once the instrument answered the handshake.
 inline QString connectTitle() {
     return QStringLiteral("Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统");
 }

@@ -1,13 +1,9 @@
 #include "SerialLink.h"
 
 #include "link/Frame.h"
-#include "link/LinkTexts.h"
 #include "link/SerialTransport.h"
-#include "settings/ChannelModel.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
-#include "shell/Prompter.h"
-#include "shell/ShellModel.h"
 
 #include <utility>
 
@@ -15,19 +11,14 @@ namespace q7rk {
 
 namespace {
 
-const QString kFailedTitle = QStringLiteral("智能TV仪测试系统");
-const QString kFailed = QStringLiteral("智能TV仪未能连接！请检查串口并再次连接试试！");
-
 QString com(int port) {
     return QStringLiteral("COM") + QString::number(port);
 }
 
 } // namespace
 
-SerialLink::SerialLink(ChannelModel& channels, SettingsStore& settings, ShellModel& shell,
-                       Prompter& prompter, const Timing& timing, QObject* parent)
-    : InstrumentLink(parent), m_channels(channels), m_settings(settings), m_shell(shell),
-      m_prompter(prompter), m_timing(timing), m_poll(timing) {
+SerialLink::SerialLink(SettingsStore& settings, const Timing& timing, QObject* parent)
+    : InstrumentLink(parent), m_settings(settings), m_timing(timing), m_poll(timing) {
     m_replyTimer.setSingleShot(true);
     m_pauseTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &SerialLink::onReplyWaitOver);
@@ -92,13 +83,7 @@ bool SerialLink::sendResult(const QByteArray& frame) {
 }
 
 void SerialLink::connectFrom(int comPortChoice) {
-    if (m_searching) return; // one search at a time; the menu click during a search is ignored
-    m_channels.serialLinkActive = true;
-    if (isOpen()) {
-        // A click during a run must not hold the run up behind a modal box.
-        m_prompter.notify(linktexts::connectTitle(), QStringLiteral("串口已经打开！"));
-        return;
-    }
+    if (m_searching || isOpen()) return; // one search at a time, and one open port
     m_lost = false;
     m_choice = comPortChoice;
     m_port = comPortChoice;
@@ -108,11 +93,10 @@ void SerialLink::connectFrom(int comPortChoice) {
 
 void SerialLink::tryPort() {
     if (m_port > LastPort) {
-        failed(); // panel 7 then names port 13: the search ran past the last port
+        failed(); // reported as port 13: the search ran past the last port
         return;
     }
-    m_shell.setStatusText(ShellModel::LinkPanel,
-                          QStringLiteral("正在搜索") + com(m_port) + QStringLiteral("…"));
+    emit stateChanged(LinkState::Searching, com(m_port));
     m_transport = std::make_unique<SerialTransport>(devicePath(m_port));
     if (!m_transport->open()) {
         failed(); // a port that cannot be opened ends the search at once
@@ -160,22 +144,14 @@ void SerialLink::found() {
     connect(m_transport.get(), &Transport::errorOccurred, this, [this] {
         if (m_transport && !m_transport->isOpen()) onPortLost();
     });
-    m_channels.serialLinkActive = true;
-    m_shell.setStatusText(ShellModel::LinkPanel, com(m_port) + QStringLiteral("通讯正常"));
-    // The Ethernet link cannot be started while the serial link is up.
-    m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), false);
-    m_shell.setMenuEnabled(QStringLiteral("RJ45"), false);
-    m_shell.setToolbarVisible(true);
-    m_prompter.inform(linktexts::connectTitle(), linktexts::connected());
+    emit stateChanged(LinkState::Ready, com(m_port));
     emit searchFinished(true);
 }
 
 void SerialLink::failed() {
     m_searching = false;
     dropPort();
-    m_shell.setStatusText(ShellModel::LinkPanel, com(m_port) + QStringLiteral("通讯异常"));
-    m_shell.setToolbarVisible(false);
-    m_prompter.inform(kFailedTitle, kFailed);
+    emit stateChanged(LinkState::Failed, com(m_port));
     emit searchFinished(false);
 }
 
@@ -200,10 +176,7 @@ void SerialLink::onPortLost() {
     if (!m_open) return;
     dropPort();
     m_lost = true;
-    m_shell.setStatusText(ShellModel::LinkPanel, com(m_port) + QStringLiteral("通讯异常"));
-    m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), true);
-    m_shell.setMenuEnabled(QStringLiteral("RJ45"), true);
-    m_shell.setToolbarVisible(false);
+    emit stateChanged(LinkState::Lost, com(m_port));
     emit linkLost();
 }
 
@@ -212,10 +185,7 @@ void SerialLink::closePort() {
     const bool wasOpen = isOpen();
     dropPort();
     m_lost = false;
-    m_shell.setStatusText(ShellModel::LinkPanel, com(m_choice) + QStringLiteral("串口已关闭"));
-    m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), true);
-    m_shell.setMenuEnabled(QStringLiteral("RJ45"), true);
-    m_shell.setToolbarVisible(false);
+    emit stateChanged(LinkState::Closed, com(m_choice)); // the menu's choice, not the port
     if (wasOpen) emit linkLost();
 }
 

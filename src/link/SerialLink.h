@@ -10,24 +10,21 @@
 
 namespace q7rk {
 
-class Prompter;
 class SettingsStore;
-class ShellModel;
 class Transport;
-struct ChannelModel;
 
 // The serial link: the menu 打开串口 → COMn searches upward from port n to port 12 for an
 // instrument that answers the handshake and keeps the first one that does; 关闭串口 closes
 // it. The search is a small state machine on timers (reply time-out, then a pause before the
-// port is judged), so the window stays live and panel 7 shows the port being tried. Once a
+// port is judged), so the window stays live and the port being tried is reported. Once a
 // port is kept, the link listens to it: an adapter that goes away is reported as a lost link.
+// Each step is reported as a state change naming the port.
 class SerialLink : public InstrumentLink {
     Q_OBJECT
 public:
     static constexpr int LastPort = 12;
 
-    SerialLink(ChannelModel& channels, SettingsStore& settings, ShellModel& shell,
-               Prompter& prompter, const Timing& timing, QObject* parent = nullptr);
+    SerialLink(SettingsStore& settings, const Timing& timing, QObject* parent = nullptr);
     ~SerialLink() override;
 
     // Port number -> device: the setting "comdev(n)" in "canshu" when present, else the
@@ -66,10 +63,7 @@ private:
     void dropPort();
     void onPortLost();
 
-    ChannelModel& m_channels;
     SettingsStore& m_settings;
-    ShellModel& m_shell;
-    Prompter& m_prompter;
     Timing m_timing;
     std::unique_ptr<Transport> m_transport;
     SerialPollExchange m_poll;

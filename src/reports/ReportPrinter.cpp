@@ -9,8 +9,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <array>
@@ -237,20 +235,6 @@ ReportOutcome ReportPrinter::writePdf(const QString& path) const {
     return {};
 }
 
-ReportOutcome ReportPrinter::print(QPrinter& printer) const {
-    printer.setPageOrientation(QPageLayout::Landscape);
-    printer.setDocName(groupTitle(m_firstGroup));
-    const QString name =
-        printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
-    QPainter painter;
-    if (!painter.begin(&printer)) return {QStringLiteral("打印机无法开始打印：") + name};
-    paint(painter, printer);
-    if (!painter.end() || printer.printerState() == QPrinter::Error ||
-        printer.printerState() == QPrinter::Aborted)
-        return {QStringLiteral("打印失败：") + name};
-    return {};
-}
-
 QString ReportPrinter::defaultPdfName(QDate today) const {
     return QStringLiteral("%1-报告-%2-%3.pdf")
         .arg(today.toString(QStringLiteral("yyyy-MM-dd")))
@@ -258,13 +242,7 @@ QString ReportPrinter::defaultPdfName(QDate today) const {
         .arg(firstOfGroup(m_lastGroup) + ChannelsPerGroup);
 }
 
-void ReportPrinter::printReport(Prompter& prompter, QPrinter* printer, QDate today) const {
-    QString problem = QStringLiteral("没有找到可用的打印机。");
-    if (printer) {
-        const ReportOutcome printed = print(*printer);
-        if (printed.ok()) return;
-        problem = printed.error;
-    }
+void ReportPrinter::offerPdf(Prompter& prompter, const QString& problem, QDate today) const {
     const QString title = QString::fromUtf8(MessageTitle);
     prompter.inform(title, problem + QStringLiteral("\n报告可以另存为PDF文件。"));
     const QString path =
@@ -273,21 +251,6 @@ void ReportPrinter::printReport(Prompter& prompter, QPrinter* printer, QDate tod
     if (path.isEmpty()) return; // the operator chose not to keep it
     const ReportOutcome written = writePdf(path);
     if (!written.ok()) prompter.inform(title, written.error);
-}
-
-void ReportPrinter::printReport(Prompter& prompter) const {
-    const std::unique_ptr<QPrinter> printer = defaultPrinter();
-    printReport(prompter, printer.get());
-}
-
-std::unique_ptr<QPrinter> ReportPrinter::defaultPrinter() {
-    QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
-        if (all.isEmpty()) return nullptr;
-        info = all.first();
-    }
-    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
 } // namespace q7rk

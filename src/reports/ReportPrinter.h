@@ -9,7 +9,6 @@
 
 class QPagedPaintDevice;
 class QPainter;
-class QPrinter;
 
 namespace q7rk {
 
@@ -46,20 +45,16 @@ public:
     void paint(QPainter& painter, QPagedPaintDevice& device) const;
     // A PDF file with the pages (A4 landscape, fonts embedded), written atomically.
     ReportOutcome writePdf(const QString& path) const;
-    // One print job on `printer`, turned to landscape.
-    ReportOutcome print(QPrinter& printer) const;
 
     // The file name offered for the PDF: "2026-12-06-报告-1-3.pdf".
     QString defaultPdfName(QDate today) const;
 
-    // `printReport`: prints on `printer`; with no printer (null) or when the printer fails,
-    // the operator is told and offered to keep the report as a PDF file instead.
-    void printReport(Prompter& prompter, QPrinter* printer,
-                     QDate today = QDate::currentDate()) const;
-    // The same on the system's default printer.
-    void printReport(Prompter& prompter) const;
-    // The default printer, or null when the system has none.
-    static std::unique_ptr<QPrinter> defaultPrinter();
+    // When printing is impossible: the operator is told `problem` and offered to keep the
+    // report as a PDF file instead. (Printing itself is in ReportPrinting, the one part that
+    // needs the print support module.)
+    void offerPdf(Prompter& prompter, const QString& problem,
+                  QDate today = QDate::currentDate()) const;
+    static QString noPrinterText() { return QStringLiteral("没有找到可用的打印机。"); }
 
     // What a page says, in print order.
     static QString title(TestKind kind);       // "Q-7RK-M智能TV仪铝箔特性测试报告"

@@ -37,8 +37,6 @@ struct ChannelModel {
     PerChannel<bool> channelStopped{true, true, true, true, true, true};
     qint16 sampleIndex = 1; // index of the sample being taken, 1 at the start of a run
 
-    bool serialLinkActive = true; // false while the Ethernet link carries the traffic
-    quint8 ethernetState = 0;     // 0 closed, 1 connected, 2 connecting
 
     PerChannel<float> rawVoltage{}; // last codes received from the instrument
     PerChannel<float> rawCurrent{};

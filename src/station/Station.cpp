@@ -63,13 +63,13 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
                  QObject* parent)
     : QObject(parent), m_prompter(prompter), m_timing(timing), m_settings(settingsPath),
       m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
-      m_serial(m_channels, m_settings, m_shell, prompter, timing),
-      m_ethernet(m_channels, m_panel, m_shell, prompter, timing),
+      m_serial(m_settings, timing), m_ethernet(timing),
+      m_links(m_serial, m_ethernet, m_panel, m_shell, prompter),
       m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
       m_tick(m_channels, m_panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
       m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
-            m_serial, m_ethernet, timing),
+            m_links, timing),
       m_report(m_panel, m_charts, m_settings), m_calibration(m_channels, m_settings) {
     m_run.setNewTestReset([this] {
         newTestReset();
@@ -127,7 +127,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_run, &RunController::runEnded, this, &Station::onRunEnded);
     connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
             [this] { rememberInstrumentAddress(m_settings, m_panel); });
-    new LinkHealth(m_shell, m_channels, m_run, m_serial, m_ethernet, m_timing, this);
+    new LinkHealth(m_shell, m_links, m_run, m_timing, this);
     // What is left of each running channel's test, beside its curve.
     const auto showRemaining = [this] {
         for (int k = 0; k < ChannelCount; ++k)
@@ -232,10 +232,8 @@ void Station::startUp() {
 
     m_settings.write(section::Canshu, QStringLiteral("存储运行标志"), QStringLiteral("0"));
 
-    m_channels.serialLinkActive = true;
     m_channels.showCurrentCurve = false;
     m_channels.sampleIndex = 1;
-    m_channels.ethernetState = 0;
     m_plant.startUp();
 
     // The kind of each group follows its restored test-kind option: flags, enabled boxes and
@@ -316,8 +314,7 @@ void Station::shutdown() {
     // Nothing is written to the store at shutdown, and nothing is asked.
     m_run.shutdown();
     m_plant.cancelRetry(); // the page joins the pass's thread when it goes
-    m_serial.closePort();
-    m_ethernet.shutdown();
+    m_links.shutdown();
 }
 
 // A scale command reframes its charts; the curves they showed, during a run or after it,
@@ -409,7 +406,7 @@ void Station::toolbarClicked(const QString& key) {
     if (key == QLatin1String("new2"))
         newTest();
     else if (key == QLatin1String("RJ45_connect"))
-        m_ethernet.toggle();
+        m_links.toggleEthernet();
     else if (key == QLatin1String("save2"))
         save();
     else if (key == QLatin1String("query2"))
@@ -425,11 +422,11 @@ void Station::menuTriggered(const QString& name) {
         if (mayQuit()) emit quitRequested();
     } else if (name.size() == 4 && name.startsWith(QLatin1String("COM")) && name[3] >= u'1' &&
                name[3] <= u'5')
-        m_serial.connectFrom(name[3].digitValue());
+        m_links.openSerial(name[3].digitValue());
     else if (name == QLatin1String("Com_off"))
-        m_serial.closePort();
+        m_links.closeSerial();
     else if (name == QLatin1String("RJ45"))
-        m_ethernet.toggle();
+        m_links.toggleEthernet();
     else if (name == QLatin1String("help"))
         emit helpRequested();
     else if (name == QLatin1String("about"))
@@ -546,7 +543,7 @@ void Station::printGroups(int first, int last) {
     if (m_printPreview)
         m_printPreview(m_report);
     else
-        m_report.printReport(m_prompter);
+        m_report.offerPdf(m_prompter, ReportPrinter::noPrinterText());
 }
 
 void Station::printToPdf() {

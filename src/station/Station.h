@@ -7,6 +7,7 @@
 #include "execution/RunController.h"
 #include "execution/SamplingTick.h"
 #include "link/EthernetLink.h"
+#include "link/LinkSupervisor.h"
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
 #include "plant/PlantPage.h"
@@ -90,6 +91,7 @@ public:
     const Timing& timing() const { return m_timing; }
     SerialLink& serialLink() { return m_serial; }
     EthernetLink& ethernetLink() { return m_ethernet; }
+    LinkSupervisor& links() { return m_links; }
     RunController& run() { return m_run; }
     SampleStore& samples() { return m_samples; }
     const SampleStore& samples() const { return m_samples; }
@@ -112,8 +114,9 @@ public:
     // pieces to the plant; false when it refused or failed (the operator has been told why).
     bool save();
     const SaveReport& lastSave() const { return m_lastSave; }
-    // Printing with a window shows a preview first; without one the report goes straight to
-    // the default printer (or, without a printer, to a PDF the operator names).
+    // Printing is the window's: it shows a preview first (or, without a printer, offers a
+    // PDF). Without a window there is no printer, and the report goes to a PDF the operator
+    // names.
     void setPrintPreview(std::function<void(const ReportPrinter&)> preview) {
         m_printPreview = std::move(preview);
     }
@@ -188,6 +191,7 @@ private:
     ShellModel m_shell;
     SerialLink m_serial;
     EthernetLink m_ethernet;
+    LinkSupervisor m_links;
     // The run: the sample store and per-channel state, the curves, the sampling tick, the
     // evaluation and the run control that drives them.
     SampleStore m_samples;

@@ -350,7 +350,7 @@ private slots:
         QVERIFY(ended.wait(5000));
         QVERIFY(clock.elapsed() >= kFast.silenceMs * 0.9); // timers may fire a little early
         QCOMPARE(p.controller.run().endReason(), RunController::EndReason::LinkLost);
-        QCOMPARE(p.channels.ethernetState, quint8(0));
+        QCOMPARE(p.controller.ethernetLink().state(), EthernetLink::Closed);
         QCOMPARE(p.shell.statusText(ShellModel::LinkPanel), QString::fromUtf8("以太网通讯中断"));
         QCOMPARE(p.shell.statusText(3), QString::fromUtf8("第3路测试中断"));
         // Nothing finished: the reason alone, without a save question.

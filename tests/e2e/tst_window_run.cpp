@@ -60,13 +60,14 @@ private slots:
         type(window, "Text42_0", QString::number(mute.serverPort()));
         auto* rj45 = window.findChild<QAction*>("RJ45");
         rj45->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(window.channels().ethernetState, quint8(1), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.station().ethernetLink().state(), EthernetLink::Connected,
+                                  5000);
         QVERIFY(window.findChild<QAction*>("connet")->isEnabled());
         QVERIFY(rj45->isEnabled() && window.findChild<QAction*>("RJ45_connect")->isEnabled());
         QCOMPARE(rj45->text(), QString::fromUtf8("以太网断开"));
         QVERIFY(!window.findChild<QAction*>("select")->isEnabled());
         rj45->trigger();
-        QCOMPARE(window.channels().ethernetState, quint8(0));
+        QCOMPARE(window.station().ethernetLink().state(), EthernetLink::Closed);
         QCOMPARE(panel7(window), QString::fromUtf8("以太网通讯中断"));
         QVERIFY(window.findChild<QAction*>("select")->isEnabled());
     }

@@ -3,6 +3,7 @@
 #include "LinkFixture.h"
 #include "link/EthernetLink.h"
 #include "link/Frame.h"
+#include "link/LinkSupervisor.h"
 #include "link/ResultSender.h"
 #include "link/SerialLink.h"
 #include "link/SerialPollExchange.h"
@@ -72,11 +73,16 @@ private:
     quint16 m_port = 0;
 };
 
-// The pieces of the window that the links change, on a private settings file.
+// Both links under their supervisor, with the pieces of the window it changes, on a private
+// settings file.
 struct Bench : LinkFixture {
+    explicit Bench(const Timing& ethernetTiming = Timing{}) : ethernet(ethernetTiming) {}
     ShellModel shell;
     ScriptedPrompter prompter;
     Timing timing = Timing{}.scaled(5);
+    SerialLink serial{store, timing};
+    EthernetLink ethernet;
+    LinkSupervisor links{serial, ethernet, panel, shell, prompter};
     // Points the Ethernet link at a loopback port.
     void aim(quint16 port) {
         panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
@@ -116,10 +122,9 @@ private slots:
         Bench b;
         b.store.write("canshu", "comdev(3)", empty.path());
         b.store.write("canshu", "comdev(4)", sim.ptyPath());
-        SerialLink link(b.channels, b.store, b.shell, b.prompter, b.timing);
+        SerialLink& link = b.serial;
         QSignalSpy done(&link, &SerialLink::searchFinished);
-        b.channels.serialLinkActive = false;
-        link.connectFrom(3);
+        b.links.openSerial(3);
         QVERIFY(link.isSearching());
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("正在搜索COM3…"));
         QVERIFY(done.wait(5000));
@@ -127,13 +132,12 @@ private slots:
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM4通讯正常"));
         QCOMPARE(b.store.read("canshu", "comport"), QString("3"));
         QCOMPARE(b.prompter.texts(), QStringList{kConnected});
-        QVERIFY(b.channels.serialLinkActive);
         QVERIFY(b.shell.toolbarVisible());
         QVERIFY(!b.shell.button("RJ45_connect")->enabled);
 
-        link.connectFrom(1); // already open
+        b.links.openSerial(1); // already open
         QCOMPARE(b.prompter.texts().last(), QString::fromUtf8("串口已经打开！"));
-        link.closePort();
+        b.links.closeSerial();
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM3串口已关闭"));
         QVERIFY(b.shell.button("RJ45_connect")->enabled);
         QVERIFY(!b.shell.toolbarVisible() && !link.transport());
@@ -142,10 +146,10 @@ private slots:
     void serialSearchFailures() {
         Bench b;
         b.store.write("canshu", "comdev(2)", m_dir.filePath("no-such-tty"));
-        SerialLink link(b.channels, b.store, b.shell, b.prompter, b.timing);
+        SerialLink& link = b.serial;
         QSignalSpy done(&link, &SerialLink::searchFinished);
         b.shell.setToolbarVisible(true);
-        link.connectFrom(2);
+        b.links.openSerial(2);
         QCOMPARE(done.count(), 1); // a port that cannot be opened ends the search at once
         QCOMPARE(done.first().first().toBool(), false);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM2通讯异常"));
@@ -157,7 +161,7 @@ private slots:
         SilentPty p11, p12;
         b.store.write("canshu", "comdev(11)", p11.path());
         b.store.write("canshu", "comdev(12)", p12.path());
-        link.connectFrom(11);
+        b.links.openSerial(11);
         QVERIFY(done.wait(5000));
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM13通讯异常"));
         QVERIFY(!link.isOpen());
@@ -212,7 +216,7 @@ private slots:
                  qPrintable(sim.error()));
         Bench b;
         b.aim(sim.port());
-        EthernetLink link(b.channels, b.panel, b.shell, b.prompter);
+        EthernetLink& link = b.ethernet;
         ResultSender sender(b.channels, b.panel, Timing{}.scaled(2)); // 250 ms between frames
         sender.addLink(&link);
         QCOMPARE(sender.POWER_OFF(), 0); // no link stands yet
@@ -222,12 +226,12 @@ private slots:
         connect(&link, &InstrumentLink::readingsReceived, this,
                 [&b](const RawReadings& r) { applyReadings(b.channels, r); });
 
-        link.toggle();
-        QCOMPARE(b.channels.ethernetState, quint8(2));
+        b.links.toggleEthernet();
+        QCOMPARE(link.state(), EthernetLink::Connecting);
         QVERIFY(!link.isReady());
         QVERIFY(handshake.wait(5000));
-        QCOMPARE(b.channels.ethernetState, quint8(1));
-        QVERIFY(link.isReady() && !b.channels.serialLinkActive);
+        QCOMPARE(link.state(), EthernetLink::Connected);
+        QVERIFY(link.isReady() && &b.links.activeLink() == &link);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
         QCOMPARE(b.shell.menuItem("RJ45")->caption, QString::fromUtf8("以太网断开"));
         QVERIFY(b.shell.menuItem("connet")->enabled && !b.shell.menuItem("Com_off")->enabled);
@@ -258,7 +262,7 @@ private slots:
         QCOMPARE(frames[0].hex.mid(2 * 8, 2), QByteArray("40")); // channel 1 合格, as sent
 
         // The simulator hangs up after its fourth frame: closed and reported, no message.
-        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.state(), EthernetLink::Closed, 5000);
         QCOMPARE(lost.size(), 1);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
         QVERIFY(b.shell.menuItem("select")->enabled);
@@ -280,14 +284,14 @@ private slots:
         }
         HangingListener hanging;
         QVERIFY(hanging.isValid());
-        Bench b;
         Timing fast;
         fast.connectTimeoutMs = 300;
         fast.handshakeTimeoutMs = 300;
+        Bench b(fast);
         b.aim(closedPort);
-        EthernetLink link(b.channels, b.panel, b.shell, b.prompter, fast);
-        link.toggle();
-        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);
+        EthernetLink& link = b.ethernet;
+        b.links.toggleEthernet();
+        QTRY_COMPARE_WITH_TIMEOUT(link.state(), EthernetLink::Closed, 5000);
         QVERIFY(b.prompter.shown().isEmpty());
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
         // Said before any attempt: a port that is not a number, an empty address.
@@ -295,17 +299,17 @@ private slots:
                                         {boxes::InstrumentAddress, "  ", "请输入仪器的IP地址"}}) {
             b.aim(closedPort);
             b.panel.setText(0, box, typed);
-            link.toggle();
-            QCOMPARE(b.channels.ethernetState, quint8(0));
+            b.links.toggleEthernet();
+            QCOMPARE(link.state(), EthernetLink::Closed);
             QVERIFY(b.prompter.texts().size() == 1 &&
                     b.prompter.texts().first().contains(QString::fromUtf8(said)));
             b.prompter.clear();
         }
 
         b.aim(hanging.port());
-        link.toggle();
-        QCOMPARE(b.channels.ethernetState, quint8(2));
-        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);
+        b.links.toggleEthernet();
+        QCOMPARE(link.state(), EthernetLink::Connecting);
+        QTRY_COMPARE_WITH_TIMEOUT(link.state(), EthernetLink::Closed, 5000);
         QCOMPARE(b.prompter.texts().size(), 1);
         QVERIFY(b.prompter.texts().first().contains(QString::fromUtf8("连接超时")));
         QCOMPARE(b.shell.menuItem("RJ45")->caption, QString::fromUtf8("以太网连接"));
@@ -313,10 +317,10 @@ private slots:
         QTcpServer mute;
         QVERIFY(mute.listen(QHostAddress::LocalHost));
         b.aim(mute.serverPort());
-        link.toggle();
-        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(1), 5000);
+        b.links.toggleEthernet();
+        QTRY_COMPARE_WITH_TIMEOUT(link.state(), EthernetLink::Connected, 5000);
         QVERIFY(!link.isReady());
-        QTRY_COMPARE_WITH_TIMEOUT(b.channels.ethernetState, quint8(0), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.state(), EthernetLink::Closed, 5000);
         QVERIFY(b.prompter.texts().last().contains(QString::fromUtf8("握手")));
         QCOMPARE(b.prompter.texts().size(), 2);
     }

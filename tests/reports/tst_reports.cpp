@@ -4,6 +4,7 @@
 #include "params/PanelModel.h"
 #include "reports/MergedReport.h"
 #include "reports/ReportPrinter.h"
+#include "reports/ReportPrinting.h"
 #include "reports/StoredTestDisplay.h"
 #include "results/PanelRecord.h"
 #include "results/ResultStore.h"
@@ -270,7 +271,7 @@ private slots:
         ScriptedPrompter& prompter = r.prompter;
         const QString kept = r.pdfPath("kept.pdf");
         prompter.queueFileName(kept);
-        r.report.printReport(prompter, nullptr, QDate(2026, 12, 6));
+        printReport(r.report, prompter, nullptr, QDate(2026, 12, 6));
         QCOMPARE(prompter.shown().size(), 2);
         QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("没有找到可用的打印机")));
         QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
@@ -283,7 +284,7 @@ private slots:
         broken.setOutputFormat(QPrinter::PdfFormat);
         broken.setOutputFileName(r.pdfPath("no/such/folder/out.pdf"));
         prompter.queueFileName(QString());
-        r.report.printReport(prompter, &broken);
+        printReport(r.report, prompter, &broken);
         QCOMPARE(prompter.shown().size(), 2);
         QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("打印机无法开始打印")));
 

@@ -114,14 +114,14 @@ void HeadlessRun::connectLink() {
         EthernetLink& ethernet = m_station.ethernetLink();
         connect(&ethernet, &EthernetLink::handshakeReplied, this, &HeadlessRun::pressStart,
                 Qt::SingleShotConnection);
-        connect(&ethernet, &EthernetLink::stateChanged, this, [this](int state) {
-            if (state == EthernetLink::Closed && !m_station.run().isRunning() &&
-                m_station.channels().serialLinkActive)
+        connect(&ethernet, &InstrumentLink::stateChanged, this, [this, &ethernet] {
+            if (ethernet.state() == EthernetLink::Closed && !m_station.run().isRunning() &&
+                !m_station.links().ethernetActive())
                 finish(NoLink); // refused or dropped before the handshake
         });
         m_linkDeadline.start(LinkWaitMs);
-        ethernet.toggle();
-        if (m_station.channels().ethernetState == EthernetLink::Closed)
+        m_station.links().toggleEthernet();
+        if (ethernet.state() == EthernetLink::Closed)
             finish(NoLink); // the port text was not a number
         return;
     }
@@ -139,7 +139,7 @@ void HeadlessRun::connectLink() {
             else
                 finish(NoLink);
         });
-        serial.connectFrom(1);
+        m_station.links().openSerial(1);
         return;
     }
     finish(BadUsage);
