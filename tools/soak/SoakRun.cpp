@@ -40,7 +40,7 @@ void SoakRun::begin() {
     connect(&m_station.ethernetLink(), &EthernetLink::handshakeReplied, this, &SoakRun::nextGroup,
             Qt::SingleShotConnection);
     m_linkDeadline.start(LinkWaitMs);
-    m_station.ethernetLink().toggle();
+    m_station.links().toggleEthernet();
 }
 
 void SoakRun::nextGroup() {
