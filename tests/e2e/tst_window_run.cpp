@@ -79,7 +79,7 @@ private slots:
         const QString settings = m_dir.filePath("serial.ini");
         SettingsStore(settings).write("canshu", "comdev(1)", sim.ptyPath());
         auto prompter = std::make_unique<ScriptedPrompter>();
-        prompter->setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
+        prompter->setAnswer(Question::ConfirmStart, true);
         MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
         window.show();
         window.findChild<QAction*>("COM1")->trigger();
@@ -128,9 +128,8 @@ private slots:
         }
         auto prompter = std::make_unique<ScriptedPrompter>();
         ScriptedPrompter* operatorAnswers = prompter.get();
-        operatorAnswers->setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
-        const QString quitQuestion = QString::fromUtf8("测试数据尚未保存，确定要退出吗？");
-        operatorAnswers->setAnswerFor(quitQuestion, false);
+        operatorAnswers->setAnswer(Question::ConfirmStart, true);
+        operatorAnswers->setAnswer(Question::QuitUnsaved, false);
         MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -188,10 +187,10 @@ private slots:
 
         window.close();
         QVERIFY(window.isVisible());
-        QCOMPARE(operatorAnswers->texts().last(), quitQuestion);
+        QCOMPARE(operatorAnswers->texts().last(),
+                 QString::fromUtf8("测试数据尚未保存，确定要退出吗？"));
         // 新建 gives the test up on Yes, and the boxes are the operator's again.
-        operatorAnswers->setAnswerFor(QString::fromUtf8("测试数据尚未保存，确定要新建测试吗？"),
-                                      true);
+        operatorAnswers->setAnswer(Question::NewTestUnsaved, true);
         window.findChild<QAction*>("new2")->trigger();
         QVERIFY(!formation->isReadOnly());
         QVERIFY(window.findChild<QRadioButton*>("Option6_0")->isEnabled());
