@@ -130,6 +130,7 @@ private slots:
         ScriptedPrompter* operatorAnswers = prompter.get();
         operatorAnswers->setAnswer(Question::ConfirmStart, true);
         operatorAnswers->setAnswer(Question::QuitUnsaved, false);
+        operatorAnswers->setAnswer(Question::SaveResults, false);
         MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));

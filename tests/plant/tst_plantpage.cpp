@@ -37,6 +37,7 @@ struct Bench {
     explicit Bench(const QString& settings) : station(settings, prompter, Timing{}.scaled(20)) {
         prompter.setAnswer(Question::ConfirmStart, true);
         prompter.setAnswer(Question::UploadPiece, true);
+        prompter.setAnswer(Question::SaveResults, false);
         station.startUp();
     }
     Operator prompter;
