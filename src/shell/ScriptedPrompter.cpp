@@ -12,6 +12,7 @@ void ScriptedPrompter::notify(const QString& title, const QString& text) {
 
 bool ScriptedPrompter::ask(QuestionKey question, const QString& title, const QString& text) {
     m_shown.append({Shown::Question, title, text});
+    if (m_asked) m_asked(question);
     auto found = m_answers.find({question.id, question.piece});
     if (found == m_answers.end()) found = m_answers.find({question.id, 0});
     if (found != m_answers.end()) return found->second;

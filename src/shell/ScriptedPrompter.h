@@ -5,6 +5,7 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <utility>
 
@@ -34,6 +35,13 @@ public:
     void setAnswer(QuestionKey question, bool yes) {
         m_answers[{question.id, question.piece}] = yes;
     }
+    void setAnswer(std::initializer_list<Question> questions, bool yes) {
+        for (Question q : questions)
+            setAnswer(q, yes);
+    }
+    // Called as each question comes up, before it is answered: a script may act at that
+    // moment (take a server away halfway through an upload).
+    void onAsked(std::function<void(QuestionKey)> handler) { m_asked = std::move(handler); }
     // Called for a question without an answer, which is then answered No. Without a handler
     // it is a fatal error naming the question: a test cannot pass over one it did not expect.
     void onUnanswered(std::function<void(Question, const QString& text)> handler) {
@@ -51,6 +59,7 @@ public:
 private:
     QList<Shown> m_shown;
     std::map<std::pair<Question, int>, bool> m_answers;
+    std::function<void(QuestionKey)> m_asked;
     std::function<void(Question, const QString&)> m_unanswered;
     QStringList m_fileNames;
 };

@@ -28,8 +28,7 @@ const Timing kFast = Timing{}.scaled(20);
 struct Program : q7rk::testing::Program {
     explicit Program(const QString& path) : q7rk::testing::Program(path, kFast) {
         prompter.setAnswer(Question::ConfirmStart, true);
-        prompter.setAnswer(Question::SaveResults, false);
-        prompter.setAnswer(Question::UploadPiece, false);
+        prompter.setAnswer({Question::SaveResults, Question::UploadPiece}, false);
         controller.startUp();
     }
 

@@ -129,8 +129,7 @@ private slots:
         auto prompter = std::make_unique<ScriptedPrompter>();
         ScriptedPrompter* operatorAnswers = prompter.get();
         operatorAnswers->setAnswer(Question::ConfirmStart, true);
-        operatorAnswers->setAnswer(Question::QuitUnsaved, false);
-        operatorAnswers->setAnswer(Question::SaveResults, false);
+        operatorAnswers->setAnswer({Question::QuitUnsaved, Question::SaveResults}, false);
         MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -177,7 +176,6 @@ private slots:
         QVERIFY(hint->isVisible());
         QTest::keyClicks(window.findChild<QLineEdit*>("Text3_4"), "5");
         QVERIFY(!hint->isVisible());
-        QCOMPARE(window.panel().text(0, boxes::TvVerdict), QString::fromUtf8("合格"));
         QCOMPARE(badge->text(), QString::fromUtf8("合格"));
         QCOMPARE(badge->grab().toImage().pixelColor(2, 2), QColor(0, 150, 0));
         QCOMPARE(window.findChild<QLabel*>("panel1")->text(), QString::fromUtf8("第1路TV测试结束"));

@@ -23,24 +23,16 @@ namespace {
 
 const QString Serial = QStringLiteral("T7A");
 
-// An operator who may do something (pull the server's plug) when a question comes up.
-class Operator : public ScriptedPrompter {
-public:
-    std::function<void(QuestionKey)> onQuestion;
-    bool ask(QuestionKey question, const QString& title, const QString& text) override {
-        if (onQuestion) onQuestion(question);
-        return ScriptedPrompter::ask(question, title, text);
-    }
-};
-
 struct Bench {
     explicit Bench(const QString& settings) : station(settings, prompter, Timing{}.scaled(20)) {
-        prompter.setAnswer(Question::ConfirmStart, true);
-        prompter.setAnswer(Question::UploadPiece, true);
+        // Opening or deleting a foil gives the run's unsaved tests up on Yes.
+        prompter.setAnswer({Question::ConfirmStart, Question::UploadPiece,
+                            Question::OpenFoilUnsaved, Question::DeleteFoilUnsaved},
+                           true);
         prompter.setAnswer(Question::SaveResults, false);
         station.startUp();
     }
-    Operator prompter;
+    ScriptedPrompter prompter;
     Station station;
     PanelModel& panel = station.panel();
     PlantPage& page = station.plant();
@@ -107,9 +99,6 @@ private slots:
         for (int k = 0; k < 3; ++k)
             QVERIFY(panel.number(k, boxes::RiseTime) > 0);
         QCOMPARE(m_bench->page.text(FoilBox::Serial), Serial);
-        // The run's tests are not stored: opening or deleting a foil gives them up on Yes.
-        for (Question q : {Question::OpenFoilUnsaved, Question::DeleteFoilUnsaved})
-            m_bench->prompter.setAnswer(q, true);
     }
 
     void cleanupTestCase() {
@@ -123,7 +112,7 @@ private slots:
             QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
         QFile::remove(m_server.home.filePath(UploadQueue::FileName));
         m_bench->page.setSource(m_server.source);
-        m_bench->prompter.onQuestion = nullptr;
+        m_bench->prompter.onAsked(nullptr);
         QVERIFY(m_server.prepare());
         PlantPage& page = m_bench->page;
         page.tabinit();
@@ -255,11 +244,11 @@ private slots:
         QSignalSpy pending(&page, &PlantPage::pendingChanged);
         QSignalSpy retried(&page, &PlantPage::queueRetried);
         page.grid().setEntry(PieceQuantity::Bend, 1, "x");
-        m_bench->prompter.onQuestion = [this](QuestionKey question) {
+        m_bench->prompter.onAsked([this](QuestionKey question) {
             if (question.piece == 2) QVERIFY(m_server.takeAway(true));
-        };
+        });
         const PlantUploadResult result = uploadGroup();
-        m_bench->prompter.onQuestion = nullptr;
+        m_bench->prompter.onAsked(nullptr);
         QVERIFY(m_server.takeAway(false));
         page.grid().setEntry(PieceQuantity::Bend, 1, "");
         QCOMPARE(result.failed, QList<int>{1});
