@@ -20,7 +20,7 @@ void MessageBoxPrompter::notify(const QString& title, const QString& text) {
     box->open();
 }
 
-bool MessageBoxPrompter::ask(const QString& title, const QString& text) {
+bool MessageBoxPrompter::ask(QuestionKey, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
                     m_parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));

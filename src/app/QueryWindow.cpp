@@ -322,7 +322,8 @@ std::optional<int> QueryWindow::selectedRecord() const {
 void QueryWindow::deleteSelected() {
     const auto record = selectedRecord();
     if (!record) return inform(resulttext::noSelection());
-    if (!m_prompter.ask(resulttext::infoTitle(), QStringLiteral("您确定要删除所选记录吗？")))
+    if (!m_prompter.ask(Question::DeleteStoredTest, resulttext::infoTitle(),
+                        QStringLiteral("您确定要删除所选记录吗？")))
         return;
     const ResultOutcome outcome = m_model.deleteRecord(record);
     showRows();
@@ -336,8 +337,9 @@ void QueryWindow::deleteBatch() {
     const QString count = m_batch->text();
     // A count that is no whole number of records is refused before anything is asked.
     if (!parseBatchCount(count)) return inform(resulttext::badBatchCount());
-    if (!m_prompter.ask(resulttext::infoTitle(), QStringLiteral("您确定要删除 ") + count +
-                                                     QStringLiteral(" 条所选记录吗？")))
+    if (!m_prompter.ask(Question::DeleteStoredBatch, resulttext::infoTitle(),
+                        QStringLiteral("您确定要删除 ") + count +
+                            QStringLiteral(" 条所选记录吗？")))
         return;
     const int row = m_grid->currentIndex().row();
     const ResultOutcome outcome = m_model.deleteBatch(record, count);

@@ -153,7 +153,8 @@ bool RunController::confirmStart() {
             return false;
         }
     }
-    if (!m_prompter.ask(kInfoTitle, QStringLiteral("您确定要开始运行吗？"))) {
+    if (!m_prompter.ask(Question::ConfirmStart, kInfoTitle,
+                        QStringLiteral("您确定要开始运行吗？"))) {
         for (int k = first; k <= last; ++k)
             m_shell.setStatusText(k + 1,
                                   ShellModel::channelStatus(k, QStringLiteral("路测试关闭")));

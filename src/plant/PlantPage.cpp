@@ -214,7 +214,7 @@ void PlantPage::showGradeList() {
         status = known.status;
         bool present = known.ok() && known.value;
         if (known.ok() && !present &&
-            m_prompter.ask(questionTitle(), plantTexts::addGradeQuestion())) {
+            m_prompter.ask(Question::AddGrade, questionTitle(), plantTexts::addGradeQuestion())) {
             status = foils.addGrade(typed);
             present = status.ok();
         }
@@ -303,7 +303,7 @@ void PlantPage::saveFoil() {
 
 void PlantPage::deleteFoil() {
     if (m_gate && !m_gate(PlantCommand::DeleteFoil)) return;
-    if (!m_prompter.ask(questionTitle(),
+    if (!m_prompter.ask(Question::DeleteFoil, questionTitle(),
                         plantTexts::deleteQuestion(trimBlanks(text(FoilBox::Serial)))))
         return;
     const PlantStatus removed = FoilRecords(m_source).remove(text(FoilBox::Serial));
@@ -374,8 +374,8 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
                        : firstQuestionNote(pieces.first().serial, bool(foil), unreachable);
     for (const RunPiece& rp : pieces) {
         const int n = rp.curveNumber, k = rp.channel;
-        const bool yes =
-            m_prompter.ask(questionTitle(), plantTexts::uploadQuestion(n, rp.serial) + note);
+        const bool yes = m_prompter.ask({Question::UploadPiece, n}, questionTitle(),
+                                        plantTexts::uploadQuestion(n, rp.serial) + note);
         note.clear();
         if (!yes) {
             result.pieces << PieceOutcome{n, k, PieceFate::Declined, {}};
@@ -477,7 +477,7 @@ bool PlantPage::removeQueued(const std::vector<QueuedUpload>& entries) {
     for (const QueuedUpload& e : entries)
         pieces << plantTexts::queuedPiece(e.piece.serial, e.piece.curveNumber);
     if (pieces.isEmpty() ||
-        !m_prompter.ask(questionTitle(),
+        !m_prompter.ask(Question::RemoveQueuedUpload, questionTitle(),
                         plantTexts::removeQueuedQuestion(pieces.join(QStringLiteral("、")))))
         return false;
     PlantStatus removed;

@@ -20,13 +20,9 @@ inline QString foilDeleted() {
 inline QString piecesSaved() {
     return QStringLiteral("部分参数保存完毕!");
 }
-// The question's first part alone is what scripted answers match.
-inline QString uploadQuestion(int curveNumber) {
-    return QStringLiteral("第%1片数据是否保存?").arg(curveNumber);
-}
 // Which foil gets the piece.
 inline QString uploadQuestion(int curveNumber, const QString& serial) {
-    return uploadQuestion(curveNumber) + QStringLiteral("（卷号 %1）").arg(serial);
+    return QStringLiteral("第%1片数据是否保存?（卷号 %2）").arg(curveNumber).arg(serial);
 }
 // The second line of the first question when neither the page nor the plant knows the foil.
 inline QString noFoilAnywhere(const QString& serial) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/Question.h"
+
 #include <QString>
 
 namespace q7rk {
@@ -15,8 +17,9 @@ public:
     // A message that does not wait: for what can arrive while a run's timers are live, where
     // a modal box would hold up everything behind it.
     virtual void notify(const QString& title, const QString& text) = 0;
-    // A Yes/No question; true for Yes.
-    virtual bool ask(const QString& title, const QString& text) = 0;
+    // A Yes/No question; true for Yes. The window shows the text; scripted answers go by the
+    // question's id.
+    virtual bool ask(QuestionKey question, const QString& title, const QString& text) = 0;
     // A save dialog proposing `proposedName`; empty when cancelled.
     virtual QString saveFileName(const QString& title, const QString& proposedName,
                                  const QString& filter) = 0;

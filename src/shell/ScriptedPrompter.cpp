@@ -10,16 +10,17 @@ void ScriptedPrompter::notify(const QString& title, const QString& text) {
     m_shown.append({Shown::Notice, title, text});
 }
 
-bool ScriptedPrompter::ask(const QString& title, const QString& text) {
+bool ScriptedPrompter::ask(QuestionKey question, const QString& title, const QString& text) {
     m_shown.append({Shown::Question, title, text});
-    // A question's start is what it asks; what follows (the foil it concerns, lines that
-    // explain) only adds to it. The longest fixed text the question starts with answers.
-    const QString* best = nullptr;
-    for (auto it = m_fixed.cbegin(); it != m_fixed.cend(); ++it)
-        if (text.startsWith(it.key()) && (!best || it.key().size() > best->size()))
-            best = &it.key();
-    if (best) return m_fixed.value(*best);
-    return m_answers.isEmpty() ? m_defaultAnswer : m_answers.takeFirst();
+    if (m_asked) m_asked(question);
+    auto found = m_answers.find({question.id, question.piece});
+    if (found == m_answers.end()) found = m_answers.find({question.id, 0});
+    if (found != m_answers.end()) return found->second;
+    if (m_unanswered)
+        m_unanswered(question.id, text);
+    else
+        qFatal("unanswered question %s: %s", questionName(question.id), qPrintable(text));
+    return false;
 }
 
 QString ScriptedPrompter::saveFileName(const QString& title, const QString& proposedName,

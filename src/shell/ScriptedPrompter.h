@@ -2,16 +2,19 @@
 
 #include "shell/Prompter.h"
 
-#include <QHash>
 #include <QList>
 #include <QStringList>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <utility>
 
 namespace q7rk {
 
-// A Prompter without a screen: it records every message and question in order and answers
-// questions and file dialogs from queues, falling back to fixed defaults when a queue is
-// empty. The headless runner answers the operator's questions with it; tests assert the
-// exact texts shown.
+// A Prompter without a screen: it records every message and question in order, answers
+// questions by their ids and file dialogs from a queue. The headless runner answers the
+// operator's questions with it; tests assert the exact texts shown. A question nobody set an
+// answer for is a fault of the script, never a silent No.
 class ScriptedPrompter : public Prompter {
 public:
     struct Shown {
@@ -22,15 +25,28 @@ public:
 
     void inform(const QString& title, const QString& text) override;
     void notify(const QString& title, const QString& text) override;
-    bool ask(const QString& title, const QString& text) override;
+    bool ask(QuestionKey question, const QString& title, const QString& text) override;
     QString saveFileName(const QString& title, const QString& proposedName,
                          const QString& filter) override;
     QString openFileName(const QString& title, const QString& filter) override;
 
-    void queueAnswer(bool yes) { m_answers.append(yes); }
-    // A fixed answer to the questions that start with this text, ahead of the queue.
-    void setAnswerFor(const QString& question, bool yes) { m_fixed.insert(question, yes); }
-    void setDefaultAnswer(bool yes) { m_defaultAnswer = yes; }
+    // The answer to every asking of the question. An UploadPiece key without a piece answers
+    // every piece that has no answer of its own.
+    void setAnswer(QuestionKey question, bool yes) {
+        m_answers[{question.id, question.piece}] = yes;
+    }
+    void setAnswer(std::initializer_list<Question> questions, bool yes) {
+        for (Question q : questions)
+            setAnswer(q, yes);
+    }
+    // Called as each question comes up, before it is answered: a script may act at that
+    // moment (take a server away halfway through an upload).
+    void onAsked(std::function<void(QuestionKey)> handler) { m_asked = std::move(handler); }
+    // Called for a question without an answer, which is then answered No. Without a handler
+    // it is a fatal error naming the question: a test cannot pass over one it did not expect.
+    void onUnanswered(std::function<void(Question, const QString& text)> handler) {
+        m_unanswered = std::move(handler);
+    }
     // A file name for the next dialog; an empty text cancels it. Without one, a save
     // dialog accepts its proposed name and an open dialog is cancelled.
     void queueFileName(const QString& name) { m_fileNames.append(name); }
@@ -42,10 +58,10 @@ public:
 
 private:
     QList<Shown> m_shown;
-    QList<bool> m_answers;
-    QHash<QString, bool> m_fixed;
+    std::map<std::pair<Question, int>, bool> m_answers;
+    std::function<void(QuestionKey)> m_asked;
+    std::function<void(Question, const QString&)> m_unanswered;
     QStringList m_fileNames;
-    bool m_defaultAnswer = false;
 };
 
 } // namespace q7rk

@@ -13,20 +13,27 @@ struct Rule {
     // With unsaved finished tests in the channels it would reset: asked first. Empty: no
     // question.
     const char* unsavedQuestion;
+    Question unsavedId;
 };
 
 // clang-format off
 constexpr std::array<Rule, 10> kRules{{
-    {Command::Save,          "保存",         ""},
-    {Command::NewTest,       "新建测试",     "测试数据尚未保存，确定要新建测试吗？"},
-    {Command::StartRun,      "",             "测试数据尚未保存，确定要开始新的测试吗？"},
-    {Command::OpenFoil,      "打开铝箔记录", "测试数据尚未保存，确定要打开铝箔记录吗？"},
-    {Command::DeleteFoil,    "删除铝箔记录", "测试数据尚未保存，确定要删除铝箔记录吗？"},
-    {Command::DisplayStored, "显示记录",     "该通道的测试数据尚未保存，确定要显示记录吗？"},
-    {Command::Print,         "打印",         ""},
-    {Command::SaveBitmaps,   "保存图片",     ""},
-    {Command::RetryPlant,    "补传工厂数据", ""},
-    {Command::Quit,          "",             "测试数据尚未保存，确定要退出吗？"},
+    {Command::Save,          "保存",         "", {}},
+    {Command::NewTest,       "新建测试",     "测试数据尚未保存，确定要新建测试吗？",
+     Question::NewTestUnsaved},
+    {Command::StartRun,      "",             "测试数据尚未保存，确定要开始新的测试吗？",
+     Question::StartOverUnsaved},
+    {Command::OpenFoil,      "打开铝箔记录", "测试数据尚未保存，确定要打开铝箔记录吗？",
+     Question::OpenFoilUnsaved},
+    {Command::DeleteFoil,    "删除铝箔记录", "测试数据尚未保存，确定要删除铝箔记录吗？",
+     Question::DeleteFoilUnsaved},
+    {Command::DisplayStored, "显示记录",     "该通道的测试数据尚未保存，确定要显示记录吗？",
+     Question::DisplayStoredUnsaved},
+    {Command::Print,         "打印",         "", {}},
+    {Command::SaveBitmaps,   "保存图片",     "", {}},
+    {Command::RetryPlant,    "补传工厂数据", "", {}},
+    {Command::Quit,          "",             "测试数据尚未保存，确定要退出吗？",
+     Question::QuitUnsaved},
 }};
 // clang-format on
 
@@ -44,7 +51,8 @@ CommandCheck checkCommand(Command command, const TestLifecycle& tests, bool runn
     if (running) {
         // The instrument is driving the channels: stopping it is part of quitting.
         if (command == Command::Quit)
-            return {CommandCheck::Ask, QStringLiteral("测试正在进行，确定要停止测试并退出吗？")};
+            return {CommandCheck::Ask, QStringLiteral("测试正在进行，确定要停止测试并退出吗？"),
+                    Question::QuitDuringRun};
         if (*rule.whatDuringRun)
             return {CommandCheck::Refuse, QStringLiteral("测试正在进行，请在测试结束后再") +
                                               QString::fromUtf8(rule.whatDuringRun) +
@@ -58,7 +66,7 @@ CommandCheck checkCommand(Command command, const TestLifecycle& tests, bool runn
     // A new run gives up the pieces of this one that are not in the plant database.
     if (command == Command::StartRun && !tests.unsentPieces().isEmpty())
         question += QStringLiteral("\n未存入工厂数据库的片也将不再提供上传。");
-    return {CommandCheck::Ask, question};
+    return {CommandCheck::Ask, question, rule.unsavedId};
 }
 
 } // namespace q7rk

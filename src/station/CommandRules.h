@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/Question.h"
 #include "station/TestLifecycle.h"
 
 #include <QString>
@@ -23,7 +24,8 @@ enum class Command {
 // What may happen now: go ahead, refuse with a notice, or go ahead only on Yes.
 struct CommandCheck {
     enum Verdict { Go, Refuse, Ask } verdict = Go;
-    QString text; // the notice or the question
+    QString text;                              // the notice or the question
+    Question question = Question::QuitUnsaved; // which question, for Ask
 };
 
 // The one rule book: command by command, what a live run and unsaved finished tests in the

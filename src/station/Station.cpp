@@ -341,7 +341,7 @@ bool Station::permits(Command command, int first, int last) {
     case CommandCheck::Ask:
         break;
     }
-    return m_prompter.ask(kInfoTitle, check.text);
+    return m_prompter.ask(check.question, kInfoTitle, check.text);
 }
 
 // A judged channel's test is worth keeping; one the run left unjudged is not a result. The
@@ -366,7 +366,7 @@ void Station::onRunEnded() {
     if (!interrupted.isEmpty())
         question +=
             QLatin1Char('\n') + channelList(interrupted) + QStringLiteral("测试未完成，不会保存。");
-    if (m_prompter.ask(kInfoTitle, question)) save();
+    if (m_prompter.ask(Question::SaveResults, kInfoTitle, question)) save();
 }
 
 bool Station::mayQuit() {

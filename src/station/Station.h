@@ -149,8 +149,8 @@ private:
         void notify(const QString& title, const QString& text) override {
             m_inner.notify(title, text);
         }
-        bool ask(const QString& title, const QString& text) override {
-            return m_inner.ask(title, text);
+        bool ask(QuestionKey question, const QString& title, const QString& text) override {
+            return m_inner.ask(question, title, text);
         }
         QString saveFileName(const QString& title, const QString& proposedName,
                              const QString& filter) override {

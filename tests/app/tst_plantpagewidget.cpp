@@ -96,12 +96,13 @@ private slots:
 
         // Removal names the piece and waits for Yes.
         list->selectRow(1);
+        prompter.setAnswer(Question::RemoveQueuedUpload, false);
         click("removeSelected");
         QCOMPARE(
             prompter.texts().last(),
             QString("确定从待传队列中删除卷号S1第2片的数据吗？删除后不会再上传到工厂数据库。"));
         QCOMPARE(list->rowCount(), 2);
-        prompter.queueAnswer(true);
+        prompter.setAnswer(Question::RemoveQueuedUpload, true);
         click("removeSelected");
         QCOMPARE(list->rowCount(), 1);
         QCOMPARE(page.pendingCount(), 1);

@@ -158,16 +158,17 @@ private slots:
         // The third and fourth of five.
         rig.prompter.clear();
         rig.edit("Text3")->setText(QStringLiteral("2"));
-        rig.prompter.queueAnswer(true);
+        rig.prompter.setAnswer(Question::DeleteStoredBatch, true);
         rig.click("Command9");
         QCOMPARE(rig.prompter.texts(), (S{"您确定要删除 2 条所选记录吗？", "删除完毕！"}));
         QCOMPARE((S{rig.cell(2), rig.cell(3), rig.cell(4)}), (S{"A1HL", "A2HL", "A5HL"}));
 
         // One record: No keeps it, Yes deletes the selected one.
         rig.select(3);
-        rig.click("Command2"); // the scripted answer is No
+        rig.prompter.setAnswer(Question::DeleteStoredTest, false);
+        rig.click("Command2");
         QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("3"));
-        rig.prompter.queueAnswer(true);
+        rig.prompter.setAnswer(Question::DeleteStoredTest, true);
         rig.click("Command2");
         QVERIFY(!rig.store.load(TestKind::Tv, "A2HL") && rig.store.load(TestKind::Tv, "A1HL"));
         QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("2"));

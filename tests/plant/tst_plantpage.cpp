@@ -23,24 +23,16 @@ namespace {
 
 const QString Serial = QStringLiteral("T7A");
 
-// An operator who may do something (pull the server's plug) when a question comes up.
-class Operator : public ScriptedPrompter {
-public:
-    std::function<void(const QString&)> onQuestion;
-    bool ask(const QString& title, const QString& text) override {
-        if (onQuestion) onQuestion(text);
-        return ScriptedPrompter::ask(title, text);
-    }
-};
-
 struct Bench {
     explicit Bench(const QString& settings) : station(settings, prompter, Timing{}.scaled(20)) {
-        prompter.setAnswerFor(QString::fromUtf8("您确定要开始运行吗？"), true);
-        for (int n = 1; n <= 6; ++n)
-            prompter.setAnswerFor(QString::fromUtf8("第%1片数据是否保存?").arg(n), true);
+        // Opening or deleting a foil gives the run's unsaved tests up on Yes.
+        prompter.setAnswer({Question::ConfirmStart, Question::UploadPiece,
+                            Question::OpenFoilUnsaved, Question::DeleteFoilUnsaved},
+                           true);
+        prompter.setAnswer(Question::SaveResults, false);
         station.startUp();
     }
-    Operator prompter;
+    ScriptedPrompter prompter;
     Station station;
     PanelModel& panel = station.panel();
     PlantPage& page = station.plant();
@@ -107,10 +99,6 @@ private slots:
         for (int k = 0; k < 3; ++k)
             QVERIFY(panel.number(k, boxes::RiseTime) > 0);
         QCOMPARE(m_bench->page.text(FoilBox::Serial), Serial);
-        // The run's tests are not stored: opening or deleting a foil gives them up on Yes.
-        for (const char* q : {"测试数据尚未保存，确定要打开铝箔记录吗？",
-                              "测试数据尚未保存，确定要删除铝箔记录吗？"})
-            m_bench->prompter.setAnswerFor(QString::fromUtf8(q), true);
     }
 
     void cleanupTestCase() {
@@ -124,7 +112,7 @@ private slots:
             QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
         QFile::remove(m_server.home.filePath(UploadQueue::FileName));
         m_bench->page.setSource(m_server.source);
-        m_bench->prompter.onQuestion = nullptr;
+        m_bench->prompter.onAsked(nullptr);
         QVERIFY(m_server.prepare());
         PlantPage& page = m_bench->page;
         page.tabinit();
@@ -142,9 +130,8 @@ private slots:
             QSKIP("the run was saved (and then given up) with the first back end");
         for (int k = 0; k < 3; ++k)
             m_bench->panel.setText(k, boxes::TvOperator, "W");
-        const QString second = QString::fromUtf8("第2片数据是否保存?");
         for (bool yes : {false, true}) {
-            m_bench->prompter.setAnswerFor(second, yes);
+            m_bench->prompter.setAnswer({Question::UploadPiece, 2}, yes);
             m_bench->page.setText(FoilBox::Joints, yes ? "2" : "abc");
             QVERIFY(station.save());
             const PlantUploadResult& upload = station.plant().lastUpload();
@@ -257,12 +244,11 @@ private slots:
         QSignalSpy pending(&page, &PlantPage::pendingChanged);
         QSignalSpy retried(&page, &PlantPage::queueRetried);
         page.grid().setEntry(PieceQuantity::Bend, 1, "x");
-        m_bench->prompter.onQuestion = [this](const QString& question) {
-            if (question.startsWith(QString::fromUtf8("第2片数据是否保存?")))
-                QVERIFY(m_server.takeAway(true));
-        };
+        m_bench->prompter.onAsked([this](QuestionKey question) {
+            if (question.piece == 2) QVERIFY(m_server.takeAway(true));
+        });
         const PlantUploadResult result = uploadGroup();
-        m_bench->prompter.onQuestion = nullptr;
+        m_bench->prompter.onAsked(nullptr);
         QVERIFY(m_server.takeAway(false));
         page.grid().setEntry(PieceQuantity::Bend, 1, "");
         QCOMPARE(result.failed, QList<int>{1});
@@ -285,7 +271,8 @@ private slots:
         QCOMPARE(retried.last(), QVariantList({2, 0}));
         QCOMPARE(pending.last().first().toInt(), 0);
         QCOMPARE(status.first().first().toString(), QString::fromUtf8("正在补传工厂数据：0/2"));
-        QCOMPARE(page.queueStatus(), QString::fromUtf8("补传工厂数据：上传2片，没有等待补传的数据。"));
+        QCOMPARE(page.queueStatus(),
+                 QString::fromUtf8("补传工厂数据：上传2片，没有等待补传的数据。"));
         QVERIFY(!page.retryQueue()); // nothing waits, no pass
         for (const char* table : {"Part_Parameter", "Curve"})
             for (int n = 1; n <= 3; ++n)
@@ -317,8 +304,7 @@ private slots:
         page.saveFoil(); // the serial list below shows it stored
 
         page.setText(FoilBox::Grade, "NEW");
-        m_bench->prompter.setAnswerFor(QString::fromUtf8("此规格不存在,是否加入到规格列表中?"),
-                                       true);
+        m_bench->prompter.setAnswer(Question::AddGrade, true);
         page.showGradeList();
         QCOMPARE(page.listItems(PlantList::Grades), QStringList{"NEW"});
         QVERIFY(page.listVisible(PlantList::Grades));
@@ -332,8 +318,7 @@ private slots:
         // A database that cannot be reached changes nothing on the page.
         page.setSource(PlantSource("nowhere"));
         const FoilRecord shown = page.record();
-        m_bench->prompter.setAnswerFor(
-            QString::fromUtf8("此操作会删除卷号 T7A 的全部数据,是否确定?"), true);
+        m_bench->prompter.setAnswer(Question::DeleteFoil, true);
         page.grid().setEntry(PieceQuantity::Bend, 2, "4");
         page.openFoil();
         page.deleteFoil();

@@ -209,6 +209,11 @@ private slots:
         t.runEnded({true, true, true, true, true, true});
         t.runStarted(1, 1); // the next run gives up channel 1's unsaved test
         QCOMPARE(t.unsaved(), QList<int>{});
+        // A question nobody answered is reported by its id (the runner exits on it) and is No.
+        QList<Question> missing;
+        ScriptedPrompter script;
+        script.onUnanswered([&missing](Question id, const QString&) { missing << id; });
+        QVERIFY(!script.ask(Question::AddGrade, {}, {}) && missing == QList{Question::AddGrade});
     }
 
     void aNewTestVoltageReframesTheChartsAndDispatchByKeyAndName() {

@@ -2,12 +2,12 @@
 
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
-#include "plant/PlantTexts.h"
 #include "results/PanelRecord.h"
 #include "settings/SettingsKeys.h"
 
 #include <QJsonArray>
 #include <cmath>
+#include <cstdio>
 
 namespace q7rk {
 
@@ -33,11 +33,16 @@ constexpr int LinkWaitMs = 10000;
 HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
     : QObject(parent), m_options(options),
       m_station(options.settingsCopy, m_prompter, options.timing) {
-    m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), options.answerStart);
-    m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), options.answerSave);
+    m_prompter.setAnswer(Question::ConfirmStart, options.answerStart);
+    m_prompter.setAnswer(Question::SaveResults, options.answerSave);
     for (int n = 1; n <= 6; ++n)
-        m_prompter.setAnswerFor(plantTexts::uploadQuestion(n),
-                                options.answerUpload[std::size_t(n - 1)]);
+        m_prompter.setAnswer({Question::UploadPiece, n}, options.answerUpload[std::size_t(n - 1)]);
+    // No option answers it: the script did not foresee what the program asked.
+    m_prompter.onUnanswered([this](Question id, const QString& text) {
+        std::fprintf(stderr, "q7rk-run: no answer to question %s: %s\n", questionName(id),
+                     qPrintable(text));
+        finish(Unanswered);
+    });
     m_deadline.setSingleShot(true);
     m_linkDeadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(TimedOut); });

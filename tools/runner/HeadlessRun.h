@@ -24,7 +24,7 @@ public:
         Timing timing;
         bool answerStart = true;
         bool answerSave = false;
-        std::array<bool, 6> answerUpload{}; // "第n片数据是否保存?" of piece n at n - 1
+        std::array<bool, 6> answerUpload{}; // UploadPiece of piece n at n - 1
         QString foil;          // opened from the plant database before the run; the group's number
         double maxSeconds = 0; // 0: no limit
         QString reportPath;    // a PDF of the group's report after the run; empty: none
@@ -37,7 +37,8 @@ public:
         LinkLost = 4,   // the link went away or the instrument fell silent during the run
         TimedOut = 5,   // --max-seconds ran out
         Terminated = 6, // SIGTERM or SIGINT: a run was stopped and the instrument told so
-        BadUsage = 64
+        BadUsage = 64,
+        Unanswered = 64 // the program asked a question no --answer-* option answers
     };
 
     explicit HeadlessRun(const Options& options, QObject* parent = nullptr);

@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
         "Exit codes: 0 the run ended by itself (or by a stop), 2 no link, 3 the start was\n"
         "declined or refused (test number taken, nothing selected), 4 the link was lost or\n"
         "the instrument fell silent during the run, 5 --max-seconds ran out, 6 stopped by\n"
-        "SIGTERM or SIGINT (the instrument was told the test ended), 64 bad usage."));
+        "SIGTERM or SIGINT (the instrument was told the test ended), 64 bad usage, or a\n"
+        "question no --answer-* option answers (its id and text on stderr)."));
     p.addHelpOption();
     p.addVersionOption();
     p.addOptions({

@@ -1,0 +1,41 @@
+#include "Question.h"
+
+namespace q7rk {
+
+const char* questionName(Question id) {
+    switch (id) {
+    case Question::ConfirmStart:
+        return "ConfirmStart";
+    case Question::SaveResults:
+        return "SaveResults";
+    case Question::NewTestUnsaved:
+        return "NewTestUnsaved";
+    case Question::StartOverUnsaved:
+        return "StartOverUnsaved";
+    case Question::OpenFoilUnsaved:
+        return "OpenFoilUnsaved";
+    case Question::DeleteFoilUnsaved:
+        return "DeleteFoilUnsaved";
+    case Question::DisplayStoredUnsaved:
+        return "DisplayStoredUnsaved";
+    case Question::QuitUnsaved:
+        return "QuitUnsaved";
+    case Question::QuitDuringRun:
+        return "QuitDuringRun";
+    case Question::AddGrade:
+        return "AddGrade";
+    case Question::DeleteFoil:
+        return "DeleteFoil";
+    case Question::UploadPiece:
+        return "UploadPiece";
+    case Question::RemoveQueuedUpload:
+        return "RemoveQueuedUpload";
+    case Question::DeleteStoredTest:
+        return "DeleteStoredTest";
+    case Question::DeleteStoredBatch:
+        break;
+    }
+    return "DeleteStoredBatch";
+}
+
+} // namespace q7rk

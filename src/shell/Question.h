@@ -1,0 +1,40 @@
+#pragma once
+
+namespace q7rk {
+
+// Every Yes/No question the program asks the operator. Scripted answers (the tests, the
+// runner's --answer-* options) go by these ids, so rewording a question changes no answer.
+enum class Question {
+    ConfirmStart, // 您确定要开始运行吗？ before a group starts
+    SaveResults,  // 测试结束，需要保存吗？ when a run ends with finished tests
+    // Giving up the unsaved finished tests of the last run, command by command.
+    NewTestUnsaved,
+    StartOverUnsaved,
+    OpenFoilUnsaved,
+    DeleteFoilUnsaved,
+    DisplayStoredUnsaved,
+    QuitUnsaved,
+    QuitDuringRun, // stops the live run
+    // The plant page.
+    AddGrade,           // a grade typed that the plant does not list
+    DeleteFoil,         // every record of a foil
+    UploadPiece,        // one piece into the plant database; asked with the piece number
+    RemoveQueuedUpload, // pieces dropped from the upload queue
+    // The stored tests window.
+    DeleteStoredTest,
+    DeleteStoredBatch,
+};
+
+// What a scripted answer is set for: the question, and for UploadPiece the piece (1-6);
+// 0 where a question concerns no piece.
+struct QuestionKey {
+    // Implicit: most questions concern no piece and are asked by their id alone.
+    QuestionKey(Question id, int piece = 0) : id(id), piece(piece) {}
+    Question id;
+    int piece;
+};
+
+// The id's name as written here ("ConfirmStart"), for messages about unanswered questions.
+const char* questionName(Question id);
+
+} // namespace q7rk
