@@ -79,8 +79,8 @@ private slots:
         const SoakRun::Options o = prepare("window", 20);
         auto owned = std::make_unique<ScriptedPrompter>();
         ScriptedPrompter& prompter = *owned;
-        for (const char* yes : {"您确定要开始运行吗？", "测试结束，需要保存吗？", "第"})
-            prompter.setAnswerFor(QString::fromUtf8(yes), true);
+        prompter.setAnswer({Question::ConfirmStart, Question::SaveResults, Question::UploadPiece},
+                           true);
         MainWindow window(o.settings, std::move(owned), kFast);
         window.show();
         window.panel().setText(0, boxes::InstrumentAddress, "127.0.0.1");

@@ -1,6 +1,6 @@
 #include "SoakRun.h"
 
-#include "plant/PlantTexts.h"
+#include "shell/Question.h"
 
 namespace q7rk {
 
@@ -18,10 +18,13 @@ QString lastSaid(const ScriptedPrompter& prompter) {
 SoakRun::SoakRun(const Options& options, QObject* parent)
     : QObject(parent), m_options(options), m_station(options.settings, m_prompter, options.timing),
       m_watch(QStringLiteral("groups"), options.every, options.warmUp, options.rssBoundKbPerGroup) {
-    m_prompter.setAnswerFor(QStringLiteral("您确定要开始运行吗？"), true);
-    m_prompter.setAnswerFor(QStringLiteral("测试结束，需要保存吗？"), true);
-    for (int n = 1; n <= ChannelsPerGroup; ++n)
-        m_prompter.setAnswerFor(plantTexts::uploadQuestion(n), true);
+    m_prompter.setAnswer({Question::ConfirmStart, Question::SaveResults, Question::UploadPiece},
+                         true);
+    // Any other question means the run went where it should not: the soak stops and says so.
+    m_prompter.onUnanswered([this](Question q, const QString& text) {
+        finish(QStringLiteral("no answer to question %1: %2")
+                   .arg(QString::fromLatin1(questionName(q)), text));
+    });
     m_linkDeadline.setSingleShot(true);
     connect(&m_linkDeadline, &QTimer::timeout, this,
             [this] { finish(QStringLiteral("no instrument answered at %1").arg(m_options.link)); });
