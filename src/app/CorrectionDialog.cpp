@@ -4,6 +4,7 @@
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
+#include "settings/ProgramTitle.h"
 #include "shell/Prompter.h"
 
 #include <QComboBox>
@@ -55,7 +56,7 @@ CorrectionDialog::CorrectionDialog(QueryModel& model, Prompter& prompter, int re
 }
 
 void CorrectionDialog::apply() {
-    const QString title = QString::fromUtf8(QueryWindow::MessageTitle);
+    const QString title = programTitle::full();
     // The record is the one the operator picked; rows that were fetched again since hold
     // another list, and nothing in it is corrected.
     if (m_model.condition().kind != m_kind || m_model.testNumberAt(m_record) != m_testNumber)

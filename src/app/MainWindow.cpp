@@ -15,6 +15,7 @@
 #include "TvPanelPage.h"
 #include "params/PanelCaptions.h"
 #include "reports/ReportPrinting.h"
+#include "settings/ProgramTitle.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -44,7 +45,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
       m_station(settingsPath, *m_prompter, timing),
       m_binding(std::make_unique<PanelBinding>(m_station.panel())) {
     setObjectName(QStringLiteral("main"));
-    setWindowTitle(QString::fromUtf8(Title));
+    setWindowTitle(programTitle::full());
     m_shellBinding = std::make_unique<ShellBinding>(m_station.shell(), m_station, *this);
     buildTabs();
     addPlantPendingLabel(m_station.plant(), statusBar());

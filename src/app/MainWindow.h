@@ -20,8 +20,6 @@ class ShellBinding;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr const char* Title = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
-
     // Without a prompter the window shows real message boxes.
     explicit MainWindow(const QString& settingsPath = SettingsStore::defaultFilePath(),
                         std::unique_ptr<Prompter> prompter = nullptr,

@@ -5,6 +5,7 @@
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
+#include "settings/ProgramTitle.h"
 #include "shell/Prompter.h"
 
 #include <QAbstractTableModel>
@@ -261,7 +262,7 @@ QWidget* QueryWindow::buildActions() {
 }
 
 void QueryWindow::inform(const QString& text) {
-    m_prompter.inform(QString::fromUtf8(MessageTitle), text);
+    m_prompter.inform(programTitle::full(), text);
 }
 
 void QueryWindow::kindChosen() {

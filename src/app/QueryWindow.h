@@ -32,8 +32,6 @@ class QueryModel;
 class QueryWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* MessageTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
-
     QueryWindow(QueryModel& model, Prompter& prompter, QWidget* parent = nullptr);
     ~QueryWindow() override;
 

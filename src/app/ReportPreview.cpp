@@ -1,6 +1,7 @@
 #include "ReportPreview.h"
 
 #include "reports/ReportPrinting.h"
+#include "settings/ProgramTitle.h"
 #include "shell/Prompter.h"
 
 #include <QPrintPreviewDialog>
@@ -18,9 +19,7 @@ QPrintPreviewDialog* showReportPreview(const ReportPrinter& report, Prompter& pr
     QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
                      [&report, &prompter](QPrinter* printer) {
                          const ReportOutcome outcome = printOn(report, *printer);
-                         if (!outcome.ok())
-                             prompter.inform(QString::fromUtf8(ReportPrinter::MessageTitle),
-                                             outcome.error);
+                         if (!outcome.ok()) prompter.inform(programTitle::full(), outcome.error);
                      });
     dialog->show(); // modeless: no nested event loop
     return dialog;

@@ -3,6 +3,7 @@
 #include "params/Box.h"
 #include "plant/UploadQueue.h"
 #include "results/ResultSchema.h"
+#include "settings/ProgramTitle.h"
 #include "settings/Timing.h"
 #include "settings/WorkingFolder.h"
 #include "station/TerminationSignals.h"
@@ -73,14 +74,14 @@ void withoutScreenForHelpOrVersion(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     withoutScreenForHelpOrVersion(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(q7rk::SettingsStore::ApplicationName));
+    QApplication::setApplicationName(q7rk::programTitle::shortName());
     QApplication::setApplicationVersion(QString::fromLatin1(q7rk::version::Number));
     q7rk::installChineseTranslation(app);
 
     // The demo passes the simulator's address, so that 以太网连接 finds it without typing,
     // and a trial against a sped-up simulator the same speed for the window.
     QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Q-7RK-M智能TV仪测试系统"));
+    options.setApplicationDescription(q7rk::programTitle::product());
     const QCommandLineOption help = options.addHelpOption();
     const QCommandLineOption version = options.addVersionOption();
     options.addOption({QStringLiteral("instrument"), QStringLiteral("填入仪器的网络地址和端口。"),

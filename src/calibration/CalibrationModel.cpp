@@ -1,6 +1,7 @@
 #include "calibration/CalibrationModel.h"
 
 #include "settings/NumberText.h"
+#include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
@@ -114,7 +115,7 @@ float CalibrationModel::storedFactor(int channel, CalibrationItem item) const {
 }
 
 void CalibrationModel::step(Prompter& prompter, bool up) {
-    const QString title = QString::fromUtf8(MessageTitle);
+    const QString title = programTitle::full();
     if (m_channel < 0) {
         prompter.inform(title, QStringLiteral("请按下拉箭头选择校准通道！"));
         return;
@@ -204,7 +205,7 @@ void CalibrationModel::reportFailures(Prompter& prompter, bool logWritten) {
     if (!logWritten)
         problems << QStringLiteral("校准记录无法写入：") + QDir::toNativeSeparators(m_logPath);
     if (!problems.isEmpty())
-        prompter.inform(QString::fromUtf8(MessageTitle), problems.join(QLatin1Char('\n')));
+        prompter.inform(programTitle::full(), problems.join(QLatin1Char('\n')));
 }
 
 QList<CalibrationLogEntry> CalibrationModel::lastEntries(int count) const {

@@ -40,7 +40,6 @@ class CalibrationModel : public QObject {
 public:
     static constexpr const char* WindowTitle = "电压电流校准";
     static constexpr const char* PanelTitle = "Q-7RK-M型电压电流校准面板";
-    static constexpr const char* MessageTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
     static constexpr const char* LogFileName = "calibration.log";
 
     CalibrationModel(ChannelModel& channels, SettingsStore& settings, QObject* parent = nullptr);

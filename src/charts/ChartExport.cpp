@@ -1,6 +1,7 @@
 #include "charts/ChartExport.h"
 
 #include "charts/ChartSet.h"
+#include "settings/ProgramTitle.h"
 #include "shell/Prompter.h"
 
 #include <algorithm>
@@ -11,13 +12,12 @@ namespace {
 
 const QString DialogTitle = QStringLiteral("另存为");
 const QString Filter = QStringLiteral("图本文件(*.bmp);;所有文件(*.*)");
-const QString MessageTitle = QStringLiteral("Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统");
 
 void offer(const ChartCanvas& canvas, const QString& proposed, Prompter& prompter) {
     const QString path = prompter.saveFileName(DialogTitle, proposed, Filter);
     if (path.isEmpty()) return; // cancelled
     if (!canvas.image().save(path, "BMP"))
-        prompter.inform(MessageTitle, QStringLiteral("图片保存失败：") + path);
+        prompter.inform(programTitle::full(), QStringLiteral("图片保存失败：") + path);
 }
 
 } // namespace

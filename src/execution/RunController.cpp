@@ -6,6 +6,7 @@
 #include "link/LinkSupervisor.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
+#include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
@@ -18,7 +19,7 @@ namespace q7rk {
 namespace {
 
 const QString kInfoTitle = QStringLiteral("信息提示");
-const QString kLinkTitle = QStringLiteral("Q-7RK-M智能TV仪测试系统");
+const QString kLinkTitle = programTitle::product();
 
 // The run loop watches channels 1-3: every group the buttons start lies within them.
 constexpr int WatchedChannels = 3;

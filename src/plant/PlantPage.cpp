@@ -7,6 +7,7 @@
 #include "plant/PieceRecords.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantTexts.h"
+#include "settings/ProgramTitle.h"
 #include "settings/SampleStore.h"
 #include "shell/Prompter.h"
 
@@ -16,8 +17,6 @@
 namespace q7rk {
 
 namespace {
-
-constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
 
 QString questionTitle() {
     return QStringLiteral("信息提示");
@@ -185,7 +184,7 @@ void PlantPage::setList(PlantList list, const QStringList& items, bool visible) 
 }
 
 void PlantPage::tell(const QString& text) {
-    m_prompter.inform(QString::fromUtf8(kProgramTitle), text);
+    m_prompter.inform(programTitle::full(), text);
 }
 
 void PlantPage::showSerialList() {

@@ -2,6 +2,7 @@
 
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
+#include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
@@ -243,7 +244,7 @@ QString ReportPrinter::defaultPdfName(QDate today) const {
 }
 
 void ReportPrinter::offerPdf(Prompter& prompter, const QString& problem, QDate today) const {
-    const QString title = QString::fromUtf8(MessageTitle);
+    const QString title = programTitle::full();
     prompter.inform(title, problem + QStringLiteral("\n报告可以另存为PDF文件。"));
     const QString path =
         prompter.saveFileName(QStringLiteral("报告另存为PDF文件"), defaultPdfName(today),

@@ -31,8 +31,6 @@ struct ReportOutcome {
 // them right now (a live test or a recalled one).
 class ReportPrinter {
 public:
-    static constexpr const char* MessageTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
-
     ReportPrinter(const PanelModel& panel, const ChartSet& charts, const SettingsStore& settings);
 
     // The groups printed: 0 = channels 1-3, 1 = channels 4-6. 打印1-3通道 chooses (0, 0),

@@ -8,6 +8,7 @@
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "settings/NumberText.h"
+#include "settings/ProgramTitle.h"
 #include "settings/SampleStore.h"
 #include "shell/Prompter.h"
 
@@ -27,10 +28,6 @@ constexpr int AllChart = 2;
 
 // The live curves' pens.
 using namespace curvecolours;
-
-QString f(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 Option kindOption(TestKind kind) {
     switch (kind) {
@@ -84,7 +81,7 @@ StoredTestDisplay::StoredTestDisplay(PanelModel& panel, ChannelModel& channels, 
 
 void StoredTestDisplay::report(DisplayOutcome& outcome, const QString& text) {
     outcome.message = text;
-    m_prompter.inform(f(MessageTitle), text);
+    m_prompter.inform(programTitle::full(), text);
 }
 
 DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {

@@ -53,8 +53,6 @@ struct DisplayOutcome {
 // left as far as the display got.
 class StoredTestDisplay {
 public:
-    static constexpr const char* MessageTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
-
     StoredTestDisplay(PanelModel& panel, ChannelModel& channels, ChartSet& charts,
                       CurvePlotter& plotter, SampleStore& samples, const ResultStore& store,
                       Prompter& prompter);

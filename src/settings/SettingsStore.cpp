@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "NumberText.h"
+#include "ProgramTitle.h"
 #include "SettingsKeys.h"
 
 #include <QDir>
@@ -59,7 +60,7 @@ SettingsStore::SettingsStore(QString filePath) : m_path(std::move(filePath)) {
 
 QString SettingsStore::defaultFilePath() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const QString app = QString::fromLatin1(ApplicationName);
+    const QString app = programTitle::shortName();
     return base + QLatin1Char('/') + app + QLatin1Char('/') + app + QLatin1String(".ini");
 }
 

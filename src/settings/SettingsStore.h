@@ -13,12 +13,10 @@ namespace q7rk {
 // unless a Batch is open, so a crash never leaves half a file behind.
 class SettingsStore {
 public:
-    static constexpr const char* ApplicationName = "Q-7RK-M-2011060705ERP-1.15";
-
     // Loads the file if it exists; a missing or unreadable file gives an empty store.
     explicit SettingsStore(QString filePath);
 
-    // The user's store: <config folder>/<application name>/<application name>.ini
+    // The user's store: <config folder>/<short title>/<short title>.ini
     static QString defaultFilePath();
 
     const QString& filePath() const { return m_path; }

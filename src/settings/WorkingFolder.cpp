@@ -1,6 +1,6 @@
 #include "WorkingFolder.h"
 
-#include "SettingsStore.h"
+#include "ProgramTitle.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,7 +16,7 @@ bool runsInstalled(const QString& applicationDirPath) {
 
 QString installedDataFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QLatin1Char('/') + QString::fromUtf8(SettingsStore::ApplicationName);
+           QLatin1Char('/') + programTitle::shortName();
 }
 
 QString choose(const QString& requested, bool installed, const QString& dataFolder) {

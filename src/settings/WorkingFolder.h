@@ -13,7 +13,7 @@ namespace q7rk::workingFolder {
 bool runsInstalled(const QString& applicationDirPath);
 
 // The installed programs' data folder: the window's application data folder
-// (~/.local/share/Q-7RK-M-2011060705ERP-1.15), the same for the tools whatever their names.
+// (~/.local/share/<short program title>), the same for the tools whatever their names.
 QString installedDataFolder();
 
 // The folder to work in: the one asked for (--workdir), else the data folder when installed,

@@ -12,6 +12,7 @@
 #include "results/ResultTexts.h"
 #include "settings/ChannelModel.h"
 #include "settings/NumberText.h"
+#include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
@@ -28,13 +29,12 @@ using namespace boxes;
 
 namespace {
 
-constexpr const char* kProgramTitle = "Q-7RK-M-2011060705ERP-1.15智能TV仪测试系统";
 const QString kInfoTitle = QStringLiteral("信息提示");
 
 // 关于: which build answers, for a call about a fault (the Qt it runs on may be newer than the
 // one it was built with).
 QString aboutText() {
-    return QString::fromUtf8(kProgramTitle) +
+    return programTitle::full() +
            QStringLiteral("\n版本 %1\nQt %2（构建时 %3）\n构建日期 %4")
                .arg(QString::fromLatin1(version::Number), QString::fromLatin1(qVersion()),
                     QStringLiteral(QT_VERSION_STR), QString::fromLatin1(version::BuildDate));
@@ -500,7 +500,7 @@ bool Station::save() {
         QString told = m_lastSave.message;
         if (!m_lastSave.warning.isEmpty())
             told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + m_lastSave.warning;
-        if (!told.isEmpty()) m_prompter.inform(QString::fromUtf8(kProgramTitle), told);
+        if (!told.isEmpty()) m_prompter.inform(programTitle::full(), told);
         // A box the operator left empty is shown, so the next 保存 can follow at once.
         if (m_lastSave.firstMissing)
             emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
@@ -553,12 +553,12 @@ void Station::printToPdf() {
                                                  QStringLiteral("PDF文件 (*.pdf)"));
     if (path.isEmpty()) return;
     const ReportOutcome outcome = m_report.writePdf(path);
-    if (!outcome.ok()) m_prompter.inform(QString::fromUtf8(kProgramTitle), outcome.error);
+    if (!outcome.ok()) m_prompter.inform(programTitle::full(), outcome.error);
 }
 
 void Station::startMergedReportProgram() {
     const QString problem = startMergedReport();
-    if (!problem.isEmpty()) m_prompter.notify(QString::fromUtf8(kProgramTitle), problem);
+    if (!problem.isEmpty()) m_prompter.notify(programTitle::full(), problem);
 }
 
 } // namespace q7rk
