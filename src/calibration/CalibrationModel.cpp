@@ -4,6 +4,7 @@
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "settings/TimeScale.h"
 #include "shell/Prompter.h"
 
 #include <QDir>
@@ -20,13 +21,11 @@ namespace q7rk {
 namespace {
 
 constexpr std::array ItemTexts{"电压采样校准", "电流采样校准", "电压控制校准", "电流控制校准"};
-constexpr std::array ItemKeys{"Vadjust(", "Iadjust(", "KV(", "KI("};
+constexpr std::array ItemKeys{key::VoltageAdjust, key::CurrentAdjust, key::VoltageControl,
+                              key::CurrentControl};
 
 constexpr double CoarseUp = 1.01, CoarseDown = 0.99;
 constexpr double FineUp = 1.0005, FineDown = 0.9995;
-
-constexpr float DefaultTimeScale = 0.03125f;
-constexpr float DefaultGroupTimeScale = 0.125f;
 
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QChar Separator = QLatin1Char('\t');
@@ -167,11 +166,11 @@ void CalibrationModel::restoreDefaults(Prompter& prompter) {
                                  QStringLiteral("1"));
             }
             m_channels.timeScale[k] = DefaultTimeScale;
-            m_settings.write(section::Canshu, indexedKey(QStringLiteral("hxfd("), k),
+            m_settings.write(section::Canshu, indexedKey(QString::fromUtf8(key::TimeScale), k),
                              factorText(DefaultTimeScale));
         }
         m_channels.groupTimeScale = DefaultGroupTimeScale;
-        m_settings.write(section::Canshu, QStringLiteral("hxfd16"),
+        m_settings.write(section::Canshu, QString::fromUtf8(key::GroupTimeScale),
                          factorText(DefaultGroupTimeScale));
     }
     const bool logged = appendLog(

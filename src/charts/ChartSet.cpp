@@ -1,11 +1,11 @@
 #include "charts/ChartSet.h"
 
 #include "charts/AxisFormat.h"
-#include "charts/TimeScale.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "settings/TimeScale.h"
 
 #include <algorithm>
 
@@ -178,12 +178,12 @@ void ChartSet::frameAll() {
 }
 
 void ChartSet::storeTimeScale(int k) {
-    m_settings.write(section::Canshu, indexedKey(QStringLiteral("hxfd("), k),
+    m_settings.write(section::Canshu, indexedKey(QString::fromUtf8(key::TimeScale), k),
                      formatSingle(m_channels.timeScale[k]));
 }
 
 void ChartSet::storeGroupTimeScale() {
-    m_settings.write(section::Canshu, QStringLiteral("hxfd16"),
+    m_settings.write(section::Canshu, QString::fromUtf8(key::GroupTimeScale),
                      formatSingle(m_channels.groupTimeScale));
 }
 

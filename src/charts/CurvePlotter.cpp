@@ -2,11 +2,11 @@
 
 #include "charts/ChartSet.h"
 #include "charts/CurveColours.h"
-#include "charts/TimeScale.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "settings/TimeScale.h"
 
 #include <QSignalBlocker>
 #include <algorithm>
@@ -356,7 +356,8 @@ void CurvePlotter::drawStoredCurve(int k, std::span<const float> columns) {
 void CurvePlotter::rescaleChannelChart(int k, int n) {
     float& scale = m_channels.timeScale[k];
     scale = enlargedTimeScale(scale);
-    m_settings.write(section::Canshu, indexedKey(QStringLiteral("hxfd("), k), formatSingle(scale));
+    m_settings.write(section::Canshu, indexedKey(QString::fromUtf8(key::TimeScale), k),
+                     formatSingle(scale));
     {
         // The frame and the curves reach the window as one change.
         const QSignalBlocker quiet(&m_charts);
@@ -369,7 +370,7 @@ void CurvePlotter::rescaleChannelChart(int k, int n) {
 void CurvePlotter::rescaleComparisonCharts() {
     float& scale = m_channels.groupTimeScale;
     scale = enlargedGroupTimeScale(scale);
-    m_settings.write(section::Canshu, QStringLiteral("hxfd16"), formatSingle(scale));
+    m_settings.write(section::Canshu, QString::fromUtf8(key::GroupTimeScale), formatSingle(scale));
     {
         const QSignalBlocker quiet(&m_charts);
         for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart) {

@@ -298,10 +298,10 @@ void RunController::endRun() {
                 m_settings.write(section::Canshu, indexedKey(QString::fromUtf8(base), k),
                                  exactSingleText(value));
             };
-            write("Vadjust(", m_channels.voltageAdjust[k]);
-            write("Iadjust(", m_channels.currentAdjust[k]);
-            write("KV(", m_channels.KV[k]);
-            write("KI(", m_channels.KI[k]);
+            write(key::VoltageAdjust, m_channels.voltageAdjust[k]);
+            write(key::CurrentAdjust, m_channels.currentAdjust[k]);
+            write(key::VoltageControl, m_channels.KV[k]);
+            write(key::CurrentControl, m_channels.KI[k]);
         }
     }
     if (m_endReason != EndReason::Finished) markInterrupted();

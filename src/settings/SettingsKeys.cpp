@@ -8,12 +8,12 @@ namespace {
 
 // Colours are stored as numbers with red in the low byte: 16711680 is blue, 255 red.
 constexpr std::array kKeys{
-    KeyDefinition{"canshu", "Vadjust(", 6, "1"},
-    KeyDefinition{"canshu", "Iadjust(", 6, "1"},
-    KeyDefinition{"canshu", "KV(", 6, "1"},
-    KeyDefinition{"canshu", "KI(", 6, "1"},
-    KeyDefinition{"canshu", "hxfd(", 6, "1"},
-    KeyDefinition{"canshu", "hxfd16", 0, "1"},
+    KeyDefinition{"canshu", key::VoltageAdjust, 6, "1"},
+    KeyDefinition{"canshu", key::CurrentAdjust, 6, "1"},
+    KeyDefinition{"canshu", key::VoltageControl, 6, "1"},
+    KeyDefinition{"canshu", key::CurrentControl, 6, "1"},
+    KeyDefinition{"canshu", key::TimeScale, 6, "1"},
+    KeyDefinition{"canshu", key::GroupTimeScale, 0, "1"},
     KeyDefinition{"canshu", "Currency_C(", 6, "16711680"},
     KeyDefinition{"canshu", "Voltage_C(", 6, "255"},
     KeyDefinition{"canshu", "hcdy(", 6, "200"},

@@ -14,6 +14,17 @@ inline const QString Topic = QStringLiteral("topic");   // operator names, compa
 namespace key {
 constexpr const char* InstrumentAddress = "RJ45IP";
 constexpr const char* InstrumentPort = "RJ45Port";
+
+// The calibration factors of each channel ("Vadjust(" i ")"): set by 校准, read at start-up
+// and written back at the end of every run.
+constexpr const char* VoltageAdjust = "Vadjust(";
+constexpr const char* CurrentAdjust = "Iadjust(";
+constexpr const char* VoltageControl = "KV(";
+constexpr const char* CurrentControl = "KI(";
+
+// The time-axis factor of each channel's chart ("hxfd(" i ")") and of the group charts.
+constexpr const char* TimeScale = "hxfd(";
+constexpr const char* GroupTimeScale = "hxfd16";
 } // namespace key
 
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with

@@ -15,6 +15,7 @@
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "settings/TimeScale.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 #include "version/Version.h"
@@ -164,16 +165,16 @@ static float storedTimeScale(const SettingsStore& s, const QString& key) {
 // six must be read, or channels 4-6 would lose their trim after the first run.
 void Station::loadFactors(int i) {
     const SettingsStore& s = m_settings;
-    auto key = [i](const char* base) { return indexedKey(QString::fromUtf8(base), i); };
-    m_channels.voltageAdjust[i] = storedFactor(s, key("Vadjust("));
-    m_channels.currentAdjust[i] = storedFactor(s, key("Iadjust("));
-    m_channels.KV[i] = storedFactor(s, key("KV("));
-    m_channels.KI[i] = storedFactor(s, key("KI("));
+    auto channelKey = [i](const char* base) { return indexedKey(QString::fromUtf8(base), i); };
+    m_channels.voltageAdjust[i] = storedFactor(s, channelKey(key::VoltageAdjust));
+    m_channels.currentAdjust[i] = storedFactor(s, channelKey(key::CurrentAdjust));
+    m_channels.KV[i] = storedFactor(s, channelKey(key::VoltageControl));
+    m_channels.KI[i] = storedFactor(s, channelKey(key::CurrentControl));
 }
 
 void Station::loadChannel(int i) {
     const SettingsStore& s = m_settings;
-    auto key = [i](const char* base) { return indexedKey(QString::fromUtf8(base), i); };
+    auto channelKey = [i](const char* base) { return indexedKey(QString::fromUtf8(base), i); };
     auto load = [&](StoredBox::Page page) {
         for (const StoredBox& entry : storedBoxes()) {
             if (entry.page != page || !entry.loadedAtStartUp) continue;
@@ -184,12 +185,12 @@ void Station::loadChannel(int i) {
         }
     };
 
-    m_channels.timeScale[i] = storedTimeScale(s, key("hxfd("));
+    m_channels.timeScale[i] = storedTimeScale(s, channelKey(key::TimeScale));
     load(StoredBox::TvPage);
     m_panel.setText(i, TvTestDate, today());
 
-    m_channels.currentColour[i] = quint32(s.readNumber(section::Canshu, key("Currency_C(")));
-    m_channels.voltageColour[i] = quint32(s.readNumber(section::Canshu, key("Voltage_C(")));
+    m_channels.currentColour[i] = quint32(s.readNumber(section::Canshu, channelKey("Currency_C(")));
+    m_channels.voltageColour[i] = quint32(s.readNumber(section::Canshu, channelKey("Voltage_C(")));
 
     if (i < GroupCount) {
         for (Option o : kRestoreOrder) {
@@ -228,7 +229,7 @@ void Station::startUp() {
             if (m_panel.option(o, g)) m_panel.clickOption(o, g);
     for (int i = 0; i < ChannelCount; ++i)
         loadFactors(i);
-    m_channels.groupTimeScale = storedTimeScale(m_settings, QStringLiteral("hxfd16"));
+    m_channels.groupTimeScale = storedTimeScale(m_settings, QString::fromUtf8(key::GroupTimeScale));
 
     m_settings.write(section::Canshu, QStringLiteral("存储运行标志"), QStringLiteral("0"));
 
@@ -275,8 +276,8 @@ void Station::newTestReset() {
     for (int k = 0; k <= m_channels.lastChannel && k < ChannelCount; ++k) {
         m_channels.rawVoltage[k] = 0;
         m_channels.rawCurrent[k] = 0;
-        m_channels.timeScale[k] = 0.03125f;
-        m_channels.groupTimeScale = 0.125f;
+        m_channels.timeScale[k] = DefaultTimeScale;
+        m_channels.groupTimeScale = DefaultGroupTimeScale;
 
         for (Box b : {LiveVoltage, LiveCurrent, Readout49, Readout50, Readout51, Readout52})
             m_panel.setText(k, b, QStringLiteral("0"));

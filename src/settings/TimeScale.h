@@ -10,6 +10,10 @@ constexpr float MaxTimeScale = 32.0f;
 constexpr float MinGroupTimeScale = 0.125f;
 constexpr float MaxGroupTimeScale = 32.0f;
 
+// Every new test, and 恢复默认值, starts the axes at their shortest.
+constexpr float DefaultTimeScale = MinTimeScale;
+constexpr float DefaultGroupTimeScale = MinGroupTimeScale;
+
 // The comparisons are written so that NaN falls to the "else" side.
 constexpr float enlargedTimeScale(float s) {
     return (s >= MinTimeScale && s < MaxTimeScale) ? s * 2 : MaxTimeScale;
