@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace q7rk {
@@ -55,6 +56,14 @@ void waitBeforeRetry(int attempt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// The PostgreSQL ODBC driver shares state between connections while it connects and
+// disconnects (a use after free seen with eight stations connecting at once): opening and
+// closing are one thread at a time; the work on open connections runs in parallel.
+std::mutex& connectionLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 } // namespace
 
 QVariant nullNumber() {
@@ -74,7 +83,10 @@ PlantConnection::PlantConnection(const QString& connectText, const QString& sour
 PlantConnection::~PlantConnection() {
     if (!m_db.isValid()) return;
     if (m_inTransaction) m_db.rollback();
-    m_db.close();
+    {
+        const std::lock_guard oneAtATime(connectionLock());
+        m_db.close();
+    }
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
 }
@@ -84,6 +96,7 @@ PlantStatus PlantConnection::open() {
         return PlantStatus::failure(PlantFault::NoDriver, plantTexts::noQtDriver());
     if (m_db.isOpen()) return PlantStatus::success();
     m_sessionSerializable = false;
+    const std::lock_guard oneAtATime(connectionLock());
     if (m_db.open()) return PlantStatus::success();
     return connectFault(m_db.lastError());
 }
