@@ -88,7 +88,7 @@ NineCharts redrawNine(int samples, SettingsStore& settings) {
     channels.showCurrentCurve = true;
     PanelModel panel(channels, settings);
     for (int k = 0; k < ChannelCount; ++k)
-        panel.setText(k, Box::Text1, QStringLiteral("200"));
+        panel.setText(k, Box::FormationVoltage, QStringLiteral("200"));
     panel.clickOption(Option::TvTest, 0);
     panel.clickOption(Option::TvTest, 1);
     ChartSet charts(channels, panel, settings);
@@ -101,11 +101,11 @@ NineCharts redrawNine(int samples, SettingsStore& settings) {
         plotter.plot(k, samples, store.current(k, samples));
     const auto redraw = [&] {
         for (int k = 0; k < ChannelCount; ++k) {
-            charts.zb(k);
+            charts.frameChannelChart(k);
             plotter.redrawChannelCurves(k);
         }
         for (int n = 0; n < ChartSet::GroupChartCount; ++n) {
-            charts.zb16(n);
+            charts.frameGroupChart(n);
             plotter.redrawComparisonCurves(n);
         }
     };
@@ -135,10 +135,10 @@ int main(int argc, char** argv) {
     channels.showCurrentCurve = true;
     PanelModel panel(channels, settings);
     for (int k = 0; k < ChannelCount; ++k)
-        panel.setText(k, Box::Text1, QStringLiteral("200"));
+        panel.setText(k, Box::FormationVoltage, QStringLiteral("200"));
     panel.clickOption(Option::TvTest, 0);
     panel.clickOption(Option::TvTest, 1);
-    panel.setText(0, Box::Text6, QStringLiteral("1400"));
+    panel.setText(0, Box::RiseTime, QStringLiteral("1400"));
     ChartSet charts(channels, panel, settings);
     SampleStore store;
     fill(store);
@@ -163,15 +163,15 @@ int main(int argc, char** argv) {
         "sampling tick, six channels at sample 6000", 2000, [&] { channels.sampleIndex = Last; },
         [&] { tick.run(); });
     report(
-        "Autoswpic: channel chart, 6000 samples", 200, [&] { channels.timeScale[0] = 16; },
-        [&] { plotter.Autoswpic(0, Last); });
+        "scroll when full: channel chart, 6000 samples", 200, [&] { channels.timeScale[0] = 16; },
+        [&] { plotter.scrollWhenFull(0, Last); });
     report(
-        "Autoswpic: 3 comparison charts, 6x6000 samples", 100,
-        [&] { channels.groupTimeScale = 16; }, [&] { plotter.Autoswpic(0, Last); });
+        "scroll when full: 3 comparison charts, 6x6000 samples", 100,
+        [&] { channels.groupTimeScale = 16; }, [&] { plotter.scrollWhenFull(0, Last); });
     channels.showCurrentCurve = false;
     report(
         "  same, channel chart without current curve", 200, [&] { channels.timeScale[0] = 16; },
-        [&] { plotter.Autoswpic(0, Last); });
+        [&] { plotter.scrollWhenFull(0, Last); });
     const NineCharts at6k = redrawNine(Last, settings);
     const NineCharts at60k = redrawNine(10 * Last, settings);
     std::printf("growth 6000 -> 60000 samples: envelope %.2f (cpu %.2f), every sample %.2f\n",

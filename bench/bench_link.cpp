@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
     ChannelModel channels;
     channels.channelStopped.fill(false);
     PanelModel panel(channels, store);
-    panel.setText(0, Box::Text25, QStringLiteral("180.5"));
-    panel.setText(0, Box::Text26, QStringLiteral("1.234"));
+    panel.setText(0, Box::LiveVoltage, QStringLiteral("180.5"));
+    panel.setText(0, Box::LiveCurrent, QStringLiteral("1.234"));
     const SetValueTables tables;
 
     report("encode buildPoll", [&] {

@@ -79,8 +79,8 @@ QWidget* CalibrationWindow::buildReadouts() {
         auto* rows = new QGridLayout(frame);
         m_voltage[k] = makeReadout(QStringLiteral("Text1_%1").arg(k), frame);
         m_current[k] = makeReadout(QStringLiteral("Text2_%1").arg(k), frame);
-        m_voltage[k]->setText(m_panel.text(k, boxes::LiveVoltage));
-        m_current[k]->setText(m_panel.text(k, boxes::LiveCurrent));
+        m_voltage[k]->setText(m_panel.text(k, Box::LiveVoltage));
+        m_current[k]->setText(m_panel.text(k, Box::LiveCurrent));
         rows->addWidget(new QLabel(QStringLiteral("%1路电压值：").arg(n), frame), 0, 0);
         rows->addWidget(m_voltage[k], 0, 1);
         rows->addWidget(new QLabel(QStringLiteral("V"), frame), 0, 2);
@@ -173,8 +173,8 @@ QWidget* CalibrationWindow::buildNotes() {
 
 void CalibrationWindow::readoutChanged(int channel, Box box, const QString& text) {
     if (channel < 0 || channel >= ChannelCount) return;
-    if (box == boxes::LiveVoltage) m_voltage[channel]->setText(text);
-    if (box == boxes::LiveCurrent) m_current[channel]->setText(text);
+    if (box == Box::LiveVoltage) m_voltage[channel]->setText(text);
+    if (box == Box::LiveCurrent) m_current[channel]->setText(text);
 }
 
 void CalibrationWindow::showLogEntry(const CalibrationLogEntry& entry) {

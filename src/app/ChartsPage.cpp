@@ -116,16 +116,16 @@ QWidget* makeReadoutStrip(PanelBinding& binding, ShellModel& shell, int channel,
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(3);
     grid->setVerticalSpacing(2);
-    const Box fixedBoxes[] = {Box::Text25, Box::Text26};
+    const Box fixedBoxes[] = {Box::LiveVoltage, Box::LiveCurrent};
     for (int i = 0; i < 2; ++i) {
         grid->addWidget(new QLabel(boxCaption(channel, fixedBoxes[i]), strip), 0, i * 2,
                         Qt::AlignRight);
         grid->addWidget(makeReadout(binding, channel, fixedBoxes[i], strip), 0, i * 2 + 1);
     }
-    const std::pair<ReadoutLabel, Box> labelled[] = {{ReadoutLabel::Label49, Box::Text27},
-                                                     {ReadoutLabel::Label50, Box::Text38},
-                                                     {ReadoutLabel::Label51, Box::Text39},
-                                                     {ReadoutLabel::Label52, Box::Text40}};
+    const std::pair<ReadoutLabel, Box> labelled[] = {{ReadoutLabel::Label49, Box::Readout49},
+                                                     {ReadoutLabel::Label50, Box::Readout50},
+                                                     {ReadoutLabel::Label51, Box::Readout51},
+                                                     {ReadoutLabel::Label52, Box::Readout52}};
     for (int i = 0; i < 4; ++i) {
         const int slot = i + 2; // after V and I
         const auto [label, box] = labelled[i];

@@ -14,13 +14,17 @@ namespace q7rk {
 
 namespace {
 
-constexpr Box kSettingsColumn[] = {Box::Text17, Box::Text18, Box::Text19, Box::Text20,
-                                   Box::Text21, Box::Text22, Box::Text28, Box::Text23};
-constexpr Box kIdentityColumn[] = {Box::Text35, Box::Text36, Box::Text37, Box::Combo2};
+constexpr Box kSettingsColumn[] = {Box::ElectrolyteCurrent, Box::ElectrolyteSetVoltage,
+                                   Box::ReferenceVoltage,   Box::SparkDelay,
+                                   Box::SparkCorrection,    Box::MaximumVoltage,
+                                   Box::MinimumVoltage,     Box::ElectrolyteVerdict};
+constexpr Box kIdentityColumn[] = {Box::ElectrolyteTestNumber, Box::ElectrolyteOperator,
+                                   Box::ElectrolyteTestDate, Box::ElectrolyteSamplePosition};
 // One row per spark, its voltage on the left and its time on the right: two columns keep
 // three channel frames side by side within a 1280-pixel screen.
-constexpr Box kSparks[3][2] = {
-    {Box::Text29, Box::Text30}, {Box::Text31, Box::Text32}, {Box::Text33, Box::Text34}};
+constexpr Box kSparks[3][2] = {{Box::SparkVoltage1, Box::SparkTime1},
+                               {Box::SparkVoltage2, Box::SparkTime2},
+                               {Box::SparkVoltage3, Box::SparkTime3}};
 
 QGroupBox* makeSparkFrame(PanelBinding& binding, int channel, QWidget* parent) {
     auto* frame = new QGroupBox(sparkFrameTitle(), parent);

@@ -42,8 +42,7 @@ QColor verdictColour(const QString& verdict) {
 }
 
 bool isVerdictBox(Box box) {
-    return box == boxes::TvVerdict || box == boxes::LeakageVerdict ||
-           box == boxes::ElectrolyteVerdict;
+    return box == Box::TvVerdict || box == Box::LeakageVerdict || box == Box::ElectrolyteVerdict;
 }
 
 } // namespace
@@ -122,7 +121,8 @@ void PanelBinding::refresh() {
         for (int b = 1; b <= BoxCount; ++b) {
             const Box box = Box(b);
             if (!m_boxes[k][boxIndex(box)]) continue;
-            if (box == Box::Combo1 || box == Box::Combo2) showComboItems(k, box);
+            if (box == Box::SamplePosition || box == Box::ElectrolyteSamplePosition)
+                showComboItems(k, box);
             showText(k, box, m_panel.text(k, box));
             showEnabled(k, box, m_panel.isEnabled(k, box));
             if (m_panel.isReadOnly(k, box)) showReadOnly(k, box, true);

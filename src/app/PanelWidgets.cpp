@@ -22,13 +22,13 @@ constexpr int kBoxHeight = 22;
 // Texts such as test numbers, names and dates need more room than the numbers.
 bool isWideBox(Box box) {
     switch (box) {
-    case Box::Text14:
-    case Box::Text15:
-    case Box::Text24:
-    case Box::Text35:
-    case Box::Text36:
-    case Box::Text37:
-    case Box::Text41:
+    case Box::TvTestNumber:
+    case Box::TvOperator:
+    case Box::TvTestDate:
+    case Box::ElectrolyteTestNumber:
+    case Box::ElectrolyteOperator:
+    case Box::ElectrolyteTestDate:
+    case Box::InstrumentAddress:
         return true;
     default:
         return false;
@@ -64,7 +64,7 @@ void addBoxRow(QGridLayout* grid, int row, int block, PanelBinding& binding, int
     QWidget* parent = grid->parentWidget();
     const int column = block * 3;
     QWidget* field = nullptr;
-    if (box == Box::Combo1 || box == Box::Combo2) {
+    if (box == Box::SamplePosition || box == Box::ElectrolyteSamplePosition) {
         field = makeBoxCombo(binding, channel, box, parent);
     } else {
         field = makeBoxEdit(binding, channel, box, parent);

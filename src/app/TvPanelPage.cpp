@@ -17,10 +17,12 @@ namespace q7rk {
 namespace {
 
 // TV settings and results on the left, leakage and the test's identity on the right.
-constexpr Box kTvColumn[] = {Box::Text1, Box::Text2, Box::Text3, Box::Text4, Box::Text5,
-                             Box::Text6, Box::Text7, Box::Text8, Box::Text16};
-constexpr Box kLeakageColumn[] = {Box::Text9,  Box::Text10, Box::Text11, Box::Text12, Box::Text13,
-                                  Box::Text14, Box::Text15, Box::Text24, Box::Combo1};
+constexpr Box kTvColumn[] = {Box::FormationVoltage, Box::VrRatio,       Box::TestCurrent,
+                             Box::DelayTime,        Box::RiseTimeLimit, Box::RiseTime,
+                             Box::TvValue,          Box::TvVerdict,     Box::WaterTemperature};
+constexpr Box kLeakageColumn[] = {Box::LeakageVoltage, Box::LeakageLimit,   Box::LeakageTestTime,
+                                  Box::LeakageCurrent, Box::LeakageVerdict, Box::TvTestNumber,
+                                  Box::TvOperator,     Box::TvTestDate,     Box::SamplePosition};
 
 QGroupBox* makeChannelFrame(PanelBinding& binding, int channel, QWidget* parent) {
     auto* frame = new QGroupBox(tvFrameTitle(channel), parent);
@@ -42,9 +44,9 @@ QGroupBox* makeEthernetFrame(PanelBinding& binding, QWidget* parent) {
     auto* layout = new QHBoxLayout(frame);
     layout->setContentsMargins(6, 2, 6, 2);
     layout->addWidget(new QLabel(QStringLiteral("仪器地址："), frame));
-    layout->addWidget(makeBoxEdit(binding, 0, Box::Text41, frame));
+    layout->addWidget(makeBoxEdit(binding, 0, Box::InstrumentAddress, frame));
     layout->addWidget(new QLabel(QStringLiteral("端口："), frame));
-    layout->addWidget(makeBoxEdit(binding, 0, Box::Text42, frame));
+    layout->addWidget(makeBoxEdit(binding, 0, Box::InstrumentPort, frame));
     return frame;
 }
 

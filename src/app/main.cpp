@@ -125,8 +125,8 @@ int main(int argc, char* argv[]) {
     if (options.isSet(QStringLiteral("instrument"))) {
         const QString peer = options.value(QStringLiteral("instrument"));
         const qsizetype colon = peer.lastIndexOf(QLatin1Char(':'));
-        window.panel().setText(0, q7rk::boxes::InstrumentAddress, peer.left(colon));
-        if (colon >= 0) window.panel().setText(0, q7rk::boxes::InstrumentPort, peer.mid(colon + 1));
+        window.panel().setText(0, q7rk::Box::InstrumentAddress, peer.left(colon));
+        if (colon >= 0) window.panel().setText(0, q7rk::Box::InstrumentPort, peer.mid(colon + 1));
     }
     // SIGTERM or SIGINT stop a run and tell the instrument before the program goes.
     q7rk::TerminationSignals termination;

@@ -112,7 +112,7 @@ void ChartSet::drawFrame(ChartCanvas::Painter& canvas, const Frame& f) {
     canvas.line(QPointF(AxisX, h), QPointF(f.gridRight, h), AxisRed, 2);
 }
 
-void ChartSet::zb(int k) {
+void ChartSet::frameChannelChart(int k) {
     channelChart(k).clear();
     ChartCanvas::Painter canvas(channelChart(k));
     const Frame frame{.plotHeight = ChannelPlotHeight,
@@ -136,7 +136,7 @@ void ChartSet::zb(int k) {
     emit channelChartChanged(k);
 }
 
-void ChartSet::zb16(int n) {
+void ChartSet::frameGroupChart(int n) {
     groupChart(n).clear();
     ChartCanvas::Painter canvas(groupChart(n));
     const int h = groupPlotHeight(n);
@@ -172,9 +172,9 @@ void ChartSet::drawValueGrid(ChartCanvas::Painter& canvas, const Frame& f) {
 
 void ChartSet::frameAll() {
     for (int k = 0; k < ChannelCount; ++k)
-        zb(k);
+        frameChannelChart(k);
     for (int n = 0; n < GroupChartCount; ++n)
-        zb16(n);
+        frameGroupChart(n);
 }
 
 void ChartSet::storeTimeScale(int k) {
@@ -187,36 +187,36 @@ void ChartSet::storeGroupTimeScale() {
                      formatSingle(m_channels.groupTimeScale));
 }
 
-void ChartSet::hf() {
+void ChartSet::widenTimeAxes() {
     SettingsStore::Batch batch(m_settings);
     for (int k = 0; k < ChannelCount; ++k) {
         m_channels.timeScale[k] = enlargedTimeScale(m_channels.timeScale[k]);
         storeTimeScale(k);
-        zb(k);
+        frameChannelChart(k);
     }
 }
 
-void ChartSet::hs() {
+void ChartSet::narrowTimeAxes() {
     SettingsStore::Batch batch(m_settings);
     for (int k = 0; k < ChannelCount; ++k) {
         m_channels.timeScale[k] = shrunkTimeScale(m_channels.timeScale[k]);
         storeTimeScale(k);
-        zb(k);
+        frameChannelChart(k);
     }
 }
 
-void ChartSet::hf16() {
+void ChartSet::widenGroupTimeAxes() {
     m_channels.groupTimeScale = enlargedGroupTimeScale(m_channels.groupTimeScale);
     storeGroupTimeScale();
     for (int n = 0; n < GroupChartCount; ++n)
-        zb16(n);
+        frameGroupChart(n);
 }
 
-void ChartSet::hs16() {
+void ChartSet::narrowGroupTimeAxes() {
     m_channels.groupTimeScale = shrunkGroupTimeScale(m_channels.groupTimeScale);
     storeGroupTimeScale();
     for (int n = 0; n < GroupChartCount; ++n)
-        zb16(n);
+        frameGroupChart(n);
 }
 
 } // namespace q7rk

@@ -14,9 +14,9 @@ class PanelModel;
 class SettingsStore;
 
 // The nine charts of the main window: TV(0..5), one per channel (tab "1-6通道测试图"),
-// and TV16(0..2), the comparison charts of channels 1-3, 4-6 and 1-6. Framing (`zb`,
-// `zb16`) clears a chart and draws its grid, axes, labels and titles from the current time
-// scales and reference voltages; the four scale commands change the time scales and store
+// and TV16(0..2), the comparison charts of channels 1-3, 4-6 and 1-6. Framing (`frameChannelChart`,
+// `frameGroupChart`) clears a chart and draws its grid, axes, labels and titles from the current
+// time scales and reference voltages; the four scale commands change the time scales and store
 // them.
 class ChartSet : public QObject {
     Q_OBJECT
@@ -36,15 +36,15 @@ public:
     static QRect channelChartPlacement(int k);
     static QRect groupChartPlacement(int n);
 
-    void zb(int k);   // frame TV(k)
-    void zb16(int n); // frame TV16(n)
-    void frameAll();  // all nine, as at start-up
+    void frameChannelChart(int k); // frame TV(k)
+    void frameGroupChart(int n);   // frame TV16(n)
+    void frameAll();               // all nine, as at start-up
 
     // The menu commands 1-6通道时间轴坐标放大/缩小 and 组合通道时间轴坐标放大/放小.
-    void hf();
-    void hs();
-    void hf16();
-    void hs16();
+    void widenTimeAxes();
+    void narrowTimeAxes();
+    void widenGroupTimeAxes();
+    void narrowGroupTimeAxes();
 
     // The voltage chart k scales to: Text1, Text9 or Text18 by the channel's test kind.
     double referenceVoltage(int k) const;

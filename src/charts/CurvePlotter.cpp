@@ -139,9 +139,9 @@ void CurvePlotter::resetForRun() {
 
 Box CurvePlotter::voltageBox(int k) const {
     const int group = groupOf(k);
-    if (m_panel.option(Option::TvTest, group)) return boxes::FormationVoltage;
-    if (m_panel.option(Option::LeakageTest, group)) return boxes::LeakageVoltage;
-    if (m_panel.option(Option::ElectrolyteTest, group)) return boxes::ElectrolyteSetVoltage;
+    if (m_panel.option(Option::TvTest, group)) return Box::FormationVoltage;
+    if (m_panel.option(Option::LeakageTest, group)) return Box::LeakageVoltage;
+    if (m_panel.option(Option::ElectrolyteTest, group)) return Box::ElectrolyteSetVoltage;
     return voltageBoxOf(m_channels.kind(k)); // no kind chosen for the group: its own flags
 }
 
@@ -157,10 +157,10 @@ int CurvePlotter::firstCharacteristicTime(int k) const {
     Box box;
     switch (m_channels.kind(k)) {
     case TestKind::Tv:
-        box = boxes::RiseTime;
+        box = Box::RiseTime;
         break;
     case TestKind::Electrolyte:
-        box = boxes::SparkTime1;
+        box = Box::SparkTime1;
         break;
     default:
         return 0;
@@ -319,7 +319,7 @@ void CurvePlotter::markGroupDropLine(int k, int n, const QString& label) {
     emit m_charts.groupChartChanged(group);
 }
 
-void CurvePlotter::Autoswpic(int k, int n) {
+void CurvePlotter::scrollWhenFull(int k, int n) {
     if (!validChannel(k) || m_channels.channelStopped[k]) return;
     // The running channels have their curves drawn up to the newest sample, n - 1.
     const int newest = std::clamp(n - 1, 0, m_store.lastSample());
@@ -335,7 +335,7 @@ void CurvePlotter::Autoswpic(int k, int n) {
 
 void CurvePlotter::drawStoredCurve(int k, std::span<const float> columns) {
     if (!validChannel(k) || columns.empty()) return;
-    const double vref = m_panel.number(k, boxes::FormationVoltage);
+    const double vref = m_panel.number(k, Box::FormationVoltage);
     std::vector<QPointF> points{QPointF(AxisX, ChannelAxisY)};
     points.reserve(columns.size());
     double y = ChannelAxisY;
@@ -361,7 +361,7 @@ void CurvePlotter::rescaleChannelChart(int k, int n) {
     {
         // The frame and the curves reach the window as one change.
         const QSignalBlocker quiet(&m_charts);
-        m_charts.zb(k);
+        m_charts.frameChannelChart(k);
         redrawChannelChart(k, n);
     }
     emit m_charts.channelChartChanged(k);
@@ -374,7 +374,7 @@ void CurvePlotter::rescaleComparisonCharts() {
     {
         const QSignalBlocker quiet(&m_charts);
         for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart) {
-            m_charts.zb16(chart);
+            m_charts.frameGroupChart(chart);
             redrawComparisonChart(chart);
         }
     }

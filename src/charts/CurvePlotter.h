@@ -21,7 +21,7 @@ class SettingsStore;
 // curve of a running channel in its own chart TV(k), in its group chart TV16(0|1) and in
 // the 1-6 chart TV16(2); the tip labels ride on the newest points of the comparison charts.
 // Also the point marks of the evaluation and the automatic rescale when a curve reaches the
-// right end of its chart (`Autoswpic`), which redraws the curves from the sample store.
+// right end of its chart (`scrollWhenFull`), which redraws the curves from the sample store.
 // The curves a chart showed are drawn again when it is framed anew by a scale command or a
 // new test voltage, so a test's curves stay in view until the new-test reset forgets them.
 class CurvePlotter : public QObject {
@@ -56,7 +56,7 @@ public:
     void markGroupDropLine(int k, int n, const QString& label);
 
     // The automatic rescale for the channel under evaluation at sample n.
-    void Autoswpic(int k, int n);
+    void scrollWhenFull(int k, int n);
 
     // A curve kept in the plant database, drawn into TV(k) in red on the chart as it stands:
     // columns[j] is the voltage at x(j), column 0 sits on the origin, and the formation

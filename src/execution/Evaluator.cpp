@@ -59,20 +59,20 @@ int Evaluator::integerOf(int k, Box box) const {
 }
 
 double Evaluator::shownVoltage(int k) const {
-    return m_panel.number(k, boxes::LiveVoltage);
+    return m_panel.number(k, Box::LiveVoltage);
 }
 
 bool Evaluator::evaluateTv(int k, int n) {
     ChannelRunState& s = m_states[k];
     // Until point A gives a rise time the deadline moves with the samples.
-    const int delay = integerOf(k, boxes::DelayTime);
-    const int base = integerOf(k, boxes::RiseTime) + delay;
+    const int delay = integerOf(k, Box::DelayTime);
+    const int base = integerOf(k, Box::RiseTime) + delay;
     s.deadline = base == delay ? n : base;
-    m_plotter.Autoswpic(k, n);
+    m_plotter.scrollWhenFull(k, n);
 
     // Divided by 100 rather than multiplied by 0.01, so that 150 V at 70 % is exactly 105.
     const double vr =
-        m_panel.number(k, boxes::FormationVoltage) * m_panel.number(k, boxes::VrRatio) / 100.0;
+        m_panel.number(k, Box::FormationVoltage) * m_panel.number(k, Box::VrRatio) / 100.0;
     if (n > 1 && !s.firstSparkSeen && shownVoltage(k) >= vr) markPointA(k, n);
 
     if (n > s.deadline && delay > 0 && s.firstSparkSeen && !s.evaluated) {
@@ -86,14 +86,14 @@ bool Evaluator::evaluateTv(int k, int n) {
 void Evaluator::markPointA(int k, int n) {
     m_states[k].firstSparkSeen = true;
     const QString rise = QString::number(n - 1);
-    m_panel.setText(k, boxes::RiseTime, rise);
-    m_panel.setText(k, boxes::Readout49, rise);
+    m_panel.setText(k, Box::RiseTime, rise);
+    m_panel.setText(k, Box::Readout49, rise);
     const QString label = QStringLiteral("A点");
     // The comparison-chart tick sits on the newest point, which is sample n - 1.
     m_plotter.markGroupTick(k, n - 1, label);
     m_plotter.markPointLine(k, n, label);
     setStatus(k, channelNumber(k) + QStringLiteral("路A点：") + rise + QStringLiteral("s-") +
-                     m_panel.text(k, boxes::LiveVoltage) + QStringLiteral("V"));
+                     m_panel.text(k, Box::LiveVoltage) + QStringLiteral("V"));
 }
 
 void Evaluator::endChannel(int k, int n) {
@@ -107,15 +107,15 @@ void Evaluator::finishTv(int k, int n) {
     const ChannelRunState& s = m_states[k];
     m_plotter.markPointTick(k, int(s.peakIndex), QStringLiteral("B点"));
     endChannel(k, n);
-    m_panel.setText(k, boxes::Readout50, formatSingle(s.peakIndex));
-    m_panel.setText(k, boxes::Readout51, formatSingle(s.peakVoltage));
+    m_panel.setText(k, Box::Readout50, formatSingle(s.peakIndex));
+    m_panel.setText(k, Box::Readout51, formatSingle(s.peakVoltage));
     const QString tv = formatOptionalDecimalSingle(m_store.voltage(k, n - 1), 1);
-    m_panel.setText(k, boxes::TvValue, tv);
-    m_panel.setText(k, boxes::Readout52, tv);
+    m_panel.setText(k, Box::TvValue, tv);
+    m_panel.setText(k, Box::Readout52, tv);
     const bool failed =
-        m_panel.number(k, boxes::FormationVoltage) > m_panel.number(k, boxes::TvValue) ||
-        m_panel.number(k, boxes::RiseTime) > m_panel.number(k, boxes::RiseTimeLimit);
-    setVerdict(k, boxes::TvVerdict, failed);
+        m_panel.number(k, Box::FormationVoltage) > m_panel.number(k, Box::TvValue) ||
+        m_panel.number(k, Box::RiseTime) > m_panel.number(k, Box::RiseTimeLimit);
+    setVerdict(k, Box::TvVerdict, failed);
 
     keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路TV测试结束")));
@@ -123,8 +123,8 @@ void Evaluator::finishTv(int k, int n) {
 
 bool Evaluator::evaluateLeakage(int k, int n) {
     ChannelRunState& s = m_states[k];
-    s.deadline = integerOf(k, boxes::LeakageTestTime); // counted from the start of the run
-    m_plotter.Autoswpic(k, n);
+    s.deadline = integerOf(k, Box::LeakageTestTime); // counted from the start of the run
+    m_plotter.scrollWhenFull(k, n);
     if (n > s.deadline && !s.evaluated) {
         finishLeakage(k, n);
         return true;
@@ -134,13 +134,13 @@ bool Evaluator::evaluateLeakage(int k, int n) {
 
 void Evaluator::finishLeakage(int k, int n) {
     endChannel(k, n);
-    m_panel.setText(k, boxes::Readout50, QString::number(n - 1));
-    m_panel.setText(k, boxes::Readout51, formatSingle(m_states[k].peakVoltage));
-    const QString current = m_panel.text(k, boxes::LiveCurrent);
-    m_panel.setText(k, boxes::Readout52, current);
-    m_panel.setText(k, boxes::LeakageCurrent, current);
-    setVerdict(k, boxes::LeakageVerdict,
-               m_panel.number(k, boxes::LeakageLimit) < m_panel.number(k, boxes::LeakageCurrent));
+    m_panel.setText(k, Box::Readout50, QString::number(n - 1));
+    m_panel.setText(k, Box::Readout51, formatSingle(m_states[k].peakVoltage));
+    const QString current = m_panel.text(k, Box::LiveCurrent);
+    m_panel.setText(k, Box::Readout52, current);
+    m_panel.setText(k, Box::LeakageCurrent, current);
+    setVerdict(k, Box::LeakageVerdict,
+               m_panel.number(k, Box::LeakageLimit) < m_panel.number(k, Box::LeakageCurrent));
 
     keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路漏电流测试结束")));
@@ -149,10 +149,9 @@ void Evaluator::finishLeakage(int k, int n) {
 bool Evaluator::evaluateElectrolyte(int k, int n) {
     ChannelRunState& s = m_states[k];
     // No end before the first spark; then the flash delay counts from it.
-    s.deadline =
-        s.sparkSeen ? integerOf(k, boxes::SparkTime1) + integerOf(k, boxes::SparkDelay) : n;
-    m_plotter.Autoswpic(k, n);
-    if (m_panel.number(k, boxes::SparkVoltage1) > 0 && shownVoltage(k) < s.firstSparkVoltage)
+    s.deadline = s.sparkSeen ? integerOf(k, Box::SparkTime1) + integerOf(k, Box::SparkDelay) : n;
+    m_plotter.scrollWhenFull(k, n);
+    if (m_panel.number(k, Box::SparkVoltage1) > 0 && shownVoltage(k) < s.firstSparkVoltage)
         s.firstSparkVoltage = float(shownVoltage(k));
     if (n > s.deadline && !s.evaluated) {
         finishElectrolyte(k, n);
@@ -164,12 +163,11 @@ bool Evaluator::evaluateElectrolyte(int k, int n) {
 void Evaluator::finishElectrolyte(int k, int n) {
     endChannel(k, n);
     const QString peak = formatSingle(m_states[k].peakVoltage);
-    m_panel.setText(k, boxes::MaximumVoltage, peak);
-    m_panel.setText(k, boxes::Readout51, peak);
-    m_panel.setText(k, boxes::MinimumVoltage, formatSingle(m_states[k].firstSparkVoltage));
-    setVerdict(k, boxes::ElectrolyteVerdict,
-               m_panel.number(k, boxes::SparkVoltage1) <
-                   m_panel.number(k, boxes::ReferenceVoltage));
+    m_panel.setText(k, Box::MaximumVoltage, peak);
+    m_panel.setText(k, Box::Readout51, peak);
+    m_panel.setText(k, Box::MinimumVoltage, formatSingle(m_states[k].firstSparkVoltage));
+    setVerdict(k, Box::ElectrolyteVerdict,
+               m_panel.number(k, Box::SparkVoltage1) < m_panel.number(k, Box::ReferenceVoltage));
 
     keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路电解液测试结束")));

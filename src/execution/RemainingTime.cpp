@@ -27,14 +27,14 @@ QString remainingTimeText(int k, const ChannelModel& channels, const ChannelRunS
     switch (channels.kind(k)) {
     case TestKind::Tv:
         if (!run.firstSparkSeen) return QStringLiteral("等待A点");
-        deadline = seconds(boxes::RiseTime) + seconds(boxes::DelayTime);
+        deadline = seconds(Box::RiseTime) + seconds(Box::DelayTime);
         break;
     case TestKind::Leakage:
-        deadline = seconds(boxes::LeakageTestTime);
+        deadline = seconds(Box::LeakageTestTime);
         break;
     case TestKind::Electrolyte:
         if (!run.sparkSeen) return QStringLiteral("等待火花");
-        deadline = seconds(boxes::SparkTime1) + seconds(boxes::SparkDelay);
+        deadline = seconds(Box::SparkTime1) + seconds(Box::SparkDelay);
         break;
     }
     // The test ends at the tick that takes the index past the deadline.

@@ -144,9 +144,10 @@ bool RunController::confirmStart() {
     for (int k = first; k <= last; ++k) {
         const TestKind kind = m_channels.kind(k);
         const QString number =
-            m_panel.text(k, kind == TestKind::Electrolyte ? boxes::ElectrolyteTestNumber
-                                                          : boxes::TvTestNumber) +
-            m_panel.text(k, kind == TestKind::Electrolyte ? Box::Combo2 : Box::Combo1);
+            m_panel.text(k, kind == TestKind::Electrolyte ? Box::ElectrolyteTestNumber
+                                                          : Box::TvTestNumber) +
+            m_panel.text(k, kind == TestKind::Electrolyte ? Box::ElectrolyteSamplePosition
+                                                          : Box::SamplePosition);
         if (m_duplicate && m_duplicate(kind, number)) {
             const QString text = Evaluator::duplicateText(kind, number);
             m_shell.setStatusText(k + 1, text);

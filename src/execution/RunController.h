@@ -113,9 +113,9 @@ private:
     Timing m_timing;
     PollComposer m_poll;
     ResultSender m_results;
-    QTimer m_sampleTimer; // Timer1
-    QTimer m_pollTimer;   // Timer2
-    QTimer m_watchdog;    // silence of an Ethernet peer during a run
+    QTimer m_sampleTimer;
+    QTimer m_pollTimer;
+    QTimer m_watchdog; // silence of an Ethernet peer during a run
     int m_pollsSinceReply = 0;
     QString m_endNotice; // what the operator is told when the run ends by a lost link
     DuplicateCheck m_duplicate;

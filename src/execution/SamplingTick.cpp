@@ -55,8 +55,8 @@ void SamplingTick::sampleChannel(int k, int n) {
     const Reading r = convert(k);
     const QString voltsText = formatFixedSingle(r.volts, 1);
     const QString currentText = formatFixedSingle(r.milliamperes, 3);
-    m_panel.setText(k, boxes::LiveVoltage, voltsText);
-    m_panel.setText(k, boxes::LiveCurrent, currentText);
+    m_panel.setText(k, Box::LiveVoltage, voltsText);
+    m_panel.setText(k, Box::LiveCurrent, currentText);
     // What is stored is exactly what is shown.
     const double shownVolts = parseNumber(voltsText).value_or(0);
     const double shownCurrent = parseNumber(currentText).value_or(0);
@@ -76,8 +76,8 @@ void SamplingTick::trackPeak(int k, int n, float shownVolts) {
     // On an electrolyte channel the box beside 火花2 is the second spark's voltage; the
     // second of the peak is no spark, and a time under a voltage caption misleads.
     if (m_channels.kind(k) != TestKind::Electrolyte)
-        m_panel.setText(k, boxes::Readout50, formatSingle(s.peakIndex));
-    m_panel.setText(k, boxes::Readout51, formatSingle(s.peakVoltage));
+        m_panel.setText(k, Box::Readout50, formatSingle(s.peakIndex));
+    m_panel.setText(k, Box::Readout51, formatSingle(s.peakVoltage));
 }
 
 // Sparks are looked for on the channels of a group that runs the electrolyte test, also
@@ -91,7 +91,7 @@ void SamplingTick::detectSpark(int k, int n) {
     // A spark is a fall of strictly more than the threshold since the previous second. The
     // samples are whole tenths, so the fall is counted in tenths and the 0.1 V steps compare
     // exactly with a threshold such as "3.0".
-    const double threshold = m_panel.number(k, boxes::SparkCorrection);
+    const double threshold = m_panel.number(k, Box::SparkCorrection);
     const long fallTenths =
         std::lround(m_store.voltage(k, n - 1) * 10.0) - std::lround(m_store.voltage(k, n) * 10.0);
     if (!(double(fallTenths) / 10.0 > threshold)) return;
@@ -105,20 +105,20 @@ void SamplingTick::detectSpark(int k, int n) {
     case 1:
         s.firstSparkSeen = true;
         s.firstSparkVoltage = m_store.voltage(k, n);
-        m_panel.setText(k, boxes::SparkVoltage1, volts);
-        m_panel.setText(k, boxes::SparkTime1, index);
-        m_panel.setText(k, boxes::Readout49, volts);
+        m_panel.setText(k, Box::SparkVoltage1, volts);
+        m_panel.setText(k, Box::SparkTime1, index);
+        m_panel.setText(k, Box::Readout49, volts);
         m_plotter.markFirstSpark(k, n);
         break;
     case 2:
-        m_panel.setText(k, boxes::SparkVoltage2, volts);
-        m_panel.setText(k, boxes::SparkTime2, index);
-        m_panel.setText(k, boxes::Readout50, volts);
+        m_panel.setText(k, Box::SparkVoltage2, volts);
+        m_panel.setText(k, Box::SparkTime2, index);
+        m_panel.setText(k, Box::Readout50, volts);
         break;
     default:
-        m_panel.setText(k, boxes::SparkVoltage3, volts);
-        m_panel.setText(k, boxes::SparkTime3, index);
-        m_panel.setText(k, boxes::Readout52, volts);
+        m_panel.setText(k, Box::SparkVoltage3, volts);
+        m_panel.setText(k, Box::SparkTime3, index);
+        m_panel.setText(k, Box::Readout52, volts);
         break;
     }
 }

@@ -79,17 +79,17 @@ private:
     void writeBlock(int k) {
         const int b = blockAt(k);
         m_bytes[b + ControlAt] = char(controlByte(k));
-        put(k, b + RiseTimeAt, number(k, boxes::RiseTime), boxes::RiseTime);
+        put(k, b + RiseTimeAt, number(k, Box::RiseTime), Box::RiseTime);
         put(k, b + SampleIndexAt, double(m_channels.sampleIndex), "sample index");
         if (!trimmedByGroup(k, m_channels.lastChannel)) writeSetValues(k, b);
-        const auto liveVoltage = number(k, boxes::LiveVoltage);
-        const auto liveCurrent = number(k, boxes::LiveCurrent);
+        const auto liveVoltage = number(k, Box::LiveVoltage);
+        const auto liveCurrent = number(k, Box::LiveCurrent);
         put(k, b + LiveVoltageAt,
             liveVoltage ? std::optional(clampReadout(*liveVoltage * 10)) : liveVoltage,
-            boxes::LiveVoltage);
+            Box::LiveVoltage);
         put(k, b + LiveCurrentAt,
             liveCurrent ? std::optional(clampReadout(*liveCurrent * 1000)) : liveCurrent,
-            boxes::LiveCurrent);
+            Box::LiveCurrent);
     }
 
     quint8 controlByte(int k) const {
@@ -103,7 +103,7 @@ private:
 
     void writeSetValues(int k, int b) {
         const Box currentBox =
-            m_channels.isElectrolyteTest[k] ? boxes::ElectrolyteCurrent : boxes::TestCurrent;
+            m_channels.isElectrolyteTest[k] ? Box::ElectrolyteCurrent : Box::TestCurrent;
         const auto [voltage, voltageBox] = userVoltage(k);
         const auto current = number(k, currentBox);
         std::optional<double> vCode, iCode;
@@ -121,8 +121,8 @@ private:
 
     std::pair<std::optional<double>, Box> userVoltage(int k) const {
         if (m_channels.isTvTest[k]) {
-            const auto v = number(k, boxes::FormationVoltage);
-            return {v ? std::optional(*v * TvSetVoltageFactor) : v, boxes::FormationVoltage};
+            const auto v = number(k, Box::FormationVoltage);
+            return {v ? std::optional(*v * TvSetVoltageFactor) : v, Box::FormationVoltage};
         }
         const Box box = voltageBoxOf(m_channels.kind(k));
         return {number(k, box), box};
@@ -233,14 +233,14 @@ QByteArray buildResult(const ChannelModel& channels, const PanelModel& panel) {
     auto value = [&panel](int k, Box box) { return panel.number(k, box); };
     for (int k = 0; k < ChannelCount; ++k) {
         const int b = blockAt(k);
-        bytes[b + ResultCodeAt] = char(resultCode(panel.text(k, boxes::TvVerdict)));
-        putWord(bytes, b + TvValueAt, pinnedField(value(k, boxes::TvValue) * 10));
-        putWord(bytes, b + ResultRiseTimeAt, pinnedField(value(k, boxes::RiseTime)));
-        putWord(bytes, b + PeakIndexAt, pinnedField(value(k, boxes::Readout50)));
+        bytes[b + ResultCodeAt] = char(resultCode(panel.text(k, Box::TvVerdict)));
+        putWord(bytes, b + TvValueAt, pinnedField(value(k, Box::TvValue) * 10));
+        putWord(bytes, b + ResultRiseTimeAt, pinnedField(value(k, Box::RiseTime)));
+        putWord(bytes, b + PeakIndexAt, pinnedField(value(k, Box::Readout50)));
         putWord(bytes, b + FormationVoltageAt,
-                pinnedField(value(k, boxes::FormationVoltage) * 50 * double(channels.KV[k])));
+                pinnedField(value(k, Box::FormationVoltage) * 50 * double(channels.KV[k])));
         putWord(bytes, b + TestCurrentAt,
-                pinnedField(value(k, boxes::TestCurrent) * 2000 * double(channels.KI[k])));
+                pinnedField(value(k, Box::TestCurrent) * 2000 * double(channels.KI[k])));
     }
     return bytes;
 }

@@ -65,14 +65,14 @@ void LinkSupervisor::toggleEthernet() {
         m_ethernet.closeLink();
         return;
     }
-    const QString address = m_panel.text(0, boxes::InstrumentAddress).trimmed();
+    const QString address = m_panel.text(0, Box::InstrumentAddress).trimmed();
     // An empty address would be taken as this computer and fail only after the time-out.
     if (address.isEmpty()) {
         m_prompter.inform(linktexts::connectTitle(), kNoAddress);
         return;
     }
     bool ok = false;
-    const uint port = m_panel.text(0, boxes::InstrumentPort).trimmed().toUInt(&ok);
+    const uint port = m_panel.text(0, Box::InstrumentPort).trimmed().toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
         // Nothing to connect to: the link stays closed.
         m_prompter.inform(linktexts::connectTitle(), kBadPort);

@@ -9,9 +9,9 @@ QStringList samplePositions() {
 
 QString boxName(Box b) {
     switch (b) {
-    case Box::Combo1:
+    case Box::SamplePosition:
         return QStringLiteral("Combo1");
-    case Box::Combo2:
+    case Box::ElectrolyteSamplePosition:
         return QStringLiteral("Combo2");
     default:
         return QStringLiteral("Text") + QString::number(int(b));

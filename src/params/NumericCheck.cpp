@@ -7,19 +7,19 @@ namespace q7rk {
 namespace {
 
 constexpr std::array kRules{
-    NumericRule{Box::Text1, {"800", "800"}, 1, 1000, {"200", "200"}, true, true},
-    NumericRule{Box::Text2, {"90", "90"}, 1, 100, {"90", "90"}, false, false},
-    NumericRule{Box::Text3, {"2", "2"}, 0.2, 15, {"2", "2"}, false, false},
-    NumericRule{Box::Text4, {"180", "180"}, 1, 9000, {"180", "180"}, false, false},
-    NumericRule{Box::Text5, {"150", "150"}, 0.5, 9000, {"150", "150"}, false, false},
-    NumericRule{Box::Text9, {"100", "400"}, 10, 1000, {"100", "400"}, false, false},
-    NumericRule{Box::Text10, {"0.05", "0.05"}, 0.001, 20, {"0.05", "0.05"}, false, false},
-    NumericRule{Box::Text11, {"180", "180"}, 1, 9000, {"180", "180"}, false, false},
-    NumericRule{Box::Text17, {"2", "2"}, 0.5, 20, {"2", "2"}, false, false},
-    NumericRule{Box::Text18, {"100", "400"}, 10, 1000, {"100", "400"}, false, false},
-    NumericRule{Box::Text19, {"550", "550"}, 10, 1000, {"550", "550"}, false, false},
-    NumericRule{Box::Text20, {"120", "120"}, 1, 9000, {"120", "120"}, false, false},
-    NumericRule{Box::Text21, {"3.1", "3.1"}, 0, 1000, {"3.1", "3.1"}, false, false},
+    NumericRule{Box::FormationVoltage, {"800", "800"}, 1, 1000, {"200", "200"}, true, true},
+    NumericRule{Box::VrRatio, {"90", "90"}, 1, 100, {"90", "90"}, false, false},
+    NumericRule{Box::TestCurrent, {"2", "2"}, 0.2, 15, {"2", "2"}, false, false},
+    NumericRule{Box::DelayTime, {"180", "180"}, 1, 9000, {"180", "180"}, false, false},
+    NumericRule{Box::RiseTimeLimit, {"150", "150"}, 0.5, 9000, {"150", "150"}, false, false},
+    NumericRule{Box::LeakageVoltage, {"100", "400"}, 10, 1000, {"100", "400"}, false, false},
+    NumericRule{Box::LeakageLimit, {"0.05", "0.05"}, 0.001, 20, {"0.05", "0.05"}, false, false},
+    NumericRule{Box::LeakageTestTime, {"180", "180"}, 1, 9000, {"180", "180"}, false, false},
+    NumericRule{Box::ElectrolyteCurrent, {"2", "2"}, 0.5, 20, {"2", "2"}, false, false},
+    NumericRule{Box::ElectrolyteSetVoltage, {"100", "400"}, 10, 1000, {"100", "400"}, false, false},
+    NumericRule{Box::ReferenceVoltage, {"550", "550"}, 10, 1000, {"550", "550"}, false, false},
+    NumericRule{Box::SparkDelay, {"120", "120"}, 1, 9000, {"120", "120"}, false, false},
+    NumericRule{Box::SparkCorrection, {"3.1", "3.1"}, 0, 1000, {"3.1", "3.1"}, false, false},
 };
 
 } // namespace

@@ -23,41 +23,41 @@ struct CaptionRow {
 
 constexpr std::array kCaptions{
     // TV / leakage page
-    CaptionRow{Box::Text1, "化成电压", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text2, "Vr取值比", Numbered::Colon, 0, "%"},
-    CaptionRow{Box::Text3, "测试电流", Numbered::Colon, 0, "mA"},
-    CaptionRow{Box::Text4, "延迟时间", Numbered::Colon, 0, "S"},
-    CaptionRow{Box::Text5, "升压时间指标", Numbered::Colon, 0, "S"},
-    CaptionRow{Box::Text6, "升压时间", Numbered::Colon, 0, "S"},
-    CaptionRow{Box::Text7, "TV值", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text8, "TV特性", Numbered::Colon, 0, ""},
-    CaptionRow{Box::Text9, "漏电流电压", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text10, "漏电流指标", Numbered::Colon, 0, "mA"},
-    CaptionRow{Box::Text11, "测试时间", Numbered::Colon, 0, "S"},
-    CaptionRow{Box::Text12, "漏电流", Numbered::Colon, 0, "mA"},
-    CaptionRow{Box::Text13, "漏电流特性", Numbered::Colon, 0, ""},
-    CaptionRow{Box::Text14, "测试编号：", Numbered::No, 0, ""},
-    CaptionRow{Box::Text15, "测试人：", Numbered::No, 0, ""},
-    CaptionRow{Box::Text16, "水温度", Numbered::Colon, 0, "℃"},
-    CaptionRow{Box::Text24, "测试日期：", Numbered::No, 0, ""},
+    CaptionRow{Box::FormationVoltage, "化成电压", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::VrRatio, "Vr取值比", Numbered::Colon, 0, "%"},
+    CaptionRow{Box::TestCurrent, "测试电流", Numbered::Colon, 0, "mA"},
+    CaptionRow{Box::DelayTime, "延迟时间", Numbered::Colon, 0, "S"},
+    CaptionRow{Box::RiseTimeLimit, "升压时间指标", Numbered::Colon, 0, "S"},
+    CaptionRow{Box::RiseTime, "升压时间", Numbered::Colon, 0, "S"},
+    CaptionRow{Box::TvValue, "TV值", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::TvVerdict, "TV特性", Numbered::Colon, 0, ""},
+    CaptionRow{Box::LeakageVoltage, "漏电流电压", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::LeakageLimit, "漏电流指标", Numbered::Colon, 0, "mA"},
+    CaptionRow{Box::LeakageTestTime, "测试时间", Numbered::Colon, 0, "S"},
+    CaptionRow{Box::LeakageCurrent, "漏电流", Numbered::Colon, 0, "mA"},
+    CaptionRow{Box::LeakageVerdict, "漏电流特性", Numbered::Colon, 0, ""},
+    CaptionRow{Box::TvTestNumber, "测试编号：", Numbered::No, 0, ""},
+    CaptionRow{Box::TvOperator, "测试人：", Numbered::No, 0, ""},
+    CaptionRow{Box::WaterTemperature, "水温度", Numbered::Colon, 0, "℃"},
+    CaptionRow{Box::TvTestDate, "测试日期：", Numbered::No, 0, ""},
     // electrolyte page
-    CaptionRow{Box::Text17, "测试电流", Numbered::Colon, 0, "mA"},
-    CaptionRow{Box::Text18, "设定电压", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text19, "参考电压", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text20, "闪火延时", Numbered::Colon, 0, "S"},
-    CaptionRow{Box::Text21, "闪火修正", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text22, "最大电压", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text23, "判定结果", Numbered::Colon, 0, ""},
-    CaptionRow{Box::Text28, "最小电压", Numbered::Colon, 0, "V"},
-    CaptionRow{Box::Text29, "火花电压", Numbered::Suffix, 1, "V"},
-    CaptionRow{Box::Text30, "火花时间", Numbered::Suffix, 1, "S"},
-    CaptionRow{Box::Text31, "火花电压", Numbered::Suffix, 2, "V"},
-    CaptionRow{Box::Text32, "火花时间", Numbered::Suffix, 2, "S"},
-    CaptionRow{Box::Text33, "火花电压", Numbered::Suffix, 3, "V"},
-    CaptionRow{Box::Text34, "火花时间", Numbered::Suffix, 3, "S"},
-    CaptionRow{Box::Text35, "测试编号", Numbered::Colon, 0, ""},
-    CaptionRow{Box::Text36, "测试人", Numbered::Colon, 0, ""},
-    CaptionRow{Box::Text37, "测试日期：", Numbered::No, 0, ""},
+    CaptionRow{Box::ElectrolyteCurrent, "测试电流", Numbered::Colon, 0, "mA"},
+    CaptionRow{Box::ElectrolyteSetVoltage, "设定电压", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::ReferenceVoltage, "参考电压", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::SparkDelay, "闪火延时", Numbered::Colon, 0, "S"},
+    CaptionRow{Box::SparkCorrection, "闪火修正", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::MaximumVoltage, "最大电压", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::ElectrolyteVerdict, "判定结果", Numbered::Colon, 0, ""},
+    CaptionRow{Box::MinimumVoltage, "最小电压", Numbered::Colon, 0, "V"},
+    CaptionRow{Box::SparkVoltage1, "火花电压", Numbered::Suffix, 1, "V"},
+    CaptionRow{Box::SparkTime1, "火花时间", Numbered::Suffix, 1, "S"},
+    CaptionRow{Box::SparkVoltage2, "火花电压", Numbered::Suffix, 2, "V"},
+    CaptionRow{Box::SparkTime2, "火花时间", Numbered::Suffix, 2, "S"},
+    CaptionRow{Box::SparkVoltage3, "火花电压", Numbered::Suffix, 3, "V"},
+    CaptionRow{Box::SparkTime3, "火花时间", Numbered::Suffix, 3, "S"},
+    CaptionRow{Box::ElectrolyteTestNumber, "测试编号", Numbered::Colon, 0, ""},
+    CaptionRow{Box::ElectrolyteOperator, "测试人", Numbered::Colon, 0, ""},
+    CaptionRow{Box::ElectrolyteTestDate, "测试日期：", Numbered::No, 0, ""},
 };
 
 const CaptionRow* captionRow(Box box) {
@@ -78,8 +78,8 @@ QString groupRange(int group) {
 } // namespace
 
 QString boxCaption(int channel, Box box) {
-    if (box == Box::Text25) return voltageReadoutCaption(channel);
-    if (box == Box::Text26) return currentReadoutCaption(channel);
+    if (box == Box::LiveVoltage) return voltageReadoutCaption(channel);
+    if (box == Box::LiveCurrent) return currentReadoutCaption(channel);
     const CaptionRow* row = captionRow(box);
     if (!row) return {};
     const QString stem = QString::fromUtf8(row->stem);
@@ -101,12 +101,12 @@ QString unitLabel(Box box) {
 
 QString boxTooltip(int channel, Box box) {
     switch (box) {
-    case Box::Text1:
+    case Box::FormationVoltage:
         return QStringLiteral("电压范围1～1000");
-    case Box::Text3:
+    case Box::TestCurrent:
         return QStringLiteral("电流范围0.5～20mA");
-    case Box::Text9:
-    case Box::Text18:
+    case Box::LeakageVoltage:
+    case Box::ElectrolyteSetVoltage:
         return groupOf(channel) == 0 ? QStringLiteral("电压范围0.5～120")
                                      : QStringLiteral("电压范围50～950");
     default:

@@ -43,11 +43,11 @@ std::span<const Option> frameOf(Option option) {
 }
 
 int comboIndex(Box combo) {
-    return combo == Box::Combo1 ? 0 : 1;
+    return combo == Box::SamplePosition ? 0 : 1;
 }
 
 bool isCombo(Box box) {
-    return box == Box::Combo1 || box == Box::Combo2;
+    return box == Box::SamplePosition || box == Box::ElectrolyteSamplePosition;
 }
 
 // The boxes the test-kind switch enables or disables; the others (names, water
@@ -155,7 +155,7 @@ void PanelModel::applyText(int channel, Box box, const QString& text) {
     if (isLocked(channel, box) || !assign(channel, box, text)) return;
     // The Vr ratio is checked while it is typed. The chain this starts through linked
     // channels ends because re-setting a box to the text it holds is no change.
-    if (box == Box::Text2 && checkNumber(channel, box)) propagate(channel, box);
+    if (box == Box::VrRatio && checkNumber(channel, box)) propagate(channel, box);
 }
 
 void PanelModel::settle(int channel, Box box) {
@@ -167,7 +167,7 @@ void PanelModel::settle(int channel, Box box) {
 void PanelModel::leave(int channel, Box box) {
     // Text2 has had its check and propagation on every change already. Leaving a running
     // channel's box copies nothing: it holds the run's value, not a new entry.
-    if (box == Box::Text2 || isLocked(channel, box)) return;
+    if (box == Box::VrRatio || isLocked(channel, box)) return;
     if (numericRule(box)) {
         if (checkNumber(channel, box)) propagate(channel, box);
     } else if (nameKey(box)) {
@@ -199,18 +199,19 @@ void PanelModel::propagate(int channel, Box box) {
         if (m_linked[j]) setText(j, box, text(channel, box));
         requestAxes(box, channel, j);
     }
-    if (box == Box::Text1 || box == Box::Text9 || box == Box::Text18)
+    if (box == Box::FormationVoltage || box == Box::LeakageVoltage ||
+        box == Box::ElectrolyteSetVoltage)
         emit groupChartAxesRequested(2);
 }
 
 // The voltage boxes scale the charts: each channel reached by the loop, linked or not, has
 // its chart reframed together with the comparison charts it appears in.
 void PanelModel::requestAxes(Box box, int source, int target) {
-    if (box == Box::Text1) {
+    if (box == Box::FormationVoltage) {
         emit chartAxesRequested(target);
         emit groupChartAxesRequested(0);
         emit groupChartAxesRequested(1);
-    } else if (box == Box::Text9 || box == Box::Text18) {
+    } else if (box == Box::LeakageVoltage || box == Box::ElectrolyteSetVoltage) {
         emit chartAxesRequested(target);
         emit groupChartAxesRequested(groupOf(source));
     }
@@ -377,7 +378,7 @@ void PanelModel::runOptionEffect(Option option, int group) {
 void PanelModel::presetDelayTime(const QString& text) {
     const int last = qBound(0, int(m_channels.lastChannel), ChannelCount - 1);
     for (int c = 0; c <= last; ++c)
-        setText(c, boxes::DelayTime, text);
+        setText(c, Box::DelayTime, text);
 }
 
 void PanelModel::setGroupLinked(int group, bool linked) {
@@ -408,8 +409,8 @@ void PanelModel::resetToDesign() {
         }
         for (std::size_t l = 0; l < kReadoutLabels.size(); ++l)
             setLabel(c, kReadoutLabels[l], QString::fromLatin1(kDesignLabels[l]));
-        setComboItems(c, Box::Combo1, {});
-        setComboItems(c, Box::Combo2, {});
+        setComboItems(c, Box::SamplePosition, {});
+        setComboItems(c, Box::ElectrolyteSamplePosition, {});
         m_linked[c] = false;
         setHeld(c, false);
     }

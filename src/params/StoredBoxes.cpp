@@ -8,7 +8,7 @@ namespace q7rk {
 
 namespace {
 
-using namespace boxes;
+using enum Box;
 constexpr unsigned Tv = keptBit(TestKind::Tv);
 constexpr unsigned Leakage = keptBit(TestKind::Leakage);
 constexpr unsigned Electrolyte = keptBit(TestKind::Electrolyte);

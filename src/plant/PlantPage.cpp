@@ -120,8 +120,7 @@ PlantPage::PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts
       m_samples(samples), m_prompter(prompter), m_uploader(m_source) {
     // The serial box follows channel 1's test number, whichever channel's number changed.
     connect(&m_panel, &PanelModel::textChanged, this, [this](int, Box box, const QString&) {
-        if (box == boxes::TvTestNumber)
-            setText(FoilBox::Serial, m_panel.text(0, boxes::TvTestNumber));
+        if (box == Box::TvTestNumber) setText(FoilBox::Serial, m_panel.text(0, Box::TvTestNumber));
     });
     connect(&m_retrier, &QueueRetrier::progress, this, [this](int done, int total) {
         m_retryProgress = plantTexts::retrying(done, total);
@@ -229,12 +228,12 @@ void PlantPage::takeListItem(PlantList list, const QString& item) {
 }
 
 void PlantPage::startUp() {
-    setText(FoilBox::Serial, m_panel.text(0, boxes::TvTestNumber));
-    setText(FoilBox::Vf, m_panel.text(0, boxes::FormationVoltage));
-    tabinit();
+    setText(FoilBox::Serial, m_panel.text(0, Box::TvTestNumber));
+    setText(FoilBox::Vf, m_panel.text(0, Box::FormationVoltage));
+    resetPieceGrid();
 }
 
-void PlantPage::tabinit() {
+void PlantPage::resetPieceGrid() {
     for (FoilBox box : {FoilBox::Length, FoilBox::Area, FoilBox::ProductionLine, FoilBox::Weight,
                         FoilBox::IqNumber})
         setText(box, QString());
@@ -243,7 +242,7 @@ void PlantPage::tabinit() {
 
 void PlantPage::resetForFoil() {
     if (m_newTestReset) m_newTestReset();
-    tabinit();
+    resetPieceGrid();
 }
 
 bool PlantPage::openFoil() {
@@ -269,8 +268,8 @@ void PlantPage::showOpened(const OpenedFoil& opened) {
             setText(FoilBox(b), texts[b]);
         // Written as they come: no range check, no new axes.
         for (int k = 0; k < ChannelsPerGroup; ++k) {
-            m_panel.setText(k, boxes::FormationVoltage, f.vf);
-            m_panel.setText(k, boxes::TvTestNumber, f.serial);
+            m_panel.setText(k, Box::FormationVoltage, f.vf);
+            m_panel.setText(k, Box::TvTestNumber, f.serial);
         }
     }
     m_grid.fill(opened.pieces);
@@ -289,7 +288,7 @@ void PlantPage::drawCurves(const OpenedFoil& opened) {
         // At the time axis the new-test reset leaves, a curve of minutes would run off the
         // chart after ten seconds; the chart is framed to show it whole.
         m_channels.timeScale[k] = timeScaleFor(last);
-        m_charts.zb(k);
+        m_charts.frameChannelChart(k);
         m_plotter.drawStoredCurve(k, std::span(c.values.data(), std::size_t(last) + 1));
         emit curveRecalled(k, text(FoilBox::Serial));
     }
@@ -338,7 +337,7 @@ PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
 }
 
 RunPiece PlantPage::runPiece(int k) const {
-    using namespace boxes;
+    using enum Box;
     const int pieceOffset = m_panel.option(Option::AfterBoiling, 0) ? 3 : 0;
     return {k, k + pieceOffset + 1, trimBlanks(m_panel.text(0, TvTestNumber)),
             RunTexts{m_panel.text(k, RiseTime), m_panel.text(k, DelayTime),

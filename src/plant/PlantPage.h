@@ -130,7 +130,7 @@ public:
     // then the grid is set up.
     void startUp();
     // The grid set-up: empties the grid, the piece entry boxes and five whole-roll boxes.
-    void tabinit();
+    void resetPieceGrid();
 
     bool openFoil();   // 打开: true when the foil's whole-roll record was found and shown
     void saveFoil();   // 保存 (CmdSave1)

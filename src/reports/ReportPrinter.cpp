@@ -51,30 +51,35 @@ struct Line {
 };
 
 constexpr std::array TvLines{
-    Line{"化成电压：", Box::Text1, "V"}, Line{"测试电流：", Box::Text3, "mA"},
-    Line{"延迟时间：", Box::Text4, "S"}, Line{"升压时间指标：", Box::Text5, "S"},
-    Line{"升压时间：", Box::Text6, "S"}, Line{"TV值0：", Box::Text7, "V"},
-    Line{"TV特性：", Box::Text8, ""},    Line{"测试员：", Box::Text15, ""},
-    Line{"测试编号：", Box::Text14, ""}, Line{"测试日期：", Box::Text24, ""},
+    Line{"化成电压：", Box::FormationVoltage, "V"}, Line{"测试电流：", Box::TestCurrent, "mA"},
+    Line{"延迟时间：", Box::DelayTime, "S"},        Line{"升压时间指标：", Box::RiseTimeLimit, "S"},
+    Line{"升压时间：", Box::RiseTime, "S"},         Line{"TV值0：", Box::TvValue, "V"},
+    Line{"TV特性：", Box::TvVerdict, ""},           Line{"测试员：", Box::TvOperator, ""},
+    Line{"测试编号：", Box::TvTestNumber, ""},      Line{"测试日期：", Box::TvTestDate, ""},
 };
 constexpr std::array LeakageLines{
-    Line{"漏电流电压：", Box::Text9, "V"},   Line{"测试电流：", Box::Text3, "mA"},
-    Line{"漏电流指标：", Box::Text10, "mA"}, Line{"测试时间：", Box::Text11, "S"},
-    Line{"漏电流：", Box::Text12, "mA"},     Line{"漏电流特性：", Box::Text13, ""},
-    Line{"测试员：", Box::Text15, ""},       Line{"测试编号：", Box::Text14, ""},
-    Line{"测试日期：", Box::Text24, ""},
+    Line{"漏电流电压：", Box::LeakageVoltage, "V"}, Line{"测试电流：", Box::TestCurrent, "mA"},
+    Line{"漏电流指标：", Box::LeakageLimit, "mA"},  Line{"测试时间：", Box::LeakageTestTime, "S"},
+    Line{"漏电流：", Box::LeakageCurrent, "mA"},    Line{"漏电流特性：", Box::LeakageVerdict, ""},
+    Line{"测试员：", Box::TvOperator, ""},          Line{"测试编号：", Box::TvTestNumber, ""},
+    Line{"测试日期：", Box::TvTestDate, ""},
 };
 constexpr std::array ElectrolyteLines{
-    Line{"测试电流：", Box::Text17, "mA"}, Line{"参考电压：", Box::Text19, "V"},
-    Line{"闪火延时：", Box::Text20, "S"},  Line{"闪火修正：", Box::Text21, "V"},
-    Line{"最大电压：", Box::Text22, "V"},  Line{"最小电压：", Box::Text28, "V"},
-    Line{"判定结果：", Box::Text23, ""},   Line{"测试员：", Box::Text36, ""},
-    Line{"测试编号：", Box::Text35, ""},   Line{"测试日期：", Box::Text37, ""},
+    Line{"测试电流：", Box::ElectrolyteCurrent, "mA"},
+    Line{"参考电压：", Box::ReferenceVoltage, "V"},
+    Line{"闪火延时：", Box::SparkDelay, "S"},
+    Line{"闪火修正：", Box::SparkCorrection, "V"},
+    Line{"最大电压：", Box::MaximumVoltage, "V"},
+    Line{"最小电压：", Box::MinimumVoltage, "V"},
+    Line{"判定结果：", Box::ElectrolyteVerdict, ""},
+    Line{"测试员：", Box::ElectrolyteOperator, ""},
+    Line{"测试编号：", Box::ElectrolyteTestNumber, ""},
+    Line{"测试日期：", Box::ElectrolyteTestDate, ""},
 };
 constexpr std::array SparkLines{
-    Line{"火花电压1：", Box::Text29, "V"}, Line{"火花时间1：", Box::Text30, "S"},
-    Line{"火花电压2：", Box::Text31, "V"}, Line{"火花时间2：", Box::Text32, "S"},
-    Line{"火花电压3：", Box::Text33, "V"}, Line{"火花时间3：", Box::Text34, "S"},
+    Line{"火花电压1：", Box::SparkVoltage1, "V"}, Line{"火花时间1：", Box::SparkTime1, "S"},
+    Line{"火花电压2：", Box::SparkVoltage2, "V"}, Line{"火花时间2：", Box::SparkTime2, "S"},
+    Line{"火花电压3：", Box::SparkVoltage3, "V"}, Line{"火花时间3：", Box::SparkTime3, "S"},
 };
 
 std::span<const Line> linesOf(TestKind kind) {

@@ -102,7 +102,7 @@ DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {
     const int k = displayChannel(request.slot, request.group);
     out.channel = k;
     selectKind(request.kind, request.group);
-    m_charts.zb(k);
+    m_charts.frameChannelChart(k);
     showStoredTest(m_panel, k, *test);
 
     const QStringList fields = fieldNames(test->kind);
@@ -149,13 +149,13 @@ int StoredTestDisplay::testLength(int k) const {
     int n = 0;
     switch (m_channels.kind(k)) {
     case TestKind::Tv:
-        n = seconds(boxes::DelayTime) + seconds(boxes::RiseTime);
+        n = seconds(Box::DelayTime) + seconds(Box::RiseTime);
         break;
     case TestKind::Leakage:
-        n = seconds(boxes::LeakageTestTime);
+        n = seconds(Box::LeakageTestTime);
         break;
     case TestKind::Electrolyte:
-        n = seconds(boxes::SparkDelay) + seconds(boxes::SparkTime1);
+        n = seconds(Box::SparkDelay) + seconds(Box::SparkTime1);
         break;
     }
     return std::min(n, int(SampleStore::MaxSample));
@@ -165,12 +165,12 @@ int StoredTestDisplay::testLength(int k) const {
 // when the first channel of their group is shown.
 void StoredTestDisplay::frameCharts(int k, int n) {
     m_channels.timeScale[k] = displayTimeScale(n);
-    m_charts.zb(k);
+    m_charts.frameChannelChart(k);
     if (k == 0) {
-        m_charts.zb16(0);
-        m_charts.zb16(AllChart);
+        m_charts.frameGroupChart(0);
+        m_charts.frameGroupChart(AllChart);
     } else if (k == ChannelsPerGroup) {
-        m_charts.zb16(1);
+        m_charts.frameGroupChart(1);
     }
 }
 
@@ -227,7 +227,7 @@ void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
     const TestKind kind = m_channels.kind(k);
     // Point A of a TV test and the first spark of an electrolyte test, where the live run
     // marks them: right after the sample they belong to.
-    const Box firstPoint = kind == TestKind::Tv ? boxes::RiseTime : boxes::SparkTime1;
+    const Box firstPoint = kind == TestKind::Tv ? Box::RiseTime : Box::SparkTime1;
     const int t =
         kind == TestKind::Leakage ? 0 : wholeSeconds(m_panel.text(k, firstPoint)).value_or(0);
     if (t >= 1 && t <= drawn) {
@@ -253,7 +253,7 @@ void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
     const bool ended =
         n >= 1 && drawn == n &&
         (kind == TestKind::Leakage ||
-         (t >= 1 && (kind == TestKind::Electrolyte || m_panel.number(k, boxes::DelayTime) > 0)));
+         (t >= 1 && (kind == TestKind::Electrolyte || m_panel.number(k, Box::DelayTime) > 0)));
     if (!ended) return;
     if (kind == TestKind::Tv) {
         // The peak as the sampling tick tracks it: from the third sample, first maximum.

@@ -12,7 +12,7 @@ namespace q7rk {
 
 namespace {
 
-using namespace boxes;
+using enum Box;
 
 // Where a field comes from and goes back to. Display-only fields are written back but
 // never read for a save (their stored value is worked out instead).
@@ -91,7 +91,7 @@ bool blank(const PanelModel& panel, int k, Box b) {
 QString testNumberOf(const PanelModel& panel, int k) {
     const bool electrolyte = panel.channels().kind(k) == TestKind::Electrolyte;
     return panel.text(k, electrolyte ? ElectrolyteTestNumber : TvTestNumber) +
-           panel.text(k, electrolyte ? Box::Combo2 : Box::Combo1);
+           panel.text(k, electrolyte ? Box::ElectrolyteSamplePosition : Box::SamplePosition);
 }
 
 QList<Box> missingRequiredBoxes(const PanelModel& panel, int k) {
@@ -134,7 +134,7 @@ StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, 
         const int g = groupOf(k);
         t.setValue(f("水煮前"), formatBool(panel.option(Option::BeforeBoiling, g)));
         t.setValue(f("水煮后"), formatBool(panel.option(Option::AfterBoiling, g)));
-        const QString position = panel.text(k, Box::Combo1);
+        const QString position = panel.text(k, Box::SamplePosition);
         t.setValue(f("头位置"), formatBool(position.startsWith(QLatin1Char('H'))));
         t.setValue(f("尾位置"), formatBool(position.startsWith(QLatin1Char('T'))));
     }
@@ -169,7 +169,7 @@ void showStoredTest(PanelModel& panel, int k, const StoredTest& test) {
     // the channel's number is the stored one again: the foil serial that follows channel 1's
     // box is the serial, and a run started from here is not named with the position twice.
     const bool electrolyte = test.kind == TestKind::Electrolyte;
-    const Box positionBox = electrolyte ? Box::Combo2 : Box::Combo1;
+    const Box positionBox = electrolyte ? Box::ElectrolyteSamplePosition : Box::SamplePosition;
     const QString whole = test.testNumber();
     const QString position = whole.right(2);
     if (whole.size() > 2 && samplePositions().contains(position)) {

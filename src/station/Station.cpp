@@ -26,7 +26,7 @@
 
 namespace q7rk {
 
-using namespace boxes;
+using enum Box;
 
 namespace {
 
@@ -75,7 +75,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_run.setNewTestReset([this] {
         newTestReset();
         // Only a start of channels 1-3 begins a new foil's pieces.
-        if (m_channels.lastChannel == ChannelsPerGroup - 1) m_plant.tabinit();
+        if (m_channels.lastChannel == ChannelsPerGroup - 1) m_plant.resetPieceGrid();
     });
     // A test that runs or waits to be stored keeps the set values and marks it was run with:
     // they are what its record will say.
@@ -118,11 +118,11 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     // A new test voltage asks for new axes; the chart set draws them.
     connect(&m_panel, &PanelModel::chartAxesRequested, this, [this](int k) {
-        m_charts.zb(k);
+        m_charts.frameChannelChart(k);
         m_plotter.redrawChannelCurves(k); // the curves shown, to the new scale
     });
     connect(&m_panel, &PanelModel::groupChartAxesRequested, this, [this](int n) {
-        m_charts.zb16(n);
+        m_charts.frameGroupChart(n);
         m_plotter.redrawComparisonCurves(n);
     });
     connect(&m_run, &RunController::runEnded, this, &Station::onRunEnded);
@@ -202,8 +202,8 @@ void Station::loadChannel(int i) {
     load(StoredBox::ElectrolytePage);
     m_panel.setText(i, ElectrolyteTestDate, today());
 
-    m_panel.setComboItems(i, Box::Combo1, samplePositions());
-    m_panel.setComboItems(i, Box::Combo2, samplePositions());
+    m_panel.setComboItems(i, Box::SamplePosition, samplePositions());
+    m_panel.setComboItems(i, Box::ElectrolyteSamplePosition, samplePositions());
 
     m_channels.setKind(i, TestKind::Tv);
     m_panel.setParamLinked(i, true);
@@ -249,9 +249,9 @@ void Station::startUp() {
             m_panel.applyKind(k, kind);
     }
     for (int k = 0; k < ChannelCount; ++k)
-        m_charts.zb(k);
+        m_charts.frameChannelChart(k);
     for (int n = 0; n < ChartSet::GroupChartCount; ++n)
-        m_charts.zb16(n);
+        m_charts.frameGroupChart(n);
 
     m_shell.setMenuEnabled(QStringLiteral("hf"), true);
     m_shell.setMenuEnabled(QStringLiteral("hs"), true);
@@ -306,8 +306,8 @@ void Station::newTestReset() {
 
         m_evaluator.resetChannel(k);
         m_plotter.forgetCurves(k);
-        m_charts.zb(k);
-        if (k < ChartSet::GroupChartCount) m_charts.zb16(k);
+        m_charts.frameChannelChart(k);
+        if (k < ChartSet::GroupChartCount) m_charts.frameGroupChart(k);
     }
 }
 
@@ -433,9 +433,13 @@ void Station::menuTriggered(const QString& name) {
     else if (name == QLatin1String("about"))
         m_runAware.inform(QStringLiteral("关于"), aboutText());
     else if (name == QLatin1String("hf") || name == QLatin1String("hs"))
-        rescaleCharts(name == QLatin1String("hf") ? &ChartSet::hf : &ChartSet::hs, false);
+        rescaleCharts(name == QLatin1String("hf") ? &ChartSet::widenTimeAxes
+                                                  : &ChartSet::narrowTimeAxes,
+                      false);
     else if (name == QLatin1String("hf16") || name == QLatin1String("hs16"))
-        rescaleCharts(name == QLatin1String("hf16") ? &ChartSet::hf16 : &ChartSet::hs16, true);
+        rescaleCharts(name == QLatin1String("hf16") ? &ChartSet::widenGroupTimeAxes
+                                                    : &ChartSet::narrowGroupTimeAxes,
+                      true);
     else if (name == QLatin1String("Visibyes"))
         m_channels.showCurrentCurve = true;
     else if (name == QLatin1String("Visibno"))

@@ -52,7 +52,7 @@ private slots:
         }
 
         // Readouts are written by the sampling tick, never typed.
-        panel.setText(4, Box::Text25, QStringLiteral("123.4"));
+        panel.setText(4, Box::LiveVoltage, QStringLiteral("123.4"));
         QCOMPARE(box("Text25", 4)->text(), QStringLiteral("123.4"));
         QVERIFY(box("Text25", 4)->isReadOnly());
     }
@@ -61,7 +61,7 @@ private slots:
         m_window->tabs()->setCurrentIndex(3);
         QLineEdit* formation = box("Text1", 0);
         typeInto(formation, QStringLiteral("1500"));
-        QCOMPARE(m_window->panel().text(0, Box::Text1), QStringLiteral("1500"));
+        QCOMPARE(m_window->panel().text(0, Box::FormationVoltage), QStringLiteral("1500"));
 
         // Leaving by focus: 1500 is outside 1..1000, and the formation voltage reaches all six
         // linked channels.
@@ -87,8 +87,8 @@ private slots:
     void comboAndChartsFollowTheModel() {
         auto* position = widget<QComboBox>(QStringLiteral("Combo1_1"));
         position->setCurrentIndex(4); // what picking "HR" from the list does
-        QCOMPARE(m_window->panel().text(1, Box::Combo1), QStringLiteral("HR"));
-        m_window->panel().setText(1, Box::Combo1, QStringLiteral("TM"));
+        QCOMPARE(m_window->panel().text(1, Box::SamplePosition), QStringLiteral("HR"));
+        m_window->panel().setText(1, Box::SamplePosition, QStringLiteral("TM"));
         QCOMPARE(position->currentText(), QStringLiteral("TM"));
 
         // A new formation voltage reframes TV(2); the view shows the redrawn picture.
@@ -96,15 +96,15 @@ private slots:
         auto* view = widget<QWidget>(QStringLiteral("TV_2"));
         const ChartCanvas& canvas = m_window->charts().channelChart(2);
         const QImage before = canvas.image().copy();
-        m_window->panel().setText(2, Box::Text1, QStringLiteral("600"));
-        m_window->panel().leave(2, Box::Text1);
+        m_window->panel().setText(2, Box::FormationVoltage, QStringLiteral("600"));
+        m_window->panel().leave(2, Box::FormationVoltage);
         QVERIFY(canvas.image() != before);
         const QImage shown = view->grab().toImage().convertToFormat(canvas.image().format());
         const QRect aboveReadout(0, 0, view->width(), widget<QLabel>("Label70_2")->y());
         QCOMPARE(shown.copy(aboveReadout), canvas.image().copy(aboveReadout));
 
         // The mouse over a chart is read out in its units.
-        m_window->panel().setText(0, Box::Text1, QStringLiteral("200"));
+        m_window->panel().setText(0, Box::FormationVoltage, QStringLiteral("200"));
         QTest::mouseMove(widget<QWidget>("TV_0"), QPoint(100, 120)); // twips (1500, 1800)
         QTRY_COMPARE(widget<QLabel>("Label70_0")->text(),
                      QStringLiteral("鼠标点：88S 135.0V, 9.0mA "));
@@ -160,7 +160,7 @@ private slots:
         m_prompter->clear();
 
         // A box a refused save names is brought to the front, focused.
-        m_window->showBox(1, Box::Text15);
+        m_window->showBox(1, Box::TvOperator);
         QCOMPARE(m_window->tabs()->currentIndex(), 3);
         QTRY_COMPARE(QApplication::focusWidget(), box("Text15", 1));
 

@@ -41,7 +41,7 @@ private slots:
         QTableWidget* grid = widget.findChild<QTableWidget*>("Grid2");
         QTest::keyClicks(widget.findChild<QLineEdit*>("Cap2"), "1.23456");
         QCOMPARE(grid->item(2, 1)->text(), QString("1.235"));
-        page.tabinit();
+        page.resetPieceGrid();
         QCOMPARE(grid->item(2, 1)->text(), QString());
 
         QTest::mouseDClick(serial, Qt::LeftButton);

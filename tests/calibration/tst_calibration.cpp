@@ -154,7 +154,7 @@ private slots:
         m_b->model.open();
         CalibrationWindow window(m_b->model, m_b->panel, m_b->prompter);
         window.show();
-        m_b->panel.setText(3, Box::Text25, QStringLiteral("801.6"));
+        m_b->panel.setText(3, Box::LiveVoltage, QStringLiteral("801.6"));
         QCOMPARE(child<QLineEdit>(window, "Text1_3")->text(), QStringLiteral("801.6"));
 
         auto* channel = child<QComboBox>(window, "Combo1");

@@ -98,7 +98,7 @@ private slots:
         m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("s.ini")));
         m_panel = std::make_unique<PanelModel>(m_channels, *m_store);
         for (int k = 0; k < ChannelCount; ++k)
-            m_panel->setText(k, Box::Text1, QStringLiteral("200"));
+            m_panel->setText(k, Box::FormationVoltage, QStringLiteral("200"));
         m_charts = std::make_unique<ChartSet>(m_channels, *m_panel, *m_store);
         m_charts->frameAll();
         m_channels.channelStopped.fill(false); // running, as the live curves draw
@@ -117,7 +117,7 @@ private slots:
     }
 
     void channelFramePixelsAndLabels() {
-        m_charts->zb(4); // that a frame is announced: see the scale commands
+        m_charts->frameChannelChart(4); // that a frame is announced: see the scale commands
         const ChartCanvas& c = m_charts->channelChart(4);
         const QColor bg(192, 255, 192);
         // The two-pixel axes start on the pixel holding the twip.
@@ -133,7 +133,7 @@ private slots:
         }
 
         m_channels.currentColour[0] = 0x00FF00;
-        m_charts->zb(0);
+        m_charts->frameChannelChart(0);
         const ChartCanvas& c1 = m_charts->channelChart(0);
         QCOMPARE(printedAlong(c1, 400, 400, 3600, 0, 12), series(12, 32, 0));
         QCOMPARE(printedAlong(c1, 50, 0, 3200, -400, 9), series(9, 30, 0, 1));
@@ -146,16 +146,16 @@ private slots:
 
         m_channels.timeScale[0] = 1.0f / 32;
         m_channels.setKind(0, TestKind::Electrolyte);
-        m_panel->setText(0, Box::Text18, QStringLiteral("250"));
-        m_charts->zb(0);
+        m_panel->setText(0, Box::ElectrolyteSetVoltage, QStringLiteral("250"));
+        m_charts->frameChannelChart(0);
         QCOMPARE(printedAlong(c1, 400, 400, 3600, 0, 12), series(12, 1, 0));
         QCOMPARE(printedAlong(c1, 50, 0, 3200, -400, 3), (QStringList{"38", "75", "113"}));
     }
 
     void groupFrames() {
-        m_panel->setText(3, Box::Text1, QStringLiteral("400"));
+        m_panel->setText(3, Box::FormationVoltage, QStringLiteral("400"));
         for (int n = 0; n < ChartSet::GroupChartCount; ++n)
-            m_charts->zb16(n);
+            m_charts->frameGroupChart(n);
 
         const ChartCanvas& g0 = m_charts->groupChart(0);
         QCOMPARE(printedAlong(g0, 400, 400, 4000, 0, 33), series(33, 8, 0));
@@ -171,28 +171,28 @@ private slots:
     void scaleCommandsStoreTheirFactor() {
         QSignalSpy changed(m_charts.get(), &ChartSet::channelChartChanged);
         m_channels.timeScale = {0, 1.0f / 32, 32, 1, 0.5f, 64};
-        m_charts->hf();
+        m_charts->widenTimeAxes();
         QCOMPARE(changed.count(), 6);
         QCOMPARE(m_channels.timeScale, (PerChannel<float>{32, 1.0f / 16, 32, 2, 1, 32}));
         SettingsStore reread(m_store->filePath()); // on disk at once
         QCOMPARE(reread.read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("32"));
 
         m_channels.timeScale = {1.0f / 32, 32, 0, -1, 2, 1};
-        m_charts->hs();
+        m_charts->narrowTimeAxes();
         QCOMPARE(m_channels.timeScale,
                  (PerChannel<float>{1.0f / 32, 16, 1.0f / 32, 1.0f / 32, 1, 0.5f}));
 
         QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
         m_channels.groupTimeScale = 32;
-        m_charts->hs16();
+        m_charts->narrowGroupTimeAxes();
         QCOMPARE(m_channels.groupTimeScale, 0.125f); // not 16
         QCOMPARE(groupChanged.count(), 3);
         QCOMPARE(SettingsStore(m_store->filePath()).read(Canshu, QStringLiteral("hxfd16")),
                  QStringLiteral("0.125"));
-        m_charts->hf16();
+        m_charts->widenGroupTimeAxes();
         QCOMPARE(m_channels.groupTimeScale, 0.25f);
         m_channels.groupTimeScale = 0;
-        m_charts->hf16();
+        m_charts->widenGroupTimeAxes();
         QCOMPARE(m_channels.groupTimeScale, 32.0f);
     }
 
@@ -205,15 +205,16 @@ private slots:
         // A curve computed from such a factor must not reach the picture either.
         m_charts->channelChart(0).drawLine(QPointF(NaN, 0), QPointF(1e300, -1e300), Red);
 
-        m_charts->hs();
-        m_charts->hs16();
+        m_charts->narrowTimeAxes();
+        m_charts->narrowGroupTimeAxes();
         QCOMPARE(m_channels.timeScale[2], 1.0f / 32);
         QCOMPARE(m_channels.groupTimeScale, 0.125f);
     }
 
     void plotStepPositionsAndPixels() {
         m_panel->clickOption(Option::TvTest, 0);
-        m_panel->setText(3, Box::Text1, QStringLiteral("400")); // item 3 scales the 1-6 chart
+        m_panel->setText(3, Box::FormationVoltage,
+                         QStringLiteral("400")); // item 3 scales the 1-6 chart
         m_channels.showCurrentCurve = true;
         QSignalSpy channelChanged(m_charts.get(), &ChartSet::channelChartChanged);
         QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
@@ -264,7 +265,7 @@ private slots:
         QCOMPARE(tips.count(), 0);
 
         // Zero voltage box and factor: finite coordinates only.
-        m_panel->setText(2, Box::Text1, QStringLiteral("0"));
+        m_panel->setText(2, Box::FormationVoltage, QStringLiteral("0"));
         m_channels.timeScale[2] = 0;
         m_channels.groupTimeScale = std::nanf("");
         m_plotter->plot(2, 7, 0);
@@ -280,14 +281,14 @@ private slots:
         for (int k = 0; k < 3; ++k)
             for (int n = 1; n <= 400; ++n)
                 m_samples.set(k, n, 150 - 30 * k, 5);
-        m_panel->setText(0, Box::Text6, QStringLiteral("100"));
+        m_panel->setText(0, Box::RiseTime, QStringLiteral("100"));
         QSignalSpy channelChanged(m_charts.get(), &ChartSet::channelChartChanged);
         QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
 
         m_channels.groupTimeScale = 32;
-        m_plotter->Autoswpic(0, 320);
+        m_plotter->scrollWhenFull(0, 320);
         QCOMPARE(m_channels.timeScale[0], 1.0f);
-        m_plotter->Autoswpic(0, 321);
+        m_plotter->scrollWhenFull(0, 321);
         QCOMPARE(m_channels.timeScale[0], 2.0f);
         QCOMPARE(m_store->read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("2"));
         QCOMPARE(channelChanged.count(), 1); // frame and curve as one change
@@ -300,13 +301,13 @@ private slots:
         // The comparison charts at 240 samples; a stopped channel never rescales.
         m_channels.timeScale.fill(32);
         m_channels.groupTimeScale = 1;
-        m_plotter->Autoswpic(1, 240);
+        m_plotter->scrollWhenFull(1, 240);
         m_channels.channelStopped[1] = true;
-        m_plotter->Autoswpic(1, 241);
+        m_plotter->scrollWhenFull(1, 241);
         QCOMPARE(m_channels.groupTimeScale, 1.0f);
         QCOMPARE(groupChanged.count(), 0);
         m_channels.channelStopped[1] = false;
-        m_plotter->Autoswpic(1, 241);
+        m_plotter->scrollWhenFull(1, 241);
         QCOMPARE(m_channels.groupTimeScale, 2.0f);
         QCOMPARE(groupChanged.count(), 3);
         QVERIFY(
@@ -332,9 +333,9 @@ private slots:
         m_plotter->plot(1, SampleStore::MaxSample, 0);
         const auto drawn = [&](bool envelope) {
             m_plotter->setColumnEnvelopes(envelope);
-            m_charts->zb(1);
+            m_charts->frameChannelChart(1);
             m_plotter->redrawChannelCurves(1);
-            m_charts->zb16(0);
+            m_charts->frameGroupChart(0);
             m_plotter->redrawComparisonCurves(0);
             return std::pair(m_charts->channelChart(1).image(), m_charts->groupChart(0).image());
         };

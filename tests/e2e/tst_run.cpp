@@ -33,8 +33,8 @@ struct Program : q7rk::testing::Program {
     }
 
     bool connectTcp(quint16 port) {
-        panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
-        panel.setText(0, boxes::InstrumentPort, QString::number(port));
+        panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
+        panel.setText(0, Box::InstrumentPort, QString::number(port));
         QSignalSpy handshake(&controller.ethernetLink(), &EthernetLink::handshakeReplied);
         controller.menuTriggered("RJ45");
         return handshake.wait(5000);
@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
         QVERIFY(p.shell.button("test13")->enabled);
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
-        QCOMPARE(p.panel.text(0, boxes::TvVerdict), QString::fromUtf8("待定")); // not forced
+        QCOMPARE(p.panel.text(0, Box::TvVerdict), QString::fromUtf8("待定")); // not forced
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试中断"));
         QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试中断"));
         const int last = p.channels.sampleIndex;
@@ -136,7 +136,7 @@ private slots:
         QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
         Program p(settingsPath());
         QVERIFY(p.connectTcp(sim.port()));
-        p.panel.setText(0, boxes::DelayTime, "400");
+        p.panel.setText(0, Box::DelayTime, "400");
         p.controller.toolbarClicked("test16");
         // Past the rise (about 72 s) the foil holds its voltage.
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 100, 15000);
@@ -144,12 +144,12 @@ private slots:
         calibration.open();
         calibration.setChannel(0);
         calibration.setItem(int(CalibrationItem::VoltageSampling));
-        const double held = p.panel.number(0, boxes::LiveVoltage);
+        const double held = p.panel.number(0, Box::LiveVoltage);
         calibration.increase(p.prompter);
         int n = p.channels.sampleIndex;
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 1, 5000);
-        QVERIFY2(qAbs(p.panel.number(0, boxes::LiveVoltage) - held * 1.01) < 0.3,
-                 qPrintable(p.panel.text(0, boxes::LiveVoltage)));
+        QVERIFY2(qAbs(p.panel.number(0, Box::LiveVoltage) - held * 1.01) < 0.3,
+                 qPrintable(p.panel.text(0, Box::LiveVoltage)));
 
         calibration.setItem(int(CalibrationItem::VoltageControl));
         const int before = SimulatorProcess::lastSetVoltage(log).toInt(nullptr, 16);
@@ -193,15 +193,15 @@ private slots:
         QCOMPARE(p.prompter.texts().last(), nothingToSave);
 
         for (int k = 0; k < 3; ++k) {
-            p.panel.setText(k, boxes::DelayTime, "60");
-            p.panel.leave(k, boxes::DelayTime);
-            p.panel.setText(k, boxes::TvTestNumber, QString("S%1").arg(k + 1));
-            p.panel.setText(k, boxes::TvOperator, k == 1 ? QString() : QString::fromUtf8("王工"));
+            p.panel.setText(k, Box::DelayTime, "60");
+            p.panel.leave(k, Box::DelayTime);
+            p.panel.setText(k, Box::TvTestNumber, QString("S%1").arg(k + 1));
+            p.panel.setText(k, Box::TvOperator, k == 1 ? QString() : QString::fromUtf8("王工"));
         }
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         p.controller.toolbarClicked("test13");
-        QTRY_VERIFY_WITH_TIMEOUT(p.panel.number(0, boxes::RiseTime) > 0, 15000);
-        const QString rise = p.panel.text(0, boxes::RiseTime);
+        QTRY_VERIFY_WITH_TIMEOUT(p.panel.number(0, Box::RiseTime) > 0, 15000);
+        const QString rise = p.panel.text(0, Box::RiseTime);
         const QString setVoltage = SimulatorProcess::lastSetVoltage(log);
         p.prompter.clear();
         p.controller.menuTriggered("new");
@@ -213,8 +213,8 @@ private slots:
                               QString::fromUtf8("测试正在进行，请在测试结束后再删除铝箔记录。")}));
         const int n = p.channels.sampleIndex;
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > n + 2, 5000);
-        QCOMPARE(p.panel.text(0, boxes::RiseTime), rise);
-        QCOMPARE(p.panel.text(1, boxes::TvTestNumber), QString("S2"));
+        QCOMPARE(p.panel.text(0, Box::RiseTime), rise);
+        QCOMPARE(p.panel.text(1, Box::TvTestNumber), QString("S2"));
         QCOMPARE(SimulatorProcess::lastSetVoltage(log), setVoltage);
         QVERIFY(ended.wait(30000));
         QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("测试结束，需要保存吗？")); // No
@@ -254,8 +254,8 @@ private slots:
         p.controller.menuTriggered("save");
         QVERIFY2(p.prompter.texts().last().endsWith(QString::fromUtf8("\n第2路：测试人未填写")),
                  qPrintable(p.prompter.texts().last()));
-        QCOMPARE(shownBox.first(), (QVariantList{1, QVariant::fromValue(boxes::TvOperator)}));
-        p.panel.setText(1, boxes::TvOperator, QString::fromUtf8("李工"));
+        QCOMPARE(shownBox.first(), (QVariantList{1, QVariant::fromValue(Box::TvOperator)}));
+        p.panel.setText(1, Box::TvOperator, QString::fromUtf8("李工"));
         // Saved once: a second 保存 and a 保存 after a display store nothing.
         p.controller.menuTriggered("save");
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 3 条记录"));
@@ -281,7 +281,7 @@ private slots:
         p.controller.toolbarClicked("test16");
         QCOMPARE(p.prompter.texts().last(),
                  QString::fromUtf8("同名记录TV测试编号：S2HM 已经存在，请使用其他的编号！"));
-        p.panel.setText(0, boxes::TvTestNumber, "S4");
+        p.panel.setText(0, Box::TvTestNumber, "S4");
 
         // 退出 during a run: asked, stopped, two test-end frames, then the program goes.
         p.prompter.setAnswer(Question::QuitDuringRun, true);
@@ -311,10 +311,10 @@ private slots:
         Program p(settingsPath());
         p.panel.clickOption(Option::NotLinked, 0);
         for (int k = 0; k < 3; ++k) {
-            p.panel.setText(k, boxes::DelayTime, k == 0 ? "20" : "300");
-            p.panel.leave(k, boxes::DelayTime);
-            p.panel.setText(k, boxes::TvTestNumber, QString("L%1").arg(k + 1));
-            p.panel.setText(k, boxes::TvOperator, QString::fromUtf8("王工"));
+            p.panel.setText(k, Box::DelayTime, k == 0 ? "20" : "300");
+            p.panel.leave(k, Box::DelayTime);
+            p.panel.setText(k, Box::TvTestNumber, QString("L%1").arg(k + 1));
+            p.panel.setText(k, Box::TvOperator, QString::fromUtf8("王工"));
         }
         p.prompter.setAnswer(Question::SaveResults, true);
         QVERIFY(p.connectTcp(sim.port()));

@@ -83,8 +83,8 @@ private slots:
                            true);
         MainWindow window(o.settings, std::move(owned), kFast);
         window.show();
-        window.panel().setText(0, boxes::InstrumentAddress, "127.0.0.1");
-        window.panel().setText(0, boxes::InstrumentPort, o.link.section(':', -1));
+        window.panel().setText(0, Box::InstrumentAddress, "127.0.0.1");
+        window.panel().setText(0, Box::InstrumentPort, o.link.section(':', -1));
         QSignalSpy handshake(&window.station().ethernetLink(), &EthernetLink::handshakeReplied);
         window.findChild<QAction*>("RJ45")->trigger();
         QVERIFY(handshake.wait(5000));
@@ -93,8 +93,8 @@ private slots:
         UsageWatch watch("window", o.every, o.warmUp, o.rssBoundKbPerGroup + 8);
         for (int g = 1; g <= o.groups; ++g) {
             for (int k = 0; k < 3; ++k) {
-                window.panel().setText(k, boxes::TvTestNumber, QString("W%1%2").arg(g).arg(k));
-                window.panel().setText(k, boxes::TvOperator, "王工");
+                window.panel().setText(k, Box::TvTestNumber, QString("W%1%2").arg(g).arg(k));
+                window.panel().setText(k, Box::TvOperator, "王工");
             }
             window.findChild<QAbstractButton*>("test13")->click();
             QVERIFY2(sent.wait(30000) &&

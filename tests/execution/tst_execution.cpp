@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(store.current(0, 1), 0.716f);
         QCOMPARE(store.voltage(0, 2), 70.3f);
         QCOMPARE(store.current(0, 2), 0.690f);
-        QCOMPARE(texts(0, {Box::Text25, Box::Text26}), S({"0.0", "0.000"}));
+        QCOMPARE(texts(0, {Box::LiveVoltage, Box::LiveCurrent}), S({"0.0", "0.000"}));
         QCOMPARE(store.voltage(0, 3) + store.current(0, 3), 0.0f);
 
         QCOMPARE(formatFixedSingle(2.675f, 2), QStringLiteral("2.68")); // the single's digits
@@ -101,11 +101,11 @@ private slots:
         ch.lastChannel = 0;
         for (double v : {300, 300, 250})
             feed(0, v), tick.run();
-        QCOMPARE(texts(0, {Box::Text38, Box::Text39}), S({"3", "250"}));
+        QCOMPARE(texts(0, {Box::Readout50, Box::Readout51}), S({"3", "250"}));
         QCOMPARE(st[0].sparkCount, 0); // a TV group looks for no sparks
         for (double v : {260, 260})    // an equal value does not move the peak
             feed(0, v), tick.run();
-        QCOMPARE(texts(0, {Box::Text38, Box::Text39}), S({"4", "260"}));
+        QCOMPARE(texts(0, {Box::Readout50, Box::Readout51}), S({"4", "260"}));
         ch.channelStopped[0] = true;
         feed(0, 300), tick.run();
         QCOMPARE(st[0].peakVoltage, 260.0f);
@@ -114,22 +114,23 @@ private slots:
     void sparksStrictlyOverThreshold() {
         ch.lastChannel = 0;
         panel.clickOption(Option::ElectrolyteTest, 0);
-        set(0, Box::Text21, "3.0");
+        set(0, Box::SparkCorrection, "3.0");
         // Samples 1-2 are not looked at; a fall of exactly 3.0 is no spark.
         for (double v : {400, 300, 300, 400, 397, 400})
             feed(0, v), tick.run();
         QCOMPARE(st[0].sparkCount, 0);
         // 火花2 waits for the second spark's voltage; the peak's second is not shown there.
-        QCOMPARE(texts(0, {Box::Text38, Box::Text39}), S({"0", "400"}));
+        QCOMPARE(texts(0, {Box::Readout50, Box::Readout51}), S({"0", "400"}));
         feed(0, 396.9), tick.run();
-        QCOMPARE(texts(0, {Box::Text29, Box::Text30, Box::Text27}), S({"396.9", "7", "396.9"}));
+        QCOMPARE(texts(0, {Box::SparkVoltage1, Box::SparkTime1, Box::Readout49}),
+                 S({"396.9", "7", "396.9"}));
         feed(0, 390), tick.run();
         ch.channelStopped[0] = true; // still counted on a stopped channel
         for (double v : {380, 370})
             feed(0, v), tick.run();
         QCOMPARE(st[0].sparkCount, 3);
-        QCOMPARE(texts(0, {Box::Text31, Box::Text32, Box::Text38, Box::Text33, Box::Text34,
-                           Box::Text40}),
+        QCOMPARE(texts(0, {Box::SparkVoltage2, Box::SparkTime2, Box::Readout50, Box::SparkVoltage3,
+                           Box::SparkTime3, Box::Readout52}),
                  S({"390.0", "8", "390.0", "380.0", "9", "380.0"}));
     }
 
@@ -149,19 +150,19 @@ private slots:
         tick.run(), tick.run(); // no room left: the channels end, nothing is written
         QCOMPARE(ch.sampleIndex, qint16(SampleStore::MaxSample + 1));
         QVERIFY(ch.channelStopped[0] && ch.channelStopped[1] && !ch.channelStopped[2]);
-        QCOMPARE(panel.text(0, Box::Text25), QStringLiteral("100.0"));
+        QCOMPARE(panel.text(0, Box::LiveVoltage), QStringLiteral("100.0"));
     }
 
     void tvPointAEndAndVerdicts() {
         for (int k = 0; k < 3; ++k)
-            set(k, Box::Text4, "60"), set(k, Box::Text5, "40"), eval.startTexts(k);
-        set(0, Box::Text15, "张三");
+            set(k, Box::DelayTime, "60"), set(k, Box::RiseTimeLimit, "40"), eval.startTexts(k);
+        set(0, Box::TvOperator, "张三");
         // Vr = 180 V: channels 1 and 2 reach it at sample 35, channel 3 never.
         for (int n = 1; n <= 34; ++n)
             feed(0, 179.9), feed(1, 100), feed(2, 179.9), second();
         QCOMPARE(left(0), QStringLiteral("等待A点"));
         feed(0, 180), feed(1, 180), second();
-        QCOMPARE(texts(0, {Box::Text6, Box::Text27}), S({"35", "35"}));
+        QCOMPARE(texts(0, {Box::RiseTime, Box::Readout49}), S({"35", "35"}));
         QCOMPARE(left(0), QStringLiteral("剩余1分00秒")); // the delay, counted from point A
         feed(0, 200), feed(1, 200), second();
         QCOMPARE(left(0), QStringLiteral("剩余59秒"));
@@ -172,9 +173,10 @@ private slots:
         QVERIFY(st[0].evaluated && st[1].evaluated && !eval.evaluate(0));
         QCOMPARE(left(0), QString());
         QCOMPARE(left(4), QString()); // outside the group
-        QCOMPARE(texts(0, {Box::Text7, Box::Text40, Box::Text38, Box::Text39, Box::Text8}),
+        QCOMPARE(texts(0, {Box::TvValue, Box::Readout52, Box::Readout50, Box::Readout51,
+                           Box::TvVerdict}),
                  S({"200", "200", "36", "200", "合格"}));
-        QCOMPARE(texts(1, {Box::Text7, Box::Text8}), S({"199.9", "不合格"}));
+        QCOMPARE(texts(1, {Box::TvValue, Box::TvVerdict}), S({"199.9", "不合格"}));
         QCOMPARE(saved(section::Canshu, "Thl(0)"), QStringLiteral("60"));
         QCOMPARE(saved(section::Topic, "LBUSER(0)"), QStringLiteral("张三"));
         for (int n = 0; n < 100; ++n)
@@ -186,22 +188,23 @@ private slots:
         ch.lastChannel = 1;
         panel.clickOption(Option::LeakageTest, 0);
         for (int k = 0; k < 2; ++k)
-            set(k, Box::Text10, "0.05"), set(k, Box::Text11, "10");
+            set(k, Box::LeakageLimit, "0.05"), set(k, Box::LeakageTestTime, "10");
         eval.startTexts(0);
         feed(0, 100, 0.050), feed(1, 100, 0.051);
         QCOMPARE(left(0), QStringLiteral("剩余10秒")); // counted from the start of the run
         second();
         QCOMPARE(left(1), QStringLiteral("剩余9秒"));
         QCOMPARE(secondsUntilStopped(0, [](int) {}), 11);
-        QCOMPARE(texts(0, {Box::Text12, Box::Text13, Box::Text38}), S({"0.050", "合格", "10"}));
-        QCOMPARE(texts(1, {Box::Text12, Box::Text13}), S({"0.051", "不合格"}));
+        QCOMPARE(texts(0, {Box::LeakageCurrent, Box::LeakageVerdict, Box::Readout50}),
+                 S({"0.050", "合格", "10"}));
+        QCOMPARE(texts(1, {Box::LeakageCurrent, Box::LeakageVerdict}), S({"0.051", "不合格"}));
         QCOMPARE(saved(section::Canshu, "Thy(1)"), QStringLiteral("10"));
     }
 
     void electrolyteEndsAfterFlashDelay() {
         ch.lastChannel = 1;
         panel.clickOption(Option::ElectrolyteTest, 0);
-        set(0, Box::Text19, "395");
+        set(0, Box::ReferenceVoltage, "395");
         // Channel 1 sparks at 100 s and sinks to 380 V after it; channel 2 never sparks.
         const auto volts = [&](int n) {
             feed(0, n < 100 ? 400 : n == 100 ? 390 : n == 101 ? 380 : 385), feed(1, 400);
@@ -213,7 +216,8 @@ private slots:
         QCOMPARE(left(0), QStringLiteral("剩余2分00秒")); // the flash delay, from the spark
         QCOMPARE(secondsUntilStopped(0, volts), 221);
         QVERIFY(!ch.channelStopped[1]);
-        QCOMPARE(texts(0, {Box::Text30, Box::Text22, Box::Text28, Box::Text23}),
+        QCOMPARE(texts(0, {Box::SparkTime1, Box::MaximumVoltage, Box::MinimumVoltage,
+                           Box::ElectrolyteVerdict}),
                  S({"100", "400", "380", "不合格"})); // 390.0 < 395
         QCOMPARE(saved(section::Canshu, "djyshys(0)"), QStringLiteral("120"));
         eval.resetChannel(0);

@@ -36,20 +36,20 @@ private slots:
 
         LinkFixture f;
         running(f);
-        f.set(0, Box::Text1, "200");
-        f.set(0, Box::Text3, "2");
-        f.set(0, Box::Text6, "35");
-        f.set(0, Box::Text25, "180.5");
-        f.set(0, Box::Text26, "1.25");
+        f.set(0, Box::FormationVoltage, "200");
+        f.set(0, Box::TestCurrent, "2");
+        f.set(0, Box::RiseTime, "35");
+        f.set(0, Box::LiveVoltage, "180.5");
+        f.set(0, Box::LiveCurrent, "1.25");
         f.channels.setKind(1, TestKind::Leakage);
-        f.set(1, Box::Text9, "100");
-        f.set(1, Box::Text3, "0.5");
-        f.set(1, Box::Text1, "not read for leakage");
+        f.set(1, Box::LeakageVoltage, "100");
+        f.set(1, Box::TestCurrent, "0.5");
+        f.set(1, Box::FormationVoltage, "not read for leakage");
         f.channels.KV[1] = 0.5f;
         f.channels.KI[1] = 2.0f;
         f.channels.setKind(2, TestKind::Electrolyte);
-        f.set(2, Box::Text18, "300");
-        f.set(2, Box::Text17, "3");
+        f.set(2, Box::ElectrolyteSetVoltage, "300");
+        f.set(2, Box::ElectrolyteCurrent, "3");
 
         const QByteArray p = poll(f);
         QCOMPARE(p.size(), 107);
@@ -77,17 +77,17 @@ private slots:
     void pollClampsRoundingAndErrors() {
         LinkFixture f;
         running(f);
-        f.set(3, Box::Text1, "1000"); // 75000 -> 65000
-        f.set(3, Box::Text3, "13");   // exactly 65000 is no excess
-        f.set(4, Box::Text3, "20");   // 100000 -> 5000, not 65000
-        f.set(5, Box::Text1, "-10");
-        f.set(5, Box::Text3, "-1");
-        f.set(5, Box::Text25, "-5");
-        f.set(5, Box::Text26, "100"); // 100000 -> 65000
-        f.set(0, Box::Text6, "2.5");  // halves go to the even neighbour
-        f.set(1, Box::Text6, "3.5");
-        f.set(0, Box::Text25, "0.25");
-        f.set(1, Box::Text25, "0.75");
+        f.set(3, Box::FormationVoltage, "1000"); // 75000 -> 65000
+        f.set(3, Box::TestCurrent, "13");        // exactly 65000 is no excess
+        f.set(4, Box::TestCurrent, "20");        // 100000 -> 5000, not 65000
+        f.set(5, Box::FormationVoltage, "-10");
+        f.set(5, Box::TestCurrent, "-1");
+        f.set(5, Box::LiveVoltage, "-5");
+        f.set(5, Box::LiveCurrent, "100"); // 100000 -> 65000
+        f.set(0, Box::RiseTime, "2.5");    // halves go to the even neighbour
+        f.set(1, Box::RiseTime, "3.5");
+        f.set(0, Box::LiveVoltage, "0.25");
+        f.set(1, Box::LiveVoltage, "0.75");
         const QByteArray p = poll(f);
         const QList<std::pair<int, int>> words{{56 + 8, 65000},  {56 + 10, 65000}, {72 + 10, 5000},
                                                {88 + 8, 0},      {88 + 10, 0},     {88 + 12, 0},
@@ -104,10 +104,10 @@ private slots:
         QCOMPARE(encodeField(std::nan("")), std::nullopt);
 
         // Values that cannot be sent make no frame at all.
-        f.set(0, Box::Text6, "70000"); // a rise time has no clamp
+        f.set(0, Box::RiseTime, "70000"); // a rise time has no clamp
         QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
-        f.set(0, Box::Text6, "0");
-        f.set(1, Box::Text1, "");
+        f.set(0, Box::RiseTime, "0");
+        f.set(1, Box::FormationVoltage, "");
         const BuiltFrame empty = buildPoll(f.channels, f.panel, {});
         QVERIFY(!empty.ok());
         QVERIFY(empty.error.contains(QStringLiteral("Text1")));
@@ -115,7 +115,7 @@ private slots:
         // A channel outside the group sends no set values, so its boxes are not read.
         f.channels.lastChannel = 0;
         QVERIFY(buildPoll(f.channels, f.panel, {}).ok());
-        f.set(4, Box::Text26, "abc"); // readouts travel for every channel
+        f.set(4, Box::LiveCurrent, "abc"); // readouts travel for every channel
         QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
     }
 
@@ -157,15 +157,15 @@ private slots:
         const char* verdicts[] = {"待定", "合格", "不合格", ""};
         const quint8 codes[] = {0, 64, 128, 128};
         for (int k = 0; k < 4; ++k)
-            f.set(k, Box::Text8, verdicts[k]);
-        f.set(0, Box::Text7, "205.3");
-        f.set(0, Box::Text6, "35");
-        f.set(0, Box::Text38, "120");
+            f.set(k, Box::TvVerdict, verdicts[k]);
+        f.set(0, Box::TvValue, "205.3");
+        f.set(0, Box::RiseTime, "35");
+        f.set(0, Box::Readout50, "120");
         f.channels.KV[0] = 0.5f;
         f.channels.KI[0] = 2.0f;
-        f.set(1, Box::Text7, "9999"); // too large: pinned, so the verdicts still get through
-        f.set(1, Box::Text6, "-3");
-        f.set(1, Box::Text38, "abc");
+        f.set(1, Box::TvValue, "9999"); // too large: pinned, so the verdicts still get through
+        f.set(1, Box::RiseTime, "-3");
+        f.set(1, Box::Readout50, "abc");
 
         const QByteArray r = buildResult(f.channels, f.panel);
         QCOMPARE(r.left(8), kHead + QByteArray::fromHex("0b01"));

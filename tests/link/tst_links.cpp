@@ -85,8 +85,8 @@ struct Bench : LinkFixture {
     LinkSupervisor links{serial, ethernet, panel, shell, prompter};
     // Points the Ethernet link at a loopback port.
     void aim(quint16 port) {
-        panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
-        panel.setText(0, boxes::InstrumentPort, QString::number(port));
+        panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
+        panel.setText(0, Box::InstrumentPort, QString::number(port));
     }
 };
 
@@ -251,10 +251,10 @@ private slots:
 
         // A new run resets the verdicts before the second result frame goes: it still
         // repeats the first.
-        b.panel.setText(0, boxes::TvVerdict, QString::fromUtf8("合格"));
+        b.panel.setText(0, Box::TvVerdict, QString::fromUtf8("合格"));
         QSignalSpy twice(&sender, &ResultSender::twiceSent);
         sender.sendTwice();
-        b.panel.setText(0, boxes::TvVerdict, QString::fromUtf8("待定"));
+        b.panel.setText(0, Box::TvVerdict, QString::fromUtf8("待定"));
         QVERIFY(twice.wait(5000));
         QTRY_COMPARE_WITH_TIMEOUT(SimulatorProcess::loggedFrames(log, 11).size(), 2, 5000);
         const auto frames = SimulatorProcess::loggedFrames(log, 11);
@@ -295,8 +295,8 @@ private slots:
         QVERIFY(b.prompter.shown().isEmpty());
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
         // Said before any attempt: a port that is not a number, an empty address.
-        for (auto [box, typed, said] : {std::tuple{boxes::InstrumentPort, "40o1", "端口"},
-                                        {boxes::InstrumentAddress, "  ", "请输入仪器的IP地址"}}) {
+        for (auto [box, typed, said] : {std::tuple{Box::InstrumentPort, "40o1", "端口"},
+                                        {Box::InstrumentAddress, "  ", "请输入仪器的IP地址"}}) {
             b.aim(closedPort);
             b.panel.setText(0, box, typed);
             b.links.toggleEthernet();

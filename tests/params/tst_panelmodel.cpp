@@ -34,18 +34,18 @@ private slots:
                                 << QString::fromUtf8(typed) << QString::fromUtf8(kept) << spreads;
         };
         // A slip in the formation voltage goes back to what the box held, and nowhere else.
-        row("Text1 empty", 0, Box::Text1, "350", "", "350", false);
-        row("Text1 letters", 0, Box::Text1, "350", "abc", "350", false);
-        row("Text1 cleared key by key", 0, Box::Text1, "350", "35|3|", "350", false);
-        row("Text1 letters after digits", 1, Box::Text1, "350", "|4|4a", "350", false);
-        row("Text1 above", 0, Box::Text1, "350", "1500", "200", true);
-        row("Text1 below", 0, Box::Text1, "350", "0.99", "200", true);
-        row("Text1 upper bound", 0, Box::Text1, "", "1e3", "1e3", true);
-        row("Text3 above", 0, Box::Text3, "", "15.01", "2", true);
-        row("Text3 letters", 0, Box::Text3, "5", "abc", "2", true);
-        row("Text9 group 1-3", 1, Box::Text9, "", "5", "100", true);
-        row("Text9 group 4-6", 4, Box::Text9, "", "5", "400", true);
-        row("Text16 unchecked", 0, Box::Text16, "", "abc", "abc", false);
+        row("Text1 empty", 0, Box::FormationVoltage, "350", "", "350", false);
+        row("Text1 letters", 0, Box::FormationVoltage, "350", "abc", "350", false);
+        row("Text1 cleared key by key", 0, Box::FormationVoltage, "350", "35|3|", "350", false);
+        row("Text1 letters after digits", 1, Box::FormationVoltage, "350", "|4|4a", "350", false);
+        row("Text1 above", 0, Box::FormationVoltage, "350", "1500", "200", true);
+        row("Text1 below", 0, Box::FormationVoltage, "350", "0.99", "200", true);
+        row("Text1 upper bound", 0, Box::FormationVoltage, "", "1e3", "1e3", true);
+        row("Text3 above", 0, Box::TestCurrent, "", "15.01", "2", true);
+        row("Text3 letters", 0, Box::TestCurrent, "5", "abc", "2", true);
+        row("Text9 group 1-3", 1, Box::LeakageVoltage, "", "5", "100", true);
+        row("Text9 group 4-6", 4, Box::LeakageVoltage, "", "5", "400", true);
+        row("Text16 unchecked", 0, Box::WaterTemperature, "", "abc", "abc", false);
     }
 
     void numericCheck() {
@@ -74,43 +74,43 @@ private slots:
     void vrRatioChain() {
         PanelModel& p = m_f->panel;
         // Typing digit by digit, without leaving the box.
-        p.setText(0, Box::Text2, QString());
-        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
-        p.setText(0, Box::Text2, QStringLiteral("1000"));
-        QCOMPARE(p.text(0, Box::Text2), QStringLiteral("90"));
+        p.setText(0, Box::VrRatio, QString());
+        QCOMPARE(p.text(0, Box::VrRatio), QStringLiteral("90"));
+        p.setText(0, Box::VrRatio, QStringLiteral("1000"));
+        QCOMPARE(p.text(0, Box::VrRatio), QStringLiteral("90"));
 
         // Through linked channels the chain changes every box once and ends.
         p.clickOption(Option::Linked, 0);
         QSignalSpy changes(&p, &PanelModel::textChanged);
-        p.setText(1, Box::Text2, QStringLiteral("5"));
+        p.setText(1, Box::VrRatio, QStringLiteral("5"));
         QCOMPARE(changes.count(), 3);
         for (int c = 0; c < ChannelCount; ++c)
-            QCOMPARE(p.text(c, Box::Text2), QString::fromLatin1(c < 3 ? "5" : "90"));
+            QCOMPARE(p.text(c, Box::VrRatio), QString::fromLatin1(c < 3 ? "5" : "90"));
 
         // A rejected text is replaced before it is copied.
-        p.setText(4, Box::Text2, QStringLiteral("50"));
-        p.setText(2, Box::Text2, QStringLiteral("abc"));
+        p.setText(4, Box::VrRatio, QStringLiteral("50"));
+        p.setText(2, Box::VrRatio, QStringLiteral("abc"));
         for (int c = 0; c < ChannelCount; ++c)
-            QCOMPARE(p.text(c, Box::Text2), QString::fromLatin1(c < 3 ? "90" : "50"));
+            QCOMPARE(p.text(c, Box::VrRatio), QString::fromLatin1(c < 3 ? "90" : "50"));
     }
 
     void linkingScopes() {
         PanelModel& p = m_f->panel;
         p.clickOption(Option::Linked, 0);
         // (The formation voltage reaches all six: see the axis order and the window's test.)
-        typeAndLeave(4, Box::Text4, QStringLiteral("300"));
+        typeAndLeave(4, Box::DelayTime, QStringLiteral("300"));
         for (int c = 0; c < ChannelCount; ++c)
-            QCOMPARE(p.text(c, Box::Text4), QString::fromLatin1(c < 3 ? "180" : "300"));
+            QCOMPARE(p.text(c, Box::DelayTime), QString::fromLatin1(c < 3 ? "180" : "300"));
 
         p.clickOption(Option::NotLinked, 0);
-        typeAndLeave(0, Box::Text3, QStringLiteral("5"));
-        QCOMPARE(p.text(1, Box::Text3), QStringLiteral("2"));
+        typeAndLeave(0, Box::TestCurrent, QStringLiteral("5"));
+        QCOMPARE(p.text(1, Box::TestCurrent), QStringLiteral("2"));
 
         // An unlinked channel still hands its edits to the linked ones.
         p.setParamLinked(4, false);
-        typeAndLeave(4, Box::Text10, QStringLiteral("0.2"));
-        QCOMPARE(p.text(5, Box::Text10), QStringLiteral("0.2"));
-        QCOMPARE(p.text(0, Box::Text10), QStringLiteral("0.05"));
+        typeAndLeave(4, Box::LeakageLimit, QStringLiteral("0.2"));
+        QCOMPARE(p.text(5, Box::LeakageLimit), QStringLiteral("0.2"));
+        QCOMPARE(p.text(0, Box::LeakageLimit), QStringLiteral("0.05"));
 
         // Linking from 4-6 takes in that group only.
         p.resetToDesign();
@@ -127,7 +127,7 @@ private slots:
                 [&calls](int n) { calls << QStringLiteral("zb16_%1").arg(n); });
 
         // Text1 reaches every channel, linked or not, and the value need not change.
-        m_f->panel.leave(2, Box::Text1);
+        m_f->panel.leave(2, Box::FormationVoltage);
         QStringList expected;
         for (int j = 0; j < ChannelCount; ++j)
             expected << QStringLiteral("zb%1").arg(j) << QStringLiteral("zb16_0")
@@ -136,16 +136,16 @@ private slots:
         QCOMPARE(calls, expected);
 
         calls.clear();
-        typeAndLeave(4, Box::Text9, QStringLiteral("300"));
+        typeAndLeave(4, Box::LeakageVoltage, QStringLiteral("300"));
         QCOMPARE(calls, QStringList({"zb3", "zb16_1", "zb4", "zb16_1", "zb5", "zb16_1", "zb16_2"}));
 
         calls.clear();
-        m_f->panel.leave(1, Box::Text18);
+        m_f->panel.leave(1, Box::ElectrolyteSetVoltage);
         QCOMPARE(calls, QStringList({"zb0", "zb16_0", "zb1", "zb16_0", "zb2", "zb16_0", "zb16_2"}));
 
         calls.clear();
-        typeAndLeave(0, Box::Text3, QStringLiteral("5"));
-        m_f->panel.leave(0, Box::Text14);
+        typeAndLeave(0, Box::TestCurrent, QStringLiteral("5"));
+        m_f->panel.leave(0, Box::TvTestNumber);
         QVERIFY(calls.isEmpty());
     }
 
@@ -155,18 +155,19 @@ private slots:
         m_f->store.write(section::Canshu, QStringLiteral("DJYcsbh(0)"), QStringLiteral("D9"));
         PanelModel& p = m_f->panel;
 
-        p.leave(2, Box::Text14);
-        QCOMPARE(p.text(2, Box::Text14), QStringLiteral("A-17"));
-        typeAndLeave(2, Box::Text14, QStringLiteral("B-2"));
-        QCOMPARE(p.text(2, Box::Text14), QStringLiteral("B-2"));
-        p.leave(4, Box::Text15); // "LBUSER(0)" is not stored
-        QVERIFY(p.text(4, Box::Text15).isEmpty());
+        p.leave(2, Box::TvTestNumber);
+        QCOMPARE(p.text(2, Box::TvTestNumber), QStringLiteral("A-17"));
+        typeAndLeave(2, Box::TvTestNumber, QStringLiteral("B-2"));
+        QCOMPARE(p.text(2, Box::TvTestNumber), QStringLiteral("B-2"));
+        p.leave(4, Box::TvOperator); // "LBUSER(0)" is not stored
+        QVERIFY(p.text(4, Box::TvOperator).isEmpty());
 
         // The refilled text goes to the linked channels of the group.
         p.clickOption(Option::Linked, 0);
-        p.leave(4, Box::Text35);
+        p.leave(4, Box::ElectrolyteTestNumber);
         for (int c = 0; c < ChannelCount; ++c)
-            QCOMPARE(p.text(c, Box::Text35), c >= 3 ? QStringLiteral("D9") : QString());
+            QCOMPARE(p.text(c, Box::ElectrolyteTestNumber),
+                     c >= 3 ? QStringLiteral("D9") : QString());
     }
 
     void boilingPreset() {
@@ -174,43 +175,43 @@ private slots:
         QSignalSpy axes(&p, &PanelModel::chartAxesRequested);
         p.clickOption(Option::AfterBoiling, 1);
         for (int c = 0; c < ChannelCount; ++c)
-            QCOMPARE(p.text(c, Box::Text4), QString::fromLatin1(c < 3 ? "60" : "180"));
+            QCOMPARE(p.text(c, Box::DelayTime), QString::fromLatin1(c < 3 ? "60" : "180"));
 
         m_f->channels.lastChannel = 5;
         p.clickOption(Option::AfterBoiling, 0);
         for (int c = 0; c < ChannelCount; ++c)
-            QCOMPARE(p.text(c, Box::Text4), QStringLiteral("60"));
+            QCOMPARE(p.text(c, Box::DelayTime), QStringLiteral("60"));
         m_f->channels.lastChannel = 0;
         p.clickOption(Option::BeforeBoiling, 0);
-        QCOMPARE(p.text(0, Box::Text4), QStringLiteral("180"));
-        QCOMPARE(p.text(1, Box::Text4), QStringLiteral("60"));
+        QCOMPARE(p.text(0, Box::DelayTime), QStringLiteral("180"));
+        QCOMPARE(p.text(1, Box::DelayTime), QStringLiteral("60"));
         QCOMPARE(axes.count(), 0);
     }
 
     // One row of each kind's boxes and captions; the switch reaches its group only, no text.
     void kindSwitch() {
         PanelModel& p = m_f->panel;
-        p.setEnabled(3, Box::Text14, false); // the switch must not touch it
+        p.setEnabled(3, Box::TvTestNumber, false); // the switch must not touch it
         QSignalSpy texts(&p, &PanelModel::textChanged);
 
         p.clickOption(Option::LeakageTest, 1);
         for (int c = 3; c < 6; ++c) {
             QCOMPARE(m_f->channels.kind(c), TestKind::Leakage);
-            QVERIFY(!p.isEnabled(c, Box::Text1) && p.isEnabled(c, Box::Text9));
+            QVERIFY(!p.isEnabled(c, Box::FormationVoltage) && p.isEnabled(c, Box::LeakageVoltage));
         }
         QCOMPARE(p.labelCaption(3, ReadoutLabel::Label52), QStringLiteral("漏电"));
-        QVERIFY(!p.isEnabled(3, Box::Text14));
+        QVERIFY(!p.isEnabled(3, Box::TvTestNumber));
         QCOMPARE(p.referenceVoltage(3), 400.0);
-        QVERIFY(m_f->channels.kind(0) == TestKind::Tv && p.isEnabled(0, Box::Text1));
+        QVERIFY(m_f->channels.kind(0) == TestKind::Tv && p.isEnabled(0, Box::FormationVoltage));
 
         p.clickOption(Option::ElectrolyteTest, 0);
         QVERIFY(m_f->channels.isElectrolyteTest[2] && !m_f->channels.isTvTest[2]);
-        QVERIFY(!p.isEnabled(2, Box::Text3) && p.isEnabled(2, Box::Text17));
+        QVERIFY(!p.isEnabled(2, Box::TestCurrent) && p.isEnabled(2, Box::ElectrolyteCurrent));
         QCOMPARE(p.labelCaption(2, ReadoutLabel::Label49), QStringLiteral("火花1"));
         QCOMPARE(p.referenceVoltage(0), 100.0);
 
         p.clickOption(Option::TvTest, 0);
-        QVERIFY(p.isEnabled(0, Box::Text8) && !p.isEnabled(0, Box::Text9));
+        QVERIFY(p.isEnabled(0, Box::TvVerdict) && !p.isEnabled(0, Box::LeakageVoltage));
         QCOMPARE(p.labelCaption(0, ReadoutLabel::Label50), QStringLiteral("TB"));
         QCOMPARE(p.referenceVoltage(0), 200.0);
         QCOMPARE(texts.count(), 0);
@@ -236,27 +237,27 @@ private slots:
 
         // Nothing reaches a running channel's set values: not typing, not leaving, not linking,
         // not the boiling preset.
-        typeAndLeave(0, Box::Text1, QStringLiteral("abc"));
-        typeAndLeave(1, Box::Text4, QStringLiteral("20"));
-        p.setText(2, Box::Text2, QStringLiteral("50"));
-        QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
-        QCOMPARE(p.text(1, Box::Text4), QStringLiteral("180"));
-        QCOMPARE(p.text(2, Box::Text2), QStringLiteral("90"));
+        typeAndLeave(0, Box::FormationVoltage, QStringLiteral("abc"));
+        typeAndLeave(1, Box::DelayTime, QStringLiteral("20"));
+        p.setText(2, Box::VrRatio, QStringLiteral("50"));
+        QCOMPARE(p.text(0, Box::FormationVoltage), QStringLiteral("200"));
+        QCOMPARE(p.text(1, Box::DelayTime), QStringLiteral("180"));
+        QCOMPARE(p.text(2, Box::VrRatio), QStringLiteral("90"));
         QVERIFY(replaced.isEmpty());
 
         // An idle channel's edit reaches the idle linked channels only, and only their charts
         // are reframed; a typo's replacement is announced.
-        typeAndLeave(3, Box::Text1, QStringLiteral("500"));
+        typeAndLeave(3, Box::FormationVoltage, QStringLiteral("500"));
         for (int c = 0; c < ChannelCount; ++c)
-            QCOMPARE(p.text(c, Box::Text1), QString::fromLatin1(c < 3 ? "200" : "500"));
+            QCOMPARE(p.text(c, Box::FormationVoltage), QString::fromLatin1(c < 3 ? "200" : "500"));
         QList<int> reframed;
         for (const QList<QVariant>& call : axes)
             reframed << call.first().toInt();
         QCOMPARE(reframed, (QList<int>{3, 4, 5}));
-        typeAndLeave(4, Box::Text1, QStringLiteral("abc"));
+        typeAndLeave(4, Box::FormationVoltage, QStringLiteral("abc"));
         QCOMPARE(replaced.count(), 1);
         QCOMPARE(replaced.first().at(2).toString(), QStringLiteral("500"));
-        QCOMPARE(p.text(0, Box::Text1), QStringLiteral("200"));
+        QCOMPARE(p.text(0, Box::FormationVoltage), QStringLiteral("200"));
 
         // The kind of the running group and the boiling frames wait for the end of the run; the
         // idle group may still switch.
@@ -265,21 +266,21 @@ private slots:
         p.clickOption(Option::LeakageTest, 0);
         p.clickOption(Option::AfterBoiling, 1);
         QVERIFY(m_f->channels.isTvTest[0] && !p.option(Option::LeakageTest, 0));
-        QCOMPARE(p.text(0, Box::Text4), QStringLiteral("180"));
+        QCOMPARE(p.text(0, Box::DelayTime), QStringLiteral("180"));
         p.clickOption(Option::LeakageTest, 1);
         QVERIFY(m_f->channels.isLeakageTest[4]);
 
         // The results are the evaluation's: read-only for the operator, written all the same.
-        QVERIFY(p.isReadOnly(0, Box::Text6) && p.isReadOnly(0, Box::Text1));
-        QVERIFY(!p.isReadOnly(0, Box::Text14) && !p.isReadOnly(3, Box::Text1));
-        p.setText(0, Box::Text6, QStringLiteral("35"));
-        QCOMPARE(p.text(0, Box::Text6), QStringLiteral("35"));
+        QVERIFY(p.isReadOnly(0, Box::RiseTime) && p.isReadOnly(0, Box::FormationVoltage));
+        QVERIFY(!p.isReadOnly(0, Box::TvTestNumber) && !p.isReadOnly(3, Box::FormationVoltage));
+        p.setText(0, Box::RiseTime, QStringLiteral("35"));
+        QCOMPARE(p.text(0, Box::RiseTime), QStringLiteral("35"));
 
         for (int c = 0; c < 3; ++c)
             p.setHeld(c, false);
-        typeAndLeave(0, Box::Text4, QStringLiteral("20"));
-        QCOMPARE(p.text(2, Box::Text4), QStringLiteral("20"));
-        QVERIFY(p.isOptionEnabled(Option::LeakageTest, 0) && !p.isReadOnly(0, Box::Text6));
+        typeAndLeave(0, Box::DelayTime, QStringLiteral("20"));
+        QCOMPARE(p.text(2, Box::DelayTime), QStringLiteral("20"));
+        QVERIFY(p.isOptionEnabled(Option::LeakageTest, 0) && !p.isReadOnly(0, Box::RiseTime));
     }
 
 private:

@@ -39,8 +39,8 @@ struct Bench {
 };
 
 int curveLengthOf(const PanelModel& panel, int k) {
-    return int(std::nearbyint(panel.number(k, boxes::RiseTime)) +
-               std::nearbyint(panel.number(k, boxes::DelayTime)));
+    return int(std::nearbyint(panel.number(k, Box::RiseTime)) +
+               std::nearbyint(panel.number(k, Box::DelayTime)));
 }
 
 } // namespace
@@ -80,12 +80,12 @@ private slots:
         m_bench = std::make_unique<Bench>(m_server.home.filePath("q7rk.ini"));
         PanelModel& panel = m_bench->panel;
         for (int k = 0; k < 3; ++k) {
-            panel.setText(k, boxes::DelayTime, "20");
-            panel.leave(k, boxes::DelayTime);
-            panel.setText(k, boxes::TvTestNumber, Serial);
+            panel.setText(k, Box::DelayTime, "20");
+            panel.leave(k, Box::DelayTime);
+            panel.setText(k, Box::TvTestNumber, Serial);
         }
-        panel.setText(0, boxes::InstrumentAddress, "127.0.0.1");
-        panel.setText(0, boxes::InstrumentPort, QString::number(sim.port()));
+        panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
+        panel.setText(0, Box::InstrumentPort, QString::number(sim.port()));
         QSignalSpy handshake(&m_bench->station.ethernetLink(), &EthernetLink::handshakeReplied);
         m_bench->station.menuTriggered("RJ45");
         QVERIFY(handshake.wait(5000));
@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(m_bench->page.grid().cell(2, 2), QString());
         QVERIFY(ended.wait(60000));
         for (int k = 0; k < 3; ++k)
-            QVERIFY(panel.number(k, boxes::RiseTime) > 0);
+            QVERIFY(panel.number(k, Box::RiseTime) > 0);
         QCOMPARE(m_bench->page.text(FoilBox::Serial), Serial);
     }
 
@@ -115,7 +115,7 @@ private slots:
         m_bench->prompter.onAsked(nullptr);
         QVERIFY(m_server.prepare());
         PlantPage& page = m_bench->page;
-        page.tabinit();
+        page.resetPieceGrid();
         page.setText(FoilBox::Serial, Serial);
         page.typeText(FoilBox::Grade, "s-9");
         page.typeText(FoilBox::Vf, "520");
@@ -129,7 +129,7 @@ private slots:
         if (station.tests().state(0) != TestState::Finished)
             QSKIP("the run was saved (and then given up) with the first back end");
         for (int k = 0; k < 3; ++k)
-            m_bench->panel.setText(k, boxes::TvOperator, "W");
+            m_bench->panel.setText(k, Box::TvOperator, "W");
         for (bool yes : {false, true}) {
             m_bench->prompter.setAnswer({Question::UploadPiece, 2}, yes);
             m_bench->page.setText(FoilBox::Joints, yes ? "2" : "abc");
@@ -156,7 +156,7 @@ private slots:
         const PlantUploadResult after = uploadGroup();
         panel.clickOption(Option::BeforeBoiling, 0);
         for (int k = 0; k < 3; ++k)
-            panel.setText(k, boxes::DelayTime, "20");
+            panel.setText(k, Box::DelayTime, "20");
         QCOMPARE(after.uploaded, QList<int>({4, 5, 6}));
 
         const auto opened = FoilRecords(m_server.source).open(Serial);
@@ -164,7 +164,7 @@ private slots:
         for (const StoredCurve& c : opened.value.curves) {
             const int k = (c.curveNumber - 1) % 3;
             const int delay = c.curveNumber <= 3 ? 20 : 60;
-            const int n = int(std::nearbyint(panel.number(k, boxes::RiseTime))) + delay;
+            const int n = int(std::nearbyint(panel.number(k, Box::RiseTime))) + delay;
             // Each piece from its own channel; the columns themselves are the upload's test.
             QCOMPARE(int(c.values.size()), n);
             QCOMPARE(c.values[std::size_t(n - 1)], samples.voltage(k, n));
@@ -201,9 +201,9 @@ private slots:
         // Opening runs the new-test reset, which clears the rise times.
         int riseTime[3], length[3];
         for (int k = 0; k < 3; ++k) {
-            panel.setText(k, boxes::FormationVoltage, "1");
-            charts.zb(k);
-            riseTime[k] = int(std::nearbyint(panel.number(k, boxes::RiseTime)));
+            panel.setText(k, Box::FormationVoltage, "1");
+            charts.frameChannelChart(k);
+            riseTime[k] = int(std::nearbyint(panel.number(k, Box::RiseTime)));
             length[k] = curveLengthOf(panel, k);
         }
         page.setText(FoilBox::Serial, Serial);
@@ -212,8 +212,8 @@ private slots:
         QCOMPARE(page.text(FoilBox::Grade), QString("S-9"));
         QCOMPARE(parseNumber(page.text(FoilBox::Vf)), std::optional<double>(520));
         for (int k = 0; k < 3; ++k) {
-            QCOMPARE(panel.text(k, boxes::FormationVoltage), page.text(FoilBox::Vf));
-            QCOMPARE(panel.text(k, boxes::TvTestNumber), Serial);
+            QCOMPARE(panel.text(k, Box::FormationVoltage), page.text(FoilBox::Vf));
+            QCOMPARE(panel.text(k, Box::TvTestNumber), Serial);
         }
         QCOMPARE(page.grid().cell(2, 4), formatFixed(riseTime[1], 2));
 
@@ -297,9 +297,9 @@ private slots:
     void foilBoxesListsAndFailures() {
         PlantPage& page = m_bench->page;
         PanelModel& panel = m_bench->panel;
-        panel.setText(1, boxes::TvTestNumber, "other");
+        panel.setText(1, Box::TvTestNumber, "other");
         QCOMPARE(page.text(FoilBox::Serial), Serial); // Text14(0), whichever changed
-        panel.setText(1, boxes::TvTestNumber, Serial);
+        panel.setText(1, Box::TvTestNumber, Serial);
 
         page.saveFoil(); // the serial list below shows it stored
 

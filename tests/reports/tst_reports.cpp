@@ -127,18 +127,18 @@ struct Rig {
     // A curve of its column's colour in each channel chart.
     void drawCurves() {
         for (int k = 0; k < ChannelCount; ++k) {
-            charts.zb(k);
+            charts.frameChannelChart(k);
             charts.channelChart(k).drawLine(QPointF(400, 3600), QPointF(4400, 800),
                                             CurveColours[k % 3], 6);
         }
     }
     void fillTvChannel(int k, const QString& voltage) {
-        panel.setText(k, Box::Text1, voltage);
-        panel.setText(k, Box::Text6, QStringLiteral("97"));
-        panel.setText(k, Box::Text7, QStringLiteral("312.5"));
-        panel.setText(k, Box::Text8, QStringLiteral("合格"));
-        panel.setText(k, Box::Text14, QStringLiteral("A%1").arg(k + 1));
-        panel.setText(k, Box::Text15, QStringLiteral("王工"));
+        panel.setText(k, Box::FormationVoltage, voltage);
+        panel.setText(k, Box::RiseTime, QStringLiteral("97"));
+        panel.setText(k, Box::TvValue, QStringLiteral("312.5"));
+        panel.setText(k, Box::TvVerdict, QStringLiteral("合格"));
+        panel.setText(k, Box::TvTestNumber, QStringLiteral("A%1").arg(k + 1));
+        panel.setText(k, Box::TvOperator, QStringLiteral("王工"));
     }
     QString pdfPath(const char* name) const { return dir.filePath(QLatin1String(name)); }
 
@@ -202,18 +202,18 @@ double electrolyteVolts(int i) {
 }
 
 // clang-format off
-const Boxes kTv{{Box::Text1, "200"}, {Box::Text3, "2"}, {Box::Text4, "5"}, {Box::Text5, "30"},
-    {Box::Text6, "12"}, {Box::Text7, "201.3"}, {Box::Text8, "合格"}, {Box::Text16, "85"},
-    {Box::Text39, "210"}, {Box::Text14, "T1"}, {Box::Combo1, "HL"}, {Box::Text15, "张'三"},
-    {Box::Text24, "2012/06/01"}};
-const Boxes kLeakage{{Box::Text9, "100"}, {Box::Text3, "1"}, {Box::Text10, "0.5"},
-    {Box::Text11, "20"}, {Box::Text12, "0.2"}, {Box::Text16, "80"}, {Box::Text13, "合格"},
-    {Box::Text14, "L1"}, {Box::Combo1, "TM"}, {Box::Text15, "李四"}, {Box::Text24, "2012/06/02"}};
-const Boxes kElectrolyte{{Box::Text17, "5"}, {Box::Text18, "400"}, {Box::Text19, "300"},
-    {Box::Text20, "3"}, {Box::Text21, "3"}, {Box::Text22, "300"}, {Box::Text28, "250"},
-    {Box::Text29, "250"}, {Box::Text30, "8"}, {Box::Text31, "260"}, {Box::Text32, "9"},
-    {Box::Text33, "270"}, {Box::Text34, "10"}, {Box::Text23, "不合格"}, {Box::Text35, "E1"},
-    {Box::Combo2, "HR"}, {Box::Text36, "王五"}, {Box::Text37, "2012/06/03"}};
+const Boxes kTv{{Box::FormationVoltage, "200"}, {Box::TestCurrent, "2"}, {Box::DelayTime, "5"}, {Box::RiseTimeLimit, "30"},
+    {Box::RiseTime, "12"}, {Box::TvValue, "201.3"}, {Box::TvVerdict, "合格"}, {Box::WaterTemperature, "85"},
+    {Box::Readout51, "210"}, {Box::TvTestNumber, "T1"}, {Box::SamplePosition, "HL"}, {Box::TvOperator, "张'三"},
+    {Box::TvTestDate, "2012/06/01"}};
+const Boxes kLeakage{{Box::LeakageVoltage, "100"}, {Box::TestCurrent, "1"}, {Box::LeakageLimit, "0.5"},
+    {Box::LeakageTestTime, "20"}, {Box::LeakageCurrent, "0.2"}, {Box::WaterTemperature, "80"}, {Box::LeakageVerdict, "合格"},
+    {Box::TvTestNumber, "L1"}, {Box::SamplePosition, "TM"}, {Box::TvOperator, "李四"}, {Box::TvTestDate, "2012/06/02"}};
+const Boxes kElectrolyte{{Box::ElectrolyteCurrent, "5"}, {Box::ElectrolyteSetVoltage, "400"}, {Box::ReferenceVoltage, "300"},
+    {Box::SparkDelay, "3"}, {Box::SparkCorrection, "3"}, {Box::MaximumVoltage, "300"}, {Box::MinimumVoltage, "250"},
+    {Box::SparkVoltage1, "250"}, {Box::SparkTime1, "8"}, {Box::SparkVoltage2, "260"}, {Box::SparkTime2, "9"},
+    {Box::SparkVoltage3, "270"}, {Box::SparkTime3, "10"}, {Box::ElectrolyteVerdict, "不合格"}, {Box::ElectrolyteTestNumber, "E1"},
+    {Box::ElectrolyteSamplePosition, "HR"}, {Box::ElectrolyteOperator, "王五"}, {Box::ElectrolyteTestDate, "2012/06/03"}};
 // clang-format on
 
 } // namespace
@@ -233,8 +233,8 @@ private slots:
             r.panel.setText(2, textBox(n), QString());
         r.panel.clickOption(Option::ElectrolyteTest, 1);
         for (int k = 3; k < 6; ++k) {
-            r.panel.setText(k, Box::Text34, QStringLiteral("9%1").arg(k));
-            r.panel.setText(k, Box::Text35, QStringLiteral("E%1").arg(k + 1));
+            r.panel.setText(k, Box::SparkTime3, QStringLiteral("9%1").arg(k));
+            r.panel.setText(k, Box::ElectrolyteTestNumber, QStringLiteral("E%1").arg(k + 1));
         }
         r.report.setGroups(0, 1);
         const QString pdf = r.pdfPath("all.pdf");
@@ -338,7 +338,7 @@ private slots:
         show(TestKind::Leakage, "L1TM", 1, kLeakage);
         QVERIFY(rig.panel.option(Option::LeakageTest, 0) &&
                 rig.channels.kind(0) == TestKind::Leakage);
-        QCOMPARE(rig.panel.text(1, Box::Text38), QStringLiteral("25"));
+        QCOMPARE(rig.panel.text(1, Box::Readout50), QStringLiteral("25"));
         QVERIFY(hasColourNear(group, {p.groupX(1, 5), groupY(50, 100)}, QColor(Qt::green)));
 
         // Electrolyte: n = spark delay 3 + first spark time 8; the spark marked.
@@ -371,12 +371,12 @@ private slots:
         show(1, 0, "曲线数据不存在");
         rig.exec(TestKind::Tv, QStringLiteral("UPDATE 铝箔TV参数 SET 延迟时间 = 'x'"));
         show(2, 0, "“延迟时间”不是数值");
-        QCOMPARE(rig.panel.text(2, Box::Text4), QStringLiteral("x"));
+        QCOMPARE(rig.panel.text(2, Box::DelayTime), QStringLiteral("x"));
 
         // During a run nothing is touched.
         rig.channels.channelStopped[4] = false;
         show(0, 0, "测试正在进行");
-        QCOMPARE(rig.panel.text(0, Box::Text4), QStringLiteral("5"));
+        QCOMPARE(rig.panel.text(0, Box::DelayTime), QStringLiteral("5"));
         QCOMPARE(rig.prompter.texts().size(), 5);
     }
 };

@@ -102,7 +102,7 @@ private slots:
         for (const TestKind kind : {TestKind::Tv, TestKind::Leakage, TestKind::Electrolyte}) {
             m_b->panel.applyKind(k, kind);
             fillTv(k, "R", "A");
-            m_b->panel.setText(k, Box::Text35, "R");
+            m_b->panel.setText(k, Box::ElectrolyteTestNumber, "R");
             m_b->panel.clickOption(Option::AfterBoiling, 0);
             QVERIFY(m_b->store.save(recordOfChannel(m_b->panel, m_b->samples, k, 265)).ok);
             const QString number = testNumberOf(m_b->panel, k);
@@ -122,10 +122,10 @@ private slots:
             // Shown with group 1-3 switched to before boiling: the stored option comes back
             // and channel 1's delay survives it.
             m_b->panel.clickOption(Option::BeforeBoiling, 0);
-            m_b->panel.setText(0, Box::Text4, "77");
+            m_b->panel.setText(0, Box::DelayTime, "77");
             showStoredTest(m_b->panel, 2, *loaded);
             QVERIFY(m_b->panel.option(Option::AfterBoiling, 0));
-            QCOMPARE(m_b->panel.text(0, Box::Text4), QString("77"));
+            QCOMPARE(m_b->panel.text(0, Box::DelayTime), QString("77"));
             QCOMPARE(testNumberOf(m_b->panel, 2), number);
         }
         QCOMPARE(m_b->store.allRows(TestKind::Tv).count(), 1); // the same number, three files
@@ -136,7 +136,7 @@ private slots:
         fillSamples(0, 10);
         fillTv(0, "7", "A");
         fillTv(1, "7", "B");
-        m_b->panel.setText(1, Box::Combo1, "HL"); // same number and position as channel 1
+        m_b->panel.setText(1, Box::SamplePosition, "HL"); // same number and position as channel 1
         fillTv(2, "9", "C");
         // Requests come in any order; outcomes come by channel.
         const auto save = [&](int taken1 = 10) {
@@ -147,25 +147,25 @@ private slots:
         QCOMPARE(results(r), (QList<R>{R::Refused, R::Refused, R::Refused}));
 
         // A fresh install leaves the operator empty: the refusal names every empty box.
-        m_b->panel.setText(1, Box::Combo1, "HM");
-        m_b->panel.setText(0, Box::Text15, "");
-        m_b->panel.setText(2, Box::Text14, " ");
-        m_b->panel.setText(2, Box::Text15, "");
+        m_b->panel.setText(1, Box::SamplePosition, "HM");
+        m_b->panel.setText(0, Box::TvOperator, "");
+        m_b->panel.setText(2, Box::TvTestNumber, " ");
+        m_b->panel.setText(2, Box::TvOperator, "");
         r = save();
         QCOMPARE(r.message,
                  resulttext::incomplete() + u("\n第1路：测试人未填写\n第3路：测试编号未填写"
                                               "\n第3路：测试人未填写"));
         QVERIFY(r.firstMissing && r.firstMissing->channel == 0 &&
-                r.firstMissing->box == Box::Text15);
+                r.firstMissing->box == Box::TvOperator);
 
         fillTv(0, "7", "A");
         fillTv(2, "9", "C");
-        m_b->panel.setText(2, Box::Text7, "abc"); // a number box holding no number
+        m_b->panel.setText(2, Box::TvValue, "abc"); // a number box holding no number
         QCOMPARE(save().message, resulttext::saveFailed());
         QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv))); // refusals store nothing
 
         // A channel that took no sample is left out and said so; the others are stored.
-        m_b->panel.setText(2, Box::Text7, "201.5");
+        m_b->panel.setText(2, Box::TvValue, "201.5");
         r = save(0);
         QVERIFY(r.ok);
         QCOMPARE(r.message, u("第2路没有测量数据，未保存。"));
@@ -181,15 +181,15 @@ private slots:
         const QString djy = m_b->store.locateDbFile(TestKind::Electrolyte);
         QVERIFY(writeFileAtomically(djy, QByteArray(4096, 'x')));
         m_b->panel.applyKind(0, TestKind::Leakage);
-        m_b->panel.setText(0, Box::Text14, "");
+        m_b->panel.setText(0, Box::TvTestNumber, "");
         m_b->panel.applyKind(1, TestKind::Electrolyte);
-        m_b->panel.setText(1, Box::Text35, "E");
+        m_b->panel.setText(1, Box::ElectrolyteTestNumber, "E");
         fillTv(2, "8", "C");
         r = save();
         QCOMPARE(r.message, resulttext::saveFault(djy, resulttext::FileFault::NotADatabase));
         QCOMPARE(results(r), (QList<R>{R::Stored, R::Failed, R::Failed}));
         QVERIFY(m_b->store.checkTestTable(TestKind::Leakage, "HL"));
-        m_b->panel.setText(1, Box::Text35, "");
+        m_b->panel.setText(1, Box::ElectrolyteTestNumber, "");
         QCOMPARE(pass.run(m_b->panel, m_b->samples, {{1, 10}}).message,
                  resulttext::electrolyteEmpty() + u("\n第2路：测试编号未填写"));
     }
@@ -453,8 +453,8 @@ private slots:
 
 private:
     void fillTv(int k, const char* number, const char* person) {
-        m_b->panel.setText(k, Box::Text14, u(number));
-        m_b->panel.setText(k, Box::Text15, u(person));
+        m_b->panel.setText(k, Box::TvTestNumber, u(number));
+        m_b->panel.setText(k, Box::TvOperator, u(person));
     }
 
     void fillSamples(int k, int n) {

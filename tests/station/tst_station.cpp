@@ -18,7 +18,7 @@
 #include <memory>
 
 using namespace q7rk;
-using namespace q7rk::boxes;
+using enum q7rk::Box;
 
 namespace {
 
@@ -47,8 +47,8 @@ private slots:
         QCOMPARE(SettingsStore(path()).read("canshu", "hcdy(5)"), QString("200"));
         QCOMPARE(p.panel.text(1, TvTestDate), QDate::currentDate().toString("yyyy/MM/dd"));
         // The position lists of channels 1-3 are filled (the window's test reads one).
-        QCOMPARE(p.panel.comboItems(2, Box::Combo2).size(), 6);
-        QVERIFY(p.panel.comboItems(3, Box::Combo1).isEmpty());
+        QCOMPARE(p.panel.comboItems(2, Box::ElectrolyteSamplePosition).size(), 6);
+        QVERIFY(p.panel.comboItems(3, Box::SamplePosition).isEmpty());
         QVERIFY(!p.shell.toolbarVisible()); // until a link
         QVERIFY(p.prompter.shown().isEmpty());
     }

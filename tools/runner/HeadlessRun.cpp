@@ -102,7 +102,7 @@ void HeadlessRun::begin() {
                     ? m_prompter.shown().last().text
                     : QStringLiteral("工厂数据库中没有卷号 %1 的整卷记录").arg(m_options.foil);
             for (int k = 0; k < ChannelsPerGroup; ++k)
-                m_station.panel().setText(k, boxes::TvTestNumber, m_options.foil);
+                m_station.panel().setText(k, Box::TvTestNumber, m_options.foil);
         }
     }
     if (m_options.maxSeconds > 0) m_deadline.start(int(m_options.maxSeconds * 1000));
@@ -114,8 +114,8 @@ void HeadlessRun::connectLink() {
     if (link.startsWith(QLatin1String("tcp:"))) {
         const qsizetype colon = link.lastIndexOf(QLatin1Char(':'));
         PanelModel& panel = m_station.panel();
-        panel.setText(0, boxes::InstrumentAddress, link.mid(4, colon - 4));
-        panel.setText(0, boxes::InstrumentPort, link.mid(colon + 1));
+        panel.setText(0, Box::InstrumentAddress, link.mid(4, colon - 4));
+        panel.setText(0, Box::InstrumentPort, link.mid(colon + 1));
         EthernetLink& ethernet = m_station.ethernetLink();
         connect(&ethernet, &EthernetLink::handshakeReplied, this, &HeadlessRun::pressStart,
                 Qt::SingleShotConnection);

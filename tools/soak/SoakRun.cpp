@@ -38,8 +38,8 @@ void SoakRun::begin() {
     const qsizetype colon = link.lastIndexOf(QLatin1Char(':'));
     if (!link.startsWith(QLatin1String("tcp:")) || colon < 4)
         return finish(QStringLiteral("the link must read tcp:HOST:PORT"));
-    m_station.panel().setText(0, boxes::InstrumentAddress, link.mid(4, colon - 4));
-    m_station.panel().setText(0, boxes::InstrumentPort, link.mid(colon + 1));
+    m_station.panel().setText(0, Box::InstrumentAddress, link.mid(4, colon - 4));
+    m_station.panel().setText(0, Box::InstrumentPort, link.mid(colon + 1));
     connect(&m_station.ethernetLink(), &EthernetLink::handshakeReplied, this, &SoakRun::nextGroup,
             Qt::SingleShotConnection);
     m_linkDeadline.start(LinkWaitMs);
@@ -54,10 +54,10 @@ void SoakRun::nextGroup() {
     PanelModel& panel = m_station.panel();
     for (int k = 0; k < ChannelsPerGroup; ++k) {
         panel.setText(
-            k, boxes::TvTestNumber,
+            k, Box::TvTestNumber,
             QStringLiteral("%1%2%3").arg(m_options.prefix).arg(m_group).arg(QChar('A' + k)));
-        if (panel.text(k, boxes::TvOperator).isEmpty())
-            panel.setText(k, boxes::TvOperator, QStringLiteral("耐久"));
+        if (panel.text(k, Box::TvOperator).isEmpty())
+            panel.setText(k, Box::TvOperator, QStringLiteral("耐久"));
     }
     // What was said for the last group is of no more use; kept, it would grow for weeks.
     m_prompter.clear();
