@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace q7rk {
 
@@ -53,6 +54,36 @@ void valueScale(QPainter& p, const QRect& plot, double low, double high) {
         p.drawText(QRectF(plot.left() - 64, y - 8, 60, 16), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(v, 'g', 5));
     }
+}
+
+// The line through the points; where several fall on one pixel column, the column's spread
+// instead, which looks the same and costs the width of the plot rather than the count.
+void trace(QPainter& p, int count, const std::function<QPointF(int)>& at) {
+    p.setPen(QPen(kLine, 1));
+    if (count <= 0) return;
+    const double span = at(count - 1).x() - at(0).x();
+    if (count <= 2 * std::max(1.0, span)) {
+        QPainterPath path(at(0));
+        for (int i = 1; i < count; ++i)
+            path.lineTo(at(i));
+        p.drawPath(path);
+        return;
+    }
+    int column = int(at(0).x());
+    double low = at(0).y(), high = low, last = low;
+    const auto flush = [&](double x) { p.drawLine(QPointF(x, low), QPointF(x, high)); };
+    for (int i = 1; i < count; ++i) {
+        const QPointF point = at(i);
+        if (int(point.x()) != column) {
+            flush(column);
+            low = high = last;
+            column = int(point.x());
+        }
+        low = std::min(low, point.y());
+        high = std::max(high, point.y());
+        last = point.y();
+    }
+    flush(column);
 }
 
 } // namespace
@@ -121,6 +152,19 @@ void TrendChartPainter::paintIndividuals(QPainter& p, const QRect& plot, double 
     frame(p, plot, QStringLiteral("单值"));
     valueScale(p, plot, low, high);
     const auto y = [&](double v) { return yOf(plot, v, low, high); };
+    const auto& values = m_chart.values();
+    trace(p, m_chart.count(),
+          [&](int i) { return QPointF(xOf(plot, i), y(values[std::size_t(i)])); });
+    // Thousands of dots would hide the line; the breaking points are drawn whatever the count.
+    const bool everyDot = m_chart.count() <= plot.width() / 4;
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < m_chart.count(); ++i) {
+        const bool breaking = m_chart.isBreaking(i);
+        if (!breaking && !everyDot) continue;
+        p.setBrush(breaking ? kBreak : kLine);
+        p.drawEllipse(QPointF(xOf(plot, i), y(values[std::size_t(i)])), 3.5, 3.5);
+    }
+    // The lines over the points, so that thousands of them do not hide the limits.
     levelLine(p, plot, y(*m_chart.mean()), kCentre, Qt::SolidLine,
               QStringLiteral("CL=") + number(*m_chart.mean()));
     levelLine(p, plot, y(*m_chart.upperLimit()), kLimit, Qt::DashLine,
@@ -133,24 +177,6 @@ void TrendChartPainter::paintIndividuals(QPainter& p, const QRect& plot, double 
     if (m_limits.upper)
         levelLine(p, plot, y(*m_limits.upper), kSpec, Qt::DashDotLine,
                   QStringLiteral("规格上限=") + number(*m_limits.upper));
-
-    const auto& values = m_chart.values();
-    QPainterPath path;
-    for (int i = 0; i < m_chart.count(); ++i) {
-        const QPointF at(xOf(plot, i), y(values[std::size_t(i)]));
-        i == 0 ? path.moveTo(at) : path.lineTo(at);
-    }
-    p.setPen(QPen(kLine, 1));
-    p.drawPath(path);
-    // Thousands of dots would hide the line; the breaking points are drawn whatever the count.
-    const bool everyDot = m_chart.count() <= plot.width() / 4;
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < m_chart.count(); ++i) {
-        const bool breaking = m_chart.isBreaking(i);
-        if (!breaking && !everyDot) continue;
-        p.setBrush(breaking ? kBreak : kLine);
-        p.drawEllipse(QPointF(xOf(plot, i), y(values[std::size_t(i)])), 3.5, 3.5);
-    }
 }
 
 void TrendChartPainter::paintMovingRanges(QPainter& p, const QRect& plot) const {
@@ -161,20 +187,15 @@ void TrendChartPainter::paintMovingRanges(QPainter& p, const QRect& plot) const 
     const double top = high > 0 ? high : 1.0;
     valueScale(p, plot, 0, top);
     const auto y = [&](double v) { return yOf(plot, v, 0, top); };
-    levelLine(p, plot, y(*m_chart.averageMovingRange()), kCentre, Qt::SolidLine,
-              QStringLiteral("MR̄=") + number(*m_chart.averageMovingRange()));
-    levelLine(p, plot, y(limit), kLimit, Qt::DashLine, QStringLiteral("UCL=") + number(limit));
-    QPainterPath path;
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-        const QPointF at(xOf(plot, int(i) + 1), y(ranges[i]));
-        i == 0 ? path.moveTo(at) : path.lineTo(at);
-    }
-    p.setPen(QPen(kLine, 1));
-    p.drawPath(path);
+    trace(p, int(ranges.size()),
+          [&](int i) { return QPointF(xOf(plot, i + 1), y(ranges[std::size_t(i)])); });
     p.setPen(Qt::NoPen);
     p.setBrush(kBreak);
     for (std::size_t i = 0; i < ranges.size(); ++i)
         if (ranges[i] > limit) p.drawEllipse(QPointF(xOf(plot, int(i) + 1), y(ranges[i])), 3, 3);
+    levelLine(p, plot, y(*m_chart.averageMovingRange()), kCentre, Qt::SolidLine,
+              QStringLiteral("MR̄=") + number(*m_chart.averageMovingRange()));
+    levelLine(p, plot, y(limit), kLimit, Qt::DashLine, QStringLiteral("UCL=") + number(limit));
 }
 
 void TrendChartPainter::paintHistogram(QPainter& p, const QRect& plot, double low,

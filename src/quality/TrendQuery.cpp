@@ -160,7 +160,7 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
     Reader reader(path);
     indexTestDates(reader.handle(), table);
     SqliteStatement q(reader.handle(),
-                      QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6 ORDER BY rowid")
+                      QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6 ORDER BY %2, rowid")
                           .arg(quotedName(u("测试编号")), quotedName(u("测试日期")),
                                quotedName(field->name), limit, quotedName(table), where));
     int at = 0;

@@ -44,7 +44,7 @@ struct TrendPoint {
 
 struct TrendData {
     bool readable = true;           // false when the file is there but cannot be read
-    std::vector<TrendPoint> points; // in the order the tests were stored
+    std::vector<TrendPoint> points; // by test date, a day's tests as they were stored
     // The one limit every point shares (records without one aside); none when they differ.
     SpecLimits limits;
     QString limitsNote; // why there is no limit to judge the capability by
