@@ -2,6 +2,7 @@
 
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
+#include "results/SqlCondition.h"
 #include "results/SqliteStatement.h"
 #include "settings/NumberText.h"
 
@@ -232,43 +233,6 @@ QSqlError insertCurve(QSqlDatabase db, const StoredTest& test) {
     return {};
 }
 
-// The search as SQL: a condition on one field with its bound values; nullopt when the
-// condition can find nothing (no such field, a value the field cannot take). An empty field
-// means every row.
-struct Where {
-    QString sql;
-    QVariantList binds;
-};
-
-std::optional<Where> whereOf(const QueryCondition& cond) {
-    if (cond.field.isEmpty()) return Where{QStringLiteral("1"), {}};
-    const int index = fieldIndex(cond.kind, cond.field);
-    if (index < 0) return std::nullopt;
-    const FieldType type = fieldType(cond.kind, index);
-    const QString field = quoted(schemaOf(cond.kind).fields[std::size_t(index)].name);
-    // Text fields are searched for equality whatever the comparison says; the others take
-    // the comparison, with both bounds for "介于".
-    if (type == FieldType::Text || type == FieldType::Mark)
-        return Where{field + QStringLiteral(" = ?"), {cond.value1}};
-    const auto bound = [type](const QString& text) -> std::optional<QVariant> {
-        if (text.trimmed().isEmpty()) return std::nullopt;
-        const auto v = storedValue(type, text);
-        if (!v || v->isNull()) return std::nullopt;
-        return v;
-    };
-    const auto v1 = bound(cond.value1);
-    if (!v1) return std::nullopt;
-    if (cond.comparison == QStringLiteral("介于")) {
-        const auto v2 = bound(cond.value2);
-        if (!v2) return std::nullopt;
-        return Where{field + QStringLiteral(" BETWEEN ? AND ?"), {*v1, *v2}};
-    }
-    if (cond.comparison == QLatin1String(">") || cond.comparison == QLatin1String("<") ||
-        cond.comparison == QLatin1String("="))
-        return Where{field + QLatin1Char(' ') + cond.comparison + QStringLiteral(" ?"), {*v1}};
-    return std::nullopt;
-}
-
 } // namespace
 
 QString ResultRows::text(int row, int column) const {
@@ -411,7 +375,7 @@ ResultRows ResultStore::emptyRows(TestKind kind) {
 
 bool ResultStore::appendPage(const QueryCondition& cond, ResultRows& rows, int limit) const {
     rows.atEnd = true;
-    const auto where = whereOf(cond);
+    const auto where = sqlCondition(cond);
     const QString path = locateDbFile(cond.kind);
     if (!where || !QFileInfo::exists(path)) return false;
     Connection c(path);
@@ -442,7 +406,7 @@ bool ResultStore::appendPage(const QueryCondition& cond, ResultRows& rows, int l
 }
 
 std::optional<qint64> ResultStore::countMatches(const QueryCondition& cond) const {
-    const auto where = whereOf(cond);
+    const auto where = sqlCondition(cond);
     const QString path = locateDbFile(cond.kind);
     if (!where || !QFileInfo::exists(path)) return 0;
     Connection c(path);

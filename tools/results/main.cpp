@@ -1,6 +1,7 @@
 // q7rk-results: the local result files from the command line. `query` prints the rows of one
 // search as JSON; `export` writes a parameter table (optionally searched) or one test's curve
-// as CSV.
+// as CSV; `trend` prints the control chart of one field.
+#include "Trend.h"
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
@@ -10,10 +11,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 using namespace q7rk;
 
@@ -53,8 +57,19 @@ int cannotWrite(const QString& path) {
 
 } // namespace
 
+// Drawing a picture needs fonts and so a GUI application, which needs no display when told
+// to draw offscreen; everything else stays a plain console program.
+std::unique_ptr<QCoreApplication> application(int& argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--png") != 0 && std::strncmp(argv[i], "--png=", 6) != 0) continue;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const auto app = application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-results"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
 
@@ -63,10 +78,13 @@ int main(int argc, char** argv) {
         "The local result files.\n"
         "  query  --kind K --field NAME --op OP --value V1 [--value2 V2]   rows as JSON\n"
         "  export --kind K [--test NUMBER | --field ... --op ... --value ...] --out FILE.csv\n"
-        "Exit codes: 0 done, 1 no such test or the file could not be written, 2 bad usage."));
+        "  trend  --kind K --field NAME [--from DATE --to DATE] [--where 'FIELD OP VALUE']...\n"
+        "         [--png FILE]   control chart of a numeric field as JSON\n"
+        "Exit codes: 0 done, 1 no such test, a file that cannot be read or written, 2 bad "
+        "usage."));
     p.addHelpOption();
     p.addVersionOption();
-    p.addPositionalArgument("command", "query or export");
+    p.addPositionalArgument("command", "query, export or trend");
     p.addOptions({
         {"workdir",
          "Folder holding the result files (default: the current one, or the user's data "
@@ -79,15 +97,24 @@ int main(int argc, char** argv) {
         {"value2", "Upper bound for 介于.", "V2"},
         {"test", "export: the curve of this test number.", "NUMBER"},
         {"out", "export: the CSV file to write.", "FILE"},
+        {"from", "trend: first test date (default: 29 days before today).", "DATE"},
+        {"to", "trend: last test date (default: today).", "DATE"},
+        {"where", "trend: a filter such as '化成电压 = 200' or '水煮前 = True'; repeatable.",
+         "COND"},
+        {"png", "trend: also draw the chart into this PNG file.", "FILE"},
     });
-    p.process(app);
+    p.process(*app);
 
     const QStringList args = p.positionalArguments();
-    if (args.size() != 1) return usage(QStringLiteral("one command: query or export"));
+    if (args.size() != 1) return usage(QStringLiteral("one command: query, export or trend"));
     const QString command = args.first();
     const auto kind = kindFromKey(p.value("kind"));
+    if (!kind && command == QLatin1String("trend"))
+        return usage(QStringLiteral("--kind 应为 tv（TV测试）、leakage（漏电流测试）或 "
+                                    "electrolyte（电解液测试）"));
     if (!kind) return usage(QStringLiteral("--kind takes tv, leakage or electrolyte"));
     const ResultStore store(workingFolder::forThisProgram(p.value("workdir")));
+    if (command == QLatin1String("trend")) return runTrend(p, *kind, store);
 
     QueryCondition cond{*kind, p.value("field"), p.value("op"), p.value("value"),
                         p.value("value2")};

@@ -1,0 +1,250 @@
+#include "TrendChartPainter.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace q7rk {
+
+namespace {
+
+const QColor kLine(60, 90, 160), kBreak(220, 30, 30), kCentre(0, 140, 60), kLimit(200, 60, 60),
+    kSpec(30, 80, 220), kGrid(225, 225, 225), kBar(150, 170, 210);
+
+// A value on a plot whose bottom is `low` and top `high`.
+double yOf(const QRect& plot, double value, double low, double high) {
+    if (!(high > low)) return plot.center().y();
+    return plot.bottom() - (value - low) / (high - low) * plot.height();
+}
+
+QString number(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+// A horizontal line across the plot with its name and value at the right end.
+void levelLine(QPainter& p, const QRect& plot, double y, const QColor& colour, Qt::PenStyle style,
+               const QString& label) {
+    p.setPen(QPen(colour, 1.2, style));
+    p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    p.drawText(QRectF(plot.left(), y - 16, plot.width() - 4, 15), Qt::AlignRight | Qt::AlignBottom,
+               label);
+}
+
+void frame(QPainter& p, const QRect& plot, const QString& name) {
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+    p.save();
+    p.translate(plot.left() - 74, plot.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-plot.height() / 2.0, -10, plot.height(), 20), Qt::AlignCenter, name);
+    p.restore();
+}
+
+void valueScale(QPainter& p, const QRect& plot, double low, double high) {
+    p.setPen(Qt::black);
+    for (int i = 0; i <= 4; ++i) {
+        const double v = low + (high - low) * i / 4;
+        const double y = yOf(plot, v, low, high);
+        p.setPen(kGrid);
+        p.drawLine(QPointF(plot.left() + 1, y), QPointF(plot.right() - 1, y));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(plot.left() - 64, y - 8, 60, 16), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(v, 'g', 5));
+    }
+}
+
+// The line through the points; where several fall on one pixel column, the column's spread
+// instead, which looks the same and costs the width of the plot rather than the count.
+void trace(QPainter& p, int count, const std::function<QPointF(int)>& at) {
+    p.setPen(QPen(kLine, 1));
+    if (count <= 0) return;
+    const double span = at(count - 1).x() - at(0).x();
+    if (count <= 2 * std::max(1.0, span)) {
+        QPainterPath path(at(0));
+        for (int i = 1; i < count; ++i)
+            path.lineTo(at(i));
+        p.drawPath(path);
+        return;
+    }
+    int column = int(at(0).x());
+    double low = at(0).y(), high = low, last = low;
+    const auto flush = [&](double x) { p.drawLine(QPointF(x, low), QPointF(x, high)); };
+    for (int i = 1; i < count; ++i) {
+        const QPointF point = at(i);
+        if (int(point.x()) != column) {
+            flush(column);
+            low = high = last;
+            column = int(point.x());
+        }
+        low = std::min(low, point.y());
+        high = std::max(high, point.y());
+        last = point.y();
+    }
+    flush(column);
+}
+
+} // namespace
+
+TrendChartPainter::TrendChartPainter(const ControlChart& chart,
+                                     const std::vector<TrendPoint>& points, SpecLimits limits,
+                                     QString title)
+    : m_chart(chart), m_points(points), m_limits(limits), m_title(std::move(title)) {}
+
+QImage TrendChartPainter::image(const QSize& size) const {
+    QImage out(size, QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    paint(p, out.rect());
+    return out;
+}
+
+double TrendChartPainter::xOf(const QRect& plot, int index) const {
+    return plot.left() + (index + 0.5) * plot.width() / std::max(1, m_chart.count());
+}
+
+void TrendChartPainter::paint(QPainter& p, const QRect& area) const {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QRect(area.left(), area.top() + 4, area.width(), 22), Qt::AlignCenter, m_title);
+
+    const int left = area.left() + 86, top = area.top() + 32;
+    const int histogramWidth = area.width() / 5;
+    const int width = area.right() - 12 - histogramWidth - 12 - left;
+    const int height = area.bottom() - 40 - top;
+    const QRect individuals(left, top, width, height * 6 / 10);
+    const QRect ranges(left, individuals.bottom() + 14, width, height - individuals.height() - 14);
+    const QRect histogram(individuals.right() + 12, top, histogramWidth, individuals.height());
+
+    if (!m_chart.hasLimits()) {
+        frame(p, individuals, QStringLiteral("单值"));
+        p.drawText(individuals, Qt::AlignCenter, m_chart.message());
+        p.restore();
+        return;
+    }
+    // One value scale for the points, the lines and the histogram beside them.
+    std::vector<double> levels{*m_chart.upperLimit(), *m_chart.lowerLimit()};
+    if (m_limits.lower) levels.push_back(*m_limits.lower);
+    if (m_limits.upper) levels.push_back(*m_limits.upper);
+    const auto [minValue, maxValue] =
+        std::minmax_element(m_chart.values().begin(), m_chart.values().end());
+    double low = std::min(*minValue, *std::min_element(levels.begin(), levels.end()));
+    double high = std::max(*maxValue, *std::max_element(levels.begin(), levels.end()));
+    const double pad = high > low ? (high - low) * 0.05 : 1.0;
+    low -= pad;
+    high += pad;
+
+    paintIndividuals(p, individuals, low, high);
+    paintMovingRanges(p, ranges);
+    paintHistogram(p, histogram, low, high);
+    paintDates(p, ranges);
+    p.restore();
+}
+
+void TrendChartPainter::paintIndividuals(QPainter& p, const QRect& plot, double low,
+                                         double high) const {
+    frame(p, plot, QStringLiteral("单值"));
+    valueScale(p, plot, low, high);
+    const auto y = [&](double v) { return yOf(plot, v, low, high); };
+    const auto& values = m_chart.values();
+    trace(p, m_chart.count(),
+          [&](int i) { return QPointF(xOf(plot, i), y(values[std::size_t(i)])); });
+    // Thousands of dots would hide the line; the breaking points are drawn whatever the count.
+    const bool everyDot = m_chart.count() <= plot.width() / 4;
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < m_chart.count(); ++i) {
+        const bool breaking = m_chart.isBreaking(i);
+        if (!breaking && !everyDot) continue;
+        p.setBrush(breaking ? kBreak : kLine);
+        p.drawEllipse(QPointF(xOf(plot, i), y(values[std::size_t(i)])), 3.5, 3.5);
+    }
+    // The lines over the points, so that thousands of them do not hide the limits.
+    levelLine(p, plot, y(*m_chart.mean()), kCentre, Qt::SolidLine,
+              QStringLiteral("CL=") + number(*m_chart.mean()));
+    levelLine(p, plot, y(*m_chart.upperLimit()), kLimit, Qt::DashLine,
+              QStringLiteral("UCL=") + number(*m_chart.upperLimit()));
+    levelLine(p, plot, y(*m_chart.lowerLimit()), kLimit, Qt::DashLine,
+              QStringLiteral("LCL=") + number(*m_chart.lowerLimit()));
+    if (m_limits.lower)
+        levelLine(p, plot, y(*m_limits.lower), kSpec, Qt::DashDotLine,
+                  QStringLiteral("规格下限=") + number(*m_limits.lower));
+    if (m_limits.upper)
+        levelLine(p, plot, y(*m_limits.upper), kSpec, Qt::DashDotLine,
+                  QStringLiteral("规格上限=") + number(*m_limits.upper));
+}
+
+void TrendChartPainter::paintMovingRanges(QPainter& p, const QRect& plot) const {
+    frame(p, plot, QStringLiteral("移动极差"));
+    const auto& ranges = m_chart.movingRanges();
+    const double limit = *m_chart.movingRangeLimit();
+    const double high = std::max(limit, *std::max_element(ranges.begin(), ranges.end())) * 1.08;
+    const double top = high > 0 ? high : 1.0;
+    valueScale(p, plot, 0, top);
+    const auto y = [&](double v) { return yOf(plot, v, 0, top); };
+    trace(p, int(ranges.size()),
+          [&](int i) { return QPointF(xOf(plot, i + 1), y(ranges[std::size_t(i)])); });
+    p.setPen(Qt::NoPen);
+    p.setBrush(kBreak);
+    for (std::size_t i = 0; i < ranges.size(); ++i)
+        if (ranges[i] > limit) p.drawEllipse(QPointF(xOf(plot, int(i) + 1), y(ranges[i])), 3, 3);
+    levelLine(p, plot, y(*m_chart.averageMovingRange()), kCentre, Qt::SolidLine,
+              QStringLiteral("MR̄=") + number(*m_chart.averageMovingRange()));
+    levelLine(p, plot, y(limit), kLimit, Qt::DashLine, QStringLiteral("UCL=") + number(limit));
+}
+
+void TrendChartPainter::paintHistogram(QPainter& p, const QRect& plot, double low,
+                                       double high) const {
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+    p.drawText(QRect(plot.left(), plot.top() - 22, plot.width(), 20), Qt::AlignCenter,
+               QStringLiteral("直方图"));
+    const auto& values = m_chart.values();
+    const auto [minValue, maxValue] = std::minmax_element(values.begin(), values.end());
+    const int bins = std::clamp(int(std::sqrt(double(values.size()))), 5, 30);
+    const double width = (*maxValue - *minValue) / bins;
+    std::vector<int> counts(std::size_t(bins), 0);
+    for (const double v : values) {
+        const int bin = width > 0 ? std::min(bins - 1, int((v - *minValue) / width)) : bins / 2;
+        ++counts[std::size_t(bin)];
+    }
+    const int most = *std::max_element(counts.begin(), counts.end());
+    const auto y = [&](double v) { return yOf(plot, v, low, high); };
+    p.setPen(QPen(Qt::white, 0.5));
+    p.setBrush(kBar);
+    for (int b = 0; b < bins; ++b) {
+        // Values that do not vary make one bar a pixel high around their value.
+        const double from = width > 0 ? *minValue + b * width : *minValue;
+        const double top = width > 0 ? y(from + width) : y(from) - 2;
+        const double bottom = width > 0 ? y(from) : y(from) + 2;
+        const double length = double(counts[std::size_t(b)]) / most * (plot.width() - 4);
+        p.drawRect(QRectF(plot.left() + 1, top, length, bottom - top));
+    }
+    p.setPen(QPen(kSpec, 1.2, Qt::DashDotLine));
+    for (const auto& limit : {m_limits.lower, m_limits.upper})
+        if (limit) p.drawLine(QPointF(plot.left(), y(*limit)), QPointF(plot.right(), y(*limit)));
+}
+
+void TrendChartPainter::paintDates(QPainter& p, const QRect& plot) const {
+    // A handful of dates under the shared time axis, none overlapping the next.
+    const int labels = std::max(1, std::min(m_chart.count(), plot.width() / 110));
+    p.setPen(Qt::black);
+    for (int k = 0; k < labels; ++k) {
+        const int i =
+            labels == 1 ? 0 : int(std::lround(double(k) * (m_chart.count() - 1) / (labels - 1)));
+        const double x = xOf(plot, i);
+        p.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 4));
+        p.drawText(QRectF(x - 55, plot.bottom() + 6, 110, 16), Qt::AlignCenter,
+                   m_points[std::size_t(i)].date);
+    }
+    p.drawText(QRect(plot.left(), plot.bottom() + 22, plot.width(), 16), Qt::AlignCenter,
+               QStringLiteral("测试日期（按测试顺序）"));
+}
+
+} // namespace q7rk

@@ -1,0 +1,186 @@
+#include "TrendQuery.h"
+
+#include "results/ResultSchema.h"
+#include "results/ResultTexts.h"
+#include "results/SqlCondition.h"
+#include "results/SqliteStatement.h"
+#include "settings/NumberText.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <atomic>
+#include <cmath>
+
+namespace q7rk {
+
+namespace {
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The limit each field is judged by: what the run's verdict compares it with.
+struct LimitOf {
+    TestKind kind;
+    const char* field;
+    const char* limitField;
+    TrendField::LimitSide side;
+};
+constexpr LimitOf kLimits[] = {
+    {TestKind::Tv, "升压时间", "升压时间指标", TrendField::LimitSide::Upper},
+    {TestKind::Tv, "TV值", "化成电压", TrendField::LimitSide::Lower},
+    {TestKind::Leakage, "漏电流", "漏电流指标", TrendField::LimitSide::Upper},
+    {TestKind::Electrolyte, "火花电压1", "参考电压", TrendField::LimitSide::Lower},
+};
+
+// A connection of its own for one read, removed again at the end.
+class Reader {
+public:
+    explicit Reader(const QString& path) : m_name(nextName()) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        db.open();
+    }
+    ~Reader() {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    sqlite3* handle() const { return sqliteHandle(QSqlDatabase::database(m_name, false)); }
+
+private:
+    static QString nextName() {
+        static std::atomic<quint64> counter{0};
+        return QStringLiteral("q7rk-trend-%1").arg(++counter);
+    }
+    QString m_name;
+};
+
+// The date filter reads through an index of its own; a file that cannot be written (or is
+// busy) is read without it.
+void indexTestDates(sqlite3* db, const QString& table) {
+    const QString name = table + u("_测试日期");
+    SqliteStatement known(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' "
+                                             "AND name = ?"));
+    known.bind(1, name);
+    if (known.next()) return;
+    SqliteStatement create(
+        db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                .arg(quotedName(name), quotedName(table), quotedName(u("测试日期"))));
+    create.next();
+}
+
+std::optional<double> numberIn(const QVariant& v) {
+    if (v.isNull()) return std::nullopt;
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong) {
+        const double d = v.toDouble();
+        return std::isfinite(d) ? std::optional(d) : std::nullopt;
+    }
+    return parseNumber(v.toString()); // a number another program wrote as text
+}
+
+// The one limit all points share, or a note on why there is none.
+void findLimits(const TrendField& field, TrendData& data) {
+    if (field.side == TrendField::LimitSide::None) return;
+    std::optional<double> common;
+    for (const TrendPoint& p : data.points) {
+        if (!p.limit) continue;
+        if (common && *common != *p.limit) {
+            data.limitsNote =
+                QStringLiteral("各记录的%1不同（如%2和%3），请先按%1筛选，再看"
+                               "过程能力。")
+                    .arg(field.limitField, formatNumber(*common), formatNumber(*p.limit));
+            return;
+        }
+        common = p.limit;
+    }
+    if (!common) {
+        if (!data.points.empty())
+            data.limitsNote =
+                QStringLiteral("这些记录没有%1，无法计算过程能力。").arg(field.limitField);
+        return;
+    }
+    (field.side == TrendField::LimitSide::Lower ? data.limits.lower : data.limits.upper) = common;
+}
+
+} // namespace
+
+std::optional<TrendField> trendField(TestKind kind, const QString& name) {
+    const int index = fieldIndex(kind, name);
+    if (index < 0 || fieldType(kind, index) != FieldType::Number) return std::nullopt;
+    TrendField out;
+    out.name = u(schemaOf(kind).fields[std::size_t(index)].name);
+    for (const LimitOf& l : kLimits) {
+        if (l.kind == kind && out.name == u(l.field)) {
+            out.limitField = u(l.limitField);
+            out.side = l.side;
+        }
+    }
+    return out;
+}
+
+QStringList trendFields(TestKind kind) {
+    QStringList out;
+    for (const QString& name : fieldNames(kind))
+        if (trendField(kind, name)) out << name;
+    return out;
+}
+
+std::vector<double> TrendData::values() const {
+    std::vector<double> out;
+    out.reserve(points.size());
+    for (const TrendPoint& p : points)
+        out.push_back(p.value);
+    return out;
+}
+
+TrendData TrendQuery::run(const TrendRequest& request) const {
+    TrendData data;
+    data.message = resulttext::noMatch();
+    const auto field = trendField(request.kind, request.field);
+    const QString path = m_store.locateDbFile(request.kind);
+    if (!field || !QFileInfo::exists(path)) return data;
+
+    QString where = QStringLiteral("%1 BETWEEN ? AND ? AND %2 IS NOT NULL")
+                        .arg(quotedName(u("测试日期")), quotedName(field->name));
+    QVariantList binds{request.from, request.to};
+    for (QueryCondition filter : request.filters) {
+        filter.kind = request.kind;
+        const auto condition = sqlCondition(filter);
+        if (!condition) return data;
+        where += QStringLiteral(" AND (%1)").arg(condition->sql);
+        binds += condition->binds;
+    }
+    const QString table = u(schemaOf(request.kind).tableName);
+    const QString limit =
+        field->limitField.isEmpty() ? QStringLiteral("NULL") : quotedName(field->limitField);
+    Reader reader(path);
+    indexTestDates(reader.handle(), table);
+    SqliteStatement q(reader.handle(),
+                      QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6 ORDER BY %2, rowid")
+                          .arg(quotedName(u("测试编号")), quotedName(u("测试日期")),
+                               quotedName(field->name), limit, quotedName(table), where));
+    int at = 0;
+    for (const QVariant& v : binds)
+        q.bind(++at, v);
+    while (q.next()) {
+        const auto value = numberIn(q.value(2));
+        if (!value) continue;
+        data.points.push_back(
+            {q.value(0).toString(), q.value(1).toString(), *value, numberIn(q.value(3))});
+    }
+    if (!q.done()) {
+        data.readable = false;
+        data.points.clear();
+        data.message = QStringLiteral("无法读取结果文件 %1（%2）").arg(path, q.error().text());
+        return data;
+    }
+    if (!data.points.empty()) data.message.clear();
+    findLimits(*field, data);
+    return data;
+}
+
+} // namespace q7rk
