@@ -27,7 +27,7 @@ public:
     ~MainWindow() override;
 
     Station& station() { return m_station; }
-    SettingsStore& settings() { return m_station.settings(); }
+    const SettingsStore& settings() const { return m_station.settings(); }
     ChannelModel& channels() { return m_station.channels(); }
     PanelModel& panel() { return m_station.panel(); }
     ChartSet& charts() { return m_station.charts(); }

@@ -100,8 +100,8 @@ public:
         return m_reports.writePdf(firstGroup, lastGroup, path);
     }
 
-    // The models the window binds to its widgets (and the tests and the runner type into).
-    SettingsStore& settings() { return m_settings; }
+    // The models the window binds to its widgets (the runner types into the panel as the
+    // operator would; the tests also set channel states up directly).
     ChannelModel& channels() { return m_channels; }
     const ChannelModel& channels() const { return m_channels; }
     PanelModel& panel() { return m_panel; }
@@ -120,6 +120,7 @@ public:
     Prompter& runAwarePrompter() { return m_runAware; }
     // The rest is watched, not driven: states and signals only.
     const Timing& timing() const { return m_timing; }
+    const SettingsStore& settings() const { return m_settings; }
     const SerialLink& serialLink() const { return m_serial; }
     const EthernetLink& ethernetLink() const { return m_ethernet; }
     const LinkSupervisor& links() const { return m_links; }
