@@ -27,11 +27,11 @@ public:
     ~MainWindow() override;
 
     Station& station() { return m_station; }
-    SettingsStore& settings() { return m_station.settings(); }
+    const SettingsStore& settings() const { return m_station.settings(); }
     ChannelModel& channels() { return m_station.channels(); }
     PanelModel& panel() { return m_station.panel(); }
     ChartSet& charts() { return m_station.charts(); }
-    SampleStore& samples() { return m_station.samples(); }
+    const SampleStore& samples() const { return m_station.samples(); }
     CurvePlotter& plotter() { return m_station.plotter(); }
     ShellModel& shell() { return m_station.shell(); }
     Prompter& prompter() { return *m_prompter; }

@@ -15,14 +15,20 @@
 #include "reports/StoredTestDisplay.h"
 #include "results/QueryModel.h"
 #include "results/ResultStore.h"
-#include "results/SavePass.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
 #include "settings/Timing.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
+#include "station/CommandGate.h"
 #include "station/CommandRules.h"
+#include "station/NewTestReset.h"
+#include "station/QuitGuard.h"
+#include "station/ReportActions.h"
+#include "station/RunAwarePrompter.h"
+#include "station/SaveWorkflow.h"
+#include "station/StartupLoader.h"
 #include "station/TestLifecycle.h"
 
 #include <QObject>
@@ -33,10 +39,11 @@ namespace q7rk {
 
 // The program without its widgets: it owns every long-lived part (settings, the channel and
 // panel models, charts, the shell model, both links, the run, the result files, the report
-// and the calibration), wires them together once,
-// runs the start-up sequence, the new-test reset and the shutdown, and dispatches menu items
-// (by name) and toolbar buttons (by key). The window, the headless runner and the tests each
-// hold one and differ only in the Prompter and Timing they hand in.
+// and the calibration), builds them in order, wires them together once and dispatches menu
+// items (by name) and toolbar buttons (by key). The jobs themselves live in their own
+// classes: start-up loading, the new-test reset, saving, the report actions and the quit
+// guard. The window, the headless runner and the tests each hold one and differ only in the
+// Prompter and Timing they hand in.
 class Station : public QObject {
     Q_OBJECT
 public:
@@ -46,37 +53,55 @@ public:
 
     // Loads the settings of channels 1-3 (the calibration factors of all six) into the
     // models, restores the group options, frames the charts and sets up toolbar and menus.
-    void startUp();
+    void startUp() { m_startup.load(); }
     // 新建 as the operator gives it: refused during a run, asked when it would give up a
     // finished test that is not stored. False when nothing was reset.
     bool newTest();
     // The reset itself: clears the readouts, results and status texts of channels
     // 1..lastChannel+1 (also run before every start, once the operator said Yes).
-    void newTestReset();
+    void newTestReset() { m_reset.reset(); }
     // Stops a run without asking anything and closes the links; writes no setting.
     void shutdown();
     // 退出 and closing the window. True when the window may close now. A finished test
     // that is not stored is not given up without asking; during a run the operator is asked,
     // the run is stopped as the stop button does, and quitRequested follows once the
     // instrument has had both result frames (false until then).
-    bool mayQuit();
+    bool mayQuit() { return m_quit.mayQuit(); }
     // SIGTERM or SIGINT: as 退出 answered Yes to every question but the save question, which
     // nobody is there to answer.
-    void quitWithoutQuestions();
+    void quitWithoutQuestions() { m_quit.quitWithoutQuestions(); }
     // Where each channel's test stands.
     const TestLifecycle& tests() const { return m_tests; }
     // A finished test of the last run that nothing has stored yet.
     bool hasUnsavedResults() const { return !m_tests.unsaved().isEmpty(); }
     // The rule book applied: true when the command may run now (a refusal has been told, a
     // question answered Yes).
-    bool permits(Command command, int first = 0, int last = ChannelCount - 1);
+    bool permits(Command command, int first = 0, int last = ChannelCount - 1) {
+        return m_gate.permits(command, first, last);
+    }
 
     // A toolbar button by key; unknown keys do nothing.
     void toolbarClicked(const QString& key);
     // A menu item by name; items whose work comes later do nothing yet.
     void menuTriggered(const QString& name);
 
-    SettingsStore& settings() { return m_settings; }
+    // What a program without a window does in the operator's place.
+    // The instrument at address:port, typed into the boxes, then 连接 unless the link is
+    // already open or opening.
+    void connectEthernet(const QString& address, const QString& port);
+    // The instrument on `device`: COM1 names it and every other port names nothing, so the
+    // serial search starts and ends there.
+    void searchSerialAt(const QString& device);
+    // 打开 on the plant page with the foil's serial typed in; true when it was found.
+    bool openFoil(const QString& serial);
+    // The report of groups first..last into a PDF at `path`, asking nothing; the reason it
+    // could not be written, else empty.
+    QString writeReportPdf(int firstGroup, int lastGroup, const QString& path) {
+        return m_reports.writePdf(firstGroup, lastGroup, path);
+    }
+
+    // The models the window binds to its widgets (the runner types into the panel as the
+    // operator would; the tests also set channel states up directly).
     ChannelModel& channels() { return m_channels; }
     const ChannelModel& channels() const { return m_channels; }
     PanelModel& panel() { return m_panel; }
@@ -84,27 +109,28 @@ public:
     ChartSet& charts() { return m_charts; }
     ShellModel& shell() { return m_shell; }
     const ShellModel& shell() const { return m_shell; }
+    CurvePlotter& plotter() { return m_plotter; }
+    QueryModel& query() { return m_query; }
+    CalibrationModel& calibration() { return m_calibration; }
+    PlantPage& plant() { return m_plant; }
+    const PlantPage& plant() const { return m_plant; }
     Prompter& prompter() { return m_prompter; }
     // For windows that stay open during a run (calibration): their messages do not wait
     // while the run's timers are live.
     Prompter& runAwarePrompter() { return m_runAware; }
+    // The rest is watched, not driven: states and signals only.
     const Timing& timing() const { return m_timing; }
-    SerialLink& serialLink() { return m_serial; }
-    EthernetLink& ethernetLink() { return m_ethernet; }
-    LinkSupervisor& links() { return m_links; }
-    RunController& run() { return m_run; }
-    SampleStore& samples() { return m_samples; }
+    const SettingsStore& settings() const { return m_settings; }
+    const SerialLink& serialLink() const { return m_serial; }
+    const EthernetLink& ethernetLink() const { return m_ethernet; }
+    const LinkSupervisor& links() const { return m_links; }
+    const RunController& run() const { return m_run; }
     const SampleStore& samples() const { return m_samples; }
     const RunStates& runStates() const { return m_runs; }
-    CurvePlotter& plotter() { return m_plotter; }
-    ResultStore& results() { return m_results; }
-    QueryModel& query() { return m_query; }
+    const ResultStore& results() const { return m_results; }
+    const ReportPrinter& report() const { return m_report; }
     // 显示记录 of the query window: a stored test into a channel and its charts.
     DisplayOutcome displayStoredTest(const DisplayRequest& request);
-    ReportPrinter& report() { return m_report; }
-    CalibrationModel& calibration() { return m_calibration; }
-    PlantPage& plant() { return m_plant; }
-    const PlantPage& plant() const { return m_plant; }
 
     // The queue window's 全部补传 (no entries named) and 补传所选: a pass on its own thread,
     // held entries too, when the rules allow it now; false when refused or not started.
@@ -112,13 +138,13 @@ public:
 
     // 保存: the finished, unsaved tests of the last run into the result files, then the TV
     // pieces to the plant; false when it refused or failed (the operator has been told why).
-    bool save();
-    const SaveReport& lastSave() const { return m_lastSave; }
+    bool save() { return m_saving.save(); }
+    const SaveReport& lastSave() const { return m_saving.lastSave(); }
     // Printing is the window's: it shows a preview first (or, without a printer, offers a
     // PDF). Without a window there is no printer, and the report goes to a PDF the operator
     // names.
     void setPrintPreview(std::function<void(const ReportPrinter&)> preview) {
-        m_printPreview = std::move(preview);
+        m_reports.setPrintPreview(std::move(preview));
     }
 
 signals:
@@ -135,55 +161,16 @@ signals:
     void missingBoxShown(int channel, q7rk::Box box);
 
 private:
-    // Passes everything to the program's prompter, but a message that would wait for the
-    // operator is shown without waiting while a run is live.
-    class RunAwarePrompter : public Prompter {
-    public:
-        RunAwarePrompter(Prompter& inner, const RunController& run) : m_inner(inner), m_run(run) {}
-        void inform(const QString& title, const QString& text) override {
-            if (m_run.isRunning())
-                m_inner.notify(title, text);
-            else
-                m_inner.inform(title, text);
-        }
-        void notify(const QString& title, const QString& text) override {
-            m_inner.notify(title, text);
-        }
-        bool ask(QuestionKey question, const QString& title, const QString& text) override {
-            return m_inner.ask(question, title, text);
-        }
-        QString saveFileName(const QString& title, const QString& proposedName,
-                             const QString& filter) override {
-            return m_inner.saveFileName(title, proposedName, filter);
-        }
-        QString openFileName(const QString& title, const QString& filter) override {
-            return m_inner.openFileName(title, filter);
-        }
-
-    private:
-        Prompter& m_inner;
-        const RunController& m_run;
-    };
-
-    void loadChannel(int i);
-    void onRunEnded();
-    void finishQuitWhenStopped();
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
-    void loadFactors(int i);
-    void saveChartBitmaps();
-    void printGroups(int first, int last);
-    void printToPdf();
-    void startMergedReportProgram();
+    void saveChartBitmaps() { m_reports.saveChartBitmaps(); }
+    void printGroups(int first, int last) { m_reports.printGroups(first, last); }
+    void printToPdf() { m_reports.printToPdf(); }
+    void startMergedReportProgram() { m_reports.startMergedReportProgram(); }
 
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
     Timing m_timing;
     TestLifecycle m_tests;
-    // 退出 was confirmed; while a run stops, the window waits for its result frames.
-    bool m_quitConfirmed = false;
-    bool m_quitSilently = false;
-    bool m_awaitingResultFrames = false;
-    QString m_savedStatus; // panel 7 after the last save, without the plant's note
     SettingsStore m_settings;
     ChannelModel m_channels;
     PanelModel m_panel;
@@ -202,17 +189,22 @@ private:
     RunController m_run;
     // The working directory's result files, the report of the shown tests, calibration.
     ResultStore m_results;
-    SavePass m_savePass{m_results};
     QueryModel m_query{m_results};
-    SaveReport m_lastSave;
     ReportPrinter m_report;
     CalibrationModel m_calibration;
     // The plant database page and the upload of finished pieces.
     PlantPage m_plant{m_channels, m_panel, m_charts, m_plotter, m_samples, m_settings, m_prompter};
-    std::function<void(const ReportPrinter&)> m_printPreview;
     RunAwarePrompter m_runAware{m_prompter, m_run};
     StoredTestDisplay m_display{m_panel,   m_channels, m_charts,  m_plotter,
                                 m_samples, m_results,  m_prompter};
+    // The jobs, each over the parts above.
+    CommandGate m_gate{m_tests, m_run, m_prompter};
+    StartupLoader m_startup{m_settings, m_channels, m_panel, m_charts, m_shell, m_plant};
+    NewTestReset m_reset{m_tests, m_channels, m_panel, m_shell, m_evaluator, m_plotter, m_charts};
+    SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_samples, m_runs,
+                           m_run, m_plant, m_settings, m_shell, m_prompter}};
+    QuitGuard m_quit{m_gate, m_run, m_plant};
+    ReportActions m_reports{m_gate, m_report, m_charts, m_prompter};
 };
 
 } // namespace q7rk

@@ -13,7 +13,7 @@ struct Program {
     ScriptedPrompter prompter;
     Station station;
     Station& controller = station;
-    SettingsStore& settings = station.settings();
+    const SettingsStore& settings = station.settings();
     ChannelModel& channels = station.channels();
     PanelModel& panel = station.panel();
     ChartSet& charts = station.charts();

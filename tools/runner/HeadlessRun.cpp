@@ -3,7 +3,6 @@
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
 #include "results/PanelRecord.h"
-#include "settings/SettingsKeys.h"
 
 #include <QJsonArray>
 #include <cmath>
@@ -62,8 +61,7 @@ void HeadlessRun::terminate() {
 void HeadlessRun::runOver() {
     if (!m_options.reportPath.isEmpty()) {
         // Every group a button starts lies in channels 1-3: the first page.
-        m_station.report().setGroups(0, 0);
-        m_reportError = m_station.report().writePdf(m_options.reportPath).error;
+        m_reportError = m_station.writeReportPdf(0, 0, m_options.reportPath);
     }
     if (m_terminating) {
         finish(Terminated);
@@ -93,9 +91,8 @@ void HeadlessRun::begin() {
     if (!m_options.foil.isEmpty()) {
         // As 打开 does: page boxes, formation voltage and test number of channels 1-3. The
         // pieces belong to the foil asked for even when the plant cannot be read now.
-        m_station.plant().setText(FoilBox::Serial, m_options.foil);
         const qsizetype told = m_prompter.shown().size();
-        m_foilOpened = m_station.plant().openFoil();
+        m_foilOpened = m_station.openFoil(m_options.foil);
         if (!m_foilOpened) {
             m_foilProblem =
                 m_prompter.shown().size() > told
@@ -113,10 +110,7 @@ void HeadlessRun::connectLink() {
     const QString link = m_options.link;
     if (link.startsWith(QLatin1String("tcp:"))) {
         const qsizetype colon = link.lastIndexOf(QLatin1Char(':'));
-        PanelModel& panel = m_station.panel();
-        panel.setText(0, Box::InstrumentAddress, link.mid(4, colon - 4));
-        panel.setText(0, Box::InstrumentPort, link.mid(colon + 1));
-        EthernetLink& ethernet = m_station.ethernetLink();
+        const EthernetLink& ethernet = m_station.ethernetLink();
         connect(&ethernet, &EthernetLink::handshakeReplied, this, &HeadlessRun::pressStart,
                 Qt::SingleShotConnection);
         connect(&ethernet, &InstrumentLink::stateChanged, this, [this, &ethernet] {
@@ -125,26 +119,20 @@ void HeadlessRun::connectLink() {
                 finish(NoLink); // refused or dropped before the handshake
         });
         m_linkDeadline.start(LinkWaitMs);
-        m_station.links().toggleEthernet();
+        m_station.connectEthernet(link.mid(4, colon - 4), link.mid(colon + 1));
         if (ethernet.state() == EthernetLink::Closed)
             finish(NoLink); // the port text was not a number
         return;
     }
     if (link.startsWith(QLatin1String("serial:"))) {
-        // COM1 names the device; the search starts and ends there.
-        SettingsStore& settings = m_station.settings();
-        settings.write(section::Canshu, QStringLiteral("comdev(1)"), link.mid(7));
-        for (int port = 2; port <= SerialLink::LastPort; ++port)
-            settings.write(section::Canshu, indexedKey(QStringLiteral("comdev("), port),
-                           QStringLiteral("/nonexistent/q7rk-port"));
-        SerialLink& serial = m_station.serialLink();
+        const SerialLink& serial = m_station.serialLink();
         connect(&serial, &SerialLink::searchFinished, this, [this](bool found) {
             if (found)
                 pressStart();
             else
                 finish(NoLink);
         });
-        m_station.links().openSerial(1);
+        m_station.searchSerialAt(link.mid(7));
         return;
     }
     finish(BadUsage);

@@ -38,12 +38,10 @@ void SoakRun::begin() {
     const qsizetype colon = link.lastIndexOf(QLatin1Char(':'));
     if (!link.startsWith(QLatin1String("tcp:")) || colon < 4)
         return finish(QStringLiteral("the link must read tcp:HOST:PORT"));
-    m_station.panel().setText(0, Box::InstrumentAddress, link.mid(4, colon - 4));
-    m_station.panel().setText(0, Box::InstrumentPort, link.mid(colon + 1));
     connect(&m_station.ethernetLink(), &EthernetLink::handshakeReplied, this, &SoakRun::nextGroup,
             Qt::SingleShotConnection);
     m_linkDeadline.start(LinkWaitMs);
-    m_station.links().toggleEthernet();
+    m_station.connectEthernet(link.mid(4, colon - 4), link.mid(colon + 1));
 }
 
 void SoakRun::nextGroup() {

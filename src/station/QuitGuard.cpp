@@ -1,0 +1,45 @@
+#include "QuitGuard.h"
+
+#include "execution/RunController.h"
+#include "plant/PlantPage.h"
+#include "station/CommandGate.h"
+
+namespace q7rk {
+
+bool QuitGuard::mayQuit() {
+    if (m_confirmed) return !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying();
+    if (!m_gate.permits(Command::Quit)) return false;
+    m_confirmed = true;
+    // A retry pass ends after the piece it is sending; the window closes when it has.
+    m_plant.cancelRetry();
+    if (!m_run.isRunning()) return !m_plant.retrying();
+    // The instrument is driving the channels: it hears the end of the test before the
+    // program goes, as at the end of any run.
+    m_awaitingResultFrames = true;
+    m_run.stopAll();
+    return false;
+}
+
+void QuitGuard::quitWithoutQuestions() {
+    m_confirmed = true;
+    m_silent = true;
+    m_plant.cancelRetry();
+    if (m_run.isRunning()) {
+        m_awaitingResultFrames = true;
+        m_run.stopAll();
+        return;
+    }
+    finishWhenStopped();
+}
+
+void QuitGuard::resultFramesSent() {
+    m_awaitingResultFrames = false;
+    finishWhenStopped();
+}
+
+void QuitGuard::finishWhenStopped() {
+    if (m_confirmed && !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying())
+        emit quitReady();
+}
+
+} // namespace q7rk

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+namespace q7rk {
+
+class CommandGate;
+class PlantPage;
+class RunController;
+
+// 退出, closing the window and the termination signals: a finished test that is not stored
+// is not given up without asking, a live run is stopped as the stop button does and the
+// instrument gets both result frames, and a plant retry pass ends after its piece, before
+// the program goes.
+class QuitGuard : public QObject {
+    Q_OBJECT
+public:
+    QuitGuard(CommandGate& gate, RunController& run, PlantPage& plant, QObject* parent = nullptr)
+        : QObject(parent), m_gate(gate), m_run(run), m_plant(plant) {}
+
+    // True when the window may close now; otherwise quitReady follows once it may (or the
+    // operator said No).
+    bool mayQuit();
+    // As 退出 answered Yes to every question but the save question, which nobody is there
+    // to answer.
+    void quitWithoutQuestions();
+    // Questions are not asked once the program quits without them.
+    bool silent() const { return m_silent; }
+
+    // The instrument has had the result frames of the stopped run.
+    void resultFramesSent();
+    // Emits quitReady when a confirmed quit waits for nothing any more.
+    void finishWhenStopped();
+
+signals:
+    void quitReady();
+
+private:
+    CommandGate& m_gate;
+    RunController& m_run;
+    PlantPage& m_plant;
+    bool m_confirmed = false;
+    bool m_silent = false;
+    bool m_awaitingResultFrames = false;
+};
+
+} // namespace q7rk

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace q7rk {
+
+class ChartSet;
+class CommandGate;
+class Prompter;
+class ReportPrinter;
+
+// The report and the charts leave the program: printing the groups' report, a PDF of it,
+// the charts as bitmaps, and the merged report program started beside this one.
+class ReportActions {
+public:
+    ReportActions(CommandGate& gate, ReportPrinter& report, const ChartSet& charts,
+                  Prompter& prompter)
+        : m_gate(gate), m_report(report), m_charts(charts), m_prompter(prompter) {}
+
+    // Printing is the window's: it shows a preview first (or, without a printer, offers a
+    // PDF). Without a window there is no printer, and the report goes to a PDF the operator
+    // names.
+    void setPrintPreview(std::function<void(const ReportPrinter&)> preview) {
+        m_printPreview = std::move(preview);
+    }
+    void printGroups(int first, int last);
+    void printToPdf();
+    // The report of groups first..last into `path` without asking anything (the runner's
+    // report); the reason when it could not be written, else empty.
+    QString writePdf(int first, int last, const QString& path);
+    void saveChartBitmaps();
+    void startMergedReportProgram();
+
+private:
+    CommandGate& m_gate;
+    ReportPrinter& m_report;
+    const ChartSet& m_charts;
+    Prompter& m_prompter;
+    std::function<void(const ReportPrinter&)> m_printPreview;
+};
+
+} // namespace q7rk

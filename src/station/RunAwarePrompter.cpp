@@ -1,0 +1,31 @@
+#include "RunAwarePrompter.h"
+
+#include "execution/RunController.h"
+
+namespace q7rk {
+
+void RunAwarePrompter::inform(const QString& title, const QString& text) {
+    if (m_run.isRunning())
+        m_inner.notify(title, text);
+    else
+        m_inner.inform(title, text);
+}
+
+void RunAwarePrompter::notify(const QString& title, const QString& text) {
+    m_inner.notify(title, text);
+}
+
+bool RunAwarePrompter::ask(QuestionKey question, const QString& title, const QString& text) {
+    return m_inner.ask(question, title, text);
+}
+
+QString RunAwarePrompter::saveFileName(const QString& title, const QString& proposedName,
+                                       const QString& filter) {
+    return m_inner.saveFileName(title, proposedName, filter);
+}
+
+QString RunAwarePrompter::openFileName(const QString& title, const QString& filter) {
+    return m_inner.openFileName(title, filter);
+}
+
+} // namespace q7rk

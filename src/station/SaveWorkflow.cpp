@@ -1,0 +1,133 @@
+#include "SaveWorkflow.h"
+
+#include "execution/RunController.h"
+#include "link/LinkTexts.h"
+#include "plant/PlantPage.h"
+#include "results/ResultTexts.h"
+#include "settings/ChannelModel.h"
+#include "settings/ProgramTitle.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "shell/Prompter.h"
+#include "shell/ShellModel.h"
+#include "station/CommandGate.h"
+#include "station/TestLifecycle.h"
+
+#include <algorithm>
+
+namespace q7rk {
+
+namespace {
+
+// "第1、2路" for channels 0 and 1.
+QString channelList(const QList<int>& channels) {
+    QStringList numbers;
+    for (int k : channels)
+        numbers << QString::number(k + 1);
+    return QStringLiteral("第") + numbers.join(QStringLiteral("、")) + QStringLiteral("路");
+}
+
+} // namespace
+
+SaveWorkflow::SaveWorkflow(const Parts& parts, QObject* parent)
+    : QObject(parent), m_parts(parts), m_savePass(parts.results) {}
+
+void SaveWorkflow::runStarted() {
+    m_savePass.newRun();
+    m_lastSave = SaveReport{};
+}
+
+// A judged channel's test is worth keeping; one the run left unjudged is not a result. The
+// operator hears why the run ended and is asked about saving in one dialog, never two stacked.
+void SaveWorkflow::runEnded(bool silently) {
+    TestLifecycle& tests = m_parts.tests;
+    const ChannelModel& channels = m_parts.channels;
+    PerChannel<bool> judged{};
+    for (int k = 0; k < ChannelCount; ++k)
+        judged[std::size_t(k)] = m_parts.runs[std::size_t(k)].evaluated;
+    tests.runEnded(judged);
+    const QList<int> finished = tests.unsaved(channels.firstChannel, channels.lastChannel);
+    QList<int> interrupted;
+    for (int k = channels.firstChannel; k <= channels.lastChannel; ++k)
+        if (tests.state(k) == TestState::Interrupted) interrupted << k;
+    const QString notice = m_parts.run.endNotice();
+    if (silently) return;
+    if (finished.isEmpty()) {
+        if (!notice.isEmpty()) m_parts.prompter.notify(linktexts::connectTitle(), notice);
+        return;
+    }
+    QString question = QStringLiteral("测试结束，需要保存吗？");
+    if (!notice.isEmpty()) question += QLatin1Char('\n') + notice;
+    if (!interrupted.isEmpty())
+        question +=
+            QLatin1Char('\n') + channelList(interrupted) + QStringLiteral("测试未完成，不会保存。");
+    if (m_parts.prompter.ask(Question::SaveResults, resulttext::infoTitle(), question)) save();
+}
+
+// The note that pieces did not reach the plant goes once the queue has sent them all,
+// unless a piece was refused (it never will).
+void SaveWorkflow::plantQueueRetried(int left) {
+    if (left == 0 && m_parts.plant.lastUpload().failed.isEmpty() && !m_savedStatus.isEmpty())
+        m_parts.shell.setStatusText(ShellModel::LinkPanel, m_savedStatus);
+}
+
+bool SaveWorkflow::save() {
+    if (!m_parts.gate.permits(Command::Save)) return false;
+    TestLifecycle& tests = m_parts.tests;
+    PlantPage& plant = m_parts.plant;
+    // Only what the last run finished and nothing has stored: never a recalled test, never
+    // one the run cut short, never the same test twice.
+    QList<SaveRequest> requests;
+    for (int k : tests.unsaved())
+        requests << SaveRequest{k, tests.samplesTaken(k)};
+    // Pieces an earlier 保存 of this run did not send are offered again.
+    QList<RunPiece> pieces;
+    for (int k : tests.unsentPieces())
+        pieces << tests[k].piece;
+    int storedNow = 0;
+    if (!requests.isEmpty()) {
+        m_lastSave = m_savePass.run(m_parts.panel, m_parts.samples, requests);
+        storedNow = m_lastSave.stored;
+        for (int k : std::as_const(m_lastSave.storedChannels))
+            tests.stored(k);
+        QString told = m_lastSave.message;
+        if (!m_lastSave.warning.isEmpty())
+            told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + m_lastSave.warning;
+        if (!told.isEmpty()) m_parts.prompter.inform(programTitle::full(), told);
+        // A box the operator left empty is shown, so the next 保存 can follow at once.
+        if (m_lastSave.firstMissing)
+            emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
+        for (int k : std::as_const(m_lastSave.storedChannels))
+            if (m_parts.channels.isTvTest[k]) pieces << plant.runPiece(k);
+    }
+    // A refused pass offers nothing: the operator corrects the boxes and saves again.
+    if (storedNow == 0 && (pieces.isEmpty() || !m_lastSave.ok)) return m_lastSave.ok;
+    // Stored locally first; then the TV results go to the plant. An upload that cannot go
+    // now waits in the local queue, and the operator sees that it did not reach the plant.
+    std::sort(pieces.begin(), pieces.end(),
+              [](const RunPiece& a, const RunPiece& b) { return a.curveNumber < b.curveNumber; });
+    QString plantNote;
+    if (!pieces.isEmpty()) {
+        const PlantUploadResult& upload = plant.uploadPieces(pieces);
+        for (const PieceOutcome& o : upload.pieces) {
+            const auto it = std::find_if(pieces.begin(), pieces.end(),
+                                         [&](const RunPiece& p) { return p.channel == o.channel; });
+            const PieceState state = o.fate == PieceFate::Stored   ? PieceState::Sent
+                                     : o.fate == PieceFate::Queued ? PieceState::Queued
+                                                                   : PieceState::NotSent;
+            tests.pieceOffered(o.channel, *it, state);
+        }
+        if (!upload.queued.isEmpty() || !upload.failed.isEmpty())
+            plantNote = QStringLiteral("；") + upload.message.section(QLatin1Char('\n'), 0, 0);
+    }
+    if (storedNow > 0) {
+        // The count is what really went into the files.
+        m_parts.settings.write(section::Canshu, QStringLiteral("存储运行标志"),
+                               QString::number(storedNow));
+        m_savedStatus = resulttext::savedCount(storedNow);
+    }
+    m_parts.shell.setStatusText(ShellModel::LinkPanel, m_savedStatus + plantNote);
+    return m_lastSave.ok;
+}
+
+} // namespace q7rk
