@@ -6,8 +6,8 @@
 #include "execution/Evaluator.h"
 #include "execution/RunController.h"
 #include "execution/SamplingTick.h"
+#include "link/ActiveLink.h"
 #include "link/EthernetLink.h"
-#include "link/LinkSupervisor.h"
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
 #include "plant/PlantPage.h"
@@ -23,6 +23,7 @@
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 #include "station/CommandRules.h"
+#include "station/LinkSupervisor.h"
 #include "station/TestLifecycle.h"
 
 #include <QObject>
@@ -34,8 +35,8 @@ namespace q7rk {
 // The program without its widgets: it owns every long-lived part (settings, the channel and
 // panel models, charts, the shell model, both links, the run, the result files, the report
 // and the calibration), wires them together once,
-// runs the start-up sequence, the new-test reset and the shutdown, and dispatches menu items
-// (by name) and toolbar buttons (by key). The window, the headless runner and the tests each
+// runs the start-up sequence, the new-test reset and the shutdown, and performs the commands
+// of the menus and the toolbar. The window, the headless runner and the tests each
 // hold one and differ only in the Prompter and Timing they hand in.
 class Station : public QObject {
     Q_OBJECT
@@ -71,10 +72,8 @@ public:
     // question answered Yes).
     bool permits(Command command, int first = 0, int last = ChannelCount - 1);
 
-    // A toolbar button by key; unknown keys do nothing.
-    void toolbarClicked(const QString& key);
-    // A menu item by name; items whose work comes later do nothing yet.
-    void menuTriggered(const QString& name);
+    // A menu item or toolbar button as the operator gives it.
+    void perform(Command command);
 
     SettingsStore& settings() { return m_settings; }
     ChannelModel& channels() { return m_channels; }
@@ -92,6 +91,7 @@ public:
     SerialLink& serialLink() { return m_serial; }
     EthernetLink& ethernetLink() { return m_ethernet; }
     LinkSupervisor& links() { return m_links; }
+    const ActiveLink& activeLink() const { return m_activeLink; }
     RunController& run() { return m_run; }
     SampleStore& samples() { return m_samples; }
     const SampleStore& samples() const { return m_samples; }
@@ -171,7 +171,7 @@ private:
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void loadFactors(int i);
     void saveChartBitmaps();
-    void printGroups(int first, int last);
+    void printGroups(Command command, int first, int last);
     void printToPdf();
     void startMergedReportProgram();
 
@@ -191,6 +191,7 @@ private:
     ShellModel m_shell;
     SerialLink m_serial;
     EthernetLink m_ethernet;
+    ActiveLink m_activeLink{m_serial, m_ethernet};
     LinkSupervisor m_links;
     // The run: the sample store and per-channel state, the curves, the sampling tick, the
     // evaluation and the run control that drives them.

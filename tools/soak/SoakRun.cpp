@@ -43,7 +43,7 @@ void SoakRun::begin() {
     connect(&m_station.ethernetLink(), &EthernetLink::handshakeReplied, this, &SoakRun::nextGroup,
             Qt::SingleShotConnection);
     m_linkDeadline.start(LinkWaitMs);
-    m_station.links().toggleEthernet();
+    m_station.perform(Command::ToggleEthernet);
 }
 
 void SoakRun::nextGroup() {
@@ -61,7 +61,7 @@ void SoakRun::nextGroup() {
     }
     // What was said for the last group is of no more use; kept, it would grow for weeks.
     m_prompter.clear();
-    m_station.toolbarClicked(QStringLiteral("test13"));
+    m_station.perform(Command::RunChannels123);
     if (!m_station.run().isRunning())
         finish(QStringLiteral("group %1 did not start: %2").arg(m_group).arg(lastSaid(m_prompter)));
 }
