@@ -111,7 +111,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(health.match(p.shell.statusText(7)).hasMatch(), 5000);
         QVERIFY(p.controller.run().isRunning());
 
-        p.controller.perform(Command::RunChannels12); // its caption says stop
+        p.controller.perform(Command::RunChannels12); // its group runs: this stops it
         QCOMPARE(ended.count(), 1);
         QCOMPARE(p.caption(Command::RunChannels12), QString::fromUtf8("1-2测试开始"));
         QVERIFY(p.shell.button(Command::RunChannels123)->enabled);

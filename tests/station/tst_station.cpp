@@ -1,5 +1,5 @@
 // The main window's behaviour without widgets: start-up from the settings store, the
-// new-test reset, dispatch by key and name, and the shell's tables.
+// new-test reset, dispatch by command, and the rules of the command table.
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
@@ -216,7 +216,7 @@ private slots:
         QVERIFY(!script.ask(Question::AddGrade, {}, {}) && missing == QList{Question::AddGrade});
     }
 
-    void aNewTestVoltageReframesTheChartsAndDispatchByKeyAndName() {
+    void aNewTestVoltageReframesTheChartsAndDispatchByCommand() {
         Program p(path());
         p.controller.startUp();
         QSignalSpy quit(&p.controller, &Station::quitRequested);
