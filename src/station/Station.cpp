@@ -85,10 +85,8 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_plant.setNewTestReset([this] { newTestReset(); });
     // Opening or deleting a foil resets the channels and writes their numbers: never during a
     // run, and not over a finished test that is not stored without asking.
-    m_plant.setCommandGate([this](PlantCommand command) {
-        return permits(command == PlantCommand::OpenFoil ? Command::OpenFoil : Command::DeleteFoil,
-                       0, m_channels.lastChannel);
-    });
+    m_plant.setCommandGate(
+        [this](Command command) { return permits(command, 0, m_channels.lastChannel); });
     connect(&m_plant, &PlantPage::curveRecalled, this,
             [this](int k, const QString& number) { m_tests.recalled(k, number); });
     // The note that pieces did not reach the plant goes once the queue has sent them all,
