@@ -7,7 +7,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSet>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -21,39 +20,39 @@ ShellBinding::ShellBinding(ShellModel& shell, Station& station, QMainWindow& win
     buildToolbar(window);
     buildStatusBar(window);
     connect(&m_shell, &ShellModel::menuItemChanged, this, &ShellBinding::showMenuItem);
+    connect(&m_shell, &ShellModel::menuChanged, this, &ShellBinding::showMenu);
     connect(&m_shell, &ShellModel::buttonChanged, this, &ShellBinding::showButton);
     connect(&m_shell, &ShellModel::statusChanged, this, &ShellBinding::showStatus);
     connect(&m_shell, &ShellModel::toolbarVisibleChanged, m_toolbar, &QToolBar::setVisible);
 }
 
-void ShellBinding::buildMenu(QMainWindow& window) {
-    QSet<QString> parents;
-    for (const MenuItem& item : m_shell.menuItems())
-        parents.insert(item.parent);
+// A menu is made where its first item goes, so the table's order is the menus' order.
+QMenu* ShellBinding::menuFor(Menu id, QMainWindow& window) {
+    QMenu*& menu = m_menus[std::size_t(id)];
+    if (menu) return menu;
+    const MenuSpec& spec = commands::menu(id);
+    const QString caption = m_shell.menu(id).caption;
+    menu = spec.parent == Menu::Bar ? window.menuBar()->addMenu(caption)
+                                    : menuFor(spec.parent, window)->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(spec.objectName));
+    menu->menuAction()->setObjectName(QString::fromLatin1(spec.objectName));
+    menu->menuAction()->setEnabled(m_shell.menu(id).enabled);
+    return menu;
+}
 
-    QHash<QString, QMenu*> menus; // item name -> its submenu
-    QMenuBar* bar = window.menuBar();
-    for (const MenuItem& item : m_shell.menuItems()) {
-        QMenu* owner = menus.value(item.parent);
-        if (item.isSeparator()) {
-            if (owner) owner->addSeparator();
-            continue;
-        }
-        QAction* action = nullptr;
-        if (parents.contains(item.name)) {
-            QMenu* menu = owner ? owner->addMenu(item.caption) : bar->addMenu(item.caption);
-            menu->setObjectName(item.name);
-            menus.insert(item.name, menu);
-            action = menu->menuAction();
-        } else {
-            action = owner ? owner->addAction(item.caption) : bar->addAction(item.caption);
-            if (!item.shortcut.isEmpty()) action->setShortcut(QKeySequence(item.shortcut));
-            connect(action, &QAction::triggered, this,
-                    [this, name = item.name] { m_station.menuTriggered(name); });
-        }
-        action->setObjectName(item.name);
+void ShellBinding::buildMenu(QMainWindow& window) {
+    for (const CommandSpec& c : commands::table()) {
+        if (c.menu == Menu::None) continue;
+        QMenu* owner = c.menu == Menu::Bar ? nullptr : menuFor(c.menu, window);
+        if (owner && c.separatorBefore) owner->addSeparator();
+        const MenuItem& item = *m_shell.menuItem(c.id);
+        QAction* action =
+            owner ? owner->addAction(item.caption) : window.menuBar()->addAction(item.caption);
+        if (*c.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(c.shortcut)));
+        connect(action, &QAction::triggered, this, [this, id = c.id] { m_station.perform(id); });
+        action->setObjectName(QString::fromLatin1(c.menuName));
         action->setEnabled(item.enabled);
-        m_menuActions.insert(item.name, action);
+        m_menuActions[std::size_t(c.id)] = action;
     }
 }
 
@@ -65,15 +64,14 @@ void ShellBinding::buildToolbar(QMainWindow& window) {
     // The toolbar follows the link, not the operator's context menu.
     m_toolbar->toggleViewAction()->setVisible(false);
     window.addToolBar(Qt::TopToolBarArea, m_toolbar);
-    for (const ToolButton& button : m_shell.buttons()) {
-        QAction* action = m_toolbar->addAction(button.caption);
-        action->setObjectName(button.key);
-        action->setToolTip(button.tooltip.isEmpty() ? button.caption : button.tooltip);
-        action->setEnabled(button.enabled);
-        if (QWidget* widget = m_toolbar->widgetForAction(action)) widget->setObjectName(button.key);
-        connect(action, &QAction::triggered, this,
-                [this, key = button.key] { m_station.toolbarClicked(key); });
-        m_buttonActions.insert(button.key, action);
+    for (Command id : commands::toolbar()) {
+        const QString name = QString::fromLatin1(commands::spec(id).buttonName);
+        QAction* action = m_toolbar->addAction(QString());
+        action->setObjectName(name);
+        if (QWidget* widget = m_toolbar->widgetForAction(action)) widget->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, id] { m_station.perform(id); });
+        m_buttonActions[std::size_t(id)] = action;
+        showButton(id);
     }
     m_toolbar->setVisible(m_shell.toolbarVisible());
 }
@@ -93,17 +91,24 @@ void ShellBinding::buildStatusBar(QMainWindow& window) {
     }
 }
 
-void ShellBinding::showMenuItem(const QString& name) {
-    QAction* action = m_menuActions.value(name);
-    const MenuItem* item = m_shell.menuItem(name);
+void ShellBinding::showMenuItem(Command command) {
+    QAction* action = m_menuActions[std::size_t(command)];
+    const MenuItem* item = m_shell.menuItem(command);
     if (!action || !item) return;
     action->setText(item->caption);
     action->setEnabled(item->enabled);
 }
 
-void ShellBinding::showButton(const QString& key) {
-    QAction* action = m_buttonActions.value(key);
-    const ToolButton* button = m_shell.button(key);
+void ShellBinding::showMenu(Menu id) {
+    if (QMenu* menu = m_menus[std::size_t(id)]) {
+        menu->menuAction()->setText(m_shell.menu(id).caption);
+        menu->menuAction()->setEnabled(m_shell.menu(id).enabled);
+    }
+}
+
+void ShellBinding::showButton(Command command) {
+    QAction* action = m_buttonActions[std::size_t(command)];
+    const ToolButton* button = m_shell.button(command);
     if (!action || !button) return;
     action->setText(button->caption);
     action->setToolTip(button->tooltip.isEmpty() ? button->caption : button->tooltip);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QHash>
+#include "shell/Commands.h"
+
 #include <QObject>
 #include <array>
 
@@ -16,31 +17,32 @@ class Station;
 class ShellModel;
 
 // Builds the menu bar, the toolbar `Toolbar1` and the status bar `StatusBar1` of a main
-// window from the ShellModel, mirrors the model's captions, enabled states, toolbar
-// visibility and status texts, and forwards every menu item and button to the controller
-// by its name or key.
+// window from the command table, mirrors the ShellModel's captions, enabled states, toolbar
+// visibility and status texts, and hands every menu item and button to the station by its
+// command.
 class ShellBinding : public QObject {
     Q_OBJECT
 public:
     ShellBinding(ShellModel& shell, Station& station, QMainWindow& window,
                  QObject* parent = nullptr);
 
-    QAction* menuAction(const QString& name) const { return m_menuActions.value(name); }
-    QAction* buttonAction(const QString& key) const { return m_buttonActions.value(key); }
     QToolBar* toolbar() const { return m_toolbar; }
 
 private:
+    QMenu* menuFor(Menu menu, QMainWindow& window);
     void buildMenu(QMainWindow& window);
     void buildToolbar(QMainWindow& window);
     void buildStatusBar(QMainWindow& window);
-    void showMenuItem(const QString& name);
-    void showButton(const QString& key);
+    void showMenuItem(Command command);
+    void showMenu(Menu menu);
+    void showButton(Command command);
     void showStatus(int panel, const QString& text);
 
     ShellModel& m_shell;
     Station& m_station;
-    QHash<QString, QAction*> m_menuActions;
-    QHash<QString, QAction*> m_buttonActions;
+    std::array<QAction*, CommandCount> m_menuActions{};
+    std::array<QAction*, CommandCount> m_buttonActions{};
+    std::array<QMenu*, MenuCount> m_menus{};
     QToolBar* m_toolbar = nullptr;
     std::array<QLabel*, 7> m_panels{};
 };

@@ -1,15 +1,15 @@
 #include "execution/LinkHealth.h"
 
 #include "execution/RunController.h"
+#include "link/ActiveLink.h"
 #include "link/InstrumentLink.h"
-#include "link/LinkSupervisor.h"
 #include "shell/ShellModel.h"
 
 #include <algorithm>
 
 namespace q7rk {
 
-LinkHealth::LinkHealth(ShellModel& shell, const LinkSupervisor& links, const RunController& run,
+LinkHealth::LinkHealth(ShellModel& shell, const ActiveLink& links, const RunController& run,
                        const Timing& timing, QObject* parent)
     : QObject(parent), m_shell(shell), m_links(links), m_run(run), m_serial(links.serialLink()),
       m_ethernet(links.ethernetLink()), m_windowMs(60LL * timing.tickMs) {
@@ -76,7 +76,7 @@ void LinkHealth::forgetOld() {
 void LinkHealth::refresh() {
     forgetOld();
     if (!m_run.isRunning()) return;
-    const InstrumentLink& link = m_links.activeLink();
+    const InstrumentLink& link = m_links.current();
     const int lostCount = lost(link);
     const int rejectedCount = rejected(link);
     // Nothing to say while the link's own text stands and nothing went wrong.
@@ -93,7 +93,7 @@ void LinkHealth::refresh() {
 
 void LinkHealth::runEnded() {
     if (m_shown.isEmpty()) return;
-    const InstrumentLink& link = m_links.activeLink();
+    const InstrumentLink& link = m_links.current();
     if (m_shell.statusText(ShellModel::LinkPanel) == m_shown && link.isReady())
         m_shell.setStatusText(ShellModel::LinkPanel, statusText(link.statusName(), 0, 0));
     m_shown.clear();

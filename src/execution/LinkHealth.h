@@ -10,7 +10,7 @@
 namespace q7rk {
 
 class InstrumentLink;
-class LinkSupervisor;
+class ActiveLink;
 class RunController;
 class ShellModel;
 
@@ -23,7 +23,7 @@ class ShellModel;
 class LinkHealth : public QObject {
     Q_OBJECT
 public:
-    LinkHealth(ShellModel& shell, const LinkSupervisor& links, const RunController& run,
+    LinkHealth(ShellModel& shell, const ActiveLink& links, const RunController& run,
                const Timing& timing, QObject* parent = nullptr);
 
     int lost(const InstrumentLink& link) const;
@@ -45,7 +45,7 @@ private:
     void runEnded();
 
     ShellModel& m_shell;
-    const LinkSupervisor& m_links;
+    const ActiveLink& m_links;
     const RunController& m_run;
     InstrumentLink& m_serial;
     InstrumentLink& m_ethernet;

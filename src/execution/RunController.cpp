@@ -2,8 +2,8 @@
 
 #include "execution/Evaluator.h"
 #include "execution/SamplingTick.h"
+#include "link/ActiveLink.h"
 #include "link/InstrumentLink.h"
-#include "link/LinkSupervisor.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/ProgramTitle.h"
@@ -24,8 +24,6 @@ const QString kLinkTitle = programTitle::product();
 // The run loop watches channels 1-3: every group the buttons start lies within them.
 constexpr int WatchedChannels = 3;
 
-constexpr std::array<const char*, 3> kGroupKeys{"test13", "test46", "test16"};
-
 // A program held up by a busy machine sends no polls either; the instrument only counts as
 // mute once this many polls have gone out unanswered as well.
 constexpr int UnansweredPolls = 4;
@@ -35,20 +33,25 @@ const QString kSilentText = QStringLiteral("仪器没有应答，本次测试中
 
 } // namespace
 
-const RunController::GroupButton* RunController::groupButton(const QString& key) {
-    static const std::array<GroupButton, 3> buttons{{
-        {"test13", 2, "1-3测试开始", "1-3测试停止", "1-3路测试开始"},
-        {"test46", 1, "1-2测试开始", "1-2测试停止", "1-2路测试开始"},
-        {"test16", 0, "1路测试开始", "1路测试停止", "1路测试开始"},
+// What a group button reads before a start is in the command table.
+std::span<const RunController::GroupButton> RunController::groupButtons() {
+    static constexpr std::array<GroupButton, 3> buttons{{
+        {Command::RunChannels123, 2, "1-3测试停止", "1-3路测试开始"},
+        {Command::RunChannels12, 1, "1-2测试停止", "1-2路测试开始"},
+        {Command::RunChannel1, 0, "1路测试停止", "1路测试开始"},
     }};
-    for (const GroupButton& b : buttons)
-        if (key == QLatin1String(b.key)) return &b;
+    return buttons;
+}
+
+const RunController::GroupButton* RunController::groupButton(Command command) {
+    for (const GroupButton& b : groupButtons())
+        if (b.command == command) return &b;
     return nullptr;
 }
 
 RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel,
                              SamplingTick& tick, Evaluator& evaluator, ShellModel& shell,
-                             Prompter& prompter, SettingsStore& settings, LinkSupervisor& links,
+                             Prompter& prompter, SettingsStore& settings, const ActiveLink& links,
                              const Timing& timing, QObject* parent)
     : QObject(parent), m_channels(channels), m_runs(runs), m_panel(panel), m_tick(tick),
       m_evaluator(evaluator), m_shell(shell), m_prompter(prompter), m_settings(settings),
@@ -77,26 +80,19 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
     connect(&m_results, &ResultSender::twiceSent, this, &RunController::resultsSent);
 }
 
-bool RunController::buttonClicked(const QString& key) {
-    if (key == QLatin1String("stop16")) {
-        stopAll();
-        return true;
-    }
-    const GroupButton* button = groupButton(key);
-    if (!button) return false;
-    // The caption tells start from stop.
-    const ToolButton* shown = m_shell.button(key);
-    if (shown && shown->caption == QString::fromUtf8(button->runningCaption))
+void RunController::startOrStop(Command group) {
+    const GroupButton* button = groupButton(group);
+    if (!button) return;
+    if (button == m_stoppable)
         stopGroup(*button);
     else
         start(*button);
-    return true;
 }
 
 // The poll works over either link: the serial port once it is open, or an Ethernet
 // connection whose handshake the instrument answered; the supervisor says which carries it.
 InstrumentLink& RunController::activeLink() const {
-    return m_links.activeLink();
+    return m_links.current();
 }
 
 void RunController::start(const GroupButton& button) {
@@ -107,7 +103,7 @@ void RunController::start(const GroupButton& button) {
     }
     m_channels.firstChannel = 0;
     m_channels.lastChannel = button.lastChannel;
-    if (m_startGate && !m_startGate()) {
+    if (m_startGate && !m_startGate(button.command)) {
         restoreStartButtons();
         return;
     }
@@ -119,10 +115,10 @@ void RunController::start(const GroupButton& button) {
     }
     if (m_newTestReset) m_newTestReset();
 
-    m_shell.setButtonCaption(QString::fromUtf8(button.key),
-                             QString::fromUtf8(button.runningCaption));
-    for (const char* key : kGroupKeys)
-        if (qstrcmp(key, button.key) != 0) m_shell.setButtonEnabled(QString::fromUtf8(key), false);
+    m_stoppable = &button;
+    m_shell.setButtonCaption(button.command, QString::fromUtf8(button.runningCaption));
+    for (const GroupButton& other : groupButtons())
+        if (other.command != button.command) m_shell.setButtonEnabled(other.command, false);
 
     for (int k = 0; k < ChannelCount; ++k) {
         const bool inGroup = k <= m_channels.lastChannel;
@@ -183,8 +179,8 @@ void RunController::stopGroup(const GroupButton& button) {
     if (m_running) m_endReason = EndReason::Stopped;
     for (int k = 0; k <= button.lastChannel; ++k)
         m_channels.channelStopped[k] = true;
-    m_shell.setButtonCaption(QString::fromUtf8(button.key),
-                             QString::fromUtf8(button.stoppedCaption));
+    m_stoppable = nullptr;
+    m_shell.setButtonCaption(button.command, QString::fromUtf8(button.stoppedCaption));
     checkEnd();
 }
 
@@ -197,10 +193,11 @@ void RunController::stopAll() {
 }
 
 void RunController::restoreStartButtons() {
-    for (const char* key : kGroupKeys) {
-        const GroupButton* b = groupButton(QString::fromUtf8(key));
-        m_shell.setButtonEnabled(QString::fromUtf8(key), true);
-        m_shell.setButtonCaption(QString::fromUtf8(key), QString::fromUtf8(b->startCaption));
+    m_stoppable = nullptr;
+    for (const GroupButton& b : groupButtons()) {
+        m_shell.setButtonEnabled(b.command, true);
+        m_shell.setButtonCaption(b.command,
+                                 QString::fromUtf8(commands::spec(b.command).buttonCaption));
     }
 }
 

@@ -5,16 +5,18 @@
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/Timing.h"
+#include "shell/Commands.h"
 
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <span>
 
 namespace q7rk {
 
 class Evaluator;
 class InstrumentLink;
-class LinkSupervisor;
+class ActiveLink;
 class PanelModel;
 class Prompter;
 class SamplingTick;
@@ -39,19 +41,19 @@ public:
 
     RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel, SamplingTick& tick,
                   Evaluator& evaluator, ShellModel& shell, Prompter& prompter,
-                  SettingsStore& settings, LinkSupervisor& links, const Timing& timing = Timing{},
+                  SettingsStore& settings, const ActiveLink& links, const Timing& timing = Timing{},
                   QObject* parent = nullptr);
 
-    // Toolbar keys "test13", "test46", "test16" (start or stop by caption) and "stop16".
-    // Returns false for other keys.
-    bool buttonClicked(const QString& key);
+    // A group button (RunChannels123, RunChannels12, RunChannel1): starts its group, or stops
+    // it while it runs. Other commands do nothing.
+    void startOrStop(Command group);
 
     void setDuplicateCheck(DuplicateCheck check) { m_duplicate = std::move(check); }
     // The new-test reset the window runs before every start, once the operator said Yes.
     void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
-    // Asked once the link is known to stand and before the start question: false keeps the
-    // tests shown (the operator would give up unsaved results).
-    void setStartGate(std::function<bool()> gate) { m_startGate = std::move(gate); }
+    // Asked with the group's command once the link is known to stand and before the start
+    // question: false keeps the tests shown (the operator would give up unsaved results).
+    void setStartGate(std::function<bool(Command)> gate) { m_startGate = std::move(gate); }
 
     bool isRunning() const { return m_running; }
     EndReason endReason() const { return m_endReason; }
@@ -75,13 +77,13 @@ signals:
 
 private:
     struct GroupButton {
-        const char* key;
+        Command command;
         qint16 lastChannel;
-        const char* startCaption;
         const char* runningCaption;
         const char* stoppedCaption;
     };
-    static const GroupButton* groupButton(const QString& key);
+    static std::span<const GroupButton> groupButtons();
+    static const GroupButton* groupButton(Command command);
 
     InstrumentLink& activeLink() const;
     void start(const GroupButton& button);
@@ -107,7 +109,7 @@ private:
     ShellModel& m_shell;
     Prompter& m_prompter;
     SettingsStore& m_settings;
-    LinkSupervisor& m_links;
+    const ActiveLink& m_links;
     InstrumentLink& m_serial;
     InstrumentLink& m_ethernet;
     Timing m_timing;
@@ -120,8 +122,10 @@ private:
     QString m_endNotice; // what the operator is told when the run ends by a lost link
     DuplicateCheck m_duplicate;
     std::function<void()> m_newTestReset;
-    std::function<bool()> m_startGate;
+    std::function<bool(Command)> m_startGate;
     bool m_running = false;
+    // The group whose button reads "stop" now; empty while none does.
+    const GroupButton* m_stoppable = nullptr;
     EndReason m_endReason = EndReason::Finished;
 };
 

@@ -246,7 +246,7 @@ void PlantPage::resetForFoil() {
 }
 
 bool PlantPage::openFoil() {
-    if (m_gate && !m_gate(PlantCommand::OpenFoil)) return false;
+    if (m_gate && !m_gate(Command::OpenFoil)) return false;
     // Everything is read before anything changes, so a database that fails leaves the page
     // and the panels as they were.
     const auto opened = FoilRecords(m_source).open(text(FoilBox::Serial));
@@ -300,7 +300,7 @@ void PlantPage::saveFoil() {
 }
 
 void PlantPage::deleteFoil() {
-    if (m_gate && !m_gate(PlantCommand::DeleteFoil)) return;
+    if (m_gate && !m_gate(Command::DeleteFoil)) return;
     if (!m_prompter.ask(Question::DeleteFoil, questionTitle(),
                         plantTexts::deleteQuestion(trimBlanks(text(FoilBox::Serial)))))
         return;

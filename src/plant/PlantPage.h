@@ -5,6 +5,7 @@
 #include "plant/PlantSource.h"
 #include "plant/PlantUploader.h"
 #include "plant/QueueRetrier.h"
+#include "shell/Commands.h"
 
 #include <QList>
 #include <QObject>
@@ -80,9 +81,6 @@ struct PlantUploadResult {
 // the upload of a finished group (Savecanshu1) with store-and-forward, and the retry of what
 // waits. Every plant operation opens its own connection; a failing one tells the operator
 // why and leaves the boxes as they were.
-// The page's commands that reset the channels; the station decides whether they may run.
-enum class PlantCommand { OpenFoil, DeleteFoil };
-
 class PlantPage : public QObject {
     Q_OBJECT
 public:
@@ -98,8 +96,9 @@ public:
 
     // The window's new-test reset, which opening and deleting a foil run first.
     void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
-    // Asked before 打开 and 删除 change anything; false leaves page and channels as they are.
-    void setCommandGate(std::function<bool(PlantCommand)> gate) { m_gate = std::move(gate); }
+    // Asked with Command::OpenFoil or Command::DeleteFoil before 打开 and 删除 change anything
+    // (they reset the channels); false leaves page and channels as they are.
+    void setCommandGate(std::function<bool(Command)> gate) { m_gate = std::move(gate); }
 
     static QString boxName(FoilBox box);  // "txtWhole", "VFText", ...
     static QString boxLabel(FoilBox box); // "编号：", ...
@@ -216,7 +215,7 @@ private:
     std::array<QString, FoilBoxCount> m_texts;
     std::array<PickList, 2> m_lists;
     std::function<void()> m_newTestReset;
-    std::function<bool(PlantCommand)> m_gate;
+    std::function<bool(Command)> m_gate;
     QueueCounts m_pending;
     RetryReport m_lastRetry;
     QString m_retryProgress; // while a pass runs

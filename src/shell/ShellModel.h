@@ -1,34 +1,31 @@
 #pragma once
 
+#include "shell/Commands.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <array>
+#include <optional>
 
 namespace q7rk {
 
-// One button of the toolbar, addressed by its key ("test13", "RJ45_connect", ...).
+// One button of the toolbar as it stands now.
 struct ToolButton {
-    QString key;
     QString caption;
-    QString tooltip;
+    QString tooltip; // empty: the caption
     bool enabled = true;
 };
 
-// One entry of the menu bar. Items with an empty `parent` are top-level menus; an item
-// whose name is empty is a separator.
+// One menu item, or one menu, as it stands now.
 struct MenuItem {
-    QString name;
     QString caption;
-    QString parent;
-    QString shortcut; // QKeySequence text, e.g. "Ctrl+S"
     bool enabled = true;
-    bool isSeparator() const { return name.isEmpty(); }
 };
 
-// The window's shell without widgets: status bar panels 1..7, toolbar buttons by key and
-// menu items by name, with their captions and enabled states. The link, run control and
-// the rest change captions here; the window mirrors them, and tests read them.
+// The window's shell without widgets: status bar panels 1..7, toolbar buttons and menu items
+// by command and the menus themselves, with their captions and enabled states. The link, run
+// control and the rest change captions here; the window mirrors them, and tests read them.
 class ShellModel : public QObject {
     Q_OBJECT
 public:
@@ -49,33 +46,38 @@ public:
     QString remainingTime(int channel) const;
     void setRemainingTime(int channel, const QString& text);
 
-    const QList<ToolButton>& buttons() const { return m_buttons; }
-    const ToolButton* button(const QString& key) const;
-    void setButtonCaption(const QString& key, const QString& caption);
-    void setButtonEnabled(const QString& key, bool enabled);
+    // Null for a command that is not on the toolbar (or not in the menus).
+    const ToolButton* button(Command command) const;
+    void setButtonCaption(Command command, const QString& caption);
+    void setButtonEnabled(Command command, bool enabled);
     bool toolbarVisible() const { return m_toolbarVisible; }
     void setToolbarVisible(bool visible);
 
-    const QList<MenuItem>& menuItems() const { return m_menu; }
-    const MenuItem* menuItem(const QString& name) const;
-    void setMenuCaption(const QString& name, const QString& caption);
-    void setMenuEnabled(const QString& name, bool enabled);
+    const MenuItem* menuItem(Command command) const;
+    void setMenuCaption(Command command, const QString& caption);
+    void setMenuEnabled(Command command, bool enabled);
+    const MenuItem& menu(Menu menu) const { return m_menus[std::size_t(menu)]; }
+    void setMenuEnabled(Menu menu, bool enabled);
 
 signals:
     void statusChanged(int panel, const QString& text);
     void remainingTimeChanged(int channel, const QString& text);
-    void buttonChanged(const QString& key);
+    void buttonChanged(q7rk::Command command);
     void toolbarVisibleChanged(bool visible);
-    void menuItemChanged(const QString& name);
+    void menuItemChanged(q7rk::Command command);
+    void menuChanged(q7rk::Menu menu);
 
 private:
-    ToolButton* findButton(const QString& key);
-    MenuItem* findMenu(const QString& name);
+    // Each command's button and menu item; an absent place stays empty.
+    struct Places {
+        std::optional<ToolButton> button;
+        std::optional<MenuItem> item;
+    };
 
     std::array<QString, StatusPanelCount> m_status;
     std::array<QString, 6> m_remaining;
-    QList<ToolButton> m_buttons;
-    QList<MenuItem> m_menu;
+    std::array<Places, CommandCount> m_places;
+    std::array<MenuItem, MenuCount> m_menus;
     bool m_toolbarVisible = false;
 };
 

@@ -11,9 +11,9 @@
 
 namespace q7rk {
 
-void ReportActions::printGroups(int first, int last) {
+void ReportActions::printGroups(Command command, int first, int last) {
     m_report.setGroups(first, last);
-    if (!m_gate.permits(Command::Print)) return;
+    if (!m_gate.permits(command)) return;
     if (m_printPreview)
         m_printPreview(m_report);
     else
@@ -21,7 +21,7 @@ void ReportActions::printGroups(int first, int last) {
 }
 
 void ReportActions::printToPdf() {
-    if (!m_gate.permits(Command::Print)) return;
+    if (!m_gate.permits(Command::PrintToPdf)) return;
     const QString path = m_prompter.saveFileName(QStringLiteral("打印到PDF"),
                                                  m_report.defaultPdfName(QDate::currentDate()),
                                                  QStringLiteral("PDF文件 (*.pdf)"));
@@ -36,7 +36,7 @@ QString ReportActions::writePdf(int first, int last, const QString& path) {
 }
 
 void ReportActions::saveChartBitmaps() {
-    if (!m_gate.permits(Command::SaveBitmaps)) return;
+    if (!m_gate.permits(Command::SaveChartBitmaps)) return;
     saveChartsAsBitmaps(m_charts, m_prompter);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/Commands.h"
+
 #include <QString>
 #include <functional>
 
@@ -24,7 +26,8 @@ public:
     void setPrintPreview(std::function<void(const ReportPrinter&)> preview) {
         m_printPreview = std::move(preview);
     }
-    void printGroups(int first, int last);
+    // The print command given (its rules apply) for the report of groups first..last.
+    void printGroups(Command command, int first, int last);
     void printToPdf();
     // The report of groups first..last into `path` without asking anything (the runner's
     // report); the reason when it could not be written, else empty.

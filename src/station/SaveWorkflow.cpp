@@ -1,7 +1,6 @@
 #include "SaveWorkflow.h"
 
 #include "execution/RunController.h"
-#include "link/LinkTexts.h"
 #include "plant/PlantPage.h"
 #include "results/ResultTexts.h"
 #include "settings/ChannelModel.h"
@@ -11,6 +10,7 @@
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 #include "station/CommandGate.h"
+#include "station/LinkTexts.h"
 #include "station/TestLifecycle.h"
 
 #include <algorithm>

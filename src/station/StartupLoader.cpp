@@ -141,13 +141,13 @@ void StartupLoader::load() {
     for (int n = 0; n < ChartSet::GroupChartCount; ++n)
         m_charts.frameGroupChart(n);
 
-    m_shell.setMenuEnabled(QStringLiteral("hf"), true);
-    m_shell.setMenuEnabled(QStringLiteral("hs"), true);
+    m_shell.setMenuEnabled(Command::WidenTimeAxes, true);
+    m_shell.setMenuEnabled(Command::NarrowTimeAxes, true);
     // No test can start without a link, so the test toolbar waits for one.
     m_shell.setToolbarVisible(false);
-    m_shell.setButtonEnabled(QStringLiteral("test46"), true);
-    m_shell.setButtonEnabled(QStringLiteral("test16"), true);
-    m_shell.setButtonEnabled(QStringLiteral("RJ45_connect"), false);
+    m_shell.setButtonEnabled(Command::RunChannels12, true);
+    m_shell.setButtonEnabled(Command::RunChannel1, true);
+    m_shell.setButtonEnabled(Command::ToggleEthernet, false);
     m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("未连接"));
     // What the plant database could not take last time goes now.
     m_plant.retryQueue();

@@ -27,12 +27,12 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     : QObject(parent), m_prompter(prompter), m_timing(timing), m_settings(settingsPath),
       m_panel(m_channels, m_settings), m_charts(m_channels, m_panel, m_settings),
       m_serial(m_settings, timing), m_ethernet(timing),
-      m_links(m_serial, m_ethernet, m_panel, m_shell, prompter),
+      m_links(m_serial, m_ethernet, m_activeLink, m_panel, m_shell, prompter),
       m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
       m_tick(m_channels, m_panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
       m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
-            m_links, timing),
+            m_activeLink, timing),
       m_report(m_panel, m_charts, m_settings), m_calibration(m_channels, m_settings) {
     m_run.setNewTestReset([this] {
         newTestReset();
@@ -47,10 +47,8 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_plant.setNewTestReset([this] { newTestReset(); });
     // Opening or deleting a foil resets the channels and writes their numbers: never during a
     // run, and not over a finished test that is not stored without asking.
-    m_plant.setCommandGate([this](PlantCommand command) {
-        return permits(command == PlantCommand::OpenFoil ? Command::OpenFoil : Command::DeleteFoil,
-                       0, m_channels.lastChannel);
-    });
+    m_plant.setCommandGate(
+        [this](Command command) { return permits(command, 0, m_channels.lastChannel); });
     connect(&m_plant, &PlantPage::curveRecalled, this,
             [this](int k, const QString& number) { m_tests.recalled(k, number); });
     connect(&m_plant, &PlantPage::queueRetried, this, [this](int, int left) {
@@ -59,7 +57,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     // A start gives up the finished tests not stored, in its group (the reset) and outside
     // it (only the last run's tests are saved): the operator is asked first.
-    m_run.setStartGate([this] { return permits(Command::StartRun); });
+    m_run.setStartGate([this](Command group) { return permits(group); });
     // A number is taken once the kind's result file holds a test under it.
     m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
         return m_results.checkTestTable(kind, number);
@@ -85,7 +83,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_quit, &QuitGuard::quitReady, this, &Station::quitRequested);
     connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
             [this] { rememberInstrumentAddress(m_settings, m_panel); });
-    new LinkHealth(m_shell, m_links, m_run, m_timing, this);
+    new LinkHealth(m_shell, m_activeLink, m_run, m_timing, this);
     // What is left of each running channel's test, beside its curve.
     const auto showRemaining = [this] {
         for (int k = 0; k < ChannelCount; ++k)
@@ -126,68 +124,105 @@ void Station::rescaleCharts(void (ChartSet::*command)(), bool comparison) {
     }
 }
 
-void Station::toolbarClicked(const QString& key) {
-    if (m_run.buttonClicked(key)) return;
-    if (key == QLatin1String("new2"))
+// Every command once, and no default: a new command is a compile error until it is given work.
+void Station::perform(Command command) {
+    switch (command) {
+    case Command::NewTest:
         newTest();
-    else if (key == QLatin1String("RJ45_connect"))
-        m_links.toggleEthernet();
-    else if (key == QLatin1String("save2"))
+        return;
+    case Command::Save:
         save();
-    else if (key == QLatin1String("query2"))
-        emit queryRequested();
-    else if (key == QLatin1String("print2"))
-        printGroups(m_report.printFirstGroup(), m_report.printLastGroup());
-}
-
-void Station::menuTriggered(const QString& name) {
-    if (name == QLatin1String("new"))
-        newTest();
-    else if (name == QLatin1String("exit")) {
-        if (mayQuit()) emit quitRequested();
-    } else if (name.size() == 4 && name.startsWith(QLatin1String("COM")) && name[3] >= u'1' &&
-               name[3] <= u'5')
-        m_links.openSerial(name[3].digitValue());
-    else if (name == QLatin1String("Com_off"))
-        m_links.closeSerial();
-    else if (name == QLatin1String("RJ45"))
-        m_links.toggleEthernet();
-    else if (name == QLatin1String("help"))
-        emit helpRequested();
-    else if (name == QLatin1String("about"))
-        m_runAware.inform(QStringLiteral("关于"), aboutText());
-    else if (name == QLatin1String("hf") || name == QLatin1String("hs"))
-        rescaleCharts(name == QLatin1String("hf") ? &ChartSet::widenTimeAxes
-                                                  : &ChartSet::narrowTimeAxes,
-                      false);
-    else if (name == QLatin1String("hf16") || name == QLatin1String("hs16"))
-        rescaleCharts(name == QLatin1String("hf16") ? &ChartSet::widenGroupTimeAxes
-                                                    : &ChartSet::narrowGroupTimeAxes,
-                      true);
-    else if (name == QLatin1String("Visibyes"))
-        m_channels.showCurrentCurve = true;
-    else if (name == QLatin1String("Visibno"))
-        m_channels.showCurrentCurve = false;
-    else if (name == QLatin1String("SaveAsFile"))
+        return;
+    case Command::SaveChartBitmaps:
         saveChartBitmaps();
-    else if (name == QLatin1String("save"))
-        save();
-    else if (name == QLatin1String("query1"))
+        return;
+    case Command::Query:
         emit queryRequested();
-    else if (name == QLatin1String("print13"))
-        printGroups(0, 0);
-    else if (name == QLatin1String("print46"))
-        printGroups(1, 1);
-    else if (name == QLatin1String("print16"))
-        printGroups(0, 1);
-    else if (name == QLatin1String("printPdf"))
-        printToPdf();
-    else if (name == QLatin1String("hbbb"))
-        startMergedReportProgram();
-    else if (name == QLatin1String("adjust"))
-        emit calibrationRequested();
-    else if (name == QLatin1String("retryPlant"))
+        return;
+    case Command::OpenPlantQueue:
         emit plantQueueRequested();
+        return;
+    case Command::PrintSetup:
+        return; // the preview chooses the printer and its settings
+    case Command::PrintChannels13:
+        printGroups(command, 0, 0);
+        return;
+    case Command::PrintChannels46:
+        printGroups(command, 1, 1);
+        return;
+    case Command::PrintAllChannels:
+        printGroups(command, 0, 1);
+        return;
+    case Command::PrintReport:
+        printGroups(command, m_report.printFirstGroup(), m_report.printLastGroup());
+        return;
+    case Command::PrintToPdf:
+        printToPdf();
+        return;
+    case Command::Quit:
+        if (mayQuit()) emit quitRequested();
+        return;
+    case Command::Calibrate:
+        emit calibrationRequested();
+        return;
+    case Command::ShowCurrentCurves:
+    case Command::HideCurrentCurves:
+        m_channels.showCurrentCurve = command == Command::ShowCurrentCurves;
+        return;
+    case Command::ToggleEthernet:
+        m_links.toggleEthernet();
+        return;
+    case Command::OpenSerialCom1:
+    case Command::OpenSerialCom2:
+    case Command::OpenSerialCom3:
+    case Command::OpenSerialCom4:
+    case Command::OpenSerialCom5:
+        m_links.openSerial(int(command) - int(Command::OpenSerialCom1) + 1);
+        return;
+    case Command::CloseSerial:
+        m_links.closeSerial();
+        return;
+    case Command::WidenTimeAxes:
+        rescaleCharts(&ChartSet::widenTimeAxes, false);
+        return;
+    case Command::NarrowTimeAxes:
+        rescaleCharts(&ChartSet::narrowTimeAxes, false);
+        return;
+    case Command::WidenGroupTimeAxes:
+        rescaleCharts(&ChartSet::widenGroupTimeAxes, true);
+        return;
+    case Command::NarrowGroupTimeAxes:
+        rescaleCharts(&ChartSet::narrowGroupTimeAxes, true);
+        return;
+    case Command::MergedReport:
+        startMergedReportProgram();
+        return;
+    case Command::Help:
+        emit helpRequested();
+        return;
+    case Command::About:
+        m_runAware.inform(QStringLiteral("关于"), aboutText());
+        return;
+    case Command::RunChannels123:
+    case Command::RunChannels12:
+    case Command::RunChannel1:
+        m_run.startOrStop(command);
+        return;
+    case Command::StopAll:
+        m_run.stopAll();
+        return;
+    case Command::OpenFoil:
+        m_plant.openFoil();
+        return;
+    case Command::DeleteFoil:
+        m_plant.deleteFoil();
+        return;
+    case Command::RetryPlant:
+        retryPlant();
+        return;
+    case Command::DisplayStored:
+        return; // needs the test to show: displayStoredTest()
+    }
 }
 
 bool Station::retryPlant(const std::vector<qint64>& entries) {

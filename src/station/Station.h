@@ -6,8 +6,8 @@
 #include "execution/Evaluator.h"
 #include "execution/RunController.h"
 #include "execution/SamplingTick.h"
+#include "link/ActiveLink.h"
 #include "link/EthernetLink.h"
-#include "link/LinkSupervisor.h"
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
 #include "plant/PlantPage.h"
@@ -23,6 +23,7 @@
 #include "shell/ShellModel.h"
 #include "station/CommandGate.h"
 #include "station/CommandRules.h"
+#include "station/LinkSupervisor.h"
 #include "station/NewTestReset.h"
 #include "station/QuitGuard.h"
 #include "station/ReportActions.h"
@@ -39,8 +40,8 @@ namespace q7rk {
 
 // The program without its widgets: it owns every long-lived part (settings, the channel and
 // panel models, charts, the shell model, both links, the run, the result files, the report
-// and the calibration), builds them in order, wires them together once and dispatches menu
-// items (by name) and toolbar buttons (by key). The jobs themselves live in their own
+// and the calibration), builds them in order, wires them together once and performs the
+// commands of the menus and the toolbar. The jobs themselves live in their own
 // classes: start-up loading, the new-test reset, saving, the report actions and the quit
 // guard. The window, the headless runner and the tests each hold one and differ only in the
 // Prompter and Timing they hand in.
@@ -80,10 +81,8 @@ public:
         return m_gate.permits(command, first, last);
     }
 
-    // A toolbar button by key; unknown keys do nothing.
-    void toolbarClicked(const QString& key);
-    // A menu item by name; items whose work comes later do nothing yet.
-    void menuTriggered(const QString& name);
+    // A menu item or toolbar button as the operator gives it.
+    void perform(Command command);
 
     // What a program without a window does in the operator's place.
     // The instrument at address:port, typed into the boxes, then 连接 unless the link is
@@ -124,6 +123,7 @@ public:
     const SerialLink& serialLink() const { return m_serial; }
     const EthernetLink& ethernetLink() const { return m_ethernet; }
     const LinkSupervisor& links() const { return m_links; }
+    const ActiveLink& activeLink() const { return m_activeLink; }
     const RunController& run() const { return m_run; }
     const SampleStore& samples() const { return m_samples; }
     const RunStates& runStates() const { return m_runs; }
@@ -163,7 +163,9 @@ signals:
 private:
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void saveChartBitmaps() { m_reports.saveChartBitmaps(); }
-    void printGroups(int first, int last) { m_reports.printGroups(first, last); }
+    void printGroups(Command command, int first, int last) {
+        m_reports.printGroups(command, first, last);
+    }
     void printToPdf() { m_reports.printToPdf(); }
     void startMergedReportProgram() { m_reports.startMergedReportProgram(); }
 
@@ -178,6 +180,7 @@ private:
     ShellModel m_shell;
     SerialLink m_serial;
     EthernetLink m_ethernet;
+    ActiveLink m_activeLink{m_serial, m_ethernet};
     LinkSupervisor m_links;
     // The run: the sample store and per-channel state, the curves, the sampling tick, the
     // evaluation and the run control that drives them.

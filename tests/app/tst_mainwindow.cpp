@@ -130,8 +130,8 @@ private slots:
         ShellModel& shell = m_window->shell();
         shell.setToolbarVisible(true);
         QVERIFY(toolbar->isVisible());
-        shell.setButtonCaption(QStringLiteral("test13"), QStringLiteral("1-3测试停止"));
-        shell.setButtonEnabled(QStringLiteral("test46"), false);
+        shell.setButtonCaption(Command::RunChannels123, QStringLiteral("1-3测试停止"));
+        shell.setButtonEnabled(Command::RunChannels12, false);
         QCOMPARE(widget<QAction>(QStringLiteral("test13"))->text(), QStringLiteral("1-3测试停止"));
         QVERIFY(!widget<QAction>(QStringLiteral("test46"))->isEnabled());
         shell.setStatusText(7, QStringLiteral("COM2通讯正常"));

@@ -36,10 +36,10 @@ struct Program : q7rk::testing::Program {
         panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
         panel.setText(0, Box::InstrumentPort, QString::number(port));
         QSignalSpy handshake(&controller.ethernetLink(), &EthernetLink::handshakeReplied);
-        controller.menuTriggered("RJ45");
+        controller.perform(Command::ToggleEthernet);
         return handshake.wait(5000);
     }
-    QString caption(const char* key) const { return shell.button(key)->caption; }
+    QString caption(Command c) const { return shell.button(c)->caption; }
 };
 
 int pixelsOf(const QImage& chart, const QColor& colour) {
@@ -71,12 +71,12 @@ private slots:
             seeded.write("canshu", "Vadjust(4)", "0.98");
         }
         Program p(path);
-        p.controller.toolbarClicked("stop16"); // no run: captions and flags only
-        QCOMPARE(p.caption("test16"), QString::fromUtf8("1路测试开始"));
-        p.controller.toolbarClicked("test13");
+        p.controller.perform(Command::StopAll); // no run: captions and flags only
+        QCOMPARE(p.caption(Command::RunChannel1), QString::fromUtf8("1路测试开始"));
+        p.controller.perform(Command::RunChannels123);
         QCOMPARE(p.prompter.texts(), QStringList{QString::fromUtf8("通信端口未打开！")});
         QVERIFY(!p.controller.run().isRunning());
-        QCOMPARE(p.caption("test13"), QString::fromUtf8("1-3测试开始"));
+        QCOMPARE(p.caption(Command::RunChannels123), QString::fromUtf8("1-3测试开始"));
 
         // Every third poll goes unanswered and every fourth reply has a wrong code.
         SimulatorProcess sim;
@@ -89,19 +89,20 @@ private slots:
         QCOMPARE(SettingsStore(p.settings.filePath()).read("canshu", "RJ45Port"),
                  QString::number(sim.port()));
         p.prompter.setAnswer(Question::ConfirmStart, false);
-        p.controller.toolbarClicked("test46");
+        p.controller.perform(Command::RunChannels12);
         QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试关闭"));
-        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
-        QVERIFY(p.shell.button("test13")->enabled && p.shell.button("test16")->enabled);
+        QCOMPARE(p.caption(Command::RunChannels12), QString::fromUtf8("1-2测试开始"));
+        QVERIFY(p.shell.button(Command::RunChannels123)->enabled &&
+                p.shell.button(Command::RunChannel1)->enabled);
 
         p.prompter.setAnswer(Question::ConfirmStart, true);
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
         p.shell.setStatusText(3, QString::fromUtf8("第3路TV测试结束")); // an earlier run's
-        p.controller.toolbarClicked("test46");
+        p.controller.perform(Command::RunChannels12);
         QCOMPARE(p.shell.statusText(3), QString()); // not part of this run
-        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试停止"));
-        QVERIFY(!p.shell.button("test13")->enabled);
+        QCOMPARE(p.caption(Command::RunChannels12), QString::fromUtf8("1-2测试停止"));
+        QVERIFY(!p.shell.button(Command::RunChannels123)->enabled);
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路开始TV测试"));
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 20, 5000);
         // The run goes on, and panel 7 no longer claims all is well.
@@ -110,10 +111,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(health.match(p.shell.statusText(7)).hasMatch(), 5000);
         QVERIFY(p.controller.run().isRunning());
 
-        p.controller.toolbarClicked("test46"); // its caption says stop
+        p.controller.perform(Command::RunChannels12); // its group runs: this stops it
         QCOMPARE(ended.count(), 1);
-        QCOMPARE(p.caption("test46"), QString::fromUtf8("1-2测试开始"));
-        QVERIFY(p.shell.button("test13")->enabled);
+        QCOMPARE(p.caption(Command::RunChannels12), QString::fromUtf8("1-2测试开始"));
+        QVERIFY(p.shell.button(Command::RunChannels123)->enabled);
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
         QCOMPARE(p.panel.text(0, Box::TvVerdict), QString::fromUtf8("待定")); // not forced
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试中断"));
@@ -137,7 +138,7 @@ private slots:
         Program p(settingsPath());
         QVERIFY(p.connectTcp(sim.port()));
         p.panel.setText(0, Box::DelayTime, "400");
-        p.controller.toolbarClicked("test16");
+        p.controller.perform(Command::RunChannel1);
         // Past the rise (about 72 s) the foil holds its voltage.
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 100, 15000);
         CalibrationModel& calibration = p.station.calibration();
@@ -180,16 +181,16 @@ private slots:
         QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
         Program p(settingsPath());
         const QString nothingToSave = QString::fromUtf8("没有需要保存的测试数据");
-        p.controller.menuTriggered("save");
+        p.controller.perform(Command::Save);
         QCOMPARE(p.prompter.texts().last(), nothingToSave);
         QVERIFY(!QFile::exists(work.filePath("lb53A100.db")));
 
         // Stopped before its first second: no test, no question, nothing to save.
         QVERIFY(p.connectTcp(sim.port()));
-        p.controller.toolbarClicked("test13");
-        p.controller.toolbarClicked("stop16");
+        p.controller.perform(Command::RunChannels123);
+        p.controller.perform(Command::StopAll);
         QCOMPARE(p.station.tests().inState(TestState::Interrupted), (QList<int>{0, 1, 2}));
-        p.controller.toolbarClicked("save2");
+        p.controller.perform(Command::Save);
         QCOMPARE(p.prompter.texts().last(), nothingToSave);
 
         for (int k = 0; k < 3; ++k) {
@@ -199,12 +200,12 @@ private slots:
             p.panel.setText(k, Box::TvOperator, k == 1 ? QString() : QString::fromUtf8("王工"));
         }
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
-        p.controller.toolbarClicked("test13");
+        p.controller.perform(Command::RunChannels123);
         QTRY_VERIFY_WITH_TIMEOUT(p.panel.number(0, Box::RiseTime) > 0, 15000);
         const QString rise = p.panel.text(0, Box::RiseTime);
         const QString setVoltage = SimulatorProcess::lastSetVoltage(log);
         p.prompter.clear();
-        p.controller.menuTriggered("new");
+        p.controller.perform(Command::NewTest);
         p.station.plant().openFoil();
         p.station.plant().deleteFoil();
         QCOMPARE(p.prompter.texts(),
@@ -237,27 +238,27 @@ private slots:
         };
         const auto shown = snapshot();
         p.prompter.setAnswer(Question::StartOverUnsaved, false);
-        p.controller.toolbarClicked("test13");
+        p.controller.perform(Command::RunChannels123);
         QCOMPARE(p.prompter.texts().last(),
                  QString::fromUtf8("测试数据尚未保存，确定要开始新的测试吗？"));
         QVERIFY(!p.controller.run().isRunning() && snapshot() == shown);
         // A new time scale reframes the charts; the finished tests' curves are drawn again.
         const QColor red(255, 0, 0), green(0, 255, 0);
         QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
-        p.controller.menuTriggered("hs");
+        p.controller.perform(Command::NarrowTimeAxes);
         QVERIFY(pixelsOf(p.charts.channelChart(0).image(), red) > 50);
-        p.controller.menuTriggered("hf16");
+        p.controller.perform(Command::WidenGroupTimeAxes);
         QVERIFY(pixelsOf(p.charts.groupChart(0).image(), green) > 50);
 
         // Refused for the empty 测试人, which is named and shown; kept for the next 保存.
         QSignalSpy shownBox(&p.station, &Station::missingBoxShown);
-        p.controller.menuTriggered("save");
+        p.controller.perform(Command::Save);
         QVERIFY2(p.prompter.texts().last().endsWith(QString::fromUtf8("\n第2路：测试人未填写")),
                  qPrintable(p.prompter.texts().last()));
         QCOMPARE(shownBox.first(), (QVariantList{1, QVariant::fromValue(Box::TvOperator)}));
         p.panel.setText(1, Box::TvOperator, QString::fromUtf8("李工"));
         // Saved once: a second 保存 and a 保存 after a display store nothing.
-        p.controller.menuTriggered("save");
+        p.controller.perform(Command::Save);
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 3 条记录"));
         const int samples = p.station.tests().samplesTaken(0);
         const auto stored = p.station.results().load(TestKind::Tv, "S1HL");
@@ -265,27 +266,27 @@ private slots:
         QCOMPARE(stored->value(QString::fromUtf8("水煮前")), QString("True"));
         // The pieces declined for the plant are offered again, under the run's serial.
         const QString third = QString::fromUtf8("第3片数据是否保存?（卷号 S1）");
-        p.controller.menuTriggered("save");
+        p.controller.perform(Command::Save);
         QCOMPARE(p.prompter.texts().last(), third);
         const DisplayOutcome shownTest =
             p.station.displayStoredTest({TestKind::Tv, "S2HM", 0, DisplayGroup::Channels13});
         QVERIFY2(shownTest.channel == 0, qPrintable(p.prompter.texts().join('|')));
         QCOMPARE(p.station.tests()[0].recalledNumber, QString("S2HM"));
         p.prompter.clear();
-        p.controller.menuTriggered("save");
+        p.controller.perform(Command::Save);
         QCOMPARE(p.prompter.texts(),
                  QStringList({QString::fromUtf8("第2片数据是否保存?（卷号 S1）"), third}));
         QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 3);
 
         // The shown test keeps its own number, so a run from here needs a new one.
-        p.controller.toolbarClicked("test16");
+        p.controller.perform(Command::RunChannel1);
         QCOMPARE(p.prompter.texts().last(),
                  QString::fromUtf8("同名记录TV测试编号：S2HM 已经存在，请使用其他的编号！"));
         p.panel.setText(0, Box::TvTestNumber, "S4");
 
         // 退出 during a run: asked, stopped, two test-end frames, then the program goes.
         p.prompter.setAnswer(Question::QuitDuringRun, true);
-        p.controller.toolbarClicked("test16");
+        p.controller.perform(Command::RunChannel1);
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
         QSignalSpy quit(&p.station, &Station::quitRequested);
         QVERIFY(!p.station.mayQuit());
@@ -320,7 +321,7 @@ private slots:
         QVERIFY(p.connectTcp(sim.port()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         p.prompter.clear();
-        p.controller.toolbarClicked("test13");
+        p.controller.perform(Command::RunChannels123);
         QVERIFY(ended.wait(30000));
         QCOMPARE(p.controller.run().endReason(), RunController::EndReason::LinkLost);
         const auto shown = p.prompter.shown();
@@ -346,7 +347,7 @@ private slots:
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         QElapsedTimer clock;
         clock.start();
-        p.controller.toolbarClicked("test13");
+        p.controller.perform(Command::RunChannels123);
         QVERIFY(p.controller.run().isRunning());
         QVERIFY(ended.wait(5000));
         QVERIFY(clock.elapsed() >= kFast.silenceMs * 0.9); // timers may fire a little early

@@ -1,9 +1,9 @@
 // The serial search and the Ethernet link against the real simulator, on pseudo-terminals
 // and loopback TCP.
 #include "LinkFixture.h"
+#include "link/ActiveLink.h"
 #include "link/EthernetLink.h"
 #include "link/Frame.h"
-#include "link/LinkSupervisor.h"
 #include "link/ResultSender.h"
 #include "link/SerialLink.h"
 #include "link/SerialPollExchange.h"
@@ -15,6 +15,7 @@
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
+#include "station/LinkSupervisor.h"
 #include "support/SimulatorProcess.h"
 
 #include <QDateTime>
@@ -82,7 +83,8 @@ struct Bench : LinkFixture {
     Timing timing = Timing{}.scaled(5);
     SerialLink serial{store, timing};
     EthernetLink ethernet;
-    LinkSupervisor links{serial, ethernet, panel, shell, prompter};
+    ActiveLink active{serial, ethernet};
+    LinkSupervisor links{serial, ethernet, active, panel, shell, prompter};
     // Points the Ethernet link at a loopback port.
     void aim(quint16 port) {
         panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
@@ -133,13 +135,13 @@ private slots:
         QCOMPARE(b.store.read("canshu", "comport"), QString("3"));
         QCOMPARE(b.prompter.texts(), QStringList{kConnected});
         QVERIFY(b.shell.toolbarVisible());
-        QVERIFY(!b.shell.button("RJ45_connect")->enabled);
+        QVERIFY(!b.shell.button(Command::ToggleEthernet)->enabled);
 
         b.links.openSerial(1); // already open
         QCOMPARE(b.prompter.texts().last(), QString::fromUtf8("串口已经打开！"));
         b.links.closeSerial();
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("COM3串口已关闭"));
-        QVERIFY(b.shell.button("RJ45_connect")->enabled);
+        QVERIFY(b.shell.button(Command::ToggleEthernet)->enabled);
         QVERIFY(!b.shell.toolbarVisible() && !link.transport());
     }
 
@@ -231,10 +233,12 @@ private slots:
         QVERIFY(!link.isReady());
         QVERIFY(handshake.wait(5000));
         QCOMPARE(link.state(), EthernetLink::Connected);
-        QVERIFY(link.isReady() && &b.links.activeLink() == &link);
+        QVERIFY(link.isReady() && &b.active.current() == &link);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
-        QCOMPARE(b.shell.menuItem("RJ45")->caption, QString::fromUtf8("以太网断开"));
-        QVERIFY(b.shell.menuItem("connet")->enabled && !b.shell.menuItem("Com_off")->enabled);
+        QCOMPARE(b.shell.menuItem(Command::ToggleEthernet)->caption,
+                 QString::fromUtf8("以太网断开"));
+        QVERIFY(b.shell.menu(Menu::Connection).enabled &&
+                !b.shell.menuItem(Command::CloseSerial)->enabled);
         // Told without a modal box: it may come again during a run.
         QCOMPARE(b.prompter.shown().size(), 1);
         QCOMPARE(b.prompter.shown().first().kind, ScriptedPrompter::Shown::Notice);
@@ -265,7 +269,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), EthernetLink::Closed, 5000);
         QCOMPARE(lost.size(), 1);
         QCOMPARE(b.shell.statusText(7), QString::fromUtf8("以太网通讯中断"));
-        QVERIFY(b.shell.menuItem("select")->enabled);
+        QVERIFY(b.shell.menu(Menu::SerialPorts).enabled);
         QCOMPARE(b.prompter.texts().size(), 1);
         QVERIFY(!link.send(poll));
         QCOMPARE(sender.POWER_OFF(), 0);
@@ -312,7 +316,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), EthernetLink::Closed, 5000);
         QCOMPARE(b.prompter.texts().size(), 1);
         QVERIFY(b.prompter.texts().first().contains(QString::fromUtf8("连接超时")));
-        QCOMPARE(b.shell.menuItem("RJ45")->caption, QString::fromUtf8("以太网连接"));
+        QCOMPARE(b.shell.menuItem(Command::ToggleEthernet)->caption,
+                 QString::fromUtf8("以太网连接"));
 
         QTcpServer mute;
         QVERIFY(mute.listen(QHostAddress::LocalHost));

@@ -87,13 +87,13 @@ private slots:
         panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
         panel.setText(0, Box::InstrumentPort, QString::number(sim.port()));
         QSignalSpy handshake(&m_bench->station.ethernetLink(), &EthernetLink::handshakeReplied);
-        m_bench->station.menuTriggered("RJ45");
+        m_bench->station.perform(Command::ToggleEthernet);
         QVERIFY(handshake.wait(5000));
 
         // A start of channels 1-3 begins a new foil's pieces.
         m_bench->page.grid().setEntry(PieceQuantity::Bend, 2, "4");
         QSignalSpy ended(&m_bench->station.run(), &RunController::runEnded);
-        m_bench->station.toolbarClicked("test13");
+        m_bench->station.perform(Command::RunChannels123);
         QCOMPARE(m_bench->page.grid().cell(2, 2), QString());
         QVERIFY(ended.wait(60000));
         for (int k = 0; k < 3; ++k)

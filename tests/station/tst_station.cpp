@@ -1,5 +1,5 @@
 // The main window's behaviour without widgets: start-up from the settings store, the
-// new-test reset, dispatch by key and name, and the shell's tables.
+// new-test reset, dispatch by command, and the rules of the command table.
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
@@ -139,7 +139,7 @@ private slots:
             for (Box b : {TvValue, TvVerdict, LeakageVerdict, ElectrolyteVerdict, Readout52})
                 p.panel.setText(k, b, "9");
         p.channels.rawVoltage.fill(5);
-        p.controller.toolbarClicked("new2");
+        p.controller.perform(Command::NewTest);
 
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路关闭"));
         QCOMPARE(p.shell.statusText(5), QString::fromUtf8("第5路关闭："));
@@ -161,7 +161,7 @@ private slots:
         p.panel.setText(0, TvValue, "412.5");
         p.panel.setText(1, TvValue, "398.1");
         QSignalSpy framed(&p.charts, &ChartSet::channelChartChanged);
-        p.controller.menuTriggered("new");
+        p.controller.perform(Command::NewTest);
         QCOMPARE(p.panel.text(0, TvValue), QString("0"));
         QCOMPARE(p.panel.text(1, TvValue), QString("398.1"));
         QCOMPARE(framed.count(), 1);
@@ -183,7 +183,7 @@ private slots:
         t.runStarted(0, 2);
         t.sampleTaken(5);
         for (Command c : {Command::Save, Command::NewTest, Command::OpenFoil, Command::DeleteFoil,
-                          Command::DisplayStored, Command::Print, Command::RetryPlant})
+                          Command::DisplayStored, Command::PrintReport, Command::RetryPlant})
             QCOMPARE(verdict(c, t, true), V::Refuse);
         QCOMPARE(checkCommand(Command::Quit, t, true).text,
                  QString::fromUtf8("测试正在进行，确定要停止测试并退出吗？"));
@@ -216,7 +216,7 @@ private slots:
         QVERIFY(!script.ask(Question::AddGrade, {}, {}) && missing == QList{Question::AddGrade});
     }
 
-    void aNewTestVoltageReframesTheChartsAndDispatchByKeyAndName() {
+    void aNewTestVoltageReframesTheChartsAndDispatchByCommand() {
         Program p(path());
         p.controller.startUp();
         QSignalSpy quit(&p.controller, &Station::quitRequested);
@@ -224,12 +224,12 @@ private slots:
         p.panel.leave(4, FormationVoltage);
         // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
         QCOMPARE(p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400)), QStringList({"60"}));
-        p.controller.toolbarClicked("no-such-key");
-        p.controller.menuTriggered("exit");
+        p.controller.perform(Command::Quit);
         QCOMPARE(quit.count(), 1);
-        p.controller.menuTriggered("Visibyes");
+        p.controller.perform(Command::ShowCurrentCurves);
         QVERIFY(p.channels.showCurrentCurve);
-        p.controller.menuTriggered("hf16"); // the factors themselves are the charts' test
+        p.controller.perform(
+            Command::WidenGroupTimeAxes); // the factors themselves are the charts' test
         QCOMPARE(p.channels.groupTimeScale, 2.0f);
     }
 };

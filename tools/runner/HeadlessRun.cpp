@@ -79,10 +79,10 @@ void HeadlessRun::runOver() {
     finish(LinkLost);
 }
 
-QString HeadlessRun::groupKey(const QString& group) {
-    if (group == QLatin1String("1-3")) return QStringLiteral("test13");
-    if (group == QLatin1String("1-2")) return QStringLiteral("test46");
-    if (group == QLatin1String("1")) return QStringLiteral("test16");
+std::optional<Command> HeadlessRun::groupCommand(const QString& group) {
+    if (group == QLatin1String("1-3")) return Command::RunChannels123;
+    if (group == QLatin1String("1-2")) return Command::RunChannels12;
+    if (group == QLatin1String("1")) return Command::RunChannel1;
     return {};
 }
 
@@ -115,7 +115,7 @@ void HeadlessRun::connectLink() {
                 Qt::SingleShotConnection);
         connect(&ethernet, &InstrumentLink::stateChanged, this, [this, &ethernet] {
             if (ethernet.state() == EthernetLink::Closed && !m_station.run().isRunning() &&
-                !m_station.links().ethernetActive())
+                !m_station.activeLink().ethernetActive())
                 finish(NoLink); // refused or dropped before the handshake
         });
         m_linkDeadline.start(LinkWaitMs);
@@ -140,7 +140,7 @@ void HeadlessRun::connectLink() {
 
 void HeadlessRun::pressStart() {
     m_linkDeadline.stop();
-    m_station.toolbarClicked(groupKey(m_options.group));
+    if (const auto group = groupCommand(m_options.group)) m_station.perform(*group);
     if (!m_station.run().isRunning()) finish(NotStarted); // declined or refused
 }
 

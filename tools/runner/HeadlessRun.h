@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 #include <array>
+#include <optional>
 
 namespace q7rk {
 
@@ -50,7 +51,8 @@ public:
     void terminate();
     QJsonObject report() const;
 
-    static QString groupKey(const QString& group); // "1-3" -> "test13"; empty when unknown
+    // "1-3" -> Command::RunChannels123; empty when unknown.
+    static std::optional<Command> groupCommand(const QString& group);
 
 signals:
     void finished(int exitCode);

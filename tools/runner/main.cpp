@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     HeadlessRun::Options o;
     o.link = p.value("link");
     o.group = p.value("group");
-    if (HeadlessRun::groupKey(o.group).isEmpty())
+    if (!HeadlessRun::groupCommand(o.group))
         return usage(QStringLiteral("--group takes 1-3, 1-2 or 1"));
     bool ok = false;
     const double scale = p.value("time-scale").toDouble(&ok);

@@ -59,7 +59,7 @@ void SoakRun::nextGroup() {
     }
     // What was said for the last group is of no more use; kept, it would grow for weeks.
     m_prompter.clear();
-    m_station.toolbarClicked(QStringLiteral("test13"));
+    m_station.perform(Command::RunChannels123);
     if (!m_station.run().isRunning())
         finish(QStringLiteral("group %1 did not start: %2").arg(m_group).arg(lastSaid(m_prompter)));
 }

@@ -1,11 +1,11 @@
-#include "link/LinkSupervisor.h"
+#include "station/LinkSupervisor.h"
 
 #include "link/EthernetLink.h"
-#include "link/LinkTexts.h"
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
+#include "station/LinkTexts.h"
 
 namespace q7rk {
 
@@ -19,35 +19,20 @@ const QString kBadPort = QStringLiteral("端口号无效：请在“端口”中
 const QString kNoAddress =
     QStringLiteral("请输入仪器的IP地址（“铝箔TV-漏电流参数设置”页，“以太网连接”中的“仪器地址”）。");
 
-const QString kRj45Menu = QStringLiteral("RJ45");
-const QString kRj45Button = QStringLiteral("RJ45_connect");
-
 } // namespace
 
-LinkSupervisor::LinkSupervisor(SerialLink& serial, EthernetLink& ethernet, const PanelModel& panel,
-                               ShellModel& shell, Prompter& prompter, QObject* parent)
-    : QObject(parent), m_serial(serial), m_ethernet(ethernet), m_panel(panel), m_shell(shell),
-      m_prompter(prompter) {
+LinkSupervisor::LinkSupervisor(SerialLink& serial, EthernetLink& ethernet, ActiveLink& active,
+                               const PanelModel& panel, ShellModel& shell, Prompter& prompter,
+                               QObject* parent)
+    : QObject(parent), m_serial(serial), m_ethernet(ethernet), m_active(active), m_panel(panel),
+      m_shell(shell), m_prompter(prompter) {
     connect(&m_serial, &InstrumentLink::stateChanged, this, &LinkSupervisor::onSerialState);
     connect(&m_ethernet, &InstrumentLink::stateChanged, this, &LinkSupervisor::onEthernetState);
 }
 
-InstrumentLink& LinkSupervisor::activeLink() const {
-    if (m_serialActive) return m_serial;
-    return m_ethernet;
-}
-
-InstrumentLink& LinkSupervisor::serialLink() const {
-    return m_serial;
-}
-
-InstrumentLink& LinkSupervisor::ethernetLink() const {
-    return m_ethernet;
-}
-
 void LinkSupervisor::openSerial(int comPortChoice) {
     if (m_serial.isSearching()) return; // the menu click during a search is ignored
-    m_serialActive = true;
+    m_active.useSerial();
     if (m_serial.isOpen()) {
         // A click during a run must not hold the run up behind a modal box.
         m_prompter.notify(linktexts::connectTitle(), QStringLiteral("串口已经打开！"));
@@ -93,11 +78,10 @@ void LinkSupervisor::onSerialState(LinkState state, const QString& port) {
                               QStringLiteral("正在搜索") + port + QStringLiteral("…"));
         return;
     case LinkState::Ready:
-        m_serialActive = true;
         m_shell.setStatusText(ShellModel::LinkPanel, port + QStringLiteral("通讯正常"));
         // The Ethernet link cannot be started while the serial link is up.
-        m_shell.setButtonEnabled(kRj45Button, false);
-        m_shell.setMenuEnabled(kRj45Menu, false);
+        m_shell.setButtonEnabled(Command::ToggleEthernet, false);
+        m_shell.setMenuEnabled(Command::ToggleEthernet, false);
         m_shell.setToolbarVisible(true);
         m_prompter.inform(linktexts::connectTitle(), linktexts::connected());
         return;
@@ -113,8 +97,8 @@ void LinkSupervisor::onSerialState(LinkState state, const QString& port) {
         m_shell.setStatusText(ShellModel::LinkPanel,
                               port + (state == LinkState::Lost ? QStringLiteral("通讯异常")
                                                                : QStringLiteral("串口已关闭")));
-        m_shell.setButtonEnabled(kRj45Button, true);
-        m_shell.setMenuEnabled(kRj45Menu, true);
+        m_shell.setButtonEnabled(Command::ToggleEthernet, true);
+        m_shell.setMenuEnabled(Command::ToggleEthernet, true);
         m_shell.setToolbarVisible(false);
         return;
     case LinkState::Connecting:
@@ -128,7 +112,6 @@ void LinkSupervisor::onEthernetState(LinkState state, const QString& detail) {
     case LinkState::Ready:
         // Also during a run: the instrument answered a handshake again. The message must not
         // stop the run's timers behind a modal box.
-        m_serialActive = false;
         m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("以太网通讯正常"));
         m_shell.setToolbarVisible(true);
         m_prompter.notify(linktexts::connectTitle(), linktexts::connected());
@@ -160,13 +143,13 @@ void LinkSupervisor::onEthernetState(LinkState state, const QString& detail) {
 // closed again.
 void LinkSupervisor::setEthernetItems(bool closed) {
     const QString caption = closed ? QStringLiteral("以太网连接") : QStringLiteral("以太网断开");
-    m_shell.setMenuEnabled(kRj45Menu, true);
-    m_shell.setMenuCaption(kRj45Menu, caption);
-    m_shell.setButtonEnabled(kRj45Button, true);
-    m_shell.setButtonCaption(kRj45Button, caption);
-    m_shell.setMenuEnabled(QStringLiteral("connet"), true);
-    m_shell.setMenuEnabled(QStringLiteral("select"), closed);
-    m_shell.setMenuEnabled(QStringLiteral("Com_off"), closed);
+    m_shell.setMenuEnabled(Command::ToggleEthernet, true);
+    m_shell.setMenuCaption(Command::ToggleEthernet, caption);
+    m_shell.setButtonEnabled(Command::ToggleEthernet, true);
+    m_shell.setButtonCaption(Command::ToggleEthernet, caption);
+    m_shell.setMenuEnabled(Menu::Connection, true);
+    m_shell.setMenuEnabled(Menu::SerialPorts, closed);
+    m_shell.setMenuEnabled(Command::CloseSerial, closed);
 }
 
 } // namespace q7rk
