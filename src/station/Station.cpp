@@ -4,6 +4,7 @@
 #include "charts/ChartSet.h"
 #include "execution/LinkHealth.h"
 #include "execution/RemainingTime.h"
+#include "kinds/TestKindDescription.h"
 #include "link/InstrumentAddress.h"
 #include "link/LinkTexts.h"
 #include "params/PanelModel.h"
@@ -240,13 +241,15 @@ void Station::startUp() {
     // The kind of each group follows its restored test-kind option: flags, enabled boxes and
     // readout captions agree with the option the operator sees.
     for (int g = 0; g < GroupCount; ++g) {
+        // A group whose option is not set (a first start) runs TV tests.
         TestKind kind = TestKind::Tv;
-        if (m_panel.option(Option::LeakageTest, g))
-            kind = TestKind::Leakage;
-        else if (m_panel.option(Option::ElectrolyteTest, g))
-            kind = TestKind::Electrolyte;
-        for (int k = firstOfGroup(g); k < firstOfGroup(g) + ChannelsPerGroup; ++k)
-            m_panel.applyKind(k, kind);
+        for (TestKind candidate : allKinds()) {
+            if (m_panel.option(description(candidate).option, g)) {
+                kind = candidate;
+                break;
+            }
+        }
+        m_panel.applyGroupKind(g, kind);
     }
     for (int k = 0; k < ChannelCount; ++k)
         m_charts.frameChannelChart(k);
@@ -282,27 +285,12 @@ void Station::newTestReset() {
         for (Box b : {LiveVoltage, LiveCurrent, Readout49, Readout50, Readout51, Readout52})
             m_panel.setText(k, b, QStringLiteral("0"));
 
-        switch (m_channels.kind(k)) {
-        case TestKind::Tv:
-            m_panel.setText(k, RiseTime, QStringLiteral("0"));
-            m_panel.setText(k, TvValue, QStringLiteral("0"));
-            m_panel.setText(k, TvVerdict, QStringLiteral("待定"));
-            m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭")));
-            break;
-        case TestKind::Leakage:
-            m_panel.setText(k, LeakageCurrent, QStringLiteral("0"));
-            m_panel.setText(k, LeakageVerdict, QStringLiteral("待定"));
-            m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭：")));
-            break;
-        case TestKind::Electrolyte:
-            m_panel.setText(k, MaximumVoltage, QStringLiteral("0"));
-            m_panel.setText(k, MinimumVoltage, QStringLiteral("0"));
-            m_panel.setText(k, ElectrolyteVerdict, QStringLiteral("待定"));
-            for (int n = int(SparkVoltage1); n <= int(SparkTime3); ++n)
-                m_panel.setText(k, textBox(n), QStringLiteral("0"));
-            m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭：")));
-            break;
-        }
+        const TestKindDescription& kind = description(m_channels.kind(k));
+        for (Box b : kind.resultBoxes)
+            m_panel.setText(k, b, QStringLiteral("0"));
+        m_panel.setText(k, kind.verdictBox, QStringLiteral("待定"));
+        m_shell.setStatusText(k + 1,
+                              ShellModel::channelStatus(k, QString::fromUtf8(kind.closedPhrase)));
 
         m_evaluator.resetChannel(k);
         m_plotter.forgetCurves(k);
@@ -510,7 +498,7 @@ bool Station::save() {
         if (m_lastSave.firstMissing)
             emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
         for (int k : std::as_const(m_lastSave.storedChannels))
-            if (m_channels.isTvTest[k]) pieces << m_plant.runPiece(k);
+            if (description(m_channels.kind(k)).uploadedToPlant) pieces << m_plant.runPiece(k);
     }
     // A refused pass offers nothing: the operator corrects the boxes and saves again.
     if (storedNow == 0 && (pieces.isEmpty() || !m_lastSave.ok)) return m_lastSave.ok;
