@@ -91,6 +91,8 @@ const TestKindDescription& electrolyte() {
         .reportTitle = "Q-7RK-M智能TV仪电解液测试报告",
         .reportLines = kReport,
         .extraReportLines = kSparkLines,
+        .showsPeakTime = false,
+        .queryItem = "电解液测试",
         .closedPhrase = "路关闭：",
         .incompleteText = "参数设定不能为空！请确认完整后，再重新保存！",
         .waitingText = "等待火花",

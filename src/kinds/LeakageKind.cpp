@@ -69,6 +69,8 @@ const TestKindDescription& leakage() {
         .reportTitle = "Q-7RK-M智能TV仪漏电流测试报告",
         .reportLines = kReport,
         .extraReportLines = {},
+        .showsPeakTime = true,
+        .queryItem = "漏电流测试",
         .closedPhrase = "路关闭：",
         .incompleteText = "测试数据不完整，本次测试无效！请确认完整后，再重新保存！",
         .waitingText = "",

@@ -73,7 +73,12 @@ struct TestKindDescription {
     std::span<const ReportLine> reportLines;
     std::span<const ReportLine> extraReportLines; // printed beside the chart
 
+    // The box beside Label50 shows the second of the peak voltage (not so where that box is
+    // a spark's voltage).
+    bool showsPeakTime;
+
     // texts
+    const char* queryItem;      // the query window's kind list: "TV测试"
     const char* closedPhrase;   // "路关闭" after a new test
     const char* incompleteText; // a save of a test whose fields cannot be stored
     const char* waitingText;    // "等待A点" while the end is not known yet

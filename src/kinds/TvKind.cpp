@@ -79,6 +79,8 @@ const TestKindDescription& tv() {
         .reportTitle = "Q-7RK-M智能TV仪铝箔特性测试报告",
         .reportLines = kReport,
         .extraReportLines = {},
+        .showsPeakTime = true,
+        .queryItem = "TV测试",
         .closedPhrase = "路关闭",
         .incompleteText = "测试数据不完整，本次测试无效！请确认完整后，再重新保存！",
         .waitingText = "等待A点",
