@@ -47,7 +47,7 @@ private slots:
         const auto boxes = description(TestKind(kind)).lengthBoxes;
         panel.setText(1, boxes[0], first);
         if (boxes.size() > 1) panel.setText(1, boxes[1], second);
-        QCOMPARE(testLength(panel, 1), length);
+        QCOMPARE(q7rk::testLength(panel, 1), length);
     }
 };
 
