@@ -1,6 +1,7 @@
 #include "PanelBinding.h"
 
 #include "EntryHint.h"
+#include "kinds/TestKindDescription.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -151,7 +152,7 @@ void PanelBinding::showOptionEnabled(Option option, int group, bool enabled) {
 void PanelBinding::showVerdict(int channel) {
     QLabel* badge = m_badges[channel];
     if (!badge) return;
-    const QString verdict = m_panel.verdict(channel);
+    const QString verdict = verdictOf(m_panel, channel);
     badge->setText(verdict);
     QPalette palette = badge->palette();
     palette.setColor(QPalette::Window, verdictColour(verdict));

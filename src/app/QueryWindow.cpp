@@ -64,7 +64,8 @@ public:
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         if (parent.isValid()) return 0;
-        return m_shown ? int(m_model.rows().header.size()) : int(fieldNames(TestKind::Tv).size());
+        return m_shown ? int(m_model.rows().header.size())
+                       : int(fieldNames(allKinds().front()).size());
     }
     QVariant data(const QModelIndex& index, int role) const override {
         const int r = index.row();
@@ -111,15 +112,10 @@ QComboBox* makeCombo(const char* name, const QStringList& items, QWidget* parent
     return combo;
 }
 
+// The kind list holds every kind in order; no selection reads as the first.
 TestKind kindOfItem(int index) {
-    switch (index) {
-    case 0:
-        return TestKind::Tv;
-    case 1:
-        return TestKind::Leakage;
-    default:
-        return TestKind::Electrolyte;
-    }
+    const auto kinds = allKinds();
+    return kinds[std::size_t(std::clamp(index, 0, int(kinds.size()) - 1))];
 }
 
 } // namespace
@@ -171,13 +167,16 @@ QString QueryWindow::operatingHelp() {
 }
 
 QStringList QueryWindow::kindItems() {
-    return {QStringLiteral("TV测试"), QStringLiteral("漏电流测试"), QStringLiteral("电解液测试")};
+    QStringList items;
+    for (TestKind kind : allKinds())
+        items << QString::fromUtf8(description(kind).queryItem);
+    return items;
 }
 
 QWidget* QueryWindow::buildCondition() {
     auto* frame = new QGroupBox(QStringLiteral("请输入查询条件："), this);
     m_kind = makeCombo("Combo3", kindItems(), frame);
-    m_field = makeCombo("Combo1", searchFields(TestKind::Tv), frame);
+    m_field = makeCombo("Combo1", searchFields(allKinds().front()), frame);
     m_comparison = makeCombo(
         "Combo2",
         {QStringLiteral(">"), QStringLiteral("<"), QStringLiteral("介于"), QStringLiteral("=")},

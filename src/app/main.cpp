@@ -30,9 +30,8 @@ int usage(const QString& error) {
 // The files an earlier start kept in the home folder, taken along into the data folder.
 QStringList workingFiles() {
     QStringList names{QString::fromLatin1(q7rk::UploadQueue::FileName)};
-    for (q7rk::TestKind kind :
-         {q7rk::TestKind::Tv, q7rk::TestKind::Leakage, q7rk::TestKind::Electrolyte})
-        names.append(QString::fromUtf8(q7rk::schemaOf(kind).fileName));
+    for (q7rk::TestKind kind : q7rk::allKinds())
+        names.append(QString::fromUtf8(q7rk::description(kind).fileName));
     return names;
 }
 

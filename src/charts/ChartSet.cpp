@@ -1,6 +1,7 @@
 #include "charts/ChartSet.h"
 
 #include "charts/AxisFormat.h"
+#include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -93,7 +94,7 @@ QRect ChartSet::groupChartPlacement(int n) {
 }
 
 double ChartSet::referenceVoltage(int k) const {
-    return m_panel.referenceVoltage(k);
+    return q7rk::referenceVoltage(m_panel, k);
 }
 
 double ChartSet::groupReferenceVoltage(int n) const {

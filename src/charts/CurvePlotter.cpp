@@ -2,6 +2,7 @@
 
 #include "charts/ChartSet.h"
 #include "charts/CurveColours.h"
+#include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -139,10 +140,10 @@ void CurvePlotter::resetForRun() {
 
 Box CurvePlotter::voltageBox(int k) const {
     const int group = groupOf(k);
-    if (m_panel.option(Option::TvTest, group)) return Box::FormationVoltage;
-    if (m_panel.option(Option::LeakageTest, group)) return Box::LeakageVoltage;
-    if (m_panel.option(Option::ElectrolyteTest, group)) return Box::ElectrolyteSetVoltage;
-    return voltageBoxOf(m_channels.kind(k)); // no kind chosen for the group: its own flags
+    for (TestKind kind : allKinds())
+        if (m_panel.option(description(kind).option, group)) return description(kind).voltageBox;
+    // No kind chosen for the group: the channel's own.
+    return description(m_channels.kind(k)).voltageBox;
 }
 
 double CurvePlotter::referenceVoltage(int k) const {
@@ -154,18 +155,9 @@ double CurvePlotter::referenceVoltageAll(int k) const {
 }
 
 int CurvePlotter::firstCharacteristicTime(int k) const {
-    Box box;
-    switch (m_channels.kind(k)) {
-    case TestKind::Tv:
-        box = Box::RiseTime;
-        break;
-    case TestKind::Electrolyte:
-        box = Box::SparkTime1;
-        break;
-    default:
-        return 0;
-    }
-    const double t = m_panel.number(k, box);
+    const std::optional<Box> box = description(m_channels.kind(k)).firstPointBox;
+    if (!box) return 0;
+    const double t = m_panel.number(k, *box);
     return std::isfinite(t) && t >= 1 && t <= m_store.lastSample() ? int(std::lround(t)) : 0;
 }
 

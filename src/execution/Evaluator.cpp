@@ -48,12 +48,6 @@ bool Evaluator::evaluate(int k) {
     return false;
 }
 
-int wholeSeconds(double value) {
-    const double v = std::nearbyint(value);
-    if (!(std::fabs(v) <= double(std::numeric_limits<int>::max()))) return 0;
-    return int(v);
-}
-
 int Evaluator::integerOf(int k, Box box) const {
     return wholeSeconds(m_panel.number(k, box));
 }
@@ -66,8 +60,7 @@ bool Evaluator::evaluateTv(int k, int n) {
     ChannelRunState& s = m_states[k];
     // Until point A gives a rise time the deadline moves with the samples.
     const int delay = integerOf(k, Box::DelayTime);
-    const int base = integerOf(k, Box::RiseTime) + delay;
-    s.deadline = base == delay ? n : base;
+    s.deadline = integerOf(k, Box::RiseTime) == 0 ? n : testLength(m_panel, k);
     m_plotter.scrollWhenFull(k, n);
 
     // Divided by 100 rather than multiplied by 0.01, so that 150 V at 70 % is exactly 105.
@@ -118,12 +111,12 @@ void Evaluator::finishTv(int k, int n) {
     setVerdict(k, Box::TvVerdict, failed);
 
     keepBoxes(k);
-    setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路TV测试结束")));
+    setStatus(k, ShellModel::channelStatus(k, endPhrase(TestKind::Tv)));
 }
 
 bool Evaluator::evaluateLeakage(int k, int n) {
     ChannelRunState& s = m_states[k];
-    s.deadline = integerOf(k, Box::LeakageTestTime); // counted from the start of the run
+    s.deadline = testLength(m_panel, k);
     m_plotter.scrollWhenFull(k, n);
     if (n > s.deadline && !s.evaluated) {
         finishLeakage(k, n);
@@ -143,13 +136,13 @@ void Evaluator::finishLeakage(int k, int n) {
                m_panel.number(k, Box::LeakageLimit) < m_panel.number(k, Box::LeakageCurrent));
 
     keepBoxes(k);
-    setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路漏电流测试结束")));
+    setStatus(k, ShellModel::channelStatus(k, endPhrase(TestKind::Leakage)));
 }
 
 bool Evaluator::evaluateElectrolyte(int k, int n) {
     ChannelRunState& s = m_states[k];
     // No end before the first spark; then the flash delay counts from it.
-    s.deadline = s.sparkSeen ? integerOf(k, Box::SparkTime1) + integerOf(k, Box::SparkDelay) : n;
+    s.deadline = s.sparkSeen ? testLength(m_panel, k) : n;
     m_plotter.scrollWhenFull(k, n);
     if (m_panel.number(k, Box::SparkVoltage1) > 0 && shownVoltage(k) < s.firstSparkVoltage)
         s.firstSparkVoltage = float(shownVoltage(k));
@@ -170,7 +163,7 @@ void Evaluator::finishElectrolyte(int k, int n) {
                m_panel.number(k, Box::SparkVoltage1) < m_panel.number(k, Box::ReferenceVoltage));
 
     keepBoxes(k);
-    setStatus(k, ShellModel::channelStatus(k, QStringLiteral("路电解液测试结束")));
+    setStatus(k, ShellModel::channelStatus(k, endPhrase(TestKind::Electrolyte)));
 }
 
 void Evaluator::setVerdict(int k, Box box, bool failed) {
@@ -191,35 +184,7 @@ void Evaluator::setStatus(int k, const QString& text) {
 }
 
 void Evaluator::startTexts(int k) {
-    QString phrase;
-    switch (m_channels.kind(k)) {
-    case TestKind::Tv:
-        phrase = QStringLiteral("路开始TV测试");
-        break;
-    case TestKind::Leakage:
-        phrase = QStringLiteral("路开始漏电流测试");
-        break;
-    case TestKind::Electrolyte:
-        phrase = QStringLiteral("路开始电解液测试");
-        break;
-    }
-    setStatus(k, ShellModel::channelStatus(k, phrase));
-}
-
-QString Evaluator::duplicateText(TestKind kind, const QString& number) {
-    QString head;
-    switch (kind) {
-    case TestKind::Tv:
-        head = QStringLiteral("同名记录TV测试编号：");
-        break;
-    case TestKind::Leakage:
-        head = QStringLiteral("同名记录漏电流测试编号：");
-        break;
-    case TestKind::Electrolyte:
-        head = QStringLiteral("同名记录电解液测试编号：");
-        break;
-    }
-    return head + number + QStringLiteral(" 已经存在，请使用其他的编号！");
+    setStatus(k, ShellModel::channelStatus(k, startPhrase(m_channels.kind(k))));
 }
 
 void Evaluator::resetChannel(int k) {

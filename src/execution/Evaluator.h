@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/TestKindDescription.h"
 #include "params/Box.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
@@ -12,10 +13,6 @@ class CurvePlotter;
 class PanelModel;
 class SettingsStore;
 class ShellModel;
-
-// A time in a box counts as whole seconds: to the nearest, halves to even (2.5 -> 2,
-// 3.5 -> 4); anything out of range counts as 0.
-int wholeSeconds(double value);
 
 // The evaluation of one channel between sampling ticks: the characteristic points of its
 // test kind, the end of its test, the result boxes, the verdict, and the parameters kept
@@ -33,9 +30,6 @@ public:
 
     // The start routine's status text of channel k ("第1路开始TV测试", ...).
     void startTexts(int k);
-    // The refusal of a start whose test number is already stored.
-    static QString duplicateText(TestKind kind, const QString& number);
-
     // The new-test reset of channel k: no peak, no point A or spark, not evaluated.
     void resetChannel(int k);
 

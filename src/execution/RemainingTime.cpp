@@ -22,21 +22,21 @@ QString remainingTimeText(int k, const ChannelModel& channels, const ChannelRunS
                           const PanelModel& panel) {
     if (k < channels.firstChannel || k > channels.lastChannel || channels.channelStopped[k])
         return {};
-    const auto seconds = [&panel, k](Box box) { return wholeSeconds(panel.number(k, box)); };
-    int deadline = 0;
-    switch (channels.kind(k)) {
+    const TestKindDescription& kind = description(channels.kind(k));
+    // TV marks point A in firstSparkSeen, the electrolyte test its first spark in sparkSeen.
+    bool endKnown = true;
+    switch (kind.kind) {
     case TestKind::Tv:
-        if (!run.firstSparkSeen) return QStringLiteral("等待A点");
-        deadline = seconds(Box::RiseTime) + seconds(Box::DelayTime);
+        endKnown = run.firstSparkSeen;
         break;
     case TestKind::Leakage:
-        deadline = seconds(Box::LeakageTestTime);
         break;
     case TestKind::Electrolyte:
-        if (!run.sparkSeen) return QStringLiteral("等待火花");
-        deadline = seconds(Box::SparkTime1) + seconds(Box::SparkDelay);
+        endKnown = run.sparkSeen;
         break;
     }
+    if (!endKnown) return QString::fromUtf8(kind.waitingText);
+    const int deadline = testLength(panel, k);
     // The test ends at the tick that takes the index past the deadline.
     return secondsText(std::max(0, deadline + 1 - channels.sampleIndex));
 }

@@ -139,13 +139,9 @@ bool RunController::confirmStart() {
     const int last = m_channels.lastChannel;
     for (int k = first; k <= last; ++k) {
         const TestKind kind = m_channels.kind(k);
-        const QString number =
-            m_panel.text(k, kind == TestKind::Electrolyte ? Box::ElectrolyteTestNumber
-                                                          : Box::TvTestNumber) +
-            m_panel.text(k, kind == TestKind::Electrolyte ? Box::ElectrolyteSamplePosition
-                                                          : Box::SamplePosition);
+        const QString number = testNumberOf(m_panel, k);
         if (m_duplicate && m_duplicate(kind, number)) {
-            const QString text = Evaluator::duplicateText(kind, number);
+            const QString text = duplicateNumberText(kind, number);
             m_shell.setStatusText(k + 1, text);
             m_prompter.inform(kInfoTitle, text);
             return false;

@@ -1,6 +1,7 @@
 #include "execution/SamplingTick.h"
 
 #include "charts/CurvePlotter.h"
+#include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 
@@ -75,7 +76,7 @@ void SamplingTick::trackPeak(int k, int n, float shownVolts) {
     s.peakIndex = float(n);
     // On an electrolyte channel the box beside 火花2 is the second spark's voltage; the
     // second of the peak is no spark, and a time under a voltage caption misleads.
-    if (m_channels.kind(k) != TestKind::Electrolyte)
+    if (description(m_channels.kind(k)).showsPeakTime)
         m_panel.setText(k, Box::Readout50, formatSingle(s.peakIndex));
     m_panel.setText(k, Box::Readout51, formatSingle(s.peakVoltage));
 }

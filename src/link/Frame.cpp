@@ -1,5 +1,6 @@
 #include "Frame.h"
 
+#include "kinds/TestKindDescription.h"
 #include "link/SetValueTables.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
@@ -102,8 +103,7 @@ private:
     }
 
     void writeSetValues(int k, int b) {
-        const Box currentBox =
-            m_channels.isElectrolyteTest[k] ? Box::ElectrolyteCurrent : Box::TestCurrent;
+        const Box currentBox = description(m_channels.kind(k)).currentBox;
         const auto [voltage, voltageBox] = userVoltage(k);
         const auto current = number(k, currentBox);
         std::optional<double> vCode, iCode;
@@ -120,11 +120,11 @@ private:
     }
 
     std::pair<std::optional<double>, Box> userVoltage(int k) const {
-        if (m_channels.isTvTest[k]) {
+        if (m_channels.kind(k) == TestKind::Tv) {
             const auto v = number(k, Box::FormationVoltage);
             return {v ? std::optional(*v * TvSetVoltageFactor) : v, Box::FormationVoltage};
         }
-        const Box box = voltageBoxOf(m_channels.kind(k));
+        const Box box = description(m_channels.kind(k)).voltageBox;
         return {number(k, box), box};
     }
 

@@ -77,31 +77,4 @@ QString boxName(Box b); // "Text25", "Combo1"
 // The sample positions the position lists offer, in their order; a test number ends with one.
 QStringList samplePositions();
 
-// The box of the voltage a test of this kind drives to: the set value of the poll and the
-// top of the chart's voltage axis.
-constexpr Box voltageBoxOf(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return Box::FormationVoltage;
-    case TestKind::Leakage:
-        return Box::LeakageVoltage;
-    case TestKind::Electrolyte:
-        break;
-    }
-    return Box::ElectrolyteSetVoltage;
-}
-
-// The box that says "合格", "不合格" or "待定" for a test of this kind.
-constexpr Box verdictBoxOf(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return Box::TvVerdict;
-    case TestKind::Leakage:
-        return Box::LeakageVerdict;
-    case TestKind::Electrolyte:
-        break;
-    }
-    return Box::ElectrolyteVerdict;
-}
-
 } // namespace q7rk

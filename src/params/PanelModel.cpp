@@ -97,12 +97,6 @@ bool isBoilingOption(Option option) {
     return option == Option::BeforeBoiling || option == Option::AfterBoiling;
 }
 
-TestKind kindOf(Option option) {
-    if (option == Option::LeakageTest) return TestKind::Leakage;
-    if (option == Option::ElectrolyteTest) return TestKind::Electrolyte;
-    return TestKind::Tv;
-}
-
 // The name boxes fall back to the stored value of channel 1, whatever channel is left.
 const StoredBox* nameKey(Box box) {
     const StoredBox* entry = startUpEntry(box);
@@ -226,10 +220,6 @@ void PanelModel::refillName(int channel, Box box) {
 
 double PanelModel::number(int channel, Box box) const {
     return parseNumber(text(channel, box)).value_or(0.0);
-}
-
-double PanelModel::referenceVoltage(int channel) const {
-    return number(channel, voltageBoxOf(m_channels.kind(channel)));
 }
 
 // ---- held channels ----
@@ -356,10 +346,13 @@ void PanelModel::runOptionEffect(Option option, int group) {
         presetDelayTime(QStringLiteral("60"));
         break;
     case Option::TvTest:
+        applyGroupKind(group, TestKind::Tv);
+        break;
     case Option::LeakageTest:
+        applyGroupKind(group, TestKind::Leakage);
+        break;
     case Option::ElectrolyteTest:
-        for (int c = firstOfGroup(group); c < firstOfGroup(group) + ChannelsPerGroup; ++c)
-            applyKind(c, kindOf(option));
+        applyGroupKind(group, TestKind::Electrolyte);
         break;
     case Option::Linked:
         // Linking from 1-3 takes in all six channels; linking from 4-6 takes in its own
@@ -395,6 +388,11 @@ void PanelModel::applyKind(int channel, TestKind kind) {
     for (int n = 1; n <= 42; ++n) {
         if (switchedByKind(n)) setEnabled(channel, textBox(n), usedByKind(kind, n));
     }
+}
+
+void PanelModel::applyGroupKind(int group, TestKind kind) {
+    for (int c = firstOfGroup(group); c < firstOfGroup(group) + ChannelsPerGroup; ++c)
+        applyKind(c, kind);
 }
 
 // ---- design state ----

@@ -53,13 +53,6 @@ public:
 
     // The number in a box (the consumers' conversion); 0 when the text is not a number.
     double number(int channel, Box box) const;
-    // Text1 for a TV channel, Text9 for leakage, Text18 for electrolyte: the voltage the
-    // charts scale to.
-    double referenceVoltage(int channel) const;
-    // The verdict box of the channel's test kind, as it reads.
-    QString verdict(int channel) const {
-        return text(channel, verdictBoxOf(m_channels.kind(channel)));
-    }
 
     bool isEnabled(int channel, Box box) const;
     void setEnabled(int channel, Box box, bool enabled);
@@ -91,6 +84,7 @@ public:
 
     // Kind flags, enabled boxes and label captions of one channel for a test kind.
     void applyKind(int channel, TestKind kind);
+    void applyGroupKind(int group, TestKind kind);
 
     // The design texts of the form (before settings are applied).
     void resetToDesign();

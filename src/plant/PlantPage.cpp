@@ -2,6 +2,7 @@
 
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
+#include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "plant/FoilRecords.h"
 #include "plant/PieceRecords.h"
@@ -332,7 +333,8 @@ PlantUploadResult PlantPage::uploadGroup(int firstChannel, int lastChannel) {
 PlantUploadResult PlantPage::uploadChannels(const QList<int>& channels) {
     QList<RunPiece> pieces;
     for (int k : channels)
-        if (k >= 0 && k < ChannelCount && m_channels.isTvTest[k]) pieces << runPiece(k);
+        if (k >= 0 && k < ChannelCount && description(m_channels.kind(k)).uploadedToPlant)
+            pieces << runPiece(k);
     return uploadPieces(pieces);
 }
 

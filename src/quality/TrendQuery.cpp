@@ -1,5 +1,6 @@
 #include "TrendQuery.h"
 
+#include "kinds/TestKindDescription.h"
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
 #include "results/SqlCondition.h"
@@ -112,7 +113,7 @@ std::optional<TrendField> trendField(TestKind kind, const QString& name) {
     const int index = fieldIndex(kind, name);
     if (index < 0 || fieldType(kind, index) != FieldType::Number) return std::nullopt;
     TrendField out;
-    out.name = u(schemaOf(kind).fields[std::size_t(index)].name);
+    out.name = u(description(kind).fields[std::size_t(index)].name);
     for (const LimitOf& l : kLimits) {
         if (l.kind == kind && out.name == u(l.field)) {
             out.limitField = u(l.limitField);
@@ -154,7 +155,7 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
         where += QStringLiteral(" AND (%1)").arg(condition->sql);
         binds += condition->binds;
     }
-    const QString table = u(schemaOf(request.kind).tableName);
+    const QString table = u(description(request.kind).tableName);
     const QString limit =
         field->limitField.isEmpty() ? QStringLiteral("NULL") : quotedName(field->limitField);
     Reader reader(path);

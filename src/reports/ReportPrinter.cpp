@@ -1,6 +1,7 @@
 #include "reports/ReportPrinter.h"
 
 #include "charts/ChartSet.h"
+#include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
@@ -44,56 +45,6 @@ constexpr int columnX(int column) {
     return FirstColumnX + ColumnPitch * column;
 }
 
-struct Line {
-    const char* label;
-    Box box;
-    const char* unit;
-};
-
-constexpr std::array TvLines{
-    Line{"化成电压：", Box::FormationVoltage, "V"}, Line{"测试电流：", Box::TestCurrent, "mA"},
-    Line{"延迟时间：", Box::DelayTime, "S"},        Line{"升压时间指标：", Box::RiseTimeLimit, "S"},
-    Line{"升压时间：", Box::RiseTime, "S"},         Line{"TV值0：", Box::TvValue, "V"},
-    Line{"TV特性：", Box::TvVerdict, ""},           Line{"测试员：", Box::TvOperator, ""},
-    Line{"测试编号：", Box::TvTestNumber, ""},      Line{"测试日期：", Box::TvTestDate, ""},
-};
-constexpr std::array LeakageLines{
-    Line{"漏电流电压：", Box::LeakageVoltage, "V"}, Line{"测试电流：", Box::TestCurrent, "mA"},
-    Line{"漏电流指标：", Box::LeakageLimit, "mA"},  Line{"测试时间：", Box::LeakageTestTime, "S"},
-    Line{"漏电流：", Box::LeakageCurrent, "mA"},    Line{"漏电流特性：", Box::LeakageVerdict, ""},
-    Line{"测试员：", Box::TvOperator, ""},          Line{"测试编号：", Box::TvTestNumber, ""},
-    Line{"测试日期：", Box::TvTestDate, ""},
-};
-constexpr std::array ElectrolyteLines{
-    Line{"测试电流：", Box::ElectrolyteCurrent, "mA"},
-    Line{"参考电压：", Box::ReferenceVoltage, "V"},
-    Line{"闪火延时：", Box::SparkDelay, "S"},
-    Line{"闪火修正：", Box::SparkCorrection, "V"},
-    Line{"最大电压：", Box::MaximumVoltage, "V"},
-    Line{"最小电压：", Box::MinimumVoltage, "V"},
-    Line{"判定结果：", Box::ElectrolyteVerdict, ""},
-    Line{"测试员：", Box::ElectrolyteOperator, ""},
-    Line{"测试编号：", Box::ElectrolyteTestNumber, ""},
-    Line{"测试日期：", Box::ElectrolyteTestDate, ""},
-};
-constexpr std::array SparkLines{
-    Line{"火花电压1：", Box::SparkVoltage1, "V"}, Line{"火花时间1：", Box::SparkTime1, "S"},
-    Line{"火花电压2：", Box::SparkVoltage2, "V"}, Line{"火花时间2：", Box::SparkTime2, "S"},
-    Line{"火花电压3：", Box::SparkVoltage3, "V"}, Line{"火花时间3：", Box::SparkTime3, "S"},
-};
-
-std::span<const Line> linesOf(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return TvLines;
-    case TestKind::Leakage:
-        return LeakageLines;
-    case TestKind::Electrolyte:
-        break;
-    }
-    return ElectrolyteLines;
-}
-
 // The report's typeface: the Song face it was laid out for where the system has one, else
 // the installed CJK face, so that the Chinese texts always have glyphs.
 QFont reportFont(int points) {
@@ -126,15 +77,7 @@ void ReportPrinter::setGroups(int first, int last) {
 }
 
 QString ReportPrinter::title(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return QStringLiteral("Q-7RK-M智能TV仪铝箔特性测试报告");
-    case TestKind::Leakage:
-        return QStringLiteral("Q-7RK-M智能TV仪漏电流测试报告");
-    case TestKind::Electrolyte:
-        break;
-    }
-    return QStringLiteral("Q-7RK-M智能TV仪电解液测试报告");
+    return QString::fromUtf8(description(kind).reportTitle);
 }
 
 QString ReportPrinter::groupTitle(int group) const {
@@ -147,21 +90,20 @@ QString ReportPrinter::heading(int channel) {
     return QStringLiteral("TV通道 %1 数据显示").arg(channel + 1);
 }
 
-static QStringList render(const PanelModel& panel, int channel, std::span<const Line> lines) {
+static QStringList render(const PanelModel& panel, int channel, std::span<const ReportLine> lines) {
     QStringList out;
-    for (const Line& line : lines)
+    for (const ReportLine& line : lines)
         out << QString::fromUtf8(line.label) + panel.text(channel, line.box) +
                    QString::fromUtf8(line.unit);
     return out;
 }
 
 QStringList ReportPrinter::blockLines(int channel) const {
-    return render(m_panel, channel, linesOf(m_panel.channels().kind(channel)));
+    return render(m_panel, channel, description(m_panel.channels().kind(channel)).reportLines);
 }
 
 QStringList ReportPrinter::sparkLines(int channel) const {
-    if (m_panel.channels().kind(channel) != TestKind::Electrolyte) return {};
-    return render(m_panel, channel, SparkLines);
+    return render(m_panel, channel, description(m_panel.channels().kind(channel)).extraReportLines);
 }
 
 QString ReportPrinter::companyLine() const {

@@ -3,6 +3,7 @@
 #include "charts/ChartSet.h"
 #include "charts/CurveColours.h"
 #include "charts/CurvePlotter.h"
+#include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "results/PanelRecord.h"
 #include "results/ResultSchema.h"
@@ -29,24 +30,9 @@ constexpr int AllChart = 2;
 // The live curves' pens.
 using namespace curvecolours;
 
-Option kindOption(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return Option::TvTest;
-    case TestKind::Leakage:
-        return Option::LeakageTest;
-    case TestKind::Electrolyte:
-        break;
-    }
-    return Option::ElectrolyteTest;
-}
-
-// A time as the live evaluation counts it: whole seconds, halves to even; empty is 0.
-std::optional<int> wholeSeconds(const QString& text) {
-    if (text.trimmed().isEmpty()) return 0;
-    const auto v = parseNumber(text);
-    if (!v) return std::nullopt;
-    return int(std::clamp(std::nearbyint(*v), 0.0, double(SampleStore::MaxSample)));
+// A time as the live evaluation counts it, within the samples a test can have.
+int sampleSeconds(double value) {
+    return std::clamp(wholeSeconds(value), 0, int(SampleStore::MaxSample));
 }
 
 QString numbered(const QString& number) {
@@ -139,26 +125,13 @@ DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {
 }
 
 void StoredTestDisplay::selectKind(TestKind kind, DisplayGroup group) {
-    const Option option = kindOption(kind);
+    const Option option = description(kind).option;
     if (group != DisplayGroup::Channels46) m_panel.clickOption(option, 0);
     if (group != DisplayGroup::Channels13) m_panel.clickOption(option, 1);
 }
 
 int StoredTestDisplay::testLength(int k) const {
-    const auto seconds = [&](Box box) { return wholeSeconds(m_panel.text(k, box)).value_or(0); };
-    int n = 0;
-    switch (m_channels.kind(k)) {
-    case TestKind::Tv:
-        n = seconds(Box::DelayTime) + seconds(Box::RiseTime);
-        break;
-    case TestKind::Leakage:
-        n = seconds(Box::LeakageTestTime);
-        break;
-    case TestKind::Electrolyte:
-        n = seconds(Box::SparkDelay) + seconds(Box::SparkTime1);
-        break;
-    }
-    return std::min(n, int(SampleStore::MaxSample));
+    return std::min(q7rk::testLength(m_panel, k), int(SampleStore::MaxSample));
 }
 
 // The channel chart takes the scale that fits the test; the comparison charts are cleared
@@ -227,16 +200,20 @@ void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
     const TestKind kind = m_channels.kind(k);
     // Point A of a TV test and the first spark of an electrolyte test, where the live run
     // marks them: right after the sample they belong to.
-    const Box firstPoint = kind == TestKind::Tv ? Box::RiseTime : Box::SparkTime1;
-    const int t =
-        kind == TestKind::Leakage ? 0 : wholeSeconds(m_panel.text(k, firstPoint)).value_or(0);
+    const std::optional<Box> firstPoint = description(kind).firstPointBox;
+    const int t = firstPoint ? sampleSeconds(m_panel.number(k, *firstPoint)) : 0;
     if (t >= 1 && t <= drawn) {
         positionAt(k, t);
-        if (kind == TestKind::Tv) {
+        switch (kind) {
+        case TestKind::Tv:
             m_plotter.markGroupTick(k, t, QStringLiteral("A点"));
             m_plotter.markPointLine(k, t + 1, QStringLiteral("A点"));
-        } else {
+            break;
+        case TestKind::Leakage:
+            break;
+        case TestKind::Electrolyte:
             m_plotter.markFirstSpark(k, t);
+            break;
         }
     }
     // The newest sample drawn as the live step draws it: the tip labels move to it.
@@ -250,10 +227,19 @@ void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
 
     // The end of the test: a TV test ends only after point A and a delay, an electrolyte
     // test only after its first spark; a curve that breaks off has no end to mark.
-    const bool ended =
-        n >= 1 && drawn == n &&
-        (kind == TestKind::Leakage ||
-         (t >= 1 && (kind == TestKind::Electrolyte || m_panel.number(k, Box::DelayTime) > 0)));
+    bool endReached = false;
+    switch (kind) {
+    case TestKind::Tv:
+        endReached = t >= 1 && m_panel.number(k, Box::DelayTime) > 0;
+        break;
+    case TestKind::Leakage:
+        endReached = true;
+        break;
+    case TestKind::Electrolyte:
+        endReached = t >= 1;
+        break;
+    }
+    const bool ended = n >= 1 && drawn == n && endReached;
     if (!ended) return;
     if (kind == TestKind::Tv) {
         // The peak as the sampling tick tracks it: from the third sample, first maximum.

@@ -52,7 +52,7 @@ QByteArray csvBytes(const QStringList& header, const QList<QStringList>& rows,
 
 QList<bool> numberColumns(TestKind kind) {
     QList<bool> out;
-    for (const FieldSpec& f : schemaOf(kind).fields)
+    for (const FieldSpec& f : description(kind).fields)
         out << (f.type == FieldType::Number);
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/TestKindDescription.h"
 #include "params/Box.h"
 #include "results/StoredTest.h"
 
@@ -9,10 +10,6 @@ namespace q7rk {
 
 class PanelModel;
 class SampleStore;
-
-// The key of channel k's test: its test-number box followed by its sample position
-// (Text14 & Combo1, or Text35 & Combo2 for the electrolyte test).
-QString testNumberOf(const PanelModel& panel, int channel);
 
 // The boxes a save needs filled that are blank, in panel order: TV the number and the
 // operator, leakage the test voltage and time, electrolyte the number.

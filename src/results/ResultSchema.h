@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/ChannelModel.h"
+#include "kinds/TestKindDescription.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,25 +9,6 @@
 #include <span>
 
 namespace q7rk {
-
-// What a field of a parameter table holds. Numbers are REAL, texts and marks TEXT, dates
-// TEXT written "yyyy/mm/dd" with zero padding so that they compare as dates.
-enum class FieldType { Text, Number, Date, Mark };
-
-struct FieldSpec {
-    const char* name; // UTF-8, the table's own field name
-    FieldType type;
-};
-
-// One result file per test kind, each with its parameter table and the curve table.
-struct KindSchema {
-    TestKind kind;
-    const char* fileName;  // in the working directory
-    const char* tableName; // parameter table
-    std::span<const FieldSpec> fields;
-};
-
-const KindSchema& schemaOf(TestKind kind);
 
 // Field names of a kind in table (and grid) order.
 QStringList fieldNames(TestKind kind);
@@ -39,10 +20,6 @@ FieldType fieldType(TestKind kind, int index);
 QStringList searchFields(TestKind kind);
 // The fields the correction dialog offers; the test number is the key and never changes.
 QStringList correctableFields(TestKind kind);
-
-// "tv", "leakage", "electrolyte" for command lines and file names.
-QString kindKey(TestKind kind);
-std::optional<TestKind> kindFromKey(const QString& key);
 
 // The curve rows of every test of a file live in this one table.
 inline constexpr const char* CurveTableName = "曲线数据";

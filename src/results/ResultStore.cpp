@@ -126,7 +126,7 @@ QString quoted(const char* identifier) {
 }
 
 QString tableOf(TestKind kind) {
-    return quoted(schemaOf(kind).tableName);
+    return quoted(description(kind).tableName);
 }
 
 QString curveTable() {
@@ -139,7 +139,7 @@ QString testNumberField() {
 
 QString columnList(TestKind kind) {
     QStringList cols;
-    for (const FieldSpec& f : schemaOf(kind).fields)
+    for (const FieldSpec& f : description(kind).fields)
         cols << quoted(f.name);
     return cols.join(QLatin1Char(','));
 }
@@ -151,12 +151,12 @@ QSqlError execError(QSqlDatabase db, const QString& sql) {
 }
 
 QString indexName(TestKind kind, const char* suffix) {
-    return quoted((QByteArray(schemaOf(kind).tableName) + suffix).constData());
+    return quoted((QByteArray(description(kind).tableName) + suffix).constData());
 }
 
 QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QStringList cols;
-    for (const FieldSpec& f : schemaOf(kind).fields)
+    for (const FieldSpec& f : description(kind).fields)
         cols << quoted(f.name) + (f.type == FieldType::Number ? QStringLiteral(" REAL")
                                                               : QStringLiteral(" TEXT"));
     QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
@@ -181,7 +181,7 @@ bool numberTaken(QSqlDatabase db, TestKind kind, const QString& number) {
 
 // The row's values as they go into the file; nullopt when one does not fit its field.
 std::optional<QVariantList> boundValues(const StoredTest& test) {
-    const auto fields = schemaOf(test.kind).fields;
+    const auto fields = description(test.kind).fields;
     if (test.values.size() != qsizetype(fields.size())) return std::nullopt;
     QVariantList out;
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -193,7 +193,7 @@ std::optional<QVariantList> boundValues(const StoredTest& test) {
 }
 
 QStringList shownRow(TestKind kind, const QSqlQuery& q) {
-    const auto fields = schemaOf(kind).fields;
+    const auto fields = description(kind).fields;
     QStringList row;
     row.reserve(qsizetype(fields.size()));
     for (std::size_t i = 0; i < fields.size(); ++i)
@@ -251,7 +251,7 @@ ResultStore::ResultStore(QString directory) : m_directory(std::move(directory)) 
 
 QString ResultStore::locateDbFile(TestKind kind) const {
     const QDir dir(m_directory.isEmpty() ? QDir::currentPath() : m_directory);
-    return dir.absoluteFilePath(QString::fromUtf8(schemaOf(kind).fileName));
+    return dir.absoluteFilePath(QString::fromUtf8(description(kind).fileName));
 }
 
 bool ResultStore::checkTestTable(TestKind kind, const QString& testNumber) const {
@@ -481,7 +481,7 @@ ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, con
     {
         QSqlQuery q(c.db());
         q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                      .arg(tableOf(kind), quoted(schemaOf(kind).fields[std::size_t(index)].name),
+                      .arg(tableOf(kind), quoted(description(kind).fields[std::size_t(index)].name),
                            testNumberField()));
         q.addBindValue(*stored);
         q.addBindValue(testNumber);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/ChannelModel.h"
+#include "kinds/TestKindDescription.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,16 +14,11 @@ inline QString saveFailed() {
 // "同名记录TV测试编号：1203HL 已经存在，请使用其他的编号！" and its leakage and electrolyte
 // forms: the start of a run says the same.
 inline QString duplicateNumber(TestKind kind, const QString& number) {
-    const char* head = kind == TestKind::Tv        ? "同名记录TV测试编号："
-                       : kind == TestKind::Leakage ? "同名记录漏电流测试编号："
-                                                   : "同名记录电解液测试编号：";
-    return QString::fromUtf8(head) + number + QStringLiteral(" 已经存在，请使用其他的编号！");
+    return duplicateNumberText(kind, number);
 }
-inline QString incomplete() {
-    return QStringLiteral("测试数据不完整，本次测试无效！请确认完整后，再重新保存！");
-}
-inline QString electrolyteEmpty() {
-    return QStringLiteral("参数设定不能为空！请确认完整后，再重新保存！");
+// A save of a test whose fields cannot be stored.
+inline QString incomplete(TestKind kind) {
+    return QString::fromUtf8(description(kind).incompleteText);
 }
 inline QString noMatch() {
     return QStringLiteral("没有符合条件的查询结果！");

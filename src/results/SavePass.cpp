@@ -17,17 +17,12 @@ namespace {
 using Result = ChannelSaveOutcome::Result;
 
 bool storable(const StoredTest& t) {
-    const auto fields = schemaOf(t.kind).fields;
+    const auto fields = description(t.kind).fields;
     if (t.values.size() != qsizetype(fields.size())) return false;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (!storedValue(fields[i].type, t.values[qsizetype(i)])) return false;
     }
     return true;
-}
-
-QString incompleteText(TestKind kind) {
-    return kind == TestKind::Electrolyte ? resulttext::electrolyteEmpty()
-                                         : resulttext::incomplete();
 }
 
 // The box's caption as its panel shows it, without the colon and the channel number that
@@ -80,7 +75,7 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
             if (c.takenInFile || inGroup.contains(key)) {
                 d.refusal = resulttext::duplicateNumber(c.test.kind, c.test.testNumber());
             } else if (!c.missing.isEmpty()) {
-                d.refusal = incompleteText(c.test.kind);
+                d.refusal = resulttext::incomplete(c.test.kind);
                 d.forEmptyBoxes = true;
             } else if (!storable(c.test)) {
                 d.refusal = resulttext::saveFailed();

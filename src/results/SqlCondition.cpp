@@ -1,5 +1,6 @@
 #include "SqlCondition.h"
 
+#include "kinds/TestKindDescription.h"
 #include "results/ResultSchema.h"
 
 namespace q7rk {
@@ -14,7 +15,7 @@ std::optional<SqlCondition> sqlCondition(const QueryCondition& cond) {
     if (index < 0) return std::nullopt;
     const FieldType type = fieldType(cond.kind, index);
     const QString field =
-        quotedName(QString::fromUtf8(schemaOf(cond.kind).fields[std::size_t(index)].name));
+        quotedName(QString::fromUtf8(description(cond.kind).fields[std::size_t(index)].name));
     // Text fields are searched for equality whatever the comparison says; the others take
     // the comparison, with both bounds for "介于".
     if (type == FieldType::Text || type == FieldType::Mark)

@@ -18,6 +18,7 @@ constexpr int firstOfGroup(int group) {
     return group * ChannelsPerGroup;
 }
 
+// What each kind is (boxes, stored fields, report, texts, rules) lives in src/kinds.
 enum class TestKind { Tv, Leakage, Electrolyte };
 
 template <typename T> using PerChannel = std::array<T, ChannelCount>;
@@ -29,14 +30,12 @@ struct ChannelModel {
     qint16 firstChannel = 0; // index range of the running group
     qint16 lastChannel = 2;
 
-    // At most one of the three is set per channel; the test-kind switch keeps exactly one.
-    PerChannel<bool> isTvTest{true, true, true, true, true, true};
-    PerChannel<bool> isLeakageTest{};
-    PerChannel<bool> isElectrolyteTest{};
+    // Set by the test-kind switch; a fresh channel runs a TV test.
+    PerChannel<TestKind> kinds{TestKind::Tv, TestKind::Tv, TestKind::Tv,
+                               TestKind::Tv, TestKind::Tv, TestKind::Tv};
 
     PerChannel<bool> channelStopped{true, true, true, true, true, true};
     qint16 sampleIndex = 1; // index of the sample being taken, 1 at the start of a run
-
 
     PerChannel<float> rawVoltage{}; // last codes received from the instrument
     PerChannel<float> rawCurrent{};
@@ -54,16 +53,8 @@ struct ChannelModel {
 
     bool showCurrentCurve = false;
 
-    TestKind kind(int channel) const {
-        if (isTvTest[channel]) return TestKind::Tv;
-        if (isLeakageTest[channel]) return TestKind::Leakage;
-        return TestKind::Electrolyte;
-    }
-    void setKind(int channel, TestKind k) {
-        isTvTest[channel] = k == TestKind::Tv;
-        isLeakageTest[channel] = k == TestKind::Leakage;
-        isElectrolyteTest[channel] = k == TestKind::Electrolyte;
-    }
+    TestKind kind(int channel) const { return kinds[channel]; }
+    void setKind(int channel, TestKind k) { kinds[channel] = k; }
 };
 
 } // namespace q7rk

@@ -1,5 +1,7 @@
 #include "NewTestReset.h"
 
+#include "kinds/TestKindDescription.h"
+
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "execution/Evaluator.h"
@@ -34,27 +36,12 @@ void NewTestReset::reset() {
 
 // The result boxes of the channel's kind wait for a verdict again.
 void NewTestReset::clearResults(int k) {
-    switch (m_channels.kind(k)) {
-    case TestKind::Tv:
-        m_panel.setText(k, RiseTime, QStringLiteral("0"));
-        m_panel.setText(k, TvValue, QStringLiteral("0"));
-        m_panel.setText(k, TvVerdict, QStringLiteral("待定"));
-        m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭")));
-        break;
-    case TestKind::Leakage:
-        m_panel.setText(k, LeakageCurrent, QStringLiteral("0"));
-        m_panel.setText(k, LeakageVerdict, QStringLiteral("待定"));
-        m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭：")));
-        break;
-    case TestKind::Electrolyte:
-        m_panel.setText(k, MaximumVoltage, QStringLiteral("0"));
-        m_panel.setText(k, MinimumVoltage, QStringLiteral("0"));
-        m_panel.setText(k, ElectrolyteVerdict, QStringLiteral("待定"));
-        for (int n = int(SparkVoltage1); n <= int(SparkTime3); ++n)
-            m_panel.setText(k, textBox(n), QStringLiteral("0"));
-        m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路关闭：")));
-        break;
-    }
+    const TestKindDescription& kind = description(m_channels.kind(k));
+    for (Box b : kind.resultBoxes)
+        m_panel.setText(k, b, QStringLiteral("0"));
+    m_panel.setText(k, kind.verdictBox, QStringLiteral("待定"));
+    m_shell.setStatusText(k + 1,
+                          ShellModel::channelStatus(k, QString::fromUtf8(kind.closedPhrase)));
 }
 
 } // namespace q7rk

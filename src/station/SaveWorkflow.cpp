@@ -1,5 +1,7 @@
 #include "SaveWorkflow.h"
 
+#include "kinds/TestKindDescription.h"
+
 #include "execution/RunController.h"
 #include "plant/PlantPage.h"
 #include "results/ResultTexts.h"
@@ -98,7 +100,7 @@ bool SaveWorkflow::save() {
         if (m_lastSave.firstMissing)
             emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
         for (int k : std::as_const(m_lastSave.storedChannels))
-            if (m_parts.channels.isTvTest[k]) pieces << plant.runPiece(k);
+            if (description(m_parts.channels.kind(k)).uploadedToPlant) pieces << plant.runPiece(k);
     }
     // A refused pass offers nothing: the operator corrects the boxes and saves again.
     if (storedNow == 0 && (pieces.isEmpty() || !m_lastSave.ok)) return m_lastSave.ok;

@@ -1,5 +1,7 @@
 #include "StartupLoader.h"
 
+#include "kinds/TestKindDescription.h"
+
 #include "charts/ChartSet.h"
 #include "link/InstrumentAddress.h"
 #include "params/PanelModel.h"
@@ -128,13 +130,15 @@ void StartupLoader::load() {
     // The kind of each group follows its restored test-kind option: flags, enabled boxes and
     // readout captions agree with the option the operator sees.
     for (int g = 0; g < GroupCount; ++g) {
+        // A group whose option is not set (a first start) runs TV tests.
         TestKind kind = TestKind::Tv;
-        if (m_panel.option(Option::LeakageTest, g))
-            kind = TestKind::Leakage;
-        else if (m_panel.option(Option::ElectrolyteTest, g))
-            kind = TestKind::Electrolyte;
-        for (int k = firstOfGroup(g); k < firstOfGroup(g) + ChannelsPerGroup; ++k)
-            m_panel.applyKind(k, kind);
+        for (TestKind candidate : allKinds()) {
+            if (m_panel.option(description(candidate).option, g)) {
+                kind = candidate;
+                break;
+            }
+        }
+        m_panel.applyGroupKind(g, kind);
     }
     for (int k = 0; k < ChannelCount; ++k)
         m_charts.frameChannelChart(k);

@@ -2,6 +2,7 @@
 
 #include "execution/LinkHealth.h"
 #include "execution/RemainingTime.h"
+#include "kinds/TestKindDescription.h"
 #include "link/InstrumentAddress.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"

@@ -1,3 +1,4 @@
+#include "kinds/TestKindDescription.h"
 #include "params/PanelCaptions.h"
 #include "params/PanelModel.h"
 #include "settings/SettingsKeys.h"
@@ -201,19 +202,19 @@ private slots:
         }
         QCOMPARE(p.labelCaption(3, ReadoutLabel::Label52), QStringLiteral("漏电"));
         QVERIFY(!p.isEnabled(3, Box::TvTestNumber));
-        QCOMPARE(p.referenceVoltage(3), 400.0);
+        QCOMPARE(referenceVoltage(p, 3), 400.0);
         QVERIFY(m_f->channels.kind(0) == TestKind::Tv && p.isEnabled(0, Box::FormationVoltage));
 
         p.clickOption(Option::ElectrolyteTest, 0);
-        QVERIFY(m_f->channels.isElectrolyteTest[2] && !m_f->channels.isTvTest[2]);
+        QVERIFY(m_f->channels.kind(2) == TestKind::Electrolyte);
         QVERIFY(!p.isEnabled(2, Box::TestCurrent) && p.isEnabled(2, Box::ElectrolyteCurrent));
         QCOMPARE(p.labelCaption(2, ReadoutLabel::Label49), QStringLiteral("火花1"));
-        QCOMPARE(p.referenceVoltage(0), 100.0);
+        QCOMPARE(referenceVoltage(p, 0), 100.0);
 
         p.clickOption(Option::TvTest, 0);
         QVERIFY(p.isEnabled(0, Box::TvVerdict) && !p.isEnabled(0, Box::LeakageVoltage));
         QCOMPARE(p.labelCaption(0, ReadoutLabel::Label50), QStringLiteral("TB"));
-        QCOMPARE(p.referenceVoltage(0), 200.0);
+        QCOMPARE(referenceVoltage(p, 0), 200.0);
         QCOMPARE(texts.count(), 0);
     }
 
@@ -265,10 +266,10 @@ private slots:
         QVERIFY(!p.isOptionEnabled(Option::AfterBoiling, 1));
         p.clickOption(Option::LeakageTest, 0);
         p.clickOption(Option::AfterBoiling, 1);
-        QVERIFY(m_f->channels.isTvTest[0] && !p.option(Option::LeakageTest, 0));
+        QVERIFY(m_f->channels.kind(0) == TestKind::Tv && !p.option(Option::LeakageTest, 0));
         QCOMPARE(p.text(0, Box::DelayTime), QStringLiteral("180"));
         p.clickOption(Option::LeakageTest, 1);
-        QVERIFY(m_f->channels.isLeakageTest[4]);
+        QVERIFY(m_f->channels.kind(4) == TestKind::Leakage);
 
         // The results are the evaluation's: read-only for the operator, written all the same.
         QVERIFY(p.isReadOnly(0, Box::RiseTime) && p.isReadOnly(0, Box::FormationVoltage));

@@ -152,9 +152,9 @@ private slots:
         m_b->panel.setText(2, Box::TvTestNumber, " ");
         m_b->panel.setText(2, Box::TvOperator, "");
         r = save();
-        QCOMPARE(r.message,
-                 resulttext::incomplete() + u("\n第1路：测试人未填写\n第3路：测试编号未填写"
-                                              "\n第3路：测试人未填写"));
+        QCOMPARE(r.message, resulttext::incomplete(TestKind::Tv) +
+                                u("\n第1路：测试人未填写\n第3路：测试编号未填写"
+                                  "\n第3路：测试人未填写"));
         QVERIFY(r.firstMissing && r.firstMissing->channel == 0 &&
                 r.firstMissing->box == Box::TvOperator);
 
@@ -191,7 +191,7 @@ private slots:
         QVERIFY(m_b->store.checkTestTable(TestKind::Leakage, "HL"));
         m_b->panel.setText(1, Box::ElectrolyteTestNumber, "");
         QCOMPARE(pass.run(m_b->panel, m_b->samples, {{1, 10}}).message,
-                 resulttext::electrolyteEmpty() + u("\n第2路：测试编号未填写"));
+                 resulttext::incomplete(TestKind::Electrolyte) + u("\n第2路：测试编号未填写"));
     }
 
     // A file locked by another program, a folder that cannot be written, a disk that fills

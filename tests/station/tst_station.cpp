@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(p.channels.groupTimeScale, 1.0f);
         QCOMPARE(p.channels.currentColour[1], quint32(16711680));
         QCOMPARE(p.panel.text(0, InstrumentPort), QString("4001"));
-        QVERIFY(p.channels.isTvTest[0]);
+        QCOMPARE(p.channels.kind(0), TestKind::Tv);
     }
 
     void restoredKindOptionsDecideEachGroup() {
@@ -119,9 +119,9 @@ private slots:
         for (int k = 0; k < 3; ++k) {
             // 水煮前 (restored True by default): one foil, one delay on all three channels.
             QCOMPARE(p.panel.text(k, DelayTime), QString("180"));
-            QVERIFY(p.channels.isElectrolyteTest[k] && !p.channels.isTvTest[k]);
+            QCOMPARE(p.channels.kind(k), TestKind::Electrolyte);
         }
-        QVERIFY(p.channels.isLeakageTest[5]);
+        QCOMPARE(p.channels.kind(5), TestKind::Leakage);
         // Channels 1-3 are still linked by start-up itself.
         QVERIFY(p.panel.paramLinked(0));
     }

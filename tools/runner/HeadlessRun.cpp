@@ -12,18 +12,6 @@ namespace q7rk {
 
 namespace {
 
-const char* kindName(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return "tv";
-    case TestKind::Leakage:
-        return "leakage";
-    case TestKind::Electrolyte:
-        break;
-    }
-    return "electrolyte";
-}
-
 // A link that does not stand within this time is given up (exit 2).
 constexpr int LinkWaitMs = 10000;
 
@@ -181,7 +169,7 @@ QJsonObject HeadlessRun::report() const {
         }
         channels.append(QJsonObject{{"channel", k + 1},
                                     {"testNumber", testNumberOf(panel, k)},
-                                    {"kind", QString::fromLatin1(kindName(model.kind(k)))},
+                                    {"kind", kindKey(model.kind(k))},
                                     {"stopped", model.channelStopped[k]},
                                     {"state", TestLifecycle::name(tests.state(k))},
                                     {"boxes", boxesOut},

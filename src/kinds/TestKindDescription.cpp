@@ -1,0 +1,94 @@
+#include "kinds/TestKindDescription.h"
+
+#include "kinds/KindTables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace q7rk {
+
+const TestKindDescription& description(TestKind kind) {
+    switch (kind) {
+    case TestKind::Tv:
+        return kinds::tv();
+    case TestKind::Leakage:
+        return kinds::leakage();
+    case TestKind::Electrolyte:
+        return kinds::electrolyte();
+    }
+    // A value outside the enumeration is a broken caller, not a kind to guess at.
+    Q_UNREACHABLE();
+}
+
+std::span<const TestKind> allKinds() {
+    static constexpr TestKind all[] = {TestKind::Tv, TestKind::Leakage, TestKind::Electrolyte};
+    return all;
+}
+
+QString startPhrase(TestKind kind) {
+    return QStringLiteral("路开始") + QString::fromUtf8(description(kind).name) +
+           QStringLiteral("测试");
+}
+
+QString endPhrase(TestKind kind) {
+    return QStringLiteral("路") + QString::fromUtf8(description(kind).name) +
+           QStringLiteral("测试结束");
+}
+
+QString duplicateNumberText(TestKind kind, const QString& number) {
+    return QStringLiteral("同名记录") + QString::fromUtf8(description(kind).name) +
+           QStringLiteral("测试编号：") + number + QStringLiteral(" 已经存在，请使用其他的编号！");
+}
+
+QString kindKey(TestKind kind) {
+    return QString::fromLatin1(description(kind).key);
+}
+
+std::optional<TestKind> kindFromKey(const QString& key) {
+    for (TestKind k : allKinds())
+        if (key == kindKey(k)) return k;
+    return std::nullopt;
+}
+
+QStringList utf8List(std::span<const char* const> names) {
+    QStringList out;
+    for (const char* n : names)
+        out << QString::fromUtf8(n);
+    return out;
+}
+
+int wholeSeconds(double value) {
+    const double v = std::nearbyint(value);
+    if (!(std::fabs(v) <= double(std::numeric_limits<int>::max()))) return 0;
+    return int(v);
+}
+
+QString testNumberOf(const PanelModel& panel, int channel) {
+    const TestKindDescription& d = description(panel.channels().kind(channel));
+    return panel.text(channel, d.testNumberBox) + panel.text(channel, d.samplePositionBox);
+}
+
+std::optional<SplitTestNumber> splitTestNumber(const QString& whole) {
+    const QString position = whole.right(2);
+    if (whole.size() <= 2 || !samplePositions().contains(position)) return std::nullopt;
+    return SplitTestNumber{whole.chopped(2), position};
+}
+
+int testLength(const PanelModel& panel, int channel) {
+    // A time is never negative: a box below zero adds nothing rather than shortening the test.
+    qint64 n = 0;
+    for (Box box : description(panel.channels().kind(channel)).lengthBoxes)
+        n += std::max(0, wholeSeconds(panel.number(channel, box)));
+    return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
+}
+
+double referenceVoltage(const PanelModel& panel, int channel) {
+    return panel.number(channel, description(panel.channels().kind(channel)).voltageBox);
+}
+
+QString verdictOf(const PanelModel& panel, int channel) {
+    return panel.text(channel, description(panel.channels().kind(channel)).verdictBox);
+}
+
+} // namespace q7rk

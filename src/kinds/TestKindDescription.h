@@ -1,0 +1,122 @@
+#pragma once
+
+#include "params/Box.h"
+#include "params/PanelModel.h"
+#include "settings/ChannelModel.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <span>
+
+namespace q7rk {
+
+// What a field of a parameter table holds. Numbers are REAL, texts and marks TEXT, dates
+// TEXT written "yyyy/mm/dd" with zero padding so that they compare as dates.
+enum class FieldType { Text, Number, Date, Mark };
+
+struct FieldSpec {
+    const char* name; // UTF-8, the table's own field name
+    FieldType type;
+};
+
+// Where a stored field comes from and goes back to. Display-only fields are written back but
+// never read for a save (their stored value is worked out instead).
+struct FieldBox {
+    const char* field;
+    Box box;
+    bool displayOnly = false;
+};
+
+// One line of a channel's block on the printed report: label, box text, unit.
+struct ReportLine {
+    const char* label;
+    Box box;
+    const char* unit;
+};
+
+// Everything that makes one test kind what it is. Code asks this instead of branching on
+// the kind, so a new kind is one more description (plus its evaluator and its page).
+struct TestKindDescription {
+    TestKind kind;
+    const char* key;  // "tv": command lines, the runner's JSON, file names
+    const char* name; // "TV", "漏电流", "电解液" as the operator's texts name the test
+    Option option;    // the test-kind option that selects it
+
+    // boxes
+    Box voltageBox;        // set value of the poll, top of the voltage axis
+    Box currentBox;        // test current of the poll
+    Box verdictBox;        // "合格", "不合格" or "待定"
+    Box testNumberBox;     // the number typed by the operator
+    Box samplePositionBox; // the position that ends the test number
+    Box operatorBox;
+    Box dateBox;
+    std::span<const Box> requiredBoxes; // a save refuses a channel with one of them blank
+    std::span<const Box> resultBoxes;   // set to "0" by a new test; the verdict to "待定"
+    std::span<const Box> lengthBoxes;   // their whole seconds add up to the test's length
+    // The time of the first characteristic point (point A, the first spark) once it is seen;
+    // the test's end is known from then on. None: the end is known from the start.
+    std::optional<Box> firstPointBox;
+
+    // result file
+    const char* fileName;  // in the working directory
+    const char* tableName; // parameter table
+    std::span<const FieldSpec> fields;
+    std::span<const FieldBox> fieldBoxes;
+    std::span<const char* const> searchFields;      // the query window's list
+    std::span<const char* const> correctableFields; // the correction dialog's list
+    bool storesBoilingMarks; // 水煮前/水煮后/头位置/尾位置 of the group and position
+    bool uploadedToPlant;    // a stored test also goes to the plant's database
+
+    // printed report
+    const char* reportTitle;
+    std::span<const ReportLine> reportLines;
+    std::span<const ReportLine> extraReportLines; // printed beside the chart
+
+    // The box beside Label50 shows the second of the peak voltage (not so where that box is
+    // a spark's voltage).
+    bool showsPeakTime;
+
+    // texts
+    const char* queryItem;      // the query window's kind list: "TV测试"
+    const char* closedPhrase;   // "路关闭" after a new test
+    const char* incompleteText; // a save of a test whose fields cannot be stored
+    const char* waitingText;    // "等待A点" while the end is not known yet
+};
+
+const TestKindDescription& description(TestKind kind);
+// Every kind, in the order of the test-kind options.
+std::span<const TestKind> allKinds();
+
+// "第1路开始TV测试" and "路TV测试结束" without the channel part.
+QString startPhrase(TestKind kind);
+QString endPhrase(TestKind kind);
+// The refusal of a number that is already stored, at the start of a run and at a save.
+QString duplicateNumberText(TestKind kind, const QString& number);
+
+std::optional<TestKind> kindFromKey(const QString& key);
+QString kindKey(TestKind kind);
+QStringList utf8List(std::span<const char* const> names);
+
+// A time in a box counts as whole seconds: to the nearest, halves to even (2.5 -> 2,
+// 3.5 -> 4); anything out of range counts as 0.
+int wholeSeconds(double value);
+
+// The key of channel k's test: its number box followed by its sample position.
+QString testNumberOf(const PanelModel& panel, int channel);
+// The number box and the position of a stored test number, where it ends with a position.
+struct SplitTestNumber {
+    QString number;
+    QString position;
+};
+std::optional<SplitTestNumber> splitTestNumber(const QString& whole);
+
+// How many samples channel k's test runs, from the kind's length boxes as the panel shows
+// them; a blank or unreadable box counts as 0.
+int testLength(const PanelModel& panel, int channel);
+
+// The set voltage of channel k's test and the verdict it shows.
+double referenceVoltage(const PanelModel& panel, int channel);
+QString verdictOf(const PanelModel& panel, int channel);
+
+} // namespace q7rk
