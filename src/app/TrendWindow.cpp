@@ -215,6 +215,7 @@ QWidget* TrendWindow::buildControls() {
     grid->addLayout(values, 1, 4, 1, 3);
     add(2, 0, QStringLiteral("水煮"), m_boiling);
     add(2, 2, QStringLiteral("位置"), m_position);
+    grid->setColumnStretch(9, 1); // the boxes keep their size, the room goes to the right
 
     connect(m_kind, &QComboBox::currentIndexChanged, this, &TrendWindow::kindChosen);
     connect(m_field, &QComboBox::currentIndexChanged, this, &TrendWindow::refresh);
