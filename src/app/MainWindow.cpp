@@ -12,6 +12,7 @@
 #include "QueryWindow.h"
 #include "ReportPreview.h"
 #include "ShellBinding.h"
+#include "TrendWindow.h"
 #include "TvPanelPage.h"
 #include "params/PanelCaptions.h"
 #include "reports/ReportPrinting.h"
@@ -144,6 +145,24 @@ void MainWindow::showQuery() {
     m_query->activateWindow();
 }
 
+void MainWindow::openTrendWindow() {
+    if (!m_trend) {
+        auto* window = new TrendWindow(m_station.results(), prompter(), this);
+        window->setWindowFlag(Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        connect(window, &TrendWindow::testChosen, this,
+                [this](TestKind kind, const QString& testNumber) {
+                    showQuery();
+                    if (auto* query = qobject_cast<QueryWindow*>(m_query.data()))
+                        query->selectTest(kind, testNumber);
+                });
+        m_trend = window;
+    }
+    m_trend->show();
+    m_trend->raise();
+    m_trend->activateWindow();
+}
+
 // 补传工厂数据: one queue window, shown at once; a pass it starts runs on its own thread.
 void MainWindow::showPlantQueue() {
     if (!m_plantQueue) {
@@ -179,6 +198,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_help) m_help->close();
     if (m_calibration) m_calibration->close();
     if (m_query) m_query->close();
+    if (m_trend) m_trend->close();
     if (m_plantQueue) m_plantQueue->close();
     event->accept();
 }

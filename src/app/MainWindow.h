@@ -43,6 +43,9 @@ public slots:
     void showHelp();
     void showCalibration();
     void showQuery();
+    // 质量趋势: one trend window at a time; a click on a point selects that test in the
+    // query window.
+    void openTrendWindow();
     void showPlantQueue();
     // The page that holds channel k's box comes to the front with the box focused.
     void showBox(int channel, Box box);
@@ -66,6 +69,7 @@ private:
     QPointer<HelpWindow> m_help;
     QPointer<QWidget> m_calibration;
     QPointer<QWidget> m_query;
+    QPointer<QWidget> m_trend;
     QPointer<QWidget> m_plantQueue;
 };
 

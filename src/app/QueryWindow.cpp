@@ -319,6 +319,30 @@ std::optional<int> QueryWindow::selectedRecord() const {
     return record;
 }
 
+std::optional<int> QueryWindow::gridRowOf(TestKind kind, const QString& testNumber) const {
+    if (m_model.rows().kind != kind) return std::nullopt;
+    for (int record = 0; record < m_model.rows().count(); ++record)
+        if (m_model.testNumberAt(record) == testNumber) return record + 2;
+    return std::nullopt;
+}
+
+bool QueryWindow::selectTest(TestKind kind, const QString& testNumber) {
+    auto row = gridRowOf(kind, testNumber);
+    if (!row) {
+        // The condition boxes show the search that found it, as if typed.
+        m_kind->setCurrentIndex(int(kind));
+        m_field->setCurrentText(QStringLiteral("测试编号"));
+        m_comparison->setCurrentText(QStringLiteral("="));
+        m_value1->setText(testNumber);
+        runQuery();
+        row = gridRowOf(kind, testNumber);
+    }
+    if (!row) return false;
+    m_grid->setCurrentIndex(m_gridModel->index(*row, 0));
+    m_grid->scrollTo(m_grid->currentIndex());
+    return true;
+}
+
 void QueryWindow::deleteSelected() {
     const auto record = selectedRecord();
     if (!record) return inform(resulttext::noSelection());

@@ -42,6 +42,10 @@ public:
 
     // The record of the selected grid row; nullopt for any other row.
     std::optional<int> selectedRecord() const;
+    // Selects the row of that stored test, so 显示记录 shows it: among the rows read so far
+    // when they are of its kind, else by searching for its number (which replaces the
+    // search). False when the file does not hold it.
+    bool selectTest(TestKind kind, const QString& testNumber);
 
 signals:
     // 显示记录: the stored test of the selected row into channel `slot` (already fitted to
@@ -66,6 +70,8 @@ private:
     // Text4: the number of records found, empty until it is known.
     void showCount();
     void inform(const QString& text);
+    // The grid row of the test among the rows read so far.
+    std::optional<int> gridRowOf(TestKind kind, const QString& testNumber) const;
 
     QueryModel& m_model;
     Prompter& m_prompter;

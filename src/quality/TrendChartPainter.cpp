@@ -105,29 +105,18 @@ double TrendChartPainter::xOf(const QRect& plot, int index) const {
     return plot.left() + (index + 0.5) * plot.width() / std::max(1, m_chart.count());
 }
 
-void TrendChartPainter::paint(QPainter& p, const QRect& area) const {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    QFont font = p.font();
-    font.setPixelSize(12);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QRect(area.left(), area.top() + 4, area.width(), 22), Qt::AlignCenter, m_title);
-
+TrendChartPainter::Layout TrendChartPainter::layout(const QRect& area) const {
+    Layout out;
     const int left = area.left() + 86, top = area.top() + 32;
     const int histogramWidth = area.width() / 5;
     const int width = area.right() - 12 - histogramWidth - 12 - left;
     const int height = area.bottom() - 40 - top;
-    const QRect individuals(left, top, width, height * 6 / 10);
-    const QRect ranges(left, individuals.bottom() + 14, width, height - individuals.height() - 14);
-    const QRect histogram(individuals.right() + 12, top, histogramWidth, individuals.height());
-
-    if (!m_chart.hasLimits()) {
-        frame(p, individuals, QStringLiteral("单值"));
-        p.drawText(individuals, Qt::AlignCenter, m_chart.message());
-        p.restore();
-        return;
-    }
+    out.individuals = QRect(left, top, width, height * 6 / 10);
+    out.ranges =
+        QRect(left, out.individuals.bottom() + 14, width, height - out.individuals.height() - 14);
+    out.histogram =
+        QRect(out.individuals.right() + 12, top, histogramWidth, out.individuals.height());
+    if (!m_chart.hasLimits()) return out;
     // One value scale for the points, the lines and the histogram beside them.
     std::vector<double> levels{*m_chart.upperLimit(), *m_chart.lowerLimit()};
     if (m_limits.lower) levels.push_back(*m_limits.lower);
@@ -137,13 +126,42 @@ void TrendChartPainter::paint(QPainter& p, const QRect& area) const {
     double low = std::min(*minValue, *std::min_element(levels.begin(), levels.end()));
     double high = std::max(*maxValue, *std::max_element(levels.begin(), levels.end()));
     const double pad = high > low ? (high - low) * 0.05 : 1.0;
-    low -= pad;
-    high += pad;
+    out.low = low - pad;
+    out.high = high + pad;
+    return out;
+}
 
-    paintIndividuals(p, individuals, low, high);
-    paintMovingRanges(p, ranges);
-    paintHistogram(p, histogram, low, high);
-    paintDates(p, ranges);
+std::vector<QPointF> TrendChartPainter::pointCentres(const QRect& area) const {
+    std::vector<QPointF> out;
+    if (!m_chart.hasLimits()) return out;
+    const Layout l = layout(area);
+    out.reserve(m_chart.values().size());
+    for (int i = 0; i < m_chart.count(); ++i)
+        out.emplace_back(xOf(l.individuals, i),
+                         yOf(l.individuals, m_chart.values()[std::size_t(i)], l.low, l.high));
+    return out;
+}
+
+void TrendChartPainter::paint(QPainter& p, const QRect& area) const {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QRect(area.left(), area.top() + 4, area.width(), 22), Qt::AlignCenter, m_title);
+
+    const Layout l = layout(area);
+    if (!m_chart.hasLimits()) {
+        frame(p, l.individuals, QStringLiteral("单值"));
+        p.drawText(l.individuals, Qt::AlignCenter, m_chart.message());
+        p.restore();
+        return;
+    }
+    paintIndividuals(p, l.individuals, l.low, l.high);
+    paintMovingRanges(p, l.ranges);
+    paintHistogram(p, l.histogram, l.low, l.high);
+    paintDates(p, l.ranges);
     p.restore();
 }
 

@@ -4,6 +4,7 @@
 #include "quality/TrendQuery.h"
 
 #include <QImage>
+#include <QPointF>
 #include <QRect>
 #include <QString>
 
@@ -23,8 +24,17 @@ public:
 
     void paint(QPainter& painter, const QRect& area) const;
     QImage image(const QSize& size) const;
+    // Where paint() puts each point of the individuals chart in `area`, in test order, so a
+    // window can tell which test is under the mouse; empty when no limits are drawn.
+    std::vector<QPointF> pointCentres(const QRect& area) const;
 
 private:
+    // The plots of an area and the value scale the individuals chart and histogram share.
+    struct Layout {
+        QRect individuals, ranges, histogram;
+        double low = 0, high = 0;
+    };
+    Layout layout(const QRect& area) const;
     void paintIndividuals(QPainter& p, const QRect& plot, double low, double high) const;
     void paintMovingRanges(QPainter& p, const QRect& plot) const;
     void paintHistogram(QPainter& p, const QRect& plot, double low, double high) const;

@@ -1,6 +1,8 @@
 // q7rk-results: the local result files from the command line. `query` prints the rows of one
 // search as JSON; `export` writes a parameter table (optionally searched) or one test's curve
-// as CSV; `trend` prints the control chart of one field.
+// as CSV; `trend` prints the control chart of one field; `demo-trend` fills the TV file with a
+// month of tests that drift, for a first look at the trend window.
+#include "DemoTrend.h"
 #include "Trend.h"
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
@@ -84,7 +86,7 @@ int main(int argc, char** argv) {
         "usage."));
     p.addHelpOption();
     p.addVersionOption();
-    p.addPositionalArgument("command", "query, export or trend");
+    p.addPositionalArgument("command", "query, export, trend or demo-trend");
     p.addOptions({
         {"workdir",
          "Folder holding the result files (default: the current one, or the user's data "
@@ -102,12 +104,22 @@ int main(int argc, char** argv) {
         {"where", "trend: a filter such as '化成电压 = 200' or '水煮前 = True'; repeatable.",
          "COND"},
         {"png", "trend: also draw the chart into this PNG file.", "FILE"},
+        {"days", "demo-trend: days of tests up to today (default 30).", "N"},
     });
     p.process(*app);
 
     const QStringList args = p.positionalArguments();
-    if (args.size() != 1) return usage(QStringLiteral("one command: query, export or trend"));
+    if (args.size() != 1)
+        return usage(QStringLiteral("one command: query, export, trend or demo-trend"));
     const QString command = args.first();
+    if (command == QLatin1String("demo-trend")) {
+        const QString folder = workingFolder::forThisProgram(p.value("workdir"));
+        QDir().mkpath(folder);
+        ResultStore demoStore(folder);
+        bool ok = true;
+        const int days = p.isSet("days") ? p.value("days").toInt(&ok) : 30;
+        return runDemoTrend(demoStore, ok ? days : 0);
+    }
     const auto kind = kindFromKey(p.value("kind"));
     if (!kind && command == QLatin1String("trend"))
         return usage(QStringLiteral("--kind 应为 tv（TV测试）、leakage（漏电流测试）或 "

@@ -1,0 +1,129 @@
+#include "app/QueryWindow.h"
+#include "app/TrendWindow.h"
+#include "results/QueryModel.h"
+#include "results/ResultSchema.h"
+#include "results/ResultStore.h"
+#include "shell/ScriptedPrompter.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+
+using namespace q7rk;
+
+// The trend window over a real TV file: 20 tests on the last 20 days, 升压时间 swinging
+// between 116 and 124 s but for test 12, far above the others, operators taking turns.
+class TrendWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    ResultStore m_store{m_dir.path()};
+    std::vector<double> m_values;
+
+    QString numberOf(int i) const { return QStringLiteral("R%1HL").arg(i + 1); }
+
+private slots:
+    void initTestCase() {
+        const QDate today = QDate::currentDate();
+        for (int i = 0; i < 20; ++i) {
+            m_values.push_back(i == 12 ? 160 : i % 2 ? 124 : 116);
+            StoredTest t;
+            t.kind = TestKind::Tv;
+            t.values = QStringList(fieldNames(TestKind::Tv).size());
+            t.setValue(QStringLiteral("测试编号"), numberOf(i));
+            t.setValue(QStringLiteral("升压时间"), QString::number(m_values.back()));
+            t.setValue(QStringLiteral("升压时间指标"), QStringLiteral("150"));
+            t.setValue(QStringLiteral("测试人"), i % 2 ? QStringLiteral("李四") : "张三");
+            t.setValue(QStringLiteral("测试日期"),
+                       today.addDays(i - 19).toString(QStringLiteral("yyyy/MM/dd")));
+            t.curve = {{10, 0.1}};
+            QVERIFY(m_store.save(t).ok);
+        }
+    }
+
+    void chartMarksTheOutlierAndLeadsToItsTest() {
+        QueryModel model(m_store);
+        ScriptedPrompter prompter;
+        QueryWindow query(model, prompter);
+        TrendWindow trend(m_store, prompter);
+        connect(&trend, &TrendWindow::testChosen, &query, &QueryWindow::selectTest);
+        trend.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&trend));
+
+        // The rise time against its limit opens by default, over the last 30 days.
+        QVERIFY(trend.chart());
+        const ControlChart expected(m_values);
+        const Capability cap = expected.capability({std::nullopt, 150.0});
+        const QString summary = trend.findChild<QLabel*>("summary")->text();
+        QVERIFY2(summary.contains(QStringLiteral("测试数：20")), qPrintable(summary));
+        QVERIFY2(summary.contains(QStringLiteral("Cpk：") + QString::number(*cap.cpk, 'f', 2)),
+                 qPrintable(summary));
+        QVERIFY(summary.contains(QStringLiteral("Ppk：") + QString::number(*cap.ppk, 'f', 2)));
+        QVERIFY(expected.isBreaking(12) && !expected.isBreaking(3));
+
+        // Drawn where the window says: red for the outlier, not for a steady point.
+        QWidget* view = trend.findChild<QWidget*>("chart");
+        const QImage shown = view->grab().toImage();
+        const auto colourAt = [&](int i) {
+            return shown.pixelColor(trend.pointCentre(i)->toPoint());
+        };
+        QVERIFY2(colourAt(12).red() > 180 && colourAt(12).green() < 80,
+                 qPrintable(colourAt(12).name()));
+        QVERIFY(colourAt(3).red() < 120);
+
+        const QPoint outlier = trend.pointCentre(12)->toPoint();
+        QTest::mouseMove(view, outlier);
+        QTRY_VERIFY(QToolTip::text().contains(numberOf(12)));
+        QVERIFY(QToolTip::text().contains(ruleName(ChartRule::BeyondLimit)));
+        QVERIFY(QToolTip::text().contains(QStringLiteral("160")));
+
+        QTest::mouseClick(view, Qt::LeftButton, {}, outlier);
+        QVERIFY(query.selectedRecord());
+        QCOMPARE(model.testNumberAt(*query.selectedRecord()), numberOf(12));
+
+        // The points go out as CSV with the rule each breaks; a folder that is not there is
+        // told by name.
+        const QString csv = m_dir.filePath(QStringLiteral("trend.csv"));
+        prompter.queueFileName(csv);
+        QTest::mouseClick(trend.findChild<QPushButton*>("exportData"), Qt::LeftButton);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QCOMPARE(text.count(QStringLiteral("\r\n")), 21);
+        QVERIFY(text.contains(numberOf(12) + QLatin1Char(',')));
+        QVERIFY(text.contains(ruleName(ChartRule::BeyondLimit)));
+        const QString nowhere = m_dir.filePath(QStringLiteral("missing/trend.png"));
+        prompter.queueFileName(nowhere);
+        QTest::mouseClick(trend.findChild<QPushButton*>("exportImage"), Qt::LeftButton);
+        QVERIFY(prompter.texts().last().contains(nowhere));
+
+        // Filters narrow the tests; a value the field cannot take is refused and the chart
+        // stays; none left gives a note, not an empty chart.
+        auto* person = trend.findChild<QLineEdit*>("operator");
+        auto* show = trend.findChild<QPushButton*>("show");
+        person->setText(QStringLiteral("张三"));
+        QTest::mouseClick(show, Qt::LeftButton);
+        QCOMPARE(trend.chart()->count(), 10);
+        auto* condition = trend.findChild<QComboBox*>("conditionField");
+        condition->setCurrentText(QStringLiteral("化成电压"));
+        trend.findChild<QLineEdit*>("value1")->setText(QStringLiteral("abc"));
+        QTest::mouseClick(show, Qt::LeftButton);
+        QVERIFY(prompter.texts().last().contains(QStringLiteral("无效")));
+        QCOMPARE(trend.chart()->count(), 10);
+        condition->setCurrentIndex(0);
+        person->setText(QStringLiteral("王五"));
+        QTest::mouseClick(show, Qt::LeftButton);
+        QVERIFY(!trend.chart());
+        auto* note = trend.findChild<QLabel*>("note");
+        QVERIFY(note->isVisible() && note->text().contains(QStringLiteral("没有符合条件")));
+    }
+};
+
+QTEST_MAIN(TrendWindowTest)
+#include "tst_trendwindow.moc"
