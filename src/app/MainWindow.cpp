@@ -56,6 +56,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     connect(&m_station, &Station::helpRequested, this, &MainWindow::showHelp);
     connect(&m_station, &Station::calibrationRequested, this, &MainWindow::showCalibration);
     connect(&m_station, &Station::queryRequested, this, &MainWindow::showQuery);
+    connect(&m_station, &Station::trendRequested, this, &MainWindow::openTrendWindow);
     connect(&m_station, &Station::plantQueueRequested, this, &MainWindow::showPlantQueue);
     connect(&m_station, &Station::missingBoxShown, this, &MainWindow::showBox);
     // A start closes the query window: what it shows may no longer be what is stored.

@@ -14,6 +14,7 @@ enum class Command {
     Save,             // 保存: the finished tests of the last run into the result files
     SaveChartBitmaps, // 另存为
     Query,            // 查询: opens the stored tests window
+    QualityTrend,     // 质量趋势: opens the control charts of the stored results
     OpenPlantQueue,   // 补传工厂数据: opens the upload queue window
     PrintSetup,       // 打印设置
     PrintChannels13,

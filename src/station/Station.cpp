@@ -140,6 +140,9 @@ void Station::perform(Command command) {
     case Command::Query:
         emit queryRequested();
         return;
+    case Command::QualityTrend:
+        emit trendRequested();
+        return;
     case Command::OpenPlantQueue:
         emit plantQueueRequested();
         return;

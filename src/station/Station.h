@@ -155,6 +155,8 @@ signals:
     // 查询 and 电压电流校准: the window opens the query or the calibration window.
     void queryRequested();
     void calibrationRequested();
+    // 质量趋势: the window opens the trend window.
+    void trendRequested();
     // 补传工厂数据: the window opens the queue window.
     void plantQueueRequested();
     // A save was refused for a required box left empty: the window shows it.

@@ -155,6 +155,8 @@ private slots:
         QVERIFY(!help->isVisible());
         menuAction("retryPlant")->trigger();
         QVERIFY(widget<QWidget>(QStringLiteral("PlantQueueWindow"))->isVisible());
+        widget<QAction>(QStringLiteral("trend2"))->trigger();
+        QVERIFY(widget<QWidget>(QStringLiteral("TrendWindow"))->isVisible());
         menuAction("about")->trigger();
         QVERIFY(m_prompter->texts().value(0).contains(QStringLiteral("版本 ") + version::Number));
         m_prompter->clear();
