@@ -1,5 +1,7 @@
 #include "TrendChartPainter.h"
 
+#include <QFontMetrics>
+#include <QList>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -23,13 +25,24 @@ QString number(double v) {
     return QString::number(v, 'g', 6);
 }
 
-// A horizontal line across the plot with its name and value at the right end.
+// A horizontal line across the plot with its name and value at the right end; a label that
+// would cover one already drawn (lines that meet, as without any spread) moves left of it.
 void levelLine(QPainter& p, const QRect& plot, double y, const QColor& colour, Qt::PenStyle style,
-               const QString& label) {
+               const QString& label, QList<QRectF>& labels) {
     p.setPen(QPen(colour, 1.2, style));
     p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-    p.drawText(QRectF(plot.left(), y - 16, plot.width() - 4, 15), Qt::AlignRight | Qt::AlignBottom,
-               label);
+    const double width = p.fontMetrics().horizontalAdvance(label) + 2;
+    QRectF at(plot.right() - 4 - width, y - 16, width, 15);
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (const QRectF& other : std::as_const(labels))
+            if (at.intersects(other)) {
+                at.moveRight(other.left() - 8);
+                moved = true;
+            }
+    }
+    labels << at;
+    p.drawText(at, Qt::AlignRight | Qt::AlignBottom, label);
 }
 
 void frame(QPainter& p, const QRect& plot, const QString& name) {
@@ -43,16 +56,27 @@ void frame(QPainter& p, const QRect& plot, const QString& name) {
     p.restore();
 }
 
+// A step of 1, 2, 2.5 or 5 times a power of ten near a fifth of the range, so the scale
+// reads in round numbers.
+double roundStep(double range) {
+    const double raw = range / 5;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / magnitude;
+    return magnitude * (f <= 1 ? 1 : f <= 2 ? 2 : f <= 2.5 ? 2.5 : f <= 5 ? 5 : 10);
+}
+
 void valueScale(QPainter& p, const QRect& plot, double low, double high) {
-    p.setPen(Qt::black);
-    for (int i = 0; i <= 4; ++i) {
-        const double v = low + (high - low) * i / 4;
+    if (!(high > low) || !std::isfinite(high - low)) return;
+    const double step = roundStep(high - low);
+    for (double v = std::ceil(low / step) * step; v <= high + step * 1e-9; v += step) {
         const double y = yOf(plot, v, low, high);
         p.setPen(kGrid);
         p.drawLine(QPointF(plot.left() + 1, y), QPointF(plot.right() - 1, y));
         p.setPen(Qt::black);
+        // Rounded to the step, so 0.1 + 0.2 reads 0.3.
+        const double shown = std::round(v / step) * step;
         p.drawText(QRectF(plot.left() - 64, y - 8, 60, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(v, 'g', 5));
+                   QString::number(std::abs(shown) < step * 1e-9 ? 0.0 : shown, 'g', 6));
     }
 }
 
@@ -183,18 +207,19 @@ void TrendChartPainter::paintIndividuals(QPainter& p, const QRect& plot, double 
         p.drawEllipse(QPointF(xOf(plot, i), y(values[std::size_t(i)])), 3.5, 3.5);
     }
     // The lines over the points, so that thousands of them do not hide the limits.
+    QList<QRectF> labels;
     levelLine(p, plot, y(*m_chart.mean()), kCentre, Qt::SolidLine,
-              QStringLiteral("CL=") + number(*m_chart.mean()));
+              QStringLiteral("CL=") + number(*m_chart.mean()), labels);
     levelLine(p, plot, y(*m_chart.upperLimit()), kLimit, Qt::DashLine,
-              QStringLiteral("UCL=") + number(*m_chart.upperLimit()));
+              QStringLiteral("UCL=") + number(*m_chart.upperLimit()), labels);
     levelLine(p, plot, y(*m_chart.lowerLimit()), kLimit, Qt::DashLine,
-              QStringLiteral("LCL=") + number(*m_chart.lowerLimit()));
+              QStringLiteral("LCL=") + number(*m_chart.lowerLimit()), labels);
     if (m_limits.lower)
         levelLine(p, plot, y(*m_limits.lower), kSpec, Qt::DashDotLine,
-                  QStringLiteral("规格下限=") + number(*m_limits.lower));
+                  QStringLiteral("规格下限=") + number(*m_limits.lower), labels);
     if (m_limits.upper)
         levelLine(p, plot, y(*m_limits.upper), kSpec, Qt::DashDotLine,
-                  QStringLiteral("规格上限=") + number(*m_limits.upper));
+                  QStringLiteral("规格上限=") + number(*m_limits.upper), labels);
 }
 
 void TrendChartPainter::paintMovingRanges(QPainter& p, const QRect& plot) const {
@@ -211,9 +236,11 @@ void TrendChartPainter::paintMovingRanges(QPainter& p, const QRect& plot) const 
     p.setBrush(kBreak);
     for (std::size_t i = 0; i < ranges.size(); ++i)
         if (ranges[i] > limit) p.drawEllipse(QPointF(xOf(plot, int(i) + 1), y(ranges[i])), 3, 3);
+    QList<QRectF> labels;
     levelLine(p, plot, y(*m_chart.averageMovingRange()), kCentre, Qt::SolidLine,
-              QStringLiteral("MR̄=") + number(*m_chart.averageMovingRange()));
-    levelLine(p, plot, y(limit), kLimit, Qt::DashLine, QStringLiteral("UCL=") + number(limit));
+              QStringLiteral("MR̄=") + number(*m_chart.averageMovingRange()), labels);
+    levelLine(p, plot, y(limit), kLimit, Qt::DashLine, QStringLiteral("UCL=") + number(limit),
+              labels);
 }
 
 void TrendChartPainter::paintHistogram(QPainter& p, const QRect& plot, double low,
