@@ -70,6 +70,8 @@ const TestKindDescription& leakage() {
         .reportLines = kReport,
         .extraReportLines = {},
         .showsPeakTime = true,
+        .marksPeakWhenShown = false,
+        .setVoltageFactor = 1.0,
         .queryItem = "漏电流测试",
         .closedPhrase = "路关闭：",
         .incompleteText = "测试数据不完整，本次测试无效！请确认完整后，再重新保存！",

@@ -63,7 +63,11 @@ struct TestKindDescription {
     const char* tableName; // parameter table
     std::span<const FieldSpec> fields;
     std::span<const FieldBox> fieldBoxes;
-    std::span<const char* const> searchFields;      // the query window's list
+    std::span<const char* const> searchFields; // the query window's list
+    // A name the search list offers that the table does not have, and the field it means
+    // (electrolyte: "火花电压" is the first spark's); empty where there is none.
+    const char* searchAlias = "";
+    const char* searchAliasField = "";
     std::span<const char* const> correctableFields; // the correction dialog's list
     bool storesBoilingMarks; // 水煮前/水煮后/头位置/尾位置 of the group and position
     bool uploadedToPlant;    // a stored test also goes to the plant's database
@@ -76,6 +80,12 @@ struct TestKindDescription {
     // The box beside Label50 shows the second of the peak voltage (not so where that box is
     // a spark's voltage).
     bool showsPeakTime;
+    // A stored test's curve is marked at its peak ("B点") when it is shown again.
+    bool marksPeakWhenShown;
+
+    // The set point the poll sends is the voltage box times this (TV drives above the
+    // formation voltage).
+    double setVoltageFactor;
 
     // texts
     const char* queryItem;      // the query window's kind list: "TV测试"

@@ -80,6 +80,8 @@ const TestKindDescription& tv() {
         .reportLines = kReport,
         .extraReportLines = {},
         .showsPeakTime = true,
+        .marksPeakWhenShown = true,
+        .setVoltageFactor = 1.25,
         .queryItem = "TV测试",
         .closedPhrase = "路关闭",
         .incompleteText = "测试数据不完整，本次测试无效！请确认完整后，再重新保存！",

@@ -20,7 +20,6 @@ constexpr double SetCodeMax = 65000;
 constexpr double ExcessiveCurrentCode = 5000;
 constexpr double VoltageCodePerVolt = 60;
 constexpr double CurrentCodePerMilliampere = 5000;
-constexpr double TvSetVoltageFactor = 1.25; // the TV test drives above the formation voltage
 constexpr quint8 ControlActive = 3;
 constexpr quint8 ControlLowBits = 0x03;
 
@@ -120,12 +119,9 @@ private:
     }
 
     std::pair<std::optional<double>, Box> userVoltage(int k) const {
-        if (m_channels.kind(k) == TestKind::Tv) {
-            const auto v = number(k, Box::FormationVoltage);
-            return {v ? std::optional(*v * TvSetVoltageFactor) : v, Box::FormationVoltage};
-        }
-        const Box box = description(m_channels.kind(k)).voltageBox;
-        return {number(k, box), box};
+        const TestKindDescription& kind = description(m_channels.kind(k));
+        const auto v = number(k, kind.voltageBox);
+        return {v ? std::optional(*v * kind.setVoltageFactor) : v, kind.voltageBox};
     }
 
     std::optional<double> number(int k, Box box) const { return parseNumber(m_panel.text(k, box)); }

@@ -241,7 +241,7 @@ void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
     }
     const bool ended = n >= 1 && drawn == n && endReached;
     if (!ended) return;
-    if (kind == TestKind::Tv) {
+    if (description(kind).marksPeakWhenShown) {
         // The peak as the sampling tick tracks it: from the third sample, first maximum.
         int peakIndex = 0;
         float peak = 0;

@@ -15,11 +15,10 @@ QStringList fieldNames(TestKind kind) {
 }
 
 int fieldIndex(TestKind kind, const QString& name) {
-    // The search list offers "火花电压", which the electrolyte table does not have: the first
-    // spark voltage is what the operator means by it.
-    if (kind == TestKind::Electrolyte && name == QStringLiteral("火花电压"))
-        return fieldIndex(kind, QStringLiteral("火花电压1"));
-    const auto fields = description(kind).fields;
+    const TestKindDescription& d = description(kind);
+    if (*d.searchAlias && name == QString::fromUtf8(d.searchAlias))
+        return fieldIndex(kind, QString::fromUtf8(d.searchAliasField));
+    const auto fields = d.fields;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (name == QString::fromUtf8(fields[i].name)) return int(i);
     }
