@@ -65,6 +65,9 @@ private:
     void openCorrection();
     void displaySelected();
     void exportCsv();
+    void showHistory();
+    void showDeletions();
+    void exportCurve();
     // The grid shows the model's rows again; the count box and buttons follow.
     void showRows();
     // Text4: the number of records found, empty until it is known.
@@ -90,6 +93,8 @@ private:
     QPushButton* m_correct = nullptr;  // Command5
     QPushButton* m_display = nullptr;  // Command3
     QPushButton* m_export = nullptr;
+    QPushButton* m_history = nullptr;
+    QPushButton* m_exportCurve = nullptr;
     QPointer<CorrectionDialog> m_dialog;
     QPointer<CsvExportJob> m_exportJob;
 };
