@@ -219,6 +219,14 @@ private slots:
         rig.click("ExportCurve");
         QVERIFY(rig.prompter.texts().value(0).startsWith(QStringLiteral("导出失败，无法写入文件 ") +
                                                          rig.dir.filePath("missing/c.csv") + "："));
+
+        // Deleted, it is listed with its row among the day's deletions.
+        rig.prompter.setAnswer(Question::DeleteStoredTest, true);
+        rig.click("Command2");
+        rig.click("DeletedButton");
+        auto* deleted = child<QTableWidget>(rig.window, "deletedList");
+        QVERIFY(deleted->rowCount() == 1 && deleted->item(0, 2)->text() == "T9HL");
+        QCOMPARE(deleted->item(0, 2 + fieldIndex(TestKind::Tv, "TV特性"))->text(), "不合格");
     }
 };
 
