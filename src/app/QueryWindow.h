@@ -24,8 +24,9 @@ class QueryModel;
 // (kind, field, comparison, one or two values) selects stored tests into the grid; the
 // selected grid row can be deleted (alone or with the rows after it), corrected in the
 // dialog `jlxg`, or displayed in the main window, which the window asks for through
-// displayRequested. The search can be exported as CSV, a page at a time. Every message goes through
-// the Prompter.
+// displayRequested. The search can be exported as CSV, a page at a time, and the selected
+// test's curve as a file of its own. 修改历史 lists the selected test's changes, 已删除记录 the
+// tests of the kind deleted between two dates. Every message goes through the Prompter.
 //
 // Grid rows: 0 is the empty fixed row, 1 the field names, 2..n+1 the n records, then one
 // empty row. Only record rows count as selected.
