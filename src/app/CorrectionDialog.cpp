@@ -4,6 +4,7 @@
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
+#include "results/StoredVerdict.h"
 #include "settings/ProgramTitle.h"
 #include "shell/Prompter.h"
 
@@ -61,8 +62,22 @@ void CorrectionDialog::apply() {
     // another list, and nothing in it is corrected.
     if (m_model.condition().kind != m_kind || m_model.testNumberAt(m_record) != m_testNumber)
         return m_prompter.inform(title, resulttext::operationFailed());
-    const ResultOutcome outcome =
-        m_model.correct(m_record, m_field->currentText(), m_value->text());
+    const QString field = m_field->currentText();
+    const QString value = m_value->text();
+    QList<FieldChange> changes{{field, value}};
+    // A corrected measurement may change the verdict: the record's own limits judge it again,
+    // and the operator sees the result before anything is written.
+    const auto stored = value.isEmpty() ? std::nullopt : m_model.store().load(m_kind, m_testNumber);
+    if (const auto again = stored ? rejudge(m_kind, stored->values, field, value) : std::nullopt) {
+        const QString text =
+            QStringLiteral("%1改为 %2 后，按本记录的指标重新判定，%3为“%4”（原为“%5”）。\n"
+                           "是否按新的判定结果修改%3？")
+                .arg(field, value, again->verdictField, again->after, again->before);
+        if (m_prompter.ask(Question::RejudgeVerdict, resulttext::infoTitle(), text) &&
+            again->after != again->before)
+            changes << FieldChange{again->verdictField, again->after};
+    }
+    const ResultOutcome outcome = m_model.correct(m_record, changes);
     m_prompter.inform(title, outcome.message);
     if (!outcome.warning.isEmpty()) m_prompter.inform(title, outcome.warning);
 }

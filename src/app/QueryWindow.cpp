@@ -1,5 +1,6 @@
 #include "QueryWindow.h"
 
+#include "app/AuditViews.h"
 #include "app/CorrectionDialog.h"
 #include "results/CsvExport.h"
 #include "results/QueryModel.h"
@@ -228,7 +229,12 @@ QWidget* QueryWindow::buildActions() {
     m_slot->setMaximumWidth(40);
     m_display = makeButton("Command3", QStringLiteral("显示记录"), row);
     m_export = makeButton("ExportCsv", QStringLiteral("导出CSV"), row);
+    m_history = makeButton("HistoryButton", QStringLiteral("修改历史"), row);
+    auto* deletions = makeButton("DeletedButton", QStringLiteral("已删除记录"), row);
+    m_exportCurve = makeButton("ExportCurve", QStringLiteral("导出曲线"), row);
     auto* quit = makeButton("Command4", QStringLiteral("退出"), row);
+    m_history->setEnabled(false);
+    m_exportCurve->setEnabled(false);
     // Deleting and correcting need a query first; displaying needs one that found records.
     m_delete->setEnabled(false);
     m_correct->setEnabled(false);
@@ -249,6 +255,9 @@ QWidget* QueryWindow::buildActions() {
     line->addWidget(m_slot);
     line->addWidget(m_display);
     line->addWidget(m_export);
+    line->addWidget(m_exportCurve);
+    line->addWidget(m_history);
+    line->addWidget(deletions);
     line->addWidget(quit);
 
     connect(m_delete, &QPushButton::clicked, this, &QueryWindow::deleteSelected);
@@ -256,6 +265,9 @@ QWidget* QueryWindow::buildActions() {
     connect(m_correct, &QPushButton::clicked, this, &QueryWindow::openCorrection);
     connect(m_display, &QPushButton::clicked, this, &QueryWindow::displaySelected);
     connect(m_export, &QPushButton::clicked, this, &QueryWindow::exportCsv);
+    connect(m_history, &QPushButton::clicked, this, &QueryWindow::showHistory);
+    connect(deletions, &QPushButton::clicked, this, &QueryWindow::showDeletions);
+    connect(m_exportCurve, &QPushButton::clicked, this, &QueryWindow::exportCurve);
     connect(quit, &QPushButton::clicked, this, &QWidget::close);
     return row;
 }
@@ -296,6 +308,8 @@ void QueryWindow::showRows() {
     m_grid->resizeColumnsToContents();
     const int count = m_model.rows().count();
     m_display->setEnabled(count > 0);
+    m_history->setEnabled(count > 0);
+    m_exportCurve->setEnabled(count > 0);
     showCount();
     // The count of a long result is taken once the first screen is up.
     if (!m_model.totalCount())
@@ -430,6 +444,37 @@ void QueryWindow::exportCsv() {
     });
     progress->show();
     job->start();
+}
+
+void QueryWindow::showHistory() {
+    const auto record = selectedRecord();
+    if (!record) return inform(resulttext::noSelection());
+    const QString number = m_model.testNumberAt(*record);
+    (new HistoryDialog(number, m_model.store().history(m_model.condition().kind, number), this))
+        ->show();
+}
+
+void QueryWindow::showDeletions() {
+    (new DeletedRecordsWindow(m_model.store(), kindOfItem(m_kind->currentIndex()), m_prompter,
+                              this))
+        ->show();
+}
+
+void QueryWindow::exportCurve() {
+    const auto record = selectedRecord();
+    if (!record) return inform(resulttext::noSelection());
+    const QString number = m_model.testNumberAt(*record);
+    const QString path =
+        m_prompter.saveFileName(QStringLiteral("导出曲线"), number + QStringLiteral("曲线.csv"),
+                                QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
+    if (path.isEmpty()) return; // cancelled
+    const auto bytes = curveCsv(m_model.store(), m_model.condition().kind, number);
+    if (!bytes)
+        return inform(QStringLiteral("导出失败：结果文件中已没有测试编号 %1 的记录。").arg(number));
+    QString cause;
+    if (!writeFileAtomically(path, *bytes, &cause))
+        return inform(QStringLiteral("导出失败，无法写入文件 %1：%2").arg(path, cause));
+    inform(QStringLiteral("曲线已导出到 ") + path);
 }
 
 } // namespace q7rk

@@ -24,8 +24,9 @@ class QueryModel;
 // (kind, field, comparison, one or two values) selects stored tests into the grid; the
 // selected grid row can be deleted (alone or with the rows after it), corrected in the
 // dialog `jlxg`, or displayed in the main window, which the window asks for through
-// displayRequested. The search can be exported as CSV, a page at a time. Every message goes through
-// the Prompter.
+// displayRequested. The search can be exported as CSV, a page at a time, and the selected
+// test's curve as a file of its own. 修改历史 lists the selected test's changes, 已删除记录 the
+// tests of the kind deleted between two dates. Every message goes through the Prompter.
 //
 // Grid rows: 0 is the empty fixed row, 1 the field names, 2..n+1 the n records, then one
 // empty row. Only record rows count as selected.
@@ -65,6 +66,9 @@ private:
     void openCorrection();
     void displaySelected();
     void exportCsv();
+    void showHistory();
+    void showDeletions();
+    void exportCurve();
     // The grid shows the model's rows again; the count box and buttons follow.
     void showRows();
     // Text4: the number of records found, empty until it is known.
@@ -90,6 +94,8 @@ private:
     QPushButton* m_correct = nullptr;  // Command5
     QPushButton* m_display = nullptr;  // Command3
     QPushButton* m_export = nullptr;
+    QPushButton* m_history = nullptr;
+    QPushButton* m_exportCurve = nullptr;
     QPointer<CorrectionDialog> m_dialog;
     QPointer<CsvExportJob> m_exportJob;
 };

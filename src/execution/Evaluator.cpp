@@ -105,10 +105,7 @@ void Evaluator::finishTv(int k, int n) {
     const QString tv = formatOptionalDecimalSingle(m_store.voltage(k, n - 1), 1);
     m_panel.setText(k, Box::TvValue, tv);
     m_panel.setText(k, Box::Readout52, tv);
-    const bool failed =
-        m_panel.number(k, Box::FormationVoltage) > m_panel.number(k, Box::TvValue) ||
-        m_panel.number(k, Box::RiseTime) > m_panel.number(k, Box::RiseTimeLimit);
-    setVerdict(k, Box::TvVerdict, failed);
+    setVerdict(k, Box::TvVerdict);
 
     keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, endPhrase(TestKind::Tv)));
@@ -132,8 +129,7 @@ void Evaluator::finishLeakage(int k, int n) {
     const QString current = m_panel.text(k, Box::LiveCurrent);
     m_panel.setText(k, Box::Readout52, current);
     m_panel.setText(k, Box::LeakageCurrent, current);
-    setVerdict(k, Box::LeakageVerdict,
-               m_panel.number(k, Box::LeakageLimit) < m_panel.number(k, Box::LeakageCurrent));
+    setVerdict(k, Box::LeakageVerdict);
 
     keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, endPhrase(TestKind::Leakage)));
@@ -159,15 +155,16 @@ void Evaluator::finishElectrolyte(int k, int n) {
     m_panel.setText(k, Box::MaximumVoltage, peak);
     m_panel.setText(k, Box::Readout51, peak);
     m_panel.setText(k, Box::MinimumVoltage, formatSingle(m_states[k].firstSparkVoltage));
-    setVerdict(k, Box::ElectrolyteVerdict,
-               m_panel.number(k, Box::SparkVoltage1) < m_panel.number(k, Box::ReferenceVoltage));
+    setVerdict(k, Box::ElectrolyteVerdict);
 
     keepBoxes(k);
     setStatus(k, ShellModel::channelStatus(k, endPhrase(TestKind::Electrolyte)));
 }
 
-void Evaluator::setVerdict(int k, Box box, bool failed) {
-    m_panel.setText(k, box, failed ? QStringLiteral("不合格") : QStringLiteral("合格"));
+void Evaluator::setVerdict(int k, Box box) {
+    const bool failed =
+        verdictFails(m_channels.kind(k), [&](Box b) { return m_panel.number(k, b); });
+    m_panel.setText(k, box, verdictText(failed));
 }
 
 // A finished test keeps its parameters as the next start-up's defaults.

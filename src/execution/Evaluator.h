@@ -43,7 +43,7 @@ private:
     void finishTv(int k, int n);
     void finishLeakage(int k, int n);
     void finishElectrolyte(int k, int n);
-    void setVerdict(int k, Box box, bool failed);
+    void setVerdict(int k, Box box);
     void keepBoxes(int k);
     void setStatus(int k, const QString& text);
     int integerOf(int k, Box box) const;

@@ -41,8 +41,9 @@ constexpr FieldBox kFieldBoxes[] = {
     {"采样次数", Readout49, true},
 };
 
-constexpr const char* kSearch[] = {"测试电流", "设定电压", "火花电压",
-                                   "测试编号", "测试人",   "测试日期"};
+constexpr const char* kSearch[] = {"测试电流", "设定电压", "火花电压", "测试编号",
+                                   "测试人",   "测试日期", "判定结果"};
+constexpr const char* kRejudged[] = {"火花电压1"};
 constexpr const char* kCorrectable[] = {"测试电流",  "设定电压",  "参考电压",  "闪火延时",
                                         "闪火修正",  "最大电压",  "最小电压",  "火花电压1",
                                         "火花时间1", "火花电压2", "火花时间2", "火花电压3",
@@ -88,6 +89,7 @@ const TestKindDescription& electrolyte() {
         .searchAlias = "火花电压",
         .searchAliasField = "火花电压1",
         .correctableFields = kCorrectable,
+        .rejudgedFields = kRejudged,
         .storesBoilingMarks = false,
         .uploadedToPlant = false,
         .reportTitle = "Q-7RK-M智能TV仪电解液测试报告",

@@ -25,8 +25,9 @@ constexpr FieldBox kFieldBoxes[] = {
     {"测试编号", TvTestNumber, true}, {"采样次数", Readout50, true},
 };
 
-constexpr const char* kSearch[] = {"漏电流电压", "漏电流", "测试时间",
-                                   "测试编号",   "测试人", "测试日期"};
+constexpr const char* kSearch[] = {"漏电流电压", "漏电流",   "测试时间",  "测试编号",
+                                   "测试人",     "测试日期", "漏电流特性"};
+constexpr const char* kRejudged[] = {"漏电流"};
 constexpr const char* kCorrectable[] = {
     "漏电流电压", "测试电流", "漏电流指标", "测试时间", "漏电流", "水温度",  "漏电流特性",
     "水煮前",     "水煮后",   "头位置",     "尾位置",   "测试人", "测试日期"};
@@ -64,6 +65,7 @@ const TestKindDescription& leakage() {
         .fieldBoxes = kFieldBoxes,
         .searchFields = kSearch,
         .correctableFields = kCorrectable,
+        .rejudgedFields = kRejudged,
         .storesBoilingMarks = true,
         .uploadedToPlant = false,
         .reportTitle = "Q-7RK-M智能TV仪漏电流测试报告",

@@ -91,4 +91,22 @@ QString verdictOf(const PanelModel& panel, int channel) {
     return panel.text(channel, description(panel.channels().kind(channel)).verdictBox);
 }
 
+bool verdictFails(TestKind kind, const std::function<double(Box)>& number) {
+    switch (kind) {
+    case TestKind::Tv:
+        // Below the formation voltage, or too slow to get there.
+        return number(Box::FormationVoltage) > number(Box::TvValue) ||
+               number(Box::RiseTime) > number(Box::RiseTimeLimit);
+    case TestKind::Leakage:
+        return number(Box::LeakageLimit) < number(Box::LeakageCurrent);
+    case TestKind::Electrolyte:
+        return number(Box::SparkVoltage1) < number(Box::ReferenceVoltage);
+    }
+    Q_UNREACHABLE();
+}
+
+QString verdictText(bool failed) {
+    return failed ? QStringLiteral("不合格") : QStringLiteral("合格");
+}
+
 } // namespace q7rk

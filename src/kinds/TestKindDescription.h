@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -69,6 +70,8 @@ struct TestKindDescription {
     const char* searchAlias = "";
     const char* searchAliasField = "";
     std::span<const char* const> correctableFields; // the correction dialog's list
+    // Measured fields whose correction offers to judge the stored verdict again.
+    std::span<const char* const> rejudgedFields;
     bool storesBoilingMarks; // 水煮前/水煮后/头位置/尾位置 of the group and position
     bool uploadedToPlant;    // a stored test also goes to the plant's database
 
@@ -128,5 +131,11 @@ int testLength(const PanelModel& panel, int channel);
 // The set voltage of channel k's test and the verdict it shows.
 double referenceVoltage(const PanelModel& panel, int channel);
 QString verdictOf(const PanelModel& panel, int channel);
+
+// The pass/fail rule of each kind over the numbers of its boxes (a blank counts as 0): the
+// end of a run judges the panel with it, a corrected record is judged again with it.
+bool verdictFails(TestKind kind, const std::function<double(Box)>& number);
+// "不合格" or "合格".
+QString verdictText(bool failed);
 
 } // namespace q7rk

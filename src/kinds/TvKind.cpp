@@ -35,8 +35,9 @@ constexpr FieldBox kFieldBoxes[] = {
     {"测试编号", TvTestNumber, true},
 };
 
-constexpr const char* kSearch[] = {"化成电压", "测试电流", "升压时间",
-                                   "测试编号", "测试人",   "测试日期"};
+constexpr const char* kSearch[] = {"化成电压", "测试电流", "升压时间", "测试编号",
+                                   "测试人",   "测试日期", "TV特性"};
+constexpr const char* kRejudged[] = {"升压时间", "TV值"};
 constexpr const char* kCorrectable[] = {
     "化成电压", "测试电流", "延迟时间", "升压时间指标", "升压时间", "TV值",   "水温度",
     "TV特性",   "水煮前",   "水煮后",   "头位置",       "尾位置",   "测试人", "测试日期"};
@@ -74,6 +75,7 @@ const TestKindDescription& tv() {
         .fieldBoxes = kFieldBoxes,
         .searchFields = kSearch,
         .correctableFields = kCorrectable,
+        .rejudgedFields = kRejudged,
         .storesBoilingMarks = true,
         .uploadedToPlant = true,
         .reportTitle = "Q-7RK-M智能TV仪铝箔特性测试报告",

@@ -57,14 +57,16 @@ QList<bool> numberColumns(TestKind kind) {
     return out;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
+    const auto fail = [&] {
+        if (error) *error = file.errorString();
         file.cancelWriting();
         return false;
-    }
-    return file.commit();
+    };
+    if (!file.open(QIODevice::WriteOnly)) return fail();
+    if (file.write(bytes) != bytes.size()) return fail();
+    return file.commit() || fail();
 }
 
 CsvFileWriter::CsvFileWriter(const QString& path, const QStringList& header,
@@ -151,6 +153,15 @@ QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const QStr
         rows << QStringList{QString::number(++n), formatFixed(p.volts, 1),
                             formatFixed(p.milliamperes, 3)};
     return rows;
+}
+
+std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
+                                   const QString& testNumber, qsizetype* samples) {
+    if (!store.load(kind, testNumber)) return std::nullopt;
+    QStringList header;
+    const QList<QStringList> rows = curveRows(store, kind, testNumber, &header);
+    if (samples) *samples = rows.size();
+    return csvBytes(header, rows, QList<bool>(header.size(), true));
 }
 
 } // namespace q7rk

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace q7rk {
 
@@ -23,7 +24,8 @@ QByteArray csvBytes(const QStringList& header, const QList<QStringList>& rows,
 QList<bool> numberColumns(TestKind kind);
 
 // Writes the bytes to the file in one piece (a failed write leaves an older file as it was).
-bool writeFileAtomically(const QString& path, const QByteArray& bytes);
+// On failure `error` gets the cause as the system tells it.
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // The same CSV written a page of rows at a time into a temporary file beside the target,
 // which takes the target's name only at commit: a cancelled or failed export leaves no half
@@ -79,5 +81,9 @@ private:
 // One test's curve: "vi_order", "电压", "电流"; an empty list when the test is not stored.
 QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const QString& testNumber,
                              QStringList* header);
+// That curve as a CSV file's bytes (every column a number); nullopt when the test is not
+// stored. `samples` gets the number of curve rows.
+std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
+                                   const QString& testNumber, qsizetype* samples = nullptr);
 
 } // namespace q7rk

@@ -78,7 +78,12 @@ ResultOutcome QueryModel::deleteBatch(std::optional<int> record, const QString& 
 ResultOutcome QueryModel::correct(std::optional<int> record, const QString& field,
                                   const QString& value) {
     if (!valid(record)) return {false, resulttext::noSelection()};
-    return m_store.correct(m_condition.kind, testNumberAt(*record), field, value);
+    return correct(record, QList<FieldChange>{{field, value}});
+}
+
+ResultOutcome QueryModel::correct(std::optional<int> record, const QList<FieldChange>& changes) {
+    if (!valid(record)) return {false, resulttext::noSelection()};
+    return m_store.correct(m_condition.kind, testNumberAt(*record), changes);
 }
 
 } // namespace q7rk

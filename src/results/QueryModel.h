@@ -51,6 +51,8 @@ public:
     // Corrects one field of the record. The rows are not refreshed: the operator searches
     // again to see the change.
     ResultOutcome correct(std::optional<int> record, const QString& field, const QString& value);
+    // Several fields of the record at once (a measurement and the verdict judged again).
+    ResultOutcome correct(std::optional<int> record, const QList<FieldChange>& changes);
 
 private:
     bool valid(std::optional<int> record) const {

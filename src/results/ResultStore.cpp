@@ -6,6 +6,7 @@
 #include "results/SqliteStatement.h"
 #include "settings/NumberText.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -233,6 +234,28 @@ QSqlError insertCurve(QSqlDatabase db, const StoredTest& test) {
     return {};
 }
 
+// Writes a history line with the whole row for every parameter row of the number, before
+// they go. False when the history cannot be written: then nothing is deleted.
+bool keepRemovedRows(QSqlDatabase db, TestKind kind, const QString& number, AuditEntry entry) {
+    if (createAuditTable(db).isValid()) return false;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                  .arg(columnList(kind), tableOf(kind), testNumberField()));
+    q.addBindValue(number);
+    if (!q.exec()) return false;
+    entry.testNumber = number;
+    entry.field = QString::fromUtf8(DeletionField);
+    const int columns = int(description(kind).fields.size());
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < columns; ++i)
+            row << q.value(i);
+        if (addDeletionEntry(db, kind, entry, row).isValid()) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString ResultRows::text(int row, int column) const {
@@ -430,6 +453,7 @@ ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers)
     Connection c(path);
     const QString warning = c.isOpen() ? uniqueNumbers(c.db(), kind, path) : QString();
     int rows = 0;
+    const AuditEntry who = auditStart(kind, {});
     for (const QString& number : testNumbers) {
         bool done = false;
         if (c.isOpen() && !c.begin().isValid()) {
@@ -444,7 +468,9 @@ ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers)
             // Curve rows without a parameter row would keep the number taken: they go too,
             // but the missing row is still reported.
             // Counted at once: the driver reports the connection's last statement.
-            const int deleted = row.exec() ? row.numRowsAffected() : -1;
+            // The removed rows are kept in the history in the same transaction.
+            const bool kept = keepRemovedRows(c.db(), kind, number, who);
+            const int deleted = kept && row.exec() ? row.numRowsAffected() : -1;
             if (deleted >= 0 && curve.exec() && !c.commit().isValid()) {
                 done = deleted > 0;
                 rows += deleted;
@@ -462,35 +488,95 @@ ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers)
 
 ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, const QString& field,
                                    const QString& value) {
+    return correct(kind, testNumber, QList<FieldChange>{{field, value}});
+}
+
+ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber,
+                                   const QList<FieldChange>& changes) {
     const ResultOutcome failed{false, resulttext::operationFailed(), {}};
-    if (field.isEmpty()) return {false, resulttext::noCorrectionField()};
-    if (value.isEmpty()) return {false, resulttext::noCorrectionValue()};
-    if (!correctableFields(kind).contains(field)) return failed;
-    const int index = fieldIndex(kind, field);
-    if (index < 0) return failed;
-    const auto stored = storedValue(fieldType(kind, index), value);
-    if (!stored || stored->isNull()) return failed;
+    struct Target {
+        int index;
+        QVariant value;
+    };
+    QList<Target> targets;
+    for (const FieldChange& change : changes) {
+        if (change.field.isEmpty()) return {false, resulttext::noCorrectionField()};
+        if (change.value.isEmpty()) return {false, resulttext::noCorrectionValue()};
+        if (!correctableFields(kind).contains(change.field)) return failed;
+        const int index = fieldIndex(kind, change.field);
+        if (index < 0) return failed;
+        const auto stored = storedValue(fieldType(kind, index), change.value);
+        if (!stored || stored->isNull()) return failed;
+        targets.append({index, *stored});
+    }
+    if (targets.isEmpty()) return {false, resulttext::noCorrectionField()};
 
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return failed;
     Connection c(path);
     if (!c.isOpen()) return failed;
     const QString warning = uniqueNumbers(c.db(), kind, path);
-    if (c.begin().isValid()) return {false, failed.message, warning};
+    if (c.begin().isValid() || createAuditTable(c.db()).isValid())
+        return {false, failed.message, warning};
     int rows = 0;
-    {
+    AuditEntry entry = auditStart(kind, testNumber);
+    for (const Target& t : targets) {
+        const FieldType type = fieldType(kind, t.index);
+        entry.field = fieldNames(kind)[t.index];
+        entry.newValue = shownValue(type, t.value);
+        const QString where =
+            QStringLiteral(" FROM %1 WHERE %2 = ?").arg(tableOf(kind), testNumberField());
+        QSqlQuery old(c.db());
+        old.prepare(QStringLiteral("SELECT %1").arg(quotedName(entry.field)) + where);
+        old.addBindValue(testNumber);
+        QStringList oldValues;
+        if (!old.exec()) return {false, failed.message, warning};
+        while (old.next())
+            oldValues << shownValue(type, old.value(0));
         QSqlQuery q(c.db());
         q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                      .arg(tableOf(kind), quoted(description(kind).fields[std::size_t(index)].name),
-                           testNumberField()));
-        q.addBindValue(*stored);
+                      .arg(tableOf(kind), quotedName(entry.field), testNumberField()));
+        q.addBindValue(t.value);
         q.addBindValue(testNumber);
         // Every row of the number: the rows of one test must not come to disagree.
         if (!q.exec() || q.numRowsAffected() < 1) return {false, failed.message, warning};
         rows = q.numRowsAffected();
+        for (const QString& before : oldValues) {
+            entry.oldValue = before;
+            if (addCorrectionEntry(c.db(), entry).isValid())
+                return {false, failed.message, warning};
+        }
     }
     if (c.commit().isValid()) return {false, failed.message, warning};
     return {true, resulttext::corrected(rows), warning};
+}
+
+AuditEntry ResultStore::auditStart(TestKind kind, const QString& testNumber) const {
+    AuditEntry e;
+    e.time = auditTime(QDateTime::currentDateTime());
+    e.operatorName = m_operator ? m_operator(kind) : QString();
+    e.testNumber = testNumber;
+    return e;
+}
+
+QList<AuditEntry> ResultStore::history(TestKind kind, const QString& testNumber) const {
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return {};
+    Connection c(path);
+    if (!c.isOpen()) return {};
+    return readHistory(c.db(), kind, testNumber);
+}
+
+std::optional<QList<AuditEntry>> ResultStore::deletions(TestKind kind, const QString& from,
+                                                        const QString& to) const {
+    const auto first = normaliseDate(from);
+    const auto last = normaliseDate(to);
+    if (!first || !last) return std::nullopt;
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return QList<AuditEntry>{};
+    Connection c(path);
+    if (!c.isOpen()) return QList<AuditEntry>{};
+    return readDeletions(c.db(), kind, *first, *last);
 }
 
 } // namespace q7rk

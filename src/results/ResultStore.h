@@ -1,11 +1,13 @@
 #pragma once
 
+#include "results/AuditLog.h"
 #include "results/StoredTest.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 class QSqlDatabase;
@@ -57,6 +59,12 @@ struct ResultOutcome {
 // A failed save names the file and the cause.
 using SaveOutcome = ResultOutcome;
 
+// One field of a correction and its new value as typed.
+struct FieldChange {
+    QString field;
+    QString value;
+};
+
 // The three result files (SQLite) in one directory. Every operation opens its file on a
 // connection of its own and closes it again, so nothing stays open between operations and
 // another program may read the files meanwhile. Values are always bound. A file that is
@@ -103,12 +111,31 @@ public:
     // the field cannot be corrected or cannot take the value.
     ResultOutcome correct(TestKind kind, const QString& testNumber, const QString& field,
                           const QString& value);
+    // Several fields of one test in one transaction: all of them or none.
+    ResultOutcome correct(TestKind kind, const QString& testNumber,
+                          const QList<FieldChange>& changes);
+
+    // Corrections and deletions are written with the name this gives for the kind (the
+    // operator as the settings hold it at that moment); empty without one.
+    void setOperatorSource(std::function<QString(TestKind)> source) {
+        m_operator = std::move(source);
+    }
+    // The corrections and the deletion of one test, oldest first.
+    QList<AuditEntry> history(TestKind kind, const QString& testNumber) const;
+    // The tests deleted on the days from..to (dates as typed, e.g. 2026/12/7), each with its
+    // row; nullopt when a date is no calendar date.
+    std::optional<QList<AuditEntry>> deletions(TestKind kind, const QString& from,
+                                               const QString& to) const;
 
 private:
     // Makes the file's test numbers unique; a warning the first time a file cannot be.
     QString uniqueNumbers(const QSqlDatabase& db, TestKind kind, const QString& path);
 
+    // The first line of a change: who and when.
+    AuditEntry auditStart(TestKind kind, const QString& testNumber) const;
+
     QString m_directory;
+    std::function<QString(TestKind)> m_operator;
     QStringList m_duplicatesReported; // files whose duplicate numbers were told already
 };
 

@@ -33,9 +33,11 @@ const char* questionName(Question id) {
     case Question::DeleteStoredTest:
         return "DeleteStoredTest";
     case Question::DeleteStoredBatch:
+        return "DeleteStoredBatch";
+    case Question::RejudgeVerdict:
         break;
     }
-    return "DeleteStoredBatch";
+    return "RejudgeVerdict";
 }
 
 } // namespace q7rk

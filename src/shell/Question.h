@@ -23,6 +23,8 @@ enum class Question {
     // The stored tests window.
     DeleteStoredTest,
     DeleteStoredBatch,
+    // A corrected measurement: write the verdict its record's limits now give as well.
+    RejudgeVerdict,
 };
 
 // What a scripted answer is set for: the question, and for UploadPiece the piece (1-6);

@@ -4,6 +4,7 @@
 #include "execution/RemainingTime.h"
 #include "kinds/TestKindDescription.h"
 #include "link/InstrumentAddress.h"
+#include "params/StoredBoxes.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "version/Version.h"
@@ -59,6 +60,12 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     // A start gives up the finished tests not stored, in its group (the reset) and outside
     // it (only the last run's tests are saved): the operator is asked first.
     m_run.setStartGate([this](Command group) { return permits(group); });
+    // Corrections and deletions are signed with channel 1's operator of the record's kind, as
+    // the settings hold the name when the change is made.
+    m_results.setOperatorSource([this](TestKind kind) {
+        const StoredBox* entry = startUpEntry(description(kind).operatorBox);
+        return entry ? m_settings.read(entry->section, storedKey(*entry, 0)) : QString();
+    });
     // A number is taken once the kind's result file holds a test under it.
     m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
         return m_results.checkTestTable(kind, number);

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -184,6 +185,48 @@ private slots:
         QCOMPARE(rig.store.load(TestKind::Tv, "A5HL")->value(QStringLiteral("化成电压")),
                  QStringLiteral("150"));
         QCOMPARE(rig.prompter.texts(), S{"修改完毕！重新点击查询可以看到修改结果"});
+    }
+
+    void correctionJudgedAgainShowsInHistory() {
+        Rig rig;
+        rig.store.save(test(TestKind::Tv, {{"测试编号", "T9HL"},
+                                           {"化成电压", "200"},
+                                           {"升压时间指标", "60"},
+                                           {"升压时间", "35"},
+                                           {"TV值", "210"},
+                                           {"TV特性", "合格"}}));
+        rig.query(0, "测试编号", "=", "T9HL");
+        rig.select(2);
+        rig.click("Command5");
+        auto* dialog = child<CorrectionDialog>(rig.window, "jlxg");
+        child<QComboBox>(*dialog, "Combo1")->setCurrentText(QStringLiteral("TV值"));
+        child<QLineEdit>(*dialog, "Text1")->setText(QStringLiteral("199.9"));
+        rig.prompter.setAnswer(Question::RejudgeVerdict, true);
+        QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
+        QVERIFY(rig.prompter.texts().value(0).contains(QStringLiteral("TV特性为“不合格”")));
+        QCOMPARE(rig.store.load(TestKind::Tv, "T9HL")->value(QStringLiteral("TV特性")),
+                 QStringLiteral("不合格"));
+
+        rig.click("HistoryButton");
+        auto* list = child<QTableWidget>(rig.window, "historyList");
+        QCOMPARE(list->rowCount(), 2);
+        QCOMPARE((S{list->item(1, 2)->text(), list->item(1, 3)->text(), list->item(1, 4)->text()}),
+                 (S{"TV特性", "合格", "不合格"}));
+
+        // A curve that cannot be written says where and why.
+        rig.prompter.clear();
+        rig.prompter.queueFileName(rig.dir.filePath(QStringLiteral("missing/c.csv")));
+        rig.click("ExportCurve");
+        QVERIFY(rig.prompter.texts().value(0).startsWith(QStringLiteral("导出失败，无法写入文件 ") +
+                                                         rig.dir.filePath("missing/c.csv") + "："));
+
+        // Deleted, it is listed with its row among the day's deletions.
+        rig.prompter.setAnswer(Question::DeleteStoredTest, true);
+        rig.click("Command2");
+        rig.click("DeletedButton");
+        auto* deleted = child<QTableWidget>(rig.window, "deletedList");
+        QVERIFY(deleted->rowCount() == 1 && deleted->item(0, 2)->text() == "T9HL");
+        QCOMPARE(deleted->item(0, 2 + fieldIndex(TestKind::Tv, "TV特性"))->text(), "不合格");
     }
 };
 

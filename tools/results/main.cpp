@@ -144,16 +144,14 @@ int main(int argc, char** argv) {
     if (!p.isSet("out")) return usage(QStringLiteral("--out is required"));
 
     if (p.isSet("test")) {
-        if (!store.load(*kind, p.value("test"))) {
+        qsizetype samples = 0;
+        const auto bytes = curveCsv(store, *kind, p.value("test"), &samples);
+        if (!bytes) {
             std::fprintf(stderr, "q7rk-results: no stored test %s\n", qPrintable(p.value("test")));
             return Failed;
         }
-        QStringList header;
-        const QList<QStringList> rows = curveRows(store, *kind, p.value("test"), &header);
-        if (!writeFileAtomically(p.value("out"),
-                                 csvBytes(header, rows, QList<bool>(header.size(), true))))
-            return cannotWrite(p.value("out"));
-        std::printf("%lld\n", static_cast<long long>(rows.size()));
+        if (!writeFileAtomically(p.value("out"), *bytes)) return cannotWrite(p.value("out"));
+        std::printf("%lld\n", static_cast<long long>(samples));
         return Done;
     }
     // A year of rows goes to the file a page at a time.

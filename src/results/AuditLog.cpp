@@ -1,0 +1,121 @@
+#include "AuditLog.h"
+
+#include "results/ResultSchema.h"
+
+#include <QDate>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+namespace q7rk {
+
+namespace {
+
+QString table() {
+    return QLatin1Char('"') + QString::fromUtf8(AuditTableName) + QLatin1Char('"');
+}
+
+constexpr const char* kColumns = R"("时间","测试人","测试编号","字段","原值","新值","删除内容")";
+
+QSqlError insert(const QSqlDatabase& db, const AuditEntry& e, const QVariant& removed) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?,?,?,?,?,?,?)")
+                  .arg(table(), QString::fromUtf8(kColumns)));
+    for (const QVariant& v :
+         {QVariant(e.time), QVariant(e.operatorName), QVariant(e.testNumber), QVariant(e.field),
+          QVariant(e.oldValue), QVariant(e.newValue), removed})
+        q.addBindValue(v);
+    q.exec();
+    return q.lastError();
+}
+
+// The row as JSON: numbers stay numbers, null stays null, keyed by the field names.
+QString rowJson(TestKind kind, const QVariantList& row) {
+    QJsonObject o;
+    const QStringList names = fieldNames(kind);
+    for (int i = 0; i < int(names.size()) && i < int(row.size()); ++i)
+        o.insert(names[i], QJsonValue::fromVariant(row[i]));
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+QStringList shownRow(TestKind kind, const QString& json) {
+    const QJsonObject o = QJsonDocument::fromJson(json.toUtf8()).object();
+    QStringList out;
+    const QStringList names = fieldNames(kind);
+    for (int i = 0; i < int(names.size()); ++i)
+        out << shownValue(fieldType(kind, i), o.value(names[i]).toVariant());
+    return out;
+}
+
+QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& where,
+                       const QVariantList& binds) {
+    QList<AuditEntry> out;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // A file that never had a change has no table; that is an empty history, not a fault.
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid")
+                  .arg(QString::fromUtf8(kColumns), table(), where));
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
+    if (!q.exec()) return out;
+    while (q.next()) {
+        AuditEntry e{q.value(0).toString(),
+                     q.value(1).toString(),
+                     q.value(2).toString(),
+                     q.value(3).toString(),
+                     q.value(4).toString(),
+                     q.value(5).toString(),
+                     {}};
+        if (!q.value(6).isNull()) e.removedRow = shownRow(kind, q.value(6).toString());
+        out << e;
+    }
+    return out;
+}
+
+} // namespace
+
+QString auditTime(const QDateTime& when) {
+    return when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+QSqlError createAuditTable(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (\"时间\" TEXT, \"测试人\" TEXT, "
+                               "\"测试编号\" TEXT, \"字段\" TEXT, \"原值\" TEXT, \"新值\" TEXT, "
+                               "\"删除内容\" TEXT)")
+                    .arg(table())))
+        return q.lastError();
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"修改历史_测试编号\" ON %1 (\"测试编号\")")
+               .arg(table()));
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"修改历史_时间\" ON %1 (\"时间\")")
+               .arg(table()));
+    return q.lastError();
+}
+
+QSqlError addCorrectionEntry(const QSqlDatabase& db, const AuditEntry& entry) {
+    return insert(db, entry, QVariant(QMetaType::fromType<QString>()));
+}
+
+QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEntry& entry,
+                           const QVariantList& row) {
+    return insert(db, entry, rowJson(kind, row));
+}
+
+QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const QString& testNumber) {
+    return read(db, kind, QStringLiteral("\"测试编号\" = ?"), {testNumber});
+}
+
+QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,
+                                const QString& to) {
+    // The last day counts whole: everything before the next midnight.
+    const QString end = QDate::fromString(to, QStringLiteral("yyyy/MM/dd"))
+                            .addDays(1)
+                            .toString(QStringLiteral("yyyy/MM/dd"));
+    return read(db, kind,
+                QStringLiteral("\"删除内容\" IS NOT NULL AND \"时间\" >= ? AND \"时间\" < ?"),
+                {from, end});
+}
+
+} // namespace q7rk

@@ -1,0 +1,151 @@
+#include "results/QueryModel.h"
+#include "results/ResultSchema.h"
+#include "results/ResultStore.h"
+#include "results/StoredVerdict.h"
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace q7rk;
+using S = QStringList;
+
+namespace {
+
+StoredTest test(TestKind kind, const QList<QPair<const char*, QString>>& values) {
+    StoredTest t;
+    t.kind = kind;
+    t.values = S(fieldNames(kind).size());
+    for (const auto& [field, text] : values)
+        t.setValue(QString::fromUtf8(field), text);
+    t.curve = {{10, 0.1}};
+    return t;
+}
+
+// A TV test of Vf 200 and limit 60 s that rose in 35 s to 210 V: passed.
+StoredTest tv(const QString& number) {
+    return test(TestKind::Tv, {{"测试编号", number},
+                               {"化成电压", "200"},
+                               {"升压时间指标", "60"},
+                               {"升压时间", "35"},
+                               {"TV值", "210"},
+                               {"TV特性", "合格"},
+                               {"测试人", "李四"},
+                               {"测试日期", "2026/01/05"}});
+}
+
+// Runs a statement on the file as another program would.
+bool exec(const QString& path, const QString& sql) {
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
+        db.setDatabaseName(path);
+        ok = db.open() && QSqlQuery(db).exec(sql);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("outside");
+    return ok;
+}
+
+} // namespace
+
+class TestAudit : public QObject {
+    Q_OBJECT
+private slots:
+    void correctionsAndDeletionsAreKept() {
+        QTemporaryDir dir;
+        ResultStore store(dir.path());
+        QString who = QStringLiteral("张三");
+        store.setOperatorSource([&](TestKind) { return who; });
+        QVERIFY(store.save(tv("A1HL")).ok && store.save(tv("A2HL")).ok);
+        // A file that was never changed has no history table, and reading needs none.
+        QVERIFY(store.history(TestKind::Tv, "A1HL").isEmpty());
+
+        QVERIFY(!store.correct(TestKind::Tv, "A1HL", QStringLiteral("化成电压"), "abc").ok);
+        QVERIFY(store.correct(TestKind::Tv, "A1HL", QStringLiteral("化成电压"), "150").ok);
+        who = QStringLiteral("王五");
+        QVERIFY(store.correct(TestKind::Tv, "A1HL", QStringLiteral("测试日期"), "2026-1-6").ok);
+        const auto history = store.history(TestKind::Tv, "A1HL");
+        QCOMPARE(history.size(), 2);
+        const AuditEntry& first = history[0];
+        QCOMPARE((S{first.operatorName, first.field, first.oldValue, first.newValue}),
+                 (S{"张三", "化成电压", "200", "150"}));
+        // The date as stored, not as typed.
+        QCOMPARE((S{history[1].operatorName, history[1].oldValue, history[1].newValue}),
+                 (S{"王五", "2026/01/05", "2026/01/06"}));
+        QVERIFY(QDateTime::fromString(first.time, "yyyy/MM/dd HH:mm:ss").isValid());
+
+        // The deleted row comes back whole, with when and who.
+        QVERIFY(store.remove(TestKind::Tv, {"A1HL"}).ok);
+        const QString today = QDate::currentDate().toString("yyyy/M/d");
+        const auto deleted = store.deletions(TestKind::Tv, today, today);
+        QVERIFY(deleted && deleted->size() == 1);
+        QCOMPARE(deleted->front().operatorName, QStringLiteral("王五"));
+        S row = tv("A1HL").values;
+        row[fieldIndex(TestKind::Tv, QStringLiteral("化成电压"))] = "150";
+        row[fieldIndex(TestKind::Tv, QStringLiteral("测试日期"))] = "2026/01/06";
+        QCOMPARE(deleted->front().removedRow, row);
+        QCOMPARE(store.history(TestKind::Tv, "A1HL").size(), 3);
+        const QString yesterday = QDate::currentDate().addDays(-1).toString("yyyy/MM/dd");
+        QVERIFY(store.deletions(TestKind::Tv, yesterday, yesterday)->isEmpty());
+        QVERIFY(!store.deletions(TestKind::Tv, "2026/13/01", today));
+
+        // The history is written in the change's transaction: when it cannot be, the change
+        // does not happen either.
+        const QString path = store.locateDbFile(TestKind::Tv);
+        QVERIFY(exec(path, u8"DROP TABLE \"修改历史\"") &&
+                exec(path, u8"CREATE TABLE \"修改历史\" (x)"));
+        QVERIFY(!store.correct(TestKind::Tv, "A2HL", QStringLiteral("化成电压"), "150").ok);
+        QVERIFY(!store.remove(TestKind::Tv, {"A2HL"}).ok);
+        QCOMPARE(store.load(TestKind::Tv, "A2HL")->value(QStringLiteral("化成电压")), "200");
+    }
+
+    void verdictJudgedAgainAndSearched() {
+        // The record's own limits against the corrected value; fields outside the rule and
+        // values that are no number ask nothing.
+        const StoredTest leak =
+            test(TestKind::Leakage,
+                 {{"漏电流指标", "0.05"}, {"漏电流", "0.04"}, {"漏电流特性", "合格"}});
+        const struct {
+            const StoredTest& record;
+            const char* field;
+            QString value;
+            QString after; // empty: no judgement
+        } cases[] = {
+            {tv("X"), "TV值", "199.9", "不合格"}, {tv("X"), "升压时间", "61", "不合格"},
+            {tv("X"), "升压时间", "60", "合格"},  {tv("X"), "化成电压", "300", ""},
+            {tv("X"), "TV值", "abc", ""},         {leak, "漏电流", "0.050", "合格"},
+            {leak, "漏电流", "0.051", "不合格"},
+        };
+        for (const auto& c : cases) {
+            const auto again =
+                rejudge(c.record.kind, c.record.values, QString::fromUtf8(c.field), c.value);
+            QCOMPARE(again ? again->after : QString(), c.after);
+            if (again) QCOMPARE(again->before, QStringLiteral("合格"));
+        }
+
+        // Written together, each with its own line; then found by the verdict.
+        QTemporaryDir dir;
+        ResultStore store(dir.path());
+        QVERIFY(store.save(tv("A1HL")).ok && store.save(tv("A2HL")).ok);
+        QVERIFY(
+            store
+                .correct(TestKind::Tv, "A2HL",
+                         {{QStringLiteral("TV值"), "190"}, {QStringLiteral("TV特性"), "不合格"}})
+                .ok);
+        S fields;
+        for (const AuditEntry& e : store.history(TestKind::Tv, "A2HL"))
+            fields << e.field + ":" + e.newValue;
+        QCOMPARE(fields, (S{"TV值:190", "TV特性:不合格"}));
+        QueryModel model(store);
+        QVERIFY(searchFields(TestKind::Tv).contains(QStringLiteral("TV特性")));
+        const ResultRows& rows =
+            model.run({TestKind::Tv, QStringLiteral("TV特性"), "=", "不合格", {}});
+        QVERIFY(rows.count() == 1 && rows.text(0, 0) == "A2HL");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudit)
+#include "tst_audit.moc"
