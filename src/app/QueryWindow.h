@@ -64,6 +64,8 @@ private:
     void deleteBatch();
     void openCorrection();
     void displaySelected();
+    // 测量条件: what the selected test was measured under, in a small read-only window.
+    void showConditions();
     void exportCsv();
     // The grid shows the model's rows again; the count box and buttons follow.
     void showRows();
@@ -89,6 +91,7 @@ private:
     QPushButton* m_delete = nullptr;   // Command2
     QPushButton* m_correct = nullptr;  // Command5
     QPushButton* m_display = nullptr;  // Command3
+    QPushButton* m_conditions = nullptr;
     QPushButton* m_export = nullptr;
     QPointer<CorrectionDialog> m_dialog;
     QPointer<CsvExportJob> m_exportJob;
