@@ -1,6 +1,7 @@
 #include "QueryWindow.h"
 
 #include "app/AuditViews.h"
+#include "app/ConditionsDialog.h"
 #include "app/CorrectionDialog.h"
 #include "results/CsvExport.h"
 #include "results/QueryModel.h"
@@ -228,6 +229,7 @@ QWidget* QueryWindow::buildActions() {
     m_slot = makeEdit("Text5", QStringLiteral("0"), row);
     m_slot->setMaximumWidth(40);
     m_display = makeButton("Command3", QStringLiteral("显示记录"), row);
+    m_conditions = makeButton("ShowConditions", QStringLiteral("测量条件"), row);
     m_export = makeButton("ExportCsv", QStringLiteral("导出CSV"), row);
     m_history = makeButton("HistoryButton", QStringLiteral("修改历史"), row);
     auto* deletions = makeButton("DeletedButton", QStringLiteral("已删除记录"), row);
@@ -239,6 +241,7 @@ QWidget* QueryWindow::buildActions() {
     m_delete->setEnabled(false);
     m_correct->setEnabled(false);
     m_display->setEnabled(false);
+    m_conditions->setEnabled(false);
     m_export->setEnabled(false);
 
     auto* line = new QHBoxLayout(row);
@@ -254,6 +257,7 @@ QWidget* QueryWindow::buildActions() {
     line->addWidget(m_group);
     line->addWidget(m_slot);
     line->addWidget(m_display);
+    line->addWidget(m_conditions);
     line->addWidget(m_export);
     line->addWidget(m_exportCurve);
     line->addWidget(m_history);
@@ -264,6 +268,7 @@ QWidget* QueryWindow::buildActions() {
     connect(batch, &QPushButton::clicked, this, &QueryWindow::deleteBatch);
     connect(m_correct, &QPushButton::clicked, this, &QueryWindow::openCorrection);
     connect(m_display, &QPushButton::clicked, this, &QueryWindow::displaySelected);
+    connect(m_conditions, &QPushButton::clicked, this, &QueryWindow::showConditions);
     connect(m_export, &QPushButton::clicked, this, &QueryWindow::exportCsv);
     connect(m_history, &QPushButton::clicked, this, &QueryWindow::showHistory);
     connect(deletions, &QPushButton::clicked, this, &QueryWindow::showDeletions);
@@ -310,6 +315,7 @@ void QueryWindow::showRows() {
     m_display->setEnabled(count > 0);
     m_history->setEnabled(count > 0);
     m_exportCurve->setEnabled(count > 0);
+    m_conditions->setEnabled(count > 0);
     showCount();
     // The count of a long result is taken once the first screen is up.
     if (!m_model.totalCount())
@@ -407,6 +413,17 @@ void QueryWindow::displaySelected() {
     m_slot->setText(QString::number(request.slot));
     emit displayRequested(request);
     m_slot->setText(QString::number(nextDisplaySlot(request.slot)));
+}
+
+void QueryWindow::showConditions() {
+    const auto record = selectedRecord();
+    if (!record) return inform(resulttext::noSelection());
+    const QString number = m_model.testNumberAt(*record);
+    const auto conditions = m_model.store().conditions(m_model.condition().kind, number);
+    if (!conditions)
+        return inform(QStringLiteral("测试编号为 ") + number +
+                      QStringLiteral(" 的记录没有测量条件（由早期版本的程序保存）。"));
+    (new ConditionsDialog(number, *conditions, this))->show();
 }
 
 void QueryWindow::exportCsv() {

@@ -65,6 +65,8 @@ private:
     void deleteBatch();
     void openCorrection();
     void displaySelected();
+    // 测量条件: what the selected test was measured under, in a small read-only window.
+    void showConditions();
     void exportCsv();
     void showHistory();
     void showDeletions();
@@ -93,6 +95,7 @@ private:
     QPushButton* m_delete = nullptr;   // Command2
     QPushButton* m_correct = nullptr;  // Command5
     QPushButton* m_display = nullptr;  // Command3
+    QPushButton* m_conditions = nullptr;
     QPushButton* m_export = nullptr;
     QPushButton* m_history = nullptr;
     QPushButton* m_exportCurve = nullptr;

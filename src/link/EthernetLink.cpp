@@ -54,7 +54,9 @@ void EthernetLink::sendPoll(const PollBuilder& build) {
         --m_unansweredPolls;
         emit replyLost();
     }
-    if (send(build())) ++m_unansweredPolls;
+    if (!send(build())) return;
+    ++m_unansweredPolls;
+    emit pollSent();
 }
 
 QString EthernetLink::peer() const {

@@ -44,6 +44,7 @@ public:
     // Closes the connection; a standing one is reported lost.
     void closeLink() override;
     QString statusName() const override { return QStringLiteral("以太网"); }
+    QString endpoint() const override { return peer(); }
 
 signals:
     void handshakeReplied();

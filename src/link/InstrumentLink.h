@@ -47,6 +47,9 @@ public:
     virtual void closeLink() = 0;
     // What panel 7 calls the link: "以太网", "COM3".
     virtual QString statusName() const = 0;
+    // Where the instrument is reached, as a stored test records it: "COM1 (/dev/ttyS0)",
+    // "192.168.0.10:4001".
+    virtual QString endpoint() const = 0;
 
 signals:
     // Every change of where the link stands; the detail names the port or peer.
@@ -61,6 +64,8 @@ signals:
     // (broken, cut short, a wrong code).
     void replyLost();
     void replyRejected();
+    // A poll went out on the line (each attempt of a serial poll counts).
+    void pollSent();
 };
 
 } // namespace q7rk

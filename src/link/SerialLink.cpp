@@ -26,6 +26,7 @@ SerialLink::SerialLink(SettingsStore& settings, const Timing& timing, QObject* p
     connect(&m_poll, &SerialPollExchange::replied, this, &InstrumentLink::readingsReceived);
     connect(&m_poll, &SerialPollExchange::replyLost, this, &InstrumentLink::replyLost);
     connect(&m_poll, &SerialPollExchange::replyRejected, this, &InstrumentLink::replyRejected);
+    connect(&m_poll, &SerialPollExchange::pollSent, this, &InstrumentLink::pollSent);
     connect(&m_poll, &SerialPollExchange::finished, this, [this](bool ok) {
         if (!ok) {
             m_pendingPoll = nullptr;
@@ -69,6 +70,11 @@ void SerialLink::sendPoll(const PollBuilder& build) {
 
 QString SerialLink::statusName() const {
     return com(m_port);
+}
+
+QString SerialLink::endpoint() const {
+    const QString device = devicePath(m_port);
+    return device == com(m_port) ? device : com(m_port) + QStringLiteral(" (") + device + u')';
 }
 
 void SerialLink::cancelPoll() {

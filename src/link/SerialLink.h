@@ -44,6 +44,7 @@ public:
     bool sendResult(const QByteArray& frame) override;
     void closeLink() override { closePort(); }
     QString statusName() const override;
+    QString endpoint() const override;
     SerialPollExchange& pollExchange() { return m_poll; }
     bool isSearching() const { return m_searching; }
     int comPortChoice() const { return m_choice; }

@@ -53,6 +53,8 @@ void SerialPollExchange::startAttempt() {
     m_waiting = true;
     m_replyTimer.start();
     const bool written = m_transport->write(poll);
+    // Counted even when the answer came while write() ran and ended the tick.
+    if (written) emit pollSent();
     if (!m_running) return;
     if (!written && m_waiting) {
         m_replyTimer.stop();

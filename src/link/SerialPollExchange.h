@@ -49,6 +49,8 @@ signals:
     // One attempt went unanswered; one reply could not be decoded.
     void replyLost();
     void replyRejected();
+    // An attempt's poll was written.
+    void pollSent();
 
 private:
     void startAttempt();

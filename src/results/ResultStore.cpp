@@ -163,6 +163,7 @@ QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
                                     .arg(tableOf(kind), cols.join(QLatin1Char(','))));
     if (e.isValid()) return e;
+    if (e = createConditionsTable(db); e.isValid()) return e;
     return execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, \"vi_order\" "
                                         "INTEGER, \"电压\" REAL, \"电流\" REAL, PRIMARY KEY "
                                         "(%2, \"vi_order\")) WITHOUT ROWID")
@@ -340,6 +341,10 @@ SaveOutcome ResultStore::save(const StoredTest& test) {
             row.addBindValue(v);
         if (!row.exec()) return fault(row.lastError());
         if (const QSqlError e = insertCurve(c.db(), test); e.isValid()) return fault(e);
+        if (test.conditions)
+            if (const QSqlError e = insertConditions(c.db(), test.testNumber(), *test.conditions);
+                e.isValid())
+                return fault(e);
     }
     if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
     out.ok = true;
@@ -375,7 +380,16 @@ std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNu
             test.curve.push_back({sampleValue(curve.value(1)), sampleValue(curve.value(2))});
         }
     }
+    test.conditions = readConditions(c.db(), testNumber);
     return test;
+}
+
+std::optional<RunConditions> ResultStore::conditions(TestKind kind,
+                                                     const QString& testNumber) const {
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return std::nullopt;
+    Connection c(path);
+    return c.isOpen() ? readConditions(c.db(), testNumber) : std::nullopt;
 }
 
 ResultRows ResultStore::query(const QueryCondition& condition) const {
@@ -471,7 +485,8 @@ ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers)
             // The removed rows are kept in the history in the same transaction.
             const bool kept = keepRemovedRows(c.db(), kind, number, who);
             const int deleted = kept && row.exec() ? row.numRowsAffected() : -1;
-            if (deleted >= 0 && curve.exec() && !c.commit().isValid()) {
+            if (deleted >= 0 && curve.exec() && !deleteConditions(c.db(), number).isValid() &&
+                !c.commit().isValid()) {
                 done = deleted > 0;
                 rows += deleted;
             } else {

@@ -89,6 +89,9 @@ public:
 
     // The stored test of that number, with its curve; nullopt when there is none.
     std::optional<StoredTest> load(TestKind kind, const QString& testNumber) const;
+    // What the test was measured under; nullopt when the file does not say (saved by an
+    // older program, or no such test).
+    std::optional<RunConditions> conditions(TestKind kind, const QString& testNumber) const;
 
     // The parameter rows matching the condition, in the order they were stored. A value
     // that the field cannot take finds nothing. An empty field matches every row.

@@ -97,6 +97,7 @@ SaveCandidate SavePass::candidate(const PanelModel& panel, const SampleStore& sa
     SaveCandidate c;
     c.channel = request.channel;
     c.test = recordOfChannel(panel, samples, request.channel, request.samplesTaken);
+    c.test.conditions = request.conditions;
     c.missing = missingRequiredBoxes(panel, request.channel);
     c.takenInFile = m_store.checkTestTable(c.test.kind, c.test.testNumber());
     return c;
@@ -104,14 +105,14 @@ SaveCandidate SavePass::candidate(const PanelModel& panel, const SampleStore& sa
 
 SaveReport SavePass::run(const PanelModel& panel, const SampleStore& samples,
                          const QList<SaveRequest>& channels) {
-    std::map<int, int> taken; // channel -> samples, ascending and each once
+    std::map<int, SaveRequest> taken; // by channel, ascending and each once
     for (const SaveRequest& req : channels)
-        if (req.channel >= 0 && req.channel < ChannelCount) taken[req.channel] = req.samplesTaken;
+        if (req.channel >= 0 && req.channel < ChannelCount) taken[req.channel] = req;
     QList<SaveCandidate> group;
     QList<int> empty;
-    for (const auto& [channel, samplesTaken] : taken) {
-        if (samplesTaken > 0)
-            group << candidate(panel, samples, {channel, samplesTaken});
+    for (const auto& [channel, request] : taken) {
+        if (request.samplesTaken > 0)
+            group << candidate(panel, samples, request);
         else
             empty << channel;
     }

@@ -14,10 +14,16 @@ class PanelModel;
 class ResultStore;
 class SampleStore;
 
-// A channel the station lets the pass save, and how many samples its run took.
+// A channel the station lets the pass save, how many samples its run took and what it was
+// measured under (stored beside it when given).
 struct SaveRequest {
-    int channel = 0;
-    int samplesTaken = 0;
+    SaveRequest(int channel_ = 0, int samplesTaken_ = 0,
+                std::optional<RunConditions> conditions_ = std::nullopt)
+        : channel(channel_), samplesTaken(samplesTaken_), conditions(std::move(conditions_)) {}
+
+    int channel;
+    int samplesTaken;
+    std::optional<RunConditions> conditions;
 };
 
 // A required box left empty.

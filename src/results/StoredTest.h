@@ -1,9 +1,11 @@
 #pragma once
 
+#include "results/RunConditions.h"
 #include "settings/ChannelModel.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace q7rk {
@@ -20,6 +22,8 @@ struct StoredTest {
     TestKind kind = TestKind::Tv;
     QStringList values;
     std::vector<CurvePoint> curve;
+    // Saved beside the test when given; read back when the file holds them.
+    std::optional<RunConditions> conditions;
 
     QString testNumber() const { return values.value(0); }
     // Text of a field by name; empty for a field the kind does not have.

@@ -13,6 +13,7 @@
 #include "shell/ShellModel.h"
 #include "station/CommandGate.h"
 #include "station/LinkTexts.h"
+#include "station/RunConditionsRecorder.h"
 #include "station/TestLifecycle.h"
 
 #include <algorithm>
@@ -81,7 +82,7 @@ bool SaveWorkflow::save() {
     // one the run cut short, never the same test twice.
     QList<SaveRequest> requests;
     for (int k : tests.unsaved())
-        requests << SaveRequest{k, tests.samplesTaken(k)};
+        requests << SaveRequest{k, tests.samplesTaken(k), m_parts.conditions.conditionsOf(k)};
     // Pieces an earlier 保存 of this run did not send are offered again.
     QList<RunPiece> pieces;
     for (int k : tests.unsentPieces())

@@ -14,6 +14,7 @@ class PanelModel;
 class PlantPage;
 class Prompter;
 class ResultStore;
+class RunConditionsRecorder;
 class RunController;
 class SettingsStore;
 class ShellModel;
@@ -35,6 +36,7 @@ public:
         const SampleStore& samples;
         const RunStates& runs;
         const RunController& run;
+        const RunConditionsRecorder& conditions;
         PlantPage& plant;
         SettingsStore& settings;
         ShellModel& shell;

@@ -28,6 +28,7 @@
 #include "station/QuitGuard.h"
 #include "station/ReportActions.h"
 #include "station/RunAwarePrompter.h"
+#include "station/RunConditionsRecorder.h"
 #include "station/SaveWorkflow.h"
 #include "station/StartupLoader.h"
 #include "station/TestLifecycle.h"
@@ -192,6 +193,8 @@ private:
     SamplingTick m_tick;
     Evaluator m_evaluator;
     RunController m_run;
+    // Counts the run's polls and lost replies; first to hear of its end, before any save.
+    RunConditionsRecorder m_conditions{m_run, m_activeLink, m_channels};
     // The working directory's result files, the report of the shown tests, calibration.
     ResultStore m_results;
     QueryModel m_query{m_results};
@@ -207,7 +210,7 @@ private:
     StartupLoader m_startup{m_settings, m_channels, m_panel, m_charts, m_shell, m_plant};
     NewTestReset m_reset{m_tests, m_channels, m_panel, m_shell, m_evaluator, m_plotter, m_charts};
     SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_samples, m_runs,
-                           m_run, m_plant, m_settings, m_shell, m_prompter}};
+                           m_run, m_conditions, m_plant, m_settings, m_shell, m_prompter}};
     QuitGuard m_quit{m_gate, m_run, m_plant};
     ReportActions m_reports{m_gate, m_report, m_charts, m_prompter};
 };

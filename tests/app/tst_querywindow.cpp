@@ -228,6 +228,27 @@ private slots:
         QVERIFY(deleted->rowCount() == 1 && deleted->item(0, 2)->text() == "T9HL");
         QCOMPARE(deleted->item(0, 2 + fieldIndex(TestKind::Tv, "TV特性"))->text(), "不合格");
     }
+
+    // 测量条件 of the selected test, and what a test saved without them says.
+    void measurementConditions() {
+        Rig rig;
+        StoredTest t = test(TestKind::Tv, {{"测试编号", "C1HL"}});
+        t.conditions = RunConditions{};
+        t.conditions->lostReplies = 47;
+        QVERIFY(rig.store.save(t).ok);
+        QCOMPARE(rig.query(0, "测试编号", "=", "C1HL"), S{"C1HL"});
+        rig.select(2);
+        rig.click("ShowConditions");
+        const auto* table =
+            child<QTableWidget>(*child<QWidget>(rig.window, "ConditionsDialog"), "conditions");
+        const auto lost = table->findItems(QStringLiteral("丢失应答"), Qt::MatchExactly);
+        QVERIFY(lost.size() == 1 && table->item(lost[0]->row(), 1)->text() == "47");
+        QCOMPARE(rig.query(0, "测试编号", "=", "A1HL"), S{"A1HL"});
+        rig.select(2);
+        rig.click("ShowConditions");
+        QCOMPARE(rig.prompter.texts().last(),
+                 QStringLiteral("测试编号为 A1HL 的记录没有测量条件（由早期版本的程序保存）。"));
+    }
 };
 
 QTEST_MAIN(TestQueryWindow)

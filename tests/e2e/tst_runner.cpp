@@ -3,6 +3,7 @@
 #include "results/ResultStore.h"
 #include "settings/SettingsStore.h"
 #include "support/SimulatorProcess.h"
+#include "version/Version.h"
 
 #include <QDir>
 #include <QFile>
@@ -263,21 +264,45 @@ private slots:
         QCOMPARE(done.value("left").toInt(), 0);
     }
 
+    // With every tenth poll unanswered, and channel 2 calibrated apart: the conditions stored
+    // beside each test count the lost replies and carry the channel's factors.
     void leakageTestEndsAtItsTestTime() {
+        const QStringList factors{"1.02", "1.1", "0.98", "1.05"};
         QList<std::pair<QString, QString>> keys{{"option5(0)", "False"}, {"option6(0)", "True"}};
+        for (int i = 0; i < 4; ++i)
+            keys += {QStringList{"Vadjust(1)", "Iadjust(1)", "KV(1)", "KI(1)"}[i], factors[i]};
         for (int k = 0; k < 2; ++k)
             keys += {{QString("Thy(%1)").arg(k), "120"},
                      {QString("ldldy(%1)").arg(k), "100"},
                      {QString("ldlzb(%1)").arg(k), k ? "0.001" : "0.05"},
                      {QString("TVcsbh(%1)").arg(k), QString("L-%1").arg(k + 1)}};
-        const RunResult r = runSaved({"--foil-voltage", "1000"}, "leak", keys, "1-2");
+        SimulatorProcess sim;
+        QVERIFY(
+            sim.start({"--time-scale", kScale, "--foil-voltage", "1000", "--drop-every", "10"}));
+        const QString workdir = m_dir.filePath("leak"),
+                      link = QString("127.0.0.1:%1").arg(sim.port());
+        QDir().mkpath(workdir);
+        const RunResult r = runGroup(writeSettings(m_dir, "leak.ini", keys), "tcp:" + link, "1-2",
+                                     {"--answer-save", "yes", "--workdir", workdir});
         QVERIFY2(r.exitCode == 0 && r.json.value("saved").toBool(), qPrintable(r.stderrText));
         for (int c = 1; c <= 2; ++c) {
             const QJsonObject ch = channel(r, c);
             QCOMPARE(volts(ch).size(), 120); // ends with the first sample past the test time
             QCOMPARE(box(ch, "Text12"), box(ch, "Text26"));
-            checkStored(m_dir.filePath("leak"), q7rk::TestKind::Leakage, ch,
+            checkStored(workdir, q7rk::TestKind::Leakage, ch,
                         {{"漏电流电压", "Text9"}, {"漏电流", "Text12"}});
+            const auto cond = q7rk::ResultStore(workdir).conditions(
+                q7rk::TestKind::Leakage, ch.value("testNumber").toString());
+            QVERIFY(cond && cond->polls > 120 && cond->link == link);
+            // A tenth of the polls dropped; at 20 times the speed some late replies count too.
+            QVERIFY2(cond->lostReplies >= cond->polls / 20 && cond->lostReplies <= cond->polls / 2,
+                     qPrintable(QString("%1 of %2").arg(cond->lostReplies).arg(cond->polls)));
+            QCOMPARE(cond->version, QString(q7rk::version::Number));
+            QVERIFY(cond->started.isValid() && cond->started < cond->ended);
+            const QList<double> stored{cond->voltageAdjust, cond->currentAdjust,
+                                       cond->voltageControl, cond->currentControl};
+            for (int i = 0; i < 4; ++i)
+                QCOMPARE(stored[i], c == 2 ? factors[i].toDouble() : 1.0);
         }
         QCOMPARE(box(channel(r, 1), "Text13"), QString::fromUtf8("合格"));   // floor 0.02 mA
         QCOMPARE(box(channel(r, 2), "Text13"), QString::fromUtf8("不合格")); // limit 0.001

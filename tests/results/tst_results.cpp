@@ -5,6 +5,7 @@
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "results/ResultTexts.h"
+#include "results/RunConditions.h"
 #include "results/SavePass.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
@@ -408,6 +409,60 @@ private slots:
         QCOMPARE((S{cell(2, 0), cell(2, 1), cell(2, 15)}), (S{"'-Q2HL", "-250", "'=B"}));
 
         QCOMPARE(run({"query", "--kind", "tv", "--field", "nope", "--op", ">", "--value", "1"}), 2);
+    }
+
+    // The conditions beside a test: a file from before them reads, deletes and takes new tests
+    // as it did; a saved row comes back whole (store, tool) and goes with its test; a foreign
+    // table under the name fails the save whole.
+    void measurementConditions() {
+        const QString path = m_b->store.locateDbFile(TestKind::Tv);
+        QVERIFY(m_b->store.save(tvTest("OLDHL", 150, "A", "2012/06/01")).ok);
+        QVERIFY(m_b->store.save(tvTest("GONEHL", 150, "A", "2012/06/01")).ok);
+        FileCheck(path).scalar(u("DROP TABLE \"测量条件\""));
+        const auto old = m_b->store.load(TestKind::Tv, "OLDHL");
+        QVERIFY(old && !old->conditions && old->value(u("化成电压")) == "150");
+        QVERIFY(m_b->store.remove(TestKind::Tv, {"GONEHL"}).ok);
+
+        StoredTest t = tvTest("NEWHL", 200, "B", "2012/06/02");
+        t.conditions = RunConditions{1.0615201,
+                                     0.98,
+                                     1,
+                                     1.25,
+                                     "127.0.0.1:4001",
+                                     "1.0.0",
+                                     480,
+                                     47,
+                                     2,
+                                     QDateTime(QDate(2012, 6, 2), QTime(9, 0, 0, 5)),
+                                     QDateTime(QDate(2012, 6, 2), QTime(9, 4, 1))};
+        QVERIFY(m_b->store.save(t).ok);
+        const auto back = m_b->store.conditions(TestKind::Tv, "NEWHL");
+        QVERIFY(back && !m_b->store.conditions(TestKind::Tv, "OLDHL"));
+        const auto shown = [](const RunConditions& c) {
+            QStringList out;
+            for (const auto& [name, text] : shownConditions(c))
+                out << name + "=" + text;
+            return out;
+        };
+        QCOMPARE(shown(*back), shown(*t.conditions));
+        QCOMPARE(back->started, t.conditions->started);
+
+        QProcess tool;
+        tool.start(Q7RK_RESULTS_TOOL,
+                   {"show", "--workdir", m_b->dir.path(), "--kind", "tv", "--test", "NEWHL"});
+        QVERIFY(tool.waitForFinished(30000) && tool.exitCode() == 0);
+        const QJsonObject doc = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+        QCOMPARE(doc["conditions"][u("丢失应答")].toString(), QString("47"));
+        QCOMPARE(doc["conditions"][u("电压采样校准")].toString(), QString("1.0615201"));
+        QCOMPARE(doc["fields"][u("测试人")].toString(), QString("B"));
+
+        QVERIFY(m_b->store.remove(TestKind::Tv, {"NEWHL"}).ok);
+        QCOMPARE(FileCheck(path).scalar(u("SELECT count(*) FROM \"测量条件\"")).toInt(), 0);
+
+        FileCheck(path).scalar(u("DROP TABLE \"测量条件\""));
+        FileCheck(path).scalar(u("CREATE TABLE \"测量条件\" (\"测试编号\" TEXT)"));
+        QVERIFY(!m_b->store.save(t).ok);
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "NEWHL"));
     }
 
     // A save killed at any moment leaves a sound file with each test whole or absent.

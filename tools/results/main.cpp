@@ -1,5 +1,6 @@
 // q7rk-results: the local result files from the command line. `query` prints the rows of one
-// search as JSON; `export` writes a parameter table (optionally searched) or one test's curve
+// search as JSON; `show` prints one stored test's row and measurement conditions as JSON;
+// `export` writes a parameter table (optionally searched) or one test's curve
 // as CSV; `trend` prints the control chart of one field; `demo-trend` fills the TV file with a
 // month of tests that drift, for a first look at the trend window.
 #include "DemoTrend.h"
@@ -52,6 +53,29 @@ int printQuery(const QString& key, const ResultRows& rows) {
     return Done;
 }
 
+// One test: its row by field name, its number of samples and the conditions it was measured
+// under (null for a test saved before they were kept).
+int printTest(const QString& key, const StoredTest& test) {
+    QJsonObject fields;
+    const QStringList names = fieldNames(test.kind);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        fields.insert(names[i], test.values.value(i));
+    QJsonValue conditions = QJsonValue::Null;
+    if (test.conditions) {
+        QJsonObject shown;
+        for (const auto& [name, text] : shownConditions(*test.conditions))
+            shown.insert(name, text);
+        conditions = shown;
+    }
+    const QJsonObject doc{{"kind", key},
+                          {"test", test.testNumber()},
+                          {"fields", fields},
+                          {"samples", qint64(test.curve.size())},
+                          {"conditions", conditions}};
+    std::fputs(QJsonDocument(doc).toJson(QJsonDocument::Indented).constData(), stdout);
+    return Done;
+}
+
 int cannotWrite(const QString& path) {
     std::fprintf(stderr, "q7rk-results: cannot write %s\n", qPrintable(path));
     return Failed;
@@ -79,6 +103,7 @@ int main(int argc, char** argv) {
     p.setApplicationDescription(QStringLiteral(
         "The local result files.\n"
         "  query  --kind K --field NAME --op OP --value V1 [--value2 V2]   rows as JSON\n"
+        "  show   --kind K --test NUMBER   one test's row and measurement conditions as JSON\n"
         "  export --kind K [--test NUMBER | --field ... --op ... --value ...] --out FILE.csv\n"
         "  trend  --kind K --field NAME [--from DATE --to DATE] [--where 'FIELD OP VALUE']...\n"
         "         [--png FILE]   control chart of a numeric field as JSON\n"
@@ -86,7 +111,7 @@ int main(int argc, char** argv) {
         "usage."));
     p.addHelpOption();
     p.addVersionOption();
-    p.addPositionalArgument("command", "query, export, trend or demo-trend");
+    p.addPositionalArgument("command", "query, show, export, trend or demo-trend");
     p.addOptions({
         {"workdir",
          "Folder holding the result files (default: the current one, or the user's data "
@@ -97,7 +122,7 @@ int main(int argc, char** argv) {
         {"op", "Comparison: >, <, = or 介于.", "OP"},
         {"value", "Value, or lower bound for 介于.", "V1"},
         {"value2", "Upper bound for 介于.", "V2"},
-        {"test", "export: the curve of this test number.", "NUMBER"},
+        {"test", "show: this test; export: the curve of this test number.", "NUMBER"},
         {"out", "export: the CSV file to write.", "FILE"},
         {"from", "trend: first test date (default: 29 days before today).", "DATE"},
         {"to", "trend: last test date (default: today).", "DATE"},
@@ -110,7 +135,7 @@ int main(int argc, char** argv) {
 
     const QStringList args = p.positionalArguments();
     if (args.size() != 1)
-        return usage(QStringLiteral("one command: query, export, trend or demo-trend"));
+        return usage(QStringLiteral("one command: query, show, export, trend or demo-trend"));
     const QString command = args.first();
     if (command == QLatin1String("demo-trend")) {
         const QString folder = workingFolder::forThisProgram(p.value("workdir"));
@@ -127,6 +152,15 @@ int main(int argc, char** argv) {
     if (!kind) return usage(QStringLiteral("--kind takes tv, leakage or electrolyte"));
     const ResultStore store(workingFolder::forThisProgram(p.value("workdir")));
     if (command == QLatin1String("trend")) return runTrend(p, *kind, store);
+    if (command == QLatin1String("show")) {
+        if (!p.isSet("test")) return usage(QStringLiteral("--test is required"));
+        const auto test = store.load(*kind, p.value("test"));
+        if (!test) {
+            std::fprintf(stderr, "q7rk-results: no stored test %s\n", qPrintable(p.value("test")));
+            return Failed;
+        }
+        return printTest(p.value("kind"), *test);
+    }
 
     QueryCondition cond{*kind, p.value("field"), p.value("op"), p.value("value"),
                         p.value("value2")};

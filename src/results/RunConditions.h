@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+#include <optional>
+#include <utility>
+
+namespace q7rk {
+
+// What a test was measured under, so a doubtful result can be traced to a channel that was
+// calibrated differently, a link that lost replies or an older program: the channel's
+// calibration factors at the end of the run, the link, the program's version, the run's
+// polls, lost replies and rejected frames, and when the run started and ended.
+struct RunConditions {
+    double voltageAdjust = 1;  // Vadjust: measured-voltage correction
+    double currentAdjust = 1;  // Iadjust: measured-current correction
+    double voltageControl = 1; // KV: set-voltage correction
+    double currentControl = 1; // KI: set-current correction
+    QString link;              // "COM1 (/dev/ttyS0)", "192.168.0.10:4001"
+    QString version;
+    qint64 polls = 0;
+    qint64 lostReplies = 0;    // time-outs and replies that never came
+    qint64 rejectedFrames = 0; // replies that came broken, cut short or with a wrong code
+    QDateTime started;
+    QDateTime ended;
+};
+
+// The table "测量条件" of a result file: one row per stored test, keyed by "测试编号". Files
+// written before it existed lack it; it is made when a file is next written.
+inline constexpr const char* ConditionsTableName = "测量条件";
+
+QSqlError createConditionsTable(const QSqlDatabase& db);
+// Replaces any row the number has (left by a test another program deleted).
+QSqlError insertConditions(const QSqlDatabase& db, const QString& testNumber,
+                           const RunConditions& conditions);
+// Nothing to do when the file has no such table.
+QSqlError deleteConditions(const QSqlDatabase& db, const QString& testNumber);
+// nullopt when the file has no table or no row for the number.
+std::optional<RunConditions> readConditions(const QSqlDatabase& db, const QString& testNumber);
+
+// The row as shown: column name and text, in table order (after the test number).
+QList<std::pair<QString, QString>> shownConditions(const RunConditions& conditions);
+
+} // namespace q7rk

@@ -1,0 +1,68 @@
+#include "RunConditionsRecorder.h"
+
+#include "execution/RunController.h"
+#include "link/ActiveLink.h"
+#include "link/InstrumentLink.h"
+#include "settings/NumberText.h"
+#include "version/Version.h"
+
+namespace q7rk {
+
+namespace {
+
+// The factor as the settings keep it, so the stored value reads as the setting does.
+double factor(float value) {
+    return exactSingleText(value).toDouble();
+}
+
+} // namespace
+
+RunConditionsRecorder::RunConditionsRecorder(const RunController& run, const ActiveLink& links,
+                                             const ChannelModel& channels, QObject* parent)
+    : QObject(parent), m_run(run), m_links(links), m_channels(channels) {
+    connect(&run, &RunController::runStarted, this, &RunConditionsRecorder::started);
+    // Before the station's own handler, which may save at once.
+    connect(&run, &RunController::runEnded, this, &RunConditionsRecorder::ended);
+    for (const InstrumentLink* link : {&links.serialLink(), &links.ethernetLink()}) {
+        connect(link, &InstrumentLink::pollSent, this,
+                [this, link] { count(*link, &RunConditions::polls); });
+        connect(link, &InstrumentLink::replyLost, this,
+                [this, link] { count(*link, &RunConditions::lostReplies); });
+        connect(link, &InstrumentLink::replyRejected, this,
+                [this, link] { count(*link, &RunConditions::rejectedFrames); });
+    }
+}
+
+void RunConditionsRecorder::started() {
+    m_last = RunConditions{};
+    m_last.link = m_links.current().endpoint();
+    m_last.version = QString::fromLatin1(version::Number);
+    m_last.started = QDateTime::currentDateTime();
+}
+
+void RunConditionsRecorder::ended() {
+    m_last.ended = QDateTime::currentDateTime();
+    for (int k = 0; k < ChannelCount; ++k) {
+        RunConditions& c = m_factors[std::size_t(k)];
+        c.voltageAdjust = factor(m_channels.voltageAdjust[k]);
+        c.currentAdjust = factor(m_channels.currentAdjust[k]);
+        c.voltageControl = factor(m_channels.KV[k]);
+        c.currentControl = factor(m_channels.KI[k]);
+    }
+}
+
+void RunConditionsRecorder::count(const InstrumentLink& link, qint64 RunConditions::*counter) {
+    if (m_run.isRunning() && &link == &m_links.current()) ++(m_last.*counter);
+}
+
+RunConditions RunConditionsRecorder::conditionsOf(int channel) const {
+    RunConditions c = m_last;
+    const RunConditions& f = m_factors[std::size_t(channel)];
+    c.voltageAdjust = f.voltageAdjust;
+    c.currentAdjust = f.currentAdjust;
+    c.voltageControl = f.voltageControl;
+    c.currentControl = f.currentControl;
+    return c;
+}
+
+} // namespace q7rk
