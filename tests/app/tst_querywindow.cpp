@@ -4,6 +4,7 @@
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "shell/ScriptedPrompter.h"
+#include "support/TestStation.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -37,15 +38,14 @@ StoredTest test(TestKind kind, const QList<QPair<const char*, QString>>& values)
     return t;
 }
 
-// The window over real result files holding five TV tests, one leakage and one electrolyte.
-struct Rig {
-    QTemporaryDir dir;
-    ResultStore store{dir.path()};
-    QueryModel model{store};
-    ScriptedPrompter prompter;
-    QueryWindow window{model, prompter};
+// The station's query window over real result files holding five TV tests, one leakage and
+// one electrolyte.
+struct Rig : q7rk::testing::TestStation {
+    const ResultStore& store = station.results();
+    QueryWindow window{station.query(), prompter};
 
     Rig() {
+        ResultStore store;
         for (int i = 0; i < 5; ++i)
             store.save(test(TestKind::Tv, {{"测试编号", QString("A%1HL").arg(i + 1)},
                                            {"化成电压", QString::number(100 + 50 * i)},
