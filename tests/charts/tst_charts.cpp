@@ -202,6 +202,18 @@ private slots:
         m_r->charts.narrowGroupTimeAxes();
         QCOMPARE(m_r->channels.timeScale[2], 1.0f / 32);
         QCOMPARE(m_r->channels.groupTimeScale, 0.125f);
+
+        // Zero voltage box and factor: finite coordinates only.
+        m_r->panel.setText(2, Box::FormationVoltage, QStringLiteral("0"));
+        m_r->channels.timeScale[2] = 0;
+        m_r->channels.groupTimeScale = NaN;
+        m_r->plotter.plot(2, 7, 0);
+        QCOMPARE(m_r->plotter.channelY(2), 3600.0);
+        m_r->samples.set(2, 8, 10, 0);
+        m_r->plotter.plot(2, 8, 0);
+        QCOMPARE(m_r->plotter.channelY(2), 0.0);
+        QVERIFY(std::isfinite(m_r->plotter.channelX(2, 8)));
+        QVERIFY(std::isfinite(m_r->plotter.groupTipLabel(2).x()));
     }
 
     void plotStepPositionsAndPixels() {
@@ -215,7 +227,9 @@ private slots:
         for (int n = 1; n <= 101; ++n)
             m_r->samples.set(0, n, 150, 5);
         m_r->channels.channelStopped[0] = true; // positions only: the next segment starts level
+        const QImage unstopped = m_r->charts.channelChart(0).image();
         m_r->plotter.plot(0, 99, 5);
+        QCOMPARE(m_r->charts.channelChart(0).image(), unstopped);
         m_r->channels.channelStopped[0] = false;
         for (int n = 100; n <= 101; ++n)
             m_r->plotter.plot(0, n, n == 100 ? 5 : 25); // 25 mA is off the scale
@@ -244,31 +258,6 @@ private slots:
         m_r->plotter.plot(1, 1, 0);
         QCOMPARE(tips.count(), 3); // tips move from the second sample on
         QVERIFY(hasColourNear(m_r->charts.groupChart(0), 800 + 25, 3000, Green, 1));
-    }
-
-    void stoppedChannelAndBrokenScales() {
-        m_r->channels.channelStopped[1] = true;
-        QSignalSpy tips(&m_r->plotter, &CurvePlotter::tipLabelsMoved);
-        const QImage before = m_r->charts.channelChart(1).image();
-        const QImage groupBefore = m_r->charts.groupChart(0).image();
-        m_r->samples.set(1, 50, 150, 0);
-        m_r->plotter.plot(1, 50, 0);
-        QCOMPARE(m_r->plotter.channelY(1), 1600.0); // positions still follow
-        QCOMPARE(m_r->charts.channelChart(1).image(), before);
-        QCOMPARE(m_r->charts.groupChart(0).image(), groupBefore);
-        QCOMPARE(tips.count(), 0);
-
-        // Zero voltage box and factor: finite coordinates only.
-        m_r->panel.setText(2, Box::FormationVoltage, QStringLiteral("0"));
-        m_r->channels.timeScale[2] = 0;
-        m_r->channels.groupTimeScale = std::nanf("");
-        m_r->plotter.plot(2, 7, 0);
-        QCOMPARE(m_r->plotter.channelY(2), 3600.0);
-        m_r->samples.set(2, 8, 10, 0);
-        m_r->plotter.plot(2, 8, 0);
-        QCOMPARE(m_r->plotter.channelY(2), 0.0);
-        QVERIFY(std::isfinite(m_r->plotter.channelX(2, 8)));
-        QVERIFY(std::isfinite(m_r->plotter.groupTipLabel(2).x()));
     }
 
     void rescaleRedrawsFromTheStore() {

@@ -32,13 +32,6 @@ struct Program : q7rk::testing::TestStation {
         controller.startUp();
     }
 
-    bool connectTcp(quint16 port) {
-        panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
-        panel.setText(0, Box::InstrumentPort, QString::number(port));
-        QSignalSpy handshake(&controller.ethernetLink(), &EthernetLink::handshakeReplied);
-        controller.perform(Command::ToggleEthernet);
-        return handshake.wait(5000);
-    }
     QString caption(Command c) const { return shell.button(c)->caption; }
 };
 

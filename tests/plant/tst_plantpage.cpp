@@ -78,11 +78,7 @@ private slots:
             panel.leave(k, Box::DelayTime);
             panel.setText(k, Box::TvTestNumber, Serial);
         }
-        panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
-        panel.setText(0, Box::InstrumentPort, QString::number(sim.port()));
-        QSignalSpy handshake(&m_bench->station.ethernetLink(), &EthernetLink::handshakeReplied);
-        m_bench->station.perform(Command::ToggleEthernet);
-        QVERIFY(handshake.wait(5000));
+        QVERIFY(m_bench->connectTcp(sim.port()));
 
         // A start of channels 1-3 begins a new foil's pieces.
         m_bench->page.grid().setEntry(PieceQuantity::Bend, 2, "4");

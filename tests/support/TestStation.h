@@ -5,6 +5,7 @@
 #include "station/Station.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -22,6 +23,12 @@ struct TestStation {
         : station(seeded(seed), prompter, timing) {}
 
     QString path(const QString& name) const { return dir.filePath(name); }
+    // 连接 to the simulator on a loopback port; true once the instrument has answered.
+    bool connectTcp(quint16 port) {
+        QSignalSpy handshake(&station.ethernetLink(), &EthernetLink::handshakeReplied);
+        station.connectEthernet(QStringLiteral("127.0.0.1"), QString::number(port));
+        return handshake.wait(5000);
+    }
 
     QTemporaryDir dir;
     // The result files are found in the working folder; it is put back when the test ends.
