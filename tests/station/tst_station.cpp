@@ -206,21 +206,28 @@ private slots:
         t.runEnded({true, true, true, true, true, true});
         t.runStarted(1, 1); // the next run gives up channel 1's unsaved test
         QCOMPARE(t.unsaved(), QList<int>{});
-        // A question nobody answered is reported by its id (the runner exits on it) and is No.
+    }
+
+    // A question nobody answered is reported by its id (the runner exits on it) and is No.
+    void anUnansweredQuestionIsNoAndReportedById() {
         QList<Question> missing;
         ScriptedPrompter script;
         script.onUnanswered([&missing](Question id, const QString&) { missing << id; });
         QVERIFY(!script.ask(Question::AddGrade, {}, {}) && missing == QList{Question::AddGrade});
     }
 
-    void aNewTestVoltageReframesTheChartsAndDispatchByCommand() {
+    void aNewTestVoltageReframesEveryLinkedChart() {
         TestStation p;
         p.controller.startUp();
-        QSignalSpy quit(&p.controller, &Station::quitRequested);
         p.panel.setText(4, FormationVoltage, "400");
         p.panel.leave(4, FormationVoltage);
         // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
         QCOMPARE(p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400)), QStringList({"60"}));
+    }
+
+    void commandsReachTheirPartsByCommand() {
+        TestStation p;
+        QSignalSpy quit(&p.controller, &Station::quitRequested);
         p.controller.perform(Command::Quit);
         QCOMPARE(quit.count(), 1);
         p.controller.perform(Command::ShowCurrentCurves);
