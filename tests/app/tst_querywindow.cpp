@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace q7rk;

@@ -11,7 +11,6 @@
 #include "support/SimulatorProcess.h"
 #include "support/TestStation.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>

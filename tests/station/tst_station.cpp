@@ -11,9 +11,7 @@
 #include "support/TestStation.h"
 
 #include <QDate>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
