@@ -128,6 +128,11 @@ public:
     const RunController& run() const { return m_run; }
     const SampleStore& samples() const { return m_samples; }
     const RunStates& runStates() const { return m_runs; }
+    // Tests that drive one part by hand over the station's state (a sampling tick with
+    // plain calibration, curves from samples they put in) write here.
+    SettingsStore& settings() { return m_settings; }
+    SampleStore& samples() { return m_samples; }
+    RunStates& runStates() { return m_runs; }
     const ResultStore& results() const { return m_results; }
     const ReportPrinter& report() const { return m_report; }
     // 显示记录 of the query window: a stored test into a channel and its charts.

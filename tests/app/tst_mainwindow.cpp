@@ -124,7 +124,7 @@ private slots:
         }
     }
 
-    void shellWidgetsMirrorTheShellAndReachTheController() {
+    void shellWidgetsMirrorTheShell() {
         auto* toolbar = widget<QToolBar>(QStringLiteral("Toolbar1"));
         QVERIFY(!toolbar->isVisible()); // no link yet, so no test can be started
         ShellModel& shell = m_window->shell();
@@ -136,8 +136,9 @@ private slots:
         QVERIFY(!widget<QAction>(QStringLiteral("test46"))->isEnabled());
         shell.setStatusText(7, QStringLiteral("COM2通讯正常"));
         QCOMPARE(widget<QLabel>(QStringLiteral("panel7"))->text(), QStringLiteral("COM2通讯正常"));
+    }
 
-        // The operator's menu and toolbar reach the controller.
+    void menuAndToolbarReachTheStation() {
         QLineEdit* riseTime = box("Text6", 0);
         typeInto(riseTime, QStringLiteral("35"));
         menuAction("new")->trigger();

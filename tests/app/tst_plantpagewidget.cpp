@@ -3,7 +3,7 @@
 #include "app/PlantPageWidget.h"
 #include "app/PlantQueueWindow.h"
 #include "shell/ScriptedPrompter.h"
-#include "station/Station.h"
+#include "support/TestStation.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace q7rk;
@@ -21,12 +20,12 @@ class PlantPageWidgetTest : public QObject {
 
 private slots:
     void widgetsFollowThePage() {
-        QTemporaryDir dir;
-        ScriptedPrompter prompter;
-        Station station(dir.filePath("q7rk.ini"), prompter);
+        testing::TestStation p;
+        Station& station = p.station;
+        ScriptedPrompter& prompter = p.prompter;
         station.startUp();
         PlantPage& page = station.plant();
-        page.setSource(PlantSource("nowhere"), dir.filePath("queue.db"));
+        page.setSource(PlantSource("nowhere"), p.path("queue.db"));
         PlantPageWidget widget(page);
         widget.show();
 
@@ -51,11 +50,11 @@ private slots:
     }
 
     void queueWindowSendsHeldEntriesOnlyWhenAsked() {
-        QTemporaryDir dir;
-        ScriptedPrompter prompter;
-        Station station(dir.filePath("q7rk.ini"), prompter);
+        testing::TestStation p;
+        Station& station = p.station;
+        ScriptedPrompter& prompter = p.prompter;
         station.startUp();
-        const UploadQueue queue(dir.filePath("queue.db"));
+        const UploadQueue queue(p.path("queue.db"));
         PieceUpload piece; // numbers enough to reach the connection
         piece.serial = "S1";
         piece.riseTime = piece.maxVoltage = piece.tvValue = "1";

@@ -4,6 +4,7 @@
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "shell/ScriptedPrompter.h"
+#include "support/TestStation.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -38,15 +39,14 @@ StoredTest test(TestKind kind, const QList<QPair<const char*, QString>>& values)
     return t;
 }
 
-// The window over real result files holding five TV tests, one leakage and one electrolyte.
-struct Rig {
-    QTemporaryDir dir;
-    ResultStore store{dir.path()};
-    QueryModel model{store};
-    ScriptedPrompter prompter;
-    QueryWindow window{model, prompter};
+// The station's query window over real result files holding five TV tests, one leakage and
+// one electrolyte.
+struct Rig : q7rk::testing::TestStation {
+    const ResultStore& store = station.results();
+    QueryWindow window{station.query(), prompter};
 
     Rig() {
+        ResultStore store;
         for (int i = 0; i < 5; ++i)
             store.save(test(TestKind::Tv, {{"测试编号", QString("A%1HL").arg(i + 1)},
                                            {"化成电压", QString::number(100 + 50 * i)},
@@ -189,12 +189,12 @@ private slots:
 
     void correctionJudgedAgainShowsInHistory() {
         Rig rig;
-        rig.store.save(test(TestKind::Tv, {{"测试编号", "T9HL"},
-                                           {"化成电压", "200"},
-                                           {"升压时间指标", "60"},
-                                           {"升压时间", "35"},
-                                           {"TV值", "210"},
-                                           {"TV特性", "合格"}}));
+        ResultStore().save(test(TestKind::Tv, {{"测试编号", "T9HL"},
+                                               {"化成电压", "200"},
+                                               {"升压时间指标", "60"},
+                                               {"升压时间", "35"},
+                                               {"TV值", "210"},
+                                               {"TV特性", "合格"}}));
         rig.query(0, "测试编号", "=", "T9HL");
         rig.select(2);
         rig.click("Command5");
@@ -235,7 +235,7 @@ private slots:
         StoredTest t = test(TestKind::Tv, {{"测试编号", "C1HL"}});
         t.conditions = RunConditions{};
         t.conditions->lostReplies = 47;
-        QVERIFY(rig.store.save(t).ok);
+        QVERIFY(ResultStore().save(t).ok);
         QCOMPARE(rig.query(0, "测试编号", "=", "C1HL"), S{"C1HL"});
         rig.select(2);
         rig.click("ShowConditions");

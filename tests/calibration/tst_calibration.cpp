@@ -3,6 +3,7 @@
 #include "params/PanelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
+#include "support/TestStation.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <optional>
 
@@ -35,12 +35,10 @@ template <typename T> T* child(const QWidget& window, const char* name) {
 class CalibrationTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
-        m_b.reset();
-        m_b.emplace();
-    }
+    void init() { start(); }
 
     void choicesAndSteps() {
+        start([](SettingsStore& s) { s.write(Canshu, key("Iadjust", 4), QStringLiteral("1.2")); });
         // The list is built when the window opens, not when the range changes.
         m_b->channels.lastChannel = 5;
         QCOMPARE(m_b->model.channelItems().size(), 3);
@@ -72,7 +70,7 @@ private slots:
         QCOMPARE(m_b->prompter.shown().size(), 2); // the two refusals only
 
         // A step starts from the stored factor, and memory follows the store for all four.
-        m_b->store.write(Canshu, key("Iadjust", 4), QStringLiteral("1.2"));
+        m_b->channels.currentAdjust[4] = 3;
         m_b->channels.lastChannel = 5;
         m_b->model.open();
         choose(4, CalibrationItem::CurrentSampling);
@@ -82,12 +80,14 @@ private slots:
     }
 
     void restoreAndLog() {
+        start([](SettingsStore& s) {
+            s.write(Canshu, key("hxfd", 3), QStringLiteral("4"));
+            s.write(Canshu, QStringLiteral("hxfd16"), QStringLiteral("2"));
+        });
         choose(1, CalibrationItem::VoltageSampling);
         m_b->model.increase(m_b->prompter);
         m_b->channels.KI[5] = 3;
         m_b->channels.timeScale[3] = 4;
-        m_b->store.write(Canshu, key("hxfd", 3), QStringLiteral("4"));
-        m_b->store.write(Canshu, QStringLiteral("hxfd16"), QStringLiteral("2"));
         m_b->model.restoreDefaults(m_b->prompter);
 
         QVERIFY(m_b->prompter.shown().isEmpty());
@@ -112,7 +112,8 @@ private slots:
             m_b->model.increase(m_b->prompter);
         m_b->model.decrease(m_b->prompter);
 
-        CalibrationModel again(m_b->channels, m_b->store);
+        SettingsStore reread(m_b->settings.filePath());
+        CalibrationModel again(m_b->channels, reread);
         const auto last = again.lastEntries(2);
         QCOMPARE(last[0].channel, QStringLiteral("第3通道"));
         QCOMPARE(last[0].newValue, last[1].oldValue);
@@ -175,17 +176,17 @@ private:
         m_b->model.setFine(fine);
     }
 
-    QString stored(const QString& key) const { return m_b->store.read(Canshu, key); }
+    QString stored(const QString& key) const { return m_b->settings.read(Canshu, key); }
 
-    // A fresh settings file with its initial values, and a model on it, for each test.
-    struct Bench {
-        QTemporaryDir dir;
-        ChannelModel channels;
-        SettingsStore store{dir.filePath(QStringLiteral("s.ini"))};
-        int written = store.writeInitialValues(); // before the model reads its factors
-        CalibrationModel model{channels, store};
-        PanelModel panel{channels, store};
-        ScriptedPrompter prompter;
+    // The station on a fresh settings file, started up.
+    void start(const q7rk::testing::TestStation::Seed& seed = {}) {
+        m_b.reset();
+        m_b.emplace(seed);
+        m_b->controller.startUp();
+    }
+    struct Bench : q7rk::testing::TestStation {
+        using TestStation::TestStation;
+        CalibrationModel& model = station.calibration();
     };
     std::optional<Bench> m_b;
 };

@@ -7,13 +7,13 @@
 #include "params/PanelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
+#include "support/TestStation.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 #include <limits>
-#include <memory>
+#include <optional>
 
 using namespace q7rk;
 
@@ -90,20 +90,12 @@ class TestCharts : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        m_plotter.reset();
-        m_charts.reset();
-        m_panel.reset();
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_channels = ChannelModel{};
-        m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("s.ini")));
-        m_panel = std::make_unique<PanelModel>(m_channels, *m_store);
+        m_r.reset();
+        m_r.emplace();
         for (int k = 0; k < ChannelCount; ++k)
-            m_panel->setText(k, Box::FormationVoltage, QStringLiteral("200"));
-        m_charts = std::make_unique<ChartSet>(m_channels, *m_panel, *m_store);
-        m_charts->frameAll();
-        m_channels.channelStopped.fill(false); // running, as the live curves draw
-        m_plotter =
-            std::make_unique<CurvePlotter>(*m_charts, m_channels, *m_panel, m_samples, *m_store);
+            m_r->panel.setText(k, Box::FormationVoltage, QStringLiteral("200"));
+        m_r->charts.frameAll();
+        m_r->channels.channelStopped.fill(false); // running, as the live curves draw
     }
 
     void colourAndNumberFormats() {
@@ -117,8 +109,8 @@ private slots:
     }
 
     void channelFramePixelsAndLabels() {
-        m_charts->frameChannelChart(4); // that a frame is announced: see the scale commands
-        const ChartCanvas& c = m_charts->channelChart(4);
+        m_r->charts.frameChannelChart(4); // that a frame is announced: see the scale commands
+        const ChartCanvas& c = m_r->charts.channelChart(4);
         const QColor bg(192, 255, 192);
         // The two-pixel axes start on the pixel holding the twip.
         QCOMPARE(c.image().pixelColor(400 / 15, 100), Red);
@@ -132,9 +124,9 @@ private slots:
             QCOMPARE(pixel(c, 800 + 15, y), bg);
         }
 
-        m_channels.currentColour[0] = 0x00FF00;
-        m_charts->frameChannelChart(0);
-        const ChartCanvas& c1 = m_charts->channelChart(0);
+        m_r->channels.currentColour[0] = 0x00FF00;
+        m_r->charts.frameChannelChart(0);
+        const ChartCanvas& c1 = m_r->charts.channelChart(0);
         QCOMPARE(printedAlong(c1, 400, 400, 3600, 0, 12), series(12, 32, 0));
         QCOMPARE(printedAlong(c1, 50, 0, 3200, -400, 9), series(9, 30, 0, 1));
         QCOMPARE(printedAlong(c1, 4350, 0, 3200, -400, 9), series(9, 2, 1, 1));
@@ -144,228 +136,220 @@ private slots:
                 QCOMPARE(t.colour, QColor(0, 255, 0));
         }
 
-        m_channels.timeScale[0] = 1.0f / 32;
-        m_channels.setKind(0, TestKind::Electrolyte);
-        m_panel->setText(0, Box::ElectrolyteSetVoltage, QStringLiteral("250"));
-        m_charts->frameChannelChart(0);
+        m_r->channels.timeScale[0] = 1.0f / 32;
+        m_r->channels.setKind(0, TestKind::Electrolyte);
+        m_r->panel.setText(0, Box::ElectrolyteSetVoltage, QStringLiteral("250"));
+        m_r->charts.frameChannelChart(0);
         QCOMPARE(printedAlong(c1, 400, 400, 3600, 0, 12), series(12, 1, 0));
         QCOMPARE(printedAlong(c1, 50, 0, 3200, -400, 3), (QStringList{"38", "75", "113"}));
     }
 
     void groupFrames() {
-        m_panel->setText(3, Box::FormationVoltage, QStringLiteral("400"));
+        m_r->panel.setText(3, Box::FormationVoltage, QStringLiteral("400"));
         for (int n = 0; n < ChartSet::GroupChartCount; ++n)
-            m_charts->frameGroupChart(n);
+            m_r->charts.frameGroupChart(n);
 
-        const ChartCanvas& g0 = m_charts->groupChart(0);
+        const ChartCanvas& g0 = m_r->charts.groupChart(0);
         QCOMPARE(printedAlong(g0, 400, 400, 4000, 0, 33), series(33, 8, 0));
         QCOMPARE(printedAlong(g0, 50, 0, 3600, -400, 10), series(10, 30, 0, 1));
-        QCOMPARE(printedAlong(m_charts->groupChart(1), 50, 0, 3600, -400, 2), series(2, 60, 0, 1));
+        QCOMPARE(printedAlong(m_r->charts.groupChart(1), 50, 0, 3600, -400, 2),
+                 series(2, 60, 0, 1));
 
         // The 1-6 chart: the larger reference voltage over twice the height, 0..20 mA.
-        const ChartCanvas& all = m_charts->groupChart(2);
+        const ChartCanvas& all = m_r->charts.groupChart(2);
         QCOMPARE(printedAlong(all, 50, 0, 7600, -400, 20), series(20, 30, 0, 1));
         QCOMPARE(printedAlong(all, 12800, 0, 7600, -400, 20), series(20, 1, 1, 1));
     }
 
     void scaleCommandsStoreTheirFactor() {
-        QSignalSpy changed(m_charts.get(), &ChartSet::channelChartChanged);
-        m_channels.timeScale = {0, 1.0f / 32, 32, 1, 0.5f, 64};
-        m_charts->widenTimeAxes();
+        QSignalSpy changed(&m_r->charts, &ChartSet::channelChartChanged);
+        m_r->channels.timeScale = {0, 1.0f / 32, 32, 1, 0.5f, 64};
+        m_r->charts.widenTimeAxes();
         QCOMPARE(changed.count(), 6);
-        QCOMPARE(m_channels.timeScale, (PerChannel<float>{32, 1.0f / 16, 32, 2, 1, 32}));
-        SettingsStore reread(m_store->filePath()); // on disk at once
+        QCOMPARE(m_r->channels.timeScale, (PerChannel<float>{32, 1.0f / 16, 32, 2, 1, 32}));
+        SettingsStore reread(m_r->settings.filePath()); // on disk at once
         QCOMPARE(reread.read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("32"));
 
-        m_channels.timeScale = {1.0f / 32, 32, 0, -1, 2, 1};
-        m_charts->narrowTimeAxes();
-        QCOMPARE(m_channels.timeScale,
+        m_r->channels.timeScale = {1.0f / 32, 32, 0, -1, 2, 1};
+        m_r->charts.narrowTimeAxes();
+        QCOMPARE(m_r->channels.timeScale,
                  (PerChannel<float>{1.0f / 32, 16, 1.0f / 32, 1.0f / 32, 1, 0.5f}));
 
-        QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
-        m_channels.groupTimeScale = 32;
-        m_charts->narrowGroupTimeAxes();
-        QCOMPARE(m_channels.groupTimeScale, 0.125f); // not 16
+        QSignalSpy groupChanged(&m_r->charts, &ChartSet::groupChartChanged);
+        m_r->channels.groupTimeScale = 32;
+        m_r->charts.narrowGroupTimeAxes();
+        QCOMPARE(m_r->channels.groupTimeScale, 0.125f); // not 16
         QCOMPARE(groupChanged.count(), 3);
-        QCOMPARE(SettingsStore(m_store->filePath()).read(Canshu, QStringLiteral("hxfd16")),
+        QCOMPARE(SettingsStore(m_r->settings.filePath()).read(Canshu, QStringLiteral("hxfd16")),
                  QStringLiteral("0.125"));
-        m_charts->widenGroupTimeAxes();
-        QCOMPARE(m_channels.groupTimeScale, 0.25f);
-        m_channels.groupTimeScale = 0;
-        m_charts->widenGroupTimeAxes();
-        QCOMPARE(m_channels.groupTimeScale, 32.0f);
+        m_r->charts.widenGroupTimeAxes();
+        QCOMPARE(m_r->channels.groupTimeScale, 0.25f);
+        m_r->channels.groupTimeScale = 0;
+        m_r->charts.widenGroupTimeAxes();
+        QCOMPARE(m_r->channels.groupTimeScale, 32.0f);
     }
 
     void brokenScalesStillFrame() {
-        m_channels.timeScale = {0, -1, NaN, std::numeric_limits<float>::infinity(), 0, 0};
-        m_channels.groupTimeScale = NaN;
-        m_charts->frameAll();
-        QCOMPARE(m_charts->channelChart(0).textsAt(QPointF(800, 3600)), QStringList{"0"});
-        QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(800, 4000)), QStringList{"0"});
+        m_r->channels.timeScale = {0, -1, NaN, std::numeric_limits<float>::infinity(), 0, 0};
+        m_r->channels.groupTimeScale = NaN;
+        m_r->charts.frameAll();
+        QCOMPARE(m_r->charts.channelChart(0).textsAt(QPointF(800, 3600)), QStringList{"0"});
+        QCOMPARE(m_r->charts.groupChart(0).textsAt(QPointF(800, 4000)), QStringList{"0"});
         // A curve computed from such a factor must not reach the picture either.
-        m_charts->channelChart(0).drawLine(QPointF(NaN, 0), QPointF(1e300, -1e300), Red);
+        m_r->charts.channelChart(0).drawLine(QPointF(NaN, 0), QPointF(1e300, -1e300), Red);
 
-        m_charts->narrowTimeAxes();
-        m_charts->narrowGroupTimeAxes();
-        QCOMPARE(m_channels.timeScale[2], 1.0f / 32);
-        QCOMPARE(m_channels.groupTimeScale, 0.125f);
+        m_r->charts.narrowTimeAxes();
+        m_r->charts.narrowGroupTimeAxes();
+        QCOMPARE(m_r->channels.timeScale[2], 1.0f / 32);
+        QCOMPARE(m_r->channels.groupTimeScale, 0.125f);
+
+        // Zero voltage box and factor: finite coordinates only.
+        m_r->panel.setText(2, Box::FormationVoltage, QStringLiteral("0"));
+        m_r->channels.timeScale[2] = 0;
+        m_r->channels.groupTimeScale = NaN;
+        m_r->plotter.plot(2, 7, 0);
+        QCOMPARE(m_r->plotter.channelY(2), 3600.0);
+        m_r->samples.set(2, 8, 10, 0);
+        m_r->plotter.plot(2, 8, 0);
+        QCOMPARE(m_r->plotter.channelY(2), 0.0);
+        QVERIFY(std::isfinite(m_r->plotter.channelX(2, 8)));
+        QVERIFY(std::isfinite(m_r->plotter.groupTipLabel(2).x()));
     }
 
     void plotStepPositionsAndPixels() {
-        m_panel->clickOption(Option::TvTest, 0);
-        m_panel->setText(3, Box::FormationVoltage,
-                         QStringLiteral("400")); // item 3 scales the 1-6 chart
-        m_channels.showCurrentCurve = true;
-        QSignalSpy channelChanged(m_charts.get(), &ChartSet::channelChartChanged);
-        QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
-        QSignalSpy tips(m_plotter.get(), &CurvePlotter::tipLabelsMoved);
+        m_r->panel.clickOption(Option::TvTest, 0);
+        m_r->panel.setText(3, Box::FormationVoltage,
+                           QStringLiteral("400")); // item 3 scales the 1-6 chart
+        m_r->channels.showCurrentCurve = true;
+        QSignalSpy channelChanged(&m_r->charts, &ChartSet::channelChartChanged);
+        QSignalSpy groupChanged(&m_r->charts, &ChartSet::groupChartChanged);
+        QSignalSpy tips(&m_r->plotter, &CurvePlotter::tipLabelsMoved);
         for (int n = 1; n <= 101; ++n)
-            m_samples.set(0, n, 150, 5);
-        m_channels.channelStopped[0] = true; // positions only: the next segment starts level
-        m_plotter->plot(0, 99, 5);
-        m_channels.channelStopped[0] = false;
+            m_r->samples.set(0, n, 150, 5);
+        m_r->channels.channelStopped[0] = true; // positions only: the next segment starts level
+        const QImage unstopped = m_r->charts.channelChart(0).image();
+        m_r->plotter.plot(0, 99, 5);
+        QCOMPARE(m_r->charts.channelChart(0).image(), unstopped);
+        m_r->channels.channelStopped[0] = false;
         for (int n = 100; n <= 101; ++n)
-            m_plotter->plot(0, n, n == 100 ? 5 : 25); // 25 mA is off the scale
-        QCOMPARE(m_plotter->channelY(0), 1600.0);
+            m_r->plotter.plot(0, n, n == 100 ? 5 : 25); // 25 mA is off the scale
+        QCOMPARE(m_r->plotter.channelY(0), 1600.0);
         QCOMPARE(channelChanged.count(), 2);
         QCOMPARE(groupChanged.count(), 4); // TV16(0) and TV16(2) once per step
         QCOMPARE(tips.count(), 2);
-        QCOMPARE(m_plotter->groupTipLabel(0), QPointF(400 + 101 * 50, 2000));
+        QCOMPARE(m_r->plotter.groupTipLabel(0), QPointF(400 + 101 * 50, 2000));
 
-        const double x = m_plotter->channelX(0, 100.5);
-        const ChartCanvas& tv = m_charts->channelChart(0);
+        const double x = m_r->plotter.channelX(0, 100.5);
+        const ChartCanvas& tv = m_r->charts.channelChart(0);
         QVERIFY(hasColourNear(tv, x, 1600, Red, 1));
         QCOMPARE(strayPixels(tv, x, 1600, Red, 3600), 0);
         QVERIFY(hasColourNear(tv, x, 2600, Blue, 1)); // level with the last 5 mA point
-        QVERIFY(hasColourNear(m_charts->groupChart(2), m_plotter->allX(0, 100.5), 6000, Red, 1));
+        QVERIFY(
+            hasColourNear(m_r->charts.groupChart(2), m_r->plotter.allX(0, 100.5), 6000, Red, 1));
 
         // Above 1.35 × Vf the curve runs along the top edge.
-        m_samples.set(0, 102, 280, 1);
-        m_plotter->plot(0, 102, 1);
-        QCOMPARE(m_plotter->channelY(0), 0.0);
-        QVERIFY(hasColourNear(tv, m_plotter->channelX(0, 102), 0, Red, 0));
+        m_r->samples.set(0, 102, 280, 1);
+        m_r->plotter.plot(0, 102, 1);
+        QCOMPARE(m_r->plotter.channelY(0), 0.0);
+        QVERIFY(hasColourNear(tv, m_r->plotter.channelX(0, 102), 0, Red, 0));
 
         // The first sample starts at the origin; channel 2 is green in its group chart.
-        m_samples.set(1, 1, 150, 0);
-        m_plotter->plot(1, 1, 0);
+        m_r->samples.set(1, 1, 150, 0);
+        m_r->plotter.plot(1, 1, 0);
         QCOMPARE(tips.count(), 3); // tips move from the second sample on
-        QVERIFY(hasColourNear(m_charts->groupChart(0), 800 + 25, 3000, Green, 1));
-    }
-
-    void stoppedChannelAndBrokenScales() {
-        m_channels.channelStopped[1] = true;
-        QSignalSpy tips(m_plotter.get(), &CurvePlotter::tipLabelsMoved);
-        const QImage before = m_charts->channelChart(1).image();
-        const QImage groupBefore = m_charts->groupChart(0).image();
-        m_samples.set(1, 50, 150, 0);
-        m_plotter->plot(1, 50, 0);
-        QCOMPARE(m_plotter->channelY(1), 1600.0); // positions still follow
-        QCOMPARE(m_charts->channelChart(1).image(), before);
-        QCOMPARE(m_charts->groupChart(0).image(), groupBefore);
-        QCOMPARE(tips.count(), 0);
-
-        // Zero voltage box and factor: finite coordinates only.
-        m_panel->setText(2, Box::FormationVoltage, QStringLiteral("0"));
-        m_channels.timeScale[2] = 0;
-        m_channels.groupTimeScale = std::nanf("");
-        m_plotter->plot(2, 7, 0);
-        QCOMPARE(m_plotter->channelY(2), 3600.0);
-        m_samples.set(2, 8, 10, 0);
-        m_plotter->plot(2, 8, 0);
-        QCOMPARE(m_plotter->channelY(2), 0.0);
-        QVERIFY(std::isfinite(m_plotter->channelX(2, 8)));
-        QVERIFY(std::isfinite(m_plotter->groupTipLabel(2).x()));
+        QVERIFY(hasColourNear(m_r->charts.groupChart(0), 800 + 25, 3000, Green, 1));
     }
 
     void rescaleRedrawsFromTheStore() {
         for (int k = 0; k < 3; ++k)
             for (int n = 1; n <= 400; ++n)
-                m_samples.set(k, n, 150 - 30 * k, 5);
-        m_panel->setText(0, Box::RiseTime, QStringLiteral("100"));
-        QSignalSpy channelChanged(m_charts.get(), &ChartSet::channelChartChanged);
-        QSignalSpy groupChanged(m_charts.get(), &ChartSet::groupChartChanged);
+                m_r->samples.set(k, n, 150 - 30 * k, 5);
+        m_r->panel.setText(0, Box::RiseTime, QStringLiteral("100"));
+        QSignalSpy channelChanged(&m_r->charts, &ChartSet::channelChartChanged);
+        QSignalSpy groupChanged(&m_r->charts, &ChartSet::groupChartChanged);
 
-        m_channels.groupTimeScale = 32;
-        m_plotter->scrollWhenFull(0, 320);
-        QCOMPARE(m_channels.timeScale[0], 1.0f);
-        m_plotter->scrollWhenFull(0, 321);
-        QCOMPARE(m_channels.timeScale[0], 2.0f);
-        QCOMPARE(m_store->read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("2"));
+        m_r->channels.groupTimeScale = 32;
+        m_r->plotter.scrollWhenFull(0, 320);
+        QCOMPARE(m_r->channels.timeScale[0], 1.0f);
+        m_r->plotter.scrollWhenFull(0, 321);
+        QCOMPARE(m_r->channels.timeScale[0], 2.0f);
+        QCOMPARE(m_r->settings.read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("2"));
         QCOMPARE(channelChanged.count(), 1); // frame and curve as one change
-        const ChartCanvas& tv = m_charts->channelChart(0);
+        const ChartCanvas& tv = m_r->charts.channelChart(0);
         QCOMPARE(tv.textsAt(QPointF(800, 3600)), QStringList{"64"});
-        QVERIFY(hasColourNear(tv, m_plotter->channelX(0, 200.5), 1600, Red, 1));
-        QCOMPARE(tv.textsAt(QPointF(m_plotter->channelX(0, 100), 1600)),
+        QVERIFY(hasColourNear(tv, m_r->plotter.channelX(0, 200.5), 1600, Red, 1));
+        QCOMPARE(tv.textsAt(QPointF(m_r->plotter.channelX(0, 100), 1600)),
                  QStringList{QStringLiteral("A点")});
 
         // The comparison charts at 240 samples; a stopped channel never rescales.
-        m_channels.timeScale.fill(32);
-        m_channels.groupTimeScale = 1;
-        m_plotter->scrollWhenFull(1, 240);
-        m_channels.channelStopped[1] = true;
-        m_plotter->scrollWhenFull(1, 241);
-        QCOMPARE(m_channels.groupTimeScale, 1.0f);
+        m_r->channels.timeScale.fill(32);
+        m_r->channels.groupTimeScale = 1;
+        m_r->plotter.scrollWhenFull(1, 240);
+        m_r->channels.channelStopped[1] = true;
+        m_r->plotter.scrollWhenFull(1, 241);
+        QCOMPARE(m_r->channels.groupTimeScale, 1.0f);
         QCOMPARE(groupChanged.count(), 0);
-        m_channels.channelStopped[1] = false;
-        m_plotter->scrollWhenFull(1, 241);
-        QCOMPARE(m_channels.groupTimeScale, 2.0f);
+        m_r->channels.channelStopped[1] = false;
+        m_r->plotter.scrollWhenFull(1, 241);
+        QCOMPARE(m_r->channels.groupTimeScale, 2.0f);
         QCOMPARE(groupChanged.count(), 3);
-        QVERIFY(
-            hasColourNear(m_charts->groupChart(0), m_plotter->groupX(1, 200.5), 2400, Green, 1));
+        QVERIFY(hasColourNear(m_r->charts.groupChart(0), m_r->plotter.groupX(1, 200.5), 2400, Green,
+                              1));
     }
 
     // A long noisy curve, with a voltage that is not a number and currents off the scale,
     // drawn from its columns' extremes and through every sample: in every pixel column the
     // curve reaches as high and as low within a row. A short curve is drawn as ever.
     void longCurvesFromColumnExtremes() {
-        m_channels.showCurrentCurve = true;
-        m_channels.timeScale[1] = 32; // 6000 samples in 156 columns, 625 in the group chart
-        m_channels.groupTimeScale = 32;
+        m_r->channels.showCurrentCurve = true;
+        m_r->channels.timeScale[1] = 32; // 6000 samples in 156 columns, 625 in the group chart
+        m_r->channels.groupTimeScale = 32;
         quint32 seed = 7;
         const auto noise = [&seed] {
             seed = seed * 1664525u + 1013904223u;
             return double(seed >> 8) / (1 << 24) - 0.5;
         };
         for (int n = 1; n <= SampleStore::MaxSample; ++n)
-            m_samples.set(1, n, float(150 + 100 * std::sin(n * 0.003) + 80 * noise()),
-                          float(n % 397 == 0 ? 25 : 9 + 14 * noise()));
-        m_samples.set(1, 2500, NaN, -1);
-        m_plotter->plot(1, SampleStore::MaxSample, 0);
+            m_r->samples.set(1, n, float(150 + 100 * std::sin(n * 0.003) + 80 * noise()),
+                             float(n % 397 == 0 ? 25 : 9 + 14 * noise()));
+        m_r->samples.set(1, 2500, NaN, -1);
+        m_r->plotter.plot(1, SampleStore::MaxSample, 0);
         const auto drawn = [&](bool envelope) {
-            m_plotter->setColumnEnvelopes(envelope);
-            m_charts->frameChannelChart(1);
-            m_plotter->redrawChannelCurves(1);
-            m_charts->frameGroupChart(0);
-            m_plotter->redrawComparisonCurves(0);
-            return std::pair(m_charts->channelChart(1).image(), m_charts->groupChart(0).image());
+            m_r->plotter.setColumnEnvelopes(envelope);
+            m_r->charts.frameChannelChart(1);
+            m_r->plotter.redrawChannelCurves(1);
+            m_r->charts.frameGroupChart(0);
+            m_r->plotter.redrawComparisonCurves(0);
+            return std::pair(m_r->charts.channelChart(1).image(),
+                             m_r->charts.groupChart(0).image());
         };
         const auto [channel, group] = drawn(true);
         const auto [channelFull, groupFull] = drawn(false);
         QCOMPARE_GT(columnsWithinARow(channel, channelFull, Blue), 150);
         QCOMPARE_GT(columnsWithinARow(group, groupFull, Green), 600);
 
-        m_plotter->forgetCurves(1);
-        m_plotter->plot(1, 200, 0);
+        m_r->plotter.forgetCurves(1);
+        m_r->plotter.plot(1, 200, 0);
         QVERIFY(drawn(true) == drawn(false));
     }
 
     void marksPrintTheirLabels() {
-        m_samples.set(0, 10, 150, 0);
-        m_plotter->plot(0, 10, 0);
-        const double x = m_plotter->channelX(0, 10);
-        m_plotter->markFirstSpark(0, 10);
-        m_plotter->markPointTick(0, 10, QStringLiteral("B点"));
-        m_plotter->markPointLine(0, 10, QStringLiteral("C点"));
-        const ChartCanvas& tv = m_charts->channelChart(0);
+        m_r->samples.set(0, 10, 150, 0);
+        m_r->plotter.plot(0, 10, 0);
+        const double x = m_r->plotter.channelX(0, 10);
+        m_r->plotter.markFirstSpark(0, 10);
+        m_r->plotter.markPointTick(0, 10, QStringLiteral("B点"));
+        m_r->plotter.markPointLine(0, 10, QStringLiteral("C点"));
+        const ChartCanvas& tv = m_r->charts.channelChart(0);
         QCOMPARE(tv.textsAt(QPointF(x, 1600)), (QStringList{"11A", QStringLiteral("C点")}));
         QCOMPARE(tv.textsAt(QPointF(x, 1700)), QStringList{QStringLiteral("B点")});
         QVERIFY(hasColourNear(tv, x, 3000, Qt::black, 8)); // the dotted drop line
 
-        m_plotter->markGroupTick(0, 10, QStringLiteral("A点"));
-        m_plotter->markGroupDropLine(0, 10, QStringLiteral("1C点"));
-        const double gx = m_plotter->groupX(0, 10);
-        QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(gx, 2100)), QStringList{"A点"});
-        QCOMPARE(m_charts->groupChart(0).textsAt(QPointF(gx, 2000)), QStringList{"1C点"});
+        m_r->plotter.markGroupTick(0, 10, QStringLiteral("A点"));
+        m_r->plotter.markGroupDropLine(0, 10, QStringLiteral("1C点"));
+        const double gx = m_r->plotter.groupX(0, 10);
+        QCOMPARE(m_r->charts.groupChart(0).textsAt(QPointF(gx, 2100)), QStringList{"A点"});
+        QCOMPARE(m_r->charts.groupChart(0).textsAt(QPointF(gx, 2000)), QStringList{"1C点"});
     }
 
     // A point inside a chart and the tabs' charts are read out by the window's own test.
@@ -379,13 +363,13 @@ private slots:
 
     void bitmapExport() {
         ScriptedPrompter prompter;
-        const QString tv1 = m_dir->filePath(QStringLiteral("a.bmp"));
-        const QString tv3 = m_dir->filePath(QStringLiteral("c.bmp"));
-        const QString broken = m_dir->filePath(QStringLiteral("missing/x.bmp"));
+        const QString tv1 = m_r->path(QStringLiteral("a.bmp"));
+        const QString tv3 = m_r->path(QStringLiteral("c.bmp"));
+        const QString broken = m_r->path(QStringLiteral("missing/x.bmp"));
         for (const QString& name : {tv1, QString(), tv3, broken})
             prompter.queueFileName(name);
-        QDir::setCurrent(m_dir->path()); // the last two dialogs accept their proposed names
-        saveChartsAsBitmaps(*m_charts, prompter, QDate(2026, 12, 6));
+        // The last two dialogs accept their proposed names, in the working folder.
+        saveChartsAsBitmaps(m_r->charts, prompter, QDate(2026, 12, 6));
 
         QStringList proposed;
         for (const auto& s : prompter.shown())
@@ -393,20 +377,19 @@ private slots:
         QCOMPARE(proposed, (QStringList{"2026-12-6-TV1.bmp", "2026-12-6-TV2.bmp",
                                         "2026-12-6-TV3.bmp", "2026-12-6-TV16-0.bmp",
                                         "2026-12-6-TV16-1.bmp", "2026-12-6-TV16-2.bmp"}));
-        QCOMPARE(QImage(tv1).size(), m_charts->channelChart(0).image().size());
+        QCOMPARE(QImage(tv1).size(), m_r->charts.channelChart(0).image().size());
         QVERIFY(QFileInfo::exists(tv3));
-        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("2026-12-6-TV2.bmp"))));
+        QVERIFY(!QFileInfo::exists(m_r->path(QStringLiteral("2026-12-6-TV2.bmp"))));
         QCOMPARE(prompter.texts(), QStringList{QStringLiteral("图片保存失败：") + broken});
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ChannelModel m_channels;
-    SampleStore m_samples;
-    std::unique_ptr<SettingsStore> m_store;
-    std::unique_ptr<PanelModel> m_panel;
-    std::unique_ptr<ChartSet> m_charts;
-    std::unique_ptr<CurvePlotter> m_plotter;
+    // The station's charts and what they draw from, fresh for each test.
+    struct Rig : testing::TestStation {
+        SampleStore& samples = station.samples();
+        CurvePlotter& plotter = station.plotter();
+    };
+    std::optional<Rig> m_r;
 };
 
 QTEST_MAIN(TestCharts)

@@ -8,10 +8,9 @@
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
 #include "station/Station.h"
-#include "support/Program.h"
 #include "support/SimulatorProcess.h"
+#include "support/TestStation.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -25,20 +24,13 @@ namespace {
 
 const Timing kFast = Timing{}.scaled(20);
 
-struct Program : q7rk::testing::Program {
-    explicit Program(const QString& path) : q7rk::testing::Program(path, kFast) {
+struct Program : q7rk::testing::TestStation {
+    explicit Program(const Seed& seed = {}) : TestStation(seed, kFast) {
         prompter.setAnswer(Question::ConfirmStart, true);
         prompter.setAnswer({Question::SaveResults, Question::UploadPiece}, false);
         controller.startUp();
     }
 
-    bool connectTcp(quint16 port) {
-        panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
-        panel.setText(0, Box::InstrumentPort, QString::number(port));
-        QSignalSpy handshake(&controller.ethernetLink(), &EthernetLink::handshakeReplied);
-        controller.perform(Command::ToggleEthernet);
-        return handshake.wait(5000);
-    }
     QString caption(Command c) const { return shell.button(c)->caption; }
 };
 
@@ -56,21 +48,16 @@ int pixelsOf(const QImage& chart, const QColor& colour) {
 class RunTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    int m_n = 0;
-    QString settingsPath() { return m_dir.filePath(QString("run%1.ini").arg(++m_n)); }
 
 private slots:
     // Refused and declined starts leave the buttons ready; a started pair runs on through lost
     // and garbled replies, and its own button stops it half-way: interrupted, nothing to save.
     void refusedDeclinedAndStoppedHalfWay() {
-        const QString path = settingsPath();
-        {
-            // Trimmed channels outside the group: the end of the run writes all six back.
-            SettingsStore seeded(path);
-            seeded.write("canshu", "KV(5)", "1.05");
-            seeded.write("canshu", "Vadjust(4)", "0.98");
-        }
-        Program p(path);
+        // Trimmed channels outside the group: the end of the run writes all six back.
+        Program p([](SettingsStore& s) {
+            s.write("canshu", "KV(5)", "1.05");
+            s.write("canshu", "Vadjust(4)", "0.98");
+        });
         p.controller.perform(Command::StopAll); // no run: captions and flags only
         QCOMPARE(p.caption(Command::RunChannel1), QString::fromUtf8("1路测试开始"));
         p.controller.perform(Command::RunChannels123);
@@ -135,7 +122,7 @@ private slots:
         const QString log = m_dir.filePath("calibration.log");
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
-        Program p(settingsPath());
+        Program p;
         QVERIFY(p.connectTcp(sim.port()));
         p.panel.setText(0, Box::DelayTime, "400");
         p.controller.perform(Command::RunChannel1);
@@ -173,17 +160,14 @@ private slots:
     // finished tests and their charts; 退出 during a run stops it and the instrument hears
     // the end of the test twice before the program goes.
     void aShiftOfCommandsKeepsEveryRecordTrue() {
-        QTemporaryDir work;
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(work.path());
-        const QString log = work.filePath("shift.log");
+        const QString log = m_dir.filePath("shift.log");
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
-        Program p(settingsPath());
+        Program p;
         const QString nothingToSave = QString::fromUtf8("没有需要保存的测试数据");
         p.controller.perform(Command::Save);
         QCOMPARE(p.prompter.texts().last(), nothingToSave);
-        QVERIFY(!QFile::exists(work.filePath("lb53A100.db")));
+        QVERIFY(!QFile::exists(p.path("lb53A100.db")));
 
         // Stopped before its first second: no test, no question, nothing to save.
         QVERIFY(p.connectTcp(sim.port()));
@@ -297,19 +281,15 @@ private slots:
             SimulatorProcess::loggedCodes(log).mid(SimulatorProcess::loggedCodes(log).size() - 2),
             (QList<int>{11, 11}), 5000);
         QCOMPARE(p.station.tests().state(0), TestState::Interrupted);
-        QDir::setCurrent(before);
     }
 
     // The instrument hangs up after channel 1 has finished: only channel 1 is offered and
     // stored, and the operator reads why the run ended in the same dialog as the question.
     void aLostLinkStoresOnlyTheFinishedChannels() {
-        QTemporaryDir work;
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(work.path());
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20", "--close-after", "500"}),
                  qPrintable(sim.error()));
-        Program p(settingsPath());
+        Program p;
         p.panel.clickOption(Option::NotLinked, 0);
         for (int k = 0; k < 3; ++k) {
             p.panel.setText(k, Box::DelayTime, k == 0 ? "20" : "300");
@@ -333,7 +313,6 @@ private slots:
                                    "第2、3路测试未完成，不会保存。"));
         QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 1);
         QVERIFY(p.station.results().load(TestKind::Tv, "L1HL"));
-        QDir::setCurrent(before);
     }
 
     // A peer that answered the handshake and then never a poll: within the silence time the
@@ -342,7 +321,7 @@ private slots:
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20", "--drop-first", "1000000"}),
                  qPrintable(sim.error()));
-        Program p(settingsPath());
+        Program p;
         QVERIFY(p.connectTcp(sim.port()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         QElapsedTimer clock;

@@ -1,15 +1,9 @@
-#include "charts/ChartSet.h"
-#include "charts/CurvePlotter.h"
 #include "execution/Evaluator.h"
 #include "execution/RemainingTime.h"
 #include "execution/SamplingTick.h"
-#include "params/PanelModel.h"
-#include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
-#include "settings/SettingsStore.h"
-#include "shell/ShellModel.h"
+#include "support/TestStation.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace q7rk;
@@ -25,19 +19,18 @@ static MeasurementTables identity() {
     return t;
 }
 
+// The sampling tick and the evaluation driven second by second over the station's panel,
+// charts, status bar and settings, without the run's timers.
 class TestExecution : public QObject {
     Q_OBJECT
-    QTemporaryDir dir;
-    ChannelModel ch;
-    SampleStore store;
-    RunStates st{};
-    ShellModel shell;
-    SettingsStore settings{dir.filePath(QStringLiteral("s.ini"))};
-    PanelModel panel{ch, settings};
-    ChartSet charts{ch, panel, settings};
-    CurvePlotter plotter{charts, ch, panel, store, settings};
-    SamplingTick tick{ch, panel, store, st, plotter, identity()};
-    Evaluator eval{ch, panel, store, st, plotter, shell, settings};
+    testing::TestStation p;
+    ChannelModel& ch = p.channels;
+    PanelModel& panel = p.panel;
+    SampleStore& store = p.station.samples();
+    RunStates& st = p.station.runStates();
+    SettingsStore& settings = p.station.settings();
+    SamplingTick tick{ch, panel, store, st, p.station.plotter(), identity()};
+    Evaluator eval{ch, panel, store, st, p.station.plotter(), p.shell, settings};
 
     void set(int k, Box b, const char* t) { panel.setText(k, b, QString::fromUtf8(t)); }
     S texts(int k, std::initializer_list<Box> boxes) const {
@@ -77,8 +70,8 @@ private slots:
         panel.clickOption(Option::TvTest, 0);
     }
 
-    void calibrationClampingAndFormats() {
-        SamplingTick factory(ch, panel, store, st, plotter);
+    void factoryCalibrationRangesAndClamping() {
+        SamplingTick factory(ch, panel, store, st, p.station.plotter());
         ch.lastChannel = 0;
         // 100 V and 1 mA uncalibrated already take the high ranges; zero counts calibrate
         // below zero and clamp.
@@ -92,9 +85,6 @@ private slots:
         QCOMPARE(store.current(0, 2), 0.690f);
         QCOMPARE(texts(0, {Box::LiveVoltage, Box::LiveCurrent}), S({"0.0", "0.000"}));
         QCOMPARE(store.voltage(0, 3) + store.current(0, 3), 0.0f);
-
-        QCOMPARE(formatFixedSingle(2.675f, 2), QStringLiteral("2.68")); // the single's digits
-        QCOMPARE(formatOptionalDecimal(199.96, 1), QStringLiteral("200"));
     }
 
     void peakFromSampleThree() {
@@ -166,7 +156,7 @@ private slots:
         QCOMPARE(left(0), QStringLiteral("剩余1分00秒")); // the delay, counted from point A
         feed(0, 200), feed(1, 200), second();
         QCOMPARE(left(0), QStringLiteral("剩余59秒"));
-        QCOMPARE(shell.statusText(1), QStringLiteral("1路A点：35s-180.0V"));
+        QCOMPARE(p.shell.statusText(1), QStringLiteral("1路A点：35s-180.0V"));
         QVERIFY(!settings.contains(section::Canshu, QStringLiteral("Thl(0)")));
         // Rise 35 + delay 60: the first look with sample index 96 ends the test.
         QCOMPARE(secondsUntilStopped(0, [&](int) { feed(0, 200), feed(1, 199.9); }), 96);

@@ -1,5 +1,5 @@
-// The simulator's parts: the calibration inversion against the program's conversion
-// (ProgramSide.h), set-value decoding, frame gathering, the fault switches on the replies and
+// The simulator's parts: the calibration inversion against the program's own sampling and
+// poll (ProgramSide.h), set-value decoding, frame gathering, the fault switches on the replies and
 // the paced output line; then the simulator as a program: its command line, its
 // pseudo-terminal and its shutdown.
 
@@ -20,6 +20,7 @@
 
 #include <cmath>
 
+using namespace q7rk;
 using namespace q7rk::instrument;
 using namespace q7rk::test;
 using q7rk::testing::SimulatorProcess;
@@ -28,39 +29,41 @@ namespace {
 
 // Where the low range's top and the high range's bottom do not meet, values in between
 // cannot be shown; the inversion then gives the nearer edge.
-double gapHalfWidth(const Line& low, const Line& high, double split) {
-    const double top = split * low.gain + low.offset;
-    const double bottom = split * high.gain + high.offset;
-    return std::max(0.0, (bottom - top) / 2);
+double gapHalfWidth(const LinearPair& low, const LinearPair& high, double split) {
+    return std::max(0.0, (split * high.gain + high.offset - split * low.gain - low.offset) / 2);
 }
 
 } // namespace
 
 class InstrumentUnitsTest : public QObject {
     Q_OBJECT
+    ProgramSide m_program;
+
 private slots:
+    // The codes the simulator picks make the program's own sampling tick show the value.
     void readingRoundTripsThroughTheProgramsCalibration() {
+        const auto check = [&](int k, double v, double ma, double vGap, double iGap) {
+            const MeasureCalibration cal = factoryMeasureCalibration(k);
+            const ReadingCodes codes = encodeReading(cal, v, ma);
+            const auto shown = m_program.view(k, codes.voltage, codes.current);
+            QVERIFY2(std::abs(shown.volts - v) <= 0.1 + vGap + 1e-6 &&
+                         std::abs(shown.milliamps - ma) <= 0.001 + iGap + 1e-6,
+                     qPrintable(QString("ch%1 %2 V %3 mA -> %4 V %5 mA")
+                                    .arg(k)
+                                    .arg(v)
+                                    .arg(ma)
+                                    .arg(shown.volts)
+                                    .arg(shown.milliamps)));
+        };
         for (int k = 0; k < 6; ++k) {
             const MeasureCalibration cal = factoryMeasureCalibration(k);
-            const double iGap = gapHalfWidth(pick(kCurrLow, k), pick(kCurrHigh, k), 1.0);
-            for (double ma = 0.0; ma <= 10.0; ma += 0.0137) {
-                const double v = 150.0;
-                const ReadingCodes codes = encodeReading(cal, v, ma);
-                const Shown shown = programView(k, codes.voltage, codes.current);
-                QVERIFY2(
-                    std::abs(shown.milliamps - ma) <= 0.001 + iGap + 1e-9,
-                    qPrintable(QString("ch%1 %2 mA -> %3").arg(k).arg(ma).arg(shown.milliamps)));
-                QVERIFY(std::abs(shown.volts - v) <= 0.1 + 1e-9);
-            }
-            const double vGap = gapHalfWidth(pick(kVoltLow, k), pick(kVoltHigh, k), 100.0);
-            for (double v = 0.0; v <= 1000.0; v += 0.37) {
-                for (double ma : {0.0, 0.05, 2.0}) {
-                    const ReadingCodes codes = encodeReading(cal, v, ma);
-                    const Shown shown = programView(k, codes.voltage, codes.current);
-                    QVERIFY2(std::abs(shown.volts - v) <= 0.1 + vGap + 1e-9,
-                             qPrintable(QString("ch%1 %2 V -> %3").arg(k).arg(v).arg(shown.volts)));
-                }
-            }
+            const double iGap = gapHalfWidth(cal.currLow, cal.currHigh, 1.0);
+            const double vGap = gapHalfWidth(cal.voltLow, cal.voltHigh, 100.0);
+            for (double ma = 0.0; ma <= 10.0; ma += 0.0137)
+                check(k, 150.0, ma, 0, iGap);
+            for (double v = 0.0; v <= 1000.0; v += 0.37)
+                for (double ma : {0.0, 0.05, 2.0})
+                    check(k, v, ma, vGap, iGap);
         }
         // Both ranges are actually used, and the split follows the raw value.
         const MeasureCalibration ch1 = factoryMeasureCalibration(0);
@@ -70,13 +73,17 @@ private slots:
         QVERIFY(encodeReading(ch1, 300.0, 2.0).current >= 5000);
     }
 
+    // The set values of the program's poll decode to what the operator set (a TV test sets
+    // 1.25 times the formation voltage).
     void setValuesDecodeAsThePollEncodesThem() {
-        for (int k = 0; k < 6; ++k) {
-            const SetCalibration cal = factorySetCalibration(k);
-            for (double user : {10.0, 250.0, 1000.0})
-                QVERIFY(std::abs(decodeSetVoltage(cal, setVoltageCode(k, user)) - user) < 0.02);
-            for (double ma : {0.2, 2.0, 10.0})
-                QVERIFY(std::abs(decodeSetCurrent(cal, setCurrentCode(k, ma)) - ma) < 0.0005);
+        for (const auto& [formation, ma] : {std::pair{8.0, 0.2}, {200.0, 2.0}, {800.0, 10.0}}) {
+            const QByteArray poll = m_program.poll(7, formation, ma, 5);
+            for (int k = 0; k < 6; ++k) {
+                const auto [volts, milliamps] = ProgramSide::setCodes(poll, k);
+                const SetCalibration cal = factorySetCalibration(k);
+                QVERIFY(std::abs(decodeSetVoltage(cal, volts) - formation * 1.25) < 0.02);
+                QVERIFY(std::abs(decodeSetCurrent(cal, milliamps) - ma) < 0.0005);
+            }
         }
         QCOMPARE(decodeSetVoltage(factorySetCalibration(4), 6000), 100.0);
         QCOMPARE(decodeSetVoltage(factorySetCalibration(0), 0), 0.0); // never negative
@@ -110,7 +117,7 @@ private slots:
         FrameHandler good(clean, nullptr);
         FrameHandler bad(faulty, nullptr);
         for (int r = 1; r <= 30; ++r) {
-            const QByteArray poll = pollFrame(r, {kTv200, kTv200});
+            const QByteArray poll = m_program.poll(r);
             const QByteArray expected = *good.handle(poll, r * 250);
             QByteArray got = *bad.handle(poll, r * 250);
             if (r % 5 == 0) {
@@ -182,5 +189,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(InstrumentUnitsTest)
+QTEST_MAIN(InstrumentUnitsTest)
 #include "tst_instrument_units.moc"

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QTemporaryDir>
-#include <cmath>
 
 // A panel with its channel model and a throw-away settings file, as the link reads them.
 struct LinkFixture {
@@ -31,12 +30,6 @@ inline quint16 wordAt(const QByteArray& bytes, int at) {
 inline void putWord(QByteArray& bytes, int at, quint16 word) {
     bytes[at] = char(word >> 8);
     bytes[at + 1] = char(word & 0xFF);
-}
-
-// The expected field of a computed value, rounded as the C library rounds by default
-// (to nearest, halves to even) rather than by the code under test.
-inline quint16 expectedCode(double value) {
-    return quint16(std::nearbyint(value));
 }
 
 // A poll reply as the instrument sends it, with voltage and current codes per channel.

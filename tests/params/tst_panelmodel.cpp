@@ -194,8 +194,12 @@ private slots:
         PanelModel& p = m_f->panel;
         p.setEnabled(3, Box::TvTestNumber, false); // the switch must not touch it
         QSignalSpy texts(&p, &PanelModel::textChanged);
+        p.clickOption(Option::NotLinked, 1);
 
         p.clickOption(Option::LeakageTest, 1);
+        // One choice per frame: the kind frame of the other group and the link frame keep theirs.
+        QVERIFY(!p.option(Option::TvTest, 1) && p.option(Option::NotLinked, 1));
+        QVERIFY(!p.option(Option::LeakageTest, 0));
         for (int c = 3; c < 6; ++c) {
             QCOMPARE(m_f->channels.kind(c), TestKind::Leakage);
             QVERIFY(!p.isEnabled(c, Box::FormationVoltage) && p.isEnabled(c, Box::LeakageVoltage));
@@ -216,16 +220,6 @@ private slots:
         QCOMPARE(p.labelCaption(0, ReadoutLabel::Label50), QStringLiteral("TB"));
         QCOMPARE(referenceVoltage(p, 0), 200.0);
         QCOMPARE(texts.count(), 0);
-    }
-
-    void optionFrames() {
-        PanelModel& p = m_f->panel;
-        p.clickOption(Option::NotLinked, 0);
-        p.clickOption(Option::LeakageTest, 0);
-        QVERIFY(!p.option(Option::TvTest, 0) && p.option(Option::LeakageTest, 0));
-        QVERIFY(p.option(Option::NotLinked, 0)); // other frames keep their choice
-        QVERIFY(!p.option(Option::LeakageTest, 1));
-        // Restoring the options is the start-up's test.
     }
 
     void runningChannelsKeepTheirSetValues() {

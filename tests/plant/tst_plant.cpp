@@ -326,7 +326,7 @@ private slots:
         QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
     }
 
-    void valuesAreNeverPartOfTheStatementAndSharedRoutines() {
+    void valuesAreNeverPartOfTheStatement() {
         const QString serial = "O'Brien\"; drop table Curve; --%_";
         const QString spec = "'); delete from Criterion; --";
         FoilRecords foils(m_server.source);
@@ -345,11 +345,14 @@ private slots:
         const auto opened = foils.open(serial);
         QCOMPARE(opened.value.foil->grade, spec);
         QCOMPARE(int(opened.value.curves.size()), 1);
+    }
 
-        // The routines the pages share: a count message, or a query error.
+    // The routines the pages share: a count message, or a query error.
+    void sharedQueriesSayWhatTheyFound() {
+        QVERIFY(FoilRecords(m_server.source).save(foil("S1", "g"), QDate(2022, 2, 2)).ok());
         QString message;
         auto rows = runPlantSql(m_server.source, "select * from Whole_Parameter where SerNum=?",
-                                {serial}, message);
+                                {"S1"}, message);
         QVERIFY(rows);
         QCOMPARE(rows->recordCount(), 1);
         QCOMPARE(message, QString("查询到1条记录"));

@@ -7,8 +7,8 @@
 #include "results/ResultStore.h"
 #include "settings/NumberText.h"
 #include "shell/ScriptedPrompter.h"
-#include "station/Station.h"
 #include "support/SimulatorProcess.h"
+#include "support/TestStation.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -23,8 +23,8 @@ namespace {
 
 const QString Serial = QStringLiteral("T7A");
 
-struct Bench {
-    explicit Bench(const QString& settings) : station(settings, prompter, Timing{}.scaled(20)) {
+struct Bench : testing::TestStation {
+    Bench() {
         // Opening or deleting a foil gives the run's unsaved tests up on Yes.
         prompter.setAnswer({Question::ConfirmStart, Question::UploadPiece,
                             Question::OpenFoilUnsaved, Question::DeleteFoilUnsaved},
@@ -32,9 +32,6 @@ struct Bench {
         prompter.setAnswer(Question::SaveResults, false);
         station.startUp();
     }
-    ScriptedPrompter prompter;
-    Station station;
-    PanelModel& panel = station.panel();
     PlantPage& page = station.plant();
 };
 
@@ -48,8 +45,7 @@ int curveLengthOf(const PanelModel& panel, int k) {
 class PlantPageTest : public QObject {
     Q_OBJECT
 
-    PlantServer m_server; // its folder also holds the result files and the queue
-    QString m_oldDir;
+    PlantServer m_server;
     std::unique_ptr<Bench> m_bench;
 
     PlantUploadResult uploadGroup() {
@@ -70,25 +66,19 @@ private slots:
         // The server's control script runs as another user from here.
         QFile::setPermissions(m_server.home.path(), QFile::permissions(m_server.home.path()) |
                                                         QFile::ExeGroup | QFile::ExeOther);
-        m_oldDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_server.home.path()));
         const QString problem = m_server.registerSources();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
         testing::SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
-        m_bench = std::make_unique<Bench>(m_server.home.filePath("q7rk.ini"));
+        m_bench = std::make_unique<Bench>();
         PanelModel& panel = m_bench->panel;
         for (int k = 0; k < 3; ++k) {
             panel.setText(k, Box::DelayTime, "20");
             panel.leave(k, Box::DelayTime);
             panel.setText(k, Box::TvTestNumber, Serial);
         }
-        panel.setText(0, Box::InstrumentAddress, "127.0.0.1");
-        panel.setText(0, Box::InstrumentPort, QString::number(sim.port()));
-        QSignalSpy handshake(&m_bench->station.ethernetLink(), &EthernetLink::handshakeReplied);
-        m_bench->station.perform(Command::ToggleEthernet);
-        QVERIFY(handshake.wait(5000));
+        QVERIFY(m_bench->connectTcp(sim.port()));
 
         // A start of channels 1-3 begins a new foil's pieces.
         m_bench->page.grid().setEntry(PieceQuantity::Bend, 2, "4");
@@ -101,16 +91,11 @@ private slots:
         QCOMPARE(m_bench->page.text(FoilBox::Serial), Serial);
     }
 
-    void cleanupTestCase() {
-        m_bench.reset();
-        QDir::setCurrent(m_oldDir);
-    }
-
     void init() {
         QFETCH_GLOBAL(bool, postgres);
         if (!m_server.choose(postgres))
             QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
-        QFile::remove(m_server.home.filePath(UploadQueue::FileName));
+        QFile::remove(m_bench->path(UploadQueue::FileName));
         m_bench->page.setSource(m_server.source);
         m_bench->prompter.onAsked(nullptr);
         QVERIFY(m_server.prepare());

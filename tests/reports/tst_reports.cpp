@@ -10,6 +10,7 @@
 #include "results/ResultStore.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
+#include "support/TestStation.h"
 
 #include <QImage>
 #include <QPrinter>
@@ -107,22 +108,12 @@ bool chartsInTheirColumns(const QString& pdf, int page) {
 
 using Boxes = QList<QPair<Box, QString>>;
 
-// The parts the main window holds for printing and for a stored test, on real settings and
-// result files in a temporary folder.
-struct Rig {
-    QTemporaryDir dir;
-    SettingsStore settings{dir.filePath(QStringLiteral("s.ini"))};
-    ChannelModel channels;
-    PanelModel panel{channels, settings};
-    ChartSet charts{channels, panel, settings};
-    ReportPrinter report{panel, charts, settings};
-    SampleStore samples;
-    CurvePlotter plotter{charts, channels, panel, samples, settings};
-    ResultStore store{dir.path()};
-    ScriptedPrompter prompter;
-    StoredTestDisplay display{panel, channels, charts, plotter, samples, store, prompter};
+// The station over real settings and result files in its own folder, its charts framed.
+struct Rig : q7rk::testing::TestStation {
+    explicit Rig(const Seed& seed = {}) : TestStation(seed) { charts.frameAll(); }
 
-    Rig() { charts.frameAll(); }
+    CurvePlotter& plotter = station.plotter();
+    const SampleStore& samples = station.samples();
 
     // A curve of its column's colour in each channel chart.
     void drawCurves() {
@@ -140,25 +131,33 @@ struct Rig {
         panel.setText(k, Box::TvTestNumber, QStringLiteral("A%1").arg(k + 1));
         panel.setText(k, Box::TvOperator, QStringLiteral("王工"));
     }
-    QString pdfPath(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    QString pdfPath(const char* name) const { return path(QLatin1String(name)); }
+    // The report of groups first..last as the window prints it, to a preview that hands it on.
+    void print(Command command, const std::function<void(const ReportPrinter&)>& preview) {
+        station.setPrintPreview(preview);
+        station.perform(command);
+    }
 
-    // A finished test in channel k as a run leaves it, saved, then the channel cleared.
+    // A finished test in channel k as a run leaves it, saved into the working folder's result
+    // files, then the channel cleared.
     void save(int k, TestKind kind, const Boxes& boxes, int n, std::function<double(int)> volts) {
         panel.applyKind(k, kind);
         for (const auto& [box, text] : boxes)
             panel.setText(k, box, text);
+        SampleStore taken;
         for (int i = 1; i <= n; ++i)
-            samples.set(k, i, float(volts(i)), float(i * 0.01));
-        channels.sampleIndex = qint16(n + 1);
-        QVERIFY(store.save(recordOfChannel(panel, samples, k, n)).ok);
+            taken.set(k, i, float(volts(i)), float(i * 0.01));
+        QVERIFY(ResultStore().save(recordOfChannel(panel, taken, k, n)).ok);
         panel.resetToDesign();
         panel.applyKind(k, TestKind::Tv);
-        samples.clear(k);
+    }
+    DisplayOutcome show(TestKind kind, const char* number, int slot, DisplayGroup group) {
+        return station.displayStoredTest({kind, number, slot, group});
     }
 
     void exec(TestKind kind, const QString& sql) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "edit");
-        db.setDatabaseName(store.locateDbFile(kind));
+        db.setDatabaseName(station.results().locateDbFile(kind));
         QVERIFY(db.open());
         QVERIFY(QSqlQuery(db).exec(sql));
         db.close();
@@ -223,10 +222,11 @@ class ReportTest : public QObject {
 private slots:
     // 1-6: a TV page with the company line and an empty column, then an electrolyte page.
     void oneToSixPrintsTwoPages() {
-        Rig r;
+        Rig r([](SettingsStore& s) {
+            s.write(QStringLiteral("topic"), QStringLiteral("COMPANY"),
+                    QStringLiteral("华东铝箔有限公司"));
+        });
         r.drawCurves();
-        r.settings.write(QStringLiteral("topic"), QStringLiteral("COMPANY"),
-                         QStringLiteral("华东铝箔有限公司"));
         r.fillTvChannel(0, QStringLiteral("300"));
         r.fillTvChannel(1, QStringLiteral("520"));
         for (int n = 1; n <= 42; ++n) // channel 3 shows nothing at all
@@ -236,9 +236,8 @@ private slots:
             r.panel.setText(k, Box::SparkTime3, QStringLiteral("9%1").arg(k));
             r.panel.setText(k, Box::ElectrolyteTestNumber, QStringLiteral("E%1").arg(k + 1));
         }
-        r.report.setGroups(0, 1);
         const QString pdf = r.pdfPath("all.pdf");
-        QVERIFY(r.report.writePdf(pdf).ok());
+        QCOMPARE(r.station.writeReportPdf(0, 1, pdf), QString());
         const PdfText text(pdf);
 
         QCOMPARE(text.pages.size(), 2);
@@ -267,11 +266,12 @@ private slots:
     void noPrinterOrAFailingOneOffersAPdf() {
         Rig r;
         r.drawCurves();
-        r.report.setGroups(1, 1);
         ScriptedPrompter& prompter = r.prompter;
         const QString kept = r.pdfPath("kept.pdf");
         prompter.queueFileName(kept);
-        printReport(r.report, prompter, nullptr, QDate(2026, 12, 6));
+        r.print(Command::PrintChannels46, [&](const ReportPrinter& report) {
+            printReport(report, prompter, nullptr, QDate(2026, 12, 6));
+        });
         QCOMPARE(prompter.shown().size(), 2);
         QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("没有找到可用的打印机")));
         QCOMPARE(prompter.shown()[1].kind, ScriptedPrompter::Shown::SaveDialog);
@@ -284,18 +284,19 @@ private slots:
         broken.setOutputFormat(QPrinter::PdfFormat);
         broken.setOutputFileName(r.pdfPath("no/such/folder/out.pdf"));
         prompter.queueFileName(QString());
-        printReport(r.report, prompter, &broken);
+        r.print(Command::PrintChannels46,
+                [&](const ReportPrinter& report) { printReport(report, prompter, &broken); });
         QCOMPARE(prompter.shown().size(), 2);
         QVERIFY(prompter.shown()[0].text.startsWith(QStringLiteral("打印机无法开始打印")));
 
-        const ReportOutcome failed = r.report.writePdf(r.pdfPath("no/such/folder/r.pdf"));
-        QVERIFY(failed.error.startsWith(QStringLiteral("报告文件无法写入：") +
-                                        r.pdfPath("no/such/folder/r.pdf")));
+        QVERIFY(r.station.writeReportPdf(1, 1, r.pdfPath("no/such/folder/r.pdf"))
+                    .startsWith(QStringLiteral("报告文件无法写入：") +
+                                r.pdfPath("no/such/folder/r.pdf")));
     }
 
     void mergedReportLauncher() {
-        Rig r;
-        const QString folder = r.dir.path();
+        QTemporaryDir dir;
+        const QString folder = dir.path();
         const QString program = QDir(folder).filePath(QStringLiteral("scoreout"));
         QCOMPARE(startMergedReport(folder), QStringLiteral("找不到合并报表程序：") + program);
 
@@ -314,8 +315,7 @@ private slots:
         rig.save(1, TestKind::Leakage, kLeakage, 25, leakageVolts);
         rig.save(2, TestKind::Electrolyte, kElectrolyte, 15, electrolyteVolts);
         const auto show = [&](TestKind kind, const char* number, int slot, const Boxes& boxes) {
-            const DisplayOutcome out =
-                rig.display.show({kind, number, slot, DisplayGroup::Channels13});
+            const DisplayOutcome out = rig.show(kind, number, slot, DisplayGroup::Channels13);
             QVERIFY(out.channel == slot && out.complete);
             // Number box and position list together show the stored test number.
             for (const auto& [box, text] : boxes)
@@ -347,7 +347,7 @@ private slots:
         QVERIFY(hasColourNear(el, {p.channelX(2, 5), channelY(200, 400)}, Red));
         QVERIFY(printedAt(el, "31A", {p.channelX(2, 8), channelY(250, 400)}));
 
-        QCOMPARE(rig.display.show({TestKind::Tv, "T1HL", 0, DisplayGroup::Channels46}).channel, 3);
+        QCOMPARE(rig.show(TestKind::Tv, "T1HL", 0, DisplayGroup::Channels46).channel, 3);
         QVERIFY(rig.panel.option(Option::TvTest, 1));
         QVERIFY(hasColourNear(rig.charts.groupChart(1), {p.groupX(3, 10), groupY(150, 200)}, Red));
         QCOMPARE(rig.prompter.texts(), QStringList());
@@ -358,7 +358,7 @@ private slots:
         rig.save(0, TestKind::Tv, kTv, 5, tvVolts); // five samples of a test 17 long
         const auto show = [&](int slot, int drawn, const char* said) {
             const DisplayOutcome out =
-                rig.display.show({TestKind::Tv, "T1HL", slot, DisplayGroup::Channels16});
+                rig.show(TestKind::Tv, "T1HL", slot, DisplayGroup::Channels16);
             QCOMPARE(out.drawn, drawn);
             QVERIFY(rig.prompter.texts().last().contains(QString::fromUtf8(said)));
         };

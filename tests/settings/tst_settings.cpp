@@ -159,6 +159,8 @@ private slots:
         QCOMPARE(formatSingle(0.1f), QString("0.1"));
         QCOMPARE(formatSingle(1.0123456f), QString("1.012346"));
         QCOMPARE(formatNumber(-0.0), QString("0"));
+        QCOMPARE(formatFixedSingle(2.675f, 2), QString("2.68")); // the single's digits
+        QCOMPARE(formatOptionalDecimal(199.96, 1), QString("200"));
         QCOMPARE(parseBool("-1"), std::optional<bool>(true));
         QCOMPARE(parseBool("x"), std::optional<bool>());
     }

@@ -7,13 +7,11 @@
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
 #include "station/Station.h"
-#include "support/Program.h"
 #include "support/SimulatorProcess.h"
+#include "support/TestStation.h"
 
 #include <QDate>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -22,29 +20,25 @@ using enum q7rk::Box;
 
 namespace {
 
-using q7rk::testing::Program;
+using q7rk::testing::TestStation;
 
-void seed(const QString& path, const QList<std::pair<QString, QString>>& canshu) {
-    SettingsStore s(path);
-    for (const auto& [k, v] : canshu)
-        s.write("canshu", k, v);
+TestStation::Seed canshu(const QList<std::pair<QString, QString>>& values) {
+    return [values](SettingsStore& s) {
+        for (const auto& [k, v] : values)
+            s.write("canshu", k, v);
+    };
 }
 
 } // namespace
 
 class StationTest : public QObject {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QString path() const { return m_dir.filePath("settings.ini"); }
-
 private slots:
-    void init() { QFile::remove(path()); }
-
     void firstStartWritesTheInitialValues() {
-        Program p(path());
+        TestStation p;
         p.controller.startUp();
         // Which values are initial is the settings store's test; here they are on disk.
-        QCOMPARE(SettingsStore(path()).read("canshu", "hcdy(5)"), QString("200"));
+        QCOMPARE(SettingsStore(p.settings.filePath()).read("canshu", "hcdy(5)"), QString("200"));
         QCOMPARE(p.panel.text(1, TvTestDate), QDate::currentDate().toString("yyyy/MM/dd"));
         // The position lists of channels 1-3 are filled (the window's test reads one).
         QCOMPARE(p.panel.comboItems(2, Box::ElectrolyteSamplePosition).size(), 6);
@@ -56,15 +50,17 @@ private slots:
     // Parameters of channels 1-3 only; calibration factors of all six, since the end of a
     // run writes all six back.
     void startUpReadsParametersOfChannelsOneToThree() {
-        seed(path(), {{"hcdy(0)", "300"},
-                      {"HCDY(3)", "555"},
-                      {"Vadjust(0)", "1.25"},
-                      {"Vadjust(3)", "2"},
-                      {"hxfd(1)", "4"},
-                      {"rj45ip", "10.0.0.7"},
-                      {QString::fromUtf8("存储运行标志"), "12"}});
-        SettingsStore(path()).write("topic", "LBUSER(1)", QString::fromUtf8("王工"));
-        Program p(path());
+        const auto seed = canshu({{"hcdy(0)", "300"},
+                                  {"HCDY(3)", "555"},
+                                  {"Vadjust(0)", "1.25"},
+                                  {"Vadjust(3)", "2"},
+                                  {"hxfd(1)", "4"},
+                                  {"rj45ip", "10.0.0.7"},
+                                  {QString::fromUtf8("存储运行标志"), "12"}});
+        TestStation p([&](SettingsStore& s) {
+            seed(s);
+            s.write("topic", "LBUSER(1)", QString::fromUtf8("王工"));
+        });
         p.controller.startUp();
         QCOMPARE(p.panel.text(0, FormationVoltage), QString("300"));
         QCOMPARE(p.channels.voltageAdjust[0], 1.25f);
@@ -74,22 +70,22 @@ private slots:
         QCOMPARE(p.channels.voltageAdjust[3], 2.0f);
         // Channels 4-6 keep the form's texts.
         QCOMPARE(p.panel.text(3, FormationVoltage), QString("800"));
-        QCOMPARE(SettingsStore(path()).read("canshu", QString::fromUtf8("存储运行标志")),
-                 QString("0"));
+        QCOMPARE(
+            SettingsStore(p.settings.filePath()).read("canshu", QString::fromUtf8("存储运行标志")),
+            QString("0"));
     }
 
     void damagedValuesNeverStopStartUp() {
-        seed(path(), {{"hcdy(1)", "abc"},
-                      {"vrb(0)", ""},
-                      {"Vadjust(0)", "x1"},
-                      {"KI(2)", "1..2"},
-                      {"hxfd(0)", "0"},
-                      {"hxfd16", "-4"},
-                      {"option5(0)", "maybe"},
-                      {"Currency_C(1)", "blue"},
-                      {"Thy(2)", " 90 "},
-                      {"RJ45Port", "40o1"}});
-        Program p(path());
+        TestStation p(canshu({{"hcdy(1)", "abc"},
+                              {"vrb(0)", ""},
+                              {"Vadjust(0)", "x1"},
+                              {"KI(2)", "1..2"},
+                              {"hxfd(0)", "0"},
+                              {"hxfd16", "-4"},
+                              {"option5(0)", "maybe"},
+                              {"Currency_C(1)", "blue"},
+                              {"Thy(2)", " 90 "},
+                              {"RJ45Port", "40o1"}}));
         p.controller.startUp();
         QCOMPARE(p.panel.text(1, FormationVoltage), QString("200"));
         QCOMPARE(p.panel.text(0, VrRatio), QString("90"));
@@ -104,16 +100,15 @@ private slots:
     }
 
     void restoredKindOptionsDecideEachGroup() {
-        seed(path(), {{"option5(1)", "False"},
-                      {"option6(1)", "True"},
-                      {"option5(0)", "False"},
-                      {"option7(0)", "True"},
-                      {"option8(0)", "False"},
-                      {"option9(0)", "True"},
-                      {"Thl(0)", "20"},
-                      {"Thl(1)", "30"},
-                      {"Thl(2)", "40"}});
-        Program p(path());
+        TestStation p(canshu({{"option5(1)", "False"},
+                              {"option6(1)", "True"},
+                              {"option5(0)", "False"},
+                              {"option7(0)", "True"},
+                              {"option8(0)", "False"},
+                              {"option9(0)", "True"},
+                              {"Thl(0)", "20"},
+                              {"Thl(1)", "30"},
+                              {"Thl(2)", "40"}}));
         p.controller.startUp();
         // The boxes and captions of each kind are the panel model's test.
         for (int k = 0; k < 3; ++k) {
@@ -127,7 +122,7 @@ private slots:
     }
 
     void newTestResetByKindUpToTheLastChannel() {
-        Program p(path());
+        TestStation p;
         p.controller.startUp();
         p.panel.clickOption(Option::LeakageTest, 1);
         p.panel.clickOption(Option::ElectrolyteTest, 0);
@@ -153,7 +148,7 @@ private slots:
         QCOMPARE(p.channels.timeScale[3], 0.03125f);
         QCOMPARE(p.channels.groupTimeScale, 0.125f);
         // In memory only: the stored scales stay.
-        QCOMPARE(SettingsStore(path()).read("canshu", "hxfd(0)"), QString("1"));
+        QCOMPARE(SettingsStore(p.settings.filePath()).read("canshu", "hxfd(0)"), QString("1"));
 
         // The reset stops at the run's last channel, and reframes only the charts it reset.
         p.channels.setKind(1, TestKind::Tv);
@@ -209,21 +204,28 @@ private slots:
         t.runEnded({true, true, true, true, true, true});
         t.runStarted(1, 1); // the next run gives up channel 1's unsaved test
         QCOMPARE(t.unsaved(), QList<int>{});
-        // A question nobody answered is reported by its id (the runner exits on it) and is No.
+    }
+
+    // A question nobody answered is reported by its id (the runner exits on it) and is No.
+    void anUnansweredQuestionIsNoAndReportedById() {
         QList<Question> missing;
         ScriptedPrompter script;
         script.onUnanswered([&missing](Question id, const QString&) { missing << id; });
         QVERIFY(!script.ask(Question::AddGrade, {}, {}) && missing == QList{Question::AddGrade});
     }
 
-    void aNewTestVoltageReframesTheChartsAndDispatchByCommand() {
-        Program p(path());
+    void aNewTestVoltageReframesEveryLinkedChart() {
+        TestStation p;
         p.controller.startUp();
-        QSignalSpy quit(&p.controller, &Station::quitRequested);
         p.panel.setText(4, FormationVoltage, "400");
         p.panel.leave(4, FormationVoltage);
         // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
         QCOMPARE(p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400)), QStringList({"60"}));
+    }
+
+    void commandsReachTheirPartsByCommand() {
+        TestStation p;
+        QSignalSpy quit(&p.controller, &Station::quitRequested);
         p.controller.perform(Command::Quit);
         QCOMPARE(quit.count(), 1);
         p.controller.perform(Command::ShowCurrentCurves);
