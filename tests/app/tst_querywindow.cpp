@@ -4,6 +4,7 @@
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "shell/ScriptedPrompter.h"
+#include "support/StoredTests.h"
 #include "support/TestStation.h"
 
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QTest>
 
 using namespace q7rk;
+using q7rk::testing::storedTest;
 using S = QStringList;
 
 namespace {
@@ -27,16 +29,6 @@ template <typename T> T* child(const QObject& parent, const char* name) {
     T* w = parent.findChild<T*>(QLatin1String(name));
     if (!w) qFatal("no widget %s", name);
     return w;
-}
-
-StoredTest test(TestKind kind, const QList<QPair<const char*, QString>>& values) {
-    StoredTest t;
-    t.kind = kind;
-    t.values = QStringList(fieldNames(kind).size());
-    for (const auto& [field, text] : values)
-        t.setValue(QString::fromUtf8(field), text);
-    t.curve = {{10, 0.1}, {20, 0.2}};
-    return t;
 }
 
 // The station's query window over real result files holding five TV tests, one leakage and
@@ -48,11 +40,11 @@ struct Rig : q7rk::testing::TestStation {
     Rig() {
         ResultStore store;
         for (int i = 0; i < 5; ++i)
-            store.save(test(TestKind::Tv, {{"测试编号", QString("A%1HL").arg(i + 1)},
-                                           {"化成电压", QString::number(100 + 50 * i)},
-                                           {"测试人", i ? "张三" : "O'Brien"}}));
-        store.save(test(TestKind::Leakage, {{"测试编号", "L1TM"}, {"漏电流电压", "50"}}));
-        store.save(test(TestKind::Electrolyte, {{"测试编号", "E1HR"}, {"火花电压1", "250"}}));
+            store.save(storedTest(TestKind::Tv, {{"测试编号", QString("A%1HL").arg(i + 1)},
+                                                 {"化成电压", QString::number(100 + 50 * i)},
+                                                 {"测试人", i ? "张三" : "O'Brien"}}));
+        store.save(storedTest(TestKind::Leakage, {{"测试编号", "L1TM"}, {"漏电流电压", "50"}}));
+        store.save(storedTest(TestKind::Electrolyte, {{"测试编号", "E1HR"}, {"火花电压1", "250"}}));
         window.show();
     }
 
@@ -189,12 +181,12 @@ private slots:
 
     void correctionJudgedAgainShowsInHistory() {
         Rig rig;
-        ResultStore().save(test(TestKind::Tv, {{"测试编号", "T9HL"},
-                                               {"化成电压", "200"},
-                                               {"升压时间指标", "60"},
-                                               {"升压时间", "35"},
-                                               {"TV值", "210"},
-                                               {"TV特性", "合格"}}));
+        ResultStore().save(storedTest(TestKind::Tv, {{"测试编号", "T9HL"},
+                                                     {"化成电压", "200"},
+                                                     {"升压时间指标", "60"},
+                                                     {"升压时间", "35"},
+                                                     {"TV值", "210"},
+                                                     {"TV特性", "合格"}}));
         rig.query(0, "测试编号", "=", "T9HL");
         rig.select(2);
         rig.click("Command5");
@@ -232,7 +224,7 @@ private slots:
     // 测量条件 of the selected test, and what a test saved without them says.
     void measurementConditions() {
         Rig rig;
-        StoredTest t = test(TestKind::Tv, {{"测试编号", "C1HL"}});
+        StoredTest t = storedTest(TestKind::Tv, {{"测试编号", "C1HL"}});
         t.conditions = RunConditions{};
         t.conditions->lostReplies = 47;
         QVERIFY(ResultStore().save(t).ok);

@@ -2,6 +2,7 @@
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "results/StoredVerdict.h"
+#include "support/StoredTests.h"
 
 #include <QDate>
 #include <QSqlDatabase>
@@ -10,30 +11,21 @@
 #include <QtTest>
 
 using namespace q7rk;
+using q7rk::testing::storedTest;
 using S = QStringList;
 
 namespace {
 
-StoredTest test(TestKind kind, const QList<QPair<const char*, QString>>& values) {
-    StoredTest t;
-    t.kind = kind;
-    t.values = S(fieldNames(kind).size());
-    for (const auto& [field, text] : values)
-        t.setValue(QString::fromUtf8(field), text);
-    t.curve = {{10, 0.1}};
-    return t;
-}
-
 // A TV test of Vf 200 and limit 60 s that rose in 35 s to 210 V: passed.
 StoredTest tv(const QString& number) {
-    return test(TestKind::Tv, {{"测试编号", number},
-                               {"化成电压", "200"},
-                               {"升压时间指标", "60"},
-                               {"升压时间", "35"},
-                               {"TV值", "210"},
-                               {"TV特性", "合格"},
-                               {"测试人", "李四"},
-                               {"测试日期", "2026/01/05"}});
+    return storedTest(TestKind::Tv, {{"测试编号", number},
+                                     {"化成电压", "200"},
+                                     {"升压时间指标", "60"},
+                                     {"升压时间", "35"},
+                                     {"TV值", "210"},
+                                     {"TV特性", "合格"},
+                                     {"测试人", "李四"},
+                                     {"测试日期", "2026/01/05"}});
 }
 
 // Runs a statement on the file as another program would.
@@ -106,8 +98,8 @@ private slots:
         // The record's own limits against the corrected value; fields outside the rule and
         // values that are no number ask nothing.
         const StoredTest leak =
-            test(TestKind::Leakage,
-                 {{"漏电流指标", "0.05"}, {"漏电流", "0.04"}, {"漏电流特性", "合格"}});
+            storedTest(TestKind::Leakage,
+                       {{"漏电流指标", "0.05"}, {"漏电流", "0.04"}, {"漏电流特性", "合格"}});
         const struct {
             const StoredTest& record;
             const char* field;
