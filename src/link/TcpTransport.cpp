@@ -4,7 +4,12 @@ namespace q7rk {
 
 TcpTransport::TcpTransport(QString host, quint16 port, QObject* parent)
     : Transport(parent), m_host(std::move(host)), m_portNumber(port) {
-    connect(&m_socket, &QTcpSocket::connected, this, &Transport::opened);
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        // Polls are small and go out on the clock. Held back until the instrument acknowledged
+        // one it did not answer (Nagle), the next polls would leave late, in a bunch.
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        emit opened();
+    });
     connect(&m_socket, &QTcpSocket::readyRead, this, &Transport::readyRead);
     connect(&m_socket, &QTcpSocket::disconnected, this, &TcpTransport::onDisconnected);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpTransport::onError);

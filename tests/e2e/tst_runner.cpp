@@ -294,8 +294,9 @@ private slots:
             const auto cond = q7rk::ResultStore(workdir).conditions(
                 q7rk::TestKind::Leakage, ch.value("testNumber").toString());
             QVERIFY(cond && cond->polls > 120 && cond->link == link);
-            // A tenth of the polls dropped; at 20 times the speed some late replies count too.
-            QVERIFY2(cond->lostReplies >= cond->polls / 20 && cond->lostReplies <= cond->polls / 2,
+            // A tenth of the polls dropped, each counted once: the polls after an unanswered one
+            // leave on time (no Nagle hold), so their replies are not late in a bunch.
+            QVERIFY2(cond->lostReplies >= cond->polls / 12 && cond->lostReplies <= cond->polls / 8,
                      qPrintable(QString("%1 of %2").arg(cond->lostReplies).arg(cond->polls)));
             QCOMPARE(cond->version, QString(q7rk::version::Number));
             QVERIFY(cond->started.isValid() && cond->started < cond->ended);
