@@ -100,10 +100,12 @@ DeletedRecordsWindow::DeletedRecordsWindow(const ResultStore& store, TestKind ki
 }
 
 void DeletedRecordsWindow::refresh() {
-    const auto entries = m_store.deletions(m_kind, m_from->text(), m_to->text());
+    QString error;
+    const auto entries = m_store.deletions(m_kind, m_from->text(), m_to->text(), &error);
     if (!entries)
         return m_prompter.inform(resulttext::infoTitle(),
                                  QStringLiteral("日期格式错误！请按 2012/06/01 的格式输入日期。"));
+    if (!error.isEmpty()) return m_prompter.inform(resulttext::infoTitle(), error);
     QList<QStringList> rows;
     for (const AuditEntry& e : *entries)
         rows << QStringList{e.time, e.operatorName} + e.removedRow;

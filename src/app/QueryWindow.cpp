@@ -467,8 +467,10 @@ void QueryWindow::showHistory() {
     const auto record = selectedRecord();
     if (!record) return inform(resulttext::noSelection());
     const QString number = m_model.testNumberAt(*record);
-    (new HistoryDialog(number, m_model.store().history(m_model.condition().kind, number), this))
-        ->show();
+    QString error;
+    const auto entries = m_model.store().history(m_model.condition().kind, number, &error);
+    if (!error.isEmpty()) return inform(error);
+    (new HistoryDialog(number, entries, this))->show();
 }
 
 void QueryWindow::showDeletions() {

@@ -50,7 +50,7 @@ QStringList shownRow(TestKind kind, const QString& json) {
 }
 
 QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& where,
-                       const QVariantList& binds) {
+                       const QVariantList& binds, QString* error) {
     QList<AuditEntry> out;
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -59,7 +59,16 @@ QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& whe
                   .arg(QString::fromUtf8(kColumns), table(), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
-    if (!q.exec()) return out;
+    if (!q.exec()) {
+        QSqlQuery known(db);
+        known.prepare(
+            QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        known.addBindValue(QString::fromUtf8(AuditTableName));
+        const bool tableMissing = known.exec() && !known.next();
+        if (!tableMissing && error)
+            *error = (known.lastError().isValid() ? known.lastError() : q.lastError()).text();
+        return out;
+    }
     while (q.next()) {
         AuditEntry e{q.value(0).toString(),
                      q.value(1).toString(),
@@ -103,19 +112,20 @@ QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEnt
     return insert(db, entry, rowJson(kind, row));
 }
 
-QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const QString& testNumber) {
-    return read(db, kind, QStringLiteral("\"测试编号\" = ?"), {testNumber});
+QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const QString& testNumber,
+                              QString* error) {
+    return read(db, kind, QStringLiteral("\"测试编号\" = ?"), {testNumber}, error);
 }
 
 QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,
-                                const QString& to) {
+                                const QString& to, QString* error) {
     // The last day counts whole: everything before the next midnight.
     const QString end = QDate::fromString(to, QStringLiteral("yyyy/MM/dd"))
                             .addDays(1)
                             .toString(QStringLiteral("yyyy/MM/dd"));
     return read(db, kind,
                 QStringLiteral("\"删除内容\" IS NOT NULL AND \"时间\" >= ? AND \"时间\" < ?"),
-                {from, end});
+                {from, end}, error);
 }
 
 } // namespace q7rk

@@ -45,9 +45,12 @@ QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEnt
                            const QVariantList& row);
 
 // The lines of one test, oldest first. A file without the table has none.
-QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const QString& testNumber);
+// A file without the history table has an empty history; a table that cannot be read
+// leaves its cause in `error`.
+QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const QString& testNumber,
+                              QString* error = nullptr);
 // The deletions of the days from..to ("yyyy/MM/dd"), oldest first, each with its row.
 QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,
-                                const QString& to);
+                                const QString& to, QString* error = nullptr);
 
 } // namespace q7rk

@@ -574,24 +574,33 @@ AuditEntry ResultStore::auditStart(TestKind kind, const QString& testNumber) con
     return e;
 }
 
-QList<AuditEntry> ResultStore::history(TestKind kind, const QString& testNumber) const {
+QList<AuditEntry> ResultStore::history(TestKind kind, const QString& testNumber,
+                                       QString* error) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return {};
     Connection c(path);
-    if (!c.isOpen()) return {};
-    return readHistory(c.db(), kind, testNumber);
+    QString cause;
+    const QList<AuditEntry> entries =
+        c.isOpen() ? readHistory(c.db(), kind, testNumber, &cause) : QList<AuditEntry>{};
+    if (!c.isOpen()) cause = c.openError().text();
+    if (!cause.isEmpty() && error) *error = resulttext::unreadableFile(path, cause);
+    return entries;
 }
 
 std::optional<QList<AuditEntry>> ResultStore::deletions(TestKind kind, const QString& from,
-                                                        const QString& to) const {
+                                                        const QString& to, QString* error) const {
     const auto first = normaliseDate(from);
     const auto last = normaliseDate(to);
     if (!first || !last) return std::nullopt;
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return QList<AuditEntry>{};
     Connection c(path);
-    if (!c.isOpen()) return QList<AuditEntry>{};
-    return readDeletions(c.db(), kind, *first, *last);
+    QString cause;
+    const QList<AuditEntry> entries =
+        c.isOpen() ? readDeletions(c.db(), kind, *first, *last, &cause) : QList<AuditEntry>{};
+    if (!c.isOpen()) cause = c.openError().text();
+    if (!cause.isEmpty() && error) *error = resulttext::unreadableFile(path, cause);
+    return entries;
 }
 
 } // namespace q7rk

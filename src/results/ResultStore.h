@@ -123,12 +123,14 @@ public:
     void setOperatorSource(std::function<QString(TestKind)> source) {
         m_operator = std::move(source);
     }
-    // The corrections and the deletion of one test, oldest first.
-    QList<AuditEntry> history(TestKind kind, const QString& testNumber) const;
+    // The corrections and the deletion of one test, oldest first. A file that cannot be read
+    // gives none and says why in `error` ("无法读取结果文件 …：cause").
+    QList<AuditEntry> history(TestKind kind, const QString& testNumber,
+                              QString* error = nullptr) const;
     // The tests deleted on the days from..to (dates as typed, e.g. 2026/12/7), each with its
     // row; nullopt when a date is no calendar date.
     std::optional<QList<AuditEntry>> deletions(TestKind kind, const QString& from,
-                                               const QString& to) const;
+                                               const QString& to, QString* error = nullptr) const;
 
 private:
     // Makes the file's test numbers unique; a warning the first time a file cannot be.

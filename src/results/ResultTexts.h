@@ -60,6 +60,11 @@ inline QString duplicateRows(const QString& path, const QStringList& numbers) {
         .arg(path, numbers.join(QStringLiteral("、")));
 }
 
+// A result file whose history could not be read, and why.
+inline QString unreadableFile(const QString& path, const QString& cause) {
+    return QStringLiteral("无法读取结果文件 %1：%2").arg(path, cause);
+}
+
 // Why a file could not be written, for "无法保存到文件 …：" + cause.
 enum class FileFault { DiskFull, ReadOnly, NotADatabase, Locked, Other };
 inline QString saveFault(const QString& path, FileFault fault, const QString& detail = {}) {

@@ -5,6 +5,7 @@
 #include "support/StoredTests.h"
 
 #include <QDate>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -52,8 +53,16 @@ private slots:
         QString who = QStringLiteral("张三");
         store.setOperatorSource([&](TestKind) { return who; });
         QVERIFY(store.save(tv("A1HL")).ok && store.save(tv("A2HL")).ok);
-        // A file that was never changed has no history table, and reading needs none.
-        QVERIFY(store.history(TestKind::Tv, "A1HL").isEmpty());
+        // A file that was never changed has no history table, and reading needs none; a file
+        // that cannot be read says so instead of showing an empty history.
+        QString error;
+        QVERIFY(store.history(TestKind::Tv, "A1HL", &error).isEmpty() && error.isEmpty());
+        const QString broken = store.locateDbFile(TestKind::Leakage);
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) == 4096);
+        file.close();
+        QVERIFY(store.history(TestKind::Leakage, "L1", &error).isEmpty());
+        QVERIFY2(error.startsWith(QStringLiteral("无法读取结果文件 ") + broken), qPrintable(error));
 
         QVERIFY(!store.correct(TestKind::Tv, "A1HL", QStringLiteral("化成电压"), "abc").ok);
         QVERIFY(store.correct(TestKind::Tv, "A1HL", QStringLiteral("化成电压"), "150").ok);
