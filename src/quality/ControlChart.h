@@ -30,14 +30,14 @@ struct RuleBreak {
     std::vector<int> points;
 };
 
-// Specification limits of a field; either may be missing.
+// Tolerance limits of a field; either may be missing.
 struct SpecLimits {
     std::optional<double> lower;
     std::optional<double> upper;
     bool any() const { return lower || upper; }
 };
 
-// How well the tests fit the specification: Cpk from the short-term sigma (MR̄ / d2), Ppk
+// How well the tests fit their tolerance: Cpk from the short-term sigma (MR̄ / d2), Ppk
 // from the sample standard deviation. Missing, with the reason, when they cannot be told.
 struct Capability {
     int count = 0;

@@ -13,7 +13,7 @@ class QPainter;
 namespace q7rk {
 
 // Draws a trend: the individuals chart (points in test order, centre line, control limits,
-// the specification limit, points that break a rule in red, test dates along the bottom), the
+// the tolerance limit, points that break a rule in red, test dates along the bottom), the
 // moving-range chart below it and, beside the individuals chart on the same value scale, the
 // histogram of the values. QPainter only, so the window and the command line draw the same.
 // Needs a QGuiApplication for its fonts.

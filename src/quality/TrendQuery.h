@@ -11,7 +11,7 @@
 namespace q7rk {
 
 // A numeric field of a test kind that can be followed over time, and the field of the same
-// record that holds its specification limit, as the verdict of the run uses it: a TV test
+// record that holds its tolerance limit, as the verdict of the run uses it: a TV test
 // fails below its formation voltage or above its rise-time limit, a leakage test above its
 // limit, an electrolyte test whose first spark comes below the reference voltage.
 struct TrendField {
@@ -39,7 +39,7 @@ struct TrendPoint {
     QString testNumber;
     QString date;
     double value = 0;
-    std::optional<double> limit; // the record's own specification limit
+    std::optional<double> limit; // the record's own tolerance limit
 };
 
 struct TrendData {

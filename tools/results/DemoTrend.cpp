@@ -37,7 +37,7 @@ StoredTest tvTest(const QString& number, const QDate& date, double drift, int se
                                        QStringLiteral("HR"), QStringLiteral("TL"),
                                        QStringLiteral("TM"), QStringLiteral("TR")};
     // Over the month the foil needs longer to form and holds a little less voltage: still
-    // inside the specification, but no longer where the line used to be.
+    // inside tolerance, but no longer where the line used to be.
     const double riseTime = 114 + 18 * drift + noise(3.0);
     const double tv = 211 - 6 * drift + noise(1.2);
     const bool head = positions[sequence % positions.size()].startsWith(QLatin1Char('H'));
