@@ -127,7 +127,8 @@ int main(int argc, char* argv[]) {
         window.panel().setText(0, q7rk::Box::InstrumentAddress, peer.left(colon));
         if (colon >= 0) window.panel().setText(0, q7rk::Box::InstrumentPort, peer.mid(colon + 1));
     }
-    // SIGTERM or SIGINT stop a run and tell the instrument before the program goes.
+    // SIGTERM, SIGINT, SIGHUP and SIGQUIT stop a run and tell the instrument before the
+    // program goes.
     q7rk::TerminationSignals termination;
     QObject::connect(&termination, &q7rk::TerminationSignals::received, &window,
                      [&window] { window.station().quitWithoutQuestions(); });

@@ -2,8 +2,11 @@
 
 #include "execution/Evaluator.h"
 #include "execution/SamplingTick.h"
+#include "kinds/TestKindDescription.h"
 #include "link/ActiveLink.h"
 #include "link/InstrumentLink.h"
+#include "link/LastChanceResult.h"
+#include "params/PanelCaptions.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
 #include "settings/ProgramTitle.h"
@@ -12,7 +15,9 @@
 #include "shell/Prompter.h"
 #include "shell/ShellModel.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 namespace q7rk {
 
@@ -58,6 +63,8 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
       m_links(links), m_serial(links.serialLink()), m_ethernet(links.ethernetLink()),
       m_timing(timing), m_results(channels, panel, timing) {
     m_sampleTimer.setInterval(timing.tickMs);
+    // A coarse timer may fire early: the samples follow the run's clock, not the timer's count.
+    m_sampleTimer.setTimerType(Qt::PreciseTimer);
     m_pollTimer.setInterval(timing.pollMs);
     // The poll period is the line's budget: a coarse timer could drift a poll into the next.
     m_pollTimer.setTimerType(Qt::PreciseTimer);
@@ -77,7 +84,7 @@ RunController::RunController(ChannelModel& channels, RunStates& runs, PanelModel
         connect(link, &InstrumentLink::linkLost, this,
                 [this, link] { onLinkTrouble(link, EndReason::LinkLost); });
     }
-    connect(&m_results, &ResultSender::twiceSent, this, &RunController::resultsSent);
+    connect(&m_results, &ResultSender::twiceSent, this, &RunController::onResultsSent);
 }
 
 void RunController::startOrStop(Command group) {
@@ -147,6 +154,13 @@ bool RunController::confirmStart() {
             return false;
         }
     }
+    for (int k = first; k <= last; ++k) {
+        if (const QString tooLong = tooLongForTheStore(k); !tooLong.isEmpty()) {
+            m_shell.setStatusText(k + 1, tooLong);
+            m_prompter.inform(kInfoTitle, tooLong);
+            return false;
+        }
+    }
     if (!m_prompter.ask(Question::ConfirmStart, kInfoTitle,
                         QStringLiteral("您确定要开始运行吗？"))) {
         for (int k = first; k <= last; ++k)
@@ -157,6 +171,21 @@ bool RunController::confirmStart() {
     return true;
 }
 
+// The store holds SampleStore::MaxSample seconds and the test is judged on the sample after
+// its length: a test that cannot end inside it would run for nothing and be thrown away.
+QString RunController::tooLongForTheStore(int k) const {
+    const LengthAtStart length = lengthAtStart(m_panel, k);
+    if (length.seconds < SampleStore::MaxSample) return {};
+    QString caption =
+        length.longestBox ? boxCaption(k, *length.longestBox) : QStringLiteral("测试时间");
+    if (caption.endsWith(QStringLiteral("："))) caption.chop(1);
+    if (caption.endsWith(QString::number(k + 1))) caption.chop(QString::number(k + 1).size());
+    return QStringLiteral("第%1路：%2过长，测试总时间不能超过%3秒")
+        .arg(k + 1)
+        .arg(caption)
+        .arg(SampleStore::MaxSample);
+}
+
 void RunController::beginRun() {
     m_channels.sampleIndex = 1;
     m_running = true;
@@ -164,10 +193,15 @@ void RunController::beginRun() {
     m_endNotice.clear();
     m_poll.reset();
     m_pollsSinceReply = 0;
+    m_lateSamples = 0;
+    m_runClock.start();
     m_sampleTimer.start();
     m_pollTimer.start();
     // The serial exchange counts its own time-outs; an Ethernet peer is watched here.
     if (m_links.ethernetActive()) m_watchdog.start(m_timing.silenceMs);
+    // Should the program end without unwinding, the instrument still hears the end.
+    lastChance::arm(activeLink().descriptor(), buildResult(m_channels, m_panel),
+                    m_timing.resultGapMs);
     emit runStarted();
 }
 
@@ -197,8 +231,21 @@ void RunController::restoreStartButtons() {
     }
 }
 
+// The clock of a test is the wall clock: sample n is the reading at start + n seconds. A tick
+// that comes late (the window's thread was busy) takes the samples it owes, from the last
+// reading, which is all the link delivered meanwhile; they are counted as late.
 void RunController::onTick() {
     if (!m_running) return;
+    const qint64 due = (m_runClock.elapsed() + m_timing.tickMs / 2) / std::max(1, m_timing.tickMs);
+    const qint64 owed = std::max<qint64>(1, due - (m_channels.sampleIndex - 1));
+    for (qint64 i = 0; i < owed && m_running; ++i) {
+        if (i > 0) ++m_lateSamples;
+        takeSample();
+    }
+    if (m_running) lastChance::update(buildResult(m_channels, m_panel));
+}
+
+void RunController::takeSample() {
     m_tick.run();
     // One pass over channels 1-3 after every sample: the values a pass reads only change
     // at ticks.
@@ -235,14 +282,21 @@ void RunController::onSilence() {
     m_endNotice = QStringLiteral("仪器停止应答：%1秒内没有收到测量数据，以太网连接已断开，"
                                  "本次测试中断。")
                       .arg(m_timing.silenceMs / 1000.0);
-    m_ethernet.closeLink(); // reports the lost link, which ends the run
-    if (m_running) stopRunningGroup(EndReason::LinkLost);
+    // The socket may still carry the result frames: they are tried before it is closed.
+    m_afterResults = [this] { m_ethernet.closeLink(); };
+    stopRunningGroup(EndReason::LinkLost);
 }
 
 // A silent instrument or a lost link stops the running group, as a stop button would; only
 // the link that carries the run counts.
 void RunController::onLinkTrouble(InstrumentLink* link, EndReason reason) {
     if (!m_running || link != &activeLink()) return;
+    if (reason == EndReason::LinkLost) {
+        lastChance::disarm(); // its descriptor is closed
+    } else {
+        // A serial port whose replies stopped stays open for the result frames, then closes.
+        m_afterResults = [link] { link->closeLink(); };
+    }
     stopRunningGroup(reason);
 }
 
@@ -260,13 +314,35 @@ void RunController::checkEnd() {
     endRun();
 }
 
-void RunController::shutdown() {
-    m_running = false;
+void RunController::stopThen(std::function<void()> then) {
+    if (!m_running && !m_results.isPending()) {
+        then();
+        return;
+    }
+    m_afterResults = std::move(then);
+    if (m_running) stopAll();
+}
+
+void RunController::stopTimers() {
     m_watchdog.stop();
     m_sampleTimer.stop();
     m_pollTimer.stop();
     m_serial.cancelPoll();
     m_ethernet.cancelPoll();
+}
+
+void RunController::shutdown() {
+    const bool wasRunning = m_running;
+    m_running = false;
+    stopTimers();
+    if (wasRunning) {
+        // Nothing will turn the event loop again: both frames go now, the gap slept.
+        lastChance::update(buildResult(m_channels, m_panel));
+        lastChance::fire();
+    }
+    lastChance::disarm();
+    m_afterResults = nullptr;
+    m_results.finishNow();
 }
 
 // A channel whose test did not reach its end says so; its verdict stays 待定.
@@ -279,11 +355,7 @@ void RunController::markInterrupted() {
 
 void RunController::endRun() {
     m_running = false;
-    m_watchdog.stop();
-    m_sampleTimer.stop();
-    m_pollTimer.stop();
-    m_serial.cancelPoll();
-    m_ethernet.cancelPoll();
+    stopTimers();
     {
         SettingsStore::Batch batch(m_settings);
         for (int k = 0; k < ChannelCount; ++k) {
@@ -300,10 +372,17 @@ void RunController::endRun() {
     }
     if (m_endReason != EndReason::Finished) markInterrupted();
     m_results.sendTwice();
+    // The ordinary path has the link now; a descriptor kept past it could be reused.
+    lastChance::disarm();
     restoreStartButtons();
     // What the operator is told and asked now (the reason, the save question) is decided by
     // the station, which knows which tests are worth keeping.
     emit runEnded();
+}
+
+void RunController::onResultsSent() {
+    if (auto then = std::exchange(m_afterResults, nullptr)) then();
+    emit resultsSent();
 }
 
 QString RunController::endNotice() const {

@@ -7,6 +7,7 @@
 #include "settings/Timing.h"
 #include "shell/Commands.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -56,6 +57,8 @@ public:
     void setStartGate(std::function<bool(Command)> gate) { m_startGate = std::move(gate); }
 
     bool isRunning() const { return m_running; }
+    // Samples of the last run that a late tick took from an earlier reading.
+    int lateSamples() const { return m_lateSamples; }
     EndReason endReason() const { return m_endReason; }
     // Why the last run was cut short, as the operator reads it; empty after a normal end or a
     // stop.
@@ -63,7 +66,12 @@ public:
     // Stops every running channel as the stop-all button does; the run then ends as usual
     // (result frames included).
     void stopAll();
-    // The program closes: timers off, nothing asked, nothing sent.
+    // Stops the run as stopAll() does and calls `then` once the instrument has had both result
+    // frames on the link that carried the run (at once when nothing runs): closing that link
+    // must wait for them.
+    void stopThen(std::function<void()> then);
+    // The program closes: timers off, nothing asked. A run still going is ended on the spot:
+    // the instrument gets both result frames before this returns.
     void shutdown();
 
 signals:
@@ -88,10 +96,12 @@ private:
     InstrumentLink& activeLink() const;
     void start(const GroupButton& button);
     bool confirmStart();
+    QString tooLongForTheStore(int k) const;
     void beginRun();
     void stopGroup(const GroupButton& button);
     void restoreStartButtons();
     void onTick();
+    void takeSample();
     void onPoll();
     void onReply();
     void onSilence();
@@ -100,6 +110,8 @@ private:
     void checkEnd();
     void markInterrupted();
     void endRun();
+    void onResultsSent();
+    void stopTimers();
 
     ChannelModel& m_channels;
     RunStates& m_runs;
@@ -119,6 +131,10 @@ private:
     QTimer m_pollTimer;
     QTimer m_watchdog; // silence of an Ethernet peer during a run
     int m_pollsSinceReply = 0;
+    QElapsedTimer m_runClock; // since the start of the run: sample n is due at n seconds
+    int m_lateSamples = 0;
+    // What waits for the second result frame (closing the link that carried the run).
+    std::function<void()> m_afterResults;
     QString m_endNotice; // what the operator is told when the run ends by a lost link
     DuplicateCheck m_duplicate;
     std::function<void()> m_newTestReset;

@@ -83,6 +83,24 @@ int testLength(const PanelModel& panel, int channel) {
     return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
 }
 
+LengthAtStart lengthAtStart(const PanelModel& panel, int channel) {
+    const TestKindDescription& kind = description(panel.channels().kind(channel));
+    LengthAtStart out;
+    qint64 n = kind.firstPointBox ? 1 : 0;
+    int longest = -1;
+    for (Box box : kind.lengthBoxes) {
+        if (box == kind.firstPointBox) continue; // measured by the run, not set
+        const int seconds = std::max(0, wholeSeconds(panel.number(channel, box)));
+        n += seconds;
+        if (seconds > longest) {
+            longest = seconds;
+            out.longestBox = box;
+        }
+    }
+    out.seconds = int(std::min<qint64>(n, std::numeric_limits<int>::max()));
+    return out;
+}
+
 double referenceVoltage(const PanelModel& panel, int channel) {
     return panel.number(channel, description(panel.channels().kind(channel)).voltageBox);
 }

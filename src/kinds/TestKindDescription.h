@@ -127,6 +127,14 @@ std::optional<SplitTestNumber> splitTestNumber(const QString& whole);
 // How many samples channel k's test runs, from the kind's length boxes as the panel shows
 // them; a blank or unreadable box counts as 0.
 int testLength(const PanelModel& panel, int channel);
+// The shortest length channel k's test can have, known before it starts: its set times, plus
+// one second for a characteristic point still to be measured (the rise to point A, the first
+// spark). `longestBox` is the set time that weighs most.
+struct LengthAtStart {
+    int seconds = 0;
+    std::optional<Box> longestBox;
+};
+LengthAtStart lengthAtStart(const PanelModel& panel, int channel);
 
 // The set voltage of channel k's test and the verdict it shows.
 double referenceVoltage(const PanelModel& panel, int channel);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/InstrumentLink.h"
+#include "link/Transport.h"
 #include "settings/Timing.h"
 
 #include <QObject>
@@ -42,6 +43,10 @@ public:
     void cancelPoll() override { m_unansweredPolls = 0; }
     bool sendResult(const QByteArray& frame) override { return send(frame); }
     // Closes the connection; a standing one is reported lost.
+    qintptr descriptor() const override {
+        const Transport* t = transport();
+        return t ? t->descriptor() : -1;
+    }
     void closeLink() override;
     QString statusName() const override { return QStringLiteral("以太网"); }
     QString endpoint() const override { return peer(); }

@@ -45,6 +45,8 @@ public:
     // Gives the link up (the instrument no longer answers): the port or connection is closed
     // and reported lost, as if it had gone away.
     virtual void closeLink() = 0;
+    // The descriptor of the open port or connection; -1 when the link does not stand.
+    virtual qintptr descriptor() const = 0;
     // What panel 7 calls the link: "以太网", "COM3".
     virtual QString statusName() const = 0;
     // Where the instrument is reached, as a stored test records it: "COM1 (/dev/ttyS0)",

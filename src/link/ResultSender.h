@@ -32,6 +32,9 @@ public:
     // line is made good by the second); twiceSent() follows.
     void sendTwice();
     bool isPending() const { return m_gapTimer.isActive(); }
+    // The program goes during the gap: the second frame leaves now rather than never, and
+    // nobody is told (nothing waits for it any more).
+    void finishNow();
 
 private:
     int send(const QByteArray& bytes);

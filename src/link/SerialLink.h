@@ -2,6 +2,7 @@
 
 #include "link/InstrumentLink.h"
 #include "link/SerialPollExchange.h"
+#include "link/Transport.h"
 #include "settings/Timing.h"
 
 #include <QObject>
@@ -42,6 +43,10 @@ public:
     void sendPoll(const PollBuilder& build) override;
     void cancelPoll() override;
     bool sendResult(const QByteArray& frame) override;
+    qintptr descriptor() const override {
+        const Transport* t = transport();
+        return t ? t->descriptor() : -1;
+    }
     void closeLink() override { closePort(); }
     QString statusName() const override;
     QString endpoint() const override;

@@ -26,6 +26,7 @@ public:
     QByteArray readAll() override;
     void clearInput() override;
     QString errorString() const override;
+    qintptr descriptor() const override { return m_port.isOpen() ? qintptr(m_port.handle()) : -1; }
 
 private:
     void onError(QSerialPort::SerialPortError error);

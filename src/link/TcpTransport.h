@@ -27,6 +27,7 @@ public:
     QByteArray readAll() override;
     void clearInput() override;
     QString errorString() const override;
+    qintptr descriptor() const override { return m_socket.socketDescriptor(); }
 
 private:
     void onDisconnected();

@@ -27,6 +27,9 @@ public:
     // the answer to the next command).
     virtual void clearInput() = 0;
     virtual QString errorString() const = 0;
+    // The operating system's descriptor of the open port or socket, for a last write when
+    // the program ends without unwinding; -1 when there is none.
+    virtual qintptr descriptor() const { return -1; }
 
 signals:
     void opened();

@@ -22,6 +22,10 @@ const char* questionName(Question id) {
         return "QuitUnsaved";
     case Question::QuitDuringRun:
         return "QuitDuringRun";
+    case Question::DisconnectDuringRun:
+        return "DisconnectDuringRun";
+    case Question::RecoverTests:
+        return "RecoverTests";
     case Question::AddGrade:
         return "AddGrade";
     case Question::DeleteFoil:

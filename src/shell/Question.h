@@ -14,7 +14,10 @@ enum class Question {
     DeleteFoilUnsaved,
     DisplayStoredUnsaved,
     QuitUnsaved,
-    QuitDuringRun, // stops the live run
+    QuitDuringRun,       // stops the live run
+    DisconnectDuringRun, // 关闭串口 or 以太网断开 during a run: stop it, then close the link
+    // Tests judged before the program last went and not stored since: save them now?
+    RecoverTests,
     // The plant page.
     AddGrade,           // a grade typed that the plant does not list
     DeleteFoil,         // every record of a foil

@@ -7,7 +7,7 @@
 namespace q7rk {
 
 bool QuitGuard::mayQuit() {
-    if (m_confirmed) return !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying();
+    if (m_confirmed) return readyToGo();
     if (!m_gate.permits(Command::Quit)) return false;
     m_confirmed = true;
     // A retry pass ends after the piece it is sending; the window closes when it has.
@@ -37,9 +37,19 @@ void QuitGuard::resultFramesSent() {
     finishWhenStopped();
 }
 
+bool QuitGuard::readyToGo() const {
+    return !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying() && m_holds == 0;
+}
+
 void QuitGuard::finishWhenStopped() {
-    if (m_confirmed && !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying())
-        emit quitReady();
+    if (m_confirmed && readyToGo()) emit quitReady();
+}
+
+void QuitGuard::holdDuring(const std::function<void()>& work) {
+    ++m_holds;
+    work();
+    --m_holds;
+    finishWhenStopped();
 }
 
 } // namespace q7rk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 namespace q7rk {
 
@@ -31,17 +32,23 @@ public:
     void resultFramesSent();
     // Emits quitReady when a confirmed quit waits for nothing any more.
     void finishWhenStopped();
+    // Runs `work` (the end of a run with its save question) with the quit held: the window
+    // does not close under a question, and a test the operator is asked to keep is not lost.
+    void holdDuring(const std::function<void()>& work);
 
 signals:
     void quitReady();
 
 private:
+    bool readyToGo() const;
+
     CommandGate& m_gate;
     RunController& m_run;
     PlantPage& m_plant;
     bool m_confirmed = false;
     bool m_silent = false;
     bool m_awaitingResultFrames = false;
+    int m_holds = 0;
 };
 
 } // namespace q7rk

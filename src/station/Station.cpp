@@ -42,10 +42,9 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         if (m_channels.lastChannel == ChannelsPerGroup - 1) m_plant.resetPieceGrid();
     });
     // A test that runs or waits to be stored keeps the set values and marks it was run with:
-    // they are what its record will say.
-    m_tests.setObserver([this](int k, TestState state) {
-        m_panel.setHeld(k, state == TestState::Running || state == TestState::Finished);
-    });
+    // they are what its record will say. While a run lasts every channel is held: the poll
+    // carries the set values of all six, in the group or not.
+    m_tests.setObserver([this](int, TestState) { holdChannels(); });
     m_plant.setNewTestReset([this] { newTestReset(); });
     // Opening or deleting a foil resets the channels and writes their numbers: never during a
     // run, and not over a finished test that is not stored without asking.
@@ -72,6 +71,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     connect(&m_run, &RunController::runStarted, this, [this] {
+        holdChannels();
         m_tests.runStarted(m_channels.firstChannel, m_channels.lastChannel);
         m_saving.runStarted();
     });
@@ -86,7 +86,10 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         m_charts.frameGroupChart(n);
         m_plotter.redrawComparisonCurves(n);
     });
-    connect(&m_run, &RunController::runEnded, this, [this] { m_saving.runEnded(m_quit.silent()); });
+    connect(&m_run, &RunController::runEnded, this, [this] {
+        holdChannels(); // channels outside the run take typing again
+        m_quit.holdDuring([this] { m_saving.runEnded(m_quit.silent()); });
+    });
     connect(&m_saving, &SaveWorkflow::missingBoxShown, this, &Station::missingBoxShown);
     connect(&m_quit, &QuitGuard::quitReady, this, &Station::quitRequested);
     connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
@@ -100,6 +103,14 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_run, &RunController::runStarted, this, showRemaining);
     connect(&m_run, &RunController::ticked, this, showRemaining);
     connect(&m_run, &RunController::runEnded, this, showRemaining);
+}
+
+void Station::holdChannels() {
+    for (int k = 0; k < ChannelCount; ++k) {
+        const TestState state = m_tests.state(k);
+        m_panel.setHeld(k, m_run.isRunning() || state == TestState::Running ||
+                               state == TestState::Finished);
+    }
 }
 
 Station::~Station() {
@@ -181,7 +192,10 @@ void Station::perform(Command command) {
         m_channels.showCurrentCurve = command == Command::ShowCurrentCurves;
         return;
     case Command::ToggleEthernet:
-        m_links.toggleEthernet();
+        if (m_ethernet.state() == EthernetLink::Closed)
+            m_links.toggleEthernet();
+        else
+            closeLink(m_ethernet, [this] { m_links.toggleEthernet(); });
         return;
     case Command::OpenSerialCom1:
     case Command::OpenSerialCom2:
@@ -191,7 +205,7 @@ void Station::perform(Command command) {
         m_links.openSerial(int(command) - int(Command::OpenSerialCom1) + 1);
         return;
     case Command::CloseSerial:
-        m_links.closeSerial();
+        closeLink(m_serial, [this] { m_links.closeSerial(); });
         return;
     case Command::WidenTimeAxes:
         rescaleCharts(&ChartSet::widenTimeAxes, false);
@@ -234,6 +248,19 @@ void Station::perform(Command command) {
     case Command::DisplayStored:
         return; // needs the test to show: displayStoredTest()
     }
+}
+
+void Station::closeLink(const InstrumentLink& link, std::function<void()> close) {
+    if (&m_activeLink.current() != &link) {
+        close();
+        return;
+    }
+    if (m_run.isRunning() &&
+        !m_prompter.ask(Question::DisconnectDuringRun, programTitle::product(),
+                        QStringLiteral("测试正在进行，确定要停止测试并断开连接吗？")))
+        return;
+    // Also just after a run: the second result frame may still be due on this link.
+    m_run.stopThen(std::move(close));
 }
 
 bool Station::retryPlant(const std::vector<qint64>& entries) {

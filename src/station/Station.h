@@ -69,8 +69,8 @@ public:
     // the run is stopped as the stop button does, and quitRequested follows once the
     // instrument has had both result frames (false until then).
     bool mayQuit() { return m_quit.mayQuit(); }
-    // SIGTERM or SIGINT: as 退出 answered Yes to every question but the save question, which
-    // nobody is there to answer.
+    // SIGTERM, SIGINT, SIGHUP or SIGQUIT: as 退出 answered Yes to every question but the save
+    // question, which nobody is there to answer.
     void quitWithoutQuestions() { m_quit.quitWithoutQuestions(); }
     // Where each channel's test stands.
     const TestLifecycle& tests() const { return m_tests; }
@@ -170,6 +170,10 @@ signals:
 
 private:
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
+    void holdChannels();
+    // 关闭串口 and 以太网断开: a link that carries a run is closed only once the operator agreed
+    // to stop it and the instrument has had the result frames on it.
+    void closeLink(const InstrumentLink& link, std::function<void()> close);
     void saveChartBitmaps() { m_reports.saveChartBitmaps(); }
     void printGroups(Command command, int first, int last) {
         m_reports.printGroups(command, first, last);

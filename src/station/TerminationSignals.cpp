@@ -12,6 +12,10 @@ namespace {
 
 int g_pair[2] = {-1, -1};
 
+// A kill, Ctrl+C, the terminal or ssh session that started the program gone (SIGHUP), and
+// Ctrl+\ (SIGQUIT): each ends a run the ordinary way, result frames included.
+constexpr int kHandled[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
 extern "C" void onTerminationSignal(int number) {
     const unsigned char byte = static_cast<unsigned char>(number);
     // Only async-signal-safe calls here; a full pipe just loses a repeated signal.
@@ -31,13 +35,13 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (int number : kHandled)
+        ::sigaction(number, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    for (int number : kHandled)
+        std::signal(number, SIG_DFL);
     delete m_notifier;
     m_notifier = nullptr;
     for (int& fd : g_pair) {

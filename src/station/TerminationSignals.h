@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 namespace q7rk {
 
-// SIGTERM and SIGINT as an event of the program's own thread: the handler only writes a
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT as an event of the program's own thread: the handler only writes a
 // byte to a socket pair, and the notifier turns it into `received` between two events, so
 // the program can stop the instrument before it goes instead of dying in the middle of a
 // run. One instance per process.

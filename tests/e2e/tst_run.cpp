@@ -316,12 +316,14 @@ private slots:
     }
 
     // A peer that answered the handshake and then never a poll: within the silence time the
-    // connection is closed and the run ends as for a lost link, and the operator is told.
+    // run ends as for a lost link, the test-end frames are tried on the socket that still
+    // stands, then it is closed, and the operator is told.
     void aMuteInstrumentEndsTheRun() {
-        SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "20", "--drop-first", "1000000"}),
-                 qPrintable(sim.error()));
         Program p;
+        const QString log = p.path("mute.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20", "--drop-first", "1000000", "--log", log}),
+                 qPrintable(sim.error()));
         QVERIFY(p.connectTcp(sim.port()));
         QSignalSpy ended(&p.controller.run(), &RunController::runEnded);
         QElapsedTimer clock;
@@ -331,7 +333,8 @@ private slots:
         QVERIFY(ended.wait(5000));
         QVERIFY(clock.elapsed() >= kFast.silenceMs * 0.9); // timers may fire a little early
         QCOMPARE(p.controller.run().endReason(), RunController::EndReason::LinkLost);
-        QCOMPARE(p.controller.ethernetLink().state(), EthernetLink::Closed);
+        QTRY_COMPARE(p.controller.ethernetLink().state(), EthernetLink::Closed);
+        QTRY_COMPARE(SimulatorProcess::afterLastPoll(log), QStringList({"11", "11", "closed"}));
         QCOMPARE(p.shell.statusText(ShellModel::LinkPanel), QString::fromUtf8("以太网通讯中断"));
         QCOMPARE(p.shell.statusText(3), QString::fromUtf8("第3路测试中断"));
         // Nothing finished: the reason alone, without a save question.

@@ -72,15 +72,18 @@ private slots:
         QVERIFY(window.findChild<QAction*>("select")->isEnabled());
     }
 
-    // Closing the serial port ends a run. The adapter goes away in the middle of the next:
-    // the run ends, the operator sees it, can close the port and may connect over Ethernet.
+    // 关闭串口 during a run asks, stops the run and closes the port once the instrument has had
+    // both test-end frames on it. The adapter goes away in the middle of the next run: the run
+    // ends, the operator sees it, can close the port and may connect over Ethernet.
     void aClosedOrVanishingSerialPortEndsTheRun() {
+        const QString log = m_dir.filePath("serial.log");
         testing::SimulatorProcess sim;
-        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "40"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--no-tcp", "--pty", "--time-scale", "40", "--log", log}),
+                 qPrintable(sim.error()));
         const QString settings = m_dir.filePath("serial.ini");
         SettingsStore(settings).write("canshu", "comdev(1)", sim.ptyPath());
         auto prompter = std::make_unique<ScriptedPrompter>();
-        prompter->setAnswer(Question::ConfirmStart, true);
+        prompter->setAnswer({Question::ConfirmStart, Question::DisconnectDuringRun}, true);
         MainWindow window(settings, std::move(prompter), Timing{}.scaled(40));
         window.show();
         window.findChild<QAction*>("COM1")->trigger();
@@ -95,10 +98,14 @@ private slots:
             }
             window.findChild<QAbstractButton*>("test13")->click();
             QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
-            if (vanishes)
+            if (vanishes) {
                 sim.kill();
-            else
+            } else {
                 close->trigger();
+                QTRY_COMPARE_WITH_TIMEOUT(panel7(window), QString::fromUtf8("COM1串口已关闭"),
+                                          5000);
+                QCOMPARE(testing::SimulatorProcess::afterLastPoll(log), QStringList({"11", "11"}));
+            }
             QTRY_COMPARE_WITH_TIMEOUT(ended.size(), vanishes ? 2 : 1, 5000);
         }
         QCOMPARE(panel7(window), QString::fromUtf8("COM1通讯异常"));
@@ -107,7 +114,7 @@ private slots:
         QVERIFY(window.findChild<QAction*>("RJ45")->isEnabled());
         QVERIFY(close->isEnabled());
         close->trigger();
-        QCOMPARE(panel7(window), QString::fromUtf8("COM1串口已关闭"));
+        QTRY_COMPARE(panel7(window), QString::fromUtf8("COM1串口已关闭"));
     }
 
     // During a run of channels 1-3: their set values take no typing and the poll keeps the
@@ -159,22 +166,30 @@ private slots:
         typeAndTab(window, "Text1_0", "abc");
         QCOMPARE(formation->text(), QString("200"));
         QVERIFY(!window.findChild<QRadioButton*>("Option6_0")->isEnabled());
-        typeAndTab(window, "Text3_4", "abc");
-        QCOMPARE(text(window, "Text3_5"), QString("2"));
-        auto* hint = window.findChild<QLabel*>("EntryHint");
-        QVERIFY(hint && hint->isVisible());
-        QCOMPARE(hint->text(), QString::fromUtf8("输入无效，已改为 2"));
+        // The poll carries channels 4-6 too: outside the group, their set values and kind
+        // options are held all the same.
+        const QString idleSetPoint = testing::SimulatorProcess::lastSetVoltage(log, 3);
+        typeAndTab(window, "Text1_3", "500");
+        QCOMPARE(text(window, "Text1_3"), QString("800"));
+        QVERIFY(!window.findChild<QRadioButton*>("Option6_1")->isEnabled());
 
         const int n = window.channels().sampleIndex;
         QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > n + 3, 5000);
         QCOMPARE(testing::SimulatorProcess::lastSetVoltage(log), setPoint);
+        QCOMPARE(testing::SimulatorProcess::lastSetVoltage(log, 3), idleSetPoint);
         auto* badge = window.findChild<QLabel*>("Verdict_0");
         QCOMPARE(badge->text(), QString::fromUtf8("待定"));
 
         QVERIFY(ended.wait(30000));
         QVERIFY(remaining->isHidden());
-        // The hint stays until the box is edited again.
-        QVERIFY(hint->isVisible());
+        // After the run an idle channel takes typing again; a replaced entry shows a hint
+        // that stays until the box is edited again.
+        QVERIFY(window.findChild<QRadioButton*>("Option6_1")->isEnabled());
+        typeAndTab(window, "Text3_4", "abc");
+        QCOMPARE(text(window, "Text3_5"), QString("2"));
+        auto* hint = window.findChild<QLabel*>("EntryHint");
+        QVERIFY(hint && hint->isVisible());
+        QCOMPARE(hint->text(), QString::fromUtf8("输入无效，已改为 2"));
         QTest::keyClicks(window.findChild<QLineEdit*>("Text3_4"), "5");
         QVERIFY(!hint->isVisible());
         QCOMPARE(badge->text(), QString::fromUtf8("合格"));

@@ -27,16 +27,35 @@ QList<SimulatorProcess::Frame> SimulatorProcess::loggedFrames(const QString& log
     if (!f.open(QIODevice::ReadOnly)) return frames;
     for (const QByteArray& line : f.readAll().split('\n')) {
         const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() < 3 || (code >= 0 && parts[1].toInt() != code)) continue;
+        bool isFrame = false;
+        const int lineCode = parts.value(1).toInt(&isFrame);
+        if (parts.size() < 3 || !isFrame || (code >= 0 && lineCode != code)) continue;
         frames.append({QDateTime::fromString(QString::fromLatin1(parts[0]), Qt::ISODateWithMs),
                        parts[1].toInt(), parts[2]});
     }
     return frames;
 }
 
-QString SimulatorProcess::lastSetVoltage(const QString& logPath) {
+QStringList SimulatorProcess::afterLastPoll(const QString& logPath) {
+    QFile f(logPath);
+    QStringList tail;
+    if (!f.open(QIODevice::ReadOnly)) return tail;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() < 2) continue;
+        if (parts[1] == "7")
+            tail.clear();
+        else
+            tail << QString::fromLatin1(parts[1]);
+    }
+    return tail;
+}
+
+QString SimulatorProcess::lastSetVoltage(const QString& logPath, int channel) {
     const QList<Frame> polls = loggedFrames(logPath, 7);
-    return polls.isEmpty() ? QString() : QString::fromLatin1(polls.last().hex.mid(2 * 16, 4));
+    // Blocks of 16 bytes from byte 8; the set voltage is the word at byte 8 of a block.
+    const int at = 8 + 16 * channel + 8;
+    return polls.isEmpty() ? QString() : QString::fromLatin1(polls.last().hex.mid(2 * at, 4));
 }
 
 SimulatorProcess::~SimulatorProcess() {

@@ -34,8 +34,11 @@ public:
         QByteArray hex;
     };
     static QList<Frame> loggedFrames(const QString& logPath, int code = -1);
-    // Channel 1's voltage set value (hex) in the last poll logged.
-    static QString lastSetVoltage(const QString& logPath);
+    // What the log holds after the last poll: "11" for each test-end frame, "closed" where the
+    // program ended the TCP connection, the code of any other frame.
+    static QStringList afterLastPoll(const QString& logPath);
+    // The voltage set value (hex) of channel `channel` (0-5) in the last poll logged.
+    static QString lastSetVoltage(const QString& logPath, int channel = 0);
 
 private:
     QProcess m_process;

@@ -17,6 +17,7 @@ class FrameLog;
 class FrameHandler {
 public:
     FrameHandler(const Options& options, FrameLog* log);
+    FrameLog* log() const { return log_; }
 
     std::optional<QByteArray> handle(const QByteArray& frame, qint64 wallMs);
     const InstrumentModel& model() const { return model_; }

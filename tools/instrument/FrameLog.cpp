@@ -19,4 +19,11 @@ void FrameLog::write(const QByteArray& frame) {
     file_.flush();
 }
 
+void FrameLog::writeEvent(const QByteArray& what) {
+    if (!file_.isOpen()) return;
+    file_.write(QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + ' ' + what +
+                '\n');
+    file_.flush();
+}
+
 } // namespace q7rk::instrument

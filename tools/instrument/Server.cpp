@@ -1,5 +1,7 @@
 #include "Server.h"
 
+#include "FrameLog.h"
+
 #include "FrameCodec.h"
 #include "FrameHandler.h"
 #include "OutputLine.h"
@@ -86,6 +88,10 @@ void Server::acceptConnections() {
 
 void Server::serveSocket(QTcpSocket* socket) {
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // Tests read from the log whether the last frames came before the connection ended.
+    connect(socket, &QTcpSocket::disconnected, this, [this] {
+        if (FrameLog* log = handler_.log()) log->writeEvent("closed tcp");
+    });
     auto* out = new OutputLine(
         replyLine(0), [socket](const QByteArray& bytes) { socket->write(bytes); }, socket);
     auto gatherer = std::make_shared<FrameGatherer>();

@@ -32,7 +32,7 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
     });
     m_deadline.setSingleShot(true);
     m_linkDeadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { finish(TimedOut); });
+    connect(&m_deadline, &QTimer::timeout, this, &HeadlessRun::timeOut);
     connect(&m_linkDeadline, &QTimer::timeout, this, [this] { finish(NoLink); });
     // The run is over once the instrument has had both result frames.
     connect(&m_station.run(), &RunController::resultsSent, this, &HeadlessRun::runOver);
@@ -46,6 +46,16 @@ void HeadlessRun::terminate() {
         finish(Terminated);
 }
 
+// Out of time: a run is stopped as the stop button does, and the runner goes once the
+// instrument has had both result frames.
+void HeadlessRun::timeOut() {
+    m_timedOut = true;
+    if (m_station.run().isRunning())
+        m_station.perform(Command::StopAll); // runOver follows the result frames
+    else
+        finish(TimedOut);
+}
+
 void HeadlessRun::runOver() {
     if (!m_options.reportPath.isEmpty()) {
         // Every group a button starts lies in channels 1-3: the first page.
@@ -53,6 +63,10 @@ void HeadlessRun::runOver() {
     }
     if (m_terminating) {
         finish(Terminated);
+        return;
+    }
+    if (m_timedOut) {
+        finish(TimedOut);
         return;
     }
     switch (m_station.run().endReason()) {

@@ -37,7 +37,8 @@ public:
         NotStarted = 3, // the start was declined or refused (number taken, nothing to run)
         LinkLost = 4,   // the link went away or the instrument fell silent during the run
         TimedOut = 5,   // --max-seconds ran out
-        Terminated = 6, // SIGTERM or SIGINT: a run was stopped and the instrument told so
+        Terminated = 6, // SIGTERM, SIGINT, SIGHUP or SIGQUIT: a run was stopped and the
+                        // instrument told so
         BadUsage = 64,
         Unanswered = 64 // the program asked a question no --answer-* option answers
     };
@@ -46,8 +47,8 @@ public:
 
     // Starts connecting; finished(code) follows.
     void begin();
-    // SIGTERM or SIGINT: a run is stopped as the stop button does and the instrument gets
-    // its result frames before finished(Terminated).
+    // SIGTERM, SIGINT, SIGHUP or SIGQUIT: a run is stopped as the stop button does and the
+    // instrument gets its result frames before finished(Terminated).
     void terminate();
     QJsonObject report() const;
 
@@ -61,6 +62,7 @@ private:
     void connectLink();
     void pressStart();
     void runOver();
+    void timeOut();
     void finish(int code);
 
     Options m_options;
@@ -71,6 +73,7 @@ private:
     QTimer m_linkDeadline;
     bool m_done = false;
     bool m_terminating = false;
+    bool m_timedOut = false;
     bool m_foilOpened = false;
     QString m_foilProblem; // why the foil could not be opened
 };

@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
         "Runs one test of a channel group without a window and prints a JSON report.\n"
         "Exit codes: 0 the run ended by itself (or by a stop), 2 no link, 3 the start was\n"
         "declined or refused (test number taken, nothing selected), 4 the link was lost or\n"
-        "the instrument fell silent during the run, 5 --max-seconds ran out, 6 stopped by\n"
-        "SIGTERM or SIGINT (the instrument was told the test ended), 64 bad usage, or a\n"
+        "the instrument fell silent during the run, 5 --max-seconds ran out (the run was\n"
+        "stopped and the instrument told), 6 stopped by SIGTERM, SIGINT, SIGHUP or SIGQUIT\n"
+        "(the instrument was told the test ended), 64 bad usage, or a\n"
         "question no --answer-* option answers (its id and text on stderr)."));
     p.addHelpOption();
     p.addVersionOption();
@@ -89,7 +90,10 @@ int main(int argc, char** argv) {
          "upload, e.g. 1,3 (the others no). Default no.",
          "yes|no|N,N", "no"},
         {"foil", "Open this foil from the plant database before the run.", "SERIAL"},
-        {"max-seconds", "Give up after S seconds (exit 5).", "S"},
+        {"max-seconds",
+         "Give up after S seconds: a run is stopped as the stop button does and the "
+         "instrument told, then exit 5.",
+         "S"},
         {"report", "After the run, write the group's report as a PDF file.", "FILE.pdf"},
     });
     p.process(app);
