@@ -249,8 +249,11 @@ void RunController::takeSample() {
     m_tick.run();
     // One pass over channels 1-3 after every sample: the values a pass reads only change
     // at ticks.
-    for (int k = 0; k < WatchedChannels && m_running; ++k)
+    for (int k = 0; k < WatchedChannels && m_running; ++k) {
+        const bool judgedBefore = m_runs[k].evaluated;
         m_evaluator.evaluate(k);
+        if (!judgedBefore && m_runs[k].evaluated) emit channelJudged(k);
+    }
     emit ticked(m_channels.sampleIndex - 1);
     checkEnd();
 }

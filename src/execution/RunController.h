@@ -76,6 +76,8 @@ public:
 
 signals:
     void runStarted();
+    // Channel k's test was judged (its verdict set) during the run.
+    void channelJudged(int channel);
     // A second of the run was sampled and the watched channels evaluated: the run has taken
     // samplesTaken samples (the shared sampling cursor is moved by others too).
     void ticked(int samplesTaken);

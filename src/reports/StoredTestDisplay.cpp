@@ -85,18 +85,27 @@ DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {
         return out;
     }
 
-    const int k = displayChannel(request.slot, request.group);
-    out.channel = k;
-    selectKind(request.kind, request.group);
-    m_charts.frameChannelChart(k);
-    showStoredTest(m_panel, k, *test);
+    return showTest(displayChannel(request.slot, request.group), *test, request.group);
+}
 
-    const QStringList fields = fieldNames(test->kind);
+DisplayOutcome StoredTestDisplay::showTest(int k, const StoredTest& test) {
+    return showTest(k, test,
+                    k < ChannelsPerGroup ? DisplayGroup::Channels13 : DisplayGroup::Channels46);
+}
+
+DisplayOutcome StoredTestDisplay::showTest(int k, const StoredTest& test, DisplayGroup group) {
+    DisplayOutcome out;
+    out.channel = k;
+    selectKind(test.kind, group);
+    m_charts.frameChannelChart(k);
+    showStoredTest(m_panel, k, test);
+
+    const QStringList fields = fieldNames(test.kind);
     for (int i = 0; i < fields.size(); ++i) {
-        const QString value = test->values.value(i);
-        if (fieldType(test->kind, i) == FieldType::Number && !value.trimmed().isEmpty() &&
+        const QString value = test.values.value(i);
+        if (fieldType(test.kind, i) == FieldType::Number && !value.trimmed().isEmpty() &&
             !parseNumber(value)) {
-            report(out, numbered(test->testNumber()) + QStringLiteral("记录中“") + fields[i] +
+            report(out, numbered(test.testNumber()) + QStringLiteral("记录中“") + fields[i] +
                             QStringLiteral("”不是数值，无法显示曲线！"));
             return out;
         }
@@ -105,19 +114,19 @@ DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {
     out.samples = n;
     frameCharts(k, n);
 
-    out.drawn = fillSamples(k, *test, n);
+    out.drawn = fillSamples(k, test, n);
     drawCurves(k, out.drawn);
     drawMarks(k, n, out.drawn);
 
     if (out.drawn == n) {
         out.complete = true;
-    } else if (test->curve.empty()) {
-        report(out, numbered(test->testNumber()) + QStringLiteral("曲线数据不存在！"));
-    } else if (out.drawn < int(test->curve.size())) {
-        report(out, numbered(test->testNumber()) + QStringLiteral("曲线数据第 ") +
+    } else if (test.curve.empty()) {
+        report(out, numbered(test.testNumber()) + QStringLiteral("曲线数据不存在！"));
+    } else if (out.drawn < int(test.curve.size())) {
+        report(out, numbered(test.testNumber()) + QStringLiteral("曲线数据第 ") +
                         QString::number(out.drawn + 1) + QStringLiteral(" 点不是数值！"));
     } else {
-        report(out, numbered(test->testNumber()) + QStringLiteral("曲线数据只有 ") +
+        report(out, numbered(test.testNumber()) + QStringLiteral("曲线数据只有 ") +
                         QString::number(out.drawn) + QStringLiteral(" 点，少于测试长度 ") +
                         QString::number(n) + QStringLiteral(" 点！"));
     }

@@ -58,8 +58,12 @@ public:
                       Prompter& prompter);
 
     DisplayOutcome show(const DisplayRequest& request);
+    // A test already read (a recovered one) into channel k, the same way; the caller makes
+    // sure no run is going.
+    DisplayOutcome showTest(int k, const StoredTest& test);
 
 private:
+    DisplayOutcome showTest(int k, const StoredTest& test, DisplayGroup group);
     void selectKind(TestKind kind, DisplayGroup group);
     // Test length n(k) from the boxes just written (whole seconds).
     int testLength(int k) const;

@@ -3,6 +3,7 @@
 #include "settings/NumberText.h"
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 #include <QVariant>
 #include <array>
@@ -13,12 +14,13 @@ namespace {
 
 // Column names in table order after "测试编号"; the factor names are the calibration
 // window's.
-constexpr std::array<const char*, 11> Columns{
+constexpr std::array<const char*, 12> Columns{
     "电压采样校准", "电流采样校准", "电压控制校准", "电流控制校准", "通讯连接", "程序版本",
-    "轮询次数",     "丢失应答",     "错误帧",       "开始时间",     "结束时间"};
-constexpr std::array<const char*, 11> ColumnTypes{"REAL",    "REAL", "REAL",    "REAL",
+    "轮询次数",     "丢失应答",     "错误帧",       "开始时间",     "结束时间", "迟到采样"};
+constexpr std::size_t FirstAddedColumn = 11; // 迟到采样
+constexpr std::array<const char*, 12> ColumnTypes{"REAL",    "REAL", "REAL",    "REAL",
                                                   "TEXT",    "TEXT", "INTEGER", "INTEGER",
-                                                  "INTEGER", "TEXT", "TEXT"};
+                                                  "INTEGER", "TEXT", "TEXT",    "INTEGER"};
 
 // Local time to the millisecond, in the order the date fields use, so the texts sort.
 const QString kTimeFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss.zzz");
@@ -54,6 +56,15 @@ bool tableExists(const QSqlDatabase& db) {
     return q.exec() && q.next();
 }
 
+QStringList existingColumns(const QSqlDatabase& db) {
+    QStringList out;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table()))) return out;
+    while (q.next())
+        out << q.value(1).toString();
+    return out;
+}
+
 QString timeText(const QDateTime& t) {
     return t.isValid() ? t.toString(kTimeFormat) : QString();
 }
@@ -66,9 +77,20 @@ QSqlError createConditionsTable(const QSqlDatabase& db) {
     for (qsizetype i = 0; i < names.size(); ++i)
         cols << names[i] + QLatin1Char(' ') + QLatin1String(ColumnTypes[std::size_t(i)]);
     QSqlQuery q(db);
-    q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
-               .arg(table(), cols.join(QLatin1Char(','))));
-    return q.lastError();
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+                    .arg(table(), cols.join(QLatin1Char(',')))))
+        return q.lastError();
+    // Columns added since the table was first made; a table that lacks the first ones is
+    // someone else's, and writing to it fails.
+    const QStringList present = existingColumns(db);
+    for (std::size_t i = FirstAddedColumn; i < Columns.size(); ++i) {
+        const QString name = QString::fromUtf8(Columns[i]);
+        if (present.contains(name)) continue;
+        if (!q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                        .arg(table(), quoted(name), QLatin1String(ColumnTypes[i]))))
+            return q.lastError();
+    }
+    return {};
 }
 
 QSqlError insertConditions(const QSqlDatabase& db, const QString& testNumber,
@@ -81,7 +103,8 @@ QSqlError insertConditions(const QSqlDatabase& db, const QString& testNumber,
          {QVariant(testNumber), QVariant(c.voltageAdjust), QVariant(c.currentAdjust),
           QVariant(c.voltageControl), QVariant(c.currentControl), QVariant(c.link),
           QVariant(c.version), QVariant(c.polls), QVariant(c.lostReplies),
-          QVariant(c.rejectedFrames), timeValue(c.started), timeValue(c.ended)})
+          QVariant(c.rejectedFrames), timeValue(c.started), timeValue(c.ended),
+          QVariant(c.lateSamples)})
         q.addBindValue(v);
     q.exec();
     return q.lastError();
@@ -100,27 +123,33 @@ std::optional<RunConditions> readConditions(const QSqlDatabase& db, const QStrin
     if (!tableExists(db)) return std::nullopt;
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                  .arg(columns().join(QLatin1Char(',')), table(), key()));
+    // By name: a table made before a column was added lacks it until the file is written.
+    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(table(), key()));
     q.addBindValue(testNumber);
     if (!q.exec() || !q.next()) return std::nullopt;
+    const QSqlRecord row = q.record();
+    const auto value = [&](std::size_t column) {
+        const int at = row.indexOf(QString::fromUtf8(Columns[column]));
+        return at < 0 ? QVariant() : q.value(at);
+    };
     RunConditions c;
-    c.voltageAdjust = q.value(0).toDouble();
-    c.currentAdjust = q.value(1).toDouble();
-    c.voltageControl = q.value(2).toDouble();
-    c.currentControl = q.value(3).toDouble();
-    c.link = q.value(4).toString();
-    c.version = q.value(5).toString();
-    c.polls = q.value(6).toLongLong();
-    c.lostReplies = q.value(7).toLongLong();
-    c.rejectedFrames = q.value(8).toLongLong();
-    c.started = QDateTime::fromString(q.value(9).toString(), kTimeFormat);
-    c.ended = QDateTime::fromString(q.value(10).toString(), kTimeFormat);
+    c.voltageAdjust = value(0).toDouble();
+    c.currentAdjust = value(1).toDouble();
+    c.voltageControl = value(2).toDouble();
+    c.currentControl = value(3).toDouble();
+    c.link = value(4).toString();
+    c.version = value(5).toString();
+    c.polls = value(6).toLongLong();
+    c.lostReplies = value(7).toLongLong();
+    c.rejectedFrames = value(8).toLongLong();
+    c.started = QDateTime::fromString(value(9).toString(), kTimeFormat);
+    c.ended = QDateTime::fromString(value(10).toString(), kTimeFormat);
+    c.lateSamples = value(11).toLongLong();
     return c;
 }
 
 QList<std::pair<QString, QString>> shownConditions(const RunConditions& c) {
-    const std::array<QString, 11> texts{formatNumber(c.voltageAdjust),
+    const std::array<QString, 12> texts{formatNumber(c.voltageAdjust),
                                         formatNumber(c.currentAdjust),
                                         formatNumber(c.voltageControl),
                                         formatNumber(c.currentControl),
@@ -130,7 +159,8 @@ QList<std::pair<QString, QString>> shownConditions(const RunConditions& c) {
                                         QString::number(c.lostReplies),
                                         QString::number(c.rejectedFrames),
                                         timeText(c.started),
-                                        timeText(c.ended)};
+                                        timeText(c.ended),
+                                        QString::number(c.lateSamples)};
     QList<std::pair<QString, QString>> out;
     for (std::size_t i = 0; i < Columns.size(); ++i)
         out.append({QString::fromUtf8(Columns[i]), texts[i]});

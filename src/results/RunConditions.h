@@ -24,12 +24,15 @@ struct RunConditions {
     qint64 polls = 0;
     qint64 lostReplies = 0;    // time-outs and replies that never came
     qint64 rejectedFrames = 0; // replies that came broken, cut short or with a wrong code
+    // Samples a late sampling tick took from an earlier reading (the program was held up).
+    qint64 lateSamples = 0;
     QDateTime started;
     QDateTime ended;
 };
 
 // The table "测量条件" of a result file: one row per stored test, keyed by "测试编号". Files
-// written before it existed lack it; it is made when a file is next written.
+// written before it existed lack it; it is made when a file is next written. A table made
+// before a column was added gets it then too, and reads without it meanwhile.
 inline constexpr const char* ConditionsTableName = "测量条件";
 
 QSqlError createConditionsTable(const QSqlDatabase& db);

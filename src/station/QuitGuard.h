@@ -27,6 +27,8 @@ public:
     void quitWithoutQuestions();
     // Questions are not asked once the program quits without them.
     bool silent() const { return m_silent; }
+    // 退出 or closing the window, agreed to (an unsaved test was given up on the way).
+    bool confirmedByOperator() const { return m_confirmed && !m_silent; }
 
     // The instrument has had the result frames of the stopped run.
     void resultFramesSent();

@@ -34,6 +34,7 @@ RunConditionsRecorder::RunConditionsRecorder(const RunController& run, const Act
 }
 
 void RunConditionsRecorder::started() {
+    m_recovered = {};
     m_last = RunConditions{};
     m_last.link = m_links.current().endpoint();
     m_last.version = QString::fromLatin1(version::Number);
@@ -42,6 +43,7 @@ void RunConditionsRecorder::started() {
 
 void RunConditionsRecorder::ended() {
     m_last.ended = QDateTime::currentDateTime();
+    m_last.lateSamples = m_run.lateSamples();
     for (int k = 0; k < ChannelCount; ++k) {
         RunConditions& c = m_factors[std::size_t(k)];
         c.voltageAdjust = factor(m_channels.voltageAdjust[k]);
@@ -56,13 +58,26 @@ void RunConditionsRecorder::count(const InstrumentLink& link, qint64 RunConditio
 }
 
 RunConditions RunConditionsRecorder::conditionsOf(int channel) const {
+    if (const auto& recovered = m_recovered[std::size_t(channel)]) return *recovered;
     RunConditions c = m_last;
     const RunConditions& f = m_factors[std::size_t(channel)];
     c.voltageAdjust = f.voltageAdjust;
     c.currentAdjust = f.currentAdjust;
     c.voltageControl = f.voltageControl;
     c.currentControl = f.currentControl;
+    if (m_run.isRunning()) {
+        // So far: the factors as they stand and the run's end not yet come.
+        c.voltageAdjust = factor(m_channels.voltageAdjust[channel]);
+        c.currentAdjust = factor(m_channels.currentAdjust[channel]);
+        c.voltageControl = factor(m_channels.KV[channel]);
+        c.currentControl = factor(m_channels.KI[channel]);
+        c.ended = QDateTime::currentDateTime();
+    }
     return c;
+}
+
+void RunConditionsRecorder::recovered(int channel, const std::optional<RunConditions>& c) {
+    m_recovered[std::size_t(channel)] = c;
 }
 
 } // namespace q7rk

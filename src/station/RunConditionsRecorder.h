@@ -4,6 +4,7 @@
 #include "settings/ChannelModel.h"
 
 #include <QObject>
+#include <optional>
 
 namespace q7rk {
 
@@ -20,8 +21,10 @@ public:
     RunConditionsRecorder(const RunController& run, const ActiveLink& links,
                           const ChannelModel& channels, QObject* parent = nullptr);
 
-    // The last run's conditions as channel k's test was measured.
+    // The last run's conditions as channel k's test was measured; during the run, so far.
     RunConditions conditionsOf(int channel) const;
+    // A test put back from the recovery journal keeps the conditions it was journalled with.
+    void recovered(int channel, const std::optional<RunConditions>& conditions);
 
 private:
     void started();
@@ -34,6 +37,7 @@ private:
     const ChannelModel& m_channels;
     RunConditions m_last;                // the counts, link, version and times
     PerChannel<RunConditions> m_factors; // the factors of each channel at the end
+    PerChannel<std::optional<RunConditions>> m_recovered{};
 };
 
 } // namespace q7rk

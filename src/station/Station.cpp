@@ -44,7 +44,11 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     // A test that runs or waits to be stored keeps the set values and marks it was run with:
     // they are what its record will say. While a run lasts every channel is held: the poll
     // carries the set values of all six, in the group or not.
-    m_tests.setObserver([this](int, TestState) { holdChannels(); });
+    m_tests.setObserver([this](int k, TestState state) {
+        holdChannels();
+        m_recovery.stateChanged(k, state);
+    });
+    connect(&m_run, &RunController::channelJudged, this, [this](int k) { m_recovery.judged(k); });
     m_plant.setNewTestReset([this] { newTestReset(); });
     // Opening or deleting a foil resets the channels and writes their numbers: never during a
     // run, and not over a finished test that is not stored without asking.
@@ -126,6 +130,7 @@ bool Station::newTest() {
 void Station::shutdown() {
     // Nothing is written to the store at shutdown, and nothing is asked.
     m_run.shutdown();
+    if (m_quit.confirmedByOperator()) m_recovery.giveUpAll();
     m_plant.cancelRetry(); // the page joins the pass's thread when it goes
     m_links.shutdown();
 }

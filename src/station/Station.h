@@ -32,6 +32,7 @@
 #include "station/SaveWorkflow.h"
 #include "station/StartupLoader.h"
 #include "station/TestLifecycle.h"
+#include "station/TestRecovery.h"
 
 #include <QObject>
 #include <QString>
@@ -62,8 +63,18 @@ public:
     // The reset itself: clears the readouts, results and status texts of channels
     // 1..lastChannel+1 (also run before every start, once the operator said Yes).
     void newTestReset() { m_reset.reset(); }
-    // Stops a run without asking anything and closes the links; writes no setting.
+    // Stops a run without asking anything and closes the links; writes no setting. Judged
+    // tests not stored stay in the recovery journal unless the operator gave them up by
+    // confirming the quit.
     void shutdown();
+    // What the recovery journal holds from the last time the program went is offered: Yes
+    // saves it as 保存 would have, No gives it up (the operator is told which).
+    TestRecovery::Outcome offerRecovery() {
+        return m_recovery.offer([this] { return save(); });
+    }
+    // The unsaved tests are given up: out of the recovery journal (a script that answered
+    // No to saving them, ending).
+    void giveUpUnsaved() { m_recovery.giveUpAll(); }
     // 退出 and closing the window. True when the window may close now. A finished test
     // that is not stored is not given up without asking; during a run the operator is asked,
     // the run is stopped as the stop button does, and quitRequested follows once the
@@ -222,6 +233,8 @@ private:
                            m_run, m_conditions, m_plant, m_settings, m_shell, m_prompter}};
     QuitGuard m_quit{m_gate, m_run, m_plant};
     ReportActions m_reports{m_gate, m_report, m_charts, m_prompter};
+    TestRecovery m_recovery{
+        {m_tests, m_channels, m_panel, m_samples, m_conditions, m_display, m_prompter, m_runAware}};
 };
 
 } // namespace q7rk

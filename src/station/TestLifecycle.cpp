@@ -66,6 +66,12 @@ void TestLifecycle::recalled(int k, const QString& testNumber) {
     set(k, testIn(TestState::Recalled, testNumber));
 }
 
+void TestLifecycle::recovered(int k, int samplesTaken) {
+    ChannelTest c = testIn(TestState::Finished, {});
+    c.samplesTaken = samplesTaken;
+    set(k, c);
+}
+
 void TestLifecycle::pieceOffered(int k, const RunPiece& piece, PieceState state) {
     ChannelTest& c = m_channels[std::size_t(k)];
     if (c.state != TestState::Stored) return;

@@ -61,6 +61,9 @@ public:
     void runEnded(const PerChannel<bool>& judged);
     void stored(int k);
     void recalled(int k, const QString& testNumber);
+    // A test judged before the program last went, put back into channel k from the recovery
+    // journal: finished and not stored, as the run left it.
+    void recovered(int k, int samplesTaken);
     // What the upload did with the plant piece of a stored test.
     void pieceOffered(int k, const RunPiece& piece, PieceState state);
 

@@ -433,6 +433,7 @@ private slots:
                                      480,
                                      47,
                                      2,
+                                     3,
                                      QDateTime(QDate(2012, 6, 2), QTime(9, 0, 0, 5)),
                                      QDateTime(QDate(2012, 6, 2), QTime(9, 4, 1))};
         QVERIFY(m_b->store.save(t).ok);
@@ -446,6 +447,16 @@ private slots:
         };
         QCOMPARE(shown(*back), shown(*t.conditions));
         QCOMPARE(back->started, t.conditions->started);
+        // A table made before the late samples were counted reads without them and gets the
+        // column at the next save.
+        FileCheck(path).scalar(u("ALTER TABLE \"测量条件\" DROP COLUMN \"迟到采样\""));
+        QCOMPARE(m_b->store.conditions(TestKind::Tv, "NEWHL")->lostReplies, 47);
+        QVERIFY(m_b->store.save(tvTest("LATERHL", 150, "A", "2012/06/03")).ok);
+        QCOMPARE(FileCheck(path)
+                     .scalar(u("SELECT count(*) FROM pragma_table_info('测量条件') "
+                               "WHERE name = '迟到采样'"))
+                     .toInt(),
+                 1);
 
         QProcess tool;
         tool.start(Q7RK_RESULTS_TOOL,

@@ -1,0 +1,215 @@
+#include "RecoveryJournal.h"
+
+#include "kinds/TestKindDescription.h"
+#include "results/ResultSchema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <atomic>
+#include <functional>
+
+namespace q7rk {
+
+namespace {
+
+const QString kTable = QStringLiteral("\"待保存测试\"");
+
+QString failure(const QString& path, const QString& cause) {
+    return QStringLiteral("无法写入恢复日志 %1：%2").arg(QDir::toNativeSeparators(path), cause);
+}
+
+// One connection per operation, gone when it ends; the journal is written rarely.
+class JournalConnection {
+public:
+    explicit JournalConnection(const QString& path) {
+        static std::atomic<quint64> counter{0};
+        m_name = QStringLiteral("q7rk-journal-%1").arg(++counter);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        if (!db.open()) m_error = db.lastError().text();
+    }
+    ~JournalConnection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen()) db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    JournalConnection(const JournalConnection&) = delete;
+    JournalConnection& operator=(const JournalConnection&) = delete;
+
+    const QString& error() const { return m_error; }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+    // Runs the statements in one transaction that survives a power cut once it returns.
+    QString transaction(const std::function<bool(QSqlQuery&)>& work) {
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return q.lastError().text();
+        if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (\"通道\" INTEGER PRIMARY KEY, "
+                                   "\"测试\" TEXT NOT NULL)")
+                        .arg(kTable)) ||
+            !work(q)) {
+            const QString cause = q.lastError().text();
+            QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+            return cause;
+        }
+        if (!q.exec(QStringLiteral("COMMIT"))) return q.lastError().text();
+        return {};
+    }
+
+private:
+    QString m_name;
+    QString m_error;
+};
+
+const QString kTimeFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss.zzz");
+
+QJsonObject conditionsJson(const RunConditions& c) {
+    return {{"voltageAdjust", c.voltageAdjust},
+            {"currentAdjust", c.currentAdjust},
+            {"voltageControl", c.voltageControl},
+            {"currentControl", c.currentControl},
+            {"link", c.link},
+            {"version", c.version},
+            {"polls", c.polls},
+            {"lostReplies", c.lostReplies},
+            {"rejectedFrames", c.rejectedFrames},
+            {"lateSamples", c.lateSamples},
+            {"started", c.started.toString(kTimeFormat)},
+            {"ended", c.ended.toString(kTimeFormat)}};
+}
+
+RunConditions conditionsFrom(const QJsonObject& o) {
+    RunConditions c;
+    c.voltageAdjust = o.value("voltageAdjust").toDouble(1);
+    c.currentAdjust = o.value("currentAdjust").toDouble(1);
+    c.voltageControl = o.value("voltageControl").toDouble(1);
+    c.currentControl = o.value("currentControl").toDouble(1);
+    c.link = o.value("link").toString();
+    c.version = o.value("version").toString();
+    c.polls = o.value("polls").toInteger();
+    c.lostReplies = o.value("lostReplies").toInteger();
+    c.rejectedFrames = o.value("rejectedFrames").toInteger();
+    c.lateSamples = o.value("lateSamples").toInteger();
+    c.started = QDateTime::fromString(o.value("started").toString(), kTimeFormat);
+    c.ended = QDateTime::fromString(o.value("ended").toString(), kTimeFormat);
+    return c;
+}
+
+// The samples go as the numbers they are: JSON keeps every bit of a double.
+QByteArray entryJson(const JournalEntry& e) {
+    QJsonArray values;
+    for (const QString& v : e.test.values)
+        values.append(v);
+    QJsonArray curve;
+    for (const CurvePoint& p : e.test.curve)
+        curve.append(QJsonArray{p.volts, p.milliamperes});
+    QJsonObject o{{"kind", kindKey(e.test.kind)},
+                  {"values", values},
+                  {"curve", curve},
+                  {"verdict", e.verdict},
+                  {"serial", e.pieceSerial}};
+    if (e.test.conditions) o.insert("conditions", conditionsJson(*e.test.conditions));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+std::optional<JournalEntry> entryFrom(int channel, const QByteArray& json) {
+    const QJsonObject o = QJsonDocument::fromJson(json).object();
+    const std::optional<TestKind> kind = kindFromKey(o.value("kind").toString());
+    if (!kind || channel < 0 || channel >= ChannelCount) return std::nullopt;
+    JournalEntry e;
+    e.channel = channel;
+    e.test.kind = *kind;
+    for (const QJsonValue& v : o.value("values").toArray())
+        e.test.values << v.toString();
+    if (e.test.values.size() != fieldNames(*kind).size()) return std::nullopt;
+    for (const QJsonValue& p : o.value("curve").toArray())
+        e.test.curve.push_back({p.toArray().at(0).toDouble(), p.toArray().at(1).toDouble()});
+    if (o.contains("conditions"))
+        e.test.conditions = conditionsFrom(o.value("conditions").toObject());
+    e.verdict = o.value("verdict").toString();
+    e.pieceSerial = o.value("serial").toString();
+    return e;
+}
+
+} // namespace
+
+QString RecoveryJournal::path() const {
+    const QDir folder = m_folder.isEmpty() ? QDir::current() : QDir(m_folder);
+    return folder.absoluteFilePath(QString::fromLatin1(FileName));
+}
+
+QString RecoveryJournal::keep(const JournalEntry& entry) {
+    const QString file = path();
+    JournalConnection c(file);
+    if (!c.error().isEmpty()) return failure(file, c.error());
+    const QString cause = c.transaction([&](QSqlQuery& q) {
+        q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 VALUES (?, ?)").arg(kTable));
+        q.addBindValue(entry.channel);
+        q.addBindValue(QString::fromUtf8(entryJson(entry)));
+        return q.exec();
+    });
+    return cause.isEmpty() ? QString() : failure(file, cause);
+}
+
+QString RecoveryJournal::drop(int channel) {
+    const QString file = path();
+    if (!QFile::exists(file)) return {};
+    JournalConnection c(file);
+    if (!c.error().isEmpty()) return failure(file, c.error());
+    const QString cause = c.transaction([&](QSqlQuery& q) {
+        q.prepare(QStringLiteral("DELETE FROM %1 WHERE \"通道\" = ?").arg(kTable));
+        q.addBindValue(channel);
+        return q.exec();
+    });
+    return cause.isEmpty() ? QString() : failure(file, cause);
+}
+
+QString RecoveryJournal::dropAll() {
+    const QString file = path();
+    if (!QFile::exists(file)) return {};
+    JournalConnection c(file);
+    if (!c.error().isEmpty()) return failure(file, c.error());
+    const QString cause = c.transaction(
+        [&](QSqlQuery& q) { return q.exec(QStringLiteral("DELETE FROM %1").arg(kTable)); });
+    return cause.isEmpty() ? QString() : failure(file, cause);
+}
+
+RecoveryJournal::Contents RecoveryJournal::read() const {
+    Contents out;
+    const QString file = path();
+    if (!QFile::exists(file)) return out;
+    JournalConnection c(file);
+    const auto unreadable = [&](const QString& cause) {
+        out.error =
+            QStringLiteral("无法读取恢复日志 %1：%2").arg(QDir::toNativeSeparators(file), cause);
+        return out;
+    };
+    if (!c.error().isEmpty()) return unreadable(c.error());
+    QSqlQuery q(c.db());
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = "
+                               "'待保存测试'")))
+        return unreadable(q.lastError().text());
+    if (!q.next()) return out;
+    if (!q.exec(QStringLiteral("SELECT \"通道\", \"测试\" FROM %1 ORDER BY \"通道\"").arg(kTable)))
+        return unreadable(q.lastError().text());
+    while (q.next()) {
+        const auto entry = entryFrom(q.value(0).toInt(), q.value(1).toString().toUtf8());
+        if (entry)
+            out.entries << *entry;
+        else // the others are still offered
+            unreadable(QStringLiteral("第%1路的记录已损坏").arg(q.value(0).toInt() + 1));
+    }
+    return out;
+}
+
+} // namespace q7rk
