@@ -10,7 +10,9 @@ PACKAGES=(
   libqt6sql6-sqlite libqt6sql6-odbc libgl-dev libsqlite3-dev
   fonts-wqy-zenhei poppler-utils
   unixodbc odbcinst libsqliteodbc odbc-postgresql
+  # a display the tests can take away in the middle of a run
   postgresql
+  xvfb
 )
 
 install_packages() {

@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include <QTimer>
+
 #include "CalibrationWindow.h"
 #include "ChartsPage.h"
 #include "ElectrolytePage.h"
@@ -17,6 +19,7 @@
 #include "params/PanelCaptions.h"
 #include "reports/ReportPrinting.h"
 #include "settings/ProgramTitle.h"
+#include "station/TerminationSignals.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -24,6 +27,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace q7rk {
@@ -73,6 +77,8 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     });
 
     m_station.startUp();
+    // Tests judged before the program last went are offered once the window is up.
+    QTimer::singleShot(0, this, [this] { m_station.offerRecovery(); });
     placeOnScreen();
 }
 
@@ -188,6 +194,12 @@ void MainWindow::showBox(int channel, Box box) {
     for (QWidget* up = widget->parentWidget(); up; up = up->parentWidget())
         if (auto* scroll = qobject_cast<QScrollArea*>(up)) scroll->ensureWidgetVisible(widget);
     widget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::quitOnTerminationSignals() {
+    auto* termination = new TerminationSignals(this);
+    connect(termination, &TerminationSignals::received, this,
+            [this] { m_station.quitWithoutQuestions(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

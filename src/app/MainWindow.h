@@ -27,6 +27,9 @@ public:
     ~MainWindow() override;
 
     Station& station() { return m_station; }
+    // SIGTERM, SIGINT, SIGHUP and SIGQUIT stop a run and tell the instrument before the window
+    // closes, without questions; finished tests stay in the recovery journal. Once per process.
+    void quitOnTerminationSignals();
     const SettingsStore& settings() const { return m_station.settings(); }
     ChannelModel& channels() { return m_station.channels(); }
     PanelModel& panel() { return m_station.panel(); }

@@ -6,7 +6,6 @@
 #include "settings/ProgramTitle.h"
 #include "settings/Timing.h"
 #include "settings/WorkingFolder.h"
-#include "station/TerminationSignals.h"
 #include "version/Version.h"
 
 #include <QApplication>
@@ -127,11 +126,7 @@ int main(int argc, char* argv[]) {
         window.panel().setText(0, q7rk::Box::InstrumentAddress, peer.left(colon));
         if (colon >= 0) window.panel().setText(0, q7rk::Box::InstrumentPort, peer.mid(colon + 1));
     }
-    // SIGTERM, SIGINT, SIGHUP and SIGQUIT stop a run and tell the instrument before the
-    // program goes.
-    q7rk::TerminationSignals termination;
-    QObject::connect(&termination, &q7rk::TerminationSignals::received, &window,
-                     [&window] { window.station().quitWithoutQuestions(); });
+    window.quitOnTerminationSignals();
     window.show();
     return QApplication::exec();
 }

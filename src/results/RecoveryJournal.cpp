@@ -162,26 +162,32 @@ QString RecoveryJournal::keep(const JournalEntry& entry) {
 }
 
 QString RecoveryJournal::drop(int channel) {
-    const QString file = path();
-    if (!QFile::exists(file)) return {};
-    JournalConnection c(file);
-    if (!c.error().isEmpty()) return failure(file, c.error());
-    const QString cause = c.transaction([&](QSqlQuery& q) {
-        q.prepare(QStringLiteral("DELETE FROM %1 WHERE \"通道\" = ?").arg(kTable));
-        q.addBindValue(channel);
-        return q.exec();
-    });
-    return cause.isEmpty() ? QString() : failure(file, cause);
+    return remove(QStringLiteral(" WHERE \"通道\" = %1").arg(channel));
 }
 
 QString RecoveryJournal::dropAll() {
+    return remove(QString());
+}
+
+// An empty journal leaves no file behind: the folder shows one only while a test waits.
+QString RecoveryJournal::remove(const QString& where) {
     const QString file = path();
     if (!QFile::exists(file)) return {};
-    JournalConnection c(file);
-    if (!c.error().isEmpty()) return failure(file, c.error());
-    const QString cause = c.transaction(
-        [&](QSqlQuery& q) { return q.exec(QStringLiteral("DELETE FROM %1").arg(kTable)); });
-    return cause.isEmpty() ? QString() : failure(file, cause);
+    bool empty = false;
+    {
+        JournalConnection c(file);
+        if (!c.error().isEmpty()) return failure(file, c.error());
+        const QString cause = c.transaction([&](QSqlQuery& q) {
+            if (!q.exec(QStringLiteral("DELETE FROM %1%2").arg(kTable, where)) ||
+                !q.exec(QStringLiteral("SELECT count(*) FROM %1").arg(kTable)) || !q.next())
+                return false;
+            empty = q.value(0).toInt() == 0;
+            return true;
+        });
+        if (!cause.isEmpty()) return failure(file, cause);
+    }
+    if (empty) QFile::remove(file);
+    return {};
 }
 
 RecoveryJournal::Contents RecoveryJournal::read() const {

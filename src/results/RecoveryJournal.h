@@ -44,6 +44,8 @@ public:
     Contents read() const;
 
 private:
+    QString remove(const QString& where);
+
     QString m_folder;
 };
 

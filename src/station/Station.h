@@ -72,6 +72,7 @@ public:
     TestRecovery::Outcome offerRecovery() {
         return m_recovery.offer([this] { return save(); });
     }
+    RecoveryJournal::Contents pendingRecovery() const { return m_recovery.pending(); }
     // The unsaved tests are given up: out of the recovery journal (a script that answered
     // No to saving them, ending).
     void giveUpUnsaved() { m_recovery.giveUpAll(); }

@@ -64,6 +64,12 @@ QString TestRecovery::listed(const QList<JournalEntry>& entries) {
     return items.join(QStringLiteral("，"));
 }
 
+QString TestRecovery::question(const QList<JournalEntry>& entries) {
+    return QStringLiteral("上次退出时有%1个测试未保存（%2），是否保存？")
+        .arg(entries.size())
+        .arg(listed(entries));
+}
+
 TestRecovery::Outcome TestRecovery::offer(const std::function<bool()>& save) {
     Outcome out;
     const RecoveryJournal::Contents contents = m_journal.read();
@@ -81,8 +87,9 @@ TestRecovery::Outcome TestRecovery::offer(const std::function<bool()>& save) {
                                  .arg(list));
     if (!out.accepted) {
         giveUpAll();
-        m_parts.prompter.inform(programTitle::product(),
-                                QStringLiteral("以下测试已放弃，不再保存：%1").arg(list));
+        m_parts.prompter.inform(
+            programTitle::product(),
+            QStringLiteral("以下测试已放弃，不再保存：%1").arg(listed(out.offered)));
         return out;
     }
     restore(out.offered);

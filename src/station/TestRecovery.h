@@ -52,6 +52,10 @@ public:
     // save of the finished tests.
     Outcome offer(const std::function<bool()>& save);
 
+    // What the journal holds now (a script checks before it is asked).
+    RecoveryJournal::Contents pending() const { return m_journal.read(); }
+    // The question asked for these entries.
+    static QString question(const QList<JournalEntry>& entries);
     // "第1路 1203HL 合格" for each entry, joined by "，".
     static QString listed(const QList<JournalEntry>& entries);
 

@@ -88,8 +88,28 @@ std::optional<Command> HeadlessRun::groupCommand(const QString& group) {
     return {};
 }
 
+bool HeadlessRun::recover() {
+    if (!m_options.answerRecovery) {
+        const RecoveryJournal::Contents held = m_station.pendingRecovery();
+        if (held.entries.isEmpty()) return true;
+        std::fprintf(stderr, "q7rk-run: no answer to question %s: %s\n",
+                     questionName(Question::RecoverTests),
+                     qPrintable(TestRecovery::question(held.entries)));
+        finish(Unanswered);
+        return false;
+    }
+    m_prompter.setAnswer(Question::RecoverTests, *m_options.answerRecovery);
+    m_recovery = m_station.offerRecovery();
+    return true;
+}
+
 void HeadlessRun::begin() {
     m_station.startUp();
+    if (!recover()) return;
+    if (m_options.recoverOnly) {
+        finish(m_station.pendingRecovery().entries.isEmpty() ? Ended : NotRecovered);
+        return;
+    }
     if (!m_options.foil.isEmpty()) {
         // As 打开 does: page boxes, formation voltage and test number of channels 1-3. The
         // pieces belong to the foil asked for even when the plant cannot be read now.
@@ -149,6 +169,10 @@ void HeadlessRun::pressStart() {
 void HeadlessRun::finish(int code) {
     if (m_done) return;
     m_done = true;
+    // Tests the script declined to save are given up; a signal or a question without an
+    // answer leaves them in the recovery journal for the next start.
+    if (!m_options.answerSave && code != Terminated && code != Unanswered)
+        m_station.giveUpUnsaved();
     m_deadline.stop();
     m_linkDeadline.stop();
     emit finished(code);
@@ -208,6 +232,16 @@ QJsonObject HeadlessRun::report() const {
                     {"declined", numbers(upload.declined)},
                     {"failed", numbers(upload.failed)},
                     {"withoutFoil", numbers(upload.withoutFoil)}};
+    if (!m_recovery.offered.isEmpty()) {
+        QJsonArray recovered;
+        for (const JournalEntry& e : m_recovery.offered)
+            recovered.append(QJsonObject{{"channel", e.channel + 1},
+                                         {"testNumber", e.test.testNumber()},
+                                         {"kind", kindKey(e.test.kind)},
+                                         {"verdict", e.verdict},
+                                         {"stored", tests.state(e.channel) == TestState::Stored}});
+        out.insert("recovered", recovered);
+    }
     if (!m_options.foil.isEmpty()) {
         out.insert("foilOpened", m_foilOpened);
         if (!m_foilOpened) out.insert("foilProblem", m_foilProblem);

@@ -29,16 +29,21 @@ public:
         QString foil;          // opened from the plant database before the run; the group's number
         double maxSeconds = 0; // 0: no limit
         QString reportPath;    // a PDF of the group's report after the run; empty: none
+        // The answer to the recovery question, when the journal holds tests of an earlier
+        // run; without one such a journal ends the runner as an unanswered question.
+        std::optional<bool> answerRecovery;
+        bool recoverOnly = false; // --recover: the journal, then exit
     };
     // The exit code says how the run went, so a script can tell a finished test apart.
     enum Exit {
-        Ended = 0,      // every channel of the group reached its end
-        NoLink = 2,     // no instrument answered
-        NotStarted = 3, // the start was declined or refused (number taken, nothing to run)
-        LinkLost = 4,   // the link went away or the instrument fell silent during the run
-        TimedOut = 5,   // --max-seconds ran out
-        Terminated = 6, // SIGTERM, SIGINT, SIGHUP or SIGQUIT: a run was stopped and the
-                        // instrument told so
+        Ended = 0,        // every channel of the group reached its end
+        NoLink = 2,       // no instrument answered
+        NotStarted = 3,   // the start was declined or refused (number taken, nothing to run)
+        LinkLost = 4,     // the link went away or the instrument fell silent during the run
+        TimedOut = 5,     // --max-seconds ran out
+        Terminated = 6,   // SIGTERM, SIGINT, SIGHUP or SIGQUIT: a run was stopped and the
+                          // instrument told so
+        NotRecovered = 1, // --recover: tests stay in the journal (the save refused or failed)
         BadUsage = 64,
         Unanswered = 64 // the program asked a question no --answer-* option answers
     };
@@ -64,6 +69,9 @@ private:
     void runOver();
     void timeOut();
     void finish(int code);
+    // The journal of an earlier run: false when the runner must end (the question has no
+    // answer).
+    bool recover();
 
     Options m_options;
     QString m_reportError;
@@ -76,6 +84,7 @@ private:
     bool m_timedOut = false;
     bool m_foilOpened = false;
     QString m_foilProblem; // why the foil could not be opened
+    TestRecovery::Outcome m_recovery;
 };
 
 } // namespace q7rk

@@ -89,6 +89,16 @@ int main(int argc, char** argv) {
          "Answer to the plant upload questions: yes or no for every piece, or the pieces to "
          "upload, e.g. 1,3 (the others no). Default no.",
          "yes|no|N,N", "no"},
+        {"answer-recovery",
+         "Answer to the question about tests judged before the program last went and not "
+         "stored (the recovery journal of the working directory): yes saves them as the save "
+         "pass would have, no gives them up. Without it such a journal ends the runner with "
+         "exit 64.",
+         "yes|no"},
+        {"recover",
+         "Only handle the recovery journal (with --answer-recovery), then exit: 0 nothing left "
+         "in it, 1 tests stay (their save was refused or failed). --link and --group are not "
+         "needed."},
         {"foil", "Open this foil from the plant database before the run.", "SERIAL"},
         {"max-seconds",
          "Give up after S seconds: a run is stopped as the stop button does and the "
@@ -98,13 +108,20 @@ int main(int argc, char** argv) {
     });
     p.process(app);
 
-    if (!p.isSet("link") || !p.isSet("group"))
-        return usage(QStringLiteral("--link and --group are required"));
     HeadlessRun::Options o;
+    o.recoverOnly = p.isSet("recover");
+    if (!o.recoverOnly && (!p.isSet("link") || !p.isSet("group")))
+        return usage(QStringLiteral("--link and --group are required"));
     o.link = p.value("link");
     o.group = p.value("group");
-    if (!HeadlessRun::groupCommand(o.group))
+    if (!o.recoverOnly && !HeadlessRun::groupCommand(o.group))
         return usage(QStringLiteral("--group takes 1-3, 1-2 or 1"));
+    if (p.isSet("answer-recovery")) {
+        bool recover = false;
+        if (!yesNo(p.value("answer-recovery"), recover))
+            return usage(QStringLiteral("--answer-recovery takes yes or no"));
+        o.answerRecovery = recover;
+    }
     bool ok = false;
     const double scale = p.value("time-scale").toDouble(&ok);
     if (!ok || scale <= 0) return usage(QStringLiteral("--time-scale takes a positive number"));
