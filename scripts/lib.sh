@@ -10,8 +10,8 @@ PACKAGES=(
   libqt6sql6-sqlite libqt6sql6-odbc libgl-dev libsqlite3-dev
   fonts-wqy-zenhei poppler-utils
   unixodbc odbcinst libsqliteodbc odbc-postgresql
-  # a display the tests can take away in the middle of a run
   postgresql
+  # a display the tests can take away in the middle of a run
   xvfb
 )
 
