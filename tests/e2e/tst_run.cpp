@@ -2,6 +2,7 @@
 // half-way, losing the instrument mid-run, refusals, and the charts a run leaves behind.
 #include "calibration/CalibrationModel.h"
 #include "charts/ChartSet.h"
+#include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
@@ -11,10 +12,12 @@
 #include "support/SimulatorProcess.h"
 #include "support/TestStation.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 using namespace q7rk;
@@ -313,6 +316,117 @@ private slots:
                                    "第2、3路测试未完成，不会保存。"));
         QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 1);
         QVERIFY(p.station.results().load(TestKind::Tv, "L1HL"));
+    }
+
+    void runEndsTellTheInstrument_data() {
+        QTest::addColumn<int>("end");
+        QTest::newRow("stop button") << int(Command::RunChannels123);
+        QTest::newRow("stop all") << int(Command::StopAll);
+        QTest::newRow("verdicts") << -1;
+        QTest::newRow("以太网断开") << int(Command::ToggleEthernet);
+    }
+    // However the run ends here, the last frames after the last poll are the two test-end
+    // commands; 以太网断开 asks first and closes the connection only after them.
+    void runEndsTellTheInstrument() {
+        QFETCH(int, end);
+        Program p;
+        const QString log = p.path("frames.log");
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
+        QVERIFY(p.connectTcp(sim.port()));
+        p.panel.setText(0, Box::DelayTime, "5");
+        p.prompter.setAnswer(Question::DisconnectDuringRun, true);
+        QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
+        p.controller.perform(end < 0 ? Command::RunChannel1 : Command::RunChannels123);
+        if (end >= 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 10, 5000);
+            p.controller.perform(Command(end));
+        }
+        QVERIFY(sent.wait(end < 0 ? 20000 : 5000));
+        QStringList expected{"11", "11"};
+        if (end == int(Command::ToggleEthernet)) {
+            QVERIFY(p.prompter.texts().contains(
+                QString::fromUtf8("测试正在进行，确定要停止测试并断开连接吗？")));
+            expected << "closed";
+        } else {
+            QCOMPARE(p.controller.ethernetLink().state(), EthernetLink::Connected);
+        }
+        QTRY_COMPARE(SimulatorProcess::afterLastPoll(log), expected);
+    }
+
+    // 退出 during a run after channel 1 was judged: the save question comes first and the
+    // program waits for its answer, however long the operator takes (longer than the gap
+    // between the two test-end frames), and the test is stored before the window closes.
+    void quittingWaitsForTheSaveQuestion() {
+        Program p([](SettingsStore& s) {
+            for (int k = 0; k < 3; ++k)
+                s.write("topic", QString("LBUSER(%1)").arg(k), QString::fromUtf8("王工"));
+        });
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        QVERIFY(p.connectTcp(sim.port()));
+        p.panel.clickOption(Option::NotLinked, 0);
+        for (int k = 0; k < 3; ++k) {
+            p.panel.setText(k, Box::DelayTime, k == 0 ? "5" : "300");
+            p.panel.setText(k, Box::TvTestNumber, QString("Q%1").arg(k + 1));
+        }
+        p.prompter.setAnswer({Question::QuitDuringRun, Question::SaveResults}, true);
+        QSignalSpy quit(&p.station, &Station::quitRequested);
+        int quitsWhileAsked = -1;
+        p.prompter.onAsked([&](QuestionKey q) {
+            if (q.id != Question::SaveResults) return;
+            QTest::qWait(4 * kFast.resultGapMs); // the operator reads, as a dialog waits
+            quitsWhileAsked = int(quit.count());
+        });
+        p.controller.perform(Command::RunChannels123);
+        QTRY_VERIFY_WITH_TIMEOUT(p.station.runStates()[0].evaluated, 20000);
+        p.controller.perform(Command::Quit);
+        QTRY_COMPARE(quit.count(), 1);
+        QCOMPARE(quitsWhileAsked, 0);
+        QCOMPARE(p.station.tests().inState(TestState::Stored), QList<int>{0});
+        QVERIFY(p.station.results().load(TestKind::Tv, testNumberOf(p.panel, 0)));
+    }
+
+    // A test longer than the sample store is refused before it starts, naming the box. A
+    // stall of the window's thread in the middle of a run costs no second: the samples follow
+    // the wall clock and the rise time is the unstalled run's within one sample.
+    void theClockOfATestIsTheWallClock() {
+        Program p;
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        QVERIFY(p.connectTcp(sim.port()));
+        p.panel.setText(0, Box::DelayTime, "6000");
+        p.controller.perform(Command::RunChannel1);
+        QVERIFY(!p.controller.run().isRunning());
+        QCOMPARE(p.prompter.texts().last(),
+                 QString::fromUtf8("第1路：延迟时间过长，测试总时间不能超过6000秒"));
+
+        p.panel.setText(0, Box::DelayTime, "5");
+        p.prompter.setAnswer(Question::StartOverUnsaved, true);
+        QList<int> rise;
+        for (bool stall : {false, true}) {
+            QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
+            QMetaObject::Connection staller;
+            if (stall)
+                staller = connect(&p.controller.run(), &RunController::ticked, this, [](int n) {
+                    if (n == 20) QThread::msleep(5 * kFast.tickMs);
+                });
+            QElapsedTimer clock;
+            clock.start();
+            p.controller.perform(Command::RunChannel1);
+            QVERIFY(sent.wait(20000));
+            disconnect(staller);
+            const qint64 wallSeconds =
+                (clock.elapsed() - kFast.resultGapMs) / kFast.tickMs; // the gap is no sample
+            QVERIFY2(std::abs(p.station.tests().samplesTaken(0) - wallSeconds) <= 2,
+                     qPrintable(QString("%1 samples in %2 s")
+                                    .arg(p.station.tests().samplesTaken(0))
+                                    .arg(wallSeconds)));
+            rise << int(p.panel.number(0, Box::RiseTime));
+        }
+        QVERIFY2(std::abs(rise[0] - rise[1]) <= 1,
+                 qPrintable(QString("%1 / %2").arg(rise[0]).arg(rise[1])));
+        QVERIFY(p.station.run().lateSamples() >= 2);
     }
 
     // A peer that answered the handshake and then never a poll: within the silence time the
