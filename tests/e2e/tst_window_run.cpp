@@ -117,6 +117,30 @@ private slots:
         QTRY_COMPARE(panel7(window), QString::fromUtf8("COM1串口已关闭"));
     }
 
+    // Closing the window during a run asks, stops the run, and the window goes only after the
+    // instrument had both test-end frames.
+    void closingTheWindowEndsTheRunFirst() {
+        const QString log = m_dir.filePath("close.log");
+        testing::SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "40", "--log", log}), qPrintable(sim.error()));
+        auto prompter = std::make_unique<ScriptedPrompter>();
+        prompter->setAnswer({Question::ConfirmStart, Question::QuitDuringRun}, true);
+        MainWindow window(m_dir.filePath("close.ini"), std::move(prompter), Timing{}.scaled(40));
+        window.show();
+        type(window, "Text41_0", "127.0.0.1");
+        type(window, "Text42_0", QString::number(sim.port()));
+        window.findChild<QAction*>("RJ45")->trigger();
+        auto* start = window.findChild<QAbstractButton*>("test13");
+        QTRY_VERIFY_WITH_TIMEOUT(start->isVisible(), 5000); // the handshake was answered
+        start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
+        window.close();
+        QVERIFY(window.isVisible()); // the frames are on their way
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
+        QTRY_COMPARE(testing::SimulatorProcess::afterLastPoll(log),
+                     QStringList({"11", "11", "closed"}));
+    }
+
     // During a run of channels 1-3: their set values take no typing and the poll keeps the
     // set point; an idle channel's replaced entry shows a hint; the verdict shows beside the
     // curves; after the run everything unlocks, and quitting asks before an unsaved test is
