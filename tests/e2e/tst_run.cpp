@@ -324,32 +324,43 @@ private slots:
         QTest::newRow("stop all") << int(Command::StopAll);
         QTest::newRow("verdicts") << -1;
         QTest::newRow("以太网断开") << int(Command::ToggleEthernet);
+        QTest::newRow("station destroyed") << -2;
     }
     // However the run ends here, the last frames after the last poll are the two test-end
-    // commands; 以太网断开 asks first and closes the connection only after them.
+    // commands; 以太网断开 asks first and closes the connection only after them, and a station
+    // destroyed in the middle of a run sends them before it goes.
     void runEndsTellTheInstrument() {
         QFETCH(int, end);
-        Program p;
-        const QString log = p.path("frames.log");
+        QTemporaryDir dir;
+        const QString log = dir.filePath("frames.log");
         SimulatorProcess sim;
         QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
-        QVERIFY(p.connectTcp(sim.port()));
-        p.panel.setText(0, Box::DelayTime, "5");
-        p.prompter.setAnswer(Question::DisconnectDuringRun, true);
-        QSignalSpy sent(&p.controller.run(), &RunController::resultsSent);
-        p.controller.perform(end < 0 ? Command::RunChannel1 : Command::RunChannels123);
-        if (end >= 0) {
-            QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 10, 5000);
-            p.controller.perform(Command(end));
+        auto p = std::make_unique<Program>();
+        QVERIFY(p->connectTcp(sim.port()));
+        p->panel.setText(0, Box::DelayTime, "5");
+        p->prompter.setAnswer(Question::DisconnectDuringRun, true);
+        QSignalSpy sent(&p->controller.run(), &RunController::resultsSent);
+        p->controller.perform(end == -1 ? Command::RunChannel1 : Command::RunChannels123);
+        if (end == -1) {
+            QVERIFY(sent.wait(20000));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(p->channels.sampleIndex > 10, 5000);
+            if (end == -2)
+                p.reset();
+            else
+                p->controller.perform(Command(end));
         }
-        QVERIFY(sent.wait(end < 0 ? 20000 : 5000));
         QStringList expected{"11", "11"};
         if (end == int(Command::ToggleEthernet)) {
-            QVERIFY(p.prompter.texts().contains(
+            QVERIFY(sent.wait(5000));
+            QVERIFY(p->prompter.texts().contains(
                 QString::fromUtf8("测试正在进行，确定要停止测试并断开连接吗？")));
             expected << "closed";
+        } else if (end == -2) {
+            expected << "closed";
         } else {
-            QCOMPARE(p.controller.ethernetLink().state(), EthernetLink::Connected);
+            QVERIFY(sent.count() == 1 || sent.wait(5000));
+            QCOMPARE(p->controller.ethernetLink().state(), EthernetLink::Connected);
         }
         QTRY_COMPARE(SimulatorProcess::afterLastPoll(log), expected);
     }
