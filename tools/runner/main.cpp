@@ -2,6 +2,7 @@
 // end-to-end tests. Prints one JSON document on stdout.
 #include "HeadlessRun.h"
 #include "settings/WorkingFolder.h"
+#include "settings/WorkingFolderLock.h"
 #include "station/TerminationSignals.h"
 #include "version/Version.h"
 
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
         "Exit codes: 0 the run ended by itself (or by a stop), 2 no link, 3 the start was\n"
         "declined or refused (test number taken, nothing selected), 4 the link was lost or\n"
         "the instrument fell silent during the run, 5 --max-seconds ran out, 6 stopped by\n"
-        "SIGTERM or SIGINT (the instrument was told the test ended), 64 bad usage, or a\n"
+        "SIGTERM or SIGINT (the instrument was told the test ended), 7 the working directory\n"
+        "is in use by another q7rk or q7rk-run (its process id on stderr), 64 bad usage, or a\n"
         "question no --answer-* option answers (its id and text on stderr)."));
     p.addHelpOption();
     p.addVersionOption();
@@ -124,6 +126,11 @@ int main(int argc, char** argv) {
             workingFolder::enter(workingFolder::forThisProgram(p.value("workdir")));
         !error.isEmpty())
         return usage(QStringLiteral("cannot enter the working directory: ") + error);
+    WorkingFolderLock folderLock(QDir::currentPath());
+    if (const QString refused = folderLock.take(); !refused.isEmpty()) {
+        std::fprintf(stderr, "q7rk-run: %s\n", qPrintable(refused));
+        return WorkingFolderLock::Refused;
+    }
 
     // The runner works on a copy: the user's store is never touched.
     QTemporaryDir scratch;
