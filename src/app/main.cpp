@@ -6,6 +6,7 @@
 #include "settings/ProgramTitle.h"
 #include "settings/Timing.h"
 #include "settings/WorkingFolder.h"
+#include "settings/WorkingFolderLock.h"
 #include "version/Version.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+#include <QMessageBox>
 #include <cmath>
 #include <cstdio>
 
@@ -52,6 +54,14 @@ bool enterWorkingFolder(const QString& requested) {
     for (const QString& error : errors)
         std::fprintf(stderr, "q7rk: %s\n", qPrintable(error));
     return true;
+}
+
+// On stderr for a script, and in a box for an operator who started it from the desktop.
+int refuseFolder(const QString& message) {
+    std::fprintf(stderr, "q7rk: %s\n", qPrintable(message));
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QMessageBox::critical(nullptr, q7rk::programTitle::full(), message);
+    return q7rk::WorkingFolderLock::Refused;
 }
 
 // --help and --version answer without a screen too (over ssh, in a package test).
@@ -118,6 +128,9 @@ int main(int argc, char* argv[]) {
         font.setPointSize(QApplication::font().pointSize());
         QApplication::setFont(font);
     }
+
+    q7rk::WorkingFolderLock folderLock(QDir::currentPath());
+    if (const QString refused = folderLock.take(); !refused.isEmpty()) return refuseFolder(refused);
 
     q7rk::MainWindow window(q7rk::SettingsStore::defaultFilePath(), nullptr, timing);
     if (options.isSet(QStringLiteral("instrument"))) {

@@ -30,6 +30,15 @@ QString odbcDatabaseName(const QString& connectText) {
     return connectText;
 }
 
+// Qt's ODBC driver sets these on the connection before it logs in. The login time-out covers
+// a server that takes the connection and never answers as well (psqlODBC hands it to libpq as
+// connect_timeout); drivers that do not know an attribute ignore it.
+QString connectOptions(const PlantWaits& waits) {
+    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+        .arg(waits.loginSeconds)
+        .arg(waits.statementSeconds);
+}
+
 QString detail(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty()) text = error.driverText().trimmed();
@@ -71,24 +80,28 @@ QVariant nullNumber() {
 }
 
 PlantConnection::PlantConnection(const PlantSource& source, PlantLogin login)
-    : PlantConnection(source.connectString(login), source.dataSource()) {}
+    : PlantConnection(source.connectString(login), source.dataSource(), source.waits()) {}
 
-PlantConnection::PlantConnection(const QString& connectText, const QString& sourceName)
-    : m_name(uniqueName()), m_sourceName(sourceName) {
+PlantConnection::PlantConnection(const QString& connectText, const QString& sourceName,
+                                 PlantWaits waits)
+    : m_name(uniqueName()), m_sourceName(sourceName), m_waits(waits) {
     if (!QSqlDatabase::isDriverAvailable(OdbcDriver)) return;
     m_db = QSqlDatabase::addDatabase(OdbcDriver, m_name);
     m_db.setDatabaseName(odbcDatabaseName(connectText));
+    m_db.setConnectOptions(connectOptions(m_waits));
 }
 
 PlantConnection::~PlantConnection() {
     if (!m_db.isValid()) return;
     if (m_inTransaction) m_db.rollback();
-    {
-        const std::lock_guard oneAtATime(connectionLock());
-        m_db.close();
-    }
+    close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
+}
+
+void PlantConnection::close() {
+    const std::lock_guard oneAtATime(connectionLock());
+    m_db.close();
 }
 
 PlantStatus PlantConnection::open() {
@@ -96,9 +109,28 @@ PlantStatus PlantConnection::open() {
         return PlantStatus::failure(PlantFault::NoDriver, plantTexts::noQtDriver());
     if (m_db.isOpen()) return PlantStatus::success();
     m_sessionSerializable = false;
-    const std::lock_guard oneAtATime(connectionLock());
-    if (m_db.open()) return PlantStatus::success();
-    return connectFault(m_db.lastError());
+    {
+        const std::lock_guard oneAtATime(connectionLock());
+        if (!m_db.open()) return connectFault(m_db.lastError());
+    }
+    return limitStatements();
+}
+
+// Qt's ODBC driver sets no statement attributes, so ODBC's query time-out is out of reach,
+// and psqlODBC ignores the connection time-out: PostgreSQL bounds the session's statements
+// itself. SQLite's data source waits for a locked file for its own Timeout.
+PlantStatus PlantConnection::limitStatements() {
+    if (m_waits.statementSeconds <= 0 || m_db.driver()->dbmsType() != QSqlDriver::PostgreSQL)
+        return PlantStatus::success();
+    QSqlQuery q(m_db);
+    if (q.exec(QStringLiteral("set statement_timeout = %1")
+                   .arg(qint64(m_waits.statementSeconds) * 1000)))
+        return PlantStatus::success();
+    const PlantStatus s = statementFault(q.lastError());
+    q = QSqlQuery();
+    // Not kept open without its bound: the next open() tries again.
+    close();
+    return s;
 }
 
 PlantStatus PlantConnection::connectFault(const QSqlError& error) const {
@@ -128,6 +160,11 @@ PlantStatus PlantConnection::statementFault(const QSqlError& error) const {
                            "23505", "database is locked", "无法串行访问", "检测到死锁"}))
         return PlantStatus::failure(PlantFault::Conflict,
                                     withDetail(plantTexts::writeConflict(), error));
+    // PostgreSQL's statement_timeout (57014): a busy or stuck server, worth a later retry.
+    if (containsAny(text, {"canceling statement due to statement timeout", "57014"}))
+        return PlantStatus::failure(
+            PlantFault::ServerAway,
+            withDetail(plantTexts::noAnswer(m_waits.statementSeconds), error));
     if (containsAny(text, {"connection dead", "server closed the connection", "no connection",
                            "connection lost", "connection has been lost", "terminating connection",
                            "08S01", "could not send", "disk I/O error", "unable to open database"}))

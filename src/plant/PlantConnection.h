@@ -20,7 +20,7 @@ public:
     PlantConnection(const PlantSource& source, PlantLogin login);
     // A full ODBC connection text ("DSN=...;..." or "DRIVER={...};..."); `sourceName` is
     // what the messages call it.
-    PlantConnection(const QString& connectText, const QString& sourceName);
+    PlantConnection(const QString& connectText, const QString& sourceName, PlantWaits waits = {});
     ~PlantConnection();
     PlantConnection(const PlantConnection&) = delete;
     PlantConnection& operator=(const PlantConnection&) = delete;
@@ -48,12 +48,15 @@ public:
     PlantStatus serializable(const std::function<PlantStatus()>& work);
 
 private:
+    PlantStatus limitStatements();
+    void close();
     PlantStatus beginSerializable();
     PlantStatus connectFault(const QSqlError& error) const;
     PlantStatus statementFault(const QSqlError& error) const;
 
     QString m_name;
     QString m_sourceName;
+    PlantWaits m_waits;
     QSqlDatabase m_db;
     bool m_inTransaction = false;
     bool m_sessionSerializable = false;

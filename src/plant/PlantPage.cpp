@@ -10,6 +10,8 @@
 #include "plant/PlantTexts.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SampleStore.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 
 #include <QDate>
@@ -21,6 +23,16 @@ namespace {
 
 QString questionTitle() {
     return QStringLiteral("信息提示");
+}
+
+// How long the plant's connections wait, from the settings: whole seconds up to ten minutes;
+// anything else (0 would wait for ever) reads as the default.
+PlantWaits waitsFrom(const SettingsStore& settings) {
+    const auto seconds = [&settings](const char* key) {
+        const double s = settings.readNumber(section::Canshu, QString::fromLatin1(key));
+        return s >= 1 && s <= 600 ? int(s) : PlantWaits::DefaultSeconds;
+    };
+    return {seconds(key::PlantLoginTimeout), seconds(key::PlantStatementTimeout)};
 }
 
 // After these the next piece would wait for the same refusal or time-out.
@@ -115,10 +127,12 @@ void summarise(PlantUploadResult& r, const QString& serial) {
 } // namespace
 
 PlantPage::PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts,
-                     CurvePlotter& plotter, const SampleStore& samples, SettingsStore& /*settings*/,
+                     CurvePlotter& plotter, const SampleStore& samples, SettingsStore& settings,
                      Prompter& prompter, QObject* parent)
     : QObject(parent), m_channels(channels), m_panel(panel), m_charts(charts), m_plotter(plotter),
-      m_samples(samples), m_prompter(prompter), m_uploader(m_source) {
+      m_samples(samples), m_prompter(prompter),
+      m_source(QString::fromLatin1(PlantSource::DefaultName), waitsFrom(settings)),
+      m_uploader(m_source) {
     // The serial box follows channel 1's test number, whichever channel's number changed.
     connect(&m_panel, &PanelModel::textChanged, this, [this](int, Box box, const QString&) {
         if (box == Box::TvTestNumber) setText(FoilBox::Serial, m_panel.text(0, Box::TvTestNumber));

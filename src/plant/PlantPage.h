@@ -88,8 +88,8 @@ public:
               const SampleStore& samples, SettingsStore& settings, Prompter& prompter,
               QObject* parent = nullptr);
 
-    // The data source "result" and the queue in the working directory, unless the tools or
-    // the tests name others.
+    // The data source "result", with the waits the settings name, and the queue in the working
+    // directory, unless the tools or the tests name others.
     void setSource(const PlantSource& source,
                    const QString& queuePath = QString::fromLatin1(UploadQueue::FileName));
     const PlantSource& source() const { return m_source; }

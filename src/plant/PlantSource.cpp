@@ -4,7 +4,8 @@
 
 namespace q7rk {
 
-PlantSource::PlantSource(QString dataSource) : m_dataSource(std::move(dataSource)) {}
+PlantSource::PlantSource(QString dataSource, PlantWaits waits)
+    : m_dataSource(std::move(dataSource)), m_waits(waits) {}
 
 QString PlantSource::connectString(PlantLogin login) const {
     switch (login) {

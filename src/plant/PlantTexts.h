@@ -59,6 +59,9 @@ inline QString serverAway() {
 inline QString connectionLost() {
     return QStringLiteral("与工厂数据库的连接中断，操作未完成。");
 }
+inline QString noAnswer(int seconds) {
+    return QStringLiteral("工厂数据库%1秒内没有回答，操作未完成。").arg(seconds);
+}
 inline QString statementRejected() {
     return QStringLiteral("工厂数据库拒绝执行语句，操作未完成。");
 }

@@ -43,6 +43,8 @@ constexpr std::array kKeys{
     KeyDefinition{"canshu", key::InstrumentAddress, 0, ""},
     KeyDefinition{"canshu", key::InstrumentPort, 0, "4001"},
     KeyDefinition{"canshu", "存储运行标志", 0, "0"},
+    KeyDefinition{"canshu", key::PlantLoginTimeout, 0, "5"},
+    KeyDefinition{"canshu", key::PlantStatementTimeout, 0, "5"},
     KeyDefinition{"topic", "LBUSER(", 6, ""},
     KeyDefinition{"topic", "DJYUSER(", 6, ""},
     KeyDefinition{"topic", "COMPANY", 0, ""},

@@ -25,6 +25,10 @@ constexpr const char* CurrentControl = "KI(";
 // The time-axis factor of each channel's chart ("hxfd(" i ")") and of the group charts.
 constexpr const char* TimeScale = "hxfd(";
 constexpr const char* GroupTimeScale = "hxfd16";
+
+// How long a plant database connection waits for its login and for a statement, in seconds.
+constexpr const char* PlantLoginTimeout = "plantLoginTimeout";
+constexpr const char* PlantStatementTimeout = "plantStatementTimeout";
 } // namespace key
 
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with

@@ -66,7 +66,8 @@ private slots:
         QProcess runner;
         runner.start(QStringLiteral(Q7RK_RUNNER_PATH),
                      {"--settings", settingsFile(dir), "--link", "serial:" + sim.ptyPath(),
-                      "--group", "1-3", "--time-scale", "1", "--max-seconds", "60"});
+                      "--group", "1-3", "--time-scale", "1", "--max-seconds", "60", "--workdir",
+                      dir.path()});
         QVERIFY(runner.waitForFinished(90000));
         QVERIFY2(runner.exitCode() == 0, runner.readAllStandardError().constData());
         const QJsonObject json = QJsonDocument::fromJson(runner.readAllStandardOutput()).object();

@@ -30,11 +30,19 @@ struct RunResult {
     QString stderrText;
 };
 
+// Where runs without --workdir work: this test's own folder, not one that another test's
+// runner may hold.
+QString ownFolder() {
+    static const QTemporaryDir folder;
+    return folder.path();
+}
+
 RunResult runGroup(const QString& settings, const QString& link, const QString& group,
                    const QStringList& extra = {},
                    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
     p.setProcessEnvironment(env);
+    p.setWorkingDirectory(ownFolder());
     QStringList args{"--settings",   settings, "--link",        link, "--group", group,
                      "--time-scale", kScale,   "--max-seconds", "60"};
     p.start(QStringLiteral(Q7RK_RUNNER_PATH), args + extra);
@@ -368,6 +376,7 @@ private slots:
         SimulatorProcess logged;
         QVERIFY2(logged.start({"--time-scale", kScale, "--log", log}), qPrintable(logged.error()));
         QProcess runner;
+        runner.setWorkingDirectory(ownFolder());
         runner.start(QStringLiteral(Q7RK_RUNNER_PATH),
                      {"--settings", tvSettings(m_dir), "--link",
                       QString("tcp:127.0.0.1:%1").arg(logged.port()), "--group", "1-3",
@@ -383,6 +392,51 @@ private slots:
         sim.kill();
         QCOMPARE(runGroup(tvSettings(m_dir), tcp, "1-3").exitCode, 2);
         QCOMPARE(runGroup(tvSettings(m_dir), "serial:/nonexistent/tty", "1").exitCode, 2);
+    }
+
+    // One program per working folder: a second runner or window on a folder in use is refused
+    // and names the holder. A holder killed outright leaves its lock behind; the next runner
+    // takes it over.
+    void aWorkingFolderHasOneProgram() {
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({}), qPrintable(sim.error())); // real time: the run outlasts the checks
+        const QString workdir = m_dir.filePath("held"), lock = workdir + "/q7rk.lock";
+        QProcess holder;
+        holder.start(QStringLiteral(Q7RK_RUNNER_PATH),
+                     {"--settings", tvSettings(m_dir), "--link",
+                      QString("tcp:127.0.0.1:%1").arg(sim.port()), "--group", "1", "--workdir",
+                      workdir, "--max-seconds", "60"});
+        const auto lockOwner = [&lock] {
+            QFile f(lock);
+            return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed().toLongLong() : 0;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(lockOwner(), holder.processId(), 10000);
+
+        const QString held = QString::fromUtf8("工作文件夹 %1 已被另一个程序使用（进程 %2）")
+                                 .arg(QDir(workdir).canonicalPath())
+                                 .arg(holder.processId());
+        const QString noInstrument = "serial:/nonexistent/tty";
+        const RunResult second =
+            runGroup(tvSettings(m_dir), noInstrument, "1", {"--workdir", workdir});
+        QCOMPARE(second.exitCode, 7);
+        QVERIFY2(second.stderrText.contains("q7rk-run: " + held + "\n"),
+                 qPrintable(second.stderrText));
+        QProcess window;
+        QProcessEnvironment screenless = QProcessEnvironment::systemEnvironment();
+        screenless.insert("QT_QPA_PLATFORM", "offscreen");
+        window.setProcessEnvironment(screenless);
+        window.start(QStringLiteral(Q7RK_WINDOW_PATH), {"--workdir", workdir});
+        QVERIFY(window.waitForFinished(30000));
+        QCOMPARE(window.exitCode(), 7);
+        QVERIFY(QString::fromUtf8(window.readAllStandardError()).contains("q7rk: " + held + "\n"));
+
+        holder.kill();
+        QVERIFY(holder.waitForFinished(10000));
+        QVERIFY(QFile::exists(lock));
+        // Past the lock, the runner finds no instrument.
+        QCOMPARE(runGroup(tvSettings(m_dir), noInstrument, "1", {"--workdir", workdir}).exitCode,
+                 2);
+        QVERIFY(!QFile::exists(lock)); // given back at its end
     }
 };
 

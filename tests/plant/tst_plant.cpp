@@ -1,5 +1,6 @@
 #include "PlantServer.h"
 #include "plant/FoilRecords.h"
+#include "plant/OdbcSources.h"
 #include "plant/PieceGrid.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantTexts.h"
@@ -11,6 +12,7 @@
 #include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QtTest>
 #include <memory>
 
@@ -42,6 +44,9 @@ class PlantTest : public QObject {
 
     PlantServer m_server;
     std::unique_ptr<QTemporaryDir> m_dir; // one per test: the queue file
+    // A PostgreSQL server that takes connections and never answers: the kernel completes
+    // them, nothing reads or replies.
+    QTcpServer m_silent;
 
     QString path(const QString& name) const { return m_dir->filePath(name); }
 
@@ -90,6 +95,15 @@ private slots:
 
     void initTestCase() {
         QVERIFY(m_server.home.isValid());
+        // Written before the driver manager first reads the data sources.
+        QVERIFY(m_silent.listen(QHostAddress::LocalHost));
+        qputenv("ODBCINI", QFile::encodeName(m_server.home.filePath("odbc.ini")));
+        QVERIFY(OdbcSources::writeUserSource("silent",
+                                             {{"Driver", OdbcSources::findDriver("psqlodbcw.so")},
+                                              {"Servername", "127.0.0.1"},
+                                              {"Port", QString::number(m_silent.serverPort())},
+                                              {"Database", "plant"}})
+                    .ok());
         const QString problem = m_server.registerSources();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
@@ -289,6 +303,32 @@ private slots:
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 5}}));
         for (const char* table : {"Part_Parameter", "Curve"}) // 6 never went
             QCOMPARE(m_server.rowsOf(table, "Q3"), 2);
+    }
+
+    // Bounded waits. On SQLite's row: an upload to a server that takes the connection and never
+    // answers gives up after the login wait instead of waiting without end, and the piece waits
+    // in the queue. On PostgreSQL's: a statement the server does not finish in time is given up
+    // as the server away, which a retry may mend, not as refused for good.
+    void waitsAreBounded() {
+        if (m_server.postgres) {
+            PlantConnection c(PlantSource(m_server.source.dataSource(), {2, 1}), PlantLogin::Own);
+            const PlantStatus slow = c.exec("select pg_sleep(3)");
+            QCOMPARE(slow.fault, PlantFault::ServerAway);
+            QVERIFY2(slow.message.startsWith(plantTexts::noAnswer(1)), qPrintable(slow.message));
+            return;
+        }
+        const PlantWaits waits{2, 2}; // libpq waits at least 2 s
+        const PlantUploader uploader(PlantSource("silent", waits), path("plant-queue.db"));
+        auto samples = samplesOfRun(1);
+        QElapsedTimer clock;
+        clock.start();
+        const UploadOutcome out = uploader.upload(piece("W1", 1, *samples));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(out.queued && out.status.fault == PlantFault::ServerAway,
+                 qPrintable(out.status.message));
+        // The margin is for a loaded machine.
+        QVERIFY2(took < (waits.loginSeconds + 8) * 1000, qPrintable(QString::number(took)));
+        QCOMPARE(uploader.pendingCount().value, 1);
     }
 
     void checkTellsWhatTheDatabaseLacks() {

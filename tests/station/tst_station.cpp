@@ -2,6 +2,7 @@
 // new-test reset, dispatch by command, and the rules of the command table.
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
+#include "plant/PlantPage.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
@@ -56,6 +57,7 @@ private slots:
                                   {"Vadjust(3)", "2"},
                                   {"hxfd(1)", "4"},
                                   {"rj45ip", "10.0.0.7"},
+                                  {"plantLoginTimeout", "3"},
                                   {QString::fromUtf8("存储运行标志"), "12"}});
         TestStation p([&](SettingsStore& s) {
             seed(s);
@@ -67,6 +69,7 @@ private slots:
         QCOMPARE(p.channels.timeScale[1], 4.0f);
         QCOMPARE(p.panel.text(1, TvOperator), QString::fromUtf8("王工"));
         QCOMPARE(p.panel.text(0, InstrumentAddress), QString("10.0.0.7"));
+        QCOMPARE(p.station.plant().source().waits().loginSeconds, 3);
         QCOMPARE(p.channels.voltageAdjust[3], 2.0f);
         // Channels 4-6 keep the form's texts.
         QCOMPARE(p.panel.text(3, FormationVoltage), QString("800"));
@@ -85,7 +88,8 @@ private slots:
                               {"option5(0)", "maybe"},
                               {"Currency_C(1)", "blue"},
                               {"Thy(2)", " 90 "},
-                              {"RJ45Port", "40o1"}}));
+                              {"RJ45Port", "40o1"},
+                              {"plantStatementTimeout", "0"}})); // 0: no bound at all
         p.controller.startUp();
         QCOMPARE(p.panel.text(1, FormationVoltage), QString("200"));
         QCOMPARE(p.panel.text(0, VrRatio), QString("90"));
@@ -97,6 +101,7 @@ private slots:
         QCOMPARE(p.channels.currentColour[1], quint32(16711680));
         QCOMPARE(p.panel.text(0, InstrumentPort), QString("4001"));
         QCOMPARE(p.channels.kind(0), TestKind::Tv);
+        QCOMPARE(p.station.plant().source().waits().statementSeconds, 5);
     }
 
     void restoredKindOptionsDecideEachGroup() {

@@ -2,6 +2,7 @@
 // end-to-end tests. Prints one JSON document on stdout.
 #include "HeadlessRun.h"
 #include "settings/WorkingFolder.h"
+#include "settings/WorkingFolderLock.h"
 #include "station/TerminationSignals.h"
 #include "version/Version.h"
 
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
         "declined or refused (test number taken, nothing selected), 4 the link was lost or\n"
         "the instrument fell silent during the run, 5 --max-seconds ran out (the run was\n"
         "stopped and the instrument told), 6 stopped by SIGTERM, SIGINT, SIGHUP or SIGQUIT\n"
-        "(the instrument was told the test ended), 64 bad usage, or a\n"
+        "(the instrument was told the test ended), 7 the working directory is in use by\n"
+        "another q7rk or q7rk-run (its process id on stderr), 64 bad usage, or a\n"
         "question no --answer-* option answers (its id and text on stderr)."));
     p.addHelpOption();
     p.addVersionOption();
@@ -145,6 +147,11 @@ int main(int argc, char** argv) {
             workingFolder::enter(workingFolder::forThisProgram(p.value("workdir")));
         !error.isEmpty())
         return usage(QStringLiteral("cannot enter the working directory: ") + error);
+    WorkingFolderLock folderLock(QDir::currentPath());
+    if (const QString refused = folderLock.take(); !refused.isEmpty()) {
+        std::fprintf(stderr, "q7rk-run: %s\n", qPrintable(refused));
+        return WorkingFolderLock::Refused;
+    }
 
     // The runner works on a copy: the user's store is never touched.
     QTemporaryDir scratch;
