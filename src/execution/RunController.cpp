@@ -161,14 +161,41 @@ bool RunController::confirmStart() {
             return false;
         }
     }
-    if (!m_prompter.ask(Question::ConfirmStart, kInfoTitle,
-                        QStringLiteral("您确定要开始运行吗？"))) {
+    QString question = QStringLiteral("您确定要开始运行吗？");
+    for (int k = first; k <= last; ++k)
+        question += QLatin1Char('\n') + setValuesLine(k);
+    if (!m_prompter.ask(Question::ConfirmStart, kInfoTitle, question)) {
         for (int k = first; k <= last; ++k)
             m_shell.setStatusText(k + 1,
                                   ShellModel::channelStatus(k, QStringLiteral("路测试关闭")));
         return false;
     }
     return true;
+}
+
+// What the instrument will be told for channel k, read before Yes: "第1路 TV：化成电压 200V，
+// 测试电流 0.05mA，延迟时间 60S，水煮前".
+QString RunController::setValuesLine(int k) const {
+    const TestKindDescription& kind = description(m_channels.kind(k));
+    QStringList items;
+    const auto item = [&](Box box) {
+        QString caption = boxCaption(k, box);
+        if (caption.endsWith(QStringLiteral("："))) caption.chop(1);
+        if (caption.endsWith(QString::number(k + 1))) caption.chop(QString::number(k + 1).size());
+        items << caption + QLatin1Char(' ') + m_panel.text(k, box).trimmed() + unitLabel(box);
+    };
+    item(kind.voltageBox);
+    item(kind.currentBox);
+    for (Box box : kind.lengthBoxes)
+        if (box != kind.firstPointBox) item(box);
+    if (kind.storesBoilingMarks) {
+        const int g = groupOf(k);
+        items << (m_panel.option(Option::BeforeBoiling, g)  ? QStringLiteral("水煮前")
+                  : m_panel.option(Option::AfterBoiling, g) ? QStringLiteral("水煮后")
+                                                            : QStringLiteral("未选水煮前/后"));
+    }
+    return QStringLiteral("第%1路 %2：").arg(k + 1).arg(QString::fromUtf8(kind.name)) +
+           items.join(QStringLiteral("，"));
 }
 
 // The store holds SampleStore::MaxSample seconds and the test is judged on the sample after

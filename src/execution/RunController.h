@@ -99,6 +99,7 @@ private:
     void start(const GroupButton& button);
     bool confirmStart();
     QString tooLongForTheStore(int k) const;
+    QString setValuesLine(int k) const;
     void beginRun();
     void stopGroup(const GroupButton& button);
     void restoreStartButtons();

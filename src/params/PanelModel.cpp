@@ -142,7 +142,17 @@ void PanelModel::setText(int channel, Box box, const QString& text) {
 }
 
 void PanelModel::type(int channel, Box box, const QString& text) {
+    // What the box held before the operator's first keystroke since it was last left.
+    m_typedFrom.try_emplace({channel, int(box)}, this->text(channel, box));
     applyText(channel, box, text);
+}
+
+bool PanelModel::takeTypedChange(int channel, Box box) {
+    const auto it = m_typedFrom.find({channel, int(box)});
+    if (it == m_typedFrom.end()) return false;
+    const bool changed = it->second != text(channel, box);
+    m_typedFrom.erase(it);
+    return changed;
 }
 
 void PanelModel::applyText(int channel, Box box, const QString& text) {
@@ -162,11 +172,13 @@ void PanelModel::leave(int channel, Box box) {
     // Text2 has had its check and propagation on every change already. Leaving a running
     // channel's box copies nothing: it holds the run's value, not a new entry.
     if (box == Box::VrRatio || isLocked(channel, box)) return;
+    // Only an entry the operator changed goes anywhere: focus passing through a box (a click,
+    // Tab from the port box) must not copy channel 4's 800 V into channels 1-3.
+    const bool changed = takeTypedChange(channel, box);
     if (numericRule(box)) {
-        if (checkNumber(channel, box)) propagate(channel, box);
+        if (changed && checkNumber(channel, box)) propagate(channel, box);
     } else if (nameKey(box)) {
-        refillName(channel, box);
-        propagate(channel, box);
+        if (refillName(channel, box) || changed) propagate(channel, box);
     }
 }
 
@@ -211,11 +223,12 @@ void PanelModel::requestAxes(Box box, int source, int target) {
     }
 }
 
-void PanelModel::refillName(int channel, Box box) {
+bool PanelModel::refillName(int channel, Box box) {
     const StoredBox* key = nameKey(box);
-    if (!key || !text(channel, box).isEmpty()) return;
+    if (!key || !text(channel, box).isEmpty()) return false;
     const QString stored = m_settings.read(key->section, storedKey(*key, 0));
     setText(channel, box, stored);
+    return !stored.isEmpty();
 }
 
 double PanelModel::number(int channel, Box box) const {

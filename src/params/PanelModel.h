@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QStringList>
 #include <array>
+#include <map>
 
 namespace q7rk {
 
@@ -47,8 +48,9 @@ public:
     QString text(int channel, Box box) const;
     void setText(int channel, Box box, const QString& text);
     void type(int channel, Box box, const QString& text);
-    // The operator leaves a box: numeric check and propagation, or refill of the name
-    // boxes; boxes without a rule do nothing.
+    // The operator leaves a box: numeric check and propagation of what was typed into it (a
+    // box left as it was entered copies nothing), or refill of a blank name box; boxes without
+    // a rule do nothing.
     void leave(int channel, Box box);
 
     // The number in a box (the consumers' conversion); 0 when the text is not a number.
@@ -119,7 +121,11 @@ private:
     void settle(int channel, Box box);
     void propagate(int channel, Box box);
     void requestAxes(Box box, int source, int target);
-    void refillName(int channel, Box box);
+    // True when a blank name box got the stored name.
+    bool refillName(int channel, Box box);
+    // True when the operator typed in the box since it was last left and its text differs from
+    // what it held before; forgets the typing.
+    bool takeTypedChange(int channel, Box box);
     BoxState& state(int channel, Box box);
     const BoxState& state(int channel, Box box) const;
     // Stores a text and announces it; false when the box already held it.
@@ -140,6 +146,7 @@ private:
     std::array<std::array<QStringList, 2>, ChannelCount> m_comboItems{};
     std::array<std::array<bool, 10>, GroupCount> m_options{};
     PerChannel<QString> m_lastValidFormationVoltage{};
+    std::map<std::pair<int, int>, QString> m_typedFrom; // (channel, box) -> text before typing
     PerChannel<bool> m_linked{};
     PerChannel<bool> m_held{};
     std::array<std::array<bool, 10>, GroupCount> m_optionEnabled{};

@@ -5,6 +5,7 @@
 #include "version/Version.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,6 +85,21 @@ private slots:
         QCOMPARE(ratio->text(), QStringLiteral("90"));
     }
 
+    // Focus passing through a box (clicked into and out, or tabbed through) copies nothing:
+    // channel 4's start-up 800 V never reaches channels 1-3.
+    void focusPassingThroughABoxCopiesNothing() {
+        m_window->tabs()->setCurrentIndex(3);
+        m_window->panel().setText(3, Box::FormationVoltage, QStringLiteral("800"));
+        box("Text1", 3)->setFocus();
+        QTest::keyClick(box("Text1", 3), Qt::Key_Tab);
+        box("Text42", 0)->setFocus();
+        for (int i = 0; i < 40; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(box("Text1", k)->text(), QStringLiteral("200"));
+        QCOMPARE(box("Text1", 3)->text(), QStringLiteral("800"));
+    }
+
     void comboAndChartsFollowTheModel() {
         auto* position = widget<QComboBox>(QStringLiteral("Combo1_1"));
         position->setCurrentIndex(4); // what picking "HR" from the list does
@@ -96,7 +112,7 @@ private slots:
         auto* view = widget<QWidget>(QStringLiteral("TV_2"));
         const ChartCanvas& canvas = m_window->charts().channelChart(2);
         const QImage before = canvas.image().copy();
-        m_window->panel().setText(2, Box::FormationVoltage, QStringLiteral("600"));
+        m_window->panel().type(2, Box::FormationVoltage, QStringLiteral("600"));
         m_window->panel().leave(2, Box::FormationVoltage);
         QVERIFY(canvas.image() != before);
         const QImage shown = view->grab().toImage().convertToFormat(canvas.image().format());

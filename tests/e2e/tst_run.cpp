@@ -113,8 +113,12 @@ private slots:
         QVERIFY(sent.wait(2000));
         QTest::qWait(200);
         QCOMPARE(p.channels.sampleIndex, last); // the timers are off
-        // Two interrupted tests are no results: nothing is offered for saving.
-        QCOMPARE(p.prompter.texts().last(), QString::fromUtf8("您确定要开始运行吗？"));
+        // Two interrupted tests are no results: nothing is offered for saving. The last thing
+        // asked was the start, with what the instrument was to be told per channel.
+        QCOMPARE(p.prompter.texts().last(),
+                 QString::fromUtf8("您确定要开始运行吗？\n"
+                                   "第1路 TV：化成电压 200V，测试电流 2mA，延迟时间 180S，水煮前\n"
+                                   "第2路 TV：化成电压 200V，测试电流 2mA，延迟时间 180S，水煮前"));
         QCOMPARE(p.settings.read("canshu", "KV(5)"), QString("1.05"));
         QCOMPARE(p.settings.read("canshu", "Vadjust(4)"), QString("0.98"));
     }
@@ -181,7 +185,7 @@ private slots:
         QCOMPARE(p.prompter.texts().last(), nothingToSave);
 
         for (int k = 0; k < 3; ++k) {
-            p.panel.setText(k, Box::DelayTime, "60");
+            p.panel.type(k, Box::DelayTime, "60");
             p.panel.leave(k, Box::DelayTime);
             p.panel.setText(k, Box::TvTestNumber, QString("S%1").arg(k + 1));
             p.panel.setText(k, Box::TvOperator, k == 1 ? QString() : QString::fromUtf8("王工"));
@@ -295,7 +299,7 @@ private slots:
         Program p;
         p.panel.clickOption(Option::NotLinked, 0);
         for (int k = 0; k < 3; ++k) {
-            p.panel.setText(k, Box::DelayTime, k == 0 ? "20" : "300");
+            p.panel.type(k, Box::DelayTime, k == 0 ? "20" : "300");
             p.panel.leave(k, Box::DelayTime);
             p.panel.setText(k, Box::TvTestNumber, QString("L%1").arg(k + 1));
             p.panel.setText(k, Box::TvOperator, QString::fromUtf8("王工"));

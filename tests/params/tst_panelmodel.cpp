@@ -127,8 +127,13 @@ private slots:
         connect(&m_f->panel, &PanelModel::groupChartAxesRequested, this,
                 [&calls](int n) { calls << QStringLiteral("zb16_%1").arg(n); });
 
-        // Text1 reaches every channel, linked or not, and the value need not change.
+        // Focus passing through a box changes nothing, nor does typing its own text again.
         m_f->panel.leave(2, Box::FormationVoltage);
+        typeAndLeave(3, Box::FormationVoltage, m_f->panel.text(3, Box::FormationVoltage));
+        QVERIFY(calls.isEmpty());
+        QCOMPARE(m_f->panel.text(0, Box::FormationVoltage), QStringLiteral("200"));
+        // A new Text1 reaches every channel, linked or not.
+        typeAndLeave(2, Box::FormationVoltage, QStringLiteral("300"));
         QStringList expected;
         for (int j = 0; j < ChannelCount; ++j)
             expected << QStringLiteral("zb%1").arg(j) << QStringLiteral("zb16_0")
@@ -141,7 +146,7 @@ private slots:
         QCOMPARE(calls, QStringList({"zb3", "zb16_1", "zb4", "zb16_1", "zb5", "zb16_1", "zb16_2"}));
 
         calls.clear();
-        m_f->panel.leave(1, Box::ElectrolyteSetVoltage);
+        typeAndLeave(1, Box::ElectrolyteSetVoltage, QStringLiteral("420"));
         QCOMPARE(calls, QStringList({"zb0", "zb16_0", "zb1", "zb16_0", "zb2", "zb16_0", "zb16_2"}));
 
         calls.clear();
@@ -280,7 +285,7 @@ private slots:
 
 private:
     void typeAndLeave(int channel, Box box, const QString& text) {
-        m_f->panel.setText(channel, box, text);
+        m_f->panel.type(channel, box, text);
         m_f->panel.leave(channel, box);
     }
 

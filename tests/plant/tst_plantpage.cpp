@@ -74,7 +74,7 @@ private slots:
         m_bench = std::make_unique<Bench>();
         PanelModel& panel = m_bench->panel;
         for (int k = 0; k < 3; ++k) {
-            panel.setText(k, Box::DelayTime, "20");
+            panel.type(k, Box::DelayTime, "20");
             panel.leave(k, Box::DelayTime);
             panel.setText(k, Box::TvTestNumber, Serial);
         }

@@ -222,7 +222,7 @@ private slots:
     void aNewTestVoltageReframesEveryLinkedChart() {
         TestStation p;
         p.controller.startUp();
-        p.panel.setText(4, FormationVoltage, "400");
+        p.panel.type(4, FormationVoltage, "400");
         p.panel.leave(4, FormationVoltage);
         // Linked from start-up: every TV chart now scales to 400 V (labels 60, 120, ...).
         QCOMPARE(p.charts.channelChart(0).textsAt(QPointF(50, 3600 - 400)), QStringList({"60"}));
