@@ -132,7 +132,9 @@ QWidget* CalibrationWindow::buildControls() {
     auto* common = new QGroupBox(QStringLiteral("公共参数："), panel);
     auto* commonRow = new QVBoxLayout(common);
     auto* restore = makeButton("Command3", QStringLiteral("恢复默认值"), common);
+    auto* undo = makeButton("UndoRestore", QStringLiteral("撤销上次恢复"), common);
     commonRow->addWidget(restore);
+    commonRow->addWidget(undo);
     auto* quit = makeButton("Command4", QStringLiteral("退出"), panel);
 
     column->addWidget(choice);
@@ -153,6 +155,7 @@ QWidget* CalibrationWindow::buildControls() {
     connect(up, &QPushButton::clicked, this, [this] { m_model.increase(m_prompter); });
     connect(down, &QPushButton::clicked, this, [this] { m_model.decrease(m_prompter); });
     connect(restore, &QPushButton::clicked, this, [this] { m_model.restoreDefaults(m_prompter); });
+    connect(undo, &QPushButton::clicked, this, [this] { m_model.undoLastRestore(m_prompter); });
     connect(quit, &QPushButton::clicked, this, &QWidget::close);
     return panel;
 }
@@ -178,9 +181,11 @@ void CalibrationWindow::readoutChanged(int channel, Box box, const QString& text
 }
 
 void CalibrationWindow::showLogEntry(const CalibrationLogEntry& entry) {
-    m_log->appendPlainText(QStringLiteral("%1  %2  %3  %4 → %5")
-                               .arg(entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                    entry.channel, entry.item, entry.oldValue, entry.newValue));
+    QString line = QStringLiteral("%1  %2  %3  %4 → %5")
+                       .arg(entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                            entry.channel, entry.item, entry.oldValue, entry.newValue);
+    if (!entry.operatorName.isEmpty()) line += QStringLiteral("  （%1）").arg(entry.operatorName);
+    m_log->appendPlainText(line);
 }
 
 void CalibrationWindow::showFactor() {
@@ -215,11 +220,15 @@ QString CalibrationWindow::instructions() {
         "<p>粗调每按一次改变1%，细调每按一次改变0.05%。每次都是在当前系数上相乘，"
         "所以先增加再减少得到0.9999，而不是回到1。</p>"
         "<h4>恢复默认值</h4>"
-        "<p>“恢复默认值”不经询问，把六个通道的全部系数恢复为出厂值1，"
-        "并把各通道曲线图和组合图的时间轴比例恢复为初始值（下次重画坐标时生效）。</p>"
+        "<p>"
+        "“恢复默认值”先询问“确定要将全部通道的校准系数恢复为默认值吗？”，选“是”后把六个通道的全部系"
+        "数"
+        "恢复为出厂值1，并把各通道曲线图和组合图的时间轴比例恢复为初始值（下次重画坐标时生效）。"
+        "“撤销上次恢复”按校准记录中最近一次恢复默认值前的系数改回（询问后执行），时间轴比例不变。</"
+        "p>"
         "<h4>校准记录</h4>"
-        "<p>每次调整都记入校准记录：时间、通道、项目、原值和新值；恢复默认值记为一条，"
-        "原值一栏列出被恢复前不为1的系数，需要时可据此重新校准。</p>");
+        "<p>每次调整都记入校准记录：时间、通道、项目、原值、新值和当时屏幕上第1路的测试人；"
+        "恢复默认值记为一条，原值一栏列出被恢复前不为1的系数。</p>");
 }
 
 } // namespace q7rk

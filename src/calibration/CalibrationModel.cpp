@@ -15,6 +15,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <map>
+#include <optional>
 
 namespace q7rk {
 
@@ -31,6 +33,8 @@ const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QChar Separator = QLatin1Char('\t');
 // Enough of the log's end for any number of entries a window shows.
 constexpr qint64 LogTailBytes = 64 * 1024;
+// How far back 撤销上次恢复 looks for the restore.
+constexpr int LogUndoReach = 1000;
 
 QString channelText(int channel) {
     return QStringLiteral("第%1通道").arg(channel + 1);
@@ -142,14 +146,21 @@ void CalibrationModel::step(Prompter& prompter, bool up) {
             m_settings.write(section::Canshu, keyOf(CalibrationItem(n), i), factorText(factors[n]));
         }
     }
-    const bool logged = appendLog({QDateTime::currentDateTime(), channelText(i), itemName(chosen),
-                                   factorText(old), factorText(factors[int(chosen)])});
+    const bool logged = appendLog({QDateTime::currentDateTime(),
+                                   channelText(i),
+                                   itemName(chosen),
+                                   factorText(old),
+                                   factorText(factors[int(chosen)]),
+                                   {}});
     emit factorsChanged(i);
     reportFailures(prompter, logged);
 }
 
 void CalibrationModel::restoreDefaults(Prompter& prompter) {
-    // What the restore throws away goes into the log, so a calibration can be typed back.
+    if (!prompter.ask(Question::RestoreCalibrationDefaults, programTitle::full(),
+                      QStringLiteral("确定要将全部通道的校准系数恢复为默认值吗？")))
+        return;
+    // What the restore throws away goes into the log, so it can be undone.
     QStringList lost;
     for (int k = 0; k < ChannelCount; ++k)
         for (int n = 0; n < CalibrationItemCount; ++n) {
@@ -173,11 +184,64 @@ void CalibrationModel::restoreDefaults(Prompter& prompter) {
         m_settings.write(section::Canshu, QString::fromUtf8(key::GroupTimeScale),
                          factorText(DefaultGroupTimeScale));
     }
-    const bool logged = appendLog(
-        {QDateTime::currentDateTime(), QStringLiteral("全部通道"), QStringLiteral("恢复默认值"),
-         lost.isEmpty() ? QStringLiteral("1") : lost.join(QLatin1Char(' ')), QStringLiteral("1")});
+    const bool logged =
+        appendLog({QDateTime::currentDateTime(),
+                   QStringLiteral("全部通道"),
+                   QStringLiteral("恢复默认值"),
+                   lost.isEmpty() ? QStringLiteral("1") : lost.join(QLatin1Char(' ')),
+                   QStringLiteral("1"),
+                   {}});
     emit factorsChanged(-1);
     reportFailures(prompter, logged);
+}
+
+void CalibrationModel::writeFactor(int channel, CalibrationItem item, float value) {
+    memoryFactor(channel, item) = value;
+    m_settings.write(section::Canshu, keyOf(item, channel), factorText(value));
+}
+
+bool CalibrationModel::undoLastRestore(Prompter& prompter) {
+    const QString restoreItem = QStringLiteral("恢复默认值");
+    std::optional<CalibrationLogEntry> restore;
+    for (const CalibrationLogEntry& e : lastEntries(LogUndoReach))
+        if (e.item == restoreItem) restore = e;
+    if (!restore) {
+        prompter.inform(programTitle::full(), QStringLiteral("校准记录中没有可撤销的恢复默认值。"));
+        return false;
+    }
+    // "Vadjust(1)=1.01 KI(5)=3": every factor not named was 1 before the restore.
+    std::map<QString, float> before;
+    for (const QString& pair : restore->oldValue.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const float value = pair.mid(eq + 1).toFloat(&ok);
+        if (eq > 0 && ok && std::isfinite(value) && value > 0) before[pair.left(eq)] = value;
+    }
+    if (!prompter.ask(Question::UndoCalibrationRestore, programTitle::full(),
+                      QStringLiteral("确定要撤销%1的恢复默认值，把校准系数改回当时的值吗？")
+                          .arg(restore->time.toString(TimeFormat))))
+        return false;
+    QStringList now;
+    {
+        SettingsStore::Batch batch(m_settings);
+        for (int k = 0; k < ChannelCount; ++k)
+            for (int n = 0; n < CalibrationItemCount; ++n) {
+                const CalibrationItem item = CalibrationItem(n);
+                const auto it = before.find(keyOf(item, k));
+                const float value = it == before.end() ? 1.0f : it->second;
+                if (value != 1.0f) now << keyOf(item, k) + QLatin1Char('=') + factorText(value);
+                writeFactor(k, item, value);
+            }
+    }
+    const bool logged = appendLog({QDateTime::currentDateTime(),
+                                   QStringLiteral("全部通道"),
+                                   QStringLiteral("撤销恢复默认值"),
+                                   QStringLiteral("1"),
+                                   now.isEmpty() ? QStringLiteral("1") : now.join(QLatin1Char(' ')),
+                                   {}});
+    emit factorsChanged(-1);
+    reportFailures(prompter, logged);
+    return true;
 }
 
 QString CalibrationModel::factorText(float value) {
@@ -187,13 +251,19 @@ QString CalibrationModel::factorText(float value) {
 bool CalibrationModel::appendLog(const CalibrationLogEntry& entry) {
     QFile file(m_logPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) return false;
-    const QString line = QStringList{entry.time.toString(TimeFormat), entry.channel, entry.item,
-                                     entry.oldValue, entry.newValue}
+    CalibrationLogEntry signedEntry = entry;
+    signedEntry.operatorName = m_operator ? m_operator().simplified() : QString();
+    const QString line = QStringList{signedEntry.time.toString(TimeFormat),
+                                     signedEntry.channel,
+                                     signedEntry.item,
+                                     signedEntry.oldValue,
+                                     signedEntry.newValue,
+                                     signedEntry.operatorName}
                              .join(Separator) +
                          QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     const bool written = file.write(bytes) == bytes.size() && file.flush();
-    emit logged(entry);
+    emit logged(signedEntry);
     return written;
 }
 
@@ -217,10 +287,11 @@ QList<CalibrationLogEntry> CalibrationModel::lastEntries(int count) const {
     QList<CalibrationLogEntry> out;
     for (auto it = lines.crbegin(); it != lines.crend() && out.size() < count; ++it) {
         const QStringList fields = QString::fromUtf8(*it).split(Separator);
-        if (fields.size() != 5) continue; // blank or damaged line
+        // Five fields before the operator was written; anything else is blank or damaged.
+        if (fields.size() != 5 && fields.size() != 6) continue;
         const QDateTime time = QDateTime::fromString(fields[0], TimeFormat);
         if (!time.isValid()) continue;
-        out.prepend({time, fields[1], fields[2], fields[3], fields[4]});
+        out.prepend({time, fields[1], fields[2], fields[3], fields[4], fields.value(5)});
     }
     return out;
 }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace q7rk {
 
@@ -29,6 +30,7 @@ struct CalibrationLogEntry {
     QString item;    // the item's text, or "恢复默认值"
     QString oldValue;
     QString newValue;
+    QString operatorName; // who was on screen; empty in lines written before it was kept
 };
 
 // `jiaozhun` without widgets: the channel and item choices, coarse or fine steps, and the
@@ -64,8 +66,14 @@ public:
     // fine. A missing choice is told to the operator instead.
     void increase(Prompter& prompter);
     void decrease(Prompter& prompter);
-    // "恢复默认值", without a question: every factor 1, the chart time scales 1/32 and 1/8.
+    // "恢复默认值", once the operator agreed: every factor 1, the chart time scales 1/32 and
+    // 1/8. The factors it throws away are in its log line.
     void restoreDefaults(Prompter& prompter);
+    // "撤销上次恢复": the factors the newest restore in the log threw away are put back, once
+    // the operator agreed. False when the log holds no restore.
+    bool undoLastRestore(Prompter& prompter);
+    // The name of the operator on screen, written into every log line.
+    void setOperatorSource(std::function<QString()> source) { m_operator = std::move(source); }
 
     // The factor in memory, as the poll and the sampling tick use it.
     float factor(int channel, CalibrationItem item) const;
@@ -92,8 +100,11 @@ private:
     // Tells the operator what could not be kept, if anything.
     void reportFailures(Prompter& prompter, bool logWritten);
 
+    void writeFactor(int channel, CalibrationItem item, float value);
+
     ChannelModel& m_channels;
     SettingsStore& m_settings;
+    std::function<QString()> m_operator;
     QString m_logPath;
     QStringList m_channelItems;
     int m_channel = -1;

@@ -26,6 +26,10 @@ const char* questionName(Question id) {
         return "DisconnectDuringRun";
     case Question::RecoverTests:
         return "RecoverTests";
+    case Question::RestoreCalibrationDefaults:
+        return "RestoreCalibrationDefaults";
+    case Question::UndoCalibrationRestore:
+        return "UndoCalibrationRestore";
     case Question::AddGrade:
         return "AddGrade";
     case Question::DeleteFoil:

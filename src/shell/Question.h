@@ -28,6 +28,9 @@ enum class Question {
     DeleteStoredBatch,
     // A corrected measurement: write the verdict its record's limits now give as well.
     RejudgeVerdict,
+    // The calibration window: every factor of every channel back to 1, and that undone.
+    RestoreCalibrationDefaults,
+    UndoCalibrationRestore,
 };
 
 // What a scripted answer is set for: the question, and for UploadPiece the piece (1-6);

@@ -69,6 +69,9 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         const StoredBox* entry = startUpEntry(description(kind).operatorBox);
         return entry ? m_settings.read(entry->section, storedKey(*entry, 0)) : QString();
     });
+    // The calibration log names the operator on screen: channel 1's 测试人 of its kind.
+    m_calibration.setOperatorSource(
+        [this] { return m_panel.text(0, description(m_channels.kind(0)).operatorBox); });
     // A number is taken once the kind's result file holds a test under it.
     m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
         return m_results.checkTestTable(kind, number);

@@ -88,9 +88,17 @@ private slots:
         m_b->model.increase(m_b->prompter);
         m_b->channels.KI[5] = 3;
         m_b->channels.timeScale[3] = 4;
+        m_b->model.setOperatorSource([] { return QStringLiteral("李四"); });
+        // Asked first: No keeps every factor.
+        m_b->prompter.setAnswer(Question::RestoreCalibrationDefaults, false);
         m_b->model.restoreDefaults(m_b->prompter);
-
-        QVERIFY(m_b->prompter.shown().isEmpty());
+        QCOMPARE(stored(key("Vadjust", 1)), QStringLiteral("1.01"));
+        QCOMPARE(m_b->prompter.texts(),
+                 QStringList{QStringLiteral("确定要将全部通道的校准系数恢复为默认值吗？")});
+        m_b->prompter.clear();
+        m_b->prompter.setAnswer(Question::RestoreCalibrationDefaults, true);
+        m_b->model.restoreDefaults(m_b->prompter);
+        QCOMPARE(m_b->prompter.shown().size(), 1); // the question only
         for (int k = 0; k < ChannelCount; ++k) {
             for (const char* base : {"Vadjust", "Iadjust", "KV", "KI"})
                 QCOMPARE(stored(key(base, k)), QStringLiteral("1"));
@@ -105,6 +113,17 @@ private slots:
         QCOMPARE(entries.size(), 2); // the step and the restore as one entry
         QCOMPARE(entries[1].item, QStringLiteral("恢复默认值"));
         QCOMPARE(entries[1].oldValue, QStringLiteral("Vadjust(1)=1.01"));
+        QCOMPARE(entries[1].operatorName, QStringLiteral("李四"));
+
+        // 撤销上次恢复 puts back what the restore threw away, from the log.
+        m_b->prompter.setAnswer(Question::UndoCalibrationRestore, true);
+        QVERIFY(m_b->model.undoLastRestore(m_b->prompter));
+        QCOMPARE(stored(key("Vadjust", 1)), QStringLiteral("1.01"));
+        QCOMPARE(m_b->model.factor(1, CalibrationItem::VoltageSampling), 1.01f);
+        QCOMPARE(stored(key("KI", 5)), QStringLiteral("1"));
+        QCOMPARE(m_b->model.lastEntries(1).first().item, QStringLiteral("撤销恢复默认值"));
+        m_b->model.restoreDefaults(m_b->prompter);
+        m_b->prompter.clear();
 
         // Every change is logged; another opening of the window reads the same log.
         choose(2, CalibrationItem::CurrentSampling);
@@ -118,7 +137,7 @@ private slots:
         QCOMPARE(last[0].channel, QStringLiteral("第3通道"));
         QCOMPARE(last[0].newValue, last[1].oldValue);
         QCOMPARE(last[1].newValue, CalibrationModel::factorText(m_b->channels.currentAdjust[2]));
-        QCOMPARE(again.lastEntries(100).size(), 6);
+        QCOMPARE(again.lastEntries(100).size(), 8);
 
         // A log that cannot be written is told; the factor is still kept.
         QFile::remove(m_b->model.logFilePath());
