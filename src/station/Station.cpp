@@ -48,7 +48,11 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         holdChannels();
         m_recovery.stateChanged(k, state);
     });
-    connect(&m_run, &RunController::channelJudged, this, [this](int k) { m_recovery.judged(k); });
+    connect(&m_run, &RunController::channelJudged, this, [this](int k) {
+        // The sample that judged it is the newest: the channel's curve ends there.
+        m_tests.judged(k, m_channels.sampleIndex - 1);
+        m_recovery.judged(k);
+    });
     m_plant.setNewTestReset([this] { newTestReset(); });
     // Opening or deleting a foil resets the channels and writes their numbers: never during a
     // run, and not over a finished test that is not stored without asking.

@@ -43,7 +43,14 @@ void TestLifecycle::runStarted(int first, int last) {
 
 void TestLifecycle::sampleTaken(int n) {
     for (ChannelTest& c : m_channels)
-        if (c.state == TestState::Running) c.samplesTaken = n;
+        if (c.state == TestState::Running && !c.judged) c.samplesTaken = n;
+}
+
+void TestLifecycle::judged(int k, int n) {
+    ChannelTest& c = m_channels[std::size_t(k)];
+    if (c.state != TestState::Running) return;
+    c.samplesTaken = n;
+    c.judged = true;
 }
 
 void TestLifecycle::runEnded(const PerChannel<bool>& judged) {

@@ -34,6 +34,9 @@ struct ChannelTest {
     // The samples this channel's run actually took. The shared sampling cursor is also moved
     // by the plant upload (to the length of a piece's curve), so it cannot tell this.
     int samplesTaken = 0;
+    // Judged while the run goes on for other channels: its test ended there, and later
+    // seconds of the run are not part of it.
+    bool judged = false;
     QString recalledNumber; // the stored test number a recalled test came from
     PieceState pieceState = PieceState::NotOffered;
     // The piece as it was first offered: serial, piece number and run values stay those of
@@ -55,8 +58,11 @@ public:
     void clear(int first, int last);
     // Channels first..last run; a finished test elsewhere is no longer offered for saving.
     void runStarted(int first, int last);
-    // One more second of the run: every channel still in the run has taken n samples.
+    // One more second of the run: every channel still in the run and not yet judged has taken
+    // n samples.
     void sampleTaken(int n);
+    // Channel k's test was judged on its n-th sample: its curve ends there.
+    void judged(int k, int n);
     // The run is over: a judged channel is finished, the others were interrupted.
     void runEnded(const PerChannel<bool>& judged);
     void stored(int k);

@@ -16,13 +16,12 @@
 namespace q7rk {
 
 void TestRecovery::judged(int k) {
-    // The sample that judged it is the newest; the lifecycle counts it only after the tick.
-    keep(k, m_parts.channels.sampleIndex - 1);
+    keep(k, m_parts.tests.samplesTaken(k));
 }
 
 void TestRecovery::stateChanged(int k, TestState state) {
     if (state == TestState::Finished) {
-        // The run's end: the whole curve and the final conditions.
+        // The run's end: the final conditions.
         keep(k, m_parts.tests.samplesTaken(k));
         return;
     }

@@ -371,7 +371,8 @@ private slots:
 
     // 退出 during a run after channel 1 was judged: the save question comes first and the
     // program waits for its answer, however long the operator takes (longer than the gap
-    // between the two test-end frames), and the test is stored before the window closes.
+    // between the two test-end frames), and the test is stored, up to its own end, before the
+    // window closes.
     void quittingWaitsForTheSaveQuestion() {
         Program p([](SettingsStore& s) {
             for (int k = 0; k < 3; ++k)
@@ -395,11 +396,19 @@ private slots:
         });
         p.controller.perform(Command::RunChannels123);
         QTRY_VERIFY_WITH_TIMEOUT(p.station.runStates()[0].evaluated, 20000);
+        const int judgedAt = p.channels.sampleIndex;
+        QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > judgedAt + 3, 5000);
         p.controller.perform(Command::Quit);
         QTRY_COMPARE(quit.count(), 1);
         QCOMPARE(quitsWhileAsked, 0);
         QCOMPARE(p.station.tests().inState(TestState::Stored), QList<int>{0});
-        QVERIFY(p.station.results().load(TestKind::Tv, testNumberOf(p.panel, 0)));
+        const auto stored = p.station.results().load(TestKind::Tv, testNumberOf(p.panel, 0));
+        QVERIFY(stored);
+        // Its curve ends at its verdict (rise plus delay), though the run went on for 2 and 3.
+        const int own = int(p.panel.number(0, Box::RiseTime)) + 5;
+        QCOMPARE(int(stored->curve.size()), own);
+        QCOMPARE(stored->value(QString::fromUtf8("采样次数")).toInt(), own);
+        QVERIFY(p.channels.sampleIndex - 1 > own);
     }
 
     // A test longer than the sample store is refused before it starts, naming the box. A
