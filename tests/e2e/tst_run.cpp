@@ -378,8 +378,9 @@ private slots:
             for (int k = 0; k < 3; ++k)
                 s.write("topic", QString("LBUSER(%1)").arg(k), QString::fromUtf8("王工"));
         });
+        const QString log = p.path("quit.log");
         SimulatorProcess sim;
-        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
         QVERIFY(p.connectTcp(sim.port()));
         p.panel.clickOption(Option::NotLinked, 0);
         for (int k = 0; k < 3; ++k) {
@@ -401,6 +402,7 @@ private slots:
         p.controller.perform(Command::Quit);
         QTRY_COMPARE(quit.count(), 1);
         QCOMPARE(quitsWhileAsked, 0);
+        QCOMPARE(SimulatorProcess::afterLastPoll(log), QStringList({"11", "11"}));
         QCOMPARE(p.station.tests().inState(TestState::Stored), QList<int>{0});
         const auto stored = p.station.results().load(TestKind::Tv, testNumberOf(p.panel, 0));
         QVERIFY(stored);
