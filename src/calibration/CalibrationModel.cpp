@@ -171,11 +171,8 @@ void CalibrationModel::restoreDefaults(Prompter& prompter) {
     {
         SettingsStore::Batch batch(m_settings);
         for (int k = 0; k < ChannelCount; ++k) {
-            for (int n = 0; n < CalibrationItemCount; ++n) {
-                memoryFactor(k, CalibrationItem(n)) = 1.0f;
-                m_settings.write(section::Canshu, keyOf(CalibrationItem(n), k),
-                                 QStringLiteral("1"));
-            }
+            for (int n = 0; n < CalibrationItemCount; ++n)
+                writeFactor(k, CalibrationItem(n), 1.0f);
             m_channels.timeScale[k] = DefaultTimeScale;
             m_settings.write(section::Canshu, indexedKey(QString::fromUtf8(key::TimeScale), k),
                              factorText(DefaultTimeScale));

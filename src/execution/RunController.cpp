@@ -179,10 +179,8 @@ QString RunController::setValuesLine(int k) const {
     const TestKindDescription& kind = description(m_channels.kind(k));
     QStringList items;
     const auto item = [&](Box box) {
-        QString caption = boxCaption(k, box);
-        if (caption.endsWith(QStringLiteral("："))) caption.chop(1);
-        if (caption.endsWith(QString::number(k + 1))) caption.chop(QString::number(k + 1).size());
-        items << caption + QLatin1Char(' ') + m_panel.text(k, box).trimmed() + unitLabel(box);
+        items << plainCaption(k, box) + QLatin1Char(' ') + m_panel.text(k, box).trimmed() +
+                     unitLabel(box);
     };
     item(kind.voltageBox);
     item(kind.currentBox);
@@ -203,10 +201,8 @@ QString RunController::setValuesLine(int k) const {
 QString RunController::tooLongForTheStore(int k) const {
     const LengthAtStart length = lengthAtStart(m_panel, k);
     if (length.seconds < SampleStore::MaxSample) return {};
-    QString caption =
-        length.longestBox ? boxCaption(k, *length.longestBox) : QStringLiteral("测试时间");
-    if (caption.endsWith(QStringLiteral("："))) caption.chop(1);
-    if (caption.endsWith(QString::number(k + 1))) caption.chop(QString::number(k + 1).size());
+    const QString caption =
+        length.longestBox ? plainCaption(k, *length.longestBox) : QStringLiteral("测试时间");
     return QStringLiteral("第%1路：%2过长，测试总时间不能超过%3秒")
         .arg(k + 1)
         .arg(caption)

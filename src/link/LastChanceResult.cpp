@@ -83,10 +83,6 @@ void disarm() {
     g_slot.descriptor.store(-1);
 }
 
-bool armed() {
-    return g_slot.descriptor.load() >= 0;
-}
-
 int fire() {
     const int fd = g_slot.descriptor.exchange(-1);
     if (fd < 0 || !stillTheLink(fd)) return 0;

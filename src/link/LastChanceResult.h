@@ -19,7 +19,6 @@ void arm(qintptr descriptor, const QByteArray& frame, int gapMs);
 void update(const QByteArray& frame);
 // The run ended the ordinary way, or its link went away.
 void disarm();
-bool armed();
 // Writes the frame twice, gapMs apart, on the descriptor, then disarms. Nothing when nothing
 // is armed. Returns how many frames went out.
 int fire();

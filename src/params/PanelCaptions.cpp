@@ -77,6 +77,14 @@ QString groupRange(int group) {
 
 } // namespace
 
+QString plainCaption(int channel, Box box) {
+    QString caption = boxCaption(channel, box);
+    if (caption.endsWith(QStringLiteral("："))) caption.chop(1);
+    const QString number = QString::number(channel + 1);
+    if (caption.endsWith(number)) caption.chop(number.size());
+    return caption;
+}
+
 QString boxCaption(int channel, Box box) {
     if (box == Box::LiveVoltage) return voltageReadoutCaption(channel);
     if (box == Box::LiveCurrent) return currentReadoutCaption(channel);

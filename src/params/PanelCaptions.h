@@ -13,6 +13,9 @@ namespace q7rk {
 // The label left of a box ("化成电压1：", "火花电压11", "V1"); empty for boxes without a
 // fixed caption (the readouts beside Label49..Label52 and the combos).
 QString boxCaption(int channel, Box box);
+// The caption as a line that already names the channel says it: without the colon and the
+// channel number ("测试人：" -> 测试人, "漏电流电压2：" -> 漏电流电压).
+QString plainCaption(int channel, Box box);
 // The unit label right of a box: "V", "%", "mA", "S", "℃" or empty.
 QString unitLabel(Box box);
 QString boxTooltip(int channel, Box box);

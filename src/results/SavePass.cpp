@@ -25,14 +25,8 @@ bool storable(const StoredTest& t) {
     return true;
 }
 
-// The box's caption as its panel shows it, without the colon and the channel number that
-// the line already gives ("测试人：" -> 测试人, "漏电流电压2：" -> 漏电流电压).
 QString missingLine(const MissingBox& m) {
-    QString caption = boxCaption(m.channel, m.box);
-    if (caption.endsWith(QStringLiteral("："))) caption.chop(1);
-    const QString number = QString::number(m.channel + 1);
-    if (caption.endsWith(number)) caption.chop(number.size());
-    return resulttext::missingBox(m.channel, caption);
+    return resulttext::missingBox(m.channel, plainCaption(m.channel, m.box));
 }
 
 QString missingLines(const QList<MissingBox>& missing) {

@@ -44,13 +44,17 @@ void RunConditionsRecorder::started() {
 void RunConditionsRecorder::ended() {
     m_last.ended = QDateTime::currentDateTime();
     m_last.lateSamples = m_run.lateSamples();
-    for (int k = 0; k < ChannelCount; ++k) {
-        RunConditions& c = m_factors[std::size_t(k)];
-        c.voltageAdjust = factor(m_channels.voltageAdjust[k]);
-        c.currentAdjust = factor(m_channels.currentAdjust[k]);
-        c.voltageControl = factor(m_channels.KV[k]);
-        c.currentControl = factor(m_channels.KI[k]);
-    }
+    for (int k = 0; k < ChannelCount; ++k)
+        m_factors[std::size_t(k)] = factorsNow(k);
+}
+
+RunConditions RunConditionsRecorder::factorsNow(int k) const {
+    RunConditions c;
+    c.voltageAdjust = factor(m_channels.voltageAdjust[k]);
+    c.currentAdjust = factor(m_channels.currentAdjust[k]);
+    c.voltageControl = factor(m_channels.KV[k]);
+    c.currentControl = factor(m_channels.KI[k]);
+    return c;
 }
 
 void RunConditionsRecorder::count(const InstrumentLink& link, qint64 RunConditions::*counter) {
@@ -60,19 +64,14 @@ void RunConditionsRecorder::count(const InstrumentLink& link, qint64 RunConditio
 RunConditions RunConditionsRecorder::conditionsOf(int channel) const {
     if (const auto& recovered = m_recovered[std::size_t(channel)]) return *recovered;
     RunConditions c = m_last;
-    const RunConditions& f = m_factors[std::size_t(channel)];
+    // During the run, so far: the factors as they stand and the run's end not yet come.
+    const bool running = m_run.isRunning();
+    const RunConditions f = running ? factorsNow(channel) : m_factors[std::size_t(channel)];
     c.voltageAdjust = f.voltageAdjust;
     c.currentAdjust = f.currentAdjust;
     c.voltageControl = f.voltageControl;
     c.currentControl = f.currentControl;
-    if (m_run.isRunning()) {
-        // So far: the factors as they stand and the run's end not yet come.
-        c.voltageAdjust = factor(m_channels.voltageAdjust[channel]);
-        c.currentAdjust = factor(m_channels.currentAdjust[channel]);
-        c.voltageControl = factor(m_channels.KV[channel]);
-        c.currentControl = factor(m_channels.KI[channel]);
-        c.ended = QDateTime::currentDateTime();
-    }
+    if (running) c.ended = QDateTime::currentDateTime();
     return c;
 }
 

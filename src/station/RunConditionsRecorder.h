@@ -29,6 +29,8 @@ public:
 private:
     void started();
     void ended();
+    // Channel k's calibration factors as they stand, as the settings keep them.
+    RunConditions factorsNow(int k) const;
     // Only the reports of the link that carries the run, while it runs.
     void count(const InstrumentLink& link, qint64 RunConditions::*counter);
 
