@@ -78,12 +78,8 @@ TestRecovery::Outcome TestRecovery::offer(const std::function<bool()>& save) {
     if (out.offered.isEmpty()) return out;
     for (const JournalEntry& e : std::as_const(out.offered))
         m_kept[std::size_t(e.channel)] = true;
-    const QString list = listed(out.offered);
-    out.accepted =
-        m_parts.prompter.ask(Question::RecoverTests, programTitle::product(),
-                             QStringLiteral("上次退出时有%1个测试未保存（%2），是否保存？")
-                                 .arg(out.offered.size())
-                                 .arg(list));
+    out.accepted = m_parts.prompter.ask(Question::RecoverTests, programTitle::product(),
+                                        question(out.offered));
     if (!out.accepted) {
         giveUpAll();
         m_parts.prompter.inform(
@@ -108,7 +104,7 @@ void TestRecovery::restore(const QList<JournalEntry>& entries) {
     for (const JournalEntry& e : entries) {
         const int k = e.channel;
         m_parts.display.showTest(k, e.test);
-        // The whole curve the run took, also past the test's length.
+        // Every sample the test took, also those the display does not draw.
         const int n = int(std::min<std::size_t>(e.test.curve.size(), SampleStore::MaxSample));
         for (int i = 1; i <= n; ++i) {
             const CurvePoint& p = e.test.curve[std::size_t(i - 1)];
