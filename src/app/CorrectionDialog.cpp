@@ -19,7 +19,7 @@ namespace q7rk {
 CorrectionDialog::CorrectionDialog(QueryModel& model, Prompter& prompter, int record,
                                    QWidget* parent)
     : QWidget(parent, Qt::Dialog), m_model(model), m_prompter(prompter), m_record(record),
-      m_testNumber(model.testNumberAt(record)), m_kind(model.condition().kind) {
+      m_key(model.keyAt(record)), m_kind(model.condition().kind) {
     setObjectName(QStringLiteral("jlxg"));
     setWindowTitle(QStringLiteral("记录修改"));
     // Over the query window only, and without a loop of its own: the query window's rows
@@ -60,14 +60,14 @@ void CorrectionDialog::apply() {
     const QString title = programTitle::full();
     // The record is the one the operator picked; rows that were fetched again since hold
     // another list, and nothing in it is corrected.
-    if (m_model.condition().kind != m_kind || m_model.testNumberAt(m_record) != m_testNumber)
+    if (m_model.condition().kind != m_kind || m_model.keyAt(m_record) != m_key)
         return m_prompter.inform(title, resulttext::operationFailed());
     const QString field = m_field->currentText();
     const QString value = m_value->text();
     QList<FieldChange> changes{{field, value}};
     // A corrected measurement may change the verdict: the record's own limits judge it again,
     // and the operator sees the result before anything is written.
-    const auto stored = value.isEmpty() ? std::nullopt : m_model.store().load(m_kind, m_testNumber);
+    const auto stored = value.isEmpty() ? std::nullopt : m_model.store().load(m_kind, m_key);
     if (const auto again = stored ? rejudge(m_kind, stored->values, field, value) : std::nullopt) {
         const QString text =
             QStringLiteral("%1改为 %2 后，按本记录的指标重新判定，%3为“%4”（原为“%5”）。\n"

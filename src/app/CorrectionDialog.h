@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/ChannelModel.h"
+#include "kinds/TestKindDescription.h"
 
 #include <QWidget>
 
@@ -21,7 +21,7 @@ class CorrectionDialog : public QWidget {
 public:
     CorrectionDialog(QueryModel& model, Prompter& prompter, int record, QWidget* parent);
 
-    QString testNumber() const { return m_testNumber; }
+    const TestKey& key() const { return m_key; }
 
 private:
     void apply();
@@ -29,7 +29,7 @@ private:
     QueryModel& m_model;
     Prompter& m_prompter;
     int m_record;
-    QString m_testNumber;
+    TestKey m_key;
     TestKind m_kind;
     QComboBox* m_field = nullptr;
     QLineEdit* m_value = nullptr;

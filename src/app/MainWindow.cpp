@@ -158,10 +158,10 @@ void MainWindow::openTrendWindow() {
         window->setWindowFlag(Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
         connect(window, &TrendWindow::testChosen, this,
-                [this](TestKind kind, const QString& testNumber) {
+                [this](TestKind kind, const TestKey& key) {
                     showQuery();
                     if (auto* query = qobject_cast<QueryWindow*>(m_query.data()))
-                        query->selectTest(kind, testNumber);
+                        query->selectTest(kind, key);
                 });
         m_trend = window;
     }

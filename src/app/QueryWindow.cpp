@@ -339,23 +339,23 @@ std::optional<int> QueryWindow::selectedRecord() const {
     return record;
 }
 
-std::optional<int> QueryWindow::gridRowOf(TestKind kind, const QString& testNumber) const {
+std::optional<int> QueryWindow::gridRowOf(TestKind kind, const TestKey& key) const {
     if (m_model.rows().kind != kind) return std::nullopt;
     for (int record = 0; record < m_model.rows().count(); ++record)
-        if (m_model.testNumberAt(record) == testNumber) return record + 2;
+        if (m_model.keyAt(record) == key) return record + 2;
     return std::nullopt;
 }
 
-bool QueryWindow::selectTest(TestKind kind, const QString& testNumber) {
-    auto row = gridRowOf(kind, testNumber);
+bool QueryWindow::selectTest(TestKind kind, const TestKey& key) {
+    auto row = gridRowOf(kind, key);
     if (!row) {
         // The condition boxes show the search that found it, as if typed.
         m_kind->setCurrentIndex(int(kind));
         m_field->setCurrentText(QStringLiteral("测试编号"));
         m_comparison->setCurrentText(QStringLiteral("="));
-        m_value1->setText(testNumber);
+        m_value1->setText(key.number);
         runQuery();
-        row = gridRowOf(kind, testNumber);
+        row = gridRowOf(kind, key);
     }
     if (!row) return false;
     m_grid->setCurrentIndex(m_gridModel->index(*row, 0));
@@ -407,7 +407,7 @@ void QueryWindow::displaySelected() {
     if (!record) return inform(resulttext::noSelection());
     DisplayRequest request;
     request.kind = m_model.condition().kind;
-    request.testNumber = m_model.testNumberAt(*record);
+    request.key = m_model.keyAt(*record);
     request.group = DisplayGroup(std::clamp(m_group->currentIndex(), 0, 2));
     request.slot = displayChannel(m_slot->text().trimmed().toInt(), request.group);
     m_slot->setText(QString::number(request.slot));
@@ -418,8 +418,9 @@ void QueryWindow::displaySelected() {
 void QueryWindow::showConditions() {
     const auto record = selectedRecord();
     if (!record) return inform(resulttext::noSelection());
-    const QString number = m_model.testNumberAt(*record);
-    const auto conditions = m_model.store().conditions(m_model.condition().kind, number);
+    const TestKey key = m_model.keyAt(*record);
+    const QString number = shownKey(key);
+    const auto conditions = m_model.store().conditions(m_model.condition().kind, key);
     if (!conditions)
         return inform(QStringLiteral("测试编号为 ") + number +
                       QStringLiteral(" 的记录没有测量条件（由早期版本的程序保存）。"));
@@ -466,11 +467,11 @@ void QueryWindow::exportCsv() {
 void QueryWindow::showHistory() {
     const auto record = selectedRecord();
     if (!record) return inform(resulttext::noSelection());
-    const QString number = m_model.testNumberAt(*record);
+    const TestKey key = m_model.keyAt(*record);
     QString error;
-    const auto entries = m_model.store().history(m_model.condition().kind, number, &error);
+    const auto entries = m_model.store().history(m_model.condition().kind, key, &error);
     if (!error.isEmpty()) return inform(error);
-    (new HistoryDialog(number, entries, this))->show();
+    (new HistoryDialog(shownKey(key), entries, this))->show();
 }
 
 void QueryWindow::showDeletions() {
@@ -482,12 +483,13 @@ void QueryWindow::showDeletions() {
 void QueryWindow::exportCurve() {
     const auto record = selectedRecord();
     if (!record) return inform(resulttext::noSelection());
-    const QString number = m_model.testNumberAt(*record);
+    const TestKey key = m_model.keyAt(*record);
+    const QString number = shownKey(key);
     const QString path =
         m_prompter.saveFileName(QStringLiteral("导出曲线"), number + QStringLiteral("曲线.csv"),
                                 QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
     if (path.isEmpty()) return; // cancelled
-    const auto bytes = curveCsv(m_model.store(), m_model.condition().kind, number);
+    const auto bytes = curveCsv(m_model.store(), m_model.condition().kind, key);
     if (!bytes)
         return inform(QStringLiteral("导出失败：结果文件中已没有测试编号 %1 的记录。").arg(number));
     QString cause;

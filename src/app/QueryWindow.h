@@ -46,7 +46,7 @@ public:
     // Selects the row of that stored test, so 显示记录 shows it: among the rows read so far
     // when they are of its kind, else by searching for its number (which replaces the
     // search). False when the file does not hold it.
-    bool selectTest(TestKind kind, const QString& testNumber);
+    bool selectTest(TestKind kind, const TestKey& key);
 
 signals:
     // 显示记录: the stored test of the selected row into channel `slot` (already fitted to
@@ -77,7 +77,7 @@ private:
     void showCount();
     void inform(const QString& text);
     // The grid row of the test among the rows read so far.
-    std::optional<int> gridRowOf(TestKind kind, const QString& testNumber) const;
+    std::optional<int> gridRowOf(TestKind kind, const TestKey& key) const;
 
     QueryModel& m_model;
     Prompter& m_prompter;

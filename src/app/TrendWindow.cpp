@@ -148,7 +148,8 @@ TrendWindow::TrendWindow(const ResultStore& store, Prompter& prompter, QWidget* 
     m_image = named(new TrendImage(this), "chart");
     m_image->textOf = [this](int i) { return pointText(i); };
     m_image->chosen = [this](int i) {
-        emit testChosen(m_request.kind, m_data.points[std::size_t(i)].testNumber);
+        const TrendPoint& p = m_data.points[std::size_t(i)];
+        emit testChosen(m_request.kind, TestKey{p.testNumber, p.afterBoiling});
     };
     m_pages = new QStackedWidget(this);
     m_pages->addWidget(m_image);
@@ -383,7 +384,8 @@ QString TrendWindow::pointText(int index) const {
     const TrendPoint& p = m_data.points.at(std::size_t(index));
     const QStringList& rules = m_pointRules.at(std::size_t(index));
     return QStringLiteral("测试编号：%1\n测试日期：%2\n%3：%4\n%5")
-        .arg(p.testNumber, p.date, m_request.field, QString::number(p.value, 'g', 8),
+        .arg(shownKey({p.testNumber, p.afterBoiling}), p.date, m_request.field,
+             QString::number(p.value, 'g', 8),
              rules.isEmpty() ? QStringLiteral("未违反判异规则")
                              : QStringLiteral("违反：") + rules.join(QStringLiteral("；")));
 }

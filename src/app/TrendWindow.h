@@ -47,7 +47,7 @@ public:
     QString pointText(int index) const;
 
 signals:
-    void testChosen(q7rk::TestKind kind, const QString& testNumber);
+    void testChosen(q7rk::TestKind kind, const q7rk::TestKey& key);
 
 private:
     QWidget* buildControls();

@@ -146,9 +146,9 @@ bool RunController::confirmStart() {
     const int last = m_channels.lastChannel;
     for (int k = first; k <= last; ++k) {
         const TestKind kind = m_channels.kind(k);
-        const QString number = testNumberOf(m_panel, k);
-        if (m_duplicate && m_duplicate(kind, number)) {
-            const QString text = duplicateNumberText(kind, number);
+        const TestKey key = testKeyOf(m_panel, k);
+        if (m_duplicate && m_duplicate(kind, key)) {
+            const QString text = duplicateNumberText(kind, key);
             m_shell.setStatusText(k + 1, text);
             m_prompter.inform(kInfoTitle, text);
             return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/TestKindDescription.h"
 #include "link/Frame.h"
 #include "link/ResultSender.h"
 #include "settings/ChannelModel.h"
@@ -35,7 +36,7 @@ class RunController : public QObject {
     Q_OBJECT
 public:
     // A test number already stored for that kind? (The result files answer it.)
-    using DuplicateCheck = std::function<bool(TestKind kind, const QString& testNumber)>;
+    using DuplicateCheck = std::function<bool(TestKind kind, const TestKey& key)>;
 
     // Why the last run ended.
     enum class EndReason { Finished, Stopped, InstrumentSilent, LinkLost };

@@ -36,9 +36,14 @@ QString endPhrase(TestKind kind) {
            QStringLiteral("测试结束");
 }
 
-QString duplicateNumberText(TestKind kind, const QString& number) {
+QString shownKey(const TestKey& key) {
+    return key.afterBoiling ? key.number + QStringLiteral("（水煮后）") : key.number;
+}
+
+QString duplicateNumberText(TestKind kind, const TestKey& key) {
     return QStringLiteral("同名记录") + QString::fromUtf8(description(kind).name) +
-           QStringLiteral("测试编号：") + number + QStringLiteral(" 已经存在，请使用其他的编号！");
+           QStringLiteral("测试编号：") + shownKey(key) +
+           QStringLiteral(" 已经存在，请使用其他的编号！");
 }
 
 QString kindKey(TestKind kind) {
@@ -67,6 +72,13 @@ int wholeSeconds(double value) {
 QString testNumberOf(const PanelModel& panel, int channel) {
     const TestKindDescription& d = description(panel.channels().kind(channel));
     return panel.text(channel, d.testNumberBox) + panel.text(channel, d.samplePositionBox);
+}
+
+TestKey testKeyOf(const PanelModel& panel, int channel) {
+    const TestKind kind = panel.channels().kind(channel);
+    return {testNumberOf(panel, channel),
+            description(kind).storesBoilingMarks &&
+                panel.option(Option::AfterBoiling, groupOf(channel))};
 }
 
 std::optional<SplitTestNumber> splitTestNumber(const QString& whole) {

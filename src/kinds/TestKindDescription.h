@@ -104,8 +104,20 @@ std::span<const TestKind> allKinds();
 // "第1路开始TV测试" and "路TV测试结束" without the channel part.
 QString startPhrase(TestKind kind);
 QString endPhrase(TestKind kind);
-// The refusal of a number that is already stored, at the start of a run and at a save.
-QString duplicateNumberText(TestKind kind, const QString& number);
+// A stored test is known by its number (the number box and the sample position) and, for the
+// kinds that keep the boiling marks, whether it was measured after boiling: one foil is
+// tested before boiling and again after, under the same number.
+struct TestKey {
+    QString number;
+    bool afterBoiling = false;
+
+    bool operator==(const TestKey&) const = default;
+};
+// "R0702HL", or "R0702HL（水煮后）" for a test after boiling.
+QString shownKey(const TestKey& key);
+
+// The refusal of a test that is already stored, at the start of a run and at a save.
+QString duplicateNumberText(TestKind kind, const TestKey& key);
 
 std::optional<TestKind> kindFromKey(const QString& key);
 QString kindKey(TestKind kind);
@@ -117,6 +129,8 @@ int wholeSeconds(double value);
 
 // The key of channel k's test: its number box followed by its sample position.
 QString testNumberOf(const PanelModel& panel, int channel);
+// The key channel k's test is stored under: its number and its group's boiling option.
+TestKey testKeyOf(const PanelModel& panel, int channel);
 // The number box and the position of a stored test number, where it ends with a position.
 struct SplitTestNumber {
     QString number;

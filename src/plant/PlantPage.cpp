@@ -53,7 +53,7 @@ float timeScaleFor(int lastColumn) {
 QString curveNumbers(const QList<int>& numbers) {
     QStringList texts;
     for (int n : numbers)
-        texts << QString::number(n);
+        texts << plantTexts::pieceLabel(n);
     return texts.join(QStringLiteral("、"));
 }
 

@@ -4,6 +4,14 @@
 
 namespace q7rk::plantTexts {
 
+// A piece as the plant page names it: curves 1-3 before boiling are "1"-"3", curves 4-6 the
+// same pieces after boiling, "1'"-"3'".
+inline QString pieceLabel(int curveNumber) {
+    return curveNumber >= 4 && curveNumber <= 6
+               ? QString::number(curveNumber - 3) + QLatin1Char('\'')
+               : QString::number(curveNumber);
+}
+
 // What the plant page and the upload show the operator.
 inline QString addGradeQuestion() {
     return QStringLiteral("此规格不存在,是否加入到规格列表中?");
@@ -22,7 +30,7 @@ inline QString piecesSaved() {
 }
 // Which foil gets the piece.
 inline QString uploadQuestion(int curveNumber, const QString& serial) {
-    return QStringLiteral("第%1片数据是否保存?（卷号 %2）").arg(curveNumber).arg(serial);
+    return QStringLiteral("第%1片数据是否保存?（卷号 %2）").arg(pieceLabel(curveNumber)).arg(serial);
 }
 // The second line of the first question when neither the page nor the plant knows the foil.
 inline QString noFoilAnywhere(const QString& serial) {
@@ -31,7 +39,7 @@ inline QString noFoilAnywhere(const QString& serial) {
         .arg(serial);
 }
 inline QString curveSaved(int curveNumber, const QString& serial) {
-    return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）").arg(curveNumber).arg(serial);
+    return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）").arg(pieceLabel(curveNumber)).arg(serial);
 }
 // Pieces 1 and 1' sent or queued while the page's whole-roll boxes were empty.
 inline QString foilNotWritten(const QString& curveNumbers, const QString& serial) {
@@ -70,13 +78,13 @@ inline QString writeConflict() {
 }
 inline QString curveTooLong(int curveNumber, int points, int columns) {
     return QStringLiteral("第%1片曲线有%2个数据点，超过工厂数据库Curve表的%3个数据列，无法上传。")
-        .arg(curveNumber)
+        .arg(pieceLabel(curveNumber))
         .arg(points)
         .arg(columns);
 }
 inline QString curveLengthOutOfRange(int curveNumber, int points) {
     return QStringLiteral("第%1片曲线长度%2超出0到6000的范围，无法上传。")
-        .arg(curveNumber)
+        .arg(pieceLabel(curveNumber))
         .arg(points);
 }
 // A required number box.
@@ -88,10 +96,10 @@ inline QString numberOrEmpty(const QString& label) {
     return QStringLiteral("“%1”必须是数字或留空！").arg(label);
 }
 inline QString pieceNeedsNumber(int curveNumber, const QString& label) {
-    return QStringLiteral("第%1片的“%2”必须是数字！").arg(curveNumber).arg(label);
+    return QStringLiteral("第%1片的“%2”必须是数字！").arg(pieceLabel(curveNumber)).arg(label);
 }
 inline QString pieceNumberOrEmpty(int curveNumber, const QString& label) {
-    return QStringLiteral("第%1片的“%2”必须是数字或留空！").arg(curveNumber).arg(label);
+    return QStringLiteral("第%1片的“%2”必须是数字或留空！").arg(pieceLabel(curveNumber)).arg(label);
 }
 inline QString badCurveNumber(int curveNumber) {
     return QStringLiteral("片号%1不在1到6之间，无法上传。").arg(curveNumber);
@@ -142,7 +150,7 @@ inline QString removeQueuedQuestion(const QString& pieces) {
         .arg(pieces);
 }
 inline QString queuedPiece(const QString& serial, int curveNumber) {
-    return QStringLiteral("卷号%1第%2片").arg(serial).arg(curveNumber);
+    return QStringLiteral("卷号%1第%2片").arg(serial, pieceLabel(curveNumber));
 }
 inline QString queueFailed(const QString& path) {
     return QStringLiteral("本机暂存文件“%1”无法读写。").arg(path);

@@ -160,18 +160,22 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
         field->limitField.isEmpty() ? QStringLiteral("NULL") : quotedName(field->limitField);
     Reader reader(path);
     indexTestDates(reader.handle(), table);
-    SqliteStatement q(reader.handle(),
-                      QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %6 ORDER BY %2, rowid")
-                          .arg(quotedName(u("测试编号")), quotedName(u("测试日期")),
-                               quotedName(field->name), limit, quotedName(table), where));
+    const QString boiling = description(request.kind).storesBoilingMarks
+                                ? QStringLiteral("(%1 IS 'True')").arg(quotedName(u("水煮后")))
+                                : QStringLiteral("0");
+    SqliteStatement q(
+        reader.handle(),
+        QStringLiteral("SELECT %1, %2, %3, %4, %7 FROM %5 WHERE %6 ORDER BY %2, rowid")
+            .arg(quotedName(u("测试编号")), quotedName(u("测试日期")), quotedName(field->name),
+                 limit, quotedName(table), where, boiling));
     int at = 0;
     for (const QVariant& v : binds)
         q.bind(++at, v);
     while (q.next()) {
         const auto value = numberIn(q.value(2));
         if (!value) continue;
-        data.points.push_back(
-            {q.value(0).toString(), q.value(1).toString(), *value, numberIn(q.value(3))});
+        data.points.push_back({q.value(0).toString(), q.integer(4) != 0, q.value(1).toString(),
+                               *value, numberIn(q.value(3))});
     }
     if (!q.done()) {
         data.readable = false;

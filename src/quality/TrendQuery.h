@@ -37,6 +37,7 @@ struct TrendRequest {
 // One test on the chart.
 struct TrendPoint {
     QString testNumber;
+    bool afterBoiling = false; // with the number, the key of the stored test
     QString date;
     double value = 0;
     std::optional<double> limit; // the record's own tolerance limit

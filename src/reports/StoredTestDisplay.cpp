@@ -79,9 +79,9 @@ DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {
         report(out, QStringLiteral("测试正在进行，请在测试结束后再显示记录！"));
         return out;
     }
-    const auto test = m_store.load(request.kind, request.testNumber);
+    const auto test = m_store.load(request.kind, request.key);
     if (!test) {
-        report(out, numbered(request.testNumber) + QStringLiteral("记录无法读取，请重新查询！"));
+        report(out, numbered(shownKey(request.key)) + QStringLiteral("记录无法读取，请重新查询！"));
         return out;
     }
 

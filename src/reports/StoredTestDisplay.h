@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/TestKindDescription.h"
 #include "settings/ChannelModel.h"
 
 #include <QString>
@@ -32,7 +33,7 @@ float displayTimeScale(int samples);
 // What the query window hands over when the operator asks to see a stored test.
 struct DisplayRequest {
     TestKind kind = TestKind::Tv;
-    QString testNumber;
+    TestKey key;
     int slot = 0; // the window's slot counter
     DisplayGroup group = DisplayGroup::Channels13;
 };

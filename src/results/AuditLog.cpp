@@ -18,17 +18,41 @@ QString table() {
 }
 
 constexpr const char* kColumns = R"("时间","测试人","测试编号","字段","原值","新值","删除内容")";
+// Columns added since the table was first made: the boiling state of the test, and the curve
+// and conditions of a deleted test.
+constexpr const char* kAddedColumns[] = {"水煮后", "删除曲线", "删除条件"};
+constexpr const char* kAddedTypes[] = {"INTEGER", "TEXT", "TEXT"};
 
-QSqlError insert(const QSqlDatabase& db, const AuditEntry& e, const QVariant& removed) {
+QVariant nullText() {
+    return QVariant(QMetaType::fromType<QString>());
+}
+
+QSqlError insert(const QSqlDatabase& db, const AuditEntry& e, const QVariant& removed,
+                 const QVariant& curve = nullText(), const QVariant& conditions = nullText()) {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?,?,?,?,?,?,?)")
+    q.prepare(QStringLiteral("INSERT INTO %1 (%2,\"水煮后\",\"删除曲线\",\"删除条件\") "
+                             "VALUES (?,?,?,?,?,?,?,?,?,?)")
                   .arg(table(), QString::fromUtf8(kColumns)));
     for (const QVariant& v :
          {QVariant(e.time), QVariant(e.operatorName), QVariant(e.testNumber), QVariant(e.field),
-          QVariant(e.oldValue), QVariant(e.newValue), removed})
+          QVariant(e.oldValue), QVariant(e.newValue), removed, QVariant(int(e.afterBoiling)),
+          curve, conditions})
         q.addBindValue(v);
     q.exec();
     return q.lastError();
+}
+
+// The columns a read takes: an added column the table lacks (a file not written since) reads
+// as null.
+QString readColumns(const QSqlDatabase& db) {
+    QString out = QStringLiteral("rowid,") + QString::fromUtf8(kColumns);
+    for (const char* c : kAddedColumns) {
+        const QString name = QString::fromUtf8(c);
+        out += hasColumn(db, QString::fromUtf8(AuditTableName), name)
+                   ? QStringLiteral(",\"%1\"").arg(name)
+                   : QStringLiteral(",NULL");
+    }
+    return out;
 }
 
 // The row as JSON: numbers stay numbers, null stays null, keyed by the field names.
@@ -56,7 +80,7 @@ QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& whe
     q.setForwardOnly(true);
     // A file that never had a change has no table; that is an empty history, not a fault.
     q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid")
-                  .arg(QString::fromUtf8(kColumns), table(), where));
+                  .arg(readColumns(db), table(), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
     if (!q.exec()) {
@@ -70,14 +94,17 @@ QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& whe
         return out;
     }
     while (q.next()) {
-        AuditEntry e{q.value(0).toString(),
-                     q.value(1).toString(),
-                     q.value(2).toString(),
-                     q.value(3).toString(),
-                     q.value(4).toString(),
-                     q.value(5).toString(),
-                     {}};
-        if (!q.value(6).isNull()) e.removedRow = shownRow(kind, q.value(6).toString());
+        AuditEntry e;
+        e.id = q.value(0).toLongLong();
+        e.time = q.value(1).toString();
+        e.operatorName = q.value(2).toString();
+        e.testNumber = q.value(3).toString();
+        e.field = q.value(4).toString();
+        e.oldValue = q.value(5).toString();
+        e.newValue = q.value(6).toString();
+        if (!q.value(7).isNull()) e.removedRow = shownRow(kind, q.value(7).toString());
+        e.afterBoiling = q.value(8).toInt() != 0;
+        e.keptWhole = !q.value(9).isNull();
         out << e;
     }
     return out;
@@ -96,6 +123,13 @@ QSqlError createAuditTable(const QSqlDatabase& db) {
                                "\"删除内容\" TEXT)")
                     .arg(table())))
         return q.lastError();
+    for (std::size_t i = 0; i < std::size(kAddedColumns); ++i) {
+        const QString name = QString::fromUtf8(kAddedColumns[i]);
+        if (hasColumn(db, QString::fromUtf8(AuditTableName), name)) continue;
+        if (!q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN \"%2\" %3")
+                        .arg(table(), name, QLatin1String(kAddedTypes[i]))))
+            return q.lastError();
+    }
     q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"修改历史_测试编号\" ON %1 (\"测试编号\")")
                .arg(table()));
     q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"修改历史_时间\" ON %1 (\"时间\")")
@@ -108,13 +142,37 @@ QSqlError addCorrectionEntry(const QSqlDatabase& db, const AuditEntry& entry) {
 }
 
 QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEntry& entry,
-                           const QVariantList& row) {
-    return insert(db, entry, rowJson(kind, row));
+                           const RemovedTest& removed) {
+    return insert(db, entry, rowJson(kind, removed.row), removed.curveJson,
+                  removed.conditionsJson.isEmpty() ? nullText() : QVariant(removed.conditionsJson));
 }
 
-QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const QString& testNumber,
+std::optional<RemovedTest> removedTest(const QSqlDatabase& db, TestKind kind, qint64 id,
+                                       AuditEntry* line) {
+    QString error;
+    const QList<AuditEntry> found = read(db, kind, QStringLiteral("rowid = ? AND \"字段\" = ?"),
+                                         {id, QString::fromUtf8(DeletionField)}, &error);
+    if (found.isEmpty() || !found.first().keptWhole) return std::nullopt;
+    if (line) *line = found.first();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT \"删除内容\",\"删除曲线\",\"删除条件\" FROM %1 WHERE rowid = ?")
+                  .arg(table()));
+    q.addBindValue(id);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    RemovedTest out;
+    const QJsonObject o = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object();
+    for (const QString& name : fieldNames(kind))
+        out.row << o.value(name).toVariant();
+    out.curveJson = q.value(1).toString();
+    out.conditionsJson = q.value(2).toString();
+    return out;
+}
+
+QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const TestKey& key,
                               QString* error) {
-    return read(db, kind, QStringLiteral("\"测试编号\" = ?"), {testNumber}, error);
+    QVariantList binds;
+    const QString where = keyClause(db, kind, QString::fromUtf8(AuditTableName), key, binds);
+    return read(db, kind, where, binds, error);
 }
 
 QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,

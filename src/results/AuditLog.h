@@ -17,20 +17,36 @@ namespace q7rk {
 // Every correction and deletion leaves a line in this table of the same result file, written
 // in the transaction of the change, so the file never holds a change without its line.
 inline constexpr const char* AuditTableName = "修改历史";
-// The field of a deletion's line: the whole row is kept beside it.
+// The field of a deletion's line: the whole test is kept beside it.
 inline constexpr const char* DeletionField = "删除记录";
+// The field of the line a deleted test leaves when it is put back.
+inline constexpr const char* RestoreField = "恢复记录";
 
 struct AuditEntry {
     QString time; // "yyyy/MM/dd HH:mm:ss", local time: sorts and compares as text
     QString operatorName;
     QString testNumber;
+    bool afterBoiling = false;
     QString field;
     QString oldValue;
     QString newValue;
     // A deletion: the removed parameter row as the grid shows it, in field order.
     QStringList removedRow;
+    qint64 id = 0; // the line's row in the table
+    // A deletion made by this version keeps the curve and the conditions too, so the test can
+    // be put back whole; one of an older version kept the row only.
+    bool keptWhole = false;
 
+    TestKey key() const { return {testNumber, afterBoiling}; }
     bool isDeletion() const { return field == QString::fromUtf8(DeletionField); }
+};
+
+// A deleted test as its line keeps it: the row (the file's values in field order), the curve
+// and the conditions as JSON.
+struct RemovedTest {
+    QVariantList row;
+    QString curveJson;
+    QString conditionsJson; // empty when the test had none
 };
 
 QString auditTime(const QDateTime& when);
@@ -40,14 +56,16 @@ QString auditTime(const QDateTime& when);
 QSqlError createAuditTable(const QSqlDatabase& db);
 // A line for a correction of one field.
 QSqlError addCorrectionEntry(const QSqlDatabase& db, const AuditEntry& entry);
-// A line for a deleted row; the row (the file's values in field order) is kept as JSON.
+// A line for a deleted test; the row is kept as JSON keyed by field names.
 QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEntry& entry,
-                           const QVariantList& row);
+                           const RemovedTest& removed);
+// What the deletion line `id` keeps; nullopt when there is no such deletion.
+std::optional<RemovedTest> removedTest(const QSqlDatabase& db, TestKind kind, qint64 id,
+                                       AuditEntry* line = nullptr);
 
-// The lines of one test, oldest first. A file without the table has none.
-// A file without the history table has an empty history; a table that cannot be read
-// leaves its cause in `error`.
-QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const QString& testNumber,
+// The lines of one test, oldest first. A file without the history table has an empty
+// history; a table that cannot be read leaves its cause in `error`.
+QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const TestKey& key,
                               QString* error = nullptr);
 // The deletions of the days from..to ("yyyy/MM/dd"), oldest first, each with its row.
 QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,

@@ -140,12 +140,12 @@ void CsvExportJob::finish(bool ok) {
     emit finished(ok);
 }
 
-QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const QString& testNumber,
+QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const TestKey& key,
                              QStringList* header) {
     if (header)
         *header = {QStringLiteral("vi_order"), QStringLiteral("电压"), QStringLiteral("电流")};
     QList<QStringList> rows;
-    const auto test = store.load(kind, testNumber);
+    const auto test = store.load(kind, key);
     if (!test) return rows;
     rows.reserve(qsizetype(test->curve.size()));
     int n = 0;
@@ -156,10 +156,10 @@ QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const QStr
 }
 
 std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
-                                   const QString& testNumber, qsizetype* samples) {
-    if (!store.load(kind, testNumber)) return std::nullopt;
+                                   const TestKey& key, qsizetype* samples) {
+    if (!store.load(kind, key)) return std::nullopt;
     QStringList header;
-    const QList<QStringList> rows = curveRows(store, kind, testNumber, &header);
+    const QList<QStringList> rows = curveRows(store, kind, key, &header);
     if (samples) *samples = rows.size();
     return csvBytes(header, rows, QList<bool>(header.size(), true));
 }

@@ -79,11 +79,11 @@ private:
 };
 
 // One test's curve: "vi_order", "电压", "电流"; an empty list when the test is not stored.
-QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const QString& testNumber,
+QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const TestKey& key,
                              QStringList* header);
 // That curve as a CSV file's bytes (every column a number); nullopt when the test is not
 // stored. `samples` gets the number of curve rows.
 std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
-                                   const QString& testNumber, qsizetype* samples = nullptr);
+                                   const TestKey& key, qsizetype* samples = nullptr);
 
 } // namespace q7rk

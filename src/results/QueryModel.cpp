@@ -50,8 +50,12 @@ QString QueryModel::testNumberAt(int record) const {
     return valid(record) ? m_rows.value(record, 0).toString() : QString();
 }
 
-ResultOutcome QueryModel::removeAndRefresh(const QStringList& numbers) {
-    const ResultOutcome out = m_store.remove(m_condition.kind, numbers);
+TestKey QueryModel::keyAt(int record) const {
+    return valid(record) ? m_rows.key(record) : TestKey{};
+}
+
+ResultOutcome QueryModel::removeAndRefresh(const QList<TestKey>& keys) {
+    const ResultOutcome out = m_store.remove(m_condition.kind, keys);
     // The rows show the file as it is now, whatever went wrong.
     if (m_ran) run(m_condition, m_rows.count());
     return out;
@@ -59,7 +63,7 @@ ResultOutcome QueryModel::removeAndRefresh(const QStringList& numbers) {
 
 ResultOutcome QueryModel::deleteRecord(std::optional<int> record) {
     if (!valid(record)) return {false, resulttext::noSelection()};
-    return removeAndRefresh({testNumberAt(*record)});
+    return removeAndRefresh({keyAt(*record)});
 }
 
 ResultOutcome QueryModel::deleteBatch(std::optional<int> record, const QString& countText) {
@@ -69,10 +73,10 @@ ResultOutcome QueryModel::deleteBatch(std::optional<int> record, const QString& 
     const qint64 end = qint64(*record) + *count;
     while (m_rows.count() < end && fetchMore() > 0) {
     }
-    QStringList numbers;
+    QList<TestKey> keys;
     for (int r = *record; r < m_rows.count() && r < end; ++r)
-        numbers << testNumberAt(r);
-    return removeAndRefresh(numbers);
+        keys << keyAt(r);
+    return removeAndRefresh(keys);
 }
 
 ResultOutcome QueryModel::correct(std::optional<int> record, const QString& field,
@@ -83,7 +87,7 @@ ResultOutcome QueryModel::correct(std::optional<int> record, const QString& fiel
 
 ResultOutcome QueryModel::correct(std::optional<int> record, const QList<FieldChange>& changes) {
     if (!valid(record)) return {false, resulttext::noSelection()};
-    return m_store.correct(m_condition.kind, testNumberAt(*record), changes);
+    return m_store.correct(m_condition.kind, keyAt(*record), changes);
 }
 
 } // namespace q7rk

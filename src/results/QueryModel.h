@@ -11,7 +11,7 @@ namespace q7rk {
 std::optional<int> parseBatchCount(const QString& text);
 
 // The query window without widgets: it runs a search, keeps its rows, and deletes and
-// corrects the records of those rows. A record is addressed by its test number, taken from
+// corrects the records of those rows. A record is addressed by its key, taken from
 // the rows the operator sees, never by running the search again and counting. The rows are
 // read a page at a time as the grid needs them, so a search over a year of tests shows its
 // first screen at once.
@@ -43,6 +43,8 @@ public:
     // The record a grid row shows, or nullopt for the fixed, header and last rows.
     std::optional<int> recordOfGridRow(int gridRow) const;
     QString testNumberAt(int record) const;
+    // The number and boiling state of the record.
+    TestKey keyAt(int record) const;
 
     // Deletes the record; "删除完毕！" only when its parameter row went.
     ResultOutcome deleteRecord(std::optional<int> record);
@@ -58,7 +60,7 @@ private:
     bool valid(std::optional<int> record) const {
         return record && *record >= 0 && *record < m_rows.count();
     }
-    ResultOutcome removeAndRefresh(const QStringList& numbers);
+    ResultOutcome removeAndRefresh(const QList<TestKey>& keys);
 
     ResultStore& m_store;
     QueryCondition m_condition;

@@ -71,54 +71,17 @@ private:
     QString m_error;
 };
 
-const QString kTimeFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss.zzz");
-
-QJsonObject conditionsJson(const RunConditions& c) {
-    return {{"voltageAdjust", c.voltageAdjust},
-            {"currentAdjust", c.currentAdjust},
-            {"voltageControl", c.voltageControl},
-            {"currentControl", c.currentControl},
-            {"link", c.link},
-            {"version", c.version},
-            {"polls", c.polls},
-            {"lostReplies", c.lostReplies},
-            {"rejectedFrames", c.rejectedFrames},
-            {"lateSamples", c.lateSamples},
-            {"started", c.started.toString(kTimeFormat)},
-            {"ended", c.ended.toString(kTimeFormat)}};
-}
-
-RunConditions conditionsFrom(const QJsonObject& o) {
-    RunConditions c;
-    c.voltageAdjust = o.value("voltageAdjust").toDouble(1);
-    c.currentAdjust = o.value("currentAdjust").toDouble(1);
-    c.voltageControl = o.value("voltageControl").toDouble(1);
-    c.currentControl = o.value("currentControl").toDouble(1);
-    c.link = o.value("link").toString();
-    c.version = o.value("version").toString();
-    c.polls = o.value("polls").toInteger();
-    c.lostReplies = o.value("lostReplies").toInteger();
-    c.rejectedFrames = o.value("rejectedFrames").toInteger();
-    c.lateSamples = o.value("lateSamples").toInteger();
-    c.started = QDateTime::fromString(o.value("started").toString(), kTimeFormat);
-    c.ended = QDateTime::fromString(o.value("ended").toString(), kTimeFormat);
-    return c;
-}
-
 // The samples go as the numbers they are: JSON keeps every bit of a double.
 QByteArray entryJson(const JournalEntry& e) {
     QJsonArray values;
     for (const QString& v : e.test.values)
         values.append(v);
-    QJsonArray curve;
-    for (const CurvePoint& p : e.test.curve)
-        curve.append(QJsonArray{p.volts, p.milliamperes});
     QJsonObject o{{"kind", kindKey(e.test.kind)},
                   {"values", values},
-                  {"curve", curve},
+                  {"curve", curveToJson(e.test.curve)},
                   {"verdict", e.verdict},
                   {"serial", e.pieceSerial}};
-    if (e.test.conditions) o.insert("conditions", conditionsJson(*e.test.conditions));
+    if (e.test.conditions) o.insert("conditions", conditionsToJson(*e.test.conditions));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -132,10 +95,9 @@ std::optional<JournalEntry> entryFrom(int channel, const QByteArray& json) {
     for (const QJsonValue& v : o.value("values").toArray())
         e.test.values << v.toString();
     if (e.test.values.size() != fieldNames(*kind).size()) return std::nullopt;
-    for (const QJsonValue& p : o.value("curve").toArray())
-        e.test.curve.push_back({p.toArray().at(0).toDouble(), p.toArray().at(1).toDouble()});
+    e.test.curve = curveFromJson(o.value("curve").toArray());
     if (o.contains("conditions"))
-        e.test.conditions = conditionsFrom(o.value("conditions").toObject());
+        e.test.conditions = conditionsFromJson(o.value("conditions").toObject());
     e.verdict = o.value("verdict").toString();
     e.pieceSerial = o.value("serial").toString();
     return e;

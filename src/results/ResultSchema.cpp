@@ -4,6 +4,8 @@
 
 #include <QDate>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 namespace q7rk {
 
@@ -35,6 +37,30 @@ QStringList searchFields(TestKind kind) {
 
 QStringList correctableFields(TestKind kind) {
     return utf8List(description(kind).correctableFields);
+}
+
+bool hasColumn(const QSqlDatabase& db, const QString& table, const QString& column) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name = ?"));
+    q.addBindValue(table);
+    q.addBindValue(column);
+    return q.exec() && q.next();
+}
+
+QString keyClause(const QSqlDatabase& db, TestKind kind, const QString& table, const TestKey& key,
+                  QVariantList& binds) {
+    binds << key.number << int(key.afterBoiling);
+    if (!hasColumn(db, table, QString::fromUtf8(BoilingColumn))) {
+        if (!description(kind).storesBoilingMarks) return QStringLiteral("\"测试编号\" = ? AND 0 = ?");
+        return QStringLiteral("\"测试编号\" = ? AND coalesce((SELECT (p.\"%1\" IS 'True') FROM \"%2\" p "
+                              "WHERE p.\"测试编号\" = \"%3\".\"测试编号\" ORDER BY p.rowid LIMIT 1), 0) = ?")
+            .arg(QString::fromUtf8(BoilingColumn), QString::fromUtf8(description(kind).tableName),
+                 table);
+    }
+    // A history line written before the column came has none: it belongs to the one test the
+    // number then had, and shows with either.
+    return QStringLiteral("\"测试编号\" = ? AND (\"%1\" IS NULL OR \"%1\" = ?)")
+        .arg(QString::fromUtf8(BoilingColumn));
 }
 
 std::optional<QString> normaliseDate(const QString& text) {

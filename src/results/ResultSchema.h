@@ -5,8 +5,11 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantList>
 #include <optional>
 #include <span>
+
+class QSqlDatabase;
 
 namespace q7rk {
 
@@ -23,6 +26,19 @@ QStringList correctableFields(TestKind kind);
 
 // The curve rows of every test of a file live in this one table.
 inline constexpr const char* CurveTableName = "曲线数据";
+
+// Beside the test number in the tables keyed by it (curve rows, measurement conditions,
+// history): 1 for a test measured after boiling, 0 otherwise. Files of older versions lack
+// it until they are next written; they held each number once, so the number alone finds
+// their rows.
+inline constexpr const char* BoilingColumn = "水煮后";
+// True when the file's table has the column.
+bool hasColumn(const QSqlDatabase& db, const QString& table, const QString& column);
+// The clause that picks a key's rows of a table of the kind's file keyed by number and boiling
+// state, with its values in `binds`. In a table without the column yet, a number's rows
+// take the boiling state of its parameter row.
+QString keyClause(const QSqlDatabase& db, TestKind kind, const QString& table, const TestKey& key,
+                  QVariantList& binds);
 
 // A box text as it goes into the file: a text as it is, a number as REAL, a date as
 // "yyyy/mm/dd", a mark as "True"/"False"; an empty number, date or mark is NULL. nullopt when

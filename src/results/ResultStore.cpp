@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -155,6 +156,80 @@ QString indexName(TestKind kind, const char* suffix) {
     return quoted((QByteArray(description(kind).tableName) + suffix).constData());
 }
 
+// 1 for a parameter row of a test after boiling, 0 otherwise (always 0 for a kind without the
+// boiling marks). `row` qualifies the column for a subquery.
+QString boilingOfRow(TestKind kind, const QString& row = {}) {
+    if (!description(kind).storesBoilingMarks) return QStringLiteral("0");
+    const QString column = quoted(BoilingColumn);
+    return QStringLiteral("(%1 IS 'True')").arg(row.isEmpty() ? column : row + '.' + column);
+}
+
+// The parameter rows of one test.
+QString rowKeyClause(TestKind kind, const TestKey& key, QVariantList& binds) {
+    binds << key.number << int(key.afterBoiling);
+    return QStringLiteral("%1 = ? AND %2 = ?").arg(testNumberField(), boilingOfRow(kind));
+}
+
+QSqlError createCurveTable(QSqlDatabase db) {
+    return execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, %3 INTEGER NOT "
+                                        "NULL DEFAULT 0, \"vi_order\" INTEGER, \"电压\" REAL, "
+                                        "\"电流\" REAL, PRIMARY KEY (%2, %3, \"vi_order\")) "
+                                        "WITHOUT ROWID")
+                             .arg(curveTable(), testNumberField(), quoted(BoilingColumn)));
+}
+
+QStringList columnsOf(QSqlDatabase db, const QString& table) {
+    QStringList out;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    q.addBindValue(table);
+    if (q.exec())
+        while (q.next())
+            out << q.value(0).toString();
+    return out;
+}
+
+// A table of an older file keyed by the number alone is made again keyed by number and
+// boiling state (`create` makes the new one), its rows copied with the boiling state of their
+// number's parameter row. Part of the write's transaction: all of it or nothing. A table
+// under the name that lacks a column of ours (other than `laterColumns`, added since) is
+// someone else's: it is left alone and the write fails.
+QSqlError keyByBoiling(QSqlDatabase db, TestKind kind, const char* tableName,
+                       const std::function<QSqlError()>& create,
+                       const QStringList& laterColumns = {}) {
+    const QString name = QString::fromUtf8(tableName);
+    const QStringList old = columnsOf(db, name);
+    if (old.isEmpty() || old.contains(QString::fromUtf8(BoilingColumn))) return create();
+    const QString moved = quoted((QByteArray(tableName) + "_迁移").constData());
+    if (QSqlError e = execError(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2")
+                                        .arg(quoted(tableName), moved));
+        e.isValid())
+        return e;
+    if (QSqlError e = create(); e.isValid()) return e;
+    for (const QString& c : columnsOf(db, name))
+        if (!old.contains(c) && c != QString::fromUtf8(BoilingColumn) && !laterColumns.contains(c))
+            return QSqlError(QString(),
+                             QStringLiteral("表“%1”缺少列“%2”，不是本程序的表").arg(name, c),
+                             QSqlError::StatementError);
+    QStringList kept;
+    for (const QString& c : old)
+        kept << QLatin1Char('"') + c + QLatin1Char('"');
+    const QString boiling =
+        QStringLiteral("coalesce((SELECT %1 FROM %2 p WHERE p.%3 = o.%3 ORDER BY p.rowid "
+                       "LIMIT 1), 0)")
+            .arg(boilingOfRow(kind, QStringLiteral("p")), tableOf(kind), testNumberField());
+    QStringList picked;
+    for (const QString& c : kept)
+        picked << QStringLiteral("o.") + c;
+    if (QSqlError e = execError(db, QStringLiteral("INSERT INTO %1 (%2,%3) SELECT %4,%5 FROM %6 o")
+                                        .arg(quoted(tableName), kept.join(QLatin1Char(',')),
+                                             quoted(BoilingColumn), picked.join(QLatin1Char(',')),
+                                             boiling, moved));
+        e.isValid())
+        return e;
+    return execError(db, QStringLiteral("DROP TABLE %1").arg(moved));
+}
+
 QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QStringList cols;
     for (const FieldSpec& f : description(kind).fields)
@@ -163,21 +238,28 @@ QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
                                     .arg(tableOf(kind), cols.join(QLatin1Char(','))));
     if (e.isValid()) return e;
-    if (e = createConditionsTable(db); e.isValid()) return e;
-    return execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, \"vi_order\" "
-                                        "INTEGER, \"电压\" REAL, \"电流\" REAL, PRIMARY KEY "
-                                        "(%2, \"vi_order\")) WITHOUT ROWID")
-                             .arg(curveTable(), testNumberField()));
+    if (e = keyByBoiling(
+            db, kind, ConditionsTableName, [&] { return createConditionsTable(db); },
+            {QStringLiteral("迟到采样")});
+        e.isValid())
+        return e;
+    if (e = keyByBoiling(db, kind, CurveTableName, [&] { return createCurveTable(db); });
+        e.isValid())
+        return e;
+    return createAuditTable(db);
 }
 
-// True when the file holds anything under the number, a parameter row or curve rows.
-bool numberTaken(QSqlDatabase db, TestKind kind, const QString& number) {
+// True when the file holds anything under the key, a parameter row or curve rows.
+bool keyTaken(QSqlDatabase db, TestKind kind, const TestKey& key) {
+    QVariantList binds;
+    const QString rows = rowKeyClause(kind, key, binds);
+    const QString curve = keyClause(db, kind, QString::fromUtf8(CurveTableName), key, binds);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT EXISTS(SELECT 1 FROM %1 WHERE %3 = ?) OR "
-                             "EXISTS(SELECT 1 FROM %2 WHERE %3 = ?)")
-                  .arg(tableOf(kind), curveTable(), testNumberField()));
-    q.addBindValue(number);
-    q.addBindValue(number);
+    q.prepare(QStringLiteral("SELECT EXISTS(SELECT 1 FROM %1 WHERE %3) OR "
+                             "EXISTS(SELECT 1 FROM %2 WHERE %4)")
+                  .arg(tableOf(kind), curveTable(), rows, curve));
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
     return q.exec() && q.next() && q.value(0).toBool();
 }
 
@@ -216,18 +298,21 @@ double toStep(double value, double perUnit) {
     return std::round(value * perUnit) / perUnit;
 }
 
-// One prepared insert, run once per sample on SQLite itself; the number is bound once.
-QSqlError insertCurve(QSqlDatabase db, const StoredTest& test) {
+// One prepared insert, run once per sample on SQLite itself; the key is bound once.
+QSqlError insertCurve(QSqlDatabase db, const TestKey& key, const std::vector<CurvePoint>& curve) {
     SqliteStatement insert(sqliteHandle(db),
-                           QStringLiteral("INSERT INTO %1 VALUES (?,?,?,?)").arg(curveTable()));
+                           QStringLiteral("INSERT INTO %1 (%2,%3,\"vi_order\",\"电压\",\"电流\") "
+                                          "VALUES (?,?,?,?,?)")
+                               .arg(curveTable(), testNumberField(), quoted(BoilingColumn)));
     if (!insert.isValid()) return insert.error();
-    const QByteArray number = test.testNumber().toUtf8();
+    const QByteArray number = key.number.toUtf8();
     insert.bindText(1, number);
+    insert.bindInt(2, key.afterBoiling ? 1 : 0);
     qint64 order = 0;
-    for (const CurvePoint& p : test.curve) {
-        insert.bindInt(2, ++order);
-        insert.bindDouble(3, toStep(p.volts, 10));
-        insert.bindDouble(4, toStep(p.milliamperes, 1000));
+    for (const CurvePoint& p : curve) {
+        insert.bindInt(3, ++order);
+        insert.bindDouble(4, toStep(p.volts, 10));
+        insert.bindDouble(5, toStep(p.milliamperes, 1000));
         insert.next();
         if (!insert.done()) return insert.error();
         insert.reset();
@@ -235,24 +320,77 @@ QSqlError insertCurve(QSqlDatabase db, const StoredTest& test) {
     return {};
 }
 
-// Writes a history line with the whole row for every parameter row of the number, before
-// they go. False when the history cannot be written: then nothing is deleted.
-bool keepRemovedRows(QSqlDatabase db, TestKind kind, const QString& number, AuditEntry entry) {
-    if (createAuditTable(db).isValid()) return false;
+// The curve of a test, sample 1 first; it ends before the first missing sample, which would
+// otherwise be drawn a second early. nullopt when the rows cannot be read.
+std::optional<std::vector<CurvePoint>> readCurve(QSqlDatabase db, TestKind kind,
+                                                 const TestKey& key) {
+    QVariantList binds;
+    const QString where = keyClause(db, kind, QString::fromUtf8(CurveTableName), key, binds);
+    QSqlQuery curve(db);
+    curve.setForwardOnly(true);
+    curve.prepare(QStringLiteral("SELECT \"vi_order\", \"电压\", \"电流\" FROM %1 "
+                                 "WHERE %2 ORDER BY \"vi_order\"")
+                      .arg(curveTable(), where));
+    for (const QVariant& v : binds)
+        curve.addBindValue(v);
+    if (!curve.exec()) return std::nullopt;
+    std::vector<CurvePoint> out;
+    while (curve.next()) {
+        if (curve.value(0).toLongLong() != qlonglong(out.size()) + 1) break;
+        out.push_back({sampleValue(curve.value(1)), sampleValue(curve.value(2))});
+    }
+    return out;
+}
+
+// Writes a history line with the whole test (row, curve, conditions) for every parameter row
+// of the key, before they go. False when the history cannot be written: then nothing is
+// deleted.
+bool keepRemovedTest(QSqlDatabase db, TestKind kind, const TestKey& key, AuditEntry entry) {
+    QVariantList binds;
+    const QString where = rowKeyClause(kind, key, binds);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                  .arg(columnList(kind), tableOf(kind), testNumberField()));
-    q.addBindValue(number);
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columnList(kind), tableOf(kind), where));
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
     if (!q.exec()) return false;
-    entry.testNumber = number;
+    const auto curve = readCurve(db, kind, key);
+    if (!curve) return false;
+    RemovedTest removed;
+    removed.curveJson = QString::fromUtf8(QJsonDocument(curveToJson(*curve)).toJson(QJsonDocument::Compact));
+    if (const auto conditions = readConditions(db, kind, key))
+        removed.conditionsJson = QString::fromUtf8(
+            QJsonDocument(conditionsToJson(*conditions)).toJson(QJsonDocument::Compact));
+    entry.testNumber = key.number;
+    entry.afterBoiling = key.afterBoiling;
     entry.field = QString::fromUtf8(DeletionField);
     const int columns = int(description(kind).fields.size());
     while (q.next()) {
-        QVariantList row;
+        removed.row.clear();
         for (int i = 0; i < columns; ++i)
-            row << q.value(i);
-        if (addDeletionEntry(db, kind, entry, row).isValid()) return false;
+            removed.row << q.value(i);
+        if (addDeletionEntry(db, kind, entry, removed).isValid()) return false;
+    }
+    return true;
+}
+
+// A test whose boiling mark was corrected takes its curve, conditions and history along to
+// its new key. False when the other key already holds any of them.
+bool moveKey(QSqlDatabase db, const TestKey& from, const TestKey& to) {
+    for (const char* table : {CurveTableName, ConditionsTableName, AuditTableName}) {
+        const QString name = QString::fromUtf8(table);
+        if (!hasColumn(db, name, QString::fromUtf8(BoilingColumn))) continue;
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ? AND %2 = ?%4")
+                      .arg(quoted(table), quoted(BoilingColumn), testNumberField(),
+                           name == QString::fromUtf8(AuditTableName)
+                               ? QStringLiteral(" AND \"字段\" <> '%1'")
+                                     .arg(QString::fromUtf8(DeletionField))
+                               : QString()));
+        q.addBindValue(int(to.afterBoiling));
+        q.addBindValue(from.number);
+        q.addBindValue(int(from.afterBoiling));
+        if (!q.exec()) return false;
     }
     return true;
 }
@@ -261,6 +399,12 @@ bool keepRemovedRows(QSqlDatabase db, TestKind kind, const QString& number, Audi
 
 QString ResultRows::text(int row, int column) const {
     return shownValue(fieldType(kind, column), value(row, column));
+}
+
+TestKey ResultRows::key(int r) const {
+    const int boiling = fieldIndex(kind, QString::fromUtf8(BoilingColumn));
+    return {text(r, 0), description(kind).storesBoilingMarks && boiling >= 0 &&
+                            parseBool(text(r, boiling)).value_or(false)};
 }
 
 QStringList ResultRows::row(int r) const {
@@ -278,20 +422,33 @@ QString ResultStore::locateDbFile(TestKind kind) const {
     return dir.absoluteFilePath(QString::fromUtf8(description(kind).fileName));
 }
 
-bool ResultStore::checkTestTable(TestKind kind, const QString& testNumber) const {
+bool ResultStore::checkTestTable(TestKind kind, const TestKey& key) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return false;
     Connection c(path);
-    return c.isOpen() && numberTaken(c.db(), kind, testNumber);
+    return c.isOpen() && keyTaken(c.db(), kind, key);
 }
 
-QString ResultStore::uniqueNumbers(const QSqlDatabase& db, TestKind kind, const QString& path) {
+QString ResultStore::prepareForWriting(const QSqlDatabase& db, TestKind kind, const QString& path,
+                                       QSqlError* error) {
+    if (const QSqlError e = createSchema(db, kind); e.isValid()) {
+        *error = e;
+        return {};
+    }
     const QString table = tableOf(kind);
     const QString plainIndex = indexName(kind, "_测试编号");
+    const QString key = QStringLiteral("%1, %2").arg(testNumberField(), boilingOfRow(kind));
+    // A kind with the boiling marks keeps one test before and one after boiling per number;
+    // the index of older versions held each number once.
+    const bool byBoiling = description(kind).storesBoilingMarks;
+    const QString unique = indexName(kind, byBoiling ? "_测试编号_水煮_唯一" : "_测试编号_唯一");
     QSqlQuery q(db);
     if (q.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                   .arg(indexName(kind, "_测试编号_唯一"), table, testNumberField()))) {
+                   .arg(unique, table, byBoiling ? key : testNumberField()))) {
         execError(db, QStringLiteral("DROP INDEX IF EXISTS %1").arg(plainIndex));
+        if (byBoiling)
+            execError(db, QStringLiteral("DROP INDEX IF EXISTS %1")
+                              .arg(indexName(kind, "_测试编号_唯一")));
         return {};
     }
     // Any other fault shows in the writes that follow.
@@ -302,11 +459,11 @@ QString ResultStore::uniqueNumbers(const QSqlDatabase& db, TestKind kind, const 
     if (m_duplicatesReported.contains(path)) return {};
     QStringList numbers;
     QSqlQuery dup(db);
-    if (dup.exec(QStringLiteral("SELECT %1 FROM %2 GROUP BY %1 HAVING count(*) > 1 "
+    if (dup.exec(QStringLiteral("SELECT %1, %2 FROM %3 GROUP BY %1, %2 HAVING count(*) > 1 "
                                 "ORDER BY min(rowid)")
-                     .arg(testNumberField(), table))) {
+                     .arg(testNumberField(), boilingOfRow(kind), table))) {
         while (dup.next())
-            numbers << dup.value(0).toString();
+            numbers << shownKey({dup.value(0).toString(), dup.value(1).toBool()});
     }
     if (numbers.isEmpty()) return {};
     m_duplicatesReported << path;
@@ -325,10 +482,12 @@ SaveOutcome ResultStore::save(const StoredTest& test) {
     };
     if (!c.isOpen()) return fault(c.openError());
     if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
-    if (const QSqlError e = createSchema(c.db(), test.kind); e.isValid()) return fault(e);
-    out.warning = uniqueNumbers(c.db(), test.kind, path);
-    if (numberTaken(c.db(), test.kind, test.testNumber())) {
-        out.message = resulttext::duplicateNumber(test.kind, test.testNumber());
+    QSqlError schema;
+    out.warning = prepareForWriting(c.db(), test.kind, path, &schema);
+    if (schema.isValid()) return fault(schema);
+    const TestKey key = test.key();
+    if (keyTaken(c.db(), test.kind, key)) {
+        out.message = resulttext::duplicateNumber(test.kind, key);
         return out;
     }
     {
@@ -340,10 +499,10 @@ SaveOutcome ResultStore::save(const StoredTest& test) {
         for (const QVariant& v : *values)
             row.addBindValue(v);
         if (!row.exec()) return fault(row.lastError());
-        if (const QSqlError e = insertCurve(c.db(), test); e.isValid()) return fault(e);
+        if (const QSqlError e = insertCurve(c.db(), key, test.curve); e.isValid())
+            return fault(e);
         if (test.conditions)
-            if (const QSqlError e = insertConditions(c.db(), test.testNumber(), *test.conditions);
-                e.isValid())
+            if (const QSqlError e = insertConditions(c.db(), key, *test.conditions); e.isValid())
                 return fault(e);
     }
     if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
@@ -351,45 +510,35 @@ SaveOutcome ResultStore::save(const StoredTest& test) {
     return out;
 }
 
-std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNumber) const {
+std::optional<StoredTest> ResultStore::load(TestKind kind, const TestKey& key) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return std::nullopt;
     Connection c(path);
     if (!c.isOpen()) return std::nullopt;
     StoredTest test;
     test.kind = kind;
-    {
-        QSqlQuery q(c.db());
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY rowid LIMIT 1")
-                      .arg(columnList(kind), tableOf(kind), testNumberField()));
-        q.addBindValue(testNumber);
-        if (!q.exec() || !q.next()) return std::nullopt;
-        test.values = shownRow(kind, q);
-
-        QSqlQuery curve(c.db());
-        curve.setForwardOnly(true);
-        curve.prepare(QStringLiteral("SELECT \"vi_order\", \"电压\", \"电流\" FROM %1 "
-                                     "WHERE %2 = ? ORDER BY \"vi_order\"")
-                          .arg(curveTable(), testNumberField()));
-        curve.addBindValue(testNumber);
-        if (!curve.exec()) return std::nullopt;
-        while (curve.next()) {
-            // A missing sample ends the curve: what follows would be drawn a second early.
-            if (curve.value(0).toLongLong() != qlonglong(test.curve.size()) + 1) break;
-            test.curve.push_back({sampleValue(curve.value(1)), sampleValue(curve.value(2))});
-        }
-    }
-    test.conditions = readConditions(c.db(), testNumber);
+    QVariantList binds;
+    const QString where = rowKeyClause(kind, key, binds);
+    QSqlQuery q(c.db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid LIMIT 1")
+                  .arg(columnList(kind), tableOf(kind), where));
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    test.values = shownRow(kind, q);
+    auto curve = readCurve(c.db(), kind, key);
+    if (!curve) return std::nullopt;
+    test.curve = std::move(*curve);
+    test.conditions = readConditions(c.db(), kind, key);
     return test;
 }
 
-std::optional<RunConditions> ResultStore::conditions(TestKind kind,
-                                                     const QString& testNumber) const {
+std::optional<RunConditions> ResultStore::conditions(TestKind kind, const TestKey& key) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return std::nullopt;
     Connection c(path);
-    return c.isOpen() ? readConditions(c.db(), testNumber) : std::nullopt;
+    return c.isOpen() ? readConditions(c.db(), kind, key) : std::nullopt;
 }
 
 ResultRows ResultStore::query(const QueryCondition& condition) const {
@@ -458,34 +607,45 @@ std::optional<qint64> ResultStore::countMatches(const QueryCondition& cond) cons
     return q.integer(0);
 }
 
-ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers) {
-    if (testNumbers.isEmpty()) return {true, resulttext::deleted(), {}};
-    QStringList failed;
+ResultOutcome ResultStore::remove(TestKind kind, const QList<TestKey>& keys) {
+    const auto named = [](const QList<TestKey>& list) {
+        QStringList out;
+        for (const TestKey& k : list)
+            out << shownKey(k);
+        return out.join(QStringLiteral("、"));
+    };
+    if (keys.isEmpty()) return {true, resulttext::deleted(), {}};
+    QList<TestKey> failed;
     const QString path = locateDbFile(kind);
-    if (!QFileInfo::exists(path))
-        return {false, resulttext::deleteFailed(testNumbers.join(QStringLiteral("、"))), {}};
+    if (!QFileInfo::exists(path)) return {false, resulttext::deleteFailed(named(keys)), {}};
     Connection c(path);
-    const QString warning = c.isOpen() ? uniqueNumbers(c.db(), kind, path) : QString();
+    QString warning;
     int rows = 0;
     const AuditEntry who = auditStart(kind, {});
-    for (const QString& number : testNumbers) {
+    for (const TestKey& key : keys) {
         bool done = false;
+        QSqlError schema;
         if (c.isOpen() && !c.begin().isValid()) {
+            warning = prepareForWriting(c.db(), kind, path, &schema);
+            QVariantList rowBinds, curveBinds;
             QSqlQuery row(c.db());
-            row.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                            .arg(tableOf(kind), testNumberField()));
-            row.addBindValue(number);
+            row.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
+                            .arg(tableOf(kind), rowKeyClause(kind, key, rowBinds)));
+            for (const QVariant& v : rowBinds)
+                row.addBindValue(v);
             QSqlQuery curve(c.db());
-            curve.prepare(
-                QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(curveTable(), testNumberField()));
-            curve.addBindValue(number);
-            // Curve rows without a parameter row would keep the number taken: they go too,
-            // but the missing row is still reported.
+            curve.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
+                              .arg(curveTable(), keyClause(c.db(), kind, QString::fromUtf8(CurveTableName),
+                                                           key, curveBinds)));
+            for (const QVariant& v : curveBinds)
+                curve.addBindValue(v);
+            // Curve rows without a parameter row would keep the key taken: they go too, but
+            // the missing row is still reported.
             // Counted at once: the driver reports the connection's last statement.
-            // The removed rows are kept in the history in the same transaction.
-            const bool kept = keepRemovedRows(c.db(), kind, number, who);
+            // The whole test is kept in the history in the same transaction.
+            const bool kept = !schema.isValid() && keepRemovedTest(c.db(), kind, key, who);
             const int deleted = kept && row.exec() ? row.numRowsAffected() : -1;
-            if (deleted >= 0 && curve.exec() && !deleteConditions(c.db(), number).isValid() &&
+            if (deleted >= 0 && curve.exec() && !deleteConditions(c.db(), kind, key).isValid() &&
                 !c.commit().isValid()) {
                 done = deleted > 0;
                 rows += deleted;
@@ -493,20 +653,61 @@ ResultOutcome ResultStore::remove(TestKind kind, const QStringList& testNumbers)
                 c.rollback();
             }
         }
-        if (!done) failed << number;
+        if (!done) failed << key;
     }
-    if (!failed.isEmpty())
-        return {false, resulttext::deleteFailed(failed.join(QStringLiteral("、"))), warning};
-    // The count is told only when a number held more than one row.
-    return {true, resulttext::deleted(rows > testNumbers.size() ? rows : 1), warning};
+    if (!failed.isEmpty()) return {false, resulttext::deleteFailed(named(failed)), warning};
+    // The count is told only when a test held more than one row.
+    return {true, resulttext::deleted(rows > keys.size() ? rows : 1), warning};
 }
 
-ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber, const QString& field,
+ResultOutcome ResultStore::restore(TestKind kind, qint64 deletionId) {
+    const QString path = locateDbFile(kind);
+    const ResultOutcome failed{false, resulttext::restoreFailed(path, {})};
+    if (!QFileInfo::exists(path)) return failed;
+    Connection c(path);
+    const auto fault = [&](const QSqlError& e) {
+        return ResultOutcome{false, resulttext::restoreFailed(path, e.databaseText())};
+    };
+    if (!c.isOpen()) return fault(c.openError());
+    if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
+    QSqlError schema;
+    const QString warning = prepareForWriting(c.db(), kind, path, &schema);
+    if (schema.isValid()) return fault(schema);
+    AuditEntry line;
+    const auto removed = removedTest(c.db(), kind, deletionId, &line);
+    if (!removed) return {false, resulttext::notRestorable(), warning};
+    const TestKey key = line.key();
+    if (keyTaken(c.db(), kind, key))
+        return {false, resulttext::duplicateNumber(kind, key), warning};
+    QSqlQuery row(c.db());
+    QStringList marks(removed->row.size(), QStringLiteral("?"));
+    row.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(tableOf(kind), columnList(kind), marks.join(QLatin1Char(','))));
+    for (const QVariant& v : removed->row)
+        row.addBindValue(v);
+    if (!row.exec()) return fault(row.lastError());
+    const auto curve = curveFromJson(QJsonDocument::fromJson(removed->curveJson.toUtf8()).array());
+    if (const QSqlError e = insertCurve(c.db(), key, curve); e.isValid()) return fault(e);
+    if (!removed->conditionsJson.isEmpty()) {
+        const RunConditions conditions = conditionsFromJson(
+            QJsonDocument::fromJson(removed->conditionsJson.toUtf8()).object());
+        if (const QSqlError e = insertConditions(c.db(), key, conditions); e.isValid())
+            return fault(e);
+    }
+    AuditEntry entry = auditStart(kind, key);
+    entry.field = QString::fromUtf8(RestoreField);
+    entry.oldValue = line.time; // the deletion it undoes
+    if (const QSqlError e = addCorrectionEntry(c.db(), entry); e.isValid()) return fault(e);
+    if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
+    return {true, resulttext::restored(kind, key), warning};
+}
+
+ResultOutcome ResultStore::correct(TestKind kind, const TestKey& key, const QString& field,
                                    const QString& value) {
-    return correct(kind, testNumber, QList<FieldChange>{{field, value}});
+    return correct(kind, key, QList<FieldChange>{{field, value}});
 }
 
-ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber,
+ResultOutcome ResultStore::correct(TestKind kind, const TestKey& key,
                                    const QList<FieldChange>& changes) {
     const ResultOutcome failed{false, resulttext::operationFailed(), {}};
     struct Target {
@@ -529,59 +730,79 @@ ResultOutcome ResultStore::correct(TestKind kind, const QString& testNumber,
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return failed;
     Connection c(path);
-    if (!c.isOpen()) return failed;
-    const QString warning = uniqueNumbers(c.db(), kind, path);
-    if (c.begin().isValid() || createAuditTable(c.db()).isValid())
-        return {false, failed.message, warning};
+    if (!c.isOpen() || c.begin().isValid()) return failed;
+    QSqlError schema;
+    const QString warning = prepareForWriting(c.db(), kind, path, &schema);
+    if (schema.isValid()) return {false, failed.message, warning};
     int rows = 0;
-    AuditEntry entry = auditStart(kind, testNumber);
+    AuditEntry entry = auditStart(kind, key);
+    TestKey now = key; // a corrected boiling mark moves the test to its other key
     for (const Target& t : targets) {
         const FieldType type = fieldType(kind, t.index);
         entry.field = fieldNames(kind)[t.index];
         entry.newValue = shownValue(type, t.value);
+        QVariantList binds;
         const QString where =
-            QStringLiteral(" FROM %1 WHERE %2 = ?").arg(tableOf(kind), testNumberField());
+            QStringLiteral(" FROM %1 WHERE %2").arg(tableOf(kind), rowKeyClause(kind, now, binds));
         QSqlQuery old(c.db());
         old.prepare(QStringLiteral("SELECT %1").arg(quotedName(entry.field)) + where);
-        old.addBindValue(testNumber);
+        for (const QVariant& v : binds)
+            old.addBindValue(v);
         QStringList oldValues;
         if (!old.exec()) return {false, failed.message, warning};
         while (old.next())
             oldValues << shownValue(type, old.value(0));
         QSqlQuery q(c.db());
-        q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                      .arg(tableOf(kind), quotedName(entry.field), testNumberField()));
+        q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
+                      .arg(tableOf(kind), quotedName(entry.field),
+                           rowKeyClause(kind, now, binds = {})));
         q.addBindValue(t.value);
-        q.addBindValue(testNumber);
-        // Every row of the number: the rows of one test must not come to disagree.
-        if (!q.exec() || q.numRowsAffected() < 1) return {false, failed.message, warning};
+        for (const QVariant& v : binds)
+            q.addBindValue(v);
+        // Every row of the test: the rows of one test must not come to disagree.
+        if (!q.exec()) {
+            if (sqliteCode(q.lastError()) == SqliteConstraint)
+                return {false, resulttext::duplicateNumber(kind, {now.number, !now.afterBoiling}),
+                        warning};
+            return {false, failed.message, warning};
+        }
+        if (q.numRowsAffected() < 1) return {false, failed.message, warning};
         rows = q.numRowsAffected();
         for (const QString& before : oldValues) {
             entry.oldValue = before;
             if (addCorrectionEntry(c.db(), entry).isValid())
                 return {false, failed.message, warning};
         }
+        if (entry.field == QString::fromUtf8(BoilingColumn) &&
+            description(kind).storesBoilingMarks) {
+            const TestKey moved{now.number, parseBool(entry.newValue).value_or(false)};
+            if (moved != now) {
+                if (!moveKey(c.db(), now, moved)) return {false, failed.message, warning};
+                now = moved;
+                entry.afterBoiling = moved.afterBoiling;
+            }
+        }
     }
     if (c.commit().isValid()) return {false, failed.message, warning};
     return {true, resulttext::corrected(rows), warning};
 }
 
-AuditEntry ResultStore::auditStart(TestKind kind, const QString& testNumber) const {
+AuditEntry ResultStore::auditStart(TestKind kind, const TestKey& key) const {
     AuditEntry e;
     e.time = auditTime(QDateTime::currentDateTime());
     e.operatorName = m_operator ? m_operator(kind) : QString();
-    e.testNumber = testNumber;
+    e.testNumber = key.number;
+    e.afterBoiling = key.afterBoiling;
     return e;
 }
 
-QList<AuditEntry> ResultStore::history(TestKind kind, const QString& testNumber,
-                                       QString* error) const {
+QList<AuditEntry> ResultStore::history(TestKind kind, const TestKey& key, QString* error) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return {};
     Connection c(path);
     QString cause;
     const QList<AuditEntry> entries =
-        c.isOpen() ? readHistory(c.db(), kind, testNumber, &cause) : QList<AuditEntry>{};
+        c.isOpen() ? readHistory(c.db(), kind, key, &cause) : QList<AuditEntry>{};
     if (!c.isOpen()) cause = c.openError().text();
     if (!cause.isEmpty() && error) *error = resulttext::unreadableFile(path, cause);
     return entries;

@@ -42,6 +42,8 @@ struct ResultRows {
     // A cell as the grid shows it: numbers as plain decimals, null empty.
     QString text(int row, int column) const;
     QStringList row(int row) const;
+    // The key of a row: its number and, for a kind with the boiling marks, its 水煮后 mark.
+    TestKey key(int row) const;
 };
 
 // What an operation that changes a file reports: ok, and the text for the operator. A
@@ -68,8 +70,10 @@ struct FieldChange {
 // The three result files (SQLite) in one directory. Every operation opens its file on a
 // connection of its own and closes it again, so nothing stays open between operations and
 // another program may read the files meanwhile. Values are always bound. A file that is
-// missing holds nothing; it is created with its tables on the first save. Opened for writing,
-// a file gets a unique index on the test number, unless it already holds a number twice.
+// missing holds nothing; it is created with its tables on the first save. A test is addressed
+// by its key: the number, and for TV and leakage whether it was measured after boiling.
+// Opened for writing, a file gets a unique index on the key, unless it already holds a key
+// twice; the tables an older version keyed by number alone are made again keyed by both.
 class ResultStore {
 public:
     // An empty directory means the working directory at the time of each operation.
@@ -78,20 +82,19 @@ public:
     // Full path of the kind's file.
     QString locateDbFile(TestKind kind) const;
 
-    // True when the number is taken: the kind's file holds a parameter row or curve rows
-    // under it.
-    bool checkTestTable(TestKind kind, const QString& testNumber) const;
+    // True when the key is taken: the kind's file holds a parameter row or curve rows under it.
+    bool checkTestTable(TestKind kind, const TestKey& key) const;
 
     // The parameter row and the curve in one transaction: all of it or nothing. Not ok when
     // a value does not fit its field, the number is taken, or the file cannot be written
     // (full disk, read-only folder, not a database, locked longer than a moment).
     SaveOutcome save(const StoredTest& test);
 
-    // The stored test of that number, with its curve; nullopt when there is none.
-    std::optional<StoredTest> load(TestKind kind, const QString& testNumber) const;
+    // The stored test of that key, with its curve; nullopt when there is none.
+    std::optional<StoredTest> load(TestKind kind, const TestKey& key) const;
     // What the test was measured under; nullopt when the file does not say (saved by an
     // older program, or no such test).
-    std::optional<RunConditions> conditions(TestKind kind, const QString& testNumber) const;
+    std::optional<RunConditions> conditions(TestKind kind, const TestKey& key) const;
 
     // The parameter rows matching the condition, in the order they were stored. A value
     // that the field cannot take finds nothing. An empty field matches every row.
@@ -106,38 +109,44 @@ public:
     // How many rows match; nullopt when the file cannot be read.
     std::optional<qint64> countMatches(const QueryCondition& condition) const;
 
-    // Deletes the tests (every parameter row and curve row of each number), each in its own
-    // transaction. Not ok when any number had no parameter row or could not be deleted.
-    ResultOutcome remove(TestKind kind, const QStringList& testNumbers);
+    // Deletes the tests (every parameter row and curve row of each key), each in its own
+    // transaction; the history keeps each whole (row, curve, conditions). Not ok when any key
+    // had no parameter row or could not be deleted.
+    ResultOutcome remove(TestKind kind, const QList<TestKey>& keys);
+    // Puts back the test the deletion line `deletionId` keeps (row, curve, conditions), with a
+    // history line of its own; refused while its key is taken again, and for a deletion of an
+    // older version, which kept the row only.
+    ResultOutcome restore(TestKind kind, qint64 deletionId);
 
-    // Sets one field of a stored test (of every row of its number). Nothing is written when
-    // the field cannot be corrected or cannot take the value.
-    ResultOutcome correct(TestKind kind, const QString& testNumber, const QString& field,
+    // Sets one field of a stored test (of every row of its key). Nothing is written when the
+    // field cannot be corrected or cannot take the value. A corrected 水煮后 mark moves the
+    // test to its other key, refused when that one is taken.
+    ResultOutcome correct(TestKind kind, const TestKey& key, const QString& field,
                           const QString& value);
     // Several fields of one test in one transaction: all of them or none.
-    ResultOutcome correct(TestKind kind, const QString& testNumber,
-                          const QList<FieldChange>& changes);
+    ResultOutcome correct(TestKind kind, const TestKey& key, const QList<FieldChange>& changes);
 
-    // Corrections and deletions are written with the name this gives for the kind (the
-    // operator as the settings hold it at that moment); empty without one.
+    // Corrections, deletions and restores are signed with the name this gives for the kind
+    // at that moment; empty without one.
     void setOperatorSource(std::function<QString(TestKind)> source) {
         m_operator = std::move(source);
     }
-    // The corrections and the deletion of one test, oldest first. A file that cannot be read
-    // gives none and says why in `error` ("无法读取结果文件 …：cause").
-    QList<AuditEntry> history(TestKind kind, const QString& testNumber,
-                              QString* error = nullptr) const;
+    // The corrections, deletions and restores of one test, oldest first. A file that cannot
+    // be read gives none and says why in `error` ("无法读取结果文件 …：cause").
+    QList<AuditEntry> history(TestKind kind, const TestKey& key, QString* error = nullptr) const;
     // The tests deleted on the days from..to (dates as typed, e.g. 2026/12/7), each with its
     // row; nullopt when a date is no calendar date.
     std::optional<QList<AuditEntry>> deletions(TestKind kind, const QString& from,
                                                const QString& to, QString* error = nullptr) const;
 
 private:
-    // Makes the file's test numbers unique; a warning the first time a file cannot be.
-    QString uniqueNumbers(const QSqlDatabase& db, TestKind kind, const QString& path);
+    // Brings the file's tables to this version's layout inside the write's transaction (an
+    // error in `error`) and makes its keys unique; a warning the first time a file cannot be.
+    QString prepareForWriting(const QSqlDatabase& db, TestKind kind, const QString& path,
+                              QSqlError* error);
 
     // The first line of a change: who and when.
-    AuditEntry auditStart(TestKind kind, const QString& testNumber) const;
+    AuditEntry auditStart(TestKind kind, const TestKey& key) const;
 
     QString m_directory;
     std::function<QString(TestKind)> m_operator;

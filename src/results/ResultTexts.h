@@ -13,8 +13,8 @@ inline QString saveFailed() {
 }
 // "同名记录TV测试编号：1203HL 已经存在，请使用其他的编号！" and its leakage and electrolyte
 // forms: the start of a run says the same.
-inline QString duplicateNumber(TestKind kind, const QString& number) {
-    return duplicateNumberText(kind, number);
+inline QString duplicateNumber(TestKind kind, const TestKey& key) {
+    return duplicateNumberText(kind, key);
 }
 // A save of a test whose fields cannot be stored.
 inline QString incomplete(TestKind kind) {
@@ -58,6 +58,18 @@ inline QString duplicateRows(const QString& path, const QStringList& numbers) {
     return QStringLiteral("结果文件 %1 中以下测试编号各有不止一条记录：%2。删除或修改这些编号时，"
                           "同一编号的全部记录一起删除或修改。")
         .arg(path, numbers.join(QStringLiteral("、")));
+}
+
+inline QString restoreFailed(const QString& path, const QString& cause) {
+    return QStringLiteral("无法恢复记录到文件 %1").arg(path) +
+           (cause.isEmpty() ? QStringLiteral("！") : QStringLiteral("：") + cause);
+}
+inline QString notRestorable() {
+    return QStringLiteral("这条删除记录只保存了参数，没有曲线，无法恢复！");
+}
+inline QString restored(TestKind kind, const TestKey& key) {
+    return QString::fromUtf8(description(kind).name) + QStringLiteral("测试编号：") +
+           shownKey(key) + QStringLiteral(" 已恢复！");
 }
 
 // A result file whose history could not be read, and why.

@@ -1,7 +1,9 @@
 #include "RunConditions.h"
 
+#include "results/ResultSchema.h"
 #include "settings/NumberText.h"
 
+#include <QJsonObject>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -72,10 +74,13 @@ QString timeText(const QDateTime& t) {
 } // namespace
 
 QSqlError createConditionsTable(const QSqlDatabase& db) {
-    QStringList cols{key() + QStringLiteral(" TEXT PRIMARY KEY")};
+    const QString boiling = quoted(QString::fromUtf8(BoilingColumn));
+    QStringList cols{key() + QStringLiteral(" TEXT"),
+                     boiling + QStringLiteral(" INTEGER NOT NULL DEFAULT 0")};
     const QStringList names = columns();
     for (qsizetype i = 0; i < names.size(); ++i)
         cols << names[i] + QLatin1Char(' ') + QLatin1String(ColumnTypes[std::size_t(i)]);
+    cols << QStringLiteral("PRIMARY KEY (%1, %2)").arg(key(), boiling);
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
                     .arg(table(), cols.join(QLatin1Char(',')))))
@@ -93,14 +98,15 @@ QSqlError createConditionsTable(const QSqlDatabase& db) {
     return {};
 }
 
-QSqlError insertConditions(const QSqlDatabase& db, const QString& testNumber,
+QSqlError insertConditions(const QSqlDatabase& db, const TestKey& testKey,
                            const RunConditions& c) {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2,%3) VALUES (?%4)")
-                  .arg(table(), key(), columns().join(QLatin1Char(',')),
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2,%3,%4) VALUES (?,?%5)")
+                  .arg(table(), key(), quoted(QString::fromUtf8(BoilingColumn)),
+                       columns().join(QLatin1Char(',')),
                        QStringLiteral(",?").repeated(qsizetype(Columns.size()))));
     for (const QVariant& v :
-         {QVariant(testNumber), QVariant(c.voltageAdjust), QVariant(c.currentAdjust),
+         {QVariant(testKey.number), QVariant(int(testKey.afterBoiling)), QVariant(c.voltageAdjust), QVariant(c.currentAdjust),
           QVariant(c.voltageControl), QVariant(c.currentControl), QVariant(c.link),
           QVariant(c.version), QVariant(c.polls), QVariant(c.lostReplies),
           QVariant(c.rejectedFrames), timeValue(c.started), timeValue(c.ended),
@@ -110,22 +116,31 @@ QSqlError insertConditions(const QSqlDatabase& db, const QString& testNumber,
     return q.lastError();
 }
 
-QSqlError deleteConditions(const QSqlDatabase& db, const QString& testNumber) {
+QSqlError deleteConditions(const QSqlDatabase& db, TestKind kind, const TestKey& testKey) {
     if (!tableExists(db)) return {};
+    QVariantList binds;
+    const QString where =
+        keyClause(db, kind, QString::fromUtf8(ConditionsTableName), testKey, binds);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table(), key()));
-    q.addBindValue(testNumber);
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(table(), where));
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
     q.exec();
     return q.lastError();
 }
 
-std::optional<RunConditions> readConditions(const QSqlDatabase& db, const QString& testNumber) {
+std::optional<RunConditions> readConditions(const QSqlDatabase& db, TestKind kind,
+                                            const TestKey& testKey) {
     if (!tableExists(db)) return std::nullopt;
+    QVariantList binds;
+    const QString where =
+        keyClause(db, kind, QString::fromUtf8(ConditionsTableName), testKey, binds);
     QSqlQuery q(db);
     q.setForwardOnly(true);
     // By name: a table made before a column was added lacks it until the file is written.
-    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(table(), key()));
-    q.addBindValue(testNumber);
+    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table(), where));
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
     if (!q.exec() || !q.next()) return std::nullopt;
     const QSqlRecord row = q.record();
     const auto value = [&](std::size_t column) {
@@ -145,6 +160,38 @@ std::optional<RunConditions> readConditions(const QSqlDatabase& db, const QStrin
     c.started = QDateTime::fromString(value(9).toString(), kTimeFormat);
     c.ended = QDateTime::fromString(value(10).toString(), kTimeFormat);
     c.lateSamples = value(11).toLongLong();
+    return c;
+}
+
+QJsonObject conditionsToJson(const RunConditions& c) {
+    return {{"voltageAdjust", c.voltageAdjust},
+            {"currentAdjust", c.currentAdjust},
+            {"voltageControl", c.voltageControl},
+            {"currentControl", c.currentControl},
+            {"link", c.link},
+            {"version", c.version},
+            {"polls", c.polls},
+            {"lostReplies", c.lostReplies},
+            {"rejectedFrames", c.rejectedFrames},
+            {"lateSamples", c.lateSamples},
+            {"started", c.started.toString(kTimeFormat)},
+            {"ended", c.ended.toString(kTimeFormat)}};
+}
+
+RunConditions conditionsFromJson(const QJsonObject& o) {
+    RunConditions c;
+    c.voltageAdjust = o.value("voltageAdjust").toDouble(1);
+    c.currentAdjust = o.value("currentAdjust").toDouble(1);
+    c.voltageControl = o.value("voltageControl").toDouble(1);
+    c.currentControl = o.value("currentControl").toDouble(1);
+    c.link = o.value("link").toString();
+    c.version = o.value("version").toString();
+    c.polls = o.value("polls").toInteger();
+    c.lostReplies = o.value("lostReplies").toInteger();
+    c.rejectedFrames = o.value("rejectedFrames").toInteger();
+    c.lateSamples = o.value("lateSamples").toInteger();
+    c.started = QDateTime::fromString(o.value("started").toString(), kTimeFormat);
+    c.ended = QDateTime::fromString(o.value("ended").toString(), kTimeFormat);
     return c;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "kinds/TestKindDescription.h"
+
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -30,19 +33,24 @@ struct RunConditions {
     QDateTime ended;
 };
 
-// The table "测量条件" of a result file: one row per stored test, keyed by "测试编号". Files
+// The table "测量条件" of a result file: one row per stored test, keyed by "测试编号" and
+// "水煮后" (a file of an older version keys it by the number alone until it is next written). Files
 // written before it existed lack it; it is made when a file is next written. A table made
 // before a column was added gets it then too, and reads without it meanwhile.
 inline constexpr const char* ConditionsTableName = "测量条件";
 
 QSqlError createConditionsTable(const QSqlDatabase& db);
 // Replaces any row the number has (left by a test another program deleted).
-QSqlError insertConditions(const QSqlDatabase& db, const QString& testNumber,
+QSqlError insertConditions(const QSqlDatabase& db, const TestKey& key,
                            const RunConditions& conditions);
 // Nothing to do when the file has no such table.
-QSqlError deleteConditions(const QSqlDatabase& db, const QString& testNumber);
-// nullopt when the file has no table or no row for the number.
-std::optional<RunConditions> readConditions(const QSqlDatabase& db, const QString& testNumber);
+QSqlError deleteConditions(const QSqlDatabase& db, TestKind kind, const TestKey& key);
+// nullopt when the file has no table or no row for the test.
+std::optional<RunConditions> readConditions(const QSqlDatabase& db, TestKind kind,
+                                            const TestKey& key);
+// Every value, for a copy kept elsewhere (a deleted test, the recovery journal).
+QJsonObject conditionsToJson(const RunConditions& conditions);
+RunConditions conditionsFromJson(const QJsonObject& json);
 
 // The row as shown: column name and text, in table order (after the test number).
 QList<std::pair<QString, QString>> shownConditions(const RunConditions& conditions);

@@ -44,8 +44,9 @@ void appendLine(QString& text, const QString& line) {
 
 } // namespace
 
-QString savedKey(TestKind kind, const QString& testNumber) {
-    return kindKey(kind) + QLatin1Char('\n') + testNumber;
+QString savedKey(TestKind kind, const TestKey& key) {
+    return kindKey(kind) + QLatin1Char('\n') + key.number + QLatin1Char('\n') +
+           QString::number(int(key.afterBoiling));
 }
 
 SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString>& storedThisRun) {
@@ -53,7 +54,7 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
     QSet<QString> inGroup;
     for (qsizetype i = 0; i < group.size(); ++i) {
         const SaveCandidate& c = group[i];
-        const QString key = savedKey(c.test.kind, c.test.testNumber());
+        const QString key = savedKey(c.test.kind, c.test.key());
         // Stored by an earlier pass of this run and still in the file: done already. Deleted
         // meanwhile, it is stored again like any other.
         if (c.takenInFile && storedThisRun.contains(key)) {
@@ -67,7 +68,7 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString
         // so that every empty box can be named.
         if (d.refusal.isEmpty()) {
             if (c.takenInFile || inGroup.contains(key)) {
-                d.refusal = resulttext::duplicateNumber(c.test.kind, c.test.testNumber());
+                d.refusal = resulttext::duplicateNumber(c.test.kind, c.test.key());
             } else if (!c.missing.isEmpty()) {
                 d.refusal = resulttext::incomplete(c.test.kind);
                 d.forEmptyBoxes = true;
@@ -93,7 +94,7 @@ SaveCandidate SavePass::candidate(const PanelModel& panel, const SampleStore& sa
     c.test = recordOfChannel(panel, samples, request.channel, request.samplesTaken);
     c.test.conditions = request.conditions;
     c.missing = missingRequiredBoxes(panel, request.channel);
-    c.takenInFile = m_store.checkTestTable(c.test.kind, c.test.testNumber());
+    c.takenInFile = m_store.checkTestTable(c.test.kind, c.test.key());
     return c;
 }
 
@@ -150,7 +151,7 @@ SaveReport SavePass::run(const QList<SaveCandidate>& group) {
             outcomes[i] = {c.channel, Result::Failed};
             continue;
         }
-        m_storedThisRun.insert(savedKey(c.test.kind, c.test.testNumber()));
+        m_storedThisRun.insert(savedKey(c.test.kind, c.test.key()));
         ++r.stored;
         r.storedChannels << c.channel;
         outcomes[i] = {c.channel, Result::Stored};

@@ -50,7 +50,7 @@ struct SaveDecision {
 };
 
 // Key of a stored test in the set of what this run has stored.
-QString savedKey(TestKind kind, const QString& testNumber);
+QString savedKey(TestKind kind, const TestKey& key);
 
 // The checks of a save pass, before anything is written, channel by channel: a number
 // taken in the file or used twice in the group, then the required boxes; the first channel

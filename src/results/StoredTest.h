@@ -3,6 +3,7 @@
 #include "results/RunConditions.h"
 #include "settings/ChannelModel.h"
 
+#include <QJsonArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -26,9 +27,15 @@ struct StoredTest {
     std::optional<RunConditions> conditions;
 
     QString testNumber() const { return values.value(0); }
+    // The number and the boiling state the test is stored under.
+    TestKey key() const;
     // Text of a field by name; empty for a field the kind does not have.
     QString value(const QString& field) const;
     void setValue(const QString& field, const QString& text);
 };
+
+// A curve as JSON pairs [volts, mA]: every bit of each sample kept.
+QJsonArray curveToJson(const std::vector<CurvePoint>& curve);
+std::vector<CurvePoint> curveFromJson(const QJsonArray& json);
 
 } // namespace q7rk

@@ -77,8 +77,8 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_calibration.setOperatorSource(
         [this] { return m_panel.text(0, description(m_channels.kind(0)).operatorBox); });
     // A number is taken once the kind's result file holds a test under it.
-    m_run.setDuplicateCheck([this](TestKind kind, const QString& number) {
-        return m_results.checkTestTable(kind, number);
+    m_run.setDuplicateCheck([this](TestKind kind, const TestKey& key) {
+        return m_results.checkTestTable(kind, key);
     });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     connect(&m_run, &RunController::runStarted, this, [this] {
@@ -285,7 +285,7 @@ DisplayOutcome Station::displayStoredTest(const DisplayRequest& request) {
     if (!permits(Command::DisplayStored, k, k)) return {};
     m_tests.clear(k, k); // the operator gave up what the channel showed
     const DisplayOutcome outcome = m_display.show(request);
-    if (outcome.channel >= 0) m_tests.recalled(outcome.channel, request.testNumber);
+    if (outcome.channel >= 0) m_tests.recalled(outcome.channel, shownKey(request.key));
     return outcome;
 }
 

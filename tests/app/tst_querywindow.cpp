@@ -131,7 +131,7 @@ private slots:
         QList<int> chosen;
         for (const QList<QVariant>& call : spy) {
             const auto request = call[0].value<DisplayRequest>();
-            QVERIFY(request.testNumber == "A2HL" && request.kind == TestKind::Tv);
+            QVERIFY(request.key.number == "A2HL" && request.kind == TestKind::Tv);
             chosen << request.slot;
         }
         QCOMPARE(chosen, (QList<int>{0, 1, 2, 0, 3}));
@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("3"));
         rig.prompter.setAnswer(Question::DeleteStoredTest, true);
         rig.click("Command2");
-        QVERIFY(!rig.store.load(TestKind::Tv, "A2HL") && rig.store.load(TestKind::Tv, "A1HL"));
+        QVERIFY(!rig.store.load(TestKind::Tv, TestKey{"A2HL"}) && rig.store.load(TestKind::Tv, TestKey{"A1HL"}));
         QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("2"));
 
         // Correction of the selected record (A5HL); refused values are the model's test.
@@ -174,7 +174,7 @@ private slots:
         child<QComboBox>(*dialog, "Combo1")->setCurrentText(QStringLiteral("化成电压"));
         child<QLineEdit>(*dialog, "Text1")->setText(QStringLiteral("150"));
         QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
-        QCOMPARE(rig.store.load(TestKind::Tv, "A5HL")->value(QStringLiteral("化成电压")),
+        QCOMPARE(rig.store.load(TestKind::Tv, TestKey{"A5HL"})->value(QStringLiteral("化成电压")),
                  QStringLiteral("150"));
         QCOMPARE(rig.prompter.texts(), S{"修改完毕！重新点击查询可以看到修改结果"});
     }
@@ -196,7 +196,7 @@ private slots:
         rig.prompter.setAnswer(Question::RejudgeVerdict, true);
         QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
         QVERIFY(rig.prompter.texts().value(0).contains(QStringLiteral("TV特性为“不合格”")));
-        QCOMPARE(rig.store.load(TestKind::Tv, "T9HL")->value(QStringLiteral("TV特性")),
+        QCOMPARE(rig.store.load(TestKind::Tv, TestKey{"T9HL"})->value(QStringLiteral("TV特性")),
                  QStringLiteral("不合格"));
 
         rig.click("HistoryButton");

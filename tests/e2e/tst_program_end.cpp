@@ -211,7 +211,7 @@ private slots:
         QVERIFY(journal.read().entries.isEmpty());
 
         const auto stored =
-            q7rk::ResultStore(workdir.path()).load(q7rk::TestKind::Tv, judged.test.testNumber());
+            q7rk::ResultStore(workdir.path()).load(q7rk::TestKind::Tv, q7rk::TestKey{judged.test.testNumber()});
         QVERIFY(stored);
         QCOMPARE(stored->values, judged.test.values);
         QCOMPARE(stored->curve.size(), judged.test.curve.size());

@@ -252,7 +252,7 @@ private slots:
         p.controller.perform(Command::Save);
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 3 条记录"));
         const int samples = p.station.tests().samplesTaken(0);
-        const auto stored = p.station.results().load(TestKind::Tv, "S1HL");
+        const auto stored = p.station.results().load(TestKind::Tv, TestKey{"S1HL"});
         QCOMPARE(int(stored->curve.size()), samples);
         QCOMPARE(stored->value(QString::fromUtf8("水煮前")), QString("True"));
         // The pieces declined for the plant are offered again, under the run's serial.
@@ -260,7 +260,7 @@ private slots:
         p.controller.perform(Command::Save);
         QCOMPARE(p.prompter.texts().last(), third);
         const DisplayOutcome shownTest =
-            p.station.displayStoredTest({TestKind::Tv, "S2HM", 0, DisplayGroup::Channels13});
+            p.station.displayStoredTest({TestKind::Tv, {"S2HM"}, 0, DisplayGroup::Channels13});
         QVERIFY2(shownTest.channel == 0, qPrintable(p.prompter.texts().join('|')));
         QCOMPARE(p.station.tests()[0].recalledNumber, QString("S2HM"));
         p.prompter.clear();
@@ -319,7 +319,7 @@ private slots:
                  QString::fromUtf8("测试结束，需要保存吗？\n与仪器的连接已断开，本次测试中断。\n"
                                    "第2、3路测试未完成，不会保存。"));
         QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 1);
-        QVERIFY(p.station.results().load(TestKind::Tv, "L1HL"));
+        QVERIFY(p.station.results().load(TestKind::Tv, TestKey{"L1HL"}));
     }
 
     void runEndsTellTheInstrument_data() {
@@ -404,7 +404,7 @@ private slots:
         QCOMPARE(quitsWhileAsked, 0);
         QCOMPARE(SimulatorProcess::afterLastPoll(log), QStringList({"11", "11"}));
         QCOMPARE(p.station.tests().inState(TestState::Stored), QList<int>{0});
-        const auto stored = p.station.results().load(TestKind::Tv, testNumberOf(p.panel, 0));
+        const auto stored = p.station.results().load(TestKind::Tv, TestKey{testNumberOf(p.panel, 0)});
         QVERIFY(stored);
         // Its curve ends at its verdict (rise plus delay), though the run went on for 2 and 3.
         const int own = int(p.panel.number(0, Box::RiseTime)) + 5;

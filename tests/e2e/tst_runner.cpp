@@ -102,7 +102,7 @@ QString tvSettings(const QTemporaryDir& dir) {
 // boxes the stored-test display writes back.
 void checkStored(const QString& workdir, q7rk::TestKind kind, const QJsonObject& ch,
                  const QList<std::pair<const char*, const char*>>& fieldBoxes) {
-    const auto stored = q7rk::ResultStore(workdir).load(kind, ch.value("testNumber").toString());
+    const auto stored = q7rk::ResultStore(workdir).load(kind, q7rk::TestKey{ch.value("testNumber").toString()});
     QVERIFY2(stored, qPrintable(ch.value("testNumber").toString()));
     const QList<double> v = volts(ch);
     QCOMPARE(int(stored->curve.size()), v.size());
@@ -300,7 +300,7 @@ private slots:
             checkStored(workdir, q7rk::TestKind::Leakage, ch,
                         {{"漏电流电压", "Text9"}, {"漏电流", "Text12"}});
             const auto cond = q7rk::ResultStore(workdir).conditions(
-                q7rk::TestKind::Leakage, ch.value("testNumber").toString());
+                q7rk::TestKind::Leakage, q7rk::TestKey{ch.value("testNumber").toString()});
             QVERIFY(cond && cond->polls > 120 && cond->link == link);
             // A tenth of the polls dropped, each counted once: the polls after an unanswered one
             // leave on time (no Nagle hold), so their replies are not late in a bunch.

@@ -152,7 +152,7 @@ struct Rig : q7rk::testing::TestStation {
         panel.applyKind(k, TestKind::Tv);
     }
     DisplayOutcome show(TestKind kind, const char* number, int slot, DisplayGroup group) {
-        return station.displayStoredTest({kind, number, slot, group});
+        return station.displayStoredTest({kind, {number}, slot, group});
     }
 
     void exec(TestKind kind, const QString& sql) {

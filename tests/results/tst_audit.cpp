@@ -56,19 +56,19 @@ private slots:
         // A file that was never changed has no history table, and reading needs none; a file
         // that cannot be read says so instead of showing an empty history.
         QString error;
-        QVERIFY(store.history(TestKind::Tv, "A1HL", &error).isEmpty() && error.isEmpty());
+        QVERIFY(store.history(TestKind::Tv, TestKey{"A1HL"}, &error).isEmpty() && error.isEmpty());
         const QString broken = store.locateDbFile(TestKind::Leakage);
         QFile file(broken);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) == 4096);
         file.close();
-        QVERIFY(store.history(TestKind::Leakage, "L1", &error).isEmpty());
+        QVERIFY(store.history(TestKind::Leakage, TestKey{"L1"}, &error).isEmpty());
         QVERIFY2(error.startsWith(QStringLiteral("无法读取结果文件 ") + broken), qPrintable(error));
 
-        QVERIFY(!store.correct(TestKind::Tv, "A1HL", QStringLiteral("化成电压"), "abc").ok);
-        QVERIFY(store.correct(TestKind::Tv, "A1HL", QStringLiteral("化成电压"), "150").ok);
+        QVERIFY(!store.correct(TestKind::Tv, TestKey{"A1HL"}, QStringLiteral("化成电压"), "abc").ok);
+        QVERIFY(store.correct(TestKind::Tv, TestKey{"A1HL"}, QStringLiteral("化成电压"), "150").ok);
         who = QStringLiteral("王五");
-        QVERIFY(store.correct(TestKind::Tv, "A1HL", QStringLiteral("测试日期"), "2026-1-6").ok);
-        const auto history = store.history(TestKind::Tv, "A1HL");
+        QVERIFY(store.correct(TestKind::Tv, TestKey{"A1HL"}, QStringLiteral("测试日期"), "2026-1-6").ok);
+        const auto history = store.history(TestKind::Tv, TestKey{"A1HL"});
         QCOMPARE(history.size(), 2);
         const AuditEntry& first = history[0];
         QCOMPARE((S{first.operatorName, first.field, first.oldValue, first.newValue}),
@@ -79,7 +79,7 @@ private slots:
         QVERIFY(QDateTime::fromString(first.time, "yyyy/MM/dd HH:mm:ss").isValid());
 
         // The deleted row comes back whole, with when and who.
-        QVERIFY(store.remove(TestKind::Tv, {"A1HL"}).ok);
+        QVERIFY(store.remove(TestKind::Tv, {TestKey{"A1HL"}}).ok);
         const QString today = QDate::currentDate().toString("yyyy/M/d");
         const auto deleted = store.deletions(TestKind::Tv, today, today);
         QVERIFY(deleted && deleted->size() == 1);
@@ -88,7 +88,27 @@ private slots:
         row[fieldIndex(TestKind::Tv, QStringLiteral("化成电压"))] = "150";
         row[fieldIndex(TestKind::Tv, QStringLiteral("测试日期"))] = "2026/01/06";
         QCOMPARE(deleted->front().removedRow, row);
-        QCOMPARE(store.history(TestKind::Tv, "A1HL").size(), 3);
+        QCOMPARE(store.history(TestKind::Tv, TestKey{"A1HL"}).size(), 3);
+        // Put back, it is the same test (row, curve, conditions), and its history says who;
+        // a second restore of the same deletion finds the number taken.
+        StoredTest whole = tv("A3HL");
+        whole.curve = {{1.5, 0.25}, {2.5, 0.125}};
+        whole.conditions = RunConditions{};
+        whole.conditions->lostReplies = 5;
+        QVERIFY(store.save(whole).ok && store.remove(TestKind::Tv, {TestKey{"A3HL"}}).ok);
+        const auto gone = store.deletions(TestKind::Tv, today, today);
+        QVERIFY(gone && gone->size() == 2 && gone->back().keptWhole);
+        who = QStringLiteral("赵六");
+        QCOMPARE(store.restore(TestKind::Tv, gone->back().id).message,
+                 QStringLiteral("TV测试编号：A3HL 已恢复！"));
+        const auto back = store.load(TestKind::Tv, TestKey{"A3HL"});
+        QVERIFY(back && back->values == whole.values && back->conditions);
+        QCOMPARE(back->curve.size(), whole.curve.size());
+        QCOMPARE(back->curve[1].milliamperes, 0.125);
+        QCOMPARE(back->conditions->lostReplies, 5);
+        const auto restoredLine = store.history(TestKind::Tv, TestKey{"A3HL"}).back();
+        QCOMPARE((S{restoredLine.field, restoredLine.operatorName}), (S{"恢复记录", "赵六"}));
+        QVERIFY(!store.restore(TestKind::Tv, gone->back().id).ok);
         const QString yesterday = QDate::currentDate().addDays(-1).toString("yyyy/MM/dd");
         QVERIFY(store.deletions(TestKind::Tv, yesterday, yesterday)->isEmpty());
         QVERIFY(!store.deletions(TestKind::Tv, "2026/13/01", today));
@@ -98,9 +118,9 @@ private slots:
         const QString path = store.locateDbFile(TestKind::Tv);
         QVERIFY(exec(path, u8"DROP TABLE \"修改历史\"") &&
                 exec(path, u8"CREATE TABLE \"修改历史\" (x)"));
-        QVERIFY(!store.correct(TestKind::Tv, "A2HL", QStringLiteral("化成电压"), "150").ok);
-        QVERIFY(!store.remove(TestKind::Tv, {"A2HL"}).ok);
-        QCOMPARE(store.load(TestKind::Tv, "A2HL")->value(QStringLiteral("化成电压")), "200");
+        QVERIFY(!store.correct(TestKind::Tv, TestKey{"A2HL"}, QStringLiteral("化成电压"), "150").ok);
+        QVERIFY(!store.remove(TestKind::Tv, {TestKey{"A2HL"}}).ok);
+        QCOMPARE(store.load(TestKind::Tv, TestKey{"A2HL"})->value(QStringLiteral("化成电压")), "200");
     }
 
     void verdictJudgedAgainAndSearched() {
@@ -133,11 +153,11 @@ private slots:
         QVERIFY(store.save(tv("A1HL")).ok && store.save(tv("A2HL")).ok);
         QVERIFY(
             store
-                .correct(TestKind::Tv, "A2HL",
+                .correct(TestKind::Tv, TestKey{"A2HL"},
                          {{QStringLiteral("TV值"), "190"}, {QStringLiteral("TV特性"), "不合格"}})
                 .ok);
         S fields;
-        for (const AuditEntry& e : store.history(TestKind::Tv, "A2HL"))
+        for (const AuditEntry& e : store.history(TestKind::Tv, TestKey{"A2HL"}))
             fields << e.field + ":" + e.newValue;
         QCOMPARE(fields, (S{"TV值:190", "TV特性:不合格"}));
         QueryModel model(store);

@@ -108,7 +108,7 @@ private slots:
             QVERIFY(m_b->store.save(recordOfChannel(m_b->panel, m_b->samples, k, 265)).ok);
             const QString number = testNumberOf(m_b->panel, k);
             QCOMPARE(number, u("RHM"));
-            const auto loaded = m_b->store.load(kind, number);
+            const auto loaded = m_b->store.load(kind, testKeyOf(m_b->panel, k));
             QVERIFY(loaded);
             QCOMPARE(loaded->value(u("采样次数")), QString("265"));
             QCOMPARE(loaded->curve.size(), std::size_t(265));
@@ -144,7 +144,7 @@ private slots:
             return pass.run(m_b->panel, m_b->samples, {{2, 10}, {0, 10}, {1, taken1}});
         };
         SaveReport r = save();
-        QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, "7HL"));
+        QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, TestKey{"7HL"}));
         QCOMPARE(results(r), (QList<R>{R::Refused, R::Refused, R::Refused}));
 
         // A fresh install leaves the operator empty: the refusal names every empty box.
@@ -189,7 +189,7 @@ private slots:
         r = save();
         QCOMPARE(r.message, resulttext::saveFault(djy, resulttext::FileFault::NotADatabase));
         QCOMPARE(results(r), (QList<R>{R::Stored, R::Failed, R::Failed}));
-        QVERIFY(m_b->store.checkTestTable(TestKind::Leakage, "HL"));
+        QVERIFY(m_b->store.checkTestTable(TestKind::Leakage, TestKey{"HL"}));
         m_b->panel.setText(1, Box::ElectrolyteTestNumber, "");
         QCOMPARE(pass.run(m_b->panel, m_b->samples, {{1, 10}}).message,
                  resulttext::incomplete(TestKind::Electrolyte) + u("\n第2路：测试编号未填写"));
@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(full.save(big).message,
                  resulttext::saveFault(path, resulttext::FileFault::DiskFull));
         QCOMPARE(FileCheck(path).scalar("PRAGMA integrity_check").toString(), QString("ok"));
-        QVERIFY(full.load(TestKind::Tv, "F1HL") && !full.checkTestTable(TestKind::Tv, "F2HL"));
+        QVERIFY(full.load(TestKind::Tv, TestKey{"F1HL"}) && !full.checkTestTable(TestKind::Tv, TestKey{"F2HL"}));
         QVERIFY(filler.remove());
         QVERIFY(full.save(big).ok);
     }
@@ -310,7 +310,7 @@ private slots:
         bare.curve.clear();
         QVERIFY(m_b->store.save(bare).ok);
         QCOMPARE(m_b->store.save(tvTest("K1HL", 1, "A", "")).message,
-                 resulttext::duplicateNumber(TestKind::Tv, "K1HL"));
+                 resulttext::duplicateNumber(TestKind::Tv, TestKey{"K1HL"}));
         QVERIFY(m_b->store.save(tvTest("K2HL", 300, "A", "2012/06/01")).ok);
         const QString path = m_b->store.locateDbFile(TestKind::Tv);
         const QString uniqueIndex =
@@ -336,13 +336,69 @@ private slots:
         QCOMPARE(one.message, resulttext::corrected());
         QVERIFY(one.warning.isEmpty()); // told once
 
-        QCOMPARE(m_b->store.load(TestKind::Tv, "K2HL")->value(vf), QString("150"));
-        QCOMPARE(m_b->store.load(TestKind::Tv, "K1HL")->value(vf), QString("200"));
-        QCOMPARE(m_b->store.remove(TestKind::Tv, {"K2HL"}).message,
+        QCOMPARE(m_b->store.load(TestKind::Tv, TestKey{"K2HL"})->value(vf), QString("150"));
+        QCOMPARE(m_b->store.load(TestKind::Tv, TestKey{"K1HL"})->value(vf), QString("200"));
+        QCOMPARE(m_b->store.remove(TestKind::Tv, {TestKey{"K2HL"}}).message,
                  u("删除完毕！（共删除 2 条记录）"));
-        QVERIFY(!m_b->store.remove(TestKind::Tv, {"K2HL"}).ok); // gone: reported, never "done"
+        QVERIFY(!m_b->store.remove(TestKind::Tv, {TestKey{"K2HL"}}).ok); // gone: reported, never "done"
         QVERIFY(m_b->store.save(tvTest("K2HL", 1, "A", "")).ok);
         QVERIFY(!FileCheck(path).scalar(uniqueIndex).isNull()); // the file took the index now
+    }
+
+    // One foil is tested before boiling and again after, under one number. A file of the
+    // older layout (one test per number: its index, and curve and condition tables keyed by
+    // the number alone) takes the second test once migrated, keeping its first test whole;
+    // load, conditions, history, correction and deletion then address each by its key.
+    void oneNumberBeforeAndAfterBoiling() {
+        const QString path = m_b->store.locateDbFile(TestKind::Tv);
+        StoredTest before = tvTest("B1HL", 200, "A", "2012/06/01");
+        before.setValue(u("水煮前"), "True");
+        before.setValue(u("水煮后"), "False");
+        before.conditions = RunConditions{};
+        before.conditions->lostReplies = 3;
+        QVERIFY(m_b->store.save(before).ok);
+        {
+            FileCheck old(path);
+            for (const char* sql : {
+                     "DROP INDEX \"铝箔TV参数_测试编号_水煮_唯一\"",
+                     "CREATE UNIQUE INDEX \"铝箔TV参数_测试编号_唯一\" ON \"铝箔TV参数\" (\"测试编号\")",
+                     "CREATE TABLE c (\"测试编号\" TEXT, \"vi_order\" INTEGER, \"电压\" REAL, "
+                     "\"电流\" REAL, PRIMARY KEY (\"测试编号\", \"vi_order\")) WITHOUT ROWID",
+                     "INSERT INTO c SELECT \"测试编号\", \"vi_order\", \"电压\", \"电流\" FROM \"曲线数据\"",
+                     "DROP TABLE \"曲线数据\"", "ALTER TABLE c RENAME TO \"曲线数据\"",
+                     "CREATE TABLE m AS SELECT * FROM \"测量条件\"", "ALTER TABLE m DROP COLUMN \"水煮后\"",
+                     "DROP TABLE \"测量条件\"", "ALTER TABLE m RENAME TO \"测量条件\"",
+                     "DROP TABLE \"修改历史\""})
+                old.scalar(u(sql));
+            QCOMPARE(old.scalar(u("SELECT count(*) FROM pragma_table_info('曲线数据') WHERE "
+                                  "name = '水煮后'")).toInt(), 0);
+        }
+        const TestKey beforeKey{"B1HL", false}, afterKey{"B1HL", true};
+        QVERIFY(m_b->store.checkTestTable(TestKind::Tv, beforeKey));
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, afterKey));
+        StoredTest after = tvTest("B1HL", 200, "A", "2012/06/02");
+        after.setValue(u("水煮后"), "True");
+        after.curve = {{5.0, 0.5}, {6.0, 0.6}, {7.0, 0.7}};
+        QVERIFY(m_b->store.save(after).ok);
+        QCOMPARE(m_b->store.save(before).message,
+                 resulttext::duplicateNumber(TestKind::Tv, beforeKey));
+        QCOMPARE(m_b->store.save(after).message, u("同名记录TV测试编号：B1HL（水煮后） 已经存在，请使用其他的编号！"));
+        QCOMPARE(m_b->store.load(TestKind::Tv, beforeKey)->curve.size(), std::size_t(2));
+        QCOMPARE(m_b->store.load(TestKind::Tv, afterKey)->curve[2].volts, 7.0);
+        QCOMPARE(m_b->store.conditions(TestKind::Tv, beforeKey)->lostReplies, 3);
+        QVERIFY(!m_b->store.conditions(TestKind::Tv, afterKey));
+
+        // A corrected boiling mark cannot move a test onto the other one's key.
+        QVERIFY(!m_b->store.correct(TestKind::Tv, beforeKey, u("水煮后"), "True").ok);
+        QVERIFY(m_b->store.correct(TestKind::Tv, afterKey, u("TV值"), "150").ok);
+        QCOMPARE(m_b->store.history(TestKind::Tv, afterKey).size(), 1);
+        QVERIFY(m_b->store.history(TestKind::Tv, beforeKey).isEmpty());
+        QueryModel model(m_b->store);
+        model.run({TestKind::Tv, u("测试编号"), "=", "B1HL", ""});
+        QCOMPARE(model.keyAt(1), afterKey);
+        QVERIFY(model.deleteRecord(1).ok);
+        QCOMPARE(m_b->store.load(TestKind::Tv, beforeKey)->curve.size(), std::size_t(2));
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, afterKey));
     }
 
     // What a spreadsheet would run is guarded; numbers stay numbers, negative or not.
@@ -374,7 +430,7 @@ private slots:
         QCOMPARE(streamed.readAll(),
                  q7rk::csvBytes(all.header, shown, numberColumns(TestKind::Tv)));
         S header;
-        const auto rows = curveRows(m_b->store, TestKind::Tv, "V1HL", &header);
+        const auto rows = curveRows(m_b->store, TestKind::Tv, TestKey{"V1HL"}, &header);
         QCOMPARE(q7rk::csvBytes(header, rows).mid(3),
                  u("vi_order,电压,电流\r\n").toUtf8() + "1,180.3,0.052\r\n2,181.0,0.050\r\n");
     }
@@ -419,9 +475,9 @@ private slots:
         QVERIFY(m_b->store.save(tvTest("OLDHL", 150, "A", "2012/06/01")).ok);
         QVERIFY(m_b->store.save(tvTest("GONEHL", 150, "A", "2012/06/01")).ok);
         FileCheck(path).scalar(u("DROP TABLE \"测量条件\""));
-        const auto old = m_b->store.load(TestKind::Tv, "OLDHL");
+        const auto old = m_b->store.load(TestKind::Tv, TestKey{"OLDHL"});
         QVERIFY(old && !old->conditions && old->value(u("化成电压")) == "150");
-        QVERIFY(m_b->store.remove(TestKind::Tv, {"GONEHL"}).ok);
+        QVERIFY(m_b->store.remove(TestKind::Tv, {TestKey{"GONEHL"}}).ok);
 
         StoredTest t = tvTest("NEWHL", 200, "B", "2012/06/02");
         t.conditions = RunConditions{1.0615201,
@@ -437,8 +493,8 @@ private slots:
                                      QDateTime(QDate(2012, 6, 2), QTime(9, 0, 0, 5)),
                                      QDateTime(QDate(2012, 6, 2), QTime(9, 4, 1))};
         QVERIFY(m_b->store.save(t).ok);
-        const auto back = m_b->store.conditions(TestKind::Tv, "NEWHL");
-        QVERIFY(back && !m_b->store.conditions(TestKind::Tv, "OLDHL"));
+        const auto back = m_b->store.conditions(TestKind::Tv, TestKey{"NEWHL"});
+        QVERIFY(back && !m_b->store.conditions(TestKind::Tv, TestKey{"OLDHL"}));
         const auto shown = [](const RunConditions& c) {
             QStringList out;
             for (const auto& [name, text] : shownConditions(c))
@@ -450,7 +506,7 @@ private slots:
         // A table made before the late samples were counted reads without them and gets the
         // column at the next save.
         FileCheck(path).scalar(u("ALTER TABLE \"测量条件\" DROP COLUMN \"迟到采样\""));
-        QCOMPARE(m_b->store.conditions(TestKind::Tv, "NEWHL")->lostReplies, 47);
+        QCOMPARE(m_b->store.conditions(TestKind::Tv, TestKey{"NEWHL"})->lostReplies, 47);
         QVERIFY(m_b->store.save(tvTest("LATERHL", 150, "A", "2012/06/03")).ok);
         QCOMPARE(FileCheck(path)
                      .scalar(u("SELECT count(*) FROM pragma_table_info('测量条件') "
@@ -467,13 +523,13 @@ private slots:
         QCOMPARE(doc["conditions"][u("电压采样校准")].toString(), QString("1.0615201"));
         QCOMPARE(doc["fields"][u("测试人")].toString(), QString("B"));
 
-        QVERIFY(m_b->store.remove(TestKind::Tv, {"NEWHL"}).ok);
+        QVERIFY(m_b->store.remove(TestKind::Tv, {TestKey{"NEWHL"}}).ok);
         QCOMPARE(FileCheck(path).scalar(u("SELECT count(*) FROM \"测量条件\"")).toInt(), 0);
 
         FileCheck(path).scalar(u("DROP TABLE \"测量条件\""));
         FileCheck(path).scalar(u("CREATE TABLE \"测量条件\" (\"测试编号\" TEXT)"));
         QVERIFY(!m_b->store.save(t).ok);
-        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, "NEWHL"));
+        QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, TestKey{"NEWHL"}));
     }
 
     // A save killed at any moment leaves a sound file with each test whole or absent.

@@ -90,7 +90,7 @@ int runDemoTrend(ResultStore& store, int days) {
             const QString number =
                 QStringLiteral("D%1-%2").arg(date.toString(QStringLiteral("yyMMdd"))).arg(n);
             StoredTest test = tvTest(number, date, drift, day + n, noise);
-            if (store.checkTestTable(TestKind::Tv, test.testNumber())) {
+            if (store.checkTestTable(TestKind::Tv, test.key())) {
                 ++kept;
                 continue;
             }

@@ -69,7 +69,10 @@ QJsonValue json(const std::optional<double>& v) {
 QJsonObject chartJson(const ControlChart& chart, const TrendData& data) {
     QJsonArray points;
     for (const TrendPoint& p : data.points)
-        points.append(QJsonObject{{"number", p.testNumber}, {"date", p.date}, {"value", p.value}});
+        points.append(QJsonObject{{"number", p.testNumber},
+                                  {"afterBoiling", p.afterBoiling},
+                                  {"date", p.date},
+                                  {"value", p.value}});
     QJsonArray breaks;
     for (const RuleBreak& b : chart.breaks()) {
         QJsonArray indexes;

@@ -123,6 +123,8 @@ int main(int argc, char** argv) {
         {"value", "Value, or lower bound for 介于.", "V1"},
         {"value2", "Upper bound for 介于.", "V2"},
         {"test", "show: this test; export: the curve of this test number.", "NUMBER"},
+        {"after-boiling", "show, export: the test of that number measured after boiling "
+                          "(without it, the one before)."},
         {"out", "export: the CSV file to write.", "FILE"},
         {"from", "trend: first test date (default: 29 days before today).", "DATE"},
         {"to", "trend: last test date (default: today).", "DATE"},
@@ -154,7 +156,7 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("trend")) return runTrend(p, *kind, store);
     if (command == QLatin1String("show")) {
         if (!p.isSet("test")) return usage(QStringLiteral("--test is required"));
-        const auto test = store.load(*kind, p.value("test"));
+        const auto test = store.load(*kind, TestKey{p.value("test"), p.isSet("after-boiling")});
         if (!test) {
             std::fprintf(stderr, "q7rk-results: no stored test %s\n", qPrintable(p.value("test")));
             return Failed;
@@ -179,7 +181,8 @@ int main(int argc, char** argv) {
 
     if (p.isSet("test")) {
         qsizetype samples = 0;
-        const auto bytes = curveCsv(store, *kind, p.value("test"), &samples);
+        const auto bytes =
+            curveCsv(store, *kind, TestKey{p.value("test"), p.isSet("after-boiling")}, &samples);
         if (!bytes) {
             std::fprintf(stderr, "q7rk-results: no stored test %s\n", qPrintable(p.value("test")));
             return Failed;
