@@ -258,7 +258,7 @@ private slots:
             env);
         QVERIFY(away.json.value("saved").toBool() && !away.json.value("foilOpened").toBool());
         QCOMPARE(away.json.value("queued").toArray(), QJsonArray({1, 2, 3}));
-        QVERIFY(away.json.value("status").toArray().at(6).toString().contains(
+        QVERIFY(away.json.value("status").toArray().at(7).toString().contains(
             QString::fromUtf8("未存入工厂数据库")));
 
         QVERIFY(QFile::rename(database + ".away", database));
