@@ -11,6 +11,7 @@
 #include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTimer>
 #include <algorithm>
 
 namespace q7rk {
@@ -76,7 +77,8 @@ void PanelBinding::addLineEdit(int channel, Box box, QLineEdit* edit) {
     registerBox(channel, box, edit);
     connect(edit, &QLineEdit::textEdited, this, [this, channel, box, edit](const QString& text) {
         if (m_updating) return;
-        hideHint(edit);
+        hideHints();
+        const QScopedValueRollback<const QLineEdit*> typing(m_typingIn, edit);
         m_panel.type(channel, box, text);
         // A refused entry does not stay on screen as if it counted.
         if (m_panel.text(channel, box) != text) showText(channel, box, m_panel.text(channel, box));
@@ -185,8 +187,9 @@ void PanelBinding::showReplacement(int channel, Box box, const QString& replacem
                          : QStringLiteral("输入无效，已改为 ") + replacement);
 }
 
-void PanelBinding::hideHint(const QWidget* box) {
-    if (EntryHint* hint = m_hints.value(box)) hint->hide();
+void PanelBinding::hideHints() {
+    for (const QPointer<EntryHint>& hint : std::as_const(m_hints))
+        if (hint) hint->hide();
 }
 
 void PanelBinding::showText(int channel, Box box, const QString& text) {
@@ -197,8 +200,14 @@ void PanelBinding::showText(int channel, Box box, const QString& text) {
         hint && hint->property("replacement").toString() != text)
         hint->hide();
     const QScopedValueRollback guard(m_updating, true);
-    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         replaceText(edit, text);
+        // A copy from a linked channel into the box the operator is entering (the click that
+        // left the other box gave it the focus) is selected once the click has placed the
+        // cursor: what is typed next replaces it instead of joining it ("zhangsan" + "zhangsan").
+        if (edit->hasFocus() && edit != m_typingIn)
+            QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
+    }
     else if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->currentText() != text)
         combo->setEditText(text);
 }

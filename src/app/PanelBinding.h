@@ -59,13 +59,16 @@ private:
     void showOptionEnabled(Option option, int group, bool enabled);
     void showVerdict(int channel);
     void showReplacement(int channel, Box box, const QString& replacement, bool restored);
-    void hideHint(const QWidget* box);
+    // The next edit anywhere ends every hint shown.
+    void hideHints();
     void registerBox(int channel, Box box, QWidget* widget);
 
     PanelModel& m_panel;
     // True while the binding itself writes into a widget, so the widget's change signal is
     // not mistaken for typing.
     bool m_updating = false;
+    // The box whose keystroke the model is handling now: its own text is not a copy.
+    const QLineEdit* m_typingIn = nullptr;
     QHash<const QObject*, BoxKey> m_keys;
     std::array<std::array<QWidget*, BoxCount>, ChannelCount> m_boxes{};
     std::array<std::array<QLabel*, 4>, ChannelCount> m_labels{};

@@ -85,7 +85,12 @@ public:
         }
         return {};
     }
-    QVariant headerData(int, Qt::Orientation, int) const override { return {}; }
+    // The column names also head the view, where they stay while the records scroll.
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+        return m_shown ? m_model.rows().header.value(section)
+                       : fieldNames(allKinds().front()).value(section);
+    }
 
 private:
     QueryModel& m_model;
@@ -131,8 +136,16 @@ QueryWindow::QueryWindow(QueryModel& model, Prompter& prompter, QWidget* parent)
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("MSHFlexGrid1"));
     m_grid->setModel(m_gridModel);
-    m_grid->horizontalHeader()->hide(); // row 0 of the grid is the fixed row
+    // Rows 0 (the fixed row) and 1 (the names) keep the grid's numbering, but the names are
+    // shown in the view's own header, which stays in place while the records scroll.
+    m_grid->horizontalHeader()->setObjectName(QStringLiteral("gridTitles"));
     m_grid->verticalHeader()->hide();
+    const auto hideTitleRows = [this] {
+        m_grid->setRowHidden(0, true);
+        m_grid->setRowHidden(1, true);
+    };
+    hideTitleRows();
+    connect(m_gridModel, &QAbstractItemModel::modelReset, this, hideTitleRows);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

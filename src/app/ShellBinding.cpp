@@ -113,6 +113,7 @@ void ShellBinding::showButton(Command command) {
     action->setText(button->caption);
     action->setToolTip(button->tooltip.isEmpty() ? button->caption : button->tooltip);
     action->setEnabled(button->enabled);
+    action->setVisible(button->visible);
 }
 
 void ShellBinding::showStatus(int panel, const QString& text) {

@@ -44,7 +44,7 @@ private:
     std::array<QAction*, CommandCount> m_buttonActions{};
     std::array<QMenu*, MenuCount> m_menus{};
     QToolBar* m_toolbar = nullptr;
-    std::array<QLabel*, 7> m_panels{};
+    std::array<QLabel*, 8> m_panels{};
 };
 
 } // namespace q7rk

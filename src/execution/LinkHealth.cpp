@@ -22,7 +22,7 @@ LinkHealth::LinkHealth(ShellModel& shell, const ActiveLink& links, const RunCont
         connect(link, &InstrumentLink::replyRejected, this,
                 [this, link] { note(*link, &Counts::rejected); });
     }
-    connect(&run, &RunController::runStarted, this, &LinkHealth::refresh);
+    connect(&run, &RunController::runStarted, this, &LinkHealth::runStarted);
     connect(&run, &RunController::runEnded, this, &LinkHealth::runEnded);
 }
 
@@ -89,6 +89,14 @@ void LinkHealth::refresh() {
     const QString text = statusText(link.statusName(), lostCount, rejectedCount);
     m_shell.setStatusText(ShellModel::LinkPanel, text);
     m_shown = lostCount == 0 && rejectedCount == 0 ? QString() : text;
+}
+
+// Panel 7 speaks of the link that carries the run from its first second, whatever stood there.
+void LinkHealth::runStarted() {
+    const InstrumentLink& link = m_links.current();
+    m_shown.clear();
+    if (link.isReady()) m_shell.setStatusText(ShellModel::LinkPanel, statusText(link.statusName(), 0, 0));
+    refresh();
 }
 
 void LinkHealth::runEnded() {

@@ -15,11 +15,11 @@ class RunController;
 class ShellModel;
 
 // How the link that carries a run is doing: the replies each link lost and rejected over
-// the last minute (of test time: 60 sampling ticks), from the links' own reports. While a
-// run lasts and any occurred, panel 7 says so ("以太网通讯：近1分钟丢失3次、错误1次") instead
-// of a 通讯正常 that only meant the connection stands; once the minute is clean again, and
-// at the end of the run, it goes back to 通讯正常 unless the link has said something else
-// since.
+// the last minute (of test time: 60 sampling ticks), from the links' own reports. From the
+// start of a run panel 7 speaks of that link, whatever stood there before; when replies
+// were lost or rejected it says so ("以太网通讯：近1分钟丢失3次、错误1次") instead of a
+// 通讯正常 that only meant the connection stands; once the minute is clean again, and at the
+// end of the run, it goes back to 通讯正常 unless the link has said something else since.
 class LinkHealth : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +42,7 @@ private:
     void note(InstrumentLink& link, QList<qint64> Counts::*list);
     void forgetOld();
     void refresh();
+    void runStarted();
     void runEnded();
 
     ShellModel& m_shell;

@@ -124,6 +124,9 @@ void RunController::start(const GroupButton& button) {
 
     m_stoppable = &button;
     m_shell.setButtonCaption(button.command, QString::fromUtf8(button.runningCaption));
+    // The group's own button now stops the run; a second stop button beside it (the 1-3 run's
+    // would even read the same) is one too many.
+    m_shell.setButtonVisible(Command::StopAll, false);
     for (const GroupButton& other : groupButtons())
         if (other.command != button.command) m_shell.setButtonEnabled(other.command, false);
 
@@ -247,6 +250,7 @@ void RunController::stopAll() {
 
 void RunController::restoreStartButtons() {
     m_stoppable = nullptr;
+    m_shell.setButtonVisible(Command::StopAll, true);
     for (const GroupButton& b : groupButtons()) {
         m_shell.setButtonEnabled(b.command, true);
         m_shell.setButtonCaption(b.command,

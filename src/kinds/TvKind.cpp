@@ -45,7 +45,7 @@ constexpr const char* kCorrectable[] = {
 constexpr ReportLine kReport[] = {
     {"化成电压：", FormationVoltage, "V"}, {"测试电流：", TestCurrent, "mA"},
     {"延迟时间：", DelayTime, "S"},        {"升压时间指标：", RiseTimeLimit, "S"},
-    {"升压时间：", RiseTime, "S"},         {"TV值0：", TvValue, "V"},
+    {"升压时间：", RiseTime, "S"},         {"TV值：", TvValue, "V"},
     {"TV特性：", TvVerdict, ""},           {"测试员：", TvOperator, ""},
     {"测试编号：", TvTestNumber, ""},      {"测试日期：", TvTestDate, ""},
 };

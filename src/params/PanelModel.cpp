@@ -147,6 +147,15 @@ void PanelModel::type(int channel, Box box, const QString& text) {
     applyText(channel, box, text);
 }
 
+void PanelModel::finishTyping() {
+    // leave() forgets each entry as it goes; a copy it makes is not typing.
+    while (!m_typedFrom.empty()) {
+        const auto [channel, box] = m_typedFrom.begin()->first;
+        leave(channel, Box(box));
+        m_typedFrom.erase({channel, box});
+    }
+}
+
 bool PanelModel::takeTypedChange(int channel, Box box) {
     const auto it = m_typedFrom.find({channel, int(box)});
     if (it == m_typedFrom.end()) return false;

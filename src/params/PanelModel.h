@@ -52,6 +52,10 @@ public:
     // box left as it was entered copies nothing), or refill of a blank name box; boxes without
     // a rule do nothing.
     void leave(int channel, Box box);
+    // Every box typed in and not yet left is left now, in channel order: a command given from
+    // the toolbar or a menu (which take no focus) sees the entries checked and copied to the
+    // linked channels, as a click into another box would have left them.
+    void finishTyping();
 
     // The number in a box (the consumers' conversion); 0 when the text is not a number.
     double number(int channel, Box box) const;

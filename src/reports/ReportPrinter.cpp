@@ -30,11 +30,14 @@ constexpr int ColumnPitch = 5100, FirstColumnX = 500;
 // Charts sit between the company line and the headings, as wide as their column's frame.
 constexpr int ChartTop = 1400, ChartBottom = 6000;
 constexpr int HeadingY = 6200, HeadingPoints = 14;
-constexpr int FrameTop = 6500, FrameBottom = 11000;
+// The frame reaches 500 twips lower than the ten lines needed, for the boiling mark.
+constexpr int FrameTop = 6500, FrameBottom = 11500;
 constexpr int LinesY = 6700, LinePoints = 12;
 // A printed line leaves the cursor one 12-point line lower; each next line adds 200 more.
 constexpr int LinePitch = LinePoints * TwipsPerPoint + 200;
 constexpr int SparkColumnOffset = 2500;
+// The recalled mark on the heading's line, after "TV通道 n 数据显示", on its baseline.
+constexpr int OriginMarkOffset = 2900, OriginMarkDrop = 40;
 
 // The right edges step by 5000 while the columns step by 5100, so the frames are 5000,
 // 4900 and 4800 wide.
@@ -65,11 +68,33 @@ int boundedGroup(int group) {
     return std::clamp(group, 0, GroupCount - 1);
 }
 
+QString boilingText(const PanelModel& panel, int group) {
+    if (panel.option(Option::BeforeBoiling, group)) return QStringLiteral("水煮前");
+    if (panel.option(Option::AfterBoiling, group)) return QStringLiteral("水煮后");
+    return QString();
+}
+
 } // namespace
 
 ReportPrinter::ReportPrinter(const PanelModel& panel, const ChartSet& charts,
+                             const CurvePlotter& plotter, const SampleStore& samples,
                              const SettingsStore& settings)
-    : m_panel(panel), m_charts(charts), m_settings(settings) {}
+    : m_panel(panel), m_charts(charts), m_settings(settings),
+      m_chart(charts, plotter, samples, panel.channels()) {}
+
+void ReportPrinter::setRecalled(int k, bool recalled) {
+    m_recalled[k] = recalled;
+    m_recalledBoiling[k] = recalled ? boilingText(m_panel, groupOf(k)) : QString();
+}
+
+QString ReportPrinter::originMark(int channel) const {
+    return m_recalled[channel] ? QStringLiteral("（历史记录）") : QString();
+}
+
+QString ReportPrinter::boilingMark(int channel) const {
+    return m_recalled[channel] ? m_recalledBoiling[channel]
+                               : boilingText(m_panel, groupOf(channel));
+}
 
 void ReportPrinter::setGroups(int first, int last) {
     m_firstGroup = boundedGroup(first);
@@ -90,16 +115,23 @@ QString ReportPrinter::heading(int channel) {
     return QStringLiteral("TV通道 %1 数据显示").arg(channel + 1);
 }
 
+// The test number is printed as it is stored: the number box followed by the position.
 static QStringList render(const PanelModel& panel, int channel, std::span<const ReportLine> lines) {
+    const TestKindDescription& kind = description(panel.channels().kind(channel));
     QStringList out;
-    for (const ReportLine& line : lines)
-        out << QString::fromUtf8(line.label) + panel.text(channel, line.box) +
-                   QString::fromUtf8(line.unit);
+    for (const ReportLine& line : lines) {
+        const QString value = line.box == kind.testNumberBox ? testNumberOf(panel, channel)
+                                                             : panel.text(channel, line.box);
+        out << QString::fromUtf8(line.label) + value + QString::fromUtf8(line.unit);
+    }
     return out;
 }
 
 QStringList ReportPrinter::blockLines(int channel) const {
-    return render(m_panel, channel, description(m_panel.channels().kind(channel)).reportLines);
+    const TestKindDescription& kind = description(m_panel.channels().kind(channel));
+    QStringList lines = render(m_panel, channel, kind.reportLines);
+    if (kind.storesBoilingMarks) lines << QStringLiteral("水煮状态：") + boilingMark(channel);
+    return lines;
 }
 
 QStringList ReportPrinter::sparkLines(int channel) const {
@@ -135,18 +167,17 @@ void ReportPrinter::paintColumn(QPainter& painter, int column, int channel) cons
     const int width = frameRight(column) - x;
 
     // Each chart above its own column, scaled to the column and keeping its shape.
-    const ChartCanvas& chart = m_charts.channelChart(channel);
-    if (chart.widthTwips() > 0 && chart.heightTwips() > 0) {
-        const double scale = std::min(double(width) / chart.widthTwips(),
-                                      double(ChartBottom - ChartTop) / chart.heightTwips());
-        painter.drawImage(
-            QRectF(x, ChartTop, chart.widthTwips() * scale, chart.heightTwips() * scale),
-            chart.image());
-    }
+    m_chart.paint(painter, channel, QRectF(x, ChartTop, width, ChartBottom - ChartTop));
 
+    painter.setPen(QPen(Qt::black, 15));
+    painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRect(x, FrameTop, width, FrameBottom - FrameTop));
     painter.setFont(reportFont(HeadingPoints));
     printAt(painter, x, HeadingY, heading(channel));
+    if (const QString mark = originMark(channel); !mark.isEmpty()) {
+        painter.setFont(reportFont(LinePoints));
+        printAt(painter, x + OriginMarkOffset, HeadingY + OriginMarkDrop, mark);
+    }
 
     painter.setFont(reportFont(LinePoints));
     const auto printLines = [&](int left, int top, const QStringList& lines) {

@@ -143,7 +143,7 @@ void CsvExportJob::finish(bool ok) {
 QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const TestKey& key,
                              QStringList* header) {
     if (header)
-        *header = {QStringLiteral("vi_order"), QStringLiteral("电压"), QStringLiteral("电流")};
+        *header = {QStringLiteral("序号"), QStringLiteral("电压(V)"), QStringLiteral("电流(mA)")};
     QList<QStringList> rows;
     const auto test = store.load(kind, key);
     if (!test) return rows;
@@ -161,7 +161,11 @@ std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
     QStringList header;
     const QList<QStringList> rows = curveRows(store, kind, key, &header);
     if (samples) *samples = rows.size();
-    return csvBytes(header, rows, QList<bool>(header.size(), true));
+    // The test's number heads the file, so a curve opened on its own still says whose it is.
+    QList<QStringList> lines{header};
+    lines << rows;
+    return csvBytes({QStringLiteral("测试编号"), shownKey(key)}, lines,
+                    QList<bool>(header.size(), true));
 }
 
 } // namespace q7rk

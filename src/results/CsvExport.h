@@ -78,11 +78,13 @@ private:
     bool m_running = false;
 };
 
-// One test's curve: "vi_order", "电压", "电流"; an empty list when the test is not stored.
+// One test's curve under "序号", "电压(V)", "电流(mA)"; an empty list when the test is not
+// stored.
 QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const TestKey& key,
                              QStringList* header);
-// That curve as a CSV file's bytes (every column a number); nullopt when the test is not
-// stored. `samples` gets the number of curve rows.
+// That curve as a CSV file's bytes: a first line "测试编号,<number>", the column names, then
+// the samples (every column a number); nullopt when the test is not stored. `samples` gets
+// the number of curve rows.
 std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
                                    const TestKey& key, qsizetype* samples = nullptr);
 

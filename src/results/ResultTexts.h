@@ -115,7 +115,7 @@ inline QString operationFailed() {
 inline QString infoTitle() {
     return QStringLiteral("信息提示");
 }
-// "存储 3 条记录" in status panel 7 after a save pass.
+// "存储 3 条记录" in status panel 8 after a save pass.
 inline QString savedCount(int count) {
     return QStringLiteral("存储 ") + QString::number(count) + QStringLiteral(" 条记录");
 }

@@ -29,6 +29,9 @@ constexpr const char* GroupTimeScale = "hxfd16";
 // How long a plant database connection waits for its login and for a statement, in seconds.
 constexpr const char* PlantLoginTimeout = "plantLoginTimeout";
 constexpr const char* PlantStatementTimeout = "plantStatementTimeout";
+
+// Where the merged report program (合并报表) lives, when not in the program's own folder.
+constexpr const char* MergedReportProgram = "hbbbProgram";
 } // namespace key
 
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with

@@ -30,6 +30,8 @@ const char* questionName(Question id) {
         return "RestoreCalibrationDefaults";
     case Question::UndoCalibrationRestore:
         return "UndoCalibrationRestore";
+    case Question::LocateMergedReport:
+        return "LocateMergedReport";
     case Question::AddGrade:
         return "AddGrade";
     case Question::DeleteFoil:

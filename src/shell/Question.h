@@ -31,6 +31,8 @@ enum class Question {
     // The calibration window: every factor of every channel back to 1, and that undone.
     RestoreCalibrationDefaults,
     UndoCalibrationRestore,
+    // 合并报表 without its program: name the program's place now?
+    LocateMergedReport,
 };
 
 // What a scripted answer is set for: the question, and for UploadPiece the piece (1-6);

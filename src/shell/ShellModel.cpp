@@ -61,6 +61,13 @@ void ShellModel::setButtonEnabled(Command command, bool enabled) {
     emit buttonChanged(command);
 }
 
+void ShellModel::setButtonVisible(Command command, bool visible) {
+    auto& button = m_places[std::size_t(command)].button;
+    if (!button || button->visible == visible) return;
+    button->visible = visible;
+    emit buttonChanged(command);
+}
+
 void ShellModel::setToolbarVisible(bool visible) {
     if (m_toolbarVisible == visible) return;
     m_toolbarVisible = visible;

@@ -15,6 +15,7 @@ struct ToolButton {
     QString caption;
     QString tooltip; // empty: the caption
     bool enabled = true;
+    bool visible = true;
 };
 
 // One menu item, or one menu, as it stands now.
@@ -23,21 +24,22 @@ struct MenuItem {
     bool enabled = true;
 };
 
-// The window's shell without widgets: status bar panels 1..7, toolbar buttons and menu items
+// The window's shell without widgets: status bar panels 1..8, toolbar buttons and menu items
 // by command and the menus themselves, with their captions and enabled states. The link, run
 // control and the rest change captions here; the window mirrors them, and tests read them.
 class ShellModel : public QObject {
     Q_OBJECT
 public:
-    static constexpr int StatusPanelCount = 7;
-    static constexpr int LinkPanel = 7; // panel 7: link status and save count
+    static constexpr int StatusPanelCount = 8;
+    static constexpr int LinkPanel = 7; // panel 7: link status (and its health during a run)
+    static constexpr int SavePanel = 8; // panel 8: what the last save stored
 
     explicit ShellModel(QObject* parent = nullptr);
 
     // Panels 1..6 read "第", the channel number and a phrase: 第2路TV测试结束.
     static QString channelStatus(int channel, const QString& phrase);
 
-    QString statusText(int panel) const; // panel 1..7
+    QString statusText(int panel) const; // panel 1..8
     void setStatusText(int panel, const QString& text);
     QStringList statusTexts() const;
 
@@ -50,6 +52,7 @@ public:
     const ToolButton* button(Command command) const;
     void setButtonCaption(Command command, const QString& caption);
     void setButtonEnabled(Command command, bool enabled);
+    void setButtonVisible(Command command, bool visible);
     bool toolbarVisible() const { return m_toolbarVisible; }
     void setToolbarVisible(bool visible);
 

@@ -1,9 +1,12 @@
 #include "ReportActions.h"
 
 #include "charts/ChartExport.h"
+#include "execution/RunController.h"
 #include "reports/MergedReport.h"
 #include "reports/ReportPrinter.h"
 #include "settings/ProgramTitle.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 #include "station/CommandGate.h"
 
@@ -41,8 +44,31 @@ void ReportActions::saveChartBitmaps() {
 }
 
 void ReportActions::startMergedReportProgram() {
-    const QString problem = startMergedReport();
-    if (!problem.isEmpty()) m_prompter.notify(programTitle::full(), problem);
+    const QString title = programTitle::full();
+    const QString key = QString::fromUtf8(key::MergedReportProgram);
+    QString program = mergedReportProgram(m_settings.read(section::Canshu, key));
+    MergedReportStart started = startMergedReport(program);
+    if (started == MergedReportStart::Missing) {
+        // During a run nothing may wait for an answer: the place is named after it.
+        if (m_run.isRunning()) {
+            m_prompter.notify(title, mergedReportMissingText(program) +
+                                         QStringLiteral("\n测试结束后再选合并报表即可指定。"));
+            return;
+        }
+        if (!m_prompter.ask(Question::LocateMergedReport, title,
+                            mergedReportMissingText(program) +
+                                QStringLiteral("\n\n现在指定合并报表程序的位置吗？")))
+            return;
+        program = m_prompter.openFileName(QStringLiteral("选择合并报表程序"),
+                                          QStringLiteral("所有文件(*)"));
+        if (program.isEmpty()) return;
+        m_settings.write(section::Canshu, key, program);
+        started = startMergedReport(program);
+    }
+    if (started == MergedReportStart::Missing)
+        m_prompter.notify(title, mergedReportMissingText(program));
+    else if (started == MergedReportStart::NotStartable)
+        m_prompter.notify(title, mergedReportFailedText(program));
 }
 
 } // namespace q7rk

@@ -71,7 +71,7 @@ void SaveWorkflow::runEnded(bool silently) {
 // unless a piece was refused (it never will).
 void SaveWorkflow::plantQueueRetried(int left) {
     if (left == 0 && m_parts.plant.lastUpload().failed.isEmpty() && !m_savedStatus.isEmpty())
-        m_parts.shell.setStatusText(ShellModel::LinkPanel, m_savedStatus);
+        m_parts.shell.setStatusText(ShellModel::SavePanel, m_savedStatus);
 }
 
 bool SaveWorkflow::save() {
@@ -129,7 +129,7 @@ bool SaveWorkflow::save() {
                                QString::number(storedNow));
         m_savedStatus = resulttext::savedCount(storedNow);
     }
-    m_parts.shell.setStatusText(ShellModel::LinkPanel, m_savedStatus + plantNote);
+    m_parts.shell.setStatusText(ShellModel::SavePanel, m_savedStatus + plantNote);
     return m_lastSave.ok;
 }
 

@@ -65,7 +65,7 @@ private:
     Parts m_parts;
     SavePass m_savePass;
     SaveReport m_lastSave;
-    QString m_savedStatus; // panel 7 after the last save, without the plant's note
+    QString m_savedStatus; // panel 8 after the last save, without the plant's note
 };
 
 } // namespace q7rk

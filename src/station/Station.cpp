@@ -35,7 +35,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
       m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
             m_activeLink, timing),
-      m_report(m_panel, m_charts, m_settings), m_calibration(m_channels, m_settings) {
+      m_report(m_panel, m_charts, m_plotter, m_samples, m_settings), m_calibration(m_channels, m_settings) {
     m_run.setNewTestReset([this] {
         newTestReset();
         // Only a start of channels 1-3 begins a new foil's pieces.
@@ -46,6 +46,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     // carries the set values of all six, in the group or not.
     m_tests.setObserver([this](int k, TestState state) {
         holdChannels();
+        m_report.setRecalled(k, state == TestState::Recalled);
         m_recovery.stateChanged(k, state);
     });
     connect(&m_run, &RunController::channelJudged, this, [this](int k) {
@@ -157,6 +158,9 @@ void Station::rescaleCharts(void (ChartSet::*command)(), bool comparison) {
 
 // Every command once, and no default: a new command is a compile error until it is given work.
 void Station::perform(Command command) {
+    // A name or value typed and not yet left counts: the start question and the save see it
+    // in every linked channel.
+    m_panel.finishTyping();
     switch (command) {
     case Command::NewTest:
         newTest();

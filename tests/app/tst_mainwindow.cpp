@@ -1,3 +1,4 @@
+#include "app/EntryHint.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
 #include "app/Translations.h"
@@ -98,6 +99,41 @@ private slots:
         for (int k = 0; k < 3; ++k)
             QCOMPARE(box("Text1", k)->text(), QStringLiteral("200"));
         QCOMPARE(box("Text1", 3)->text(), QStringLiteral("800"));
+    }
+
+    // A linked 测试人 is copied once, when its box is left; the box the click lands in takes
+    // its own typing in place of the copy (not "zhangsan" twice). A command from the toolbar
+    // or a menu, which leaves no box, sees the names all the same.
+    void linkedNamesCopyOnLeave() {
+        m_window->tabs()->setCurrentIndex(3);
+        QLineEdit* second = box("Text15", 1);
+        typeInto(box("Text15", 0), QStringLiteral("zhangsan"));
+        QCOMPARE(second->text(), QString());
+        QTest::mouseClick(second, Qt::LeftButton, {}, QPoint(second->width() - 4, 8));
+        QCOMPARE(box("Text15", 2)->text(), QStringLiteral("zhangsan"));
+        QTRY_VERIFY(second->hasSelectedText());
+        QTest::keyClicks(second, QStringLiteral("lisi"));
+        QCOMPARE(second->text(), QStringLiteral("lisi"));
+
+        m_window->station().perform(Command::HideCurrentCurves);
+        for (int k : {0, 2})
+            QCOMPARE(box("Text15", k)->text(), QStringLiteral("lisi"));
+    }
+
+    // A replaced entry's hint covers no other box and goes by itself.
+    void entryHintStaysClearAndGoes() {
+        m_window->tabs()->setCurrentIndex(3);
+        typeInto(box("Text3", 1), QStringLiteral("abc"));
+        box("Text4", 1)->setFocus();
+        auto* hint = widget<QLabel>(QStringLiteral("EntryHint"));
+        QVERIFY(hint->isVisible());
+        const QRect at(hint->mapTo(m_window.get(), QPoint()), hint->size());
+        for (const QWidget* other : m_window->findChildren<QLineEdit*>())
+            if (other->isVisible() && other != box("Text3", 1))
+                QVERIFY2(!at.intersects(QRect(other->mapTo(m_window.get(), QPoint()),
+                                              other->size())),
+                         qPrintable(other->objectName()));
+        QTRY_VERIFY_WITH_TIMEOUT(!hint->isVisible(), EntryHint::ShownMs + 2000);
     }
 
     void comboAndChartsFollowTheModel() {

@@ -93,6 +93,7 @@ private slots:
         QCOMPARE(p.shell.statusText(3), QString()); // not part of this run
         QCOMPARE(p.caption(Command::RunChannels12), QString::fromUtf8("1-2测试停止"));
         QVERIFY(!p.shell.button(Command::RunChannels123)->enabled);
+        QVERIFY(!p.shell.button(Command::StopAll)->visible); // the group's button is the stop
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路开始TV测试"));
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 20, 5000);
         // The run goes on, and panel 7 no longer claims all is well.
@@ -105,6 +106,7 @@ private slots:
         QCOMPARE(ended.count(), 1);
         QCOMPARE(p.caption(Command::RunChannels12), QString::fromUtf8("1-2测试开始"));
         QVERIFY(p.shell.button(Command::RunChannels123)->enabled);
+        QVERIFY(p.shell.button(Command::StopAll)->visible);
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
         QCOMPARE(p.panel.text(0, Box::TvVerdict), QString::fromUtf8("待定")); // not forced
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试中断"));
@@ -250,7 +252,9 @@ private slots:
         p.panel.setText(1, Box::TvOperator, QString::fromUtf8("李工"));
         // Saved once: a second 保存 and a 保存 after a display store nothing.
         p.controller.perform(Command::Save);
-        QCOMPARE(p.shell.statusText(7), QString::fromUtf8("存储 3 条记录"));
+        // The count has a panel of its own: panel 7 keeps speaking of the link.
+        QCOMPARE(p.shell.statusText(ShellModel::SavePanel), QString::fromUtf8("存储 3 条记录"));
+        QCOMPARE(p.shell.statusText(ShellModel::LinkPanel), QString::fromUtf8("以太网通讯正常"));
         const int samples = p.station.tests().samplesTaken(0);
         const auto stored = p.station.results().load(TestKind::Tv, TestKey{"S1HL"});
         QCOMPARE(int(stored->curve.size()), samples);

@@ -203,7 +203,7 @@ private slots:
                          {"TV值", "Text7"},
                          {"Vmax", "Text39"}});
         // Piece 2 declined; no foil was opened, so piece 1 goes without a whole-roll row.
-        QCOMPARE(r.json.value("status").toArray().at(6).toString(),
+        QCOMPARE(r.json.value("status").toArray().at(7).toString(),
                  QString::fromUtf8("存储 3 条记录"));
         QCOMPARE(r.json.value("uploaded").toArray(), QJsonArray({1, 3}));
         QCOMPARE(r.json.value("declined").toArray(), QJsonArray({2}));
@@ -258,7 +258,7 @@ private slots:
             env);
         QVERIFY(away.json.value("saved").toBool() && !away.json.value("foilOpened").toBool());
         QCOMPARE(away.json.value("queued").toArray(), QJsonArray({1, 2, 3}));
-        QVERIFY(away.json.value("status").toArray().at(6).toString().contains(
+        QVERIFY(away.json.value("status").toArray().at(7).toString().contains(
             QString::fromUtf8("未存入工厂数据库")));
 
         QVERIFY(QFile::rename(database + ".away", database));

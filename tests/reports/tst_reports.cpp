@@ -27,9 +27,6 @@ using namespace q7rk;
 
 namespace {
 
-// A curve colour per column that no chart frame uses.
-const QColor CurveColours[] = {QColor(255, 0, 255), QColor(0, 128, 128), QColor(255, 128, 0)};
-
 QString runTool(const QString& program, const QStringList& arguments) {
     QProcess p;
     p.start(program, arguments);
@@ -81,29 +78,34 @@ int lineY(int line) {
     return 6700 + 440 * line;
 }
 
-// Each chart above its own column: in each column's chart area (between the company line
-// and the headings) many pixels of its own curve colour and none of the other columns'.
-bool chartsInTheirColumns(const QString& pdf, int page) {
+// The red curve pixels of each column's chart inside its axes (144 dpi: 10 twips a pixel).
+QList<int> curvePixelsPerColumn(const QString& pdf, int page) {
     const QString number = QString::number(page);
     runTool(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-f"), number,
+            {QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-f"), number,
              QStringLiteral("-l"), number, QStringLiteral("-singlefile"), QStringLiteral("-png"),
              pdf, pdf});
     const QImage image(pdf + QStringLiteral(".png"));
+    QList<int> counts;
     for (int column = 0; column < 3; ++column) {
-        int counts[3] = {};
-        for (int y = 1300 / 20; y < 6150 / 20; ++y) // 72 dpi: 20 twips a pixel
-            for (int x = columnX(column) / 20; x < (columnX(column) + 4800) / 20; ++x)
-                for (int n = 0; n < 3; ++n) {
-                    const QColor c = image.pixelColor(x, y), &want = CurveColours[n];
-                    counts[n] += qAbs(c.red() - want.red()) + qAbs(c.green() - want.green()) +
-                                     qAbs(c.blue() - want.blue()) <
-                                 40;
-                }
-        if (counts[column] < 100 || counts[(column + 1) % 3] + counts[(column + 2) % 3] > 0)
-            return false;
+        int n = 0;
+        // The chart starts at y 1400; its axes lie 400 twips in and 3600 down, its titles
+        // above 400.
+        for (int y = 1800 / 10; y < 4900 / 10; ++y)
+            for (int x = (columnX(column) + 500) / 10; x < (columnX(column) + 4400) / 10; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                n += c.red() > 180 && c.green() < 130 && c.blue() < 130;
+            }
+        counts << n;
     }
-    return true;
+    return counts;
+}
+
+// The images a PDF holds, one line each ("page num type width height ...").
+QStringList pdfImages(const QString& pdf) {
+    const QStringList lines = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return lines.mid(2); // the column names and the rule under them
 }
 
 using Boxes = QList<QPair<Box, QString>>;
@@ -115,12 +117,17 @@ struct Rig : q7rk::testing::TestStation {
     CurvePlotter& plotter = station.plotter();
     const SampleStore& samples = station.samples();
 
-    // A curve of its column's colour in each channel chart.
-    void drawCurves() {
+    // A rising curve of 60 samples in each channel chart but those named, as a run shows it.
+    void drawCurves(const QList<int>& without = {}) {
         for (int k = 0; k < ChannelCount; ++k) {
             charts.frameChannelChart(k);
-            charts.channelChart(k).drawLine(QPointF(400, 3600), QPointF(4400, 800),
-                                            CurveColours[k % 3], 6);
+            if (without.contains(k)) continue;
+            station.channels().channelStopped[k] = false;
+            for (int i = 1; i <= 60; ++i) {
+                station.samples().set(k, i, float(i * 5), 1.0f);
+                plotter.plot(k, i, 1.0);
+            }
+            station.channels().channelStopped[k] = true;
         }
     }
     void fillTvChannel(int k, const QString& voltage) {
@@ -151,8 +158,9 @@ struct Rig : q7rk::testing::TestStation {
         panel.resetToDesign();
         panel.applyKind(k, TestKind::Tv);
     }
-    DisplayOutcome show(TestKind kind, const char* number, int slot, DisplayGroup group) {
-        return station.displayStoredTest({kind, {number}, slot, group});
+    DisplayOutcome show(TestKind kind, const char* number, int slot, DisplayGroup group,
+                        bool afterBoiling = false) {
+        return station.displayStoredTest({kind, {number, afterBoiling}, slot, group});
     }
 
     void exec(TestKind kind, const QString& sql) {
@@ -226,7 +234,6 @@ private slots:
             s.write(QStringLiteral("topic"), QStringLiteral("COMPANY"),
                     QStringLiteral("华东铝箔有限公司"));
         });
-        r.drawCurves();
         r.fillTvChannel(0, QStringLiteral("300"));
         r.fillTvChannel(1, QStringLiteral("520"));
         for (int n = 1; n <= 42; ++n) // channel 3 shows nothing at all
@@ -236,6 +243,7 @@ private slots:
             r.panel.setText(k, Box::SparkTime3, QStringLiteral("9%1").arg(k));
             r.panel.setText(k, Box::ElectrolyteTestNumber, QStringLiteral("E%1").arg(k + 1));
         }
+        r.drawCurves({2});
         const QString pdf = r.pdfPath("all.pdf");
         QCOMPARE(r.station.writeReportPdf(0, 1, pdf), QString());
         const PdfText text(pdf);
@@ -249,7 +257,7 @@ private slots:
         // Filled and empty boxes: both print label and unit.
         QVERIFY(text.at(1, columnX(0), lineY(0), QStringLiteral("化成电压：300V")));
         QVERIFY(text.at(1, columnX(0), lineY(9), QStringLiteral("测试日期：2009-09-01")));
-        QVERIFY(text.at(1, columnX(1), lineY(8), QStringLiteral("测试编号：A2")));
+        QVERIFY(text.at(1, columnX(1), lineY(8), QStringLiteral("测试编号：A2HM")));
         QVERIFY(text.at(1, columnX(2), lineY(0), QStringLiteral("化成电压：V")));
         for (int column = 0; column < 3; ++column) {
             const int x = columnX(column);
@@ -258,9 +266,15 @@ private slots:
             QVERIFY(
                 text.at(2, x + 2500, lineY(6), QStringLiteral("火花时间3：9%1S").arg(column + 3)));
         }
-        QVERIFY(text.at(2, columnX(0), lineY(8), QStringLiteral("测试编号：E4")));
-        QVERIFY(chartsInTheirColumns(pdf, 1));
-        QVERIFY(chartsInTheirColumns(pdf, 2));
+        QVERIFY(text.at(2, columnX(0), lineY(8), QStringLiteral("测试编号：E4TL")));
+        // The charts are paths and text: no picture in the file, each curve above its own
+        // column and none where channel 3 has none.
+        QCOMPARE(pdfImages(pdf), QStringList());
+        const QList<int> page1 = curvePixelsPerColumn(pdf, 1);
+        QVERIFY2(page1[0] > 100 && page1[1] > 100 && page1[2] == 0,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(page1[0]).arg(page1[1]).arg(page1[2])));
+        for (int count : curvePixelsPerColumn(pdf, 2))
+            QVERIFY(count > 100);
     }
 
     void noPrinterOrAFailingOneOffersAPdf() {
@@ -294,17 +308,57 @@ private slots:
                                 r.pdfPath("no/such/folder/r.pdf")));
     }
 
+    // A recalled test beside a live one: each block says which test it is (number with its
+    // position, boiling mark, delay) and the recalled one says it was recalled.
+    void blocksNameTheirTests() {
+        Rig r;
+        r.panel.clickOption(Option::AfterBoiling, 0);
+        r.save(0, TestKind::Tv, kTv, 20, tvVolts);
+        QVERIFY(r.show(TestKind::Tv, "T1HL", 0, DisplayGroup::Channels13, true).complete);
+        r.fillTvChannel(1, QStringLiteral("300"));
+        r.panel.setText(1, Box::SamplePosition, QStringLiteral("TM"));
+        r.panel.clickOption(Option::BeforeBoiling, 0); // presets every delay to 180
+        r.panel.setText(0, Box::DelayTime, QStringLiteral("5"));
+        const ReportPrinter& report = r.station.report();
+        const QStringList recalled = report.blockLines(0), live = report.blockLines(1);
+        for (const char* line : {"延迟时间：5S", "TV值：201.3V", "测试编号：T1HL", "水煮状态：水煮后"})
+            QVERIFY2(recalled.contains(QString::fromUtf8(line)), line);
+        for (const char* line : {"延迟时间：180S", "TV值：312.5V", "测试编号：A2TM", "水煮状态：水煮前"})
+            QVERIFY2(live.contains(QString::fromUtf8(line)), line);
+        QCOMPARE(report.originMark(0), QStringLiteral("（历史记录）"));
+        QCOMPARE(report.originMark(1), QString());
+
+        const QString pdf = r.pdfPath("mixed.pdf");
+        QCOMPARE(r.station.writeReportPdf(0, 0, pdf), QString());
+        const PdfText text(pdf);
+        QVERIFY(text.at(1, columnX(0), lineY(5), QStringLiteral("TV值：201.3V")));
+        QVERIFY(text.at(1, columnX(0), lineY(10), QStringLiteral("水煮状态：水煮后")));
+        QVERIFY(std::count_if(text.words.cbegin(), text.words.cend(), [](const PdfText::Word& w) {
+                    return w.text == QStringLiteral("（历史记录）");
+                }) == 1);
+    }
+
+    // Without the program the operator learns where it belongs and may name its place, which
+    // the settings keep.
     void mergedReportLauncher() {
-        QTemporaryDir dir;
-        const QString folder = dir.path();
+        Rig r;
+        const QString folder = r.path(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(folder));
         const QString program = QDir(folder).filePath(QStringLiteral("scoreout"));
-        QCOMPARE(startMergedReport(folder), QStringLiteral("找不到合并报表程序：") + program);
+        QCOMPARE(mergedReportProgram(QString(), folder), program);
+        QCOMPARE(startMergedReport(program), MergedReportStart::Missing);
+        QVERIFY(mergedReportMissingText(program).contains(QDir::toNativeSeparators(folder)));
 
         QFile script(program);
         QVERIFY(script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\ntouch started\n"));
         script.close();
         script.setPermissions(script.permissions() | QFile::ExeOwner);
-        QCOMPARE(startMergedReport(folder), QString());
+        r.prompter.setAnswer(Question::LocateMergedReport, true);
+        r.prompter.queueFileName(program);
+        r.station.perform(Command::MergedReport);
+        QVERIFY(r.prompter.texts().first().contains(QStringLiteral("现在指定合并报表程序的位置吗")));
+        QCOMPARE(r.station.settings().read(QStringLiteral("canshu"), QStringLiteral("hbbbProgram")),
+                 program);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(folder).filePath("started")), 10000);
     }
 

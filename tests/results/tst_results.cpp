@@ -429,10 +429,9 @@ private slots:
         QVERIFY(streamed.open(QIODevice::ReadOnly) && all.count() == 3);
         QCOMPARE(streamed.readAll(),
                  q7rk::csvBytes(all.header, shown, numberColumns(TestKind::Tv)));
-        S header;
-        const auto rows = curveRows(m_b->store, TestKind::Tv, TestKey{"V1HL"}, &header);
-        QCOMPARE(q7rk::csvBytes(header, rows).mid(3),
-                 u("vi_order,电压,电流\r\n").toUtf8() + "1,180.3,0.052\r\n2,181.0,0.050\r\n");
+        QCOMPARE(curveCsv(m_b->store, TestKind::Tv, TestKey{"V1HL"})->mid(3),
+                 u("测试编号,V1HL\r\n序号,电压(V),电流(mA)\r\n").toUtf8() +
+                     "1,180.3,0.052\r\n2,181.0,0.050\r\n");
     }
 
     // The tool's JSON and CSV; another program's CSV reader gets numbers and names with

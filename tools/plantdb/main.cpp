@@ -25,6 +25,14 @@ void printError(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+// Where the data source went: the account's ODBC file, or the one ODBCINI names.
+QString odbcFileNote() {
+    const QString file = OdbcSources::userFile();
+    return qEnvironmentVariableIsEmpty("ODBCINI")
+               ? QStringLiteral("written to the ODBC file %1").arg(file)
+               : QStringLiteral("written to the ODBC file %1 named by ODBCINI").arg(file);
+}
+
 int init(const QCommandLineParser& p) {
     const QString dsn = p.value(QStringLiteral("dsn"));
     if (p.isSet(QStringLiteral("postgres"))) {
@@ -34,8 +42,7 @@ int init(const QCommandLineParser& p) {
             return 1;
         }
         std::printf("data source %s -> PostgreSQL %s (%s)\n", qPrintable(dsn),
-                    qPrintable(p.value(QStringLiteral("postgres"))),
-                    qPrintable(OdbcSources::userFile()));
+                    qPrintable(p.value(QStringLiteral("postgres"))), qPrintable(odbcFileNote()));
         return 0;
     }
     const QString file = p.isSet(QStringLiteral("file")) ? p.value(QStringLiteral("file"))
@@ -46,7 +53,7 @@ int init(const QCommandLineParser& p) {
         return 1;
     }
     std::printf("data source %s -> SQLite %s (%s)\n", qPrintable(dsn),
-                qPrintable(QDir().absoluteFilePath(file)), qPrintable(OdbcSources::userFile()));
+                qPrintable(QDir().absoluteFilePath(file)), qPrintable(odbcFileNote()));
     return 0;
 }
 
@@ -89,7 +96,8 @@ int main(int argc, char** argv) {
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("Plant database set-up and upload retry.\n\n"
-                       "  init [--file PATH]         SQLite database and its data source\n"
+                       "  init [--file PATH]         SQLite database and its data source, written\n"
+                       "                             to ~/.odbc.ini (or the file ODBCINI names)\n"
                        "  init --postgres 'host=H port=P dbname=D'\n"
                        "                             tables on a PostgreSQL server (login sa)\n"
                        "  retry [--workdir DIR] [--held]\n"
