@@ -9,6 +9,7 @@ namespace q7rk {
 
 class ChartSet;
 class CommandGate;
+class CurvePlotter;
 class Prompter;
 class ReportPrinter;
 
@@ -17,8 +18,9 @@ class ReportPrinter;
 class ReportActions {
 public:
     ReportActions(CommandGate& gate, ReportPrinter& report, const ChartSet& charts,
-                  Prompter& prompter)
-        : m_gate(gate), m_report(report), m_charts(charts), m_prompter(prompter) {}
+                  CurvePlotter& plotter, Prompter& prompter)
+        : m_gate(gate), m_report(report), m_charts(charts), m_plotter(plotter),
+          m_prompter(prompter) {}
 
     // Printing is the window's: it shows a preview first (or, without a printer, offers a
     // PDF). Without a window there is no printer, and the report goes to a PDF the operator
@@ -39,6 +41,7 @@ private:
     CommandGate& m_gate;
     ReportPrinter& m_report;
     const ChartSet& m_charts;
+    CurvePlotter& m_plotter;
     Prompter& m_prompter;
     std::function<void(const ReportPrinter&)> m_printPreview;
 };

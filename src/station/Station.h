@@ -233,7 +233,7 @@ private:
     SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_samples, m_runs,
                            m_run, m_conditions, m_plant, m_settings, m_shell, m_prompter}};
     QuitGuard m_quit{m_gate, m_run, m_plant};
-    ReportActions m_reports{m_gate, m_report, m_charts, m_prompter};
+    ReportActions m_reports{m_gate, m_report, m_charts, m_plotter, m_prompter};
     TestRecovery m_recovery{
         {m_tests, m_channels, m_panel, m_samples, m_conditions, m_display, m_prompter, m_runAware}};
 };
