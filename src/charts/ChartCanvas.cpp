@@ -60,6 +60,17 @@ quint32 colourToStored(const QColor& colour) {
     return quint32(colour.red()) | (quint32(colour.green()) << 8) | (quint32(colour.blue()) << 16);
 }
 
+ChartScale fittingScale(QSizeF content, QSizeF room) {
+    constexpr double Coarsest = 1 / ChartScale{}.x; // pixels per twip
+    constexpr double MostStretch = 4.0 / 3;
+    if (content.isEmpty()) return {};
+    double x = std::max(room.width() / content.width(), Coarsest);
+    double y = std::max(room.height() / content.height(), Coarsest);
+    x = std::min(x, y * MostStretch);
+    y = std::min(y, x * MostStretch);
+    return {1 / x, 1 / y};
+}
+
 ChartCanvas::ChartCanvas(int widthTwips, int heightTwips, QColor background)
     : m_width(widthTwips), m_height(heightTwips), m_background(background), m_font(labelFont()) {
     resize(widthTwips, heightTwips);

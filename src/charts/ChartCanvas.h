@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QPointF>
+#include <QSizeF>
 #include <QStaticText>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,12 @@ struct ChartScale {
     double y = 15.0;
     friend bool operator==(const ChartScale&, const ChartScale&) = default;
 };
+
+// The scale at which a content of `contentTwips` fills `roomPixels`: never coarser than
+// 15 twips per pixel (a small window scrolls), each axis as fine as the room allows, but
+// neither more than a third finer than the other, so that the charts keep their shape
+// near enough and their labels their room.
+ChartScale fittingScale(QSizeF contentTwips, QSizeF roomPixels);
 
 // A chart's persistent picture: a QImage addressed in twips (1440 per inch), origin top
 // left, y downwards. Framing, curves and marks draw here; the widget only shows the image,

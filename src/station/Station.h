@@ -183,6 +183,9 @@ signals:
 private:
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void holdChannels();
+    // Channel k shows a stored test now; its chart says which.
+    void recall(int k, const QString& testNumber);
+    QString recalledCaption(int k) const;
     // 关闭串口 and 以太网断开: a link that carries a run is closed only once the operator agreed
     // to stop it and the instrument has had the result frames on it.
     void closeLink(const InstrumentLink& link, std::function<void()> close);
