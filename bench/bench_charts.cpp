@@ -2,8 +2,11 @@
 // six channels at sample 6000, the automatic rescale that frames a chart anew and redraws
 // 6000 samples from the store (a channel chart; the three comparison charts with six
 // channels), and all nine charts framed and redrawn at 6000 and at 60000 samples, from the
-// column extremes and through every sample. Prints median and 99th percentile in
-// milliseconds.
+// column extremes and through every sample, at the charts' old size (15 twips per pixel) and
+// at the scales the window gives them full screen at 1920×1080. Prints median and 99th
+// percentile in milliseconds.
+#include "app/ChartsPage.h"
+#include "app/MainWindow.h"
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "execution/MeasurementTables.h"
@@ -12,8 +15,10 @@
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QTabWidget>
+#include "shell/ScriptedPrompter.h"
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -85,12 +90,34 @@ void tvOnAllChannels(PanelModel& panel) {
     panel.clickOption(Option::TvTest, 1);
 }
 
+// The scales the window's chart pages choose at a screen size: TV(0..5), TV16(0..1), TV16(2).
+struct PageScales {
+    ChartScale channel;
+    ChartScale group;
+    ChartScale all;
+};
+PageScales windowScales(QSize screen, const QString& settingsFile) {
+    MainWindow window(settingsFile, std::make_unique<ScriptedPrompter>());
+    window.resize(screen);
+    window.show();
+    // A page lays its charts out when it is first shown.
+    for (int tab = 2; tab >= 0; --tab) {
+        window.tabs()->setCurrentIndex(tab);
+        QApplication::processEvents();
+    }
+    const auto page = [&](int tab) { return window.tabs()->widget(tab); };
+    return {static_cast<ChannelChartsPage*>(page(0))->chartScale(),
+            static_cast<GroupChartsPage*>(page(1))->chartScale(),
+            static_cast<GroupChartsPage*>(page(2))->chartScale()};
+}
+
 struct NineCharts {
     double envelope;
     double envelopeCpu;
     double full;
 };
-NineCharts redrawNine(int samples, SettingsStore& settings) {
+NineCharts redrawNine(int samples, SettingsStore& settings, const PageScales& scales,
+                      const QByteArray& size) {
     ChannelModel channels;
     channels.channelStopped.fill(false);
     channels.showCurrentCurve = true;
@@ -102,8 +129,13 @@ NineCharts redrawNine(int samples, SettingsStore& settings) {
     CurvePlotter plotter(charts, channels, panel, store, settings);
     channels.timeScale.fill(32.0f * float(samples) / Last);
     channels.groupTimeScale = 32.0f * float(samples) / Last;
-    for (int k = 0; k < ChannelCount; ++k)
+    for (int k = 0; k < ChannelCount; ++k) {
+        plotter.setChannelChartScale(k, scales.channel);
         plotter.plot(k, samples, store.current(k, samples));
+    }
+    plotter.setGroupChartScale(0, scales.group);
+    plotter.setGroupChartScale(1, scales.group);
+    plotter.setGroupChartScale(2, scales.all);
     const auto redraw = [&] {
         for (int k = 0; k < ChannelCount; ++k) {
             charts.frameChannelChart(k);
@@ -116,12 +148,30 @@ NineCharts redrawNine(int samples, SettingsStore& settings) {
     };
     const QByteArray count = QByteArray::number(samples);
     const auto [envelope, envelopeCpu] = report(
-        ("nine charts redrawn, " + count + " samples, envelope").constData(), 300, [] {}, redraw);
+        ("nine charts redrawn " + size + ", " + count + " samples, envelope").constData(), 300,
+        [] {}, redraw);
     plotter.setColumnEnvelopes(false);
-    const double full =
-        report(("nine charts redrawn, " + count + " samples, every sample").constData(), 50, [] {},
-               redraw)
-            .first;
+    const double full = report(("nine charts redrawn " + size + ", " + count +
+                                " samples, every sample")
+                                   .constData(),
+                               50, [] {}, redraw)
+                            .first;
+    // What a change of the window's size costs: the nine pictures drawn again at another
+    // scale, from what they keep and the sample store, there and back.
+    plotter.setColumnEnvelopes(true);
+    bool there = false;
+    report(("nine charts rescaled " + size + ", " + count + " samples").constData(), 100, [] {},
+           [&] {
+               there = !there;
+               const auto nudge = [there](ChartScale s) {
+                   return there ? ChartScale{s.x * 1.01, s.y * 1.01} : s;
+               };
+               for (int k = 0; k < ChannelCount; ++k)
+                   plotter.setChannelChartScale(k, nudge(scales.channel));
+               plotter.setGroupChartScale(0, nudge(scales.group));
+               plotter.setGroupChartScale(1, nudge(scales.group));
+               plotter.setGroupChartScale(2, nudge(scales.all));
+           });
     return {envelope, envelopeCpu, full};
 }
 
@@ -130,8 +180,13 @@ NineCharts redrawNine(int samples, SettingsStore& settings) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen"); // images only, no window
-    QGuiApplication app(argc, argv);             // fonts for the frame labels
+    QApplication app(argc, argv);                // fonts for the frame labels, the window
     QTemporaryDir dir;
+    const PageScales full = windowScales(QSize(1920, 1080), dir.filePath(QStringLiteral("w.ini")));
+    std::printf("1920x1080 window: channel charts %.2f x %.2f, group charts %.2f x %.2f, "
+                "1-6 chart %.2f x %.2f twips per pixel\n",
+                full.channel.x, full.channel.y, full.group.x, full.group.y, full.all.x,
+                full.all.y);
     SettingsStore settings(dir.filePath(QStringLiteral("bench.ini")));
     ChannelModel channels;
     channels.channelStopped.fill(false);
@@ -174,8 +229,10 @@ int main(int argc, char** argv) {
     report(
         "  same, channel chart without current curve", 200, [&] { channels.timeScale[0] = 16; },
         [&] { plotter.scrollWhenFull(0, Last); });
-    const NineCharts at6k = redrawNine(Last, settings);
-    const NineCharts at60k = redrawNine(10 * Last, settings);
+    const NineCharts at6k = redrawNine(Last, settings, {}, "at 15 twips/px");
+    const NineCharts at60k = redrawNine(10 * Last, settings, {}, "at 15 twips/px");
+    redrawNine(Last, settings, full, "at 1920x1080");
+    redrawNine(10 * Last, settings, full, "at 1920x1080");
     std::printf("growth 6000 -> 60000 samples: envelope %.2f (cpu %.2f), every sample %.2f\n",
                 at60k.envelope / at6k.envelope, at60k.envelopeCpu / at6k.envelopeCpu,
                 at60k.full / at6k.full);

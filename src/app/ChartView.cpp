@@ -14,7 +14,8 @@ ChartView::ChartView(const ChartCanvas& canvas, QWidget* parent)
     setFixedSize(sizeHint());
 }
 
-// The picture's own size: twips that do not make a whole pixel are the canvas's business.
+// The picture's own size, at the scale the page gave it: twips that do not make a whole
+// pixel are the canvas's business.
 QSize ChartView::sizeHint() const {
     return m_canvas.image().size();
 }
@@ -31,7 +32,7 @@ void ChartView::paintEvent(QPaintEvent*) {
 }
 
 void ChartView::mouseMoveEvent(QMouseEvent* event) {
-    emit mouseMoved(ChartCanvas::toTwips(event->position()));
+    emit mouseMoved(m_canvas.toTwips(event->position()));
     QWidget::mouseMoveEvent(event);
 }
 

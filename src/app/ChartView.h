@@ -7,9 +7,9 @@ namespace q7rk {
 
 class ChartCanvas;
 
-// Shows one chart's persistent picture at its natural size (15 twips per pixel). All drawing
-// happens on the canvas; the view only repaints when told the picture changed, and reports
-// the mouse position in the chart's twips for the cursor readout.
+// Shows one chart's persistent picture at its own size (the canvas's scale, which the page
+// sets). All drawing happens on the canvas; the view only repaints when told the picture
+// changed, and reports the mouse position in the chart's twips for the cursor readout.
 class ChartView : public QWidget {
     Q_OBJECT
 public:

@@ -9,6 +9,7 @@
 #include "params/PanelCaptions.h"
 #include "shell/ShellModel.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,55 +20,76 @@ namespace q7rk {
 namespace {
 
 constexpr int kStripHeight = 42;
+constexpr int kStripGap = 3;
 constexpr int kMargin = 6;
 constexpr int kReadoutGap = 8;     // Label67 beside its chart
 constexpr int kReadoutWidth = 230; // room for "鼠标点：2048S 1350.0V, -18.0mA "
+constexpr int kReadoutHeight = 20;
 
-QRect toPixels(const QRect& twips) {
-    const double f = ChartCanvas::TwipsPerPixel;
-    return QRect(qRound(twips.x() / f), qRound(twips.y() / f), qRound(twips.width() / f),
-                 qRound(twips.height() / f));
+QRect scaled(const QRect& twips, ChartCanvas::Scale scale) {
+    return QRect(qRound(twips.x() / scale.x), qRound(twips.y() / scale.y),
+                 qRound(twips.width() / scale.x), qRound(twips.height() / scale.y));
 }
 
-// The chart places count from the top of the tab control, headers included; our pages start
-// below the headers, so the charts move up by what the headers took.
-QRect onPage(const QRect& twips, const QRect& topmostTwips) {
-    return toPixels(twips).translated(0, kMargin - toPixels(topmostTwips).top());
+// Label sizes grow with the chart, along the axis that gained least, like its own labels.
+int scaledFont(int pixels, ChartCanvas::Scale scale) {
+    return std::max(pixels, qRound(pixels * ChartCanvas::TwipsPerPixel / std::max(scale.x, scale.y)));
 }
 
-QPoint pixelsOf(QPointF twips) {
-    return QPoint(ChartCanvas::pixelOf(twips.x()), ChartCanvas::pixelOf(twips.y()));
+void place(const ChartLabel& l, ChartCanvas::Scale scale) {
+    l.label->setGeometry(scaled(l.twips, scale));
+    QFont font = l.label->font();
+    font.setPixelSize(scaledFont(l.fontPixels, scale));
+    l.label->setFont(font);
 }
 
 // A label placed and sized in twips on a chart, like the picture boxes' child labels.
-QLabel* makeChartLabel(const QString& name, const QRect& twips, const QColor& background,
-                       int fontPixels, QWidget* parent) {
+ChartLabel makeChartLabel(const QString& name, const QRect& twips, const QColor& background,
+                          int fontPixels, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
-    label->setGeometry(toPixels(twips));
     label->setAutoFillBackground(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, background);
     label->setPalette(palette);
-    QFont font = label->font();
-    font.setPixelSize(fontPixels);
-    label->setFont(font);
     // The chart under the label still follows the mouse.
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return label;
+    const ChartLabel placed{label, twips, fontPixels};
+    place(placed, {});
+    return placed;
 }
 
 // Label70(k): the mouse readout inside TV(k), blue on the chart's colour.
-void addChannelReadout(ChartSet& charts, int k, ChartView* view) {
-    QLabel* readout =
+ChartLabel addChannelReadout(ChartSet& charts, int k, ChartView* view) {
+    const ChartLabel readout =
         makeChartLabel(QStringLiteral("Label70_%1").arg(k), QRect(1000, 3760, 3000, 200),
                        charts.channelChart(k).background(), 11, view);
-    QPalette palette = readout->palette();
+    QPalette palette = readout.label->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    readout->setPalette(palette);
-    QObject::connect(view, &ChartView::mouseMoved, readout, [&charts, k, readout](QPointF at) {
-        readout->setText(channelReadout(charts, k, at));
-    });
+    readout.label->setPalette(palette);
+    QObject::connect(view, &ChartView::mouseMoved, readout.label,
+                     [&charts, k, label = readout.label](QPointF at) {
+                         label->setText(channelReadout(charts, k, at));
+                     });
+    return readout;
+}
+
+// At the top of TV(k), between "电压" and "电流-mA": the stored test the chart shows.
+ChartLabel addRecalledCaption(ChartSet& charts, ShellModel& shell, int k, ChartView* view) {
+    const ChartLabel caption =
+        makeChartLabel(QStringLiteral("Recalled_%1").arg(k), QRect(900, 0, 3000, 210),
+                       charts.channelChart(k).background(), 12, view);
+    caption.label->setAlignment(Qt::AlignCenter);
+    const auto show = [label = caption.label](const QString& text) {
+        label->setText(text);
+        label->setVisible(!text.isEmpty());
+    };
+    show(shell.recalledTest(k));
+    QObject::connect(&shell, &ShellModel::recalledTestChanged, caption.label,
+                     [show, k](int channel, const QString& text) {
+                         if (channel == k) show(text);
+                     });
+    return caption;
 }
 
 QLineEdit* makeReadout(PanelBinding& binding, int channel, Box box, QWidget* parent) {
@@ -149,72 +171,167 @@ QWidget* makeReadoutStrip(PanelBinding& binding, ShellModel& shell, int channel,
 
 } // namespace
 
-QWidget* makeChannelChartsPage(ChartSet& charts, PanelBinding& binding, ShellModel& shell,
-                               QWidget* parent) {
-    auto* scroll = new QScrollArea(parent);
-    scroll->setObjectName(QStringLiteral("ChannelChartsPage"));
-    auto* content = new QWidget(scroll);
-    QRect extent;
+ChannelChartsPage::ChannelChartsPage(ChartSet& charts, CurvePlotter& plotter,
+                                     PanelBinding& binding, ShellModel& shell, QWidget* parent)
+    : QScrollArea(parent), m_charts(charts), m_plotter(plotter), m_content(new QWidget(this)) {
+    setObjectName(QStringLiteral("ChannelChartsPage"));
     for (int k = 0; k < ChannelCount; ++k) {
-        const QRect place =
-            onPage(ChartSet::channelChartPlacement(k), ChartSet::channelChartPlacement(0));
-        auto* view = new ChartView(charts.channelChart(k), content);
+        auto* view = new ChartView(charts.channelChart(k), m_content);
         view->setObjectName(QStringLiteral("TV_%1").arg(k));
-        view->move(place.topLeft());
         QObject::connect(&charts, &ChartSet::channelChartChanged, view, [view, k](int changed) {
             if (changed == k) view->refresh();
         });
-        addChannelReadout(charts, k, view);
-        QWidget* strip = makeReadoutStrip(binding, shell, k, content);
-        strip->setGeometry(place.left(), place.bottom() + 3, place.width(), kStripHeight);
-        extent |= place;
-        extent |= strip->geometry();
+        m_views[k] = view;
+        m_labels.push_back(addChannelReadout(charts, k, view));
+        m_labels.push_back(addRecalledCaption(charts, shell, k, view));
+        m_strips[k] = makeReadoutStrip(binding, shell, k, m_content);
     }
-    content->setFixedSize(extent.right() + kMargin, extent.bottom() + kMargin);
-    scroll->setWidget(content);
-    return scroll;
+    layOutCharts();
+    setWidget(m_content);
+    setWidgetResizable(true);
+}
+
+ChartCanvas::Scale ChannelChartsPage::chartScale() const {
+    return m_charts.channelChart(0).scale();
+}
+
+// Laid out first: the scroll bars then see the content at its new size.
+void ChannelChartsPage::resizeEvent(QResizeEvent* event) {
+    layOutCharts();
+    QScrollArea::resizeEvent(event);
+}
+
+// Two rows of three charts, each with its strip underneath: the charts take what the strips
+// and margins leave.
+void ChannelChartsPage::layOutCharts() {
+    const QRect first = ChartSet::channelChartPlacement(0);
+    const QRect last = ChartSet::channelChartPlacement(ChannelCount - 1);
+    const QSizeF content(last.right() + 1, 2 * first.height());
+    const QSize fixed(kMargin, 2 * kMargin + 2 * (kStripGap + kStripHeight));
+    const ChartCanvas::Scale scale = fittingScale(content, maximumViewportSize() - fixed);
+    QRect extent;
+    for (int k = 0; k < ChannelCount; ++k) {
+        m_plotter.setChannelChartScale(k, scale);
+        m_views[k]->refresh();
+        const QRect twips = ChartSet::channelChartPlacement(k);
+        const int row = k / ChannelsPerGroup;
+        const QPoint topLeft(qRound(twips.left() / scale.x),
+                             kMargin + row * (m_views[k]->height() + kStripGap + kStripHeight));
+        m_views[k]->move(topLeft);
+        const QRect chart(topLeft, m_views[k]->size());
+        m_strips[k]->setGeometry(chart.left(), chart.bottom() + 1 + kStripGap, chart.width(),
+                                 kStripHeight);
+        extent |= chart;
+        extent |= m_strips[k]->geometry();
+    }
+    for (const ChartLabel& label : m_labels)
+        place(label, scale);
+    // The content takes the whole viewport when the charts fit, and makes the page scroll
+    // when they do not even at their smallest.
+    m_content->setMinimumSize(extent.right() + 1 + kMargin, extent.bottom() + 1 + kMargin);
 }
 
 GroupChartsPage::GroupChartsPage(ChartSet& charts, std::initializer_list<int> groupCharts,
                                  QWidget* parent)
-    : QScrollArea(parent), m_content(new QWidget(this)) {
+    : QScrollArea(parent), m_charts(charts), m_content(new QWidget(this)),
+      m_alignStarts(new QCheckBox(QStringLiteral("对齐起点"), m_content)) {
+    m_alignStarts->setObjectName(QStringLiteral("AlignStarts"));
+    m_alignStarts->setToolTip(
+        QStringLiteral("各通道曲线从同一起点画出，便于比较升压时间；不选时各通道按原偏移显示"));
+    m_alignStarts->setChecked(charts.alignedStarts());
+    connect(&charts, &ChartSet::alignedStartsChanged, m_alignStarts, &QCheckBox::setChecked);
+    connect(m_alignStarts, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_plotter) m_plotter->setAlignedStarts(on);
+    });
     for (int n : groupCharts)
-        addChart(charts, n);
-    m_content->setFixedSize(m_extent.right() + kMargin, m_extent.bottom() + kMargin);
+        addChart(n);
+    layOutCharts();
     setWidget(m_content);
+    setWidgetResizable(true);
 }
 
-void GroupChartsPage::addChart(ChartSet& charts, int n) {
-    const QRect place = onPage(ChartSet::groupChartPlacement(n), ChartSet::groupChartPlacement(0));
-    auto* view = new ChartView(charts.groupChart(n), m_content);
+ChartCanvas::Scale GroupChartsPage::chartScale() const {
+    return m_chartNumbers.empty() ? ChartCanvas::Scale{}
+                                  : m_charts.groupChart(m_chartNumbers.front()).scale();
+}
+
+void GroupChartsPage::addChart(int n) {
+    auto* view = new ChartView(m_charts.groupChart(n), m_content);
     view->setObjectName(QStringLiteral("TV16_%1").arg(n));
-    view->move(place.topLeft());
-    QObject::connect(&charts, &ChartSet::groupChartChanged, view, [view, n](int changed) {
+    QObject::connect(&m_charts, &ChartSet::groupChartChanged, view, [view, n](int changed) {
         if (changed == n) view->refresh();
     });
-    m_extent |= place;
 
     static const char* const captions[] = {"坐标123：", "坐标456：", "坐标1-6："};
     auto* readout = new QLabel(QString::fromUtf8(captions[n]), m_content);
     readout->setObjectName(QStringLiteral("Label67_%1").arg(n));
-    readout->setGeometry(place.right() + kReadoutGap, place.top(), kReadoutWidth, 20);
-    m_extent |= readout->geometry();
-    QObject::connect(view, &ChartView::mouseMoved, readout, [&charts, n, readout](QPointF at) {
-        readout->setText(groupReadout(charts, n, at));
+    QObject::connect(view, &ChartView::mouseMoved, readout, [this, n, readout](QPointF at) {
+        readout->setText(groupReadout(m_charts, n, at));
     });
 
     const bool all = n == ChartSet::GroupChartCount - 1;
     for (int k = 0; k < ChannelCount; ++k) {
         if (!all && groupOf(k) != n) continue;
-        QLabel* tip = all ? makeChartLabel(QStringLiteral("Label68_%1").arg(k),
-                                           QRect(0, 0, 135, 210), QColor(192, 224, 255), 10, view)
-                          : makeChartLabel(QStringLiteral("Label69_%1").arg(k),
-                                           QRect(0, 0, 135, 156), QColor(255, 0, 0), 9, view);
-        tip->setText(QString::number(k + 1));
-        tip->setAlignment(Qt::AlignCenter);
-        tip->hide();
+        const ChartLabel tip =
+            all ? makeChartLabel(QStringLiteral("Label68_%1").arg(k), QRect(0, 0, 135, 210),
+                                 QColor(192, 224, 255), 10, view)
+                : makeChartLabel(QStringLiteral("Label69_%1").arg(k), QRect(0, 0, 135, 156),
+                                 QColor(255, 0, 0), 9, view);
+        tip.label->setText(QString::number(k + 1));
+        tip.label->setAlignment(Qt::AlignCenter);
+        tip.label->hide();
         (all ? m_allTips : m_groupTips)[k] = tip;
     }
+    m_chartNumbers.push_back(n);
+    m_views.push_back(view);
+    m_readouts.push_back(readout);
+}
+
+// Laid out first: the scroll bars then see the content at its new size.
+void GroupChartsPage::resizeEvent(QResizeEvent* event) {
+    layOutCharts();
+    QScrollArea::resizeEvent(event);
+}
+
+// The charts one under the other as the chart set places them, their readouts (and under
+// the first, the check box) in a column of their own on the right.
+void GroupChartsPage::layOutCharts() {
+    if (m_chartNumbers.empty()) return;
+    QRect twipsExtent;
+    for (int n : m_chartNumbers)
+        twipsExtent |= ChartSet::groupChartPlacement(n);
+    const QSizeF content(twipsExtent.right() + 1, twipsExtent.height());
+    const QSize fixed(kReadoutGap + kReadoutWidth + kMargin, 2 * kMargin);
+    const ChartCanvas::Scale scale = fittingScale(content, maximumViewportSize() - fixed);
+    QRect extent;
+    for (std::size_t i = 0; i < m_chartNumbers.size(); ++i) {
+        const int n = m_chartNumbers[i];
+        if (m_plotter) m_plotter->setGroupChartScale(n, scale);
+        m_views[i]->refresh();
+        const QRect twips = ChartSet::groupChartPlacement(n);
+        const QPoint topLeft(qRound(twips.left() / scale.x),
+                             kMargin + qRound((twips.top() - twipsExtent.top()) / scale.y));
+        m_views[i]->move(topLeft);
+        const QRect chart(topLeft, m_views[i]->size());
+        m_readouts[i]->setGeometry(chart.right() + 1 + kReadoutGap, chart.top(), kReadoutWidth,
+                                   kReadoutHeight);
+        extent |= chart;
+        extent |= m_readouts[i]->geometry();
+    }
+    const QRect firstReadout = m_readouts.front()->geometry();
+    m_alignStarts->setGeometry(firstReadout.left(), firstReadout.bottom() + 1 + kReadoutGap,
+                               kReadoutWidth, m_alignStarts->sizeHint().height());
+    extent |= m_alignStarts->geometry();
+    for (const auto* tips : {&m_groupTips, &m_allTips})
+        for (const std::optional<ChartLabel>& tip : *tips)
+            if (tip) place(*tip, scale);
+    for (int k = 0; k < ChannelCount; ++k)
+        if ((m_groupTips[k] && m_groupTips[k]->label->isVisible()) ||
+            (m_allTips[k] && m_allTips[k]->label->isVisible()))
+            moveTipLabels(k);
+    // The content takes the whole viewport when the charts fit, and makes the page scroll
+    // when they do not even at their smallest.
+    m_content->setMinimumSize(extent.right() + 1 + kMargin, extent.bottom() + 1 + kMargin);
 }
 
 void GroupChartsPage::setPlotter(CurvePlotter* plotter) {
@@ -224,17 +341,19 @@ void GroupChartsPage::setPlotter(CurvePlotter* plotter) {
         m_tipConnection =
             connect(plotter, &CurvePlotter::tipLabelsMoved, this, &GroupChartsPage::moveTipLabels);
     }
+    layOutCharts(); // drawn at the page's scale from now on
 }
 
 void GroupChartsPage::moveTipLabels(int k) {
     if (!m_plotter || k < 0 || k >= ChannelCount) return;
-    if (QLabel* tip = m_groupTips[k]) {
-        tip->move(pixelsOf(m_plotter->groupTipLabel(k)));
-        tip->show();
+    if (const auto& tip = m_groupTips[k]) {
+        tip->label->move(m_charts.groupChart(groupOf(k)).pixelOf(m_plotter->groupTipLabel(k)));
+        tip->label->show();
     }
-    if (QLabel* tip = m_allTips[k]) {
-        tip->move(pixelsOf(m_plotter->allTipLabel(k)));
-        tip->show();
+    if (const auto& tip = m_allTips[k]) {
+        tip->label->move(
+            m_charts.groupChart(ChartSet::GroupChartCount - 1).pixelOf(m_plotter->allTipLabel(k)));
+        tip->label->show();
     }
 }
 

@@ -87,7 +87,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildTabs() {
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
-    m_tabs->addTab(makeChannelChartsPage(charts(), *m_binding, shell(), m_tabs),
+    m_tabs->addTab(new ChannelChartsPage(charts(), plotter(), *m_binding, shell(), m_tabs),
                    QStringLiteral("1-6通道测试图"));
     auto* groupCharts = new GroupChartsPage(charts(), {0, 1}, m_tabs);
     auto* allChart = new GroupChartsPage(charts(), {2}, m_tabs);

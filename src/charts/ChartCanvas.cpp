@@ -5,6 +5,7 @@
 #include <QStaticText>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace q7rk {
 
@@ -19,11 +20,6 @@ bool finitePoint(QPointF p) {
 // aliased drawing then lands on exactly predictable pixels.
 double penCentre(int pixel, int width) {
     return pixel - (width - 1) / 2 + width / 2.0;
-}
-
-QPointF pixelCentre(QPointF twips, int width) {
-    return QPointF(penCentre(ChartCanvas::pixelOf(twips.x()), width),
-                   penCentre(ChartCanvas::pixelOf(twips.y()), width));
 }
 
 // Thousands of samples share a few hundred pixel columns. A run of points in one column
@@ -64,6 +60,17 @@ quint32 colourToStored(const QColor& colour) {
     return quint32(colour.red()) | (quint32(colour.green()) << 8) | (quint32(colour.blue()) << 16);
 }
 
+ChartScale fittingScale(QSizeF content, QSizeF room) {
+    constexpr double Coarsest = 1 / ChartScale{}.x; // pixels per twip
+    constexpr double MostStretch = 4.0 / 3;
+    if (content.isEmpty()) return {};
+    double x = std::max(room.width() / content.width(), Coarsest);
+    double y = std::max(room.height() / content.height(), Coarsest);
+    x = std::min(x, y * MostStretch);
+    y = std::min(y, x * MostStretch);
+    return {1 / x, 1 / y};
+}
+
 ChartCanvas::ChartCanvas(int widthTwips, int heightTwips, QColor background)
     : m_width(widthTwips), m_height(heightTwips), m_background(background), m_font(labelFont()) {
     resize(widthTwips, heightTwips);
@@ -72,14 +79,75 @@ ChartCanvas::ChartCanvas(int widthTwips, int heightTwips, QColor background)
 void ChartCanvas::resize(int widthTwips, int heightTwips) {
     m_width = std::max(widthTwips, 0);
     m_height = std::max(heightTwips, 0);
-    m_image =
-        QImage(int(m_width / TwipsPerPixel), int(m_height / TwipsPerPixel), QImage::Format_RGB32);
+    m_image = QImage(int(m_width / m_scale.x), int(m_height / m_scale.y), QImage::Format_RGB32);
     clear();
 }
 
 void ChartCanvas::clear() {
     m_image.fill(m_background);
     m_texts.clear();
+    m_drawings.clear();
+    m_frameEnd = 0;
+    m_curvesAt = -1;
+    m_curveChannels = 0;
+}
+
+void ChartCanvas::rescale(Scale scale,
+                          const std::function<void(quint8 curveChannels)>& drawCurves) {
+    const QList<Drawing> drawings = std::exchange(m_drawings, {});
+    const qsizetype frameEnd = m_frameEnd;
+    const qsizetype curvesAt = m_curvesAt < 0 ? drawings.size() : m_curvesAt;
+    const quint8 curves = m_curveChannels;
+    if (!(scale == m_scale)) {
+        m_scale = scale;
+        m_font = labelFont(scale);
+        m_layouts.clear();
+    }
+    resize(m_width, m_height);
+    const std::span<const Drawing> all(drawings.constData(), std::size_t(drawings.size()));
+    replay(all.first(std::size_t(curvesAt)), {});
+    m_frameEnd = std::min(frameEnd, m_drawings.size());
+    if (curves != 0) drawCurves(curves);
+    replay(all.subspan(std::size_t(curvesAt)), {});
+}
+
+void ChartCanvas::reframeKeeping(const std::function<void()>& frame,
+                                 const std::function<void(quint8 curveChannels)>& drawCurves,
+                                 const std::function<double(int channel)>& shiftX) {
+    const QList<Drawing> drawings = std::exchange(m_drawings, {});
+    const qsizetype frameEnd = std::min(m_frameEnd, drawings.size());
+    const quint8 curves = m_curveChannels;
+    frame();
+    if (curves != 0) drawCurves(curves);
+    replay(std::span(drawings.constData() + frameEnd, std::size_t(drawings.size() - frameEnd)),
+           shiftX);
+}
+
+void ChartCanvas::replay(std::span<const Drawing> drawings,
+                         const std::function<double(int)>& shiftX) {
+    if (drawings.empty()) return;
+    Painter painter(*this);
+    QList<QPointF> moved;
+    for (const Drawing& d : drawings) {
+        painter.setChannel(d.channel);
+        moved = d.points;
+        if (shiftX && d.channel >= 0) {
+            const double dx = shiftX(d.channel);
+            for (QPointF& p : moved)
+                p.rx() += dx;
+        }
+        switch (d.kind) {
+        case Drawing::Line:
+            painter.line(moved.value(0), moved.value(1), d.colour, d.width, d.style);
+            break;
+        case Drawing::Polyline:
+            painter.polyline(moved, d.colour, d.width, d.style);
+            break;
+        case Drawing::Text:
+            painter.text(moved.value(0), d.text, d.colour);
+            break;
+        }
+    }
 }
 
 void ChartCanvas::drawLine(QPointF fromTwips, QPointF toTwips, const QColor& colour, int width,
@@ -96,7 +164,10 @@ void ChartCanvas::drawPolyline(std::span<const QPointF> twips, const QColor& col
     Painter(*this).polyline(twips, colour, width, style);
 }
 
-ChartCanvas::Painter::Painter(ChartCanvas& canvas) : m_canvas(canvas) {
+ChartCanvas::Painter::Painter(ChartCanvas& canvas, Source source)
+    : m_canvas(canvas), m_source(source) {
+    if (source == Source::Samples && canvas.m_curvesAt < 0)
+        canvas.m_curvesAt = canvas.m_drawings.size();
     if (canvas.m_image.isNull()) return; // a painter on a null image only complains
     m_painter.begin(&canvas.m_image);
     m_painter.setRenderHint(QPainter::Antialiasing, false);
@@ -107,13 +178,31 @@ void ChartCanvas::Painter::setPen(const QColor& colour, int width, Qt::PenStyle 
     m_painter.setPen(QPen(colour, width, style, Qt::SquareCap, Qt::MiterJoin));
 }
 
+void ChartCanvas::Painter::setChannel(int k) {
+    m_channel = k;
+    if (m_source == Source::Samples && k >= 0 && k < 8) m_canvas.m_curveChannels |= quint8(1u << k);
+}
+
+void ChartCanvas::Painter::remember(Drawing::Kind kind, QList<QPointF> points,
+                                    const QColor& colour, int width, Qt::PenStyle style,
+                                    const QString& text) {
+    if (m_source == Source::Kept)
+        m_canvas.m_drawings.append(
+            Drawing{kind, std::move(points), text, colour, width, style, m_channel});
+}
+
+QPointF ChartCanvas::Painter::pixelCentre(QPointF twips, int width) const {
+    return QPointF(penCentre(m_canvas.column(twips.x()), width),
+                   penCentre(m_canvas.row(twips.y()), width));
+}
+
 void ChartCanvas::Painter::line(QPointF fromTwips, QPointF toTwips, const QColor& colour, int width,
                                 Qt::PenStyle style) {
+    remember(Drawing::Line, {fromTwips, toTwips}, colour, width, style);
     if (!m_painter.isActive() || !finitePoint(fromTwips) || !finitePoint(toTwips)) return;
     width = std::max(width, 1);
     if (width == 1 && style == Qt::DotLine &&
-        dottedStraight(QPoint(pixelOf(fromTwips.x()), pixelOf(fromTwips.y())),
-                       QPoint(pixelOf(toTwips.x()), pixelOf(toTwips.y())), colour.rgb()))
+        dottedStraight(m_canvas.pixelOf(fromTwips), m_canvas.pixelOf(toTwips), colour.rgb()))
         return;
     setPen(colour, width, style);
     m_painter.drawLine(pixelCentre(fromTwips, width), pixelCentre(toTwips, width));
@@ -121,6 +210,9 @@ void ChartCanvas::Painter::line(QPointF fromTwips, QPointF toTwips, const QColor
 
 void ChartCanvas::Painter::polyline(std::span<const QPointF> twips, const QColor& colour, int width,
                                     Qt::PenStyle style) {
+    if (m_source == Source::Kept)
+        remember(Drawing::Polyline, QList<QPointF>(twips.begin(), twips.end()), colour, width,
+                 style);
     if (!m_painter.isActive()) return;
     width = std::max(width, 1);
     QList<QPointF>& piece = m_pixels; // kept between curves: no allocation per curve
@@ -231,9 +323,10 @@ void ChartCanvas::Painter::strokeThin(const QList<QPointF>& pixels, const QColor
 
 void ChartCanvas::Painter::text(QPointF atTwips, const QString& text, const QColor& colour) {
     m_canvas.m_texts.append(PrintedText{atTwips, text, colour});
+    remember(Drawing::Text, {atTwips}, colour, 1, Qt::SolidLine, text);
     if (!m_painter.isActive() || !finitePoint(atTwips) || text.isEmpty()) return;
     m_painter.setPen(colour);
-    const QPoint topLeft(pixelOf(atTwips.x()), pixelOf(atTwips.y()));
+    const QPoint topLeft = m_canvas.pixelOf(atTwips);
     // Every framing prints the same few dozen labels: their layout is kept.
     auto layout = m_canvas.m_layouts.constFind(text);
     if (layout == m_canvas.m_layouts.cend()) {
@@ -254,11 +347,14 @@ QStringList ChartCanvas::textsAt(QPointF atTwips) const {
     return result;
 }
 
-QFont ChartCanvas::labelFont() {
+QFont ChartCanvas::labelFont(Scale scale) {
     static const QString cjkFamily = QStringLiteral("WenQuanYi Zen Hei");
     QFont font;
     if (QFontDatabase::families().contains(cjkFamily)) font = QFont(cjkFamily);
-    font.setPixelSize(12); // 9 points at 96 dpi
+    // 9 points at 96 dpi; on a finer scale the labels keep their share of a grid division
+    // along the axis that gained least.
+    const double finer = TwipsPerPixel / std::max(scale.x, scale.y);
+    font.setPixelSize(std::max(12, int(std::lround(12 * finer))));
     return font;
 }
 

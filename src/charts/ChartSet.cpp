@@ -1,6 +1,7 @@
 #include "charts/ChartSet.h"
 
 #include "charts/AxisFormat.h"
+#include "charts/CurveColours.h"
 #include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "settings/NumberText.h"
@@ -134,6 +135,7 @@ void ChartSet::frameChannelChart(int k) {
 
     drawValueGrid(canvas, frame);
     canvas.end();
+    channelChart(k).markFramed();
     emit channelChartChanged(k);
 }
 
@@ -155,8 +157,36 @@ void ChartSet::frameGroupChart(int n) {
     drawFrame(canvas, frame);
     canvas.text(QPointF(12800, h - 150), QStringLiteral("秒"), AxisRed);
     drawValueGrid(canvas, frame);
+    if (!m_alignedStarts) drawChannelZeros(canvas, n, h);
     canvas.end();
+    groupChart(n).markFramed();
     emit groupChartChanged(n);
+}
+
+// Channels 2 and 3 (5 and 6; 2 to 6 in the 1-6 chart) start one and two divisions to the
+// right: read against the time labels their curves would seem late. A short tick on the
+// axis and the channel number above it show where each one's time begins.
+void ChartSet::drawChannelZeros(ChartCanvas::Painter& canvas, int n, int h) const {
+    constexpr int TickHeight = 150;
+    const bool all = n == AllChart;
+    for (int k = all ? 0 : firstOfGroup(n); k < (all ? ChannelCount : firstOfGroup(n) + ChannelsPerGroup);
+         ++k) {
+        const QColor colour = all ? curvecolours::allColour(k) : curvecolours::groupColour(k);
+        const double x = startX(n, k);
+        canvas.line(QPointF(x, h - TickHeight), QPointF(x, h), colour, 2);
+        canvas.text(QPointF(x + 40, h - TickHeight - 150), QString::number(k + 1), colour);
+    }
+}
+
+double ChartSet::startX(int n, int k) const {
+    if (m_alignedStarts) return AxisX;
+    return n == AllChart ? LineStep * (k + 1) : LineStep * (k % ChannelsPerGroup + 1);
+}
+
+void ChartSet::setAlignedStarts(bool on) {
+    if (on == m_alignedStarts) return;
+    m_alignedStarts = on;
+    emit alignedStartsChanged(on);
 }
 
 void ChartSet::drawValueGrid(ChartCanvas::Painter& canvas, const Frame& f) {

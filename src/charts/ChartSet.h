@@ -40,6 +40,15 @@ public:
     void frameGroupChart(int n);   // frame TV16(n)
     void frameAll();               // all nine, as at start-up
 
+    // Where channel k's curve starts in comparison chart n, in twips: 400, 800, 1200 for the
+    // channels of a group chart, 400 .. 2400 in the 1-6 chart; 400 for all when the starts
+    // are aligned.
+    double startX(int n, int k) const;
+    // The comparison charts draw every curve from x = 400 (for comparing rise times) instead
+    // of at each channel's own offset. Reframes nothing: see CurvePlotter::setAlignedStarts.
+    bool alignedStarts() const { return m_alignedStarts; }
+    void setAlignedStarts(bool on);
+
     // The menu commands 1-6通道时间轴坐标放大/缩小 and 组合通道时间轴坐标放大/放小.
     void widenTimeAxes();
     void narrowTimeAxes();
@@ -57,6 +66,7 @@ public:
 signals:
     void channelChartChanged(int k);
     void groupChartChanged(int n);
+    void alignedStartsChanged(bool on);
 
 private:
     // What differs between the charts' frames; the drawing is common.
@@ -75,12 +85,15 @@ private:
     // the value grid.
     static void drawFrame(ChartCanvas::Painter& canvas, const Frame& frame);
     static void drawValueGrid(ChartCanvas::Painter& canvas, const Frame& frame);
+    // Each channel's zero on the time axis of comparison chart n, in the channel's colour.
+    void drawChannelZeros(ChartCanvas::Painter& canvas, int n, int plotHeight) const;
     void storeTimeScale(int k);
     void storeGroupTimeScale();
 
     ChannelModel& m_channels;
     const PanelModel& m_panel;
     SettingsStore& m_settings;
+    bool m_alignedStarts = false;
     std::array<std::unique_ptr<ChartCanvas>, ChannelCount> m_channelCharts;
     std::array<std::unique_ptr<ChartCanvas>, GroupChartCount> m_groupCharts;
 };

@@ -26,17 +26,10 @@ constexpr double ChannelVoltageSpan = 4000; // 1.5 × Vref over this many twips
 constexpr double MarkHalf = 100;            // half length of the short vertical marks
 constexpr int AllChart = 2;
 constexpr int Channel4 = 3; // item 3 of a box scales the 1-6 chart
+constexpr quint8 AllChannels = 0x3F;
 
 using namespace curvecolours;
 const QColor MarkBlack(0, 0, 0);
-
-double groupOffset(int k) {
-    return 400.0 * (k % ChannelsPerGroup + 1);
-}
-
-double allOffset(int k) {
-    return 400.0 * (k + 1);
-}
 
 // A factor that is zero, negative or not a number would put the curve at infinity; such
 // a factor is brought back by the next scale command, until then the curve uses 1.
@@ -111,9 +104,17 @@ CurvePlotter::CurvePlotter(ChartSet& charts, ChannelModel& channels, const Panel
       m_settings(settings) {
     resetForRun();
     for (int k = 0; k < ChannelCount; ++k) {
-        m_groupTip[k] = QPointF(groupOffset(k), GroupAxisY);
-        m_allTip[k] = QPointF(allOffset(k), AllAxisY);
+        m_groupTip[k] = QPointF(groupStart(k), GroupAxisY);
+        m_allTip[k] = QPointF(allStart(k), AllAxisY);
     }
+}
+
+double CurvePlotter::groupStart(int k) const {
+    return m_charts.startX(groupOf(k), k);
+}
+
+double CurvePlotter::allStart(int k) const {
+    return m_charts.startX(AllChart, k);
 }
 
 void CurvePlotter::forgetCurves(int k) {
@@ -122,13 +123,80 @@ void CurvePlotter::forgetCurves(int k) {
 
 void CurvePlotter::redrawChannelCurves(int k) {
     if (!validChannel(k)) return;
-    redrawChannelChart(k, m_shown[k] + 1);
+    redrawChannelChart(m_charts.channelChart(k), k, m_shown[k] + 1, true);
     emit m_charts.channelChartChanged(k);
 }
 
 void CurvePlotter::redrawComparisonCurves(int n) {
-    redrawComparisonChart(n);
+    if (n < 0 || n >= ChartSet::GroupChartCount) return;
+    redrawComparisonChart(m_charts.groupChart(n), n, AllChannels);
     emit m_charts.groupChartChanged(n);
+}
+
+// Point A is among the marks the picture keeps: only the curve is drawn again.
+void CurvePlotter::drawSampleCurves(ChartCanvas& target, const ChartCanvas& chart,
+                                    quint8 channels) {
+    for (int k = 0; k < ChannelCount; ++k)
+        if (&chart == &m_charts.channelChart(k)) {
+            if (channels & (1u << k)) redrawChannelChart(target, k, m_shown[k] + 1, false);
+            return;
+        }
+    for (int n = 0; n < ChartSet::GroupChartCount; ++n)
+        if (&chart == &m_charts.groupChart(n)) redrawComparisonChart(target, n, channels);
+}
+
+void CurvePlotter::setChannelChartScale(int k, ChartCanvas::Scale scale) {
+    if (!validChannel(k) || m_charts.channelChart(k).scale() == scale) return;
+    ChartCanvas& chart = m_charts.channelChart(k);
+    chart.rescale(scale, [&](quint8 channels) { drawSampleCurves(chart, chart, channels); });
+    emit m_charts.channelChartChanged(k);
+}
+
+void CurvePlotter::setGroupChartScale(int n, ChartCanvas::Scale scale) {
+    if (n < 0 || n >= ChartSet::GroupChartCount || m_charts.groupChart(n).scale() == scale) return;
+    ChartCanvas& chart = m_charts.groupChart(n);
+    chart.rescale(scale, [&](quint8 channels) { drawSampleCurves(chart, chart, channels); });
+    emit m_charts.groupChartChanged(n);
+}
+
+QImage CurvePlotter::standardPicture(const ChartCanvas& chart) {
+    if (chart.scale() == ChartCanvas::Scale{}) return chart.image();
+    ChartCanvas copy = chart;
+    copy.rescale({}, [&](quint8 channels) { drawSampleCurves(copy, chart, channels); });
+    return copy.image();
+}
+
+// The comparison charts framed anew, with or without each channel's own zero, the curves
+// from their new starts and the marks moved with their curves.
+void CurvePlotter::setAlignedStarts(bool on) {
+    if (on == m_charts.alignedStarts()) return;
+    PerChannel<double> groupShift{};
+    PerChannel<double> allShift{};
+    for (int k = 0; k < ChannelCount; ++k) {
+        groupShift[k] = -groupStart(k);
+        allShift[k] = -allStart(k);
+    }
+    m_charts.setAlignedStarts(on);
+    for (int k = 0; k < ChannelCount; ++k) {
+        groupShift[k] += groupStart(k);
+        allShift[k] += allStart(k);
+        m_groupTip[k].rx() += groupShift[k];
+        m_allTip[k].rx() += allShift[k];
+    }
+    {
+        const QSignalBlocker quiet(&m_charts);
+        for (int n = 0; n < ChartSet::GroupChartCount; ++n) {
+            ChartCanvas& chart = m_charts.groupChart(n);
+            const auto& shift = n == AllChart ? allShift : groupShift;
+            chart.reframeKeeping([&] { m_charts.frameGroupChart(n); },
+                                 [&](quint8 channels) { redrawComparisonChart(chart, n, channels); },
+                                 [&](int k) { return validChannel(k) ? shift[k] : 0.0; });
+        }
+    }
+    for (int n = 0; n < ChartSet::GroupChartCount; ++n)
+        emit m_charts.groupChartChanged(n);
+    for (int k = 0; k < ChannelCount; ++k)
+        if (m_shown[k] > 1) emit tipLabelsMoved(k);
 }
 
 void CurvePlotter::resetForRun() {
@@ -166,11 +234,11 @@ double CurvePlotter::channelX(int k, double n) const {
 }
 
 double CurvePlotter::groupX(int k, double n) const {
-    return groupOffset(k) + n * 50 / usableScale(m_channels.groupTimeScale);
+    return groupStart(k) + n * 50 / usableScale(m_channels.groupTimeScale);
 }
 
 double CurvePlotter::allX(int k, double n) const {
-    return allOffset(k) + n * 50 / usableScale(m_channels.groupTimeScale);
+    return allStart(k) + n * 50 / usableScale(m_channels.groupTimeScale);
 }
 
 double CurvePlotter::channelY(int k) const {
@@ -220,7 +288,8 @@ void CurvePlotter::drawChannelStep(int k, int n, double previousY, double previo
     const QPointF origin(AxisX, ChannelAxisY);
     const double x = channelX(k, n);
     const double previousX = channelX(k, n - 1);
-    ChartCanvas::Painter painter(m_charts.channelChart(k));
+    ChartCanvas::Painter painter(m_charts.channelChart(k), ChartCanvas::Source::Samples);
+    painter.setChannel(k);
     painter.line(first ? origin : QPointF(previousX, previousY), QPointF(x, m_channelY[k]),
                  VoltageRed, 1);
     if (m_channels.showCurrentCurve) {
@@ -234,11 +303,17 @@ void CurvePlotter::drawComparisonStep(int k, int n, double previousGroupY, doubl
     const QPointF groupPoint(groupX(k, n), m_groupY[k]);
     const QPointF allPoint(allX(k, n), m_allY[k]);
     const QPointF groupFrom =
-        first ? QPointF(groupOffset(k), GroupAxisY) : QPointF(groupX(k, n - 1), previousGroupY);
+        first ? QPointF(groupStart(k), GroupAxisY) : QPointF(groupX(k, n - 1), previousGroupY);
     const QPointF allFrom =
-        first ? QPointF(allOffset(k), AllAxisY) : QPointF(allX(k, n - 1), previousAllY);
-    m_charts.groupChart(groupOf(k)).drawLine(groupFrom, groupPoint, groupColour(k), 1);
-    m_charts.groupChart(AllChart).drawLine(allFrom, allPoint, allColour(k), 1);
+        first ? QPointF(allStart(k), AllAxisY) : QPointF(allX(k, n - 1), previousAllY);
+    {
+        ChartCanvas::Painter group(m_charts.groupChart(groupOf(k)), ChartCanvas::Source::Samples);
+        group.setChannel(k);
+        group.line(groupFrom, groupPoint, groupColour(k), 1);
+    }
+    ChartCanvas::Painter all(m_charts.groupChart(AllChart), ChartCanvas::Source::Samples);
+    all.setChannel(k);
+    all.line(allFrom, allPoint, allColour(k), 1);
     if (!first) {
         m_groupTip[k] = groupPoint;
         m_allTip[k] = allPoint;
@@ -255,8 +330,10 @@ void CurvePlotter::markFirstSpark(int k, int n) {
     }
     // The spark in the 1-6 chart: a short red stroke across the curve.
     const double x = allX(k, n);
-    m_charts.groupChart(AllChart).drawLine(QPointF(x, m_allY[k] + MarkHalf),
-                                           QPointF(x, m_allY[k] - MarkHalf), VoltageRed, 1);
+    ChartCanvas::Painter all(m_charts.groupChart(AllChart));
+    all.setChannel(k);
+    all.line(QPointF(x, m_allY[k] + MarkHalf), QPointF(x, m_allY[k] - MarkHalf), VoltageRed, 1);
+    all.end();
     emit m_charts.channelChartChanged(k);
     emit m_charts.groupChartChanged(AllChart);
 }
@@ -289,13 +366,16 @@ void CurvePlotter::markGroupTick(int k, int n, const QString& label) {
         const double x = groupX(k, n);
         const double y = m_groupY[k];
         ChartCanvas::Painter painter(m_charts.groupChart(group));
+        painter.setChannel(k);
         painter.line(QPointF(x, y - MarkHalf), QPointF(x, y + MarkHalf), MarkBlack, 1, Qt::DotLine);
         if (!label.isEmpty()) painter.text(QPointF(x, y + MarkHalf), label, MarkBlack);
     }
     const double x = allX(k, n);
-    m_charts.groupChart(AllChart).drawLine(QPointF(x, m_allY[k] - MarkHalf),
-                                           QPointF(x, m_allY[k] + MarkHalf), MarkBlack, 1,
-                                           Qt::DotLine);
+    ChartCanvas::Painter all(m_charts.groupChart(AllChart));
+    all.setChannel(k);
+    all.line(QPointF(x, m_allY[k] - MarkHalf), QPointF(x, m_allY[k] + MarkHalf), MarkBlack, 1,
+             Qt::DotLine);
+    all.end();
     emit m_charts.groupChartChanged(group);
     emit m_charts.groupChartChanged(AllChart);
 }
@@ -305,6 +385,7 @@ void CurvePlotter::markGroupDropLine(int k, int n, const QString& label) {
     const int group = groupOf(k);
     const QPointF at(groupX(k, n), m_groupY[k]);
     ChartCanvas::Painter painter(m_charts.groupChart(group));
+    painter.setChannel(k);
     painter.line(QPointF(at.x(), GroupAxisY), at, MarkBlack, 1, Qt::DotLine);
     if (!label.isEmpty()) painter.text(at, label, MarkBlack);
     painter.end();
@@ -354,7 +435,7 @@ void CurvePlotter::rescaleChannelChart(int k, int n) {
         // The frame and the curves reach the window as one change.
         const QSignalBlocker quiet(&m_charts);
         m_charts.frameChannelChart(k);
-        redrawChannelChart(k, n);
+        redrawChannelChart(m_charts.channelChart(k), k, n, true);
     }
     emit m_charts.channelChartChanged(k);
 }
@@ -367,7 +448,7 @@ void CurvePlotter::rescaleComparisonCharts() {
         const QSignalBlocker quiet(&m_charts);
         for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart) {
             m_charts.frameGroupChart(chart);
-            redrawComparisonChart(chart);
+            redrawComparisonChart(m_charts.groupChart(chart), chart, AllChannels);
         }
     }
     for (int chart = 0; chart < ChartSet::GroupChartCount; ++chart)
@@ -375,22 +456,21 @@ void CurvePlotter::rescaleComparisonCharts() {
 }
 
 // Samples 0 .. n − 1 from the store: the curves start at the origin like the live ones.
-void CurvePlotter::redrawChannelChart(int k, int n) {
+void CurvePlotter::redrawChannelChart(ChartCanvas& chart, int k, int n, bool withPointA) {
     const int last = std::min(n - 1, m_store.lastSample());
     if (last < 0) return;
     const double vref = referenceVoltage(k);
     const SampleTrace trace{QPointF(AxisX, ChannelAxisY), AxisX, 12.5,
                             usableScale(m_channels.timeScale[k])};
-    ChartCanvas& chart = m_charts.channelChart(k);
-    const int columns = chart.image().width();
-    ChartCanvas::Painter painter(chart);
-    drawCurve(painter, trace, k, last, columns, VoltageMap{vref, ChannelAxisY, ChannelVoltageSpan},
+    ChartCanvas::Painter painter(chart, ChartCanvas::Source::Samples);
+    painter.setChannel(k);
+    drawCurve(painter, chart, trace, k, last, VoltageMap{vref, ChannelAxisY, ChannelVoltageSpan},
               VoltageRed, 1);
     if (m_channels.showCurrentCurve)
-        drawCurve(painter, trace, k, last, columns, CurrentMap{}, CurrentBlue, 2);
+        drawCurve(painter, chart, trace, k, last, CurrentMap{}, CurrentBlue, 2);
 
     const int t = firstCharacteristicTime(k);
-    if (t >= 1 && t <= last) {
+    if (withPointA && t >= 1 && t <= last) {
         const QPointF at(channelX(k, t),
                          voltageY(m_store.voltage(k, t), vref, ChannelAxisY, ChannelVoltageSpan));
         painter.line(QPointF(at.x(), ChannelAxisY), at, MarkBlack, 1, Qt::DotLine);
@@ -398,34 +478,35 @@ void CurvePlotter::redrawChannelChart(int k, int n) {
     }
 }
 
-// Every curve the chart showed, each up to the last sample drawn of its channel.
-void CurvePlotter::redrawComparisonChart(int chart) {
+// Every curve the chart showed (of the channels given), each up to the last sample drawn
+// of its channel.
+void CurvePlotter::redrawComparisonChart(ChartCanvas& canvas, int chart, quint8 channels) {
     if (chart < 0 || chart >= ChartSet::GroupChartCount) return;
-    ChartCanvas& canvas = m_charts.groupChart(chart);
-    const int columns = canvas.image().width();
-    ChartCanvas::Painter painter(canvas);
+    ChartCanvas::Painter painter(canvas, ChartCanvas::Source::Samples);
     const bool all = chart == AllChart;
     const double axisY = all ? AllAxisY : GroupAxisY;
     const double scale = usableScale(m_channels.groupTimeScale);
     for (int k = 0; k < ChannelCount; ++k) {
         const int last = std::min(m_shown[k], m_store.lastSample());
-        if (last < 1 || (!all && groupOf(k) != chart)) continue;
-        const double offset = all ? allOffset(k) : groupOffset(k);
-        const SampleTrace trace{QPointF(offset, axisY), offset, 50, scale};
+        if (last < 1 || (!all && groupOf(k) != chart) || !(channels & (1u << k))) continue;
+        const double start = all ? allStart(k) : groupStart(k);
+        const SampleTrace trace{QPointF(start, axisY), start, 50, scale};
         const double vref = all ? referenceVoltageAll(k) : referenceVoltage(k);
-        drawCurve(painter, trace, k, last, columns, VoltageMap{vref, axisY, axisY},
+        painter.setChannel(k);
+        drawCurve(painter, canvas, trace, k, last, VoltageMap{vref, axisY, axisY},
                   all ? allColour(k) : groupColour(k), 1);
     }
 }
 
 template <class Map>
-void CurvePlotter::drawCurve(ChartCanvas::Painter& painter, const SampleTrace& trace, int k,
-                             int last, int columns, const Map& map, const QColor& colour,
-                             int width) {
+void CurvePlotter::drawCurve(ChartCanvas::Painter& painter, const ChartCanvas& chart,
+                             const SampleTrace& trace, int k, int last, const Map& map,
+                             const QColor& colour, int width) {
     // Several samples to a column on average: then every column of the curve holds one.
-    const bool dense = ChartCanvas::TwipsPerPixel * trace.scale >= trace.perSample;
+    const int columns = chart.image().width();
+    const bool dense = chart.scale().x * trace.scale >= trace.perSample;
     if (m_columnEnvelopes && dense && last >= columns) {
-        traceColumns(trace, k, last, columns, map);
+        traceColumns(chart.scale(), trace, k, last, columns, map);
         painter.columnRuns(m_runs, colour, width);
         return;
     }
@@ -443,9 +524,10 @@ void CurvePlotter::drawCurve(ChartCanvas::Painter& painter, const SampleTrace& t
 // that hardly grows with the test's length. Columns past `columns` (the picture's right
 // edge) are left out but for the one the line leaves by.
 template <class Map>
-void CurvePlotter::traceColumns(const SampleTrace& trace, int k, int last, int columns,
-                                const Map& map) {
-    const auto pixelOf = &ChartCanvas::pixelOf;
+void CurvePlotter::traceColumns(ChartCanvas::Scale scale, const SampleTrace& trace, int k,
+                                int last, int columns, const Map& map) {
+    const auto columnOf = [&](double x) { return ChartCanvas::pixelOf(x, scale.x); };
+    const auto pixelOf = [&](double y) { return ChartCanvas::pixelOf(y, scale.y); };
     m_runs.clear();
     const auto add = [this](int column, int entry, int top, int bottom, int exit) {
         if (m_runs.empty() || m_runs.back().column != column) {
@@ -459,12 +541,12 @@ void CurvePlotter::traceColumns(const SampleTrace& trace, int k, int last, int c
     };
     double y = trace.origin.y();
     const int originRow = pixelOf(y);
-    add(pixelOf(trace.origin.x()), originRow, originRow, originRow, originRow);
+    add(columnOf(trace.origin.x()), originRow, originRow, originRow, originRow);
     const double perTwip = trace.scale / trace.perSample; // samples
-    int column = pixelOf(trace.x(1));
+    int column = columnOf(trace.x(1));
     for (int first = 1; first <= last; ++column) {
         // The last sample left of the next column's edge.
-        const double edge = ChartCanvas::TwipsPerPixel * (column + 1) - trace.x0;
+        const double edge = scale.x * (column + 1) - trace.x0;
         const int through = std::clamp(int(std::ceil(edge * perTwip)) - 1, first, last);
         const auto [low, high] = map.range(m_store, k, first, through);
         if (map.plain(low, high)) {

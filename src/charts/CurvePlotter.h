@@ -55,6 +55,17 @@ public:
     // Point C in the group chart: a drop line at sample n and the label.
     void markGroupDropLine(int k, int n, const QString& label);
 
+    // The window gave chart TV(k), or TV16(n), another scale: the picture is drawn again at
+    // it, the curves from the store and the rest as the picture remembers it.
+    void setChannelChartScale(int k, ChartCanvas::Scale scale);
+    void setGroupChartScale(int n, ChartCanvas::Scale scale);
+    // A chart's picture at 15 twips per pixel, whatever the window made of it: what the
+    // bitmap export saves.
+    QImage standardPicture(const ChartCanvas& chart);
+    // The comparison charts with every curve from x = 400 ("对齐起点") or each at its own
+    // offset (the default); the charts are framed anew and keep their curves and marks.
+    void setAlignedStarts(bool on);
+
     // The automatic rescale for the channel under evaluation at sample n.
     void scrollWhenFull(int k, int n);
 
@@ -92,6 +103,9 @@ private:
     double referenceVoltageAll(int k) const;
     // Sample index of point A in TV(k) (rise time or first spark time), 0 when not known.
     int firstCharacteristicTime(int k) const;
+    // Where channel k's curve starts in its group chart and in the 1-6 chart.
+    double groupStart(int k) const;
+    double allStart(int k) const;
 
     // Where a curve's samples lie: sample i at x0 + i × perSample / scale twips.
     struct SampleTrace {
@@ -105,17 +119,21 @@ private:
     // `columns` pixels wide: through every sample, or, when it holds more samples than the
     // picture has columns, from each column's extremes.
     template <class Map>
-    void drawCurve(ChartCanvas::Painter& painter, const SampleTrace& trace, int k, int last,
-                   int columns, const Map& map, const QColor& colour, int width);
+    void drawCurve(ChartCanvas::Painter& painter, const ChartCanvas& chart,
+                   const SampleTrace& trace, int k, int last, const Map& map,
+                   const QColor& colour, int width);
     template <class Map>
-    void traceColumns(const SampleTrace& trace, int k, int last, int columns, const Map& map);
+    void traceColumns(ChartCanvas::Scale scale, const SampleTrace& trace, int k, int last,
+                      int columns, const Map& map);
 
     void drawChannelStep(int k, int n, double previousY, double previousCurrentY);
     void drawComparisonStep(int k, int n, double previousGroupY, double previousAllY);
     void rescaleChannelChart(int k, int n);
     void rescaleComparisonCharts();
-    void redrawChannelChart(int k, int n);
-    void redrawComparisonChart(int chart);
+    void redrawChannelChart(ChartCanvas& target, int k, int n, bool withPointA);
+    void redrawComparisonChart(ChartCanvas& target, int chart, quint8 channels);
+    // The sample-store curves of `chart` (channels given) into `target`, a picture of it.
+    void drawSampleCurves(ChartCanvas& target, const ChartCanvas& chart, quint8 channels);
 
     ChartSet& m_charts;
     ChannelModel& m_channels;

@@ -194,11 +194,19 @@ void StoredTestDisplay::drawCurves(int k, int drawn) {
         if (withCurrent) current.emplace_back(m_plotter.channelX(k, i), m_plotter.currentY(k));
     }
     if (drawn > 0) {
-        ChartCanvas::Painter channel(m_charts.channelChart(k));
-        channel.polyline(voltage, VoltageRed, 1);
-        if (withCurrent) channel.polyline(current, CurrentBlue, 2);
-        ChartCanvas::Painter(m_charts.groupChart(groupOf(k))).polyline(group, groupColour(k), 1);
-        ChartCanvas::Painter(m_charts.groupChart(AllChart)).polyline(all, allColour(k), 1);
+        // From the store, where the samples now are: a window that changes the charts' scale
+        // draws them again from there.
+        using ChartCanvas::Source::Samples;
+        const auto draw = [k](ChartCanvas& chart, const std::vector<QPointF>& points,
+                              const QColor& colour, int width) {
+            ChartCanvas::Painter painter(chart, Samples);
+            painter.setChannel(k);
+            painter.polyline(points, colour, width);
+        };
+        draw(m_charts.channelChart(k), voltage, VoltageRed, 1);
+        if (withCurrent) draw(m_charts.channelChart(k), current, CurrentBlue, 2);
+        draw(m_charts.groupChart(groupOf(k)), group, groupColour(k), 1);
+        draw(m_charts.groupChart(AllChart), all, allColour(k), 1);
     }
     emit m_charts.channelChartChanged(k);
     emit m_charts.groupChartChanged(groupOf(k));

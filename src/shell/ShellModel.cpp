@@ -32,6 +32,16 @@ QStringList ShellModel::statusTexts() const {
     return QStringList(m_status.begin(), m_status.end());
 }
 
+QString ShellModel::recalledTest(int channel) const {
+    return channel >= 0 && channel < int(m_recalled.size()) ? m_recalled[channel] : QString();
+}
+
+void ShellModel::setRecalledTest(int channel, const QString& text) {
+    if (channel < 0 || channel >= int(m_recalled.size()) || m_recalled[channel] == text) return;
+    m_recalled[channel] = text;
+    emit recalledTestChanged(channel, text);
+}
+
 QString ShellModel::remainingTime(int channel) const {
     return channel >= 0 && channel < int(m_remaining.size()) ? m_remaining[channel] : QString();
 }

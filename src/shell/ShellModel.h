@@ -47,6 +47,10 @@ public:
     // empty while the channel does not run.
     QString remainingTime(int channel) const;
     void setRemainingTime(int channel, const QString& text);
+    // Which stored test a channel's chart shows after 显示记录 ("记录 T0012 水煮前"); empty
+    // while the chart shows a test of this program's runs, or nothing.
+    QString recalledTest(int channel) const;
+    void setRecalledTest(int channel, const QString& text);
 
     // Null for a command that is not on the toolbar (or not in the menus).
     const ToolButton* button(Command command) const;
@@ -65,6 +69,7 @@ public:
 signals:
     void statusChanged(int panel, const QString& text);
     void remainingTimeChanged(int channel, const QString& text);
+    void recalledTestChanged(int channel, const QString& text);
     void buttonChanged(q7rk::Command command);
     void toolbarVisibleChanged(bool visible);
     void menuItemChanged(q7rk::Command command);
@@ -79,6 +84,7 @@ private:
 
     std::array<QString, StatusPanelCount> m_status;
     std::array<QString, 6> m_remaining;
+    std::array<QString, 6> m_recalled;
     std::array<Places, CommandCount> m_places;
     std::array<MenuItem, MenuCount> m_menus;
     bool m_toolbarVisible = false;

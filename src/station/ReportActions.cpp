@@ -1,6 +1,7 @@
 #include "ReportActions.h"
 
 #include "charts/ChartExport.h"
+#include "charts/CurvePlotter.h"
 #include "execution/RunController.h"
 #include "reports/MergedReport.h"
 #include "reports/ReportPrinter.h"
@@ -40,7 +41,9 @@ QString ReportActions::writePdf(int first, int last, const QString& path) {
 
 void ReportActions::saveChartBitmaps() {
     if (!m_gate.permits(Command::SaveChartBitmaps)) return;
-    saveChartsAsBitmaps(m_charts, m_prompter);
+    // The files keep the charts' own size, however large the window shows them.
+    saveChartsAsBitmaps(m_charts, m_prompter, QDate::currentDate(),
+                        [this](const ChartCanvas& chart) { return m_plotter.standardPicture(chart); });
 }
 
 void ReportActions::startMergedReportProgram() {

@@ -9,6 +9,7 @@ namespace q7rk {
 
 class ChartSet;
 class CommandGate;
+class CurvePlotter;
 class Prompter;
 class ReportPrinter;
 class RunController;
@@ -19,9 +20,10 @@ class SettingsStore;
 class ReportActions {
 public:
     ReportActions(CommandGate& gate, ReportPrinter& report, const ChartSet& charts,
-                  SettingsStore& settings, const RunController& run, Prompter& prompter)
+                  SettingsStore& settings, const RunController& run, CurvePlotter& plotter,
+                  Prompter& prompter)
         : m_gate(gate), m_report(report), m_charts(charts), m_settings(settings), m_run(run),
-          m_prompter(prompter) {}
+          m_plotter(plotter), m_prompter(prompter) {}
 
     // Printing is the window's: it shows a preview first (or, without a printer, offers a
     // PDF). Without a window there is no printer, and the report goes to a PDF the operator
@@ -46,6 +48,7 @@ private:
     const ChartSet& m_charts;
     SettingsStore& m_settings;
     const RunController& m_run;
+    CurvePlotter& m_plotter;
     Prompter& m_prompter;
     std::function<void(const ReportPrinter&)> m_printPreview;
 };

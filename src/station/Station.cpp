@@ -48,6 +48,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         holdChannels();
         m_report.setRecalled(k, state == TestState::Recalled);
         m_recovery.stateChanged(k, state);
+        if (state != TestState::Recalled) m_shell.setRecalledTest(k, {});
     });
     connect(&m_run, &RunController::channelJudged, this, [this](int k) {
         // The sample that judged it is the newest: the channel's curve ends there.
@@ -60,7 +61,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_plant.setCommandGate(
         [this](Command command) { return permits(command, 0, m_channels.lastChannel); });
     connect(&m_plant, &PlantPage::curveRecalled, this,
-            [this](int k, const QString& number) { m_tests.recalled(k, number); });
+            [this](int k, const QString& number) { recall(k, number); });
     connect(&m_plant, &PlantPage::queueRetried, this, [this](int, int left) {
         m_saving.plantQueueRetried(left);
         m_quit.finishWhenStopped(); // a quit may have waited for the pass
@@ -115,6 +116,21 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_run, &RunController::runStarted, this, showRemaining);
     connect(&m_run, &RunController::ticked, this, showRemaining);
     connect(&m_run, &RunController::runEnded, this, showRemaining);
+}
+
+void Station::recall(int k, const QString& testNumber) {
+    m_tests.recalled(k, testNumber);
+    m_shell.setRecalledTest(k, recalledCaption(k));
+}
+
+// "记录 T0012 水煮前" over a recalled test's chart: its number and, for the kinds that keep
+// them, the boiling mark the display put into the group's options.
+QString Station::recalledCaption(int k) const {
+    QString caption = QStringLiteral("记录 ") + m_tests[k].recalledNumber;
+    if (!description(m_channels.kind(k)).storesBoilingMarks) return caption;
+    if (m_panel.option(Option::BeforeBoiling, groupOf(k))) return caption + QStringLiteral(" 水煮前");
+    if (m_panel.option(Option::AfterBoiling, groupOf(k))) return caption + QStringLiteral(" 水煮后");
+    return caption;
 }
 
 void Station::holdChannels() {
@@ -289,7 +305,7 @@ DisplayOutcome Station::displayStoredTest(const DisplayRequest& request) {
     if (!permits(Command::DisplayStored, k, k)) return {};
     m_tests.clear(k, k); // the operator gave up what the channel showed
     const DisplayOutcome outcome = m_display.show(request);
-    if (outcome.channel >= 0) m_tests.recalled(outcome.channel, shownKey(request.key));
+    if (outcome.channel >= 0) recall(outcome.channel, request.key.number);
     return outcome;
 }
 

@@ -183,6 +183,9 @@ signals:
 private:
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void holdChannels();
+    // Channel k shows a stored test now; its chart says which.
+    void recall(int k, const QString& testNumber);
+    QString recalledCaption(int k) const;
     // 关闭串口 and 以太网断开: a link that carries a run is closed only once the operator agreed
     // to stop it and the instrument has had the result frames on it.
     void closeLink(const InstrumentLink& link, std::function<void()> close);
@@ -233,7 +236,7 @@ private:
     SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_samples, m_runs,
                            m_run, m_conditions, m_plant, m_settings, m_shell, m_prompter}};
     QuitGuard m_quit{m_gate, m_run, m_plant};
-    ReportActions m_reports{m_gate, m_report, m_charts, m_settings, m_run, m_prompter};
+    ReportActions m_reports{m_gate, m_report, m_charts, m_settings, m_run, m_plotter, m_prompter};
     TestRecovery m_recovery{
         {m_tests, m_channels, m_panel, m_samples, m_conditions, m_display, m_prompter, m_runAware}};
 };

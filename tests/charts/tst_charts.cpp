@@ -352,6 +352,66 @@ private slots:
         QCOMPARE(m_r->charts.groupChart(0).textsAt(QPointF(gx, 2000)), QStringList{"1C点"});
     }
 
+    // A larger window: the picture is drawn again at its finer scale, the curve from the
+    // store and the marks and frame from what the picture kept, each where the scale puts
+    // its twips.
+    void picturesRedrawnAtAFinerScale() {
+        for (int n = 1; n <= 100; ++n) {
+            m_r->samples.set(0, n, 150, 5);
+            m_r->plotter.plot(0, n, 5);
+        }
+        m_r->plotter.markPointLine(0, 100, QStringLiteral("C点"));
+        const ChartCanvas& tv = m_r->charts.channelChart(0);
+        const QColor background = tv.image().pixelColor(0, 0);
+        m_r->plotter.setChannelChartScale(0, {7.5, 10});
+        QCOMPARE(tv.image().size(), QSize(640, 400));
+        const int row = ChartCanvas::pixelOf(1600, 10);
+        const int end = ChartCanvas::pixelOf(m_r->plotter.channelX(0, 100), 7.5);
+        QCOMPARE(tv.image().pixelColor(ChartCanvas::pixelOf(m_r->plotter.channelX(0, 90), 7.5), row),
+                 Red);
+        QCOMPARE(tv.image().pixelColor(end + 2, row), background);
+        int dots = 0; // of the dotted drop line, every third row up from the axis
+        for (int y = row; y <= ChartCanvas::pixelOf(3600, 10); ++y)
+            dots += tv.image().pixelColor(end, y) == QColor(Qt::black);
+        QCOMPARE_GE(dots, (360 - 160) / 3);
+        QCOMPARE(tv.textsAt(QPointF(m_r->plotter.channelX(0, 100), 1600)), QStringList{"C点"});
+        QCOMPARE(tv.textsAt(QPointF(50, 3200)), QStringList{"30"});
+    }
+
+    // 对齐起点: channels 2 and 3 move left by their offsets (400 and 800 twips) with their
+    // curves and marks, and back; the offset view marks each channel's zero in its colour.
+    void alignedStartsMoveChannelsByTheirOffsets() {
+        const QColor colours[] = {Red, Green, Blue};
+        const double volts[] = {150, 120, 90}; // y 2000, 2400, 2800 in the group chart
+        for (int k = 0; k < 3; ++k)
+            for (int n = 1; n <= 20; ++n) {
+                m_r->samples.set(k, n, float(volts[k]), 0);
+                m_r->plotter.plot(k, n, 0);
+            }
+        m_r->plotter.markGroupDropLine(2, 20, QStringLiteral("3C点"));
+        const ChartCanvas& group = m_r->charts.groupChart(0);
+        double offsetEnds[3];
+        for (int k = 0; k < 3; ++k) {
+            offsetEnds[k] = m_r->plotter.groupX(k, 19.5);
+            QVERIFY(hasColourNear(group, offsetEnds[k], 2000 + 400 * k, colours[k], 1));
+        }
+        QCOMPARE(pixel(group, 800, 3950), Green);
+        QCOMPARE(pixel(group, 1200, 3950), Blue);
+
+        m_r->plotter.setAlignedStarts(true);
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(m_r->plotter.groupX(k, 19.5), offsetEnds[k] - 400 * k);
+            QVERIFY(hasColourNear(group, offsetEnds[k] - 400 * k, 2000 + 400 * k, colours[k], 1));
+        }
+        QVERIFY(!hasColourNear(group, offsetEnds[2], 2800, Blue, 2));
+        QVERIFY(pixel(group, 1200, 3950) != Blue);
+        QCOMPARE(group.textsAt(QPointF(m_r->plotter.groupX(2, 20), 2800)), QStringList{"3C点"});
+
+        m_r->plotter.setAlignedStarts(false);
+        QVERIFY(hasColourNear(group, offsetEnds[2], 2800, Blue, 1));
+        QCOMPARE(group.textsAt(QPointF(offsetEnds[2] + 25, 2800)), QStringList{"3C点"});
+    }
+
     // A point inside a chart and the tabs' charts are read out by the window's own test.
     void readouts() {
         QCOMPARE(channelReadout(QPointF(4400, 0), 1, 200),
@@ -368,8 +428,12 @@ private slots:
         const QString broken = m_r->path(QStringLiteral("missing/x.bmp"));
         for (const QString& name : {tv1, QString(), tv3, broken})
             prompter.queueFileName(name);
-        // The last two dialogs accept their proposed names, in the working folder.
-        saveChartsAsBitmaps(m_r->charts, prompter, QDate(2026, 12, 6));
+        // The last two dialogs accept their proposed names, in the working folder. A chart
+        // the window shows larger is saved at its own size.
+        const QSize standard = m_r->charts.channelChart(0).image().size();
+        m_r->plotter.setChannelChartScale(0, {7.5, 7.5});
+        saveChartsAsBitmaps(m_r->charts, prompter, QDate(2026, 12, 6),
+                            [this](const ChartCanvas& c) { return m_r->plotter.standardPicture(c); });
 
         QStringList proposed;
         for (const auto& s : prompter.shown())
@@ -377,7 +441,7 @@ private slots:
         QCOMPARE(proposed, (QStringList{"2026-12-6-TV1.bmp", "2026-12-6-TV2.bmp",
                                         "2026-12-6-TV3.bmp", "2026-12-6-TV16-0.bmp",
                                         "2026-12-6-TV16-1.bmp", "2026-12-6-TV16-2.bmp"}));
-        QCOMPARE(QImage(tv1).size(), m_r->charts.channelChart(0).image().size());
+        QCOMPARE(QImage(tv1).size(), standard);
         QVERIFY(QFileInfo::exists(tv3));
         QVERIFY(!QFileInfo::exists(m_r->path(QStringLiteral("2026-12-6-TV2.bmp"))));
         QCOMPARE(prompter.texts(), QStringList{QStringLiteral("图片保存失败：") + broken});

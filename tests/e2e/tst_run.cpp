@@ -267,6 +267,7 @@ private slots:
             p.station.displayStoredTest({TestKind::Tv, {"S2HM"}, 0, DisplayGroup::Channels13});
         QVERIFY2(shownTest.channel == 0, qPrintable(p.prompter.texts().join('|')));
         QCOMPARE(p.station.tests()[0].recalledNumber, QString("S2HM"));
+        QCOMPARE(p.shell.recalledTest(0), QString::fromUtf8("记录 S2HM 水煮前")); // over its chart
         p.prompter.clear();
         p.controller.perform(Command::Save);
         QCOMPARE(p.prompter.texts(),
@@ -283,6 +284,7 @@ private slots:
         p.prompter.setAnswer(Question::QuitDuringRun, true);
         p.controller.perform(Command::RunChannel1);
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
+        QVERIFY(p.shell.recalledTest(0).isEmpty()); // the live run took the chart
         QSignalSpy quit(&p.station, &Station::quitRequested);
         QVERIFY(!p.station.mayQuit());
         QVERIFY(quit.wait(5000));
