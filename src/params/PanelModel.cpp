@@ -85,7 +85,8 @@ std::array<const char*, 4> kindLabels(TestKind kind) {
 // spark) feed the rest of its evaluation.
 bool isResultBox(Box box) {
     const int n = int(box);
-    return (n >= 6 && n <= 8) || n == 12 || n == 13 || n == 22 || n == 23 || (n >= 28 && n <= 34);
+    return (n >= 6 && n <= 8) || n == 12 || n == 13 || n == 22 || n == 23 || (n >= 28 && n <= 34) ||
+           (box >= Box::VoltageBeforeSpark1 && box <= Box::VoltageBeforeSpark3);
 }
 
 bool isKindOption(Option option) {

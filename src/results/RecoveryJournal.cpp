@@ -131,7 +131,12 @@ std::optional<JournalEntry> entryFrom(int channel, const QByteArray& json) {
     e.test.kind = *kind;
     for (const QJsonValue& v : o.value("values").toArray())
         e.test.values << v.toString();
-    if (e.test.values.size() != fieldNames(*kind).size()) return std::nullopt;
+    // A test journalled before fields were added (they come last) gets them blank.
+    const auto fields = description(*kind).fields;
+    while (e.test.values.size() < qsizetype(fields.size()) &&
+           fields[std::size_t(e.test.values.size())].addedLater)
+        e.test.values << QString();
+    if (e.test.values.size() != qsizetype(fields.size())) return std::nullopt;
     for (const QJsonValue& p : o.value("curve").toArray())
         e.test.curve.push_back({p.toArray().at(0).toDouble(), p.toArray().at(1).toDouble()});
     if (o.contains("conditions"))

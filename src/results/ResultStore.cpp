@@ -13,6 +13,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStorageInfo>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -145,6 +146,25 @@ QString columnList(TestKind kind) {
     return cols.join(QLatin1Char(','));
 }
 
+// The kind's fields as a file written before some were added can give them: those it lacks
+// read as NULL (by name they would not be found, or be taken for a text).
+QString readableColumns(QSqlDatabase db, TestKind kind) {
+    const auto fields = description(kind).fields;
+    if (std::none_of(fields.begin(), fields.end(), [](const FieldSpec& f) { return f.addedLater; }))
+        return columnList(kind);
+    QStringList present;
+    QSqlQuery info(db);
+    if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(tableOf(kind))))
+        while (info.next())
+            present << info.value(1).toString();
+    QStringList cols;
+    for (const FieldSpec& f : fields)
+        cols << (f.addedLater && !present.contains(QString::fromUtf8(f.name))
+                     ? QStringLiteral("NULL")
+                     : quoted(f.name));
+    return cols.join(QLatin1Char(','));
+}
+
 QSqlError execError(QSqlDatabase db, const QString& sql) {
     QSqlQuery q(db);
     q.exec(sql);
@@ -155,6 +175,25 @@ QString indexName(TestKind kind, const char* suffix) {
     return quoted((QByteArray(description(kind).tableName) + suffix).constData());
 }
 
+// A file written before a field was added gets it now, empty in its earlier rows.
+QSqlError addLaterFields(QSqlDatabase db, TestKind kind) {
+    QStringList present;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(tableOf(kind)))) return q.lastError();
+    while (q.next())
+        present << q.value(1).toString();
+    for (const FieldSpec& f : description(kind).fields) {
+        if (!f.addedLater || present.contains(QString::fromUtf8(f.name))) continue;
+        const QString type =
+            f.type == FieldType::Number ? QStringLiteral("REAL") : QStringLiteral("TEXT");
+        if (const QSqlError e = execError(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                                                  .arg(tableOf(kind), quoted(f.name), type));
+            e.isValid())
+            return e;
+    }
+    return {};
+}
+
 QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QStringList cols;
     for (const FieldSpec& f : description(kind).fields)
@@ -163,6 +202,7 @@ QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
                                     .arg(tableOf(kind), cols.join(QLatin1Char(','))));
     if (e.isValid()) return e;
+    if (e = addLaterFields(db, kind); e.isValid()) return e;
     if (e = createConditionsTable(db); e.isValid()) return e;
     return execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, \"vi_order\" "
                                         "INTEGER, \"电压\" REAL, \"电流\" REAL, PRIMARY KEY "
@@ -242,7 +282,7 @@ bool keepRemovedRows(QSqlDatabase db, TestKind kind, const QString& number, Audi
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                  .arg(columnList(kind), tableOf(kind), testNumberField()));
+                  .arg(readableColumns(db, kind), tableOf(kind), testNumberField()));
     q.addBindValue(number);
     if (!q.exec()) return false;
     entry.testNumber = number;
@@ -362,7 +402,7 @@ std::optional<StoredTest> ResultStore::load(TestKind kind, const QString& testNu
         QSqlQuery q(c.db());
         q.setForwardOnly(true);
         q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY rowid LIMIT 1")
-                      .arg(columnList(kind), tableOf(kind), testNumberField()));
+                      .arg(readableColumns(c.db(), kind), tableOf(kind), testNumberField()));
         q.addBindValue(testNumber);
         if (!q.exec() || !q.next()) return std::nullopt;
         test.values = shownRow(kind, q);
@@ -422,7 +462,7 @@ bool ResultStore::appendPage(const QueryCondition& cond, ResultRows& rows, int l
     SqliteStatement q(sqliteHandle(c.db()),
                       QStringLiteral("SELECT rowid,%1 FROM %2 WHERE (%3) AND rowid > ? "
                                      "ORDER BY rowid LIMIT ?")
-                          .arg(columnList(cond.kind), tableOf(cond.kind), where->sql));
+                          .arg(readableColumns(c.db(), cond.kind), tableOf(cond.kind), where->sql));
     int at = 0;
     for (const QVariant& v : where->binds)
         q.bind(++at, v);

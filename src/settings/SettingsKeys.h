@@ -29,6 +29,10 @@ constexpr const char* GroupTimeScale = "hxfd16";
 // How long a plant database connection waits for its login and for a statement, in seconds.
 constexpr const char* PlantLoginTimeout = "plantLoginTimeout";
 constexpr const char* PlantStatementTimeout = "plantStatementTimeout";
+
+// Which voltage of an electrolyte test's first spark is judged against the reference:
+// "after" the fall (the spark voltage) or "before" it.
+constexpr const char* SparkVerdictVoltage = "sparkVerdictVoltage";
 } // namespace key
 
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with
