@@ -20,14 +20,15 @@ constexpr Box kSettingsColumn[] = {Box::ElectrolyteCurrent, Box::ElectrolyteSetV
                                    Box::MinimumVoltage,     Box::ElectrolyteVerdict};
 constexpr Box kIdentityColumn[] = {Box::ElectrolyteTestNumber, Box::ElectrolyteOperator,
                                    Box::ElectrolyteTestDate, Box::ElectrolyteSamplePosition};
-// Two rows per spark: its voltage on the left and its time on the right, then the voltage
-// of the second before its fall under the voltage. Two columns keep three channel frames side
-// by side within a 1280-pixel screen.
+// The voltage of the second before each spark's fall, under the identity column where it
+// leaves room: the page still fits a 1280×800 screen without scrolling.
+constexpr Box kBeforeSparks[] = {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2,
+                                 Box::VoltageBeforeSpark3};
+// One row per spark, its voltage on the left and its time on the right: two columns keep
+// three channel frames side by side within a 1280-pixel screen.
 constexpr Box kSparks[3][2] = {{Box::SparkVoltage1, Box::SparkTime1},
                                {Box::SparkVoltage2, Box::SparkTime2},
                                {Box::SparkVoltage3, Box::SparkTime3}};
-constexpr Box kBeforeSparks[3] = {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2,
-                                  Box::VoltageBeforeSpark3};
 
 QGroupBox* makeSparkFrame(PanelBinding& binding, int channel, QWidget* parent) {
     auto* frame = new QGroupBox(sparkFrameTitle(), parent);
@@ -35,10 +36,9 @@ QGroupBox* makeSparkFrame(PanelBinding& binding, int channel, QWidget* parent) {
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setVerticalSpacing(2);
     grid->setHorizontalSpacing(3);
-    for (int spark = 0; spark < 3; ++spark) {
+    for (int row = 0; row < 3; ++row) {
         for (int block = 0; block < 2; ++block)
-            addBoxRow(grid, spark * 2, block, binding, channel, kSparks[spark][block]);
-        addBoxRow(grid, spark * 2 + 1, 0, binding, channel, kBeforeSparks[spark]);
+            addBoxRow(grid, row, block, binding, channel, kSparks[row][block]);
     }
     grid->setColumnMinimumWidth(2, 14); // the unit parts voltage from time
     grid->setColumnStretch(6, 1);
@@ -54,6 +54,8 @@ QGroupBox* makeChannelFrame(PanelBinding& binding, int channel, QWidget* parent)
         addBoxRow(grid, row++, 0, binding, channel, box);
     row = 0;
     for (Box box : kIdentityColumn)
+        addBoxRow(grid, row++, 1, binding, channel, box);
+    for (Box box : kBeforeSparks)
         addBoxRow(grid, row++, 1, binding, channel, box);
     const int belowBoth = int(std::size(kSettingsColumn));
     grid->addWidget(makeSparkFrame(binding, channel, frame), belowBoth, 0, 1, 6);

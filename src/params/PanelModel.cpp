@@ -402,6 +402,8 @@ void PanelModel::applyKind(int channel, TestKind kind) {
     for (int n = 1; n <= 42; ++n) {
         if (switchedByKind(n)) setEnabled(channel, textBox(n), usedByKind(kind, n));
     }
+    for (Box b : {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2, Box::VoltageBeforeSpark3})
+        setEnabled(channel, b, kind == TestKind::Electrolyte);
 }
 
 void PanelModel::applyGroupKind(int group, TestKind kind) {
