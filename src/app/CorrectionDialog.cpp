@@ -68,7 +68,9 @@ void CorrectionDialog::apply() {
     // A corrected measurement may change the verdict: the record's own limits judge it again,
     // and the operator sees the result before anything is written.
     const auto stored = value.isEmpty() ? std::nullopt : m_model.store().load(m_kind, m_key);
-    if (const auto again = stored ? rejudge(m_kind, stored->values, field, value) : std::nullopt) {
+    if (const auto again = stored
+                               ? rejudge(m_kind, stored->values, field, value, m_model.sparkRule())
+                               : std::nullopt) {
         const QString text =
             QStringLiteral("%1改为 %2 后，按本记录的指标重新判定，%3为“%4”（原为“%5”）。\n"
                            "是否按新的判定结果修改%3？")

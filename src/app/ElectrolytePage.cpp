@@ -20,6 +20,10 @@ constexpr Box kSettingsColumn[] = {Box::ElectrolyteCurrent, Box::ElectrolyteSetV
                                    Box::MinimumVoltage,     Box::ElectrolyteVerdict};
 constexpr Box kIdentityColumn[] = {Box::ElectrolyteTestNumber, Box::ElectrolyteOperator,
                                    Box::ElectrolyteTestDate, Box::ElectrolyteSamplePosition};
+// The voltage of the second before each spark's fall, under the identity column where it
+// leaves room: the page still fits a 1280×800 screen without scrolling.
+constexpr Box kBeforeSparks[] = {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2,
+                                 Box::VoltageBeforeSpark3};
 // One row per spark, its voltage on the left and its time on the right: two columns keep
 // three channel frames side by side within a 1280-pixel screen.
 constexpr Box kSparks[3][2] = {{Box::SparkVoltage1, Box::SparkTime1},
@@ -50,6 +54,8 @@ QGroupBox* makeChannelFrame(PanelBinding& binding, int channel, QWidget* parent)
         addBoxRow(grid, row++, 0, binding, channel, box);
     row = 0;
     for (Box box : kIdentityColumn)
+        addBoxRow(grid, row++, 1, binding, channel, box);
+    for (Box box : kBeforeSparks)
         addBoxRow(grid, row++, 1, binding, channel, box);
     const int belowBoth = int(std::size(kSettingsColumn));
     grid->addWidget(makeSparkFrame(binding, channel, frame), belowBoth, 0, 1, 6);

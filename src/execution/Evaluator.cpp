@@ -8,6 +8,7 @@
 #include "settings/SettingsStore.h"
 #include "shell/ShellModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -137,8 +138,15 @@ void Evaluator::finishLeakage(int k, int n) {
 
 bool Evaluator::evaluateElectrolyte(int k, int n) {
     ChannelRunState& s = m_states[k];
-    // No end before the first spark; then the flash delay counts from it.
-    s.deadline = s.sparkSeen ? testLength(m_panel, k) : n;
+    trackHold(k, n);
+    // No end before the first spark, then the flash delay counts from it; a channel that
+    // holds at its set voltage without a spark ends once it has held for the flash delay.
+    if (s.sparkSeen)
+        s.deadline = testLength(m_panel, k);
+    else if (s.heldSince > 0)
+        s.deadline = s.heldSince + integerOf(k, Box::SparkDelay);
+    else
+        s.deadline = n;
     m_plotter.scrollWhenFull(k, n);
     if (m_panel.number(k, Box::SparkVoltage1) > 0 && shownVoltage(k) < s.firstSparkVoltage)
         s.firstSparkVoltage = float(shownVoltage(k));
@@ -149,21 +157,54 @@ bool Evaluator::evaluateElectrolyte(int k, int n) {
     return false;
 }
 
+// The source regulates to the set voltage and the reading carries its calibration's error,
+// so the newest sample within 1 % of the set voltage (and never closer than 0.5 V, five
+// steps of the 0.1 V readings) counts as holding there; at or above it as well. A sample
+// below that band, or a spark, ends the stretch.
+void Evaluator::trackHold(int k, int n) {
+    ChannelRunState& s = m_states[k];
+    const int newest = n - 1;
+    if (s.sparkSeen || newest < 3) { // sparks are looked for from the third sample
+        s.heldSince = 0;
+        return;
+    }
+    const double set = m_panel.number(k, Box::ElectrolyteSetVoltage);
+    const double tolerance = std::max(0.5, std::fabs(set) * 0.01);
+    const bool atSet = set > 0 && m_store.voltage(k, newest) >= set - tolerance;
+    if (!atSet)
+        s.heldSince = 0;
+    else if (s.heldSince == 0)
+        s.heldSince = newest;
+}
+
 void Evaluator::finishElectrolyte(int k, int n) {
     endChannel(k, n);
-    const QString peak = formatSingle(m_states[k].peakVoltage);
+    const ChannelRunState& s = m_states[k];
+    const QString peak = formatSingle(s.peakVoltage);
     m_panel.setText(k, Box::MaximumVoltage, peak);
     m_panel.setText(k, Box::Readout51, peak);
-    m_panel.setText(k, Box::MinimumVoltage, formatSingle(m_states[k].firstSparkVoltage));
+    m_panel.setText(k, Box::MinimumVoltage, formatSingle(s.firstSparkVoltage));
     setVerdict(k, Box::ElectrolyteVerdict);
 
     keepBoxes(k);
-    setStatus(k, ShellModel::channelStatus(k, endPhrase(TestKind::Electrolyte)));
+    QString phrase = endPhrase(TestKind::Electrolyte);
+    if (!s.sparkSeen) {
+        // Beside 火花1 on the curve, where the first spark's voltage would be.
+        m_panel.setText(k, Box::Readout49, noSparkText());
+        phrase += QStringLiteral("，") + noSparkText();
+    }
+    setStatus(k, ShellModel::channelStatus(k, phrase));
+}
+
+QString Evaluator::noSparkText() {
+    return QStringLiteral("未闪火");
 }
 
 void Evaluator::setVerdict(int k, Box box) {
-    const bool failed =
-        verdictFails(m_channels.kind(k), [&](Box b) { return m_panel.number(k, b); });
+    const SparkVoltageRule rule =
+        sparkVoltageRule(m_settings.read(section::Canshu, key::SparkVerdictVoltage));
+    const bool failed = verdictFails(
+        m_channels.kind(k), [&](Box b) { return m_panel.number(k, b); }, rule);
     m_panel.setText(k, box, verdictText(failed));
 }
 
@@ -191,6 +232,8 @@ void Evaluator::resetChannel(int k) {
     s.sparkSeen = false;
     s.evaluated = false;
     s.deadline = 0;
+    s.heldSince = 0;
+    s.firstSparkVoltage = 0;
 }
 
 } // namespace q7rk

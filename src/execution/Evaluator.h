@@ -33,6 +33,10 @@ public:
     // The new-test reset of channel k: no peak, no point A or spark, not evaluated.
     void resetChannel(int k);
 
+    // The result of an electrolyte test that held at its set voltage for the flash delay
+    // without a spark.
+    static QString noSparkText();
+
 private:
     bool evaluateTv(int k, int n);
     bool evaluateLeakage(int k, int n);
@@ -42,6 +46,7 @@ private:
     void endChannel(int k, int n);
     void finishTv(int k, int n);
     void finishLeakage(int k, int n);
+    void trackHold(int k, int n);
     void finishElectrolyte(int k, int n);
     void setVerdict(int k, Box box);
     void keepBoxes(int k);

@@ -25,6 +25,7 @@ QString remainingTimeText(int k, const ChannelModel& channels, const ChannelRunS
     const TestKindDescription& kind = description(channels.kind(k));
     // TV marks point A in firstSparkSeen, the electrolyte test its first spark in sparkSeen.
     bool endKnown = true;
+    int deadline = testLength(panel, k);
     switch (kind.kind) {
     case TestKind::Tv:
         endKnown = run.firstSparkSeen;
@@ -32,11 +33,12 @@ QString remainingTimeText(int k, const ChannelModel& channels, const ChannelRunS
     case TestKind::Leakage:
         break;
     case TestKind::Electrolyte:
-        endKnown = run.sparkSeen;
+        // Holding at the set voltage without a spark, it ends after the flash delay.
+        endKnown = run.sparkSeen || run.heldSince > 0;
+        if (!run.sparkSeen) deadline = run.deadline;
         break;
     }
     if (!endKnown) return QString::fromUtf8(kind.waitingText);
-    const int deadline = testLength(panel, k);
     // The test ends at the tick that takes the index past the deadline.
     return secondsText(std::max(0, deadline + 1 - channels.sampleIndex));
 }

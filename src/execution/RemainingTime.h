@@ -11,9 +11,9 @@ class PanelModel;
 
 // What is left of channel k's test, as the operator reads it beside the curve after a
 // sampling tick: "剩余45秒" once the end is known (TV: after point A; leakage: always;
-// electrolyte: after the first spark), "等待A点" / "等待火花" before, and nothing when the
-// channel does not run. The end is the evaluation's own: the first tick after which the
-// sample index passes the deadline, one test second per tick.
+// electrolyte: after the first spark, or while it holds at its set voltage), "等待A点" / "等待火花"
+// before, and nothing when the channel does not run. The end is the evaluation's own: the first
+// tick after which the sample index passes the deadline, one test second per tick.
 QString remainingTimeText(int k, const ChannelModel& channels, const ChannelRunState& run,
                           const PanelModel& panel);
 

@@ -375,12 +375,14 @@ void RunController::shutdown() {
     m_results.finishNow();
 }
 
-// A channel whose test did not reach its end says so; its verdict stays 待定.
+// A channel whose test did not reach its end says so, in its status panel and in its
+// verdict, which is no verdict: the instrument hears it as still pending.
 void RunController::markInterrupted() {
-    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k)
-        if (!m_runs[k].evaluated)
-            m_shell.setStatusText(k + 1,
-                                  ShellModel::channelStatus(k, QStringLiteral("路测试中断")));
+    for (int k = m_channels.firstChannel; k <= m_channels.lastChannel; ++k) {
+        if (m_runs[k].evaluated) continue;
+        m_shell.setStatusText(k + 1, ShellModel::channelStatus(k, QStringLiteral("路测试中断")));
+        m_panel.setText(k, description(m_channels.kind(k)).verdictBox, interruptedText());
+    }
 }
 
 void RunController::endRun() {

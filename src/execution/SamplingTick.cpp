@@ -102,6 +102,12 @@ void SamplingTick::detectSpark(int k, int n) {
     ++s.sparkCount;
     const QString volts = formatFixedSingle(m_store.voltage(k, n), 1);
     const QString index = QString::number(n);
+    // The spark voltage is the sample after the fall, as it always was; the second before it
+    // is kept beside it, so the process owner can judge by either.
+    constexpr Box beforeFall[] = {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2,
+                                  Box::VoltageBeforeSpark3};
+    m_panel.setText(k, beforeFall[std::min(s.sparkCount, MaxSparks) - 1],
+                    formatFixedSingle(m_store.voltage(k, n - 1), 1));
     switch (s.sparkCount) {
     case 1:
         s.firstSparkSeen = true;

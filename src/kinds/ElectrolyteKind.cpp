@@ -8,16 +8,34 @@ using enum Box;
 using enum FieldType;
 
 constexpr Box kRequired[] = {ElectrolyteTestNumber};
-constexpr Box kResults[] = {MaximumVoltage, MinimumVoltage, SparkVoltage1, SparkTime1,
-                            SparkVoltage2,  SparkTime2,     SparkVoltage3, SparkTime3};
+constexpr Box kResults[] = {MaximumVoltage,      MinimumVoltage,     SparkVoltage1,
+                            SparkTime1,          SparkVoltage2,      SparkTime2,
+                            SparkVoltage3,       SparkTime3,         VoltageBeforeSpark1,
+                            VoltageBeforeSpark2, VoltageBeforeSpark3};
 constexpr Box kLength[] = {SparkDelay, SparkTime1}; // the flash delay counts from the spark
 
 constexpr FieldSpec kFields[] = {
-    {"测试编号", Text},    {"测试电流", Number},  {"设定电压", Number},  {"参考电压", Number},
-    {"闪火延时", Number},  {"闪火修正", Number},  {"最大电压", Number},  {"最小电压", Number},
-    {"火花电压1", Number}, {"火花时间1", Number}, {"火花电压2", Number}, {"火花时间2", Number},
-    {"火花电压3", Number}, {"火花时间3", Number}, {"判定结果", Text},    {"采样次数", Number},
-    {"测试人", Text},      {"测试日期", Date},
+    {"测试编号", Text},
+    {"测试电流", Number},
+    {"设定电压", Number},
+    {"参考电压", Number},
+    {"闪火延时", Number},
+    {"闪火修正", Number},
+    {"最大电压", Number},
+    {"最小电压", Number},
+    {"火花电压1", Number},
+    {"火花时间1", Number},
+    {"火花电压2", Number},
+    {"火花时间2", Number},
+    {"火花电压3", Number},
+    {"火花时间3", Number},
+    {"判定结果", Text},
+    {"采样次数", Number},
+    {"测试人", Text},
+    {"测试日期", Date},
+    {"闪火前电压1", Number, true},
+    {"闪火前电压2", Number, true},
+    {"闪火前电压3", Number, true},
 };
 
 constexpr FieldBox kFieldBoxes[] = {
@@ -39,6 +57,9 @@ constexpr FieldBox kFieldBoxes[] = {
     {"测试日期", ElectrolyteTestDate},
     {"测试编号", ElectrolyteTestNumber, true},
     {"采样次数", Readout49, true},
+    {"闪火前电压1", VoltageBeforeSpark1},
+    {"闪火前电压2", VoltageBeforeSpark2},
+    {"闪火前电压3", VoltageBeforeSpark3},
 };
 
 constexpr const char* kSearch[] = {"测试电流", "设定电压", "火花电压", "测试编号",
@@ -57,9 +78,11 @@ constexpr ReportLine kReport[] = {
     {"测试编号：", ElectrolyteTestNumber, ""}, {"测试日期：", ElectrolyteTestDate, ""},
 };
 constexpr ReportLine kSparkLines[] = {
-    {"火花电压1：", SparkVoltage1, "V"}, {"火花时间1：", SparkTime1, "S"},
-    {"火花电压2：", SparkVoltage2, "V"}, {"火花时间2：", SparkTime2, "S"},
-    {"火花电压3：", SparkVoltage3, "V"}, {"火花时间3：", SparkTime3, "S"},
+    {"火花电压1：", SparkVoltage1, "V"},         {"火花时间1：", SparkTime1, "S"},
+    {"火花电压2：", SparkVoltage2, "V"},         {"火花时间2：", SparkTime2, "S"},
+    {"火花电压3：", SparkVoltage3, "V"},         {"火花时间3：", SparkTime3, "S"},
+    {"闪火前电压1：", VoltageBeforeSpark1, "V"}, {"闪火前电压2：", VoltageBeforeSpark2, "V"},
+    {"闪火前电压3：", VoltageBeforeSpark3, "V"},
 };
 
 } // namespace

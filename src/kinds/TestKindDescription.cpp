@@ -121,7 +121,18 @@ QString verdictOf(const PanelModel& panel, int channel) {
     return panel.text(channel, description(panel.channels().kind(channel)).verdictBox);
 }
 
-bool verdictFails(TestKind kind, const std::function<double(Box)>& number) {
+SparkVoltageRule sparkVoltageRule(const QString& setting) {
+    return setting.trimmed().compare(QStringLiteral("before"), Qt::CaseInsensitive) == 0
+               ? SparkVoltageRule::BeforeFall
+               : SparkVoltageRule::AfterFall;
+}
+
+bool neverSparked(const std::function<double(Box)>& number) {
+    // A spark is looked for from the third sample on, so a real one has a time of 3 or more.
+    return !(number(Box::SparkTime1) > 0);
+}
+
+bool verdictFails(TestKind kind, const std::function<double(Box)>& number, SparkVoltageRule rule) {
     switch (kind) {
     case TestKind::Tv:
         // Below the formation voltage, or too slow to get there.
@@ -130,13 +141,21 @@ bool verdictFails(TestKind kind, const std::function<double(Box)>& number) {
     case TestKind::Leakage:
         return number(Box::LeakageLimit) < number(Box::LeakageCurrent);
     case TestKind::Electrolyte:
-        return number(Box::SparkVoltage1) < number(Box::ReferenceVoltage);
+        if (neverSparked(number))
+            return number(Box::ElectrolyteSetVoltage) < number(Box::ReferenceVoltage);
+        return number(rule == SparkVoltageRule::BeforeFall
+                          ? Box::VoltageBeforeSpark1
+                          : Box::SparkVoltage1) < number(Box::ReferenceVoltage);
     }
     Q_UNREACHABLE();
 }
 
 QString verdictText(bool failed) {
     return failed ? QStringLiteral("不合格") : QStringLiteral("合格");
+}
+
+QString interruptedText() {
+    return QStringLiteral("中断");
 }
 
 } // namespace q7rk

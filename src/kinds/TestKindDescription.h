@@ -19,6 +19,9 @@ enum class FieldType { Text, Number, Date, Mark };
 struct FieldSpec {
     const char* name; // UTF-8, the table's own field name
     FieldType type;
+    // Added after files of the kind were in use: they come last, a file written before lacks
+    // them until it is next written, and reading such a file gives them blank.
+    bool addedLater = false;
 };
 
 // Where a stored field comes from and goes back to. Display-only fields are written back but
@@ -47,7 +50,7 @@ struct TestKindDescription {
     // boxes
     Box voltageBox;        // set value of the poll, top of the voltage axis
     Box currentBox;        // test current of the poll
-    Box verdictBox;        // "合格", "不合格" or "待定"
+    Box verdictBox;        // "合格", "不合格", "待定", or "中断" after a stopped run
     Box testNumberBox;     // the number typed by the operator
     Box samplePositionBox; // the position that ends the test number
     Box operatorBox;
@@ -154,10 +157,23 @@ LengthAtStart lengthAtStart(const PanelModel& panel, int channel);
 double referenceVoltage(const PanelModel& panel, int channel);
 QString verdictOf(const PanelModel& panel, int channel);
 
+// Which voltage of the first spark the electrolyte verdict compares with the reference: the
+// sample after the fall (the spark voltage as it always was) or the one before it. The
+// settings key sparkVerdictVoltage says "after" (the default) or "before".
+enum class SparkVoltageRule { AfterFall, BeforeFall };
+SparkVoltageRule sparkVoltageRule(const QString& setting);
+
+// An electrolyte test without any spark has no first spark time; it held at its set voltage.
+bool neverSparked(const std::function<double(Box)>& number);
+
 // The pass/fail rule of each kind over the numbers of its boxes (a blank counts as 0): the
-// end of a run judges the panel with it, a corrected record is judged again with it.
-bool verdictFails(TestKind kind, const std::function<double(Box)>& number);
+// end of a run judges the panel with it, a corrected record is judged again with it. An
+// electrolyte test that never sparked is judged by its set voltage.
+bool verdictFails(TestKind kind, const std::function<double(Box)>& number,
+                  SparkVoltageRule rule = SparkVoltageRule::AfterFall);
 // "不合格" or "合格".
 QString verdictText(bool failed);
+// "中断": the verdict box of a test the run stopped before its end; no verdict, as 待定.
+QString interruptedText();
 
 } // namespace q7rk

@@ -168,7 +168,7 @@ quint16 pinnedField(double value) {
 }
 
 quint8 resultCode(const QString& verdict) {
-    if (verdict == QStringLiteral("待定")) return ResultPending;
+    if (verdict == QStringLiteral("待定") || verdict == interruptedText()) return ResultPending;
     if (verdict == QStringLiteral("合格")) return ResultPass;
     return ResultFail;
 }

@@ -13,6 +13,12 @@ QString boxName(Box b) {
         return QStringLiteral("Combo1");
     case Box::ElectrolyteSamplePosition:
         return QStringLiteral("Combo2");
+    case Box::VoltageBeforeSpark1:
+    case Box::VoltageBeforeSpark2:
+    case Box::VoltageBeforeSpark3:
+        // Boxes the old form never had take a name of their own, not a Text number.
+        return QStringLiteral("BeforeSpark") +
+               QString::number(int(b) - int(Box::VoltageBeforeSpark1) + 1);
     default:
         return QStringLiteral("Text") + QString::number(int(b));
     }

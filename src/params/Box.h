@@ -62,8 +62,13 @@ enum class Box : int {
     InstrumentPort,
     SamplePosition,            // sample position of the TV / leakage test (its text)
     ElectrolyteSamplePosition, // sample position of the electrolyte test
+    // electrolyte test: the voltage of the second before each spark's fall (the spark
+    // voltages above are the sample after it)
+    VoltageBeforeSpark1,
+    VoltageBeforeSpark2,
+    VoltageBeforeSpark3,
 };
-constexpr int BoxCount = int(Box::ElectrolyteSamplePosition);
+constexpr int BoxCount = int(Box::VoltageBeforeSpark3);
 constexpr int TextBoxCount = int(Box::InstrumentPort);
 
 constexpr int boxIndex(Box b) {
@@ -73,7 +78,7 @@ constexpr int boxIndex(Box b) {
 constexpr Box textBox(int n) {
     return Box(n);
 }
-QString boxName(Box b); // "Text25", "Combo1"
+QString boxName(Box b); // "Text25", "Combo1", "BeforeSpark1"
 // The sample positions the position lists offer, in their order; a test number ends with one.
 QStringList samplePositions();
 

@@ -85,7 +85,8 @@ std::array<const char*, 4> kindLabels(TestKind kind) {
 // spark) feed the rest of its evaluation.
 bool isResultBox(Box box) {
     const int n = int(box);
-    return (n >= 6 && n <= 8) || n == 12 || n == 13 || n == 22 || n == 23 || (n >= 28 && n <= 34);
+    return (n >= 6 && n <= 8) || n == 12 || n == 13 || n == 22 || n == 23 || (n >= 28 && n <= 34) ||
+           (box >= Box::VoltageBeforeSpark1 && box <= Box::VoltageBeforeSpark3);
 }
 
 bool isKindOption(Option option) {
@@ -410,6 +411,8 @@ void PanelModel::applyKind(int channel, TestKind kind) {
     for (int n = 1; n <= 42; ++n) {
         if (switchedByKind(n)) setEnabled(channel, textBox(n), usedByKind(kind, n));
     }
+    for (Box b : {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2, Box::VoltageBeforeSpark3})
+        setEnabled(channel, b, kind == TestKind::Electrolyte);
 }
 
 void PanelModel::applyGroupKind(int group, TestKind kind) {

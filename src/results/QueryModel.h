@@ -2,6 +2,7 @@
 
 #include "results/ResultStore.h"
 
+#include <functional>
 #include <optional>
 
 namespace q7rk {
@@ -30,6 +31,14 @@ public:
     const ResultRows& rows() const { return m_rows; }
     const QueryCondition& condition() const { return m_condition; }
     const ResultStore& store() const { return m_store; }
+    // Which voltage of the first spark a corrected electrolyte record is judged by again, as
+    // the end of a run judges it (the station reads the setting).
+    void setSparkRuleSource(std::function<SparkVoltageRule()> source) {
+        m_sparkRule = std::move(source);
+    }
+    SparkVoltageRule sparkRule() const {
+        return m_sparkRule ? m_sparkRule() : SparkVoltageRule::AfterFall;
+    }
 
     bool canFetchMore() const { return m_ran && !m_rows.atEnd; }
     // Reads the next page; the number of rows it added.
@@ -67,6 +76,7 @@ private:
     ResultRows m_rows;
     std::optional<qint64> m_counted;
     bool m_ran = false;
+    std::function<SparkVoltageRule()> m_sparkRule;
 };
 
 } // namespace q7rk

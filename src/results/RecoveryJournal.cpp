@@ -94,7 +94,12 @@ std::optional<JournalEntry> entryFrom(int channel, const QByteArray& json) {
     e.test.kind = *kind;
     for (const QJsonValue& v : o.value("values").toArray())
         e.test.values << v.toString();
-    if (e.test.values.size() != fieldNames(*kind).size()) return std::nullopt;
+    // A test journalled before fields were added (they come last) gets them blank.
+    const auto fields = description(*kind).fields;
+    while (e.test.values.size() < qsizetype(fields.size()) &&
+           fields[std::size_t(e.test.values.size())].addedLater)
+        e.test.values << QString();
+    if (e.test.values.size() != qsizetype(fields.size())) return std::nullopt;
     e.test.curve = curveFromJson(o.value("curve").toArray());
     if (o.contains("conditions"))
         e.test.conditions = conditionsFromJson(o.value("conditions").toObject());

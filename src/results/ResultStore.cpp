@@ -14,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStorageInfo>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -146,6 +147,25 @@ QString columnList(TestKind kind) {
     return cols.join(QLatin1Char(','));
 }
 
+// The kind's fields as a file written before some were added can give them: those it lacks
+// read as NULL (by name they would not be found, or be taken for a text).
+QString readableColumns(QSqlDatabase db, TestKind kind) {
+    const auto fields = description(kind).fields;
+    if (std::none_of(fields.begin(), fields.end(), [](const FieldSpec& f) { return f.addedLater; }))
+        return columnList(kind);
+    QStringList present;
+    QSqlQuery info(db);
+    if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(tableOf(kind))))
+        while (info.next())
+            present << info.value(1).toString();
+    QStringList cols;
+    for (const FieldSpec& f : fields)
+        cols << (f.addedLater && !present.contains(QString::fromUtf8(f.name))
+                     ? QStringLiteral("NULL")
+                     : quoted(f.name));
+    return cols.join(QLatin1Char(','));
+}
+
 QSqlError execError(QSqlDatabase db, const QString& sql) {
     QSqlQuery q(db);
     q.exec(sql);
@@ -230,6 +250,25 @@ QSqlError keyByBoiling(QSqlDatabase db, TestKind kind, const char* tableName,
     return execError(db, QStringLiteral("DROP TABLE %1").arg(moved));
 }
 
+// A file written before a field was added gets it now, empty in its earlier rows.
+QSqlError addLaterFields(QSqlDatabase db, TestKind kind) {
+    QStringList present;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(tableOf(kind)))) return q.lastError();
+    while (q.next())
+        present << q.value(1).toString();
+    for (const FieldSpec& f : description(kind).fields) {
+        if (!f.addedLater || present.contains(QString::fromUtf8(f.name))) continue;
+        const QString type =
+            f.type == FieldType::Number ? QStringLiteral("REAL") : QStringLiteral("TEXT");
+        if (const QSqlError e = execError(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                                                  .arg(tableOf(kind), quoted(f.name), type));
+            e.isValid())
+            return e;
+    }
+    return {};
+}
+
 QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QStringList cols;
     for (const FieldSpec& f : description(kind).fields)
@@ -238,6 +277,7 @@ QSqlError createSchema(QSqlDatabase db, TestKind kind) {
     QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
                                     .arg(tableOf(kind), cols.join(QLatin1Char(','))));
     if (e.isValid()) return e;
+    if (e = addLaterFields(db, kind); e.isValid()) return e;
     if (e = keyByBoiling(
             db, kind, ConditionsTableName, [&] { return createConditionsTable(db); },
             {QStringLiteral("迟到采样")});
@@ -350,7 +390,8 @@ bool keepRemovedTest(QSqlDatabase db, TestKind kind, const TestKey& key, AuditEn
     const QString where = rowKeyClause(kind, key, binds);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columnList(kind), tableOf(kind), where));
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                  .arg(readableColumns(db, kind), tableOf(kind), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
     if (!q.exec()) return false;
@@ -522,7 +563,7 @@ std::optional<StoredTest> ResultStore::load(TestKind kind, const TestKey& key) c
     QSqlQuery q(c.db());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid LIMIT 1")
-                  .arg(columnList(kind), tableOf(kind), where));
+                  .arg(readableColumns(c.db(), kind), tableOf(kind), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
     if (!q.exec() || !q.next()) return std::nullopt;
@@ -571,7 +612,7 @@ bool ResultStore::appendPage(const QueryCondition& cond, ResultRows& rows, int l
     SqliteStatement q(sqliteHandle(c.db()),
                       QStringLiteral("SELECT rowid,%1 FROM %2 WHERE (%3) AND rowid > ? "
                                      "ORDER BY rowid LIMIT ?")
-                          .arg(columnList(cond.kind), tableOf(cond.kind), where->sql));
+                          .arg(readableColumns(c.db(), cond.kind), tableOf(cond.kind), where->sql));
     int at = 0;
     for (const QVariant& v : where->binds)
         q.bind(++at, v);

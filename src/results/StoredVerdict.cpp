@@ -17,7 +17,7 @@ QString fieldOfBox(const TestKindDescription& d, Box box) {
 } // namespace
 
 std::optional<Rejudgement> rejudge(TestKind kind, const QStringList& values, const QString& field,
-                                   const QString& value) {
+                                   const QString& value, SparkVoltageRule rule) {
     const TestKindDescription& d = description(kind);
     if (!utf8List(d.rejudgedFields).contains(field) || !parseNumber(value)) return std::nullopt;
     // A field the record leaves blank counts as 0, as a blank box does at the end of a run.
@@ -29,7 +29,7 @@ std::optional<Rejudgement> rejudge(TestKind kind, const QStringList& values, con
     Rejudgement out;
     out.verdictField = fieldOfBox(d, d.verdictBox);
     out.before = values.value(fieldIndex(kind, out.verdictField));
-    out.after = verdictText(verdictFails(kind, number));
+    out.after = verdictText(verdictFails(kind, number, rule));
     return out;
 }
 

@@ -18,6 +18,7 @@ struct Rejudgement {
 // `values` are the stored test's fields in table order, as shown. nullopt when the field
 // does not bear on the verdict or the new value is no number.
 std::optional<Rejudgement> rejudge(TestKind kind, const QStringList& values, const QString& field,
-                                   const QString& value);
+                                   const QString& value,
+                                   SparkVoltageRule rule = SparkVoltageRule::AfterFall);
 
 } // namespace q7rk

@@ -80,6 +80,9 @@ struct ChannelRunState {
     bool firstSparkSeen = false;
     // Electrolyte test: voltage at the first spark, then the lowest voltage after it.
     float firstSparkVoltage = 0;
+    // Electrolyte test before any spark: the first sample of the present stretch at the set
+    // voltage (0: not there now). Held for the flash delay, the test ends without a spark.
+    int heldSince = 0;
     bool evaluated = false; // the end-of-test evaluation is done
     int deadline = 0;       // sample index after which the channel's test ends
 };

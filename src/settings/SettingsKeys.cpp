@@ -45,6 +45,7 @@ constexpr std::array kKeys{
     KeyDefinition{"canshu", "存储运行标志", 0, "0"},
     KeyDefinition{"canshu", key::PlantLoginTimeout, 0, "5"},
     KeyDefinition{"canshu", key::PlantStatementTimeout, 0, "5"},
+    KeyDefinition{"canshu", key::SparkVerdictVoltage, 0, "after"},
     KeyDefinition{"topic", "LBUSER(", 6, ""},
     KeyDefinition{"topic", "DJYUSER(", 6, ""},
     KeyDefinition{"topic", "COMPANY", 0, ""},

@@ -32,6 +32,9 @@ constexpr const char* PlantStatementTimeout = "plantStatementTimeout";
 
 // Where the merged report program (合并报表) lives, when not in the program's own folder.
 constexpr const char* MergedReportProgram = "hbbbProgram";
+// Which voltage of an electrolyte test's first spark is judged against the reference:
+// "after" the fall (the spark voltage) or "before" it.
+constexpr const char* SparkVerdictVoltage = "sparkVerdictVoltage";
 } // namespace key
 
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with

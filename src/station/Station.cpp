@@ -75,6 +75,9 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         const StoredBox* entry = startUpEntry(description(kind).operatorBox);
         return entry ? m_settings.read(entry->section, storedKey(*entry, 0)) : QString();
     });
+    m_query.setSparkRuleSource([this] {
+        return sparkVoltageRule(m_settings.read(section::Canshu, key::SparkVerdictVoltage));
+    });
     // The calibration log names the operator on screen: channel 1's 测试人 of its kind.
     m_calibration.setOperatorSource(
         [this] { return m_panel.text(0, description(m_channels.kind(0)).operatorBox); });
@@ -99,7 +102,16 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
         m_charts.frameGroupChart(n);
         m_plotter.redrawComparisonCurves(n);
     });
-    connect(&m_run, &RunController::runEnded, this, [this] {
+    // What is left of each running channel's test, beside its curve.
+    const auto showRemaining = [this] {
+        for (int k = 0; k < ChannelCount; ++k)
+            m_shell.setRemainingTime(k, remainingTimeText(k, m_channels, m_runs[k], m_panel));
+    };
+    connect(&m_run, &RunController::runStarted, this, showRemaining);
+    connect(&m_run, &RunController::ticked, this, showRemaining);
+    connect(&m_run, &RunController::runEnded, this, [this, showRemaining] {
+        // A stopped channel stops waiting for its spark before anything is asked.
+        showRemaining();
         holdChannels(); // channels outside the run take typing again
         m_quit.holdDuring([this] { m_saving.runEnded(m_quit.silent()); });
     });
@@ -108,14 +120,6 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
             [this] { rememberInstrumentAddress(m_settings, m_panel); });
     new LinkHealth(m_shell, m_activeLink, m_run, m_timing, this);
-    // What is left of each running channel's test, beside its curve.
-    const auto showRemaining = [this] {
-        for (int k = 0; k < ChannelCount; ++k)
-            m_shell.setRemainingTime(k, remainingTimeText(k, m_channels, m_runs[k], m_panel));
-    };
-    connect(&m_run, &RunController::runStarted, this, showRemaining);
-    connect(&m_run, &RunController::ticked, this, showRemaining);
-    connect(&m_run, &RunController::runEnded, this, showRemaining);
 }
 
 void Station::recall(int k, const QString& testNumber) {

@@ -51,6 +51,14 @@ private slots:
                 QCOMPARE(edit->text(), panel.text(k, textBox(n)));
                 QCOMPARE(edit->isEnabled(), panel.isEnabled(k, textBox(n)));
             }
+            for (Box b :
+                 {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2, Box::VoltageBeforeSpark3}) {
+                auto* edit = box(qPrintable(boxName(b)), k);
+                QVERIFY2(edit, qPrintable(boxName(b)));
+                QCOMPARE(edit->text(), panel.text(k, b));
+                QCOMPARE(edit->isEnabled(), panel.isEnabled(k, b));
+                QCOMPARE(edit->isEnabled(), box("Text29", k)->isEnabled()); // as its spark's
+            }
         }
 
         // Readouts are written by the sampling tick, never typed.

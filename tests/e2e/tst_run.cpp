@@ -108,7 +108,9 @@ private slots:
         QVERIFY(p.shell.button(Command::RunChannels123)->enabled);
         QVERIFY(p.shell.button(Command::StopAll)->visible);
         QCOMPARE(p.shell.statusText(7), QString::fromUtf8("以太网通讯正常"));
-        QCOMPARE(p.panel.text(0, Box::TvVerdict), QString::fromUtf8("待定")); // not forced
+        // Stopped before their end: no verdict, and nothing left to wait for beside the curve.
+        QCOMPARE(p.panel.text(0, Box::TvVerdict), QString::fromUtf8("中断"));
+        QCOMPARE(p.shell.remainingTime(1), QString());
         QCOMPARE(p.shell.statusText(1), QString::fromUtf8("第1路测试中断"));
         QCOMPARE(p.shell.statusText(2), QString::fromUtf8("第2路测试中断"));
         const int last = p.channels.sampleIndex;

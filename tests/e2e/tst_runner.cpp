@@ -317,17 +317,40 @@ private slots:
         QCOMPARE(box(channel(r, 2), "Text13"), QString::fromUtf8("不合格")); // limit 0.001
     }
 
-    void electrolyteTestRecordsThreeSparks() {
-        const RunResult r = runSaved({"--spark", "1:60,80,100"}, "djy",
+    // Channel 1 sparks three times; channel 2 never does, holds at its set voltage and ends
+    // after the flash delay as 未闪火, judged by its set voltage. Both are stored.
+    void electrolyteTestRecordsThreeSparksOrNone() {
+        const RunResult r = runSaved({"--spark", "1:60,80,100", "--spark", "2:none"}, "djy",
                                      {{"option5(0)", "False"},
                                       {"option7(0)", "True"},
                                       {"djysddy(0)", "200"},
                                       {"djyshys(0)", "60"},
                                       {"djyckdy(0)", "50"},
                                       {"djyshxz(0)", "3.1"},
-                                      {"DJYcsbh(0)", "E 'x' or 1=1 --"}},
-                                     "1");
+                                      {"DJYcsbh(0)", "E 'x' or 1=1 --"},
+                                      {"djysddy(1)", "120"},
+                                      {"djyshys(1)", "20"},
+                                      {"djyckdy(1)", "100"},
+                                      {"DJYcsbh(1)", "N"}},
+                                     "1-2");
         QVERIFY2(r.exitCode == 0 && r.json.value("saved").toBool(), qPrintable(r.stderrText));
+        const QJsonObject none = channel(r, 2);
+        const QList<double> held = volts(none);
+        // The last 21 samples (20 s) within 1 % of 120 V, the one before them not.
+        QVERIFY(held.size() > 21 && held[held.size() - 22] < 118.8);
+        for (qsizetype i = held.size() - 21; i < held.size(); ++i)
+            QVERIFY2(held[i] >= 118.8, qPrintable(QString::number(held[i])));
+        QCOMPARE(box(none, "Text27"), QString::fromUtf8("未闪火"));
+        QCOMPARE(box(none, "Text23"), QString::fromUtf8("合格")); // 120 V set, 100 V reference
+        QCOMPARE(number(none, "Text30"), 0.0);
+        checkStored(m_dir.filePath("djy"), q7rk::TestKind::Electrolyte, none,
+                    {{"火花时间1", "Text30"}, {"设定电压", "Text18"}});
+        const auto stored =
+            q7rk::ResultStore(m_dir.filePath("djy"))
+                .load(q7rk::TestKind::Electrolyte, q7rk::TestKey{none.value("testNumber").toString()});
+        QVERIFY(stored);
+        QCOMPARE(stored->value(QString::fromUtf8("判定结果")), QString::fromUtf8("合格"));
+
         const QJsonObject ch = channel(r, 1);
         QCOMPARE(ch.value("kind").toString(), QString("electrolyte"));
         const QList<double> v = volts(ch);
@@ -345,8 +368,14 @@ private slots:
         // the first spark voltage, under the 50 V reference.
         QVERIFY(number(ch, "Text29") < 40);
         QCOMPARE(box(ch, "Text23"), QString::fromUtf8("不合格"));
+        // The second before each fall is kept beside the spark voltage.
+        QCOMPARE(number(ch, "BeforeSpark1"), v[first - 2]);
+        QCOMPARE(number(ch, "BeforeSpark3"), v[int(number(ch, "Text34")) - 2]);
         checkStored(m_dir.filePath("djy"), q7rk::TestKind::Electrolyte, ch,
-                    {{"火花电压1", "Text29"}, {"最大电压", "Text22"}});
+                    {{"火花电压1", "Text29"},
+                     {"闪火前电压1", "BeforeSpark1"},
+                     {"闪火前电压2", "BeforeSpark2"},
+                     {"最大电压", "Text22"}});
     }
 
     // The exit code tells a script how the run went.

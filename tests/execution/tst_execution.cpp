@@ -191,24 +191,38 @@ private slots:
         QCOMPARE(saved(section::Canshu, "Thy(1)"), QStringLiteral("10"));
     }
 
-    void electrolyteEndsAfterFlashDelay() {
-        ch.lastChannel = 1;
+    void electrolyteEndsAfterFlashDelayOrWithoutSpark() {
+        ch.lastChannel = 2;
         panel.clickOption(Option::ElectrolyteTest, 0);
         set(0, Box::ReferenceVoltage, "395");
-        // Channel 1 sparks at 100 s and sinks to 380 V after it; channel 2 never sparks.
+        set(0, Box::ElectrolyteSetVoltage, "450");
+        for (int k : {1, 2})
+            set(k, Box::ElectrolyteSetVoltage, "400");
+        // Channel 1 sparks at 100 s and sinks to 380 V after it. Channel 2 climbs, dips out of
+        // the band at the set voltage (1 %: 396 V) at 40 s and holds from 41 s on without a
+        // spark. Channel 3 never gets there.
         const auto volts = [&](int n) {
-            feed(0, n < 100 ? 400 : n == 100 ? 390 : n == 101 ? 380 : 385), feed(1, 400);
+            feed(0, n < 100 ? 400 : n == 100 ? 390 : n == 101 ? 380 : 385);
+            feed(1, n < 30 ? 10 + n * 13 : n == 40 ? 395.9 : 396);
+            feed(2, 395.9);
         };
         while (ch.sampleIndex < 100)
             volts(ch.sampleIndex), second();
         QCOMPARE(left(0), QStringLiteral("等待火花"));
+        QCOMPARE(left(1), QStringLiteral("剩余1分02秒")); // held since 41 s, for 120 s
         volts(ch.sampleIndex), second();                  // the spark at 100 s
         QCOMPARE(left(0), QStringLiteral("剩余2分00秒")); // the flash delay, from the spark
-        QCOMPARE(secondsUntilStopped(0, volts), 221);
-        QVERIFY(!ch.channelStopped[1]);
-        QCOMPARE(texts(0, {Box::SparkTime1, Box::MaximumVoltage, Box::MinimumVoltage,
+        QCOMPARE(secondsUntilStopped(1, volts), 162);
+        QCOMPARE(texts(1, {Box::Readout49, Box::SparkTime1, Box::MinimumVoltage,
                            Box::ElectrolyteVerdict}),
-                 S({"100", "400", "380", "不合格"})); // 390.0 < 395
+                 S({"未闪火", "0", "0", "合格"})); // 400 V set, 80 V reference
+        QCOMPARE(p.shell.statusText(2), QStringLiteral("第2路电解液测试结束，未闪火"));
+        QCOMPARE(secondsUntilStopped(0, volts), 221);
+        QVERIFY(!ch.channelStopped[2]);
+        QCOMPARE(left(2), QStringLiteral("等待火花"));
+        QCOMPARE(texts(0, {Box::SparkTime1, Box::SparkVoltage1, Box::VoltageBeforeSpark1,
+                           Box::MaximumVoltage, Box::MinimumVoltage, Box::ElectrolyteVerdict}),
+                 S({"100", "390.0", "400.0", "400", "380", "不合格"})); // 390.0 < 395
         QCOMPARE(saved(section::Canshu, "djyshys(0)"), QStringLiteral("120"));
         eval.resetChannel(0);
         QVERIFY(!st[0].firstSparkSeen && !st[0].sparkSeen && !st[0].evaluated);

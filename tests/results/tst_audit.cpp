@@ -146,6 +146,21 @@ private slots:
             QCOMPARE(again ? again->after : QString(), c.after);
             if (again) QCOMPARE(again->before, QStringLiteral("合格"));
         }
+        // An electrolyte record judged by the spark voltage after its fall or the one before
+        // it, as the settings say; one that never sparked by its set voltage.
+        const StoredTest spark = storedTest(TestKind::Electrolyte, {{"设定电压", "450"},
+                                                                    {"参考电压", "395"},
+                                                                    {"火花时间1", "100"},
+                                                                    {"闪火前电压1", "400"},
+                                                                    {"判定结果", "合格"}});
+        const StoredTest none = storedTest(
+            TestKind::Electrolyte, {{"设定电压", "390"}, {"参考电压", "395"}, {"火花时间1", "0"}});
+        const QString field = QStringLiteral("火花电压1");
+        QCOMPARE(rejudge(spark.kind, spark.values, field, "390")->after, QStringLiteral("不合格"));
+        QCOMPARE(
+            rejudge(spark.kind, spark.values, field, "390", SparkVoltageRule::BeforeFall)->after,
+            QStringLiteral("合格"));
+        QCOMPARE(rejudge(none.kind, none.values, field, "0")->after, QStringLiteral("不合格"));
 
         // Written together, each with its own line; then found by the verdict.
         QTemporaryDir dir;

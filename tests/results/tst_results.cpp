@@ -531,6 +531,44 @@ private slots:
         QVERIFY(!m_b->store.checkTestTable(TestKind::Tv, TestKey{"NEWHL"}));
     }
 
+    // An electrolyte file written before the voltage before each fall was kept: it reads
+    // (the field blank, not its name) and gets the columns at its next save, which stores
+    // both voltages of a spark.
+    void electrolyteFileWithoutVoltageBeforeFall() {
+        const auto test = [](const char* number, const char* after, const char* before) {
+            StoredTest t;
+            t.kind = TestKind::Electrolyte;
+            t.values = S(fieldNames(TestKind::Electrolyte).size());
+            t.setValue(u("测试编号"), number);
+            t.setValue(u("火花电压1"), after);
+            t.setValue(u("闪火前电压1"), before);
+            t.curve = {{400.0, 0.1}, {370.0, 0.2}};
+            return t;
+        };
+        const QString path = m_b->store.locateDbFile(TestKind::Electrolyte);
+        QVERIFY(m_b->store.save(test("OLDHL", "370", "")).ok);
+        const QString columns =
+            u("SELECT count(*) FROM pragma_table_info('电解液参数') WHERE name LIKE '闪火前电压%'");
+        for (const char* n : {"1", "2", "3"})
+            FileCheck(path).scalar(u("ALTER TABLE \"电解液参数\" DROP COLUMN \"闪火前电压") + n +
+                                   '"');
+        QCOMPARE(FileCheck(path).scalar(columns).toInt(), 0);
+        const auto old = m_b->store.load(TestKind::Electrolyte, TestKey{"OLDHL"});
+        QVERIFY(old && old->value(u("火花电压1")) == "370" &&
+                old->value(u("闪火前电压1")).isEmpty());
+        const ResultRows rows = m_b->store.allRows(TestKind::Electrolyte);
+        QCOMPARE(rows.count(), 1);
+        QVERIFY(rows.cells[fieldIndex(TestKind::Electrolyte, u("闪火前电压1"))].isNull());
+
+        QVERIFY(m_b->store.save(test("NEWHL", "369.5", "401.2")).ok);
+        QCOMPARE(FileCheck(path).scalar(columns).toInt(), 3);
+        const auto back = m_b->store.load(TestKind::Electrolyte, TestKey{"NEWHL"});
+        QVERIFY(back);
+        QCOMPARE((S{back->value(u("火花电压1")), back->value(u("闪火前电压1"))}),
+                 (S{"369.5", "401.2"}));
+        QVERIFY(m_b->store.load(TestKind::Electrolyte, TestKey{"OLDHL"})->value(u("闪火前电压1")).isEmpty());
+    }
+
     // A save killed at any moment leaves a sound file with each test whole or absent.
     void killedWhileSaving() {
         const QString path = m_b->store.locateDbFile(TestKind::Tv);

@@ -33,7 +33,7 @@ void ChannelModel::reset() {
 // the set voltage, unless the command line gives the foil's own value.
 double ChannelModel::ceiling() const {
     double level = 0.0;
-    if (!config_.sparks.isEmpty())
+    if (config_.electrolyte)
         level = setVolts_;
     else if (config_.foilVoltage > 0.0)
         level = std::min(config_.foilVoltage, setVolts_);

@@ -16,6 +16,7 @@ struct ChannelConfig {
     double foilVoltage = 0.0; // V the foil saturates at; 0 = derived from the set voltage
     double sparkDrop = 30.0;  // V lost at each spark
     QList<double> sparks;     // spark voltages in the order they happen (electrolyte)
+    bool electrolyte = false; // an electrolyte cell: climbs to the set voltage, sparks or not
 };
 
 struct Reading {

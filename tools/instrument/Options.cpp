@@ -20,6 +20,11 @@ bool setNumber(double& target, const QString& text, double minimum) {
 }
 
 bool setSparks(ChannelConfig& c, const QString& text) {
+    c.electrolyte = true;
+    if (text == QStringLiteral("none")) { // a cell that holds its set voltage, never flashing
+        c.sparks.clear();
+        return true;
+    }
     QList<double> sparks;
     for (const QString& part : text.split(',')) {
         double v = 0.0;
@@ -60,7 +65,8 @@ QList<ChannelOption> channelOptions() {
          number(&ChannelConfig::maxVoltage, 0.0)},
         {"slow", "CH:F", "Rise rate of channel CH multiplied by F.", true,
          number(&ChannelConfig::slow, 0.0)},
-        {"spark", "CH:V[,V...]", "Electrolyte on channel CH flashing at these voltages.", true,
+        {"spark", "CH:V[,V...]|CH:none",
+         "Electrolyte on channel CH flashing at these voltages (none: it never flashes).", true,
          setSparks},
     };
 }

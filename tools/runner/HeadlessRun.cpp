@@ -198,6 +198,8 @@ QJsonObject HeadlessRun::report() const {
         QJsonObject boxesOut;
         for (int n = 1; n <= 42; ++n)
             boxesOut.insert(boxName(textBox(n)), panel.text(k, textBox(n)));
+        for (Box b : {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2, Box::VoltageBeforeSpark3})
+            boxesOut.insert(boxName(b), panel.text(k, b));
         QJsonArray volts, amps;
         // The samples the run took: the plant upload moves the shared cursor.
         for (int n = 1; n <= tests.samplesTaken(k) && n <= SampleStore::MaxSample; ++n) {
