@@ -1,6 +1,8 @@
 #include "MessageBoxPrompter.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -27,6 +29,14 @@ bool MessageBoxPrompter::ask(QuestionKey, const QString& title, const QString& t
     box.button(QMessageBox::No)->setText(QStringLiteral("否"));
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> MessageBoxPrompter::askText(QuestionKey, const QString& title,
+                                                  const QString& label) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, QString(), &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 QString MessageBoxPrompter::saveFileName(const QString& title, const QString& proposedName,

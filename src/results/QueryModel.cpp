@@ -63,6 +63,7 @@ ResultOutcome QueryModel::removeAndRefresh(const QList<TestKey>& keys) {
 
 ResultOutcome QueryModel::deleteRecord(std::optional<int> record) {
     if (!valid(record)) return {false, resulttext::noSelection()};
+    if (!signerReady()) return {false, resulttext::noSigner()};
     return removeAndRefresh({keyAt(*record)});
 }
 
@@ -70,6 +71,7 @@ ResultOutcome QueryModel::deleteBatch(std::optional<int> record, const QString& 
     if (!valid(record)) return {false, resulttext::noSelection()};
     const auto count = parseBatchCount(countText);
     if (!count) return {false, resulttext::badBatchCount()};
+    if (!signerReady()) return {false, resulttext::noSigner()};
     const qint64 end = qint64(*record) + *count;
     while (m_rows.count() < end && fetchMore() > 0) {
     }
@@ -87,6 +89,7 @@ ResultOutcome QueryModel::correct(std::optional<int> record, const QString& fiel
 
 ResultOutcome QueryModel::correct(std::optional<int> record, const QList<FieldChange>& changes) {
     if (!valid(record)) return {false, resulttext::noSelection()};
+    if (!signerReady()) return {false, resulttext::noSigner()};
     return m_store.correct(m_condition.kind, keyAt(*record), changes);
 }
 

@@ -25,6 +25,11 @@ public:
 
     explicit QueryModel(ResultStore& store) : m_store(store) {}
 
+    // Asked before every change of a stored test: true when there is a name to sign it with
+    // (the station asks the operator for one when none is on screen). Without it, changes go
+    // ahead.
+    void setSignerCheck(std::function<bool(TestKind)> check) { m_signerReady = std::move(check); }
+
     // Runs the search and keeps it, reading its first page (at least `atLeast` rows when
     // there are that many); deletions run it again so the rows stay current.
     const ResultRows& run(const QueryCondition& condition, int atLeast = PageRows);
@@ -71,7 +76,10 @@ private:
     }
     ResultOutcome removeAndRefresh(const QList<TestKey>& keys);
 
+    bool signerReady() const { return !m_signerReady || m_signerReady(m_condition.kind); }
+
     ResultStore& m_store;
+    std::function<bool(TestKind)> m_signerReady;
     QueryCondition m_condition;
     ResultRows m_rows;
     std::optional<qint64> m_counted;

@@ -26,6 +26,10 @@ inline QString noMatch() {
 inline QString noSelection() {
     return QStringLiteral("操作错误！您还没有选中任何一条记录！");
 }
+// A change of a stored test with no operator name to sign it.
+inline QString noSigner() {
+    return QStringLiteral("没有操作人姓名，记录未修改。");
+}
 inline QString deleted() {
     return QStringLiteral("删除完毕！");
 }

@@ -32,6 +32,8 @@ const char* questionName(Question id) {
         return "UndoCalibrationRestore";
     case Question::LocateMergedReport:
         return "LocateMergedReport";
+    case Question::SignerName:
+        return "SignerName";
     case Question::AddGrade:
         return "AddGrade";
     case Question::DeleteFoil:

@@ -33,6 +33,9 @@ enum class Question {
     UndoCalibrationRestore,
     // 合并报表 without its program: name the program's place now?
     LocateMergedReport,
+    // A correction, deletion or restore of a stored test while no operator name is on screen:
+    // the name it is signed with (asked as text).
+    SignerName,
 };
 
 // What a scripted answer is set for: the question, and for UploadPiece the piece (1-6);

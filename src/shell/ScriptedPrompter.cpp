@@ -23,6 +23,19 @@ bool ScriptedPrompter::ask(QuestionKey question, const QString& title, const QSt
     return false;
 }
 
+std::optional<QString> ScriptedPrompter::askText(QuestionKey question, const QString& title,
+                                                const QString& label) {
+    m_shown.append({Shown::Question, title, label});
+    if (m_asked) m_asked(question);
+    if (const auto found = m_textAnswers.find(question.id); found != m_textAnswers.end())
+        return found->second;
+    if (m_unanswered)
+        m_unanswered(question.id, label);
+    else
+        qFatal("unanswered question %s: %s", questionName(question.id), qPrintable(label));
+    return std::nullopt;
+}
+
 QString ScriptedPrompter::saveFileName(const QString& title, const QString& proposedName,
                                        const QString&) {
     m_shown.append({Shown::SaveDialog, title, proposedName});

@@ -26,6 +26,8 @@ public:
     void inform(const QString& title, const QString& text) override;
     void notify(const QString& title, const QString& text) override;
     bool ask(QuestionKey question, const QString& title, const QString& text) override;
+    std::optional<QString> askText(QuestionKey question, const QString& title,
+                                   const QString& label) override;
     QString saveFileName(const QString& title, const QString& proposedName,
                          const QString& filter) override;
     QString openFileName(const QString& title, const QString& filter) override;
@@ -38,6 +40,10 @@ public:
     void setAnswer(std::initializer_list<Question> questions, bool yes) {
         for (Question q : questions)
             setAnswer(q, yes);
+    }
+    // The text typed at every asking of a text question; nullopt cancels it.
+    void setTextAnswer(Question question, std::optional<QString> text) {
+        m_textAnswers[question] = std::move(text);
     }
     // Called as each question comes up, before it is answered: a script may act at that
     // moment (take a server away halfway through an upload).
@@ -59,6 +65,7 @@ public:
 private:
     QList<Shown> m_shown;
     std::map<std::pair<Question, int>, bool> m_answers;
+    std::map<Question, std::optional<QString>> m_textAnswers;
     std::function<void(QuestionKey)> m_asked;
     std::function<void(Question, const QString&)> m_unanswered;
     QStringList m_fileNames;

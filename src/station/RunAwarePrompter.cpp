@@ -19,6 +19,11 @@ bool RunAwarePrompter::ask(QuestionKey question, const QString& title, const QSt
     return m_inner.ask(question, title, text);
 }
 
+std::optional<QString> RunAwarePrompter::askText(QuestionKey question, const QString& title,
+                                                const QString& label) {
+    return m_inner.askText(question, title, label);
+}
+
 QString RunAwarePrompter::saveFileName(const QString& title, const QString& proposedName,
                                        const QString& filter) {
     return m_inner.saveFileName(title, proposedName, filter);

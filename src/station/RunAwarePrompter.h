@@ -15,6 +15,8 @@ public:
     void inform(const QString& title, const QString& text) override;
     void notify(const QString& title, const QString& text) override;
     bool ask(QuestionKey question, const QString& title, const QString& text) override;
+    std::optional<QString> askText(QuestionKey question, const QString& title,
+                                   const QString& label) override;
     QString saveFileName(const QString& title, const QString& proposedName,
                          const QString& filter) override;
     QString openFileName(const QString& title, const QString& filter) override;

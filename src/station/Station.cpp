@@ -69,12 +69,14 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     // A start gives up the finished tests not stored, in its group (the reset) and outside
     // it (only the last run's tests are saved): the operator is asked first.
     m_run.setStartGate([this](Command group) { return permits(group); });
-    // Corrections and deletions are signed with channel 1's operator of the record's kind, as
-    // the settings hold the name when the change is made.
+    // Corrections, deletions and restores are signed with the name on screen when the change
+    // is made (channel 1's operator of the record's kind), or the one the operator gave when
+    // none was shown.
     m_results.setOperatorSource([this](TestKind kind) {
-        const StoredBox* entry = startUpEntry(description(kind).operatorBox);
-        return entry ? m_settings.read(entry->section, storedKey(*entry, 0)) : QString();
+        const QString shown = operatorOnScreen(kind);
+        return shown.isEmpty() ? m_signerGiven : shown;
     });
+    m_query.setSignerCheck([this](TestKind kind) { return signerReady(kind); });
     m_query.setSparkRuleSource([this] {
         return sparkVoltageRule(m_settings.read(section::Canshu, key::SparkVerdictVoltage));
     });
@@ -120,6 +122,20 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
             [this] { rememberInstrumentAddress(m_settings, m_panel); });
     new LinkHealth(m_shell, m_activeLink, m_run, m_timing, this);
+}
+
+QString Station::operatorOnScreen(TestKind kind) const {
+    return m_panel.text(0, description(kind).operatorBox).trimmed();
+}
+
+bool Station::signerReady(TestKind kind) {
+    if (!operatorOnScreen(kind).isEmpty()) return true;
+    const auto name = m_prompter.askText(Question::SignerName, programTitle::full(),
+                                         QStringLiteral("测试人一栏为空。请输入操作人姓名，"
+                                                        "修改、删除或恢复的记录将以此署名："));
+    if (!name || name->trimmed().isEmpty()) return false;
+    m_signerGiven = name->trimmed();
+    return true;
 }
 
 void Station::recall(int k, const QString& testNumber) {

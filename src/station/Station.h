@@ -181,6 +181,11 @@ signals:
     void missingBoxShown(int channel, q7rk::Box box);
 
 private:
+    // The operator name on screen for a record of the kind: channel 1's 测试人 of that kind.
+    QString operatorOnScreen(TestKind kind) const;
+    // True when a change of a stored test of the kind has a name to sign it with; asks the
+    // operator for one when none is on screen.
+    bool signerReady(TestKind kind);
     void rescaleCharts(void (ChartSet::*command)(), bool comparison);
     void holdChannels();
     // Channel k shows a stored test now; its chart says which.
@@ -198,6 +203,7 @@ private:
 
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
+    QString m_signerGiven; // the name the operator gave while none was on screen
     Timing m_timing;
     TestLifecycle m_tests;
     SettingsStore m_settings;

@@ -45,6 +45,7 @@ struct Rig : q7rk::testing::TestStation {
                                                  {"测试人", i ? "张三" : "O'Brien"}}));
         store.save(storedTest(TestKind::Leakage, {{"测试编号", "L1TM"}, {"漏电流电压", "50"}}));
         store.save(storedTest(TestKind::Electrolyte, {{"测试编号", "E1HR"}, {"火花电压1", "250"}}));
+        panel.setText(0, Box::TvOperator, "张三"); // who signs the changes
         window.show();
     }
 
@@ -194,16 +195,30 @@ private slots:
         child<QComboBox>(*dialog, "Combo1")->setCurrentText(QStringLiteral("TV值"));
         child<QLineEdit>(*dialog, "Text1")->setText(QStringLiteral("199.9"));
         rig.prompter.setAnswer(Question::RejudgeVerdict, true);
+        // Signed by the name on screen (not the one the settings hold); with none on screen the
+        // operator gives one, and without one nothing is written.
+        rig.panel.setText(0, Box::TvOperator, "李四");
         QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
         QVERIFY(rig.prompter.texts().value(0).contains(QStringLiteral("TV特性为“不合格”")));
         QCOMPARE(rig.store.load(TestKind::Tv, TestKey{"T9HL"})->value(QStringLiteral("TV特性")),
                  QStringLiteral("不合格"));
 
+        rig.panel.setText(0, Box::TvOperator, "");
+        child<QComboBox>(*dialog, "Combo1")->setCurrentText(QStringLiteral("水温度"));
+        child<QLineEdit>(*dialog, "Text1")->setText(QStringLiteral("85"));
+        rig.prompter.setTextAnswer(Question::SignerName, std::nullopt);
+        rig.prompter.clear();
+        QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
+        QCOMPARE(rig.prompter.texts().last(), QStringLiteral("没有操作人姓名，记录未修改。"));
+        rig.prompter.setTextAnswer(Question::SignerName, QStringLiteral("王五"));
+        QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
+
         rig.click("HistoryButton");
         auto* list = child<QTableWidget>(rig.window, "historyList");
-        QCOMPARE(list->rowCount(), 2);
-        QCOMPARE((S{list->item(1, 2)->text(), list->item(1, 3)->text(), list->item(1, 4)->text()}),
-                 (S{"TV特性", "合格", "不合格"}));
+        QCOMPARE(list->rowCount(), 3);
+        QCOMPARE((S{list->item(1, 1)->text(), list->item(1, 2)->text(), list->item(1, 3)->text(),
+                    list->item(1, 4)->text(), list->item(2, 1)->text()}),
+                 (S{"李四", "TV特性", "合格", "不合格", "王五"}));
 
         // A curve that cannot be written says where and why.
         rig.prompter.clear();
