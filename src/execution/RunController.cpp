@@ -165,6 +165,8 @@ bool RunController::confirmStart() {
         }
     }
     QString question = QStringLiteral("您确定要开始运行吗？");
+    if (!m_startNote.isEmpty()) question += QLatin1Char('\n') + m_startNote;
+    m_startNote.clear();
     for (int k = first; k <= last; ++k)
         question += QLatin1Char('\n') + setValuesLine(k);
     if (!m_prompter.ask(Question::ConfirmStart, kInfoTitle, question)) {

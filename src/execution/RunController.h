@@ -51,6 +51,8 @@ public:
     void startOrStop(Command group);
 
     void setDuplicateCheck(DuplicateCheck check) { m_duplicate = std::move(check); }
+    // A line under the first line of the next start question (what the start gate did).
+    void setStartNote(const QString& note) { m_startNote = note; }
     // The new-test reset the window runs before every start, once the operator said Yes.
     void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
     // Asked with the group's command once the link is known to stand and before the start
@@ -141,6 +143,7 @@ private:
     std::function<void()> m_afterResults;
     QString m_endNotice; // what the operator is told when the run ends by a lost link
     DuplicateCheck m_duplicate;
+    QString m_startNote;
     std::function<void()> m_newTestReset;
     std::function<bool(Command)> m_startGate;
     bool m_running = false;

@@ -96,7 +96,6 @@ void StartupLoader::loadChannel(int i) {
     m_panel.setComboItems(i, Box::ElectrolyteSamplePosition, samplePositions());
 
     m_channels.setKind(i, TestKind::Tv);
-    m_panel.setParamLinked(i, true);
     m_channels.channelStopped[i] = true;
 }
 
@@ -111,6 +110,10 @@ void StartupLoader::load() {
     // Channels 4-6 keep the form's own texts: their parameters are never read.
     for (int i = 0; i < ChannelsPerGroup; ++i)
         loadChannel(i);
+    // Each group is linked as its restored option says (linked when neither is set): a group
+    // shown as 不联动 must not copy one channel's set values into the others.
+    for (int k = 0; k < ChannelCount; ++k)
+        m_panel.setParamLinked(k, !m_panel.option(Option::NotLinked, groupOf(k)));
     // The boiling preset ran while the channels were loaded one by one; a channel loaded
     // after it kept its stored delay. Once all are loaded it applies to every one of them,
     // so the pieces of one foil are judged after the same delay.

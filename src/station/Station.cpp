@@ -68,7 +68,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     // A start gives up the finished tests not stored, in its group (the reset) and outside
     // it (only the last run's tests are saved): the operator is asked first.
-    m_run.setStartGate([this](Command group) { return permits(group); });
+    m_run.setStartGate([this](Command group) { return permits(group) && parametersForStart(); });
     // Corrections, deletions and restores are signed with the name on screen when the change
     // is made (channel 1's operator of the record's kind), or the one the operator gave when
     // none was shown.
@@ -122,6 +122,19 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     connect(&m_ethernet, &EthernetLink::handshakeReplied, this,
             [this] { rememberInstrumentAddress(m_settings, m_panel); });
     new LinkHealth(m_shell, m_activeLink, m_run, m_timing, this);
+}
+
+// A recalled test is shown, not run again: what the displays changed in the group goes back
+// before the start question, which says so. Linked channels that still disagree on a linked
+// value do not start.
+bool Station::parametersForStart() {
+    const int first = m_channels.firstChannel, last = m_channels.lastChannel;
+    if (m_paramsBeforeDisplay.restore(m_panel, first, last))
+        m_run.setStartNote(QStringLiteral("（已恢复显示记录之前设定的测试参数）"));
+    const QString differing = differingLinkedValue(m_panel, first, last);
+    if (differing.isEmpty()) return true;
+    m_prompter.inform(programTitle::full(), differing);
+    return false;
 }
 
 QString Station::operatorOnScreen(TestKind kind) const {
@@ -324,7 +337,9 @@ DisplayOutcome Station::displayStoredTest(const DisplayRequest& request) {
     const int k = displayChannel(request.slot, request.group);
     if (!permits(Command::DisplayStored, k, k)) return {};
     m_tests.clear(k, k); // the operator gave up what the channel showed
+    m_paramsBeforeDisplay.beforeDisplay(m_panel);
     const DisplayOutcome outcome = m_display.show(request);
+    m_paramsBeforeDisplay.afterDisplay(m_panel);
     if (outcome.channel >= 0) recall(outcome.channel, request.key.number);
     return outcome;
 }

@@ -27,6 +27,7 @@
 #include "station/NewTestReset.h"
 #include "station/QuitGuard.h"
 #include "station/ReportActions.h"
+#include "station/ParametersBeforeDisplay.h"
 #include "station/RunAwarePrompter.h"
 #include "station/RunConditionsRecorder.h"
 #include "station/SaveWorkflow.h"
@@ -181,6 +182,7 @@ signals:
     void missingBoxShown(int channel, q7rk::Box box);
 
 private:
+    bool parametersForStart();
     // The operator name on screen for a record of the kind: channel 1's 测试人 of that kind.
     QString operatorOnScreen(TestKind kind) const;
     // True when a change of a stored test of the kind has a name to sign it with; asks the
@@ -204,6 +206,7 @@ private:
     // Declaration order is construction order; each part only refers to those above it.
     Prompter& m_prompter;
     QString m_signerGiven; // the name the operator gave while none was on screen
+    ParametersBeforeDisplay m_paramsBeforeDisplay;
     Timing m_timing;
     TestLifecycle m_tests;
     SettingsStore m_settings;

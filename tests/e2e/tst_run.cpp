@@ -276,10 +276,12 @@ private slots:
                  QStringList({QString::fromUtf8("第2片数据是否保存?（卷号 S1）"), third}));
         QCOMPARE(p.station.results().allRows(TestKind::Tv).count(), 3);
 
-        // The shown test keeps its own number, so a run from here needs a new one.
+        // A shown test is not the next run's: a start puts back the parameters set before the
+        // display (the run's number, stored already) and its question says so.
         p.controller.perform(Command::RunChannel1);
         QCOMPARE(p.prompter.texts().last(),
-                 QString::fromUtf8("同名记录TV测试编号：S2HM 已经存在，请使用其他的编号！"));
+                 QString::fromUtf8("同名记录TV测试编号：S1HL 已经存在，请使用其他的编号！"));
+        QCOMPARE(p.panel.text(0, Box::SamplePosition), QString("HL"));
         p.panel.setText(0, Box::TvTestNumber, "S4");
 
         // 退出 during a run: asked, stopped, two test-end frames, then the program goes.
@@ -287,6 +289,8 @@ private slots:
         p.controller.perform(Command::RunChannel1);
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
         QVERIFY(p.shell.recalledTest(0).isEmpty()); // the live run took the chart
+        QVERIFY(p.prompter.texts().join('|').contains(
+            QString::fromUtf8("您确定要开始运行吗？\n（已恢复显示记录之前设定的测试参数）\n第1路")));
         QSignalSpy quit(&p.station, &Station::quitRequested);
         QVERIFY(!p.station.mayQuit());
         QVERIFY(quit.wait(5000));
@@ -349,7 +353,8 @@ private slots:
         QVERIFY2(sim.start({"--time-scale", "20", "--log", log}), qPrintable(sim.error()));
         auto p = std::make_unique<Program>();
         QVERIFY(p->connectTcp(sim.port()));
-        p->panel.setText(0, Box::DelayTime, "5");
+        p->panel.type(0, Box::DelayTime, "5"); // and the linked channels 2 and 3
+        p->panel.leave(0, Box::DelayTime);
         p->prompter.setAnswer(Question::DisconnectDuringRun, true);
         QSignalSpy sent(&p->controller.run(), &RunController::resultsSent);
         p->controller.perform(end == -1 ? Command::RunChannel1 : Command::RunChannels123);

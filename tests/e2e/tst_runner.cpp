@@ -279,6 +279,7 @@ private slots:
         QList<std::pair<QString, QString>> keys{{"option5(0)", "False"}, {"option6(0)", "True"}};
         for (int i = 0; i < 4; ++i)
             keys += {QStringList{"Vadjust(1)", "Iadjust(1)", "KV(1)", "KI(1)"}[i], factors[i]};
+        keys += {{"option8(0)", "False"}, {"option9(0)", "True"}}; // each channel its own limit
         for (int k = 0; k < 2; ++k)
             keys += {{QString("Thy(%1)").arg(k), "120"},
                      {QString("ldldy(%1)").arg(k), "100"},
@@ -323,6 +324,8 @@ private slots:
         const RunResult r = runSaved({"--spark", "1:60,80,100", "--spark", "2:none"}, "djy",
                                      {{"option5(0)", "False"},
                                       {"option7(0)", "True"},
+                                      {"option8(0)", "False"}, // not linked: own set values
+                                      {"option9(0)", "True"},
                                       {"djysddy(0)", "200"},
                                       {"djyshys(0)", "60"},
                                       {"djyckdy(0)", "50"},

@@ -7,6 +7,8 @@
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
+#include "results/PanelRecord.h"
+#include "station/ParametersBeforeDisplay.h"
 #include "station/Station.h"
 #include "support/SimulatorProcess.h"
 #include "support/TestStation.h"
@@ -122,8 +124,38 @@ private slots:
             QCOMPARE(p.channels.kind(k), TestKind::Electrolyte);
         }
         QCOMPARE(p.channels.kind(5), TestKind::Leakage);
-        // Channels 1-3 are still linked by start-up itself.
-        QVERIFY(p.panel.paramLinked(0));
+        // The link follows the restored option: 不联动 shown means nothing is copied.
+        QVERIFY(!p.panel.paramLinked(0) && p.panel.paramLinked(3));
+    }
+
+    // A before-boiling record shown in channel 1 of an after-boiling group: the start puts back
+    // the option and every delay, keeps what the operator typed since, and a linked group
+    // whose values still differ is named.
+    void aDisplayIsNotTheNextRunsParameters() {
+        TestStation p;
+        p.controller.startUp();
+        p.panel.clickOption(Option::AfterBoiling, 0);
+        for (int k = 0; k < 3; ++k)
+            p.panel.setText(k, TvTestNumber, "R1");
+        ParametersBeforeDisplay kept;
+        kept.beforeDisplay(p.panel);
+        StoredTest old = recordOfChannel(p.panel, p.station.samples(), 0, 0);
+        for (const auto& [field, value] :
+             {std::pair{"测试编号", "OLDHL"}, {"延迟时间", "180"}, {"水煮前", "True"}, {"水煮后", "False"}})
+            old.setValue(QString::fromUtf8(field), QString::fromUtf8(value));
+        showStoredTest(p.panel, 0, old);
+        kept.afterDisplay(p.panel);
+        QVERIFY(p.panel.option(Option::BeforeBoiling, 0));
+        QCOMPARE(differingLinkedValue(p.panel, 0, 2),
+                 QString::fromUtf8("第1-3路参数联动，但第2路的延迟时间（60）与第1路（180）不同，"
+                                   "请核对后再开始测试。"));
+        p.panel.setText(0, SamplePosition, "TL"); // the operator's own entry after the display
+        QVERIFY(kept.restore(p.panel, 0, 2));
+        QVERIFY(p.panel.option(Option::AfterBoiling, 0) && !p.panel.option(Option::BeforeBoiling, 0));
+        QCOMPARE((QStringList{p.panel.text(0, DelayTime), p.panel.text(0, TvTestNumber),
+                              p.panel.text(0, SamplePosition)}),
+                 (QStringList{"60", "R1", "TL"}));
+        QVERIFY(differingLinkedValue(p.panel, 0, 2).isEmpty() && !kept.pending());
     }
 
     void newTestResetByKindUpToTheLastChannel() {
