@@ -1,5 +1,6 @@
 #include "PlantPageWidget.h"
 
+#include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
 #include <QGridLayout>
@@ -122,6 +123,23 @@ QWidget* PlantPageWidget::buildWholeRoll() {
     } buttons[] = {{"CmdOpen", "打开", [this] { m_page.openFoil(); }},
                    {"CmdSave1", "保存", [this] { m_page.saveFoil(); }},
                    {"Cmddel", "删除", [this] { m_page.deleteFoil(); }}};
+    // 上传确认 beside the buttons: how a save asks about the group's pieces.
+    auto* confirmLabel = new QLabel(QStringLiteral("上传确认："), area);
+    confirmLabel->setGeometry(twipRect(360, 1845, 1200, kBoxHeight));
+    m_uploadConfirm = new QComboBox(area);
+    m_uploadConfirm->setObjectName(QStringLiteral("uploadConfirm"));
+    m_uploadConfirm->setToolTip(QStringLiteral("逐片：每片上传前各问一次，每片保存后各提示一次；"
+                                               "一次：整组只问一次，最后一次说明每片的结果"));
+    for (UploadConfirm c : {UploadConfirm::EachPiece, UploadConfirm::Once})
+        m_uploadConfirm->addItem(PlantPage::uploadConfirmLabel(c), int(c));
+    m_uploadConfirm->setGeometry(twipRect(1560, 1800, 1200, 420));
+    confirmLabel->setBuddy(m_uploadConfirm);
+    showUploadConfirm(m_page.uploadConfirm());
+    connect(m_uploadConfirm, &QComboBox::activated, this, [this](int index) {
+        m_page.setUploadConfirm(UploadConfirm(m_uploadConfirm->itemData(index).toInt()));
+    });
+    connect(&m_page, &PlantPage::uploadConfirmChanged, this, &PlantPageWidget::showUploadConfirm);
+
     int left = 7200;
     for (const auto& b : buttons) {
         auto* push = button(QString::fromLatin1(b.name), QString::fromUtf8(b.caption), area);
@@ -245,6 +263,10 @@ void PlantPageWidget::showEntry(PieceQuantity quantity, int row, const QString& 
     if (edit->text() == text) return;
     const QSignalBlocker quiet(edit);
     edit->setText(text);
+}
+
+void PlantPageWidget::showUploadConfirm(UploadConfirm confirm) {
+    m_uploadConfirm->setCurrentIndex(m_uploadConfirm->findData(int(confirm)));
 }
 
 QLabel* addPlantPendingLabel(PlantPage& page, QStatusBar* bar) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -24,6 +25,7 @@ public:
     QLineEdit* box(FoilBox box) const { return m_boxes[std::size_t(box)]; }
     QListWidget* list(PlantList list) const { return m_lists[std::size_t(list)]; }
     QTableWidget* grid() const { return m_grid; }
+    QComboBox* uploadConfirm() const { return m_uploadConfirm; }
     QLineEdit* entry(PieceQuantity quantity, int row) const {
         return m_entries[std::size_t(quantity)][std::size_t(row - 1)];
     }
@@ -39,11 +41,13 @@ private:
     void showList(PlantList list);
     void showCell(int row, int column, const QString& text);
     void showEntry(PieceQuantity quantity, int row, const QString& text);
+    void showUploadConfirm(UploadConfirm confirm);
 
     PlantPage& m_page;
     std::array<QLineEdit*, FoilBoxCount> m_boxes{};
     std::array<QListWidget*, 2> m_lists{};
     QTableWidget* m_grid = nullptr;
+    QComboBox* m_uploadConfirm = nullptr;
     std::array<std::array<QLineEdit*, PieceGrid::Rows>, 3> m_entries{};
 };
 

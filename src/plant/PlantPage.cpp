@@ -15,6 +15,7 @@
 #include "shell/Prompter.h"
 
 #include <QDate>
+#include <QHash>
 #include <algorithm>
 
 namespace q7rk {
@@ -130,7 +131,7 @@ PlantPage::PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts
                      CurvePlotter& plotter, const SampleStore& samples, SettingsStore& settings,
                      Prompter& prompter, QObject* parent)
     : QObject(parent), m_channels(channels), m_panel(panel), m_charts(charts), m_plotter(plotter),
-      m_samples(samples), m_prompter(prompter),
+      m_samples(samples), m_settings(settings), m_prompter(prompter),
       m_source(QString::fromLatin1(PlantSource::DefaultName), waitsFrom(settings)),
       m_uploader(m_source) {
     // The serial box follows channel 1's test number, whichever channel's number changed.
@@ -142,6 +143,25 @@ PlantPage::PlantPage(ChannelModel& channels, PanelModel& panel, ChartSet& charts
         showQueueStatus();
     });
     connect(&m_retrier, &QueueRetrier::finished, this, &PlantPage::retryFinished);
+}
+
+UploadConfirm PlantPage::uploadConfirm() const {
+    const QString value = m_settings.read(section::Canshu, QString::fromLatin1(key::UploadConfirm));
+    return value.trimmed().compare(QLatin1String("once"), Qt::CaseInsensitive) == 0
+               ? UploadConfirm::Once
+               : UploadConfirm::EachPiece;
+}
+
+void PlantPage::setUploadConfirm(UploadConfirm confirm) {
+    if (confirm == uploadConfirm()) return;
+    m_settings.write(section::Canshu, QString::fromLatin1(key::UploadConfirm),
+                     confirm == UploadConfirm::Once ? QStringLiteral("once")
+                                                    : QStringLiteral("each"));
+    emit uploadConfirmChanged(confirm);
+}
+
+QString PlantPage::uploadConfirmLabel(UploadConfirm confirm) {
+    return confirm == UploadConfirm::Once ? QStringLiteral("一次") : QStringLiteral("逐片");
 }
 
 void PlantPage::setSource(const PlantSource& source, const QString& queuePath) {
@@ -375,6 +395,19 @@ QString PlantPage::firstQuestionNote(const QString& serial, bool foilOnPage,
                                           : QLatin1Char('\n') + plantTexts::noFoilAnywhere(serial);
 }
 
+// The one question for the pieces of a foil: declining it declines each of them.
+bool PlantPage::askOnce(const QList<RunPiece>& pieces, const QString& serial, const QString& note) {
+    QList<int> numbers;
+    int bits = 0;
+    for (const RunPiece& rp : pieces)
+        if (rp.serial == serial) {
+            numbers << rp.curveNumber;
+            bits |= pieceBit(rp.curveNumber);
+        }
+    return m_prompter.ask({Question::UploadPieces, bits}, questionTitle(),
+                          plantTexts::uploadPiecesQuestion(curveNumbers(numbers), serial) + note);
+}
+
 PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
     PlantUploadResult result;
     // Once the server cannot be reached, the rest of the group goes to the queue without
@@ -386,10 +419,19 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
     QString note = pieces.isEmpty()
                        ? QString()
                        : firstQuestionNote(pieces.first().serial, bool(foil), unreachable);
+    const bool once = uploadConfirm() == UploadConfirm::Once;
+    // Asked once: one answer per foil, normally the only one of the group.
+    QHash<QString, bool> answers;
     for (const RunPiece& rp : pieces) {
         const int n = rp.curveNumber, k = rp.channel;
-        const bool yes = m_prompter.ask({Question::UploadPiece, n}, questionTitle(),
-                                        plantTexts::uploadQuestion(n, rp.serial) + note);
+        bool yes = false;
+        if (!once)
+            yes = m_prompter.ask({Question::UploadPiece, n}, questionTitle(),
+                                 plantTexts::uploadQuestion(n, rp.serial) + note);
+        else if (const auto asked = answers.constFind(rp.serial); asked != answers.cend())
+            yes = *asked;
+        else
+            yes = answers[rp.serial] = askOnce(pieces, rp.serial, note);
         note.clear();
         if (!yes) {
             result.pieces << PieceOutcome{n, k, PieceFate::Declined, {}};
@@ -418,7 +460,7 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
         if ((n == 1 || n == 4) && !foil && (out.status.ok() || out.queued)) result.withoutFoil << n;
         if (out.status.ok()) {
             result.pieces << PieceOutcome{n, k, PieceFate::Stored, {}};
-            tell(plantTexts::curveSaved(n, rp.serial));
+            if (!once) tell(plantTexts::curveSaved(n, rp.serial));
             continue;
         }
         const bool refused = out.status.fault == PlantFault::BadInput ||
@@ -431,8 +473,15 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
     }
     confirmQueued(result, pieces);
     updatePending();
-    summarise(result, pieces.isEmpty() ? QString() : pieces.first().serial);
-    if (!result.message.isEmpty()) tell(result.message);
+    const QString serial = pieces.isEmpty() ? QString() : pieces.first().serial;
+    summarise(result, serial);
+    // Asked once, the operator hears once what became of every piece, the stored ones too;
+    // the stored ones are named with the others when some did not go.
+    QString told = result.message;
+    if (once && result.queued.isEmpty() && result.failed.isEmpty() && !result.uploaded.isEmpty())
+        told.prepend(plantTexts::curvesSaved(curveNumbers(result.uploaded), serial) +
+                     (told.isEmpty() ? QString() : QStringLiteral("\n")));
+    if (!told.isEmpty()) tell(told);
     m_lastUpload = result;
     return result;
 }

@@ -43,6 +43,13 @@ enum class PlantList {
     Grades,  // List2 under txtWhole1
 };
 
+// How a group's upload asks the operator (setting uploadConfirm): about every piece, each
+// stored piece told in a message of its own; or once for all pieces, with one summary after.
+enum class UploadConfirm {
+    EachPiece, // "each", the default
+    Once,      // "once"
+};
+
 // What became of one piece of an uploaded group.
 enum class PieceFate {
     Stored,   // in the plant database now
@@ -136,9 +143,15 @@ public:
     void deleteFoil(); // 删除
     void savePieces(); // 保存 (Cmdsave)
 
+    // 上传确认, kept in the settings: 逐片 or 一次.
+    UploadConfirm uploadConfirm() const;
+    void setUploadConfirm(UploadConfirm confirm);
+    static QString uploadConfirmLabel(UploadConfirm confirm); // "逐片", "一次"
+
     // Savecanshu1 for each TV channel of the range (or of the list), after the local store:
-    // asks "第n片数据是否保存?（卷号 S）", sends the piece, or keeps it in the queue when the
-    // plant database cannot take it now. The whole-roll row goes with pieces 1 and 1' only
+    // asks "第n片数据是否保存?（卷号 S）" (or, set to ask once, one question for the pieces of
+    // each foil), sends the piece, or keeps it in the queue when the plant database cannot
+    // take it now. The whole-roll row goes with pieces 1 and 1' only
     // when the page's whole-roll boxes hold something. The last piece built leaves its
     // curve length in sampleIndex.
     PlantUploadResult uploadGroup(int firstChannel, int lastChannel);
@@ -174,6 +187,7 @@ public:
 
 signals:
     void textChanged(q7rk::FoilBox box, const QString& text);
+    void uploadConfirmChanged(q7rk::UploadConfirm confirm);
     // Items or visibility of a pick list.
     void listChanged(q7rk::PlantList list);
     // Uploads waiting in the local queue (held ones too), whatever changed the count or the
@@ -202,12 +216,14 @@ private:
     void showQueueStatus();
     void confirmQueued(PlantUploadResult& result, const QList<RunPiece>& pieces) const;
     QString firstQuestionNote(const QString& serial, bool foilOnPage, PlantStatus& unreachable);
+    bool askOnce(const QList<RunPiece>& pieces, const QString& serial, const QString& note);
 
     ChannelModel& m_channels;
     PanelModel& m_panel;
     ChartSet& m_charts;
     CurvePlotter& m_plotter;
     const SampleStore& m_samples;
+    SettingsStore& m_settings;
     Prompter& m_prompter;
     PlantSource m_source;
     PlantUploader m_uploader;

@@ -32,6 +32,10 @@ inline QString piecesSaved() {
 inline QString uploadQuestion(int curveNumber, const QString& serial) {
     return QStringLiteral("第%1片数据是否保存?（卷号 %2）").arg(pieceLabel(curveNumber)).arg(serial);
 }
+// The one question for all pieces of a group, "1、2、3".
+inline QString uploadPiecesQuestion(const QString& pieceLabels, const QString& serial) {
+    return QStringLiteral("第%1片数据是否上传到工厂数据库?（卷号 %2）").arg(pieceLabels, serial);
+}
 // The second line of the first question when neither the page nor the plant knows the foil.
 inline QString noFoilAnywhere(const QString& serial) {
     return QStringLiteral("工厂数据库中没有卷号 %1 的整卷记录，页面上也没有整卷数据：各片将不带"
@@ -40,6 +44,10 @@ inline QString noFoilAnywhere(const QString& serial) {
 }
 inline QString curveSaved(int curveNumber, const QString& serial) {
     return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）").arg(pieceLabel(curveNumber)).arg(serial);
+}
+// Every piece of a group asked about at once went.
+inline QString curvesSaved(const QString& pieceLabels, const QString& serial) {
+    return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）").arg(pieceLabels, serial);
 }
 // Pieces 1 and 1' sent or queued while the page's whole-roll boxes were empty.
 inline QString foilNotWritten(const QString& curveNumbers, const QString& serial) {

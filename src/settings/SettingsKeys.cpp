@@ -46,6 +46,7 @@ constexpr std::array kKeys{
     KeyDefinition{"canshu", key::PlantLoginTimeout, 0, "5"},
     KeyDefinition{"canshu", key::PlantStatementTimeout, 0, "5"},
     KeyDefinition{"canshu", key::SparkVerdictVoltage, 0, "after"},
+    KeyDefinition{"canshu", key::UploadConfirm, 0, "each"},
     KeyDefinition{"topic", "LBUSER(", 6, ""},
     KeyDefinition{"topic", "DJYUSER(", 6, ""},
     KeyDefinition{"topic", "COMPANY", 0, ""},

@@ -35,6 +35,9 @@ constexpr const char* MergedReportProgram = "hbbbProgram";
 // Which voltage of an electrolyte test's first spark is judged against the reference:
 // "after" the fall (the spark voltage) or "before" it.
 constexpr const char* SparkVerdictVoltage = "sparkVerdictVoltage";
+// Whether a group's plant upload asks about every piece ("each", the default) or once for
+// all of them, with one summary after ("once").
+constexpr const char* UploadConfirm = "uploadConfirm";
 } // namespace key
 
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with

@@ -40,6 +40,8 @@ const char* questionName(Question id) {
         return "DeleteFoil";
     case Question::UploadPiece:
         return "UploadPiece";
+    case Question::UploadPieces:
+        return "UploadPieces";
     case Question::RemoveQueuedUpload:
         return "RemoveQueuedUpload";
     case Question::DeleteStoredTest:

@@ -22,6 +22,7 @@ enum class Question {
     AddGrade,           // a grade typed that the plant does not list
     DeleteFoil,         // every record of a foil
     UploadPiece,        // one piece into the plant database; asked with the piece number
+    UploadPieces,       // all pieces of a group at once; asked with their pieceBits or-ed
     RemoveQueuedUpload, // pieces dropped from the upload queue
     // The stored tests window.
     DeleteStoredTest,
@@ -38,14 +39,20 @@ enum class Question {
     SignerName,
 };
 
-// What a scripted answer is set for: the question, and for UploadPiece the piece (1-6);
-// 0 where a question concerns no piece.
+// What a scripted answer is set for: the question, and for UploadPiece the piece (1-6), for
+// UploadPieces the pieces as bits (pieceBit); 0 where a question concerns no piece.
 struct QuestionKey {
     // Implicit: most questions concern no piece and are asked by their id alone.
     QuestionKey(Question id, int piece = 0) : id(id), piece(piece) {}
     Question id;
     int piece;
 };
+
+// Piece n (1-6) as bit n - 1: the key of a question about several pieces at once. A number
+// outside 1-6 (a piece the upload will refuse) has no bit.
+constexpr int pieceBit(int piece) {
+    return piece >= 1 && piece <= 6 ? 1 << (piece - 1) : 0;
+}
 
 // The id's name as written here ("ConfirmStart"), for messages about unanswered questions.
 const char* questionName(Question id);

@@ -1,10 +1,12 @@
-// The plant page's widgets: typing both ways, the grid, and a pick list that closes again
-// when the database cannot be reached; the queue window over a data source that is missing.
+// The plant page's widgets: typing both ways, the grid, the 上传确认 choice, and a pick list
+// that closes again when the database cannot be reached; the queue window over a data source
+// that is missing.
 #include "app/PlantPageWidget.h"
 #include "app/PlantQueueWindow.h"
 #include "shell/ScriptedPrompter.h"
 #include "support/TestStation.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -42,6 +44,14 @@ private slots:
         QCOMPARE(grid->item(2, 1)->text(), QString("1.235"));
         page.resetPieceGrid();
         QCOMPARE(grid->item(2, 1)->text(), QString());
+
+        // 上传确认 starts at 逐片 and is kept in the settings.
+        auto* confirm = widget.findChild<QComboBox*>("uploadConfirm");
+        QCOMPARE(confirm->currentText(), QString("逐片"));
+        QTest::keyClick(confirm, Qt::Key_Down);
+        QCOMPARE(p.settings.read("canshu", "uploadConfirm"), QString("once"));
+        page.setUploadConfirm(UploadConfirm::EachPiece);
+        QCOMPARE(confirm->currentText(), QString("逐片"));
 
         QTest::mouseDClick(serial, Qt::LeftButton);
         QVERIFY(prompter.texts().last().contains("nowhere"));

@@ -88,14 +88,14 @@ QList<double> volts(const QJsonObject& ch) {
     return out;
 }
 
-QString tvSettings(const QTemporaryDir& dir) {
-    QList<std::pair<QString, QString>> keys;
+QString tvSettings(const QTemporaryDir& dir, const QString& name = "tv.ini",
+                   QList<std::pair<QString, QString>> keys = {}) {
     for (int k = 0; k < 3; ++k)
         keys += {{QString("Thl(%1)").arg(k), "30"},
                  {QString("TVzb(%1)").arg(k), "100"},
                  {QString("TVcsbh(%1)").arg(k), QString("T%1'").arg(k + 1)},
                  {QString("topic:LBUSER(%1)").arg(k), QString::fromUtf8("张工")}};
-    return writeSettings(dir, "tv.ini", keys);
+    return writeSettings(dir, name, keys);
 }
 
 // What the save pass stored for a channel equals what the run showed: the samples and the
@@ -251,13 +251,23 @@ private slots:
         QVERIFY(QFile::rename(database, database + ".away"));
         const QString second = plant.filePath("second");
         QDir().mkpath(second);
-        // The foil asked for cannot be opened: its pieces still go under its serial.
+        // The foil asked for cannot be opened: its pieces still go under its serial. Set to
+        // ask once, the runner's yes answers the group's one question.
         const RunResult away = runGroup(
-            tvSettings(m_dir), tcp, "1-3",
+            tvSettings(m_dir, "tv-once.ini", {{"uploadConfirm", "once"}}), tcp, "1-3",
             {"--answer-save", "yes", "--answer-upload", "yes", "--workdir", second, "--foil", "F9"},
             env);
-        QVERIFY(away.json.value("saved").toBool() && !away.json.value("foilOpened").toBool());
+        QVERIFY2(away.json.value("saved").toBool() && !away.json.value("foilOpened").toBool(),
+                 qPrintable(away.stderrText));
         QCOMPARE(away.json.value("queued").toArray(), QJsonArray({1, 2, 3}));
+        QStringList asked;
+        for (const QJsonValue& m : away.json.value("messages").toArray())
+            if (m.toObject().value("text").toString().contains(QString::fromUtf8("是否")))
+                asked << m.toObject().value("text").toString();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].startsWith(
+                     QString::fromUtf8("第1、2、3片数据是否上传到工厂数据库?（卷号 F9）")),
+                 qPrintable(asked[0]));
         QVERIFY(away.json.value("status").toArray().at(7).toString().contains(
             QString::fromUtf8("未存入工厂数据库")));
 

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -51,6 +52,14 @@ class PlantPageTest : public QObject {
     PlantUploadResult uploadGroup() {
         m_bench->prompter.clear();
         return m_bench->page.uploadGroup(0, 2);
+    }
+
+    // Questions and messages the operator had to answer or close.
+    int shownOf(ScriptedPrompter::Shown::Kind kind) const {
+        const auto& shown = m_bench->prompter.shown();
+        return int(
+            std::count_if(shown.begin(), shown.end(),
+                          [kind](const ScriptedPrompter::Shown& s) { return s.kind == kind; }));
     }
 
 private slots:
@@ -105,10 +114,12 @@ private slots:
         page.typeText(FoilBox::Grade, "s-9");
         page.typeText(FoilBox::Vf, "520");
         page.typeText(FoilBox::Joints, "2");
+        page.setUploadConfirm(UploadConfirm::EachPiece);
+        m_bench->prompter.setAnswer(Question::UploadPieces, true);
     }
 
     // 保存 stores the run once; the pieces declined or refused (接头数 not a number) then are
-    // offered by the next 保存 alone.
+    // offered by the next 保存 alone, which asks once for both.
     void aSecondSaveOffersThePiecesNotSentOnly() {
         Station& station = m_bench->station;
         if (station.tests().state(0) != TestState::Finished)
@@ -118,10 +129,15 @@ private slots:
         for (bool yes : {false, true}) {
             m_bench->prompter.setAnswer({Question::UploadPiece, 2}, yes);
             m_bench->page.setText(FoilBox::Joints, yes ? "2" : "abc");
+            m_bench->page.setUploadConfirm(yes ? UploadConfirm::Once : UploadConfirm::EachPiece);
+            m_bench->prompter.clear();
             QVERIFY(station.save());
             const PlantUploadResult& upload = station.plant().lastUpload();
             QCOMPARE(yes ? upload.uploaded : upload.failed + upload.declined, QList<int>({1, 2}));
         }
+        QCOMPARE(m_bench->prompter.texts(),
+                 QStringList({QString::fromUtf8("第1、2片数据是否上传到工厂数据库?（卷号 T7A）"),
+                              QString::fromUtf8("第1、2片曲线数据保存完毕!（卷号 T7A）")}));
         QCOMPARE(ResultStore(QDir::currentPath()).allRows(TestKind::Tv).count(), 3);
         QVERIFY(!station.save());
     }
@@ -132,17 +148,25 @@ private slots:
         const PlantUploadResult before = uploadGroup();
         QCOMPARE(before.uploaded, QList<int>({1, 2, 3}));
         QVERIFY(before.message.isEmpty());
+        // By default a question and a message for every piece.
+        QCOMPARE(shownOf(ScriptedPrompter::Shown::Question), 3);
+        QCOMPARE(shownOf(ScriptedPrompter::Shown::Message), 3);
 
         // After boiling the same channels are pieces 1'-3', with the preset delay of 60 s
         // (the run's tests let go, as once they are stored).
         for (int k = 0; k < 3; ++k)
             panel.setHeld(k, false);
         panel.clickOption(Option::AfterBoiling, 0);
+        m_bench->page.setUploadConfirm(UploadConfirm::Once);
         const PlantUploadResult after = uploadGroup();
         panel.clickOption(Option::BeforeBoiling, 0);
         for (int k = 0; k < 3; ++k)
             panel.setText(k, Box::DelayTime, "20");
         QCOMPARE(after.uploaded, QList<int>({4, 5, 6}));
+        QCOMPARE(
+            m_bench->prompter.texts(),
+            QStringList({QString::fromUtf8("第1'、2'、3'片数据是否上传到工厂数据库?（卷号 T7A）"),
+                         QString::fromUtf8("第1'、2'、3'片曲线数据保存完毕!（卷号 T7A）")}));
 
         const auto opened = FoilRecords(m_server.source).open(Serial);
         QCOMPARE(int(opened.value.curves.size()), 6);
@@ -176,6 +200,31 @@ private slots:
                  QString::fromUtf8("第1片数据是否保存?（卷号 T7A）"));
         QVERIFY(again.message.contains(QString::fromUtf8("卷号 T7A 的整卷记录未写入")));
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter where Speci='S-1'"), 1);
+    }
+
+    // Asked once: No declines the whole group; after a Yes one message tells each piece's
+    // outcome as exactly as the per-piece messages would.
+    void askedOnceTheAnswerCoversTheGroup() {
+        PlantPage& page = m_bench->page;
+        page.setUploadConfirm(UploadConfirm::Once);
+        m_bench->prompter.setAnswer(Question::UploadPieces, false);
+        QCOMPARE(uploadGroup().declined, QList<int>({1, 2, 3}));
+        QCOMPARE(m_bench->prompter.shown().size(), 1);
+        QCOMPARE(m_server.count("select count(*) from Part_Parameter"), 0);
+
+        m_bench->prompter.setAnswer(Question::UploadPieces, true);
+        page.grid().setEntry(PieceQuantity::Bend, 1, "x");
+        const PlantUploadResult result = uploadGroup();
+        page.grid().setEntry(PieceQuantity::Bend, 1, "");
+        QCOMPARE(result.uploaded, QList<int>({2, 3}));
+        QCOMPARE(result.failed, QList<int>{1});
+        QCOMPARE(shownOf(ScriptedPrompter::Shown::Question), 1);
+        QCOMPARE(shownOf(ScriptedPrompter::Shown::Message), 1);
+        QCOMPARE(m_bench->prompter.texts().last(),
+                 QString::fromUtf8("第1片数据已存入本机结果文件，但未存入工厂数据库。\n"
+                                   "第2、3片已存入工厂数据库。\n"
+                                   "第1片被拒绝：第1片的“折弯”必须是数字或留空！"));
+        QCOMPARE(m_server.count("select count(*) from Curve"), 2);
     }
 
     void openingAFoilFillsThePageAndDrawsItsCurves() {

@@ -24,6 +24,14 @@ HeadlessRun::HeadlessRun(const Options& options, QObject* parent)
     m_prompter.setAnswer(Question::SaveResults, options.answerSave);
     for (int n = 1; n <= 6; ++n)
         m_prompter.setAnswer({Question::UploadPiece, n}, options.answerUpload[std::size_t(n - 1)]);
+    // Set to ask once per group (uploadConfirm=once): Yes only when every piece asked about
+    // is one to upload, as a single answer cannot send some and keep back others.
+    for (int bits = 1; bits < pieceBit(6) * 2; ++bits) { // every set of pieces 1-6
+        bool yes = true;
+        for (int n = 1; n <= 6; ++n)
+            if (bits & pieceBit(n)) yes = yes && options.answerUpload[std::size_t(n - 1)];
+        m_prompter.setAnswer({Question::UploadPieces, bits}, yes);
+    }
     // No option answers it: the script did not foresee what the program asked.
     m_prompter.onUnanswered([this](Question id, const QString& text) {
         std::fprintf(stderr, "q7rk-run: no answer to question %s: %s\n", questionName(id),

@@ -25,7 +25,7 @@ public:
         Timing timing;
         bool answerStart = true;
         bool answerSave = false;
-        std::array<bool, 6> answerUpload{}; // UploadPiece of piece n at n - 1
+        std::array<bool, 6> answerUpload{}; // UploadPiece of piece n at n - 1 (and UploadPieces)
         QString foil;          // opened from the plant database before the run; the group's number
         double maxSeconds = 0; // 0: no limit
         QString reportPath;    // a PDF of the group's report after the run; empty: none

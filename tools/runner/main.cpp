@@ -89,7 +89,9 @@ int main(int argc, char** argv) {
          "yes|no", "no"},
         {"answer-upload",
          "Answer to the plant upload questions: yes or no for every piece, or the pieces to "
-         "upload, e.g. 1,3 (the others no). Default no.",
+         "upload, e.g. 1,3 (the others no). Default no. When the settings ask once for a "
+         "group (uploadConfirm=once), that question is answered yes only if every piece of "
+         "the group is to be uploaded.",
          "yes|no|N,N", "no"},
         {"answer-recovery",
          "Answer to the question about tests judged before the program last went and not "

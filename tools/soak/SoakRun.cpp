@@ -18,7 +18,8 @@ QString lastSaid(const ScriptedPrompter& prompter) {
 SoakRun::SoakRun(const Options& options, QObject* parent)
     : QObject(parent), m_options(options), m_station(options.settings, m_prompter, options.timing),
       m_watch(QStringLiteral("groups"), options.every, options.warmUp, options.rssBoundKbPerGroup) {
-    m_prompter.setAnswer({Question::ConfirmStart, Question::SaveResults, Question::UploadPiece},
+    m_prompter.setAnswer({Question::ConfirmStart, Question::SaveResults, Question::UploadPiece,
+                          Question::UploadPieces},
                          true);
     // Any other question means the run went where it should not: the soak stops and says so.
     m_prompter.onUnanswered([this](Question q, const QString& text) {
