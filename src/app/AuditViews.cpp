@@ -121,10 +121,12 @@ void DeletedRecordsWindow::refresh() {
     if (!error.isEmpty()) return m_prompter.inform(resulttext::infoTitle(), error);
     m_entries = *entries;
     QList<QStringList> rows;
-    for (const AuditEntry& e : m_entries)
-        rows << QStringList{e.time, e.operatorName, e.restoredAt,
-                            e.keptWhole ? QStringLiteral("是") : QStringLiteral("否（无曲线）")} +
-                    e.removedRow;
+    for (const AuditEntry& e : m_entries) {
+        const QString restorable = !e.restoredAt.isEmpty() ? QStringLiteral("否（已恢复）")
+                                   : e.keptWhole           ? QStringLiteral("是")
+                                                           : QStringLiteral("否（无曲线）");
+        rows << QStringList{e.time, e.operatorName, e.restoredAt, restorable} + e.removedRow;
+    }
     fill(m_list,
          QStringList{QStringLiteral("删除时间"), QStringLiteral("删除人"), QStringLiteral("已恢复"),
                      QStringLiteral("可恢复")} +
