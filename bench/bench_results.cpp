@@ -154,7 +154,7 @@ bool buildBigFile(ResultStore& store) {
             exec(QStringLiteral("WITH RECURSIVE n(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM n "
                                 "WHERE v < ") +
                  QString::number(BigSamples) +
-                 QStringLiteral(") INSERT INTO \"曲线数据\" SELECT p.\"测试编号\", n.v, "
+                 QStringLiteral(") INSERT INTO \"曲线数据\" SELECT p.\"测试编号\", 0, n.v, "
                                 "round(n.v * 0.7, 1), round(2 - n.v * 0.001, 3) "
                                 "FROM \"铝箔TV参数\" p, n ORDER BY p.\"测试编号\", n.v")) &&
             exec(QStringLiteral("COMMIT"));
@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
     ChannelModel channels;
     PanelModel panel(channels, settings);
     report("load + show one 6000-sample test", 40, [&](int r) {
-        const auto t = small.load(TestKind::Tv, QStringLiteral("S%1HL").arg(r % 40 + 1));
+        const auto t = small.load(TestKind::Tv, TestKey{QStringLiteral("S%1HL").arg(r % 40 + 1)});
         if (t) showStoredTest(panel, r % 3, *t);
     });
 
@@ -215,12 +215,12 @@ int main(int argc, char** argv) {
                 double(QFileInfo(big.locateDbFile(TestKind::Tv)).size()) / 1.0e6);
 
     report("open 100,000-test file: check a number", 50, [&](int r) {
-        big.checkTestTable(TestKind::Tv, QStringLiteral("B%1HL").arg(r * 1999 % BigTests + 1, 6, 10,
-                                                                     QLatin1Char('0')));
+        big.checkTestTable(TestKind::Tv, TestKey{QStringLiteral("B%1HL").arg(
+                                             r * 1999 % BigTests + 1, 6, 10, QLatin1Char('0'))});
     });
     report("open 100,000-test file: load a test", 50, [&](int r) {
-        big.load(TestKind::Tv,
-                 QStringLiteral("B%1HL").arg(r * 1999 % BigTests + 1, 6, 10, QLatin1Char('0')));
+        big.load(TestKind::Tv, TestKey{QStringLiteral("B%1HL").arg(r * 1999 % BigTests + 1, 6, 10,
+                                                                   QLatin1Char('0'))});
     });
     report("search 100,000: 测试编号 = (one row)", 20, [&](int) {
         big.query({TestKind::Tv, QStringLiteral("测试编号"), "=", "B054321HL", ""});
@@ -228,9 +228,9 @@ int main(int argc, char** argv) {
     report("search 100,000: 测试人 = (5,000 rows)", 10, [&](int) {
         big.query({TestKind::Tv, QStringLiteral("测试人"), "=", "op7", ""});
     });
-    report("search 100,000: 测试日期 介于 (about 3,000 rows)", 10, [&](int) {
-        big.query({TestKind::Tv, QStringLiteral("测试日期"), QStringLiteral("介于"), "2013/03/01",
-                   "2013/03/31"});
+    report("search 100,000: 测试日期 介于 (about 1,700 rows)", 10, [&](int) {
+        big.query({TestKind::Tv, QStringLiteral("测试日期"), QStringLiteral("介于"), "2013/04/01",
+                   "2013/04/30"});
     });
     const QueryCondition all{TestKind::Tv, QStringLiteral("化成电压"), ">", "0", ""};
     const auto [read, readPy] = paired(
@@ -249,6 +249,12 @@ int main(int argc, char** argv) {
     report("query window: first screen of 100,000 rows", 20, [&](int) {
         search->click();
         grid->viewport()->grab();
+    });
+    // Rows come by date; the file's dates are scattered over ten years, so a page of a narrow
+    // search walks the date index through many rows that do not match.
+    QueryModel byOperator(big);
+    report("first page of 测试人 = (5,000 rows), by date", 20, [&](int) {
+        byOperator.run({TestKind::Tv, QStringLiteral("测试人"), "=", "op7", ""});
     });
     report("query window: first screen and the count", 20, [&](int) {
         search->click();

@@ -33,7 +33,7 @@ def save(path, samples):
     marks = ",".join("?" * len(names))
     insert_row = "INSERT INTO %s (%s) VALUES (%s)" % (
         TABLE, ",".join('"%s"' % n for n in names), marks)
-    insert_curve = "INSERT INTO %s VALUES (?,?,?,?)" % CURVE
+    insert_curve = "INSERT INTO %s VALUES (?,0,?,?,?)" % CURVE
     curve = [(round(min(220.0, n * 0.1), 1), round(2 + math.cos(n * 0.11), 3))
              for n in range(1, samples + 1)]
     for r, _ in enumerate(runs()):
@@ -58,7 +58,7 @@ def read(path):
     con = sqlite3.connect(path)
     names = ",".join('"%s"' % n for n in columns(con))
     con.close()
-    sql = 'SELECT %s FROM %s WHERE "化成电压" > ? ORDER BY rowid' % (names, TABLE)
+    sql = 'SELECT %s FROM %s WHERE "化成电压" > ? ORDER BY "测试日期", rowid' % (names, TABLE)
     for _ in runs():
         start = time.perf_counter()
         con = sqlite3.connect(path)

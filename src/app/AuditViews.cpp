@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -68,8 +69,8 @@ HistoryDialog::HistoryDialog(const QString& testNumber, const QList<AuditEntry>&
     resize(640, 360);
 }
 
-DeletedRecordsWindow::DeletedRecordsWindow(const ResultStore& store, TestKind kind,
-                                           Prompter& prompter, QWidget* parent)
+DeletedRecordsWindow::DeletedRecordsWindow(ResultStore& store, TestKind kind, Prompter& prompter,
+                                           QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_kind(kind), m_prompter(prompter) {
     setObjectName(QStringLiteral("deletedRecords"));
     setWindowTitle(QStringLiteral("已删除记录 - ") +
@@ -83,6 +84,11 @@ DeletedRecordsWindow::DeletedRecordsWindow(const ResultStore& store, TestKind ki
     auto* search = new QPushButton(QStringLiteral("查询"), this);
     search->setObjectName(QStringLiteral("deletedSearch"));
     m_list = makeList("deletedList", this);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto* restore = new QPushButton(QStringLiteral("恢复所选记录"), this);
+    restore->setObjectName(QStringLiteral("restoreDeleted"));
+    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    close->setObjectName(QStringLiteral("deletedClose"));
 
     auto* range = new QHBoxLayout;
     range->addWidget(new QLabel(QStringLiteral("删除日期从"), this));
@@ -91,10 +97,17 @@ DeletedRecordsWindow::DeletedRecordsWindow(const ResultStore& store, TestKind ki
     range->addWidget(m_to);
     range->addWidget(search);
     range->addStretch(1);
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(restore);
+    actions->addStretch(1);
+    actions->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(range);
     layout->addWidget(m_list, 1);
+    layout->addLayout(actions);
     connect(search, &QPushButton::clicked, this, &DeletedRecordsWindow::refresh);
+    connect(restore, &QPushButton::clicked, this, &DeletedRecordsWindow::restoreSelected);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
     resize(980, 480);
     refresh();
 }
@@ -106,12 +119,50 @@ void DeletedRecordsWindow::refresh() {
         return m_prompter.inform(resulttext::infoTitle(),
                                  QStringLiteral("日期格式错误！请按 2012/06/01 的格式输入日期。"));
     if (!error.isEmpty()) return m_prompter.inform(resulttext::infoTitle(), error);
+    m_entries = *entries;
     QList<QStringList> rows;
-    for (const AuditEntry& e : *entries)
-        rows << QStringList{e.time, e.operatorName} + e.removedRow;
+    for (const AuditEntry& e : m_entries) {
+        const QString restorable = !e.restoredAt.isEmpty() ? QStringLiteral("否（已恢复）")
+                                   : e.keptWhole           ? QStringLiteral("是")
+                                                           : QStringLiteral("否（无曲线）");
+        rows << QStringList{e.time, e.operatorName, e.restoredAt, restorable} + e.removedRow;
+    }
     fill(m_list,
-         QStringList{QStringLiteral("删除时间"), QStringLiteral("删除人")} + fieldNames(m_kind),
+         QStringList{QStringLiteral("删除时间"), QStringLiteral("删除人"), QStringLiteral("已恢复"),
+                     QStringLiteral("可恢复")} +
+             fieldNames(m_kind),
          rows);
+}
+
+void DeletedRecordsWindow::restoreSelected() {
+    const QModelIndexList chosen = m_list->selectionModel()->selectedRows();
+    if (chosen.isEmpty() || chosen.front().row() >= int(m_entries.size()))
+        return m_prompter.inform(resulttext::infoTitle(), resulttext::noSelection());
+    const AuditEntry deletion = m_entries[chosen.front().row()];
+    // What the list already shows is told without asking first.
+    if (!deletion.restoredAt.isEmpty())
+        return m_prompter.inform(resulttext::infoTitle(),
+                                 resulttext::alreadyRestored(deletion.restoredAt));
+    if (!deletion.keptWhole)
+        return m_prompter.inform(resulttext::infoTitle(), resulttext::notRestorable());
+    if (!m_prompter.ask(
+            Question::RestoreDeletedTest, resulttext::infoTitle(),
+            QStringLiteral("确定要恢复测试编号 %1 的记录吗？").arg(shownKey(deletion.key()))))
+        return;
+    const ResultOutcome outcome = m_store.restore(m_kind, deletion.id);
+    refresh();
+    for (int r = 0; r < int(m_entries.size()); ++r)
+        if (m_entries[r].id == deletion.id) m_list->selectRow(r);
+    m_prompter.inform(resulttext::infoTitle(), outcome.message);
+    if (!outcome.warning.isEmpty()) m_prompter.inform(resulttext::infoTitle(), outcome.warning);
+}
+
+void DeletedRecordsWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace q7rk

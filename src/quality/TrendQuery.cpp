@@ -60,20 +60,6 @@ private:
     QString m_name;
 };
 
-// The date filter reads through an index of its own; a file that cannot be written (or is
-// busy) is read without it.
-void indexTestDates(sqlite3* db, const QString& table) {
-    const QString name = table + u("_测试日期");
-    SqliteStatement known(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' "
-                                             "AND name = ?"));
-    known.bind(1, name);
-    if (known.next()) return;
-    SqliteStatement create(
-        db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                .arg(quotedName(name), quotedName(table), quotedName(u("测试日期"))));
-    create.next();
-}
-
 std::optional<double> numberIn(const QVariant& v) {
     if (v.isNull()) return std::nullopt;
     if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong) {
@@ -159,7 +145,7 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
     const QString limit =
         field->limitField.isEmpty() ? QStringLiteral("NULL") : quotedName(field->limitField);
     Reader reader(path);
-    indexTestDates(reader.handle(), table);
+    indexTestDates(reader.handle(), request.kind);
     const QString boiling = description(request.kind).storesBoilingMarks
                                 ? QStringLiteral("(%1 IS 'True')").arg(quotedName(u("水煮后")))
                                 : QStringLiteral("0");

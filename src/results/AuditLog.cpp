@@ -8,6 +8,7 @@
 #include <QJsonValue>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace q7rk {
 
@@ -18,10 +19,10 @@ QString table() {
 }
 
 constexpr const char* kColumns = R"("时间","测试人","测试编号","字段","原值","新值","删除内容")";
-// Columns added since the table was first made: the boiling state of the test, and the curve
-// and conditions of a deleted test.
-constexpr const char* kAddedColumns[] = {"水煮后", "删除曲线", "删除条件"};
-constexpr const char* kAddedTypes[] = {"INTEGER", "TEXT", "TEXT"};
+// Columns added since the table was first made: the boiling state of the test, the curve
+// and conditions of a deleted test, and the deletion line a restore undoes.
+constexpr const char* kAddedColumns[] = {"水煮后", "删除曲线", "删除条件", "恢复的删除"};
+constexpr const char* kAddedTypes[] = {"INTEGER", "TEXT", "TEXT", "INTEGER"};
 
 QVariant nullText() {
     return QVariant(QMetaType::fromType<QString>());
@@ -30,13 +31,15 @@ QVariant nullText() {
 QSqlError insert(const QSqlDatabase& db, const AuditEntry& e, const QVariant& removed,
                  const QVariant& curve = nullText(), const QVariant& conditions = nullText()) {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO %1 (%2,\"水煮后\",\"删除曲线\",\"删除条件\") "
-                             "VALUES (?,?,?,?,?,?,?,?,?,?)")
-                  .arg(table(), QString::fromUtf8(kColumns)));
-    for (const QVariant& v :
-         {QVariant(e.time), QVariant(e.operatorName), QVariant(e.testNumber), QVariant(e.field),
-          QVariant(e.oldValue), QVariant(e.newValue), removed, QVariant(int(e.afterBoiling)),
-          curve, conditions})
+    q.prepare(
+        QStringLiteral("INSERT INTO %1 (%2,\"水煮后\",\"删除曲线\",\"删除条件\",\"恢复的删除\") "
+                       "VALUES (?,?,?,?,?,?,?,?,?,?,?)")
+            .arg(table(), QString::fromUtf8(kColumns)));
+    const QVariant undoes = e.undoesDeletion > 0 ? QVariant(e.undoesDeletion)
+                                                 : QVariant(QMetaType::fromType<qlonglong>());
+    for (const QVariant& v : {QVariant(e.time), QVariant(e.operatorName), QVariant(e.testNumber),
+                              QVariant(e.field), QVariant(e.oldValue), QVariant(e.newValue),
+                              removed, QVariant(int(e.afterBoiling)), curve, conditions, undoes})
         q.addBindValue(v);
     q.exec();
     return q.lastError();
@@ -105,6 +108,7 @@ QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& whe
         if (!q.value(7).isNull()) e.removedRow = shownRow(kind, q.value(7).toString());
         e.afterBoiling = q.value(8).toInt() != 0;
         e.keptWhole = !q.value(9).isNull();
+        e.undoesDeletion = q.value(11).toLongLong();
         out << e;
     }
     return out;
@@ -155,8 +159,9 @@ std::optional<RemovedTest> removedTest(const QSqlDatabase& db, TestKind kind, qi
     if (found.isEmpty() || !found.first().keptWhole) return std::nullopt;
     if (line) *line = found.first();
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT \"删除内容\",\"删除曲线\",\"删除条件\" FROM %1 WHERE rowid = ?")
-                  .arg(table()));
+    q.prepare(
+        QStringLiteral("SELECT \"删除内容\",\"删除曲线\",\"删除条件\" FROM %1 WHERE rowid = ?")
+            .arg(table()));
     q.addBindValue(id);
     if (!q.exec() || !q.next()) return std::nullopt;
     RemovedTest out;
@@ -175,15 +180,43 @@ QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const TestK
     return read(db, kind, where, binds, error);
 }
 
+void findRestores(const QSqlDatabase& db, TestKind kind, QList<AuditEntry>& deletions,
+                  QString* error) {
+    if (deletions.isEmpty()) return;
+    // A restore follows its deletion, so the restores since the oldest deletion are all
+    // there is to look at.
+    QString since = deletions.front().time;
+    for (const AuditEntry& d : deletions)
+        since = std::min(since, d.time);
+    const QList<AuditEntry> restores =
+        read(db, kind, QStringLiteral("\"字段\" = ? AND \"时间\" >= ?"),
+             {QString::fromUtf8(RestoreField), since}, error);
+    for (const AuditEntry& r : restores) {
+        AuditEntry* undone = nullptr;
+        for (AuditEntry& d : deletions) {
+            if (r.undoesDeletion > 0) {
+                if (d.id == r.undoesDeletion) undone = &d;
+            } else if (d.id < r.id && d.key() == r.key() && d.time == r.oldValue &&
+                       (!undone || d.id > undone->id)) {
+                // An older line names its deletion by key and time: the last such before it.
+                undone = &d;
+            }
+        }
+        if (undone) undone->restoredAt = r.time;
+    }
+}
+
 QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,
                                 const QString& to, QString* error) {
     // The last day counts whole: everything before the next midnight.
     const QString end = QDate::fromString(to, QStringLiteral("yyyy/MM/dd"))
                             .addDays(1)
                             .toString(QStringLiteral("yyyy/MM/dd"));
-    return read(db, kind,
-                QStringLiteral("\"删除内容\" IS NOT NULL AND \"时间\" >= ? AND \"时间\" < ?"),
-                {from, end}, error);
+    QList<AuditEntry> out = read(
+        db, kind, QStringLiteral("\"删除内容\" IS NOT NULL AND \"时间\" >= ? AND \"时间\" < ?"),
+        {from, end}, error);
+    findRestores(db, kind, out, error);
+    return out;
 }
 
 } // namespace q7rk

@@ -36,6 +36,11 @@ struct AuditEntry {
     // A deletion made by this version keeps the curve and the conditions too, so the test can
     // be put back whole; one of an older version kept the row only.
     bool keptWhole = false;
+    // A restore: the id of the deletion line it undoes (0 in lines of older versions, which
+    // name the deletion by its time in oldValue).
+    qint64 undoesDeletion = 0;
+    // A deletion that was put back: when (as `time`); empty while it is not.
+    QString restoredAt;
 
     TestKey key() const { return {testNumber, afterBoiling}; }
     bool isDeletion() const { return field == QString::fromUtf8(DeletionField); }
@@ -54,7 +59,7 @@ QString auditTime(const QDateTime& when);
 // Adds the table to a file that has none (files of older versions get it on their first
 // change).
 QSqlError createAuditTable(const QSqlDatabase& db);
-// A line for a correction of one field.
+// A line for a correction of one field, or for a restore (with the deletion it undoes).
 QSqlError addCorrectionEntry(const QSqlDatabase& db, const AuditEntry& entry);
 // A line for a deleted test; the row is kept as JSON keyed by field names.
 QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEntry& entry,
@@ -67,7 +72,11 @@ std::optional<RemovedTest> removedTest(const QSqlDatabase& db, TestKind kind, qi
 // history; a table that cannot be read leaves its cause in `error`.
 QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const TestKey& key,
                               QString* error = nullptr);
-// The deletions of the days from..to ("yyyy/MM/dd"), oldest first, each with its row.
+// Sets `restoredAt` of the deletions that were put back since.
+void findRestores(const QSqlDatabase& db, TestKind kind, QList<AuditEntry>& deletions,
+                  QString* error = nullptr);
+// The deletions of the days from..to ("yyyy/MM/dd"), oldest first, each with its row and,
+// when it was put back, the time of that.
 QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,
                                 const QString& to, QString* error = nullptr);
 

@@ -117,12 +117,12 @@ void CsvExportJob::cancel() {
 void CsvExportJob::step() {
     if (!m_running) return;
     ResultRows page = ResultStore::emptyRows(m_condition.kind);
-    page.lastRowid = m_lastRowid;
+    page.last = m_position;
     // A search that finds no file leaves the header alone, as an empty result; a file that
     // cannot be read halfway through fails the export rather than leave part of it.
     if (!m_store.appendPage(m_condition, page, m_pageRows) && m_written > 0) return finish(false);
     if (!m_writer.append(page)) return finish(false);
-    m_lastRowid = page.lastRowid;
+    m_position = page.last;
     m_written += page.count();
     // Rows stored since the count make the count grow rather than the bar run over.
     m_total = std::max(m_total, m_written);
@@ -155,8 +155,8 @@ QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const Test
     return rows;
 }
 
-std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
-                                   const TestKey& key, qsizetype* samples) {
+std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind, const TestKey& key,
+                                   qsizetype* samples) {
     if (!store.load(kind, key)) return std::nullopt;
     QStringList header;
     const QList<QStringList> rows = curveRows(store, kind, key, &header);

@@ -72,7 +72,7 @@ private:
     QueryCondition m_condition;
     CsvFileWriter m_writer;
     int m_pageRows;
-    qint64 m_lastRowid = 0;
+    PagePosition m_position; // where the last page ended
     qint64 m_written = 0;
     qint64 m_total = 0;
     bool m_running = false;
@@ -85,7 +85,7 @@ QList<QStringList> curveRows(const ResultStore& store, TestKind kind, const Test
 // That curve as a CSV file's bytes: a first line "测试编号,<number>", the column names, then
 // the samples (every column a number); nullopt when the test is not stored. `samples` gets
 // the number of curve rows.
-std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind,
-                                   const TestKey& key, qsizetype* samples = nullptr);
+std::optional<QByteArray> curveCsv(const ResultStore& store, TestKind kind, const TestKey& key,
+                                   qsizetype* samples = nullptr);
 
 } // namespace q7rk

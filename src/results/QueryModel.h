@@ -36,6 +36,7 @@ public:
     const ResultRows& rows() const { return m_rows; }
     const QueryCondition& condition() const { return m_condition; }
     const ResultStore& store() const { return m_store; }
+    ResultStore& store() { return m_store; }
     // Which voltage of the first spark a corrected electrolyte record is judged by again, as
     // the end of a run judges it (the station reads the setting).
     void setSparkRuleSource(std::function<SparkVoltageRule()> source) {

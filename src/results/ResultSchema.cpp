@@ -1,5 +1,7 @@
 #include "ResultSchema.h"
 
+#include "results/SqlCondition.h"
+#include "results/SqliteStatement.h"
 #include "settings/NumberText.h"
 
 #include <QDate>
@@ -51,9 +53,11 @@ QString keyClause(const QSqlDatabase& db, TestKind kind, const QString& table, c
                   QVariantList& binds) {
     binds << key.number << int(key.afterBoiling);
     if (!hasColumn(db, table, QString::fromUtf8(BoilingColumn))) {
-        if (!description(kind).storesBoilingMarks) return QStringLiteral("\"测试编号\" = ? AND 0 = ?");
-        return QStringLiteral("\"测试编号\" = ? AND coalesce((SELECT (p.\"%1\" IS 'True') FROM \"%2\" p "
-                              "WHERE p.\"测试编号\" = \"%3\".\"测试编号\" ORDER BY p.rowid LIMIT 1), 0) = ?")
+        if (!description(kind).storesBoilingMarks)
+            return QStringLiteral("\"测试编号\" = ? AND 0 = ?");
+        return QStringLiteral(
+                   "\"测试编号\" = ? AND coalesce((SELECT (p.\"%1\" IS 'True') FROM \"%2\" p "
+                   "WHERE p.\"测试编号\" = \"%3\".\"测试编号\" ORDER BY p.rowid LIMIT 1), 0) = ?")
             .arg(QString::fromUtf8(BoilingColumn), QString::fromUtf8(description(kind).tableName),
                  table);
     }
@@ -103,6 +107,19 @@ QString shownValue(FieldType type, const QVariant& value) {
         return ok ? formatNumber(v) : value.toString();
     }
     return value.toString();
+}
+
+void indexTestDates(sqlite3* db, TestKind kind) {
+    const QString table = QString::fromUtf8(description(kind).tableName);
+    const QString name = table + QStringLiteral("_") + QString::fromUtf8(TestDateField);
+    SqliteStatement known(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' "
+                                             "AND name = ?"));
+    known.bind(1, name);
+    if (known.next()) return;
+    SqliteStatement create(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                                   .arg(quotedName(name), quotedName(table),
+                                        quotedName(QString::fromUtf8(TestDateField))));
+    create.next();
 }
 
 } // namespace q7rk

@@ -10,6 +10,7 @@
 #include <span>
 
 class QSqlDatabase;
+struct sqlite3;
 
 namespace q7rk {
 
@@ -39,6 +40,12 @@ bool hasColumn(const QSqlDatabase& db, const QString& table, const QString& colu
 // take the boiling state of its parameter row.
 QString keyClause(const QSqlDatabase& db, TestKind kind, const QString& table, const TestKey& key,
                   QVariantList& binds);
+
+// The field the rows of a search are ordered by, before their order in the file.
+inline constexpr const char* TestDateField = "测试日期";
+// An index on the kind's test dates, made the first time a file is read by date (the query
+// grid's order, the trends); a file that cannot be written (or is busy) is read without it.
+void indexTestDates(sqlite3* db, TestKind kind);
 
 // A box text as it goes into the file: a text as it is, a number as REAL, a date as
 // "yyyy/mm/dd", a mark as "True"/"False"; an empty number, date or mark is NULL. nullopt when

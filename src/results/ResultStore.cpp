@@ -221,8 +221,8 @@ QSqlError keyByBoiling(QSqlDatabase db, TestKind kind, const char* tableName,
     const QStringList old = columnsOf(db, name);
     if (old.isEmpty() || old.contains(QString::fromUtf8(BoilingColumn))) return create();
     const QString moved = quoted((QByteArray(tableName) + "_迁移").constData());
-    if (QSqlError e = execError(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2")
-                                        .arg(quoted(tableName), moved));
+    if (QSqlError e = execError(
+            db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoted(tableName), moved));
         e.isValid())
         return e;
     if (QSqlError e = create(); e.isValid()) return e;
@@ -278,9 +278,8 @@ QSqlError createSchema(QSqlDatabase db, TestKind kind) {
                                     .arg(tableOf(kind), cols.join(QLatin1Char(','))));
     if (e.isValid()) return e;
     if (e = addLaterFields(db, kind); e.isValid()) return e;
-    if (e = keyByBoiling(
-            db, kind, ConditionsTableName, [&] { return createConditionsTable(db); },
-            {QStringLiteral("迟到采样")});
+    if (e = keyByBoiling(db, kind, ConditionsTableName, [&] { return createConditionsTable(db); },
+                         {QStringLiteral("迟到采样")});
         e.isValid())
         return e;
     if (e = keyByBoiling(db, kind, CurveTableName, [&] { return createCurveTable(db); });
@@ -398,7 +397,8 @@ bool keepRemovedTest(QSqlDatabase db, TestKind kind, const TestKey& key, AuditEn
     const auto curve = readCurve(db, kind, key);
     if (!curve) return false;
     RemovedTest removed;
-    removed.curveJson = QString::fromUtf8(QJsonDocument(curveToJson(*curve)).toJson(QJsonDocument::Compact));
+    removed.curveJson =
+        QString::fromUtf8(QJsonDocument(curveToJson(*curve)).toJson(QJsonDocument::Compact));
     if (const auto conditions = readConditions(db, kind, key))
         removed.conditionsJson = QString::fromUtf8(
             QJsonDocument(conditionsToJson(*conditions)).toJson(QJsonDocument::Compact));
@@ -488,8 +488,9 @@ QString ResultStore::prepareForWriting(const QSqlDatabase& db, TestKind kind, co
                    .arg(unique, table, byBoiling ? key : testNumberField()))) {
         execError(db, QStringLiteral("DROP INDEX IF EXISTS %1").arg(plainIndex));
         if (byBoiling)
-            execError(db, QStringLiteral("DROP INDEX IF EXISTS %1")
-                              .arg(indexName(kind, "_测试编号_唯一")));
+            execError(
+                db,
+                QStringLiteral("DROP INDEX IF EXISTS %1").arg(indexName(kind, "_测试编号_唯一")));
         return {};
     }
     // Any other fault shows in the writes that follow.
@@ -540,8 +541,7 @@ SaveOutcome ResultStore::save(const StoredTest& test) {
         for (const QVariant& v : *values)
             row.addBindValue(v);
         if (!row.exec()) return fault(row.lastError());
-        if (const QSqlError e = insertCurve(c.db(), key, test.curve); e.isValid())
-            return fault(e);
+        if (const QSqlError e = insertCurve(c.db(), key, test.curve); e.isValid()) return fault(e);
         if (test.conditions)
             if (const QSqlError e = insertConditions(c.db(), key, *test.conditions); e.isValid())
                 return fault(e);
@@ -607,22 +607,35 @@ bool ResultStore::appendPage(const QueryCondition& cond, ResultRows& rows, int l
     if (!where || !QFileInfo::exists(path)) return false;
     Connection c(path);
     if (!c.isOpen()) return false;
-    // Pages follow the row key, so each starts where the last ended without counting rows
-    // again, and nothing is held open between pages.
-    SqliteStatement q(sqliteHandle(c.db()),
-                      QStringLiteral("SELECT rowid,%1 FROM %2 WHERE (%3) AND rowid > ? "
-                                     "ORDER BY rowid LIMIT ?")
-                          .arg(readableColumns(c.db(), cond.kind), tableOf(cond.kind), where->sql));
+    // Rows by test date, then by rowid; a page starts after the (date, rowid) of the last
+    // one, so no rows are counted again and nothing is held open between pages. Rows without
+    // a date come first, as SQLite sorts null. The date index keeps both the order and the
+    // start of a page from sorting the file.
+    sqlite3* handle = sqliteHandle(c.db());
+    indexTestDates(handle, cond.kind);
+    const QString date = quotedName(QString::fromUtf8(TestDateField));
+    const PagePosition& after = rows.last;
+    QString from;
+    if (after.rowid != 0)
+        from = after.date.isNull() ? QStringLiteral(" AND (%1 IS NOT NULL OR rowid > ?)").arg(date)
+                                   : QStringLiteral(" AND (%1, rowid) > (?, ?)").arg(date);
+    SqliteStatement q(handle, QStringLiteral("SELECT rowid,%1,%2 FROM %3 WHERE (%4)%5 "
+                                             "ORDER BY %1, rowid LIMIT ?")
+                                  .arg(date, readableColumns(c.db(), cond.kind), tableOf(cond.kind),
+                                       where->sql, from));
     int at = 0;
     for (const QVariant& v : where->binds)
         q.bind(++at, v);
-    q.bindInt(++at, rows.lastRowid);
+    if (after.rowid != 0) {
+        if (!after.date.isNull()) q.bind(++at, after.date);
+        q.bindInt(++at, after.rowid);
+    }
     q.bindInt(++at, limit);
     const int columns = int(rows.header.size());
     int read = 0;
     while (q.next()) {
-        rows.lastRowid = q.integer(0);
-        for (int i = 1; i <= columns; ++i)
+        rows.last = {q.value(1), q.integer(0)};
+        for (int i = 2; i <= columns + 1; ++i)
             rows.cells.append(q.value(i));
         ++read;
     }
@@ -675,9 +688,10 @@ ResultOutcome ResultStore::remove(TestKind kind, const QList<TestKey>& keys) {
             for (const QVariant& v : rowBinds)
                 row.addBindValue(v);
             QSqlQuery curve(c.db());
-            curve.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
-                              .arg(curveTable(), keyClause(c.db(), kind, QString::fromUtf8(CurveTableName),
-                                                           key, curveBinds)));
+            curve.prepare(
+                QStringLiteral("DELETE FROM %1 WHERE %2")
+                    .arg(curveTable(), keyClause(c.db(), kind, QString::fromUtf8(CurveTableName),
+                                                 key, curveBinds)));
             for (const QVariant& v : curveBinds)
                 curve.addBindValue(v);
             // Curve rows without a parameter row would keep the key taken: they go too, but
@@ -717,6 +731,14 @@ ResultOutcome ResultStore::restore(TestKind kind, qint64 deletionId) {
     AuditEntry line;
     const auto removed = removedTest(c.db(), kind, deletionId, &line);
     if (!removed) return {false, resulttext::notRestorable(), warning};
+    // Put back once: a second copy of the same deletion would bring back a test that may
+    // have been corrected and deleted again since.
+    QList<AuditEntry> undone{line};
+    QString unread;
+    findRestores(c.db(), kind, undone, &unread);
+    if (!unread.isEmpty()) return {false, resulttext::restoreFailed(path, unread), warning};
+    if (!undone.front().restoredAt.isEmpty())
+        return {false, resulttext::alreadyRestored(undone.front().restoredAt), warning};
     const TestKey key = line.key();
     if (keyTaken(c.db(), kind, key))
         return {false, resulttext::duplicateNumber(kind, key), warning};
@@ -730,14 +752,15 @@ ResultOutcome ResultStore::restore(TestKind kind, qint64 deletionId) {
     const auto curve = curveFromJson(QJsonDocument::fromJson(removed->curveJson.toUtf8()).array());
     if (const QSqlError e = insertCurve(c.db(), key, curve); e.isValid()) return fault(e);
     if (!removed->conditionsJson.isEmpty()) {
-        const RunConditions conditions = conditionsFromJson(
-            QJsonDocument::fromJson(removed->conditionsJson.toUtf8()).object());
+        const RunConditions conditions =
+            conditionsFromJson(QJsonDocument::fromJson(removed->conditionsJson.toUtf8()).object());
         if (const QSqlError e = insertConditions(c.db(), key, conditions); e.isValid())
             return fault(e);
     }
     AuditEntry entry = auditStart(kind, key);
     entry.field = QString::fromUtf8(RestoreField);
-    entry.oldValue = line.time; // the deletion it undoes
+    entry.oldValue = line.time; // when the test went, as the history shows it
+    entry.undoesDeletion = deletionId;
     if (const QSqlError e = addCorrectionEntry(c.db(), entry); e.isValid()) return fault(e);
     if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
     return {true, resulttext::restored(kind, key), warning};
@@ -794,9 +817,9 @@ ResultOutcome ResultStore::correct(TestKind kind, const TestKey& key,
         while (old.next())
             oldValues << shownValue(type, old.value(0));
         QSqlQuery q(c.db());
-        q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
-                      .arg(tableOf(kind), quotedName(entry.field),
-                           rowKeyClause(kind, now, binds = {})));
+        q.prepare(
+            QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
+                .arg(tableOf(kind), quotedName(entry.field), rowKeyClause(kind, now, binds = {})));
         q.addBindValue(t.value);
         for (const QVariant& v : binds)
             q.addBindValue(v);

@@ -24,14 +24,21 @@ struct QueryCondition {
     QString value2; // upper bound of "介于"
 };
 
+// Where a search read in pages stands. Rows come by test date (rows without one first),
+// then in the order they were stored; the last row read is kept by both.
+struct PagePosition {
+    QVariant date;    // its 测试日期 as the file holds it (null for none)
+    qint64 rowid = 0; // 0 before the first page
+};
+
 // Parameter rows as read: each cell as the file holds it (a number, a text or null), made
 // into the grid's text only when shown. The header is the table's field names.
 struct ResultRows {
     TestKind kind = TestKind::Tv;
     QStringList header;
-    QVariantList cells;   // row after row, header.size() cells each
-    qint64 lastRowid = 0; // key of the last row read: the next page starts after it
-    bool atEnd = true;    // no rows left after the last one read
+    QVariantList cells; // row after row, header.size() cells each
+    PagePosition last;  // the last row read: the next page starts after it
+    bool atEnd = true;  // no rows left after the last one read
     // Empty when rows were found; otherwise what to tell the operator.
     QString message;
 
@@ -96,7 +103,8 @@ public:
     // older program, or no such test).
     std::optional<RunConditions> conditions(TestKind kind, const TestKey& key) const;
 
-    // The parameter rows matching the condition, in the order they were stored. A value
+    // The parameter rows matching the condition, by test date, then in the order they were
+    // stored. A value
     // that the field cannot take finds nothing. An empty field matches every row.
     ResultRows query(const QueryCondition& condition) const;
     // Every parameter row of a kind.
@@ -114,8 +122,9 @@ public:
     // had no parameter row or could not be deleted.
     ResultOutcome remove(TestKind kind, const QList<TestKey>& keys);
     // Puts back the test the deletion line `deletionId` keeps (row, curve, conditions), with a
-    // history line of its own; refused while its key is taken again, and for a deletion of an
-    // older version, which kept the row only.
+    // history line of its own naming the deletion; refused while its key is taken again, when
+    // that deletion was put back before, and for a deletion of an older version, which kept
+    // the row only.
     ResultOutcome restore(TestKind kind, qint64 deletionId);
 
     // Sets one field of a stored test (of every row of its key). Nothing is written when the
@@ -135,7 +144,7 @@ public:
     // be read gives none and says why in `error` ("无法读取结果文件 …：cause").
     QList<AuditEntry> history(TestKind kind, const TestKey& key, QString* error = nullptr) const;
     // The tests deleted on the days from..to (dates as typed, e.g. 2026/12/7), each with its
-    // row; nullopt when a date is no calendar date.
+    // row and whether it was put back since; nullopt when a date is no calendar date.
     std::optional<QList<AuditEntry>> deletions(TestKind kind, const QString& from,
                                                const QString& to, QString* error = nullptr) const;
 

@@ -71,6 +71,9 @@ inline QString restoreFailed(const QString& path, const QString& cause) {
 inline QString notRestorable() {
     return QStringLiteral("这条删除记录只保存了参数，没有曲线，无法恢复！");
 }
+inline QString alreadyRestored(const QString& when) {
+    return QStringLiteral("这条删除记录已于 %1 恢复过，不能再次恢复！").arg(when);
+}
 inline QString restored(TestKind kind, const TestKey& key) {
     return QString::fromUtf8(description(kind).name) + QStringLiteral("测试编号：") +
            shownKey(key) + QStringLiteral(" 已恢复！");

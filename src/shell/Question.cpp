@@ -48,6 +48,8 @@ const char* questionName(Question id) {
         return "DeleteStoredTest";
     case Question::DeleteStoredBatch:
         return "DeleteStoredBatch";
+    case Question::RestoreDeletedTest:
+        return "RestoreDeletedTest";
     case Question::RejudgeVerdict:
         break;
     }

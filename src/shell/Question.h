@@ -27,6 +27,7 @@ enum class Question {
     // The stored tests window.
     DeleteStoredTest,
     DeleteStoredBatch,
+    RestoreDeletedTest, // 已删除记录: put the selected deletion back
     // A corrected measurement: write the verdict its record's limits now give as well.
     RejudgeVerdict,
     // The calibration window: every factor of every channel back to 1, and that undone.

@@ -1,8 +1,10 @@
 #include "app/CorrectionDialog.h"
 #include "app/QueryWindow.h"
+#include "params/StoredBoxes.h"
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
+#include "results/ResultTexts.h"
 #include "shell/ScriptedPrompter.h"
 #include "support/StoredTests.h"
 #include "support/TestStation.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -164,7 +167,8 @@ private slots:
         QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("3"));
         rig.prompter.setAnswer(Question::DeleteStoredTest, true);
         rig.click("Command2");
-        QVERIFY(!rig.store.load(TestKind::Tv, TestKey{"A2HL"}) && rig.store.load(TestKind::Tv, TestKey{"A1HL"}));
+        QVERIFY(!rig.store.load(TestKind::Tv, TestKey{"A2HL"}) &&
+                rig.store.load(TestKind::Tv, TestKey{"A1HL"}));
         QCOMPARE(rig.edit("Text4")->text(), QStringLiteral("2"));
 
         // Correction of the selected record (A5HL); refused values are the model's test.
@@ -182,12 +186,15 @@ private slots:
 
     void correctionJudgedAgainShowsInHistory() {
         Rig rig;
-        ResultStore().save(storedTest(TestKind::Tv, {{"测试编号", "T9HL"},
+        StoredTest saved = storedTest(TestKind::Tv, {{"测试编号", "T9HL"},
                                                      {"化成电压", "200"},
                                                      {"升压时间指标", "60"},
                                                      {"升压时间", "35"},
                                                      {"TV值", "210"},
-                                                     {"TV特性", "合格"}}));
+                                                     {"TV特性", "合格"}});
+        saved.conditions = RunConditions{};
+        saved.conditions->lostReplies = 3;
+        QVERIFY(ResultStore().save(saved).ok);
         rig.query(0, "测试编号", "=", "T9HL");
         rig.select(2);
         rig.click("Command5");
@@ -227,13 +234,39 @@ private slots:
         QVERIFY(rig.prompter.texts().value(0).startsWith(QStringLiteral("导出失败，无法写入文件 ") +
                                                          rig.dir.filePath("missing/c.csv") + "："));
 
-        // Deleted, it is listed with its row among the day's deletions.
+        // Deleted, it is listed with its row among the day's deletions; put back from there,
+        // it is the same test, its history says who restored it, and it cannot come twice.
+        const StoredTest before = *rig.store.load(TestKind::Tv, TestKey{"T9HL"});
         rig.prompter.setAnswer(Question::DeleteStoredTest, true);
         rig.click("Command2");
         rig.click("DeletedButton");
-        auto* deleted = child<QTableWidget>(rig.window, "deletedList");
-        QVERIFY(deleted->rowCount() == 1 && deleted->item(0, 2)->text() == "T9HL");
-        QCOMPARE(deleted->item(0, 2 + fieldIndex(TestKind::Tv, "TV特性"))->text(), "不合格");
+        QPointer<QWidget> window = child<QWidget>(rig.window, "deletedRecords");
+        auto* deleted = child<QTableWidget>(*window, "deletedList");
+        const int fields = 4; // 删除时间, 删除人, 已恢复, 可恢复
+        QVERIFY(deleted->rowCount() == 1 && deleted->item(0, fields)->text() == "T9HL");
+        QCOMPARE(deleted->item(0, fields + fieldIndex(TestKind::Tv, "TV特性"))->text(), "不合格");
+        QVERIFY(deleted->item(0, 2)->text().isEmpty() && deleted->item(0, 3)->text() == "是");
+        const StoredBox* who = startUpEntry(Box::TvOperator);
+        rig.station.settings().write(who->section, storedKey(*who, 0), QStringLiteral("赵六"));
+        rig.prompter.clear();
+        deleted->selectRow(0);
+        rig.prompter.setAnswer(Question::RestoreDeletedTest, true);
+        QTest::mouseClick(child<QPushButton>(*window, "restoreDeleted"), Qt::LeftButton);
+        QCOMPARE(rig.prompter.texts(),
+                 (S{"确定要恢复测试编号 T9HL 的记录吗？", "TV测试编号：T9HL 已恢复！"}));
+        const auto back = rig.store.load(TestKind::Tv, TestKey{"T9HL"});
+        QVERIFY(back && back->values == before.values);
+        QCOMPARE(curveToJson(back->curve), curveToJson(before.curve));
+        QCOMPARE(back->conditions->lostReplies, 3);
+        const AuditEntry restored = rig.store.history(TestKind::Tv, TestKey{"T9HL"}).back();
+        QCOMPARE((S{restored.field, restored.operatorName}), (S{"恢复记录", "赵六"}));
+        QCOMPARE(deleted->item(0, 2)->text(), restored.time);
+        rig.prompter.clear();
+        QTest::mouseClick(child<QPushButton>(*window, "restoreDeleted"), Qt::LeftButton);
+        QCOMPARE(rig.prompter.texts(), S{resulttext::alreadyRestored(restored.time)});
+        QCOMPARE(rig.query(0, "测试编号", "=", "T9HL"), S{"T9HL"});
+        QTest::keyClick(deleted, Qt::Key_Escape);
+        QVERIFY(!window || !window->isVisible());
     }
 
     // 测量条件 of the selected test, and what a test saved without them says.
