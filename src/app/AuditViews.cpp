@@ -1,7 +1,7 @@
 #include "AuditViews.h"
 
 #include "results/ResultSchema.h"
-#include "results/ResultStore.h"
+#include "results/QueryModel.h"
 #include "results/ResultTexts.h"
 #include "shell/Prompter.h"
 
@@ -69,9 +69,9 @@ HistoryDialog::HistoryDialog(const QString& testNumber, const QList<AuditEntry>&
     resize(640, 360);
 }
 
-DeletedRecordsWindow::DeletedRecordsWindow(ResultStore& store, TestKind kind, Prompter& prompter,
+DeletedRecordsWindow::DeletedRecordsWindow(QueryModel& model, TestKind kind, Prompter& prompter,
                                            QWidget* parent)
-    : QWidget(parent, Qt::Window), m_store(store), m_kind(kind), m_prompter(prompter) {
+    : QWidget(parent, Qt::Window), m_model(model), m_kind(kind), m_prompter(prompter) {
     setObjectName(QStringLiteral("deletedRecords"));
     setWindowTitle(QStringLiteral("已删除记录 - ") +
                    QString::fromUtf8(description(kind).queryItem));
@@ -114,7 +114,7 @@ DeletedRecordsWindow::DeletedRecordsWindow(ResultStore& store, TestKind kind, Pr
 
 void DeletedRecordsWindow::refresh() {
     QString error;
-    const auto entries = m_store.deletions(m_kind, m_from->text(), m_to->text(), &error);
+    const auto entries = m_model.store().deletions(m_kind, m_from->text(), m_to->text(), &error);
     if (!entries)
         return m_prompter.inform(resulttext::infoTitle(),
                                  QStringLiteral("日期格式错误！请按 2012/06/01 的格式输入日期。"));
@@ -149,7 +149,8 @@ void DeletedRecordsWindow::restoreSelected() {
             Question::RestoreDeletedTest, resulttext::infoTitle(),
             QStringLiteral("确定要恢复测试编号 %1 的记录吗？").arg(shownKey(deletion.key()))))
         return;
-    const ResultOutcome outcome = m_store.restore(m_kind, deletion.id);
+    // Signed by the name on screen, or one the operator gives now.
+    const ResultOutcome outcome = m_model.restore(m_kind, deletion.id);
     refresh();
     for (int r = 0; r < int(m_entries.size()); ++r)
         if (m_entries[r].id == deletion.id) m_list->selectRow(r);

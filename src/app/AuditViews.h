@@ -12,7 +12,7 @@ class QTableWidget;
 namespace q7rk {
 
 class Prompter;
-class ResultStore;
+class QueryModel;
 
 // "修改历史": the corrections and the deletion of one stored test, read only.
 class HistoryDialog : public QWidget {
@@ -27,7 +27,7 @@ public:
 class DeletedRecordsWindow : public QWidget {
     Q_OBJECT
 public:
-    DeletedRecordsWindow(ResultStore& store, TestKind kind, Prompter& prompter, QWidget* parent);
+    DeletedRecordsWindow(QueryModel& model, TestKind kind, Prompter& prompter, QWidget* parent);
 
     // Reads the deletions of the dates in the boxes into the list.
     void refresh();
@@ -38,7 +38,7 @@ protected:
 private:
     void restoreSelected();
 
-    ResultStore& m_store;
+    QueryModel& m_model;
     TestKind m_kind;
     Prompter& m_prompter;
     QLineEdit* m_from = nullptr;

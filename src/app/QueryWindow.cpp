@@ -488,7 +488,7 @@ void QueryWindow::showHistory() {
 }
 
 void QueryWindow::showDeletions() {
-    (new DeletedRecordsWindow(m_model.store(), kindOfItem(m_kind->currentIndex()), m_prompter,
+    (new DeletedRecordsWindow(m_model, kindOfItem(m_kind->currentIndex()), m_prompter,
                               this))
         ->show();
 }

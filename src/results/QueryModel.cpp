@@ -81,6 +81,11 @@ ResultOutcome QueryModel::deleteBatch(std::optional<int> record, const QString& 
     return removeAndRefresh(keys);
 }
 
+ResultOutcome QueryModel::restore(TestKind kind, qint64 deletionId) {
+    if (!signerReady(kind)) return {false, resulttext::noSigner()};
+    return m_store.restore(kind, deletionId);
+}
+
 ResultOutcome QueryModel::correct(std::optional<int> record, const QString& field,
                                   const QString& value) {
     if (!valid(record)) return {false, resulttext::noSelection()};

@@ -68,6 +68,8 @@ public:
     // Corrects one field of the record. The rows are not refreshed: the operator searches
     // again to see the change.
     ResultOutcome correct(std::optional<int> record, const QString& field, const QString& value);
+    // Puts back the test a deletion line of the kind's file keeps (ResultStore::restore).
+    ResultOutcome restore(TestKind kind, qint64 deletionId);
     // Several fields of the record at once (a measurement and the verdict judged again).
     ResultOutcome correct(std::optional<int> record, const QList<FieldChange>& changes);
 
@@ -77,7 +79,8 @@ private:
     }
     ResultOutcome removeAndRefresh(const QList<TestKey>& keys);
 
-    bool signerReady() const { return !m_signerReady || m_signerReady(m_condition.kind); }
+    bool signerReady() const { return signerReady(m_condition.kind); }
+    bool signerReady(TestKind kind) const { return !m_signerReady || m_signerReady(kind); }
 
     ResultStore& m_store;
     std::function<bool(TestKind)> m_signerReady;

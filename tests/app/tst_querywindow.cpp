@@ -246,8 +246,7 @@ private slots:
         QVERIFY(deleted->rowCount() == 1 && deleted->item(0, fields)->text() == "T9HL");
         QCOMPARE(deleted->item(0, fields + fieldIndex(TestKind::Tv, "TV特性"))->text(), "不合格");
         QVERIFY(deleted->item(0, 2)->text().isEmpty() && deleted->item(0, 3)->text() == "是");
-        const StoredBox* who = startUpEntry(Box::TvOperator);
-        rig.station.settings().write(who->section, storedKey(*who, 0), QStringLiteral("赵六"));
+        rig.panel.setText(0, Box::TvOperator, QStringLiteral("赵六")); // on screen now
         rig.prompter.clear();
         deleted->selectRow(0);
         rig.prompter.setAnswer(Question::RestoreDeletedTest, true);
