@@ -84,6 +84,7 @@ private:
     // On a cleared picture: time grid with its labels, axes; then the caller's titles; then
     // the value grid.
     static void drawFrame(ChartCanvas::Painter& canvas, const Frame& frame);
+    static QByteArray frameKey(const Frame& frame, QRgb titleColour, bool channelZeros);
     static void drawValueGrid(ChartCanvas::Painter& canvas, const Frame& frame);
     // Each channel's zero on the time axis of comparison chart n, in the channel's colour.
     void drawChannelZeros(ChartCanvas::Painter& canvas, int n, int plotHeight) const;
