@@ -169,6 +169,7 @@ void ChartCanvas::rescale(Scale scale,
     const qsizetype curvesAt = m_curvesAt < 0 ? drawings.size() : m_curvesAt;
     const quint8 curves = m_curveChannels;
     if (!(scale == m_scale)) {
+        m_kept = {}; // a frame of the old scale, never again of use
         m_scale = scale;
         m_font = labelFont(scale);
         m_layouts.clear();
