@@ -108,9 +108,8 @@ void ChartCanvas::markFramed(const QByteArray& key) {
     m_lastFrameKey = key;
     m_lastFrameScale = m_scale;
     m_tileColumns = (m_image.width() + TileWidth - 1) / TileWidth;
-    m_touchedTiles.assign(
-        std::size_t(m_tileColumns) * std::size_t((m_image.height() + TileHeight - 1) / TileHeight),
-        0);
+    m_tileRows = (m_image.height() + TileHeight - 1) / TileHeight;
+    m_touchedTiles.assign(std::size_t(m_tileColumns) * std::size_t(m_tileRows), 0);
     m_allTouched = false;
 }
 
@@ -150,15 +149,16 @@ bool ChartCanvas::restoreFrame(const QByteArray& key) {
 }
 
 void ChartCanvas::touch(int left, int top, int right, int bottom) {
-    if (m_allTouched) return;
-    left = std::max(left, 0);
-    top = std::max(top, 0);
-    right = std::min(right, m_image.width() - 1);
-    bottom = std::min(bottom, m_image.height() - 1);
-    if (left > right || top > bottom) return;
-    for (int row = top / TileHeight; row <= bottom / TileHeight; ++row) {
+    if (m_allTouched || right < 0 || bottom < 0) return;
+    // Tiles are whole, so clipping to the tiles clips to the picture.
+    left = std::max(left, 0) / TileWidth;
+    top = std::max(top, 0) / TileHeight;
+    right = std::min(right / TileWidth, m_tileColumns - 1);
+    bottom = std::min(bottom / TileHeight, m_tileRows - 1);
+    for (int row = top; row <= bottom; ++row) {
         quint8* tiles = m_touchedTiles.data() + std::size_t(row) * std::size_t(m_tileColumns);
-        std::fill(tiles + left / TileWidth, tiles + right / TileWidth + 1, quint8(1));
+        for (int tile = left; tile <= right; ++tile)
+            tiles[tile] = 1;
     }
 }
 
@@ -316,6 +316,8 @@ void ChartCanvas::Painter::columnRuns(std::span<const ColumnRun> runs, const QCo
     width = std::max(width, 1);
     const QRgb rgb = colour.rgb();
     m_bits = m_canvas.m_image.bits(); // the picture is not shared: no copy
+    m_size = m_canvas.m_image.size();    // read once, not per run
+    m_stride = m_canvas.m_image.bytesPerLine();
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const ColumnRun& run = runs[i];
         int top = run.top;
@@ -362,16 +364,15 @@ bool ChartCanvas::Painter::dottedStraight(QPoint from, QPoint to, QRgb colour) {
 }
 
 void ChartCanvas::Painter::fillRun(int column, int top, int bottom, QRgb colour, int width) {
-    const QImage& image = std::as_const(m_canvas.m_image); // no check for sharing per run
     const int first = -(width - 1) / 2; // the pen's pixels, as strokeThin stamps them
     const int fromRow = std::max(top + first, 0);
-    const int toRow = std::min(bottom + first + width - 1, image.height() - 1);
+    const int toRow = std::min(bottom + first + width - 1, m_size.height() - 1);
     const int fromColumn = std::max(column + first, 0);
-    const int toColumn = std::min(column + first + width - 1, image.width() - 1);
+    const int toColumn = std::min(column + first + width - 1, m_size.width() - 1);
     if (fromRow > toRow || fromColumn > toColumn) return;
     m_canvas.touch(fromColumn, fromRow, toColumn, toRow);
     uchar* bits = m_bits;
-    const qsizetype stride = image.bytesPerLine();
+    const qsizetype stride = m_stride;
     for (int y = fromRow; y <= toRow; ++y) {
         auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
         for (int x = fromColumn; x <= toColumn; ++x)

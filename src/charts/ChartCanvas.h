@@ -192,6 +192,8 @@ public:
         QPainter m_painter;
         QList<QPointF> m_pixels;
         uchar* m_bits = nullptr; // the picture's pixels, for columnRuns
+        QSize m_size;
+        qsizetype m_stride = 0;
     };
 
     const QImage& image() const { return m_image; }
@@ -240,6 +242,7 @@ private:
     Scale m_lastFrameScale;
     std::vector<quint8> m_touchedTiles; // row by row, one per tile
     int m_tileColumns = 0;
+    int m_tileRows = 0;
     bool m_allTouched = true;
     QFont m_font;
     QHash<QString, QStaticText> m_layouts; // of the texts printed so far
