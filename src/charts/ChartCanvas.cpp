@@ -5,6 +5,7 @@
 #include <QStaticText>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace q7rk {
@@ -90,6 +91,75 @@ void ChartCanvas::clear() {
     m_frameEnd = 0;
     m_curvesAt = -1;
     m_curveChannels = 0;
+    m_allTouched = true;
+}
+
+void ChartCanvas::markFramed(const QByteArray& key) {
+    m_frameEnd = m_drawings.size();
+    const bool kept = !key.isEmpty() && m_kept.key == key && m_kept.scale == m_scale &&
+                      m_kept.image.size() == m_image.size();
+    if (!kept) {
+        m_kept = {};
+        // Once is a picture, twice running a frame worth keeping (a rescale, for one, draws
+        // its frame once).
+        if (!key.isEmpty() && key == m_lastFrameKey && m_lastFrameScale == m_scale)
+            m_kept = {key, m_scale, m_image.copy(), m_drawings, m_texts};
+    }
+    m_lastFrameKey = key;
+    m_lastFrameScale = m_scale;
+    m_tileColumns = (m_image.width() + TileWidth - 1) / TileWidth;
+    m_tileRows = (m_image.height() + TileHeight - 1) / TileHeight;
+    m_touchedTiles.assign(std::size_t(m_tileColumns) * std::size_t(m_tileRows), 0);
+    m_allTouched = false;
+}
+
+bool ChartCanvas::restoreFrame(const QByteArray& key) {
+    if (key.isEmpty() || m_allTouched || m_kept.key != key || !(m_kept.scale == m_scale) ||
+        m_kept.image.size() != m_image.size())
+        return false;
+    const qsizetype stride = m_image.bytesPerLine();
+    const qsizetype keptStride = m_kept.image.bytesPerLine();
+    uchar* bits = m_image.bits();
+    const uchar* kept = m_kept.image.constBits();
+    const int width = m_image.width();
+    const int height = m_image.height();
+    for (std::size_t tile = 0; tile < m_touchedTiles.size();) {
+        if (m_touchedTiles[tile] == 0) {
+            ++tile;
+            continue;
+        }
+        // A run of touched tiles along a row of tiles goes back row by row.
+        const int tileRow = int(tile / std::size_t(m_tileColumns));
+        const int first = int(tile % std::size_t(m_tileColumns));
+        int end = first;
+        while (end < m_tileColumns && m_touchedTiles[tile + std::size_t(end - first)] != 0)
+            m_touchedTiles[tile + std::size_t(end++ - first)] = 0;
+        tile += std::size_t(end - first);
+        const int left = first * TileWidth;
+        const std::size_t bytes = std::size_t(std::min(end * TileWidth, width) - left) * 4;
+        for (int y = tileRow * TileHeight; y < std::min((tileRow + 1) * TileHeight, height); ++y)
+            std::memcpy(bits + y * stride + left * 4, kept + y * keptStride + left * 4, bytes);
+    }
+    m_drawings = m_kept.drawings;
+    m_texts = m_kept.texts;
+    m_frameEnd = m_drawings.size();
+    m_curvesAt = -1;
+    m_curveChannels = 0;
+    return true;
+}
+
+void ChartCanvas::touch(int left, int top, int right, int bottom) {
+    if (m_allTouched || right < 0 || bottom < 0) return;
+    // Tiles are whole, so clipping to the tiles clips to the picture.
+    left = std::max(left, 0) / TileWidth;
+    top = std::max(top, 0) / TileHeight;
+    right = std::min(right / TileWidth, m_tileColumns - 1);
+    bottom = std::min(bottom / TileHeight, m_tileRows - 1);
+    for (int row = top; row <= bottom; ++row) {
+        quint8* tiles = m_touchedTiles.data() + std::size_t(row) * std::size_t(m_tileColumns);
+        for (int tile = left; tile <= right; ++tile)
+            tiles[tile] = 1;
+    }
 }
 
 void ChartCanvas::rescale(Scale scale,
@@ -99,6 +169,7 @@ void ChartCanvas::rescale(Scale scale,
     const qsizetype curvesAt = m_curvesAt < 0 ? drawings.size() : m_curvesAt;
     const quint8 curves = m_curveChannels;
     if (!(scale == m_scale)) {
+        m_kept = {}; // a frame of the old scale, never again of use
         m_scale = scale;
         m_font = labelFont(scale);
         m_layouts.clear();
@@ -201,6 +272,13 @@ void ChartCanvas::Painter::line(QPointF fromTwips, QPointF toTwips, const QColor
     remember(Drawing::Line, {fromTwips, toTwips}, colour, width, style);
     if (!m_painter.isActive() || !finitePoint(fromTwips) || !finitePoint(toTwips)) return;
     width = std::max(width, 1);
+    {
+        const QPoint a = m_canvas.pixelOf(fromTwips);
+        const QPoint b = m_canvas.pixelOf(toTwips);
+        const int margin = width + 1; // the pen's reach and its square caps
+        m_canvas.touch(std::min(a.x(), b.x()) - margin, std::min(a.y(), b.y()) - margin,
+                       std::max(a.x(), b.x()) + margin, std::max(a.y(), b.y()) + margin);
+    }
     if (width == 1 && style == Qt::DotLine &&
         dottedStraight(m_canvas.pixelOf(fromTwips), m_canvas.pixelOf(toTwips), colour.rgb()))
         return;
@@ -238,6 +316,8 @@ void ChartCanvas::Painter::columnRuns(std::span<const ColumnRun> runs, const QCo
     width = std::max(width, 1);
     const QRgb rgb = colour.rgb();
     m_bits = m_canvas.m_image.bits(); // the picture is not shared: no copy
+    m_size = m_canvas.m_image.size();    // read once, not per run
+    m_stride = m_canvas.m_image.bytesPerLine();
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const ColumnRun& run = runs[i];
         int top = run.top;
@@ -284,15 +364,15 @@ bool ChartCanvas::Painter::dottedStraight(QPoint from, QPoint to, QRgb colour) {
 }
 
 void ChartCanvas::Painter::fillRun(int column, int top, int bottom, QRgb colour, int width) {
-    const QImage& image = std::as_const(m_canvas.m_image); // no check for sharing per run
     const int first = -(width - 1) / 2; // the pen's pixels, as strokeThin stamps them
     const int fromRow = std::max(top + first, 0);
-    const int toRow = std::min(bottom + first + width - 1, image.height() - 1);
+    const int toRow = std::min(bottom + first + width - 1, m_size.height() - 1);
     const int fromColumn = std::max(column + first, 0);
-    const int toColumn = std::min(column + first + width - 1, image.width() - 1);
+    const int toColumn = std::min(column + first + width - 1, m_size.width() - 1);
     if (fromRow > toRow || fromColumn > toColumn) return;
+    m_canvas.touch(fromColumn, fromRow, toColumn, toRow);
     uchar* bits = m_bits;
-    const qsizetype stride = image.bytesPerLine();
+    const qsizetype stride = m_stride;
     for (int y = fromRow; y <= toRow; ++y) {
         auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
         for (int x = fromColumn; x <= toColumn; ++x)
@@ -307,6 +387,19 @@ void ChartCanvas::Painter::fillRun(int column, int top, int bottom, QRgb colour,
 void ChartCanvas::Painter::strokeThin(const QList<QPointF>& pixels, const QColor& colour, int width,
                                       Qt::PenStyle style) {
     if (pixels.isEmpty()) return;
+    double left = pixels.front().x();
+    double right = left;
+    double top = pixels.front().y();
+    double bottom = top;
+    for (const QPointF& p : pixels) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    const int margin = width + 1;
+    m_canvas.touch(int(std::floor(left)) - margin, int(std::floor(top)) - margin,
+                   int(std::ceil(right)) + margin, int(std::ceil(bottom)) + margin);
     setPen(colour, 1, style);
     const int first = -(width - 1) / 2;
     for (int dy = first; dy < first + width; ++dy) {
@@ -336,6 +429,12 @@ void ChartCanvas::Painter::text(QPointF atTwips, const QString& text, const QCol
         laidOut.prepare(QTransform(), m_canvas.m_font);
         layout = m_canvas.m_layouts.insert(text, laidOut);
     }
+    // Glyphs may reach past the laid-out box: a margin of a line's height all round.
+    const QSizeF box = layout->size();
+    const int margin = std::max(m_canvas.m_font.pixelSize(), 1);
+    m_canvas.touch(topLeft.x() - margin, topLeft.y() - margin,
+                   topLeft.x() + int(std::ceil(box.width())) + margin,
+                   topLeft.y() + int(std::ceil(box.height())) + margin);
     m_painter.drawStaticText(topLeft, *layout);
 }
 

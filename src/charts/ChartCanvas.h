@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QHash>
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace q7rk {
 
@@ -81,8 +83,14 @@ public:
     // Fills the picture with the background colour and forgets the printed texts and what
     // was drawn.
     void clear();
-    // The frame is complete: what is drawn from here on is no part of it.
-    void markFramed() { m_frameEnd = m_drawings.size(); }
+    // The frame is complete: what is drawn from here on is no part of it. `key` names what
+    // the frame was drawn from (besides the scale): a frame drawn twice running under one
+    // key is kept, so that framing again under it costs only the pixels drawn since.
+    void markFramed(const QByteArray& key = {});
+    // Instead of clearing and framing: the kept frame of this key, at the picture's scale,
+    // put back where anything was drawn since it was framed, with its texts and drawings;
+    // false (and nothing changed) when there is none.
+    bool restoreFrame(const QByteArray& key);
 
     // The picture at another scale: cleared, then what it remembers drawn again, with the
     // curves of the sample store (`drawCurves`, given the channels whose curves the picture
@@ -184,10 +192,16 @@ public:
         QPainter m_painter;
         QList<QPointF> m_pixels;
         uchar* m_bits = nullptr; // the picture's pixels, for columnRuns
+        QSize m_size;
+        qsizetype m_stride = 0;
     };
 
     const QImage& image() const { return m_image; }
-    QImage& image() { return m_image; }
+    // Whoever may write the picture directly spoils the kept frame's bookkeeping.
+    QImage& image() {
+        m_allTouched = true;
+        return m_image;
+    }
 
     const QList<PrintedText>& printedTexts() const { return m_texts; }
     // The texts printed with their cursor at exactly this place, in order.
@@ -198,6 +212,11 @@ public:
     static QFont labelFont(Scale scale = {});
 
 private:
+    // Pixels left to right, top to bottom (inclusive, clipped to the picture) drawn after
+    // the frame: tiles of TileWidth × TileHeight pixels are put back from the kept frame.
+    void touch(int left, int top, int right, int bottom);
+    static constexpr int TileWidth = 64;
+    static constexpr int TileHeight = 8;
     void replay(std::span<const Drawing> drawings, const std::function<double(int)>& shiftX);
 
     int m_width;
@@ -210,6 +229,21 @@ private:
     qsizetype m_frameEnd = 0;
     qsizetype m_curvesAt = -1; // where the sample-store curves came in among the drawings
     quint8 m_curveChannels = 0;
+    // The frame last drawn twice running under one key, and what was drawn on it since.
+    struct KeptFrame {
+        QByteArray key;
+        Scale scale;
+        QImage image;
+        QList<Drawing> drawings;
+        QList<PrintedText> texts;
+    };
+    KeptFrame m_kept;
+    QByteArray m_lastFrameKey;
+    Scale m_lastFrameScale;
+    std::vector<quint8> m_touchedTiles; // row by row, one per tile
+    int m_tileColumns = 0;
+    int m_tileRows = 0;
+    bool m_allTouched = true;
     QFont m_font;
     QHash<QString, QStaticText> m_layouts; // of the texts printed so far
 };

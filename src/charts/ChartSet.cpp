@@ -114,9 +114,27 @@ void ChartSet::drawFrame(ChartCanvas::Painter& canvas, const Frame& f) {
     canvas.line(QPointF(AxisX, h), QPointF(f.gridRight, h), AxisRed, 2);
 }
 
+// Everything a frame is drawn from; with the chart's scale it decides every pixel.
+QByteArray ChartSet::frameKey(const Frame& f, QRgb titleColour, bool channelZeros) {
+    QByteArray key;
+    const auto add = [&key](auto value) {
+        key.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    add(f.plotHeight);
+    add(f.gridRight);
+    add(f.lastTimeLine);
+    add(f.secondsUnit);
+    add(f.timeScale);
+    add(f.referenceVoltage);
+    add(f.voltageDivisor);
+    add(f.milliampsPerLine);
+    add(f.rightLabelX);
+    add(titleColour);
+    add(channelZeros);
+    return key;
+}
+
 void ChartSet::frameChannelChart(int k) {
-    channelChart(k).clear();
-    ChartCanvas::Painter canvas(channelChart(k));
     const Frame frame{.plotHeight = ChannelPlotHeight,
                       .gridRight = ChannelGridRight,
                       .lastTimeLine = 11,
@@ -126,22 +144,27 @@ void ChartSet::frameChannelChart(int k) {
                       .voltageDivisor = 20,
                       .milliampsPerLine = 2,
                       .rightLabelX = 4350};
+    const QColor titleColour = colourFromStored(m_channels.currentColour[k]);
+    const QByteArray key = frameKey(frame, titleColour.rgb(), false);
+    if (channelChart(k).restoreFrame(key)) {
+        emit channelChartChanged(k);
+        return;
+    }
+    channelChart(k).clear();
+    ChartCanvas::Painter canvas(channelChart(k));
     drawFrame(canvas, frame);
 
     canvas.text(QPointF(400, 150), QStringLiteral("电压"), AxisRed);
-    const QColor titleColour = colourFromStored(m_channels.currentColour[k]);
     canvas.text(QPointF(4000, 150), QStringLiteral("电流-mA"), titleColour);
     canvas.text(QPointF(4450, 3450), QStringLiteral("秒"), titleColour);
 
     drawValueGrid(canvas, frame);
     canvas.end();
-    channelChart(k).markFramed();
+    channelChart(k).markFramed(key);
     emit channelChartChanged(k);
 }
 
 void ChartSet::frameGroupChart(int n) {
-    groupChart(n).clear();
-    ChartCanvas::Painter canvas(groupChart(n));
     const int h = groupPlotHeight(n);
     const bool all = n == AllChart;
     const double vref = groupReferenceVoltage(n);
@@ -154,12 +177,19 @@ void ChartSet::frameGroupChart(int n) {
                       .voltageDivisor = all ? 40 : 20,
                       .milliampsPerLine = all ? 1 : 2,
                       .rightLabelX = 12800};
+    const QByteArray key = frameKey(frame, 0, !m_alignedStarts);
+    if (groupChart(n).restoreFrame(key)) {
+        emit groupChartChanged(n);
+        return;
+    }
+    groupChart(n).clear();
+    ChartCanvas::Painter canvas(groupChart(n));
     drawFrame(canvas, frame);
     canvas.text(QPointF(12800, h - 150), QStringLiteral("秒"), AxisRed);
     drawValueGrid(canvas, frame);
     if (!m_alignedStarts) drawChannelZeros(canvas, n, h);
     canvas.end();
-    groupChart(n).markFramed();
+    groupChart(n).markFramed(key);
     emit groupChartChanged(n);
 }
 

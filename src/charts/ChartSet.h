@@ -16,8 +16,9 @@ class SettingsStore;
 // The nine charts of the main window: TV(0..5), one per channel (tab "1-6通道测试图"),
 // and TV16(0..2), the comparison charts of channels 1-3, 4-6 and 1-6. Framing (`frameChannelChart`,
 // `frameGroupChart`) clears a chart and draws its grid, axes, labels and titles from the current
-// time scales and reference voltages; the four scale commands change the time scales and store
-// them.
+// time scales and reference voltages, or, when nothing of that changed, puts back the frame the
+// chart keeps (see ChartCanvas::restoreFrame); the four scale commands change the time scales
+// and store them.
 class ChartSet : public QObject {
     Q_OBJECT
 public:
@@ -84,6 +85,7 @@ private:
     // On a cleared picture: time grid with its labels, axes; then the caller's titles; then
     // the value grid.
     static void drawFrame(ChartCanvas::Painter& canvas, const Frame& frame);
+    static QByteArray frameKey(const Frame& frame, QRgb titleColour, bool channelZeros);
     static void drawValueGrid(ChartCanvas::Painter& canvas, const Frame& frame);
     // Each channel's zero on the time axis of comparison chart n, in the channel's colour.
     void drawChannelZeros(ChartCanvas::Painter& canvas, int n, int plotHeight) const;

@@ -333,6 +333,53 @@ private slots:
         QVERIFY(drawn(true) == drawn(false));
     }
 
+    // Framing again under the same scales puts back the kept frame where curves, marks and
+    // labels were drawn: the picture is the frame drawn afresh, pixel for pixel, with its
+    // texts, and the curves drawn on it again look as before.
+    void framedAgainFromTheKeptFrame() {
+        const ChartSet& charts = m_r->charts; // writing through image() spoils the kept frame
+        m_r->channels.showCurrentCurve = true;
+        m_r->plotter.setChannelChartScale(0, {7.5, 10});
+        m_r->plotter.setGroupChartScale(2, {8.14, 8.85});
+        for (int n = 1; n <= 300; ++n) {
+            m_r->samples.set(0, n, float(150 + 40 * std::sin(n * 0.1)), float(5 + 3 * std::cos(n * 0.2)));
+            m_r->plotter.plot(0, n, m_r->samples.current(0, n));
+        }
+        const auto frame = [&] {
+            m_r->charts.frameChannelChart(0);
+            m_r->charts.frameGroupChart(2);
+            return std::pair(charts.channelChart(0).image(), charts.groupChart(2).image());
+        };
+        const auto redraw = [&] {
+            const auto framed = frame();
+            m_r->plotter.redrawChannelCurves(0);
+            m_r->plotter.redrawComparisonCurves(2);
+            m_r->plotter.markPointLine(0, 250, QStringLiteral("C点"));
+            // Above the curves, each in tiles of its own.
+            ChartCanvas::Painter painter(m_r->charts.channelChart(0));
+            painter.text(QPointF(2000, 400), QStringLiteral("远"), Qt::black);
+            const ChartCanvas::ColumnRun runs[] = {{400, 60, 60, 70, 70}, {401, 70, 62, 70, 62}};
+            painter.columnRuns(runs, Blue, 2);
+            painter.end();
+            return std::pair(framed,
+                             std::pair(charts.channelChart(0).image(), charts.groupChart(2).image()));
+        };
+        const auto first = redraw();
+        const auto second = redraw(); // the frame drawn twice running is kept
+        const auto third = redraw();  // and put back
+        QVERIFY(third.first == first.first);
+        QVERIFY(third.second == first.second);
+        QVERIFY(first.second.first != first.first.first); // curves and marks were drawn
+        const ChartCanvas& tv = charts.channelChart(0);
+        QCOMPARE(tv.textsAt(QPointF(m_r->plotter.channelX(0, 250), m_r->plotter.channelY(0))),
+                 QStringList{QStringLiteral("C点")});
+        QCOMPARE(tv.textsAt(QPointF(50, 3200)), QStringList{"30"});
+        // A new reference voltage is another frame.
+        m_r->panel.setText(0, Box::FormationVoltage, QStringLiteral("100"));
+        frame();
+        QCOMPARE(tv.textsAt(QPointF(50, 3200)), QStringList{"15"});
+    }
+
     void marksPrintTheirLabels() {
         m_r->samples.set(0, 10, 150, 0);
         m_r->plotter.plot(0, 10, 0);
