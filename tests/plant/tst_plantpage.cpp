@@ -142,6 +142,44 @@ private slots:
         QVERIFY(!station.save());
     }
 
+    // The same foil after boiling, under the same numbers: stored beside the tests before
+    // boiling, and its pieces are 1'-3' of the same serial.
+    void theSameFoilAfterBoiling() {
+        Station& station = m_bench->station;
+        QFETCH_GLOBAL(bool, postgres);
+        if (postgres || station.tests().state(0) != TestState::Stored)
+            QSKIP("the foil is boiled once, with the first back end");
+        testing::SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", "20"}), qPrintable(sim.error()));
+        if (station.ethernetLink().state() != EthernetLink::Closed) // the first simulator's
+            station.perform(Command::ToggleEthernet);
+        QTRY_VERIFY(station.ethernetLink().state() == EthernetLink::Closed);
+        QVERIFY(m_bench->connectTcp(sim.port()));
+        PanelModel& panel = m_bench->panel;
+        panel.clickOption(Option::AfterBoiling, 0);
+        panel.type(0, Box::DelayTime, "20");
+        panel.leave(0, Box::DelayTime);
+        QSignalSpy ended(&station.run(), &RunController::runEnded);
+        station.perform(Command::RunChannels123);
+        QVERIFY(ended.wait(60000));
+        m_bench->prompter.clear();
+        QVERIFY(station.save());
+        QCOMPARE(station.plant().lastUpload().uploaded, QList<int>({4, 5, 6}));
+        QVERIFY(m_bench->prompter.texts().contains(
+            QString::fromUtf8("第1'片数据是否保存?（卷号 T7A）")));
+        const ResultStore results(QDir::currentPath());
+        for (const bool after : {false, true})
+            QVERIFY(results.load(TestKind::Tv, TestKey{Serial + "HM", after}));
+        const auto opened = FoilRecords(m_server.source).open(Serial);
+        QList<int> curves;
+        for (const StoredCurve& c : opened.value.curves)
+            curves << c.curveNumber;
+        QCOMPARE(curves, QList<int>({4, 5, 6})); // the plant was emptied for this test
+        panel.clickOption(Option::BeforeBoiling, 0);
+        panel.type(0, Box::DelayTime, "20");
+        panel.leave(0, Box::DelayTime);
+    }
+
     void uploadsThePiecesOfARun() {
         const SampleStore& samples = m_bench->station.samples();
         PanelModel& panel = m_bench->panel;
