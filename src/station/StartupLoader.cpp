@@ -116,8 +116,10 @@ void StartupLoader::load() {
         m_panel.setParamLinked(k, !m_panel.option(Option::NotLinked, groupOf(k)));
     // The boiling preset ran while the channels were loaded one by one; a channel loaded
     // after it kept its stored delay. Once all are loaded it applies to every one of them,
-    // so the pieces of one foil are judged after the same delay.
-    for (int g = 0; g < GroupCount; ++g)
+    // so the pieces of one foil are judged after the same delay. A preset reaches channels 1-3
+    // whichever group's frame runs it: channels 1-3 take the delay of their own group's option,
+    // which therefore runs last (a foil after boiling is not given 4-6's 水煮前 180 s).
+    for (int g = GroupCount - 1; g >= 0; --g)
         for (Option o : {Option::BeforeBoiling, Option::AfterBoiling})
             if (m_panel.option(o, g)) m_panel.clickOption(o, g);
     for (int i = 0; i < ChannelCount; ++i)

@@ -128,6 +128,14 @@ private slots:
         QVERIFY(!p.panel.paramLinked(0) && p.panel.paramLinked(3));
     }
 
+    // A foil after boiling keeps its 60 s at start-up, whatever group 4-6's option says.
+    void afterBoilingDelayAtStartUp() {
+        TestStation p(canshu({{"option1(0)", "False"}, {"option2(0)", "True"}}));
+        p.controller.startUp();
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(p.panel.text(k, DelayTime), QString("60"));
+    }
+
     // A before-boiling record shown in channel 1 of an after-boiling group: the start puts back
     // the option and every delay, keeps what the operator typed since, and a linked group
     // whose values still differ is named.
