@@ -82,7 +82,12 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     placeOnScreen();
 }
 
-MainWindow::~MainWindow() = default;
+// The query and trend windows go while the main window is still whole: closing a window that
+// is being torn down with its parent asks its grid for sizes the parent can no longer give.
+MainWindow::~MainWindow() {
+    delete m_query.data();
+    delete m_trend.data();
+}
 
 void MainWindow::buildTabs() {
     m_tabs = new QTabWidget(this);

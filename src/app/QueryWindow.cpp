@@ -162,7 +162,11 @@ QueryWindow::QueryWindow(QueryModel& model, Prompter& prompter, QWidget* parent)
     resize(980, 640);
 }
 
-QueryWindow::~QueryWindow() = default;
+// The grid lets go of its model first: a header asked for its size while the window closes
+// must not read rows that are going.
+QueryWindow::~QueryWindow() {
+    m_grid->setModel(nullptr);
+}
 
 QString QueryWindow::operatingHelp() {
     return QStringList{
