@@ -32,7 +32,7 @@ bool MessageBoxPrompter::ask(QuestionKey, const QString& title, const QString& t
 }
 
 std::optional<QString> MessageBoxPrompter::askText(QuestionKey, const QString& title,
-                                                  const QString& label) {
+                                                   const QString& label) {
     bool ok = false;
     const QString text =
         QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, QString(), &ok);

@@ -492,8 +492,7 @@ void QueryWindow::showHistory() {
 }
 
 void QueryWindow::showDeletions() {
-    (new DeletedRecordsWindow(m_model, kindOfItem(m_kind->currentIndex()), m_prompter,
-                              this))
+    (new DeletedRecordsWindow(m_model, kindOfItem(m_kind->currentIndex()), m_prompter, this))
         ->show();
 }
 

@@ -76,9 +76,8 @@ QString testNumberOf(const PanelModel& panel, int channel) {
 
 TestKey testKeyOf(const PanelModel& panel, int channel) {
     const TestKind kind = panel.channels().kind(channel);
-    return {testNumberOf(panel, channel),
-            description(kind).storesBoilingMarks &&
-                panel.option(Option::AfterBoiling, groupOf(channel))};
+    return {testNumberOf(panel, channel), description(kind).storesBoilingMarks &&
+                                              panel.option(Option::AfterBoiling, groupOf(channel))};
 }
 
 std::optional<SplitTestNumber> splitTestNumber(const QString& whole) {

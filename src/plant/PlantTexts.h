@@ -30,7 +30,9 @@ inline QString piecesSaved() {
 }
 // Which foil gets the piece.
 inline QString uploadQuestion(int curveNumber, const QString& serial) {
-    return QStringLiteral("第%1片数据是否保存?（卷号 %2）").arg(pieceLabel(curveNumber)).arg(serial);
+    return QStringLiteral("第%1片数据是否保存?（卷号 %2）")
+        .arg(pieceLabel(curveNumber))
+        .arg(serial);
 }
 // The one question for all pieces of a group, "1、2、3".
 inline QString uploadPiecesQuestion(const QString& pieceLabels, const QString& serial) {
@@ -43,7 +45,9 @@ inline QString noFoilAnywhere(const QString& serial) {
         .arg(serial);
 }
 inline QString curveSaved(int curveNumber, const QString& serial) {
-    return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）").arg(pieceLabel(curveNumber)).arg(serial);
+    return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）")
+        .arg(pieceLabel(curveNumber))
+        .arg(serial);
 }
 // Every piece of a group asked about at once went.
 inline QString curvesSaved(const QString& pieceLabels, const QString& serial) {

@@ -98,17 +98,16 @@ QSqlError createConditionsTable(const QSqlDatabase& db) {
     return {};
 }
 
-QSqlError insertConditions(const QSqlDatabase& db, const TestKey& testKey,
-                           const RunConditions& c) {
+QSqlError insertConditions(const QSqlDatabase& db, const TestKey& testKey, const RunConditions& c) {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2,%3,%4) VALUES (?,?%5)")
                   .arg(table(), key(), quoted(QString::fromUtf8(BoilingColumn)),
                        columns().join(QLatin1Char(',')),
                        QStringLiteral(",?").repeated(qsizetype(Columns.size()))));
     for (const QVariant& v :
-         {QVariant(testKey.number), QVariant(int(testKey.afterBoiling)), QVariant(c.voltageAdjust), QVariant(c.currentAdjust),
-          QVariant(c.voltageControl), QVariant(c.currentControl), QVariant(c.link),
-          QVariant(c.version), QVariant(c.polls), QVariant(c.lostReplies),
+         {QVariant(testKey.number), QVariant(int(testKey.afterBoiling)), QVariant(c.voltageAdjust),
+          QVariant(c.currentAdjust), QVariant(c.voltageControl), QVariant(c.currentControl),
+          QVariant(c.link), QVariant(c.version), QVariant(c.polls), QVariant(c.lostReplies),
           QVariant(c.rejectedFrames), timeValue(c.started), timeValue(c.ended),
           QVariant(c.lateSamples)})
         q.addBindValue(v);

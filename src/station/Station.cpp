@@ -35,7 +35,8 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
       m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
             m_activeLink, timing),
-      m_report(m_panel, m_charts, m_plotter, m_samples, m_settings), m_calibration(m_channels, m_settings) {
+      m_report(m_panel, m_charts, m_plotter, m_samples, m_settings),
+      m_calibration(m_channels, m_settings) {
     m_run.setNewTestReset([this] {
         newTestReset();
         // Only a start of channels 1-3 begins a new foil's pieces.
@@ -84,9 +85,8 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_calibration.setOperatorSource(
         [this] { return m_panel.text(0, description(m_channels.kind(0)).operatorBox); });
     // A number is taken once the kind's result file holds a test under it.
-    m_run.setDuplicateCheck([this](TestKind kind, const TestKey& key) {
-        return m_results.checkTestTable(kind, key);
-    });
+    m_run.setDuplicateCheck(
+        [this](TestKind kind, const TestKey& key) { return m_results.checkTestTable(kind, key); });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     connect(&m_run, &RunController::runStarted, this, [this] {
         holdChannels();
@@ -161,8 +161,10 @@ void Station::recall(int k, const QString& testNumber) {
 QString Station::recalledCaption(int k) const {
     QString caption = QStringLiteral("记录 ") + m_tests[k].recalledNumber;
     if (!description(m_channels.kind(k)).storesBoilingMarks) return caption;
-    if (m_panel.option(Option::BeforeBoiling, groupOf(k))) return caption + QStringLiteral(" 水煮前");
-    if (m_panel.option(Option::AfterBoiling, groupOf(k))) return caption + QStringLiteral(" 水煮后");
+    if (m_panel.option(Option::BeforeBoiling, groupOf(k)))
+        return caption + QStringLiteral(" 水煮前");
+    if (m_panel.option(Option::AfterBoiling, groupOf(k)))
+        return caption + QStringLiteral(" 水煮后");
     return caption;
 }
 

@@ -289,8 +289,8 @@ private slots:
         p.controller.perform(Command::RunChannel1);
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > 3, 5000);
         QVERIFY(p.shell.recalledTest(0).isEmpty()); // the live run took the chart
-        QVERIFY(p.prompter.texts().join('|').contains(
-            QString::fromUtf8("您确定要开始运行吗？\n（已恢复显示记录之前设定的测试参数）\n第1路")));
+        QVERIFY(p.prompter.texts().join('|').contains(QString::fromUtf8(
+            "您确定要开始运行吗？\n（已恢复显示记录之前设定的测试参数）\n第1路")));
         QSignalSpy quit(&p.station, &Station::quitRequested);
         QVERIFY(!p.station.mayQuit());
         QVERIFY(quit.wait(5000));
@@ -417,7 +417,8 @@ private slots:
         QCOMPARE(quitsWhileAsked, 0);
         QCOMPARE(SimulatorProcess::afterLastPoll(log), QStringList({"11", "11"}));
         QCOMPARE(p.station.tests().inState(TestState::Stored), QList<int>{0});
-        const auto stored = p.station.results().load(TestKind::Tv, TestKey{testNumberOf(p.panel, 0)});
+        const auto stored =
+            p.station.results().load(TestKind::Tv, TestKey{testNumberOf(p.panel, 0)});
         QVERIFY(stored);
         // Its curve ends at its verdict (rise plus delay), though the run went on for 2 and 3.
         const int own = int(p.panel.number(0, Box::RiseTime)) + 5;

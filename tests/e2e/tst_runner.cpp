@@ -102,7 +102,8 @@ QString tvSettings(const QTemporaryDir& dir, const QString& name = "tv.ini",
 // boxes the stored-test display writes back.
 void checkStored(const QString& workdir, q7rk::TestKind kind, const QJsonObject& ch,
                  const QList<std::pair<const char*, const char*>>& fieldBoxes) {
-    const auto stored = q7rk::ResultStore(workdir).load(kind, q7rk::TestKey{ch.value("testNumber").toString()});
+    const auto stored =
+        q7rk::ResultStore(workdir).load(kind, q7rk::TestKey{ch.value("testNumber").toString()});
     QVERIFY2(stored, qPrintable(ch.value("testNumber").toString()));
     const QList<double> v = volts(ch);
     QCOMPARE(int(stored->curve.size()), v.size());
@@ -358,9 +359,9 @@ private slots:
         QCOMPARE(number(none, "Text30"), 0.0);
         checkStored(m_dir.filePath("djy"), q7rk::TestKind::Electrolyte, none,
                     {{"火花时间1", "Text30"}, {"设定电压", "Text18"}});
-        const auto stored =
-            q7rk::ResultStore(m_dir.filePath("djy"))
-                .load(q7rk::TestKind::Electrolyte, q7rk::TestKey{none.value("testNumber").toString()});
+        const auto stored = q7rk::ResultStore(m_dir.filePath("djy"))
+                                .load(q7rk::TestKind::Electrolyte,
+                                      q7rk::TestKey{none.value("testNumber").toString()});
         QVERIFY(stored);
         QCOMPARE(stored->value(QString::fromUtf8("判定结果")), QString::fromUtf8("合格"));
 

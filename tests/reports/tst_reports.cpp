@@ -321,9 +321,11 @@ private slots:
         r.panel.setText(0, Box::DelayTime, QStringLiteral("5"));
         const ReportPrinter& report = r.station.report();
         const QStringList recalled = report.blockLines(0), live = report.blockLines(1);
-        for (const char* line : {"延迟时间：5S", "TV值：201.3V", "测试编号：T1HL", "水煮状态：水煮后"})
+        for (const char* line :
+             {"延迟时间：5S", "TV值：201.3V", "测试编号：T1HL", "水煮状态：水煮后"})
             QVERIFY2(recalled.contains(QString::fromUtf8(line)), line);
-        for (const char* line : {"延迟时间：180S", "TV值：312.5V", "测试编号：A2TM", "水煮状态：水煮前"})
+        for (const char* line :
+             {"延迟时间：180S", "TV值：312.5V", "测试编号：A2TM", "水煮状态：水煮前"})
             QVERIFY2(live.contains(QString::fromUtf8(line)), line);
         QCOMPARE(report.originMark(0), QStringLiteral("（历史记录）"));
         QCOMPARE(report.originMark(1), QString());
@@ -356,7 +358,8 @@ private slots:
         r.prompter.setAnswer(Question::LocateMergedReport, true);
         r.prompter.queueFileName(program);
         r.station.perform(Command::MergedReport);
-        QVERIFY(r.prompter.texts().first().contains(QStringLiteral("现在指定合并报表程序的位置吗")));
+        QVERIFY(
+            r.prompter.texts().first().contains(QStringLiteral("现在指定合并报表程序的位置吗")));
         QCOMPARE(r.station.settings().read(QStringLiteral("canshu"), QStringLiteral("hbbbProgram")),
                  program);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(folder).filePath("started")), 10000);

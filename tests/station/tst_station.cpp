@@ -3,11 +3,11 @@
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "plant/PlantPage.h"
+#include "results/PanelRecord.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
-#include "results/PanelRecord.h"
 #include "station/ParametersBeforeDisplay.h"
 #include "station/Station.h"
 #include "support/SimulatorProcess.h"
@@ -148,8 +148,10 @@ private slots:
         ParametersBeforeDisplay kept;
         kept.beforeDisplay(p.panel);
         StoredTest old = recordOfChannel(p.panel, p.station.samples(), 0, 0);
-        for (const auto& [field, value] :
-             {std::pair{"测试编号", "OLDHL"}, {"延迟时间", "180"}, {"水煮前", "True"}, {"水煮后", "False"}})
+        for (const auto& [field, value] : {std::pair{"测试编号", "OLDHL"},
+                                           {"延迟时间", "180"},
+                                           {"水煮前", "True"},
+                                           {"水煮后", "False"}})
             old.setValue(QString::fromUtf8(field), QString::fromUtf8(value));
         showStoredTest(p.panel, 0, old);
         kept.afterDisplay(p.panel);
@@ -159,7 +161,8 @@ private slots:
                                    "请核对后再开始测试。"));
         p.panel.setText(0, SamplePosition, "TL"); // the operator's own entry after the display
         QVERIFY(kept.restore(p.panel, 0, 2));
-        QVERIFY(p.panel.option(Option::AfterBoiling, 0) && !p.panel.option(Option::BeforeBoiling, 0));
+        QVERIFY(p.panel.option(Option::AfterBoiling, 0) &&
+                !p.panel.option(Option::BeforeBoiling, 0));
         QCOMPARE((QStringList{p.panel.text(0, DelayTime), p.panel.text(0, TvTestNumber),
                               p.panel.text(0, SamplePosition)}),
                  (QStringList{"60", "R1", "TL"}));
