@@ -676,11 +676,12 @@ ResultOutcome ResultStore::remove(TestKind kind, const QList<TestKey>& keys) {
     QString warning;
     int rows = 0;
     const AuditEntry who = auditStart(kind, {});
+    bool prepared = false; // the file's layout, once one deletion committed with it
     for (const TestKey& key : keys) {
         bool done = false;
         QSqlError schema;
         if (c.isOpen() && !c.begin().isValid()) {
-            warning = prepareForWriting(c.db(), kind, path, &schema);
+            if (!prepared) warning = prepareForWriting(c.db(), kind, path, &schema);
             QVariantList rowBinds, curveBinds;
             QSqlQuery row(c.db());
             row.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
@@ -702,6 +703,7 @@ ResultOutcome ResultStore::remove(TestKind kind, const QList<TestKey>& keys) {
             const int deleted = kept && row.exec() ? row.numRowsAffected() : -1;
             if (deleted >= 0 && curve.exec() && !deleteConditions(c.db(), kind, key).isValid() &&
                 !c.commit().isValid()) {
+                prepared = true;
                 done = deleted > 0;
                 rows += deleted;
             } else {

@@ -70,12 +70,9 @@ bool ParametersBeforeDisplay::restore(PanelModel& panel, int first, int last) {
             panel.restoreOption(Option::BeforeBoiling, g, false);
             panel.restoreOption(Option::AfterBoiling, g, false);
             if (before.beforeBoiling[i] || before.afterBoiling[i]) {
-                const PerChannel<QString> delays = [&] {
-                    PerChannel<QString> d;
-                    for (int k = 0; k < ChannelCount; ++k)
-                        d[k] = panel.text(k, Box::DelayTime);
-                    return d;
-                }();
+                PerChannel<QString> delays;
+                for (int k = 0; k < ChannelCount; ++k)
+                    delays[k] = panel.text(k, Box::DelayTime);
                 panel.restoreOption(before.beforeBoiling[i] ? Option::BeforeBoiling
                                                             : Option::AfterBoiling,
                                     g, true);
