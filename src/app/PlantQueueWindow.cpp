@@ -1,5 +1,7 @@
 #include "PlantQueueWindow.h"
 
+#include "kinds/TestKindDescription.h"
+#include "plant/PlantTexts.h"
 #include "station/Station.h"
 
 #include <QHBoxLayout>
@@ -8,18 +10,21 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <set>
 
 namespace q7rk {
 
 namespace {
 
+constexpr int Columns = 7;
+
 QString timeText(const QDateTime& t) {
     return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
 
-QString stateText(const QueuedUpload& entry) {
-    return entry.held ? QStringLiteral("需处理") : QStringLiteral("等待补传");
+QString testText(const QueuedUpload& entry) {
+    return entry.origin ? shownKey(entry.origin->key) : QString();
 }
 
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
@@ -34,17 +39,18 @@ PlantQueueWindow::PlantQueueWindow(Station& station, QWidget* parent)
     : QWidget(parent), m_station(station) {
     setObjectName(QStringLiteral("PlantQueueWindow"));
     setWindowTitle(QStringLiteral("补传工厂数据"));
-    m_list = new QTableWidget(0, 6, this);
+    m_list = new QTableWidget(0, Columns, this);
     m_list->setObjectName(QStringLiteral("queueList"));
-    m_list->setHorizontalHeaderLabels({QStringLiteral("卷号"), QStringLiteral("片号"),
-                                       QStringLiteral("放入队列"), QStringLiteral("最近补传"),
-                                       QStringLiteral("状态"), QStringLiteral("原因")});
+    m_list->setHorizontalHeaderLabels({QStringLiteral("状态"), QStringLiteral("卷号"),
+                                       QStringLiteral("片号"), QStringLiteral("测试编号"),
+                                       QStringLiteral("存入本机"), QStringLiteral("最近补传"),
+                                       QStringLiteral("原因")});
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->verticalHeader()->hide();
     m_list->horizontalHeader()->setStretchLastSection(true);
-    // Serial, piece, the two times and the state are read whole; the reason takes the rest.
-    for (int column = 0; column < 5; ++column)
+    // Everything but the reason is read whole; the reason takes the rest.
+    for (int column = 0; column < Columns - 1; ++column)
         m_list->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("queueStatus"));
@@ -86,14 +92,21 @@ PlantQueueWindow::PlantQueueWindow(Station& station, QWidget* parent)
 void PlantQueueWindow::refresh() {
     const auto listed = m_station.plant().queuedUploads();
     m_entries = listed.value;
+    // By state: what the operator has not decided yet first, what is never sent last.
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const QueuedUpload& a, const QueuedUpload& b) { return a.state < b.state; });
     m_list->clearContents();
     m_list->setRowCount(int(m_entries.size()));
     for (int r = 0; r < int(m_entries.size()); ++r) {
         const QueuedUpload& e = m_entries[std::size_t(r)];
-        const QString cells[] = {e.piece.serial,     QString::number(e.piece.curveNumber),
-                                 timeText(e.queued), timeText(e.tried),
-                                 stateText(e),       e.reason};
-        for (int c = 0; c < 6; ++c) {
+        const QString cells[Columns] = {outboxStateText(e.state),
+                                        e.piece.serial,
+                                        plantTexts::pieceLabel(e.piece.curveNumber),
+                                        testText(e),
+                                        timeText(e.queued),
+                                        timeText(e.tried),
+                                        e.reason};
+        for (int c = 0; c < Columns; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setToolTip(cells[c]); // errors can be long
             m_list->setItem(r, c, item);

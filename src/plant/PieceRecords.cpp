@@ -29,6 +29,27 @@ QString cellText(const QVariant& v, int decimals) {
     return v.isNull() ? QString() : formatFixed(v.toDouble(), decimals);
 }
 
+// The piece as the plant now holds it, read inside the transaction that wrote it: one row
+// of each table, with the results sent. A trigger or a rule of the plant's server that
+// changed or dropped the rows must not pass for a stored piece.
+PlantStatus readBack(PlantConnection& c, const QString& serial, int n, const QVariantList& sent) {
+    const QVariantList key{serial, n};
+    const auto row = c.select(
+        QStringLiteral("select Tr,Vm,Vt from Part_Parameter where SerNum=? and NumCurve=?"), key);
+    if (!row.ok()) return row.status;
+    const auto curves =
+        c.select(QStringLiteral("select count(*) from Curve where SerNum=? and NumCurve=?"), key);
+    if (!curves.ok()) return curves.status;
+    bool same = row.value.recordCount() == 1 && curves.value.recordCount() == 1 &&
+                curves.value.value(0, 0).toInt() == 1;
+    for (int i = 0; same && i < 3; ++i)
+        // A column of single precision gives back the nearest single.
+        same = std::abs(row.value.value(0, i).toDouble() - sent[i].toDouble()) <=
+               1e-6 * std::max(1.0, std::abs(sent[i].toDouble()));
+    return same ? PlantStatus::success()
+                : PlantStatus::failure(PlantFault::Rejected, plantTexts::readBackMismatch(n));
+}
+
 } // namespace
 
 PieceRecords::PieceRecords(PlantSource source) : m_source(std::move(source)) {}
@@ -126,7 +147,8 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece, PlantConnection& c) c
                            ? 0.0
                            : decimalOf(piece.curve[std::size_t(k)]));
         }
-        return c.exec(names + marks + QLatin1Char(')'), values);
+        if (PlantStatus s = c.exec(names + marks + QLatin1Char(')'), values); !s.ok()) return s;
+        return readBack(c, serial, n, results);
     });
 }
 

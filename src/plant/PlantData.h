@@ -71,6 +71,7 @@ struct RunPiece {
     int curveNumber = 0; // channel + 1, plus 3 after boiling
     QString serial;      // channel 1's test number then
     RunTexts run;
+    qint64 outboxId = 0; // its entry in the plant outbox, once its test is stored
     bool operator==(const RunPiece&) const = default;
 };
 

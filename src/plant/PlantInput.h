@@ -40,9 +40,9 @@ std::vector<float> curveColumns(const SampleStore& samples, int channel, int n);
 // VF boxes from the panel, so only the others count. All blank: the foil is unknown.
 bool foilKnown(const FoilRecord& foil);
 
-// The upload of one finished TV channel as piece `curveNumber` (pieceIndex + 1). A piece
-// that writes the whole-roll row is refused here when a box of it is not valid, so it is
-// never queued to be refused later.
+// The upload of one finished TV channel as piece `curveNumber` (pieceIndex + 1). The boxes
+// are checked when it is sent: a piece with a box that cannot go is still kept in the outbox,
+// with the reason it was refused. Fails only when the run's texts give no curve length.
 PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
                                         const std::optional<FoilRecord>& foil,
                                         const PieceCells& cells, const RunTexts& run,

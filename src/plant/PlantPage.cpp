@@ -408,20 +408,53 @@ bool PlantPage::askOnce(const QList<RunPiece>& pieces, const QString& serial, co
                           plantTexts::uploadPiecesQuestion(curveNumbers(numbers), serial) + note);
 }
 
+std::optional<FoilRecord> PlantPage::foilForUpload() const {
+    const FoilRecord boxes = record();
+    return foilKnown(boxes) ? std::optional<FoilRecord>(boxes) : std::nullopt;
+}
+
+std::optional<PieceUpload> PlantPage::pieceUpload(const RunPiece& rp,
+                                                  const std::optional<FoilRecord>& foil) const {
+    auto built = makePieceUpload(rp.serial, rp.curveNumber, foil, m_grid.cells(rp.curveNumber),
+                                 rp.run, m_samples, rp.channel, QDate::currentDate());
+    if (!built.ok()) return std::nullopt;
+    return std::move(built.value);
+}
+
+UploadQueue::WithSave PlantPage::outboxWrite(const RunPiece& rp, std::shared_ptr<qint64> id) const {
+    const auto piece = pieceUpload(rp, foilForUpload());
+    if (!piece) return {};
+    return m_uploader.queue().withSave(*piece, std::move(id));
+}
+
+// The piece's entry in the outbox, holding what the page says of it now (a box corrected
+// since the save goes with it); a piece that no save put there gets an entry of its own.
+PlantReply<qint64> PlantPage::outboxEntry(const RunPiece& rp,
+                                          const std::optional<FoilRecord>& foil) {
+    const auto piece = pieceUpload(rp, foil);
+    if (!piece)
+        return PlantReply<qint64>::failed(PlantStatus::failure(
+            PlantFault::BadInput,
+            curveLength(rp.curveNumber, rp.run).status.message));
+    if (rp.outboxId == 0) return m_uploader.queue().add(*piece, OutboxState::Unasked);
+    // Not replaced, the entry still holds the piece as it was saved.
+    m_uploader.queue().replacePiece(rp.outboxId, *piece);
+    return {rp.outboxId, {}};
+}
+
 PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
     PlantUploadResult result;
-    // Once the server cannot be reached, the rest of the group goes to the queue without
+    // Once the server cannot be reached, the rest of the group waits in the outbox without
     // waiting for the same time-out again.
     PlantStatus unreachable;
-    const FoilRecord boxes = record();
-    const std::optional<FoilRecord> foil =
-        foilKnown(boxes) ? std::optional<FoilRecord>(boxes) : std::nullopt;
+    const std::optional<FoilRecord> foil = foilForUpload();
     QString note = pieces.isEmpty()
                        ? QString()
                        : firstQuestionNote(pieces.first().serial, bool(foil), unreachable);
     const bool once = uploadConfirm() == UploadConfirm::Once;
     // Asked once: one answer per foil, normally the only one of the group.
     QHash<QString, bool> answers;
+    const UploadQueue& outbox = m_uploader.queue();
     for (const RunPiece& rp : pieces) {
         const int n = rp.curveNumber, k = rp.channel;
         bool yes = false;
@@ -433,45 +466,41 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
         else
             yes = answers[rp.serial] = askOnce(pieces, rp.serial, note);
         note.clear();
+        const auto entry = outboxEntry(rp, foil);
+        if (!entry.ok()) {
+            result.pieces << PieceOutcome{n, k, PieceFate::NotKept, entry.status.message};
+            continue;
+        }
         if (!yes) {
+            outbox.setState(entry.value, OutboxState::Declined,
+                            outboxStateText(OutboxState::Declined));
             result.pieces << PieceOutcome{n, k, PieceFate::Declined, {}};
             continue;
         }
-        const auto piece = makePieceUpload(rp.serial, n, foil, m_grid.cells(n), rp.run, m_samples,
-                                           k, QDate::currentDate());
-        if (!piece.ok()) {
-            result.pieces << PieceOutcome{n, k, PieceFate::Refused, piece.status.message};
-            continue;
-        }
-        m_channels.sampleIndex = qint16(curveLength(n, rp.run).value);
+        if (const auto length = curveLength(n, rp.run); length.ok())
+            m_channels.sampleIndex = qint16(length.value);
 
-        UploadOutcome out;
-        if (unreachable.ok()) {
-            out = m_uploader.upload(piece.value);
-        } else {
-            const PlantStatus kept = m_uploader.queue().add(piece.value, unreachable.message);
-            out =
-                kept.ok()
-                    ? UploadOutcome{unreachable, true}
-                    : UploadOutcome{PlantStatus::failure(unreachable.fault,
-                                                         unreachable.message + '\n' + kept.message),
-                                    false};
-        }
-        if ((n == 1 || n == 4) && !foil && (out.status.ok() || out.queued)) result.withoutFoil << n;
+        UploadOutcome out{unreachable, OutboxState::Waiting};
+        if (unreachable.ok())
+            out = m_uploader.send(entry.value);
+        else if (const PlantStatus noted =
+                     outbox.setState(entry.value, OutboxState::Waiting, unreachable.message);
+                 !noted.ok())
+            out = {PlantStatus::failure(unreachable.fault,
+                                        unreachable.message + '\n' + noted.message),
+                   std::nullopt};
+        if ((n == 1 || n == 4) && !foil && (out.status.ok() || out.queued())) result.withoutFoil << n;
         if (out.status.ok()) {
             result.pieces << PieceOutcome{n, k, PieceFate::Stored, {}};
             if (!once) tell(plantTexts::curveSaved(n, rp.serial));
             continue;
         }
-        const bool refused = out.status.fault == PlantFault::BadInput ||
-                             out.status.fault == PlantFault::CurveTooLong;
-        const PieceFate fate = out.queued ? PieceFate::Queued
-                               : refused  ? PieceFate::Refused
-                                          : PieceFate::NotKept;
+        const PieceFate fate = out.queued() ? PieceFate::Queued
+                               : out.left   ? PieceFate::Refused
+                                            : PieceFate::NotKept;
         result.pieces << PieceOutcome{n, k, fate, out.status.message};
-        if (out.queued && serverUnusable(out.status.fault)) unreachable = out.status;
+        if (out.queued() && serverUnusable(out.status.fault)) unreachable = out.status;
     }
-    confirmQueued(result, pieces);
     updatePending();
     const QString serial = pieces.isEmpty() ? QString() : pieces.first().serial;
     summarise(result, serial);
@@ -486,16 +515,23 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
     return result;
 }
 
-// A piece is called waiting only when the queue holds it now.
-void PlantPage::confirmQueued(PlantUploadResult& result, const QList<RunPiece>& pieces) const {
-    for (PieceOutcome& p : result.pieces) {
-        if (p.fate != PieceFate::Queued) continue;
-        const auto from = std::find_if(pieces.begin(), pieces.end(),
-                                       [&](const RunPiece& r) { return r.channel == p.channel; });
-        const auto held = m_uploader.queue().holds(from->serial, p.curveNumber);
-        if (held.ok() && held.value) continue;
-        p.fate = PieceFate::NotKept;
-        if (!held.ok()) p.reason += QLatin1Char('\n') + held.status.message;
+// Entries held for a value of the page (a lab cell, a whole-roll box) take the page's values
+// of now when the operator sends them again and the page still shows their foil: a box
+// corrected on the page mends the entry.
+void PlantPage::refreshFromPage(const std::vector<qint64>& ids) {
+    const auto listed = m_uploader.queue().entries();
+    if (!listed.ok()) return;
+    const QString serial = trimBlanks(text(FoilBox::Serial));
+    const std::optional<FoilRecord> foil = foilForUpload();
+    for (const QueuedUpload& e : listed.value) {
+        if (e.state != OutboxState::Held || e.piece.serial != serial ||
+            (!ids.empty() && std::ranges::find(ids, e.id) == ids.end()))
+            continue;
+        PieceUpload piece = e.piece;
+        piece.cells = m_grid.cells(piece.curveNumber);
+        if (piece.writesFoil() || (foil && (piece.curveNumber == 1 || piece.curveNumber == 4)))
+            piece.foil = foil;
+        if (piece != e.piece) m_uploader.queue().replacePiece(e.id, piece);
     }
 }
 
@@ -514,6 +550,7 @@ bool PlantPage::retryQueue(RetryMode mode, const std::vector<qint64>& only) {
         }
         return false;
     }
+    if (mode == RetryMode::Operator) refreshFromPage(only);
     const RetryChoice choice{mode == RetryMode::Operator, only};
     if (!m_retrier.start(m_source, m_uploader.queue().path(), choice, m_uploader.sendLock()))
         return false;

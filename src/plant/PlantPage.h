@@ -54,9 +54,10 @@ enum class UploadConfirm {
 enum class PieceFate {
     Stored,   // in the plant database now
     Queued,   // not sent; the local queue holds it for a retry
-    Refused,  // cannot go as it is (a value to correct, a curve longer than the table); not kept
-    NotKept,  // not sent, and the local queue could not take it either
-    Declined, // the operator answered No
+    Refused,  // cannot go as it is (a value to correct, a curve longer than the table, a newer
+              // test of the piece): held in the outbox for the operator
+    NotKept,  // not sent, and the outbox could not note it (the entry stays as it was)
+    Declined, // the operator answered No: the outbox keeps it as not sent
 };
 
 struct PieceOutcome {
@@ -159,7 +160,12 @@ public:
     // Channel k as the piece the panel makes of it now.
     RunPiece runPiece(int k) const;
     // The same for pieces taken earlier (offered again by a later 保存 of the same run).
+    // A piece with an outbox entry goes as that entry, with the page's values of now.
     PlantUploadResult uploadPieces(const QList<RunPiece>& pieces);
+    // The write that puts the piece of channel k into the outbox with its test's save (its
+    // entry's id lands in `id`); nothing to write when the piece cannot be built.
+    UploadQueue::WithSave outboxWrite(const RunPiece& piece, std::shared_ptr<qint64> id) const;
+    const UploadQueue& outbox() const { return m_uploader.queue(); }
     const PlantUploadResult& lastUpload() const { return m_lastUpload; }
 
     // Quiet: the automatic pass (program start) passes by the held entries. Operator: the
@@ -214,7 +220,11 @@ private:
     void updatePending();
     void retryFinished();
     void showQueueStatus();
-    void confirmQueued(PlantUploadResult& result, const QList<RunPiece>& pieces) const;
+    std::optional<FoilRecord> foilForUpload() const;
+    std::optional<PieceUpload> pieceUpload(const RunPiece& rp,
+                                           const std::optional<FoilRecord>& foil) const;
+    PlantReply<qint64> outboxEntry(const RunPiece& rp, const std::optional<FoilRecord>& foil);
+    void refreshFromPage(const std::vector<qint64>& ids);
     QString firstQuestionNote(const QString& serial, bool foilOnPage, PlantStatus& unreachable);
     bool askOnce(const QList<RunPiece>& pieces, const QString& serial, const QString& note);
 

@@ -168,4 +168,20 @@ inline QString queueFailed(const QString& path) {
     return QStringLiteral("本机暂存文件“%1”无法读写。").arg(path);
 }
 
+inline QString otherSender() {
+    return QStringLiteral("另一程序正在向工厂数据库发送数据，本片稍后补传。");
+}
+
+inline QString entryGone() {
+    return QStringLiteral("该片已由另一程序上传或删除。");
+}
+
+inline QString supersededPiece() {
+    return QStringLiteral("同一卷号同一片已有较新的测试，旧数据不再上传。");
+}
+
+inline QString readBackMismatch(int curveNumber) {
+    return QStringLiteral("第%1片写入工厂数据库后读回不符，未保存。").arg(pieceLabel(curveNumber));
+}
+
 } // namespace q7rk::plantTexts

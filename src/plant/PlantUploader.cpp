@@ -1,7 +1,9 @@
 #include "PlantUploader.h"
 
 #include "plant/PlantInput.h"
+#include "plant/PlantTexts.h"
 
+#include <QLockFile>
 #include <algorithm>
 
 namespace q7rk {
@@ -29,25 +31,51 @@ UploadOutcome PlantUploader::upload(const PieceUpload& piece) const {
     PieceUpload p = piece;
     p.serial = trimBlanks(p.serial);
     if (!p.date.isValid()) p.date = QDate::currentDate();
-    const std::lock_guard sending(*m_sendLock);
-    const PlantStatus sent = send(p);
-    if (sent.ok()) {
-        // A waiting older copy would overwrite this one at the next retry. The piece is
-        // stored either way, so a queue file that cannot be changed does not undo that.
-        m_queue.removePiece(p.serial, p.curveNumber);
-        return {sent, false};
-    }
-    // A later retry would be refused the same way: the operator must correct the value, or
-    // the plant's Curve table must first be widened.
-    if (sent.fault == PlantFault::BadInput || sent.fault == PlantFault::CurveTooLong)
-        return {sent, false};
-    const PlantStatus kept = m_queue.add(p, sent.message);
-    if (!kept.ok())
-        return {PlantStatus::failure(sent.fault, sent.message + '\n' + kept.message), false};
-    return {sent, true};
+    const auto added = m_queue.add(p, OutboxState::Unasked);
+    if (!added.ok()) return {added.status, std::nullopt};
+    return send(added.value);
 }
 
-PlantStatus PlantUploader::send(const PieceUpload& piece) const {
+UploadOutcome PlantUploader::send(qint64 id) const {
+    const std::lock_guard sending(*m_sendLock);
+    // Another program on this folder sending at the same moment is waited for as long as
+    // one piece of its may take.
+    QLockFile others(m_queue.sendLockPath());
+    others.setStaleLockTime(0); // stale only when its process is gone
+    const PlantWaits& waits = m_pieces.source().waits();
+    if (!others.tryLock(std::max(1, waits.loginSeconds + waits.statementSeconds) * 2000)) {
+        const PlantStatus busy =
+            PlantStatus::failure(PlantFault::ServerAway, plantTexts::otherSender());
+        if (!m_queue.setState(id, OutboxState::Waiting, busy.message).ok()) return {busy, {}};
+        return {busy, OutboxState::Waiting};
+    }
+    const auto current = m_queue.entry(id);
+    if (!current.ok()) return {current.status, {}};
+    if (!current.value) // sent or removed by another program meanwhile
+        return {PlantStatus::failure(PlantFault::LocalStore, plantTexts::entryGone()), {}, true};
+    const QueuedUpload& entry = *current.value;
+    const auto newer = m_queue.superseded(entry);
+    if (!newer.ok()) return {newer.status, {}};
+    if (entry.state == OutboxState::Superseded || newer.value) {
+        const PlantStatus old =
+            PlantStatus::failure(PlantFault::BadInput, plantTexts::supersededPiece());
+        m_queue.setState(id, OutboxState::Superseded, old.message);
+        return {old, OutboxState::Superseded};
+    }
+    const PlantStatus sent = sendPiece(entry.piece);
+    if (sent.ok()) {
+        // A mark that cannot be written leaves the entry to be sent again: the same values
+        // replace themselves in the plant.
+        m_queue.markSent(id);
+        return {sent, {}};
+    }
+    const OutboxState state = refusedForGood(sent.fault) ? OutboxState::Held : OutboxState::Waiting;
+    if (const PlantStatus noted = m_queue.setState(id, state, sent.message); !noted.ok())
+        return {PlantStatus::failure(sent.fault, sent.message + '\n' + noted.message), {}};
+    return {sent, state};
+}
+
+PlantStatus PlantUploader::sendPiece(const PieceUpload& piece) const {
     const bool kept = m_connection != nullptr;
     if (!kept) m_connection = std::make_unique<PlantConnection>(m_pieces.source(), PlantLogin::Own);
     PlantStatus sent = m_pieces.upload(piece, *m_connection);
@@ -62,7 +90,7 @@ PlantStatus PlantUploader::send(const PieceUpload& piece) const {
     // transaction: the first attempt left nothing of it, or all, which the second replaces.
     m_connection.reset();
     if (!kept) return sent;
-    return send(piece);
+    return sendPiece(piece);
 }
 
 RetryReport PlantUploader::retry(const RetryChoice& choice, const RetryProgress& progress) const {
@@ -76,31 +104,28 @@ RetryReport PlantUploader::retry(const RetryChoice& choice, const RetryProgress&
     for (const QueuedUpload& entry : listed.value) {
         const bool chosen =
             choice.only.empty() || std::ranges::find(choice.only, entry.id) != choice.only.end();
-        if (chosen && (choice.held || !entry.held)) ids.push_back(entry.id);
+        const bool goes = choice.held ? entry.state != OutboxState::Superseded
+                                      : entry.state == OutboxState::Waiting;
+        if (chosen && goes) ids.push_back(entry.id);
     }
     for (std::size_t done = 0; done < ids.size(); ++done) {
         if (progress && !progress(int(done), int(ids.size()))) break;
-        const std::lock_guard sending(*m_sendLock);
-        const auto current = m_queue.entry(ids[done]);
-        if (!current.ok()) {
-            report.status = current.status;
+        const auto before = m_queue.entry(ids[done]);
+        if (!before.ok()) {
+            report.status = before.status;
             break;
         }
-        if (!current.value) continue; // sent, replaced or removed since the pass began
-        const QueuedUpload& entry = *current.value;
-        const PlantStatus sent = m_pieces.upload(entry.piece);
-        if (sent.ok()) {
-            if (PlantStatus s = m_queue.remove(entry.id); !s.ok()) {
-                report.status = s;
-                break;
-            }
-            report.uploaded.emplace_back(entry.piece.serial, entry.piece.curveNumber);
+        if (!before.value) continue; // sent, removed or replaced since the pass began
+        const UploadOutcome out = send(ids[done]);
+        if (out.status.ok()) {
+            report.uploaded.emplace_back(before.value->piece.serial,
+                                         before.value->piece.curveNumber);
             continue;
         }
-        report.status = sent;
-        // A queue file that cannot be written still holds the entry as it was.
-        m_queue.noteFailure(entry.id, sent.message, refusedForGood(sent.fault));
-        if (serverUnusable(sent.fault)) break;
+        if (out.gone || out.left == OutboxState::Superseded) continue;
+        report.status = out.status;
+        // A file that cannot be read or noted ends the pass, as does a server that is away.
+        if (!out.left || serverUnusable(out.status.fault)) break;
     }
     if (const auto left = m_queue.counts(); left.ok()) {
         report.left = left.value.total;

@@ -7,14 +7,20 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace q7rk {
 
 struct UploadOutcome {
-    PlantStatus status;  // ok: the piece is in the plant database; else why it is not
-    bool queued = false; // not sent, but kept for a retry
+    PlantStatus status; // ok: the piece is in the plant database; else why it is not
+    // Where the entry stands when it was not sent: Waiting goes with the next retry, Held
+    // waits for the operator, Superseded is never sent. None: the outbox could not note the
+    // attempt (the entry stays as it was, listed still).
+    std::optional<OutboxState> left;
+    bool gone = false; // sent or removed by another program before this send could
+    bool queued() const { return left == OutboxState::Waiting; }
 };
 
 struct RetryReport {
@@ -34,9 +40,11 @@ struct RetryChoice {
 // pass there.
 using RetryProgress = std::function<bool(int done, int total)>;
 
-// Store-and-forward in front of the piece upload: what the plant database cannot take now
-// waits in the local queue and goes out with a later retry. A piece sent again replaces
-// its rows, so a retry after a half-finished attempt stores every piece once.
+// Sends the entries of the plant outbox: what the plant database cannot take now waits there
+// and goes out with a later retry. A piece sent again replaces its rows, so a retry after a
+// half-finished attempt (a kill while a send was in flight) stores every piece once. An
+// entry is read again just before it goes, under a lock that the programs on the folder
+// share: one that was sent, removed or superseded by a newer test meanwhile is not sent.
 //
 // Uploads share one connection, opened by the first and kept while they succeed: opening
 // one costs more than writing a piece. Like every Qt connection it belongs to the thread
@@ -50,26 +58,25 @@ public:
                            QString queuePath = QString::fromLatin1(UploadQueue::FileName),
                            std::shared_ptr<std::mutex> sendLock = nullptr);
 
-    // Input the operator must correct (BadInput) and a curve longer than the plant's Curve
-    // table are refused and not kept: a retry could not send them either. When the kept
-    // connection fails otherwise (the server restarted since), the piece is sent once more
-    // on a new one before it is queued.
+    // The outbox entry `id` to the plant database now. When the kept connection fails
+    // otherwise (the server restarted since), the piece is sent once more on a new one.
+    UploadOutcome send(qint64 id) const;
+    // A piece that no stored test carries: into the outbox, then sent.
     UploadOutcome upload(const PieceUpload& piece) const;
 
     PlantReply<int> pendingCount() const { return m_queue.count(); }
 
-    // One pass over the queue, oldest first; stops early when the server cannot be reached.
-    // An entry the server refuses for good (a rejected statement, a value, a curve longer
-    // than the table) is held with its reason; entries already held go only when the choice
-    // says so. Each entry is read again just before it goes: one that a newer upload has
-    // replaced or sent meanwhile is not sent stale.
+    // One pass over the outbox, oldest first; stops early when the server cannot be reached.
+    // The automatic pass sends the Waiting entries, the operator's every entry but the
+    // superseded ones. An entry the server refuses for good (a rejected statement, a value,
+    // a curve longer than the table) is held with its reason.
     RetryReport retry(const RetryChoice& choice = {}, const RetryProgress& progress = {}) const;
 
     const UploadQueue& queue() const { return m_queue; }
     const std::shared_ptr<std::mutex>& sendLock() const { return m_sendLock; }
 
 private:
-    PlantStatus send(const PieceUpload& piece) const;
+    PlantStatus sendPiece(const PieceUpload& piece) const;
 
     PieceRecords m_pieces;
     UploadQueue m_queue;

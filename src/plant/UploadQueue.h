@@ -1,33 +1,66 @@
 #pragma once
 
+#include "kinds/TestKindDescription.h"
 #include "plant/PlantData.h"
 #include "plant/PlantStatus.h"
 
 #include <QDateTime>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class QSqlDatabase;
+class QSqlError;
+
 namespace q7rk {
 
+// Where an entry of the outbox stands. Every entry waits until it is stored in the plant
+// database or the operator removes it; only `Waiting` entries go with the automatic passes.
+enum class OutboxState {
+    Unasked,    // stored locally, the operator not asked yet (or the program went meanwhile)
+    Declined,   // the operator answered No to sending it
+    Waiting,    // the plant database could not take it; a retry sends it
+    Held,       // refused for a reason a retry cannot mend: only the operator sends it again
+    Superseded, // a newer test of the same serial and piece came after it: never sent
+};
+
+// The stored test an entry came from.
+struct OutboxOrigin {
+    TestKey key;     // its number and boiling state in the TV result file
+    QDateTime saved; // when the local save committed
+};
+
 struct QueuedUpload {
-    qint64 id = 0; // order of arrival
+    qint64 id = 0; // order of arrival: a higher id is a newer test
     PieceUpload piece;
-    QString reason;    // why it could not be sent, the last time it was tried
-    QDateTime queued;  // when it came into the queue (invalid for entries of older files)
+    QString reason;    // why it is not in the plant database, the last time it was tried
+    QDateTime queued;  // when it came into the outbox (invalid for entries of older files)
     QDateTime tried;   // the last attempt
-    bool held = false; // refused for good the last time: only the operator sends it again
+    OutboxState state = OutboxState::Waiting;
+    std::optional<OutboxOrigin> origin; // none for pieces not sent from a stored test
+
+    bool held() const { return state != OutboxState::Waiting; }
 };
 
 struct QueueCounts {
-    int total = 0;
-    int held = 0;
+    int total = 0; // entries that may still be sent (superseded ones not counted)
+    int held = 0;  // of those, the ones only the operator sends
 };
 
-// Uploads that the plant database could not take, kept in a local SQLite file (beside the
-// result files) until a retry sends them. One entry per serial and curve number: a newer
-// upload of the same piece replaces the waiting one (and is no longer held). An entry the
-// server refused for a reason that a retry cannot mend is held: automatic retries pass it by
-// until the operator sends it again.
+// What the plant has of a stored test's piece.
+struct PieceDelivery {
+    std::optional<QDateTime> sent;                 // when it was stored in the plant database
+    std::optional<OutboxState> waiting;            // an entry of it still in the outbox
+    QString reason;                                // why that entry is not sent
+};
+
+// The plant outbox: every TV piece that is to reach the plant database, kept in a local
+// SQLite file beside the result files from the moment its test is stored (written in the
+// same transaction as the test) until the plant holds it. Entries leave only by being sent
+// (they are then listed among the sent pieces, which say when) or by the operator removing
+// them. A newer entry of the same serial and piece supersedes the older ones: sending the
+// older one would overwrite newer values.
 class UploadQueue {
 public:
     static constexpr const char* FileName = "plant-queue.db";
@@ -36,26 +69,47 @@ public:
 
     const QString& path() const { return m_path; }
 
-    PlantStatus add(const PieceUpload& piece, const QString& reason) const;
-    // 0 when the file does not exist yet.
+    // The write that puts `piece` into the outbox (Unasked, with the test's key) inside the
+    // save of its test; the new entry's id lands in `id`.
+    struct WithSave {
+        QString path;
+        std::function<QSqlError(QSqlDatabase&, const QString& schema, const TestKey& key)> write;
+    };
+    WithSave withSave(const PieceUpload& piece, std::shared_ptr<qint64> id) const;
+
+    // A piece that did not come from a stored test, in the given state.
+    PlantReply<qint64> add(const PieceUpload& piece, OutboxState state,
+                           const QString& reason = {}) const;
     PlantReply<int> count() const;
     PlantReply<QueueCounts> counts() const;
-    // Oldest first.
+    // Oldest first; superseded entries too.
     PlantReply<std::vector<QueuedUpload>> entries() const;
-    // The entry as it stands now; nullopt once it has gone.
+    // The entry as it stands now; nullopt once it has gone (sent or removed).
     PlantReply<std::optional<QueuedUpload>> entry(qint64 id) const;
-    // A failed attempt: its reason and time, and whether the entry is now held.
-    PlantStatus noteFailure(qint64 id, const QString& reason, bool held) const;
-    // Whether an upload of the piece waits.
-    PlantReply<bool> holds(const QString& serial, int curveNumber) const;
+    // Whether a newer entry of the same serial and piece exists, waiting or sent.
+    PlantReply<bool> superseded(const QueuedUpload& entry) const;
+    // A failed attempt or the operator's No: the new state, its reason and time.
+    PlantStatus setState(qint64 id, OutboxState state, const QString& reason) const;
+    // The entry reached the plant: it leaves the outbox for the list of sent pieces.
+    PlantStatus markSent(qint64 id) const;
     PlantStatus remove(qint64 id) const;
-    // Drops a waiting upload of the piece (after the piece itself was sent).
-    PlantStatus removePiece(const QString& serial, int curveNumber) const;
+    // The same entry with other page values (its test stays the same).
+    PlantStatus replacePiece(qint64 id, const PieceUpload& piece) const;
+
+    // What became of the pieces of stored tests, by key: the newest entry of each.
+    PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> deliveries() const;
+
+    // Sends to the plant are one at a time across the programs on this folder (the window,
+    // the runner, the set-up tool): a file lock beside the outbox.
+    QString sendLockPath() const { return m_path + QStringLiteral(".send.lock"); }
 
 private:
     PlantStatus failure() const;
 
     QString m_path;
 };
+
+// "未上传（操作员选择）", ...
+QString outboxStateText(OutboxState state);
 
 } // namespace q7rk

@@ -53,6 +53,18 @@ public:
     const QSqlError& openError() const { return m_openError; }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
 
+    // Another file in the same transactions. With rollback journals on both, SQLite commits
+    // the two as one (a super-journal names them), so a crash keeps both changes or neither.
+    QSqlError attach(const QString& path, const QString& schema) {
+        QSqlQuery q(db());
+        q.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(schema));
+        q.addBindValue(path);
+        if (!q.exec()) return q.lastError();
+        q.exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(schema));
+        q.exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(schema));
+        return {};
+    }
+
     // The write lock is taken at the start, so a writer waits for another one up front
     // instead of failing halfway through.
     // A committed test survives a power cut: a rollback journal (deleted at commit) and a
@@ -512,17 +524,23 @@ QString ResultStore::prepareForWriting(const QSqlDatabase& db, TestKind kind, co
     return resulttext::duplicateRows(path, numbers);
 }
 
-SaveOutcome ResultStore::save(const StoredTest& test) {
+SaveOutcome ResultStore::save(const StoredTest& test, const CompanionWrite& companion) {
     const auto values = boundValues(test);
     if (!values) return {false, resulttext::saveFailed(), {}};
     const QString path = locateDbFile(test.kind);
     Connection c(path);
     SaveOutcome out;
-    const auto fault = [&](const QSqlError& e) {
-        out.message = resulttext::saveFault(path, faultOf(e, path), e.databaseText());
+    const auto faultIn = [&](const QString& file, const QSqlError& e) {
+        out.message = resulttext::saveFault(file, faultOf(e, file), e.databaseText());
         return out;
     };
+    const auto fault = [&](const QSqlError& e) { return faultIn(path, e); };
     if (!c.isOpen()) return fault(c.openError());
+    const bool withCompanion = !companion.path.isEmpty() && companion.write;
+    const QString companionSchema = QStringLiteral("companion");
+    if (withCompanion)
+        if (const QSqlError e = c.attach(companion.path, companionSchema); e.isValid())
+            return faultIn(companion.path, e);
     if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
     QSqlError schema;
     out.warning = prepareForWriting(c.db(), test.kind, path, &schema);
@@ -545,6 +563,11 @@ SaveOutcome ResultStore::save(const StoredTest& test) {
         if (test.conditions)
             if (const QSqlError e = insertConditions(c.db(), key, *test.conditions); e.isValid())
                 return fault(e);
+        if (withCompanion) {
+            QSqlDatabase db = c.db();
+            if (const QSqlError e = companion.write(db, companionSchema, key); e.isValid())
+                return faultIn(companion.path, e);
+        }
     }
     if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
     out.ok = true;

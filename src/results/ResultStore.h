@@ -11,6 +11,7 @@
 #include <optional>
 
 class QSqlDatabase;
+class QSqlError;
 
 namespace q7rk {
 
@@ -68,6 +69,15 @@ struct ResultOutcome {
 // A failed save names the file and the cause.
 using SaveOutcome = ResultOutcome;
 
+// A write into another SQLite file that shares a save's fate: the file is attached to the
+// save's connection and written inside its transaction, so a crash or a failure keeps both
+// or neither. `write` gets the connection, the schema name the file is attached under and the
+// key being stored; an error it returns fails the save.
+struct CompanionWrite {
+    QString path; // empty: nothing to write
+    std::function<QSqlError(QSqlDatabase& db, const QString& schema, const TestKey& key)> write;
+};
+
 // One field of a correction and its new value as typed.
 struct FieldChange {
     QString field;
@@ -94,8 +104,9 @@ public:
 
     // The parameter row and the curve in one transaction: all of it or nothing. Not ok when
     // a value does not fit its field, the number is taken, or the file cannot be written
-    // (full disk, read-only folder, not a database, locked longer than a moment).
-    SaveOutcome save(const StoredTest& test);
+    // (full disk, read-only folder, not a database, locked longer than a moment). The
+    // companion's write goes in the same transaction; a failure of it names its file.
+    SaveOutcome save(const StoredTest& test, const CompanionWrite& companion = {});
 
     // The stored test of that key, with its curve; nullopt when there is none.
     std::optional<StoredTest> load(TestKind kind, const TestKey& key) const;

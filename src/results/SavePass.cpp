@@ -93,6 +93,7 @@ SaveCandidate SavePass::candidate(const PanelModel& panel, const SampleStore& sa
     c.channel = request.channel;
     c.test = recordOfChannel(panel, samples, request.channel, request.samplesTaken);
     c.test.conditions = request.conditions;
+    c.companion = request.companion;
     c.missing = missingRequiredBoxes(panel, request.channel);
     c.takenInFile = m_store.checkTestTable(c.test.kind, c.test.key());
     return c;
@@ -143,7 +144,7 @@ SaveReport SavePass::run(const QList<SaveCandidate>& group) {
             outcomes[i] = {c.channel, Result::Failed}; // not tried after a failed write
             continue;
         }
-        const SaveOutcome saved = m_store.save(c.test);
+        const SaveOutcome saved = m_store.save(c.test, c.companion);
         if (!saved.warning.isEmpty()) appendLine(r.warning, saved.warning);
         if (!saved.ok) {
             failed = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "params/Box.h"
+#include "results/ResultStore.h"
 #include "results/StoredTest.h"
 
 #include <QList>
@@ -24,6 +25,7 @@ struct SaveRequest {
     int channel;
     int samplesTaken;
     std::optional<RunConditions> conditions;
+    CompanionWrite companion; // written with the test, in its transaction
 };
 
 // A required box left empty.
@@ -38,6 +40,7 @@ struct SaveCandidate {
     StoredTest test;
     QList<Box> missing;       // the kind's required boxes that are blank
     bool takenInFile = false; // the number is taken in the kind's file
+    CompanionWrite companion;
 };
 
 // The verdict of the checks. A refusal means nothing is stored.

@@ -17,6 +17,8 @@
 #include "station/TestLifecycle.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
 
 namespace q7rk {
 
@@ -81,8 +83,20 @@ bool SaveWorkflow::save() {
     // Only what the last run finished and nothing has stored: never a recalled test, never
     // one the run cut short, never the same test twice.
     QList<SaveRequest> requests;
-    for (int k : tests.unsaved())
-        requests << SaveRequest{k, tests.samplesTaken(k), m_parts.conditions.conditionsOf(k)};
+    // A TV test goes into the plant outbox with its save, before any question: a program
+    // that goes between the two loses neither.
+    std::map<int, std::pair<RunPiece, std::shared_ptr<qint64>>> outboxed;
+    for (int k : tests.unsaved()) {
+        SaveRequest request{k, tests.samplesTaken(k), m_parts.conditions.conditionsOf(k)};
+        if (description(m_parts.channels.kind(k)).uploadedToPlant) {
+            auto& [piece, id] = outboxed[k];
+            piece = plant.runPiece(k);
+            id = std::make_shared<qint64>(0);
+            const UploadQueue::WithSave write = plant.outboxWrite(piece, id);
+            request.companion = {write.path, write.write};
+        }
+        requests << request;
+    }
     // Pieces an earlier 保存 of this run did not send are offered again.
     QList<RunPiece> pieces;
     for (int k : tests.unsentPieces())
@@ -101,7 +115,11 @@ bool SaveWorkflow::save() {
         if (m_lastSave.firstMissing)
             emit missingBoxShown(m_lastSave.firstMissing->channel, m_lastSave.firstMissing->box);
         for (int k : std::as_const(m_lastSave.storedChannels))
-            if (description(m_parts.channels.kind(k)).uploadedToPlant) pieces << plant.runPiece(k);
+            if (const auto it = outboxed.find(k); it != outboxed.end()) {
+                RunPiece piece = it->second.first;
+                piece.outboxId = *it->second.second;
+                pieces << piece;
+            }
     }
     // A refused pass offers nothing: the operator corrects the boxes and saves again.
     if (storedNow == 0 && (pieces.isEmpty() || !m_lastSave.ok)) return m_lastSave.ok;

@@ -68,11 +68,10 @@ private slots:
         PieceUpload piece; // numbers enough to reach the connection
         piece.serial = "S1";
         piece.riseTime = piece.maxVoltage = piece.tvValue = "1";
-        for (int n : {5, 2}) {
+        for (auto [n, state] : {std::pair(5, OutboxState::Held), {2, OutboxState::Waiting}}) {
             piece.curveNumber = n;
-            QVERIFY(queue.add(piece, "old").ok());
+            QVERIFY(queue.add(piece, state, "too long").ok());
         }
-        QVERIFY(queue.noteFailure(queue.entries().value.at(0).id, "too long", true).ok());
         PlantPage& page = station.plant();
         page.setSource(PlantSource("nowhere"), queue.path());
         PlantQueueWindow window(station);
@@ -82,8 +81,9 @@ private slots:
         auto click = [&window](const char* name) {
             QTest::mouseClick(window.findChild<QPushButton*>(name), Qt::LeftButton);
         };
-        QCOMPARE(QStringList({cell(0, 0), cell(0, 1), cell(0, 4), cell(0, 5)}),
-                 QStringList({"S1", "5", "需处理", "too long"}));
+        // By state: what a retry sends first, what waits for the operator after.
+        QCOMPARE(QStringList({cell(1, 0), cell(1, 1), cell(1, 2), cell(1, 6)}),
+                 QStringList({"被拒绝，需处理", "S1", "2'", "too long"}));
 
         // The automatic pass leaves the held piece; the window's pass sends it (and the
         // missing data source keeps it waiting). Neither holds up the caller.
@@ -91,17 +91,17 @@ private slots:
         QVERIFY(page.retryQueue());
         QVERIFY(page.retrying() && retried.isEmpty());
         QVERIFY(retried.wait());
-        QCOMPARE(QStringList({cell(0, 4), cell(0, 5), cell(1, 4)}),
-                 QStringList({"需处理", "too long", "等待补传"}));
-        QVERIFY(cell(1, 5).contains("nowhere"));
-        list->selectRow(0);
+        QCOMPARE(QStringList({cell(0, 0), cell(1, 0), cell(1, 6)}),
+                 QStringList({"等待补传", "被拒绝，需处理", "too long"}));
+        QVERIFY(cell(0, 6).contains("nowhere"));
+        list->selectRow(1);
         click("retrySelected");
         QCOMPARE(window.findChild<QLabel*>("queueStatus")->text(),
                  QString("正在补传工厂数据：0/1"));
         QVERIFY(!window.findChild<QPushButton*>("retryAll")->isEnabled());
         QVERIFY(retried.wait());
-        QCOMPARE(cell(0, 4), QString("等待补传"));
-        QVERIFY(cell(0, 5).contains("nowhere"));
+        QCOMPARE(QStringList({cell(0, 0), cell(0, 2)}), QStringList({"等待补传", "2'"}));
+        QVERIFY(cell(0, 6).contains("nowhere"));
 
         // Removal names the piece and waits for Yes.
         list->selectRow(1);

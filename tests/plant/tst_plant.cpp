@@ -252,53 +252,57 @@ private slots:
         QSqlDatabase::removeDatabase("old-queue");
         PlantUploader uploader(m_server.source, path("plant-queue.db"));
 
-        // No data source: the upload waits in the queue.
+        // No data source: the upload waits in the outbox.
         const PlantUploader nowhere(PlantSource("nowhere"), uploader.queue().path());
         UploadOutcome out = nowhere.upload(piece("Q1", 1, *samples));
         QVERIFY2(out.status.fault == PlantFault::NoDataSource, qPrintable(out.status.message));
-        QVERIFY(out.status.message.contains("nowhere") && out.queued);
+        QVERIFY(out.status.message.contains("nowhere") && out.queued());
         if (m_server.postgres) { // a role without login (there already on a second run)
             sql("create role q7rk_out nologin");
             const PlantStatus refused = PlantConnection("DSN=result_pg;UID=q7rk_out;", "").open();
             QVERIFY(refused.fault == PlantFault::LoginRefused &&
                     refused.message.startsWith(plantTexts::loginRefused()));
         }
-        // Bad input is the operator's to correct, not the queue's.
+        // Bad input is held for the operator, with its reason: kept, never sent by itself.
         PieceUpload bad = piece("Q1", 2, *samples);
         bad.tvValue = "";
         out = uploader.upload(bad);
-        QCOMPARE(out.status.fault, PlantFault::BadInput);
-        QCOMPARE(uploader.pendingCount().value, 1); // not queued
-        // (A server gone in the middle of a group is the page's test.)
+        QVERIFY(out.status.fault == PlantFault::BadInput && out.left == OutboxState::Held);
+        QCOMPARE(uploader.queue().counts().value.held, 1);
 
-        // The tool sets up its own data source for the same database and sends the queue.
+        // A newer test of piece 1 sent directly supersedes the waiting older one: the tool's
+        // retry in a process of its own sends nothing over it.
+        PieceUpload newer = piece("Q1", 1, *samples);
+        newer.tvValue = "199.5";
+        QVERIFY(uploader.upload(newer).status.ok());
         QVERIFY(plantdb(initArgs(), 0).startsWith("data source result"));
-        const QByteArray printed = plantdb({"retry", "--workdir", m_dir->path()}, 0);
+        const QByteArray printed = plantdb({"retry", "--workdir", m_dir->path()}, 1);
         QCOMPARE(QJsonDocument::fromJson(printed).object(),
-                 QJsonObject({{"uploaded", QJsonArray{QJsonArray{"Q1", 1}}}, {"left", 0}}));
+                 QJsonObject({{"uploaded", QJsonArray{}}, {"left", 1}})); // the held one
+        QCOMPARE(openPlantRecordset(m_server.source,
+                                    "select Vt from Part_Parameter where SerNum=? and NumCurve=1",
+                                    {"Q1"})
+                     .value.text(0, 0),
+                 QString("199.5"));
 
         // A statement refused: nothing of the piece stays, not even its whole-roll row.
         QVERIFY(sql("alter table Part_Parameter rename to Part_Aside"));
         out = uploader.upload(piece("Q3", 4, *samples));
         QCOMPARE(out.status.fault, PlantFault::Rejected);
-        QVERIFY(out.queued);
         QCOMPARE(m_server.rowsOf("Whole_Parameter", "Q3"), 0);
-        // Refused again at a retry: held with its reason, and the automatic pass leaves it.
-        RetryReport report = uploader.retry();
-        QCOMPARE(report.status.fault, PlantFault::Rejected);
-        QCOMPARE(std::pair(report.left, report.held), std::pair(1, 1));
-        QCOMPARE(uploader.queue().entries().value.at(0).reason, report.status.message);
+        QCOMPARE(uploader.queue().counts().value.held, 2);
         QVERIFY(sql("alter table Part_Aside rename to Part_Parameter"));
-        QVERIFY(uploader.retry().uploaded.empty());
-        report = uploader.retry({.held = true, .only = {}});
-        QCOMPARE(report.left, 0);
+        QVERIFY(uploader.retry().uploaded.empty()); // the automatic pass leaves held entries
+        RetryReport report = uploader.retry({.held = true, .only = {}});
+        QCOMPARE(std::pair(report.left, report.held), std::pair(1, 1)); // the bad one stays
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 4}}));
 
         // An entry sent or removed while a pass runs is not sent again from the pass's list.
+        std::vector<qint64> ids;
         for (int n : {5, 6})
-            QVERIFY(uploader.queue().add(piece("Q3", n, *samples), "").ok());
+            ids.push_back(uploader.queue().add(piece("Q3", n, *samples), OutboxState::Waiting).value);
         report = uploader.retry({}, [&](int done, int) {
-            return done > 0 || uploader.queue().removePiece("Q3", 6).ok();
+            return done > 0 || uploader.queue().remove(ids[1]).ok();
         });
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 5}}));
         for (const char* table : {"Part_Parameter", "Curve"}) // 6 never went
@@ -324,7 +328,7 @@ private slots:
         clock.start();
         const UploadOutcome out = uploader.upload(piece("W1", 1, *samples));
         const qint64 took = clock.elapsed();
-        QVERIFY2(out.queued && out.status.fault == PlantFault::ServerAway,
+        QVERIFY2(out.queued() && out.status.fault == PlantFault::ServerAway,
                  qPrintable(out.status.message));
         // The margin is for a loaded machine.
         QVERIFY2(took < (waits.loginSeconds + 8) * 1000, qPrintable(QString::number(took)));
@@ -360,8 +364,8 @@ private slots:
         const UploadOutcome out = uploader.upload(piece("L1", 1, *samples));
         QCOMPARE(out.status.fault, PlantFault::CurveTooLong);
         QVERIFY(out.status.message.contains("265") && out.status.message.contains("100"));
-        // A retry would be refused the same way: not kept.
-        QVERIFY(!out.queued);
+        // A retry would be refused the same way: held for the operator.
+        QCOMPARE(out.left, std::optional(OutboxState::Held));
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
         QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
     }

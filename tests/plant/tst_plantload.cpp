@@ -64,9 +64,9 @@ private slots:
                     }
                     const PieceUpload up = uploadOf(s, foil, piece);
                     const UploadOutcome out = uploader.upload(up);
-                    queued[s][foil][piece] = out.queued;
+                    queued[s][foil][piece] = out.queued();
                     // Told stored: it is there. Queued: only while the server is away.
-                    if (out.queued
+                    if (out.queued()
                             ? phase < Away || phase >= Back
                             : !out.status.ok() || m_server.count(Stored, {up.serial, piece}) == 0)
                         problems[s] << QStringLiteral("%1: %2").arg(phase).arg(out.status.message);

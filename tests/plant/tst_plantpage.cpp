@@ -310,7 +310,8 @@ private slots:
     }
 
     // Piece 1 refused for a bad value, the server gone from piece 2 on: the message names
-    // the pieces in their order, and only 2 and 3 wait; a retry stores them once.
+    // the pieces in their order; 2 and 3 wait, 1 is held for the operator. The operator's
+    // pass, after the cell was corrected on the page, stores all three once.
     void refusedAndQueuedPiecesAreToldInOrderAndRetried() {
         PlantPage& page = m_bench->page;
         QSignalSpy pending(&page, &PlantPage::pendingChanged);
@@ -333,18 +334,19 @@ private slots:
                  qPrintable(said));
         QVERIFY(said.endsWith(QString::fromUtf8("\n第1片被拒绝：第1片的“折弯”必须是数字或留空！")));
         QCOMPARE(m_bench->prompter.texts().last(), result.message);
-        QCOMPARE(pending.last().first().toInt(), 2);
+        QCOMPARE(pending.last().first().toInt(), 3);
+        QCOMPARE(page.heldCount(), 1);
 
         // The pass runs on its own thread: the call returns at once, one pass at a time.
         QSignalSpy status(&page, &PlantPage::queueStatusChanged);
         QVERIFY(m_bench->station.retryPlant());
         QVERIFY(!m_bench->station.retryPlant() && retried.isEmpty());
         QVERIFY(retried.wait(30000));
-        QCOMPARE(retried.last(), QVariantList({2, 0}));
+        QCOMPARE(retried.last(), QVariantList({3, 0}));
         QCOMPARE(pending.last().first().toInt(), 0);
-        QCOMPARE(status.first().first().toString(), QString::fromUtf8("正在补传工厂数据：0/2"));
+        QCOMPARE(status.first().first().toString(), QString::fromUtf8("正在补传工厂数据：0/3"));
         QCOMPARE(page.queueStatus(),
-                 QString::fromUtf8("补传工厂数据：上传2片，没有等待补传的数据。"));
+                 QString::fromUtf8("补传工厂数据：上传3片，没有等待补传的数据。"));
         QVERIFY(!page.retryQueue()); // nothing waits, no pass
         for (const char* table : {"Part_Parameter", "Curve"})
             for (int n = 1; n <= 3; ++n)
@@ -352,7 +354,7 @@ private slots:
                     m_server.count(
                         QString("select count(*) from %1 where SerNum=? and NumCurve=?").arg(table),
                         {Serial, n}),
-                    n == 1 ? 0 : 1);
+                    1);
 
         // A queue file that cannot be written: nothing is said to wait.
         page.setSource(PlantSource("nowhere"), m_server.home.filePath("no/such/dir/q.db"));
