@@ -2,7 +2,9 @@
 // stopped by a signal, the runner's time limit, the window killed outright and the display
 // taken away. Whatever ends the run, the instrument hears the test-end command twice before
 // the connection closes (read from the simulator's frame log), and a judged test survives a
-// kill in the recovery journal until the next start stores it.
+// kill in the recovery journal until the next start stores it, and a stored TV piece survives
+// a kill in the plant outbox until a retry sends it, once.
+#include "plant/UploadQueue.h"
 #include "results/RecoveryJournal.h"
 #include "results/ResultStore.h"
 #include "settings/SettingsStore.h"
@@ -12,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -224,6 +228,73 @@ private slots:
         QVERIFY(stored->conditions && judged.test.conditions);
         QCOMPARE(stored->conditions->polls, judged.test.conditions->polls);
         QCOMPARE(stored->conditions->ended, judged.test.conditions->ended);
+    }
+
+    void aKilledWindowLosesNoPlantPiece_data() {
+        QTest::addColumn<bool>("inFlight");
+        QTest::newRow("before the upload question") << false;
+        QTest::newRow("while the piece is sent") << true;
+    }
+    // Killed after the local save, at the upload question or while the piece's transaction
+    // waits on the plant: the outbox kept the piece with its test,
+    // and the set-up tool's retry (twice) puts it into the plant once, with the stored values.
+    void aKilledWindowLosesNoPlantPiece() {
+        QFETCH(bool, inFlight);
+        SimulatorProcess sim;
+        QVERIFY2(sim.start({"--time-scale", kScale}), qPrintable(sim.error()));
+        QTemporaryDir workdir;
+        const QString plantIni = workdir.filePath("plant.ini");
+        QProcessEnvironment plantEnv = QProcessEnvironment::systemEnvironment();
+        plantEnv.insert("ODBCINI", plantIni);
+        const auto plantdb = [&](const QStringList& args) {
+            QProcess tool;
+            tool.setProcessEnvironment(plantEnv);
+            tool.start(QStringLiteral(Q7RK_PLANTDB_PATH), args);
+            return tool.waitForFinished(30000) ? tool.exitCode() : -1;
+        };
+        QCOMPARE(plantdb({"init", "--file", workdir.filePath("plant.db")}), 0);
+        // In flight: another writer holds the plant's write lock, so the piece's transaction
+        // waits on a server that took it and does not finish.
+        QSqlDatabase plant = QSqlDatabase::addDatabase("QSQLITE", "plant");
+        plant.setDatabaseName(workdir.filePath("plant.db"));
+        QVERIFY(plant.open());
+        if (inFlight) QVERIFY(QSqlQuery(plant).exec("begin immediate"));
+        QProcess window;
+        window.setProcessEnvironment(plantEnv);
+        window.setWorkingDirectory(workdir.path());
+        window.start(QStringLiteral(Q7RK_WINDOW_PATH),
+                     {tvSettings(workdir.filePath("settings.ini"), "5"),
+                      QString::number(sim.port()), "1", kScale, "yes", inFlight ? "yes" : "hold"});
+        QVERIFY(waitForLine(window, "UPLOAD-ASKED", 30000));
+        if (inFlight) QTest::qWait(500);
+        window.kill();
+        QVERIFY(window.waitForFinished(5000));
+        if (inFlight) QVERIFY(QSqlQuery(plant).exec("rollback"));
+
+        const q7rk::UploadQueue outbox(workdir.filePath(q7rk::UploadQueue::FileName));
+        const auto waiting = outbox.entries();
+        QCOMPARE(int(waiting.value.size()), 1);
+        const q7rk::QueuedUpload entry = waiting.value.front();
+        QCOMPARE(entry.state, q7rk::OutboxState::Unasked);
+        QVERIFY(entry.origin);
+        const auto stored =
+            q7rk::ResultStore(workdir.path()).load(q7rk::TestKind::Tv, entry.origin->key);
+        QVERIFY(stored);
+
+        for (int pass = 0; pass < 2; ++pass)
+            QCOMPARE(plantdb({"retry", "--held", "--workdir", workdir.path()}), 0);
+        QVERIFY(outbox.entries().value.empty());
+        QSqlQuery q(plant);
+        QVERIFY(q.exec(QString("select (select count(*) from Curve where SerNum='%1'), count(*), "
+                               "max(Vt) from Part_Parameter where SerNum='%1'")
+                           .arg(entry.piece.serial)) &&
+                q.next());
+        QCOMPARE(QVariantList({q.value(0), q.value(1)}), QVariantList({1, 1}));
+        QCOMPARE(q.value(2).toDouble(), stored->value("TV值").toDouble());
+        q = QSqlQuery();
+        plant.close();
+        plant = QSqlDatabase();
+        QSqlDatabase::removeDatabase("plant");
     }
 };
 
