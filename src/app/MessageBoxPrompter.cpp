@@ -32,10 +32,10 @@ bool MessageBoxPrompter::ask(QuestionKey, const QString& title, const QString& t
 }
 
 std::optional<QString> MessageBoxPrompter::askText(QuestionKey, const QString& title,
-                                                   const QString& label) {
+                                                   const QString& label, const QString& proposed) {
     bool ok = false;
     const QString text =
-        QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, QString(), &ok);
+        QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, proposed, &ok);
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 

@@ -120,15 +120,28 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece, PlantConnection& c) c
             if (PlantStatus s = insertFoil(c, foil, piece.date); !s.ok()) return s;
         }
         const QVariantList key{serial, n};
+        std::array<QVariant, 3> lab = cells.value;
+        if (piece.keepPlantCells) {
+            const auto kept = c.select(QStringLiteral("select SpecVot,Bend,Pull from "
+                                                      "Part_Parameter where SerNum=? and "
+                                                      "NumCurve=?"),
+                                       key);
+            if (!kept.ok()) return kept.status;
+            for (int i = 0; i < 3; ++i)
+                lab[std::size_t(i)] =
+                    kept.value.recordCount() > 0 && !kept.value.value(0, i).isNull()
+                        ? kept.value.value(0, i)
+                        : nullNumber();
+        }
         if (PlantStatus s = c.exec(
                 QStringLiteral("delete from Part_Parameter where SerNum=? and NumCurve=?"), key);
             !s.ok())
             return s;
-        if (PlantStatus s = c.exec(
-                QStringLiteral("insert into Part_Parameter (SerNum,NumCurve,"
-                               "SpecVot,Bend,Pull,Tr,Vm,Vt) "
-                               "values (?,?,?,?,?,?,?,?)"),
-                QVariantList{serial, n, cells.value[0], cells.value[1], cells.value[2]} + results);
+        if (PlantStatus s =
+                c.exec(QStringLiteral("insert into Part_Parameter (SerNum,NumCurve,"
+                                      "SpecVot,Bend,Pull,Tr,Vm,Vt) "
+                                      "values (?,?,?,?,?,?,?,?)"),
+                       QVariantList{serial, n, lab[0], lab[1], lab[2]} + results);
             !s.ok())
             return s;
         if (PlantStatus s =

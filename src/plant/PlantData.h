@@ -45,6 +45,9 @@ struct PieceUpload {
     // not know the foil, and the plant then keeps the whole-roll row it has.
     std::optional<FoilRecord> foil;
     PieceCells cells;
+    // The piece row keeps the lab values the plant holds (a stored test sent later knows
+    // none of them); `cells` is not sent.
+    bool keepPlantCells = false;
     QString riseTime;         // Text6 of the channel, "Tr"
     QString maxVoltage;       // Text39, "Vm"
     QString tvValue;          // Text7, "Vt"

@@ -168,6 +168,14 @@ inline QString queueFailed(const QString& path) {
     return QStringLiteral("本机暂存文件“%1”无法读写。").arg(path);
 }
 
+inline QString noStoredTest(const QString& key) {
+    return QStringLiteral("本机结果文件中没有测试%1。").arg(key);
+}
+
+inline QString noSerial() {
+    return QStringLiteral("卷号为空，无法上传。");
+}
+
 inline QString otherSender() {
     return QStringLiteral("另一程序正在向工厂数据库发送数据，本片稍后补传。");
 }

@@ -122,6 +122,7 @@ QJsonObject toJson(const PieceUpload& p) {
         {"date", p.date.toString(Qt::ISODate)},
         {"curve", curve},
     };
+    if (p.keepPlantCells) o.insert("keepPlantCells", true);
     // A piece sent without whole-roll data has no "foil".
     if (const auto& f = p.foil)
         o.insert("foil", QJsonArray{f->serial, f->grade, f->vf, f->length, f->area, f->weight,
@@ -148,6 +149,7 @@ PieceUpload fromJson(const QJsonObject& o) {
     PieceUpload p;
     p.serial = o.value("serial").toString();
     p.curveNumber = o.value("curveNumber").toInt();
+    p.keepPlantCells = o.value("keepPlantCells").toBool();
     const QJsonArray f = o.value("foil").toArray();
     if (o.contains("foil"))
         p.foil = FoilRecord{f.at(0).toString(), f.at(1).toString(), f.at(2).toString(),
@@ -232,17 +234,23 @@ UploadQueue::WithSave UploadQueue::withSave(const PieceUpload& piece,
 }
 
 PlantReply<qint64> UploadQueue::add(const PieceUpload& piece, OutboxState state,
-                                    const QString& reason) const {
+                                    const QString& reason,
+                                    const std::optional<OutboxOrigin>& origin) const {
     using Reply = PlantReply<qint64>;
     QueueFile file(m_path);
     if (!file.ok() || !file.db().transaction()) return Reply::failed(failure());
     QSqlQuery q(file.db());
     q.prepare(QStringLiteral("insert into uploads (serial,curve,piece,reason,queued,tried,held,"
-                             "state) values (?,?,?,?,?,?,?,?)"));
+                             "state,test_number,after_boiling,saved) "
+                             "values (?,?,?,?,?,?,?,?,?,?,?)"));
     const QString at = now();
+    const QVariant none;
     for (const QVariant& v :
          QVariantList{piece.serial, piece.curveNumber, pieceText(piece), reason, at, at,
-                      state == OutboxState::Waiting ? 0 : 1, stateName(state)})
+                      state == OutboxState::Waiting ? 0 : 1, stateName(state),
+                      origin ? QVariant(origin->key.number) : none,
+                      origin ? QVariant(origin->key.afterBoiling ? 1 : 0) : none,
+                      origin ? QVariant(stamp(origin->saved)) : none})
         q.addBindValue(v);
     const bool done = q.exec();
     const qint64 id = q.lastInsertId().toLongLong();

@@ -77,9 +77,9 @@ public:
     };
     WithSave withSave(const PieceUpload& piece, std::shared_ptr<qint64> id) const;
 
-    // A piece that did not come from a stored test, in the given state.
-    PlantReply<qint64> add(const PieceUpload& piece, OutboxState state,
-                           const QString& reason = {}) const;
+    // A piece in the given state, from the stored test `origin` when it came from one.
+    PlantReply<qint64> add(const PieceUpload& piece, OutboxState state, const QString& reason = {},
+                           const std::optional<OutboxOrigin>& origin = std::nullopt) const;
     PlantReply<int> count() const;
     PlantReply<QueueCounts> counts() const;
     // Oldest first; superseded entries too.

@@ -21,9 +21,9 @@ public:
     // A Yes/No question; true for Yes. The window shows the text; scripted answers go by the
     // question's id.
     virtual bool ask(QuestionKey question, const QString& title, const QString& text) = 0;
-    // A line the operator types (a name); nullopt when cancelled.
+    // A line the operator types (a name), starting from `proposed`; nullopt when cancelled.
     virtual std::optional<QString> askText(QuestionKey question, const QString& title,
-                                           const QString& label) = 0;
+                                           const QString& label, const QString& proposed) = 0;
     // A save dialog proposing `proposedName`; empty when cancelled.
     virtual QString saveFileName(const QString& title, const QString& proposedName,
                                  const QString& filter) = 0;

@@ -44,6 +44,10 @@ const char* questionName(Question id) {
         return "UploadPieces";
     case Question::RemoveQueuedUpload:
         return "RemoveQueuedUpload";
+    case Question::UploadStoredSerial:
+        return "UploadStoredSerial";
+    case Question::UploadStoredPiece:
+        return "UploadStoredPiece";
     case Question::DeleteStoredTest:
         return "DeleteStoredTest";
     case Question::DeleteStoredBatch:

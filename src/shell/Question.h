@@ -24,6 +24,10 @@ enum class Question {
     UploadPiece,        // one piece into the plant database; asked with the piece number
     UploadPieces,       // all pieces of a group at once; asked with their pieceBits or-ed
     RemoveQueuedUpload, // pieces dropped from the upload queue
+    // A stored TV test sent to the plant from the stored tests window: under which serial
+    // and as which piece (asked as text, the stored values proposed).
+    UploadStoredSerial,
+    UploadStoredPiece,
     // The stored tests window.
     DeleteStoredTest,
     DeleteStoredBatch,

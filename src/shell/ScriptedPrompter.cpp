@@ -24,7 +24,7 @@ bool ScriptedPrompter::ask(QuestionKey question, const QString& title, const QSt
 }
 
 std::optional<QString> ScriptedPrompter::askText(QuestionKey question, const QString& title,
-                                                 const QString& label) {
+                                                 const QString& label, const QString&) {
     m_shown.append({Shown::Question, title, label});
     if (m_asked) m_asked(question);
     if (const auto found = m_textAnswers.find(question.id); found != m_textAnswers.end())

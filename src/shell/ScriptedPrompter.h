@@ -27,7 +27,7 @@ public:
     void notify(const QString& title, const QString& text) override;
     bool ask(QuestionKey question, const QString& title, const QString& text) override;
     std::optional<QString> askText(QuestionKey question, const QString& title,
-                                   const QString& label) override;
+                                   const QString& label, const QString& proposed) override;
     QString saveFileName(const QString& title, const QString& proposedName,
                          const QString& filter) override;
     QString openFileName(const QString& title, const QString& filter) override;

@@ -20,8 +20,8 @@ bool RunAwarePrompter::ask(QuestionKey question, const QString& title, const QSt
 }
 
 std::optional<QString> RunAwarePrompter::askText(QuestionKey question, const QString& title,
-                                                const QString& label) {
-    return m_inner.askText(question, title, label);
+                                                const QString& label, const QString& proposed) {
+    return m_inner.askText(question, title, label, proposed);
 }
 
 QString RunAwarePrompter::saveFileName(const QString& title, const QString& proposedName,

@@ -145,7 +145,7 @@ bool Station::signerReady(TestKind kind) {
     if (!operatorOnScreen(kind).isEmpty()) return true;
     const auto name = m_prompter.askText(Question::SignerName, programTitle::full(),
                                          QStringLiteral("测试人一栏为空。请输入操作人姓名，"
-                                                        "修改、删除或恢复的记录将以此署名："));
+                                                        "修改、删除或恢复的记录将以此署名："), {});
     if (!name || name->trimmed().isEmpty()) return false;
     m_signerGiven = name->trimmed();
     return true;

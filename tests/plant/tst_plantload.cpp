@@ -25,7 +25,7 @@ PieceUpload uploadOf(int station, int foil, int piece) {
     for (std::size_t k = 1; k < curve.size(); ++k)
         curve[k] = float(station * 1000 + piece * 100) + float(k) * 0.5f;
     const FoilRecord record{serial, "S" + mark, "520.5", "", "12.25", mark, "iq-7", "L2", "3"};
-    return {serial, piece, record, {"1.25", "", "31"}, mark, "203.4", "201.5", QDate(2026, 1, 2),
+    return {serial, piece, record, {"1.25", "", "31"}, false, mark, "203.4", "201.5", QDate(2026, 1, 2),
             curve};
 }
 
