@@ -1,8 +1,11 @@
 // Time of one plant upload as the save pass runs it: a new foil's first piece (265 samples:
 // rise 85 s, delay 180 s) with its whole-roll row, one transaction. On an empty plant
 // database and on one holding 100,000 pieces, through an uploader that keeps its connection,
-// and for comparison on a connection of its own per piece. The SQLite ODBC default beside
-// PostgreSQL when Q7RK_PLANT_POSTGRES names a server (scripts/with-postgres.sh). Medians.
+// and for comparison on a connection of its own per piece. Beside it 打开 of a foil of the
+// full database: its whole-roll row, six pieces and six curves, each read by column name.
+// The SQLite ODBC default beside PostgreSQL when Q7RK_PLANT_POSTGRES names a server
+// (scripts/with-postgres.sh). Medians.
+#include "plant/FoilRecords.h"
 #include "plant/PlantConnection.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantSchema.h"
@@ -28,7 +31,7 @@ namespace {
 constexpr int Rounds = 50, Prefilled = 100000, FilledColumns = 265;
 
 struct Figures {
-    double ownConnection = 0, empty = 0, full = 0, prefillSeconds = 0;
+    double ownConnection = 0, empty = 0, full = 0, open = 0, prefillSeconds = 0;
 };
 
 using Sender = std::function<PlantStatus(const PieceUpload&)>;
@@ -126,11 +129,25 @@ std::optional<Figures> run(const PlantSource& empty, const PlantSource& full, bo
     // Apart: closing a connection keeps the server busy for a moment after.
     for (int r = 0; r < Rounds + 2; ++r)
         if (!timeOne("own", r, own, samples, ownMs)) return std::nullopt;
-    for (auto* ms : {&ownMs, &emptyMs, &fullMs}) // the first two warm up
+    // Opening, as the page does: a connection of its own, every row read by name.
+    std::vector<double> openMs;
+    const FoilRecords foils(full);
+    for (int r = 0; r < Rounds + 2; ++r) {
+        QElapsedTimer openClock;
+        openClock.start();
+        const auto opened = foils.open(QStringLiteral("P%1").arg(r * 97));
+        if (!opened.ok() || opened.value.curves.size() != 6) {
+            std::printf("open: %s\n", qPrintable(opened.status.message));
+            return std::nullopt;
+        }
+        openMs.push_back(double(openClock.nsecsElapsed()) / 1e6);
+    }
+    for (auto* ms : {&ownMs, &emptyMs, &fullMs, &openMs}) // the first two warm up
         ms->erase(ms->begin(), ms->begin() + 2);
     f.ownConnection = median(ownMs);
     f.empty = median(emptyMs);
     f.full = median(fullMs);
+    f.open = median(openMs);
     return f;
 }
 
@@ -190,6 +207,9 @@ int main(int argc, char** argv) {
         "%18.2f");
     printRow(
         "  full / empty", backends, [](const Figures& f) { return f.full / f.empty; }, "%18.2f");
+    printRow(
+        "  open a foil of six pieces, 100000 (ms)", backends,
+        [](const Figures& f) { return f.open; }, "%18.2f");
     printRow(
         "  (prefill of 100000 pieces, s)", backends,
         [](const Figures& f) { return f.prefillSeconds; }, "%18.1f");

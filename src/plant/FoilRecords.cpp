@@ -63,7 +63,10 @@ PlantReply<OpenedFoil> FoilRecords::open(const QString& serial) const {
     using Reply = PlantReply<OpenedFoil>;
     const QString s = trimBlanks(serial);
     PlantConnection c(m_source, PlantLogin::Shared);
-    const auto rows = c.select(QStringLiteral("select * from Whole_Parameter where SerNum=?"), {s});
+    // By name: the plant's table may hold more columns, in any order.
+    const auto rows = c.select(QStringLiteral("select SerNum,Speci,VF,Length,Area,Weight,IQNum,"
+                                              "PLNum,NodeNum from Whole_Parameter where SerNum=?"),
+                               {s});
     if (!rows.ok()) return Reply::failed(rows.status);
     OpenedFoil opened;
     if (rows.value.recordCount() > 0) {

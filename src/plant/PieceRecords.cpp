@@ -2,6 +2,7 @@
 
 #include "plant/PlantConnection.h"
 #include "plant/PlantInput.h"
+#include "plant/PlantSchema.h"
 #include "plant/PlantTexts.h"
 #include "settings/NumberText.h"
 
@@ -165,46 +166,66 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece, PlantConnection& c) c
     });
 }
 
-PlantStatus PieceRecords::saveCells(const QString& serial, const PieceTable& grid) const {
+PlantReply<SavedCells> PieceRecords::saveCells(const QString& serial,
+                                               const PieceTable& grid) const {
+    using Reply = PlantReply<SavedCells>;
     const QString s = trimBlanks(serial);
-    std::vector<std::pair<int, std::array<QVariant, 3>>> updates;
+    std::vector<SavedPiece> updates;
     for (int k = 1; k <= 6; ++k) {
         const PieceRowCells& row = grid[std::size_t(k - 1)];
         const bool tested = !trimBlanks(row[3]).isEmpty() || !trimBlanks(row[4]).isEmpty() ||
                             !trimBlanks(row[5]).isEmpty();
         if (!tested) continue;
         const auto values = pieceCellValues(k, PieceCells{row[0], row[1], row[2]});
-        if (!values.ok()) return values.status;
-        updates.emplace_back(k, values.value);
+        if (!values.ok()) return Reply::failed(values.status);
+        updates.push_back({k, values.value});
     }
-    if (updates.empty()) return PlantStatus::success();
+    SavedCells saved;
+    if (updates.empty()) return {saved, {}};
     PlantConnection c(m_source, PlantLogin::Own);
-    if (PlantStatus st = c.begin(); !st.ok()) return st;
-    for (const auto& [k, v] : updates) {
-        const PlantStatus st = c.exec(QStringLiteral("update Part_Parameter set SpecVot=?,Bend=?,"
-                                                     "Pull=? where SerNum=? and NumCurve=?"),
-                                      {v[0], v[1], v[2], s, k});
-        if (!st.ok()) return st;
+    if (PlantStatus st = c.begin(); !st.ok()) return Reply::failed(st);
+    for (const SavedPiece& piece : updates) {
+        const QVariantList key{s, piece.curveNumber};
+        const auto changed =
+            c.execCounted(QStringLiteral("update Part_Parameter set SpecVot=?,Bend=?,Pull=? "
+                                         "where SerNum=? and NumCurve=?"),
+                          QVariantList{piece.values[0], piece.values[1], piece.values[2]} + key);
+        if (!changed.ok()) return Reply::failed(changed.status);
+        int rows = changed.value;
+        // A driver that cannot count: the transaction still sees the rows the update met.
+        if (rows < 0) {
+            const auto counted = c.select(
+                QStringLiteral("select count(*) from Part_Parameter where SerNum=? and NumCurve=?"),
+                key);
+            if (!counted.ok()) return Reply::failed(counted.status);
+            rows = counted.value.value(0, 0).toInt();
+        }
+        if (rows > 0)
+            saved.written.push_back(piece);
+        else
+            saved.withoutRow << piece.curveNumber;
     }
-    return c.commit();
+    if (PlantStatus st = c.commit(); !st.ok()) return Reply::failed(st);
+    return {saved, {}};
 }
 
 PlantReply<std::vector<LoadedPiece>> loadPieces(PlantConnection& c, const QString& serial) {
     using Reply = PlantReply<std::vector<LoadedPiece>>;
-    const auto rows =
-        c.select(QStringLiteral("select * from Part_Parameter where SerNum=?"), {serial});
+    const auto rows = c.select(QStringLiteral("select NumCurve,SpecVot,Bend,Pull,Tr,Vm,Vt "
+                                              "from Part_Parameter where SerNum=?"),
+                               {serial});
     if (!rows.ok()) return Reply::failed(rows.status);
     std::vector<LoadedPiece> pieces;
     const PlantRecordset& r = rows.value;
     for (int i = 0; i < r.recordCount(); ++i) {
-        const int m = r.value(i, 1).toInt();
+        const int m = r.value(i, 0).toInt();
         if (m < 1 || m > 6) continue;
         LoadedPiece p;
         p.curveNumber = m;
-        p.cells[0] = cellText(r.value(i, 2), 3);
+        p.cells[0] = cellText(r.value(i, 1), 3);
         for (int col = 1; col < 6; ++col)
-            p.cells[std::size_t(col)] = cellText(r.value(i, col + 2), 2);
-        p.riseTimeWhole = int(std::trunc(r.value(i, 5).toDouble()));
+            p.cells[std::size_t(col)] = cellText(r.value(i, col + 1), 2);
+        p.riseTimeWhole = int(std::trunc(r.value(i, 4).toDouble()));
         pieces.push_back(p);
     }
     return {std::move(pieces), {}};
@@ -212,17 +233,26 @@ PlantReply<std::vector<LoadedPiece>> loadPieces(PlantConnection& c, const QStrin
 
 PlantReply<std::vector<StoredCurve>> loadCurves(PlantConnection& c, const QString& serial) {
     using Reply = PlantReply<std::vector<StoredCurve>>;
-    const auto rows = c.select(QStringLiteral("select * from Curve where SerNum=?"), {serial});
+    // The sample columns are asked for by name, "0" up to the first one missing: the
+    // table's own order and any columns of the plant's are no concern of the chart.
+    const auto names = c.columnNames(QStringLiteral("Curve"));
+    if (!names.ok()) return Reply::failed(names.status);
+    const int samples = plantSchema::leadingSamples(plantSchema::sampleIndexes(names.value));
+    QString sql = QStringLiteral("select NumCurve");
+    sql.reserve(sql.size() + samples * 12);
+    for (int k = 0; k < samples; ++k)
+        sql += QStringLiteral(",Curve.") + c.quoted(QString::number(k));
+    const auto rows = c.select(sql + QStringLiteral(" from Curve where SerNum=?"), {serial});
     if (!rows.ok()) return Reply::failed(rows.status);
     std::vector<StoredCurve> curves;
     const PlantRecordset& r = rows.value;
     for (int i = 0; i < r.recordCount(); ++i) {
-        const int m = r.value(i, 1).toInt();
+        const int m = r.value(i, 0).toInt();
         if (m < 1 || m > 6) continue;
         StoredCurve curve;
         curve.curveNumber = m;
         // A row ends at its last filled column; a missing sample is never drawn.
-        for (int field = 2; field < r.fieldCount(i); ++field) {
+        for (int field = 1; field < r.fieldCount(i); ++field) {
             const QVariant v = r.value(i, field);
             if (v.isNull()) break;
             curve.values.push_back(float(v.toDouble()));

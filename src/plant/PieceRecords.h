@@ -4,10 +4,25 @@
 #include "plant/PlantSource.h"
 #include "plant/PlantStatus.h"
 
+#include <QList>
+#include <QVariant>
+
 namespace q7rk {
 
 class PlantConnection;
 struct FoilValues;
+
+// The laboratory values of one piece as they went to its row: 比容, 折弯, 抗拉 (Null: empty).
+struct SavedPiece {
+    int curveNumber = 0;
+    std::array<QVariant, 3> values;
+};
+
+// What saving the grid's laboratory values did.
+struct SavedCells {
+    std::vector<SavedPiece> written; // ascending curve number
+    QList<int> withoutRow;           // tested pieces the plant has no row for: nothing written
+};
 
 // The pieces of a foil in the plant database: the upload of one tested piece and the
 // saving of the laboratory values typed into the piece grid.
@@ -25,8 +40,9 @@ public:
     const PlantSource& source() const { return m_source; }
 
     // For each grid row with test results (Tr, Vm or Vt filled), sets 比容, 折弯 and 抗拉
-    // of the existing piece row; empty cells become Null. All rows or none.
-    PlantStatus saveCells(const QString& serial, const PieceTable& grid) const;
+    // of the existing piece row; empty cells become Null. All rows that exist or none; a
+    // piece without its row is named in the reply, not created.
+    PlantReply<SavedCells> saveCells(const QString& serial, const PieceTable& grid) const;
 
 private:
     PlantSource m_source;

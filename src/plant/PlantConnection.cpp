@@ -180,13 +180,18 @@ QString PlantConnection::quoted(const QString& column) const {
 }
 
 PlantStatus PlantConnection::exec(const QString& sql, const QVariantList& values) {
-    if (PlantStatus s = open(); !s.ok()) return s;
+    return execCounted(sql, values).status;
+}
+
+PlantReply<int> PlantConnection::execCounted(const QString& sql, const QVariantList& values) {
+    using Reply = PlantReply<int>;
+    if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
     QSqlQuery q(m_db);
-    if (!q.prepare(sql)) return statementFault(q.lastError());
+    if (!q.prepare(sql)) return Reply::failed(statementFault(q.lastError()));
     for (const QVariant& v : values)
         q.addBindValue(v);
-    if (!q.exec()) return statementFault(q.lastError());
-    return PlantStatus::success();
+    if (!q.exec()) return Reply::failed(statementFault(q.lastError()));
+    return {q.numRowsAffected(), {}};
 }
 
 PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVariantList& values) {
@@ -212,16 +217,21 @@ PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVa
 }
 
 PlantReply<QStringList> PlantConnection::columnNames(const QString& table) {
-    using Reply = PlantReply<QStringList>;
+    const auto record = columns(table);
+    if (!record.ok()) return PlantReply<QStringList>::failed(record.status);
+    QStringList names;
+    for (int i = 0; i < record.value.count(); ++i)
+        names << record.value.fieldName(i);
+    return {names, {}};
+}
+
+PlantReply<QSqlRecord> PlantConnection::columns(const QString& table) {
+    using Reply = PlantReply<QSqlRecord>;
     if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("select * from %1 where 1=0").arg(table)))
         return Reply::failed(statementFault(q.lastError()));
-    QStringList names;
-    const QSqlRecord record = q.record();
-    for (int i = 0; i < record.count(); ++i)
-        names << record.fieldName(i);
-    return {names, {}};
+    return {q.record(), {}};
 }
 
 PlantStatus PlantConnection::begin() {

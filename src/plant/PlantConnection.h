@@ -5,6 +5,7 @@
 #include "plant/PlantStatus.h"
 
 #include <QSqlDatabase>
+#include <QSqlRecord>
 #include <QVariantList>
 #include <functional>
 
@@ -31,9 +32,15 @@ public:
     QString quoted(const QString& column) const;
 
     PlantStatus exec(const QString& sql, const QVariantList& values = {});
+    // exec, and how many rows the statement changed as the driver tells it (-1 when the
+    // driver cannot say).
+    PlantReply<int> execCounted(const QString& sql, const QVariantList& values = {});
     PlantReply<PlantRecordset> select(const QString& sql, const QVariantList& values = {});
     // Column names of a table, read from an empty result.
     PlantReply<QStringList> columnNames(const QString& table);
+    // The same with the type the driver gives each column (QSqlField::metaType as Qt reads
+    // it, typeID the ODBC SQL type).
+    PlantReply<QSqlRecord> columns(const QString& table);
 
     // All-or-nothing work: begin, then commit; a connection that goes without commit rolls
     // back.

@@ -3,11 +3,13 @@
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "kinds/TestKindDescription.h"
+#include "params/NumericCheck.h"
 #include "params/PanelModel.h"
 #include "plant/FoilRecords.h"
 #include "plant/PieceRecords.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantTexts.h"
+#include "settings/NumberText.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsKeys.h"
@@ -56,6 +58,24 @@ QString curveNumbers(const QList<int>& numbers) {
     for (int n : numbers)
         texts << plantTexts::pieceLabel(n);
     return texts.join(QStringLiteral("、"));
+}
+
+QString valueText(const QVariant& v) {
+    return v.isNull() ? plantTexts::emptyValue() : formatNumber(v.toDouble());
+}
+
+// Success is said only when every tested piece found its row; each piece written is named
+// with what it holds now.
+QString savedCellsReport(const SavedCells& saved) {
+    if (saved.written.empty() && saved.withoutRow.isEmpty()) return plantTexts::noTestedPieces();
+    QStringList lines;
+    lines << (saved.withoutRow.isEmpty()
+                  ? plantTexts::piecesSaved()
+                  : plantTexts::piecesWithoutRow(curveNumbers(saved.withoutRow)));
+    for (const SavedPiece& p : saved.written)
+        lines << plantTexts::pieceCellsWritten(p.curveNumber, valueText(p.values[0]),
+                                               valueText(p.values[1]), valueText(p.values[2]));
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString clause(PieceFate fate, const QString& numbers, const QString& reason) {
@@ -301,11 +321,17 @@ void PlantPage::showOpened(const OpenedFoil& opened) {
                                  f.iqNumber, f.productionLine, f.joints};
         for (int b = 0; b < FoilBoxCount; ++b)
             setText(FoilBox(b), texts[b]);
-        // Written as they come: no range check, no new axes.
+        // The VF goes in only when the box's own check would keep it: a formation voltage
+        // out of range would drive the next test. No new axes, as for any program write.
+        const NumericRule& rule = *numericRule(Box::FormationVoltage);
+        const bool vfTaken = passes(rule, f.vf);
         for (int k = 0; k < ChannelsPerGroup; ++k) {
-            m_panel.setText(k, Box::FormationVoltage, f.vf);
+            if (vfTaken) m_panel.setText(k, Box::FormationVoltage, f.vf);
             m_panel.setText(k, Box::TvTestNumber, f.serial);
         }
+        if (!vfTaken)
+            tell(plantTexts::vfNotTaken(trimBlanks(f.vf), formatNumber(rule.lower),
+                                        formatNumber(rule.upper)));
     }
     m_grid.fill(opened.pieces);
     drawCurves(opened);
@@ -352,9 +378,8 @@ void PlantPage::deleteFoil() {
 }
 
 void PlantPage::savePieces() {
-    const PlantStatus saved =
-        PieceRecords(m_source).saveCells(text(FoilBox::Serial), m_grid.table());
-    tell(saved.ok() ? plantTexts::piecesSaved() : saved.message);
+    const auto saved = PieceRecords(m_source).saveCells(text(FoilBox::Serial), m_grid.table());
+    tell(saved.ok() ? savedCellsReport(saved.value) : saved.status.message);
 }
 
 PlantUploadResult PlantPage::uploadGroup(int firstChannel, int lastChannel) {

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QSet>
+#include <QSqlField>
+#include <QSqlRecord>
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -13,19 +15,177 @@ namespace q7rk::plantSchema {
 
 namespace {
 
-struct TableColumns {
-    const char* table;
-    QStringList columns; // the sample columns of Curve are counted apart
+// What the program binds to a column, hence the values the column must take.
+enum class Holds { Text, Number, DateText };
+
+struct NeededColumn {
+    const char* name;
+    Holds holds;
 };
 
+struct TableColumns {
+    const char* table;
+    std::vector<NeededColumn> columns; // the sample columns of Curve are looked at apart
+};
+
+constexpr Holds T = Holds::Text;
+constexpr Holds N = Holds::Number;
+constexpr Holds D = Holds::DateText;
+
+// As the uploads and saves bind them. ProDate is bound as the text "yyyy/MM/dd", which a date
+// column takes as well (SQLite and PostgreSQL both do).
 const TableColumns Needed[] = {
     {"Whole_Parameter",
-     {"SerNum", "Speci", "VF", "Length", "Area", "Weight", "IQNum", "PLNum", "NodeNum", "ProDate",
-      "Pace", "Conner"}},
-    {"Part_Parameter", {"SerNum", "NumCurve", "SpecVot", "Bend", "Pull", "Tr", "Vm", "Vt"}},
-    {"Curve", {"SerNum", "NumCurve"}},
-    {"Criterion", {"Speci"}},
+     {{"SerNum", T},
+      {"Speci", T},
+      {"VF", N},
+      {"Length", N},
+      {"Area", N},
+      {"Weight", N},
+      {"IQNum", T},
+      {"PLNum", T},
+      {"NodeNum", N},
+      {"ProDate", D},
+      {"Pace", N},
+      {"Conner", T}}},
+    {"Part_Parameter",
+     {{"SerNum", T},
+      {"NumCurve", N},
+      {"SpecVot", N},
+      {"Bend", N},
+      {"Pull", N},
+      {"Tr", N},
+      {"Vm", N},
+      {"Vt", N}}},
+    {"Curve", {{"SerNum", T}, {"NumCurve", N}}},
+    {"Criterion", {{"Speci", T}}},
 };
+
+// The delays the boiling options preset, before and after boiling, in seconds.
+constexpr int DelayBeforeBoiling = 180;
+constexpr int DelayAfterBoiling = 60;
+
+QString holdsName(Holds h) {
+    switch (h) {
+    case Holds::Text:
+        return QStringLiteral("text");
+    case Holds::Number:
+        return QStringLiteral("number");
+    case Holds::DateText:
+        break;
+    }
+    return QStringLiteral("text or date");
+}
+
+// Whether the column comes back through ODBC as what the program binds: a text column reads
+// as a string, a number column as a number (a text column would take a bound number and give
+// back a string, a number column refuses a serial outright).
+bool usable(const QSqlField& field, Holds holds) {
+    switch (field.metaType().id()) {
+    case QMetaType::QString:
+        return holds == Holds::Text || holds == Holds::DateText;
+    case QMetaType::QDate:
+    case QMetaType::QDateTime:
+        return holds == Holds::DateText;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return holds == Holds::Number;
+    default:
+        return false;
+    }
+}
+
+// The ODBC SQL type of a column, for a server whose catalogue is not read here.
+QString odbcTypeName(int sqlType) {
+    static const QHash<int, const char*> names{
+        {1, "CHAR"},       {12, "VARCHAR"},       {-1, "LONGVARCHAR"}, {-8, "WCHAR"},
+        {-9, "WVARCHAR"},  {-10, "WLONGVARCHAR"}, {2, "NUMERIC"},      {3, "DECIMAL"},
+        {4, "INTEGER"},    {5, "SMALLINT"},       {6, "FLOAT"},        {7, "REAL"},
+        {8, "DOUBLE"},     {-5, "BIGINT"},        {-6, "TINYINT"},     {-7, "BIT"},
+        {91, "DATE"},      {92, "TIME"},          {93, "TIMESTAMP"},   {-2, "BINARY"},
+        {-3, "VARBINARY"}, {-4, "LONGVARBINARY"}};
+    const auto it = names.constFind(sqlType);
+    return it != names.cend() ? QStringLiteral("SQL_") + QLatin1String(*it)
+                              : QStringLiteral("SQL type %1").arg(sqlType);
+}
+
+// The declared type of each column (by lower-case name) as the server's catalogue names it,
+// PostgreSQL's or SQLite's; empty where neither answers.
+QHash<QString, QString> declaredTypes(PlantConnection& c, const QString& table) {
+    const QString queries[] = {
+        QStringLiteral("select a.attname, format_type(a.atttypid, a.atttypmod) "
+                       "from pg_attribute a join pg_class t on t.oid = a.attrelid "
+                       "where pg_table_is_visible(t.oid) and lower(t.relname) = lower(?) "
+                       "and a.attnum > 0 and not a.attisdropped"),
+        QStringLiteral("select name, type from pragma_table_info(?)"),
+    };
+    for (const QString& sql : queries) {
+        const auto rows = c.select(sql, {table});
+        if (!rows.ok() || rows.value.recordCount() == 0) continue;
+        QHash<QString, QString> types;
+        for (int r = 0; r < rows.value.recordCount(); ++r)
+            types.insert(rows.value.text(r, 0).toLower(), rows.value.text(r, 1));
+        return types;
+    }
+    return {};
+}
+
+QString typeOf(const QSqlField& field, const QHash<QString, QString>& declared) {
+    const auto it = declared.constFind(field.name().toLower());
+    return it != declared.cend() ? *it : odbcTypeName(field.typeID());
+}
+
+QJsonObject unusableColumn(const QString& name, const QString& type, Holds holds) {
+    return QJsonObject{{"column", name}, {"type", type}, {"needs", holdsName(holds)}};
+}
+
+// Runs of missing indexes between the first and last sample column, as [from, to].
+QJsonArray gaps(const std::vector<int>& indexes) {
+    QJsonArray out;
+    int expected = 0;
+    for (int k : indexes) {
+        if (k > expected) out.append(QJsonArray{expected, k - 1});
+        expected = k + 1;
+    }
+    return out;
+}
+
+// What Curve's sample columns allow: how many, where they start and end, where one is missing,
+// which cannot hold a voltage, and the longest curve an upload can write (the run from "0"),
+// as samples and as seconds of a TV test, one sample a second of delay plus rise time.
+QJsonObject sampleReport(const QSqlRecord& curve, const QHash<QString, QString>& declared) {
+    QStringList names;
+    for (int i = 0; i < curve.count(); ++i)
+        names << curve.fieldName(i);
+    const std::vector<int> indexes = sampleIndexes(names);
+    QJsonArray unusable;
+    for (int i = 0; i < curve.count(); ++i) {
+        const QSqlField field = curve.field(i);
+        bool number = false;
+        const int k = field.name().toInt(&number);
+        if (!number || QString::number(k) != field.name() || usable(field, Holds::Number)) continue;
+        unusable.append(unusableColumn(field.name(), typeOf(field, declared), Holds::Number));
+    }
+    const int fits = leadingSamples(indexes);
+    QJsonObject longest{{"samples", fits}, {"seconds", fits}};
+    // The rise time left with the delays the boiling options preset.
+    longest["riseTimeBeforeBoiling"] = std::max(0, fits - DelayBeforeBoiling);
+    longest["riseTimeAfterBoiling"] = std::max(0, fits - DelayAfterBoiling);
+    return QJsonObject{
+        {"count", int(indexes.size())},
+        {"first", indexes.empty() ? QJsonValue() : QJsonValue(indexes.front())},
+        {"last", indexes.empty() ? QJsonValue() : QJsonValue(indexes.back())},
+        {"gaps", gaps(indexes)},
+        {"unusable", unusable},
+        {"longestCurve", longest},
+    };
+}
 
 // One row per key: two stations sending the same piece at once cannot both insert.
 struct KeyIndex {
@@ -83,6 +243,25 @@ std::optional<std::vector<QSet<QString>>> uniqueIndexes(PlantConnection& c, cons
 
 } // namespace
 
+std::vector<int> sampleIndexes(const QStringList& columnNames) {
+    std::vector<int> indexes;
+    for (const QString& name : columnNames) {
+        bool number = false;
+        const int k = name.toInt(&number);
+        if (number && k >= 0 && QString::number(k) == name) indexes.push_back(k);
+    }
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    return indexes;
+}
+
+int leadingSamples(const std::vector<int>& indexes) {
+    int k = 0;
+    while (std::size_t(k) < indexes.size() && indexes[std::size_t(k)] == k)
+        ++k;
+    return k;
+}
+
 PlantStatus create(PlantConnection& c, int sampleColumns) {
     if (PlantStatus s = c.open(); !s.ok()) return s;
     QString curve = QStringLiteral("create table if not exists Curve "
@@ -123,24 +302,41 @@ PlantStatus drop(PlantConnection& c) {
 PlantReply<QJsonObject> check(PlantConnection& c) {
     using Reply = PlantReply<QJsonObject>;
     QJsonObject tables;
-    int sampleColumns = 0;
+    QJsonObject samples;
     for (const TableColumns& needed : Needed) {
         const QString table = QLatin1String(needed.table);
-        const auto found = c.columnNames(table);
+        const auto found = c.columns(table);
         if (!found.ok() && found.status.fault != PlantFault::Rejected)
             return Reply::failed(found.status);
-        const QSet<QString> names = lowerSet(found.value);
-        QJsonArray present, missing;
-        for (const QString& column : needed.columns)
-            (names.contains(column.toLower()) ? present : missing).append(column);
-        tables[table] =
-            QJsonObject{{"present", found.ok()}, {"columns", present}, {"missing", missing}};
-        if (table == QLatin1String("Curve"))
-            for (const QString& name : found.value) {
-                bool number = false;
-                name.toInt(&number);
-                if (number) ++sampleColumns;
+        const QSqlRecord& record = found.value;
+        const QHash<QString, QString> declared =
+            found.ok() ? declaredTypes(c, table) : QHash<QString, QString>();
+        // Matched by name, whatever the order and whatever else the table holds.
+        QHash<QString, int> position;
+        for (int i = 0; i < record.count(); ++i)
+            position.insert(record.fieldName(i).toLower(), i);
+        QJsonArray present, missing, unusable;
+        QJsonObject types;
+        for (const NeededColumn& column : needed.columns) {
+            const QString name = QLatin1String(column.name);
+            const auto at = position.constFind(name.toLower());
+            if (at == position.cend()) {
+                missing.append(name);
+                continue;
             }
+            present.append(name);
+            const QSqlField field = record.field(*at);
+            const QString type = typeOf(field, declared);
+            types[name] = type;
+            if (!usable(field, column.holds))
+                unusable.append(unusableColumn(name, type, column.holds));
+        }
+        tables[table] = QJsonObject{{"present", found.ok()},
+                                    {"columns", present},
+                                    {"missing", missing},
+                                    {"types", types},
+                                    {"unusable", unusable}};
+        if (table == QLatin1String("Curve")) samples = sampleReport(record, declared);
     }
     QJsonValue missingIndexes = QJsonArray();
     for (const KeyIndex& key : Keys) {
@@ -159,9 +355,8 @@ PlantReply<QJsonObject> check(PlantConnection& c) {
                                 {"create", key.create(false)}});
         missingIndexes = list;
     }
-    return {QJsonObject{{"tables", tables},
-                        {"sampleColumns", sampleColumns},
-                        {"missingIndexes", missingIndexes}},
+    return {QJsonObject{
+                {"tables", tables}, {"sampleColumns", samples}, {"missingIndexes", missingIndexes}},
             {}};
 }
 
@@ -169,9 +364,14 @@ bool complete(const QJsonObject& report) {
     const QJsonObject tables = report[QStringLiteral("tables")].toObject();
     for (const QJsonValue& t : tables)
         if (!t[QStringLiteral("present")].toBool() ||
-            !t[QStringLiteral("missing")].toArray().isEmpty())
+            !t[QStringLiteral("missing")].toArray().isEmpty() ||
+            !t[QStringLiteral("unusable")].toArray().isEmpty())
             return false;
-    return report[QStringLiteral("sampleColumns")].toInt() > 0 &&
+    const QJsonObject samples = report[QStringLiteral("sampleColumns")].toObject();
+    return samples[QStringLiteral("count")].toInt() > 0 &&
+           samples[QStringLiteral("gaps")].toArray().isEmpty() &&
+           samples[QStringLiteral("first")].toInt(-1) == 0 &&
+           samples[QStringLiteral("unusable")].toArray().isEmpty() &&
            report[QStringLiteral("missingIndexes")].toArray().isEmpty();
 }
 

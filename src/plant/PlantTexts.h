@@ -28,6 +28,31 @@ inline QString foilDeleted() {
 inline QString piecesSaved() {
     return QStringLiteral("部分参数保存完毕!");
 }
+// What 保存 of the grid wrote for one piece; an empty value is "空".
+inline QString pieceCellsWritten(int curveNumber, const QString& capacitance, const QString& bend,
+                                 const QString& pull) {
+    return QStringLiteral("第%1片已保存：比容 %2，折弯 %3，抗拉 %4")
+        .arg(pieceLabel(curveNumber), capacitance, bend, pull);
+}
+inline QString emptyValue() {
+    return QStringLiteral("空");
+}
+// Tested pieces of the grid, "2、3", whose Part_Parameter row is not in the plant.
+inline QString piecesWithoutRow(const QString& pieceLabels) {
+    return QStringLiteral("第%1片在工厂数据库中没有记录，比容等未保存").arg(pieceLabels);
+}
+inline QString noTestedPieces() {
+    return QStringLiteral("没有可保存的单片参数：表中各片都还没有测试结果（Tr、Vm、Vt），"
+                          "未写入工厂数据库。");
+}
+// The VF of an opened foil that the formation-voltage boxes do not take.
+inline QString vfNotTaken(const QString& vf, const QString& lower, const QString& upper) {
+    const QString what =
+        vf.isEmpty()
+            ? QStringLiteral("VF值为空")
+            : QStringLiteral("VF值%1不在化成电压的允许范围%2～%3 V之内").arg(vf, lower, upper);
+    return what + QStringLiteral("，通道1-3的化成电压未改动。");
+}
 // Which foil gets the piece.
 inline QString uploadQuestion(int curveNumber, const QString& serial) {
     return QStringLiteral("第%1片数据是否保存?（卷号 %2）")

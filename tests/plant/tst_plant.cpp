@@ -213,6 +213,8 @@ private slots:
         QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade, QString("4"));
     }
 
+    // 保存 of the grid: only the rows that exist change, each one counted; a tested piece
+    // without its row is named and not created.
     void pieceGridAndCells() {
         PieceGrid grid; // how it shows an entry: see the page widget's test
         auto samples = samplesOfRun(1);
@@ -223,12 +225,21 @@ private slots:
         grid.setEntry(PieceQuantity::SpecificCapacitance, 1, "2.5");
         grid.setEntry(PieceQuantity::Pull, 1, "");
         grid.setEntry(PieceQuantity::Pull, 2, "abc");
+        grid.setCell(6, 6, "201"); // tested, never uploaded
+        grid.setEntry(PieceQuantity::Bend, 6, "3");
         PieceRecords pieces(m_server.source);
-        const PlantStatus refused = pieces.saveCells("G1", grid.table());
-        QCOMPARE(refused.fault, PlantFault::BadInput);
-        QVERIFY(refused.message.contains("第2片") && refused.message.contains("抗拉"));
+        const auto refused = pieces.saveCells("G1", grid.table());
+        QCOMPARE(refused.status.fault, PlantFault::BadInput);
+        QVERIFY(refused.status.message.contains("第2片") &&
+                refused.status.message.contains("抗拉"));
         grid.setEntry(PieceQuantity::Pull, 2, "40");
-        QVERIFY(pieces.saveCells("G1", grid.table()).ok());
+        const auto saved = pieces.saveCells("G1", grid.table());
+        QVERIFY2(saved.ok(), qPrintable(saved.status.message));
+        QCOMPARE(saved.value.withoutRow, QList<int>{6});
+        QCOMPARE(int(saved.value.written.size()), 2);
+        QCOMPARE(saved.value.written[1].curveNumber, 2);
+        QCOMPARE(saved.value.written[1].values[2].toDouble(), 40.0);
+        QCOMPARE(m_server.rowsOf("Part_Parameter", "G1"), 2);
         const auto rows = openPlantRecordset(
             m_server.source,
             "select NumCurve, SpecVot, Bend, Pull from Part_Parameter where SerNum=? "
@@ -237,6 +248,70 @@ private slots:
         QCOMPARE(rows.value.text(0, 1), QString("2.5"));
         QVERIFY(rows.value.value(0, 3).isNull()); // an empty cell
         QCOMPARE(rows.value.text(1, 3), QString("40"));
+        // Another foil's number: nothing of it exists, nothing is said to be saved.
+        const auto elsewhere = pieces.saveCells("G2", grid.table());
+        QCOMPARE(elsewhere.value.withoutRow, QList<int>({1, 2, 6}));
+        QVERIFY(elsewhere.value.written.empty());
+    }
+
+    // A plant's own layout: an ID column first, the columns in another order, a date for the
+    // upload's date text, the sample columns backwards and only 300 of them. Written and read by
+    // name, it opens with the values stored, and the check finds nothing missing.
+    void tablesLaidOutByThePlant() {
+        QStringList samplesBackwards;
+        for (int k = 299; k >= 0; --k)
+            samplesBackwards << QString("\"%1\" real").arg(k);
+        const QString text = "varchar(255)", number = "double precision";
+        for (const QString& statement : QStringList{
+                 "drop table Whole_Parameter", "drop table Part_Parameter", "drop table Curve",
+                 "create table Whole_Parameter (ID integer, Conner " + text + ", Pace " + number +
+                     ", ProDate date, NodeNum " + number + ", PLNum " + text + ", IQNum " + text +
+                     ", Weight " + number + ", Area " + number + ", Length " + number + ", VF " +
+                     number + ", Speci " + text + ", SerNum " + text + ")",
+                 "create table Part_Parameter (ID integer, Vt " + number + ", Vm " + number +
+                     ", Tr " + number + ", Pull " + number + ", Bend " + number + ", SpecVot " +
+                     number + ", NumCurve integer, SerNum " + text + ")",
+                 "create table Curve (ID integer, " + samplesBackwards.join(",") +
+                     ", NumCurve integer, SerNum " + text + ")",
+                 QString("create unique index Whole_Parameter_Key on Whole_Parameter (SerNum)"),
+                 QString("create unique index Part_Parameter_Key on Part_Parameter (SerNum, "
+                         "NumCurve)"),
+                 QString("create unique index Curve_Key on Curve (SerNum, NumCurve)")})
+            QVERIFY2(sql(statement), qPrintable(statement.left(80)));
+
+        auto samples = samplesOfRun(1);
+        PlantUploader uploader(m_server.source, path("plant-queue.db"));
+        for (int n : {1, 4}) {
+            const auto out = uploader.upload(piece("R1", n, *samples, "85", n == 1 ? "180" : "60"));
+            QVERIFY2(out.status.ok(), qPrintable(out.status.message));
+        }
+        const auto opened = FoilRecords(m_server.source).open("R1");
+        QVERIFY2(opened.ok(), qPrintable(opened.status.message));
+        QCOMPARE(opened.value.foil, std::optional(foil("R1", "S-1")));
+        QCOMPARE(int(opened.value.pieces.size()), 2);
+        for (const LoadedPiece& p : opened.value.pieces) {
+            const PieceRowCells expected{
+                "1.250", p.curveNumber == 4 ? "7.00" : "", "31.00", "85.00", "203.40", "201.50"};
+            QCOMPARE(p.cells, expected);
+            QCOMPARE(p.riseTimeWhole, 85);
+        }
+        QCOMPARE(int(opened.value.curves.size()), 2);
+        for (const StoredCurve& c : opened.value.curves) {
+            QCOMPARE(int(c.values.size()), c.curveNumber == 1 ? 265 : 145);
+            QCOMPARE(c.values[0], 0.0f);
+            for (int k = 1; k < int(c.values.size()); ++k)
+                QCOMPARE(c.values[std::size_t(k)], sampleValue(0, k + 1, 1));
+        }
+
+        QVERIFY(plantdb(initArgs(), 0).startsWith("data source result"));
+        const QJsonObject report = QJsonDocument::fromJson(plantdb({"check"}, 0)).object();
+        const QJsonObject columns = report["sampleColumns"].toObject();
+        QCOMPARE(columns["count"].toInt(), 300);
+        QCOMPARE(std::pair(columns["first"].toInt(), columns["last"].toInt()), std::pair(0, 299));
+        QCOMPARE(columns["longestCurve"].toObject(), QJsonObject({{"samples", 300},
+                                                                  {"seconds", 300},
+                                                                  {"riseTimeBeforeBoiling", 120},
+                                                                  {"riseTimeAfterBoiling", 240}}));
     }
 
     void faultsAreQueuedAndRetriedOnce() {
@@ -338,18 +413,39 @@ private slots:
     void checkTellsWhatTheDatabaseLacks() {
         QVERIFY(plantdb(initArgs(), 0).startsWith("data source result"));
         QJsonObject report = QJsonDocument::fromJson(plantdb({"check"}, 0)).object();
-        QCOMPARE(report["sampleColumns"].toInt(), m_server.postgres ? 1598 : 1998);
+        const int samples = m_server.postgres ? 1598 : 1998;
+        QCOMPARE(report.value("sampleColumns")["count"].toInt(), samples);
+        QCOMPARE(report.value("tables")["Whole_Parameter"]["types"]["VF"].toString(),
+                 QString("double precision"));
         for (const char* text :
              {"drop index Curve_Key", "drop table Criterion",
               "alter table Whole_Parameter drop column Conner",
-              "create index Curve_SerNum on Curve (SerNum, NumCurve)"}) // not unique
-            QVERIFY(sql(text));
+              "create index Curve_SerNum on Curve (SerNum, NumCurve)", // not unique
+              "alter table Curve drop column \"7\"", "drop table Part_Parameter",
+              "create table Part_Parameter (SerNum integer, NumCurve integer, SpecVot "
+              "varchar(20), Bend real, Pull real, Tr real, Vm real, Vt real)",
+              "create unique index Part_Parameter_Key on Part_Parameter (SerNum, NumCurve)"})
+            QVERIFY2(sql(text), text);
         const QByteArray printed = plantdb({"check"}, 1);
         QCOMPARE(plantdb({"check"}, 1), printed); // the check changed nothing
         report = QJsonDocument::fromJson(printed).object();
         const QJsonValue tables = report.value("tables");
         QCOMPARE(tables["Whole_Parameter"]["missing"], QJsonValue(QJsonArray{"Conner"}));
         QCOMPARE(tables["Criterion"]["present"], QJsonValue(false));
+        // Each column as the program binds it, its type as the server declares it.
+        const QString varchar = m_server.postgres ? "character varying(20)" : "varchar(20)";
+        const QJsonArray unusable = tables["Part_Parameter"]["unusable"].toArray();
+        QCOMPARE(unusable.size(), 2);
+        QCOMPARE(unusable[0]["column"].toString() + unusable[0]["needs"].toString() +
+                     unusable[0]["type"].toString().toLower(),
+                 QString("SerNumtextinteger"));
+        QCOMPARE(unusable[1]["column"].toString() + unusable[1]["needs"].toString() +
+                     unusable[1]["type"].toString().toLower(),
+                 "SpecVotnumber" + varchar);
+        const QJsonValue columns = report.value("sampleColumns");
+        QCOMPARE(columns["gaps"], QJsonValue(QJsonArray{QJsonArray{7, 7}}));
+        QCOMPARE(columns["count"].toInt(), samples - 1);
+        QCOMPARE(columns["longestCurve"]["samples"].toInt(), 7);
         const QJsonArray indexes = report["missingIndexes"].toArray();
         QCOMPARE(indexes.size(), 1);
         QVERIFY(sql(indexes[0]["create"].toString())); // a statement the server takes

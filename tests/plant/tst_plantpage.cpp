@@ -405,6 +405,44 @@ private slots:
         QCOMPARE(page.grid().cell(2, 2), QString());
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
     }
+
+    // 打开 keeps a VF out of the formation-voltage range off the panels and says so; 保存 of
+    // the grid names what each piece holds now, and the pieces the plant has no row for.
+    void outOfRangeVfAndLabValuesAreTold() {
+        QCOMPARE(uploadGroup().uploaded.size(), 3);
+        PlantPage& page = m_bench->page;
+        PanelModel& panel = m_bench->panel;
+        page.typeText(FoilBox::Vf, "1500");
+        page.saveFoil();
+        for (int k = 0; k < 3; ++k)
+            panel.setText(k, Box::FormationVoltage, "300");
+        QVERIFY(page.openFoil());
+        QCOMPARE(page.text(FoilBox::Vf), QString("1500"));
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(panel.text(k, Box::FormationVoltage), QString("300"));
+        QCOMPARE(m_bench->prompter.texts().last(),
+                 QString::fromUtf8("VF值1500不在化成电压的允许范围1～1000 V之内，"
+                                   "通道1-3的化成电压未改动。"));
+
+        page.grid().setEntry(PieceQuantity::SpecificCapacitance, 1, "2.5");
+        page.grid().setEntry(PieceQuantity::Pull, 3, "41");
+        page.grid().setCell(5, 4, "85"); // 2', tested but never uploaded
+        page.savePieces();
+        QCOMPARE(m_bench->prompter.texts().last(),
+                 QString::fromUtf8("第2'片在工厂数据库中没有记录，比容等未保存\n"
+                                   "第1片已保存：比容 2.5，折弯 空，抗拉 空\n"
+                                   "第2片已保存：比容 空，折弯 空，抗拉 空\n"
+                                   "第3片已保存：比容 空，折弯 空，抗拉 41"));
+        QCOMPARE(m_server.rowsOf("Part_Parameter", Serial), 3);
+        page.grid().setCell(5, 4, "");
+        page.savePieces();
+        QVERIFY(m_bench->prompter.texts().last().startsWith(
+            QString::fromUtf8("部分参数保存完毕!\n第1片已保存")));
+        page.resetPieceGrid();
+        page.savePieces();
+        QVERIFY(
+            m_bench->prompter.texts().last().startsWith(QString::fromUtf8("没有可保存的单片参数")));
+    }
 };
 
 QTEST_MAIN(PlantPageTest)

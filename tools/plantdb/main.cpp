@@ -73,8 +73,8 @@ int retry(const QCommandLineParser& p) {
     return report.left == 0 && report.status.ok() ? 0 : 1;
 }
 
-// Exit 0: the database has all this program needs; 1: something is missing; 2: it could not
-// be read.
+// Exit 0: the database has all this program needs; 1: something is missing, of an unusable
+// type or has a gap; 2: it could not be read.
 int check(const QCommandLineParser& p) {
     const PlantSource source(p.value(QStringLiteral("dsn")));
     PlantConnection c(source, PlantLogin::Own);
@@ -107,9 +107,13 @@ int main(int argc, char** argv) {
                        "before);\n"
                        "                             prints {\"uploaded\": [[serial, curve "
                        "number], ...], \"left\": N}\n"
-                       "  check                      what the database lacks (tables, columns, "
-                       "key\n"
-                       "                             indexes) as JSON; changes nothing"));
+                       "  check                      what the database lacks (tables, columns "
+                       "and\n"
+                       "                             their types, Curve's sample columns and "
+                       "the\n"
+                       "                             longest curve they hold, key indexes) as "
+                       "JSON;\n"
+                       "                             changes nothing"));
     p.addHelpOption();
     p.addVersionOption();
     p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, retry or check"));
