@@ -36,8 +36,7 @@ OdbcState ofStatement(const QSqlQuery& query) {
 }
 
 OdbcState ofConnection(const QSqlDatabase& db) {
-    return db.driver() ? firstRecord(SQL_HANDLE_DBC, handleOf(db.driver()->handle()))
-                       : OdbcState{};
+    return db.driver() ? firstRecord(SQL_HANDLE_DBC, handleOf(db.driver()->handle())) : OdbcState{};
 }
 
 QString driverName(const QSqlDatabase& db) {
@@ -59,9 +58,8 @@ OdbcState ofLogin(const QString& connectText, int loginSeconds) {
         SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                           reinterpret_cast<SQLPOINTER>(SQLULEN(loginSeconds)), 0);
         QByteArray text = connectText.toUtf8();
-        const SQLRETURN r =
-            SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
-                             nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        const SQLRETURN r = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                                             SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         text.fill('\0'); // it may hold a password
         if (SQL_SUCCEEDED(r))
             SQLDisconnect(dbc);

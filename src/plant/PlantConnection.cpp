@@ -80,8 +80,7 @@ PlantConnection::PlantConnection(const PlantSource& source, PlantLogin login)
 
 PlantConnection::PlantConnection(const QString& connectText, const QString& sourceName,
                                  PlantWaits waits)
-    : m_name(uniqueName()), m_connectText(connectText), m_sourceName(sourceName),
-      m_waits(waits) {
+    : m_name(uniqueName()), m_connectText(connectText), m_sourceName(sourceName), m_waits(waits) {
     if (!QSqlDatabase::isDriverAvailable(OdbcDriver)) return;
     m_db = QSqlDatabase::addDatabase(OdbcDriver, m_name);
     m_db.setDatabaseName(odbcDatabaseName(connectText));
@@ -115,8 +114,8 @@ PlantStatus PlantConnection::open() {
             return connectFault(m_db.lastError(), took.elapsed());
         }
     }
-    m_onSqlite = odbcDiagnostics::driverName(m_db).contains(QLatin1String("sqlite"),
-                                                           Qt::CaseInsensitive);
+    m_onSqlite =
+        odbcDiagnostics::driverName(m_db).contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
     return limitStatements();
 }
 
@@ -161,8 +160,7 @@ PlantStatus PlantConnection::loginFault(const QSqlError& error) const {
     if (state.sqlState == QLatin1String("IM003") ||
         (state.sqlState == QLatin1String("01000") && state.native == 0))
         return fail(PlantFault::NoDriver, plantTexts::noOdbcDriver(m_sourceName));
-    if (state.inClass("28"))
-        return fail(PlantFault::LoginRefused, plantTexts::loginRefused());
+    if (state.inClass("28")) return fail(PlantFault::LoginRefused, plantTexts::loginRefused());
     // psqlODBC says 08001 for every login that failed, refused or not reached.
     if (state.sqlState == QLatin1String("08001") &&
         postgresAnswers(OdbcSources::connectKeys(m_connectText), m_waits.loginSeconds))

@@ -100,9 +100,9 @@ PlantStatus PlantSetup::initPostgres(const QString& connection, const QString& d
         // comes from here.
         keys += {{"Username", "sa"}, {"Password", ""}};
     } else {
-        PlantConnection c(serverText + QStringLiteral("UID=%1;PWD=%2;")
-                                           .arg(connectValue(login.user),
-                                                connectValue(login.password)),
+        PlantConnection c(serverText +
+                              QStringLiteral("UID=%1;PWD=%2;")
+                                  .arg(connectValue(login.user), connectValue(login.password)),
                           dataSource);
         const auto report = plantSchema::check(c);
         if (!report.ok()) return report.status;
