@@ -10,6 +10,10 @@ PACKAGES=(
   libqt6sql6-sqlite libqt6sql6-odbc libgl-dev libsqlite3-dev
   fonts-wqy-zenhei poppler-utils
   unixodbc odbcinst libsqliteodbc odbc-postgresql
+  # the ODBC states Qt does not pass on, and asking a PostgreSQL server whether it is there
+  unixodbc-dev libpq-dev
+  # a Chinese-speaking PostgreSQL for the plant tests (localedef and the locale sources)
+  locales
   postgresql
   # a display the tests can take away in the middle of a run
   xvfb

@@ -31,6 +31,56 @@ bool fileHasSection(const QString& path, const QString& name) {
     return false;
 }
 
+OdbcSources::Keys fileSection(const QString& path, const QString& name) {
+    OdbcSources::Keys keys;
+    bool inside = false;
+    for (const QString& line : readLines(path)) {
+        const QString s = sectionName(line);
+        if (!s.isEmpty()) {
+            if (inside) break;
+            inside = s.compare(name, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const QString t = line.trimmed();
+        if (!inside || t.isEmpty() || t.startsWith(QLatin1Char('#')) ||
+            t.startsWith(QLatin1Char(';')) || !t.contains(QLatin1Char('=')))
+            continue;
+        keys.append({t.section(QLatin1Char('='), 0, 0).trimmed(),
+                     t.section(QLatin1Char('='), 1).trimmed()});
+    }
+    return keys;
+}
+
+// "k=v;k={v;with;semicolons};" -> pairs, braces taken off.
+OdbcSources::Keys textPairs(const QString& text) {
+    OdbcSources::Keys pairs;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype eq = text.indexOf(QLatin1Char('='), i);
+        if (eq < 0) break;
+        const QString key = text.mid(i, eq - i).trimmed();
+        QString value;
+        qsizetype end = eq + 1;
+        if (end < text.size() && text.at(end) == QLatin1Char('{')) {
+            const qsizetype close = text.indexOf(QLatin1Char('}'), end);
+            value = text.mid(end + 1, (close < 0 ? text.size() : close) - end - 1);
+            end = close < 0 ? text.size() : close + 1;
+            end = text.indexOf(QLatin1Char(';'), end);
+        } else {
+            end = text.indexOf(QLatin1Char(';'), end);
+            value = text.mid(eq + 1, (end < 0 ? text.size() : end) - eq - 1).trimmed();
+        }
+        pairs.append({key, value});
+        if (end < 0) break;
+        i = end + 1;
+    }
+    return pairs;
+}
+
+bool holdsPassword(const OdbcSources::Keys& keys) {
+    return !OdbcSources::value(keys, {"Password", "PWD"}).isEmpty();
+}
+
 QString envPath(const char* name) {
     return QString::fromLocal8Bit(qgetenv(name));
 }
@@ -61,6 +111,30 @@ QString OdbcSources::driversFile() {
 
 bool OdbcSources::hasSource(const QString& name) {
     return fileHasSection(userFile(), name) || fileHasSection(systemFile(), name);
+}
+
+OdbcSources::Keys OdbcSources::sourceKeys(const QString& name) {
+    if (fileHasSection(userFile(), name)) return fileSection(userFile(), name);
+    return fileSection(systemFile(), name);
+}
+
+OdbcSources::Keys OdbcSources::connectKeys(const QString& connectText) {
+    const Keys own = textPairs(connectText);
+    const QString dsn = value(own, {"DSN"});
+    Keys keys = dsn.isEmpty() ? Keys() : sourceKeys(dsn);
+    // Pairs found first win in value(): the text's own go in front.
+    return own + keys;
+}
+
+QString OdbcSources::value(const Keys& keys, std::initializer_list<const char*> names) {
+    for (const auto& [key, v] : keys)
+        for (const char* n : names)
+            if (key.compare(QLatin1String(n), Qt::CaseInsensitive) == 0) return v;
+    return {};
+}
+
+bool OdbcSources::hasLogin(const Keys& keys) {
+    return !value(keys, {"UID", "Username"}).isEmpty();
 }
 
 QString OdbcSources::findDriver(const QString& library) {
@@ -105,11 +179,26 @@ PlantStatus OdbcSources::writeUserSource(const QString& name, const Keys& keys) 
         kept << key + QLatin1Char('=') + value;
     kept << QString();
 
+    const PlantStatus failed = PlantStatus::failure(
+        PlantFault::LocalStore, QStringLiteral("无法写入ODBC数据源文件“%1”。").arg(path));
+    // The owner only, before the password is in it: the file written in its place takes
+    // the mode of the one it replaces.
+    constexpr auto OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const bool secret = holdsPassword(keys);
+    if (secret) {
+        QFile existing(path);
+        if (!existing.exists() && !existing.open(QIODevice::WriteOnly)) return failed;
+        existing.close();
+        if (!existing.setPermissions(OwnerOnly)) return failed;
+    }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Text) ||
         f.write(kept.join(QLatin1Char('\n')).toUtf8()) < 0 || !f.commit())
-        return PlantStatus::failure(PlantFault::LocalStore,
-                                    QStringLiteral("无法写入ODBC数据源文件“%1”。").arg(path));
+        return failed;
+    constexpr auto Others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                            QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (secret && (QFile::permissions(path) & Others)) return failed;
     return PlantStatus::success();
 }
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <initializer_list>
 
 namespace q7rk {
 
@@ -22,6 +23,16 @@ public:
 
     // Whether the user or the system file defines data source `name`.
     static bool hasSource(const QString& name);
+    // The keys of data source `name` as the driver manager reads them: the user file's
+    // section, else the system file's.
+    static Keys sourceKeys(const QString& name);
+    // The keys a connection text gives the driver: its data source's, then its own pairs
+    // ("DSN=x;UID=u;", "DRIVER={...};Servername=h;") over them.
+    static Keys connectKeys(const QString& connectText);
+    // The value of the first of `names` present (case as the driver manager: ignored).
+    static QString value(const Keys& keys, std::initializer_list<const char*> names);
+    // Whether the keys name a user of their own (UID or Username).
+    static bool hasLogin(const Keys& keys);
 
     // The name of the installed driver whose library is `library` (for example
     // "libsqlite3odbc.so"), else the library's full path when found in the usual folders,
@@ -29,7 +40,8 @@ public:
     static QString findDriver(const QString& library);
 
     // Writes data source `name` with `keys` into the user file, replacing one of that name
-    // and keeping everything else in the file.
+    // and keeping everything else in the file. A file that holds a password (Password or
+    // PWD) is left readable by its owner only, whatever its mode was.
     static PlantStatus writeUserSource(const QString& name, const Keys& keys);
 };
 

@@ -1,7 +1,9 @@
 #include "PlantConnection.h"
 
 #include "plant/PlantTexts.h"
+#include "plant/PostgresPing.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -50,12 +52,6 @@ QString withDetail(const QString& message, const QSqlError& error) {
     return d.isEmpty() ? message : message + QStringLiteral("\n（") + d + QStringLiteral("）");
 }
 
-bool containsAny(const QString& text, std::initializer_list<const char*> words) {
-    for (const char* w : words)
-        if (text.contains(QLatin1String(w), Qt::CaseInsensitive)) return true;
-    return false;
-}
-
 // Attempts of one transaction against other writers; each loser waits longer, and at
 // random, so the same two do not meet again.
 constexpr int MaxAttempts = 5;
@@ -84,7 +80,7 @@ PlantConnection::PlantConnection(const PlantSource& source, PlantLogin login)
 
 PlantConnection::PlantConnection(const QString& connectText, const QString& sourceName,
                                  PlantWaits waits)
-    : m_name(uniqueName()), m_sourceName(sourceName), m_waits(waits) {
+    : m_name(uniqueName()), m_connectText(connectText), m_sourceName(sourceName), m_waits(waits) {
     if (!QSqlDatabase::isDriverAvailable(OdbcDriver)) return;
     m_db = QSqlDatabase::addDatabase(OdbcDriver, m_name);
     m_db.setDatabaseName(odbcDatabaseName(connectText));
@@ -110,9 +106,16 @@ PlantStatus PlantConnection::open() {
     if (m_db.isOpen()) return PlantStatus::success();
     m_sessionSerializable = false;
     {
-        const std::lock_guard oneAtATime(connectionLock());
-        if (!m_db.open()) return connectFault(m_db.lastError());
+        QElapsedTimer took;
+        took.start();
+        std::unique_lock oneAtATime(connectionLock());
+        if (!m_db.open()) {
+            oneAtATime.unlock();
+            return connectFault(m_db.lastError(), took.elapsed());
+        }
     }
+    m_onSqlite =
+        odbcDiagnostics::driverName(m_db).contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
     return limitStatements();
 }
 
@@ -126,52 +129,87 @@ PlantStatus PlantConnection::limitStatements() {
     if (q.exec(QStringLiteral("set statement_timeout = %1")
                    .arg(qint64(m_waits.statementSeconds) * 1000)))
         return PlantStatus::success();
-    const PlantStatus s = statementFault(q.lastError());
+    const PlantStatus s = statementFault(q);
     q = QSqlQuery();
     // Not kept open without its bound: the next open() tries again.
     close();
     return s;
 }
 
-PlantStatus PlantConnection::connectFault(const QSqlError& error) const {
-    const QString text = error.databaseText() + QLatin1Char(' ') + error.driverText();
-    // The driver manager's own words (unixODBC and the Windows one say the same).
-    if (containsAny(text, {"Data source name not found", "IM002"}))
-        return PlantStatus::failure(PlantFault::NoDataSource,
-                                    withDetail(plantTexts::noDataSource(m_sourceName), error));
-    if (containsAny(text, {"Can't open lib", "IM003", "Specified driver could not be loaded"}))
-        return PlantStatus::failure(PlantFault::NoDriver,
-                                    withDetail(plantTexts::noOdbcDriver(m_sourceName), error));
-    if (containsAny(text, {"authentication", "role \"", "password", "Login failed", "28000"}))
-        return PlantStatus::failure(PlantFault::LoginRefused,
-                                    withDetail(plantTexts::loginRefused(), error));
-    return PlantStatus::failure(PlantFault::ServerAway,
-                                withDetail(plantTexts::serverAway(), error));
+// Qt's driver drops the handle of a failed login with its records, so the state comes from a
+// second attempt; one that used up the whole login wait is not repeated: nobody answered.
+PlantStatus PlantConnection::connectFault(const QSqlError& error, qint64 tookMs) const {
+    if (m_waits.loginSeconds > 0 && tookMs >= qint64(m_waits.loginSeconds) * 1000)
+        return PlantStatus::failure(PlantFault::ServerAway,
+                                    withDetail(plantTexts::serverAway(), error));
+    return loginFault(error);
 }
 
-PlantStatus PlantConnection::statementFault(const QSqlError& error) const {
-    const QString text = error.databaseText();
-    // This Qt's ODBC driver passes the server's words but not its SQLSTATE (newer ones append
-    // it): serialization failure 40001, deadlock 40P01, and a key that a concurrent writer
-    // inserted first (23505, only possible between our delete and insert). SQLite reports
-    // a lock held past its busy timeout.
-    if (containsAny(text, {"could not serialize access", "deadlock detected",
-                           "duplicate key value violates unique constraint", "40001", "40P01",
-                           "23505", "database is locked", "无法串行访问", "检测到死锁"}))
-        return PlantStatus::failure(PlantFault::Conflict,
-                                    withDetail(plantTexts::writeConflict(), error));
-    // PostgreSQL's statement_timeout (57014): a busy or stuck server, worth a later retry.
-    if (containsAny(text, {"canceling statement due to statement timeout", "57014"}))
-        return PlantStatus::failure(
-            PlantFault::ServerAway,
-            withDetail(plantTexts::noAnswer(m_waits.statementSeconds), error));
-    if (containsAny(text, {"connection dead", "server closed the connection", "no connection",
-                           "connection lost", "connection has been lost", "terminating connection",
-                           "08S01", "could not send", "disk I/O error", "unable to open database"}))
-        return PlantStatus::failure(PlantFault::ServerAway,
-                                    withDetail(plantTexts::connectionLost(), error));
-    return PlantStatus::failure(PlantFault::Rejected,
-                                withDetail(plantTexts::statementRejected(), error));
+PlantStatus PlantConnection::loginFault(const QSqlError& error) const {
+    const OdbcState state = [&] {
+        const std::lock_guard oneAtATime(connectionLock());
+        return odbcDiagnostics::ofLogin(m_connectText, m_waits.loginSeconds);
+    }();
+    const auto fail = [&](PlantFault fault, const QString& message) {
+        return PlantStatus::failure(fault, withDetail(message, error));
+    };
+    if (state.sqlState == QLatin1String("IM002"))
+        return fail(PlantFault::NoDataSource, plantTexts::noDataSource(m_sourceName));
+    // unixODBC reports a driver library it cannot load as the warning 01000 alone, with no
+    // code of a driver (0); the standard's code is IM003.
+    if (state.sqlState == QLatin1String("IM003") ||
+        (state.sqlState == QLatin1String("01000") && state.native == 0))
+        return fail(PlantFault::NoDriver, plantTexts::noOdbcDriver(m_sourceName));
+    if (state.inClass("28")) return fail(PlantFault::LoginRefused, plantTexts::loginRefused());
+    // psqlODBC says 08001 for every login that failed, refused or not reached.
+    if (state.sqlState == QLatin1String("08001") &&
+        postgresAnswers(OdbcSources::connectKeys(m_connectText), m_waits.loginSeconds))
+        return fail(PlantFault::LoginRefused, plantTexts::loginRefused());
+    // 08xxx, a file the SQLite driver cannot open (HY000), or the second attempt got in.
+    return fail(PlantFault::ServerAway, plantTexts::serverAway());
+}
+
+PlantStatus PlantConnection::statementFault(const QSqlQuery& query) const {
+    return statementFault(query.lastError(), odbcDiagnostics::ofStatement(query));
+}
+
+PlantStatus PlantConnection::connectionFault() const {
+    return statementFault(m_db.lastError(), odbcDiagnostics::ofConnection(m_db));
+}
+
+PlantStatus PlantConnection::statementFault(const QSqlError& error, const OdbcState& state) const {
+    const auto fail = [&](PlantFault fault, const QString& message) {
+        return PlantStatus::failure(fault, withDetail(message, error));
+    };
+    const QString& code = state.sqlState;
+    if (m_onSqlite) {
+        // The SQLite ODBC driver says HY000 to everything; its code is SQLite's result code.
+        switch (state.native) {
+        case 5: // SQLITE_BUSY: another writer held the file past the data source's Timeout
+        case 6: // SQLITE_LOCKED
+            return fail(PlantFault::Conflict, plantTexts::writeConflict());
+        case 10: // SQLITE_IOERR
+        case 14: // SQLITE_CANTOPEN: the file went away
+            return fail(PlantFault::ServerAway, plantTexts::connectionLost());
+        default:
+            return fail(PlantFault::Rejected, plantTexts::statementRejected());
+        }
+    }
+    // Serialization failure, deadlock, and a key that a concurrent writer inserted first
+    // (only possible between our delete and insert): the work is started over.
+    if (code == QLatin1String("40001") || code == QLatin1String("40P01") ||
+        code == QLatin1String("23505"))
+        return fail(PlantFault::Conflict, plantTexts::writeConflict());
+    // PostgreSQL's statement_timeout: a busy or stuck server, worth a later retry.
+    if (code == QLatin1String("57014"))
+        return fail(PlantFault::ServerAway, plantTexts::noAnswer(m_waits.statementSeconds));
+    // The link broke (08xxx), or the server ended the session: shut down (57P01, 57P02),
+    // or not taking connections (57P03).
+    if (state.inClass("08") || code.startsWith(QLatin1String("57P")))
+        return fail(PlantFault::ServerAway, plantTexts::connectionLost());
+    if (state.inClass("28")) return fail(PlantFault::LoginRefused, plantTexts::loginRefused());
+    // Syntax, a missing table or column (42xxx), a bad value: the statement is refused.
+    return fail(PlantFault::Rejected, plantTexts::statementRejected());
 }
 
 QString PlantConnection::quoted(const QString& column) const {
@@ -187,10 +225,10 @@ PlantReply<int> PlantConnection::execCounted(const QString& sql, const QVariantL
     using Reply = PlantReply<int>;
     if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
     QSqlQuery q(m_db);
-    if (!q.prepare(sql)) return Reply::failed(statementFault(q.lastError()));
+    if (!q.prepare(sql)) return Reply::failed(statementFault(q));
     for (const QVariant& v : values)
         q.addBindValue(v);
-    if (!q.exec()) return Reply::failed(statementFault(q.lastError()));
+    if (!q.exec()) return Reply::failed(statementFault(q));
     return {q.numRowsAffected(), {}};
 }
 
@@ -199,10 +237,10 @@ PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVa
     if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (!q.prepare(sql)) return Reply::failed(statementFault(q.lastError()));
+    if (!q.prepare(sql)) return Reply::failed(statementFault(q));
     for (const QVariant& v : values)
         q.addBindValue(v);
-    if (!q.exec()) return Reply::failed(statementFault(q.lastError()));
+    if (!q.exec()) return Reply::failed(statementFault(q));
     std::vector<QVariantList> rows;
     const int fields = q.record().count();
     while (q.next()) {
@@ -212,7 +250,7 @@ PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVa
             row.append(q.value(i));
         rows.push_back(std::move(row));
     }
-    if (q.lastError().isValid()) return Reply::failed(statementFault(q.lastError()));
+    if (q.lastError().isValid()) return Reply::failed(statementFault(q));
     return {PlantRecordset(std::move(rows)), {}};
 }
 
@@ -230,13 +268,13 @@ PlantReply<QSqlRecord> PlantConnection::columns(const QString& table) {
     if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("select * from %1 where 1=0").arg(table)))
-        return Reply::failed(statementFault(q.lastError()));
+        return Reply::failed(statementFault(q));
     return {q.record(), {}};
 }
 
 PlantStatus PlantConnection::begin() {
     if (PlantStatus s = open(); !s.ok()) return s;
-    if (!m_db.transaction()) return statementFault(m_db.lastError());
+    if (!m_db.transaction()) return connectionFault();
     m_inTransaction = true;
     return PlantStatus::success();
 }
@@ -274,7 +312,7 @@ PlantStatus PlantConnection::commit() {
     if (!m_inTransaction) return PlantStatus::success();
     m_inTransaction = false;
     if (m_db.commit()) return PlantStatus::success();
-    const PlantStatus s = statementFault(m_db.lastError());
+    const PlantStatus s = connectionFault();
     m_db.rollback();
     return s;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "plant/OdbcDiagnostics.h"
 #include "plant/PlantRecordset.h"
 #include "plant/PlantSource.h"
 #include "plant/PlantStatus.h"
@@ -10,6 +11,7 @@
 #include <functional>
 
 class QSqlError;
+class QSqlQuery;
 
 namespace q7rk {
 
@@ -58,15 +60,20 @@ private:
     PlantStatus limitStatements();
     void close();
     PlantStatus beginSerializable();
-    PlantStatus connectFault(const QSqlError& error) const;
-    PlantStatus statementFault(const QSqlError& error) const;
+    PlantStatus connectFault(const QSqlError& error, qint64 tookMs) const;
+    PlantStatus loginFault(const QSqlError& error) const;
+    PlantStatus statementFault(const QSqlQuery& query) const;
+    PlantStatus connectionFault() const;
+    PlantStatus statementFault(const QSqlError& error, const OdbcState& state) const;
 
     QString m_name;
+    QString m_connectText;
     QString m_sourceName;
     PlantWaits m_waits;
     QSqlDatabase m_db;
     bool m_inTransaction = false;
     bool m_sessionSerializable = false;
+    bool m_onSqlite = false; // the SQLite ODBC driver: SQLite's result codes, not states
 };
 
 // A null number for a bound value (Null in the table).

@@ -22,6 +22,14 @@ PlantStatus createTables(const QString& connectText, const QString& name, int sa
     return plantSchema::create(c, sampleColumns);
 }
 
+// A value in a connection text: in braces when it holds what would end or open a pair.
+QString connectValue(const QString& value) {
+    if (!value.contains(QRegularExpression(QStringLiteral("[;{}=]|^\\s|\\s$")))) return value;
+    QString inner = value;
+    inner.replace(QLatin1Char('}'), QStringLiteral("}}"));
+    return QLatin1Char('{') + inner + QLatin1Char('}');
+}
+
 } // namespace
 
 QString PlantSetup::defaultFile() {
@@ -52,7 +60,7 @@ PlantStatus PlantSetup::initSqlite(const QString& file, const QString& dataSourc
 }
 
 PlantStatus PlantSetup::initPostgres(const QString& connection, const QString& dataSource,
-                                     int sampleColumns) {
+                                     int sampleColumns, const Login& login, bool* missing) {
     const QString driver = OdbcSources::findDriver(QStringLiteral("psqlodbcw.so"));
     if (driver.isEmpty())
         return setupFailure(
@@ -74,24 +82,36 @@ PlantStatus PlantSetup::initPostgres(const QString& connection, const QString& d
                 PlantFault::BadInput,
                 QStringLiteral("连接文字中的“%1”无法识别（可用host、port、dbname）。").arg(pair));
     }
-    if (sampleColumns < 0) sampleColumns = plantSchema::PostgresSampleColumns;
-    if (PlantStatus s = createTables(QStringLiteral("DRIVER={%1};Servername=%2;Port=%3;"
-                                                    "Database=%4;UID=sa;PWD=;CommLog=0;Debug=0;")
-                                         .arg(driver, host, port, database),
-                                     dataSource, sampleColumns);
-        !s.ok())
-        return s;
-    // The program's login texts say "User ID", which this driver does not read: the user
-    // comes from here. No log files of the driver's own.
-    return OdbcSources::writeUserSource(dataSource, {{"Description", "q7rk plant database"},
-                                                     {"Driver", driver},
-                                                     {"Servername", host},
-                                                     {"Port", port},
-                                                     {"Database", database},
-                                                     {"Username", "sa"},
-                                                     {"Password", ""},
-                                                     {"CommLog", "0"},
-                                                     {"Debug", "0"}});
+    const QString serverText =
+        QStringLiteral("DRIVER={%1};Servername=%2;Port=%3;Database=%4;CommLog=0;Debug=0;")
+            .arg(driver, host, port, database);
+    OdbcSources::Keys keys{{"Description", "q7rk plant database"},
+                           {"Driver", driver},
+                           {"Servername", host},
+                           {"Port", port},
+                           {"Database", database}};
+    if (login.user.isEmpty()) {
+        if (sampleColumns < 0) sampleColumns = plantSchema::PostgresSampleColumns;
+        if (PlantStatus s = createTables(serverText + QStringLiteral("UID=sa;PWD=;"), dataSource,
+                                         sampleColumns);
+            !s.ok())
+            return s;
+        // The program's login texts say "User ID", which this driver does not read: the user
+        // comes from here.
+        keys += {{"Username", "sa"}, {"Password", ""}};
+    } else {
+        PlantConnection c(serverText +
+                              QStringLiteral("UID=%1;PWD=%2;")
+                                  .arg(connectValue(login.user), connectValue(login.password)),
+                          dataSource);
+        const auto report = plantSchema::check(c);
+        if (!report.ok()) return report.status;
+        if (missing) *missing = !plantSchema::complete(report.value);
+        keys += {{"Username", login.user}, {"Password", login.password}};
+    }
+    // No log files of the driver's own.
+    keys += {{"CommLog", "0"}, {"Debug", "0"}};
+    return OdbcSources::writeUserSource(dataSource, keys);
 }
 
 } // namespace q7rk

@@ -19,9 +19,17 @@ public:
                                   int sampleColumns = -1);
 
     // `connection`: "host=H port=P dbname=D", blanks or semicolons between the pairs.
-    // The login is always sa with an empty password, as the program logs in.
+    // Without a user: the login is sa with an empty password, as the program logs in, and
+    // the tables are created. With one: the data source carries that login (the file then
+    // readable by its owner only), and the tables are the plant's: the login is tried and
+    // nothing is created; `missing` tells whether the tables lack something.
+    struct Login {
+        QString user;
+        QString password;
+    };
     static PlantStatus initPostgres(const QString& connection, const QString& dataSource,
-                                    int sampleColumns = -1);
+                                    int sampleColumns = -1, const Login& login = {},
+                                    bool* missing = nullptr);
 };
 
 } // namespace q7rk

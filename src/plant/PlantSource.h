@@ -5,7 +5,9 @@
 namespace q7rk {
 
 // The three login texts of the plant database. They name the same data source and login
-// and differ only in spelling; each kind of operation keeps the one it always used.
+// and differ only in spelling; each kind of operation keeps the one it always used. A data
+// source that names its own user (UID or Username, with its password) is reached with
+// "DSN=name;" alone.
 enum class PlantLogin {
     Shared,    // "DSN=result;UID=sa;Password=;" (plantConnectString, runPlantSql)
     Recordset, // "DSN=result;User ID=sa;Password=;" (openPlantRecordset)
@@ -33,6 +35,7 @@ public:
 
     const QString& dataSource() const { return m_dataSource; }
     const PlantWaits& waits() const { return m_waits; }
+    // Reads the data source's keys each time: set-up may have changed them.
     QString connectString(PlantLogin login) const;
 
 private:

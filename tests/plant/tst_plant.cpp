@@ -13,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
+#include <QUuid>
 #include <QtTest>
 #include <memory>
 
@@ -63,20 +64,29 @@ class PlantTest : public QObject {
         return PlantConnection(m_server.source, PlantLogin::Own).exec(text).ok();
     }
 
-    // Runs q7rk-plantdb with a data source file of its own.
+    QByteArray m_toolErrors; // what the last q7rk-plantdb wrote to stderr
+
+    // Runs q7rk-plantdb with a data source file of its own, its settings and data in the
+    // test's folder, and in Chinese when the server speaks it.
     QByteArray plantdb(const QStringList& args, int expectedExit) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ODBCINI", path("tool-odbc.ini"));
+        env.insert("XDG_CONFIG_HOME", path("config"));
+        env.insert("XDG_DATA_HOME", path("data"));
+        if (env.contains("Q7RK_PLANT_LOCALE")) env.insert("LC_ALL", env.value("Q7RK_PLANT_LOCALE"));
         p.setProcessEnvironment(env);
         p.start(Q7RK_PLANTDB_PATH, args);
         if (!p.waitForFinished(60000)) return "timeout";
+        m_toolErrors = p.readAllStandardError();
         if (p.exitCode() != expectedExit) {
-            qWarning("q7rk-plantdb exit %d: %s", p.exitCode(),
-                     p.readAllStandardError().constData());
+            qWarning("q7rk-plantdb exit %d: %s", p.exitCode(), m_toolErrors.constData());
             return "unexpected exit";
         }
-        return p.readAllStandardOutput();
+        const QByteArray out = p.readAllStandardOutput();
+        QFile log(path("tool-output"));
+        if (log.open(QIODevice::Append)) log.write(out + m_toolErrors);
+        return out;
     }
 
     // The tool's own data source for the same database.
@@ -104,6 +114,7 @@ private slots:
                                               {"Port", QString::number(m_silent.serverPort())},
                                               {"Database", "plant"}})
                     .ok());
+        QVERIFY(OdbcSources::writeUserSource("nodriver", {{"Driver", "/nowhere/libq7rk.so"}}).ok());
         const QString problem = m_server.registerSources();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
@@ -332,6 +343,8 @@ private slots:
         UploadOutcome out = nowhere.upload(piece("Q1", 1, *samples));
         QVERIFY2(out.status.fault == PlantFault::NoDataSource, qPrintable(out.status.message));
         QVERIFY(out.status.message.contains("nowhere") && out.queued());
+        QCOMPARE(PlantConnection(PlantSource("nodriver"), PlantLogin::Own).open().fault,
+                 PlantFault::NoDriver);
         if (m_server.postgres) { // a role without login (there already on a second run)
             sql("create role q7rk_out nologin");
             const PlantStatus refused = PlantConnection("DSN=result_pg;UID=q7rk_out;", "").open();
@@ -408,6 +421,61 @@ private slots:
         // The margin is for a loaded machine.
         QVERIFY2(took < (waits.loginSeconds + 8) * 1000, qPrintable(QString::number(took)));
         QCOMPARE(uploader.pendingCount().value, 1);
+    }
+
+    // A role of the plant's with only the rights the program needs, its password in the data
+    // source alone. The server and libpq answer in Chinese: a wrong password and a stopped
+    // server are still told apart.
+    void dataSourceLogin() {
+        if (!m_server.postgres) QSKIP("a server's login");
+        const QString password = "Pw-" + QUuid::createUuid().toString(QUuid::Id128).left(16);
+        sql("create role q7rk_station login in role q7rk_password_login"); // or there already
+        QVERIFY(sql(QString("alter role q7rk_station password '%1'").arg(password)));
+        QVERIFY(sql("grant select, insert, update, delete on Whole_Parameter, Part_Parameter, "
+                    "Curve, Criterion to q7rk_station"));
+        QFile ini(path("tool-odbc.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[other]\nDriver=X\n"));
+        ini.close();
+        QVERIFY(ini.setPermissions(ini.permissions() | QFile::ReadGroup | QFile::ReadOther));
+        QFile secret(path("secret"));
+        QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write(("wrong\n")));
+        secret.close();
+        QStringList init =
+            initArgs() + QStringList{"--user",          "q7rk_station", "--password-file",
+                                     secret.fileName(), "--dsn",        "station"};
+        plantdb(init, 1);
+        QVERIFY2(m_toolErrors.startsWith(plantTexts::loginRefused().toUtf8()), m_toolErrors);
+        QVERIFY2(m_toolErrors.contains("失败"), m_toolErrors); // the server's words, in Chinese
+
+        QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write((password + "\r\n").toUtf8()));
+        secret.close();
+        QVERIFY(plantdb(init, 0).contains("login q7rk_station"));
+        QCOMPARE(ini.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
+        // The station's rights are enough for an upload.
+        auto samples = samplesOfRun(1);
+        QVERIFY(PlantUploader(PlantSource("nowhere"), path("plant-queue.db"))
+                    .queue()
+                    .add(piece("R1", 1, *samples), OutboxState::Waiting)
+                    .ok());
+        QVERIFY(plantdb({"retry", "--workdir", m_dir->path(), "--dsn", "station"}, 0)
+                    .contains("\"left\": 0"));
+        QCOMPARE(m_server.rowsOf("Curve", "R1"), 1);
+
+        QVERIFY(m_server.takeAway(true));
+        plantdb({"check", "--dsn", "station"}, 2);
+        QVERIFY(m_server.takeAway(false));
+        QVERIFY2(m_toolErrors.startsWith(plantTexts::serverAway().toUtf8()), m_toolErrors);
+        QVERIFY2(m_toolErrors.contains("失败"), m_toolErrors);
+
+        // The password is in the data source file and nowhere else the tool wrote.
+        QDirIterator files(m_dir->path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile f(files.next());
+            if (f.fileName() == ini.fileName() || f.fileName() == secret.fileName()) continue;
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY2(!f.readAll().contains(password.toUtf8()), qPrintable(f.fileName()));
+        }
     }
 
     void checkTellsWhatTheDatabaseLacks() {

@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cstdio>
@@ -33,17 +34,58 @@ QString odbcFileNote() {
                : QStringLiteral("written to the ODBC file %1 named by ODBCINI").arg(file);
 }
 
+// The first line of `path`, without its line end; the password never leaves this program
+// but into the data source file.
+PlantStatus readPassword(const QString& path, QString& password) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return PlantStatus::failure(PlantFault::BadInput,
+                                    QStringLiteral("无法读取密码文件“%1”。").arg(path));
+    QByteArray line = f.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromUtf8(line);
+    line.fill('\0');
+    return PlantStatus::success();
+}
+
+int initPostgres(const QCommandLineParser& p) {
+    const QString dsn = p.value(QStringLiteral("dsn"));
+    PlantSetup::Login login{p.value(QStringLiteral("user")), {}};
+    if (login.user.isEmpty() && p.isSet(QStringLiteral("password-file"))) {
+        printError(QStringLiteral("--password-file需要--user。"));
+        return UsageError;
+    }
+    if (p.isSet(QStringLiteral("password-file"))) {
+        if (PlantStatus s = readPassword(p.value(QStringLiteral("password-file")), login.password);
+            !s.ok()) {
+            printError(s.message);
+            return UsageError;
+        }
+    }
+    bool missing = false;
+    const PlantStatus s =
+        PlantSetup::initPostgres(p.value(QStringLiteral("postgres")), dsn, -1, login, &missing);
+    login.password.fill(QLatin1Char('\0'));
+    if (!s.ok()) {
+        printError(s.message);
+        return 1;
+    }
+    std::printf("data source %s -> PostgreSQL %s, login %s (%s)\n", qPrintable(dsn),
+                qPrintable(p.value(QStringLiteral("postgres"))),
+                login.user.isEmpty() ? "sa" : qPrintable(login.user), qPrintable(odbcFileNote()));
+    if (missing)
+        printError(QStringLiteral("工厂数据库缺少本程序所需的表或列，请用 q7rk-plantdb check "
+                                  "查看。"));
+    return 0;
+}
+
 int init(const QCommandLineParser& p) {
     const QString dsn = p.value(QStringLiteral("dsn"));
-    if (p.isSet(QStringLiteral("postgres"))) {
-        const PlantStatus s = PlantSetup::initPostgres(p.value(QStringLiteral("postgres")), dsn);
-        if (!s.ok()) {
-            printError(s.message);
-            return 1;
-        }
-        std::printf("data source %s -> PostgreSQL %s (%s)\n", qPrintable(dsn),
-                    qPrintable(p.value(QStringLiteral("postgres"))), qPrintable(odbcFileNote()));
-        return 0;
+    if (p.isSet(QStringLiteral("postgres"))) return initPostgres(p);
+    if (p.isSet(QStringLiteral("user")) || p.isSet(QStringLiteral("password-file"))) {
+        printError(QStringLiteral("--user和--password-file只用于--postgres。"));
+        return UsageError;
     }
     const QString file = p.isSet(QStringLiteral("file")) ? p.value(QStringLiteral("file"))
                                                          : PlantSetup::defaultFile();
@@ -100,6 +142,9 @@ int main(int argc, char** argv) {
                        "                             to ~/.odbc.ini (or the file ODBCINI names)\n"
                        "  init --postgres 'host=H port=P dbname=D'\n"
                        "                             tables on a PostgreSQL server (login sa)\n"
+                       "  init --postgres '...' --user U --password-file F\n"
+                       "                             a plant's server with login U, password\n"
+                       "                             from F's first line; creates nothing\n"
                        "  retry [--workdir DIR] [--held]\n"
                        "                             send the uploads waiting in DIR's queue "
                        "once\n"
@@ -121,6 +166,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("file"), QStringLiteral("SQLite database file."), QStringLiteral("path")});
     p.addOption({QStringLiteral("postgres"), QStringLiteral("PostgreSQL server to use."),
                  QStringLiteral("connection")});
+    p.addOption({QStringLiteral("user"),
+                 QStringLiteral("init --postgres: the login the data source carries."),
+                 QStringLiteral("name")});
+    p.addOption({QStringLiteral("password-file"),
+                 QStringLiteral("init --postgres: file whose first line is the password."),
+                 QStringLiteral("path")});
     p.addOption({QStringLiteral("workdir"),
                  QStringLiteral("Folder of the upload queue (default: the current one, or the "
                                 "user's data folder when installed)."),
