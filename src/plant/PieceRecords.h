@@ -4,10 +4,14 @@
 #include "plant/PlantSource.h"
 #include "plant/PlantStatus.h"
 
+#include <optional>
+#include <vector>
+
 namespace q7rk {
 
 class PlantConnection;
 struct FoilValues;
+struct WholeRollValue;
 
 // The pieces of a foil in the plant database: the upload of one tested piece and the
 // saving of the laboratory values typed into the piece grid.
@@ -16,9 +20,10 @@ public:
     explicit PieceRecords(PlantSource source = PlantSource());
 
     // Writes the piece in one transaction, all of it or nothing: for pieces 1 and 1' the
-    // whole-roll row, then the Part_Parameter row and the Curve row, each replacing the
-    // row of the same serial (and curve number), so sending the same piece again stores
-    // it once. On a connection of its own, or on `c`, which is left open for the next.
+    // whole-roll values the page held for the serial (writeWholeRoll), then the
+    // Part_Parameter row and the Curve row, each replacing the row of the same serial and
+    // curve number, so sending the same piece again stores it once. On a connection of its
+    // own, or on `c`, which is left open for the next.
     PlantStatus upload(const PieceUpload& piece) const;
     PlantStatus upload(const PieceUpload& piece, PlantConnection& c) const;
 
@@ -34,6 +39,13 @@ private:
 
 // Pieces of one operation on an open connection (opening a foil uses them too).
 PlantStatus insertFoil(PlantConnection& c, const FoilValues& foil, QDate date);
+// Merges whole-roll values into the row of `serial`: a new row (dated `date`) when the plant
+// has none, else only these columns; never a blank over a value the plant holds. Nothing
+// to write, nothing done.
+PlantStatus writeWholeRoll(PlantConnection& c, const QString& serial,
+                           const std::vector<WholeRollValue>& values, QDate date);
+// The whole-roll row of `serial` as the plant holds it; none when it has no row.
+PlantReply<std::optional<FoilRecord>> readWholeRoll(PlantConnection& c, const QString& serial);
 PlantReply<std::vector<LoadedPiece>> loadPieces(PlantConnection& c, const QString& serial);
 PlantReply<std::vector<StoredCurve>> loadCurves(PlantConnection& c, const QString& serial);
 
