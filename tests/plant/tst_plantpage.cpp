@@ -432,20 +432,20 @@ private slots:
         page.resetPieceGrid();
         page.typeText(FoilBox::Joints, "1");
         QCOMPARE(uploadGroup().uploaded, QList<int>({1, 2, 3}));
+        x.joints = "1";
+        QCOMPARE(foils.open(Serial).value.foil, std::optional(x));
         QCOMPARE(m_bench->prompter.texts().first(),
                  QString::fromUtf8("第1片数据是否保存?（卷号 T7A）\n"
                                    "将写入卷号 T7A 的整卷记录：接头数 0→1。"));
-        x.joints = "1";
-        QCOMPARE(foils.open(Serial).value.foil, std::optional(x));
 
         panel.setText(0, Box::TvTestNumber, y.serial);
         QCOMPARE(page.record(), (FoilRecord{y.serial, {}, {}, {}, {}, {}, {}, {}, {}}));
         const PlantUploadResult other = uploadGroup();
         panel.setText(0, Box::TvTestNumber, Serial);
         QCOMPARE(other.uploaded, QList<int>({1, 2, 3}));
+        QCOMPARE(foils.open(y.serial).value.foil, std::optional(y));
         QVERIFY(m_bench->prompter.texts().first().endsWith(
             QString::fromUtf8("\n工厂数据库中卷号 Y2 的整卷记录不变。")));
-        QCOMPARE(foils.open(y.serial).value.foil, std::optional(y));
         QCOMPARE(page.text(FoilBox::Grade), x.grade); // back with its serial
     }
 };
