@@ -64,6 +64,46 @@ PlantStatus insertFoil(PlantConnection& c, const FoilValues& v, QDate date) {
                    QStringLiteral("OQC")});
 }
 
+PlantStatus writeWholeRoll(PlantConnection& c, const QString& serial,
+                           const std::vector<WholeRollValue>& values, QDate date) {
+    if (values.empty()) return PlantStatus::success();
+    const auto existing =
+        c.select(QStringLiteral("select SerNum from Whole_Parameter where SerNum=?"), {serial});
+    if (!existing.ok()) return existing.status;
+    QStringList columns;
+    QVariantList bound;
+    for (const WholeRollValue& v : values) {
+        columns << QString::fromLatin1(v.column);
+        bound << v.value;
+    }
+    if (existing.value.recordCount() > 0) {
+        // Only what the page holds; the lab's values that the page does not show stay.
+        return c.exec(QStringLiteral("update Whole_Parameter set %1=? where SerNum=?")
+                          .arg(columns.join(QStringLiteral("=?,"))),
+                      bound << serial);
+    }
+    // What the page does not hold stays Null, for the lab to fill in.
+    columns << QStringLiteral("ProDate") << QStringLiteral("Pace") << QStringLiteral("Conner");
+    bound << date.toString(QStringLiteral("yyyy/MM/dd")) << 1000.0 << QStringLiteral("OQC");
+    return c.exec(
+        QStringLiteral("insert into Whole_Parameter (SerNum,%1) values (?%2)")
+            .arg(columns.join(QLatin1Char(',')), QStringLiteral(",?").repeated(columns.size())),
+        QVariantList{serial} + bound);
+}
+
+PlantReply<std::optional<FoilRecord>> readWholeRoll(PlantConnection& c, const QString& serial) {
+    using Reply = PlantReply<std::optional<FoilRecord>>;
+    const auto rows = c.select(QStringLiteral("select SerNum,Speci,VF,Length,Area,Weight,IQNum,"
+                                              "PLNum,NodeNum from Whole_Parameter where SerNum=?"),
+                               {trimBlanks(serial)});
+    if (!rows.ok()) return Reply::failed(rows.status);
+    if (rows.value.recordCount() == 0) return {std::nullopt, {}};
+    const PlantRecordset& r = rows.value;
+    return {FoilRecord{r.text(0, 0), r.text(0, 1), r.text(0, 2), r.text(0, 3), r.text(0, 4),
+                       r.text(0, 5), r.text(0, 6), r.text(0, 7), r.text(0, 8)},
+            {}};
+}
+
 PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
     PlantConnection c(m_source, PlantLogin::Own);
     return upload(piece, c);
@@ -72,13 +112,11 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece) const {
 PlantStatus PieceRecords::upload(const PieceUpload& piece, PlantConnection& c) const {
     const int n = piece.curveNumber;
     if (n < 1 || n > 6) return badInput(plantTexts::badCurveNumber(n));
-    FoilValues foil;
+    std::vector<WholeRollValue> foil;
     if (piece.writesFoil()) {
-        FoilRecord record = *piece.foil;
-        record.serial = piece.serial;
-        const auto values = foilValues(record);
+        auto values = heldWholeRoll(*piece.foil);
         if (!values.ok()) return values.status;
-        foil = values.value;
+        foil = std::move(values.value);
     }
     const auto cells = pieceCellValues(n, piece.cells);
     if (!cells.ok()) return cells.status;
@@ -113,13 +151,7 @@ PlantStatus PieceRecords::upload(const PieceUpload& piece, PlantConnection& c) c
     // serializable transaction, and the one that loses starts over, when it deletes what
     // the winner stored. The keys are compared bare, so the unique indexes find the rows.
     return c.serializable([&]() -> PlantStatus {
-        if (piece.writesFoil()) {
-            if (PlantStatus s =
-                    c.exec(QStringLiteral("delete from Whole_Parameter where SerNum=?"), {serial});
-                !s.ok())
-                return s;
-            if (PlantStatus s = insertFoil(c, foil, piece.date); !s.ok()) return s;
-        }
+        if (PlantStatus s = writeWholeRoll(c, serial, foil, piece.date); !s.ok()) return s;
         const QVariantList key{serial, n};
         std::array<QVariant, 3> lab = cells.value;
         if (piece.keepPlantCells) {

@@ -6,11 +6,14 @@
 
 #include <QList>
 #include <QVariant>
+#include <optional>
+#include <vector>
 
 namespace q7rk {
 
 class PlantConnection;
 struct FoilValues;
+struct WholeRollValue;
 
 // The laboratory values of one piece as they went to its row: 比容, 折弯, 抗拉 (Null: empty).
 struct SavedPiece {
@@ -31,9 +34,10 @@ public:
     explicit PieceRecords(PlantSource source = PlantSource());
 
     // Writes the piece in one transaction, all of it or nothing: for pieces 1 and 1' the
-    // whole-roll row, then the Part_Parameter row and the Curve row, each replacing the
-    // row of the same serial (and curve number), so sending the same piece again stores
-    // it once. On a connection of its own, or on `c`, which is left open for the next.
+    // whole-roll values the page held for the serial (writeWholeRoll), then the
+    // Part_Parameter row and the Curve row, each replacing the row of the same serial and
+    // curve number, so sending the same piece again stores it once. On a connection of its
+    // own, or on `c`, which is left open for the next.
     PlantStatus upload(const PieceUpload& piece) const;
     PlantStatus upload(const PieceUpload& piece, PlantConnection& c) const;
 
@@ -50,6 +54,13 @@ private:
 
 // Pieces of one operation on an open connection (opening a foil uses them too).
 PlantStatus insertFoil(PlantConnection& c, const FoilValues& foil, QDate date);
+// Merges whole-roll values into the row of `serial`: a new row (dated `date`) when the plant
+// has none, else only these columns; never a blank over a value the plant holds. Nothing
+// to write, nothing done.
+PlantStatus writeWholeRoll(PlantConnection& c, const QString& serial,
+                           const std::vector<WholeRollValue>& values, QDate date);
+// The whole-roll row of `serial` as the plant holds it; none when it has no row.
+PlantReply<std::optional<FoilRecord>> readWholeRoll(PlantConnection& c, const QString& serial);
 PlantReply<std::vector<LoadedPiece>> loadPieces(PlantConnection& c, const QString& serial);
 PlantReply<std::vector<StoredCurve>> loadCurves(PlantConnection& c, const QString& serial);
 

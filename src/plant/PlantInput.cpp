@@ -107,11 +107,64 @@ std::vector<float> curveColumns(const SampleStore& samples, int channel, int n) 
     return columns;
 }
 
-bool foilKnown(const FoilRecord& foil) {
-    for (const QString* box : {&foil.grade, &foil.length, &foil.area, &foil.weight, &foil.iqNumber,
-                               &foil.productionLine, &foil.joints})
-        if (!trimBlanks(*box).isEmpty()) return true;
-    return false;
+namespace {
+
+struct FoilField {
+    const char* column;
+    const char* label;
+    QString FoilRecord::*box;
+    bool number;
+};
+constexpr FoilField FoilFields[] = {
+    {"Speci", "规格", &FoilRecord::grade, false},
+    {"VF", "VF值", &FoilRecord::vf, true},
+    {"Length", "长度", &FoilRecord::length, true},
+    {"Area", "面积", &FoilRecord::area, true},
+    {"Weight", "重量", &FoilRecord::weight, true},
+    {"IQNum", "IQ编号", &FoilRecord::iqNumber, false},
+    {"PLNum", "线别", &FoilRecord::productionLine, false},
+    {"NodeNum", "接头数", &FoilRecord::joints, true},
+};
+
+} // namespace
+
+PlantReply<std::vector<WholeRollValue>> heldWholeRoll(const FoilRecord& held) {
+    using Reply = PlantReply<std::vector<WholeRollValue>>;
+    std::vector<WholeRollValue> values;
+    for (const FoilField& f : FoilFields) {
+        const QString text = trimBlanks(held.*f.box);
+        if (text.isEmpty()) continue;
+        QVariant value = text;
+        if (f.number) {
+            const auto v = parseNumber(text);
+            if (!v)
+                return Reply::failed(
+                    badInput(plantTexts::numberOrEmpty(QString::fromUtf8(f.label))));
+            value = *v;
+        }
+        values.push_back({f.column, QString::fromUtf8(f.label), text, value});
+    }
+    return {std::move(values), {}};
+}
+
+QStringList wholeRollChanges(const std::vector<WholeRollValue>& held,
+                             const std::optional<FoilRecord>& plant) {
+    QStringList changes;
+    for (const WholeRollValue& v : held) {
+        if (!plant) {
+            changes << v.label + QLatin1Char(' ') + v.text;
+            continue;
+        }
+        const auto field =
+            std::find_if(std::begin(FoilFields), std::end(FoilFields),
+                         [&](const FoilField& f) { return qstrcmp(f.column, v.column) == 0; });
+        const QString stored = trimBlanks((*plant).*(field->box));
+        // 1.50 from the page is the 1.5 the plant holds.
+        const bool same = field->number ? parseNumber(stored) == std::optional(v.value.toDouble())
+                                        : stored == v.text;
+        if (!same) changes << plantTexts::changedValue(v.label, stored, v.text);
+    }
+    return changes;
 }
 
 PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,

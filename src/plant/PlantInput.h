@@ -3,6 +3,7 @@
 #include "plant/PlantData.h"
 #include "plant/PlantStatus.h"
 
+#include <QStringList>
 #include <QVariant>
 
 namespace q7rk {
@@ -36,9 +37,22 @@ PlantReply<int> curveLength(int curveNumber, const RunTexts& run);
 // k + 1 for k = 1..n-1 (sample 1 is not stored). At least column [0].
 std::vector<float> curveColumns(const SampleStore& samples, int channel, int n);
 
-// Whether the whole-roll boxes say anything about the foil: start-up fills the serial and
-// VF boxes from the panel, so only the others count. All blank: the foil is unknown.
-bool foilKnown(const FoilRecord& foil);
+// A whole-roll value the page holds for a serial, ready to bind.
+struct WholeRollValue {
+    const char* column; // of Whole_Parameter
+    QString label;      // as the page labels it, "长度"
+    QString text;       // as shown, trimmed
+    QVariant value;     // a number for the number columns
+};
+// The values of the boxes of `held` that are not blank, in column order (the serial is not
+// one of them). A blank box is no value: the plant keeps what it has there. A number box that
+// holds no number refuses the lot.
+PlantReply<std::vector<WholeRollValue>> heldWholeRoll(const FoilRecord& held);
+
+// What writing `held` into the plant's whole-roll row changes: "长度 1200→1250" for each
+// value that differs ("空" for one the plant does not have); with no row, "规格 H3A" for each.
+QStringList wholeRollChanges(const std::vector<WholeRollValue>& held,
+                             const std::optional<FoilRecord>& plant);
 
 // The upload of one finished TV channel as piece `curveNumber` (pieceIndex + 1). The boxes
 // are checked when it is sent: a piece with a box that cannot go is still kept in the outbox,

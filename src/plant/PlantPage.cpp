@@ -7,6 +7,7 @@
 #include "params/PanelModel.h"
 #include "plant/FoilRecords.h"
 #include "plant/PieceRecords.h"
+#include "plant/PlantConnection.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantTexts.h"
 #include "settings/NumberText.h"
@@ -19,6 +20,7 @@
 #include <QDate>
 #include <QHash>
 #include <algorithm>
+#include <functional>
 
 namespace q7rk {
 
@@ -212,15 +214,58 @@ QString PlantPage::text(FoilBox box) const {
     return m_texts[std::size_t(box)];
 }
 
-void PlantPage::setText(FoilBox box, const QString& text) {
+void PlantPage::show(FoilBox box, const QString& text) {
     QString& t = m_texts[std::size_t(box)];
     if (t == text) return;
     t = text;
     emit textChanged(box, text);
 }
 
+void PlantPage::setText(FoilBox box, const QString& text) {
+    show(box, text);
+    if (box == FoilBox::Serial)
+        followSerial();
+    else if (trimBlanks(this->text(FoilBox::Serial)) == m_foilSerial)
+        m_foilValues[std::size_t(box)].clear();
+}
+
 void PlantPage::typeText(FoilBox box, const QString& text) {
-    setText(box, upperCasesTyping(box) ? upperCaseTyped(text) : text);
+    enter(box, upperCasesTyping(box) ? upperCaseTyped(text) : text);
+}
+
+// The operator's entry: into a whole-roll box, a value of the serial shown, which the page
+// now holds instead of another serial's.
+void PlantPage::enter(FoilBox box, const QString& text) {
+    if (box == FoilBox::Serial) {
+        setText(box, text);
+        return;
+    }
+    const QString serial = trimBlanks(this->text(FoilBox::Serial));
+    if (serial != m_foilSerial) {
+        m_foilSerial = serial;
+        m_foilValues = {};
+    }
+    m_foilValues[std::size_t(box)] = trimBlanks(text).isEmpty() ? QString() : text;
+    show(box, text);
+}
+
+// Another serial's values are not shown as if they were this one's.
+void PlantPage::followSerial() {
+    const bool own = trimBlanks(text(FoilBox::Serial)) == m_foilSerial;
+    for (int b = 0; b < FoilBoxCount; ++b) {
+        const QString& value = m_foilValues[std::size_t(b)];
+        if (FoilBox(b) != FoilBox::Serial && !value.isEmpty())
+            show(FoilBox(b), own ? value : QString());
+    }
+}
+
+std::optional<FoilRecord> PlantPage::heldFoil(const QString& serial) const {
+    const QString s = trimBlanks(serial);
+    if (s != m_foilSerial ||
+        std::all_of(m_foilValues.begin(), m_foilValues.end(), std::mem_fn(&QString::isEmpty)))
+        return std::nullopt;
+    const auto& v = m_foilValues;
+    return FoilRecord{s, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]};
 }
 
 FoilRecord PlantPage::record() const {
@@ -278,7 +323,7 @@ void PlantPage::showGradeList() {
 }
 
 void PlantPage::takeListItem(PlantList list, const QString& item) {
-    setText(list == PlantList::Serials ? FoilBox::Serial : FoilBox::Grade, item);
+    enter(list == PlantList::Serials ? FoilBox::Serial : FoilBox::Grade, item);
     setList(list, listItems(list), false);
 }
 
@@ -290,8 +335,10 @@ void PlantPage::startUp() {
 
 void PlantPage::resetPieceGrid() {
     for (FoilBox box : {FoilBox::Length, FoilBox::Area, FoilBox::ProductionLine, FoilBox::Weight,
-                        FoilBox::IqNumber})
-        setText(box, QString());
+                        FoilBox::IqNumber}) {
+        m_foilValues[std::size_t(box)].clear();
+        show(box, QString());
+    }
     m_grid.clear();
 }
 
@@ -310,6 +357,11 @@ bool PlantPage::openFoil() {
         return false;
     }
     resetForFoil();
+    // The boxes are the opened serial's now, whether the plant had its row or not.
+    if (const QString serial = trimBlanks(text(FoilBox::Serial)); serial != m_foilSerial) {
+        m_foilSerial = serial;
+        m_foilValues = {};
+    }
     showOpened(opened.value);
     return opened.value.foil.has_value();
 }
@@ -319,8 +371,12 @@ void PlantPage::showOpened(const OpenedFoil& opened) {
         const FoilRecord& f = *opened.foil;
         const QString texts[] = {f.serial,   f.grade,          f.vf,    f.length, f.area, f.weight,
                                  f.iqNumber, f.productionLine, f.joints};
-        for (int b = 0; b < FoilBoxCount; ++b)
-            setText(FoilBox(b), texts[b]);
+        setText(FoilBox::Serial, f.serial);
+        m_foilSerial = trimBlanks(f.serial);
+        for (int b = 1; b < FoilBoxCount; ++b) {
+            m_foilValues[std::size_t(b)] = trimBlanks(texts[b]).isEmpty() ? QString() : texts[b];
+            show(FoilBox(b), texts[b]);
+        }
         // The VF goes in only when the box's own check would keep it: a formation voltage
         // out of range would drive the next test. No new axes, as for any program write.
         const NumericRule& rule = *numericRule(Box::FormationVoltage);
@@ -372,6 +428,8 @@ void PlantPage::deleteFoil() {
     }
     tell(plantTexts::foilDeleted());
     resetForFoil();
+    m_foilSerial.clear();
+    m_foilValues = {};
     // One blank each, VF keeps its text.
     for (int b = 0; b < FoilBoxCount; ++b)
         if (FoilBox(b) != FoilBox::Vf) setText(FoilBox(b), QStringLiteral(" "));
@@ -405,19 +463,38 @@ RunPiece PlantPage::runPiece(int k) const {
                      m_panel.text(k, Readout51), m_panel.text(k, TvValue)}};
 }
 
-// Neither the page nor the plant knows the foil: the operator hears it before the first
-// piece goes. A plant that cannot be reached now says nothing here, and the pieces go
-// straight to the queue instead of waiting for the same time-out again.
-QString PlantPage::firstQuestionNote(const QString& serial, bool foilOnPage,
-                                     PlantStatus& unreachable) {
-    if (foilOnPage) return {};
-    const auto serials = FoilRecords(m_source).listSerials(serial);
-    if (!serials.ok()) {
-        if (serverUnusable(serials.status.fault)) unreachable = serials.status;
+// What pieces 1 and 1' do to the foil's whole-roll record, read from the plant now; or that
+// neither the page nor the plant knows the foil. A plant that cannot be reached now says
+// nothing here, and the pieces go straight to the queue instead of waiting for the same
+// time-out again.
+QString PlantPage::firstQuestionNote(const QList<RunPiece>& pieces, PlantStatus& unreachable) {
+    const QString serial = pieces.first().serial;
+    const std::optional<FoilRecord> held = heldFoil(serial);
+    const bool writesFoil = std::any_of(pieces.begin(), pieces.end(), [&](const RunPiece& rp) {
+        return rp.serial == serial && (rp.curveNumber == 1 || rp.curveNumber == 4);
+    });
+    if (held && !writesFoil) return {};
+    PlantConnection c(m_source, PlantLogin::Shared);
+    const auto row = readWholeRoll(c, serial);
+    if (!row.ok()) {
+        if (serverUnusable(row.status.fault)) unreachable = row.status;
         return {};
     }
-    return serials.value.contains(serial) ? QString()
-                                          : QLatin1Char('\n') + plantTexts::noFoilAnywhere(serial);
+    QString note;
+    if (!held) {
+        if (!row.value)
+            note = plantTexts::noFoilAnywhere(serial);
+        else if (writesFoil)
+            note = plantTexts::wholeRollUnchanged(serial);
+    } else if (const auto values = heldWholeRoll(*held); values.ok()) {
+        // A value that is not valid is told with the piece it refuses.
+        const QString changes =
+            wholeRollChanges(values.value, row.value).join(QStringLiteral("，"));
+        note = changes.isEmpty() ? plantTexts::wholeRollUnchanged(serial)
+               : row.value       ? plantTexts::wholeRollWritten(serial, changes)
+                                 : plantTexts::wholeRollCreated(serial, changes);
+    }
+    return note.isEmpty() ? note : QLatin1Char('\n') + note;
 }
 
 // The one question for the pieces of a foil: declining it declines each of them.
@@ -433,11 +510,6 @@ bool PlantPage::askOnce(const QList<RunPiece>& pieces, const QString& serial, co
                           plantTexts::uploadPiecesQuestion(curveNumbers(numbers), serial) + note);
 }
 
-std::optional<FoilRecord> PlantPage::foilForUpload() const {
-    const FoilRecord boxes = record();
-    return foilKnown(boxes) ? std::optional<FoilRecord>(boxes) : std::nullopt;
-}
-
 std::optional<PieceUpload> PlantPage::pieceUpload(const RunPiece& rp,
                                                   const std::optional<FoilRecord>& foil) const {
     auto built = makePieceUpload(rp.serial, rp.curveNumber, foil, m_grid.cells(rp.curveNumber),
@@ -447,7 +519,7 @@ std::optional<PieceUpload> PlantPage::pieceUpload(const RunPiece& rp,
 }
 
 UploadQueue::WithSave PlantPage::outboxWrite(const RunPiece& rp, std::shared_ptr<qint64> id) const {
-    const auto piece = pieceUpload(rp, foilForUpload());
+    const auto piece = pieceUpload(rp, heldFoil(rp.serial));
     if (!piece) return {};
     return m_uploader.queue().withSave(*piece, std::move(id));
 }
@@ -472,10 +544,7 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
     // Once the server cannot be reached, the rest of the group waits in the outbox without
     // waiting for the same time-out again.
     PlantStatus unreachable;
-    const std::optional<FoilRecord> foil = foilForUpload();
-    QString note = pieces.isEmpty()
-                       ? QString()
-                       : firstQuestionNote(pieces.first().serial, bool(foil), unreachable);
+    QString note = pieces.isEmpty() ? QString() : firstQuestionNote(pieces, unreachable);
     const bool once = uploadConfirm() == UploadConfirm::Once;
     // Asked once: one answer per foil, normally the only one of the group.
     QHash<QString, bool> answers;
@@ -491,6 +560,8 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
         else
             yes = answers[rp.serial] = askOnce(pieces, rp.serial, note);
         note.clear();
+        // Only what the page holds for this piece's own serial.
+        const std::optional<FoilRecord> foil = heldFoil(rp.serial);
         const auto entry = outboxEntry(rp, foil);
         if (!entry.ok()) {
             result.pieces << PieceOutcome{n, k, PieceFate::NotKept, entry.status.message};
@@ -547,7 +618,7 @@ void PlantPage::refreshFromPage(const std::vector<qint64>& ids) {
     const auto listed = m_uploader.queue().entries();
     if (!listed.ok()) return;
     const QString serial = trimBlanks(text(FoilBox::Serial));
-    const std::optional<FoilRecord> foil = foilForUpload();
+    const std::optional<FoilRecord> foil = heldFoil(serial);
     for (const QueuedUpload& e : listed.value) {
         if (e.state != OutboxState::Held || e.piece.serial != serial ||
             (!ids.empty() && std::ranges::find(ids, e.id) == ids.end()))

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace q7rk {
 
@@ -75,8 +76,8 @@ struct PlantUploadResult {
     QList<int> queued;   // Queued
     QList<int> declined; // Declined
     QList<int> failed;   // Refused or NotKept: not in the plant database and not waiting
-    // Pieces 1 and 1' that went (or wait) without the whole-roll row: the page did not
-    // know the foil.
+    // Pieces 1 and 1' that went (or wait) without whole-roll data: the page held none for
+    // their serial.
     QList<int> withoutFoil;
     // What the operator was told about the pieces that are not in the plant database: a
     // first line naming them, then one line per outcome and cause. Empty when every piece
@@ -113,12 +114,23 @@ public:
     static bool upperCasesTyping(FoilBox box);
 
     QString text(FoilBox box) const;
-    // The program writes a box.
+    // The program writes a box; what it writes is no value of the foil. Written into the
+    // serial box, it is the serial moving (below).
     void setText(FoilBox box, const QString& text);
     // The operator types into a box: in the serial, grade, IQ-number and line boxes
-    // a-z come out as A-Z.
+    // a-z come out as A-Z. What is typed into a whole-roll box is a value of the serial shown.
     void typeText(FoilBox box, const QString& text);
+    // The boxes as shown.
     FoilRecord record() const;
+
+    // The whole-roll boxes belong to the serial they were opened (打开) or typed for. When
+    // the serial box (which follows channel 1's test number) moves to another serial, the
+    // boxes holding values of the old one are emptied; they show them again when it comes
+    // back, until values of another serial are typed or another foil is opened.
+    QString foilSerial() const { return m_foilSerial; }
+    // What the page holds for `serial`: the boxes not blank that belong to it (the others
+    // empty); none when it holds nothing for it.
+    std::optional<FoilRecord> heldFoil(const QString& serial) const;
 
     bool listVisible(PlantList list) const { return m_lists[std::size_t(list)].visible; }
     QStringList listItems(PlantList list) const { return m_lists[std::size_t(list)].items; }
@@ -136,7 +148,8 @@ public:
     // Start-up: the serial and VF boxes take channel 1's test number and formation voltage,
     // then the grid is set up.
     void startUp();
-    // The grid set-up: empties the grid, the piece entry boxes and five whole-roll boxes.
+    // The grid set-up: empties the grid, the piece entry boxes and five whole-roll boxes,
+    // which then hold no value of the foil.
     void resetPieceGrid();
 
     bool openFoil();   // 打开: true when the foil's whole-roll record was found and shown
@@ -151,10 +164,10 @@ public:
 
     // Savecanshu1 for each TV channel of the range (or of the list), after the local store:
     // asks "第n片数据是否保存?（卷号 S）" (or, set to ask once, one question for the pieces of
-    // each foil), sends the piece, or keeps it in the queue when the plant database cannot
-    // take it now. The whole-roll row goes with pieces 1 and 1' only
-    // when the page's whole-roll boxes hold something. The last piece built leaves its
-    // curve length in sampleIndex.
+    // each foil), the first question saying what becomes of S's whole-roll record; sends the
+    // piece, or keeps it in the queue when the plant database cannot take it now. Pieces 1
+    // and 1' merge into S's whole-roll row what the page holds for S, and nothing when it
+    // holds nothing for S. The last piece built leaves its curve length in sampleIndex.
     PlantUploadResult uploadGroup(int firstChannel, int lastChannel);
     PlantUploadResult uploadChannels(const QList<int>& channels);
     // Channel k as the piece the panel makes of it now.
@@ -220,12 +233,14 @@ private:
     void updatePending();
     void retryFinished();
     void showQueueStatus();
-    std::optional<FoilRecord> foilForUpload() const;
     std::optional<PieceUpload> pieceUpload(const RunPiece& rp,
                                            const std::optional<FoilRecord>& foil) const;
     PlantReply<qint64> outboxEntry(const RunPiece& rp, const std::optional<FoilRecord>& foil);
     void refreshFromPage(const std::vector<qint64>& ids);
-    QString firstQuestionNote(const QString& serial, bool foilOnPage, PlantStatus& unreachable);
+    QString firstQuestionNote(const QList<RunPiece>& pieces, PlantStatus& unreachable);
+    void show(FoilBox box, const QString& text);
+    void enter(FoilBox box, const QString& text);
+    void followSerial();
     bool askOnce(const QList<RunPiece>& pieces, const QString& serial, const QString& note);
 
     ChannelModel& m_channels;
@@ -238,7 +253,11 @@ private:
     PlantSource m_source;
     PlantUploader m_uploader;
     PieceGrid m_grid;
-    std::array<QString, FoilBoxCount> m_texts;
+    std::array<QString, FoilBoxCount> m_texts; // as shown
+    // The serial the whole-roll values belong to, trimmed, and the values by box (empty: the
+    // box holds none; the serial's own entry is unused).
+    QString m_foilSerial;
+    std::array<QString, FoilBoxCount> m_foilValues;
     std::array<PickList, 2> m_lists;
     std::function<void()> m_newTestReset;
     std::function<bool(Command)> m_gate;

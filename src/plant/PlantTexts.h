@@ -78,11 +78,27 @@ inline QString curveSaved(int curveNumber, const QString& serial) {
 inline QString curvesSaved(const QString& pieceLabels, const QString& serial) {
     return QStringLiteral("第%1片曲线数据保存完毕!（卷号 %2）").arg(pieceLabels, serial);
 }
-// Pieces 1 and 1' sent or queued while the page's whole-roll boxes were empty.
+// Pieces 1 and 1' sent or queued while the page held no whole-roll data for their serial.
 inline QString foilNotWritten(const QString& curveNumbers, const QString& serial) {
-    return QStringLiteral("第%1片上传时没有整卷数据（整卷参数栏为空），卷号 %2 的整卷记录未写入，"
-                          "工厂数据库中原有的整卷记录不变。")
+    return QStringLiteral("第%1片上传时没有整卷数据（整卷参数栏中没有卷号 %2 的数据），卷号 %2 的"
+                          "整卷记录未写入，工厂数据库中原有的整卷记录不变。")
         .arg(curveNumbers, serial);
+}
+// The second line of the first question: what pieces 1 and 1' do to the whole-roll record.
+inline QString wholeRollUnchanged(const QString& serial) {
+    return QStringLiteral("工厂数据库中卷号 %1 的整卷记录不变。").arg(serial);
+}
+// `changes` as "长度 1200→1250，线别 空→L3".
+inline QString wholeRollWritten(const QString& serial, const QString& changes) {
+    return QStringLiteral("将写入卷号 %1 的整卷记录：%2。").arg(serial, changes);
+}
+inline QString wholeRollCreated(const QString& serial, const QString& values) {
+    return QStringLiteral("将新建卷号 %1 的整卷记录：%2。").arg(serial, values);
+}
+// One value of the whole-roll record as it is and as it will be; nothing stored is "空".
+inline QString changedValue(const QString& label, const QString& stored, const QString& page) {
+    return QStringLiteral("%1 %2→%3")
+        .arg(label, stored.isEmpty() ? QStringLiteral("空") : stored, page);
 }
 
 // Why an operation failed.

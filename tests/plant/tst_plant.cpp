@@ -214,14 +214,17 @@ private slots:
         QCOMPARE(lastDrawnColumn(4, 85, 100), 99);
 
         // Sending again replaces (one row per key: the load test); the whole-roll row
-        // follows pieces 1 and 1' only.
+        // follows pieces 1 and 1' only, and a box left blank keeps the lab's value.
+        QVERIFY(sql("update Whole_Parameter set Length=1200 where SerNum='F7'"));
         auto run2 = samplesOfRun(2);
         for (int n : {4, 2}) {
             PieceUpload again = piece("F7", n, *run2);
             again.foil->grade = QString::number(n);
             QVERIFY(uploader.upload(again).status.ok());
         }
-        QCOMPARE(FoilRecords(m_server.source).open("F7").value.foil->grade, QString("4"));
+        const FoilRecord kept = *FoilRecords(m_server.source).open("F7").value.foil;
+        QCOMPARE(kept.grade, QString("4"));
+        QCOMPARE(kept.length, QString("1200"));
     }
 
     // 保存 of the grid: only the rows that exist change, each one counted; a tested piece

@@ -128,7 +128,7 @@ private slots:
             m_bench->panel.setText(k, Box::TvOperator, "W");
         for (bool yes : {false, true}) {
             m_bench->prompter.setAnswer({Question::UploadPiece, 2}, yes);
-            m_bench->page.setText(FoilBox::Joints, yes ? "2" : "abc");
+            m_bench->page.typeText(FoilBox::Joints, yes ? "2" : "abc");
             m_bench->page.setUploadConfirm(yes ? UploadConfirm::Once : UploadConfirm::EachPiece);
             m_bench->prompter.clear();
             QVERIFY(station.save());
@@ -136,7 +136,9 @@ private slots:
             QCOMPARE(yes ? upload.uploaded : upload.failed + upload.declined, QList<int>({1, 2}));
         }
         QCOMPARE(m_bench->prompter.texts(),
-                 QStringList({QString::fromUtf8("第1、2片数据是否上传到工厂数据库?（卷号 T7A）"),
+                 QStringList({QString::fromUtf8("第1、2片数据是否上传到工厂数据库?（卷号 T7A）\n"
+                                                "将新建卷号 T7A 的整卷记录：规格 S-9，VF值 520，"
+                                                "接头数 2。"),
                               QString::fromUtf8("第1、2片曲线数据保存完毕!（卷号 T7A）")}));
         QCOMPARE(ResultStore(QDir::currentPath()).allRows(TestKind::Tv).count(), 3);
         QVERIFY(!station.save());
@@ -165,8 +167,10 @@ private slots:
         m_bench->prompter.clear();
         QVERIFY(station.save());
         QCOMPARE(station.plant().lastUpload().uploaded, QList<int>({4, 5, 6}));
-        QVERIFY(m_bench->prompter.texts().contains(
-            QString::fromUtf8("第1'片数据是否保存?（卷号 T7A）")));
+        QCOMPARE(m_bench->prompter.texts()
+                     .filter(QString::fromUtf8("第1'片数据是否保存?（卷号 T7A）"))
+                     .size(),
+                 1);
         const ResultStore results(QDir::currentPath());
         for (const bool after : {false, true})
             QVERIFY(results.load(TestKind::Tv, TestKey{Serial + "HM", after}));
@@ -203,7 +207,8 @@ private slots:
         QCOMPARE(after.uploaded, QList<int>({4, 5, 6}));
         QCOMPARE(
             m_bench->prompter.texts(),
-            QStringList({QString::fromUtf8("第1'、2'、3'片数据是否上传到工厂数据库?（卷号 T7A）"),
+            QStringList({QString::fromUtf8("第1'、2'、3'片数据是否上传到工厂数据库?（卷号 T7A）\n"
+                                           "工厂数据库中卷号 T7A 的整卷记录不变。"),
                          QString::fromUtf8("第1'、2'、3'片曲线数据保存完毕!（卷号 T7A）")}));
 
         const auto opened = FoilRecords(m_server.source).open(Serial);
@@ -218,26 +223,34 @@ private slots:
         }
     }
 
-    // Empty whole-roll boxes (a fresh install, after 删除): piece 1 goes without its whole-roll
-    // row and the plant keeps the row it has; the first question says when it has none.
+    // Pieces 1 and 1' write only what the page holds for their serial. Nothing (a fresh start,
+    // after 删除; VF shows channel 1's formation voltage then): the plant's row stays as it is,
+    // and the first question says so, or that there is none. A value typed for the serial
+    // makes a new row of that value alone.
     void piecesGoWithoutAFoilThePageDoesNotKnow() {
         PlantPage& page = m_bench->page;
+        const auto firstQuestion = [](const char* note) {
+            return QString::fromUtf8("第1片数据是否保存?（卷号 T7A）\n") + QString::fromUtf8(note);
+        };
         page.setText(FoilBox::Grade, " ");
+        page.setText(FoilBox::Vf, "520");
         page.setText(FoilBox::Joints, "");
         QCOMPARE(uploadGroup().uploaded, QList<int>({1, 2, 3}));
-        QVERIFY(m_bench->prompter.texts().first().startsWith(QString::fromUtf8(
-            "第1片数据是否保存?（卷号 T7A）\n工厂数据库中没有卷号 T7A 的整卷记录")));
+        QVERIFY(m_bench->prompter.texts().first().startsWith(
+            firstQuestion("工厂数据库中没有卷号 T7A 的整卷记录")));
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
         page.typeText(FoilBox::Grade, "s-1");
-        page.typeText(FoilBox::Joints, "2");
-        page.saveFoil();
-        page.setText(FoilBox::Grade, "");
-        page.setText(FoilBox::Joints, "");
+        uploadGroup();
+        QCOMPARE(m_bench->prompter.texts().first(),
+                 firstQuestion("将新建卷号 T7A 的整卷记录：规格 S-1。"));
+        page.setText(FoilBox::Grade, "S-2");
         const PlantUploadResult again = uploadGroup();
         QCOMPARE(m_bench->prompter.texts().first(),
-                 QString::fromUtf8("第1片数据是否保存?（卷号 T7A）"));
+                 firstQuestion("工厂数据库中卷号 T7A 的整卷记录不变。"));
         QVERIFY(again.message.contains(QString::fromUtf8("卷号 T7A 的整卷记录未写入")));
-        QCOMPARE(m_server.count("select count(*) from Whole_Parameter where Speci='S-1'"), 1);
+        QCOMPARE(m_server.count("select count(*) from Whole_Parameter where Speci='S-1' and VF is "
+                                "null and NodeNum is null"),
+                 1);
     }
 
     // Asked once: No declines the whole group; after a Yes one message tells each piece's
@@ -442,6 +455,38 @@ private slots:
         page.savePieces();
         QVERIFY(
             m_bench->prompter.texts().last().startsWith(QString::fromUtf8("没有可保存的单片参数")));
+    }
+
+    // Foil T7A opened with all its whole-roll data, then the grid set-up of a start of
+    // channels 1-3 empties five boxes: its pieces keep every value the plant holds, and the
+    // first question says what changes. Channel 1's number moved to another foil: the page
+    // shows none of T7A's values, and that foil's row stays as the lab entered it.
+    void wholeRollDataStaysWithItsSerial() {
+        PlantPage& page = m_bench->page;
+        PanelModel& panel = m_bench->panel;
+        const FoilRecords foils(m_server.source);
+        FoilRecord x{Serial, "H3A-520", "200", "1200", "1.52", "31.5", "IQ77", "L3", "0"};
+        const FoilRecord y{"Y2", "B-7", "300", "900", "2.5", "12", "IQ9", "L1", "4"};
+        QVERIFY(foils.save(x, QDate(2024, 1, 2)).ok() && foils.save(y, QDate(2024, 1, 2)).ok());
+        QVERIFY(page.openFoil());
+        page.resetPieceGrid();
+        page.typeText(FoilBox::Joints, "1");
+        QCOMPARE(uploadGroup().uploaded, QList<int>({1, 2, 3}));
+        x.joints = "1";
+        QCOMPARE(foils.open(Serial).value.foil, std::optional(x));
+        QCOMPARE(m_bench->prompter.texts().first(),
+                 QString::fromUtf8("第1片数据是否保存?（卷号 T7A）\n"
+                                   "将写入卷号 T7A 的整卷记录：接头数 0→1。"));
+
+        panel.setText(0, Box::TvTestNumber, y.serial);
+        QCOMPARE(page.record(), (FoilRecord{y.serial, {}, {}, {}, {}, {}, {}, {}, {}}));
+        const PlantUploadResult other = uploadGroup();
+        panel.setText(0, Box::TvTestNumber, Serial);
+        QCOMPARE(other.uploaded, QList<int>({1, 2, 3}));
+        QCOMPARE(foils.open(y.serial).value.foil, std::optional(y));
+        QVERIFY(m_bench->prompter.texts().first().endsWith(
+            QString::fromUtf8("\n工厂数据库中卷号 Y2 的整卷记录不变。")));
+        QCOMPARE(page.text(FoilBox::Grade), x.grade); // back with its serial
     }
 };
 
