@@ -150,6 +150,14 @@ void MainWindow::showQuery() {
         window->setAttribute(Qt::WA_DeleteOnClose);
         connect(window, &QueryWindow::displayRequested, this,
                 [this](const DisplayRequest& request) { m_station.displayStoredTest(request); });
+        connect(window, &QueryWindow::uploadRequested, this,
+                [this](const TestKey& key) { m_station.uploadStoredTest(key); });
+        window->setDeliverySource([this] { return m_station.plantDeliveries(); });
+        // A piece that reached the plant, or did not, shows in its row.
+        connect(&m_station.plant(), &PlantPage::queueRetried, window,
+                &QueryWindow::refreshDeliveries);
+        connect(&m_station.plant(), &PlantPage::pendingChanged, window,
+                &QueryWindow::refreshDeliveries);
         m_query = window;
     }
     m_query->show();

@@ -66,7 +66,7 @@ public:
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         if (parent.isValid()) return 0;
-        return m_shown ? int(m_model.rows().header.size())
+        return m_shown ? int(m_model.rows().header.size()) + (withDelivery() ? 1 : 0)
                        : int(fieldNames(allKinds().front()).size());
     }
     QVariant data(const QModelIndex& index, int role) const override {
@@ -74,9 +74,11 @@ public:
         if (role == Qt::BackgroundRole && r == 0) return QPalette().button(); // the fixed row
         if (!index.isValid() || !m_shown) return {};
         if (role == Qt::DisplayRole) {
-            if (r == 1) return m_model.rows().header.value(index.column());
-            if (r >= 2 && r < m_records + 2) return m_model.rows().text(r - 2, index.column());
-            return {};
+            if (r == 1) return headerText(index.column());
+            if (r < 2 || r >= m_records + 2) return {};
+            if (isDeliveryColumn(index.column()))
+                return m_deliveries.value(shownKey(m_model.keyAt(r - 2)));
+            return m_model.rows().text(r - 2, index.column());
         }
         if (role == Qt::FontRole && r == 1) {
             QFont bold;
@@ -88,12 +90,32 @@ public:
     // The column names also head the view, where they stay while the records scroll.
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-        return m_shown ? m_model.rows().header.value(section)
-                       : fieldNames(allKinds().front()).value(section);
+        return m_shown ? headerText(section) : fieldNames(allKinds().front()).value(section);
+    }
+
+    // Where the pieces of TV tests stand with the plant, after the stored fields.
+    void setDeliveries(QHash<QString, QString> deliveries, bool shown) {
+        beginResetModel();
+        m_deliveries = std::move(deliveries);
+        m_deliveriesShown = shown;
+        endResetModel();
     }
 
 private:
+    bool withDelivery() const {
+        return m_deliveriesShown && m_model.condition().kind == TestKind::Tv;
+    }
+    bool isDeliveryColumn(int column) const {
+        return withDelivery() && column == int(m_model.rows().header.size());
+    }
+    QString headerText(int column) const {
+        return isDeliveryColumn(column) ? QStringLiteral("工厂数据库")
+                                        : m_model.rows().header.value(column);
+    }
+
     QueryModel& m_model;
+    QHash<QString, QString> m_deliveries;
+    bool m_deliveriesShown = false;
     int m_records = 0; // records the view knows of
     bool m_shown = false;
 };
@@ -251,9 +273,11 @@ QWidget* QueryWindow::buildActions() {
     m_history = makeButton("HistoryButton", QStringLiteral("修改历史"), row);
     auto* deletions = makeButton("DeletedButton", QStringLiteral("已删除记录"), row);
     m_exportCurve = makeButton("ExportCurve", QStringLiteral("导出曲线"), row);
+    m_upload = makeButton("UploadToPlant", QStringLiteral("上传到工厂数据库"), row);
     auto* quit = makeButton("Command4", QStringLiteral("退出"), row);
     m_history->setEnabled(false);
     m_exportCurve->setEnabled(false);
+    m_upload->setEnabled(false);
     // Deleting and correcting need a query first; displaying needs one that found records.
     m_delete->setEnabled(false);
     m_correct->setEnabled(false);
@@ -277,6 +301,7 @@ QWidget* QueryWindow::buildActions() {
     line->addWidget(m_conditions);
     line->addWidget(m_export);
     line->addWidget(m_exportCurve);
+    line->addWidget(m_upload);
     line->addWidget(m_history);
     line->addWidget(deletions);
     line->addWidget(quit);
@@ -290,6 +315,12 @@ QWidget* QueryWindow::buildActions() {
     connect(m_history, &QPushButton::clicked, this, &QueryWindow::showHistory);
     connect(deletions, &QPushButton::clicked, this, &QueryWindow::showDeletions);
     connect(m_exportCurve, &QPushButton::clicked, this, &QueryWindow::exportCurve);
+    connect(m_upload, &QPushButton::clicked, this, [this] {
+        if (const auto record = selectedRecord())
+            emit uploadRequested(m_model.keyAt(*record));
+        else
+            inform(resulttext::noSelection());
+    });
     connect(quit, &QPushButton::clicked, this, &QWidget::close);
     return row;
 }
@@ -324,7 +355,18 @@ void QueryWindow::runQuery() {
     if (!rows.message.isEmpty()) m_prompter.inform(resulttext::infoTitle(), rows.message);
 }
 
+void QueryWindow::setDeliverySource(std::function<QHash<QString, QString>()> source) {
+    m_deliverySource = std::move(source);
+    refreshDeliveries();
+}
+
+void QueryWindow::refreshDeliveries() {
+    m_gridModel->setDeliveries(m_deliverySource ? m_deliverySource() : QHash<QString, QString>{},
+                               bool(m_deliverySource));
+}
+
 void QueryWindow::showRows() {
+    if (m_deliverySource) m_gridModel->setDeliveries(m_deliverySource(), true);
     m_gridModel->refresh();
     // Sized by the first screen: measuring every row would read them all.
     m_grid->resizeColumnsToContents();
@@ -333,6 +375,7 @@ void QueryWindow::showRows() {
     m_history->setEnabled(count > 0);
     m_exportCurve->setEnabled(count > 0);
     m_conditions->setEnabled(count > 0);
+    m_upload->setEnabled(count > 0 && m_model.condition().kind == TestKind::Tv);
     showCount();
     // The count of a long result is taken once the first screen is up.
     if (!m_model.totalCount())

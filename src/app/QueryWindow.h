@@ -3,8 +3,10 @@
 #include "reports/StoredTestDisplay.h"
 #include "settings/ChannelModel.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -54,6 +56,14 @@ signals:
     void displayRequested(const q7rk::DisplayRequest& request);
     // A CSV export ended: ok when the file holds every row.
     void exportFinished(bool ok);
+    // 上传到工厂数据库: the stored TV test of the selected row to the plant.
+    void uploadRequested(const q7rk::TestKey& key);
+
+public:
+    // Where the stored TV tests' pieces stand with the plant (by shownKey), for the column
+    // "工厂数据库"; asked again after each query and by refreshDeliveries.
+    void setDeliverySource(std::function<QHash<QString, QString>()> source);
+    void refreshDeliveries();
 
 private:
     QWidget* buildCondition();
@@ -99,6 +109,8 @@ private:
     QPushButton* m_export = nullptr;
     QPushButton* m_history = nullptr;
     QPushButton* m_exportCurve = nullptr;
+    QPushButton* m_upload = nullptr; // 上传到工厂数据库
+    std::function<QHash<QString, QString>()> m_deliverySource;
     QPointer<CorrectionDialog> m_dialog;
     QPointer<CsvExportJob> m_exportJob;
 };

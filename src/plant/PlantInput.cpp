@@ -99,6 +99,16 @@ PlantReply<int> curveLength(int curveNumber, const RunTexts& run) {
     return {int(n), {}};
 }
 
+std::optional<int> pieceNumberFromLabel(const QString& label) {
+    QString text = trimBlanks(label);
+    const bool afterBoiling = text.endsWith(QLatin1Char('\'')) || text.endsWith(QChar(0x2019));
+    if (afterBoiling) text.chop(1);
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1 || n > (afterBoiling ? 3 : 6)) return std::nullopt;
+    return afterBoiling ? n + 3 : n;
+}
+
 std::vector<float> curveColumns(const SampleStore& samples, int channel, int n) {
     n = std::clamp(n, 1, SampleStore::MaxSample);
     std::vector<float> columns(std::size_t(n), 0.0f);

@@ -4,6 +4,7 @@
 #include "plant/PlantStatus.h"
 
 #include <QStringList>
+#include <optional>
 #include <QVariant>
 
 namespace q7rk {
@@ -28,6 +29,9 @@ PlantReply<FoilValues> foilValues(const FoilRecord& foil);
 
 // The bound values of a piece's three laboratory cells (empty: Null).
 PlantReply<std::array<QVariant, 3>> pieceCellValues(int curveNumber, const PieceCells& cells);
+
+// The piece number of a label as the operator types it: "1"-"6", or "1'"-"3'" for 4-6.
+std::optional<int> pieceNumberFromLabel(const QString& label);
 
 // N, the number of curve columns: rise time plus delay time, each rounded to a whole number
 // with halves to even. The save pass sets sampleIndex to it.

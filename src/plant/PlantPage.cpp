@@ -533,10 +533,13 @@ PlantReply<qint64> PlantPage::outboxEntry(const RunPiece& rp,
         return PlantReply<qint64>::failed(PlantStatus::failure(
             PlantFault::BadInput,
             curveLength(rp.curveNumber, rp.run).status.message));
-    if (rp.outboxId == 0) return m_uploader.queue().add(*piece, OutboxState::Unasked);
-    // Not replaced, the entry still holds the piece as it was saved.
-    m_uploader.queue().replacePiece(rp.outboxId, *piece);
-    return {rp.outboxId, {}};
+    // Not replaced for a file that cannot be written, the entry still holds the piece as it
+    // was saved. One sent or removed from the queue window since is offered as a new entry.
+    if (rp.outboxId != 0)
+        if (const auto replaced = m_uploader.queue().replacePiece(rp.outboxId, *piece);
+            !replaced.ok() || replaced.value)
+            return {rp.outboxId, {}};
+    return m_uploader.queue().add(*piece, OutboxState::Unasked);
 }
 
 PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {

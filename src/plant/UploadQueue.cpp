@@ -358,12 +358,15 @@ PlantStatus UploadQueue::remove(qint64 id) const {
     return PlantStatus::success();
 }
 
-PlantStatus UploadQueue::replacePiece(qint64 id, const PieceUpload& piece) const {
+PlantReply<bool> UploadQueue::replacePiece(qint64 id, const PieceUpload& piece) const {
     QueueFile file(m_path);
-    if (!file.ok() || !run(file.db(), QStringLiteral("update uploads set piece=? where id=?"),
-                           {pieceText(piece), id}))
-        return failure();
-    return PlantStatus::success();
+    QSqlQuery q(file.db());
+    if (!file.ok() || !q.prepare(QStringLiteral("update uploads set piece=? where id=?")))
+        return PlantReply<bool>::failed(failure());
+    q.addBindValue(pieceText(piece));
+    q.addBindValue(id);
+    if (!q.exec()) return PlantReply<bool>::failed(failure());
+    return {q.numRowsAffected() > 0, {}};
 }
 
 PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> UploadQueue::deliveries() const {

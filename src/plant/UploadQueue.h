@@ -93,8 +93,9 @@ public:
     // The entry reached the plant: it leaves the outbox for the list of sent pieces.
     PlantStatus markSent(qint64 id) const;
     PlantStatus remove(qint64 id) const;
-    // The same entry with other page values (its test stays the same).
-    PlantStatus replacePiece(qint64 id, const PieceUpload& piece) const;
+    // The same entry with other page values (its test stays the same); false when the entry
+    // has gone meanwhile (sent or removed).
+    PlantReply<bool> replacePiece(qint64 id, const PieceUpload& piece) const;
 
     // What became of the pieces of stored tests, by key: the newest entry of each.
     PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> deliveries() const;

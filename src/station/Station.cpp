@@ -5,6 +5,9 @@
 #include "kinds/TestKindDescription.h"
 #include "link/InstrumentAddress.h"
 #include "params/StoredBoxes.h"
+#include "plant/PlantInput.h"
+#include "plant/PlantTexts.h"
+#include "station/StoredPieceUpload.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "version/Version.h"
@@ -333,6 +336,38 @@ void Station::closeLink(const InstrumentLink& link, std::function<void()> close)
 bool Station::retryPlant(const std::vector<qint64>& entries) {
     if (!permits(Command::RetryPlant)) return false;
     return m_plant.retryQueue(PlantPage::RetryMode::Operator, entries);
+}
+
+bool Station::uploadStoredTest(const TestKey& key) {
+    const auto test = m_results.load(TestKind::Tv, key);
+    if (!test) {
+        m_prompter.inform(programTitle::full(), plantTexts::noStoredTest(shownKey(key)));
+        return false;
+    }
+    const PieceAddress proposed = proposedAddress(m_plant.outbox(), *test);
+    const QString title = QStringLiteral("上传到工厂数据库");
+    const auto serial =
+        m_prompter.askText(Question::UploadStoredSerial, title,
+                           QStringLiteral("测试%1上传到卷号：").arg(shownKey(key)), proposed.serial);
+    if (!serial) return false;
+    const auto piece = m_prompter.askText(Question::UploadStoredPiece, title,
+                                          QStringLiteral("片号（1、2、3，水煮后1'、2'、3'）："),
+                                          plantTexts::pieceLabel(proposed.piece));
+    if (!piece) return false;
+    const auto added =
+        putStoredTestInOutbox(m_results, m_plant.outbox(), key,
+                              {*serial, pieceNumberFromLabel(*piece).value_or(0)});
+    if (!added.ok()) {
+        m_prompter.inform(programTitle::full(), added.status.message);
+        return false;
+    }
+    // A pass already running leaves the entry listed; the next one sends it.
+    m_plant.retryQueue(PlantPage::RetryMode::Operator, {added.value});
+    return true;
+}
+
+QHash<QString, QString> Station::plantDeliveries() const {
+    return deliveryTexts(m_plant.outbox());
 }
 
 DisplayOutcome Station::displayStoredTest(const DisplayRequest& request) {

@@ -15,6 +15,8 @@
 #include "reports/StoredTestDisplay.h"
 #include "results/QueryModel.h"
 #include "results/ResultStore.h"
+
+#include <QHash>
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
@@ -154,6 +156,13 @@ public:
     // The queue window's 全部补传 (no entries named) and 补传所选: a pass on its own thread,
     // held entries too, when the rules allow it now; false when refused or not started.
     bool retryPlant(const std::vector<qint64>& entries = {});
+    // 上传到工厂数据库 for a stored TV test: its serial and piece asked (the values it went
+    // under before, else its own number, proposed), then into the outbox and sent by a pass
+    // of its own; the queue's status tells the end. False when nothing was put in the outbox
+    // (cancelled, or refused with the reason told).
+    bool uploadStoredTest(const TestKey& key);
+    // What the plant has of the stored TV tests' pieces, by shownKey.
+    QHash<QString, QString> plantDeliveries() const;
 
     // 保存: the finished, unsaved tests of the last run into the result files, then the TV
     // pieces to the plant; false when it refused or failed (the operator has been told why).

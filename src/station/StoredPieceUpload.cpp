@@ -35,20 +35,36 @@ PieceAddress proposedAddress(const UploadQueue& outbox, const StoredTest& test) 
     return address;
 }
 
-UploadOutcome uploadStoredTest(const ResultStore& store, const PlantUploader& uploader,
-                               const TestKey& key, const PieceAddress& to) {
+PlantReply<qint64> putStoredTestInOutbox(const ResultStore& store, const UploadQueue& outbox,
+                                         const TestKey& key, const PieceAddress& to) {
+    using Reply = PlantReply<qint64>;
+    const auto refused = [](const QString& why) {
+        return Reply::failed(PlantStatus::failure(PlantFault::BadInput, why));
+    };
     const auto test = store.load(TestKind::Tv, key);
-    if (!test)
-        return {PlantStatus::failure(PlantFault::BadInput, plantTexts::noStoredTest(shownKey(key))),
-                {}};
+    if (!test) return refused(plantTexts::noStoredTest(shownKey(key)));
+    if (to.piece < 1 || to.piece > 6) return refused(plantTexts::badCurveNumber(to.piece));
     const auto piece = storedPiece(*test, to);
-    if (!piece.ok()) return {piece.status, {}};
-    if (piece.value.serial.isEmpty())
-        return {PlantStatus::failure(PlantFault::BadInput, plantTexts::noSerial()), {}};
-    const auto added = uploader.queue().add(piece.value, OutboxState::Unasked, {},
-                                            OutboxOrigin{key, QDateTime::currentDateTime()});
-    if (!added.ok()) return {added.status, {}};
-    return uploader.send(added.value);
+    if (!piece.ok()) return Reply::failed(piece.status);
+    if (piece.value.serial.isEmpty()) return refused(plantTexts::noSerial());
+    return outbox.add(piece.value, OutboxState::Unasked, {},
+                      OutboxOrigin{key, QDateTime::currentDateTime()});
+}
+
+QHash<QString, QString> deliveryTexts(const UploadQueue& outbox) {
+    QHash<QString, QString> texts;
+    const auto listed = outbox.deliveries();
+    for (const auto& [key, d] : listed.value) {
+        QString text = d.sent ? QStringLiteral("已上传 ") +
+                                    d.sent->toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                              : QString();
+        if (d.waiting) {
+            const QString waiting = outboxStateText(*d.waiting);
+            text = text.isEmpty() ? waiting : text + QStringLiteral("；新的一次") + waiting;
+        }
+        texts.insert(shownKey(key), text);
+    }
+    return texts;
 }
 
 } // namespace q7rk

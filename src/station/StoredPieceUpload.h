@@ -3,6 +3,8 @@
 #include "plant/PlantUploader.h"
 #include "results/StoredTest.h"
 
+#include <QHash>
+
 namespace q7rk {
 
 class ResultStore;
@@ -22,9 +24,13 @@ PlantReply<PieceUpload> storedPiece(const StoredTest& test, const PieceAddress& 
 // entry had, else its number and piece 1 (1' after boiling).
 PieceAddress proposedAddress(const UploadQueue& outbox, const StoredTest& test);
 
-// The stored test of `key` into the outbox under that key, then sent now. Fails without a
-// send when there is no such test or its values make no piece.
-UploadOutcome uploadStoredTest(const ResultStore& store, const PlantUploader& uploader,
-                               const TestKey& key, const PieceAddress& to);
+// The stored TV test of `key` into the outbox under that key, as piece `to`; its id. Fails,
+// saying why, when there is no such test, no serial, or its values make no piece.
+PlantReply<qint64> putStoredTestInOutbox(const ResultStore& store, const UploadQueue& outbox,
+                                         const TestKey& key, const PieceAddress& to);
+
+// What the plant has of each stored test's piece, by shownKey: "已上传 2026-12-07 19:30",
+// or where its entry stands in the outbox.
+QHash<QString, QString> deliveryTexts(const UploadQueue& outbox);
 
 } // namespace q7rk

@@ -388,6 +388,23 @@ private slots:
         QCOMPARE(std::pair(report.left, report.held), std::pair(1, 1)); // the bad one stays
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 4}}));
 
+        // An attempt the outbox cannot note (another program holds its file) leaves the entry
+        // as it was, listed, and a later pass sends it.
+        const qint64 unasked = uploader.queue().add(piece("Q4", 1, *samples), OutboxState::Unasked).value;
+        {
+            QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+            holder.setDatabaseName(uploader.queue().path());
+            QVERIFY(holder.open() && QSqlQuery(holder).exec("begin immediate"));
+            out = nowhere.send(unasked);
+            QVERIFY(out.status.fault == PlantFault::NoDataSource && !out.left);
+            QVERIFY(out.status.message.contains(plantTexts::queueFailed(uploader.queue().path())));
+            QSqlQuery(holder).exec("rollback");
+        }
+        QSqlDatabase::removeDatabase("holder");
+        QCOMPARE(uploader.queue().entry(unasked).value->state, OutboxState::Unasked);
+        QCOMPARE(uploader.retry({.held = true, .only = {unasked}}).uploaded,
+                 (std::vector<std::pair<QString, int>>{{"Q4", 1}}));
+
         // An entry sent or removed while a pass runs is not sent again from the pass's list.
         std::vector<qint64> ids;
         for (int n : {5, 6})

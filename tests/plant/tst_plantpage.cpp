@@ -134,7 +134,19 @@ private slots:
             QVERIFY(station.save());
             const PlantUploadResult& upload = station.plant().lastUpload();
             QCOMPARE(yes ? upload.uploaded : upload.failed + upload.declined, QList<int>({1, 2}));
+            // Written with the tests, the outbox keeps what did not go, each with its test.
+            const auto kept = station.plant().outbox().entries().value;
+            QCOMPARE(int(kept.size()), yes ? 0 : 2);
+            for (const QueuedUpload& e : kept) {
+                QCOMPARE(e.state, e.piece.curveNumber == 1 ? OutboxState::Held
+                                                           : OutboxState::Declined);
+                QVERIFY(e.origin->key.number.startsWith(Serial)); // number and position
+            }
         }
+        const QHash<QString, QString> delivered = station.plantDeliveries();
+        QCOMPARE(delivered.size(), 3);
+        for (const QString& text : delivered)
+            QVERIFY2(text.startsWith(QString::fromUtf8("已上传 ")), qPrintable(text));
         QCOMPARE(m_bench->prompter.texts(),
                  QStringList({QString::fromUtf8("第1、2片数据是否上传到工厂数据库?（卷号 T7A）\n"
                                                 "将新建卷号 T7A 的整卷记录：规格 S-9，VF值 520，"

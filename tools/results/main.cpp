@@ -5,10 +5,12 @@
 // month of tests that drift, for a first look at the trend window.
 #include "DemoTrend.h"
 #include "Trend.h"
+#include "plant/PlantInput.h"
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "settings/WorkingFolder.h"
+#include "station/StoredPieceUpload.h"
 #include "version/Version.h"
 
 #include <QCommandLineParser>
@@ -81,6 +83,32 @@ int cannotWrite(const QString& path) {
     return Failed;
 }
 
+// A stored TV test into the folder's plant outbox, then sent; what became of it as JSON.
+int runUpload(const QCommandLineParser& p, TestKind kind, const ResultStore& store) {
+    if (kind != TestKind::Tv) return usage(QStringLiteral("upload takes --kind tv"));
+    if (!p.isSet("test") || !p.isSet("serial") || !p.isSet("piece"))
+        return usage(QStringLiteral("--test, --serial and --piece are required"));
+    const auto piece = pieceNumberFromLabel(p.value("piece"));
+    if (!piece) return usage(QStringLiteral("--piece takes 1-6, or 1'-3' after boiling"));
+    const QString folder = workingFolder::forThisProgram(p.value("workdir"));
+    const PlantUploader uploader(PlantSource(p.value("dsn")),
+                                 QDir(folder).filePath(QString::fromLatin1(UploadQueue::FileName)));
+    const auto added = putStoredTestInOutbox(store, uploader.queue(),
+                                             TestKey{p.value("test"), p.isSet("after-boiling")},
+                                             {p.value("serial"), *piece});
+    const UploadOutcome out =
+        added.ok() ? uploader.send(added.value) : UploadOutcome{added.status, {}};
+    QJsonObject report{{"serial", trimBlanks(p.value("serial"))},
+                       {"piece", *piece},
+                       {"uploaded", out.status.ok()}};
+    if (!out.status.ok()) {
+        report.insert("reason", out.status.message);
+        if (out.left) report.insert("outbox", outboxStateText(*out.left));
+    }
+    std::printf("%s\n", QJsonDocument(report).toJson(QJsonDocument::Compact).constData());
+    return out.status.ok() ? Done : Failed;
+}
+
 } // namespace
 
 // Drawing a picture needs fonts and so a GUI application, which needs no display when told
@@ -105,13 +133,15 @@ int main(int argc, char** argv) {
         "  query  --kind K --field NAME --op OP --value V1 [--value2 V2]   rows as JSON\n"
         "  show   --kind K --test NUMBER   one test's row and measurement conditions as JSON\n"
         "  export --kind K [--test NUMBER | --field ... --op ... --value ...] --out FILE.csv\n"
+        "  upload --kind tv --test NUMBER --serial S --piece K   a stored TV test to the plant\n"
+        "         database (through the outbox of the folder) as piece K (1-3, 1'-3' or 4-6)\n"
         "  trend  --kind K --field NAME [--from DATE --to DATE] [--where 'FIELD OP VALUE']...\n"
         "         [--png FILE]   control chart of a numeric field as JSON\n"
-        "Exit codes: 0 done, 1 no such test, a file that cannot be read or written, 2 bad "
-        "usage."));
+        "Exit codes: 0 done, 1 no such test, a file that cannot be read or written, a piece "
+        "that did not reach the plant (it waits in the outbox), 2 bad usage."));
     p.addHelpOption();
     p.addVersionOption();
-    p.addPositionalArgument("command", "query, show, export, trend or demo-trend");
+    p.addPositionalArgument("command", "query, show, export, upload, trend or demo-trend");
     p.addOptions({
         {"workdir",
          "Folder holding the result files (default: the current one, or the user's data "
@@ -123,8 +153,11 @@ int main(int argc, char** argv) {
         {"value", "Value, or lower bound for 介于.", "V1"},
         {"value2", "Upper bound for 介于.", "V2"},
         {"test", "show: this test; export: the curve of this test number.", "NUMBER"},
-        {"after-boiling", "show, export: the test of that number measured after boiling "
-                          "(without it, the one before)."},
+        {"after-boiling", "show, export, upload: the test of that number measured after "
+                          "boiling (without it, the one before)."},
+        {"serial", "upload: the foil's serial in the plant.", "S"},
+        {"piece", "upload: the piece, 1-3 before boiling, 1'-3' (or 4-6) after.", "K"},
+        {"dsn", "upload: the plant's ODBC data source (default result).", "NAME", "result"},
         {"out", "export: the CSV file to write.", "FILE"},
         {"from", "trend: first test date (default: 29 days before today).", "DATE"},
         {"to", "trend: last test date (default: today).", "DATE"},
@@ -137,7 +170,7 @@ int main(int argc, char** argv) {
 
     const QStringList args = p.positionalArguments();
     if (args.size() != 1)
-        return usage(QStringLiteral("one command: query, show, export, trend or demo-trend"));
+        return usage(QStringLiteral("one command: query, show, export, upload, trend or demo-trend"));
     const QString command = args.first();
     if (command == QLatin1String("demo-trend")) {
         const QString folder = workingFolder::forThisProgram(p.value("workdir"));
@@ -154,6 +187,7 @@ int main(int argc, char** argv) {
     if (!kind) return usage(QStringLiteral("--kind takes tv, leakage or electrolyte"));
     const ResultStore store(workingFolder::forThisProgram(p.value("workdir")));
     if (command == QLatin1String("trend")) return runTrend(p, *kind, store);
+    if (command == QLatin1String("upload")) return runUpload(p, *kind, store);
     if (command == QLatin1String("show")) {
         if (!p.isSet("test")) return usage(QStringLiteral("--test is required"));
         const auto test = store.load(*kind, TestKey{p.value("test"), p.isSet("after-boiling")});
