@@ -3,6 +3,8 @@
 #include "PlantServer.h"
 #include "charts/ChartSet.h"
 #include "plant/FoilRecords.h"
+#include "plant/PlantConnection.h"
+#include "plant/PlantSql.h"
 #include "plant/PlantPage.h"
 #include "results/ResultStore.h"
 #include "settings/NumberText.h"
@@ -154,6 +156,46 @@ private slots:
                               QString::fromUtf8("第1、2片曲线数据保存完毕!（卷号 T7A）")}));
         QCOMPARE(ResultStore(QDir::currentPath()).allRows(TestKind::Tv).count(), 3);
         QVERIFY(!station.save());
+    }
+
+    // A stored test sent later, from the stored tests window and then by q7rk-results under
+    // the same serial and piece: the plant holds it once, with the stored values and the lab
+    // values it had; the window's column says when it went.
+    void aStoredTestGoesToThePlantLater() {
+        Station& station = m_bench->station;
+        const ResultRows stored = ResultStore(QDir::currentPath()).allRows(TestKind::Tv);
+        if (stored.count() == 0) QSKIP("the run was not stored with the first back end");
+        const TestKey key{stored.text(0, 0), false};
+        const QString tv = ResultStore(QDir::currentPath()).load(TestKind::Tv, key)->value("TV值");
+        PieceUpload older;
+        older.serial = "L9";
+        older.curveNumber = 5;
+        QVERIFY(station.plant().outbox().add(older, OutboxState::Declined).ok());
+        m_bench->prompter.setTextAnswer(Question::UploadStoredSerial, "L9");
+        m_bench->prompter.setTextAnswer(Question::UploadStoredPiece, "2'");
+        QSignalSpy retried(&station.plant(), &PlantPage::queueRetried);
+        QVERIFY(station.uploadStoredTest(key));
+        QVERIFY(retried.wait(30000));
+        QVERIFY(PlantConnection(m_server.source, PlantLogin::Own)
+                    .exec("update Part_Parameter set SpecVot=3.5 where SerNum='L9'")
+                    .ok());
+        QProcess tool;
+        tool.start(QStringLiteral(Q7RK_RESULTS_PATH),
+                   {"upload", "--workdir", QDir::currentPath(), "--kind", "tv", "--test",
+                    key.number, "--serial", "L9", "--piece", "5", "--dsn",
+                    m_server.source.dataSource()});
+        QVERIFY(tool.waitForFinished(30000));
+        QVERIFY2(tool.exitCode() == 0, tool.readAllStandardOutput().constData());
+        const auto rows = openPlantRecordset(m_server.source,
+                                             "select Vt, SpecVot, (select count(*) from Curve "
+                                             "where SerNum='L9') from Part_Parameter where "
+                                             "SerNum='L9' and NumCurve=5");
+        QCOMPARE(rows.value.recordCount(), 1);
+        QCOMPARE(rows.value.value(0, 0).toDouble(), tv.toDouble());
+        QCOMPARE(rows.value.value(0, 1).toDouble(), 3.5);
+        QCOMPARE(rows.value.value(0, 2).toInt(), 1);
+        QVERIFY(station.plantDeliveries().value(shownKey(key)).startsWith(QString::fromUtf8("已上传")));
+        QCOMPARE(station.plant().outbox().entries().value.front().state, OutboxState::Superseded);
     }
 
     // The same foil after boiling, under the same numbers: stored beside the tests before
