@@ -146,10 +146,10 @@ int main(int argc, char** argv) {
                        "                             a plant's server with login U, password\n"
                        "                             from F's first line; creates nothing\n"
                        "  retry [--workdir DIR] [--held]\n"
-                       "                             send the uploads waiting in DIR's queue "
-                       "once\n"
-                       "                             (--held: also those refused for good "
-                       "before);\n"
+                       "                             send the pieces in DIR's outbox that "
+                       "wait for the plant, once\n"
+                       "                             (--held: also those refused before, "
+                       "declined or never asked about);\n"
                        "                             prints {\"uploaded\": [[serial, curve "
                        "number], ...], \"left\": N}\n"
                        "  check                      what the database lacks (tables, columns "
@@ -177,7 +177,8 @@ int main(int argc, char** argv) {
                                 "user's data folder when installed)."),
                  QStringLiteral("dir")});
     p.addOption({QStringLiteral("held"),
-                 QStringLiteral("retry: also the uploads held after a refusal for good.")});
+                 QStringLiteral("retry: also the pieces held after a refusal, declined by the "
+                                "operator or never asked about.")});
     p.addOption({QStringLiteral("dsn"), QStringLiteral("Data source name (default result)."),
                  QStringLiteral("name"), QString::fromLatin1(PlantSource::DefaultName)});
     p.process(app);
