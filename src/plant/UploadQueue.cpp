@@ -270,15 +270,17 @@ PlantReply<int> UploadQueue::count() const {
 
 PlantReply<QueueCounts> UploadQueue::counts() const {
     if (!QFileInfo::exists(m_path)) return {};
-    const auto listed = entries();
-    if (!listed.ok()) return PlantReply<QueueCounts>::failed(listed.status);
-    QueueCounts c;
-    for (const QueuedUpload& e : listed.value) {
-        if (e.state == OutboxState::Superseded) continue;
-        ++c.total;
-        if (e.held()) ++c.held;
-    }
-    return {c, {}};
+    QueueFile file(m_path);
+    QSqlQuery q(file.db());
+    // Entries of older files have no state: their held mark says it.
+    if (!file.ok() ||
+        !q.exec(QStringLiteral(
+            "select count(*), coalesce(sum(state <> 'waiting'), 0) from (select coalesce(state, "
+            "case when held=1 then 'held' else 'waiting' end) as state from uploads) "
+            "where state <> 'superseded'")) ||
+        !q.next())
+        return PlantReply<QueueCounts>::failed(failure());
+    return {{q.value(0).toInt(), q.value(1).toInt()}, {}};
 }
 
 PlantReply<std::vector<QueuedUpload>> UploadQueue::entries() const {
