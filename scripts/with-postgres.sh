@@ -12,7 +12,9 @@
 #   ODBCSYSINI           a copy of the installed ODBC driver list with tracing off
 #   Q7RK_PLANT_LOCALE    the Chinese locale the server answers in (zh_CN.UTF-8), for clients
 #                        that want libpq's own texts in Chinese too
-#   LOCPATH              set when that locale is not installed and was made here
+#   Q7RK_PLANT_LOCPATH   set when that locale is not installed and was made here: the LOCPATH
+#                        a client that wants it needs (not set for the whole command, whose
+#                        programs keep the machine's locales)
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
@@ -54,17 +56,18 @@ PORT="$(free_port)"
 # are told apart by their codes, not their words. The locale is made here when the machine
 # has not installed it (package locales: localedef and the locale sources).
 LOCALE=zh_CN.UTF-8
+PLANT_LOCPATH=""
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
   mkdir -p "$WORK/locale"
   localedef -i zh_CN -f UTF-8 "$WORK/locale/$LOCALE" >/dev/null
   chmod -R a+rX "$WORK/locale"
-  export LOCPATH="$WORK/locale"
+  PLANT_LOCPATH="$WORK/locale"
 fi
 cat > "$WORK/pgctl" <<CTL
 #!/usr/bin/env bash
 # stop | start the throw-away cluster
 set -euo pipefail
-${LOCPATH:+export LOCPATH="$LOCPATH"}
+${PLANT_LOCPATH:+export LOCPATH="$PLANT_LOCPATH"}
 case "\${1:-}" in
   stop) exec ${AS[*]} "$PGBIN/pg_ctl" -D "$WORK/data" -m fast -w stop >/dev/null ;;
   start) exec ${AS[*]} "$PGBIN/pg_ctl" -D "$WORK/data" -w -l "$WORK/log" \
@@ -100,5 +103,6 @@ export ODBCSYSINI="$WORK/odbc"
 export Q7RK_PLANT_POSTGRES="host=127.0.0.1 port=$PORT dbname=plant"
 export Q7RK_PLANT_PGCTL="$WORK/pgctl"
 export Q7RK_PLANT_LOCALE="$LOCALE"
+if [ -n "$PLANT_LOCPATH" ]; then export Q7RK_PLANT_LOCPATH="$PLANT_LOCPATH"; fi
 echo "== PostgreSQL on 127.0.0.1:$PORT for: $*"
 "$@"

@@ -75,6 +75,8 @@ class PlantTest : public QObject {
         env.insert("XDG_CONFIG_HOME", path("config"));
         env.insert("XDG_DATA_HOME", path("data"));
         if (env.contains("Q7RK_PLANT_LOCALE")) env.insert("LC_ALL", env.value("Q7RK_PLANT_LOCALE"));
+        if (env.contains("Q7RK_PLANT_LOCPATH"))
+            env.insert("LOCPATH", env.value("Q7RK_PLANT_LOCPATH"));
         p.setProcessEnvironment(env);
         p.start(Q7RK_PLANTDB_PATH, args);
         if (!p.waitForFinished(60000)) return "timeout";
