@@ -170,11 +170,13 @@ inline QString waitsInQueue(const QString& curveNumbers, const QString& reason) 
     return QStringLiteral("第%1片未能上传，已放入待传队列，下次启动或“补传工厂数据”时重传：%2")
         .arg(curveNumbers, reason);
 }
+// Held in the outbox until the operator sends it again (补传工厂数据) or removes it.
 inline QString refused(const QString& curveNumbers, const QString& reason) {
     return QStringLiteral("第%1片被拒绝：%2").arg(curveNumbers, reason);
 }
+// The outbox could not note the attempt (an entry written with the save stays as it was).
 inline QString notKept(const QString& curveNumbers, const QString& reason) {
-    return QStringLiteral("第%1片未能上传，也未能放入待传队列：%2").arg(curveNumbers, reason);
+    return QStringLiteral("第%1片未能上传，本机暂存文件也未能记下：%2").arg(curveNumbers, reason);
 }
 inline QString nothingWaiting() {
     return QStringLiteral("没有等待补传的工厂数据。");

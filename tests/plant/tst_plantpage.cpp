@@ -430,7 +430,7 @@ private slots:
         QCOMPARE(lost.failed, QList<int>({1, 2, 3}));
         QVERIFY(lost.queued.isEmpty());
         QVERIFY2(
-            lost.message.contains(QString::fromUtf8("\n第1、2、3片未能上传，也未能放入待传队列")),
+            lost.message.contains(QString::fromUtf8("\n第1、2、3片未能上传，本机暂存文件也未能记下")),
             qPrintable(lost.message));
         QVERIFY(!lost.message.contains(QString::fromUtf8("待传队列，稍后")));
     }
