@@ -97,6 +97,10 @@ public:
     // has gone meanwhile (sent or removed).
     PlantReply<bool> replacePiece(qint64 id, const PieceUpload& piece) const;
 
+    // The serial and piece under which the stored test `key` last went into the outbox, sent
+    // since or not; nullopt when it never did.
+    PlantReply<std::optional<std::pair<QString, int>>> lastAddress(const TestKey& key) const;
+
     // What became of the pieces of stored tests, by key: the newest entry of each.
     PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> deliveries() const;
 

@@ -9,6 +9,7 @@
 #include "results/ResultStore.h"
 #include "settings/NumberText.h"
 #include "shell/ScriptedPrompter.h"
+#include "station/StoredPieceUpload.h"
 #include "support/SimulatorProcess.h"
 #include "support/TestStation.h"
 
@@ -195,6 +196,10 @@ private slots:
         QCOMPARE(rows.value.value(0, 1).toDouble(), 3.5);
         QCOMPARE(rows.value.value(0, 2).toInt(), 1);
         QVERIFY(station.plantDeliveries().value(shownKey(key)).startsWith(QString::fromUtf8("已上传")));
+        // Sent, the test is offered again under the serial and piece it went with last.
+        const auto test = ResultStore(QDir::currentPath()).load(TestKind::Tv, key);
+        const PieceAddress proposed = proposedAddress(station.plant().outbox(), *test);
+        QCOMPARE(QVariantList({proposed.serial, proposed.piece}), QVariantList({"L9", 5}));
         QCOMPARE(station.plant().outbox().entries().value.front().state, OutboxState::Superseded);
     }
 
