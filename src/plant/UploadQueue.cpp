@@ -324,11 +324,15 @@ PlantReply<bool> UploadQueue::superseded(const QueuedUpload& e) const {
 }
 
 PlantStatus UploadQueue::setState(qint64 id, OutboxState state, const QString& reason) const {
+    // The operator's No is no attempt: 最近补传 keeps the last one.
+    const QVariant tried =
+        state == OutboxState::Declined ? QVariant(QMetaType::fromType<QString>()) : QVariant(now());
     QueueFile file(m_path);
     if (!file.ok() ||
         !run(file.db(),
-             QStringLiteral("update uploads set reason=?, tried=?, held=?, state=? where id=?"),
-             {reason, now(), state == OutboxState::Waiting ? 0 : 1, stateName(state), id}))
+             QStringLiteral("update uploads set reason=?, tried=coalesce(?, tried), held=?, "
+                            "state=? where id=?"),
+             {reason, tried, state == OutboxState::Waiting ? 0 : 1, stateName(state), id}))
         return failure();
     return PlantStatus::success();
 }

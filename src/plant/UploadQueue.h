@@ -88,7 +88,8 @@ public:
     PlantReply<std::optional<QueuedUpload>> entry(qint64 id) const;
     // Whether a newer entry of the same serial and piece exists, waiting or sent.
     PlantReply<bool> superseded(const QueuedUpload& entry) const;
-    // A failed attempt or the operator's No: the new state, its reason and time.
+    // A failed attempt (the new state, its reason and time) or the operator's No (the state
+    // alone tells why; the last attempt's time stays).
     PlantStatus setState(qint64 id, OutboxState state, const QString& reason) const;
     // The entry reached the plant: it leaves the outbox for the list of sent pieces.
     PlantStatus markSent(qint64 id) const;

@@ -144,6 +144,9 @@ private slots:
                 QCOMPARE(e.state, e.piece.curveNumber == 1 ? OutboxState::Held
                                                            : OutboxState::Declined);
                 QVERIFY(e.origin->key.number.startsWith(Serial)); // number and position
+                // A No is no attempt and needs no reason beside the state.
+                QCOMPARE(e.reason.isEmpty() && !e.tried.isValid(),
+                         e.state == OutboxState::Declined);
             }
         }
         const QHash<QString, QString> delivered = station.plantDeliveries();
