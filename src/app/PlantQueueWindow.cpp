@@ -86,10 +86,16 @@ PlantQueueWindow::PlantQueueWindow(Station& station, QWidget* parent)
     connect(&page, &PlantPage::pendingChanged, this, &PlantQueueWindow::refresh);
     connect(&page, &PlantPage::queueRetried, this, &PlantQueueWindow::refresh);
     connect(&page, &PlantPage::queueStatusChanged, this, &PlantQueueWindow::showRunning);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &PlantQueueWindow::showRunning);
     refresh();
 }
 
 void PlantQueueWindow::refresh() {
+    // The chosen pieces stay chosen where the new order puts them; none that left is.
+    std::set<qint64> chosen;
+    for (const QueuedUpload& e : selected())
+        chosen.insert(e.id);
     const auto listed = m_station.plant().queuedUploads();
     m_entries = listed.value;
     // By state: what the operator has not decided yet first, what is never sent last.
@@ -112,6 +118,12 @@ void PlantQueueWindow::refresh() {
             m_list->setItem(r, c, item);
         }
     }
+    m_list->clearSelection();
+    for (int r = 0; r < int(m_entries.size()); ++r)
+        if (chosen.contains(m_entries[std::size_t(r)].id))
+            m_list->selectionModel()->select(m_list->model()->index(r, 0),
+                                             QItemSelectionModel::Select |
+                                                 QItemSelectionModel::Rows);
     m_listError = listed.status.message;
     showRunning();
 }
@@ -122,9 +134,10 @@ void PlantQueueWindow::showRunning() {
     const QString status = page.queueStatus();
     m_status->setText(status.isEmpty() ? m_listError : status);
     const bool idle = !page.retrying();
+    const bool chosen = m_list->selectionModel()->hasSelection();
     m_retryAll->setEnabled(idle && !m_entries.empty());
-    m_retrySelected->setEnabled(idle && !m_entries.empty());
-    m_remove->setEnabled(!m_entries.empty());
+    m_retrySelected->setEnabled(idle && chosen);
+    m_remove->setEnabled(chosen);
 }
 
 std::vector<QueuedUpload> PlantQueueWindow::selected() const {

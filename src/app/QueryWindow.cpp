@@ -93,8 +93,18 @@ public:
         return m_shown ? headerText(section) : fieldNames(allKinds().front()).value(section);
     }
 
-    // Where the pieces of TV tests stand with the plant, after the stored fields.
+    // Where the pieces of TV tests stand with the plant, after the stored fields. A change of
+    // the texts alone leaves the chosen row and the scrolling as they are.
     void setDeliveries(QHash<QString, QString> deliveries, bool shown) {
+        if (shown == m_deliveriesShown) {
+            m_deliveries = std::move(deliveries);
+            if (withDelivery() && m_records > 0) {
+                const int column = int(m_model.rows().header.size());
+                emit dataChanged(index(2, column), index(m_records + 1, column),
+                                 {Qt::DisplayRole});
+            }
+            return;
+        }
         beginResetModel();
         m_deliveries = std::move(deliveries);
         m_deliveriesShown = shown;

@@ -571,8 +571,7 @@ PlantUploadResult PlantPage::uploadPieces(const QList<RunPiece>& pieces) {
             continue;
         }
         if (!yes) {
-            outbox.setState(entry.value, OutboxState::Declined,
-                            outboxStateText(OutboxState::Declined));
+            outbox.setState(entry.value, OutboxState::Declined, {});
             result.pieces << PieceOutcome{n, k, PieceFate::Declined, {}};
             continue;
         }

@@ -326,11 +326,15 @@ PlantReply<bool> UploadQueue::superseded(const QueuedUpload& e) const {
 }
 
 PlantStatus UploadQueue::setState(qint64 id, OutboxState state, const QString& reason) const {
+    // The operator's No is no attempt: 最近补传 keeps the last one.
+    const QVariant tried =
+        state == OutboxState::Declined ? QVariant(QMetaType::fromType<QString>()) : QVariant(now());
     QueueFile file(m_path);
     if (!file.ok() ||
         !run(file.db(),
-             QStringLiteral("update uploads set reason=?, tried=?, held=?, state=? where id=?"),
-             {reason, now(), state == OutboxState::Waiting ? 0 : 1, stateName(state), id}))
+             QStringLiteral("update uploads set reason=?, tried=coalesce(?, tried), held=?, "
+                            "state=? where id=?"),
+             {reason, tried, state == OutboxState::Waiting ? 0 : 1, stateName(state), id}))
         return failure();
     return PlantStatus::success();
 }
@@ -369,6 +373,28 @@ PlantReply<bool> UploadQueue::replacePiece(qint64 id, const PieceUpload& piece) 
     q.addBindValue(id);
     if (!q.exec()) return PlantReply<bool>::failed(failure());
     return {q.numRowsAffected() > 0, {}};
+}
+
+PlantReply<std::optional<std::pair<QString, int>>>
+UploadQueue::lastAddress(const TestKey& key) const {
+    using Reply = PlantReply<std::optional<std::pair<QString, int>>>;
+    if (!QFileInfo::exists(m_path)) return {};
+    QueueFile file(m_path);
+    QSqlQuery q(file.db());
+    // A sent entry keeps its id, so the newest of both lists has the highest.
+    if (!file.ok() ||
+        !q.prepare(QStringLiteral("select serial, curve from (select id, serial, curve from sent "
+                                  "where test_number=? and after_boiling=? union all select id, "
+                                  "serial, curve from uploads where test_number=? and "
+                                  "after_boiling=?) order by id desc limit 1")))
+        return Reply::failed(failure());
+    for (int i = 0; i < 2; ++i) {
+        q.addBindValue(key.number);
+        q.addBindValue(key.afterBoiling ? 1 : 0);
+    }
+    if (!q.exec()) return Reply::failed(failure());
+    if (!q.next()) return {};
+    return {std::pair(q.value(0).toString(), q.value(1).toInt()), {}};
 }
 
 PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> UploadQueue::deliveries() const {

@@ -88,7 +88,8 @@ public:
     PlantReply<std::optional<QueuedUpload>> entry(qint64 id) const;
     // Whether a newer entry of the same serial and piece exists, waiting or sent.
     PlantReply<bool> superseded(const QueuedUpload& entry) const;
-    // A failed attempt or the operator's No: the new state, its reason and time.
+    // A failed attempt (the new state, its reason and time) or the operator's No (the state
+    // alone tells why; the last attempt's time stays).
     PlantStatus setState(qint64 id, OutboxState state, const QString& reason) const;
     // The entry reached the plant: it leaves the outbox for the list of sent pieces.
     PlantStatus markSent(qint64 id) const;
@@ -96,6 +97,10 @@ public:
     // The same entry with other page values (its test stays the same); false when the entry
     // has gone meanwhile (sent or removed).
     PlantReply<bool> replacePiece(qint64 id, const PieceUpload& piece) const;
+
+    // The serial and piece under which the stored test `key` last went into the outbox, sent
+    // since or not; nullopt when it never did.
+    PlantReply<std::optional<std::pair<QString, int>>> lastAddress(const TestKey& key) const;
 
     // What became of the pieces of stored tests, by key: the newest entry of each.
     PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> deliveries() const;

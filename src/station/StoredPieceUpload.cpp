@@ -29,9 +29,8 @@ PlantReply<PieceUpload> storedPiece(const StoredTest& test, const PieceAddress& 
 PieceAddress proposedAddress(const UploadQueue& outbox, const StoredTest& test) {
     const TestKey key = test.key();
     PieceAddress address{key.number, key.afterBoiling ? 4 : 1};
-    if (const auto listed = outbox.entries(); listed.ok())
-        for (const QueuedUpload& e : listed.value) // oldest first: the newest has the last word
-            if (e.origin && e.origin->key == key) address = {e.piece.serial, e.piece.curveNumber};
+    if (const auto last = outbox.lastAddress(key); last.ok() && last.value)
+        address = {last.value->first, last.value->second};
     return address;
 }
 

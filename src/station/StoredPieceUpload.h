@@ -21,7 +21,7 @@ struct PieceAddress {
 PlantReply<PieceUpload> storedPiece(const StoredTest& test, const PieceAddress& to);
 
 // What the operator is offered for a stored test: the serial and piece its newest outbox
-// entry had, else its number and piece 1 (1' after boiling).
+// entry had (sent already or still waiting), else its number and piece 1 (1' after boiling).
 PieceAddress proposedAddress(const UploadQueue& outbox, const StoredTest& test);
 
 // The stored TV test of `key` into the outbox under that key, as piece `to`; its id. Fails,

@@ -84,6 +84,11 @@ private slots:
         // By state: what a retry sends first, what waits for the operator after.
         QCOMPARE(QStringList({cell(1, 0), cell(1, 1), cell(1, 2), cell(1, 6)}),
                  QStringList({"被拒绝，需处理", "S1", "2'", "too long"}));
+        // Sending or removing the chosen pieces waits for a choice.
+        const auto enabled = [&window](const char* name) {
+            return window.findChild<QPushButton*>(name)->isEnabled();
+        };
+        QVERIFY(enabled("retryAll") && !enabled("retrySelected") && !enabled("removeSelected"));
 
         // The automatic pass leaves the held piece; the window's pass sends it (and the
         // missing data source keeps it waiting). Neither holds up the caller.
@@ -102,6 +107,9 @@ private slots:
         QVERIFY(retried.wait());
         QCOMPARE(QStringList({cell(0, 0), cell(0, 2)}), QStringList({"等待补传", "2'"}));
         QVERIFY(cell(0, 6).contains("nowhere"));
+        // The chosen piece moved up and stays the one chosen.
+        QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(list->selectionModel()->selectedRows().front().row(), 0);
 
         // Removal names the piece and waits for Yes.
         list->selectRow(1);

@@ -1,6 +1,7 @@
 #include "app/CorrectionDialog.h"
 #include "app/QueryWindow.h"
 #include "params/StoredBoxes.h"
+#include "plant/PlantPage.h"
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
@@ -101,6 +102,25 @@ private slots:
 
         // The other kinds bring their own field lists and files.
         QCOMPARE(rig.query(1, "漏电流电压", ">", "10"), S{"L1TM"});
+    }
+
+    // The column 工厂数据库 follows the outbox while the operator keeps the row chosen.
+    void plantColumnKeepsTheChosenRow() {
+        Rig rig;
+        rig.window.setDeliverySource([&] { return rig.station.plantDeliveries(); });
+        QCOMPARE(rig.query(0, "化成电压", ">", "0").size(), 5);
+        const int column = rig.grid()->model()->columnCount() - 1;
+        QCOMPARE(rig.cell(1, column), QString("工厂数据库"));
+        rig.select(3);
+        PieceUpload piece;
+        piece.serial = "A2";
+        QVERIFY(rig.station.plant()
+                    .outbox()
+                    .add(piece, OutboxState::Declined, {}, OutboxOrigin{{"A2HL", false}, {}})
+                    .ok());
+        rig.window.refreshDeliveries();
+        QCOMPARE(rig.cell(3, column), QString("未上传（操作员选择）"));
+        QCOMPARE(rig.grid()->currentIndex().row(), 3);
     }
 
     void exportDisplayDeletionAndCorrection() {

@@ -9,6 +9,7 @@
 #include "results/ResultStore.h"
 #include "settings/NumberText.h"
 #include "shell/ScriptedPrompter.h"
+#include "station/StoredPieceUpload.h"
 #include "support/SimulatorProcess.h"
 #include "support/TestStation.h"
 
@@ -143,6 +144,9 @@ private slots:
                 QCOMPARE(e.state, e.piece.curveNumber == 1 ? OutboxState::Held
                                                            : OutboxState::Declined);
                 QVERIFY(e.origin->key.number.startsWith(Serial)); // number and position
+                // A No is no attempt and needs no reason beside the state.
+                QCOMPARE(e.reason.isEmpty() && !e.tried.isValid(),
+                         e.state == OutboxState::Declined);
             }
         }
         const QHash<QString, QString> delivered = station.plantDeliveries();
@@ -195,6 +199,10 @@ private slots:
         QCOMPARE(rows.value.value(0, 1).toDouble(), 3.5);
         QCOMPARE(rows.value.value(0, 2).toInt(), 1);
         QVERIFY(station.plantDeliveries().value(shownKey(key)).startsWith(QString::fromUtf8("已上传")));
+        // Sent, the test is offered again under the serial and piece it went with last.
+        const auto test = ResultStore(QDir::currentPath()).load(TestKind::Tv, key);
+        const PieceAddress proposed = proposedAddress(station.plant().outbox(), *test);
+        QCOMPARE(QVariantList({proposed.serial, proposed.piece}), QVariantList({"L9", 5}));
         QCOMPARE(station.plant().outbox().entries().value.front().state, OutboxState::Superseded);
     }
 
