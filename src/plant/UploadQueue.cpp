@@ -405,10 +405,10 @@ PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> UploadQueue::deliveri
     // Oldest first, so the newest of a key is the last word.
     if (!file.ok() ||
         !q.exec(QStringLiteral(
-            "select id, test_number, after_boiling, sent, null, null, null from sent "
-            "where test_number is not null union all "
-            "select id, test_number, after_boiling, null, state, held, reason from uploads "
-            "where test_number is not null order by 1")))
+            "select id, test_number, after_boiling, sent, null, null, null, serial, curve "
+            "from sent where test_number is not null union all "
+            "select id, test_number, after_boiling, null, state, held, reason, serial, curve "
+            "from uploads where test_number is not null order by 1")))
         return Reply::failed(failure());
     QHash<QString, std::size_t> at;
     std::vector<std::pair<TestKey, PieceDelivery>> out;
@@ -416,9 +416,11 @@ PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> UploadQueue::deliveri
         const TestKey key{q.value(1).toString(), q.value(2).toInt() != 0};
         const QString id = key.number + (key.afterBoiling ? QStringLiteral("\n1") : QString());
         PieceDelivery d;
-        if (!q.value(3).isNull())
+        if (!q.value(3).isNull()) {
             d.sent = timeOf(q.value(3));
-        else {
+            d.sentSerial = q.value(7).toString();
+            d.sentPiece = q.value(8).toInt();
+        } else {
             d.waiting = stateNamed(q.value(4).toString(), q.value(5).toInt() != 0);
             d.reason = q.value(6).toString();
         }

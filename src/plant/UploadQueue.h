@@ -51,6 +51,8 @@ struct QueueCounts {
 // What the plant has of a stored test's piece.
 struct PieceDelivery {
     std::optional<QDateTime> sent;                 // when it was stored in the plant database
+    QString sentSerial;                            // under which serial and piece
+    int sentPiece = 0;
     std::optional<OutboxState> waiting;            // an entry of it still in the outbox
     QString reason;                                // why that entry is not sent
 };

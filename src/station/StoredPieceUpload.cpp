@@ -54,8 +54,10 @@ QHash<QString, QString> deliveryTexts(const UploadQueue& outbox) {
     QHash<QString, QString> texts;
     const auto listed = outbox.deliveries();
     for (const auto& [key, d] : listed.value) {
-        QString text = d.sent ? QStringLiteral("已上传 ") +
-                                    d.sent->toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+        // "已上传 2026-12-07 19:42（卷号 E1 第3片）"
+        QString text = d.sent ? QStringLiteral("已上传 %1（卷号 %2 第%3片）")
+                                    .arg(d.sent->toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                                         d.sentSerial, plantTexts::pieceLabel(d.sentPiece))
                               : QString();
         if (d.waiting) {
             const QString waiting = outboxStateText(*d.waiting);
