@@ -53,9 +53,9 @@ bool createTables(QSqlDatabase& db, const QString& schema) {
         return names;
     };
     QStringList have = columns();
-    for (const char* column : {"queued text", "tried text", "held integer not null default 0",
-                               "state text", "test_number text", "after_boiling integer",
-                               "saved text"}) {
+    for (const char* column :
+         {"queued text", "tried text", "held integer not null default 0", "state text",
+          "test_number text", "after_boiling integer", "saved text"}) {
         const QString c = QString::fromLatin1(column);
         if (!have.contains(c.section(QLatin1Char(' '), 0, 0)))
             q.exec(QStringLiteral("alter table %1.uploads add column %2").arg(schema, c));
@@ -181,7 +181,8 @@ QueuedUpload entryOf(const QSqlQuery& q) {
                    stateNamed(q.value(6).toString(), q.value(5).toInt() != 0),
                    std::nullopt};
     if (!q.value(7).isNull())
-        e.origin = OutboxOrigin{{q.value(7).toString(), q.value(8).toInt() != 0}, timeOf(q.value(9))};
+        e.origin =
+            OutboxOrigin{{q.value(7).toString(), q.value(8).toInt() != 0}, timeOf(q.value(9))};
     return e;
 }
 
@@ -206,8 +207,9 @@ PlantStatus UploadQueue::failure() const {
 UploadQueue::WithSave UploadQueue::withSave(const PieceUpload& piece,
                                             std::shared_ptr<qint64> id) const {
     const QString text = pieceText(piece);
-    return {m_path, [piece, text, id](QSqlDatabase& db, const QString& schema,
-                                      const TestKey& key) -> QSqlError {
+    return {m_path,
+            [piece, text, id](QSqlDatabase& db, const QString& schema,
+                              const TestKey& key) -> QSqlError {
                 QSqlError e;
                 if (!createTables(db, schema)) {
                     QSqlQuery q(db);
@@ -227,7 +229,8 @@ UploadQueue::WithSave UploadQueue::withSave(const PieceUpload& piece,
                     q.addBindValue(v);
                 if (!q.exec()) return q.lastError();
                 const qint64 made = q.lastInsertId().toLongLong();
-                if (!supersedeOlder(db, schema, piece.serial, piece.curveNumber, made, &e)) return e;
+                if (!supersedeOlder(db, schema, piece.serial, piece.curveNumber, made, &e))
+                    return e;
                 if (id) *id = made;
                 return {};
             }};
@@ -254,8 +257,8 @@ PlantReply<qint64> UploadQueue::add(const PieceUpload& piece, OutboxState state,
         q.addBindValue(v);
     const bool done = q.exec();
     const qint64 id = q.lastInsertId().toLongLong();
-    if (!done || !supersedeOlder(file.db(), QStringLiteral("main"), piece.serial,
-                                 piece.curveNumber, id) ||
+    if (!done ||
+        !supersedeOlder(file.db(), QStringLiteral("main"), piece.serial, piece.curveNumber, id) ||
         !file.db().commit()) {
         file.db().rollback();
         return Reply::failed(failure());
@@ -318,8 +321,8 @@ PlantReply<bool> UploadQueue::superseded(const QueuedUpload& e) const {
                                   "curve=? and id>?) + (select count(*) from sent where "
                                   "serial=? and curve=? and id>?)")))
         return PlantReply<bool>::failed(failure());
-    for (const QVariant& v : QVariantList{e.piece.serial, e.piece.curveNumber, e.id,
-                                          e.piece.serial, e.piece.curveNumber, e.id})
+    for (const QVariant& v : QVariantList{e.piece.serial, e.piece.curveNumber, e.id, e.piece.serial,
+                                          e.piece.curveNumber, e.id})
         q.addBindValue(v);
     if (!q.exec() || !q.next()) return PlantReply<bool>::failed(failure());
     return {q.value(0).toInt() > 0, {}};
@@ -427,7 +430,8 @@ PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> UploadQueue::deliveri
         if (const auto it = at.constFind(id); it != at.cend()) {
             // A sent piece stays sent; a newer entry tells what waits of it.
             PieceDelivery& was = out[*it].second;
-            if (d.sent) was = d;
+            if (d.sent)
+                was = d;
             else if (*d.waiting != OutboxState::Superseded) {
                 was.waiting = d.waiting;
                 was.reason = d.reason;

@@ -34,9 +34,9 @@ struct OutboxOrigin {
 struct QueuedUpload {
     qint64 id = 0; // order of arrival: a higher id is a newer test
     PieceUpload piece;
-    QString reason;    // why it is not in the plant database, the last time it was tried
-    QDateTime queued;  // when it came into the outbox (invalid for entries of older files)
-    QDateTime tried;   // the last attempt
+    QString reason;   // why it is not in the plant database, the last time it was tried
+    QDateTime queued; // when it came into the outbox (invalid for entries of older files)
+    QDateTime tried;  // the last attempt
     OutboxState state = OutboxState::Waiting;
     std::optional<OutboxOrigin> origin; // none for pieces not sent from a stored test
 
@@ -50,11 +50,11 @@ struct QueueCounts {
 
 // What the plant has of a stored test's piece.
 struct PieceDelivery {
-    std::optional<QDateTime> sent;                 // when it was stored in the plant database
-    QString sentSerial;                            // under which serial and piece
+    std::optional<QDateTime> sent; // when it was stored in the plant database
+    QString sentSerial;            // under which serial and piece
     int sentPiece = 0;
-    std::optional<OutboxState> waiting;            // an entry of it still in the outbox
-    QString reason;                                // why that entry is not sent
+    std::optional<OutboxState> waiting; // an entry of it still in the outbox
+    QString reason;                     // why that entry is not sent
 };
 
 // The plant outbox: every TV piece that is to reach the plant database, kept in a local

@@ -7,8 +7,9 @@
 namespace q7rk {
 
 PlantReply<PieceUpload> storedPiece(const StoredTest& test, const PieceAddress& to) {
-    const RunTexts run{test.value(QStringLiteral("升压时间")), test.value(QStringLiteral("延迟时间")),
-                       test.value(QStringLiteral("Vmax")), test.value(QStringLiteral("TV值"))};
+    const RunTexts run{test.value(QStringLiteral("升压时间")),
+                       test.value(QStringLiteral("延迟时间")), test.value(QStringLiteral("Vmax")),
+                       test.value(QStringLiteral("TV值"))};
     const auto length = curveLength(to.piece, run);
     if (!length.ok()) return PlantReply<PieceUpload>::failed(length.status);
     PieceUpload piece;

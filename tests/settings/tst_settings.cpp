@@ -1,4 +1,5 @@
 #include "settings/NumberText.h"
+#include "settings/RegistryImport.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -191,6 +192,43 @@ private slots:
         writeFile(home.filePath("plant-queue.db"), "q");
         QCOMPARE(adoptEarlierFiles(home.path(), folder, names, &errors), QStringList());
         QVERIFY(enter(home.filePath("lb53A100.db")).contains("无法"));
+    }
+
+    // The old program's registry export, in both of its encodings: its own application's
+    // canshu and topic come through (a Chinese key, escaped quote and backslash), another
+    // application's keys do not; a decimal comma is read; a file of another kind is told.
+    void oldSettingsAreImported() {
+        const QString fixtures = QStringLiteral(Q7RK_OLD_PROGRAM_FIXTURES);
+        if (!QFileInfo::exists(fixtures)) QSKIP("../shared/fixtures/old-program is absent");
+        QTemporaryDir dir;
+        for (const char* name : {"sample-5.00.reg", "sample-regedit4.reg"}) {
+            QFile file(fixtures + "/" + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const q7rk::RegistryExport exported = q7rk::readRegistryExport(file.readAll());
+            QVERIFY2(exported.error.isEmpty(), qPrintable(exported.error));
+            q7rk::SettingsStore store(dir.filePath(name));
+            const auto done =
+                q7rk::importSettings(exported, "Q-7RK-M-2011060705ERP-1.15", store, false);
+            QCOMPARE(done.written, 7);
+            QVERIFY(done.unknownKeys.isEmpty());
+            q7rk::SettingsStore reread(dir.filePath(name));
+            QCOMPARE(reread.read("topic", "company"),
+                     QString::fromUtf8("某某电子有限公司 \"二厂\" C:\\data"));
+            QCOMPARE(reread.read("topic", "LBUSER(0)"), QString::fromUtf8("张三"));
+            QCOMPARE(reread.read("canshu", "存储运行标志"), QString("0"));
+            QCOMPARE(reread.read("canshu", "Vadjust(0)"), QString("1.002"));
+            QVERIFY(!reread.contains("Startup", "Top"));
+        }
+        const QByteArray european = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\VB and VBA "
+                                    "Program Settings\\A\\canshu]\r\n\"Vadjust(1)\"=\"1,25\"\r\n"
+                                    "\"Mine\"=\"2,5\"\r\n\"n\"=dword:00000001\r\n";
+        q7rk::SettingsStore store(dir.filePath("eu.ini"));
+        const auto done =
+            q7rk::importSettings(q7rk::readRegistryExport(european), "A", store, false);
+        QCOMPARE(store.read("canshu", "Vadjust(1)"), QString("1.25"));
+        QCOMPARE(store.read("canshu", "Mine"), QString("2,5")); // not one of ours: as it was
+        QCOMPARE(done.unknownKeys, QStringList{"canshu/Mine"});
+        QVERIFY(!q7rk::readRegistryExport("PK\x03\x04").error.isEmpty());
     }
 };
 

@@ -9,6 +9,9 @@
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
+#include "settings/ProgramTitle.h"
+#include "settings/RegistryImport.h"
+#include "settings/SettingsStore.h"
 #include "settings/WorkingFolder.h"
 #include "station/StoredPieceUpload.h"
 #include "version/Version.h"
@@ -16,6 +19,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,6 +87,50 @@ int cannotWrite(const QString& path) {
     return Failed;
 }
 
+// The old program's settings from a regedit export; what was taken as JSON.
+int runImportSettings(const QCommandLineParser& p, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "q7rk-results: %s: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
+        return Failed;
+    }
+    const RegistryExport exported = readRegistryExport(file.readAll());
+    if (!exported.error.isEmpty()) {
+        std::fprintf(stderr, "q7rk-results: %s: %s\n", qPrintable(path),
+                     qPrintable(exported.error));
+        return Failed;
+    }
+    const QString app = p.isSet("app") ? p.value("app") : programTitle::shortName();
+    QJsonObject report{{"file", path},
+                       {"encoding", exported.encoding},
+                       {"applications", QJsonArray::fromStringList(exported.applications.keys())}};
+    if (!exported.applications.contains(app)) {
+        // Which one to take is the operator's choice: the list says what there is.
+        std::printf("%s\n", QJsonDocument(report).toJson(QJsonDocument::Compact).constData());
+        std::fprintf(stderr, "q7rk-results: %s: 没有应用程序“%s”的设置，请用 --app 选择。\n",
+                     qPrintable(path), qPrintable(app));
+        return Failed;
+    }
+    SettingsStore store(p.isSet("settings") ? p.value("settings")
+                                            : SettingsStore::defaultFilePath());
+    const bool dryRun = p.isSet("dry-run");
+    const SettingsImport done = importSettings(exported, app, store, dryRun);
+    report.insert("app", app);
+    report.insert("settings", store.filePath());
+    report.insert("dryRun", dryRun);
+    report.insert("written", done.written);
+    report.insert("unknownKeys", QJsonArray::fromStringList(done.unknownKeys));
+    report.insert("decimalCommas", QJsonArray::fromStringList(done.decimalCommas));
+    if (!dryRun && store.lastSaveFailed()) {
+        std::fprintf(stderr, "q7rk-results: %s: %s\n", qPrintable(store.filePath()),
+                     qPrintable(store.errorString()));
+        return Failed;
+    }
+    std::printf("%s\n", QJsonDocument(report).toJson(QJsonDocument::Compact).constData());
+    return Done;
+}
+
 // A stored TV test into the folder's plant outbox, then sent; what became of it as JSON.
 int runUpload(const QCommandLineParser& p, TestKind kind, const ResultStore& store) {
     if (kind != TestKind::Tv) return usage(QStringLiteral("upload takes --kind tv"));
@@ -133,6 +181,9 @@ int main(int argc, char** argv) {
         "  query  --kind K --field NAME --op OP --value V1 [--value2 V2]   rows as JSON\n"
         "  show   --kind K --test NUMBER   one test's row and measurement conditions as JSON\n"
         "  export --kind K [--test NUMBER | --field ... --op ... --value ...] --out FILE.csv\n"
+        "  import-settings FILE.reg [--app NAME] [--dry-run] [--settings FILE]   the old "
+        "program's\n"
+        "         settings from a regedit export into this program's settings file\n"
         "  upload --kind tv --test NUMBER --serial S --piece K   a stored TV test to the plant\n"
         "         database (through the outbox of the folder) as piece K (1-3, 1'-3' or 4-6)\n"
         "  trend  --kind K --field NAME [--from DATE --to DATE] [--where 'FIELD OP VALUE']...\n"
@@ -158,6 +209,12 @@ int main(int argc, char** argv) {
         {"serial", "upload: the foil's serial in the plant.", "S"},
         {"piece", "upload: the piece, 1-3 before boiling, 1'-3' (or 4-6) after.", "K"},
         {"dsn", "upload: the plant's ODBC data source (default result).", "NAME", "result"},
+        {"app",
+         "import-settings: the application whose settings are taken (default: the old "
+         "program's name).",
+         "NAME"},
+        {"dry-run", "import-settings: write nothing, report the same."},
+        {"settings", "import-settings: the settings file to write (default: this user's).", "FILE"},
         {"out", "export: the CSV file to write.", "FILE"},
         {"from", "trend: first test date (default: 29 days before today).", "DATE"},
         {"to", "trend: last test date (default: today).", "DATE"},
@@ -169,8 +226,11 @@ int main(int argc, char** argv) {
     p.process(*app);
 
     const QStringList args = p.positionalArguments();
+    if (args.size() == 2 && args.first() == QLatin1String("import-settings"))
+        return runImportSettings(p, args[1]);
     if (args.size() != 1)
-        return usage(QStringLiteral("one command: query, show, export, upload, trend or demo-trend"));
+        return usage(
+            QStringLiteral("one command: query, show, export, upload, trend or demo-trend"));
     const QString command = args.first();
     if (command == QLatin1String("demo-trend")) {
         const QString folder = workingFolder::forThisProgram(p.value("workdir"));
