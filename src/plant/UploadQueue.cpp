@@ -408,9 +408,9 @@ PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> UploadQueue::deliveri
     // Oldest first, so the newest of a key is the last word.
     if (!file.ok() ||
         !q.exec(QStringLiteral(
-            "select id, test_number, after_boiling, sent, null, null, null, serial, curve "
+            "select id, test_number, after_boiling, sent, null, null, serial, curve "
             "from sent where test_number is not null union all "
-            "select id, test_number, after_boiling, null, state, held, reason, serial, curve "
+            "select id, test_number, after_boiling, null, state, held, serial, curve "
             "from uploads where test_number is not null order by 1")))
         return Reply::failed(failure());
     QHash<QString, std::size_t> at;
@@ -421,21 +421,17 @@ PlantReply<std::vector<std::pair<TestKey, PieceDelivery>>> UploadQueue::deliveri
         PieceDelivery d;
         if (!q.value(3).isNull()) {
             d.sent = timeOf(q.value(3));
-            d.sentSerial = q.value(7).toString();
-            d.sentPiece = q.value(8).toInt();
-        } else {
+            d.sentSerial = q.value(6).toString();
+            d.sentPiece = q.value(7).toInt();
+        } else
             d.waiting = stateNamed(q.value(4).toString(), q.value(5).toInt() != 0);
-            d.reason = q.value(6).toString();
-        }
         if (const auto it = at.constFind(id); it != at.cend()) {
             // A sent piece stays sent; a newer entry tells what waits of it.
             PieceDelivery& was = out[*it].second;
             if (d.sent)
                 was = d;
-            else if (*d.waiting != OutboxState::Superseded) {
+            else if (*d.waiting != OutboxState::Superseded)
                 was.waiting = d.waiting;
-                was.reason = d.reason;
-            }
             continue;
         }
         at.insert(id, out.size());

@@ -54,7 +54,6 @@ struct PieceDelivery {
     QString sentSerial;            // under which serial and piece
     int sentPiece = 0;
     std::optional<OutboxState> waiting; // an entry of it still in the outbox
-    QString reason;                     // why that entry is not sent
 };
 
 // The plant outbox: every TV piece that is to reach the plant database, kept in a local
