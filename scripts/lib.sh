@@ -12,6 +12,8 @@ PACKAGES=(
   unixodbc odbcinst libsqliteodbc odbc-postgresql
   # the ODBC states Qt does not pass on, and asking a PostgreSQL server whether it is there
   unixodbc-dev libpq-dev
+  # reading the old program's Access result files
+  mdbtools-dev
   # a Chinese-speaking PostgreSQL for the plant tests (localedef and the locale sources)
   locales
   postgresql
