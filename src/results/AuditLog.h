@@ -19,6 +19,9 @@ namespace q7rk {
 inline constexpr const char* AuditTableName = "修改历史";
 // The field of a deletion's line: the whole test is kept beside it.
 inline constexpr const char* DeletionField = "删除记录";
+// The field of the line an imported test starts its history with; the new value names the file
+// it came from.
+inline constexpr const char* ImportField = "导入记录";
 // The field of the line a deleted test leaves when it is put back.
 inline constexpr const char* RestoreField = "恢复记录";
 

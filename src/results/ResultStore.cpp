@@ -393,6 +393,22 @@ std::optional<std::vector<CurvePoint>> readCurve(QSqlDatabase db, TestKind kind,
     return out;
 }
 
+// The parameter row (its values as they go into the file), the curve and the conditions of
+// one test, inside the caller's transaction.
+QSqlError insertTest(QSqlDatabase db, const StoredTest& test, const QVariantList& values) {
+    QSqlQuery row(db);
+    QStringList marks(values.size(), QStringLiteral("?"));
+    row.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(tableOf(test.kind), columnList(test.kind), marks.join(QLatin1Char(','))));
+    for (const QVariant& v : values)
+        row.addBindValue(v);
+    if (!row.exec()) return row.lastError();
+    const TestKey key = test.key();
+    if (const QSqlError e = insertCurve(db, key, test.curve); e.isValid()) return e;
+    if (test.conditions) return insertConditions(db, key, *test.conditions);
+    return {};
+}
+
 // Writes a history line with the whole test (row, curve, conditions) for every parameter row
 // of the key, before they go. False when the history cannot be written: then nothing is
 // deleted.
@@ -550,27 +566,78 @@ SaveOutcome ResultStore::save(const StoredTest& test, const CompanionWrite& comp
         out.message = resulttext::duplicateNumber(test.kind, key);
         return out;
     }
-    {
-        QSqlQuery row(c.db());
-        QStringList marks(values->size(), QStringLiteral("?"));
-        row.prepare(
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(tableOf(test.kind), columnList(test.kind), marks.join(QLatin1Char(','))));
-        for (const QVariant& v : *values)
-            row.addBindValue(v);
-        if (!row.exec()) return fault(row.lastError());
-        if (const QSqlError e = insertCurve(c.db(), key, test.curve); e.isValid()) return fault(e);
-        if (test.conditions)
-            if (const QSqlError e = insertConditions(c.db(), key, *test.conditions); e.isValid())
-                return fault(e);
-        if (withCompanion) {
-            QSqlDatabase db = c.db();
-            if (const QSqlError e = companion.write(db, companionSchema, key); e.isValid())
-                return faultIn(companion.path, e);
-        }
+    if (const QSqlError e = insertTest(c.db(), test, *values); e.isValid()) return fault(e);
+    if (withCompanion) {
+        QSqlDatabase db = c.db();
+        if (const QSqlError e = companion.write(db, companionSchema, key); e.isValid())
+            return faultIn(companion.path, e);
     }
     if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
     out.ok = true;
+    return out;
+}
+
+ImportOutcome ResultStore::importTests(std::span<const StoredTest> tests, const QString& origin) {
+    ImportOutcome out;
+    if (tests.empty()) {
+        out.ok = true;
+        return out;
+    }
+    const TestKind kind = tests.front().kind;
+    const QString path = locateDbFile(kind);
+    Connection c(path);
+    const auto fault = [&](const QSqlError& e) {
+        out.message = resulttext::saveFault(path, faultOf(e, path), e.databaseText());
+        out.stored = 0;
+        return out;
+    };
+    if (!c.isOpen()) return fault(c.openError());
+    if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
+    QSqlError schema;
+    out.warning = prepareForWriting(c.db(), kind, path, &schema);
+    if (schema.isValid()) return fault(schema);
+    for (const StoredTest& test : tests) {
+        const auto values = boundValues(test);
+        if (!values || test.kind != kind) {
+            out.message = QString::fromUtf8(description(kind).incompleteText);
+            out.stored = 0;
+            return out;
+        }
+        const TestKey key = test.key();
+        if (keyTaken(c.db(), kind, key)) {
+            out.alreadyStored << key;
+            continue;
+        }
+        if (const QSqlError e = insertTest(c.db(), test, *values); e.isValid()) return fault(e);
+        AuditEntry line = auditStart(kind, key);
+        line.field = QString::fromUtf8(ImportField);
+        line.newValue = origin;
+        if (const QSqlError e = addCorrectionEntry(c.db(), line); e.isValid()) return fault(e);
+        ++out.stored;
+    }
+    if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
+    out.ok = true;
+    return out;
+}
+
+QList<TestKey> ResultStore::storedKeys(TestKind kind, bool* readable) const {
+    QList<TestKey> out;
+    const QString path = locateDbFile(kind);
+    if (readable) *readable = true;
+    if (!QFileInfo::exists(path)) return out;
+    Connection c(path);
+    QSqlQuery q(c.db());
+    q.setForwardOnly(true);
+    // Curve rows count too: a key with a curve alone is taken as well.
+    const bool ok =
+        c.isOpen() && q.exec(QStringLiteral("SELECT %1, %2 FROM %3 UNION SELECT %1, %4 FROM %5")
+                                 .arg(testNumberField(), boilingOfRow(kind), tableOf(kind),
+                                      description(kind).storesBoilingMarks ? quoted(BoilingColumn)
+                                                                           : QStringLiteral("0"),
+                                      curveTable()));
+    if (readable) *readable = ok;
+    while (ok && q.next())
+        out.append({q.value(0).toString(), q.value(1).toInt() != 0});
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <functional>
 #include <optional>
+#include <span>
 
 class QSqlDatabase;
 class QSqlError;
@@ -78,6 +79,16 @@ struct CompanionWrite {
     std::function<QSqlError(QSqlDatabase& db, const QString& schema, const TestKey& key)> write;
 };
 
+// What a batch of imported tests came to: ok when the batch was written (or had nothing to
+// write); the keys the file held already, left as they were.
+struct ImportOutcome {
+    bool ok = false;
+    QString message; // when not ok: the file and the cause; nothing of the batch is stored
+    QString warning;
+    int stored = 0;
+    QList<TestKey> alreadyStored;
+};
+
 // One field of a correction and its new value as typed.
 struct FieldChange {
     QString field;
@@ -107,6 +118,14 @@ public:
     // (full disk, read-only folder, not a database, locked longer than a moment). The
     // companion's write goes in the same transaction; a failure of it names its file.
     SaveOutcome save(const StoredTest& test, const CompanionWrite& companion = {});
+
+    // Tests brought in from elsewhere (all of one kind), in one transaction: each with its
+    // curve, its conditions and a history line naming where it came from (`origin`). A key
+    // the file holds already is never overwritten: it is listed in alreadyStored.
+    ImportOutcome importTests(std::span<const StoredTest> tests, const QString& origin);
+    // Every key the kind's file holds, by a parameter row or curve rows; none without a file.
+    // `readable` false when the file is there but cannot be read.
+    QList<TestKey> storedKeys(TestKind kind, bool* readable = nullptr) const;
 
     // The stored test of that key, with its curve; nullopt when there is none.
     std::optional<StoredTest> load(TestKind kind, const TestKey& key) const;

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <array>
+#include <cmath>
 
 namespace q7rk {
 
@@ -147,10 +148,15 @@ std::optional<RunConditions> readConditions(const QSqlDatabase& db, TestKind kin
         return at < 0 ? QVariant() : q.value(at);
     };
     RunConditions c;
-    c.voltageAdjust = value(0).toDouble();
-    c.currentAdjust = value(1).toDouble();
-    c.voltageControl = value(2).toDouble();
-    c.currentControl = value(3).toDouble();
+    // A factor the file does not know (an imported test) stays unknown, never 0.
+    const auto factor = [&](std::size_t column) {
+        const QVariant v = value(column);
+        return v.isNull() ? std::nan("") : v.toDouble();
+    };
+    c.voltageAdjust = factor(0);
+    c.currentAdjust = factor(1);
+    c.voltageControl = factor(2);
+    c.currentControl = factor(3);
     c.link = value(4).toString();
     c.version = value(5).toString();
     c.polls = value(6).toLongLong();
@@ -179,10 +185,14 @@ QJsonObject conditionsToJson(const RunConditions& c) {
 
 RunConditions conditionsFromJson(const QJsonObject& o) {
     RunConditions c;
-    c.voltageAdjust = o.value("voltageAdjust").toDouble(1);
-    c.currentAdjust = o.value("currentAdjust").toDouble(1);
-    c.voltageControl = o.value("voltageControl").toDouble(1);
-    c.currentControl = o.value("currentControl").toDouble(1);
+    const auto factor = [&](const char* name) {
+        const QJsonValue v = o.value(QLatin1String(name));
+        return v.isNull() ? std::nan("") : v.toDouble(1);
+    };
+    c.voltageAdjust = factor("voltageAdjust");
+    c.currentAdjust = factor("currentAdjust");
+    c.voltageControl = factor("voltageControl");
+    c.currentControl = factor("currentControl");
     c.link = o.value("link").toString();
     c.version = o.value("version").toString();
     c.polls = o.value("polls").toInteger();
@@ -195,10 +205,11 @@ RunConditions conditionsFromJson(const QJsonObject& o) {
 }
 
 QList<std::pair<QString, QString>> shownConditions(const RunConditions& c) {
-    const std::array<QString, 12> texts{formatNumber(c.voltageAdjust),
-                                        formatNumber(c.currentAdjust),
-                                        formatNumber(c.voltageControl),
-                                        formatNumber(c.currentControl),
+    const auto factor = [](double v) { return std::isfinite(v) ? formatNumber(v) : QString(); };
+    const std::array<QString, 12> texts{factor(c.voltageAdjust),
+                                        factor(c.currentAdjust),
+                                        factor(c.voltageControl),
+                                        factor(c.currentControl),
                                         c.link,
                                         c.version,
                                         QString::number(c.polls),

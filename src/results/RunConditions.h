@@ -18,6 +18,7 @@ namespace q7rk {
 // calibration factors at the end of the run, the link, the program's version, the run's
 // polls, lost replies and rejected frames, and when the run started and ended.
 struct RunConditions {
+    // NaN where not known (a test imported from the old program's files).
     double voltageAdjust = 1;  // Vadjust: measured-voltage correction
     double currentAdjust = 1;  // Iadjust: measured-current correction
     double voltageControl = 1; // KV: set-voltage correction

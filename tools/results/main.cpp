@@ -4,6 +4,7 @@
 // as CSV; `trend` prints the control chart of one field; `demo-trend` fills the TV file with a
 // month of tests that drift, for a first look at the trend window.
 #include "DemoTrend.h"
+#include "ImportOld.h"
 #include "Trend.h"
 #include "plant/PlantInput.h"
 #include "results/CsvExport.h"
@@ -184,12 +185,17 @@ int main(int argc, char** argv) {
         "  import-settings FILE.reg [--app NAME] [--dry-run] [--settings FILE]   the old "
         "program's\n"
         "         settings from a regedit export into this program's settings file\n"
+        "  import-old [--dry-run] [--jet3-charset NAME] [--progress] FILE.mdb...   the old "
+        "program's\n"
+        "         result files (Access) into this program's; the report as JSON\n"
+        "  import-old --inspect FILE.mdb   format, code page, tables, columns and row counts\n"
         "  upload --kind tv --test NUMBER --serial S --piece K   a stored TV test to the plant\n"
         "         database (through the outbox of the folder) as piece K (1-3, 1'-3' or 4-6)\n"
         "  trend  --kind K --field NAME [--from DATE --to DATE] [--where 'FIELD OP VALUE']...\n"
         "         [--png FILE]   control chart of a numeric field as JSON\n"
         "Exit codes: 0 done, 1 no such test, a file that cannot be read or written, a piece "
-        "that did not reach the plant (it waits in the outbox), 2 bad usage."));
+        "that did not reach the plant (it waits in the outbox), an import cancelled, 2 bad "
+        "usage."));
     p.addHelpOption();
     p.addVersionOption();
     p.addPositionalArgument("command", "query, show, export, upload, trend or demo-trend");
@@ -213,7 +219,14 @@ int main(int argc, char** argv) {
          "import-settings: the application whose settings are taken (default: the old "
          "program's name).",
          "NAME"},
-        {"dry-run", "import-settings: write nothing, report the same."},
+        {"dry-run", "import-settings, import-old: write nothing, report the same."},
+        {"jet3-charset",
+         "import-old: the encoding of an Access 97 file's texts (default: its header's code "
+         "page, then GB18030 when that finds no result table).",
+         "NAME"},
+        {"progress", "import-old: 'progress DONE TOTAL' lines on standard error."},
+        {"inspect", "import-old: describe the file, import nothing."},
+        {"batch", "import-old: tests per transaction (default 200).", "N"},
         {"settings", "import-settings: the settings file to write (default: this user's).", "FILE"},
         {"out", "export: the CSV file to write.", "FILE"},
         {"from", "trend: first test date (default: 29 days before today).", "DATE"},
@@ -228,6 +241,11 @@ int main(int argc, char** argv) {
     const QStringList args = p.positionalArguments();
     if (args.size() == 2 && args.first() == QLatin1String("import-settings"))
         return runImportSettings(p, args[1]);
+    if (args.size() >= 2 && args.first() == QLatin1String("import-old")) {
+        if (!p.isSet("inspect")) return runImportOld(p, args.mid(1));
+        if (args.size() != 2) return usage(QStringLiteral("--inspect takes one file"));
+        return runInspectOld(p, args[1]);
+    }
     if (args.size() != 1)
         return usage(
             QStringLiteral("one command: query, show, export, upload, trend or demo-trend"));

@@ -1,0 +1,507 @@
+#include "OldResultImport.h"
+
+#include "results/ResultSchema.h"
+#include "results/ResultStore.h"
+#include "settings/NumberText.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+
+namespace q7rk::oldfiles {
+
+namespace {
+
+const QString NumberColumn = QStringLiteral("测试编号");
+const QString OrderColumn = QStringLiteral("vi_order");
+const QString VoltsColumn = QStringLiteral("电压");
+const QString CurrentColumn = QStringLiteral("电流");
+const QString OldEncodingFallback = QStringLiteral("GB18030");
+
+int typeOf(const QVariant& v) {
+    return v.metaType().id();
+}
+
+bool isBlank(const QVariant& v) {
+    return v.isNull() || (typeOf(v) == QMetaType::QString && v.toString().trimmed().isEmpty());
+}
+
+// Days since 1899-12-30; the fraction is the time of day, also for days before it.
+QDateTime dateTimeOf(OldDate d) {
+    const double whole = std::trunc(d.days);
+    const qint64 seconds = std::llround(std::fabs(d.days - whole) * 86400.0);
+    return QDateTime(QDate(1899, 12, 30).addDays(qint64(whole)), QTime(0, 0)).addSecs(seconds);
+}
+
+// A number as the old program showed it: a Single with its 7 significant digits (206.1, not
+// 206.10001), a Double with its 15.
+std::optional<QString> numberText(const QVariant& v) {
+    switch (typeOf(v)) {
+    case QMetaType::Float: {
+        const float f = v.value<float>();
+        if (std::isfinite(f)) return formatSingle(f);
+        return std::nullopt;
+    }
+    case QMetaType::Double:
+        if (std::isfinite(v.toDouble())) return formatNumber(v.toDouble());
+        return std::nullopt;
+    case QMetaType::LongLong:
+        return QString::number(v.toLongLong());
+    case QMetaType::QString:
+        if (const auto n = parseNumber(v.toString())) return formatNumber(*n);
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Boolean, or the marks the old program wrote as text: 是/否, True/False, Yes/No, -1/0.
+std::optional<bool> markOf(const QVariant& v) {
+    switch (typeOf(v)) {
+    case QMetaType::Bool:
+        return v.toBool();
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return v.toDouble() != 0;
+    case QMetaType::QString: {
+        const QString t = v.toString().trimmed();
+        if (t == QStringLiteral("是") || t == QStringLiteral("真") ||
+            t.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+            return true;
+        if (t == QStringLiteral("否") || t == QStringLiteral("假") ||
+            t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+            return false;
+        return parseBool(t);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+QString plainText(const QVariant& v) {
+    if (typeOf(v) == qMetaTypeId<OldDate>())
+        return dateTimeOf(v.value<OldDate>()).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    if (typeOf(v) == QMetaType::Bool) return formatBool(v.toBool());
+    if (const auto n = numberText(v); n && typeOf(v) != QMetaType::QString) return *n;
+    return v.toString();
+}
+
+std::optional<QString> dateText(const QVariant& v, QDateTime* when) {
+    if (typeOf(v) == qMetaTypeId<OldDate>()) {
+        *when = dateTimeOf(v.value<OldDate>());
+        return when->date().toString(QStringLiteral("yyyy/MM/dd"));
+    }
+    if (typeOf(v) == QMetaType::QString) return normaliseDate(v.toString());
+    return std::nullopt;
+}
+
+// One value of a parameter row as the field stores it; nullopt when it is none.
+std::optional<QString> fieldText(FieldType type, const QVariant& v, QDateTime* when) {
+    if (isBlank(v)) return QString();
+    switch (type) {
+    case FieldType::Text:
+        return plainText(v);
+    case FieldType::Number:
+        return numberText(v);
+    case FieldType::Mark:
+        if (const auto b = markOf(v)) return formatBool(*b);
+        return std::nullopt;
+    case FieldType::Date:
+        return dateText(v, when);
+    }
+    return std::nullopt;
+}
+
+double sampleOf(const QVariant& v, bool* ok) {
+    const auto n = isBlank(v) ? std::nullopt : numberText(v);
+    *ok = n.has_value();
+    if (typeOf(v) == QMetaType::Float && *ok) return double(v.value<float>());
+    return *ok ? v.toDouble() : std::nan("");
+}
+
+bool isCurveTable(const OldTable& t) {
+    return t.columnIndex(OrderColumn) >= 0 && t.columnIndex(VoltsColumn) >= 0 &&
+           t.columnIndex(CurrentColumn) >= 0;
+}
+
+const OldTable* parameterTable(const OldResultFile& file, std::optional<TestKind>* kind) {
+    for (TestKind k : allKinds())
+        if (const OldTable* t = file.table(QString::fromUtf8(description(k).tableName))) {
+            *kind = k;
+            return t;
+        }
+    return nullptr;
+}
+
+bool hasChineseName(const OldResultFile& file) {
+    const auto chinese = [](const QString& s) {
+        return std::any_of(s.begin(), s.end(),
+                           [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+    };
+    for (const OldTable& t : file.tables()) {
+        if (chinese(t.name)) return true;
+        for (const OldColumn& c : t.columns)
+            if (chinese(c.name)) return true;
+    }
+    return false;
+}
+
+// Jet 3 texts: the encoding forced, or the header's; when the header's finds no result table,
+// GB18030 is tried (a file made under an English template on a Chinese PC).
+void chooseEncoding(OldResultFile& file, FileReport& report, const QString& forced) {
+    report.format = file.formatName();
+    report.codePage = file.headerCodePage();
+    if (!file.isJet3()) {
+        report.encoding = QStringLiteral("UCS-2");
+        return;
+    }
+    std::optional<TestKind> kind;
+    if (!forced.isEmpty()) {
+        if (!file.setTextEncoding(forced))
+            report.error = QStringLiteral("未知的字符集“%1”").arg(forced);
+    } else if (!parameterTable(file, &kind) && file.textEncoding() != OldEncodingFallback) {
+        const QString header = file.textEncoding();
+        file.setTextEncoding(OldEncodingFallback);
+        report.encodingRetried = parameterTable(file, &kind) ||
+                                 (file.undecodableNames().isEmpty() && hasChineseName(file));
+        if (!report.encodingRetried) file.setTextEncoding(header);
+    }
+    report.encoding = file.textEncoding();
+    const QStringList bad = file.undecodableNames();
+    if (!bad.isEmpty())
+        report.anomalies << QStringLiteral("以下名称无法按 %1 转换（含替换字符）：%2")
+                                .arg(report.encoding, bad.join(QStringLiteral("、")));
+}
+
+QJsonArray toJsonArray(const QStringList& list) {
+    return QJsonArray::fromStringList(list);
+}
+
+} // namespace
+
+QJsonObject FileReport::toJson() const {
+    QJsonArray skippedJson;
+    for (const SkippedTest& s : skipped)
+        skippedJson.append(QJsonObject{
+            {"test", s.number}, {"afterBoiling", s.afterBoiling}, {"reason", s.reason}});
+    QJsonObject o{{"file", file},
+                  {"format", format},
+                  {"codePage", codePage},
+                  {"encoding", encoding},
+                  {"encodingRetried", encodingRetried},
+                  {"kind", kind ? QString::fromLatin1(description(*kind).key) : QString()},
+                  {"imported", imported},
+                  {"skipped", skippedJson},
+                  {"withoutCurve", toJsonArray(withoutCurve)},
+                  {"orphanCurves", toJsonArray(orphanCurves)},
+                  {"otherTables", toJsonArray(otherTables)},
+                  {"anomalies", toJsonArray(anomalies)}};
+    if (!error.isEmpty()) o.insert("error", error);
+    if (!note.isEmpty()) o.insert("note", note);
+    return o;
+}
+
+struct OldResultImport::Prepared {
+    FileReport report;
+    std::unique_ptr<OldResultFile> file;
+    const OldTable* parameters = nullptr;
+};
+
+OldResultImport::OldResultImport(ResultStore& store, ImportOptions options)
+    : m_store(store), m_options(std::move(options)) {}
+
+OldResultImport::~OldResultImport() = default;
+
+// The old file is copied first: the old program may still hold it, and it is never written.
+static std::unique_ptr<OldResultFile> openCopy(const QString& path, const QString& copy,
+                                               QString* error) {
+    QFile original(path);
+    if (!original.exists()) {
+        *error = QStringLiteral("文件不存在");
+        return nullptr;
+    }
+    if (!original.copy(copy)) {
+        *error = QStringLiteral("无法复制文件：%1").arg(original.errorString());
+        return nullptr;
+    }
+    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return OldResultFile::open(copy, error);
+}
+
+bool OldResultImport::prepare(const QStringList& paths) {
+    if (!m_copies.isValid()) return false;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        auto p = std::make_shared<Prepared>();
+        p->report.file = paths[i];
+        const QString copy = m_copies.filePath(QStringLiteral("%1.mdb").arg(i));
+        p->file = openCopy(paths[i], copy, &p->report.error);
+        if (p->file) {
+            chooseEncoding(*p->file, p->report, m_options.jet3Encoding);
+            p->parameters = parameterTable(*p->file, &p->report.kind);
+            if (!p->parameters && p->report.error.isEmpty()) {
+                QStringList names;
+                for (TestKind k : allKinds())
+                    names << QStringLiteral("“%1”").arg(
+                        QString::fromUtf8(description(k).tableName));
+                p->report.error = QStringLiteral("不是旧版结果文件：没有参数表%1")
+                                      .arg(names.join(QStringLiteral("、")));
+                for (const OldTable& t : p->file->tables())
+                    p->report.otherTables << t.name;
+            }
+            if (p->parameters && p->report.error.isEmpty()) m_steps += 2 * p->parameters->rows;
+        }
+        m_files << p;
+    }
+    return true;
+}
+
+QList<FileReport> OldResultImport::run(const std::function<void(qint64)>& progress,
+                                       const std::atomic<bool>* cancel) {
+    QList<FileReport> out;
+    for (const auto& p : m_files) {
+        if (p->report.error.isEmpty() && !m_cancelled) {
+            const qint64 end = m_done + 2 * p->parameters->rows;
+            importOne(*p, p->report, progress, cancel);
+            m_done = std::max(m_done, end);
+            if (progress) progress(m_done);
+        } else if (m_cancelled && p->report.error.isEmpty()) {
+            p->report.note = QStringLiteral("导入已取消，本文件未导入");
+        }
+        out << p->report;
+    }
+    return out;
+}
+
+void OldResultImport::importOne(Prepared& p, FileReport& report,
+                                const std::function<void(qint64)>& progress,
+                                const std::atomic<bool>* cancel) {
+    const OldResultFile& file = *p.file;
+    const OldTable& params = *p.parameters;
+    const TestKind kind = *report.kind;
+    const auto fields = description(kind).fields;
+    const auto step = [&](qint64 n) {
+        m_done += n;
+        if (progress) progress(m_done);
+    };
+
+    // Columns by name: the old files differ in types and in which fields they have.
+    std::vector<int> columnOf;
+    for (const FieldSpec& f : fields) {
+        const int at = params.columnIndex(QString::fromUtf8(f.name));
+        columnOf.push_back(at);
+        if (at < 0 && !f.addedLater)
+            report.anomalies
+                << QStringLiteral("参数表没有列“%1”，该值留空").arg(QString::fromUtf8(f.name));
+    }
+    for (const OldColumn& c : params.columns)
+        if (fieldIndex(kind, c.name) < 0)
+            report.anomalies
+                << QStringLiteral("参数表的列“%1”不是本程序的字段，未导入").arg(c.name);
+
+    const QString origin = QStringLiteral("导入：%1").arg(QFileInfo(report.file).fileName());
+    std::vector<StoredTest> tests;
+    QSet<QString> seen;
+    QString error;
+    QStringList badTexts;
+    qint64 rowNumber = 0;
+    const bool read = file.readRows(
+        params,
+        [&](const QVariantList& cells) {
+            ++rowNumber;
+            const int numberAt = params.columnIndex(NumberColumn);
+            const QString number = numberAt < 0 ? QString() : plainText(cells[numberAt]).trimmed();
+            if (number.isEmpty()) {
+                report.anomalies << QStringLiteral("第 %1 行没有测试编号，未导入").arg(rowNumber);
+                step(2);
+                return;
+            }
+            StoredTest test;
+            test.kind = kind;
+            QDateTime when;
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                const QVariant cell = columnOf[i] < 0 ? QVariant() : cells[columnOf[i]];
+                const auto text = fieldText(fields[i].type, cell, &when);
+                if (!text)
+                    report.anomalies
+                        << QStringLiteral("测试 %1：%2 的值“%3”不能存入，留空")
+                               .arg(number, QString::fromUtf8(fields[i].name), plainText(cell));
+                test.values << text.value_or(QString());
+            }
+            test.values[0] = number;
+            if (seen.contains(number)) {
+                report.skipped << SkippedTest{number, test.key().afterBoiling,
+                                              QStringLiteral("旧文件中重复，以文件中第一行为准")};
+                step(2);
+                return;
+            }
+            seen.insert(number);
+            RunConditions conditions;
+            conditions.voltageAdjust = conditions.currentAdjust = std::nan("");
+            conditions.voltageControl = conditions.currentControl = std::nan("");
+            conditions.link = origin;
+            conditions.version = QStringLiteral("旧版");
+            conditions.started = when;
+            test.conditions = conditions;
+            tests.push_back(std::move(test));
+        },
+        &error, &badTexts);
+    if (!read) {
+        report.error = error;
+        return;
+    }
+
+    // Curve tables by name; the rest of the file is listed, not read.
+    QHash<QString, const OldTable*> curves;
+    for (const OldTable& t : file.tables()) {
+        if (&t == &params) continue;
+        if (isCurveTable(t))
+            curves.insert(t.name.toCaseFolded(), &t);
+        else
+            report.otherTables << t.name;
+    }
+    for (StoredTest& test : tests) {
+        const OldTable* table = curves.take(test.testNumber().toCaseFolded());
+        if (table) {
+            const int order = table->columnIndex(OrderColumn);
+            const int volts = table->columnIndex(VoltsColumn);
+            const int amps = table->columnIndex(CurrentColumn);
+            const int named = table->columnIndex(NumberColumn);
+            struct Row {
+                double order;
+                CurvePoint point;
+            };
+            std::vector<Row> rows;
+            rows.reserve(std::size_t(table->rows));
+            QString otherNumber;
+            bool allNumbers = true;
+            const bool curveRead = file.readRows(
+                *table,
+                [&](const QVariantList& cells) {
+                    bool ok = true, okV = true, okA = true;
+                    double at = sampleOf(cells[order], &ok);
+                    if (!ok) at = HUGE_VAL; // rows without a place go last
+                    rows.push_back(
+                        {at, {sampleOf(cells[volts], &okV), sampleOf(cells[amps], &okA)}});
+                    allNumbers = allNumbers && okV && okA;
+                    if (named >= 0 && otherNumber.isEmpty() && !isBlank(cells[named])) {
+                        const QString n = plainText(cells[named]).trimmed();
+                        if (n != test.testNumber()) otherNumber = n;
+                    }
+                },
+                &error, &badTexts);
+            if (!curveRead) {
+                report.error = error;
+                return;
+            }
+            // Rows moved by later edits come back in page order; the old program drew them by
+            // vi_order.
+            std::stable_sort(rows.begin(), rows.end(),
+                             [](const Row& a, const Row& b) { return a.order < b.order; });
+            test.curve.reserve(rows.size());
+            for (const Row& r : rows)
+                test.curve.push_back(r.point);
+            if (!otherNumber.isEmpty())
+                report.anomalies << QStringLiteral("曲线表 %1 的测试编号列为“%2”，按表名导入")
+                                        .arg(table->name, otherNumber);
+            if (!allNumbers)
+                report.anomalies
+                    << QStringLiteral("曲线表 %1 有不是数字的采样值，导入为空").arg(table->name);
+        }
+        if (test.curve.empty()) report.withoutCurve << test.testNumber();
+        step(1);
+    }
+    for (const OldTable* orphan : std::as_const(curves)) {
+        report.orphanCurves << orphan->name;
+        if (orphan->rows == 0)
+            report.anomalies << QStringLiteral("曲线表 %1 为空，且没有参数行").arg(orphan->name);
+    }
+    std::sort(report.orphanCurves.begin(), report.orphanCurves.end());
+    for (const QString& bad : std::as_const(badTexts))
+        report.anomalies
+            << QStringLiteral("无法按 %1 转换的文字（含替换字符）：%2").arg(report.encoding, bad);
+
+    const auto skipStored = [&](const TestKey& key) {
+        report.skipped << SkippedTest{key.number, key.afterBoiling,
+                                      QStringLiteral("已存储，未覆盖")};
+    };
+    if (m_options.dryRun) {
+        bool readable = true;
+        QSet<QString> stored;
+        for (const TestKey& k : m_store.storedKeys(kind, &readable))
+            stored.insert(shownKey(k));
+        if (!readable) {
+            report.error = QStringLiteral("无法读取结果文件 %1").arg(m_store.locateDbFile(kind));
+            return;
+        }
+        for (const StoredTest& t : tests) {
+            if (stored.contains(shownKey(t.key())))
+                skipStored(t.key());
+            else
+                ++report.imported;
+        }
+        step(qint64(tests.size()));
+    } else {
+        const std::size_t batch = std::size_t(std::max(1, m_options.batchSize));
+        for (std::size_t from = 0; from < tests.size(); from += batch) {
+            if (cancel && cancel->load()) {
+                m_cancelled = true;
+                report.note =
+                    QStringLiteral("导入已取消：已导入 %1 个测试，均完整保存").arg(report.imported);
+                return;
+            }
+            const std::size_t n = std::min(batch, tests.size() - from);
+            const ImportOutcome done =
+                m_store.importTests(std::span<const StoredTest>(tests.data() + from, n), origin);
+            if (!done.ok) {
+                report.error = QStringLiteral("%1（此前已导入 %2 个测试）")
+                                   .arg(done.message)
+                                   .arg(report.imported);
+                return;
+            }
+            report.imported += done.stored;
+            for (const TestKey& k : done.alreadyStored)
+                skipStored(k);
+            step(qint64(n));
+        }
+    }
+    if (report.imported == 0 && !report.skipped.isEmpty())
+        report.note = QStringLiteral("文件中的测试均已存储或重复，本次没有导入测试");
+}
+
+std::optional<QJsonObject> inspectOldFile(const QString& path, const QString& jet3Encoding,
+                                          QString* error) {
+    QTemporaryDir copies;
+    if (!copies.isValid()) {
+        *error = QStringLiteral("无法建立临时文件夹");
+        return std::nullopt;
+    }
+    const auto file = openCopy(path, copies.filePath(QStringLiteral("inspect.mdb")), error);
+    if (!file) return std::nullopt;
+    FileReport report;
+    chooseEncoding(*file, report, jet3Encoding);
+    if (!report.error.isEmpty()) {
+        *error = report.error;
+        return std::nullopt;
+    }
+    QJsonArray tables;
+    for (const OldTable& t : file->tables()) {
+        QJsonArray columns;
+        for (const OldColumn& c : t.columns)
+            columns.append(QJsonObject{{"name", c.name}, {"type", c.typeName}});
+        tables.append(QJsonObject{{"name", t.name}, {"rows", t.rows}, {"columns", columns}});
+    }
+    return QJsonObject{{"file", path},
+                       {"format", report.format},
+                       {"codePage", report.codePage},
+                       {"encoding", report.encoding},
+                       {"encodingRetried", report.encodingRetried},
+                       {"tables", tables},
+                       {"anomalies", toJsonArray(report.anomalies)}};
+}
+
+} // namespace q7rk::oldfiles
