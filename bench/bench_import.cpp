@@ -36,7 +36,7 @@ qint64 readAll(const QString& path) {
 
 double importInto(const QString& folder, const QString& path, bool dryRun, int* imported) {
     ResultStore store(folder);
-    oldfiles::OldResultImport import(store, {dryRun, {}, 200});
+    oldfiles::OldResultImport import(store, {dryRun, {}, 1000});
     QElapsedTimer clock;
     clock.start();
     import.prepare({path});

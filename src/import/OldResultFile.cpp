@@ -257,7 +257,8 @@ const OldTable* OldResultFile::table(const QString& name) const {
 
 bool OldResultFile::readRows(const OldTable& table,
                              const std::function<void(const QVariantList&)>& row, QString* error,
-                             QStringList* badTexts) const {
+                             QStringList* badTexts, const QList<int>& columnsWanted,
+                             qint64 maxRows) const {
     const qsizetype at = &table - m_tables.constData();
     if (at < 0 || at >= m_tables.size()) return false;
     MdbHandle* mdb = m_handle->mdb;
@@ -274,20 +275,25 @@ bool OldResultFile::readRows(const OldTable& table,
     std::vector<std::unique_ptr<char[]>> buffers(columns);
     std::vector<int> lengths(columns, 0);
     std::vector<MdbColumn*> cols(columns);
+    std::vector<bool> wanted(columns, columnsWanted.isEmpty());
+    for (int c : columnsWanted)
+        if (c >= 0 && unsigned(c) < columns) wanted[std::size_t(c)] = true;
     for (unsigned c = 0; c < columns; ++c) {
         cols[c] = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, c));
-        if (cols[c]->col_type == MDB_BOOL || readsFixed(cols[c]->col_type)) continue;
+        if (!wanted[c] || cols[c]->col_type == MDB_BOOL || readsFixed(cols[c]->col_type)) continue;
         buffers[c] = std::make_unique<char[]>(mdb->bind_size);
         mdb_bind_column(def, int(c) + 1, buffers[c].get(), &lengths[c]);
     }
     qint64 read = 0;
     QVariantList cells;
     cells.resize(columns);
-    while (mdb_fetch_row(def)) {
+    while ((maxRows < 0 || read < maxRows) && mdb_fetch_row(def)) {
         ++read;
         for (unsigned c = 0; c < columns; ++c) {
             const MdbColumn& col = *cols[c];
-            if (col.col_type == MDB_BOOL) {
+            if (!wanted[c]) {
+                cells[c] = QVariant();
+            } else if (col.col_type == MDB_BOOL) {
                 // A Boolean lives in the row's null mask: a set bit (not null) is true.
                 cells[c] = col.cur_value_len == 0;
             } else if (readsFixed(col.col_type)) {
@@ -307,7 +313,7 @@ bool OldResultFile::readRows(const OldTable& table,
     }
     const qint64 expected = def->num_rows;
     mdb_free_tabledef(def);
-    if (read < expected) {
+    if (read < expected && (maxRows < 0 || read < maxRows)) {
         *error = QStringLiteral("表“%1”只读出 %2 行（应有 %3 行），文件可能已损坏或被截断")
                      .arg(table.name)
                      .arg(read)

@@ -62,11 +62,13 @@ public:
     QStringList undecodableNames() const;
 
     // Calls `row` with each row's cells (one per column, in column order), in the order the
-    // file holds them; deleted rows are skipped. Text that does not convert comes out with
-    // replacement characters and is named in `badTexts` ("表 列：…"). False with the cause
-    // in `error` when the table cannot be read to its end.
+    // file holds them; deleted rows are skipped. Only the `columns` given are read (all when
+    // none are), the others come as null; `maxRows` stops early (-1: every row). Text that
+    // does not convert comes out with replacement characters and is named in `badTexts`
+    // ("表.列：…"). False with the cause in `error` when the table cannot be read to its end.
     bool readRows(const OldTable& table, const std::function<void(const QVariantList&)>& row,
-                  QString* error, QStringList* badTexts = nullptr) const;
+                  QString* error, QStringList* badTexts = nullptr, const QList<int>& columns = {},
+                  qint64 maxRows = -1) const;
 
 private:
     struct Handle;

@@ -21,6 +21,7 @@ const QString OrderColumn = QStringLiteral("vi_order");
 const QString VoltsColumn = QStringLiteral("电压");
 const QString CurrentColumn = QStringLiteral("电流");
 const QString OldEncodingFallback = QStringLiteral("GB18030");
+constexpr std::size_t SamplesPerBatch = 500000;
 
 int typeOf(const QVariant& v) {
     return v.metaType().id();
@@ -84,11 +85,12 @@ std::optional<bool> markOf(const QVariant& v) {
 }
 
 QString plainText(const QVariant& v) {
-    if (typeOf(v) == qMetaTypeId<OldDate>())
+    const int type = typeOf(v);
+    if (type == QMetaType::QString) return v.toString();
+    if (type == qMetaTypeId<OldDate>())
         return dateTimeOf(v.value<OldDate>()).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    if (typeOf(v) == QMetaType::Bool) return formatBool(v.toBool());
-    if (const auto n = numberText(v); n && typeOf(v) != QMetaType::QString) return *n;
-    return v.toString();
+    if (type == QMetaType::Bool) return formatBool(v.toBool());
+    return numberText(v).value_or(v.toString());
 }
 
 std::optional<QString> dateText(const QVariant& v, QDateTime* when) {
@@ -117,11 +119,25 @@ std::optional<QString> fieldText(FieldType type, const QVariant& v, QDateTime* w
     return std::nullopt;
 }
 
+// A sample's value; NaN for one that is no number.
 double sampleOf(const QVariant& v, bool* ok) {
-    const auto n = isBlank(v) ? std::nullopt : numberText(v);
-    *ok = n.has_value();
-    if (typeOf(v) == QMetaType::Float && *ok) return double(v.value<float>());
-    return *ok ? v.toDouble() : std::nan("");
+    double d = std::nan("");
+    switch (typeOf(v)) {
+    case QMetaType::Float:
+        d = double(v.value<float>());
+        break;
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+        d = v.toDouble();
+        break;
+    case QMetaType::QString:
+        d = parseNumber(v.toString()).value_or(d);
+        break;
+    default:
+        break;
+    }
+    *ok = std::isfinite(d);
+    return d;
 }
 
 bool isCurveTable(const OldTable& t) {
@@ -377,8 +393,18 @@ void OldResultImport::importOne(Prepared& p, FileReport& report,
             };
             std::vector<Row> rows;
             rows.reserve(std::size_t(table->rows));
-            QString otherNumber;
             bool allNumbers = true;
+            // The number column is the same in every row the old program wrote: the first
+            // row tells whether the table was renamed.
+            QString otherNumber;
+            if (named >= 0)
+                file.readRows(
+                    *table,
+                    [&](const QVariantList& cells) {
+                        const QString n = plainText(cells[named]).trimmed();
+                        if (!n.isEmpty() && n != test.testNumber()) otherNumber = n;
+                    },
+                    &error, &badTexts, {named}, 1);
             const bool curveRead = file.readRows(
                 *table,
                 [&](const QVariantList& cells) {
@@ -388,12 +414,8 @@ void OldResultImport::importOne(Prepared& p, FileReport& report,
                     rows.push_back(
                         {at, {sampleOf(cells[volts], &okV), sampleOf(cells[amps], &okA)}});
                     allNumbers = allNumbers && okV && okA;
-                    if (named >= 0 && otherNumber.isEmpty() && !isBlank(cells[named])) {
-                        const QString n = plainText(cells[named]).trimmed();
-                        if (n != test.testNumber()) otherNumber = n;
-                    }
                 },
-                &error, &badTexts);
+                &error, &badTexts, {order, volts, amps});
             if (!curveRead) {
                 report.error = error;
                 return;
@@ -446,15 +468,19 @@ void OldResultImport::importOne(Prepared& p, FileReport& report,
         }
         step(qint64(tests.size()));
     } else {
-        const std::size_t batch = std::size_t(std::max(1, m_options.batchSize));
-        for (std::size_t from = 0; from < tests.size(); from += batch) {
+        const std::size_t most = std::size_t(std::max(1, m_options.batchSize));
+        for (std::size_t from = 0, n = 0; from < tests.size(); from += n) {
             if (cancel && cancel->load()) {
                 m_cancelled = true;
                 report.note =
                     QStringLiteral("导入已取消：已导入 %1 个测试，均完整保存").arg(report.imported);
                 return;
             }
-            const std::size_t n = std::min(batch, tests.size() - from);
+            // A batch ends at `most` tests or at about half a million samples, so a cancel
+            // waits a moment at most, whatever the curves' lengths.
+            std::size_t samples = 0;
+            for (n = 0; from + n < tests.size() && n < most && samples < SamplesPerBatch; ++n)
+                samples += tests[from + n].curve.size();
             const ImportOutcome done =
                 m_store.importTests(std::span<const StoredTest>(tests.data() + from, n), origin);
             if (!done.ok) {

@@ -49,7 +49,7 @@ struct FileReport {
 struct ImportOptions {
     bool dryRun = false;
     QString jet3Encoding; // forced; empty: the header's, retried as GB18030
-    int batchSize = 200;  // tests per transaction
+    int batchSize = 1000; // most tests per transaction
 };
 
 // The old program's result files into the local ones: one parameter table per kind, one

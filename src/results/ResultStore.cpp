@@ -10,13 +10,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStorageInfo>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
+#include <memory>
 
 namespace q7rk {
 
@@ -349,26 +352,63 @@ double toStep(double value, double perUnit) {
     return std::round(value * perUnit) / perUnit;
 }
 
-// One prepared insert, run once per sample on SQLite itself; the key is bound once.
-QSqlError insertCurve(QSqlDatabase db, const TestKey& key, const std::vector<CurvePoint>& curve) {
-    SqliteStatement insert(sqliteHandle(db),
-                           QStringLiteral("INSERT INTO %1 (%2,%3,\"vi_order\",\"电压\",\"电流\") "
-                                          "VALUES (?,?,?,?,?)")
-                               .arg(curveTable(), testNumberField(), quoted(BoilingColumn)));
-    if (!insert.isValid()) return insert.error();
-    const QByteArray number = key.number.toUtf8();
-    insert.bindText(1, number);
-    insert.bindInt(2, key.afterBoiling ? 1 : 0);
-    qint64 order = 0;
-    for (const CurvePoint& p : curve) {
-        insert.bindInt(3, ++order);
-        insert.bindDouble(4, toStep(p.volts, 10));
-        insert.bindDouble(5, toStep(p.milliamperes, 1000));
-        insert.next();
-        if (!insert.done()) return insert.error();
-        insert.reset();
+// Writes curves through prepared inserts on SQLite itself, each taking up to 64 samples, so
+// that SQLite's work per statement is not paid per sample. The statements are prepared once
+// per length and kept for the next curve of the same transaction.
+class CurveWriter {
+public:
+    explicit CurveWriter(QSqlDatabase db) : m_db(std::move(db)) {}
+
+    QSqlError write(const TestKey& key, const std::vector<CurvePoint>& curve) {
+        const QByteArray number = key.number.toUtf8();
+        for (std::size_t at = 0; at < curve.size();) {
+            const std::size_t n = std::min(SamplesPerInsert, curve.size() - at);
+            SqliteStatement& insert = statementFor(n);
+            if (!insert.isValid()) return insert.error();
+            insert.bindText(1, number);
+            insert.bindInt(2, key.afterBoiling ? 1 : 0);
+            for (std::size_t i = 0; i < n; ++i) {
+                const CurvePoint& p = curve[at + i];
+                const int first = int(3 * i + 3);
+                insert.bindInt(first, qint64(at + i + 1));
+                insert.bindDouble(first + 1, toStep(p.volts, 10));
+                insert.bindDouble(first + 2, toStep(p.milliamperes, 1000));
+            }
+            insert.next();
+            if (!insert.done()) return insert.error();
+            insert.reset();
+            at += n;
+        }
+        return {};
     }
-    return {};
+
+private:
+    static constexpr std::size_t SamplesPerInsert = 64;
+
+    // ?1 the number, ?2 the boiling state, then three values per sample.
+    SqliteStatement& statementFor(std::size_t samples) {
+        auto& kept = m_statements[samples - 1];
+        if (kept) return *kept;
+        QStringList rows;
+        for (std::size_t i = 0; i < samples; ++i)
+            rows << QStringLiteral("(?1,?2,?%1,?%2,?%3)")
+                        .arg(3 * i + 3)
+                        .arg(3 * i + 4)
+                        .arg(3 * i + 5);
+        kept = std::make_unique<SqliteStatement>(
+            sqliteHandle(m_db),
+            QStringLiteral("INSERT INTO %1 (%2,%3,\"vi_order\",\"电压\",\"电流\") VALUES %4")
+                .arg(curveTable(), testNumberField(), quoted(BoilingColumn),
+                     rows.join(QLatin1Char(','))));
+        return *kept;
+    }
+
+    QSqlDatabase m_db;
+    std::array<std::unique_ptr<SqliteStatement>, SamplesPerInsert> m_statements;
+};
+
+QSqlError insertCurve(QSqlDatabase db, const TestKey& key, const std::vector<CurvePoint>& curve) {
+    return CurveWriter(std::move(db)).write(key, curve);
 }
 
 // The curve of a test, sample 1 first; it ends before the first missing sample, which would
@@ -393,20 +433,55 @@ std::optional<std::vector<CurvePoint>> readCurve(QSqlDatabase db, TestKind kind,
     return out;
 }
 
-// The parameter row (its values as they go into the file), the curve and the conditions of
-// one test, inside the caller's transaction.
-QSqlError insertTest(QSqlDatabase db, const StoredTest& test, const QVariantList& values) {
-    QSqlQuery row(db);
-    QStringList marks(values.size(), QStringLiteral("?"));
-    row.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(tableOf(test.kind), columnList(test.kind), marks.join(QLatin1Char(','))));
-    for (const QVariant& v : values)
-        row.addBindValue(v);
-    if (!row.exec()) return row.lastError();
-    const TestKey key = test.key();
-    if (const QSqlError e = insertCurve(db, key, test.curve); e.isValid()) return e;
-    if (test.conditions) return insertConditions(db, key, *test.conditions);
-    return {};
+// Writes tests of one kind inside the caller's transaction: the parameter row (its values as
+// they go into the file), the curve and the conditions. The inserts are prepared once for all
+// the tests of the transaction.
+class TestWriter {
+public:
+    TestWriter(QSqlDatabase db, TestKind kind) : m_row(db), m_curves(db), m_conditions(db) {
+        QStringList marks(qsizetype(description(kind).fields.size()), QStringLiteral("?"));
+        m_row.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(tableOf(kind), columnList(kind), marks.join(QLatin1Char(','))));
+    }
+
+    QSqlError write(const StoredTest& test, const QVariantList& values) {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            m_row.bindValue(int(i), values[i]);
+        if (!m_row.exec()) return m_row.lastError();
+        const TestKey key = test.key();
+        if (const QSqlError e = m_curves.write(key, test.curve); e.isValid()) return e;
+        if (test.conditions) return m_conditions.write(key, *test.conditions);
+        return {};
+    }
+
+private:
+    QSqlQuery m_row;
+    CurveWriter m_curves;
+    ConditionsWriter m_conditions;
+};
+
+// The keys among `tests` that the file holds already (a parameter row or curve rows), by one
+// look per table for up to 250 numbers; the file has this version's layout.
+QSet<QString> takenAmong(QSqlDatabase db, TestKind kind, std::span<const StoredTest> tests) {
+    QSet<QString> taken;
+    constexpr std::size_t PerLook = 250;
+    for (std::size_t from = 0; from < tests.size(); from += PerLook) {
+        const std::size_t n = std::min(PerLook, tests.size() - from);
+        const QString marks = QStringList(qsizetype(n), QStringLiteral("?")).join(QLatin1Char(','));
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) UNION "
+                                 "SELECT %1, %5 FROM %6 WHERE %1 IN (%4)")
+                      .arg(testNumberField(), boilingOfRow(kind), tableOf(kind), marks,
+                           quoted(BoilingColumn), curveTable()));
+        for (int twice = 0; twice < 2; ++twice)
+            for (std::size_t i = 0; i < n; ++i)
+                q.addBindValue(tests[from + i].testNumber());
+        if (!q.exec()) continue; // every key then counts as free; the unique index still holds
+        while (q.next())
+            taken.insert(shownKey({q.value(0).toString(), q.value(1).toInt() != 0}));
+    }
+    return taken;
 }
 
 // Writes a history line with the whole test (row, curve, conditions) for every parameter row
@@ -566,7 +641,8 @@ SaveOutcome ResultStore::save(const StoredTest& test, const CompanionWrite& comp
         out.message = resulttext::duplicateNumber(test.kind, key);
         return out;
     }
-    if (const QSqlError e = insertTest(c.db(), test, *values); e.isValid()) return fault(e);
+    if (const QSqlError e = TestWriter(c.db(), test.kind).write(test, *values); e.isValid())
+        return fault(e);
     if (withCompanion) {
         QSqlDatabase db = c.db();
         if (const QSqlError e = companion.write(db, companionSchema, key); e.isValid())
@@ -596,6 +672,8 @@ ImportOutcome ResultStore::importTests(std::span<const StoredTest> tests, const 
     QSqlError schema;
     out.warning = prepareForWriting(c.db(), kind, path, &schema);
     if (schema.isValid()) return fault(schema);
+    TestWriter writer(c.db(), kind);
+    QSet<QString> taken = takenAmong(c.db(), kind, tests);
     for (const StoredTest& test : tests) {
         const auto values = boundValues(test);
         if (!values || test.kind != kind) {
@@ -604,11 +682,12 @@ ImportOutcome ResultStore::importTests(std::span<const StoredTest> tests, const 
             return out;
         }
         const TestKey key = test.key();
-        if (keyTaken(c.db(), kind, key)) {
+        if (taken.contains(shownKey(key))) {
             out.alreadyStored << key;
             continue;
         }
-        if (const QSqlError e = insertTest(c.db(), test, *values); e.isValid()) return fault(e);
+        if (const QSqlError e = writer.write(test, *values); e.isValid()) return fault(e);
+        taken.insert(shownKey(key)); // a key twice among the tests: the second is told
         AuditEntry line = auditStart(kind, key);
         line.field = QString::fromUtf8(ImportField);
         line.newValue = origin;

@@ -99,21 +99,28 @@ QSqlError createConditionsTable(const QSqlDatabase& db) {
     return {};
 }
 
-QSqlError insertConditions(const QSqlDatabase& db, const TestKey& testKey, const RunConditions& c) {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2,%3,%4) VALUES (?,?%5)")
-                  .arg(table(), key(), quoted(QString::fromUtf8(BoilingColumn)),
-                       columns().join(QLatin1Char(',')),
-                       QStringLiteral(",?").repeated(qsizetype(Columns.size()))));
+ConditionsWriter::ConditionsWriter(const QSqlDatabase& db) : m_insert(db) {
+    m_insert.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2,%3,%4) VALUES (?,?%5)")
+                         .arg(table(), key(), quoted(QString::fromUtf8(BoilingColumn)),
+                              columns().join(QLatin1Char(',')),
+                              QStringLiteral(",?").repeated(qsizetype(Columns.size()))));
+}
+
+QSqlError ConditionsWriter::write(const TestKey& testKey, const RunConditions& c) {
+    int at = 0;
     for (const QVariant& v :
          {QVariant(testKey.number), QVariant(int(testKey.afterBoiling)), QVariant(c.voltageAdjust),
           QVariant(c.currentAdjust), QVariant(c.voltageControl), QVariant(c.currentControl),
           QVariant(c.link), QVariant(c.version), QVariant(c.polls), QVariant(c.lostReplies),
           QVariant(c.rejectedFrames), timeValue(c.started), timeValue(c.ended),
           QVariant(c.lateSamples)})
-        q.addBindValue(v);
-    q.exec();
-    return q.lastError();
+        m_insert.bindValue(at++, v);
+    m_insert.exec();
+    return m_insert.lastError();
+}
+
+QSqlError insertConditions(const QSqlDatabase& db, const TestKey& testKey, const RunConditions& c) {
+    return ConditionsWriter(db).write(testKey, c);
 }
 
 QSqlError deleteConditions(const QSqlDatabase& db, TestKind kind, const TestKey& testKey) {

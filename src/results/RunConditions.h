@@ -7,6 +7,7 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <optional>
 #include <utility>
@@ -44,6 +45,15 @@ QSqlError createConditionsTable(const QSqlDatabase& db);
 // Replaces any row the number has (left by a test another program deleted).
 QSqlError insertConditions(const QSqlDatabase& db, const TestKey& key,
                            const RunConditions& conditions);
+// The same for many tests of one transaction, through one prepared statement.
+class ConditionsWriter {
+public:
+    explicit ConditionsWriter(const QSqlDatabase& db);
+    QSqlError write(const TestKey& key, const RunConditions& conditions);
+
+private:
+    QSqlQuery m_insert;
+};
 // Nothing to do when the file has no such table.
 QSqlError deleteConditions(const QSqlDatabase& db, TestKind kind, const TestKey& key);
 // nullopt when the file has no table or no row for the test.

@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
          "NAME"},
         {"progress", "import-old: 'progress DONE TOTAL' lines on standard error."},
         {"inspect", "import-old: describe the file, import nothing."},
-        {"batch", "import-old: tests per transaction (default 200).", "N"},
+        {"batch", "import-old: most tests per transaction (default 1000).", "N"},
         {"settings", "import-settings: the settings file to write (default: this user's).", "FILE"},
         {"out", "export: the CSV file to write.", "FILE"},
         {"from", "trend: first test date (default: 29 days before today).", "DATE"},
