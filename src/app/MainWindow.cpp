@@ -7,6 +7,7 @@
 #include "ElectrolytePage.h"
 #include "HelpWindow.h"
 #include "MessageBoxPrompter.h"
+#include "OldImportFlows.h"
 #include "PanelBinding.h"
 #include "PanelWidgets.h"
 #include "PlantPageWidget.h"
@@ -62,6 +63,9 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     connect(&m_station, &Station::queryRequested, this, &MainWindow::showQuery);
     connect(&m_station, &Station::trendRequested, this, &MainWindow::openTrendWindow);
     connect(&m_station, &Station::plantQueueRequested, this, &MainWindow::showPlantQueue);
+    connect(&m_station, &Station::oldDataImportRequested, this, [this] { importOldData(); });
+    connect(&m_station, &Station::oldSettingsImportRequested, this,
+            [this] { importOldSettings(); });
     connect(&m_station, &Station::missingBoxShown, this, &MainWindow::showBox);
     // A start closes the query window: what it shows may no longer be what is stored.
     connect(&m_station.run(), &RunController::runStarted, this, [this] {
@@ -194,6 +198,24 @@ void MainWindow::showPlantQueue() {
     m_plantQueue->show();
     m_plantQueue->raise();
     m_plantQueue->activateWindow();
+}
+
+void MainWindow::importOldData(const QStringList& files) {
+    if (m_dataImport) return; // its dialogs are in front already
+    auto* flow = new OldDataImportFlow(m_station, *this);
+    connect(flow, &OldDataImportFlow::imported, this, [this] {
+        if (auto* query = qobject_cast<QueryWindow*>(m_query.data())) query->searchAgain();
+        if (auto* trend = qobject_cast<TrendWindow*>(m_trend.data())) trend->refresh();
+    });
+    m_dataImport = flow;
+    flow->start(files);
+}
+
+void MainWindow::importOldSettings(const QString& file) {
+    if (m_settingsImport) return;
+    auto* flow = new OldSettingsImportFlow(m_station, *this);
+    m_settingsImport = flow;
+    flow->start(file);
 }
 
 void MainWindow::showBox(int channel, Box box) {

@@ -50,6 +50,10 @@ public slots:
     // query window.
     void openTrendWindow();
     void showPlantQueue();
+    // 导入旧版数据 and 导入旧版设置: one at a time each; the query and trend windows read the
+    // result files again once tests were imported.
+    void importOldData(const QStringList& files = {});
+    void importOldSettings(const QString& file = {});
     // The page that holds channel k's box comes to the front with the box focused.
     void showBox(int channel, Box box);
 
@@ -74,6 +78,8 @@ private:
     QPointer<QWidget> m_query;
     QPointer<QWidget> m_trend;
     QPointer<QWidget> m_plantQueue;
+    QPointer<QObject> m_dataImport;
+    QPointer<QObject> m_settingsImport;
 };
 
 } // namespace q7rk

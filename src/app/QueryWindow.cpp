@@ -375,6 +375,12 @@ void QueryWindow::refreshDeliveries() {
                                bool(m_deliverySource));
 }
 
+void QueryWindow::searchAgain() {
+    if (!m_model.hasRun()) return;
+    m_model.run(m_model.condition());
+    showRows();
+}
+
 void QueryWindow::showRows() {
     if (m_deliverySource) m_gridModel->setDeliveries(m_deliverySource(), true);
     m_gridModel->refresh();

@@ -64,6 +64,8 @@ public:
     // "工厂数据库"; asked again after each query and by refreshDeliveries.
     void setDeliverySource(std::function<QHash<QString, QString>()> source);
     void refreshDeliveries();
+    // The last search run again, when one was run: the result files changed underneath.
+    void searchAgain();
 
 private:
     QWidget* buildCondition();

@@ -34,6 +34,7 @@ public:
     // there are that many); deletions run it again so the rows stay current.
     const ResultRows& run(const QueryCondition& condition, int atLeast = PageRows);
     const ResultRows& rows() const { return m_rows; }
+    bool hasRun() const { return m_ran; }
     const QueryCondition& condition() const { return m_condition; }
     const ResultStore& store() const { return m_store; }
     ResultStore& store() { return m_store; }

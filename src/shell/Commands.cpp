@@ -41,6 +41,14 @@ constexpr std::array<CommandSpec, CommandCount> kCommands{{
      .buttonCaption = "质量趋势", .buttonTip = "质量趋势"},
     {.id = Command::OpenPlantQueue, .menu = Menu::File, .menuName = "retryPlant",
      .menuCaption = "补传工厂数据"},
+    // The import writes the result files a run saves into; the settings import loads the
+    // channels' parameters again, as a new test would.
+    {.id = Command::ImportOldData, .menu = Menu::File, .menuName = "importOld",
+     .menuCaption = "导入旧版数据…", .separatorBefore = true, .refusedDuringRun = "导入旧版数据"},
+    {.id = Command::ImportOldSettings, .menu = Menu::File, .menuName = "importOldSettings",
+     .menuCaption = "导入旧版设置…", .refusedDuringRun = "导入旧版设置",
+     .unsavedQuestion = "测试数据尚未保存，导入旧版设置将重新载入各通道的参数，确定要导入吗？",
+     .unsavedQuestionId = Question::ImportSettingsUnsaved},
     {.id = Command::PrintSetup, .menu = Menu::File, .menuName = "print_set",
      .menuCaption = "打印设置", .separatorBefore = true},
     {.id = Command::PrintChannels13, .menu = Menu::Print, .menuName = "print13",

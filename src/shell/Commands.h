@@ -10,13 +10,15 @@ namespace q7rk {
 // commands of other windows that the same run and save rules govern. A command that sits in
 // the menu and on the toolbar is one id with two places.
 enum class Command {
-    NewTest,          // 新建
-    Save,             // 保存: the finished tests of the last run into the result files
-    SaveChartBitmaps, // 另存为
-    Query,            // 查询: opens the stored tests window
-    QualityTrend,     // 质量趋势: opens the control charts of the stored results
-    OpenPlantQueue,   // 补传工厂数据: opens the upload queue window
-    PrintSetup,       // 打印设置
+    NewTest,           // 新建
+    Save,              // 保存: the finished tests of the last run into the result files
+    SaveChartBitmaps,  // 另存为
+    Query,             // 查询: opens the stored tests window
+    QualityTrend,      // 质量趋势: opens the control charts of the stored results
+    OpenPlantQueue,    // 补传工厂数据: opens the upload queue window
+    ImportOldData,     // 导入旧版数据: the old program's result files into ours
+    ImportOldSettings, // 导入旧版设置: the old program's settings from a registry export
+    PrintSetup,        // 打印设置
     PrintChannels13,
     PrintChannels46,
     PrintAllChannels,

@@ -18,6 +18,8 @@ const char* questionName(Question id) {
         return "DeleteFoilUnsaved";
     case Question::DisplayStoredUnsaved:
         return "DisplayStoredUnsaved";
+    case Question::ImportSettingsUnsaved:
+        return "ImportSettingsUnsaved";
     case Question::QuitUnsaved:
         return "QuitUnsaved";
     case Question::QuitDuringRun:

@@ -13,6 +13,7 @@ enum class Question {
     OpenFoilUnsaved,
     DeleteFoilUnsaved,
     DisplayStoredUnsaved,
+    ImportSettingsUnsaved, // 导入旧版设置 loads the channels' parameters again
     QuitUnsaved,
     QuitDuringRun,       // stops the live run
     DisconnectDuringRun, // 关闭串口 or 以太网断开 during a run: stop it, then close the link

@@ -24,6 +24,12 @@ public:
     // parameters are gone afterwards.
     bool restore(PanelModel& panel, int first, int last);
     bool pending() const { return m_before.has_value(); }
+    // The panel was loaded anew (settings imported): what it held before is nothing to go
+    // back to.
+    void forget() {
+        m_before.reset();
+        m_shown.reset();
+    }
 
 private:
     struct Parameters {

@@ -103,6 +103,35 @@ void StartupLoader::load() {
     // The first start finds an empty store; every key gets its initial value so that the
     // file shows the operator what can be set.
     m_settings.writeInitialValues();
+    loadSettings();
+
+    m_settings.write(section::Canshu, QStringLiteral("存储运行标志"), QStringLiteral("0"));
+
+    m_channels.showCurrentCurve = false;
+    m_channels.sampleIndex = 1;
+    m_plant.startUp();
+
+    applyKindsAndFrame();
+
+    m_shell.setMenuEnabled(Command::WidenTimeAxes, true);
+    m_shell.setMenuEnabled(Command::NarrowTimeAxes, true);
+    // No test can start without a link, so the test toolbar waits for one.
+    m_shell.setToolbarVisible(false);
+    m_shell.setButtonEnabled(Command::RunChannels12, true);
+    m_shell.setButtonEnabled(Command::RunChannel1, true);
+    m_shell.setButtonEnabled(Command::ToggleEthernet, false);
+    m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("未连接"));
+    // What the plant database could not take last time goes now.
+    m_plant.retryQueue();
+}
+
+void StartupLoader::reload() {
+    m_settings.writeInitialValues(); // keys the imported file lacks
+    loadSettings();
+    applyKindsAndFrame();
+}
+
+void StartupLoader::loadSettings() {
     restoreInstrumentAddress(m_settings, m_panel);
 
     m_channels.lastChannel = 2;
@@ -125,13 +154,9 @@ void StartupLoader::load() {
     for (int i = 0; i < ChannelCount; ++i)
         loadFactors(i);
     m_channels.groupTimeScale = storedTimeScale(m_settings, QString::fromUtf8(key::GroupTimeScale));
+}
 
-    m_settings.write(section::Canshu, QStringLiteral("存储运行标志"), QStringLiteral("0"));
-
-    m_channels.showCurrentCurve = false;
-    m_channels.sampleIndex = 1;
-    m_plant.startUp();
-
+void StartupLoader::applyKindsAndFrame() {
     // The kind of each group follows its restored test-kind option: flags, enabled boxes and
     // readout captions agree with the option the operator sees.
     for (int g = 0; g < GroupCount; ++g) {
@@ -149,17 +174,6 @@ void StartupLoader::load() {
         m_charts.frameChannelChart(k);
     for (int n = 0; n < ChartSet::GroupChartCount; ++n)
         m_charts.frameGroupChart(n);
-
-    m_shell.setMenuEnabled(Command::WidenTimeAxes, true);
-    m_shell.setMenuEnabled(Command::NarrowTimeAxes, true);
-    // No test can start without a link, so the test toolbar waits for one.
-    m_shell.setToolbarVisible(false);
-    m_shell.setButtonEnabled(Command::RunChannels12, true);
-    m_shell.setButtonEnabled(Command::RunChannel1, true);
-    m_shell.setButtonEnabled(Command::ToggleEthernet, false);
-    m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("未连接"));
-    // What the plant database could not take last time goes now.
-    m_plant.retryQueue();
 }
 
 } // namespace q7rk

@@ -19,8 +19,14 @@ public:
         : m_settings(settings), m_channels(channels), m_panel(panel), m_charts(charts),
           m_shell(shell), m_plant(plant) {}
     void load();
+    // The settings read again into the models after they changed under the running program
+    // (an import): parameters, options, factors, time scales, kinds and chart frames. The
+    // links, the toolbar and the plant queue stay as they are.
+    void reload();
 
 private:
+    void loadSettings();
+    void applyKindsAndFrame();
     void loadChannel(int i);
     void loadFactors(int i);
 

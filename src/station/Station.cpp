@@ -12,6 +12,8 @@
 #include "settings/SettingsKeys.h"
 #include "version/Version.h"
 
+#include <QFileInfo>
+
 namespace q7rk {
 
 namespace {
@@ -39,7 +41,8 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
       m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
             m_activeLink, timing),
       m_report(m_panel, m_charts, m_plotter, m_samples, m_settings),
-      m_calibration(m_channels, m_settings) {
+      m_calibration(m_channels, m_settings),
+      m_oldData([this] { return QFileInfo(m_results.locateDbFile(TestKind::Tv)).absolutePath(); }) {
     m_run.setNewTestReset([this] {
         newTestReset();
         // Only a start of channels 1-3 begins a new foil's pieces.
@@ -192,6 +195,7 @@ bool Station::newTest() {
 void Station::shutdown() {
     // Nothing is written to the store at shutdown, and nothing is asked.
     m_run.shutdown();
+    m_oldData.cancel(); // the tool ends its batch if it has the time
     if (m_quit.confirmedByOperator()) m_recovery.giveUpAll();
     m_plant.cancelRetry(); // the page joins the pass's thread when it goes
     m_links.shutdown();
@@ -233,6 +237,13 @@ void Station::perform(Command command) {
         return;
     case Command::OpenPlantQueue:
         emit plantQueueRequested();
+        return;
+    case Command::ImportOldData:
+        if (permits(command)) emit oldDataImportRequested();
+        return;
+    case Command::ImportOldSettings:
+        // As 新建: the channels of the last run are loaded again.
+        if (permits(command, 0, m_channels.lastChannel)) emit oldSettingsImportRequested();
         return;
     case Command::PrintSetup:
         return; // the preview chooses the printer and its settings
@@ -331,6 +342,18 @@ void Station::closeLink(const InstrumentLink& link, std::function<void()> close)
         return;
     // Also just after a run: the second result frame may still be due on this link.
     m_run.stopThen(std::move(close));
+}
+
+OldSettingsOutcome Station::importOldSettings(const QString& regFile) {
+    if (m_run.isRunning())
+        return {{}, QStringLiteral("测试正在进行，请在测试结束后再导入旧版设置。")};
+    OldSettingsOutcome outcome = importOldSettingsFile(regFile, m_settings);
+    if (outcome.done.written == 0) return outcome;
+    // The operator agreed to give up what the channels showed when the command began.
+    newTestReset();
+    m_paramsBeforeDisplay.forget();
+    m_startup.reload();
+    return outcome;
 }
 
 bool Station::retryPlant(const std::vector<qint64>& entries) {

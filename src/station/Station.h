@@ -27,6 +27,8 @@
 #include "station/CommandRules.h"
 #include "station/LinkSupervisor.h"
 #include "station/NewTestReset.h"
+#include "station/OldDataImport.h"
+#include "station/OldSettingsImport.h"
 #include "station/QuitGuard.h"
 #include "station/ReportActions.h"
 #include "station/ParametersBeforeDisplay.h"
@@ -164,6 +166,20 @@ public:
     // What the plant has of the stored TV tests' pieces, by shownKey.
     QHash<QString, QString> plantDeliveries() const;
 
+    // 导入旧版数据: the job that runs the tool over the old program's Access files, into the
+    // working folder's result files. The window drives it (dry run, question, import) after
+    // 导入旧版数据 was permitted; it checks the rules again before the real import.
+    OldDataImport& oldDataImport() { return m_oldData; }
+    // 导入旧版设置: the tool's dry run of a registry export against this station's settings
+    // file.
+    OldSettingsImport& oldSettingsImport() { return m_oldSettings; }
+    // The old program's settings from a registry export into this station's own settings
+    // store, and the channels loaded again from them as after a new test. Done here, not by
+    // the tool: the store keeps its values in memory and writes all of them on its next
+    // write, which would undo what another process wrote into the file. Refused (with the
+    // error set) during a run.
+    OldSettingsOutcome importOldSettings(const QString& regFile);
+
     // 保存: the finished, unsaved tests of the last run into the result files, then the TV
     // pieces to the plant; false when it refused or failed (the operator has been told why).
     bool save() { return m_saving.save(); }
@@ -187,6 +203,9 @@ signals:
     void trendRequested();
     // 补传工厂数据: the window opens the queue window.
     void plantQueueRequested();
+    // 导入旧版数据 and 导入旧版设置, permitted now: the window asks for the files and goes on.
+    void oldDataImportRequested();
+    void oldSettingsImportRequested();
     // A save was refused for a required box left empty: the window shows it.
     void missingBoxShown(int channel, q7rk::Box box);
 
@@ -257,6 +276,8 @@ private:
     ReportActions m_reports{m_gate, m_report, m_charts, m_settings, m_run, m_plotter, m_prompter};
     TestRecovery m_recovery{
         {m_tests, m_channels, m_panel, m_samples, m_conditions, m_display, m_prompter, m_runAware}};
+    OldDataImport m_oldData;
+    OldSettingsImport m_oldSettings;
 };
 
 } // namespace q7rk
