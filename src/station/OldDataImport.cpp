@@ -41,6 +41,7 @@ OldImportFile fileFromJson(const QJsonObject& o) {
     f.otherTables = strings(o.value("otherTables"));
     f.anomalies = strings(o.value("anomalies"));
     f.error = o.value("error").toString();
+    f.note = o.value("note").toString();
     return f;
 }
 
@@ -103,6 +104,7 @@ QString fileText(const OldImportFile& f, bool dryRun) {
         lines << QStringLiteral("  其他表（不导入）：") + listed(f.otherTables);
     for (const QString& anomaly : f.anomalies)
         lines << QStringLiteral("  注意：") + anomaly;
+    if (!f.note.isEmpty()) lines << QStringLiteral("  ") + f.note;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -146,9 +148,7 @@ QString oldImportReportText(const OldImportReport& report) {
     if (!report.failure.isEmpty()) {
         QString text = report.failure;
         if (report.total > 0)
-            text += QStringLiteral("\n它停止前已处理 %1 / %2 个测试。")
-                        .arg(report.done)
-                        .arg(report.total);
+            text += QStringLiteral("\n它停止前的进度：%1%。").arg(report.done * 100 / report.total);
         if (!report.dryRun)
             text += QStringLiteral("\n测试按批写入，每批是一次完整的写入：已写入的测试都是完整的，"
                                    "可在“查询”中查看；再次导入时已存储的测试会被跳过。");

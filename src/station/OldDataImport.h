@@ -30,6 +30,7 @@ struct OldImportFile {
     QStringList otherTables;
     QStringList anomalies;
     QString error; // why the file could not be read; empty when it was
+    QString note;  // said besides: nothing new in it, or not reached before a cancel
 };
 
 // The report of one import or dry run.

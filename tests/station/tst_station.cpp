@@ -226,7 +226,8 @@ private slots:
         t.runStarted(0, 2);
         t.sampleTaken(5);
         for (Command c : {Command::Save, Command::NewTest, Command::OpenFoil, Command::DeleteFoil,
-                          Command::DisplayStored, Command::PrintReport, Command::RetryPlant})
+                          Command::DisplayStored, Command::PrintReport, Command::RetryPlant,
+                          Command::ImportOldData, Command::ImportOldSettings})
             QCOMPARE(verdict(c, t, true), V::Refuse);
         QCOMPARE(checkCommand(Command::Quit, t, true).text,
                  QString::fromUtf8("测试正在进行，确定要停止测试并退出吗？"));
@@ -237,6 +238,8 @@ private slots:
         QCOMPARE(verdict(Command::DisplayStored, t, false, 1), V::Go);
         QCOMPARE(verdict(Command::DisplayStored, t, false, 0), V::Ask);
         QCOMPARE(verdict(Command::NewTest, t, false), V::Ask);
+        QCOMPARE(verdict(Command::ImportOldSettings, t, false), V::Ask); // loads the channels
+        QCOMPARE(verdict(Command::ImportOldData, t, false), V::Go);
         QCOMPARE(verdict(Command::Save, t, false), V::Go);
         t.stored(0);
         QCOMPARE(verdict(Command::Save, t, false), V::Refuse);
