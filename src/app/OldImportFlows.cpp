@@ -83,12 +83,13 @@ void OldDataImportFlow::dryRun(const QStringList& files) {
 void OldDataImportFlow::dryRunEnded() {
     closeProgress();
     const OldImportReport& report = m_station.oldDataImport().report();
+    if (report.cancelled && report.failure.isEmpty()) return finish(); // the operator's 取消
     const QString text = oldImportReportText(report);
-    if (!report.failure.isEmpty() || report.cancelled || report.imported == 0) {
+    if (!report.failure.isEmpty() || report.imported == 0) {
         const bool failed = !report.failure.isEmpty() || report.anyFileFailed();
         QMessageBox* box =
             openBox(m_window, "oldDataPreview", DataTitle,
-                    report.imported == 0 && !report.cancelled && report.failure.isEmpty()
+                    report.imported == 0 && report.failure.isEmpty()
                         ? text + QStringLiteral("\n\n没有可以导入的测试。")
                         : text,
                     failed ? QMessageBox::Warning : QMessageBox::Information);
@@ -138,7 +139,8 @@ void OldDataImportFlow::showProgress(const QString& label, bool busy) {
     progress->setAutoReset(false);
     progress->setMinimumDuration(0);
     progress->setValue(0);
-    disconnect(progress, &QProgressDialog::canceled, progress, &QProgressDialog::cancel);
+    // The dialog hides itself on 取消 unless told not to (it connects by name).
+    disconnect(progress, SIGNAL(canceled()), progress, SLOT(cancel()));
     connect(progress, &QProgressDialog::canceled, this, [this, progress] {
         progress->setLabelText(m_importing ? QStringLiteral("正在取消：写完当前一批测试后停止…")
                                            : QStringLiteral("正在取消…"));

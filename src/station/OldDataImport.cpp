@@ -192,6 +192,9 @@ void OldDataImport::ended() {
     const auto parsed = r.failure.isEmpty() ? parseOldImportReport(r.output) : std::nullopt;
     if (parsed) {
         m_report = *parsed;
+    } else if (m_dryRun && r.cancelled && r.failure.isEmpty()) {
+        m_report = OldImportReport{};
+        m_report.dryRun = m_report.cancelled = true;
     } else {
         m_report = OldImportReport{};
         m_report.dryRun = m_dryRun;

@@ -69,7 +69,9 @@ public:
     // False when a run is still going (nothing is started).
     bool dryRun(const QStringList& files) { return start(files, true); }
     bool import(const QStringList& files) { return start(files, false); }
-    void cancel() { m_run.cancel(); }
+    // The import ends the batch it writes and reports; a dry run, which writes nothing, ends
+    // at once.
+    void cancel() { m_dryRun ? m_run.cancelNow() : m_run.cancel(); }
     // The report of the last run, once finished has been emitted.
     const OldImportReport& report() const { return m_report; }
     ResultsToolRun& process() { return m_run; }

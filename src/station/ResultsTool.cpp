@@ -54,6 +54,7 @@ ResultsToolRun::~ResultsToolRun() {
 void ResultsToolRun::start(const QString& program, const QStringList& arguments,
                            const QString& missingText) {
     m_result = Result{};
+    m_killOnCancel = false;
     m_errorBuffer.clear();
     m_program = program;
     m_running = true;
@@ -70,7 +71,7 @@ void ResultsToolRun::start(const QString& program, const QStringList& arguments,
     });
     // A cancel that came before the process was up reaches it once it is.
     connect(m_process, &QProcess::started, this, [this] {
-        if (m_result.cancelled) m_process->terminate();
+        if (m_result.cancelled) m_killOnCancel ? m_process->kill() : m_process->terminate();
     });
     m_process->start(program, arguments);
 }
@@ -80,6 +81,12 @@ void ResultsToolRun::cancel() {
     m_result.cancelled = true;
     if (m_process && m_process->state() == QProcess::Running) m_process->terminate();
     m_grace->start(m_graceMs);
+}
+
+void ResultsToolRun::cancelNow() {
+    if (!m_running) return;
+    m_result.cancelled = m_killOnCancel = true;
+    if (m_process && m_process->state() == QProcess::Running) m_process->kill();
 }
 
 void ResultsToolRun::readErrors() {

@@ -55,6 +55,8 @@ public:
     void start(const QString& program, const QStringList& arguments,
                const QString& missingText = QString());
     void cancel();
+    // A cancel of a run that writes nothing: killed at once.
+    void cancelNow();
     bool isRunning() const { return m_running; }
     const Result& result() const { return m_result; }
     // How long a cancelled run may take for its batch before it is killed.
@@ -76,6 +78,7 @@ private:
     QString m_program;
     Result m_result;
     bool m_running = false;
+    bool m_killOnCancel = false;
     int m_graceMs = 30000;
 };
 

@@ -146,6 +146,12 @@ private slots:
         OldDataImport& job = p.station.oldDataImport();
         job.setTool(Tool);
         QSignalSpy finished(&job, &OldDataImport::finished);
+        // A dry run writes nothing: a cancel ends it at once, without a report to show.
+        QVERIFY(job.dryRun({file}));
+        job.cancel();
+        QVERIFY(finished.wait(5000));
+        QVERIFY(job.report().cancelled && job.report().failure.isEmpty());
+
         int cancelledAt = 0;
         connect(&job, &OldDataImport::progress, this, [&](int done, int total) {
             if (cancelledAt || done <= total / 2) return;
