@@ -141,20 +141,29 @@ void OldDataImportFlow::showProgress(const QString& label, bool busy) {
     progress->setValue(0);
     // The dialog hides itself on 取消 unless told not to (it connects by name).
     disconnect(progress, SIGNAL(canceled()), progress, SLOT(cancel()));
-    connect(progress, &QProgressDialog::canceled, this, [this, progress] {
+    const auto cancel = [this, progress] {
         progress->setLabelText(m_importing ? QStringLiteral("正在取消：写完当前一批测试后停止…")
                                            : QStringLiteral("正在取消…"));
         progress->setCancelButton(nullptr);
         m_station.oldDataImport().cancel();
+    };
+    connect(progress, &QProgressDialog::canceled, this, cancel);
+    // Escape closes the dialog without 取消: it cancels all the same, and the bar comes back.
+    connect(progress, &QDialog::rejected, this, [progress, cancel] {
+        cancel();
+        progress->open();
     });
     progress->open();
     m_progress = progress;
 }
 
+// Hidden, not closed: a close would say 取消.
 void OldDataImportFlow::closeProgress() {
     if (!m_progress) return;
-    m_progress->close();
+    m_progress->disconnect(this);
+    m_progress->hide();
     m_progress->deleteLater();
+    m_progress = nullptr;
 }
 
 void OldDataImportFlow::finish() {
