@@ -436,6 +436,12 @@ void OldResultImport::importOne(Prepared& p, FileReport& report,
         }
         if (test.curve.empty()) report.withoutCurve << test.testNumber();
         step(1);
+        // A cancel while the file is read: nothing of it is written.
+        if (cancel && cancel->load()) {
+            m_cancelled = true;
+            report.note = QStringLiteral("导入已取消，本文件未导入");
+            return;
+        }
     }
     for (const OldTable* orphan : std::as_const(curves)) {
         report.orphanCurves << orphan->name;
