@@ -460,10 +460,10 @@ private:
     ConditionsWriter m_conditions;
 };
 
-// The keys among `tests` that the file holds already (a parameter row or curve rows), by one
-// look per table for up to 250 numbers; the file has this version's layout.
-QSet<QString> takenAmong(QSqlDatabase db, TestKind kind, std::span<const StoredTest> tests) {
-    QSet<QString> taken;
+// Adds to `taken` the keys among `tests` that the file holds already (a parameter row or
+// curve rows), by one look per table for up to 250 numbers; the file has this version's layout.
+QSqlError takenAmong(QSqlDatabase db, TestKind kind, std::span<const StoredTest> tests,
+                     QSet<QString>& taken) {
     constexpr std::size_t PerLook = 250;
     for (std::size_t from = 0; from < tests.size(); from += PerLook) {
         const std::size_t n = std::min(PerLook, tests.size() - from);
@@ -477,11 +477,11 @@ QSet<QString> takenAmong(QSqlDatabase db, TestKind kind, std::span<const StoredT
         for (int twice = 0; twice < 2; ++twice)
             for (std::size_t i = 0; i < n; ++i)
                 q.addBindValue(tests[from + i].testNumber());
-        if (!q.exec()) continue; // every key then counts as free; the unique index still holds
+        if (!q.exec()) return q.lastError();
         while (q.next())
             taken.insert(shownKey({q.value(0).toString(), q.value(1).toInt() != 0}));
     }
-    return taken;
+    return {};
 }
 
 // Writes a history line with the whole test (row, curve, conditions) for every parameter row
@@ -673,7 +673,8 @@ ImportOutcome ResultStore::importTests(std::span<const StoredTest> tests, const 
     out.warning = prepareForWriting(c.db(), kind, path, &schema);
     if (schema.isValid()) return fault(schema);
     TestWriter writer(c.db(), kind);
-    QSet<QString> taken = takenAmong(c.db(), kind, tests);
+    QSet<QString> taken;
+    if (const QSqlError e = takenAmong(c.db(), kind, tests, taken); e.isValid()) return fault(e);
     for (const StoredTest& test : tests) {
         const auto values = boundValues(test);
         if (!values || test.kind != kind) {
@@ -708,11 +709,14 @@ QList<TestKey> ResultStore::storedKeys(TestKind kind, bool* readable) const {
     QSqlQuery q(c.db());
     q.setForwardOnly(true);
     // Curve rows count too: a key with a curve alone is taken as well.
+    // A file of an older version keys its curves by the number alone until it is written.
+    const bool curvesByBoiling =
+        description(kind).storesBoilingMarks &&
+        hasColumn(c.db(), QString::fromUtf8(CurveTableName), QString::fromUtf8(BoilingColumn));
     const bool ok =
         c.isOpen() && q.exec(QStringLiteral("SELECT %1, %2 FROM %3 UNION SELECT %1, %4 FROM %5")
                                  .arg(testNumberField(), boilingOfRow(kind), tableOf(kind),
-                                      description(kind).storesBoilingMarks ? quoted(BoilingColumn)
-                                                                           : QStringLiteral("0"),
+                                      curvesByBoiling ? quoted(BoilingColumn) : QStringLiteral("0"),
                                       curveTable()));
     if (readable) *readable = ok;
     while (ok && q.next())
