@@ -14,6 +14,8 @@ PACKAGES=(
   unixodbc-dev libpq-dev
   # reading the old program's Access result files
   mdbtools-dev
+  # unpacking the big old file the import tests cancel halfway
+  xz-utils
   # a Chinese-speaking PostgreSQL for the plant tests (localedef and the locale sources)
   locales
   postgresql
