@@ -7,6 +7,7 @@
 #include "results/ResultStore.h"
 #include "results/ResultTexts.h"
 
+#include <QSet>
 #include <algorithm>
 #include <map>
 
@@ -49,15 +50,17 @@ QString savedKey(TestKind kind, const TestKey& key) {
            QString::number(int(key.afterBoiling));
 }
 
-SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString>& storedThisRun) {
+SaveDecision checkSavePass(const QList<SaveCandidate>& group,
+                           const QHash<int, QString>& storedThisRun) {
     SaveDecision d;
     QSet<QString> inGroup;
     for (qsizetype i = 0; i < group.size(); ++i) {
         const SaveCandidate& c = group[i];
         const QString key = savedKey(c.test.kind, c.test.key());
-        // Stored by an earlier pass of this run and still in the file: done already. Deleted
-        // meanwhile, it is stored again like any other.
-        if (c.takenInFile && storedThisRun.contains(key)) {
+        // This channel's test, stored by an earlier pass of this run and still in the file:
+        // done already. Deleted meanwhile, it is stored again like any other. Another channel
+        // whose number was retyped to it is refused as a number taken, never passed over.
+        if (c.takenInFile && storedThisRun.value(c.channel) == key) {
             d.skipped << int(i);
             inGroup.insert(key);
             continue;
@@ -152,7 +155,7 @@ SaveReport SavePass::run(const QList<SaveCandidate>& group) {
             outcomes[i] = {c.channel, Result::Failed};
             continue;
         }
-        m_storedThisRun.insert(savedKey(c.test.kind, c.test.key()));
+        m_storedThisRun.insert(c.channel, savedKey(c.test.kind, c.test.key()));
         ++r.stored;
         r.storedChannels << c.channel;
         outcomes[i] = {c.channel, Result::Stored};

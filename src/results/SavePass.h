@@ -4,8 +4,8 @@
 #include "results/ResultStore.h"
 #include "results/StoredTest.h"
 
+#include <QHash>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -60,8 +60,10 @@ QString savedKey(TestKind kind, const TestKey& key);
 // that fails refuses the pass. A refusal for empty boxes names every empty box of the group,
 // one line each ("第1路：测试人未填写"). A value a field cannot take refuses it as a failed
 // save. A channel whose test this run has already stored (and the file still holds) is
-// skipped instead of refused.
-SaveDecision checkSavePass(const QList<SaveCandidate>& group, const QSet<QString>& storedThisRun);
+// skipped instead of refused. `storedThisRun` holds, by channel, the key its test was stored
+// under this run.
+SaveDecision checkSavePass(const QList<SaveCandidate>& group,
+                           const QHash<int, QString>& storedThisRun);
 
 // What became of one requested channel.
 struct ChannelSaveOutcome {
@@ -101,7 +103,7 @@ private:
                             const SaveRequest& request) const;
 
     ResultStore& m_store;
-    QSet<QString> m_storedThisRun;
+    QHash<int, QString> m_storedThisRun; // by channel: the key its test was stored under
 };
 
 } // namespace q7rk

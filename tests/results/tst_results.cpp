@@ -175,6 +175,12 @@ private slots:
         r = save();
         QCOMPARE(results(r), (QList<R>{R::AlreadyStored, R::Stored, R::AlreadyStored}));
         QCOMPARE(m_b->store.allRows(TestKind::Tv).count(), 3);
+        // A channel given a number another channel stored this run is refused, not passed over.
+        m_b->panel.setText(2, Box::TvTestNumber, "7");
+        m_b->panel.setText(2, Box::SamplePosition, "HL");
+        r = save();
+        QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, TestKey{"7HL"}));
+        QCOMPARE(results(r), (QList<R>{R::Refused, R::Refused, R::Refused}));
 
         pass.newRun();
         // Leakage needs voltage and time, not the number; electrolyte needs its number. A
