@@ -194,6 +194,10 @@ void chooseEncoding(OldResultFile& file, FileReport& report, const QString& forc
                                 .arg(report.encoding, bad.join(QStringLiteral("、")));
 }
 
+SkippedTest storedAlready(const TestKey& key) {
+    return {key.number, key.afterBoiling, QStringLiteral("已存储，未覆盖")};
+}
+
 QJsonArray toJsonArray(const QStringList& list) {
     return QJsonArray::fromStringList(list);
 }
@@ -278,13 +282,15 @@ bool OldResultImport::prepare(const QStringList& paths) {
 
 QList<FileReport> OldResultImport::run(const std::function<void(qint64)>& progress,
                                        const std::atomic<bool>* cancel) {
+    m_progress = progress;
+    m_cancel = cancel;
     QList<FileReport> out;
     for (const auto& p : m_files) {
         if (p->report.error.isEmpty() && !m_cancelled) {
             const qint64 end = m_done + 2 * p->parameters->rows;
-            importOne(*p, p->report, progress, cancel);
+            importOne(*p);
             m_done = std::max(m_done, end);
-            if (progress) progress(m_done);
+            advance(0);
         } else if (m_cancelled && p->report.error.isEmpty()) {
             p->report.note = QStringLiteral("导入已取消，本文件未导入");
         }
@@ -293,18 +299,40 @@ QList<FileReport> OldResultImport::run(const std::function<void(qint64)>& progre
     return out;
 }
 
-void OldResultImport::importOne(Prepared& p, FileReport& report,
-                                const std::function<void(qint64)>& progress,
-                                const std::atomic<bool>* cancel) {
-    const OldResultFile& file = *p.file;
+void OldResultImport::advance(qint64 steps) {
+    m_done += steps;
+    if (m_progress) m_progress(m_done);
+}
+
+bool OldResultImport::cancelNow() {
+    if (m_cancel && m_cancel->load()) m_cancelled = true;
+    return m_cancelled;
+}
+
+void OldResultImport::importOne(Prepared& p) {
+    FileReport& report = p.report;
+    std::vector<StoredTest> tests;
+    QStringList badTexts;
+    if (!readParameterRows(p, tests, badTexts) || !readCurves(p, tests, badTexts)) return;
+    for (const QString& bad : std::as_const(badTexts))
+        report.anomalies
+            << QStringLiteral("无法按 %1 转换的文字（含替换字符）：%2").arg(report.encoding, bad);
+    if (m_options.dryRun)
+        countWhatWouldCome(tests, report);
+    else
+        writeInBatches(tests, report);
+    if (report.imported == 0 && !report.skipped.isEmpty() && report.error.isEmpty() && !m_cancelled)
+        report.note = QStringLiteral("文件中的测试均已存储或重复，本次没有导入测试");
+}
+
+// The parameter rows as tests (without curves yet), the first row of each number; what is odd
+// goes into the report.
+bool OldResultImport::readParameterRows(Prepared& p, std::vector<StoredTest>& tests,
+                                        QStringList& badTexts) {
+    FileReport& report = p.report;
     const OldTable& params = *p.parameters;
     const TestKind kind = *report.kind;
     const auto fields = description(kind).fields;
-    const auto step = [&](qint64 n) {
-        m_done += n;
-        if (progress) progress(m_done);
-    };
-
     // Columns by name: the old files differ in types and in which fields they have.
     std::vector<int> columnOf;
     for (const FieldSpec& f : fields) {
@@ -319,128 +347,78 @@ void OldResultImport::importOne(Prepared& p, FileReport& report,
             report.anomalies
                 << QStringLiteral("参数表的列“%1”不是本程序的字段，未导入").arg(c.name);
 
-    const QString origin = QStringLiteral("导入：%1").arg(QFileInfo(report.file).fileName());
-    std::vector<StoredTest> tests;
+    RunConditions conditions;
+    conditions.voltageAdjust = conditions.currentAdjust = std::nan("");
+    conditions.voltageControl = conditions.currentControl = std::nan("");
+    conditions.link = QStringLiteral("导入：%1").arg(QFileInfo(report.file).fileName());
+    conditions.version = QStringLiteral("旧版");
+    const int numberAt = params.columnIndex(NumberColumn);
     QSet<QString> seen;
-    QString error;
-    QStringList badTexts;
     qint64 rowNumber = 0;
-    const bool read = file.readRows(
-        params,
-        [&](const QVariantList& cells) {
-            ++rowNumber;
-            const int numberAt = params.columnIndex(NumberColumn);
-            const QString number = numberAt < 0 ? QString() : plainText(cells[numberAt]).trimmed();
-            if (number.isEmpty()) {
-                report.anomalies << QStringLiteral("第 %1 行没有测试编号，未导入").arg(rowNumber);
-                step(2);
-                return;
-            }
-            StoredTest test;
-            test.kind = kind;
-            QDateTime when;
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                const QVariant cell = columnOf[i] < 0 ? QVariant() : cells[columnOf[i]];
-                const auto text = fieldText(fields[i].type, cell, &when);
-                if (!text)
-                    report.anomalies
-                        << QStringLiteral("测试 %1：%2 的值“%3”不能存入，留空")
-                               .arg(number, QString::fromUtf8(fields[i].name), plainText(cell));
-                test.values << text.value_or(QString());
-            }
-            test.values[0] = number;
-            if (seen.contains(number)) {
-                report.skipped << SkippedTest{number, test.key().afterBoiling,
-                                              QStringLiteral("旧文件中重复，以文件中第一行为准")};
-                step(2);
-                return;
-            }
-            seen.insert(number);
-            RunConditions conditions;
-            conditions.voltageAdjust = conditions.currentAdjust = std::nan("");
-            conditions.voltageControl = conditions.currentControl = std::nan("");
-            conditions.link = origin;
-            conditions.version = QStringLiteral("旧版");
-            conditions.started = when;
-            test.conditions = conditions;
-            tests.push_back(std::move(test));
-        },
-        &error, &badTexts);
-    if (!read) {
-        report.error = error;
-        return;
-    }
+    const auto takeRow = [&](const QVariantList& cells) {
+        ++rowNumber;
+        const QString number = numberAt < 0 ? QString() : plainText(cells[numberAt]).trimmed();
+        if (number.isEmpty()) {
+            report.anomalies << QStringLiteral("第 %1 行没有测试编号，未导入").arg(rowNumber);
+            return advance(2);
+        }
+        StoredTest test;
+        test.kind = kind;
+        QDateTime when;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const QVariant cell = columnOf[i] < 0 ? QVariant() : cells[columnOf[i]];
+            const auto text = fieldText(fields[i].type, cell, &when);
+            if (!text)
+                report.anomalies << QStringLiteral("测试 %1：%2 的值“%3”不能存入，留空")
+                                        .arg(number, QString::fromUtf8(fields[i].name),
+                                             plainText(cell));
+            test.values << text.value_or(QString());
+        }
+        test.values[0] = number;
+        if (seen.contains(number)) {
+            report.skipped << SkippedTest{number, test.key().afterBoiling,
+                                          QStringLiteral("旧文件中重复，以文件中第一行为准")};
+            return advance(2);
+        }
+        seen.insert(number);
+        test.conditions = conditions;
+        test.conditions->started = when;
+        tests.push_back(std::move(test));
+    };
+    QString error;
+    if (p.file->readRows(params, takeRow, &error, &badTexts)) return true;
+    report.error = error;
+    return false;
+}
 
-    // Curve tables by name; the rest of the file is listed, not read.
+// Each test's curve from the table named by its number, in vi_order; curve tables without a
+// test and other tables are listed. False when a table cannot be read or on a cancel (nothing
+// of the file is written then).
+bool OldResultImport::readCurves(Prepared& p, std::vector<StoredTest>& tests,
+                                 QStringList& badTexts) {
+    FileReport& report = p.report;
+    const OldResultFile& file = *p.file;
     QHash<QString, const OldTable*> curves;
     for (const OldTable& t : file.tables()) {
-        if (&t == &params) continue;
+        if (&t == p.parameters) continue;
         if (isCurveTable(t))
             curves.insert(t.name.toCaseFolded(), &t);
         else
             report.otherTables << t.name;
     }
+    QString error;
     for (StoredTest& test : tests) {
-        const OldTable* table = curves.take(test.testNumber().toCaseFolded());
-        if (table) {
-            const int order = table->columnIndex(OrderColumn);
-            const int volts = table->columnIndex(VoltsColumn);
-            const int amps = table->columnIndex(CurrentColumn);
-            const int named = table->columnIndex(NumberColumn);
-            struct Row {
-                double order;
-                CurvePoint point;
-            };
-            std::vector<Row> rows;
-            rows.reserve(std::size_t(table->rows));
-            bool allNumbers = true;
-            // The number column is the same in every row the old program wrote: the first
-            // row tells whether the table was renamed.
-            QString otherNumber;
-            if (named >= 0)
-                file.readRows(
-                    *table,
-                    [&](const QVariantList& cells) {
-                        const QString n = plainText(cells[named]).trimmed();
-                        if (!n.isEmpty() && n != test.testNumber()) otherNumber = n;
-                    },
-                    &error, &badTexts, {named}, 1);
-            const bool curveRead = file.readRows(
-                *table,
-                [&](const QVariantList& cells) {
-                    bool ok = true, okV = true, okA = true;
-                    double at = sampleOf(cells[order], &ok);
-                    if (!ok) at = HUGE_VAL; // rows without a place go last
-                    rows.push_back(
-                        {at, {sampleOf(cells[volts], &okV), sampleOf(cells[amps], &okA)}});
-                    allNumbers = allNumbers && okV && okA;
-                },
-                &error, &badTexts, {order, volts, amps});
-            if (!curveRead) {
+        if (const OldTable* table = curves.take(test.testNumber().toCaseFolded())) {
+            if (!readCurve(file, *table, test, report, badTexts, &error)) {
                 report.error = error;
-                return;
+                return false;
             }
-            // Rows moved by later edits come back in page order; the old program drew them by
-            // vi_order.
-            std::stable_sort(rows.begin(), rows.end(),
-                             [](const Row& a, const Row& b) { return a.order < b.order; });
-            test.curve.reserve(rows.size());
-            for (const Row& r : rows)
-                test.curve.push_back(r.point);
-            if (!otherNumber.isEmpty())
-                report.anomalies << QStringLiteral("曲线表 %1 的测试编号列为“%2”，按表名导入")
-                                        .arg(table->name, otherNumber);
-            if (!allNumbers)
-                report.anomalies
-                    << QStringLiteral("曲线表 %1 有不是数字的采样值，导入为空").arg(table->name);
         }
         if (test.curve.empty()) report.withoutCurve << test.testNumber();
-        step(1);
-        // A cancel while the file is read: nothing of it is written.
-        if (cancel && cancel->load()) {
-            m_cancelled = true;
+        advance(1);
+        if (cancelNow()) {
             report.note = QStringLiteral("导入已取消，本文件未导入");
-            return;
+            return false;
         }
     }
     for (const OldTable* orphan : std::as_const(curves)) {
@@ -449,60 +427,105 @@ void OldResultImport::importOne(Prepared& p, FileReport& report,
             report.anomalies << QStringLiteral("曲线表 %1 为空，且没有参数行").arg(orphan->name);
     }
     std::sort(report.orphanCurves.begin(), report.orphanCurves.end());
-    for (const QString& bad : std::as_const(badTexts))
-        report.anomalies
-            << QStringLiteral("无法按 %1 转换的文字（含替换字符）：%2").arg(report.encoding, bad);
+    return true;
+}
 
-    const auto skipStored = [&](const TestKey& key) {
-        report.skipped << SkippedTest{key.number, key.afterBoiling,
-                                      QStringLiteral("已存储，未覆盖")};
+bool OldResultImport::readCurve(const OldResultFile& file, const OldTable& table, StoredTest& test,
+                                FileReport& report, QStringList& badTexts, QString* error) {
+    const int order = table.columnIndex(OrderColumn);
+    const int volts = table.columnIndex(VoltsColumn);
+    const int amps = table.columnIndex(CurrentColumn);
+    const int named = table.columnIndex(NumberColumn);
+    // The number column is the same in every row the old program wrote: the first row tells
+    // whether the table was renamed.
+    QString otherNumber;
+    if (named >= 0)
+        file.readRows(
+            table,
+            [&](const QVariantList& cells) {
+                const QString n = plainText(cells[named]).trimmed();
+                if (!n.isEmpty() && n != test.testNumber()) otherNumber = n;
+            },
+            error, &badTexts, {named}, 1);
+    struct Row {
+        double order;
+        CurvePoint point;
     };
-    if (m_options.dryRun) {
-        bool readable = true;
-        QSet<QString> stored;
-        for (const TestKey& k : m_store.storedKeys(kind, &readable))
-            stored.insert(shownKey(k));
-        if (!readable) {
-            report.error = QStringLiteral("无法读取结果文件 %1").arg(m_store.locateDbFile(kind));
+    std::vector<Row> rows;
+    rows.reserve(std::size_t(table.rows));
+    bool allNumbers = true;
+    const bool read = file.readRows(
+        table,
+        [&](const QVariantList& cells) {
+            bool ok = true, okV = true, okA = true;
+            double at = sampleOf(cells[order], &ok);
+            if (!ok) at = HUGE_VAL; // rows without a place go last
+            rows.push_back({at, {sampleOf(cells[volts], &okV), sampleOf(cells[amps], &okA)}});
+            allNumbers = allNumbers && okV && okA;
+        },
+        error, &badTexts, {order, volts, amps});
+    if (!read) return false;
+    // Rows moved by later edits come back in page order; the old program drew them by vi_order.
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row& a, const Row& b) { return a.order < b.order; });
+    test.curve.reserve(rows.size());
+    for (const Row& r : rows)
+        test.curve.push_back(r.point);
+    if (!otherNumber.isEmpty())
+        report.anomalies << QStringLiteral("曲线表 %1 的测试编号列为“%2”，按表名导入")
+                                .arg(table.name, otherNumber);
+    if (!allNumbers)
+        report.anomalies
+            << QStringLiteral("曲线表 %1 有不是数字的采样值，导入为空").arg(table.name);
+    return true;
+}
+
+// A dry run: what the result file holds already is told, the rest counted.
+void OldResultImport::countWhatWouldCome(const std::vector<StoredTest>& tests, FileReport& report) {
+    const TestKind kind = *report.kind;
+    bool readable = true;
+    QSet<QString> stored;
+    for (const TestKey& k : m_store.storedKeys(kind, &readable))
+        stored.insert(shownKey(k));
+    if (!readable) {
+        report.error = QStringLiteral("无法读取结果文件 %1").arg(m_store.locateDbFile(kind));
+        return;
+    }
+    for (const StoredTest& t : tests) {
+        if (stored.contains(shownKey(t.key())))
+            report.skipped << storedAlready(t.key());
+        else
+            ++report.imported;
+    }
+    advance(qint64(tests.size()));
+}
+
+// Batches of up to `batchSize` tests or about half a million samples, so a cancel waits a
+// moment at most whatever the curves' lengths; one transaction each.
+void OldResultImport::writeInBatches(const std::vector<StoredTest>& tests, FileReport& report) {
+    const QString origin = QStringLiteral("导入：%1").arg(QFileInfo(report.file).fileName());
+    const std::size_t most = std::size_t(std::max(1, m_options.batchSize));
+    for (std::size_t from = 0, n = 0; from < tests.size(); from += n) {
+        if (cancelNow()) {
+            report.note =
+                QStringLiteral("导入已取消：已导入 %1 个测试，均完整保存").arg(report.imported);
             return;
         }
-        for (const StoredTest& t : tests) {
-            if (stored.contains(shownKey(t.key())))
-                skipStored(t.key());
-            else
-                ++report.imported;
+        std::size_t samples = 0;
+        for (n = 0; from + n < tests.size() && n < most && samples < SamplesPerBatch; ++n)
+            samples += tests[from + n].curve.size();
+        const ImportOutcome done =
+            m_store.importTests(std::span<const StoredTest>(tests.data() + from, n), origin);
+        if (!done.ok) {
+            report.error =
+                QStringLiteral("%1（此前已导入 %2 个测试）").arg(done.message).arg(report.imported);
+            return;
         }
-        step(qint64(tests.size()));
-    } else {
-        const std::size_t most = std::size_t(std::max(1, m_options.batchSize));
-        for (std::size_t from = 0, n = 0; from < tests.size(); from += n) {
-            if (cancel && cancel->load()) {
-                m_cancelled = true;
-                report.note =
-                    QStringLiteral("导入已取消：已导入 %1 个测试，均完整保存").arg(report.imported);
-                return;
-            }
-            // A batch ends at `most` tests or at about half a million samples, so a cancel
-            // waits a moment at most, whatever the curves' lengths.
-            std::size_t samples = 0;
-            for (n = 0; from + n < tests.size() && n < most && samples < SamplesPerBatch; ++n)
-                samples += tests[from + n].curve.size();
-            const ImportOutcome done =
-                m_store.importTests(std::span<const StoredTest>(tests.data() + from, n), origin);
-            if (!done.ok) {
-                report.error = QStringLiteral("%1（此前已导入 %2 个测试）")
-                                   .arg(done.message)
-                                   .arg(report.imported);
-                return;
-            }
-            report.imported += done.stored;
-            for (const TestKey& k : done.alreadyStored)
-                skipStored(k);
-            step(qint64(n));
-        }
+        report.imported += done.stored;
+        for (const TestKey& k : done.alreadyStored)
+            report.skipped << storedAlready(k);
+        advance(qint64(n));
     }
-    if (report.imported == 0 && !report.skipped.isEmpty())
-        report.note = QStringLiteral("文件中的测试均已存储或重复，本次没有导入测试");
 }
 
 std::optional<QJsonObject> inspectOldFile(const QString& path, const QString& jet3Encoding,

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace q7rk {
 class ResultStore;
@@ -74,8 +75,15 @@ public:
 
 private:
     struct Prepared;
-    void importOne(Prepared& file, FileReport& report, const std::function<void(qint64)>& step,
-                   const std::atomic<bool>* cancel);
+    void importOne(Prepared& file);
+    bool readParameterRows(Prepared& file, std::vector<StoredTest>& tests, QStringList& badTexts);
+    bool readCurves(Prepared& file, std::vector<StoredTest>& tests, QStringList& badTexts);
+    static bool readCurve(const OldResultFile& file, const OldTable& table, StoredTest& test,
+                          FileReport& report, QStringList& badTexts, QString* error);
+    void countWhatWouldCome(const std::vector<StoredTest>& tests, FileReport& report);
+    void writeInBatches(const std::vector<StoredTest>& tests, FileReport& report);
+    void advance(qint64 steps);
+    bool cancelNow(); // the cancel was asked for: remembered
 
     ResultStore& m_store;
     ImportOptions m_options;
@@ -84,6 +92,8 @@ private:
     qint64 m_steps = 0;
     qint64 m_done = 0;
     bool m_cancelled = false;
+    std::function<void(qint64)> m_progress;
+    const std::atomic<bool>* m_cancel = nullptr;
 };
 
 // A file's format, code page, encoding, tables with their columns (Jet types) and row counts,
