@@ -2,8 +2,6 @@
 
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <cstdlib>
-#include <cstring>
 
 // Debian's header wraps glib in extern "C" itself: glib must come first from C++.
 #include <glib.h>
@@ -57,27 +55,27 @@ QString typeName(const MdbColumn& c, bool jet3) {
     }
 }
 
-// Jet 3 texts come out of the library as Latin-1 made UTF-8, one character per byte: the
-// bytes themselves, decoded here.
-class Jet3Bytes {
+// An environment variable set for the life of the object: libmdb reads its settings from the
+// environment when it opens a file.
+class ScopedVariable {
 public:
-    Jet3Bytes() {
-        const char* old = std::getenv("MDB_JET3_CHARSET");
-        if (old) m_old = old;
-        m_had = old != nullptr;
-        setenv("MDB_JET3_CHARSET", "ISO-8859-1", 1);
-        setenv("MDB_ICONV", "UTF-8", 1);
+    ScopedVariable(const char* name, const char* value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        qputenv(name, value);
     }
-    ~Jet3Bytes() {
+    ~ScopedVariable() {
         if (m_had)
-            setenv("MDB_JET3_CHARSET", m_old.constData(), 1);
+            qputenv(m_name, m_old);
         else
-            unsetenv("MDB_JET3_CHARSET");
+            qunsetenv(m_name);
     }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
 
 private:
+    const char* m_name;
+    bool m_had;
     QByteArray m_old;
-    bool m_had = false;
 };
 
 // What the library gives for a name or a text, as stored: UTF-8 of Jet 4's UCS-2, or Jet 3's
@@ -149,7 +147,10 @@ std::unique_ptr<OldResultFile> OldResultFile::open(const QString& path, QString*
     file->m_path = path;
     file->m_handle = std::make_unique<Handle>();
     {
-        const Jet3Bytes bytes;
+        // Jet 3 texts come out of the library as Latin-1 made UTF-8, one character per byte:
+        // the bytes themselves, decoded here.
+        const ScopedVariable jet3("MDB_JET3_CHARSET", "ISO-8859-1");
+        const ScopedVariable text("MDB_ICONV", "UTF-8");
         file->m_handle->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     }
     MdbHandle* mdb = file->m_handle->mdb;
