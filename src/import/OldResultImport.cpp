@@ -521,6 +521,9 @@ void OldResultImport::writeInBatches(const std::vector<StoredTest>& tests, FileR
                 QStringLiteral("%1（此前已导入 %2 个测试）").arg(done.message).arg(report.imported);
             return;
         }
+        // A result file holding a number twice is told once, whatever the batch.
+        if (!done.warning.isEmpty() && !report.anomalies.contains(done.warning))
+            report.anomalies << done.warning;
         report.imported += done.stored;
         for (const TestKey& k : done.alreadyStored)
             report.skipped << storedAlready(k);
