@@ -10,15 +10,18 @@
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "execution/MeasurementTables.h"
+#include "execution/RunEvents.h"
 #include "execution/SamplingTick.h"
 #include "params/PanelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
+#include "shell/ShellModel.h"
+#include "station/RunPresenter.h"
 
+#include "shell/ScriptedPrompter.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTabWidget>
-#include "shell/ScriptedPrompter.h"
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -147,16 +150,16 @@ NineCharts redrawNine(int samples, SettingsStore& settings, const PageScales& sc
         }
     };
     const QByteArray count = QByteArray::number(samples);
-    const auto [envelope, envelopeCpu] = report(
-        ("nine charts redrawn " + size + ", " + count + " samples, envelope").constData(), runs,
-        [] {}, redraw);
+    const auto [envelope, envelopeCpu] =
+        report(("nine charts redrawn " + size + ", " + count + " samples, envelope").constData(),
+               runs, [] {}, redraw);
     if (runs < 300) return {envelope, envelopeCpu, 0};
     plotter.setColumnEnvelopes(false);
-    const double full = report(("nine charts redrawn " + size + ", " + count +
-                                " samples, every sample")
-                                   .constData(),
-                               50, [] {}, redraw)
-                            .first;
+    const double full =
+        report(
+            ("nine charts redrawn " + size + ", " + count + " samples, every sample").constData(),
+            50, [] {}, redraw)
+            .first;
     // What a change of the window's size costs: the nine pictures drawn again at another
     // scale, from what they keep and the sample store, there and back.
     plotter.setColumnEnvelopes(true);
@@ -186,8 +189,7 @@ int main(int argc, char** argv) {
     const PageScales full = windowScales(QSize(1920, 1080), dir.filePath(QStringLiteral("w.ini")));
     std::printf("1920x1080 window: channel charts %.2f x %.2f, group charts %.2f x %.2f, "
                 "1-6 chart %.2f x %.2f twips per pixel\n",
-                full.channel.x, full.channel.y, full.group.x, full.group.y, full.all.x,
-                full.all.y);
+                full.channel.x, full.channel.y, full.group.x, full.group.y, full.all.x, full.all.y);
     SettingsStore settings(dir.filePath(QStringLiteral("bench.ini")));
     // Under a profiler: the full-screen envelope redraws alone, a few dozen times.
     if (QCoreApplication::arguments().contains(QStringLiteral("--redraw-only"))) {
@@ -219,8 +221,12 @@ int main(int argc, char** argv) {
         });
     // The whole tick: conversion, calibration, formatting into the readouts, peak, sparks and
     // the plot step, for six channels at the last sample the store holds.
-    RunStates runs{};
-    SamplingTick tick(channels, panel, store, runs, plotter, MeasurementTables{});
+    // The panel and the curves follow the tick's events, as in the program.
+    ChannelTests runs{};
+    RunEvents events;
+    ShellModel shell;
+    RunPresenter presenter(events, runs, store, panel, plotter, shell, settings);
+    SamplingTick tick(channels, store, runs, events, MeasurementTables{});
     channels.rawVoltage.fill(9000);
     channels.rawCurrent.fill(7000);
     report(

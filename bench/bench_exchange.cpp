@@ -7,7 +7,7 @@
 #include "link/SerialPollExchange.h"
 #include "link/SerialTransport.h"
 #include "link/SetValueTables.h"
-#include "params/PanelModel.h"
+#include "params/DesignTexts.h"
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -76,7 +76,7 @@ struct Recorder {
     }
 };
 
-void benchEthernet(PanelModel& panel, ChannelModel& channels) {
+void benchEthernet(const ChannelTests& tests, ChannelModel& channels) {
     Simulator sim;
     if (!sim.start({QStringLiteral("--port"), QStringLiteral("0")})) {
         std::printf("simulator did not start\n");
@@ -87,7 +87,7 @@ void benchEthernet(PanelModel& panel, ChannelModel& channels) {
     Recorder rec;
     auto send = [&] {
         rec.clock.start();
-        link.send(buildPoll(channels, panel, tables).bytes);
+        link.send(buildPoll(channels, tests, tables).bytes);
     };
     QObject::connect(&link, &EthernetLink::handshakeReplied, [&] {
         rec.begin();
@@ -104,7 +104,7 @@ void benchEthernet(PanelModel& panel, ChannelModel& channels) {
     rec.print("ethernet (tcp)");
 }
 
-void benchSerial(PanelModel& panel, ChannelModel& channels) {
+void benchSerial(const ChannelTests& tests, ChannelModel& channels) {
     Simulator sim;
     if (!sim.start({QStringLiteral("--no-tcp"), QStringLiteral("--pty"), QStringLiteral("--baud"),
                     QStringLiteral("0")})) {
@@ -122,7 +122,7 @@ void benchSerial(PanelModel& panel, ChannelModel& channels) {
     Recorder rec;
     auto tick = [&] {
         rec.clock.start();
-        exchange.tick([&] { return buildPoll(channels, panel, tables).bytes; });
+        exchange.tick([&] { return buildPoll(channels, tests, tables).bytes; });
     };
     QObject::connect(&exchange, &SerialPollExchange::finished, [&](bool) {
         rec.roundTripUs.push_back(double(rec.clock.nsecsElapsed()) / 1e3);
@@ -145,8 +145,11 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     SettingsStore store(dir.filePath(QStringLiteral("bench.ini")));
     ChannelModel channels;
-    PanelModel panel(channels, store);
-    benchEthernet(panel, channels);
-    benchSerial(panel, channels);
+    ChannelTests tests;
+    for (int k = 0; k < ChannelCount; ++k)
+        for (int b = 1; b <= BoxCount; ++b)
+            tests[k].takeShown(Box(b), designText(k, Box(b)));
+    benchEthernet(tests, channels);
+    benchSerial(tests, channels);
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "link/Frame.h"
 #include "link/FrameAssembler.h"
 #include "link/SetValueTables.h"
-#include "params/PanelModel.h"
+#include "params/DesignTexts.h"
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -59,16 +59,19 @@ int main(int argc, char** argv) {
     SettingsStore store(dir.filePath(QStringLiteral("bench.ini")));
     ChannelModel channels;
     channels.channelStopped.fill(false);
-    PanelModel panel(channels, store);
-    panel.setText(0, Box::LiveVoltage, QStringLiteral("180.5"));
-    panel.setText(0, Box::LiveCurrent, QStringLiteral("1.234"));
+    ChannelTests tests;
+    for (int k = 0; k < ChannelCount; ++k)
+        for (int b = 1; b <= BoxCount; ++b)
+            tests[k].takeShown(Box(b), designText(k, Box(b)));
+    tests[0].takeShown(Box::LiveVoltage, QStringLiteral("180.5"));
+    tests[0].takeShown(Box::LiveCurrent, QStringLiteral("1.234"));
     const SetValueTables tables;
 
     report("encode buildPoll", [&] {
-        const BuiltFrame poll = buildPoll(channels, panel, tables);
+        const BuiltFrame poll = buildPoll(channels, tests, tables);
         g_sink = g_sink + poll.bytes.size();
     });
-    report("encode buildResult", [&] { g_sink = g_sink + buildResult(channels, panel).size(); });
+    report("encode buildResult", [&] { g_sink = g_sink + buildResult(channels, tests).size(); });
     const QByteArray reply = sampleReply();
     report("decode serial reply",
            [&] { g_sink = g_sink + int(decodeSerialReply(reply)->voltage[1]); });

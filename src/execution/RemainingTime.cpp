@@ -1,7 +1,6 @@
 #include "execution/RemainingTime.h"
 
-#include "execution/Evaluator.h"
-#include "params/PanelModel.h"
+#include "kinds/TestKindDescription.h"
 
 #include <algorithm>
 
@@ -18,14 +17,13 @@ QString secondsText(int seconds) {
 
 } // namespace
 
-QString remainingTimeText(int k, const ChannelModel& channels, const ChannelRunState& run,
-                          const PanelModel& panel) {
+QString remainingTimeText(int k, const ChannelModel& channels, const ChannelTest& run) {
     if (k < channels.firstChannel || k > channels.lastChannel || channels.channelStopped[k])
         return {};
-    const TestKindDescription& kind = description(channels.kind(k));
+    const TestKindDescription& kind = description(run.kind);
     // TV marks point A in firstSparkSeen, the electrolyte test its first spark in sparkSeen.
     bool endKnown = true;
-    int deadline = testLength(panel, k);
+    int deadline = testLength(run);
     switch (kind.kind) {
     case TestKind::Tv:
         endKnown = run.firstSparkSeen;

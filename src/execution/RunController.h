@@ -1,10 +1,9 @@
 #pragma once
 
-#include "kinds/TestKindDescription.h"
+#include "kinds/ChannelTest.h"
 #include "link/Frame.h"
 #include "link/ResultSender.h"
 #include "settings/ChannelModel.h"
-#include "settings/SampleStore.h"
 #include "settings/Timing.h"
 #include "shell/Commands.h"
 
@@ -12,52 +11,43 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
-#include <span>
+#include <optional>
 
 namespace q7rk {
 
 class Evaluator;
 class InstrumentLink;
 class ActiveLink;
-class PanelModel;
-class Prompter;
+class RunEvents;
 class SamplingTick;
-class SettingsStore;
-class ShellModel;
 
-// Starting and stopping a channel group and the run itself. A run is driven by two timers:
-// the poll (every 250 ms) keeps the raw readings fresh, the sampling tick (every second)
-// takes one sample per channel and then evaluates channels 1-3; whenever a stop flag may
-// have changed (a tick, a stop button, a lost link) the run ends once channels 1-3 have all
-// stopped. Nothing waits in a loop: between ticks the program idles. The links only report
-// (readings, a silent instrument, a lost link); what that means for the run is decided here,
-// including an Ethernet peer that keeps the connection but stops answering.
+// Running a channel group. A run is driven by two timers: the poll (every 250 ms) keeps the
+// raw readings fresh, the sampling tick (every second) takes one sample per channel and then
+// evaluates channels 1-3; whenever a stop flag may have changed (a tick, a stop button, a lost
+// link) the run ends once channels 1-3 have all stopped. Nothing waits in a loop: between
+// ticks the program idles. The links only report (readings, a silent instrument, a lost link);
+// what that means for the run is decided here, including an Ethernet peer that keeps the
+// connection but stops answering. Whether a run may start, and what the operator sees of it,
+// is the station's: this only runs and tells.
 class RunController : public QObject {
     Q_OBJECT
 public:
-    // A test number already stored for that kind? (The result files answer it.)
-    using DuplicateCheck = std::function<bool(TestKind kind, const TestKey& key)>;
-
     // Why the last run ended.
     enum class EndReason { Finished, Stopped, InstrumentSilent, LinkLost };
 
-    RunController(ChannelModel& channels, RunStates& runs, PanelModel& panel, SamplingTick& tick,
-                  Evaluator& evaluator, ShellModel& shell, Prompter& prompter,
-                  SettingsStore& settings, const ActiveLink& links, const Timing& timing = Timing{},
-                  QObject* parent = nullptr);
+    RunController(ChannelModel& channels, ChannelTests& tests, SamplingTick& tick,
+                  Evaluator& evaluator, RunEvents& events, const ActiveLink& links,
+                  const Timing& timing = Timing{}, QObject* parent = nullptr);
 
-    // A group button (RunChannels123, RunChannels12, RunChannel1): starts its group, or stops
-    // it while it runs. Other commands do nothing.
-    void startOrStop(Command group);
-
-    void setDuplicateCheck(DuplicateCheck check) { m_duplicate = std::move(check); }
-    // A line under the first line of the next start question (what the start gate did).
-    void setStartNote(const QString& note) { m_startNote = note; }
-    // The new-test reset the window runs before every start, once the operator said Yes.
-    void setNewTestReset(std::function<void()> reset) { m_newTestReset = std::move(reset); }
-    // Asked with the group's command once the link is known to stand and before the start
-    // question: false keeps the tests shown (the operator would give up unsaved results).
-    void setStartGate(std::function<bool(Command)> gate) { m_startGate = std::move(gate); }
+    // The last channel a group button runs (RunChannels123: 2); -1 for other commands.
+    static int lastChannelOf(Command group);
+    // The run of `group` begins on the active link with the channels' tests as they were
+    // taken at the start: channels 1..lastChannelOf(group)+1 run.
+    void begin(Command group);
+    // The group whose button stops the run now (nothing once it was pressed or while idle).
+    std::optional<Command> stoppableGroup() const { return m_stoppable; }
+    // The stoppable group's button: its channels stop, and the run ends as usual.
+    void stopGroup();
 
     bool isRunning() const { return m_running; }
     // Samples of the last run that a late tick took from an earlier reading.
@@ -89,23 +79,8 @@ signals:
     void resultsSent();
 
 private:
-    struct GroupButton {
-        Command command;
-        qint16 lastChannel;
-        const char* runningCaption;
-        const char* stoppedCaption;
-    };
-    static std::span<const GroupButton> groupButtons();
-    static const GroupButton* groupButton(Command command);
-
     InstrumentLink& activeLink() const;
-    void start(const GroupButton& button);
-    bool confirmStart();
-    QString tooLongForTheStore(int k) const;
-    QString setValuesLine(int k) const;
     void beginRun();
-    void stopGroup(const GroupButton& button);
-    void restoreStartButtons();
     void onTick();
     void takeSample();
     void onPoll();
@@ -120,13 +95,10 @@ private:
     void stopTimers();
 
     ChannelModel& m_channels;
-    RunStates& m_runs;
-    PanelModel& m_panel;
+    ChannelTests& m_tests;
     SamplingTick& m_tick;
     Evaluator& m_evaluator;
-    ShellModel& m_shell;
-    Prompter& m_prompter;
-    SettingsStore& m_settings;
+    RunEvents& m_events;
     const ActiveLink& m_links;
     InstrumentLink& m_serial;
     InstrumentLink& m_ethernet;
@@ -142,13 +114,8 @@ private:
     // What waits for the second result frame (closing the link that carried the run).
     std::function<void()> m_afterResults;
     QString m_endNotice; // what the operator is told when the run ends by a lost link
-    DuplicateCheck m_duplicate;
-    QString m_startNote;
-    std::function<void()> m_newTestReset;
-    std::function<bool(Command)> m_startGate;
     bool m_running = false;
-    // The group whose button reads "stop" now; empty while none does.
-    const GroupButton* m_stoppable = nullptr;
+    std::optional<Command> m_stoppable;
     EndReason m_endReason = EndReason::Finished;
 };
 

@@ -1,9 +1,7 @@
 #include "execution/SamplingTick.h"
 
-#include "charts/CurvePlotter.h"
+#include "execution/RunEvents.h"
 #include "kinds/TestKindDescription.h"
-#include "params/PanelModel.h"
-#include "settings/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,10 +13,9 @@ constexpr int MaxSparks = 3;
 constexpr int FirstJudgedSample = 3; // samples 1 and 2 are the instrument settling
 } // namespace
 
-SamplingTick::SamplingTick(ChannelModel& channels, PanelModel& panel, SampleStore& store,
-                           RunStates& states, CurvePlotter& plotter, MeasurementTables tables)
-    : m_channels(channels), m_panel(panel), m_store(store), m_states(states), m_plotter(plotter),
-      m_tables(tables) {}
+SamplingTick::SamplingTick(ChannelModel& channels, SampleStore& store, ChannelTests& tests,
+                           RunEvents& events, MeasurementTables tables)
+    : m_channels(channels), m_store(store), m_tests(tests), m_events(events), m_tables(tables) {}
 
 void SamplingTick::run() {
     const int first = std::max(0, int(m_channels.firstChannel));
@@ -54,80 +51,57 @@ SamplingTick::Reading SamplingTick::convert(int k) const {
 
 void SamplingTick::sampleChannel(int k, int n) {
     const Reading r = convert(k);
-    const QString voltsText = formatFixedSingle(r.volts, 1);
-    const QString currentText = formatFixedSingle(r.milliamperes, 3);
-    m_panel.setText(k, Box::LiveVoltage, voltsText);
-    m_panel.setText(k, Box::LiveCurrent, currentText);
-    // What is stored is exactly what is shown.
-    const double shownVolts = parseNumber(voltsText).value_or(0);
-    const double shownCurrent = parseNumber(currentText).value_or(0);
-    m_store.set(k, n, float(shownVolts), float(shownCurrent));
-
-    trackPeak(k, n, float(shownVolts));
-    m_plotter.plot(k, n, shownCurrent);
+    ChannelTest& t = m_tests[k];
+    t.reported.liveVoltage = quantised::volts(r.volts);
+    t.reported.liveCurrent = quantised::milliamperes(r.milliamperes);
+    const auto shownVolts = float(*t.reported.liveVoltage);
+    m_store.set(k, n, shownVolts, float(*t.reported.liveCurrent));
+    const bool peakMoved = trackPeak(k, n, shownVolts);
+    emit m_events.sampleTaken(k, n);
+    if (peakMoved) emit m_events.peakMoved(k);
     if (looksForSparks(k, n)) detectSpark(k, n);
 }
 
-void SamplingTick::trackPeak(int k, int n, float shownVolts) {
-    ChannelRunState& s = m_states[k];
-    if (m_channels.channelStopped[k] || n < FirstJudgedSample || !(shownVolts > s.peakVoltage))
-        return;
-    s.peakVoltage = shownVolts;
-    s.peakIndex = float(n);
-    // On an electrolyte channel the box beside 火花2 is the second spark's voltage; the
-    // second of the peak is no spark, and a time under a voltage caption misleads.
-    if (description(m_channels.kind(k)).showsPeakTime)
-        m_panel.setText(k, Box::Readout50, formatSingle(s.peakIndex));
-    m_panel.setText(k, Box::Readout51, formatSingle(s.peakVoltage));
+bool SamplingTick::trackPeak(int k, int n, float shownVolts) {
+    ChannelTest& t = m_tests[k];
+    if (m_channels.channelStopped[k] || n < FirstJudgedSample || !(shownVolts > t.peakVoltage))
+        return false;
+    t.peakVoltage = shownVolts;
+    t.peakIndex = float(n);
+    if (description(t.kind).showsPeakTime) t.reported.peakField = quantised::single(t.peakIndex);
+    return true;
 }
 
 // Sparks are looked for on the channels of a group that runs the electrolyte test, also
 // after the channel has stopped.
 bool SamplingTick::looksForSparks(int k, int n) const {
-    return m_panel.option(Option::ElectrolyteTest, groupOf(k)) &&
-           m_states[k].sparkCount < MaxSparks && n >= FirstJudgedSample;
+    const ChannelTest& t = m_tests[k];
+    return t.looksForSparks && t.sparkCount < MaxSparks && n >= FirstJudgedSample;
 }
 
 void SamplingTick::detectSpark(int k, int n) {
     // A spark is a fall of strictly more than the threshold since the previous second. The
     // samples are whole tenths, so the fall is counted in tenths and the 0.1 V steps compare
     // exactly with a threshold such as "3.0".
-    const double threshold = m_panel.number(k, Box::SparkCorrection);
+    ChannelTest& t = m_tests[k];
+    const double threshold = t.number(Box::SparkCorrection);
     const long fallTenths =
         std::lround(m_store.voltage(k, n - 1) * 10.0) - std::lround(m_store.voltage(k, n) * 10.0);
     if (!(double(fallTenths) / 10.0 > threshold)) return;
 
-    ChannelRunState& s = m_states[k];
-    s.sparkSeen = true;
-    ++s.sparkCount;
-    const QString volts = formatFixedSingle(m_store.voltage(k, n), 1);
-    const QString index = QString::number(n);
+    t.sparkSeen = true;
     // The spark voltage is the sample after the fall, as it always was; the second before it
     // is kept beside it, so the process owner can judge by either.
-    constexpr Box beforeFall[] = {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2,
-                                  Box::VoltageBeforeSpark3};
-    m_panel.setText(k, beforeFall[std::min(s.sparkCount, MaxSparks) - 1],
-                    formatFixedSingle(m_store.voltage(k, n - 1), 1));
-    switch (s.sparkCount) {
-    case 1:
-        s.firstSparkSeen = true;
-        s.firstSparkVoltage = m_store.voltage(k, n);
-        m_panel.setText(k, Box::SparkVoltage1, volts);
-        m_panel.setText(k, Box::SparkTime1, index);
-        m_panel.setText(k, Box::Readout49, volts);
-        m_plotter.markFirstSpark(k, n);
-        break;
-    case 2:
-        m_panel.setText(k, Box::SparkVoltage2, volts);
-        m_panel.setText(k, Box::SparkTime2, index);
-        m_panel.setText(k, Box::Readout50, volts);
-        break;
-    default:
-        m_panel.setText(k, Box::SparkVoltage3, volts);
-        m_panel.setText(k, Box::SparkTime3, index);
-        m_panel.setText(k, Box::Readout52, volts);
-        break;
+    Spark& spark = t.sparks[std::size_t(t.sparkCount)];
+    spark = {n, m_store.voltage(k, n), m_store.voltage(k, n - 1)};
+    ++t.sparkCount;
+    if (t.sparkCount == 1) {
+        t.firstSparkSeen = true;
+        t.firstSparkVoltage = spark.volts;
+    } else if (t.sparkCount == 2) {
+        t.reported.peakField = quantised::volts(spark.volts);
     }
+    emit m_events.sparkSeen(k, n, t.sparkCount);
 }
 
 } // namespace q7rk

@@ -1,22 +1,22 @@
 #pragma once
 
 #include "execution/MeasurementTables.h"
+#include "kinds/ChannelTest.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 
 namespace q7rk {
 
-class CurvePlotter;
-class PanelModel;
+class RunEvents;
 
 // The once-a-second sampling step of a run: turns the latest raw counts of every channel of
-// the running group into one calibrated sample, stores exactly what the live readouts show,
-// keeps the peak, extends the curves and looks for electrolyte sparks (sudden voltage
-// drops). Judging the test is the evaluation's business, not this one's.
+// the running group into one calibrated sample, stores it as its readout shows it, keeps the
+// peak and looks for electrolyte sparks (sudden voltage drops). Judging the test is the
+// evaluation's business, showing it the listeners' of the run's events.
 class SamplingTick {
 public:
-    SamplingTick(ChannelModel& channels, PanelModel& panel, SampleStore& store, RunStates& states,
-                 CurvePlotter& plotter, MeasurementTables tables = {});
+    SamplingTick(ChannelModel& channels, SampleStore& store, ChannelTests& tests, RunEvents& events,
+                 MeasurementTables tables = {});
 
     // One tick: sample n = sampleIndex of channels firstChannel..lastChannel, then n + 1.
     // A full store (n past SampleStore::MaxSample) stops the running channels instead; the
@@ -32,15 +32,14 @@ private:
     };
     Reading convert(int k) const;
     void sampleChannel(int k, int n);
-    void trackPeak(int k, int n, float shownVolts);
+    bool trackPeak(int k, int n, float shownVolts);
     bool looksForSparks(int k, int n) const;
     void detectSpark(int k, int n);
 
     ChannelModel& m_channels;
-    PanelModel& m_panel;
     SampleStore& m_store;
-    RunStates& m_states;
-    CurvePlotter& m_plotter;
+    ChannelTests& m_tests;
+    RunEvents& m_events;
     MeasurementTables m_tables;
 };
 

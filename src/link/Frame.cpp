@@ -1,8 +1,8 @@
 #include "Frame.h"
 
+#include "kinds/ChannelTest.h"
 #include "kinds/TestKindDescription.h"
 #include "link/SetValueTables.h"
-#include "params/PanelModel.h"
 #include "settings/NumberText.h"
 
 #include <algorithm>
@@ -63,9 +63,9 @@ bool trimmedByGroup(int channel, int lastChannel) {
 // last frame at hand, such a field repeats what that frame said instead.
 class PollWriter {
 public:
-    PollWriter(const ChannelModel& channels, const PanelModel& panel, const SetValueTables& tables,
-               const QByteArray* last = nullptr)
-        : m_channels(channels), m_panel(panel), m_tables(tables), m_last(last),
+    PollWriter(const ChannelModel& channels, const ChannelTests& tests,
+               const SetValueTables& tables, const QByteArray* last = nullptr)
+        : m_channels(channels), m_tests(tests), m_tables(tables), m_last(last),
           m_bytes(emptyFrame(FrameCode::Poll)) {}
 
     BuiltFrame build() {
@@ -79,11 +79,12 @@ private:
     void writeBlock(int k) {
         const int b = blockAt(k);
         m_bytes[b + ControlAt] = char(controlByte(k));
-        put(k, b + RiseTimeAt, number(k, Box::RiseTime), Box::RiseTime);
+        const Reported& shown = m_tests[k].reported;
+        put(k, b + RiseTimeAt, shown.riseTime, Box::RiseTime);
         put(k, b + SampleIndexAt, double(m_channels.sampleIndex), "sample index");
         if (!trimmedByGroup(k, m_channels.lastChannel)) writeSetValues(k, b);
-        const auto liveVoltage = number(k, Box::LiveVoltage);
-        const auto liveCurrent = number(k, Box::LiveCurrent);
+        const auto liveVoltage = shown.liveVoltage;
+        const auto liveCurrent = shown.liveCurrent;
         put(k, b + LiveVoltageAt,
             liveVoltage ? std::optional(clampReadout(*liveVoltage * 10)) : liveVoltage,
             Box::LiveVoltage);
@@ -102,9 +103,9 @@ private:
     }
 
     void writeSetValues(int k, int b) {
-        const Box currentBox = description(m_channels.kind(k)).currentBox;
+        const Box currentBox = description(m_tests[k].kind).currentBox;
         const auto [voltage, voltageBox] = userVoltage(k);
-        const auto current = number(k, currentBox);
+        const auto current = m_tests[k].setValue(currentBox);
         std::optional<double> vCode, iCode;
         if (voltage)
             vCode = clampSetVoltage(
@@ -119,12 +120,10 @@ private:
     }
 
     std::pair<std::optional<double>, Box> userVoltage(int k) const {
-        const TestKindDescription& kind = description(m_channels.kind(k));
-        const auto v = number(k, kind.voltageBox);
+        const TestKindDescription& kind = description(m_tests[k].kind);
+        const auto v = m_tests[k].setValue(kind.voltageBox);
         return {v ? std::optional(*v * kind.setVoltageFactor) : v, kind.voltageBox};
     }
-
-    std::optional<double> number(int k, Box box) const { return parseNumber(m_panel.text(k, box)); }
 
     void put(int k, int at, std::optional<double> value, Box box) {
         put(k, at, value, qPrintable(boxName(box)));
@@ -154,7 +153,7 @@ private:
     }
 
     const ChannelModel& m_channels;
-    const PanelModel& m_panel;
+    const ChannelTests& m_tests;
     const SetValueTables& m_tables;
     const QByteArray* m_last;
     QByteArray m_bytes;
@@ -167,9 +166,15 @@ quint16 pinnedField(double value) {
     return quint16(std::clamp(roundHalfEven(value), 0.0, 65535.0));
 }
 
-quint8 resultCode(const QString& verdict) {
-    if (verdict == QStringLiteral("待定") || verdict == interruptedText()) return ResultPending;
-    if (verdict == QStringLiteral("合格")) return ResultPass;
+quint8 resultCode(Reported::Code code) {
+    switch (code) {
+    case Reported::Code::Pending:
+        return ResultPending;
+    case Reported::Code::Pass:
+        return ResultPass;
+    case Reported::Code::Fail:
+        return ResultFail;
+    }
     return ResultFail;
 }
 
@@ -214,29 +219,30 @@ QByteArray buildHandshake() {
     return emptyFrame(FrameCode::Handshake);
 }
 
-BuiltFrame buildPoll(const ChannelModel& channels, const PanelModel& panel,
+BuiltFrame buildPoll(const ChannelModel& channels, const ChannelTests& tests,
                      const SetValueTables& tables) {
-    return PollWriter(channels, panel, tables).build();
+    return PollWriter(channels, tests, tables).build();
 }
 
-QByteArray PollComposer::build(const ChannelModel& channels, const PanelModel& panel) {
-    m_last = PollWriter(channels, panel, m_tables, &m_last).build().bytes;
+QByteArray PollComposer::build(const ChannelModel& channels, const ChannelTests& tests) {
+    m_last = PollWriter(channels, tests, m_tables, &m_last).build().bytes;
     return m_last;
 }
 
-QByteArray buildResult(const ChannelModel& channels, const PanelModel& panel) {
+QByteArray buildResult(const ChannelModel& channels, const ChannelTests& tests) {
     QByteArray bytes = emptyFrame(FrameCode::Result);
-    auto value = [&panel](int k, Box box) { return panel.number(k, box); };
     for (int k = 0; k < ChannelCount; ++k) {
         const int b = blockAt(k);
-        bytes[b + ResultCodeAt] = char(resultCode(panel.text(k, Box::TvVerdict)));
-        putWord(bytes, b + TvValueAt, pinnedField(value(k, Box::TvValue) * 10));
-        putWord(bytes, b + ResultRiseTimeAt, pinnedField(value(k, Box::RiseTime)));
-        putWord(bytes, b + PeakIndexAt, pinnedField(value(k, Box::Readout50)));
+        const ChannelTest& t = tests[k];
+        const Reported& shown = t.reported;
+        bytes[b + ResultCodeAt] = char(resultCode(shown.code));
+        putWord(bytes, b + TvValueAt, pinnedField(shown.tvValue * 10));
+        putWord(bytes, b + ResultRiseTimeAt, pinnedField(shown.riseTime.value_or(0)));
+        putWord(bytes, b + PeakIndexAt, pinnedField(shown.peakField));
         putWord(bytes, b + FormationVoltageAt,
-                pinnedField(value(k, Box::FormationVoltage) * 50 * double(channels.KV[k])));
+                pinnedField(t.number(Box::FormationVoltage) * 50 * double(channels.KV[k])));
         putWord(bytes, b + TestCurrentAt,
-                pinnedField(value(k, Box::TestCurrent) * 2000 * double(channels.KI[k])));
+                pinnedField(t.number(Box::TestCurrent) * 2000 * double(channels.KI[k])));
     }
     return bytes;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/ChannelTest.h"
 #include "link/SetValueTables.h"
 #include "settings/ChannelModel.h"
 
@@ -10,8 +11,6 @@
 #include <optional>
 
 namespace q7rk {
-
-class PanelModel;
 
 // The instrument's frame: 107 bytes, a fixed header, a command code, six 16-byte channel
 // blocks and a fixed trailer; 16-bit fields are big-endian; no length, no checksum.
@@ -81,18 +80,18 @@ struct BuiltFrame {
 QByteArray emptyFrame(FrameCode code);
 QByteArray buildHandshake();
 
-// The poll: set values, readouts and sample index of all six channels, built from the
-// current boxes and state. Fails when a box it needs is not a number or a field without a
-// clamp does not fit.
-BuiltFrame buildPoll(const ChannelModel& channels, const PanelModel& panel,
+// The poll: set values, readouts and sample index of all six channels, built from their
+// tests and state. Fails when a value it needs is not a number or a field without a clamp
+// does not fit.
+BuiltFrame buildPoll(const ChannelModel& channels, const ChannelTests& tests,
                      const SetValueTables& tables);
 
-// The poll as a running test sends it: a field whose box cannot be read (an operator in the
-// middle of typing "", "-" or "1e") repeats what the last poll of the run said, so the
-// instrument keeps its set point and the poll never fails. A new run starts from zeros.
+// The poll as a running test sends it: a field whose box was no number at the start ("",
+// "-" or "1e") repeats what the last poll of the run said, so the instrument keeps its set
+// point and the poll never fails. A new run starts from zeros.
 class PollComposer {
 public:
-    QByteArray build(const ChannelModel& channels, const PanelModel& panel);
+    QByteArray build(const ChannelModel& channels, const ChannelTests& tests);
     void reset() { m_last.clear(); }
     const SetValueTables& tables() const { return m_tables; }
 
@@ -102,9 +101,9 @@ private:
 };
 
 // The test-end command with the verdicts and results of all six channels. It never fails:
-// the instrument must learn the verdicts, so a box that is not a number counts as 0 and a
+// the instrument must learn the verdicts, so a value that was no number counts as 0 and a
 // value that does not fit is pinned to 0 or 65535.
-QByteArray buildResult(const ChannelModel& channels, const PanelModel& panel);
+QByteArray buildResult(const ChannelModel& channels, const ChannelTests& tests);
 
 // The measured codes of a poll reply.
 struct RawReadings {

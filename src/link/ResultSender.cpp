@@ -4,9 +4,9 @@
 
 namespace q7rk {
 
-ResultSender::ResultSender(const ChannelModel& channels, const PanelModel& panel,
+ResultSender::ResultSender(const ChannelModel& channels, const ChannelTests& tests,
                            const Timing& timing, QObject* parent)
-    : QObject(parent), m_channels(channels), m_panel(panel) {
+    : QObject(parent), m_channels(channels), m_tests(tests) {
     m_gapTimer.setSingleShot(true);
     m_gapTimer.setInterval(timing.resultGapMs);
     connect(&m_gapTimer, &QTimer::timeout, this, [this] {
@@ -16,7 +16,7 @@ ResultSender::ResultSender(const ChannelModel& channels, const PanelModel& panel
 }
 
 int ResultSender::POWER_OFF() {
-    return send(buildResult(m_channels, m_panel));
+    return send(buildResult(m_channels, m_tests));
 }
 
 int ResultSender::send(const QByteArray& bytes) {
@@ -36,7 +36,7 @@ void ResultSender::finishNow() {
 // Both frames carry the verdicts as they stood at the end of the run, even if the operator
 // has already started the next one when the second goes out.
 void ResultSender::sendTwice() {
-    m_pending = buildResult(m_channels, m_panel);
+    m_pending = buildResult(m_channels, m_tests);
     send(m_pending);
     m_gapTimer.start();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/ChannelTest.h"
 #include "link/InstrumentLink.h"
 #include "settings/ChannelModel.h"
 #include "settings/Timing.h"
@@ -10,8 +11,6 @@
 
 namespace q7rk {
 
-class PanelModel;
-
 // Tells the instrument the verdicts at the end of a run (POWER_OFF). The frame goes over
 // every link that stands (the serial port or the TCP connection): the instrument must learn
 // the results whichever way it is reached, and a link that is gone is not written to. No
@@ -19,7 +18,7 @@ class PanelModel;
 class ResultSender : public QObject {
     Q_OBJECT
 public:
-    ResultSender(const ChannelModel& channels, const PanelModel& panel, const Timing& timing = {},
+    ResultSender(const ChannelModel& channels, const ChannelTests& tests, const Timing& timing = {},
                  QObject* parent = nullptr);
 
     void addLink(InstrumentLink* link) { m_links.append(link); }
@@ -45,7 +44,7 @@ signals:
 
 private:
     const ChannelModel& m_channels;
-    const PanelModel& m_panel;
+    const ChannelTests& m_tests;
     QList<QPointer<InstrumentLink>> m_links;
     QTimer m_gapTimer;
     QByteArray m_pending; // the frame of sendTwice(), sent again after the gap

@@ -70,23 +70,4 @@ private:
     mutable PerChannel<std::pair<int, int>> m_stale; // samples written since, first..last
 };
 
-// What the sampling tick and the evaluation keep per channel during a run.
-struct ChannelRunState {
-    float peakVoltage = 0;  // highest shown voltage since the new-test reset (point B)
-    float peakIndex = 0;    // sample index of the peak
-    int sparkCount = 0;     // sparks detected, 0..3
-    bool sparkSeen = false; // set at every spark
-    // TV test: point A reached; electrolyte test: first spark recorded.
-    bool firstSparkSeen = false;
-    // Electrolyte test: voltage at the first spark, then the lowest voltage after it.
-    float firstSparkVoltage = 0;
-    // Electrolyte test before any spark: the first sample of the present stretch at the set
-    // voltage (0: not there now). Held for the flash delay, the test ends without a spark.
-    int heldSince = 0;
-    bool evaluated = false; // the end-of-test evaluation is done
-    int deadline = 0;       // sample index after which the channel's test ends
-};
-
-using RunStates = PerChannel<ChannelRunState>;
-
 } // namespace q7rk

@@ -104,13 +104,13 @@ constexpr std::array<CommandSpec, CommandCount> kCommands{{
     // A start gives up the finished tests not stored, in its group (the reset) and outside it
     // (only the last run's tests are saved).
     {.id = Command::RunChannels123, .menu = Menu::None, .toolbarSlot = 6, .buttonName = "test13",
-     .buttonCaption = "1-3测试开始", .buttonTip = "测试开始",
+     .buttonCaption = "1-3测试开始", .buttonTip = "测试开始", .stopCaption = "1-3测试停止",
      .unsavedQuestion = kStartOverUnsaved, .unsavedQuestionId = Question::StartOverUnsaved},
     {.id = Command::RunChannels12, .menu = Menu::None, .toolbarSlot = 7, .buttonName = "test46",
-     .buttonCaption = "1-2测试开始",
+     .buttonCaption = "1-2测试开始", .stopCaption = "1-2测试停止",
      .unsavedQuestion = kStartOverUnsaved, .unsavedQuestionId = Question::StartOverUnsaved},
     {.id = Command::RunChannel1, .menu = Menu::None, .toolbarSlot = 8, .buttonName = "test16",
-     .buttonCaption = "1路测试开始",
+     .buttonCaption = "1路测试开始", .stopCaption = "1路测试停止",
      .unsavedQuestion = kStartOverUnsaved, .unsavedQuestionId = Question::StartOverUnsaved},
     {.id = Command::StopAll, .menu = Menu::None, .toolbarSlot = 9, .buttonName = "stop16",
      .buttonCaption = "1-3测试停止"},

@@ -79,6 +79,8 @@ struct CommandSpec {
     const char* buttonName = "";
     const char* buttonCaption = "";
     const char* buttonTip = ""; // empty: the caption
+    // A group button while its run goes on: it stops the run then, and says so.
+    const char* stopCaption = "";
     // During a run: refused with "…请在测试结束后再<this>。"; empty: it may run.
     const char* refusedDuringRun = "";
     // With unsaved finished tests where the command would reset or replace them: asked first

@@ -4,7 +4,6 @@
 
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
-#include "execution/Evaluator.h"
 #include "params/PanelModel.h"
 #include "settings/ChannelModel.h"
 #include "settings/TimeScale.h"
@@ -27,7 +26,7 @@ void NewTestReset::reset() {
             m_panel.setText(k, b, QStringLiteral("0"));
         clearResults(k);
 
-        m_evaluator.resetChannel(k);
+        m_runTests[k].clearMeasurements();
         m_plotter.forgetCurves(k);
         m_charts.frameChannelChart(k);
         if (k < ChartSet::GroupChartCount) m_charts.frameGroupChart(k);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "kinds/ChannelTest.h"
+
 namespace q7rk {
 
-struct ChannelModel;
 class ChartSet;
 class CurvePlotter;
-class Evaluator;
 class PanelModel;
 class ShellModel;
 class TestLifecycle;
@@ -16,9 +16,9 @@ class TestLifecycle;
 class NewTestReset {
 public:
     NewTestReset(TestLifecycle& tests, ChannelModel& channels, PanelModel& panel, ShellModel& shell,
-                 Evaluator& evaluator, CurvePlotter& plotter, ChartSet& charts)
+                 ChannelTests& runTests, CurvePlotter& plotter, ChartSet& charts)
         : m_tests(tests), m_channels(channels), m_panel(panel), m_shell(shell),
-          m_evaluator(evaluator), m_plotter(plotter), m_charts(charts) {}
+          m_runTests(runTests), m_plotter(plotter), m_charts(charts) {}
     void reset();
 
 private:
@@ -28,7 +28,7 @@ private:
     ChannelModel& m_channels;
     PanelModel& m_panel;
     ShellModel& m_shell;
-    Evaluator& m_evaluator;
+    ChannelTests& m_runTests;
     CurvePlotter& m_plotter;
     ChartSet& m_charts;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/ChannelTest.h"
 #include "params/Box.h"
 #include "results/SavePass.h"
 #include "settings/SampleStore.h"
@@ -34,7 +35,7 @@ public:
         const ChannelModel& channels;
         const PanelModel& panel;
         const SampleStore& samples;
-        const RunStates& runs;
+        const ChannelTests& runs;
         const RunController& run;
         const RunConditionsRecorder& conditions;
         PlantPage& plant;

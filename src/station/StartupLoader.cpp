@@ -3,7 +3,6 @@
 #include "kinds/TestKindDescription.h"
 
 #include "charts/ChartSet.h"
-#include "link/InstrumentAddress.h"
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
 #include "plant/PlantPage.h"
@@ -12,6 +11,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "shell/ShellModel.h"
+#include "station/InstrumentAddress.h"
 
 #include <QDate>
 #include <cmath>

@@ -3,13 +3,13 @@
 #include "execution/LinkHealth.h"
 #include "execution/RemainingTime.h"
 #include "kinds/TestKindDescription.h"
-#include "link/InstrumentAddress.h"
 #include "params/StoredBoxes.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantTexts.h"
-#include "station/StoredPieceUpload.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
+#include "station/InstrumentAddress.h"
+#include "station/StoredPieceUpload.h"
 #include "version/Version.h"
 
 #include <QFileInfo>
@@ -36,14 +36,12 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
       m_serial(m_settings, timing), m_ethernet(timing),
       m_links(m_serial, m_ethernet, m_activeLink, m_panel, m_shell, prompter),
       m_plotter(m_charts, m_channels, m_panel, m_samples, m_settings),
-      m_tick(m_channels, m_panel, m_samples, m_runs, m_plotter, MeasurementTables{}),
-      m_evaluator(m_channels, m_panel, m_samples, m_runs, m_plotter, m_shell, m_settings),
-      m_run(m_channels, m_runs, m_panel, m_tick, m_evaluator, m_shell, prompter, m_settings,
-            m_activeLink, timing),
+      m_run(m_channels, m_runs, m_tick, m_evaluator, m_events, m_activeLink, timing),
+      m_start(m_channels, m_runs, m_panel, m_shell, prompter, m_activeLink, m_run),
       m_report(m_panel, m_charts, m_plotter, m_samples, m_settings),
       m_calibration(m_channels, m_settings),
       m_oldData([this] { return QFileInfo(m_results.locateDbFile(TestKind::Tv)).absolutePath(); }) {
-    m_run.setNewTestReset([this] {
+    m_start.setNewTestReset([this] {
         newTestReset();
         // Only a start of channels 1-3 begins a new foil's pieces.
         if (m_channels.lastChannel == ChannelsPerGroup - 1) m_plant.resetPieceGrid();
@@ -75,7 +73,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     // A start gives up the finished tests not stored, in its group (the reset) and outside
     // it (only the last run's tests are saved): the operator is asked first.
-    m_run.setStartGate([this](Command group) { return permits(group) && parametersForStart(); });
+    m_start.setGate([this](Command group) { return permits(group) && parametersForStart(); });
     // Corrections, deletions and restores are signed with the name on screen when the change
     // is made (channel 1's operator of the record's kind), or the one the operator gave when
     // none was shown.
@@ -91,7 +89,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     m_calibration.setOperatorSource(
         [this] { return m_panel.text(0, description(m_channels.kind(0)).operatorBox); });
     // A number is taken once the kind's result file holds a test under it.
-    m_run.setDuplicateCheck(
+    m_start.setDuplicateCheck(
         [this](TestKind kind, const TestKey& key) { return m_results.checkTestTable(kind, key); });
     connect(&m_run, &RunController::runStarted, &m_plotter, &CurvePlotter::resetForRun);
     connect(&m_run, &RunController::runStarted, this, [this] {
@@ -113,7 +111,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     // What is left of each running channel's test, beside its curve.
     const auto showRemaining = [this] {
         for (int k = 0; k < ChannelCount; ++k)
-            m_shell.setRemainingTime(k, remainingTimeText(k, m_channels, m_runs[k], m_panel));
+            m_shell.setRemainingTime(k, remainingTimeText(k, m_channels, m_runs[k]));
     };
     connect(&m_run, &RunController::runStarted, this, showRemaining);
     connect(&m_run, &RunController::ticked, this, showRemaining);
@@ -136,7 +134,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
 bool Station::parametersForStart() {
     const int first = m_channels.firstChannel, last = m_channels.lastChannel;
     if (m_paramsBeforeDisplay.restore(m_panel, first, last))
-        m_run.setStartNote(QStringLiteral("（已恢复显示记录之前设定的测试参数）"));
+        m_start.setStartNote(QStringLiteral("（已恢复显示记录之前设定的测试参数）"));
     const QString differing = differingLinkedValue(m_panel, first, last);
     if (differing.isEmpty()) return true;
     m_prompter.inform(programTitle::full(), differing);
@@ -151,7 +149,8 @@ bool Station::signerReady(TestKind kind) {
     if (!operatorOnScreen(kind).isEmpty()) return true;
     const auto name = m_prompter.askText(Question::SignerName, programTitle::full(),
                                          QStringLiteral("测试人一栏为空。请输入操作人姓名，"
-                                                        "修改、删除或恢复的记录将以此署名："), {});
+                                                        "修改、删除或恢复的记录将以此署名："),
+                                         {});
     if (!name || name->trimmed().isEmpty()) return false;
     m_signerGiven = name->trimmed();
     return true;
@@ -312,10 +311,10 @@ void Station::perform(Command command) {
     case Command::RunChannels123:
     case Command::RunChannels12:
     case Command::RunChannel1:
-        m_run.startOrStop(command);
+        m_start.startOrStop(command);
         return;
     case Command::StopAll:
-        m_run.stopAll();
+        m_start.stopAll();
         return;
     case Command::OpenFoil:
         m_plant.openFoil();
@@ -369,17 +368,16 @@ bool Station::uploadStoredTest(const TestKey& key) {
     }
     const PieceAddress proposed = proposedAddress(m_plant.outbox(), *test);
     const QString title = QStringLiteral("上传到工厂数据库");
-    const auto serial =
-        m_prompter.askText(Question::UploadStoredSerial, title,
-                           QStringLiteral("测试%1上传到卷号：").arg(shownKey(key)), proposed.serial);
+    const auto serial = m_prompter.askText(Question::UploadStoredSerial, title,
+                                           QStringLiteral("测试%1上传到卷号：").arg(shownKey(key)),
+                                           proposed.serial);
     if (!serial) return false;
     const auto piece = m_prompter.askText(Question::UploadStoredPiece, title,
                                           QStringLiteral("片号（1、2、3，水煮后1'、2'、3'）："),
                                           plantTexts::pieceLabel(proposed.piece));
     if (!piece) return false;
-    const auto added =
-        putStoredTestInOutbox(m_results, m_plant.outbox(), key,
-                              {*serial, pieceNumberFromLabel(*piece).value_or(0)});
+    const auto added = putStoredTestInOutbox(m_results, m_plant.outbox(), key,
+                                             {*serial, pieceNumberFromLabel(*piece).value_or(0)});
     if (!added.ok()) {
         m_prompter.inform(programTitle::full(), added.status.message);
         return false;

@@ -5,6 +5,7 @@
 #include "charts/CurvePlotter.h"
 #include "execution/Evaluator.h"
 #include "execution/RunController.h"
+#include "execution/RunEvents.h"
 #include "execution/SamplingTick.h"
 #include "link/ActiveLink.h"
 #include "link/EthernetLink.h"
@@ -16,7 +17,6 @@
 #include "results/QueryModel.h"
 #include "results/ResultStore.h"
 
-#include <QHash>
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
@@ -29,15 +29,18 @@
 #include "station/NewTestReset.h"
 #include "station/OldDataImport.h"
 #include "station/OldSettingsImport.h"
+#include "station/ParametersBeforeDisplay.h"
 #include "station/QuitGuard.h"
 #include "station/ReportActions.h"
-#include "station/ParametersBeforeDisplay.h"
 #include "station/RunAwarePrompter.h"
 #include "station/RunConditionsRecorder.h"
+#include "station/RunPresenter.h"
 #include "station/SaveWorkflow.h"
+#include "station/StartRun.h"
 #include "station/StartupLoader.h"
 #include "station/TestLifecycle.h"
 #include "station/TestRecovery.h"
+#include <QHash>
 
 #include <QObject>
 #include <QString>
@@ -144,12 +147,15 @@ public:
     const ActiveLink& activeLink() const { return m_activeLink; }
     const RunController& run() const { return m_run; }
     const SampleStore& samples() const { return m_samples; }
-    const RunStates& runStates() const { return m_runs; }
+    const ChannelTests& runTests() const { return m_runs; }
     // Tests that drive one part by hand over the station's state (a sampling tick with
     // plain calibration, curves from samples they put in) write here.
     SettingsStore& settings() { return m_settings; }
     SampleStore& samples() { return m_samples; }
-    RunStates& runStates() { return m_runs; }
+    ChannelTests& runTests() { return m_runs; }
+    RunEvents& runEvents() { return m_events; }
+    // Every channel's test taken from the panel, as a start does after its reset.
+    void takeTestsAtStart() { m_start.takeTests(); }
     const ResultStore& results() const { return m_results; }
     const ReportPrinter& report() const { return m_report; }
     // 显示记录 of the query window: a stored test into a channel and its charts.
@@ -249,11 +255,15 @@ private:
     // The run: the sample store and per-channel state, the curves, the sampling tick, the
     // evaluation and the run control that drives them.
     SampleStore m_samples;
-    RunStates m_runs{};
+    ChannelTests m_runs{};
+    RunEvents m_events;
     CurvePlotter m_plotter;
-    SamplingTick m_tick;
-    Evaluator m_evaluator;
+    SamplingTick m_tick{m_channels, m_samples, m_runs, m_events, MeasurementTables{}};
+    Evaluator m_evaluator{m_channels, m_samples, m_runs, m_events, m_settings};
     RunController m_run;
+    // What the operator sees of the run, and how a run starts.
+    RunPresenter m_presenter{m_events, m_runs, m_samples, m_panel, m_plotter, m_shell, m_settings};
+    StartRun m_start;
     // Counts the run's polls and lost replies; first to hear of its end, before any save.
     RunConditionsRecorder m_conditions{m_run, m_activeLink, m_channels};
     // The working directory's result files, the report of the shown tests, calibration.
@@ -269,7 +279,7 @@ private:
     // The jobs, each over the parts above.
     CommandGate m_gate{m_tests, m_run, m_prompter};
     StartupLoader m_startup{m_settings, m_channels, m_panel, m_charts, m_shell, m_plant};
-    NewTestReset m_reset{m_tests, m_channels, m_panel, m_shell, m_evaluator, m_plotter, m_charts};
+    NewTestReset m_reset{m_tests, m_channels, m_panel, m_shell, m_runs, m_plotter, m_charts};
     SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_samples, m_runs,
                            m_run, m_conditions, m_plant, m_settings, m_shell, m_prompter}};
     QuitGuard m_quit{m_gate, m_run, m_plant};

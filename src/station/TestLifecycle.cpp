@@ -11,8 +11,8 @@ void forRange(int first, int last, auto&& f) {
         f(k);
 }
 
-ChannelTest testIn(TestState state, const QString& recalledNumber) {
-    ChannelTest t;
+TestRecord testIn(TestState state, const QString& recalledNumber) {
+    TestRecord t;
     t.state = state;
     t.recalledNumber = recalledNumber;
     return t;
@@ -20,14 +20,14 @@ ChannelTest testIn(TestState state, const QString& recalledNumber) {
 
 } // namespace
 
-void TestLifecycle::set(int k, const ChannelTest& test) {
+void TestLifecycle::set(int k, const TestRecord& test) {
     const TestState before = m_channels[std::size_t(k)].state;
     m_channels[std::size_t(k)] = test;
     if (m_observer && before != test.state) m_observer(k, test.state);
 }
 
 void TestLifecycle::clear(int first, int last) {
-    forRange(first, last, [this](int k) { set(k, ChannelTest{}); });
+    forRange(first, last, [this](int k) { set(k, TestRecord{}); });
 }
 
 void TestLifecycle::runStarted(int first, int last) {
@@ -35,19 +35,19 @@ void TestLifecycle::runStarted(int first, int last) {
     // this group was given up at the start (its number box may be retyped for this run).
     // The pieces of that run not sent to the plant are given up with it.
     for (int k = 0; k < ChannelCount; ++k) {
-        if (state(k) == TestState::Finished) set(k, ChannelTest{});
+        if (state(k) == TestState::Finished) set(k, TestRecord{});
         m_channels[std::size_t(k)].pieceState = PieceState::NotOffered;
     }
     forRange(first, last, [this](int k) { set(k, testIn(TestState::Running, {})); });
 }
 
 void TestLifecycle::sampleTaken(int n) {
-    for (ChannelTest& c : m_channels)
+    for (TestRecord& c : m_channels)
         if (c.state == TestState::Running && !c.judged) c.samplesTaken = n;
 }
 
 void TestLifecycle::judged(int k, int n) {
-    ChannelTest& c = m_channels[std::size_t(k)];
+    TestRecord& c = m_channels[std::size_t(k)];
     if (c.state != TestState::Running) return;
     c.samplesTaken = n;
     c.judged = true;
@@ -55,7 +55,7 @@ void TestLifecycle::judged(int k, int n) {
 
 void TestLifecycle::runEnded(const PerChannel<bool>& judged) {
     for (int k = 0; k < ChannelCount; ++k) {
-        ChannelTest c = m_channels[std::size_t(k)];
+        TestRecord c = m_channels[std::size_t(k)];
         if (c.state != TestState::Running) continue;
         c.state = judged[std::size_t(k)] ? TestState::Finished : TestState::Interrupted;
         set(k, c);
@@ -64,7 +64,7 @@ void TestLifecycle::runEnded(const PerChannel<bool>& judged) {
 
 void TestLifecycle::stored(int k) {
     if (state(k) != TestState::Finished) return;
-    ChannelTest c = m_channels[std::size_t(k)];
+    TestRecord c = m_channels[std::size_t(k)];
     c.state = TestState::Stored;
     set(k, c);
 }
@@ -74,13 +74,13 @@ void TestLifecycle::recalled(int k, const QString& testNumber) {
 }
 
 void TestLifecycle::recovered(int k, int samplesTaken) {
-    ChannelTest c = testIn(TestState::Finished, {});
+    TestRecord c = testIn(TestState::Finished, {});
     c.samplesTaken = samplesTaken;
     set(k, c);
 }
 
 void TestLifecycle::pieceOffered(int k, const RunPiece& piece, PieceState state) {
-    ChannelTest& c = m_channels[std::size_t(k)];
+    TestRecord& c = m_channels[std::size_t(k)];
     if (c.state != TestState::Stored) return;
     c.piece = piece;
     c.pieceState = state;

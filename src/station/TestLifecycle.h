@@ -29,7 +29,7 @@ enum class PieceState {
     NotSent,    // declined or refused: the next 保存 of this run offers it again
 };
 
-struct ChannelTest {
+struct TestRecord {
     TestState state = TestState::Idle;
     // The samples this channel's run actually took. The shared sampling cursor is also moved
     // by the plant upload (to the length of a piece's curve), so it cannot tell this.
@@ -50,7 +50,7 @@ public:
     using Observer = std::function<void(int channel, TestState state)>;
     void setObserver(Observer observer) { m_observer = std::move(observer); }
 
-    const ChannelTest& operator[](int k) const { return m_channels[std::size_t(k)]; }
+    const TestRecord& operator[](int k) const { return m_channels[std::size_t(k)]; }
     TestState state(int k) const { return m_channels[std::size_t(k)].state; }
     int samplesTaken(int k) const { return m_channels[std::size_t(k)].samplesTaken; }
 
@@ -82,9 +82,9 @@ public:
     static QString name(TestState state);
 
 private:
-    void set(int k, const ChannelTest& test);
+    void set(int k, const TestRecord& test);
 
-    PerChannel<ChannelTest> m_channels{};
+    PerChannel<TestRecord> m_channels{};
     Observer m_observer;
 };
 

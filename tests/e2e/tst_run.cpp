@@ -409,7 +409,7 @@ private slots:
             quitsWhileAsked = int(quit.count());
         });
         p.controller.perform(Command::RunChannels123);
-        QTRY_VERIFY_WITH_TIMEOUT(p.station.runStates()[0].evaluated, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(p.station.runTests()[0].evaluated, 20000);
         const int judgedAt = p.channels.sampleIndex;
         QTRY_VERIFY_WITH_TIMEOUT(p.channels.sampleIndex > judgedAt + 3, 5000);
         p.controller.perform(Command::Quit);

@@ -13,8 +13,7 @@ namespace q7rk::test {
 
 struct ProgramSide {
     testing::TestStation p;
-    SamplingTick tick{p.channels, p.panel, p.station.samples(), p.station.runStates(),
-                      p.station.plotter()};
+    SamplingTick tick{p.channels, p.station.samples(), p.station.runTests(), p.station.runEvents()};
 
     struct Shown {
         double volts, milliamps;
@@ -25,6 +24,7 @@ struct ProgramSide {
         p.channels.firstChannel = p.channels.lastChannel = qint16(k);
         p.channels.sampleIndex = 1;
         p.channels.channelStopped.fill(true);
+        p.station.takeTestsAtStart();
         p.channels.rawVoltage[k] = float(voltageCode);
         p.channels.rawCurrent[k] = float(currentCode);
         tick.run();
@@ -43,7 +43,8 @@ struct ProgramSide {
             p.panel.setText(k, Box::FormationVoltage, QString::number(formation));
             p.panel.setText(k, Box::TestCurrent, QString::number(milliamps));
         }
-        return buildPoll(p.channels, p.panel, SetValueTables{}).bytes;
+        p.station.takeTestsAtStart();
+        return buildPoll(p.channels, p.station.runTests(), SetValueTables{}).bytes;
     }
     // The set voltage and current codes of channel k in a poll.
     static std::pair<int, int> setCodes(const QByteArray& poll, int k) {

@@ -1,21 +1,28 @@
 #pragma once
 
+#include "kinds/ChannelTest.h"
 #include "link/Frame.h"
-#include "params/PanelModel.h"
-#include "settings/SettingsStore.h"
+#include "params/DesignTexts.h"
 
 #include <QByteArray>
-#include <QTemporaryDir>
 
-// A panel with its channel model and a throw-away settings file, as the link reads them.
+// The channels' tests as a run takes them from a panel that shows its design texts; `set`
+// gives a box another text at the start.
 struct LinkFixture {
-    QTemporaryDir dir;
-    q7rk::SettingsStore store{dir.filePath(QStringLiteral("link.ini"))};
     q7rk::ChannelModel channels;
-    q7rk::PanelModel panel{channels, store};
+    q7rk::ChannelTests tests;
 
+    LinkFixture() {
+        for (int k = 0; k < q7rk::ChannelCount; ++k)
+            for (int b = 1; b <= q7rk::BoxCount; ++b)
+                tests[k].takeShown(q7rk::Box(b), q7rk::designText(k, q7rk::Box(b)));
+    }
     void set(int channel, q7rk::Box box, const char* text) {
-        panel.setText(channel, box, QString::fromUtf8(text));
+        tests[channel].takeShown(box, QString::fromUtf8(text));
+    }
+    void setKind(int channel, q7rk::TestKind kind) {
+        channels.setKind(channel, kind);
+        tests[channel].kind = kind;
     }
 };
 

@@ -12,7 +12,7 @@ using namespace q7rk;
 namespace {
 
 QByteArray poll(LinkFixture& f) {
-    const BuiltFrame built = buildPoll(f.channels, f.panel, SetValueTables{});
+    const BuiltFrame built = buildPoll(f.channels, f.tests, SetValueTables{});
     if (!built.ok()) qWarning() << built.error;
     return built.bytes;
 }
@@ -41,13 +41,13 @@ private slots:
         f.set(0, Box::RiseTime, "35");
         f.set(0, Box::LiveVoltage, "180.5");
         f.set(0, Box::LiveCurrent, "1.25");
-        f.channels.setKind(1, TestKind::Leakage);
+        f.setKind(1, TestKind::Leakage);
         f.set(1, Box::LeakageVoltage, "100");
         f.set(1, Box::TestCurrent, "0.5");
         f.set(1, Box::FormationVoltage, "not read for leakage");
         f.channels.KV[1] = 0.5f;
         f.channels.KI[1] = 2.0f;
-        f.channels.setKind(2, TestKind::Electrolyte);
+        f.setKind(2, TestKind::Electrolyte);
         f.set(2, Box::ElectrolyteSetVoltage, "300");
         f.set(2, Box::ElectrolyteCurrent, "3");
 
@@ -105,18 +105,18 @@ private slots:
 
         // Values that cannot be sent make no frame at all.
         f.set(0, Box::RiseTime, "70000"); // a rise time has no clamp
-        QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
+        QVERIFY(!buildPoll(f.channels, f.tests, {}).ok());
         f.set(0, Box::RiseTime, "0");
         f.set(1, Box::FormationVoltage, "");
-        const BuiltFrame empty = buildPoll(f.channels, f.panel, {});
+        const BuiltFrame empty = buildPoll(f.channels, f.tests, {});
         QVERIFY(!empty.ok());
         QVERIFY(empty.error.contains(QStringLiteral("Text1")));
         QVERIFY(empty.bytes.isEmpty());
         // A channel outside the group sends no set values, so its boxes are not read.
         f.channels.lastChannel = 0;
-        QVERIFY(buildPoll(f.channels, f.panel, {}).ok());
+        QVERIFY(buildPoll(f.channels, f.tests, {}).ok());
         f.set(4, Box::LiveCurrent, "abc"); // readouts travel for every channel
-        QVERIFY(!buildPoll(f.channels, f.panel, {}).ok());
+        QVERIFY(!buildPoll(f.channels, f.tests, {}).ok());
     }
 
     // Channels outside the group send no control byte and no set values; a stopped channel
@@ -167,7 +167,7 @@ private slots:
         f.set(1, Box::RiseTime, "-3");
         f.set(1, Box::Readout50, "abc");
 
-        const QByteArray r = buildResult(f.channels, f.panel);
+        const QByteArray r = buildResult(f.channels, f.tests);
         QCOMPARE(r.left(8), kHead + QByteArray::fromHex("0b01"));
         QCOMPARE(r.right(3), kTail);
         for (int k = 0; k < 6; ++k) {
@@ -239,7 +239,7 @@ private slots:
         const SerialPollExchange::PollBuilder build = [&] {
             ++builds;
             return buildFails ? QByteArray()
-                              : buildPoll(f.channels, f.panel, SetValueTables{}).bytes;
+                              : buildPoll(f.channels, f.tests, SetValueTables{}).bytes;
         };
         QSignalSpy done(&poll, &SerialPollExchange::finished);
 

@@ -78,6 +78,9 @@ private:
 // settings file.
 struct Bench : LinkFixture {
     explicit Bench(const Timing& ethernetTiming = Timing{}) : ethernet(ethernetTiming) {}
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath(QStringLiteral("link.ini"))};
+    PanelModel panel{channels, store};
     ShellModel shell;
     ScriptedPrompter prompter;
     Timing timing = Timing{}.scaled(5);
@@ -102,7 +105,7 @@ struct LivePoll : LinkFixture {
                          [this](const RawReadings& r) { applyReadings(channels, r); });
     }
     bool tick() {
-        return exchange.tick([this] { return buildPoll(channels, panel, tables).bytes; });
+        return exchange.tick([this] { return buildPoll(channels, tests, tables).bytes; });
     }
     SetValueTables tables;
     SerialTransport port;
@@ -219,7 +222,7 @@ private slots:
         Bench b;
         b.aim(sim.port());
         EthernetLink& link = b.ethernet;
-        ResultSender sender(b.channels, b.panel, Timing{}.scaled(2)); // 250 ms between frames
+        ResultSender sender(b.channels, b.tests, Timing{}.scaled(2)); // 250 ms between frames
         sender.addLink(&link);
         QCOMPARE(sender.POWER_OFF(), 0); // no link stands yet
         QSignalSpy handshake(&link, &EthernetLink::handshakeReplied);
@@ -255,10 +258,10 @@ private slots:
 
         // A new run resets the verdicts before the second result frame goes: it still
         // repeats the first.
-        b.panel.setText(0, Box::TvVerdict, QString::fromUtf8("合格"));
+        b.set(0, Box::TvVerdict, "合格");
         QSignalSpy twice(&sender, &ResultSender::twiceSent);
         sender.sendTwice();
-        b.panel.setText(0, Box::TvVerdict, QString::fromUtf8("待定"));
+        b.set(0, Box::TvVerdict, "待定");
         QVERIFY(twice.wait(5000));
         QTRY_COMPARE_WITH_TIMEOUT(SimulatorProcess::loggedFrames(log, 11).size(), 2, 5000);
         const auto frames = SimulatorProcess::loggedFrames(log, 11);

@@ -1,4 +1,4 @@
-#include "link/InstrumentAddress.h"
+#include "station/InstrumentAddress.h"
 
 #include "params/PanelModel.h"
 #include "settings/SettingsKeys.h"
