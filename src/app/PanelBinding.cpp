@@ -1,6 +1,7 @@
 #include "PanelBinding.h"
 
 #include "EntryHint.h"
+#include "app/UiLog.h"
 #include "kinds/TestKindDescription.h"
 
 #include <QAbstractButton>
@@ -81,7 +82,11 @@ void PanelBinding::addLineEdit(int channel, Box box, QLineEdit* edit) {
         const QScopedValueRollback<const QLineEdit*> typing(m_typingIn, edit);
         m_panel.type(channel, box, text);
         // A refused entry does not stay on screen as if it counted.
-        if (m_panel.text(channel, box) != text) showText(channel, box, m_panel.text(channel, box));
+        if (m_panel.text(channel, box) != text) {
+            qCDebug(uiLog).noquote()
+                << "entry refused in" << boxName(box) << "of channel" << channel + 1;
+            showText(channel, box, m_panel.text(channel, box));
+        }
     });
     // Return leaves the box as far as the checks are concerned; focus-out is the filter's.
     connect(edit, &QLineEdit::returnPressed, this,

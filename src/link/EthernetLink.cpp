@@ -2,6 +2,7 @@
 
 #include "link/Frame.h"
 #include "link/FrameAssembler.h"
+#include "link/LinkLog.h"
 #include "link/TcpTransport.h"
 
 #include <algorithm>
@@ -65,6 +66,7 @@ QString EthernetLink::peer() const {
 
 // Nothing came in time: back to closed, saying which step failed.
 void EthernetLink::giveUp(const QString& text) {
+    qCInfo(linkLog).noquote() << "Ethernet link to" << peer() << "given up:" << text.simplified();
     dropSocket();
     setState(Closed, LinkState::Failed, text);
 }
@@ -79,6 +81,7 @@ void EthernetLink::open(const QString& address, quint16 port) {
     connect(m_socket.get(), &Transport::readyRead, this, &EthernetLink::onData);
     connect(m_socket.get(), &Transport::closed, this, &EthernetLink::onLost);
     connect(m_socket.get(), &Transport::errorOccurred, this, &EthernetLink::onLost);
+    qCDebug(linkLog).noquote() << "Ethernet link: connecting to" << peer();
     setState(Connecting, LinkState::Connecting);
     m_connectTimer.start();
     m_socket->open();
@@ -86,6 +89,7 @@ void EthernetLink::open(const QString& address, quint16 port) {
 
 void EthernetLink::closeLink() {
     if (state() == Closed) return;
+    qCInfo(linkLog).noquote() << "Ethernet link to" << peer() << "closed";
     dropSocket();
     setState(Closed, LinkState::Closed);
 }
@@ -97,6 +101,8 @@ void EthernetLink::shutdown() {
 
 void EthernetLink::onConnected() {
     m_connectTimer.stop();
+    qCDebug(linkLog).noquote() << "Ethernet link: connected to" << peer()
+                               << "- waiting for the handshake reply";
     setState(Connected, LinkState::Connected);
     m_handshakeTimer.start();
     m_socket->write(buildHandshake());
@@ -107,12 +113,14 @@ void EthernetLink::onData() {
     const qint64 discardedBefore = m_assembler->discarded();
     const QList<QByteArray> frames = m_assembler->feed(m_socket->readAll());
     // Bytes that made no frame were a reply cut short or broken on the way.
-    if (m_assembler->discarded() > discardedBefore) rejectReply();
+    if (const qint64 lost = m_assembler->discarded() - discardedBefore; lost > 0)
+        rejectReply(QStringLiteral("%1 bytes made no frame").arg(lost));
     for (const QByteArray& frame : frames) {
         if (isHandshakeReply(frame)) {
             // Also during a run: the instrument answered a handshake again. The message must
             // not stop the run's timers behind a modal box.
             m_handshakeTimer.stop();
+            if (!m_handshaken) qCInfo(linkLog).noquote() << "Ethernet link open on" << peer();
             m_handshaken = true;
             emit stateChanged(LinkState::Ready, peer());
             emit handshakeReplied();
@@ -125,7 +133,8 @@ void EthernetLink::onData() {
             emit readingsReceived(*readings);
             emit pollReplyDecoded();
         } else {
-            rejectReply();
+            rejectReply(QStringLiteral("a frame with code %1 is no poll reply")
+                            .arg(quint8(frame.at(frame::CodeAt)), 2, 16, QLatin1Char('0')));
         }
     }
 }
@@ -134,14 +143,20 @@ void EthernetLink::onData() {
 void EthernetLink::onLost() {
     if (state() == Closed && !m_socket) return;
     const LinkState reported = state() == Connected ? LinkState::Lost : LinkState::Closed;
+    qCInfo(linkLog).noquote() << "Ethernet link to" << peer()
+                              << (reported == LinkState::Lost ? "lost" : "refused or closed");
     dropSocket();
     setState(Closed, reported);
 }
 
 // A reply came, though not one to use: the poll was answered, badly. Outside a poll (noise
 // at connect, an answer to the result command) it says nothing about the polls.
-void EthernetLink::rejectReply() {
-    if (m_unansweredPolls == 0) return;
+void EthernetLink::rejectReply(const QString& why) {
+    if (m_unansweredPolls == 0) {
+        qCDebug(linkLog).noquote() << "Ethernet link: outside a poll" << why;
+        return;
+    }
+    qCWarning(linkLog).noquote() << "Ethernet reply from" << peer() << "rejected:" << why;
     --m_unansweredPolls;
     emit replyRejected();
 }

@@ -62,7 +62,7 @@ private:
     void onData();
     void onLost();
     void dropSocket();
-    void rejectReply();
+    void rejectReply(const QString& why);
     void giveUp(const QString& text);
     QString peer() const;
 

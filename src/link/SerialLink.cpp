@@ -1,6 +1,7 @@
 #include "SerialLink.h"
 
 #include "link/Frame.h"
+#include "link/LinkLog.h"
 #include "link/SerialTransport.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -103,8 +104,11 @@ void SerialLink::tryPort() {
         return;
     }
     emit stateChanged(LinkState::Searching, com(m_port));
+    qCDebug(linkLog).noquote() << "serial search: trying" << com(m_port) << devicePath(m_port);
     m_transport = std::make_unique<SerialTransport>(devicePath(m_port));
     if (!m_transport->open()) {
+        qCInfo(linkLog).noquote() << "serial search:" << com(m_port) << devicePath(m_port)
+                                  << "cannot be opened";
         failed(); // a port that cannot be opened ends the search at once
         return;
     }
@@ -136,6 +140,7 @@ void SerialLink::judgePort() {
             return;
         }
     }
+    qCDebug(linkLog).noquote() << "serial search: no handshake reply on" << com(m_port);
     dropPort();
     ++m_port;
     tryPort();
@@ -150,6 +155,7 @@ void SerialLink::found() {
     connect(m_transport.get(), &Transport::errorOccurred, this, [this] {
         if (m_transport && !m_transport->isOpen()) onPortLost();
     });
+    qCInfo(linkLog).noquote() << "serial link open on" << endpoint();
     emit stateChanged(LinkState::Ready, com(m_port));
     emit searchFinished(true);
 }
@@ -157,6 +163,8 @@ void SerialLink::found() {
 void SerialLink::failed() {
     m_searching = false;
     dropPort();
+    qCInfo(linkLog).noquote() << "serial search from" << com(m_choice)
+                              << "found no instrument; it ended at" << com(m_port);
     emit stateChanged(LinkState::Failed, com(m_port));
     emit searchFinished(false);
 }
@@ -180,6 +188,7 @@ void SerialLink::dropPort() {
 // sees it and may open another port or connect over Ethernet.
 void SerialLink::onPortLost() {
     if (!m_open) return;
+    qCInfo(linkLog).noquote() << "serial link on" << endpoint() << "lost";
     dropPort();
     m_lost = true;
     emit stateChanged(LinkState::Lost, com(m_port));
@@ -189,6 +198,7 @@ void SerialLink::onPortLost() {
 void SerialLink::closePort() {
     if (!isOpen() && !m_lost) return;
     const bool wasOpen = isOpen();
+    qCInfo(linkLog).noquote() << "serial link on" << endpoint() << "closed";
     dropPort();
     m_lost = false;
     emit stateChanged(LinkState::Closed, com(m_choice)); // the menu's choice, not the port

@@ -1,5 +1,7 @@
 #include "SerialPollExchange.h"
 
+#include "link/LinkLog.h"
+
 namespace q7rk {
 
 SerialPollExchange::SerialPollExchange(const Timing& timing, QObject* parent) : QObject(parent) {
@@ -80,6 +82,7 @@ void SerialPollExchange::countFailedAttempt() {
         return;
     }
     // Three failures in a row: the instrument is gone.
+    qCInfo(linkLog) << "serial poll:" << MaxAttempts << "attempts in a row unanswered";
     m_replyTimedOut = false;
     m_timeoutCount = 0;
     finish(false);
@@ -92,6 +95,8 @@ void SerialPollExchange::onReadyRead() {
     const QByteArray reply = m_transport->readAll();
     const auto readings = decodeSerialReply(reply);
     if (!readings) {
+        qCWarning(linkLog).noquote()
+            << "serial reply rejected:" << reply.size() << "bytes" << reply.left(8).toHex(' ');
         emit replyRejected();
         restartAttempt(); // garbled: ask again at once
         return;
@@ -104,6 +109,8 @@ void SerialPollExchange::onReadyRead() {
 void SerialPollExchange::onReplyTimeout() {
     if (!m_waiting) return;
     m_waiting = false;
+    qCDebug(linkLog) << "serial poll: no reply within" << m_replyTimer.interval() << "ms (attempt"
+                     << m_timeoutCount + 1 << "of" << MaxAttempts << ")";
     countFailedAttempt();
 }
 

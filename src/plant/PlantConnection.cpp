@@ -1,5 +1,6 @@
 #include "PlantConnection.h"
 
+#include "plant/PlantLog.h"
 #include "plant/PlantTexts.h"
 #include "plant/PostgresPing.h"
 
@@ -111,8 +112,15 @@ PlantStatus PlantConnection::open() {
         std::unique_lock oneAtATime(connectionLock());
         if (!m_db.open()) {
             oneAtATime.unlock();
-            return connectFault(m_db.lastError(), took.elapsed());
+            const PlantStatus fault = connectFault(m_db.lastError(), took.elapsed());
+            // The data source by its name only: the connection text may hold a password.
+            qCInfo(plantLog).noquote()
+                << "cannot connect to data source" << m_sourceName << "after" << took.elapsed()
+                << "ms:" << faultName(fault.fault) << "-" << detail(m_db.lastError()).simplified();
+            return fault;
         }
+        qCDebug(plantLog).noquote()
+            << "connected to data source" << m_sourceName << "in" << took.elapsed() << "ms";
     }
     m_onSqlite =
         odbcDiagnostics::driverName(m_db).contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
@@ -179,6 +187,9 @@ PlantStatus PlantConnection::connectionFault() const {
 
 PlantStatus PlantConnection::statementFault(const QSqlError& error, const OdbcState& state) const {
     const auto fail = [&](PlantFault fault, const QString& message) {
+        qCInfo(plantLog).noquote()
+            << "statement on" << m_sourceName << "failed:" << faultName(fault) << "SQLSTATE"
+            << state.sqlState << "native" << state.native << "-" << detail(error).simplified();
         return PlantStatus::failure(fault, withDetail(message, error));
     };
     const QString& code = state.sqlState;
@@ -303,6 +314,7 @@ PlantStatus PlantConnection::serializable(const std::function<PlantStatus()>& wo
         // A connection that is kept must not stay inside a failed transaction.
         rollback();
         if (done.fault != PlantFault::Conflict) break;
+        qCDebug(plantLog) << "write conflict on attempt" << attempt << "of" << MaxAttempts;
         if (attempt < MaxAttempts) waitBeforeRetry(attempt);
     }
     return done;

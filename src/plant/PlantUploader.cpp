@@ -1,6 +1,7 @@
 #include "PlantUploader.h"
 
 #include "plant/PlantInput.h"
+#include "plant/PlantLog.h"
 #include "plant/PlantTexts.h"
 
 #include <QLockFile>
@@ -63,13 +64,28 @@ UploadOutcome PlantUploader::send(qint64 id) const {
         return {old, OutboxState::Superseded};
     }
     const PlantStatus sent = sendPiece(entry.piece);
+    const auto piece = [&] {
+        return QStringLiteral("piece %1 curve %2 (outbox entry %3)")
+            .arg(entry.piece.serial)
+            .arg(entry.piece.curveNumber)
+            .arg(id);
+    };
     if (sent.ok()) {
+        qCInfo(plantLog).noquote() << piece() << "stored in the plant database";
         // A mark that cannot be written leaves the entry to be sent again: the same values
         // replace themselves in the plant.
         m_queue.markSent(id);
         return {sent, {}};
     }
     const OutboxState state = refusedForGood(sent.fault) ? OutboxState::Held : OutboxState::Waiting;
+    // Held waits for someone to act; waiting goes with the next retry on its own.
+    if (state == OutboxState::Held)
+        qCWarning(plantLog).noquote()
+            << piece() << "held for the operator:" << faultName(sent.fault) << "-"
+            << sent.message.simplified();
+    else
+        qCInfo(plantLog).noquote() << piece() << "waits for a retry:" << faultName(sent.fault)
+                                   << "-" << sent.message.simplified();
     if (const PlantStatus noted = m_queue.setState(id, state, sent.message); !noted.ok())
         return {PlantStatus::failure(sent.fault, sent.message + '\n' + noted.message), {}};
     return {sent, state};

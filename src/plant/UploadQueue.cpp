@@ -1,5 +1,6 @@
 #include "UploadQueue.h"
 
+#include "plant/PlantLog.h"
 #include "plant/PlantTexts.h"
 
 #include <QFileInfo>
@@ -201,6 +202,7 @@ bool supersedeOlder(QSqlDatabase& db, const QString& schema, const QString& seri
 UploadQueue::UploadQueue(QString path) : m_path(std::move(path)) {}
 
 PlantStatus UploadQueue::failure() const {
+    qCWarning(plantLog).noquote() << "the plant outbox" << m_path << "cannot be read or written";
     return PlantStatus::failure(PlantFault::LocalStore, plantTexts::queueFailed(m_path));
 }
 

@@ -1,6 +1,8 @@
 #include "TrendQuery.h"
 
 #include "kinds/TestKindDescription.h"
+#include "quality/QualityLog.h"
+#include "results/ResultFile.h"
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
 #include "results/SqlCondition.h"
@@ -8,8 +10,6 @@
 #include "settings/NumberText.h"
 
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <atomic>
 #include <cmath>
 
 namespace q7rk {
@@ -32,32 +32,6 @@ constexpr LimitOf kLimits[] = {
     {TestKind::Tv, "TV值", "化成电压", TrendField::LimitSide::Lower},
     {TestKind::Leakage, "漏电流", "漏电流指标", TrendField::LimitSide::Upper},
     {TestKind::Electrolyte, "火花电压1", "参考电压", TrendField::LimitSide::Lower},
-};
-
-// A connection of its own for one read, removed again at the end.
-class Reader {
-public:
-    explicit Reader(const QString& path) : m_name(nextName()) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
-        db.open();
-    }
-    ~Reader() {
-        QSqlDatabase::database(m_name, false).close();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
-
-    sqlite3* handle() const { return sqliteHandle(QSqlDatabase::database(m_name, false)); }
-
-private:
-    static QString nextName() {
-        static std::atomic<quint64> counter{0};
-        return QStringLiteral("q7rk-trend-%1").arg(++counter);
-    }
-    QString m_name;
 };
 
 std::optional<double> numberIn(const QVariant& v) {
@@ -144,13 +118,11 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
     const QString table = u(description(request.kind).tableName);
     const QString limit =
         field->limitField.isEmpty() ? QStringLiteral("NULL") : quotedName(field->limitField);
-    Reader reader(path);
-    indexTestDates(reader.handle(), request.kind);
-    const QString boiling = description(request.kind).storesBoilingMarks
-                                ? QStringLiteral("(%1 IS 'True')").arg(quotedName(u("水煮后")))
-                                : QStringLiteral("0");
+    ResultFile file(path, request.kind);
+    file.indexTestDates();
+    const QString boiling = boilingOfRow(request.kind);
     SqliteStatement q(
-        reader.handle(),
+        file.handle(),
         QStringLiteral("SELECT %1, %2, %3, %4, %7 FROM %5 WHERE %6 ORDER BY %2, rowid")
             .arg(quotedName(u("测试编号")), quotedName(u("测试日期")), quotedName(field->name),
                  limit, quotedName(table), where, boiling));
@@ -167,6 +139,8 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
         data.readable = false;
         data.points.clear();
         data.message = QStringLiteral("无法读取结果文件 %1（%2）").arg(path, q.error().text());
+        qCWarning(qualityLog).noquote() << "cannot read the trend of" << request.field << "from"
+                                        << path << "-" << q.error().text().simplified();
         return data;
     }
     if (!data.points.empty()) data.message.clear();

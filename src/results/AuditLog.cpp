@@ -1,5 +1,6 @@
 #include "AuditLog.h"
 
+#include "results/ResultFile.h"
 #include "results/ResultSchema.h"
 
 #include <QDate>
@@ -28,9 +29,9 @@ QVariant nullText() {
     return QVariant(QMetaType::fromType<QString>());
 }
 
-QSqlError insert(const QSqlDatabase& db, const AuditEntry& e, const QVariant& removed,
+QSqlError insert(const ResultFile& file, const AuditEntry& e, const QVariant& removed,
                  const QVariant& curve = nullText(), const QVariant& conditions = nullText()) {
-    QSqlQuery q(db);
+    QSqlQuery q(file.db());
     q.prepare(
         QStringLiteral("INSERT INTO %1 (%2,\"水煮后\",\"删除曲线\",\"删除条件\",\"恢复的删除\") "
                        "VALUES (?,?,?,?,?,?,?,?,?,?,?)")
@@ -47,11 +48,11 @@ QSqlError insert(const QSqlDatabase& db, const AuditEntry& e, const QVariant& re
 
 // The columns a read takes: an added column the table lacks (a file not written since) reads
 // as null.
-QString readColumns(const QSqlDatabase& db) {
+QString readColumns(const ResultFile& file) {
     QString out = QStringLiteral("rowid,") + QString::fromUtf8(kColumns);
     for (const char* c : kAddedColumns) {
         const QString name = QString::fromUtf8(c);
-        out += hasColumn(db, QString::fromUtf8(AuditTableName), name)
+        out += file.hasColumn(QString::fromUtf8(AuditTableName), name)
                    ? QStringLiteral(",\"%1\"").arg(name)
                    : QStringLiteral(",NULL");
     }
@@ -76,18 +77,18 @@ QStringList shownRow(TestKind kind, const QString& json) {
     return out;
 }
 
-QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& where,
-                       const QVariantList& binds, QString* error) {
+QList<AuditEntry> read(const ResultFile& file, const QString& where, const QVariantList& binds,
+                       QString* error) {
     QList<AuditEntry> out;
-    QSqlQuery q(db);
+    QSqlQuery q(file.db());
     q.setForwardOnly(true);
     // A file that never had a change has no table; that is an empty history, not a fault.
     q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid")
-                  .arg(readColumns(db), table(), where));
+                  .arg(readColumns(file), table(), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
     if (!q.exec()) {
-        QSqlQuery known(db);
+        QSqlQuery known(file.db());
         known.prepare(
             QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
         known.addBindValue(QString::fromUtf8(AuditTableName));
@@ -105,7 +106,7 @@ QList<AuditEntry> read(const QSqlDatabase& db, TestKind kind, const QString& whe
         e.field = q.value(4).toString();
         e.oldValue = q.value(5).toString();
         e.newValue = q.value(6).toString();
-        if (!q.value(7).isNull()) e.removedRow = shownRow(kind, q.value(7).toString());
+        if (!q.value(7).isNull()) e.removedRow = shownRow(file.kind(), q.value(7).toString());
         e.afterBoiling = q.value(8).toInt() != 0;
         e.keptWhole = !q.value(9).isNull();
         e.undoesDeletion = q.value(11).toLongLong();
@@ -120,8 +121,8 @@ QString auditTime(const QDateTime& when) {
     return when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
 }
 
-QSqlError createAuditTable(const QSqlDatabase& db) {
-    QSqlQuery q(db);
+QSqlError createAuditTable(const ResultFile& file) {
+    QSqlQuery q(file.db());
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (\"时间\" TEXT, \"测试人\" TEXT, "
                                "\"测试编号\" TEXT, \"字段\" TEXT, \"原值\" TEXT, \"新值\" TEXT, "
                                "\"删除内容\" TEXT)")
@@ -129,7 +130,7 @@ QSqlError createAuditTable(const QSqlDatabase& db) {
         return q.lastError();
     for (std::size_t i = 0; i < std::size(kAddedColumns); ++i) {
         const QString name = QString::fromUtf8(kAddedColumns[i]);
-        if (hasColumn(db, QString::fromUtf8(AuditTableName), name)) continue;
+        if (file.hasColumn(QString::fromUtf8(AuditTableName), name)) continue;
         if (!q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN \"%2\" %3")
                         .arg(table(), name, QLatin1String(kAddedTypes[i]))))
             return q.lastError();
@@ -141,24 +142,23 @@ QSqlError createAuditTable(const QSqlDatabase& db) {
     return q.lastError();
 }
 
-QSqlError addCorrectionEntry(const QSqlDatabase& db, const AuditEntry& entry) {
-    return insert(db, entry, QVariant(QMetaType::fromType<QString>()));
+QSqlError addCorrectionEntry(const ResultFile& file, const AuditEntry& entry) {
+    return insert(file, entry, QVariant(QMetaType::fromType<QString>()));
 }
 
-QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEntry& entry,
+QSqlError addDeletionEntry(const ResultFile& file, const AuditEntry& entry,
                            const RemovedTest& removed) {
-    return insert(db, entry, rowJson(kind, removed.row), removed.curveJson,
+    return insert(file, entry, rowJson(file.kind(), removed.row), removed.curveJson,
                   removed.conditionsJson.isEmpty() ? nullText() : QVariant(removed.conditionsJson));
 }
 
-std::optional<RemovedTest> removedTest(const QSqlDatabase& db, TestKind kind, qint64 id,
-                                       AuditEntry* line) {
+std::optional<RemovedTest> removedTest(const ResultFile& file, qint64 id, AuditEntry* line) {
     QString error;
-    const QList<AuditEntry> found = read(db, kind, QStringLiteral("rowid = ? AND \"字段\" = ?"),
+    const QList<AuditEntry> found = read(file, QStringLiteral("rowid = ? AND \"字段\" = ?"),
                                          {id, QString::fromUtf8(DeletionField)}, &error);
     if (found.isEmpty() || !found.first().keptWhole) return std::nullopt;
     if (line) *line = found.first();
-    QSqlQuery q(db);
+    QSqlQuery q(file.db());
     q.prepare(
         QStringLiteral("SELECT \"删除内容\",\"删除曲线\",\"删除条件\" FROM %1 WHERE rowid = ?")
             .arg(table()));
@@ -166,31 +166,28 @@ std::optional<RemovedTest> removedTest(const QSqlDatabase& db, TestKind kind, qi
     if (!q.exec() || !q.next()) return std::nullopt;
     RemovedTest out;
     const QJsonObject o = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object();
-    for (const QString& name : fieldNames(kind))
+    for (const QString& name : fieldNames(file.kind()))
         out.row << o.value(name).toVariant();
     out.curveJson = q.value(1).toString();
     out.conditionsJson = q.value(2).toString();
     return out;
 }
 
-QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const TestKey& key,
-                              QString* error) {
+QList<AuditEntry> readHistory(const ResultFile& file, const TestKey& key, QString* error) {
     QVariantList binds;
-    const QString where = keyClause(db, kind, QString::fromUtf8(AuditTableName), key, binds);
-    return read(db, kind, where, binds, error);
+    const QString where = file.keyClause(QString::fromUtf8(AuditTableName), key, binds);
+    return read(file, where, binds, error);
 }
 
-void findRestores(const QSqlDatabase& db, TestKind kind, QList<AuditEntry>& deletions,
-                  QString* error) {
+void findRestores(const ResultFile& file, QList<AuditEntry>& deletions, QString* error) {
     if (deletions.isEmpty()) return;
     // A restore follows its deletion, so the restores since the oldest deletion are all
     // there is to look at.
     QString since = deletions.front().time;
     for (const AuditEntry& d : deletions)
         since = std::min(since, d.time);
-    const QList<AuditEntry> restores =
-        read(db, kind, QStringLiteral("\"字段\" = ? AND \"时间\" >= ?"),
-             {QString::fromUtf8(RestoreField), since}, error);
+    const QList<AuditEntry> restores = read(file, QStringLiteral("\"字段\" = ? AND \"时间\" >= ?"),
+                                            {QString::fromUtf8(RestoreField), since}, error);
     for (const AuditEntry& r : restores) {
         AuditEntry* undone = nullptr;
         for (AuditEntry& d : deletions) {
@@ -206,16 +203,16 @@ void findRestores(const QSqlDatabase& db, TestKind kind, QList<AuditEntry>& dele
     }
 }
 
-QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,
-                                const QString& to, QString* error) {
+QList<AuditEntry> readDeletions(const ResultFile& file, const QString& from, const QString& to,
+                                QString* error) {
     // The last day counts whole: everything before the next midnight.
     const QString end = QDate::fromString(to, QStringLiteral("yyyy/MM/dd"))
                             .addDays(1)
                             .toString(QStringLiteral("yyyy/MM/dd"));
-    QList<AuditEntry> out = read(
-        db, kind, QStringLiteral("\"删除内容\" IS NOT NULL AND \"时间\" >= ? AND \"时间\" < ?"),
-        {from, end}, error);
-    findRestores(db, kind, out, error);
+    QList<AuditEntry> out =
+        read(file, QStringLiteral("\"删除内容\" IS NOT NULL AND \"时间\" >= ? AND \"时间\" < ?"),
+             {from, end}, error);
+    findRestores(file, out, error);
     return out;
 }
 

@@ -10,9 +10,9 @@
 #include <QVariantList>
 #include <optional>
 
-class QSqlDatabase;
-
 namespace q7rk {
+
+class ResultFile;
 
 // Every correction and deletion leaves a line in this table of the same result file, written
 // in the transaction of the change, so the file never holds a change without its line.
@@ -61,26 +61,24 @@ QString auditTime(const QDateTime& when);
 
 // Adds the table to a file that has none (files of older versions get it on their first
 // change).
-QSqlError createAuditTable(const QSqlDatabase& db);
+QSqlError createAuditTable(const ResultFile& file);
 // A line for a correction of one field, or for a restore (with the deletion it undoes).
-QSqlError addCorrectionEntry(const QSqlDatabase& db, const AuditEntry& entry);
+QSqlError addCorrectionEntry(const ResultFile& file, const AuditEntry& entry);
 // A line for a deleted test; the row is kept as JSON keyed by field names.
-QSqlError addDeletionEntry(const QSqlDatabase& db, TestKind kind, const AuditEntry& entry,
+QSqlError addDeletionEntry(const ResultFile& file, const AuditEntry& entry,
                            const RemovedTest& removed);
 // What the deletion line `id` keeps; nullopt when there is no such deletion.
-std::optional<RemovedTest> removedTest(const QSqlDatabase& db, TestKind kind, qint64 id,
+std::optional<RemovedTest> removedTest(const ResultFile& file, qint64 id,
                                        AuditEntry* line = nullptr);
 
 // The lines of one test, oldest first. A file without the history table has an empty
 // history; a table that cannot be read leaves its cause in `error`.
-QList<AuditEntry> readHistory(const QSqlDatabase& db, TestKind kind, const TestKey& key,
-                              QString* error = nullptr);
+QList<AuditEntry> readHistory(const ResultFile& file, const TestKey& key, QString* error = nullptr);
 // Sets `restoredAt` of the deletions that were put back since.
-void findRestores(const QSqlDatabase& db, TestKind kind, QList<AuditEntry>& deletions,
-                  QString* error = nullptr);
+void findRestores(const ResultFile& file, QList<AuditEntry>& deletions, QString* error = nullptr);
 // The deletions of the days from..to ("yyyy/MM/dd"), oldest first, each with its row and,
 // when it was put back, the time of that.
-QList<AuditEntry> readDeletions(const QSqlDatabase& db, TestKind kind, const QString& from,
-                                const QString& to, QString* error = nullptr);
+QList<AuditEntry> readDeletions(const ResultFile& file, const QString& from, const QString& to,
+                                QString* error = nullptr);
 
 } // namespace q7rk

@@ -1,13 +1,10 @@
 #include "ResultSchema.h"
 
 #include "results/SqlCondition.h"
-#include "results/SqliteStatement.h"
 #include "settings/NumberText.h"
 
 #include <QDate>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 namespace q7rk {
 
@@ -41,30 +38,27 @@ QStringList correctableFields(TestKind kind) {
     return utf8List(description(kind).correctableFields);
 }
 
-bool hasColumn(const QSqlDatabase& db, const QString& table, const QString& column) {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name = ?"));
-    q.addBindValue(table);
-    q.addBindValue(column);
-    return q.exec() && q.next();
+QString parameterTable(TestKind kind) {
+    return quotedName(QString::fromUtf8(description(kind).tableName));
 }
 
-QString keyClause(const QSqlDatabase& db, TestKind kind, const QString& table, const TestKey& key,
-                  QVariantList& binds) {
+QString columnList(TestKind kind) {
+    QStringList cols;
+    for (const FieldSpec& f : description(kind).fields)
+        cols << quotedName(QString::fromUtf8(f.name));
+    return cols.join(QLatin1Char(','));
+}
+
+QString boilingOfRow(TestKind kind, const QString& row) {
+    if (!description(kind).storesBoilingMarks) return QStringLiteral("0");
+    const QString column = quotedName(QString::fromUtf8(BoilingColumn));
+    return QStringLiteral("(%1 IS 'True')").arg(row.isEmpty() ? column : row + '.' + column);
+}
+
+QString rowKeyClause(TestKind kind, const TestKey& key, QVariantList& binds) {
     binds << key.number << int(key.afterBoiling);
-    if (!hasColumn(db, table, QString::fromUtf8(BoilingColumn))) {
-        if (!description(kind).storesBoilingMarks)
-            return QStringLiteral("\"测试编号\" = ? AND 0 = ?");
-        return QStringLiteral(
-                   "\"测试编号\" = ? AND coalesce((SELECT (p.\"%1\" IS 'True') FROM \"%2\" p "
-                   "WHERE p.\"测试编号\" = \"%3\".\"测试编号\" ORDER BY p.rowid LIMIT 1), 0) = ?")
-            .arg(QString::fromUtf8(BoilingColumn), QString::fromUtf8(description(kind).tableName),
-                 table);
-    }
-    // A history line written before the column came has none: it belongs to the one test the
-    // number then had, and shows with either.
-    return QStringLiteral("\"测试编号\" = ? AND (\"%1\" IS NULL OR \"%1\" = ?)")
-        .arg(QString::fromUtf8(BoilingColumn));
+    return QStringLiteral("%1 = ? AND %2 = ?")
+        .arg(quotedName(QStringLiteral("测试编号")), boilingOfRow(kind));
 }
 
 std::optional<QString> normaliseDate(const QString& text) {
@@ -107,19 +101,6 @@ QString shownValue(FieldType type, const QVariant& value) {
         return ok ? formatNumber(v) : value.toString();
     }
     return value.toString();
-}
-
-void indexTestDates(sqlite3* db, TestKind kind) {
-    const QString table = QString::fromUtf8(description(kind).tableName);
-    const QString name = table + QStringLiteral("_") + QString::fromUtf8(TestDateField);
-    SqliteStatement known(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' "
-                                             "AND name = ?"));
-    known.bind(1, name);
-    if (known.next()) return;
-    SqliteStatement create(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                                   .arg(quotedName(name), quotedName(table),
-                                        quotedName(QString::fromUtf8(TestDateField))));
-    create.next();
 }
 
 } // namespace q7rk

@@ -9,9 +9,6 @@
 #include <optional>
 #include <span>
 
-class QSqlDatabase;
-struct sqlite3;
-
 namespace q7rk {
 
 // Field names of a kind in table (and grid) order.
@@ -33,19 +30,19 @@ inline constexpr const char* CurveTableName = "曲线数据";
 // it until they are next written; they held each number once, so the number alone finds
 // their rows.
 inline constexpr const char* BoilingColumn = "水煮后";
-// True when the file's table has the column.
-bool hasColumn(const QSqlDatabase& db, const QString& table, const QString& column);
-// The clause that picks a key's rows of a table of the kind's file keyed by number and boiling
-// state, with its values in `binds`. In a table without the column yet, a number's rows
-// take the boiling state of its parameter row.
-QString keyClause(const QSqlDatabase& db, TestKind kind, const QString& table, const TestKey& key,
-                  QVariantList& binds);
 
-// The field the rows of a search are ordered by, before their order in the file.
+// The kind's parameter table as SQL names it, and its fields in table order.
+QString parameterTable(TestKind kind);
+QString columnList(TestKind kind);
+// 1 for a parameter row of a test after boiling, 0 otherwise (always 0 for a kind without the
+// boiling marks). `row` qualifies the column for a subquery.
+QString boilingOfRow(TestKind kind, const QString& row = {});
+// The parameter rows of one test, with the key's values in `binds`.
+QString rowKeyClause(TestKind kind, const TestKey& key, QVariantList& binds);
+
+// The field the rows of a search are ordered by, before their order in the file; the result
+// file keeps an index on it (`ResultFile::indexTestDates`).
 inline constexpr const char* TestDateField = "测试日期";
-// An index on the kind's test dates, made the first time a file is read by date (the query
-// grid's order, the trends); a file that cannot be written (or is busy) is read without it.
-void indexTestDates(sqlite3* db, TestKind kind);
 
 // A box text as it goes into the file: a text as it is, a number as REAL, a date as
 // "yyyy/mm/dd", a mark as "True"/"False"; an empty number, date or mark is NULL. nullopt when

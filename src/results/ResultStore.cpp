@@ -1,7 +1,9 @@
 #include "ResultStore.h"
 
+#include "results/ResultFile.h"
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
+#include "results/ResultsLog.h"
 #include "results/SqlCondition.h"
 #include "results/SqliteStatement.h"
 #include "settings/NumberText.h"
@@ -14,10 +16,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStorageInfo>
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -25,126 +25,8 @@ namespace q7rk {
 
 namespace {
 
-// A connection of its own for one operation, removed again when the operation ends.
-class Connection {
-public:
-    explicit Connection(const QString& path) : m_name(uniqueName()) {
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-            db.setDatabaseName(path);
-            // Another program holding the file for a moment is waited for; one holding it
-            // longer makes the operation fail rather than hang the station.
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
-            m_open = db.open();
-            if (!m_open) m_openError = db.lastError();
-        }
-    }
-    ~Connection() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            if (db.isOpen()) {
-                if (m_inTransaction) QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-                db.close();
-            }
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool isOpen() const { return m_open; }
-    const QSqlError& openError() const { return m_openError; }
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-
-    // Another file in the same transactions. With rollback journals on both, SQLite commits
-    // the two as one (a super-journal names them), so a crash keeps both changes or neither.
-    QSqlError attach(const QString& path, const QString& schema) {
-        QSqlQuery q(db());
-        q.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(schema));
-        q.addBindValue(path);
-        if (!q.exec()) return q.lastError();
-        q.exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(schema));
-        q.exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(schema));
-        return {};
-    }
-
-    // The write lock is taken at the start, so a writer waits for another one up front
-    // instead of failing halfway through.
-    // A committed test survives a power cut: a rollback journal (deleted at commit) and a
-    // full sync at every commit. Declared on each write rather than trusted to the defaults
-    // of whatever last wrote the file.
-    QSqlError begin() {
-        QSqlQuery q(db());
-        q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        m_inTransaction = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        return q.lastError();
-    }
-    QSqlError commit() {
-        QSqlQuery q(db());
-        if (!q.exec(QStringLiteral("COMMIT"))) return q.lastError();
-        m_inTransaction = false;
-        return {};
-    }
-    void rollback() {
-        if (m_inTransaction) QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
-        m_inTransaction = false;
-    }
-
-private:
-    static QString uniqueName() {
-        static std::atomic<quint64> counter{0};
-        return QStringLiteral("q7rk-results-%1").arg(++counter);
-    }
-
-    QString m_name;
-    bool m_open = false;
-    QSqlError m_openError;
-    bool m_inTransaction = false; // rolled back if the operation leaves without committing
-};
-
-// SQLite's primary result code of a failed statement.
-int sqliteCode(const QSqlError& e) {
-    return e.nativeErrorCode().toInt() & 0xff;
-}
-constexpr int SqlitePerm = 3, SqliteBusy = 5, SqliteLocked = 6, SqliteReadOnly = 8,
-              SqliteIoErr = 10, SqliteCorrupt = 11, SqliteFull = 13, SqliteCantOpen = 14,
-              SqliteConstraint = 19, SqliteAuth = 23, SqliteNotADb = 26;
-
-resulttext::FileFault faultOf(const QSqlError& e, const QString& path) {
-    using resulttext::FileFault;
-    if (QFileInfo(path).isDir()) return FileFault::NotADatabase;
-    switch (sqliteCode(e)) {
-    case SqliteFull:
-        return FileFault::DiskFull;
-    case SqlitePerm:
-    case SqliteReadOnly:
-    case SqliteCantOpen:
-    case SqliteAuth:
-        return FileFault::ReadOnly;
-    case SqliteCorrupt:
-    case SqliteNotADb:
-        return FileFault::NotADatabase;
-    case SqliteBusy:
-    case SqliteLocked:
-        return FileFault::Locked;
-    case SqliteIoErr:
-        // Some file systems report a full disk as a plain write error.
-        if (QStorageInfo(QFileInfo(path).absolutePath()).bytesAvailable() < (1 << 20))
-            return FileFault::DiskFull;
-        break;
-    default:
-        break;
-    }
-    return FileFault::Other;
-}
-
 QString quoted(const char* identifier) {
-    return QLatin1Char('"') + QString::fromUtf8(identifier) + QLatin1Char('"');
-}
-
-QString tableOf(TestKind kind) {
-    return quoted(description(kind).tableName);
+    return quotedName(QString::fromUtf8(identifier));
 }
 
 QString curveTable() {
@@ -155,163 +37,16 @@ QString testNumberField() {
     return quoted("测试编号");
 }
 
-QString columnList(TestKind kind) {
-    QStringList cols;
-    for (const FieldSpec& f : description(kind).fields)
-        cols << quoted(f.name);
-    return cols.join(QLatin1Char(','));
-}
-
-// The kind's fields as a file written before some were added can give them: those it lacks
-// read as NULL (by name they would not be found, or be taken for a text).
-QString readableColumns(QSqlDatabase db, TestKind kind) {
-    const auto fields = description(kind).fields;
-    if (std::none_of(fields.begin(), fields.end(), [](const FieldSpec& f) { return f.addedLater; }))
-        return columnList(kind);
-    QStringList present;
-    QSqlQuery info(db);
-    if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(tableOf(kind))))
-        while (info.next())
-            present << info.value(1).toString();
-    QStringList cols;
-    for (const FieldSpec& f : fields)
-        cols << (f.addedLater && !present.contains(QString::fromUtf8(f.name))
-                     ? QStringLiteral("NULL")
-                     : quoted(f.name));
-    return cols.join(QLatin1Char(','));
-}
-
-QSqlError execError(QSqlDatabase db, const QString& sql) {
-    QSqlQuery q(db);
-    q.exec(sql);
-    return q.lastError();
-}
-
-QString indexName(TestKind kind, const char* suffix) {
-    return quoted((QByteArray(description(kind).tableName) + suffix).constData());
-}
-
-// 1 for a parameter row of a test after boiling, 0 otherwise (always 0 for a kind without the
-// boiling marks). `row` qualifies the column for a subquery.
-QString boilingOfRow(TestKind kind, const QString& row = {}) {
-    if (!description(kind).storesBoilingMarks) return QStringLiteral("0");
-    const QString column = quoted(BoilingColumn);
-    return QStringLiteral("(%1 IS 'True')").arg(row.isEmpty() ? column : row + '.' + column);
-}
-
-// The parameter rows of one test.
-QString rowKeyClause(TestKind kind, const TestKey& key, QVariantList& binds) {
-    binds << key.number << int(key.afterBoiling);
-    return QStringLiteral("%1 = ? AND %2 = ?").arg(testNumberField(), boilingOfRow(kind));
-}
-
-QSqlError createCurveTable(QSqlDatabase db) {
-    return execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 TEXT, %3 INTEGER NOT "
-                                        "NULL DEFAULT 0, \"vi_order\" INTEGER, \"电压\" REAL, "
-                                        "\"电流\" REAL, PRIMARY KEY (%2, %3, \"vi_order\")) "
-                                        "WITHOUT ROWID")
-                             .arg(curveTable(), testNumberField(), quoted(BoilingColumn)));
-}
-
-QStringList columnsOf(QSqlDatabase db, const QString& table) {
-    QStringList out;
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
-    q.addBindValue(table);
-    if (q.exec())
-        while (q.next())
-            out << q.value(0).toString();
-    return out;
-}
-
-// A table of an older file keyed by the number alone is made again keyed by number and
-// boiling state (`create` makes the new one), its rows copied with the boiling state of their
-// number's parameter row. Part of the write's transaction: all of it or nothing. A table
-// under the name that lacks a column of ours (other than `laterColumns`, added since) is
-// someone else's: it is left alone and the write fails.
-QSqlError keyByBoiling(QSqlDatabase db, TestKind kind, const char* tableName,
-                       const std::function<QSqlError()>& create,
-                       const QStringList& laterColumns = {}) {
-    const QString name = QString::fromUtf8(tableName);
-    const QStringList old = columnsOf(db, name);
-    if (old.isEmpty() || old.contains(QString::fromUtf8(BoilingColumn))) return create();
-    const QString moved = quoted((QByteArray(tableName) + "_迁移").constData());
-    if (QSqlError e = execError(
-            db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoted(tableName), moved));
-        e.isValid())
-        return e;
-    if (QSqlError e = create(); e.isValid()) return e;
-    for (const QString& c : columnsOf(db, name))
-        if (!old.contains(c) && c != QString::fromUtf8(BoilingColumn) && !laterColumns.contains(c))
-            return QSqlError(QString(),
-                             QStringLiteral("表“%1”缺少列“%2”，不是本程序的表").arg(name, c),
-                             QSqlError::StatementError);
-    QStringList kept;
-    for (const QString& c : old)
-        kept << QLatin1Char('"') + c + QLatin1Char('"');
-    const QString boiling =
-        QStringLiteral("coalesce((SELECT %1 FROM %2 p WHERE p.%3 = o.%3 ORDER BY p.rowid "
-                       "LIMIT 1), 0)")
-            .arg(boilingOfRow(kind, QStringLiteral("p")), tableOf(kind), testNumberField());
-    QStringList picked;
-    for (const QString& c : kept)
-        picked << QStringLiteral("o.") + c;
-    if (QSqlError e = execError(db, QStringLiteral("INSERT INTO %1 (%2,%3) SELECT %4,%5 FROM %6 o")
-                                        .arg(quoted(tableName), kept.join(QLatin1Char(',')),
-                                             quoted(BoilingColumn), picked.join(QLatin1Char(',')),
-                                             boiling, moved));
-        e.isValid())
-        return e;
-    return execError(db, QStringLiteral("DROP TABLE %1").arg(moved));
-}
-
-// A file written before a field was added gets it now, empty in its earlier rows.
-QSqlError addLaterFields(QSqlDatabase db, TestKind kind) {
-    QStringList present;
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(tableOf(kind)))) return q.lastError();
-    while (q.next())
-        present << q.value(1).toString();
-    for (const FieldSpec& f : description(kind).fields) {
-        if (!f.addedLater || present.contains(QString::fromUtf8(f.name))) continue;
-        const QString type =
-            f.type == FieldType::Number ? QStringLiteral("REAL") : QStringLiteral("TEXT");
-        if (const QSqlError e = execError(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
-                                                  .arg(tableOf(kind), quoted(f.name), type));
-            e.isValid())
-            return e;
-    }
-    return {};
-}
-
-QSqlError createSchema(QSqlDatabase db, TestKind kind) {
-    QStringList cols;
-    for (const FieldSpec& f : description(kind).fields)
-        cols << quoted(f.name) + (f.type == FieldType::Number ? QStringLiteral(" REAL")
-                                                              : QStringLiteral(" TEXT"));
-    QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
-                                    .arg(tableOf(kind), cols.join(QLatin1Char(','))));
-    if (e.isValid()) return e;
-    if (e = addLaterFields(db, kind); e.isValid()) return e;
-    if (e = keyByBoiling(db, kind, ConditionsTableName, [&] { return createConditionsTable(db); },
-                         {QStringLiteral("迟到采样")});
-        e.isValid())
-        return e;
-    if (e = keyByBoiling(db, kind, CurveTableName, [&] { return createCurveTable(db); });
-        e.isValid())
-        return e;
-    return createAuditTable(db);
-}
-
 // True when the file holds anything under the key, a parameter row or curve rows.
-bool keyTaken(QSqlDatabase db, TestKind kind, const TestKey& key) {
+bool keyTaken(const ResultFile& file, const TestKey& key) {
+    const TestKind kind = file.kind();
     QVariantList binds;
     const QString rows = rowKeyClause(kind, key, binds);
-    const QString curve = keyClause(db, kind, QString::fromUtf8(CurveTableName), key, binds);
-    QSqlQuery q(db);
+    const QString curve = file.keyClause(QString::fromUtf8(CurveTableName), key, binds);
+    QSqlQuery q(file.db());
     q.prepare(QStringLiteral("SELECT EXISTS(SELECT 1 FROM %1 WHERE %3) OR "
                              "EXISTS(SELECT 1 FROM %2 WHERE %4)")
-                  .arg(tableOf(kind), curveTable(), rows, curve));
+                  .arg(parameterTable(kind), curveTable(), rows, curve));
     for (const QVariant& v : binds)
         q.addBindValue(v);
     return q.exec() && q.next() && q.value(0).toBool();
@@ -357,7 +92,7 @@ double toStep(double value, double perUnit) {
 // per length and kept for the next curve of the same transaction.
 class CurveWriter {
 public:
-    explicit CurveWriter(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit CurveWriter(const ResultFile& file) : m_handle(file.handle()) {}
 
     QSqlError write(const TestKey& key, const std::vector<CurvePoint>& curve) {
         const QByteArray number = key.number.toUtf8();
@@ -396,28 +131,28 @@ private:
                         .arg(3 * i + 4)
                         .arg(3 * i + 5);
         kept = std::make_unique<SqliteStatement>(
-            sqliteHandle(m_db),
+            m_handle,
             QStringLiteral("INSERT INTO %1 (%2,%3,\"vi_order\",\"电压\",\"电流\") VALUES %4")
                 .arg(curveTable(), testNumberField(), quoted(BoilingColumn),
                      rows.join(QLatin1Char(','))));
         return *kept;
     }
 
-    QSqlDatabase m_db;
+    sqlite3* m_handle;
     std::array<std::unique_ptr<SqliteStatement>, SamplesPerInsert> m_statements;
 };
 
-QSqlError insertCurve(QSqlDatabase db, const TestKey& key, const std::vector<CurvePoint>& curve) {
-    return CurveWriter(std::move(db)).write(key, curve);
+QSqlError insertCurve(const ResultFile& file, const TestKey& key,
+                      const std::vector<CurvePoint>& curve) {
+    return CurveWriter(file).write(key, curve);
 }
 
 // The curve of a test, sample 1 first; it ends before the first missing sample, which would
 // otherwise be drawn a second early. nullopt when the rows cannot be read.
-std::optional<std::vector<CurvePoint>> readCurve(QSqlDatabase db, TestKind kind,
-                                                 const TestKey& key) {
+std::optional<std::vector<CurvePoint>> readCurve(const ResultFile& file, const TestKey& key) {
     QVariantList binds;
-    const QString where = keyClause(db, kind, QString::fromUtf8(CurveTableName), key, binds);
-    QSqlQuery curve(db);
+    const QString where = file.keyClause(QString::fromUtf8(CurveTableName), key, binds);
+    QSqlQuery curve(file.db());
     curve.setForwardOnly(true);
     curve.prepare(QStringLiteral("SELECT \"vi_order\", \"电压\", \"电流\" FROM %1 "
                                  "WHERE %2 ORDER BY \"vi_order\"")
@@ -438,10 +173,13 @@ std::optional<std::vector<CurvePoint>> readCurve(QSqlDatabase db, TestKind kind,
 // the tests of the transaction.
 class TestWriter {
 public:
-    TestWriter(QSqlDatabase db, TestKind kind) : m_row(db), m_curves(db), m_conditions(db) {
+    explicit TestWriter(const ResultFile& file)
+        : m_row(file.db()), m_curves(file), m_conditions(file) {
+        const TestKind kind = file.kind();
         QStringList marks(qsizetype(description(kind).fields.size()), QStringLiteral("?"));
-        m_row.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(tableOf(kind), columnList(kind), marks.join(QLatin1Char(','))));
+        m_row.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(parameterTable(kind), columnList(kind), marks.join(QLatin1Char(','))));
     }
 
     QSqlError write(const StoredTest& test, const QVariantList& values) {
@@ -462,17 +200,18 @@ private:
 
 // Adds to `taken` the keys among `tests` that the file holds already (a parameter row or
 // curve rows), by one look per table for up to 250 numbers; the file has this version's layout.
-QSqlError takenAmong(QSqlDatabase db, TestKind kind, std::span<const StoredTest> tests,
+QSqlError takenAmong(const ResultFile& file, std::span<const StoredTest> tests,
                      QSet<QString>& taken) {
+    const TestKind kind = file.kind();
     constexpr std::size_t PerLook = 250;
     for (std::size_t from = 0; from < tests.size(); from += PerLook) {
         const std::size_t n = std::min(PerLook, tests.size() - from);
         const QString marks = QStringList(qsizetype(n), QStringLiteral("?")).join(QLatin1Char(','));
-        QSqlQuery q(db);
+        QSqlQuery q(file.db());
         q.setForwardOnly(true);
         q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) UNION "
                                  "SELECT %1, %5 FROM %6 WHERE %1 IN (%4)")
-                      .arg(testNumberField(), boilingOfRow(kind), tableOf(kind), marks,
+                      .arg(testNumberField(), boilingOfRow(kind), parameterTable(kind), marks,
                            quoted(BoilingColumn), curveTable()));
         for (int twice = 0; twice < 2; ++twice)
             for (std::size_t i = 0; i < n; ++i)
@@ -487,22 +226,23 @@ QSqlError takenAmong(QSqlDatabase db, TestKind kind, std::span<const StoredTest>
 // Writes a history line with the whole test (row, curve, conditions) for every parameter row
 // of the key, before they go. False when the history cannot be written: then nothing is
 // deleted.
-bool keepRemovedTest(QSqlDatabase db, TestKind kind, const TestKey& key, AuditEntry entry) {
+bool keepRemovedTest(const ResultFile& file, const TestKey& key, AuditEntry entry) {
+    const TestKind kind = file.kind();
     QVariantList binds;
     const QString where = rowKeyClause(kind, key, binds);
-    QSqlQuery q(db);
+    QSqlQuery q(file.db());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                  .arg(readableColumns(db, kind), tableOf(kind), where));
+                  .arg(file.readableColumns(), parameterTable(kind), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
     if (!q.exec()) return false;
-    const auto curve = readCurve(db, kind, key);
+    const auto curve = readCurve(file, key);
     if (!curve) return false;
     RemovedTest removed;
     removed.curveJson =
         QString::fromUtf8(QJsonDocument(curveToJson(*curve)).toJson(QJsonDocument::Compact));
-    if (const auto conditions = readConditions(db, kind, key))
+    if (const auto conditions = readConditions(file, key))
         removed.conditionsJson = QString::fromUtf8(
             QJsonDocument(conditionsToJson(*conditions)).toJson(QJsonDocument::Compact));
     entry.testNumber = key.number;
@@ -513,18 +253,18 @@ bool keepRemovedTest(QSqlDatabase db, TestKind kind, const TestKey& key, AuditEn
         removed.row.clear();
         for (int i = 0; i < columns; ++i)
             removed.row << q.value(i);
-        if (addDeletionEntry(db, kind, entry, removed).isValid()) return false;
+        if (addDeletionEntry(file, entry, removed).isValid()) return false;
     }
     return true;
 }
 
 // A test whose boiling mark was corrected takes its curve, conditions and history along to
 // its new key. False when the other key already holds any of them.
-bool moveKey(QSqlDatabase db, const TestKey& from, const TestKey& to) {
+bool moveKey(const ResultFile& file, const TestKey& from, const TestKey& to) {
     for (const char* table : {CurveTableName, ConditionsTableName, AuditTableName}) {
         const QString name = QString::fromUtf8(table);
-        if (!hasColumn(db, name, QString::fromUtf8(BoilingColumn))) continue;
-        QSqlQuery q(db);
+        if (!file.hasColumn(name, QString::fromUtf8(BoilingColumn))) continue;
+        QSqlQuery q(file.db());
         q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ? AND %2 = ?%4")
                       .arg(quoted(table), quoted(BoilingColumn), testNumberField(),
                            name == QString::fromUtf8(AuditTableName)
@@ -569,60 +309,29 @@ QString ResultStore::locateDbFile(TestKind kind) const {
 bool ResultStore::checkTestTable(TestKind kind, const TestKey& key) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return false;
-    Connection c(path);
-    return c.isOpen() && keyTaken(c.db(), kind, key);
+    ResultFile c(path, kind);
+    return c.isOpen() && keyTaken(c, key);
 }
 
-QString ResultStore::prepareForWriting(const QSqlDatabase& db, TestKind kind, const QString& path,
-                                       QSqlError* error) {
-    if (const QSqlError e = createSchema(db, kind); e.isValid()) {
-        *error = e;
-        return {};
-    }
-    const QString table = tableOf(kind);
-    const QString plainIndex = indexName(kind, "_测试编号");
-    const QString key = QStringLiteral("%1, %2").arg(testNumberField(), boilingOfRow(kind));
-    // A kind with the boiling marks keeps one test before and one after boiling per number;
-    // the index of older versions held each number once.
-    const bool byBoiling = description(kind).storesBoilingMarks;
-    const QString unique = indexName(kind, byBoiling ? "_测试编号_水煮_唯一" : "_测试编号_唯一");
-    QSqlQuery q(db);
-    if (q.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                   .arg(unique, table, byBoiling ? key : testNumberField()))) {
-        execError(db, QStringLiteral("DROP INDEX IF EXISTS %1").arg(plainIndex));
-        if (byBoiling)
-            execError(
-                db,
-                QStringLiteral("DROP INDEX IF EXISTS %1").arg(indexName(kind, "_测试编号_唯一")));
-        return {};
-    }
-    // Any other fault shows in the writes that follow.
-    if (sqliteCode(q.lastError()) != SqliteConstraint) return {};
-    // Searches by number stay quick while the file waits to be cleaned up.
-    execError(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                      .arg(plainIndex, table, testNumberField()));
-    if (m_duplicatesReported.contains(path)) return {};
-    QStringList numbers;
-    QSqlQuery dup(db);
-    if (dup.exec(QStringLiteral("SELECT %1, %2 FROM %3 GROUP BY %1, %2 HAVING count(*) > 1 "
-                                "ORDER BY min(rowid)")
-                     .arg(testNumberField(), boilingOfRow(kind), table))) {
-        while (dup.next())
-            numbers << shownKey({dup.value(0).toString(), dup.value(1).toBool()});
-    }
-    if (numbers.isEmpty()) return {};
-    m_duplicatesReported << path;
-    return resulttext::duplicateRows(path, numbers);
+QString ResultStore::prepareForWriting(ResultFile& file, QSqlError* error) {
+    const bool told = m_duplicatesReported.contains(file.path());
+    QStringList repeated;
+    *error = file.prepareForWriting(told ? nullptr : &repeated);
+    if (error->isValid() || repeated.isEmpty()) return {};
+    m_duplicatesReported << file.path();
+    qCWarning(resultsLog).noquote()
+        << file.path() << "holds these keys more than once:" << repeated.join(QLatin1Char(' '));
+    return resulttext::duplicateRows(file.path(), repeated);
 }
 
 SaveOutcome ResultStore::save(const StoredTest& test, const CompanionWrite& companion) {
     const auto values = boundValues(test);
     if (!values) return {false, resulttext::saveFailed(), {}};
     const QString path = locateDbFile(test.kind);
-    Connection c(path);
+    ResultFile c(path, test.kind);
     SaveOutcome out;
     const auto faultIn = [&](const QString& file, const QSqlError& e) {
-        out.message = resulttext::saveFault(file, faultOf(e, file), e.databaseText());
+        out.message = ResultFile::saveFault(e, file);
         return out;
     };
     const auto fault = [&](const QSqlError& e) { return faultIn(path, e); };
@@ -634,15 +343,14 @@ SaveOutcome ResultStore::save(const StoredTest& test, const CompanionWrite& comp
             return faultIn(companion.path, e);
     if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
     QSqlError schema;
-    out.warning = prepareForWriting(c.db(), test.kind, path, &schema);
+    out.warning = prepareForWriting(c, &schema);
     if (schema.isValid()) return fault(schema);
     const TestKey key = test.key();
-    if (keyTaken(c.db(), test.kind, key)) {
+    if (keyTaken(c, key)) {
         out.message = resulttext::duplicateNumber(test.kind, key);
         return out;
     }
-    if (const QSqlError e = TestWriter(c.db(), test.kind).write(test, *values); e.isValid())
-        return fault(e);
+    if (const QSqlError e = TestWriter(c).write(test, *values); e.isValid()) return fault(e);
     if (withCompanion) {
         QSqlDatabase db = c.db();
         if (const QSqlError e = companion.write(db, companionSchema, key); e.isValid())
@@ -661,20 +369,20 @@ ImportOutcome ResultStore::importTests(std::span<const StoredTest> tests, const 
     }
     const TestKind kind = tests.front().kind;
     const QString path = locateDbFile(kind);
-    Connection c(path);
+    ResultFile c(path, kind);
     const auto fault = [&](const QSqlError& e) {
-        out.message = resulttext::saveFault(path, faultOf(e, path), e.databaseText());
+        out.message = c.saveFault(e);
         out.stored = 0;
         return out;
     };
     if (!c.isOpen()) return fault(c.openError());
     if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
     QSqlError schema;
-    out.warning = prepareForWriting(c.db(), kind, path, &schema);
+    out.warning = prepareForWriting(c, &schema);
     if (schema.isValid()) return fault(schema);
-    TestWriter writer(c.db(), kind);
+    TestWriter writer(c);
     QSet<QString> taken;
-    if (const QSqlError e = takenAmong(c.db(), kind, tests, taken); e.isValid()) return fault(e);
+    if (const QSqlError e = takenAmong(c, tests, taken); e.isValid()) return fault(e);
     for (const StoredTest& test : tests) {
         const auto values = boundValues(test);
         if (!values || test.kind != kind) {
@@ -692,7 +400,7 @@ ImportOutcome ResultStore::importTests(std::span<const StoredTest> tests, const 
         AuditEntry line = auditStart(kind, key);
         line.field = QString::fromUtf8(ImportField);
         line.newValue = origin;
-        if (const QSqlError e = addCorrectionEntry(c.db(), line); e.isValid()) return fault(e);
+        if (const QSqlError e = addCorrectionEntry(c, line); e.isValid()) return fault(e);
         ++out.stored;
     }
     if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
@@ -705,17 +413,17 @@ QList<TestKey> ResultStore::storedKeys(TestKind kind, bool* readable) const {
     const QString path = locateDbFile(kind);
     if (readable) *readable = true;
     if (!QFileInfo::exists(path)) return out;
-    Connection c(path);
+    ResultFile c(path, kind);
     QSqlQuery q(c.db());
     q.setForwardOnly(true);
     // Curve rows count too: a key with a curve alone is taken as well.
     // A file of an older version keys its curves by the number alone until it is written.
     const bool curvesByBoiling =
         description(kind).storesBoilingMarks &&
-        hasColumn(c.db(), QString::fromUtf8(CurveTableName), QString::fromUtf8(BoilingColumn));
+        c.hasColumn(QString::fromUtf8(CurveTableName), QString::fromUtf8(BoilingColumn));
     const bool ok =
         c.isOpen() && q.exec(QStringLiteral("SELECT %1, %2 FROM %3 UNION SELECT %1, %4 FROM %5")
-                                 .arg(testNumberField(), boilingOfRow(kind), tableOf(kind),
+                                 .arg(testNumberField(), boilingOfRow(kind), parameterTable(kind),
                                       curvesByBoiling ? quoted(BoilingColumn) : QStringLiteral("0"),
                                       curveTable()));
     if (readable) *readable = ok;
@@ -727,7 +435,7 @@ QList<TestKey> ResultStore::storedKeys(TestKind kind, bool* readable) const {
 std::optional<StoredTest> ResultStore::load(TestKind kind, const TestKey& key) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return std::nullopt;
-    Connection c(path);
+    ResultFile c(path, kind);
     if (!c.isOpen()) return std::nullopt;
     StoredTest test;
     test.kind = kind;
@@ -736,23 +444,23 @@ std::optional<StoredTest> ResultStore::load(TestKind kind, const TestKey& key) c
     QSqlQuery q(c.db());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid LIMIT 1")
-                  .arg(readableColumns(c.db(), kind), tableOf(kind), where));
+                  .arg(c.readableColumns(), parameterTable(kind), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
     if (!q.exec() || !q.next()) return std::nullopt;
     test.values = shownRow(kind, q);
-    auto curve = readCurve(c.db(), kind, key);
+    auto curve = readCurve(c, key);
     if (!curve) return std::nullopt;
     test.curve = std::move(*curve);
-    test.conditions = readConditions(c.db(), kind, key);
+    test.conditions = readConditions(c, key);
     return test;
 }
 
 std::optional<RunConditions> ResultStore::conditions(TestKind kind, const TestKey& key) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return std::nullopt;
-    Connection c(path);
-    return c.isOpen() ? readConditions(c.db(), kind, key) : std::nullopt;
+    ResultFile c(path, kind);
+    return c.isOpen() ? readConditions(c, key) : std::nullopt;
 }
 
 ResultRows ResultStore::query(const QueryCondition& condition) const {
@@ -778,24 +486,24 @@ bool ResultStore::appendPage(const QueryCondition& cond, ResultRows& rows, int l
     const auto where = sqlCondition(cond);
     const QString path = locateDbFile(cond.kind);
     if (!where || !QFileInfo::exists(path)) return false;
-    Connection c(path);
+    ResultFile c(path, cond.kind);
     if (!c.isOpen()) return false;
     // Rows by test date, then by rowid; a page starts after the (date, rowid) of the last
     // one, so no rows are counted again and nothing is held open between pages. Rows without
     // a date come first, as SQLite sorts null. The date index keeps both the order and the
     // start of a page from sorting the file.
-    sqlite3* handle = sqliteHandle(c.db());
-    indexTestDates(handle, cond.kind);
+    c.indexTestDates();
+    sqlite3* handle = c.handle();
     const QString date = quotedName(QString::fromUtf8(TestDateField));
     const PagePosition& after = rows.last;
     QString from;
     if (after.rowid != 0)
         from = after.date.isNull() ? QStringLiteral(" AND (%1 IS NOT NULL OR rowid > ?)").arg(date)
                                    : QStringLiteral(" AND (%1, rowid) > (?, ?)").arg(date);
-    SqliteStatement q(handle, QStringLiteral("SELECT rowid,%1,%2 FROM %3 WHERE (%4)%5 "
-                                             "ORDER BY %1, rowid LIMIT ?")
-                                  .arg(date, readableColumns(c.db(), cond.kind), tableOf(cond.kind),
-                                       where->sql, from));
+    SqliteStatement q(
+        handle, QStringLiteral("SELECT rowid,%1,%2 FROM %3 WHERE (%4)%5 "
+                               "ORDER BY %1, rowid LIMIT ?")
+                    .arg(date, c.readableColumns(), parameterTable(cond.kind), where->sql, from));
     int at = 0;
     for (const QVariant& v : where->binds)
         q.bind(++at, v);
@@ -822,11 +530,10 @@ std::optional<qint64> ResultStore::countMatches(const QueryCondition& cond) cons
     const auto where = sqlCondition(cond);
     const QString path = locateDbFile(cond.kind);
     if (!where || !QFileInfo::exists(path)) return 0;
-    Connection c(path);
+    ResultFile c(path, cond.kind);
     if (!c.isOpen()) return std::nullopt;
-    SqliteStatement q(
-        sqliteHandle(c.db()),
-        QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(tableOf(cond.kind), where->sql));
+    SqliteStatement q(c.handle(), QStringLiteral("SELECT count(*) FROM %1 WHERE %2")
+                                      .arg(parameterTable(cond.kind), where->sql));
     int at = 0;
     for (const QVariant& v : where->binds)
         q.bind(++at, v);
@@ -845,7 +552,7 @@ ResultOutcome ResultStore::remove(TestKind kind, const QList<TestKey>& keys) {
     QList<TestKey> failed;
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return {false, resulttext::deleteFailed(named(keys)), {}};
-    Connection c(path);
+    ResultFile c(path, kind);
     QString warning;
     int rows = 0;
     const AuditEntry who = auditStart(kind, {});
@@ -854,27 +561,26 @@ ResultOutcome ResultStore::remove(TestKind kind, const QList<TestKey>& keys) {
         bool done = false;
         QSqlError schema;
         if (c.isOpen() && !c.begin().isValid()) {
-            if (!prepared) warning = prepareForWriting(c.db(), kind, path, &schema);
+            if (!prepared) warning = prepareForWriting(c, &schema);
             QVariantList rowBinds, curveBinds;
             QSqlQuery row(c.db());
             row.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
-                            .arg(tableOf(kind), rowKeyClause(kind, key, rowBinds)));
+                            .arg(parameterTable(kind), rowKeyClause(kind, key, rowBinds)));
             for (const QVariant& v : rowBinds)
                 row.addBindValue(v);
             QSqlQuery curve(c.db());
-            curve.prepare(
-                QStringLiteral("DELETE FROM %1 WHERE %2")
-                    .arg(curveTable(), keyClause(c.db(), kind, QString::fromUtf8(CurveTableName),
-                                                 key, curveBinds)));
+            curve.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
+                              .arg(curveTable(), c.keyClause(QString::fromUtf8(CurveTableName), key,
+                                                             curveBinds)));
             for (const QVariant& v : curveBinds)
                 curve.addBindValue(v);
             // Curve rows without a parameter row would keep the key taken: they go too, but
             // the missing row is still reported.
             // Counted at once: the driver reports the connection's last statement.
             // The whole test is kept in the history in the same transaction.
-            const bool kept = !schema.isValid() && keepRemovedTest(c.db(), kind, key, who);
+            const bool kept = !schema.isValid() && keepRemovedTest(c, key, who);
             const int deleted = kept && row.exec() ? row.numRowsAffected() : -1;
-            if (deleted >= 0 && curve.exec() && !deleteConditions(c.db(), kind, key).isValid() &&
+            if (deleted >= 0 && curve.exec() && !deleteConditions(c, key).isValid() &&
                 !c.commit().isValid()) {
                 prepared = true;
                 done = deleted > 0;
@@ -885,7 +591,10 @@ ResultOutcome ResultStore::remove(TestKind kind, const QList<TestKey>& keys) {
         }
         if (!done) failed << key;
     }
-    if (!failed.isEmpty()) return {false, resulttext::deleteFailed(named(failed)), warning};
+    if (!failed.isEmpty()) {
+        qCWarning(resultsLog).noquote() << "cannot delete" << named(failed) << "from" << path;
+        return {false, resulttext::deleteFailed(named(failed)), warning};
+    }
     // The count is told only when a test held more than one row.
     return {true, resulttext::deleted(rows > keys.size() ? rows : 1), warning};
 }
@@ -894,49 +603,52 @@ ResultOutcome ResultStore::restore(TestKind kind, qint64 deletionId) {
     const QString path = locateDbFile(kind);
     const ResultOutcome failed{false, resulttext::restoreFailed(path, {})};
     if (!QFileInfo::exists(path)) return failed;
-    Connection c(path);
+    ResultFile c(path, kind);
     const auto fault = [&](const QSqlError& e) {
+        c.logged("restore a deleted test", e);
         return ResultOutcome{false, resulttext::restoreFailed(path, e.databaseText())};
     };
     if (!c.isOpen()) return fault(c.openError());
     if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
     QSqlError schema;
-    const QString warning = prepareForWriting(c.db(), kind, path, &schema);
+    const QString warning = prepareForWriting(c, &schema);
     if (schema.isValid()) return fault(schema);
     AuditEntry line;
-    const auto removed = removedTest(c.db(), kind, deletionId, &line);
+    const auto removed = removedTest(c, deletionId, &line);
     if (!removed) return {false, resulttext::notRestorable(), warning};
     // Put back once: a second copy of the same deletion would bring back a test that may
     // have been corrected and deleted again since.
     QList<AuditEntry> undone{line};
     QString unread;
-    findRestores(c.db(), kind, undone, &unread);
-    if (!unread.isEmpty()) return {false, resulttext::restoreFailed(path, unread), warning};
+    findRestores(c, undone, &unread);
+    if (!unread.isEmpty()) {
+        qCWarning(resultsLog).noquote()
+            << "cannot read the history of" << path << "-" << unread.simplified();
+        return {false, resulttext::restoreFailed(path, unread), warning};
+    }
     if (!undone.front().restoredAt.isEmpty())
         return {false, resulttext::alreadyRestored(undone.front().restoredAt), warning};
     const TestKey key = line.key();
-    if (keyTaken(c.db(), kind, key))
-        return {false, resulttext::duplicateNumber(kind, key), warning};
+    if (keyTaken(c, key)) return {false, resulttext::duplicateNumber(kind, key), warning};
     QSqlQuery row(c.db());
     QStringList marks(removed->row.size(), QStringLiteral("?"));
     row.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(tableOf(kind), columnList(kind), marks.join(QLatin1Char(','))));
+                    .arg(parameterTable(kind), columnList(kind), marks.join(QLatin1Char(','))));
     for (const QVariant& v : removed->row)
         row.addBindValue(v);
     if (!row.exec()) return fault(row.lastError());
     const auto curve = curveFromJson(QJsonDocument::fromJson(removed->curveJson.toUtf8()).array());
-    if (const QSqlError e = insertCurve(c.db(), key, curve); e.isValid()) return fault(e);
+    if (const QSqlError e = insertCurve(c, key, curve); e.isValid()) return fault(e);
     if (!removed->conditionsJson.isEmpty()) {
         const RunConditions conditions =
             conditionsFromJson(QJsonDocument::fromJson(removed->conditionsJson.toUtf8()).object());
-        if (const QSqlError e = insertConditions(c.db(), key, conditions); e.isValid())
-            return fault(e);
+        if (const QSqlError e = insertConditions(c, key, conditions); e.isValid()) return fault(e);
     }
     AuditEntry entry = auditStart(kind, key);
     entry.field = QString::fromUtf8(RestoreField);
     entry.oldValue = line.time; // when the test went, as the history shows it
     entry.undoesDeletion = deletionId;
-    if (const QSqlError e = addCorrectionEntry(c.db(), entry); e.isValid()) return fault(e);
+    if (const QSqlError e = addCorrectionEntry(c, entry); e.isValid()) return fault(e);
     if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
     return {true, resulttext::restored(kind, key), warning};
 }
@@ -968,11 +680,17 @@ ResultOutcome ResultStore::correct(TestKind kind, const TestKey& key,
 
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return failed;
-    Connection c(path);
-    if (!c.isOpen() || c.begin().isValid()) return failed;
+    ResultFile c(path, kind);
+    if (!c.isOpen()) return failed;
+    if (c.logged("correct a test", c.begin()).isValid()) return failed;
     QSqlError schema;
-    const QString warning = prepareForWriting(c.db(), kind, path, &schema);
-    if (schema.isValid()) return {false, failed.message, warning};
+    const QString warning = prepareForWriting(c, &schema);
+    // The operator is told that it failed; the log says why.
+    const auto fault = [&](const QSqlError& e) {
+        c.logged("correct a test", e);
+        return ResultOutcome{false, failed.message, warning};
+    };
+    if (schema.isValid()) return fault(schema);
     int rows = 0;
     AuditEntry entry = auditStart(kind, key);
     TestKey now = key; // a corrected boiling mark moves the test to its other key
@@ -981,48 +699,47 @@ ResultOutcome ResultStore::correct(TestKind kind, const TestKey& key,
         entry.field = fieldNames(kind)[t.index];
         entry.newValue = shownValue(type, t.value);
         QVariantList binds;
-        const QString where =
-            QStringLiteral(" FROM %1 WHERE %2").arg(tableOf(kind), rowKeyClause(kind, now, binds));
+        const QString where = QStringLiteral(" FROM %1 WHERE %2")
+                                  .arg(parameterTable(kind), rowKeyClause(kind, now, binds));
         QSqlQuery old(c.db());
         old.prepare(QStringLiteral("SELECT %1").arg(quotedName(entry.field)) + where);
         for (const QVariant& v : binds)
             old.addBindValue(v);
         QStringList oldValues;
-        if (!old.exec()) return {false, failed.message, warning};
+        if (!old.exec()) return fault(old.lastError());
         while (old.next())
             oldValues << shownValue(type, old.value(0));
         QSqlQuery q(c.db());
-        q.prepare(
-            QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
-                .arg(tableOf(kind), quotedName(entry.field), rowKeyClause(kind, now, binds = {})));
+        q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3")
+                      .arg(parameterTable(kind), quotedName(entry.field),
+                           rowKeyClause(kind, now, binds = {})));
         q.addBindValue(t.value);
         for (const QVariant& v : binds)
             q.addBindValue(v);
         // Every row of the test: the rows of one test must not come to disagree.
         if (!q.exec()) {
-            if (sqliteCode(q.lastError()) == SqliteConstraint)
+            if (ResultFile::isConstraint(q.lastError()))
                 return {false, resulttext::duplicateNumber(kind, {now.number, !now.afterBoiling}),
                         warning};
-            return {false, failed.message, warning};
+            return fault(q.lastError());
         }
         if (q.numRowsAffected() < 1) return {false, failed.message, warning};
         rows = q.numRowsAffected();
         for (const QString& before : oldValues) {
             entry.oldValue = before;
-            if (addCorrectionEntry(c.db(), entry).isValid())
-                return {false, failed.message, warning};
+            if (const QSqlError e = addCorrectionEntry(c, entry); e.isValid()) return fault(e);
         }
         if (entry.field == QString::fromUtf8(BoilingColumn) &&
             description(kind).storesBoilingMarks) {
             const TestKey moved{now.number, parseBool(entry.newValue).value_or(false)};
             if (moved != now) {
-                if (!moveKey(c.db(), now, moved)) return {false, failed.message, warning};
+                if (!moveKey(c, now, moved)) return {false, failed.message, warning};
                 now = moved;
                 entry.afterBoiling = moved.afterBoiling;
             }
         }
     }
-    if (c.commit().isValid()) return {false, failed.message, warning};
+    if (const QSqlError e = c.commit(); e.isValid()) return fault(e);
     return {true, resulttext::corrected(rows), warning};
 }
 
@@ -1038,12 +755,15 @@ AuditEntry ResultStore::auditStart(TestKind kind, const TestKey& key) const {
 QList<AuditEntry> ResultStore::history(TestKind kind, const TestKey& key, QString* error) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return {};
-    Connection c(path);
+    ResultFile c(path, kind);
     QString cause;
     const QList<AuditEntry> entries =
-        c.isOpen() ? readHistory(c.db(), kind, key, &cause) : QList<AuditEntry>{};
+        c.isOpen() ? readHistory(c, key, &cause) : QList<AuditEntry>{};
     if (!c.isOpen()) cause = c.openError().text();
-    if (!cause.isEmpty() && error) *error = resulttext::unreadableFile(path, cause);
+    if (cause.isEmpty()) return entries;
+    qCWarning(resultsLog).noquote()
+        << "cannot read the history of" << path << "-" << cause.simplified();
+    if (error) *error = resulttext::unreadableFile(path, cause);
     return entries;
 }
 
@@ -1054,12 +774,15 @@ std::optional<QList<AuditEntry>> ResultStore::deletions(TestKind kind, const QSt
     if (!first || !last) return std::nullopt;
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return QList<AuditEntry>{};
-    Connection c(path);
+    ResultFile c(path, kind);
     QString cause;
     const QList<AuditEntry> entries =
-        c.isOpen() ? readDeletions(c.db(), kind, *first, *last, &cause) : QList<AuditEntry>{};
+        c.isOpen() ? readDeletions(c, *first, *last, &cause) : QList<AuditEntry>{};
     if (!c.isOpen()) cause = c.openError().text();
-    if (!cause.isEmpty() && error) *error = resulttext::unreadableFile(path, cause);
+    if (cause.isEmpty()) return entries;
+    qCWarning(resultsLog).noquote()
+        << "cannot read the history of" << path << "-" << cause.simplified();
+    if (error) *error = resulttext::unreadableFile(path, cause);
     return entries;
 }
 

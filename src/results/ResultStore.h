@@ -16,6 +16,8 @@ class QSqlError;
 
 namespace q7rk {
 
+class ResultFile;
+
 // One search of a parameter table: a field, a comparison (">", "<", "=", "介于") and its
 // values as typed.
 struct QueryCondition {
@@ -181,8 +183,7 @@ public:
 private:
     // Brings the file's tables to this version's layout inside the write's transaction (an
     // error in `error`) and makes its keys unique; a warning the first time a file cannot be.
-    QString prepareForWriting(const QSqlDatabase& db, TestKind kind, const QString& path,
-                              QSqlError* error);
+    QString prepareForWriting(ResultFile& file, QSqlError* error);
 
     // The first line of a change: who and when.
     AuditEntry auditStart(TestKind kind, const TestKey& key) const;

@@ -1,5 +1,6 @@
 #include "RunConditions.h"
 
+#include "results/ResultFile.h"
 #include "results/ResultSchema.h"
 #include "settings/NumberText.h"
 
@@ -52,16 +53,16 @@ QVariant timeValue(const QDateTime& t) {
                        : QVariant(QMetaType::fromType<QString>());
 }
 
-bool tableExists(const QSqlDatabase& db) {
-    QSqlQuery q(db);
+bool tableExists(const ResultFile& file) {
+    QSqlQuery q(file.db());
     q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
     q.addBindValue(QString::fromUtf8(ConditionsTableName));
     return q.exec() && q.next();
 }
 
-QStringList existingColumns(const QSqlDatabase& db) {
+QStringList existingColumns(const ResultFile& file) {
     QStringList out;
-    QSqlQuery q(db);
+    QSqlQuery q(file.db());
     if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table()))) return out;
     while (q.next())
         out << q.value(1).toString();
@@ -74,7 +75,7 @@ QString timeText(const QDateTime& t) {
 
 } // namespace
 
-QSqlError createConditionsTable(const QSqlDatabase& db) {
+QSqlError createConditionsTable(const ResultFile& file) {
     const QString boiling = quoted(QString::fromUtf8(BoilingColumn));
     QStringList cols{key() + QStringLiteral(" TEXT"),
                      boiling + QStringLiteral(" INTEGER NOT NULL DEFAULT 0")};
@@ -82,13 +83,13 @@ QSqlError createConditionsTable(const QSqlDatabase& db) {
     for (qsizetype i = 0; i < names.size(); ++i)
         cols << names[i] + QLatin1Char(' ') + QLatin1String(ColumnTypes[std::size_t(i)]);
     cols << QStringLiteral("PRIMARY KEY (%1, %2)").arg(key(), boiling);
-    QSqlQuery q(db);
+    QSqlQuery q(file.db());
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
                     .arg(table(), cols.join(QLatin1Char(',')))))
         return q.lastError();
     // Columns added since the table was first made; a table that lacks the first ones is
     // someone else's, and writing to it fails.
-    const QStringList present = existingColumns(db);
+    const QStringList present = existingColumns(file);
     for (std::size_t i = FirstAddedColumn; i < Columns.size(); ++i) {
         const QString name = QString::fromUtf8(Columns[i]);
         if (present.contains(name)) continue;
@@ -99,7 +100,7 @@ QSqlError createConditionsTable(const QSqlDatabase& db) {
     return {};
 }
 
-ConditionsWriter::ConditionsWriter(const QSqlDatabase& db) : m_insert(db) {
+ConditionsWriter::ConditionsWriter(const ResultFile& file) : m_insert(file.db()) {
     m_insert.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2,%3,%4) VALUES (?,?%5)")
                          .arg(table(), key(), quoted(QString::fromUtf8(BoilingColumn)),
                               columns().join(QLatin1Char(',')),
@@ -119,16 +120,15 @@ QSqlError ConditionsWriter::write(const TestKey& testKey, const RunConditions& c
     return m_insert.lastError();
 }
 
-QSqlError insertConditions(const QSqlDatabase& db, const TestKey& testKey, const RunConditions& c) {
-    return ConditionsWriter(db).write(testKey, c);
+QSqlError insertConditions(const ResultFile& file, const TestKey& testKey, const RunConditions& c) {
+    return ConditionsWriter(file).write(testKey, c);
 }
 
-QSqlError deleteConditions(const QSqlDatabase& db, TestKind kind, const TestKey& testKey) {
-    if (!tableExists(db)) return {};
+QSqlError deleteConditions(const ResultFile& file, const TestKey& testKey) {
+    if (!tableExists(file)) return {};
     QVariantList binds;
-    const QString where =
-        keyClause(db, kind, QString::fromUtf8(ConditionsTableName), testKey, binds);
-    QSqlQuery q(db);
+    const QString where = file.keyClause(QString::fromUtf8(ConditionsTableName), testKey, binds);
+    QSqlQuery q(file.db());
     q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(table(), where));
     for (const QVariant& v : binds)
         q.addBindValue(v);
@@ -136,13 +136,11 @@ QSqlError deleteConditions(const QSqlDatabase& db, TestKind kind, const TestKey&
     return q.lastError();
 }
 
-std::optional<RunConditions> readConditions(const QSqlDatabase& db, TestKind kind,
-                                            const TestKey& testKey) {
-    if (!tableExists(db)) return std::nullopt;
+std::optional<RunConditions> readConditions(const ResultFile& file, const TestKey& testKey) {
+    if (!tableExists(file)) return std::nullopt;
     QVariantList binds;
-    const QString where =
-        keyClause(db, kind, QString::fromUtf8(ConditionsTableName), testKey, binds);
-    QSqlQuery q(db);
+    const QString where = file.keyClause(QString::fromUtf8(ConditionsTableName), testKey, binds);
+    QSqlQuery q(file.db());
     q.setForwardOnly(true);
     // By name: a table made before a column was added lacks it until the file is written.
     q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table(), where));

@@ -14,6 +14,8 @@
 
 namespace q7rk {
 
+class ResultFile;
+
 // What a test was measured under, so a doubtful result can be traced to a channel that was
 // calibrated differently, a link that lost replies or an older program: the channel's
 // calibration factors at the end of the run, the link, the program's version, the run's
@@ -41,24 +43,23 @@ struct RunConditions {
 // before a column was added gets it then too, and reads without it meanwhile.
 inline constexpr const char* ConditionsTableName = "测量条件";
 
-QSqlError createConditionsTable(const QSqlDatabase& db);
+QSqlError createConditionsTable(const ResultFile& file);
 // Replaces any row the number has (left by a test another program deleted).
-QSqlError insertConditions(const QSqlDatabase& db, const TestKey& key,
+QSqlError insertConditions(const ResultFile& file, const TestKey& key,
                            const RunConditions& conditions);
 // The same for many tests of one transaction, through one prepared statement.
 class ConditionsWriter {
 public:
-    explicit ConditionsWriter(const QSqlDatabase& db);
+    explicit ConditionsWriter(const ResultFile& file);
     QSqlError write(const TestKey& key, const RunConditions& conditions);
 
 private:
     QSqlQuery m_insert;
 };
 // Nothing to do when the file has no such table.
-QSqlError deleteConditions(const QSqlDatabase& db, TestKind kind, const TestKey& key);
+QSqlError deleteConditions(const ResultFile& file, const TestKey& key);
 // nullopt when the file has no table or no row for the test.
-std::optional<RunConditions> readConditions(const QSqlDatabase& db, TestKind kind,
-                                            const TestKey& key);
+std::optional<RunConditions> readConditions(const ResultFile& file, const TestKey& key);
 // Every value, for a copy kept elsewhere (a deleted test, the recovery journal).
 QJsonObject conditionsToJson(const RunConditions& conditions);
 RunConditions conditionsFromJson(const QJsonObject& json);

@@ -2,10 +2,40 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
 
 namespace q7rk {
+
+namespace {
+
+// The tool's log lines carry their category and level, so they go into the program's log
+// as the tool wrote them and never into what the operator is told.
+const QString ToolLogPattern =
+    QStringLiteral("%{if-category}%{category}.%{type}: %{endif}%{message}");
+
+bool passOnLogLine(const QString& line) {
+    static const QRegularExpression logLine(
+        QStringLiteral(R"(^(q7rk\.\w+)\.(debug|info|warning|critical): (.*)$)"));
+    const QRegularExpressionMatch m = logLine.match(line);
+    if (!m.hasMatch()) return false;
+    const QByteArray category = m.captured(1).toUtf8();
+    // The tool ran under the same logging rules: what it wrote was meant to be written.
+    const QMessageLogger logger(nullptr, 0, nullptr, category.constData());
+    const QString level = m.captured(2), text = QString::fromLatin1(resultsTool::ProgramName) +
+                                                QStringLiteral(": ") + m.captured(3);
+    if (level == QLatin1String("debug"))
+        logger.debug().noquote() << text;
+    else if (level == QLatin1String("info"))
+        logger.info().noquote() << text;
+    else
+        logger.warning().noquote() << text;
+    return true;
+}
+
+} // namespace
 
 namespace resultsTool {
 
@@ -73,6 +103,9 @@ void ResultsToolRun::start(const QString& program, const QStringList& arguments,
     connect(m_process, &QProcess::started, this, [this] {
         if (m_result.cancelled) m_killOnCancel ? m_process->kill() : m_process->terminate();
     });
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_MESSAGE_PATTERN"), ToolLogPattern);
+    m_process->setProcessEnvironment(environment);
     m_process->start(program, arguments);
 }
 
@@ -106,7 +139,7 @@ void ResultsToolRun::readErrors() {
                 continue;
             }
         }
-        if (!line.isEmpty()) m_result.messages += line + QLatin1Char('\n');
+        if (!line.isEmpty() && !passOnLogLine(line)) m_result.messages += line + QLatin1Char('\n');
     }
 }
 

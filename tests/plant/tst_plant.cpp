@@ -65,6 +65,7 @@ class PlantTest : public QObject {
     }
 
     QByteArray m_toolErrors; // what the last q7rk-plantdb wrote to stderr
+    QString m_toolLogRules;  // QT_LOGGING_RULES of the tool: its log goes to stderr too
 
     // Runs q7rk-plantdb with a data source file of its own, its settings and data in the
     // test's folder, and in Chinese when the server speaks it.
@@ -77,6 +78,7 @@ class PlantTest : public QObject {
         if (env.contains("Q7RK_PLANT_LOCALE")) env.insert("LC_ALL", env.value("Q7RK_PLANT_LOCALE"));
         if (env.contains("Q7RK_PLANT_LOCPATH"))
             env.insert("LOCPATH", env.value("Q7RK_PLANT_LOCPATH"));
+        if (!m_toolLogRules.isEmpty()) env.insert("QT_LOGGING_RULES", m_toolLogRules);
         p.setProcessEnvironment(env);
         p.start(Q7RK_PLANTDB_PATH, args);
         if (!p.waitForFinished(60000)) return "timeout";
@@ -392,7 +394,8 @@ private slots:
 
         // An attempt the outbox cannot note (another program holds its file) leaves the entry
         // as it was, listed, and a later pass sends it.
-        const qint64 unasked = uploader.queue().add(piece("Q4", 1, *samples), OutboxState::Unasked).value;
+        const qint64 unasked =
+            uploader.queue().add(piece("Q4", 1, *samples), OutboxState::Unasked).value;
         {
             QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
             holder.setDatabaseName(uploader.queue().path());
@@ -410,10 +413,10 @@ private slots:
         // An entry sent or removed while a pass runs is not sent again from the pass's list.
         std::vector<qint64> ids;
         for (int n : {5, 6})
-            ids.push_back(uploader.queue().add(piece("Q3", n, *samples), OutboxState::Waiting).value);
-        report = uploader.retry({}, [&](int done, int) {
-            return done > 0 || uploader.queue().remove(ids[1]).ok();
-        });
+            ids.push_back(
+                uploader.queue().add(piece("Q3", n, *samples), OutboxState::Waiting).value);
+        report = uploader.retry(
+            {}, [&](int done, int) { return done > 0 || uploader.queue().remove(ids[1]).ok(); });
         QCOMPARE(report.uploaded, (std::vector<std::pair<QString, int>>{{"Q3", 5}}));
         for (const char* table : {"Part_Parameter", "Curve"}) // 6 never went
             QCOMPARE(m_server.rowsOf(table, "Q3"), 2);
@@ -471,6 +474,8 @@ private slots:
 
         QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write((password + "\r\n").toUtf8()));
         secret.close();
+        // Every line of the log, kept with what the tool wrote: the password is not among them.
+        m_toolLogRules = "q7rk.*=true";
         QVERIFY(plantdb(init, 0).contains("login q7rk_station"));
         QCOMPARE(ini.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
                  QFile::ReadOwner | QFile::WriteOwner);
@@ -482,6 +487,9 @@ private slots:
                     .ok());
         QVERIFY(plantdb({"retry", "--workdir", m_dir->path(), "--dsn", "station"}, 0)
                     .contains("\"left\": 0"));
+        QVERIFY2(m_toolErrors.contains("q7rk.plant: connected to data source station"),
+                 m_toolErrors);
+        m_toolLogRules.clear();
         QCOMPARE(m_server.rowsOf("Curve", "R1"), 1);
 
         QVERIFY(m_server.takeAway(true));
