@@ -95,7 +95,10 @@ void EthernetLink::closeLink() {
 }
 
 void EthernetLink::shutdown() {
-    if (state() != Closed) dropSocket();
+    if (state() != Closed) {
+        qCInfo(linkLog).noquote() << "Ethernet link to" << peer() << "closed at shutdown";
+        dropSocket();
+    }
     m_state = Closed;
 }
 

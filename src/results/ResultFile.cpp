@@ -199,7 +199,8 @@ ResultFile::ResultFile(QString path, TestKind kind)
     if (!m_open) {
         m_openError = db.lastError();
         qCWarning(resultsLog).noquote()
-            << "cannot open" << m_path << "-" << m_openError.text().simplified();
+            << "cannot open" << m_path << "- SQLite" << m_openError.nativeErrorCode()
+            << m_openError.text().simplified();
     }
 }
 
@@ -282,6 +283,17 @@ bool ResultFile::isConstraint(const QSqlError& error) {
     return sqliteCode(error) == SqliteConstraint;
 }
 
+bool ResultFile::isOpenFault(const QSqlError& error) const {
+    return !m_open && error.nativeErrorCode() == m_openError.nativeErrorCode() &&
+           error.text() == m_openError.text();
+}
+
+QString ResultFile::saveFault(const QSqlError& error) const {
+    if (isOpenFault(error))
+        return resulttext::saveFault(m_path, faultOf(error, m_path), error.databaseText());
+    return saveFault(error, m_path);
+}
+
 QString ResultFile::saveFault(const QSqlError& error, const QString& path) {
     qCWarning(resultsLog).noquote() << "cannot write" << path << "- SQLite"
                                     << error.nativeErrorCode() << error.text().simplified();
@@ -289,7 +301,7 @@ QString ResultFile::saveFault(const QSqlError& error, const QString& path) {
 }
 
 const QSqlError& ResultFile::logged(const char* operation, const QSqlError& error) const {
-    if (error.isValid())
+    if (error.isValid() && !isOpenFault(error))
         qCWarning(resultsLog).noquote() << "cannot" << operation << "in" << m_path << "- SQLite"
                                         << error.nativeErrorCode() << error.text().simplified();
     return error;

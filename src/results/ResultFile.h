@@ -48,7 +48,7 @@ public:
     static resulttext::FileFault faultOf(const QSqlError& error, const QString& path);
     static bool isConstraint(const QSqlError& error);
     // "无法保存到文件 …：" with the cause; the fault goes to the log too.
-    QString saveFault(const QSqlError& error) const { return saveFault(error, m_path); }
+    QString saveFault(const QSqlError& error) const;
     static QString saveFault(const QSqlError& error, const QString& path);
     // The fault of an operation that says it in its own words; logged, and given back.
     const QSqlError& logged(const char* operation, const QSqlError& error) const;
@@ -72,6 +72,9 @@ public:
     QString readableColumns() const;
 
 private:
+    // The file could not be opened, and the log said so already.
+    bool isOpenFault(const QSqlError& error) const;
+
     QString m_path;
     TestKind m_kind;
     QString m_name;
