@@ -40,9 +40,12 @@ using Sender = std::function<PlantStatus(const PieceUpload&)>;
 bool timeOne(const char* tag, int round, const Sender& send, const SampleStore& samples,
              std::vector<double>& ms) {
     const QString serial = QStringLiteral("B-%1-%2").arg(QLatin1String(tag)).arg(round);
-    const auto piece = makePieceUpload(
-        serial, 1, FoilRecord{serial, "20VF", "520", "", "", "", "IQ", "L1", "2"},
-        {"1.25", "7", "31"}, {"85", "180", "203.4", "201.5"}, samples, 0, QDate::currentDate());
+    RunPiece run{0, 1, serial, {"85", "180", "203.4", "201.5"}};
+    for (int n = 1; n <= samples.lastSample(); ++n)
+        run.volts.push_back(samples.voltage(0, n));
+    const auto piece =
+        makePieceUpload(run, FoilRecord{serial, "20VF", "520", "", "", "", "IQ", "L1", "2"},
+                        {"1.25", "7", "31"}, QDate::currentDate());
     QElapsedTimer clock;
     clock.start();
     const PlantStatus s = send(piece.value);

@@ -79,10 +79,11 @@ std::pair<std::vector<double>, std::vector<double>> measure(const QString& setti
         QElapsedTimer clock;
         clock.start();
         auto window = std::make_unique<MainWindow>(settings, std::make_unique<ScriptedPrompter>());
-        QObject::connect(&window->station().plant(), &PlantPage::queueRetried, &loop, [&] {
-            retriedMs = double(clock.nsecsElapsed()) / 1e6;
-            if (usableMs >= 0) loop.quit();
-        });
+        QObject::connect(&window->station().plantQueue(), &PlantQueuePresenter::queueRetried, &loop,
+                         [&] {
+                             retriedMs = double(clock.nsecsElapsed()) / 1e6;
+                             if (usableMs >= 0) loop.quit();
+                         });
         window->show();
         QTimer idle;
         idle.setInterval(0);

@@ -54,7 +54,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
     setWindowTitle(programTitle::full());
     m_shellBinding = std::make_unique<ShellBinding>(m_station.shell(), m_station, *this);
     buildTabs();
-    addPlantPendingLabel(m_station.plant(), statusBar());
+    addPlantPendingLabel(m_station.plantQueue(), statusBar());
     m_binding->refresh();
 
     connect(&m_station, &Station::quitRequested, this, &QWidget::close);
@@ -158,9 +158,9 @@ void MainWindow::showQuery() {
                 [this](const TestKey& key) { m_station.uploadStoredTest(key); });
         window->setDeliverySource([this] { return m_station.plantDeliveries(); });
         // A piece that reached the plant, or did not, shows in its row.
-        connect(&m_station.plant(), &PlantPage::queueRetried, window,
+        connect(&m_station.plantQueue(), &PlantQueuePresenter::queueRetried, window,
                 &QueryWindow::refreshDeliveries);
-        connect(&m_station.plant(), &PlantPage::pendingChanged, window,
+        connect(&m_station.plantQueue(), &PlantQueuePresenter::pendingChanged, window,
                 &QueryWindow::refreshDeliveries);
         m_query = window;
     }

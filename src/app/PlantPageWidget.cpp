@@ -1,5 +1,7 @@
 #include "PlantPageWidget.h"
 
+#include "plant/PlantQueuePresenter.h"
+
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
@@ -269,7 +271,7 @@ void PlantPageWidget::showUploadConfirm(UploadConfirm confirm) {
     m_uploadConfirm->setCurrentIndex(m_uploadConfirm->findData(int(confirm)));
 }
 
-QLabel* addPlantPendingLabel(PlantPage& page, QStatusBar* bar) {
+QLabel* addPlantPendingLabel(PlantQueuePresenter& queue, QStatusBar* bar) {
     auto* label = new QLabel(bar);
     label->setObjectName(QStringLiteral("plantPending"));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -278,8 +280,8 @@ QLabel* addPlantPendingLabel(PlantPage& page, QStatusBar* bar) {
         label->setVisible(!text.isEmpty());
     };
     bar->addPermanentWidget(label);
-    QObject::connect(&page, &PlantPage::queueStatusChanged, label, show);
-    show(page.queueStatus());
+    QObject::connect(&queue, &PlantQueuePresenter::queueStatusChanged, label, show);
+    show(queue.queueStatus());
     return label;
 }
 

@@ -13,6 +13,10 @@ class QStatusBar;
 class QTableWidget;
 
 namespace q7rk {
+class PlantQueuePresenter;
+}
+
+namespace q7rk {
 
 // Tab "工厂数据库": the whole-roll boxes with their pick lists and buttons, the piece grid
 // Grid2 and the piece entry boxes, bound both ways to the PlantPage. Widgets carry their
@@ -53,6 +57,6 @@ private:
 
 // The status bar's line about the uploads waiting for the plant database: the progress of a
 // retry pass, its outcome, or how many wait; hidden while there is nothing to say.
-QLabel* addPlantPendingLabel(PlantPage& page, QStatusBar* bar);
+QLabel* addPlantPendingLabel(PlantQueuePresenter& queue, QStatusBar* bar);
 
 } // namespace q7rk

@@ -79,13 +79,13 @@ PlantQueueWindow::PlantQueueWindow(Station& station, QWidget* parent)
         if (!ids.empty()) m_station.retryPlant(ids);
     });
     connect(m_remove, &QPushButton::clicked, this,
-            [this] { m_station.plant().removeQueued(selected()); });
+            [this] { m_station.plantQueue().removeQueued(selected()); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
-    PlantPage& page = m_station.plant();
-    connect(&page, &PlantPage::pendingChanged, this, &PlantQueueWindow::refresh);
-    connect(&page, &PlantPage::queueRetried, this, &PlantQueueWindow::refresh);
-    connect(&page, &PlantPage::queueStatusChanged, this, &PlantQueueWindow::showRunning);
+    const PlantQueuePresenter& queue = m_station.plantQueue();
+    connect(&queue, &PlantQueuePresenter::pendingChanged, this, &PlantQueueWindow::refresh);
+    connect(&queue, &PlantQueuePresenter::queueRetried, this, &PlantQueueWindow::refresh);
+    connect(&queue, &PlantQueuePresenter::queueStatusChanged, this, &PlantQueueWindow::showRunning);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PlantQueueWindow::showRunning);
     refresh();
@@ -96,7 +96,7 @@ void PlantQueueWindow::refresh() {
     std::set<qint64> chosen;
     for (const QueuedUpload& e : selected())
         chosen.insert(e.id);
-    const auto listed = m_station.plant().queuedUploads();
+    const auto listed = m_station.plantQueue().queuedUploads();
     m_entries = listed.value;
     // By state: what the operator has not decided yet first, what is never sent last.
     std::stable_sort(m_entries.begin(), m_entries.end(),
@@ -130,10 +130,10 @@ void PlantQueueWindow::refresh() {
 
 // While a pass runs the send buttons wait; the status line says where it stands.
 void PlantQueueWindow::showRunning() {
-    const PlantPage& page = m_station.plant();
-    const QString status = page.queueStatus();
+    const PlantQueuePresenter& queue = m_station.plantQueue();
+    const QString status = queue.queueStatus();
     m_status->setText(status.isEmpty() ? m_listError : status);
-    const bool idle = !page.retrying();
+    const bool idle = !queue.retrying();
     const bool chosen = m_list->selectionModel()->hasSelection();
     m_retryAll->setEnabled(idle && !m_entries.empty());
     m_retrySelected->setEnabled(idle && chosen);

@@ -67,13 +67,16 @@ struct RunTexts {
     bool operator==(const RunTexts&) const = default;
 };
 
-// A finished TV channel as a piece, taken when it is first offered to the plant: what the
-// panel shows later (another number, the other boiling option) cannot relabel it.
+// A finished TV test as a piece, taken when it is first offered to the plant: what the
+// channel shows later (another number, the other boiling option, other samples) cannot
+// relabel or change it.
 struct RunPiece {
     int channel = 0;
     int curveNumber = 0; // channel + 1, plus 3 after boiling
     QString serial;      // channel 1's test number then
     RunTexts run;
+    // The test's voltage samples, [0] being sample 1: the piece's curve is cut from them.
+    std::vector<float> volts{};
     qint64 outboxId = 0; // its entry in the plant outbox, once its test is stored
     bool operator==(const RunPiece&) const = default;
 };

@@ -109,11 +109,11 @@ std::optional<int> pieceNumberFromLabel(const QString& label) {
     return afterBoiling ? n + 3 : n;
 }
 
-std::vector<float> curveColumns(const SampleStore& samples, int channel, int n) {
+std::vector<float> curveColumns(const std::vector<float>& volts, int n) {
     n = std::clamp(n, 1, SampleStore::MaxSample);
     std::vector<float> columns(std::size_t(n), 0.0f);
-    for (int k = 1; k < n; ++k)
-        columns[std::size_t(k)] = samples.voltage(channel, k + 1);
+    for (std::size_t k = 1; k < columns.size() && k < volts.size(); ++k)
+        columns[k] = volts[k];
     return columns;
 }
 
@@ -177,22 +177,21 @@ QStringList wholeRollChanges(const std::vector<WholeRollValue>& held,
     return changes;
 }
 
-PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
+PlantReply<PieceUpload> makePieceUpload(const RunPiece& piece,
                                         const std::optional<FoilRecord>& foil,
-                                        const PieceCells& cells, const RunTexts& run,
-                                        const SampleStore& samples, int channel, QDate date) {
-    const PlantReply<int> n = curveLength(curveNumber, run);
+                                        const PieceCells& cells, QDate date) {
+    const PlantReply<int> n = curveLength(piece.curveNumber, piece.run);
     if (!n.ok()) return PlantReply<PieceUpload>::failed(n.status);
     PieceUpload up;
-    up.serial = trimBlanks(serial);
-    up.curveNumber = curveNumber;
+    up.serial = trimBlanks(piece.serial);
+    up.curveNumber = piece.curveNumber;
     up.foil = foil;
     up.cells = cells;
-    up.riseTime = run.riseTime;
-    up.maxVoltage = run.maxVoltage;
-    up.tvValue = run.tvValue;
+    up.riseTime = piece.run.riseTime;
+    up.maxVoltage = piece.run.maxVoltage;
+    up.tvValue = piece.run.tvValue;
     up.date = date;
-    up.curve = curveColumns(samples, channel, n.value);
+    up.curve = curveColumns(piece.volts, n.value);
     return {std::move(up), {}};
 }
 

@@ -9,8 +9,6 @@
 
 namespace q7rk {
 
-class SampleStore;
-
 // Leading and trailing blanks removed (other white space is kept, as the boxes hold it).
 QString trimBlanks(const QString& text);
 
@@ -37,9 +35,10 @@ std::optional<int> pieceNumberFromLabel(const QString& label);
 // with halves to even. The save pass sets sampleIndex to it.
 PlantReply<int> curveLength(int curveNumber, const RunTexts& run);
 
-// The curve columns of channel `channel`: column [0] = 0 and column [k] = voltage sample
-// k + 1 for k = 1..n-1 (sample 1 is not stored). At least column [0].
-std::vector<float> curveColumns(const SampleStore& samples, int channel, int n);
+// The curve columns of a test whose samples are `volts` ([0] is sample 1): column [0] = 0 and
+// column [k] = sample k + 1 for k = 1..n-1 (sample 1 is not stored), 0 past the samples. At
+// least column [0].
+std::vector<float> curveColumns(const std::vector<float>& volts, int n);
 
 // A whole-roll value the page holds for a serial, ready to bind.
 struct WholeRollValue {
@@ -58,12 +57,12 @@ PlantReply<std::vector<WholeRollValue>> heldWholeRoll(const FoilRecord& held);
 QStringList wholeRollChanges(const std::vector<WholeRollValue>& held,
                              const std::optional<FoilRecord>& plant);
 
-// The upload of one finished TV channel as piece `curveNumber` (pieceIndex + 1). The boxes
-// are checked when it is sent: a piece with a box that cannot go is still kept in the outbox,
-// with the reason it was refused. Fails only when the run's texts give no curve length.
-PlantReply<PieceUpload> makePieceUpload(const QString& serial, int curveNumber,
+// The upload of one finished TV test as its piece, with the page's whole-roll values and lab
+// cells. The boxes are checked when it is sent: a piece with a box that cannot go is still
+// kept in the outbox, with the reason it was refused. Fails only when the run's texts give
+// no curve length.
+PlantReply<PieceUpload> makePieceUpload(const RunPiece& piece,
                                         const std::optional<FoilRecord>& foil,
-                                        const PieceCells& cells, const RunTexts& run,
-                                        const SampleStore& samples, int channel, QDate date);
+                                        const PieceCells& cells, QDate date);
 
 } // namespace q7rk

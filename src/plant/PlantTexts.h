@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace q7rk::plantTexts {
 
@@ -12,7 +14,18 @@ inline QString pieceLabel(int curveNumber) {
                : QString::number(curveNumber);
 }
 
+// "1、2、3" for pieces 1-3, "1'、2'" for pieces 4 and 5.
+inline QString pieceLabels(const QList<int>& curveNumbers) {
+    QStringList labels;
+    for (int n : curveNumbers)
+        labels << pieceLabel(n);
+    return labels.join(QStringLiteral("、"));
+}
+
 // What the plant page and the upload show the operator.
+inline QString questionTitle() {
+    return QStringLiteral("信息提示");
+}
 inline QString addGradeQuestion() {
     return QStringLiteral("此规格不存在,是否加入到规格列表中?");
 }

@@ -133,6 +133,14 @@ DisplayOutcome StoredTestDisplay::showTest(int k, const StoredTest& test, Displa
     return out;
 }
 
+void StoredTestDisplay::showPlantCurve(int k, std::span<const float> columns) {
+    if (k < 0 || k >= ChannelCount || columns.empty()) return;
+    // Column j is drawn j seconds in: the last one is where the test ends.
+    m_channels.timeScale[k] = displayTimeScale(int(columns.size()) - 1);
+    m_charts.frameChannelChart(k);
+    m_plotter.drawStoredCurve(k, columns);
+}
+
 void StoredTestDisplay::selectKind(TestKind kind, DisplayGroup group) {
     const Option option = description(kind).option;
     if (group != DisplayGroup::Channels46) m_panel.clickOption(option, 0);

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <optional>
+#include <span>
 
 namespace q7rk {
 
@@ -62,6 +63,11 @@ public:
     // A test already read (a recovered one) into channel k, the same way; the caller makes
     // sure no run is going.
     DisplayOutcome showTest(int k, const StoredTest& test);
+    // The curve of a foil's piece from the plant into chart TV(k) alone, its columns as the
+    // plant keeps them: the chart framed to show it whole (at the time axis a new test has,
+    // a curve of minutes would run off the chart after ten seconds), the panel and the
+    // samples left as they are.
+    void showPlantCurve(int k, std::span<const float> columns);
 
 private:
     DisplayOutcome showTest(int k, const StoredTest& test, DisplayGroup group);

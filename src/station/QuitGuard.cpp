@@ -1,7 +1,7 @@
 #include "QuitGuard.h"
 
 #include "execution/RunController.h"
-#include "plant/PlantPage.h"
+#include "plant/PlantQueuePresenter.h"
 #include "station/CommandGate.h"
 
 namespace q7rk {
@@ -11,8 +11,8 @@ bool QuitGuard::mayQuit() {
     if (!m_gate.permits(Command::Quit)) return false;
     m_confirmed = true;
     // A retry pass ends after the piece it is sending; the window closes when it has.
-    m_plant.cancelRetry();
-    if (!m_run.isRunning()) return !m_plant.retrying();
+    m_plantQueue.cancelRetry();
+    if (!m_run.isRunning()) return !m_plantQueue.retrying();
     // The instrument is driving the channels: it hears the end of the test before the
     // program goes, as at the end of any run.
     m_awaitingResultFrames = true;
@@ -23,7 +23,7 @@ bool QuitGuard::mayQuit() {
 void QuitGuard::quitWithoutQuestions() {
     m_confirmed = true;
     m_silent = true;
-    m_plant.cancelRetry();
+    m_plantQueue.cancelRetry();
     if (m_run.isRunning()) {
         m_awaitingResultFrames = true;
         m_run.stopAll();
@@ -38,7 +38,8 @@ void QuitGuard::resultFramesSent() {
 }
 
 bool QuitGuard::readyToGo() const {
-    return !m_run.isRunning() && !m_awaitingResultFrames && !m_plant.retrying() && m_holds == 0;
+    return !m_run.isRunning() && !m_awaitingResultFrames && !m_plantQueue.retrying() &&
+           m_holds == 0;
 }
 
 void QuitGuard::finishWhenStopped() {

@@ -6,7 +6,7 @@
 namespace q7rk {
 
 class CommandGate;
-class PlantPage;
+class PlantQueuePresenter;
 class RunController;
 
 // 退出, closing the window and the termination signals: a finished test that is not stored
@@ -16,8 +16,9 @@ class RunController;
 class QuitGuard : public QObject {
     Q_OBJECT
 public:
-    QuitGuard(CommandGate& gate, RunController& run, PlantPage& plant, QObject* parent = nullptr)
-        : QObject(parent), m_gate(gate), m_run(run), m_plant(plant) {}
+    QuitGuard(CommandGate& gate, RunController& run, PlantQueuePresenter& plantQueue,
+              QObject* parent = nullptr)
+        : QObject(parent), m_gate(gate), m_run(run), m_plantQueue(plantQueue) {}
 
     // True when the window may close now; otherwise quitReady follows once it may (or the
     // operator said No).
@@ -46,7 +47,7 @@ private:
 
     CommandGate& m_gate;
     RunController& m_run;
-    PlantPage& m_plant;
+    PlantQueuePresenter& m_plantQueue;
     bool m_confirmed = false;
     bool m_silent = false;
     bool m_awaitingResultFrames = false;

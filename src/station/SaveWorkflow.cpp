@@ -3,7 +3,6 @@
 #include "kinds/TestKindDescription.h"
 
 #include "execution/RunController.h"
-#include "plant/PlantPage.h"
 #include "results/ResultTexts.h"
 #include "settings/ChannelModel.h"
 #include "settings/ProgramTitle.h"
@@ -13,6 +12,7 @@
 #include "shell/ShellModel.h"
 #include "station/CommandGate.h"
 #include "station/LinkTexts.h"
+#include "station/PieceUploadWorkflow.h"
 #include "station/RunConditionsRecorder.h"
 #include "station/TestLifecycle.h"
 
@@ -72,14 +72,14 @@ void SaveWorkflow::runEnded(bool silently) {
 // The note that pieces did not reach the plant goes once the queue has sent them all,
 // unless a piece was refused (it never will).
 void SaveWorkflow::plantQueueRetried(int left) {
-    if (left == 0 && m_parts.plant.lastUpload().failed.isEmpty() && !m_savedStatus.isEmpty())
+    if (left == 0 && m_parts.pieceUpload.lastUpload().failed.isEmpty() && !m_savedStatus.isEmpty())
         m_parts.shell.setStatusText(ShellModel::SavePanel, m_savedStatus);
 }
 
 bool SaveWorkflow::save() {
     if (!m_parts.gate.permits(Command::Save)) return false;
     TestLifecycle& tests = m_parts.tests;
-    PlantPage& plant = m_parts.plant;
+    PieceUploadWorkflow& pieceUpload = m_parts.pieceUpload;
     // Only what the last run finished and nothing has stored: never a recalled test, never
     // one the run cut short, never the same test twice.
     QList<SaveRequest> requests;
@@ -90,9 +90,9 @@ bool SaveWorkflow::save() {
         SaveRequest request{k, tests.samplesTaken(k), m_parts.conditions.conditionsOf(k)};
         if (description(m_parts.channels.kind(k)).uploadedToPlant) {
             auto& [piece, id] = outboxed[k];
-            piece = plant.runPiece(k);
+            piece = takeRunPiece(m_parts.panel, m_parts.samples, k);
             id = std::make_shared<qint64>(0);
-            const UploadQueue::WithSave write = plant.outboxWrite(piece, id);
+            const UploadQueue::WithSave write = pieceUpload.outboxWrite(piece, id);
             request.companion = {write.path, write.write};
         }
         requests << request;
@@ -129,7 +129,7 @@ bool SaveWorkflow::save() {
               [](const RunPiece& a, const RunPiece& b) { return a.curveNumber < b.curveNumber; });
     QString plantNote;
     if (!pieces.isEmpty()) {
-        const PlantUploadResult& upload = plant.uploadPieces(pieces);
+        const PlantUploadResult& upload = pieceUpload.upload(pieces);
         for (const PieceOutcome& o : upload.pieces) {
             const auto it = std::find_if(pieces.begin(), pieces.end(),
                                          [&](const RunPiece& p) { return p.channel == o.channel; });

@@ -12,7 +12,7 @@ namespace q7rk {
 
 class CommandGate;
 class PanelModel;
-class PlantPage;
+class PieceUploadWorkflow;
 class Prompter;
 class ResultStore;
 class RunConditionsRecorder;
@@ -38,7 +38,7 @@ public:
         const ChannelTests& runs;
         const RunController& run;
         const RunConditionsRecorder& conditions;
-        PlantPage& plant;
+        PieceUploadWorkflow& pieceUpload;
         SettingsStore& settings;
         ShellModel& shell;
         Prompter& prompter;

@@ -6,6 +6,7 @@
 #include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
 #include "plant/PlantPage.h"
+#include "plant/PlantQueuePresenter.h"
 #include "settings/ChannelModel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
@@ -122,7 +123,7 @@ void StartupLoader::load() {
     m_shell.setButtonEnabled(Command::ToggleEthernet, false);
     m_shell.setStatusText(ShellModel::LinkPanel, QStringLiteral("未连接"));
     // What the plant database could not take last time goes now.
-    m_plant.retryQueue();
+    m_plantQueue.retryQueue();
 }
 
 void StartupLoader::reload() {

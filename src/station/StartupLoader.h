@@ -6,6 +6,7 @@ struct ChannelModel;
 class ChartSet;
 class PanelModel;
 class PlantPage;
+class PlantQueuePresenter;
 class SettingsStore;
 class ShellModel;
 
@@ -15,9 +16,10 @@ class ShellModel;
 class StartupLoader {
 public:
     StartupLoader(SettingsStore& settings, ChannelModel& channels, PanelModel& panel,
-                  ChartSet& charts, ShellModel& shell, PlantPage& plant)
+                  ChartSet& charts, ShellModel& shell, PlantPage& plant,
+                  PlantQueuePresenter& plantQueue)
         : m_settings(settings), m_channels(channels), m_panel(panel), m_charts(charts),
-          m_shell(shell), m_plant(plant) {}
+          m_shell(shell), m_plant(plant), m_plantQueue(plantQueue) {}
     void load();
     // The settings read again into the models after they changed under the running program
     // (an import): parameters, options, factors, time scales, kinds and chart frames. The
@@ -36,6 +38,7 @@ private:
     ChartSet& m_charts;
     ShellModel& m_shell;
     PlantPage& m_plant;
+    PlantQueuePresenter& m_plantQueue;
 };
 
 } // namespace q7rk

@@ -65,9 +65,17 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     // run, and not over a finished test that is not stored without asking.
     m_plant.setCommandGate(
         [this](Command command) { return permits(command, 0, m_channels.lastChannel); });
+    // An opened foil's curves are shown as recalled tests of their channels.
     connect(&m_plant, &PlantPage::curveRecalled, this,
-            [this](int k, const QString& number) { recall(k, number); });
-    connect(&m_plant, &PlantPage::queueRetried, this, [this](int, int left) {
+            [this](int k, const QString& serial, const std::vector<float>& columns) {
+                m_display.showPlantCurve(k, columns);
+                recall(k, serial);
+            });
+    // As the old program did, the cursor of the sampling is left at the length of the last
+    // piece's curve sent to the plant; the poll carries it to the instrument until the next run.
+    connect(&m_pieceUpload, &PieceUploadWorkflow::sending, this,
+            [this](int, int columns) { m_channels.sampleIndex = qint16(columns); });
+    connect(&m_plantQueue, &PlantQueuePresenter::queueRetried, this, [this](int, int left) {
         m_saving.plantQueueRetried(left);
         m_quit.finishWhenStopped(); // a quit may have waited for the pass
     });
@@ -196,7 +204,7 @@ void Station::shutdown() {
     m_run.shutdown();
     m_oldData.cancel(); // the tool ends its batch if it has the time
     if (m_quit.confirmedByOperator()) m_recovery.giveUpAll();
-    m_plant.cancelRetry(); // the page joins the pass's thread when it goes
+    m_plantQueue.cancelRetry(); // its thread is joined when it goes
     m_links.shutdown();
 }
 
@@ -357,7 +365,7 @@ OldSettingsOutcome Station::importOldSettings(const QString& regFile) {
 
 bool Station::retryPlant(const std::vector<qint64>& entries) {
     if (!permits(Command::RetryPlant)) return false;
-    return m_plant.retryQueue(PlantPage::RetryMode::Operator, entries);
+    return m_plantQueue.retryQueue(PlantQueuePresenter::RetryMode::Operator, entries);
 }
 
 bool Station::uploadStoredTest(const TestKey& key) {
@@ -366,7 +374,7 @@ bool Station::uploadStoredTest(const TestKey& key) {
         m_prompter.inform(programTitle::full(), plantTexts::noStoredTest(shownKey(key)));
         return false;
     }
-    const PieceAddress proposed = proposedAddress(m_plant.outbox(), *test);
+    const PieceAddress proposed = proposedAddress(m_plantQueue.outbox(), *test);
     const QString title = QStringLiteral("上传到工厂数据库");
     const auto serial = m_prompter.askText(Question::UploadStoredSerial, title,
                                            QStringLiteral("测试%1上传到卷号：").arg(shownKey(key)),
@@ -376,19 +384,24 @@ bool Station::uploadStoredTest(const TestKey& key) {
                                           QStringLiteral("片号（1、2、3，水煮后1'、2'、3'）："),
                                           plantTexts::pieceLabel(proposed.piece));
     if (!piece) return false;
-    const auto added = putStoredTestInOutbox(m_results, m_plant.outbox(), key,
+    const auto added = putStoredTestInOutbox(m_results, m_plantQueue.outbox(), key,
                                              {*serial, pieceNumberFromLabel(*piece).value_or(0)});
     if (!added.ok()) {
         m_prompter.inform(programTitle::full(), added.status.message);
         return false;
     }
     // A pass already running leaves the entry listed; the next one sends it.
-    m_plant.retryQueue(PlantPage::RetryMode::Operator, {added.value});
+    m_plantQueue.retryQueue(PlantQueuePresenter::RetryMode::Operator, {added.value});
     return true;
 }
 
 QHash<QString, QString> Station::plantDeliveries() const {
-    return deliveryTexts(m_plant.outbox());
+    return deliveryTexts(m_plantQueue.outbox());
+}
+
+void Station::setPlantSource(const PlantSource& source, const QString& queuePath) {
+    m_plant.setSource(source);
+    m_plantQueue.setSource(source, queuePath);
 }
 
 DisplayOutcome Station::displayStoredTest(const DisplayRequest& request) {

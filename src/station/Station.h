@@ -12,6 +12,7 @@
 #include "link/SerialLink.h"
 #include "params/PanelModel.h"
 #include "plant/PlantPage.h"
+#include "plant/PlantQueuePresenter.h"
 #include "reports/ReportPrinter.h"
 #include "reports/StoredTestDisplay.h"
 #include "results/QueryModel.h"
@@ -30,6 +31,7 @@
 #include "station/OldDataImport.h"
 #include "station/OldSettingsImport.h"
 #include "station/ParametersBeforeDisplay.h"
+#include "station/PieceUploadWorkflow.h"
 #include "station/QuitGuard.h"
 #include "station/ReportActions.h"
 #include "station/RunAwarePrompter.h"
@@ -134,6 +136,17 @@ public:
     CalibrationModel& calibration() { return m_calibration; }
     PlantPage& plant() { return m_plant; }
     const PlantPage& plant() const { return m_plant; }
+    // The plant outbox: what waits, the retry passes, the queue window's list.
+    PlantQueuePresenter& plantQueue() { return m_plantQueue; }
+    const PlantQueuePresenter& plantQueue() const { return m_plantQueue; }
+    // The upload of finished TV pieces that 保存 runs after the local store.
+    PieceUploadWorkflow& pieceUpload() { return m_pieceUpload; }
+    const PieceUploadWorkflow& pieceUpload() const { return m_pieceUpload; }
+    // The plant database and the outbox file, unless the data source "result" (with the
+    // waits the settings name) and the working folder's queue; the count of what waits is
+    // read again.
+    void setPlantSource(const PlantSource& source,
+                        const QString& queuePath = QString::fromLatin1(UploadQueue::FileName));
     Prompter& prompter() { return m_prompter; }
     // For windows that stay open during a run (calibration): their messages do not wait
     // while the run's timers are live.
@@ -271,18 +284,21 @@ private:
     QueryModel m_query{m_results};
     ReportPrinter m_report;
     CalibrationModel m_calibration;
-    // The plant database page and the upload of finished pieces.
-    PlantPage m_plant{m_channels, m_panel, m_charts, m_plotter, m_samples, m_settings, m_prompter};
+    // The plant database page, its outbox and the upload of finished pieces.
+    PlantPage m_plant{m_panel, m_settings, m_prompter};
+    PlantQueuePresenter m_plantQueue{m_plant, m_prompter};
+    PieceUploadWorkflow m_pieceUpload{m_plant, m_plantQueue, m_prompter};
     RunAwarePrompter m_runAware{m_prompter, m_run};
     StoredTestDisplay m_display{m_panel,   m_channels, m_charts,  m_plotter,
                                 m_samples, m_results,  m_prompter};
     // The jobs, each over the parts above.
     CommandGate m_gate{m_tests, m_run, m_prompter};
-    StartupLoader m_startup{m_settings, m_channels, m_panel, m_charts, m_shell, m_plant};
+    StartupLoader m_startup{m_settings, m_channels, m_panel,     m_charts,
+                            m_shell,    m_plant,    m_plantQueue};
     NewTestReset m_reset{m_tests, m_channels, m_panel, m_shell, m_runs, m_plotter, m_charts};
     SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_samples, m_runs,
-                           m_run, m_conditions, m_plant, m_settings, m_shell, m_prompter}};
-    QuitGuard m_quit{m_gate, m_run, m_plant};
+                           m_run, m_conditions, m_pieceUpload, m_settings, m_shell, m_prompter}};
+    QuitGuard m_quit{m_gate, m_run, m_plantQueue};
     ReportActions m_reports{m_gate, m_report, m_charts, m_settings, m_run, m_plotter, m_prompter};
     TestRecovery m_recovery{
         {m_tests, m_channels, m_panel, m_samples, m_conditions, m_display, m_prompter, m_runAware}};

@@ -27,7 +27,7 @@ private slots:
         ScriptedPrompter& prompter = p.prompter;
         station.startUp();
         PlantPage& page = station.plant();
-        page.setSource(PlantSource("nowhere"), p.path("queue.db"));
+        station.setPlantSource(PlantSource("nowhere"), p.path("queue.db"));
         PlantPageWidget widget(page);
         widget.show();
 
@@ -72,8 +72,8 @@ private slots:
             piece.curveNumber = n;
             QVERIFY(queue.add(piece, state, "too long").ok());
         }
-        PlantPage& page = station.plant();
-        page.setSource(PlantSource("nowhere"), queue.path());
+        PlantQueuePresenter& presenter = station.plantQueue();
+        station.setPlantSource(PlantSource("nowhere"), queue.path());
         PlantQueueWindow window(station);
         window.show();
         auto* list = window.findChild<QTableWidget*>("queueList");
@@ -92,9 +92,9 @@ private slots:
 
         // The automatic pass leaves the held piece; the window's pass sends it (and the
         // missing data source keeps it waiting). Neither holds up the caller.
-        QSignalSpy retried(&page, &PlantPage::queueRetried);
-        QVERIFY(page.retryQueue());
-        QVERIFY(page.retrying() && retried.isEmpty());
+        QSignalSpy retried(&presenter, &PlantQueuePresenter::queueRetried);
+        QVERIFY(presenter.retryQueue());
+        QVERIFY(presenter.retrying() && retried.isEmpty());
         QVERIFY(retried.wait());
         QCOMPARE(QStringList({cell(0, 0), cell(1, 0), cell(1, 6)}),
                  QStringList({"等待补传", "被拒绝，需处理", "too long"}));
@@ -122,7 +122,7 @@ private slots:
         prompter.setAnswer(Question::RemoveQueuedUpload, true);
         click("removeSelected");
         QCOMPARE(list->rowCount(), 1);
-        QCOMPARE(page.pendingCount(), 1);
+        QCOMPARE(presenter.pendingCount(), 1);
 
         // Quitting during a pass waits for its end, without a loop of its own.
         QVERIFY(station.retryPlant());

@@ -1,7 +1,7 @@
 #include "app/CorrectionDialog.h"
 #include "app/QueryWindow.h"
 #include "params/StoredBoxes.h"
-#include "plant/PlantPage.h"
+#include "plant/PlantQueuePresenter.h"
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
@@ -114,7 +114,7 @@ private slots:
         rig.select(3);
         PieceUpload piece;
         piece.serial = "A2";
-        QVERIFY(rig.station.plant()
+        QVERIFY(rig.station.plantQueue()
                     .outbox()
                     .add(piece, OutboxState::Declined, {}, OutboxOrigin{{"A2HL", false}, {}})
                     .ok());

@@ -97,8 +97,8 @@ private slots:
                 window.panel().setText(k, Box::TvOperator, "王工");
             }
             window.findChild<QAbstractButton*>("test13")->click();
-            QVERIFY2(sent.wait(30000) &&
-                         window.station().plant().lastUpload().uploaded == QList<int>({1, 2, 3}),
+            QVERIFY2(sent.wait(30000) && window.station().pieceUpload().lastUpload().uploaded ==
+                                             QList<int>({1, 2, 3}),
                      qPrintable(prompter.texts().join('|')));
             prompter.clear();
             QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()");

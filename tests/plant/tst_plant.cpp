@@ -53,10 +53,11 @@ class PlantTest : public QObject {
 
     PieceUpload piece(const QString& serial, int curveNumber, const SampleStore& samples,
                       const QString& rise = "85", const QString& delay = "180") {
-        const RunTexts run{rise, delay, "203.4", "201.5"};
+        RunPiece run{(curveNumber - 1) % 3, curveNumber, serial, {rise, delay, "203.4", "201.5"}};
+        for (int n = 1; n <= SampleStore::MaxSample; ++n)
+            run.volts.push_back(samples.voltage(run.channel, n));
         const PieceCells cells{"1.25", curveNumber % 2 ? "" : "7", "31"};
-        auto up = makePieceUpload(serial, curveNumber, foil(serial, "S-1"), cells, run, samples,
-                                  (curveNumber - 1) % 3, QDate(2021, 3, 4));
+        auto up = makePieceUpload(run, foil(serial, "S-1"), cells, QDate(2021, 3, 4));
         return up.value;
     }
 

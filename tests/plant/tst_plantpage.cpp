@@ -4,11 +4,13 @@
 #include "charts/ChartSet.h"
 #include "plant/FoilRecords.h"
 #include "plant/PlantConnection.h"
-#include "plant/PlantSql.h"
 #include "plant/PlantPage.h"
+#include "plant/PlantQueuePresenter.h"
+#include "plant/PlantSql.h"
 #include "results/ResultStore.h"
 #include "settings/NumberText.h"
 #include "shell/ScriptedPrompter.h"
+#include "station/PieceUploadWorkflow.h"
 #include "station/StoredPieceUpload.h"
 #include "support/SimulatorProcess.h"
 #include "support/TestStation.h"
@@ -37,6 +39,7 @@ struct Bench : testing::TestStation {
         station.startUp();
     }
     PlantPage& page = station.plant();
+    PlantQueuePresenter& queue = station.plantQueue();
 };
 
 int curveLengthOf(const PanelModel& panel, int k) {
@@ -52,9 +55,13 @@ class PlantPageTest : public QObject {
     PlantServer m_server;
     std::unique_ptr<Bench> m_bench;
 
+    // Channels 1-3 as 保存 offers them to the plant.
     PlantUploadResult uploadGroup() {
         m_bench->prompter.clear();
-        return m_bench->page.uploadGroup(0, 2);
+        QList<RunPiece> pieces;
+        for (int k = 0; k < 3; ++k)
+            pieces << takeRunPiece(m_bench->panel, m_bench->station.samples(), k);
+        return m_bench->station.pieceUpload().upload(pieces);
     }
 
     // Questions and messages the operator had to answer or close.
@@ -108,7 +115,7 @@ private slots:
         if (!m_server.choose(postgres))
             QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
         QFile::remove(m_bench->path(UploadQueue::FileName));
-        m_bench->page.setSource(m_server.source);
+        m_bench->station.setPlantSource(m_server.source);
         m_bench->prompter.onAsked(nullptr);
         QVERIFY(m_server.prepare());
         PlantPage& page = m_bench->page;
@@ -135,10 +142,10 @@ private slots:
             m_bench->page.setUploadConfirm(yes ? UploadConfirm::Once : UploadConfirm::EachPiece);
             m_bench->prompter.clear();
             QVERIFY(station.save());
-            const PlantUploadResult& upload = station.plant().lastUpload();
+            const PlantUploadResult& upload = station.pieceUpload().lastUpload();
             QCOMPARE(yes ? upload.uploaded : upload.failed + upload.declined, QList<int>({1, 2}));
             // Written with the tests, the outbox keeps what did not go, each with its test.
-            const auto kept = station.plant().outbox().entries().value;
+            const auto kept = station.plantQueue().outbox().entries().value;
             QCOMPARE(int(kept.size()), yes ? 0 : 2);
             for (const QueuedUpload& e : kept) {
                 QCOMPARE(e.state, e.piece.curveNumber == 1 ? OutboxState::Held
@@ -174,10 +181,10 @@ private slots:
         PieceUpload older;
         older.serial = "L9";
         older.curveNumber = 5;
-        QVERIFY(station.plant().outbox().add(older, OutboxState::Declined).ok());
+        QVERIFY(station.plantQueue().outbox().add(older, OutboxState::Declined).ok());
         m_bench->prompter.setTextAnswer(Question::UploadStoredSerial, "L9");
         m_bench->prompter.setTextAnswer(Question::UploadStoredPiece, "2'");
-        QSignalSpy retried(&station.plant(), &PlantPage::queueRetried);
+        QSignalSpy retried(&station.plantQueue(), &PlantQueuePresenter::queueRetried);
         QVERIFY(station.uploadStoredTest(key));
         QVERIFY(retried.wait(30000));
         QVERIFY(PlantConnection(m_server.source, PlantLogin::Own)
@@ -201,9 +208,10 @@ private slots:
         QVERIFY(station.plantDeliveries().value(shownKey(key)).startsWith(QString::fromUtf8("已上传")));
         // Sent, the test is offered again under the serial and piece it went with last.
         const auto test = ResultStore(QDir::currentPath()).load(TestKind::Tv, key);
-        const PieceAddress proposed = proposedAddress(station.plant().outbox(), *test);
+        const PieceAddress proposed = proposedAddress(station.plantQueue().outbox(), *test);
         QCOMPARE(QVariantList({proposed.serial, proposed.piece}), QVariantList({"L9", 5}));
-        QCOMPARE(station.plant().outbox().entries().value.front().state, OutboxState::Superseded);
+        QCOMPARE(station.plantQueue().outbox().entries().value.front().state,
+                 OutboxState::Superseded);
     }
 
     // The same foil after boiling, under the same numbers: stored beside the tests before
@@ -228,7 +236,7 @@ private slots:
         QVERIFY(ended.wait(60000));
         m_bench->prompter.clear();
         QVERIFY(station.save());
-        QCOMPARE(station.plant().lastUpload().uploaded, QList<int>({4, 5, 6}));
+        QCOMPARE(station.pieceUpload().lastUpload().uploaded, QList<int>({4, 5, 6}));
         QCOMPARE(m_bench->prompter.texts()
                      .filter(QString::fromUtf8("第1'片数据是否保存?（卷号 T7A）"))
                      .size(),
@@ -389,8 +397,9 @@ private slots:
     // pass, after the cell was corrected on the page, stores all three once.
     void refusedAndQueuedPiecesAreToldInOrderAndRetried() {
         PlantPage& page = m_bench->page;
-        QSignalSpy pending(&page, &PlantPage::pendingChanged);
-        QSignalSpy retried(&page, &PlantPage::queueRetried);
+        PlantQueuePresenter& queue = m_bench->queue;
+        QSignalSpy pending(&queue, &PlantQueuePresenter::pendingChanged);
+        QSignalSpy retried(&queue, &PlantQueuePresenter::queueRetried);
         page.grid().setEntry(PieceQuantity::Bend, 1, "x");
         m_bench->prompter.onAsked([this](QuestionKey question) {
             if (question.piece == 2) QVERIFY(m_server.takeAway(true));
@@ -410,19 +419,19 @@ private slots:
         QVERIFY(said.endsWith(QString::fromUtf8("\n第1片被拒绝：第1片的“折弯”必须是数字或留空！")));
         QCOMPARE(m_bench->prompter.texts().last(), result.message);
         QCOMPARE(pending.last().first().toInt(), 3);
-        QCOMPARE(page.heldCount(), 1);
+        QCOMPARE(queue.heldCount(), 1);
 
         // The pass runs on its own thread: the call returns at once, one pass at a time.
-        QSignalSpy status(&page, &PlantPage::queueStatusChanged);
+        QSignalSpy status(&queue, &PlantQueuePresenter::queueStatusChanged);
         QVERIFY(m_bench->station.retryPlant());
         QVERIFY(!m_bench->station.retryPlant() && retried.isEmpty());
         QVERIFY(retried.wait(30000));
         QCOMPARE(retried.last(), QVariantList({3, 0}));
         QCOMPARE(pending.last().first().toInt(), 0);
         QCOMPARE(status.first().first().toString(), QString::fromUtf8("正在补传工厂数据：0/3"));
-        QCOMPARE(page.queueStatus(),
+        QCOMPARE(queue.queueStatus(),
                  QString::fromUtf8("补传工厂数据：上传3片，没有等待补传的数据。"));
-        QVERIFY(!page.retryQueue()); // nothing waits, no pass
+        QVERIFY(!queue.retryQueue()); // nothing waits, no pass
         for (const char* table : {"Part_Parameter", "Curve"})
             for (int n = 1; n <= 3; ++n)
                 QCOMPARE(
@@ -432,9 +441,10 @@ private slots:
                     1);
 
         // A queue file that cannot be written: nothing is said to wait.
-        page.setSource(PlantSource("nowhere"), m_server.home.filePath("no/such/dir/q.db"));
+        Station& station = m_bench->station;
+        station.setPlantSource(PlantSource("nowhere"), m_server.home.filePath("no/such/dir/q.db"));
         const PlantUploadResult lost = uploadGroup();
-        page.setSource(m_server.source);
+        station.setPlantSource(m_server.source);
         QCOMPARE(lost.failed, QList<int>({1, 2, 3}));
         QVERIFY(lost.queued.isEmpty());
         QVERIFY2(
@@ -465,7 +475,7 @@ private slots:
         QCOMPARE(page.text(FoilBox::Serial), Serial);
 
         // A database that cannot be reached changes nothing on the page.
-        page.setSource(PlantSource("nowhere"));
+        m_bench->station.setPlantSource(PlantSource("nowhere"));
         const FoilRecord shown = page.record();
         m_bench->prompter.setAnswer(Question::DeleteFoil, true);
         page.grid().setEntry(PieceQuantity::Bend, 2, "4");
@@ -474,7 +484,7 @@ private slots:
         QCOMPARE(page.record(), shown);
         QVERIFY(m_bench->prompter.texts().last().contains("nowhere"));
 
-        page.setSource(m_server.source);
+        m_bench->station.setPlantSource(m_server.source);
         page.deleteFoil();
         QCOMPARE(page.text(FoilBox::Grade), QString(" "));
         QCOMPARE(page.grid().cell(2, 2), QString());

@@ -224,7 +224,7 @@ QJsonObject HeadlessRun::report() const {
                                     {"voltageSamples", volts},
                                     {"currentSamples", amps}});
     }
-    const PlantUploadResult& upload = m_station.plant().lastUpload();
+    const PlantUploadResult& upload = m_station.pieceUpload().lastUpload();
     const auto numbers = [](const QList<int>& list) {
         QJsonArray out;
         for (int n : list)

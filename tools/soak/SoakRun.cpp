@@ -73,7 +73,7 @@ void SoakRun::groupOver() {
     if (!m_station.lastSave().ok)
         return finish(
             QStringLiteral("group %1 was not saved: %2").arg(m_group).arg(lastSaid(m_prompter)));
-    const PlantUploadResult& upload = m_station.plant().lastUpload();
+    const PlantUploadResult& upload = m_station.pieceUpload().lastUpload();
     if (!upload.failed.isEmpty())
         return finish(QStringLiteral("group %1: pieces neither stored nor queued: %2")
                           .arg(m_group)
