@@ -21,6 +21,8 @@ PACKAGES=(
   postgresql
   # a display the tests can take away in the middle of a run
   xvfb
+  # scripts/compare-records reads the result files the tests kept
+  sqlite3
 )
 
 install_packages() {

@@ -8,6 +8,7 @@
 #include "results/RecoveryJournal.h"
 #include "results/ResultStore.h"
 #include "settings/SettingsStore.h"
+#include "support/KeptRecords.h"
 #include "support/SimulatorProcess.h"
 
 #include <QJsonArray>
@@ -189,6 +190,7 @@ private slots:
         QVERIFY(waitForLine(window, "ENDED", 20000));
         window.kill();
         QVERIFY(window.waitForFinished(5000));
+        q7rk::testing::records::keepFolder(workdir.path(), "killed");
 
         const q7rk::RecoveryJournal journal(workdir.path());
         const auto held = journal.read();
@@ -214,8 +216,8 @@ private slots:
         QVERIFY(recovered[0]["stored"].toBool());
         QVERIFY(journal.read().entries.isEmpty());
 
-        const auto stored =
-            q7rk::ResultStore(workdir.path()).load(q7rk::TestKind::Tv, q7rk::TestKey{judged.test.testNumber()});
+        const auto stored = q7rk::ResultStore(workdir.path())
+                                .load(q7rk::TestKind::Tv, q7rk::TestKey{judged.test.testNumber()});
         QVERIFY(stored);
         QCOMPARE(stored->values, judged.test.values);
         QCOMPARE(stored->curve.size(), judged.test.curve.size());
@@ -228,6 +230,7 @@ private slots:
         QVERIFY(stored->conditions && judged.test.conditions);
         QCOMPARE(stored->conditions->polls, judged.test.conditions->polls);
         QCOMPARE(stored->conditions->ended, judged.test.conditions->ended);
+        q7rk::testing::records::keepFolder(workdir.path(), "recovered");
     }
 
     void aKilledWindowLosesNoPlantPiece_data() {
@@ -279,6 +282,7 @@ private slots:
         window.kill();
         QVERIFY(window.waitForFinished(5000));
         if (inFlight) QVERIFY(QSqlQuery(plant).exec("rollback"));
+        q7rk::testing::records::keepFolder(workdir.path(), "killed");
 
         const q7rk::UploadQueue outbox(workdir.filePath(q7rk::UploadQueue::FileName));
         const auto waiting = outbox.entries();
@@ -291,7 +295,8 @@ private slots:
         QVERIFY(stored);
 
         for (int pass = 0; pass < 2; ++pass)
-            QVERIFY2(plantdb({"retry", "--held", "--workdir", workdir.path()}) == 0, said.constData());
+            QVERIFY2(plantdb({"retry", "--held", "--workdir", workdir.path()}) == 0,
+                     said.constData());
         QVERIFY(outbox.entries().value.empty());
         QSqlQuery q(plant);
         QVERIFY(q.exec(QString("select (select count(*) from Curve where SerNum='%1'), count(*), "
@@ -300,6 +305,7 @@ private slots:
                 q.next());
         QCOMPARE(QVariantList({q.value(0), q.value(1)}), QVariantList({1, 1}));
         QCOMPARE(q.value(2).toDouble(), stored->value("TV值").toDouble());
+        q7rk::testing::records::keepFolder(workdir.path(), "retried");
         q = QSqlQuery();
         plant.close();
         plant = QSqlDatabase();

@@ -2,6 +2,7 @@
 // the simulator's model and the frames it logged.
 #include "results/ResultStore.h"
 #include "settings/SettingsStore.h"
+#include "support/KeptRecords.h"
 #include "support/SimulatorProcess.h"
 #include "version/Version.h"
 
@@ -281,6 +282,10 @@ private slots:
         QCOMPARE(done.value("uploaded").toArray(),
                  QJsonArray({QJsonArray{"F9", 1}, QJsonArray{"F9", 2}, QJsonArray{"F9", 3}}));
         QCOMPARE(done.value("left").toInt(), 0);
+        namespace records = q7rk::testing::records;
+        records::keepFolder(workdir, "first");
+        records::keepFolder(second, "second");
+        records::keepFolder(plant.path(), "plant");
     }
 
     // With every tenth poll unanswered, and channel 2 calibrated apart: the conditions stored
@@ -327,6 +332,7 @@ private slots:
         }
         QCOMPARE(box(channel(r, 1), "Text13"), QString::fromUtf8("合格"));   // floor 0.02 mA
         QCOMPARE(box(channel(r, 2), "Text13"), QString::fromUtf8("不合格")); // limit 0.001
+        q7rk::testing::records::keepFolder(workdir, "leak");
     }
 
     // Channel 1 sparks three times; channel 2 never does, holds at its set voltage and ends
@@ -390,6 +396,7 @@ private slots:
                      {"闪火前电压1", "BeforeSpark1"},
                      {"闪火前电压2", "BeforeSpark2"},
                      {"最大电压", "Text22"}});
+        q7rk::testing::records::keepFolder(m_dir.filePath("djy"), "djy");
     }
 
     // The exit code tells a script how the run went.

@@ -131,6 +131,33 @@ private slots:
         }
     }
 
+    // On the sample clock the model's time is the sample index the polls carry: however many
+    // polls a second holds and whenever they arrive, each reads what a wall clock of exactly
+    // one second per sample gives, and noise stays the same within a sample.
+    void sampleClockFollowsTheSampleIndex() {
+        Options bySamples;
+        bySamples.clockBySamples = true;
+        Options noisyBySamples = bySamples;
+        noisyBySamples.noiseMillivolts = 50;
+        FrameHandler wall(Options{}, nullptr), samples(bySamples, nullptr),
+            noisy(noisyBySamples, nullptr);
+        int noiseSeen = 0;
+        QList<int> volts;
+        for (int r = 1; r <= 40; ++r) {
+            const QByteArray poll = m_program.poll(r);
+            const QByteArray expected = *wall.handle(poll, r * 1000);
+            const QByteArray noisyFirst = *noisy.handle(poll, r * 37);
+            for (int again = 0; again <= r % 3; ++again) {
+                QCOMPARE(*samples.handle(poll, r * 37 + again), expected);
+                QCOMPARE(*noisy.handle(poll, r * 37 + again), noisyFirst);
+            }
+            noiseSeen += noisyFirst != expected;
+            volts << ProgramSide::setCodes(expected, 0).first; // a reply's measured voltage
+        }
+        QVERIFY(volts.first() < volts[20] && volts[20] < volts.last()); // the sample charges
+        QVERIFY(noiseSeen > 30);
+    }
+
     // A paced reply never arrives faster than 10 bits per byte allow, and replies keep their
     // order.
     void outputLinePacesSplitsAndDelays() {

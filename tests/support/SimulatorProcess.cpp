@@ -1,5 +1,7 @@
 #include "SimulatorProcess.h"
 
+#include "KeptRecords.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -69,6 +71,17 @@ bool SimulatorProcess::start(const QStringList& args) {
     // Tests shrink the program's timing: the line runs unpaced unless a test asks for a speed.
     if (!all.contains(QStringLiteral("--baud")))
         all << QStringLiteral("--baud") << QStringLiteral("0");
+    if (records::kept()) {
+        // Kept runs are compared between builds: the readings must not depend on the load.
+        if (!all.contains(QStringLiteral("--clock")))
+            all << QStringLiteral("--clock") << QStringLiteral("samples");
+        m_keptLog = records::caseFolder() + '/' + records::nextName("frames") + ".log";
+        const qsizetype log = all.indexOf(QStringLiteral("--log"));
+        if (log >= 0)
+            m_ownLog = all.value(log + 1);
+        else
+            all << QStringLiteral("--log") << m_keptLog;
+    }
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(program(), all);
     if (!m_process.waitForStarted(5000)) {
@@ -95,9 +108,12 @@ bool SimulatorProcess::start(const QStringList& args) {
 }
 
 void SimulatorProcess::kill() {
-    if (m_process.state() == QProcess::NotRunning) return;
-    m_process.kill();
-    m_process.waitForFinished(3000);
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    if (!m_ownLog.isEmpty()) QFile::copy(m_ownLog, m_keptLog);
+    m_ownLog.clear();
 }
 
 SilentPty::SilentPty() {

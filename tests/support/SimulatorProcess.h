@@ -15,7 +15,8 @@ public:
 
     // Starts q7rk-instrument with `args` (plus --port 0 unless a port is given, --baud 0 unless
     // a line speed is given) and waits up to 10 s for READY. Returns false with the process output
-    // in error().
+    // in error(). When the test case keeps its records (KeptRecords.h), the simulator's model
+    // follows the sample index rather than the wall clock, and its frame log is kept.
     bool start(const QStringList& args);
     void kill();
 
@@ -45,6 +46,8 @@ private:
     quint16 m_port = 0;
     QString m_pty;
     QString m_error;
+    QString m_ownLog;  // the log the test asked for, copied into the records at the end
+    QString m_keptLog; // where the records keep it
 };
 
 // A pseudo-terminal that nobody answers on: a serial port without an instrument.

@@ -3,6 +3,7 @@
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "station/Station.h"
+#include "support/KeptRecords.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -31,6 +32,11 @@ struct TestStation {
     }
 
     QTemporaryDir dir;
+    // Kept for comparing builds (KeptRecords.h) once the station has gone, before the folder.
+    struct KeptAtEnd {
+        const QTemporaryDir& dir;
+        ~KeptAtEnd() { records::keepFolder(dir.path(), QStringLiteral("station")); }
+    } keptAtEnd{dir};
     // The result files are found in the working folder; it is put back when the test ends.
     struct WorkingFolder {
         explicit WorkingFolder(const QString& folder) { QDir::setCurrent(folder); }

@@ -21,6 +21,7 @@ bool isNth(int count, int every) {
 
 FrameHandler::FrameHandler(const Options& options, FrameLog* log)
     : model_(options.channels), faults_(options.faults), log_(log), timeScale_(options.timeScale),
+      clockBySamples_(options.clockBySamples), seed_(options.seed),
       noiseVolts_(options.noiseMillivolts / 1000.0), random_(options.seed) {}
 
 std::optional<QByteArray> FrameHandler::handle(const QByteArray& frame, qint64 wallMs) {
@@ -68,9 +69,14 @@ void FrameHandler::powerOff() {
 void FrameHandler::advanceClock(const QByteArray& frame, qint64 wallMs) {
     const int sampleIndex = pollBlock(frame, 0).sampleIndex;
     if (sampleIndex < lastSampleIndex_) powerOff();
-    lastSampleIndex_ = sampleIndex;
-    if (lastPollMs_ >= 0 && wallMs > lastPollMs_)
+    if (clockBySamples_) {
+        if (lastSampleIndex_ >= 0) model_.advance(double(sampleIndex - lastSampleIndex_));
+        // Every poll of a sample sees the same noise.
+        random_.seed(seed_ ^ (quint32(sampleIndex) * 2654435761u));
+    } else if (lastPollMs_ >= 0 && wallMs > lastPollMs_) {
         model_.advance(double(wallMs - lastPollMs_) / 1000.0 * timeScale_);
+    }
+    lastSampleIndex_ = sampleIndex;
     lastPollMs_ = wallMs;
 }
 

@@ -33,6 +33,8 @@ private:
     Faults faults_;
     FrameLog* log_;
     double timeScale_;
+    bool clockBySamples_;
+    quint32 seed_;
     double noiseVolts_;
     QRandomGenerator random_;
     qint64 lastPollMs_ = -1;

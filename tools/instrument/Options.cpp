@@ -121,6 +121,11 @@ void addOptions(QCommandLineParser& p) {
         {"noise", "Noise amplitude on the voltage in mV (default 0).", "MV"},
         {"seed", "Seed of the noise and of where replies are split (default 1).", "N"},
         {"time-scale", "Model time runs F times faster than wall time (default 1).", "F"},
+        {"clock",
+         "What moves the model's time: wall (the wall clock, scaled by --time-scale; the "
+         "default) or samples (one second per sample index the polls carry, so that the same "
+         "run reads the same values on a loaded machine).",
+         "wall|samples"},
     });
     for (const ChannelOption& o : channelOptions())
         p.addOption({o.name, o.help, o.valueName});
@@ -151,6 +156,10 @@ QString readGeneral(const QCommandLineParser& p, Options& o) {
     if (p.isSet("time-scale") && !setNumber(o.timeScale, p.value("time-scale"), 1e-6))
         return "bad --time-scale";
     o.faults.splitReplies = p.isSet("split-replies");
+    const QString clock = p.value("clock");
+    if (!clock.isEmpty() && clock != QLatin1String("wall") && clock != QLatin1String("samples"))
+        return "bad --clock";
+    o.clockBySamples = clock == QLatin1String("samples");
     o.baud = o.timeScale == 1.0 ? kPlantBaud : 0;
     if (!readInt(p, "baud", 0, o.baud)) return "bad --baud";
     if (p.isSet("seed")) o.seed = p.value("seed").toUInt(&ok);

@@ -40,6 +40,9 @@ struct Options {
     double noiseMillivolts = 0.0;
     quint32 seed = 1;
     double timeScale = 1.0;
+    // Model time follows the sample index the polls carry (one second per sample) instead of
+    // the wall clock: a run reads the same values however late its polls leave.
+    bool clockBySamples = false;
     std::array<ChannelConfig, 6> channels;
 };
 
