@@ -32,7 +32,7 @@ PlantReply<std::array<QVariant, 3>> pieceCellValues(int curveNumber, const Piece
 std::optional<int> pieceNumberFromLabel(const QString& label);
 
 // N, the number of curve columns: rise time plus delay time, each rounded to a whole number
-// with halves to even. The save pass sets sampleIndex to it.
+// with halves to even.
 PlantReply<int> curveLength(int curveNumber, const RunTexts& run);
 
 // The curve columns of a test whose samples are `volts` ([0] is sample 1): column [0] = 0 and

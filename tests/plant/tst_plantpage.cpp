@@ -56,13 +56,17 @@ class PlantPageTest : public QObject {
     std::unique_ptr<Bench> m_bench;
 
     // Channels 1-3 as 保存 offers them to the plant.
-    PlantUploadResult uploadGroup() {
-        m_bench->prompter.clear();
+    QList<RunPiece> takeGroup() const {
         QList<RunPiece> pieces;
         for (int k = 0; k < 3; ++k)
             pieces << takeRunPiece(m_bench->panel, m_bench->station.samples(), k);
+        return pieces;
+    }
+    PlantUploadResult upload(const QList<RunPiece>& pieces) {
+        m_bench->prompter.clear();
         return m_bench->station.pieceUpload().upload(pieces);
     }
+    PlantUploadResult uploadGroup() { return upload(takeGroup()); }
 
     // Questions and messages the operator had to answer or close.
     int shownOf(ScriptedPrompter::Shown::Kind kind) const {
@@ -255,9 +259,15 @@ private slots:
     }
 
     void uploadsThePiecesOfARun() {
-        const SampleStore& samples = m_bench->station.samples();
+        SampleStore& samples = m_bench->station.samples();
         PanelModel& panel = m_bench->panel;
-        const PlantUploadResult before = uploadGroup();
+        // A piece goes with the samples it was taken with, whatever the channel shows later.
+        const QList<RunPiece> pieces = takeGroup();
+        const SampleStore taken = samples;
+        for (int k = 0; k < 3; ++k)
+            samples.clear(k);
+        const PlantUploadResult before = upload(pieces);
+        samples = taken;
         QCOMPARE(before.uploaded, QList<int>({1, 2, 3}));
         QVERIFY(before.message.isEmpty());
         // By default a question and a message for every piece.
