@@ -31,16 +31,12 @@ constexpr int SqlitePerm = 3, SqliteBusy = 5, SqliteLocked = 6, SqliteReadOnly =
               SqliteIoErr = 10, SqliteCorrupt = 11, SqliteFull = 13, SqliteCantOpen = 14,
               SqliteConstraint = 19, SqliteAuth = 23, SqliteNotADb = 26;
 
-QString quoted(const char* identifier) {
-    return quotedName(QString::fromUtf8(identifier));
-}
-
 QString curveTable() {
-    return quoted(CurveTableName);
+    return quotedName(CurveTableName);
 }
 
 QString testNumberField() {
-    return quoted("测试编号");
+    return quotedName("测试编号");
 }
 
 QSqlError execError(const QSqlDatabase& db, const QString& sql) {
@@ -50,7 +46,7 @@ QSqlError execError(const QSqlDatabase& db, const QString& sql) {
 }
 
 QString indexName(TestKind kind, const char* suffix) {
-    return quoted((QByteArray(description(kind).tableName) + suffix).constData());
+    return quotedName((QByteArray(description(kind).tableName) + suffix).constData());
 }
 
 QSqlError createCurveTable(const QSqlDatabase& db) {
@@ -58,7 +54,7 @@ QSqlError createCurveTable(const QSqlDatabase& db) {
                                         "NULL DEFAULT 0, \"vi_order\" INTEGER, \"电压\" REAL, "
                                         "\"电流\" REAL, PRIMARY KEY (%2, %3, \"vi_order\")) "
                                         "WITHOUT ROWID")
-                             .arg(curveTable(), testNumberField(), quoted(BoilingColumn)));
+                             .arg(curveTable(), testNumberField(), quotedName(BoilingColumn)));
 }
 
 QStringList columnsOf(const QSqlDatabase& db, const QString& table) {
@@ -83,9 +79,9 @@ QSqlError keyByBoiling(const QSqlDatabase& db, TestKind kind, const char* tableN
     const QString name = QString::fromUtf8(tableName);
     const QStringList old = columnsOf(db, name);
     if (old.isEmpty() || old.contains(QString::fromUtf8(BoilingColumn))) return create();
-    const QString moved = quoted((QByteArray(tableName) + "_迁移").constData());
+    const QString moved = quotedName((QByteArray(tableName) + "_迁移").constData());
     if (QSqlError e = execError(
-            db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoted(tableName), moved));
+            db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quotedName(tableName), moved));
         e.isValid())
         return e;
     if (QSqlError e = create(); e.isValid()) return e;
@@ -105,9 +101,9 @@ QSqlError keyByBoiling(const QSqlDatabase& db, TestKind kind, const char* tableN
     for (const QString& c : kept)
         picked << QStringLiteral("o.") + c;
     if (QSqlError e = execError(db, QStringLiteral("INSERT INTO %1 (%2,%3) SELECT %4,%5 FROM %6 o")
-                                        .arg(quoted(tableName), kept.join(QLatin1Char(',')),
-                                             quoted(BoilingColumn), picked.join(QLatin1Char(',')),
-                                             boiling, moved));
+                                        .arg(quotedName(tableName), kept.join(QLatin1Char(',')),
+                                             quotedName(BoilingColumn),
+                                             picked.join(QLatin1Char(',')), boiling, moved));
         e.isValid())
         return e;
     return execError(db, QStringLiteral("DROP TABLE %1").arg(moved));
@@ -135,8 +131,9 @@ QSqlError addLaterFields(const QSqlDatabase& db, TestKind kind) {
         if (!f.addedLater || present.contains(QString::fromUtf8(f.name))) continue;
         const QString type =
             f.type == FieldType::Number ? QStringLiteral("REAL") : QStringLiteral("TEXT");
-        if (const QSqlError e = execError(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
-                                                  .arg(parameterTable(kind), quoted(f.name), type));
+        if (const QSqlError e =
+                execError(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                                  .arg(parameterTable(kind), quotedName(f.name), type));
             e.isValid())
             return e;
     }
@@ -148,8 +145,8 @@ QSqlError createSchema(const ResultFile& file) {
     const TestKind kind = file.kind();
     QStringList cols;
     for (const FieldSpec& f : description(kind).fields)
-        cols << quoted(f.name) + (f.type == FieldType::Number ? QStringLiteral(" REAL")
-                                                              : QStringLiteral(" TEXT"));
+        cols << quotedName(f.name) + (f.type == FieldType::Number ? QStringLiteral(" REAL")
+                                                                  : QStringLiteral(" TEXT"));
     QSqlError e = execError(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
                                     .arg(parameterTable(kind), cols.join(QLatin1Char(','))));
     if (e.isValid()) return e;
@@ -394,7 +391,7 @@ QString ResultFile::readableColumns() const {
     for (const FieldSpec& f : fields)
         cols << (f.addedLater && !present.contains(QString::fromUtf8(f.name))
                      ? QStringLiteral("NULL")
-                     : quoted(f.name));
+                     : quotedName(f.name));
     return cols.join(QLatin1Char(','));
 }
 

@@ -25,16 +25,12 @@ namespace q7rk {
 
 namespace {
 
-QString quoted(const char* identifier) {
-    return quotedName(QString::fromUtf8(identifier));
-}
-
 QString curveTable() {
-    return quoted(CurveTableName);
+    return quotedName(CurveTableName);
 }
 
 QString testNumberField() {
-    return quoted("测试编号");
+    return quotedName("测试编号");
 }
 
 // True when the file holds anything under the key, a parameter row or curve rows.
@@ -133,7 +129,7 @@ private:
         kept = std::make_unique<SqliteStatement>(
             m_handle,
             QStringLiteral("INSERT INTO %1 (%2,%3,\"vi_order\",\"电压\",\"电流\") VALUES %4")
-                .arg(curveTable(), testNumberField(), quoted(BoilingColumn),
+                .arg(curveTable(), testNumberField(), quotedName(BoilingColumn),
                      rows.join(QLatin1Char(','))));
         return *kept;
     }
@@ -212,7 +208,7 @@ QSqlError takenAmong(const ResultFile& file, std::span<const StoredTest> tests,
         q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IN (%4) UNION "
                                  "SELECT %1, %5 FROM %6 WHERE %1 IN (%4)")
                       .arg(testNumberField(), boilingOfRow(kind), parameterTable(kind), marks,
-                           quoted(BoilingColumn), curveTable()));
+                           quotedName(BoilingColumn), curveTable()));
         for (int twice = 0; twice < 2; ++twice)
             for (std::size_t i = 0; i < n; ++i)
                 q.addBindValue(tests[from + i].testNumber());
@@ -266,7 +262,7 @@ bool moveKey(const ResultFile& file, const TestKey& from, const TestKey& to) {
         if (!file.hasColumn(name, QString::fromUtf8(BoilingColumn))) continue;
         QSqlQuery q(file.db());
         q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ? AND %2 = ?%4")
-                      .arg(quoted(table), quoted(BoilingColumn), testNumberField(),
+                      .arg(quotedName(table), quotedName(BoilingColumn), testNumberField(),
                            name == QString::fromUtf8(AuditTableName)
                                ? QStringLiteral(" AND \"字段\" <> '%1'")
                                      .arg(QString::fromUtf8(DeletionField))
@@ -422,10 +418,11 @@ QList<TestKey> ResultStore::storedKeys(TestKind kind, bool* readable) const {
         description(kind).storesBoilingMarks &&
         c.hasColumn(QString::fromUtf8(CurveTableName), QString::fromUtf8(BoilingColumn));
     const bool ok =
-        c.isOpen() && q.exec(QStringLiteral("SELECT %1, %2 FROM %3 UNION SELECT %1, %4 FROM %5")
-                                 .arg(testNumberField(), boilingOfRow(kind), parameterTable(kind),
-                                      curvesByBoiling ? quoted(BoilingColumn) : QStringLiteral("0"),
-                                      curveTable()));
+        c.isOpen() &&
+        q.exec(QStringLiteral("SELECT %1, %2 FROM %3 UNION SELECT %1, %4 FROM %5")
+                   .arg(testNumberField(), boilingOfRow(kind), parameterTable(kind),
+                        curvesByBoiling ? quotedName(BoilingColumn) : QStringLiteral("0"),
+                        curveTable()));
     if (readable) *readable = ok;
     while (ok && q.next())
         out.append({q.value(0).toString(), q.value(1).toInt() != 0});

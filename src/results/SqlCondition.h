@@ -21,5 +21,9 @@ std::optional<SqlCondition> sqlCondition(const QueryCondition& condition);
 
 // A table or field name as SQL writes it.
 QString quotedName(const QString& name);
+// The same for a name written in the source (UTF-8).
+inline QString quotedName(const char* utf8) {
+    return quotedName(QString::fromUtf8(utf8));
+}
 
 } // namespace q7rk
