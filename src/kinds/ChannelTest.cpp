@@ -26,7 +26,7 @@ double single(float value) {
 
 } // namespace quantised
 
-double ChannelTest::number(Box box) const {
+std::optional<double> ChannelTest::value(Box box) const {
     const auto spark = [this](int i) -> const Spark* {
         return sparkCount > i ? &sparks[std::size_t(i)] : nullptr;
     };
@@ -57,10 +57,12 @@ double ChannelTest::number(Box box) const {
         return spark(2) ? quantised::volts(sparks[2].voltsBefore) : 0;
     case Box::MaximumVoltage:
         return evaluated ? quantised::single(peakVoltage) : 0;
+    case Box::Readout51: // the peak voltage, shown beside Label51 ("Vmax" of a TV test)
+        return quantised::single(peakVoltage);
     case Box::MinimumVoltage:
         return evaluated ? quantised::single(firstSparkVoltage) : 0;
     default:
-        return setValue(box).value_or(0);
+        return setValue(box);
     }
 }
 
@@ -110,12 +112,16 @@ void ChannelTest::clearMeasurements() {
     failed = false;
 }
 
-int testLength(const ChannelTest& test) {
+int testLength(TestKind kind, const std::function<double(Box)>& number) {
     // A time is never negative: a box below zero adds nothing rather than shortening the test.
     qint64 n = 0;
-    for (Box box : description(test.kind).lengthBoxes)
-        n += std::max(0, wholeSeconds(test.number(box)));
+    for (Box box : description(kind).lengthBoxes)
+        n += std::max(0, wholeSeconds(number(box)));
     return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
+}
+
+int testLength(const ChannelTest& test) {
+    return testLength(test.kind, [&test](Box box) { return test.number(box); });
 }
 
 } // namespace q7rk

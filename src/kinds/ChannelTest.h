@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace q7rk {
@@ -74,9 +75,11 @@ struct ChannelTest {
     bool failed = false;
     Reported reported;
 
-    // A box as a number, as the rules of the kinds read it: a result from what the run
-    // measured, anything else as it was typed at the start (0 when blank).
-    double number(Box box) const;
+    // A box as a number: a result as the run measured it and the channel shows it, anything
+    // else as it was typed at the start (empty when blank or no number).
+    std::optional<double> value(Box box) const;
+    // The same as the rules of the kinds read it: a blank counts as 0.
+    double number(Box box) const { return value(box).value_or(0); }
     // The set value of `box` as typed at the start, empty when it was no number.
     std::optional<double> setValue(Box box) const { return setValues[std::size_t(boxIndex(box))]; }
 
@@ -90,7 +93,9 @@ struct ChannelTest {
 
 using ChannelTests = PerChannel<ChannelTest>;
 
-// How many samples the test runs, from the kind's length boxes (0 for a blank one).
+// How many samples a test of `kind` runs, from the numbers of its length boxes (a blank one
+// counts as 0).
+int testLength(TestKind kind, const std::function<double(Box)>& number);
 int testLength(const ChannelTest& test);
 
 } // namespace q7rk

@@ -48,9 +48,11 @@ struct PieceUpload {
     // The piece row keeps the lab values the plant holds (a stored test sent later knows
     // none of them); `cells` is not sent.
     bool keepPlantCells = false;
-    QString riseTime;         // Text6 of the channel, "Tr"
-    QString maxVoltage;       // Text39, "Vm"
-    QString tvValue;          // Text7, "Vt"
+    // The test's values as the plant and the outbox take them: plain decimals, as the
+    // channel showed them; empty where the test has none.
+    QString riseTime;         // "Tr"
+    QString maxVoltage;       // "Vm"
+    QString tvValue;          // "Vt"
     QDate date;               // ProDate of a new whole-roll row
     std::vector<float> curve; // column [0] = 0, column [k] = sample k + 1, in volts
 
@@ -58,13 +60,14 @@ struct PieceUpload {
     bool operator==(const PieceUpload&) const = default;
 };
 
-// The texts of a finished run that the upload of a piece needs, from the channel's panel.
-struct RunTexts {
-    QString riseTime;   // Text6
-    QString delayTime;  // Text4
-    QString maxVoltage; // Text39
-    QString tvValue;    // Text7
-    bool operator==(const RunTexts&) const = default;
+// What the upload of a piece needs of a finished TV test, as its record holds it (empty
+// where the record holds no number).
+struct RunValues {
+    std::optional<double> riseTime;   // 升压时间, "Tr"
+    std::optional<double> delayTime;  // 延迟时间
+    std::optional<double> maxVoltage; // Vmax, "Vm"
+    std::optional<double> tvValue;    // TV值, "Vt"
+    bool operator==(const RunValues&) const = default;
 };
 
 // A finished TV test as a piece, taken when it is first offered to the plant: what the
@@ -74,7 +77,7 @@ struct RunPiece {
     int channel = 0;
     int curveNumber = 0; // channel + 1, plus 3 after boiling
     QString serial;      // channel 1's test number then
-    RunTexts run;
+    RunValues run;
     // The test's voltage samples, [0] being sample 1: the piece's curve is cut from them.
     std::vector<float> volts{};
     qint64 outboxId = 0; // its entry in the plant outbox, once its test is stored

@@ -82,12 +82,12 @@ PlantReply<std::array<QVariant, 3>> pieceCellValues(int curveNumber, const Piece
     return {values, {}};
 }
 
-PlantReply<int> curveLength(int curveNumber, const RunTexts& run) {
-    const auto rise = parseNumber(run.riseTime);
+PlantReply<int> curveLength(int curveNumber, const RunValues& run) {
+    const auto rise = run.riseTime;
     if (!rise)
         return PlantReply<int>::failed(
             badInput(plantTexts::pieceNeedsNumber(curveNumber, QStringLiteral("升压时间"))));
-    const auto delay = parseNumber(run.delayTime);
+    const auto delay = run.delayTime;
     if (!delay)
         return PlantReply<int>::failed(
             badInput(plantTexts::pieceNeedsNumber(curveNumber, QStringLiteral("延迟时间"))));
@@ -97,6 +97,15 @@ PlantReply<int> curveLength(int curveNumber, const RunTexts& run) {
         return PlantReply<int>::failed(badInput(
             plantTexts::curveLengthOutOfRange(curveNumber, int(std::clamp(n, -1e9, 1e9)))));
     return {int(n), {}};
+}
+
+void takeRunValues(PieceUpload& piece, const RunValues& run) {
+    const auto text = [](const std::optional<double>& v) {
+        return v ? formatNumber(*v) : QString();
+    };
+    piece.riseTime = text(run.riseTime);
+    piece.maxVoltage = text(run.maxVoltage);
+    piece.tvValue = text(run.tvValue);
 }
 
 std::optional<int> pieceNumberFromLabel(const QString& label) {
@@ -187,9 +196,7 @@ PlantReply<PieceUpload> makePieceUpload(const RunPiece& piece,
     up.curveNumber = piece.curveNumber;
     up.foil = foil;
     up.cells = cells;
-    up.riseTime = piece.run.riseTime;
-    up.maxVoltage = piece.run.maxVoltage;
-    up.tvValue = piece.run.tvValue;
+    takeRunValues(up, piece.run);
     up.date = date;
     up.curve = curveColumns(piece.volts, n.value);
     return {std::move(up), {}};

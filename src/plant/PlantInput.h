@@ -33,7 +33,9 @@ std::optional<int> pieceNumberFromLabel(const QString& label);
 
 // N, the number of curve columns: rise time plus delay time, each rounded to a whole number
 // with halves to even.
-PlantReply<int> curveLength(int curveNumber, const RunTexts& run);
+PlantReply<int> curveLength(int curveNumber, const RunValues& run);
+// The run's values of `piece` as the plant and the outbox take them.
+void takeRunValues(PieceUpload& piece, const RunValues& run);
 
 // The curve columns of a test whose samples are `volts` ([0] is sample 1): column [0] = 0 and
 // column [k] = sample k + 1 for k = 1..n-1 (sample 1 is not stored), 0 past the samples. At
@@ -59,7 +61,7 @@ QStringList wholeRollChanges(const std::vector<WholeRollValue>& held,
 
 // The upload of one finished TV test as its piece, with the page's whole-roll values and lab
 // cells. The boxes are checked when it is sent: a piece with a box that cannot go is still
-// kept in the outbox, with the reason it was refused. Fails only when the run's texts give
+// kept in the outbox, with the reason it was refused. Fails only when the run's values give
 // no curve length.
 PlantReply<PieceUpload> makePieceUpload(const RunPiece& piece,
                                         const std::optional<FoilRecord>& foil,

@@ -3,6 +3,7 @@
 #include "charts/ChartSet.h"
 #include "charts/CurveColours.h"
 #include "charts/CurvePlotter.h"
+#include "kinds/ChannelTest.h"
 #include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
 #include "results/PanelRecord.h"
@@ -33,6 +34,17 @@ using namespace curvecolours;
 // A time as the live evaluation counts it, within the samples a test can have.
 int sampleSeconds(double value) {
     return std::clamp(wholeSeconds(value), 0, int(SampleStore::MaxSample));
+}
+
+// A box of a stored test as its record holds it; a blank counts as 0.
+double storedNumber(const StoredTest& test, Box box) {
+    return parseNumber(test.value(storedField(test.kind, box))).value_or(0);
+}
+
+// The samples a stored test ran, from its record's length fields.
+int storedLength(const StoredTest& test) {
+    const int n = testLength(test.kind, [&test](Box box) { return storedNumber(test, box); });
+    return std::min(n, int(SampleStore::MaxSample));
 }
 
 QString numbered(const QString& number) {
@@ -110,13 +122,13 @@ DisplayOutcome StoredTestDisplay::showTest(int k, const StoredTest& test, Displa
             return out;
         }
     }
-    const int n = testLength(k);
+    const int n = storedLength(test);
     out.samples = n;
     frameCharts(k, n);
 
     out.drawn = fillSamples(k, test, n);
     drawCurves(k, out.drawn);
-    drawMarks(k, n, out.drawn);
+    drawMarks(k, test, n, out.drawn);
 
     if (out.drawn == n) {
         out.complete = true;
@@ -145,10 +157,6 @@ void StoredTestDisplay::selectKind(TestKind kind, DisplayGroup group) {
     const Option option = description(kind).option;
     if (group != DisplayGroup::Channels46) m_panel.clickOption(option, 0);
     if (group != DisplayGroup::Channels13) m_panel.clickOption(option, 1);
-}
-
-int StoredTestDisplay::testLength(int k) const {
-    return std::min(q7rk::testLength(m_panel, k), int(SampleStore::MaxSample));
 }
 
 // The channel chart takes the scale that fits the test; the comparison charts are cleared
@@ -221,12 +229,12 @@ void StoredTestDisplay::drawCurves(int k, int drawn) {
     emit m_charts.groupChartChanged(AllChart);
 }
 
-void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
-    const TestKind kind = m_channels.kind(k);
+void StoredTestDisplay::drawMarks(int k, const StoredTest& test, int n, int drawn) {
+    const TestKind kind = test.kind;
     // Point A of a TV test and the first spark of an electrolyte test, where the live run
     // marks them: right after the sample they belong to.
     const std::optional<Box> firstPoint = description(kind).firstPointBox;
-    const int t = firstPoint ? sampleSeconds(m_panel.number(k, *firstPoint)) : 0;
+    const int t = firstPoint ? sampleSeconds(storedNumber(test, *firstPoint)) : 0;
     if (t >= 1 && t <= drawn) {
         positionAt(k, t);
         switch (kind) {
@@ -255,7 +263,7 @@ void StoredTestDisplay::drawMarks(int k, int n, int drawn) {
     bool endReached = false;
     switch (kind) {
     case TestKind::Tv:
-        endReached = t >= 1 && m_panel.number(k, Box::DelayTime) > 0;
+        endReached = t >= 1 && storedNumber(test, Box::DelayTime) > 0;
         break;
     case TestKind::Leakage:
         endReached = true;

@@ -73,13 +73,12 @@ private:
     DisplayOutcome showTest(int k, const StoredTest& test, DisplayGroup group);
     void selectKind(TestKind kind, DisplayGroup group);
     // Test length n(k) from the boxes just written (whole seconds).
-    int testLength(int k) const;
     void frameCharts(int k, int n);
     // Samples 1..n into the store; the number of samples usable before a gap or a value
     // that is no number.
     int fillSamples(int k, const StoredTest& test, int n);
     void drawCurves(int k, int drawn);
-    void drawMarks(int k, int n, int drawn);
+    void drawMarks(int k, const StoredTest& test, int n, int drawn);
     // Puts the plotter's newest-point positions of channel k at sample i without drawing.
     void positionAt(int k, int i);
     void report(DisplayOutcome& outcome, const QString& text);

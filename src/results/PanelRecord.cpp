@@ -4,9 +4,7 @@
 #include "params/PanelModel.h"
 #include "results/ResultSchema.h"
 #include "settings/NumberText.h"
-#include "settings/SampleStore.h"
 
-#include <algorithm>
 #include <span>
 
 namespace q7rk {
@@ -25,31 +23,15 @@ bool blank(const PanelModel& panel, int k, Box b) {
 
 } // namespace
 
-QList<Box> missingRequiredBoxes(const PanelModel& panel, int k) {
-    QList<Box> missing;
-    for (Box b : description(panel.channels().kind(k)).requiredBoxes)
-        if (blank(panel, k, b)) missing << b;
-    return missing;
-}
-
-StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, int k,
-                           int samplesTaken) {
-    StoredTest t;
-    t.kind = panel.channels().kind(k);
-    t.values = QStringList(fieldNames(t.kind).size());
+void takeOperatorTexts(StoredTest& t, const PanelModel& panel, int k) {
     const TestKindDescription& kind = description(t.kind);
     for (const FieldBox& fb : kind.fieldBoxes) {
-        if (!fb.displayOnly) t.setValue(f(fb.field), panel.text(k, fb.box));
+        if (fb.displayOnly || fb.box == kind.verdictBox) continue;
+        const QString field = f(fb.field);
+        if (fieldType(t.kind, fieldIndex(t.kind, field)) == FieldType::Number) continue;
+        t.setValue(field, panel.text(k, fb.box));
     }
-    const QString number = testNumberOf(panel, k);
-    t.setValue(f("测试编号"), number);
-
-    const int n = std::clamp(samplesTaken, 0, SampleStore::MaxSample);
-    t.curve.reserve(std::size_t(n));
-    for (int i = 1; i <= n; ++i)
-        t.curve.push_back({samples.voltage(k, i), samples.current(k, i)});
-    t.setValue(f("采样次数"), QString::number(n));
-
+    t.setValue(f("测试编号"), testNumberOf(panel, k));
     if (kind.storesBoilingMarks) {
         const int g = groupOf(k);
         t.setValue(f("水煮前"), formatBool(panel.option(Option::BeforeBoiling, g)));
@@ -58,7 +40,19 @@ StoredTest recordOfChannel(const PanelModel& panel, const SampleStore& samples, 
         t.setValue(f("头位置"), formatBool(position.startsWith(QLatin1Char('H'))));
         t.setValue(f("尾位置"), formatBool(position.startsWith(QLatin1Char('T'))));
     }
-    return t;
+}
+
+QList<Box> missingRequiredBoxes(const PanelModel& panel, const StoredTest& record, int k) {
+    QList<Box> missing;
+    for (Box b : description(record.kind).requiredBoxes) {
+        // A set value is the one the test ran with; a text is the box's now.
+        const QString field = storedField(record.kind, b);
+        const bool number = !field.isEmpty() &&
+                            fieldType(record.kind, fieldIndex(record.kind, field)) ==
+                                FieldType::Number;
+        if (number ? record.value(field).isEmpty() : blank(panel, k, b)) missing << b;
+    }
+    return missing;
 }
 
 void showStoredTest(PanelModel& panel, int k, const StoredTest& test) {

@@ -30,6 +30,12 @@ FieldType fieldType(TestKind kind, int index) {
     return description(kind).fields[std::size_t(index)].type;
 }
 
+QString storedField(TestKind kind, Box box) {
+    for (const FieldBox& fb : description(kind).fieldBoxes)
+        if (fb.box == box && !fb.displayOnly) return QString::fromUtf8(fb.field);
+    return {};
+}
+
 QStringList searchFields(TestKind kind) {
     return utf8List(description(kind).searchFields);
 }

@@ -16,6 +16,8 @@ QStringList fieldNames(TestKind kind);
 // Position of a field in the kind's table, or -1.
 int fieldIndex(TestKind kind, const QString& name);
 FieldType fieldType(TestKind kind, int index);
+// The stored field a box is written to (not one that only shows it); empty when none.
+QString storedField(TestKind kind, Box box);
 
 // The fields offered for a search, in the order of the query window's list.
 QStringList searchFields(TestKind kind);

@@ -90,28 +90,27 @@ SaveDecision checkSavePass(const QList<SaveCandidate>& group,
     return d;
 }
 
-SaveCandidate SavePass::candidate(const PanelModel& panel, const SampleStore& samples,
-                                  const SaveRequest& request) const {
+SaveCandidate SavePass::candidate(const PanelModel& panel, const SaveRequest& request) const {
     SaveCandidate c;
     c.channel = request.channel;
-    c.test = recordOfChannel(panel, samples, request.channel, request.samplesTaken);
+    c.test = request.measured;
+    takeOperatorTexts(c.test, panel, request.channel);
     c.test.conditions = request.conditions;
     c.companion = request.companion;
-    c.missing = missingRequiredBoxes(panel, request.channel);
+    c.missing = missingRequiredBoxes(panel, c.test, request.channel);
     c.takenInFile = m_store.checkTestTable(c.test.kind, c.test.key());
     return c;
 }
 
-SaveReport SavePass::run(const PanelModel& panel, const SampleStore& samples,
-                         const QList<SaveRequest>& channels) {
+SaveReport SavePass::run(const PanelModel& panel, const QList<SaveRequest>& channels) {
     std::map<int, SaveRequest> taken; // by channel, ascending and each once
     for (const SaveRequest& req : channels)
         if (req.channel >= 0 && req.channel < ChannelCount) taken[req.channel] = req;
     QList<SaveCandidate> group;
     QList<int> empty;
     for (const auto& [channel, request] : taken) {
-        if (request.samplesTaken > 0)
-            group << candidate(panel, samples, request);
+        if (!request.measured.curve.empty())
+            group << candidate(panel, request);
         else
             empty << channel;
     }

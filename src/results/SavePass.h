@@ -13,17 +13,16 @@ namespace q7rk {
 
 class PanelModel;
 class ResultStore;
-class SampleStore;
 
-// A channel the station lets the pass save, how many samples its run took and what it was
-// measured under (stored beside it when given).
+// A channel the station lets the pass save, what its run measured (`measuredRecord`) and
+// what it was measured under (stored beside it when given).
 struct SaveRequest {
-    SaveRequest(int channel_ = 0, int samplesTaken_ = 0,
+    SaveRequest(int channel_ = 0, StoredTest measured_ = {},
                 std::optional<RunConditions> conditions_ = std::nullopt)
-        : channel(channel_), samplesTaken(samplesTaken_), conditions(std::move(conditions_)) {}
+        : channel(channel_), measured(std::move(measured_)), conditions(std::move(conditions_)) {}
 
     int channel;
-    int samplesTaken;
+    StoredTest measured; // without the operator's texts: they are the boxes' at the save
     std::optional<RunConditions> conditions;
     CompanionWrite companion; // written with the test, in its transaction
 };
@@ -94,13 +93,11 @@ public:
     void newRun() { m_storedThisRun.clear(); }
 
     // A channel that took no sample is never stored and refuses nothing.
-    SaveReport run(const PanelModel& panel, const SampleStore& samples,
-                   const QList<SaveRequest>& channels);
+    SaveReport run(const PanelModel& panel, const QList<SaveRequest>& channels);
     SaveReport run(const QList<SaveCandidate>& group);
 
 private:
-    SaveCandidate candidate(const PanelModel& panel, const SampleStore& samples,
-                            const SaveRequest& request) const;
+    SaveCandidate candidate(const PanelModel& panel, const SaveRequest& request) const;
 
     ResultStore& m_store;
     QHash<int, QString> m_storedThisRun; // by channel: the key its test was stored under

@@ -10,6 +10,10 @@ QString StoredTest::value(const QString& field) const {
     return i < 0 ? QString() : values.value(i);
 }
 
+QString StoredTest::verdict() const {
+    return value(storedField(kind, description(kind).verdictBox));
+}
+
 TestKey StoredTest::key() const {
     return {testNumber(), description(kind).storesBoilingMarks &&
                               parseBool(value(QStringLiteral("水煮后"))).value_or(false)};

@@ -27,6 +27,8 @@ struct StoredTest {
     std::optional<RunConditions> conditions;
 
     QString testNumber() const { return values.value(0); }
+    // The text of its verdict field: "合格", "不合格".
+    QString verdict() const;
     // The number and the boiling state the test is stored under.
     TestKey key() const;
     // Text of a field by name; empty for a field the kind does not have.

@@ -85,6 +85,16 @@ std::optional<bool> parseBool(const QString& text) {
     return std::nullopt;
 }
 
+QString exactNumberText(double value) {
+    if (!std::isfinite(value)) return formatNumber(value);
+    QString text;
+    for (int digits = 15; digits <= 17; ++digits) {
+        text = formatWithDigits(value, digits);
+        if (parseNumber(text) == value) break;
+    }
+    return text;
+}
+
 QString exactSingleText(float value) {
     if (!std::isfinite(value)) return formatSingle(value);
     char buffer[64];

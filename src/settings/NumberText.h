@@ -21,6 +21,9 @@ QString formatSingle(float value);
 // where formatSingle's seven digits would give a neighbour): what stored factors are kept
 // as, so a run's end or a restart never drifts a calibration.
 QString exactSingleText(float value);
+// A double as the shortest plain decimal of up to 17 significant digits that reads back as the
+// same double (a number that came from a text of up to 15 digits reads as that text).
+QString exactNumberText(double value);
 
 // The operator formats "0.0", "###0.0", "#0.000" (`decimals` fixed decimals, at least one
 // integer digit, no grouping) and "0.#" (at most `maxDecimals`, trailing zeros and point

@@ -1,13 +1,12 @@
 #include "PieceUploadWorkflow.h"
 
-#include "params/PanelModel.h"
+#include "station/StoredPieceUpload.h"
 #include "plant/PlantConnection.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantPage.h"
 #include "plant/PlantQueuePresenter.h"
 #include "plant/PlantTexts.h"
 #include "settings/ProgramTitle.h"
-#include "settings/SampleStore.h"
 #include "shell/Prompter.h"
 
 #include <QDate>
@@ -94,17 +93,14 @@ void summarise(PlantUploadResult& r, const QString& serial) {
 
 } // namespace
 
-RunPiece takeRunPiece(const PanelModel& panel, const SampleStore& samples, int k) {
-    using enum Box;
-    const int pieceOffset = panel.option(Option::AfterBoiling, 0) ? 3 : 0;
-    RunPiece piece{k, k + pieceOffset + 1, trimBlanks(panel.text(0, TvTestNumber)),
-                   RunTexts{panel.text(k, RiseTime), panel.text(k, DelayTime),
-                            panel.text(k, Readout51), panel.text(k, TvValue)}};
+RunPiece takeRunPiece(const StoredTest& measured, int k, const QString& serial,
+                      bool afterBoiling) {
+    RunPiece piece{k, k + (afterBoiling ? 3 : 0) + 1, serial, runValuesOf(measured)};
     // As far as the run's values make the piece's curve long: the samples stay the test's
     // when the channel shows something else later.
     if (const auto length = curveLength(piece.curveNumber, piece.run); length.ok())
-        for (int n = 1; n <= length.value; ++n)
-            piece.volts.push_back(samples.voltage(k, n));
+        for (std::size_t n = 0; n < std::size_t(length.value) && n < measured.curve.size(); ++n)
+            piece.volts.push_back(float(measured.curve[n].volts));
     return piece;
 }
 

@@ -2,6 +2,7 @@
 
 #include "plant/PlantData.h"
 #include "plant/UploadQueue.h"
+#include "results/StoredTest.h"
 
 #include <QList>
 #include <QObject>
@@ -11,11 +12,9 @@
 
 namespace q7rk {
 
-class PanelModel;
 class PlantPage;
 class PlantQueuePresenter;
 class Prompter;
-class SampleStore;
 
 // What became of one piece of an uploaded group.
 enum class PieceFate {
@@ -51,10 +50,11 @@ struct PlantUploadResult {
     QString message;
 };
 
-// Finished TV channel k as the piece the panel and the samples make of it now: channel 1's
-// test number as the serial, piece k + 1 (k + 4 after boiling), the run's values and the
-// samples its curve is cut from.
-RunPiece takeRunPiece(const PanelModel& panel, const SampleStore& samples, int k);
+// Finished TV channel k as a piece: `serial` (channel 1's test number now), piece k + 1
+// (k + 4 after boiling), the values of what its run measured and the samples its curve is
+// cut from.
+RunPiece takeRunPiece(const StoredTest& measured, int k, const QString& serial,
+                      bool afterBoiling);
 
 // The upload of finished TV pieces (Savecanshu1), after their local store: the operator is
 // asked "第n片数据是否保存?（卷号 S）" for each piece (or, set to ask once on the plant page, once

@@ -1,6 +1,8 @@
 #include "SaveWorkflow.h"
 
 #include "kinds/TestKindDescription.h"
+#include "params/PanelModel.h"
+#include "plant/PlantInput.h"
 
 #include "execution/RunController.h"
 #include "results/ResultTexts.h"
@@ -47,10 +49,7 @@ void SaveWorkflow::runStarted() {
 void SaveWorkflow::runEnded(bool silently) {
     TestLifecycle& tests = m_parts.tests;
     const ChannelModel& channels = m_parts.channels;
-    PerChannel<bool> judged{};
-    for (int k = 0; k < ChannelCount; ++k)
-        judged[std::size_t(k)] = m_parts.runs[std::size_t(k)].evaluated;
-    tests.runEnded(judged);
+    tests.runEnded();
     const QList<int> finished = tests.unsaved(channels.firstChannel, channels.lastChannel);
     QList<int> interrupted;
     for (int k = channels.firstChannel; k <= channels.lastChannel; ++k)
@@ -86,11 +85,14 @@ bool SaveWorkflow::save() {
     // A TV test goes into the plant outbox with its save, before any question: a program
     // that goes between the two loses neither.
     std::map<int, std::pair<RunPiece, std::shared_ptr<qint64>>> outboxed;
+    // The pieces go under channel 1's number and the boiling option of channels 1-3 now.
+    const QString serial = trimBlanks(m_parts.panel.text(0, Box::TvTestNumber));
+    const bool afterBoiling = m_parts.panel.option(Option::AfterBoiling, 0);
     for (int k : tests.unsaved()) {
-        SaveRequest request{k, tests.samplesTaken(k), m_parts.conditions.conditionsOf(k)};
-        if (description(m_parts.channels.kind(k)).uploadedToPlant) {
+        SaveRequest request{k, tests[k].measured, m_parts.conditions.conditionsOf(k)};
+        if (description(request.measured.kind).uploadedToPlant) {
             auto& [piece, id] = outboxed[k];
-            piece = takeRunPiece(m_parts.panel, m_parts.samples, k);
+            piece = takeRunPiece(request.measured, k, serial, afterBoiling);
             id = std::make_shared<qint64>(0);
             const UploadQueue::WithSave write = pieceUpload.outboxWrite(piece, id);
             request.companion = {write.path, write.write};
@@ -103,7 +105,7 @@ bool SaveWorkflow::save() {
         pieces << tests[k].piece;
     int storedNow = 0;
     if (!requests.isEmpty()) {
-        m_lastSave = m_savePass.run(m_parts.panel, m_parts.samples, requests);
+        m_lastSave = m_savePass.run(m_parts.panel, requests);
         storedNow = m_lastSave.stored;
         for (int k : std::as_const(m_lastSave.storedChannels))
             tests.stored(k);

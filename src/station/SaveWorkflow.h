@@ -1,9 +1,7 @@
 #pragma once
 
-#include "kinds/ChannelTest.h"
 #include "params/Box.h"
 #include "results/SavePass.h"
-#include "settings/SampleStore.h"
 
 #include <QObject>
 #include <QString>
@@ -34,8 +32,6 @@ public:
         ResultStore& results;
         const ChannelModel& channels;
         const PanelModel& panel;
-        const SampleStore& samples;
-        const ChannelTests& runs;
         const RunController& run;
         const RunConditionsRecorder& conditions;
         PieceUploadWorkflow& pieceUpload;

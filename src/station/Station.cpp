@@ -6,6 +6,7 @@
 #include "params/StoredBoxes.h"
 #include "plant/PlantInput.h"
 #include "plant/PlantTexts.h"
+#include "results/MeasuredRecord.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "station/InstrumentAddress.h"
@@ -57,7 +58,7 @@ Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& 
     });
     connect(&m_run, &RunController::channelJudged, this, [this](int k) {
         // The sample that judged it is the newest: the channel's curve ends there.
-        m_tests.judged(k, m_channels.sampleIndex - 1);
+        m_tests.judged(k, measuredRecord(m_runs[k], m_samples, k, m_channels.sampleIndex - 1));
         m_recovery.judged(k);
     });
     m_plant.setNewTestReset([this] { newTestReset(); });

@@ -296,8 +296,8 @@ private:
     StartupLoader m_startup{m_settings, m_channels, m_panel,     m_charts,
                             m_shell,    m_plant,    m_plantQueue};
     NewTestReset m_reset{m_tests, m_channels, m_panel, m_shell, m_runs, m_plotter, m_charts};
-    SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_samples, m_runs,
-                           m_run, m_conditions, m_pieceUpload, m_settings, m_shell, m_prompter}};
+    SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_run, m_conditions,
+                           m_pieceUpload, m_settings, m_shell, m_prompter}};
     QuitGuard m_quit{m_gate, m_run, m_plantQueue};
     ReportActions m_reports{m_gate, m_report, m_charts, m_settings, m_run, m_plotter, m_prompter};
     TestRecovery m_recovery{

@@ -3,22 +3,26 @@
 #include "plant/PlantInput.h"
 #include "plant/PlantTexts.h"
 #include "results/ResultStore.h"
+#include "settings/NumberText.h"
 
 namespace q7rk {
 
+RunValues runValuesOf(const StoredTest& test) {
+    const auto number = [&test](const char* field) {
+        return parseNumber(test.value(QString::fromUtf8(field)));
+    };
+    return {number("升压时间"), number("延迟时间"), number("Vmax"), number("TV值")};
+}
+
 PlantReply<PieceUpload> storedPiece(const StoredTest& test, const PieceAddress& to) {
-    const RunTexts run{test.value(QStringLiteral("升压时间")),
-                       test.value(QStringLiteral("延迟时间")), test.value(QStringLiteral("Vmax")),
-                       test.value(QStringLiteral("TV值"))};
+    const RunValues run = runValuesOf(test);
     const auto length = curveLength(to.piece, run);
     if (!length.ok()) return PlantReply<PieceUpload>::failed(length.status);
     PieceUpload piece;
     piece.serial = trimBlanks(to.serial);
     piece.curveNumber = to.piece;
     piece.keepPlantCells = true;
-    piece.riseTime = run.riseTime;
-    piece.maxVoltage = run.maxVoltage;
-    piece.tvValue = run.tvValue;
+    takeRunValues(piece, run);
     piece.date = QDate::currentDate();
     // Column 0 is 0; column k is sample k + 1, as a run's upload writes it.
     piece.curve.assign(std::size_t(std::max(1, length.value)), 0.0f);

@@ -15,6 +15,9 @@ struct PieceAddress {
     int piece = 1;
 };
 
+// The values a TV test's record holds for its piece.
+RunValues runValuesOf(const StoredTest& test);
+
 // A stored TV test as a plant piece: its rise time, Vmax and TV value, and its curve cut as a
 // run's upload cuts it (rise time plus delay). It carries no whole-roll row and no lab values:
 // the plant keeps those as it has them.

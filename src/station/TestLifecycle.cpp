@@ -46,18 +46,19 @@ void TestLifecycle::sampleTaken(int n) {
         if (c.state == TestState::Running && !c.judged) c.samplesTaken = n;
 }
 
-void TestLifecycle::judged(int k, int n) {
+void TestLifecycle::judged(int k, const StoredTest& measured) {
     TestRecord& c = m_channels[std::size_t(k)];
     if (c.state != TestState::Running) return;
-    c.samplesTaken = n;
+    c.samplesTaken = int(measured.curve.size());
     c.judged = true;
+    c.measured = measured;
 }
 
-void TestLifecycle::runEnded(const PerChannel<bool>& judged) {
+void TestLifecycle::runEnded() {
     for (int k = 0; k < ChannelCount; ++k) {
         TestRecord c = m_channels[std::size_t(k)];
         if (c.state != TestState::Running) continue;
-        c.state = judged[std::size_t(k)] ? TestState::Finished : TestState::Interrupted;
+        c.state = c.judged ? TestState::Finished : TestState::Interrupted;
         set(k, c);
     }
 }
@@ -73,9 +74,11 @@ void TestLifecycle::recalled(int k, const QString& testNumber) {
     set(k, testIn(TestState::Recalled, testNumber));
 }
 
-void TestLifecycle::recovered(int k, int samplesTaken) {
+void TestLifecycle::recovered(int k, const StoredTest& measured) {
     TestRecord c = testIn(TestState::Finished, {});
-    c.samplesTaken = samplesTaken;
+    c.samplesTaken = int(measured.curve.size());
+    c.judged = true;
+    c.measured = measured;
     set(k, c);
 }
 

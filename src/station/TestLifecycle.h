@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plant/PlantData.h"
+#include "results/StoredTest.h"
 #include "settings/ChannelModel.h"
 
 #include <QList>
@@ -37,6 +38,10 @@ struct TestRecord {
     // Judged while the run goes on for other channels: its test ended there, and later
     // seconds of the run are not part of it.
     bool judged = false;
+    // What the run measured when it judged the test (or what the recovery journal kept of
+    // it): the numbers, the verdict and the curve a save stores, with the operator's texts
+    // of the moment of the save.
+    StoredTest measured;
     QString recalledNumber; // the stored test number a recalled test came from
     PieceState pieceState = PieceState::NotOffered;
     // The piece as it was first offered: serial, piece number and run values stay those of
@@ -61,15 +66,15 @@ public:
     // One more second of the run: every channel still in the run and not yet judged has taken
     // n samples.
     void sampleTaken(int n);
-    // Channel k's test was judged on its n-th sample: its curve ends there.
-    void judged(int k, int n);
+    // Channel k's test was judged: its curve ends with what it measured.
+    void judged(int k, const StoredTest& measured);
     // The run is over: a judged channel is finished, the others were interrupted.
-    void runEnded(const PerChannel<bool>& judged);
+    void runEnded();
     void stored(int k);
     void recalled(int k, const QString& testNumber);
     // A test judged before the program last went, put back into channel k from the recovery
     // journal: finished and not stored, as the run left it.
-    void recovered(int k, int samplesTaken);
+    void recovered(int k, const StoredTest& measured);
     // What the upload did with the plant piece of a stored test.
     void pieceOffered(int k, const RunPiece& piece, PieceState state);
 

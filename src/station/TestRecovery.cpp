@@ -16,13 +16,13 @@
 namespace q7rk {
 
 void TestRecovery::judged(int k) {
-    keep(k, m_parts.tests.samplesTaken(k));
+    keep(k);
 }
 
 void TestRecovery::stateChanged(int k, TestState state) {
     if (state == TestState::Finished) {
         // The run's end: the final conditions.
-        keep(k, m_parts.tests.samplesTaken(k));
+        keep(k);
         return;
     }
     // Running again, stored, given up, interrupted or replaced by a recalled test.
@@ -36,13 +36,14 @@ void TestRecovery::giveUpAll() {
     tell(m_journal.dropAll());
 }
 
-void TestRecovery::keep(int k, int samplesTaken) {
+void TestRecovery::keep(int k) {
     const PanelModel& panel = m_parts.panel;
     JournalEntry entry;
     entry.channel = k;
-    entry.test = recordOfChannel(panel, m_parts.samples, k, samplesTaken);
+    entry.test = m_parts.tests[k].measured;
+    takeOperatorTexts(entry.test, panel, k);
     entry.test.conditions = m_parts.conditions.conditionsOf(k);
-    entry.verdict = verdictOf(panel, k);
+    entry.verdict = entry.test.verdict();
     entry.pieceSerial = panel.text(0, Box::TvTestNumber).trimmed();
     const QString failure = m_journal.keep(entry);
     m_kept[std::size_t(k)] = failure.isEmpty();
@@ -111,7 +112,7 @@ void TestRecovery::restore(const QList<JournalEntry>& entries) {
             m_parts.samples.set(k, i, float(p.volts), float(p.milliamperes));
         }
         m_parts.conditions.recovered(k, e.test.conditions);
-        m_parts.tests.recovered(k, n);
+        m_parts.tests.recovered(k, e.test);
     }
 }
 

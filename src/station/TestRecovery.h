@@ -60,7 +60,7 @@ public:
     static QString listed(const QList<JournalEntry>& entries);
 
 private:
-    void keep(int k, int samplesTaken);
+    void keep(int k);
     void restore(const QList<JournalEntry>& entries);
     void tell(const QString& failure);
 

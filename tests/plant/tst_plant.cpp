@@ -52,8 +52,8 @@ class PlantTest : public QObject {
     QString path(const QString& name) const { return m_dir->filePath(name); }
 
     PieceUpload piece(const QString& serial, int curveNumber, const SampleStore& samples,
-                      const QString& rise = "85", const QString& delay = "180") {
-        RunPiece run{(curveNumber - 1) % 3, curveNumber, serial, {rise, delay, "203.4", "201.5"}};
+                      double rise = 85, double delay = 180) {
+        RunPiece run{(curveNumber - 1) % 3, curveNumber, serial, {rise, delay, 203.4, 201.5}};
         for (int n = 1; n <= SampleStore::MaxSample; ++n)
             run.volts.push_back(samples.voltage(run.channel, n));
         const PieceCells cells{"1.25", curveNumber % 2 ? "" : "7", "31"};
@@ -188,14 +188,15 @@ private slots:
     }
 
     void uploadAndLoad() {
-        QCOMPARE(curveLength(1, {"2.5", "0.5", "", ""}).value, 2); // halves to even
-        QCOMPARE(curveLength(1, {"5900", "180", "", ""}).status.fault, PlantFault::BadInput);
+        QCOMPARE(curveLength(1, {2.5, 0.5, {}, {}}).value, 2); // halves to even
+        QCOMPARE(curveLength(1, {5900, 180, {}, {}}).status.fault, PlantFault::BadInput);
+        QCOMPARE(curveLength(1, {85, {}, {}, {}}).status.fault, PlantFault::BadInput);
 
         PlantUploader uploader(m_server.source, path("plant-queue.db"));
         auto run1 = samplesOfRun(1);
         for (int n = 1; n <= 6; ++n) {
             const PieceUpload up =
-                n <= 3 ? piece("F7", n, *run1) : piece("F7", n, *run1, "85", "60");
+                n <= 3 ? piece("F7", n, *run1) : piece("F7", n, *run1, 85, 60);
             const UploadOutcome out = uploader.upload(up);
             QVERIFY2(out.status.ok(), qPrintable(out.status.message));
         }
@@ -301,7 +302,7 @@ private slots:
         auto samples = samplesOfRun(1);
         PlantUploader uploader(m_server.source, path("plant-queue.db"));
         for (int n : {1, 4}) {
-            const auto out = uploader.upload(piece("R1", n, *samples, "85", n == 1 ? "180" : "60"));
+            const auto out = uploader.upload(piece("R1", n, *samples, 85, n == 1 ? 180 : 60));
             QVERIFY2(out.status.ok(), qPrintable(out.status.message));
         }
         const auto opened = FoilRecords(m_server.source).open("R1");
@@ -562,7 +563,7 @@ private slots:
         // A retry would be refused the same way: held for the operator.
         QCOMPARE(out.left, std::optional(OutboxState::Held));
         QCOMPARE(m_server.count("select count(*) from Whole_Parameter"), 0);
-        QVERIFY(uploader.upload(piece("L1", 2, *samples, "40", "60")).status.ok());
+        QVERIFY(uploader.upload(piece("L1", 2, *samples, 40, 60)).status.ok());
     }
 
     void valuesAreNeverPartOfTheStatement() {

@@ -40,11 +40,12 @@ struct Bench : testing::TestStation {
     }
     PlantPage& page = station.plant();
     PlantQueuePresenter& queue = station.plantQueue();
+    // What the run of channels 1-3 measured, kept past the resets of the cases.
+    std::array<StoredTest, 3> measured;
 };
 
-int curveLengthOf(const PanelModel& panel, int k) {
-    return int(std::nearbyint(panel.number(k, Box::RiseTime)) +
-               std::nearbyint(panel.number(k, Box::DelayTime)));
+QString u(const char* text) {
+    return QString::fromUtf8(text);
 }
 
 } // namespace
@@ -55,11 +56,17 @@ class PlantPageTest : public QObject {
     PlantServer m_server;
     std::unique_ptr<Bench> m_bench;
 
-    // Channels 1-3 as 保存 offers them to the plant.
+    // Channels 1-3 as 保存 offers them to the plant: the run's records, here with the delay
+    // the channel shows now (the same run stands in for the tests after boiling).
     QList<RunPiece> takeGroup() const {
+        const PanelModel& panel = m_bench->panel;
         QList<RunPiece> pieces;
-        for (int k = 0; k < 3; ++k)
-            pieces << takeRunPiece(m_bench->panel, m_bench->station.samples(), k);
+        for (int k = 0; k < 3; ++k) {
+            StoredTest record = m_bench->measured[std::size_t(k)];
+            record.setValue(QString::fromUtf8("延迟时间"), panel.text(k, Box::DelayTime));
+            pieces << takeRunPiece(record, k, panel.text(0, Box::TvTestNumber).trimmed(),
+                                   panel.option(Option::AfterBoiling, 0));
+        }
         return pieces;
     }
     PlantUploadResult upload(const QList<RunPiece>& pieces) {
@@ -109,8 +116,10 @@ private slots:
         m_bench->station.perform(Command::RunChannels123);
         QCOMPARE(m_bench->page.grid().cell(2, 2), QString());
         QVERIFY(ended.wait(60000));
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 3; ++k) {
             QVERIFY(panel.number(k, Box::RiseTime) > 0);
+            m_bench->measured[std::size_t(k)] = m_bench->station.tests()[k].measured;
+        }
         QCOMPARE(m_bench->page.text(FoilBox::Serial), Serial);
     }
 
@@ -368,8 +377,10 @@ private slots:
         for (int k = 0; k < 3; ++k) {
             panel.setText(k, Box::FormationVoltage, "1");
             charts.frameChannelChart(k);
-            riseTime[k] = int(std::nearbyint(panel.number(k, Box::RiseTime)));
-            length[k] = curveLengthOf(panel, k);
+            // The pieces carry the run's rise time, whatever the channel shows since.
+            riseTime[k] = int(std::nearbyint(
+                parseNumber(m_bench->measured[std::size_t(k)].value(u("升压时间"))).value_or(-1)));
+            length[k] = riseTime[k] + int(std::nearbyint(panel.number(k, Box::DelayTime)));
         }
         page.setText(FoilBox::Serial, Serial);
         page.openFoil();

@@ -7,6 +7,7 @@
 #include "reports/ReportPrinting.h"
 #include "reports/StoredTestDisplay.h"
 #include "results/PanelRecord.h"
+#include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
@@ -151,10 +152,18 @@ struct Rig : q7rk::testing::TestStation {
         panel.applyKind(k, kind);
         for (const auto& [box, text] : boxes)
             panel.setText(k, box, text);
-        SampleStore taken;
+        // The record a run of these boxes leaves: its texts, its numbers and n samples.
+        StoredTest record;
+        record.kind = kind;
+        record.values = QStringList(fieldNames(kind).size());
+        takeOperatorTexts(record, panel, k);
+        for (const auto& [box, text] : boxes)
+            if (const QString field = storedField(kind, box); !field.isEmpty())
+                record.setValue(field, text);
         for (int i = 1; i <= n; ++i)
-            taken.set(k, i, float(volts(i)), float(i * 0.01));
-        QVERIFY(ResultStore().save(recordOfChannel(panel, taken, k, n)).ok);
+            record.curve.push_back({float(volts(i)), float(i * 0.01)});
+        record.setValue(QStringLiteral("采样次数"), QString::number(n));
+        QVERIFY(ResultStore().save(record).ok);
         panel.resetToDesign();
         panel.applyKind(k, TestKind::Tv);
     }

@@ -1,5 +1,6 @@
 #include "params/PanelModel.h"
 #include "results/CsvExport.h"
+#include "results/MeasuredRecord.h"
 #include "results/PanelRecord.h"
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
@@ -9,6 +10,7 @@
 #include "results/SavePass.h"
 #include "settings/SampleStore.h"
 #include "settings/SettingsStore.h"
+#include "station/StartRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,6 +67,13 @@ StoredTest tvTest(const QString& number, double vf, const QString& person, const
     return t;
 }
 
+// Channel k's test as a run would hand it to a save: its boxes taken at the start, n samples.
+StoredTest measuredOf(const PanelModel& panel, const SampleStore& samples, int k, int n) {
+    ChannelTest run;
+    takeTestAtStart(panel, k, run);
+    return measuredRecord(run, samples, k, n);
+}
+
 using R = ChannelSaveOutcome::Result;
 QList<R> results(const SaveReport& r) {
     QList<R> out;
@@ -105,7 +114,9 @@ private slots:
             fillTv(k, "R", "A");
             m_b->panel.setText(k, Box::ElectrolyteTestNumber, "R");
             m_b->panel.clickOption(Option::AfterBoiling, 0);
-            QVERIFY(m_b->store.save(recordOfChannel(m_b->panel, m_b->samples, k, 265)).ok);
+            StoredTest record = measuredOf(m_b->panel, m_b->samples, k, 265);
+            takeOperatorTexts(record, m_b->panel, k);
+            QVERIFY(m_b->store.save(record).ok);
             const QString number = testNumberOf(m_b->panel, k);
             QCOMPARE(number, u("RHM"));
             const auto loaded = m_b->store.load(kind, testKeyOf(m_b->panel, k));
@@ -140,8 +151,11 @@ private slots:
         m_b->panel.setText(1, Box::SamplePosition, "HL"); // same number and position as channel 1
         fillTv(2, "9", "C");
         // Requests come in any order; outcomes come by channel.
+        const auto request = [&](int k, int taken = 10) {
+            return SaveRequest{k, measuredOf(m_b->panel, m_b->samples, k, taken)};
+        };
         const auto save = [&](int taken1 = 10) {
-            return pass.run(m_b->panel, m_b->samples, {{2, 10}, {0, 10}, {1, taken1}});
+            return pass.run(m_b->panel, {request(2), request(0), request(1, taken1)});
         };
         SaveReport r = save();
         QCOMPARE(r.message, resulttext::duplicateNumber(TestKind::Tv, TestKey{"7HL"}));
@@ -161,12 +175,13 @@ private slots:
 
         fillTv(0, "7", "A");
         fillTv(2, "9", "C");
-        m_b->panel.setText(2, Box::TvValue, "abc"); // a number box holding no number
+        const QString date = m_b->panel.text(2, Box::TvTestDate);
+        m_b->panel.setText(2, Box::TvTestDate, "2012/13/40"); // a text the date field cannot take
         QCOMPARE(save().message, resulttext::saveFailed());
         QVERIFY(!QFile::exists(m_b->store.locateDbFile(TestKind::Tv))); // refusals store nothing
 
         // A channel that took no sample is left out and said so; the others are stored.
-        m_b->panel.setText(2, Box::TvValue, "201.5");
+        m_b->panel.setText(2, Box::TvTestDate, date);
         r = save(0);
         QVERIFY(r.ok);
         QCOMPARE(r.message, u("第2路没有测量数据，未保存。"));
@@ -197,7 +212,7 @@ private slots:
         QCOMPARE(results(r), (QList<R>{R::Stored, R::Failed, R::Failed}));
         QVERIFY(m_b->store.checkTestTable(TestKind::Leakage, TestKey{"HL"}));
         m_b->panel.setText(1, Box::ElectrolyteTestNumber, "");
-        QCOMPARE(pass.run(m_b->panel, m_b->samples, {{1, 10}}).message,
+        QCOMPARE(pass.run(m_b->panel, {request(1)}).message,
                  resulttext::incomplete(TestKind::Electrolyte) + u("\n第2路：测试编号未填写"));
     }
 

@@ -3,12 +3,14 @@
 #include "charts/ChartSet.h"
 #include "params/PanelModel.h"
 #include "plant/PlantPage.h"
+#include "results/MeasuredRecord.h"
 #include "results/PanelRecord.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
 #include "station/ParametersBeforeDisplay.h"
+#include "station/StartRun.h"
 #include "station/Station.h"
 #include "support/SimulatorProcess.h"
 #include "support/TestStation.h"
@@ -147,7 +149,10 @@ private slots:
             p.panel.setText(k, TvTestNumber, "R1");
         ParametersBeforeDisplay kept;
         kept.beforeDisplay(p.panel);
-        StoredTest old = recordOfChannel(p.panel, p.station.samples(), 0, 0);
+        ChannelTest run;
+        takeTestAtStart(p.panel, 0, run);
+        StoredTest old = measuredRecord(run, p.station.samples(), 0, 0);
+        takeOperatorTexts(old, p.panel, 0);
         for (const auto& [field, value] : {std::pair{"测试编号", "OLDHL"},
                                            {"延迟时间", "180"},
                                            {"水煮前", "True"},
@@ -231,7 +236,10 @@ private slots:
             QCOMPARE(verdict(c, t, true), V::Refuse);
         QCOMPARE(checkCommand(Command::Quit, t, true).text,
                  QString::fromUtf8("测试正在进行，确定要停止测试并退出吗？"));
-        t.runEnded({true, false, false, true, true, true});
+        StoredTest fiveSamples;
+        fiveSamples.curve.resize(5);
+        t.judged(0, fiveSamples);
+        t.runEnded();
         QCOMPARE(t.unsaved(), QList<int>{0});
         QCOMPARE(t.samplesTaken(0), 5);
         QCOMPARE(t.state(1), TestState::Interrupted);
@@ -252,7 +260,8 @@ private slots:
         t.recalled(1, "S2HM");
         QCOMPARE(verdict(Command::Save, t, false), V::Refuse);
         t.runStarted(0, 0);
-        t.runEnded({true, true, true, true, true, true});
+        t.judged(0, fiveSamples);
+        t.runEnded();
         t.runStarted(1, 1); // the next run gives up channel 1's unsaved test
         QCOMPARE(t.unsaved(), QList<int>{});
     }
