@@ -3,6 +3,7 @@
 #include "EntryHint.h"
 #include "app/UiLog.h"
 #include "kinds/TestKindDescription.h"
+#include "params/TestOnPanel.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
-#include "params/Box.h"
+#include "kinds/Box.h"
 #include "plant/UploadQueue.h"
 #include "results/ResultSchema.h"
 #include "settings/ProgramTitle.h"

@@ -4,6 +4,7 @@
 #include "charts/CurveColours.h"
 #include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "charts/ChartCanvas.h"
-#include "params/Box.h"
+#include "kinds/Box.h"
 #include "settings/ChannelModel.h"
 #include "settings/SampleStore.h"
 

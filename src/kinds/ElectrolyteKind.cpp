@@ -37,6 +37,17 @@ constexpr FieldSpec kFields[] = {
     {"闪火前电压2", Number, true},
     {"闪火前电压3", Number, true},
 };
+constexpr Box kPanel[] = {ElectrolyteCurrent,    ElectrolyteSetVoltage,
+                          ReferenceVoltage,      SparkDelay,
+                          SparkCorrection,       MaximumVoltage,
+                          ElectrolyteVerdict,    MinimumVoltage,
+                          SparkVoltage1,         SparkTime1,
+                          SparkVoltage2,         SparkTime2,
+                          SparkVoltage3,         SparkTime3,
+                          ElectrolyteTestNumber, ElectrolyteOperator,
+                          ElectrolyteTestDate,   Readout50,
+                          VoltageBeforeSpark1,   VoltageBeforeSpark2,
+                          VoltageBeforeSpark3};
 
 constexpr FieldBox kFieldBoxes[] = {
     {"测试电流", ElectrolyteCurrent},
@@ -103,6 +114,8 @@ const TestKindDescription& electrolyte() {
         .requiredBoxes = kRequired,
         .resultBoxes = kResults,
         .lengthBoxes = kLength,
+        .panelBoxes = kPanel,
+        .readoutCaptions = {"火花1", "火花2", "Vm", "火花3"},
         .firstPointBox = SparkTime1,
         .fileName = "djy53A100.db",
         .tableName = "电解液参数",

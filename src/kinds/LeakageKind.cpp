@@ -17,6 +17,8 @@ constexpr FieldSpec kFields[] = {
     {"采样次数", Number}, {"水煮前", Mark},       {"水煮后", Mark},     {"头位置", Mark},
     {"尾位置", Mark},     {"测试人", Text},       {"测试日期", Date},
 };
+constexpr Box kPanel[] = {TestCurrent,     LeakageVoltage, LeakageLimit,
+                          LeakageTestTime, LeakageCurrent, LeakageVerdict};
 
 constexpr FieldBox kFieldBoxes[] = {
     {"漏电流电压", LeakageVoltage},   {"测试电流", TestCurrent},     {"漏电流指标", LeakageLimit},
@@ -58,6 +60,8 @@ const TestKindDescription& leakage() {
         .requiredBoxes = kRequired,
         .resultBoxes = kResults,
         .lengthBoxes = kLength,
+        .panelBoxes = kPanel,
+        .readoutCaptions = {"TA", "T", nullptr, "漏电"},
         .firstPointBox = std::nullopt,
         .fileName = "ldl53A100.db",
         .tableName = "漏电流参数",

@@ -69,55 +69,10 @@ int wholeSeconds(double value) {
     return int(v);
 }
 
-QString testNumberOf(const PanelModel& panel, int channel) {
-    const TestKindDescription& d = description(panel.channels().kind(channel));
-    return panel.text(channel, d.testNumberBox) + panel.text(channel, d.samplePositionBox);
-}
-
-TestKey testKeyOf(const PanelModel& panel, int channel) {
-    const TestKind kind = panel.channels().kind(channel);
-    return {testNumberOf(panel, channel), description(kind).storesBoilingMarks &&
-                                              panel.option(Option::AfterBoiling, groupOf(channel))};
-}
-
 std::optional<SplitTestNumber> splitTestNumber(const QString& whole) {
     const QString position = whole.right(2);
     if (whole.size() <= 2 || !samplePositions().contains(position)) return std::nullopt;
     return SplitTestNumber{whole.chopped(2), position};
-}
-
-int testLength(const PanelModel& panel, int channel) {
-    // A time is never negative: a box below zero adds nothing rather than shortening the test.
-    qint64 n = 0;
-    for (Box box : description(panel.channels().kind(channel)).lengthBoxes)
-        n += std::max(0, wholeSeconds(panel.number(channel, box)));
-    return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
-}
-
-LengthAtStart lengthAtStart(const PanelModel& panel, int channel) {
-    const TestKindDescription& kind = description(panel.channels().kind(channel));
-    LengthAtStart out;
-    qint64 n = kind.firstPointBox ? 1 : 0;
-    int longest = -1;
-    for (Box box : kind.lengthBoxes) {
-        if (box == kind.firstPointBox) continue; // measured by the run, not set
-        const int seconds = std::max(0, wholeSeconds(panel.number(channel, box)));
-        n += seconds;
-        if (seconds > longest) {
-            longest = seconds;
-            out.longestBox = box;
-        }
-    }
-    out.seconds = int(std::min<qint64>(n, std::numeric_limits<int>::max()));
-    return out;
-}
-
-double referenceVoltage(const PanelModel& panel, int channel) {
-    return panel.number(channel, description(panel.channels().kind(channel)).voltageBox);
-}
-
-QString verdictOf(const PanelModel& panel, int channel) {
-    return panel.text(channel, description(panel.channels().kind(channel)).verdictBox);
 }
 
 SparkVoltageRule sparkVoltageRule(const QString& setting) {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "params/Box.h"
-#include "params/PanelModel.h"
+#include "kinds/Box.h"
 #include "settings/ChannelModel.h"
 
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <optional>
 #include <span>
@@ -58,6 +58,10 @@ struct TestKindDescription {
     std::span<const Box> requiredBoxes; // a save refuses a channel with one of them blank
     std::span<const Box> resultBoxes;   // set to "0" by a new test; the verdict to "待定"
     std::span<const Box> lengthBoxes;   // their whole seconds add up to the test's length
+    // The boxes the kind uses: choosing the kind enables them and disables the other kinds'.
+    std::span<const Box> panelBoxes;
+    // Captions of Label49..Label52 under the chart; nullptr keeps the caption shown.
+    std::array<const char*, 4> readoutCaptions;
     // The time of the first characteristic point (point A, the first spark) once it is seen;
     // the test's end is known from then on. None: the end is known from the start.
     std::optional<Box> firstPointBox;
@@ -130,32 +134,12 @@ QStringList utf8List(std::span<const char* const> names);
 // 3.5 -> 4); anything out of range counts as 0.
 int wholeSeconds(double value);
 
-// The key of channel k's test: its number box followed by its sample position.
-QString testNumberOf(const PanelModel& panel, int channel);
-// The key channel k's test is stored under: its number and its group's boiling option.
-TestKey testKeyOf(const PanelModel& panel, int channel);
 // The number box and the position of a stored test number, where it ends with a position.
 struct SplitTestNumber {
     QString number;
     QString position;
 };
 std::optional<SplitTestNumber> splitTestNumber(const QString& whole);
-
-// How many samples channel k's test runs, from the kind's length boxes as the panel shows
-// them; a blank or unreadable box counts as 0.
-int testLength(const PanelModel& panel, int channel);
-// The shortest length channel k's test can have, known before it starts: its set times, plus
-// one second for a characteristic point still to be measured (the rise to point A, the first
-// spark). `longestBox` is the set time that weighs most.
-struct LengthAtStart {
-    int seconds = 0;
-    std::optional<Box> longestBox;
-};
-LengthAtStart lengthAtStart(const PanelModel& panel, int channel);
-
-// The set voltage of channel k's test and the verdict it shows.
-double referenceVoltage(const PanelModel& panel, int channel);
-QString verdictOf(const PanelModel& panel, int channel);
 
 // Which voltage of the first spark the electrolyte verdict compares with the reference: the
 // sample after the fall (the spark voltage as it always was) or the one before it. The

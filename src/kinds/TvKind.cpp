@@ -10,6 +10,8 @@ using enum FieldType;
 constexpr Box kRequired[] = {TvTestNumber, TvOperator};
 constexpr Box kResults[] = {RiseTime, TvValue};
 constexpr Box kLength[] = {DelayTime, RiseTime};
+constexpr Box kPanel[] = {FormationVoltage, VrRatio,  TestCurrent, DelayTime,
+                          RiseTimeLimit,    RiseTime, TvValue,     TvVerdict};
 
 constexpr FieldSpec kFields[] = {
     {"测试编号", Text},       {"化成电压", Number}, {"测试电流", Number}, {"延迟时间", Number},
@@ -68,6 +70,8 @@ const TestKindDescription& tv() {
         .requiredBoxes = kRequired,
         .resultBoxes = kResults,
         .lengthBoxes = kLength,
+        .panelBoxes = kPanel,
+        .readoutCaptions = {"TA", "TB", nullptr, "VT"},
         .firstPointBox = RiseTime,
         .fileName = "lb53A100.db",
         .tableName = "铝箔TV参数",

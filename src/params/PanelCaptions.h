@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/Box.h"
+#include "kinds/Box.h"
 #include "params/PanelModel.h"
 
 #include <QString>

@@ -1,5 +1,6 @@
 #include "PanelModel.h"
 
+#include "kinds/TestKindDescription.h"
 #include "params/DesignTexts.h"
 #include "params/NumericCheck.h"
 #include "params/StoredBoxes.h"
@@ -7,6 +8,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
 #include <span>
 
 namespace q7rk {
@@ -50,43 +52,24 @@ bool isCombo(Box box) {
     return box == Box::SamplePosition || box == Box::ElectrolyteSamplePosition;
 }
 
+bool usedByKind(TestKind kind, Box box) {
+    return std::ranges::find(description(kind).panelBoxes, box) !=
+           description(kind).panelBoxes.end();
+}
+
 // The boxes the test-kind switch enables or disables; the others (names, water
 // temperature, dates, live readouts) stay as they are whatever the kind.
-bool switchedByKind(int n) {
-    return (n >= 1 && n <= 13) || (n >= 17 && n <= 23) || (n >= 28 && n <= 38);
-}
-
-bool usedByKind(TestKind kind, int n) {
-    switch (kind) {
-    case TestKind::Tv:
-        return n >= 1 && n <= 8;
-    case TestKind::Leakage:
-        return n == 3 || (n >= 9 && n <= 13);
-    case TestKind::Electrolyte:
-        return (n >= 17 && n <= 23) || (n >= 28 && n <= 38);
-    }
-    return false;
-}
-
-// Captions of Label49..Label52 per kind; nullptr keeps the caption shown.
-std::array<const char*, 4> kindLabels(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return {"TA", "TB", nullptr, "VT"};
-    case TestKind::Leakage:
-        return {"TA", "T", nullptr, "漏电"};
-    case TestKind::Electrolyte:
-        break;
-    }
-    return {"火花1", "火花2", "Vm", "火花3"};
+bool switchedByKind(Box box) {
+    return std::ranges::any_of(allKinds(), [box](TestKind k) { return usedByKind(k, box); });
 }
 
 // The results the evaluation writes while the channel runs; some of them (rise time, first
 // spark) feed the rest of its evaluation.
 bool isResultBox(Box box) {
-    const int n = int(box);
-    return (n >= 6 && n <= 8) || n == 12 || n == 13 || n == 22 || n == 23 || (n >= 28 && n <= 34) ||
-           (box >= Box::VoltageBeforeSpark1 && box <= Box::VoltageBeforeSpark3);
+    return std::ranges::any_of(allKinds(), [box](TestKind k) {
+        const TestKindDescription& d = description(k);
+        return box == d.verdictBox || std::ranges::find(d.resultBoxes, box) != d.resultBoxes.end();
+    });
 }
 
 bool isKindOption(Option option) {
@@ -369,13 +352,10 @@ void PanelModel::runOptionEffect(Option option, int group) {
         presetDelayTime(QStringLiteral("60"));
         break;
     case Option::TvTest:
-        applyGroupKind(group, TestKind::Tv);
-        break;
     case Option::LeakageTest:
-        applyGroupKind(group, TestKind::Leakage);
-        break;
     case Option::ElectrolyteTest:
-        applyGroupKind(group, TestKind::Electrolyte);
+        for (TestKind kind : allKinds())
+            if (description(kind).option == option) applyGroupKind(group, kind);
         break;
     case Option::Linked:
         // Linking from 1-3 takes in all six channels; linking from 4-6 takes in its own
@@ -404,15 +384,13 @@ void PanelModel::setGroupLinked(int group, bool linked) {
 
 void PanelModel::applyKind(int channel, TestKind kind) {
     m_channels.setKind(channel, kind);
-    const auto captions = kindLabels(kind);
+    const auto& captions = description(kind).readoutCaptions;
     for (std::size_t l = 0; l < kReadoutLabels.size(); ++l) {
         if (captions[l]) setLabel(channel, kReadoutLabels[l], QString::fromUtf8(captions[l]));
     }
-    for (int n = 1; n <= 42; ++n) {
-        if (switchedByKind(n)) setEnabled(channel, textBox(n), usedByKind(kind, n));
+    for (int b = 1; b <= BoxCount; ++b) {
+        if (switchedByKind(Box(b))) setEnabled(channel, Box(b), usedByKind(kind, Box(b)));
     }
-    for (Box b : {Box::VoltageBeforeSpark1, Box::VoltageBeforeSpark2, Box::VoltageBeforeSpark3})
-        setEnabled(channel, b, kind == TestKind::Electrolyte);
 }
 
 void PanelModel::applyGroupKind(int group, TestKind kind) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/Box.h"
+#include "kinds/Box.h"
 #include "settings/ChannelModel.h"
 
 #include <QObject>
@@ -11,21 +11,6 @@
 namespace q7rk {
 
 class SettingsStore;
-
-// The group options, by their control numbers. Each is a two-element array: element 0
-// acts on channels 1-3, element 1 on channels 4-6.
-enum class Option : int {
-    BeforeBoiling = 1,   // Option1 "水煮前："
-    AfterBoiling = 2,    // Option2 "水煮后："
-    TvTest = 5,          // Option5 "TV测试："
-    LeakageTest = 6,     // Option6 "漏电流："
-    ElectrolyteTest = 7, // Option7 "电解液："
-    Linked = 8,          // Option8 "参数联动"
-    NotLinked = 9,       // Option9 "不 联 动"
-};
-
-// The readout labels of the strip under each chart.
-enum class ReadoutLabel : int { Label49 = 49, Label50 = 50, Label51 = 51, Label52 = 52 };
 
 // The parameter panel of the six channels, without widgets: the texts of every box, their
 // enabled state, the readout label captions, the group options and the linking flags.

@@ -3,6 +3,7 @@
 #include "charts/ChartSet.h"
 #include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"

@@ -2,6 +2,7 @@
 
 #include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "results/ResultSchema.h"
 #include "settings/NumberText.h"
 

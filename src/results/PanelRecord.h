@@ -1,7 +1,7 @@
 #pragma once
 
 #include "kinds/TestKindDescription.h"
-#include "params/Box.h"
+#include "kinds/Box.h"
 #include "results/StoredTest.h"
 
 #include <QList>

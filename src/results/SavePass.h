@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/Box.h"
+#include "kinds/Box.h"
 #include "results/ResultStore.h"
 #include "results/StoredTest.h"
 

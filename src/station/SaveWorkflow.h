@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/Box.h"
+#include "kinds/Box.h"
 #include "results/SavePass.h"
 
 #include <QObject>

@@ -5,6 +5,7 @@
 #include "link/InstrumentLink.h"
 #include "params/PanelCaptions.h"
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SampleStore.h"
 #include "shell/Prompter.h"

@@ -4,6 +4,7 @@
 #include "charts/ChartSet.h"
 #include "kinds/TestKindDescription.h"
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "settings/ChannelModel.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"

@@ -8,8 +8,8 @@ src=${1:?usage: check-includes.sh SRC_DIR}
 allowed() {
     case $1 in
     settings | shell | version) echo "" ;;
-    kinds) echo "settings params" ;; # params still holds the box names the kinds are made of
-    params) echo "settings" ;;
+    kinds) echo "settings" ;;
+    params) echo "settings kinds" ;;
     link) echo "settings kinds" ;;
     execution) echo "settings kinds link shell" ;;
     calibration) echo "settings shell" ;;

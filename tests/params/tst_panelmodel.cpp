@@ -1,6 +1,7 @@
 #include "kinds/TestKindDescription.h"
 #include "params/PanelCaptions.h"
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 

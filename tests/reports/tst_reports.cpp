@@ -2,6 +2,7 @@
 #include "charts/ChartSet.h"
 #include "charts/CurvePlotter.h"
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "reports/MergedReport.h"
 #include "reports/ReportPrinter.h"
 #include "reports/ReportPrinting.h"

@@ -1,4 +1,5 @@
 #include "params/PanelModel.h"
+#include "params/TestOnPanel.h"
 #include "results/CsvExport.h"
 #include "results/MeasuredRecord.h"
 #include "results/PanelRecord.h"

@@ -2,6 +2,7 @@
 
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
+#include "params/TestOnPanel.h"
 #include "results/PanelRecord.h"
 
 #include <QJsonArray>

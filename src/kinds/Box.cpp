@@ -1,4 +1,4 @@
-#include "Box.h"
+#include "kinds/Box.h"
 
 namespace q7rk {
 
