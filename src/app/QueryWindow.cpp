@@ -100,8 +100,7 @@ public:
             m_deliveries = std::move(deliveries);
             if (withDelivery() && m_records > 0) {
                 const int column = int(m_model.rows().header.size());
-                emit dataChanged(index(2, column), index(m_records + 1, column),
-                                 {Qt::DisplayRole});
+                emit dataChanged(index(2, column), index(m_records + 1, column), {Qt::DisplayRole});
             }
             return;
         }
@@ -149,12 +148,6 @@ QComboBox* makeCombo(const char* name, const QStringList& items, QWidget* parent
     combo->setObjectName(QLatin1String(name));
     combo->addItems(items);
     return combo;
-}
-
-// The kind list holds every kind in order; no selection reads as the first.
-TestKind kindOfItem(int index) {
-    const auto kinds = allKinds();
-    return kinds[std::size_t(std::clamp(index, 0, int(kinds.size()) - 1))];
 }
 
 } // namespace
@@ -341,7 +334,7 @@ void QueryWindow::inform(const QString& text) {
 
 void QueryWindow::kindChosen() {
     m_field->clear();
-    m_field->addItems(searchFields(kindOfItem(m_kind->currentIndex())));
+    m_field->addItems(searchFields(kindAt(m_kind->currentIndex())));
 }
 
 void QueryWindow::comparisonChosen() {
@@ -352,7 +345,7 @@ void QueryWindow::comparisonChosen() {
 
 void QueryWindow::runQuery() {
     QueryCondition condition;
-    condition.kind = kindOfItem(m_kind->currentIndex());
+    condition.kind = kindAt(m_kind->currentIndex());
     condition.field = m_field->currentText();
     condition.comparison = m_comparison->currentText();
     condition.value1 = m_value1->text();
@@ -551,8 +544,7 @@ void QueryWindow::showHistory() {
 }
 
 void QueryWindow::showDeletions() {
-    (new DeletedRecordsWindow(m_model, kindOfItem(m_kind->currentIndex()), m_prompter, this))
-        ->show();
+    (new DeletedRecordsWindow(m_model, kindAt(m_kind->currentIndex()), m_prompter, this))->show();
 }
 
 void QueryWindow::exportCurve() {

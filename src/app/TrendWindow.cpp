@@ -39,22 +39,11 @@ QString number(const std::optional<double>& v, int decimals = -1) {
     return decimals < 0 ? QString::number(*v, 'g', 6) : QString::number(*v, 'f', decimals);
 }
 
-TestKind kindOfItem(int index) {
-    switch (index) {
-    case 1:
-        return TestKind::Leakage;
-    case 2:
-        return TestKind::Electrolyte;
-    default:
-        return TestKind::Tv;
-    }
-}
-
 // The field a trend starts with: the first one the verdict judges, else the first.
 QString defaultField(TestKind kind) {
     const QStringList fields = trendFields(kind);
     for (const QString& f : fields)
-        if (trendField(kind, f)->side != TrendField::LimitSide::None) return f;
+        if (trendField(kind, f)->side != LimitSide::None) return f;
     return fields.value(0);
 }
 
@@ -252,7 +241,7 @@ void TrendWindow::inform(const QString& text) {
 }
 
 void TrendWindow::kindChosen() {
-    const TestKind kind = kindOfItem(m_kind->currentIndex());
+    const TestKind kind = kindAt(m_kind->currentIndex());
     {
         // One query for the new kind, not one per change of the list.
         const QSignalBlocker quiet(m_field);
@@ -298,7 +287,7 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
 
 void TrendWindow::refresh() {
     TrendRequest request;
-    request.kind = kindOfItem(m_kind->currentIndex());
+    request.kind = kindAt(m_kind->currentIndex());
     request.field = m_field->currentText();
     request.from = m_from->date().toString(kDateFormat);
     request.to = m_to->date().toString(kDateFormat);

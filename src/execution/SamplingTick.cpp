@@ -10,7 +10,6 @@ namespace q7rk {
 
 namespace {
 constexpr int MaxSparks = 3;
-constexpr int FirstJudgedSample = 3; // samples 1 and 2 are the instrument settling
 } // namespace
 
 SamplingTick::SamplingTick(ChannelModel& channels, SampleStore& store, ChannelTests& tests,

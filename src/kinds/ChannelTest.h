@@ -43,6 +43,10 @@ struct Reported {
     std::optional<double> liveCurrent;
 };
 
+// Samples 1 and 2 are the instrument settling: the peak and the sparks are looked for from
+// the third on.
+constexpr int FirstJudgedSample = 3;
+
 // The test of one channel as a run works with it: the kind and the set values read once at
 // the start, then what the run measured, as numbers. The sampling tick and the evaluation
 // fill it; the poll, the result frame, the panel and the charts read it.

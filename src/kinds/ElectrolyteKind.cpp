@@ -37,6 +37,8 @@ constexpr FieldSpec kFields[] = {
     {"闪火前电压2", Number, true},
     {"闪火前电压3", Number, true},
 };
+// The first spark below the reference voltage.
+constexpr LimitPair kLimits[] = {{SparkVoltage1, ReferenceVoltage, LimitSide::Lower}};
 constexpr Box kPanel[] = {ElectrolyteCurrent,    ElectrolyteSetVoltage,
                           ReferenceVoltage,      SparkDelay,
                           SparkCorrection,       MaximumVoltage,
@@ -117,6 +119,7 @@ const TestKindDescription& electrolyte() {
         .panelBoxes = kPanel,
         .readoutCaptions = {"火花1", "火花2", "Vm", "火花3"},
         .firstPointBox = SparkTime1,
+        .limitPairs = kLimits,
         .fileName = "djy53A100.db",
         .tableName = "电解液参数",
         .fields = kFields,

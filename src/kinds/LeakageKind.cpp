@@ -17,6 +17,7 @@ constexpr FieldSpec kFields[] = {
     {"采样次数", Number}, {"水煮前", Mark},       {"水煮后", Mark},     {"头位置", Mark},
     {"尾位置", Mark},     {"测试人", Text},       {"测试日期", Date},
 };
+constexpr LimitPair kLimits[] = {{LeakageCurrent, LeakageLimit, LimitSide::Upper}};
 constexpr Box kPanel[] = {TestCurrent,     LeakageVoltage, LeakageLimit,
                           LeakageTestTime, LeakageCurrent, LeakageVerdict};
 
@@ -63,6 +64,7 @@ const TestKindDescription& leakage() {
         .panelBoxes = kPanel,
         .readoutCaptions = {"TA", "T", nullptr, "漏电"},
         .firstPointBox = std::nullopt,
+        .limitPairs = kLimits,
         .fileName = "ldl53A100.db",
         .tableName = "漏电流参数",
         .fields = kFields,

@@ -26,6 +26,11 @@ std::span<const TestKind> allKinds() {
     return all;
 }
 
+TestKind kindAt(int index) {
+    const auto kinds = allKinds();
+    return kinds[std::size_t(std::clamp(index, 0, int(kinds.size()) - 1))];
+}
+
 QString startPhrase(TestKind kind) {
     return QStringLiteral("路开始") + QString::fromUtf8(description(kind).name) +
            QStringLiteral("测试");
@@ -86,22 +91,26 @@ bool neverSparked(const std::function<double(Box)>& number) {
     return !(number(Box::SparkTime1) > 0);
 }
 
+namespace {
+
+// The value an electrolyte test's first spark is judged by: the sample after the fall, or the
+// one before it; its set voltage when it never sparked.
+Box judgedBox(Box measured, const std::function<double(Box)>& number, SparkVoltageRule rule) {
+    if (measured != Box::SparkVoltage1) return measured;
+    if (neverSparked(number)) return Box::ElectrolyteSetVoltage;
+    return rule == SparkVoltageRule::BeforeFall ? Box::VoltageBeforeSpark1 : measured;
+}
+
+} // namespace
+
 bool verdictFails(TestKind kind, const std::function<double(Box)>& number, SparkVoltageRule rule) {
-    switch (kind) {
-    case TestKind::Tv:
-        // Below the formation voltage, or too slow to get there.
-        return number(Box::FormationVoltage) > number(Box::TvValue) ||
-               number(Box::RiseTime) > number(Box::RiseTimeLimit);
-    case TestKind::Leakage:
-        return number(Box::LeakageLimit) < number(Box::LeakageCurrent);
-    case TestKind::Electrolyte:
-        if (neverSparked(number))
-            return number(Box::ElectrolyteSetVoltage) < number(Box::ReferenceVoltage);
-        return number(rule == SparkVoltageRule::BeforeFall
-                          ? Box::VoltageBeforeSpark1
-                          : Box::SparkVoltage1) < number(Box::ReferenceVoltage);
-    }
-    Q_UNREACHABLE();
+    return std::ranges::any_of(description(kind).limitPairs, [&](const LimitPair& pair) {
+        const double value = number(judgedBox(pair.measured, number, rule));
+        const double limit = number(pair.limit);
+        return pair.side == LimitSide::Lower   ? value < limit
+               : pair.side == LimitSide::Upper ? value > limit
+                                               : false;
+    });
 }
 
 QString verdictText(bool failed) {

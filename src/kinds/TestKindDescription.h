@@ -39,6 +39,15 @@ struct ReportLine {
     const char* unit;
 };
 
+// A measured box and the box holding its limit: the verdict fails a test whose value lies
+// below a lower limit or above an upper one. None is a value without a limit.
+enum class LimitSide { None, Lower, Upper };
+struct LimitPair {
+    Box measured;
+    Box limit;
+    LimitSide side;
+};
+
 // Everything that makes one test kind what it is. Code asks this instead of branching on
 // the kind, so a new kind is one more description (plus its evaluator and its page).
 struct TestKindDescription {
@@ -65,6 +74,8 @@ struct TestKindDescription {
     // The time of the first characteristic point (point A, the first spark) once it is seen;
     // the test's end is known from then on. None: the end is known from the start.
     std::optional<Box> firstPointBox;
+    // The comparisons of the verdict, also the tolerance limits a trend of the value shows.
+    std::span<const LimitPair> limitPairs;
 
     // result file
     const char* fileName;  // in the working directory
@@ -105,8 +116,10 @@ struct TestKindDescription {
 };
 
 const TestKindDescription& description(TestKind kind);
-// Every kind, in the order of the test-kind options.
+// Every kind, in the order of the test-kind options and of the kind lists.
 std::span<const TestKind> allKinds();
+// The kind at a place of a kind list; no selection (or a place past the end) reads as the first.
+TestKind kindAt(int index);
 
 // "第1路开始TV测试" and "路TV测试结束" without the channel part.
 QString startPhrase(TestKind kind);
@@ -150,9 +163,9 @@ SparkVoltageRule sparkVoltageRule(const QString& setting);
 // An electrolyte test without any spark has no first spark time; it held at its set voltage.
 bool neverSparked(const std::function<double(Box)>& number);
 
-// The pass/fail rule of each kind over the numbers of its boxes (a blank counts as 0): the
-// end of a run judges the panel with it, a corrected record is judged again with it. An
-// electrolyte test that never sparked is judged by its set voltage.
+// The pass/fail rule of each kind over the numbers of its boxes (a blank counts as 0): its
+// limit pairs, the end of a run judges with it, a corrected record is judged again with it.
+// An electrolyte test that never sparked is judged by its set voltage.
 bool verdictFails(TestKind kind, const std::function<double(Box)>& number,
                   SparkVoltageRule rule = SparkVoltageRule::AfterFall);
 // "不合格" or "合格".

@@ -10,6 +10,9 @@ using enum FieldType;
 constexpr Box kRequired[] = {TvTestNumber, TvOperator};
 constexpr Box kResults[] = {RiseTime, TvValue};
 constexpr Box kLength[] = {DelayTime, RiseTime};
+// Below the formation voltage, or too slow to get there.
+constexpr LimitPair kLimits[] = {{TvValue, FormationVoltage, LimitSide::Lower},
+                                 {RiseTime, RiseTimeLimit, LimitSide::Upper}};
 constexpr Box kPanel[] = {FormationVoltage, VrRatio,  TestCurrent, DelayTime,
                           RiseTimeLimit,    RiseTime, TvValue,     TvVerdict};
 
@@ -73,6 +76,7 @@ const TestKindDescription& tv() {
         .panelBoxes = kPanel,
         .readoutCaptions = {"TA", "TB", nullptr, "VT"},
         .firstPointBox = RiseTime,
+        .limitPairs = kLimits,
         .fileName = "lb53A100.db",
         .tableName = "铝箔TV参数",
         .fields = kFields,

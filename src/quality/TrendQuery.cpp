@@ -20,20 +20,6 @@ QString u(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-// The limit each field is judged by: what the run's verdict compares it with.
-struct LimitOf {
-    TestKind kind;
-    const char* field;
-    const char* limitField;
-    TrendField::LimitSide side;
-};
-constexpr LimitOf kLimits[] = {
-    {TestKind::Tv, "升压时间", "升压时间指标", TrendField::LimitSide::Upper},
-    {TestKind::Tv, "TV值", "化成电压", TrendField::LimitSide::Lower},
-    {TestKind::Leakage, "漏电流", "漏电流指标", TrendField::LimitSide::Upper},
-    {TestKind::Electrolyte, "火花电压1", "参考电压", TrendField::LimitSide::Lower},
-};
-
 std::optional<double> numberIn(const QVariant& v) {
     if (v.isNull()) return std::nullopt;
     if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong) {
@@ -45,7 +31,7 @@ std::optional<double> numberIn(const QVariant& v) {
 
 // The one limit all points share, or a note on why there is none.
 void findLimits(const TrendField& field, TrendData& data) {
-    if (field.side == TrendField::LimitSide::None) return;
+    if (field.side == LimitSide::None) return;
     std::optional<double> common;
     for (const TrendPoint& p : data.points) {
         if (!p.limit) continue;
@@ -64,7 +50,7 @@ void findLimits(const TrendField& field, TrendData& data) {
                 QStringLiteral("这些记录没有%1，无法计算过程能力。").arg(field.limitField);
         return;
     }
-    (field.side == TrendField::LimitSide::Lower ? data.limits.lower : data.limits.upper) = common;
+    (field.side == LimitSide::Lower ? data.limits.lower : data.limits.upper) = common;
 }
 
 } // namespace
@@ -74,10 +60,10 @@ std::optional<TrendField> trendField(TestKind kind, const QString& name) {
     if (index < 0 || fieldType(kind, index) != FieldType::Number) return std::nullopt;
     TrendField out;
     out.name = u(description(kind).fields[std::size_t(index)].name);
-    for (const LimitOf& l : kLimits) {
-        if (l.kind == kind && out.name == u(l.field)) {
-            out.limitField = u(l.limitField);
-            out.side = l.side;
+    for (const LimitPair& pair : description(kind).limitPairs) {
+        if (out.name == storedField(kind, pair.measured)) {
+            out.limitField = storedField(kind, pair.limit);
+            out.side = pair.side;
         }
     }
     return out;

@@ -11,11 +11,9 @@
 namespace q7rk {
 
 // A numeric field of a test kind that can be followed over time, and the field of the same
-// record that holds its tolerance limit, as the verdict of the run uses it: a TV test
-// fails below its formation voltage or above its rise-time limit, a leakage test above its
-// limit, an electrolyte test whose first spark comes below the reference voltage.
+// record that holds its tolerance limit, as the verdict of the run compares them (the kind's
+// limit pairs).
 struct TrendField {
-    enum class LimitSide { None, Lower, Upper };
     QString name;
     QString limitField; // empty when the field has no limit
     LimitSide side = LimitSide::None;

@@ -275,10 +275,10 @@ void StoredTestDisplay::drawMarks(int k, const StoredTest& test, int n, int draw
     const bool ended = n >= 1 && drawn == n && endReached;
     if (!ended) return;
     if (description(kind).marksPeakWhenShown) {
-        // The peak as the sampling tick tracks it: from the third sample, first maximum.
+        // The peak as the sampling tick tracks it: the first maximum after the settling.
         int peakIndex = 0;
         float peak = 0;
-        for (int i = 3; i <= n; ++i) {
+        for (int i = FirstJudgedSample; i <= n; ++i) {
             if (m_samples.voltage(k, i) > peak) {
                 peak = m_samples.voltage(k, i);
                 peakIndex = i;

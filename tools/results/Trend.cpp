@@ -26,15 +26,7 @@ int refuse(const QString& message, int code = BadUsage) {
 }
 
 QString kindName(TestKind kind) {
-    switch (kind) {
-    case TestKind::Tv:
-        return QStringLiteral("TV测试");
-    case TestKind::Leakage:
-        return QStringLiteral("漏电流测试");
-    case TestKind::Electrolyte:
-        break;
-    }
-    return QStringLiteral("电解液测试");
+    return QString::fromUtf8(description(kind).queryItem);
 }
 
 // "化成电压 = 200", "测试人=张三", "化成电压 介于 100 300"; nullopt when it is none of them.
