@@ -1,6 +1,7 @@
 #include "QueryWindow.h"
 
 #include "app/AuditViews.h"
+#include "app/ConditionForm.h"
 #include "app/ConditionsDialog.h"
 #include "app/CorrectionDialog.h"
 #include "results/CsvExport.h"
@@ -210,41 +211,17 @@ QString QueryWindow::operatingHelp() {
         .join(QLatin1Char('\n'));
 }
 
-QStringList QueryWindow::kindItems() {
-    QStringList items;
-    for (TestKind kind : allKinds())
-        items << QString::fromUtf8(description(kind).queryItem);
-    return items;
-}
-
 QWidget* QueryWindow::buildCondition() {
     auto* frame = new QGroupBox(QStringLiteral("请输入查询条件："), this);
-    m_kind = makeCombo("Combo3", kindItems(), frame);
-    m_field = makeCombo("Combo1", searchFields(allKinds().front()), frame);
-    m_comparison = makeCombo(
-        "Combo2",
-        {QStringLiteral(">"), QStringLiteral("<"), QStringLiteral("介于"), QStringLiteral("=")},
-        frame);
-    m_value1 = makeEdit("Text1", QStringLiteral("0"), frame);
-    m_value2 = makeEdit("Text2", QString(), frame);
-    m_value2->setEnabled(false); // only "介于" has an upper bound
+    m_condition = new ConditionForm(ConditionForm::Use::Search, frame);
     m_count = makeEdit("Text4", QStringLiteral("0"), frame);
     m_count->setReadOnly(true);
     auto* query = makeButton("Command1", QStringLiteral("查询"), frame);
 
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(new QLabel(QStringLiteral(" 查询条件："), frame), 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("选择测试类型"), frame), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("选择查询名称"), frame), 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("选择方向"), frame), 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("参数值1"), frame), 0, 4);
-    grid->addWidget(new QLabel(QStringLiteral("参数值2"), frame), 0, 5);
-    grid->addWidget(m_kind, 1, 1);
-    grid->addWidget(m_field, 1, 2);
-    grid->addWidget(m_comparison, 1, 3);
-    grid->addWidget(m_value1, 1, 4);
-    grid->addWidget(m_value2, 1, 5);
-    grid->addWidget(query, 1, 6);
+    grid->addWidget(new QLabel(QStringLiteral(" 查询条件："), frame), 1, 0);
+    grid->addWidget(m_condition, 0, 1, 2, 5);
+    grid->addWidget(query, 1, 6, Qt::AlignBottom);
     auto* found = new QHBoxLayout;
     found->addWidget(new QLabel(QStringLiteral("查询结果"), frame));
     found->addWidget(m_count);
@@ -252,8 +229,6 @@ QWidget* QueryWindow::buildCondition() {
     found->addStretch(1);
     grid->addLayout(found, 2, 1, 1, 6);
 
-    connect(m_kind, &QComboBox::currentIndexChanged, this, &QueryWindow::kindChosen);
-    connect(m_comparison, &QComboBox::currentIndexChanged, this, &QueryWindow::comparisonChosen);
     connect(query, &QPushButton::clicked, this, &QueryWindow::runQuery);
     return frame;
 }
@@ -332,25 +307,8 @@ void QueryWindow::inform(const QString& text) {
     m_prompter.inform(programTitle::full(), text);
 }
 
-void QueryWindow::kindChosen() {
-    m_field->clear();
-    m_field->addItems(searchFields(kindAt(m_kind->currentIndex())));
-}
-
-void QueryWindow::comparisonChosen() {
-    m_value2->setEnabled(m_comparison->currentText() == QStringLiteral("介于"));
-    m_value1->setText(QStringLiteral("0"));
-    m_value2->setText(QStringLiteral("1000"));
-}
-
 void QueryWindow::runQuery() {
-    QueryCondition condition;
-    condition.kind = kindAt(m_kind->currentIndex());
-    condition.field = m_field->currentText();
-    condition.comparison = m_comparison->currentText();
-    condition.value1 = m_value1->text();
-    condition.value2 = m_value2->text();
-    const ResultRows& rows = m_model.run(condition);
+    const ResultRows& rows = m_model.run(*m_condition->condition());
     showRows();
     m_delete->setEnabled(true);
     m_correct->setEnabled(true);
@@ -419,10 +377,8 @@ bool QueryWindow::selectTest(TestKind kind, const TestKey& key) {
     auto row = gridRowOf(kind, key);
     if (!row) {
         // The condition boxes show the search that found it, as if typed.
-        m_kind->setCurrentIndex(int(kind));
-        m_field->setCurrentText(QStringLiteral("测试编号"));
-        m_comparison->setCurrentText(QStringLiteral("="));
-        m_value1->setText(key.number);
+        m_condition->setCondition(
+            {kind, QStringLiteral("测试编号"), QStringLiteral("="), key.number, {}});
         runQuery();
         row = gridRowOf(kind, key);
     }
@@ -498,9 +454,10 @@ void QueryWindow::showConditions() {
 
 void QueryWindow::exportCsv() {
     if (m_exportJob) return; // one export at a time
-    const QString proposed =
-        kindItems().value(int(m_model.condition().kind)) + QStringLiteral("查询结果-") +
-        QDate::currentDate().toString(QStringLiteral("yyyy-M-d")) + QStringLiteral(".csv");
+    const QString proposed = ConditionForm::kindItems().value(int(m_model.condition().kind)) +
+                             QStringLiteral("查询结果-") +
+                             QDate::currentDate().toString(QStringLiteral("yyyy-M-d")) +
+                             QStringLiteral(".csv");
     const QString path = m_prompter.saveFileName(QStringLiteral("导出CSV"), proposed,
                                                  QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
     if (path.isEmpty()) return; // cancelled
@@ -544,7 +501,7 @@ void QueryWindow::showHistory() {
 }
 
 void QueryWindow::showDeletions() {
-    (new DeletedRecordsWindow(m_model, kindAt(m_kind->currentIndex()), m_prompter, this))->show();
+    (new DeletedRecordsWindow(m_model, m_condition->kind(), m_prompter, this))->show();
 }
 
 void QueryWindow::exportCurve() {

@@ -16,6 +16,7 @@ class QTableView;
 
 namespace q7rk {
 
+class ConditionForm;
 class CorrectionDialog;
 class CsvExportJob;
 class Prompter;
@@ -41,7 +42,6 @@ public:
     // The operating help shown at the foot of the window.
     static QString operatingHelp();
     // The items of the kind list, in the order of TestKind.
-    static QStringList kindItems();
 
     // The record of the selected grid row; nullopt for any other row.
     std::optional<int> selectedRecord() const;
@@ -70,8 +70,6 @@ public:
 private:
     QWidget* buildCondition();
     QWidget* buildActions();
-    void kindChosen();
-    void comparisonChosen();
     void runQuery();
     void deleteSelected();
     void deleteBatch();
@@ -95,18 +93,14 @@ private:
     Prompter& m_prompter;
     QueryGridModel* m_gridModel = nullptr;
     QTableView* m_grid = nullptr;
-    QComboBox* m_kind = nullptr;       // Combo3
-    QComboBox* m_field = nullptr;      // Combo1
-    QComboBox* m_comparison = nullptr; // Combo2
-    QComboBox* m_group = nullptr;      // Combo4
-    QLineEdit* m_value1 = nullptr;     // Text1
-    QLineEdit* m_value2 = nullptr;     // Text2
-    QLineEdit* m_batch = nullptr;      // Text3
-    QLineEdit* m_count = nullptr;      // Text4
-    QLineEdit* m_slot = nullptr;       // Text5
-    QPushButton* m_delete = nullptr;   // Command2
-    QPushButton* m_correct = nullptr;  // Command5
-    QPushButton* m_display = nullptr;  // Command3
+    ConditionForm* m_condition = nullptr;
+    QComboBox* m_group = nullptr;     // Combo4
+    QLineEdit* m_batch = nullptr;     // Text3
+    QLineEdit* m_count = nullptr;     // Text4
+    QLineEdit* m_slot = nullptr;      // Text5
+    QPushButton* m_delete = nullptr;  // Command2
+    QPushButton* m_correct = nullptr; // Command5
+    QPushButton* m_display = nullptr; // Command3
     QPushButton* m_conditions = nullptr;
     QPushButton* m_export = nullptr;
     QPushButton* m_history = nullptr;

@@ -1,6 +1,6 @@
 #include "TrendWindow.h"
 
-#include "app/QueryWindow.h"
+#include "app/ConditionForm.h"
 #include "quality/TrendChartPainter.h"
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
@@ -157,8 +157,7 @@ TrendWindow::~TrendWindow() = default;
 
 QWidget* TrendWindow::buildControls() {
     auto* box = new QGroupBox(QStringLiteral("趋势条件"), this);
-    m_kind = named(new QComboBox(box), "kind");
-    m_kind->addItems(QueryWindow::kindItems());
+    m_condition = new ConditionForm(ConditionForm::Use::Filter, box);
     m_field = named(new QComboBox(box), "field");
     const QDate today = QDate::currentDate();
     const auto dateEdit = [box](const char* name, QDate date) {
@@ -171,13 +170,6 @@ QWidget* TrendWindow::buildControls() {
     m_to = dateEdit("to", today);
     m_operator = named(new QLineEdit(box), "operator");
     m_operator->setPlaceholderText(QStringLiteral("不限"));
-    m_conditionField = named(new QComboBox(box), "conditionField");
-    m_comparison = named(new QComboBox(box), "comparison");
-    m_comparison->addItems(
-        {QStringLiteral("="), QStringLiteral(">"), QStringLiteral("<"), QStringLiteral("介于")});
-    m_value1 = named(new QLineEdit(box), "value1");
-    m_value2 = named(new QLineEdit(box), "value2");
-    m_value2->setEnabled(false);
     m_boiling = named(new QComboBox(box), "boiling");
     m_boiling->addItems(
         {QStringLiteral("不限"), QStringLiteral("水煮前"), QStringLiteral("水煮后")});
@@ -191,27 +183,18 @@ QWidget* TrendWindow::buildControls() {
         grid->addWidget(new QLabel(label, box), row, column);
         grid->addWidget(widget, row, column + 1);
     };
-    add(0, 0, QStringLiteral("测试类型"), m_kind);
-    add(0, 2, QStringLiteral("统计字段"), m_field);
-    add(0, 4, QStringLiteral("测试日期从"), m_from);
-    add(0, 6, QStringLiteral("至"), m_to);
-    grid->addWidget(show, 0, 8);
-    add(1, 0, QStringLiteral("测试人"), m_operator);
-    add(1, 2, QStringLiteral("条件"), m_conditionField);
-    auto* values = new QHBoxLayout;
-    values->addWidget(m_comparison);
-    values->addWidget(m_value1);
-    values->addWidget(m_value2);
-    grid->addLayout(values, 1, 4, 1, 3);
-    add(2, 0, QStringLiteral("水煮"), m_boiling);
-    add(2, 2, QStringLiteral("位置"), m_position);
+    grid->addWidget(m_condition, 0, 0, 1, 9);
+    add(1, 0, QStringLiteral("统计字段"), m_field);
+    add(1, 2, QStringLiteral("测试日期从"), m_from);
+    add(1, 4, QStringLiteral("至"), m_to);
+    grid->addWidget(show, 1, 8);
+    add(2, 0, QStringLiteral("测试人"), m_operator);
+    add(2, 2, QStringLiteral("水煮"), m_boiling);
+    add(2, 4, QStringLiteral("位置"), m_position);
     grid->setColumnStretch(9, 1); // the boxes keep their size, the room goes to the right
 
-    connect(m_kind, &QComboBox::currentIndexChanged, this, &TrendWindow::kindChosen);
+    connect(m_condition, &ConditionForm::kindChosen, this, &TrendWindow::kindChosen);
     connect(m_field, &QComboBox::currentIndexChanged, this, &TrendWindow::refresh);
-    connect(m_comparison, &QComboBox::currentIndexChanged, this, [this] {
-        m_value2->setEnabled(m_comparison->currentText() == QStringLiteral("介于"));
-    });
     connect(show, &QPushButton::clicked, this, &TrendWindow::refresh);
     return box;
 }
@@ -241,7 +224,7 @@ void TrendWindow::inform(const QString& text) {
 }
 
 void TrendWindow::kindChosen() {
-    const TestKind kind = kindAt(m_kind->currentIndex());
+    const TestKind kind = m_condition->kind();
     {
         // One query for the new kind, not one per change of the list.
         const QSignalBlocker quiet(m_field);
@@ -249,11 +232,6 @@ void TrendWindow::kindChosen() {
         m_field->addItems(trendFields(kind));
         m_field->setCurrentText(defaultField(kind));
     }
-    m_conditionField->clear();
-    m_conditionField->addItem(QStringLiteral("不限"));
-    for (const QString& f : searchFields(kind))
-        if (f != QStringLiteral("测试日期") && f != QStringLiteral("测试人"))
-            m_conditionField->addItem(f);
     // Electrolyte tests are neither boiled nor taken from a position.
     const bool marked = fieldIndex(kind, QStringLiteral("水煮前")) >= 0;
     m_boiling->setEnabled(marked);
@@ -265,9 +243,7 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
     QList<QueryCondition> out;
     const QString person = m_operator->text().trimmed();
     if (!person.isEmpty()) out << QueryCondition{kind, QStringLiteral("测试人"), "=", person, {}};
-    if (m_conditionField->currentIndex() > 0)
-        out << QueryCondition{kind, m_conditionField->currentText(), m_comparison->currentText(),
-                              m_value1->text().trimmed(), m_value2->text().trimmed()};
+    if (const auto condition = m_condition->condition()) out << *condition;
     const auto mark = [&](QComboBox* combo) {
         if (combo->isEnabled() && combo->currentIndex() > 0)
             out << QueryCondition{kind, combo->currentText(), "=", QStringLiteral("True"), {}};
@@ -287,7 +263,7 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
 
 void TrendWindow::refresh() {
     TrendRequest request;
-    request.kind = kindAt(m_kind->currentIndex());
+    request.kind = m_condition->kind();
     request.field = m_field->currentText();
     request.from = m_from->date().toString(kDateFormat);
     request.to = m_to->date().toString(kDateFormat);
@@ -309,7 +285,7 @@ void TrendWindow::present(TrendRequest request, TrendData data) {
     m_pointRules.clear();
     if (m_data.points.empty()) {
         const QString path = m_store.locateDbFile(m_request.kind);
-        const QString kind = QueryWindow::kindItems().value(int(m_request.kind));
+        const QString kind = ConditionForm::kindItems().value(int(m_request.kind));
         if (!m_data.readable)
             m_note->setText(m_data.message);
         else if (!QFileInfo::exists(path))
@@ -337,7 +313,7 @@ void TrendWindow::present(TrendRequest request, TrendData data) {
 
 QString TrendWindow::title() const {
     return QStringLiteral("%1 %2 单值-移动极差控制图 %3 至 %4（%5个测试）")
-        .arg(QueryWindow::kindItems().value(int(m_request.kind)), m_request.field, m_request.from,
+        .arg(ConditionForm::kindItems().value(int(m_request.kind)), m_request.field, m_request.from,
              m_request.to)
         .arg(m_chart ? m_chart->count() : 0);
 }
@@ -384,7 +360,7 @@ void TrendWindow::exportImage() {
     const QString path = m_prompter.saveFileName(
         QStringLiteral("导出图片"),
         QStringLiteral("%1-%2趋势-%3.png")
-            .arg(QueryWindow::kindItems().value(int(m_request.kind)), m_request.field,
+            .arg(ConditionForm::kindItems().value(int(m_request.kind)), m_request.field,
                  QDate::currentDate().toString(QStringLiteral("yyyy-M-d"))),
         QStringLiteral("PNG图片(*.png)"));
     if (path.isEmpty()) return; // cancelled
@@ -400,7 +376,7 @@ void TrendWindow::exportData() {
     const QString path = m_prompter.saveFileName(
         QStringLiteral("导出数据"),
         QStringLiteral("%1-%2趋势-%3.csv")
-            .arg(QueryWindow::kindItems().value(int(m_request.kind)), m_request.field,
+            .arg(ConditionForm::kindItems().value(int(m_request.kind)), m_request.field,
                  QDate::currentDate().toString(QStringLiteral("yyyy-M-d"))),
         QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
     if (path.isEmpty()) return; // cancelled

@@ -16,6 +16,7 @@ class QStackedWidget;
 
 namespace q7rk {
 
+class ConditionForm;
 class Prompter;
 class ResultStore;
 class TrendImage;
@@ -69,15 +70,11 @@ private:
     std::unique_ptr<ControlChart> m_chart;
     std::vector<QStringList> m_pointRules; // the names of the rules each point breaks
 
-    QComboBox* m_kind = nullptr;
+    ConditionForm* m_condition = nullptr; // the kind and one search condition
     QComboBox* m_field = nullptr;
     QDateEdit* m_from = nullptr;
     QDateEdit* m_to = nullptr;
     QLineEdit* m_operator = nullptr;
-    QComboBox* m_conditionField = nullptr;
-    QComboBox* m_comparison = nullptr;
-    QLineEdit* m_value1 = nullptr;
-    QLineEdit* m_value2 = nullptr;
     QComboBox* m_boiling = nullptr;
     QComboBox* m_position = nullptr;
     QLabel* m_summary = nullptr;

@@ -110,9 +110,9 @@ private slots:
         person->setText(QStringLiteral("张三"));
         QTest::mouseClick(show, Qt::LeftButton);
         QCOMPARE(trend.chart()->count(), 10);
-        auto* condition = trend.findChild<QComboBox*>("conditionField");
+        auto* condition = trend.findChild<QComboBox*>("Combo1");
         condition->setCurrentText(QStringLiteral("化成电压"));
-        trend.findChild<QLineEdit*>("value1")->setText(QStringLiteral("abc"));
+        trend.findChild<QLineEdit*>("Text1")->setText(QStringLiteral("abc"));
         QTest::mouseClick(show, Qt::LeftButton);
         QVERIFY(prompter.texts().last().contains(QStringLiteral("无效")));
         QCOMPARE(trend.chart()->count(), 10);
