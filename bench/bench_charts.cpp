@@ -122,7 +122,6 @@ struct NineCharts {
 NineCharts redrawNine(int samples, SettingsStore& settings, const PageScales& scales,
                       const QByteArray& size, int runs = 300) {
     ChannelModel channels;
-    channels.channelStopped.fill(false);
     channels.showCurrentCurve = true;
     PanelModel panel(channels, settings);
     tvOnAllChannels(panel);
@@ -134,7 +133,7 @@ NineCharts redrawNine(int samples, SettingsStore& settings, const PageScales& sc
     channels.groupTimeScale = 32.0f * float(samples) / Last;
     for (int k = 0; k < ChannelCount; ++k) {
         plotter.setChannelChartScale(k, scales.channel);
-        plotter.plot(k, samples, store.current(k, samples));
+        plotter.plot(k, samples, store.current(k, samples), CurvePlotter::Stroke::Draw);
     }
     plotter.setGroupChartScale(0, scales.group);
     plotter.setGroupChartScale(1, scales.group);
@@ -197,8 +196,8 @@ int main(int argc, char** argv) {
         redrawNine(10 * Last, settings, full, "at 1920x1080", 30);
         return 0;
     }
+    const PerChannel<bool> running{true, true, true, true, true, true};
     ChannelModel channels;
-    channels.channelStopped.fill(false);
     channels.firstChannel = 0;
     channels.lastChannel = 5;
     channels.showCurrentCurve = true;
@@ -217,7 +216,7 @@ int main(int argc, char** argv) {
         "plot step, six channels at sample 6000", 2000, [] {},
         [&] {
             for (int k = 0; k < ChannelCount; ++k)
-                plotter.plot(k, Last, store.current(k, Last));
+                plotter.plot(k, Last, store.current(k, Last), CurvePlotter::Stroke::Draw);
         });
     // The whole tick: conversion, calibration, formatting into the readouts, peak, sparks and
     // the plot step, for six channels at the last sample the store holds.
@@ -234,14 +233,14 @@ int main(int argc, char** argv) {
         [&] { tick.run(); });
     report(
         "scroll when full: channel chart, 6000 samples", 200, [&] { channels.timeScale[0] = 16; },
-        [&] { plotter.scrollWhenFull(0, Last); });
+        [&] { plotter.scrollWhenFull(0, Last, running); });
     report(
         "scroll when full: 3 comparison charts, 6x6000 samples", 100,
-        [&] { channels.groupTimeScale = 16; }, [&] { plotter.scrollWhenFull(0, Last); });
+        [&] { channels.groupTimeScale = 16; }, [&] { plotter.scrollWhenFull(0, Last, running); });
     channels.showCurrentCurve = false;
     report(
         "  same, channel chart without current curve", 200, [&] { channels.timeScale[0] = 16; },
-        [&] { plotter.scrollWhenFull(0, Last); });
+        [&] { plotter.scrollWhenFull(0, Last, running); });
     const NineCharts at6k = redrawNine(Last, settings, {}, "at 15 twips/px");
     const NineCharts at60k = redrawNine(10 * Last, settings, {}, "at 15 twips/px");
     redrawNine(Last, settings, full, "at 1920x1080");

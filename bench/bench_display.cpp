@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     CurvePlotter plotter(charts, channels, panel, samples, settings);
     ResultStore store(dir.path());
     ScriptedPrompter prompter;
-    StoredTestDisplay display(panel, channels, charts, plotter, samples, store, prompter);
+    const ChannelTests runs{};
+    StoredTestDisplay display(panel, channels, runs, charts, plotter, samples, store, prompter);
 
     // Delay 60 and rise 5940: all 6000 samples are drawn.
     StoredTest t;

@@ -58,11 +58,12 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     SettingsStore store(dir.filePath(QStringLiteral("bench.ini")));
     ChannelModel channels;
-    channels.channelStopped.fill(false);
     ChannelTests tests;
-    for (int k = 0; k < ChannelCount; ++k)
+    for (int k = 0; k < ChannelCount; ++k) {
+        tests[k].stopped = false;
         for (int b = 1; b <= BoxCount; ++b)
             tests[k].takeShown(Box(b), designText(k, Box(b)));
+    }
     tests[0].takeShown(Box::LiveVoltage, QStringLiteral("180.5"));
     tests[0].takeShown(Box::LiveCurrent, QStringLiteral("1.234"));
     const SetValueTables tables;

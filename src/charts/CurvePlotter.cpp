@@ -188,9 +188,10 @@ void CurvePlotter::setAlignedStarts(bool on) {
         for (int n = 0; n < ChartSet::GroupChartCount; ++n) {
             ChartCanvas& chart = m_charts.groupChart(n);
             const auto& shift = n == AllChart ? allShift : groupShift;
-            chart.reframeKeeping([&] { m_charts.frameGroupChart(n); },
-                                 [&](quint8 channels) { redrawComparisonChart(chart, n, channels); },
-                                 [&](int k) { return validChannel(k) ? shift[k] : 0.0; });
+            chart.reframeKeeping(
+                [&] { m_charts.frameGroupChart(n); },
+                [&](quint8 channels) { redrawComparisonChart(chart, n, channels); },
+                [&](int k) { return validChannel(k) ? shift[k] : 0.0; });
         }
     }
     for (int n = 0; n < ChartSet::GroupChartCount; ++n)
@@ -260,7 +261,7 @@ QPointF CurvePlotter::allTipLabel(int k) const {
     return m_allTip[k];
 }
 
-void CurvePlotter::plot(int k, int n, double current) {
+void CurvePlotter::plot(int k, int n, double current, Stroke stroke) {
     if (!validChannel(k) || n < 0 || n > m_store.lastSample()) return;
     const double v = m_store.voltage(k, n);
     const double previousChannel = m_channelY[k];
@@ -272,7 +273,7 @@ void CurvePlotter::plot(int k, int n, double current) {
     m_groupY[k] = voltageY(v, vref, GroupAxisY, GroupAxisY);
     m_allY[k] = voltageY(v, referenceVoltageAll(k), AllAxisY, AllAxisY);
     m_currentY[k] = currentYOr(current, previousCurrent);
-    if (m_channels.channelStopped[k]) return;
+    if (stroke == Stroke::PositionOnly) return;
 
     m_shown[k] = n;
     drawChannelStep(k, n, previousChannel, previousCurrent);
@@ -392,13 +393,13 @@ void CurvePlotter::markGroupDropLine(int k, int n, const QString& label) {
     emit m_charts.groupChartChanged(group);
 }
 
-void CurvePlotter::scrollWhenFull(int k, int n) {
-    if (!validChannel(k) || m_channels.channelStopped[k]) return;
+void CurvePlotter::scrollWhenFull(int k, int n, const PerChannel<bool>& running) {
+    if (!validChannel(k) || !running[k]) return;
     // The running channels have their curves drawn up to the newest sample, n - 1.
     const int newest = std::clamp(n - 1, 0, m_store.lastSample());
     for (int c = std::max<int>(m_channels.firstChannel, 0);
          c <= std::min<int>(m_channels.lastChannel, ChannelCount - 1); ++c)
-        if (!m_channels.channelStopped[c]) m_shown[c] = std::max(m_shown[c], newest);
+        if (running[c]) m_shown[c] = std::max(m_shown[c], newest);
     // 320 samples fill the 4000 twips of TV(k) at factor 1, 240 the comparison charts.
     if (n > 320 * m_channels.timeScale[k])
         rescaleChannelChart(k, n);
@@ -524,8 +525,8 @@ void CurvePlotter::drawCurve(ChartCanvas::Painter& painter, const ChartCanvas& c
 // that hardly grows with the test's length. Columns past `columns` (the picture's right
 // edge) are left out but for the one the line leaves by.
 template <class Map>
-void CurvePlotter::traceColumns(ChartCanvas::Scale scale, const SampleTrace& trace, int k,
-                                int last, int columns, const Map& map) {
+void CurvePlotter::traceColumns(ChartCanvas::Scale scale, const SampleTrace& trace, int k, int last,
+                                int columns, const Map& map) {
     const auto columnOf = [&](double x) { return ChartCanvas::pixelOf(x, scale.x); };
     const auto pixelOf = [&](double y) { return ChartCanvas::pixelOf(y, scale.y); };
     m_runs.clear();

@@ -40,9 +40,11 @@ public:
     void redrawChannelCurves(int k);    // TV(k)
     void redrawComparisonCurves(int n); // TV16(n)
 
-    // The plot step for channel k at sample n: positions always, segments only while the
-    // channel runs. `current` is the current just shown in Text26(k).
-    void plot(int k, int n, double current);
+    // The plot step for channel k at sample n: positions always, the segments to them only
+    // with Stroke::Draw (while the channel runs). `current` is the current just shown in
+    // Text26(k).
+    enum class Stroke { Draw, PositionOnly };
+    void plot(int k, int n, double current, Stroke stroke);
 
     // Marks in TV(k) at sample n (dotted black); the label, if any, is printed at the text
     // cursor the routine leaves.
@@ -66,8 +68,9 @@ public:
     // offset (the default); the charts are framed anew and keep their curves and marks.
     void setAlignedStarts(bool on);
 
-    // The automatic rescale for the channel under evaluation at sample n.
-    void scrollWhenFull(int k, int n);
+    // The automatic rescale for the channel under evaluation at sample n; the running
+    // channels have their curves drawn up to the newest sample.
+    void scrollWhenFull(int k, int n, const PerChannel<bool>& running);
 
     // A curve kept in the plant database, drawn into TV(k) in red on the chart as it stands:
     // columns[j] is the voltage at x(j), column 0 sits on the origin, and the formation
@@ -120,8 +123,8 @@ private:
     // picture has columns, from each column's extremes.
     template <class Map>
     void drawCurve(ChartCanvas::Painter& painter, const ChartCanvas& chart,
-                   const SampleTrace& trace, int k, int last, const Map& map,
-                   const QColor& colour, int width);
+                   const SampleTrace& trace, int k, int last, const Map& map, const QColor& colour,
+                   int width);
     template <class Map>
     void traceColumns(ChartCanvas::Scale scale, const SampleTrace& trace, int k, int last,
                       int columns, const Map& map);

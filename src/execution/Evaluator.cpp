@@ -117,7 +117,7 @@ void Evaluator::trackHold(int k, int n) {
 void Evaluator::endChannel(int k, int n) {
     ChannelTest& t = m_tests[k];
     t.evaluated = true;
-    m_channels.channelStopped[k] = true;
+    t.stopped = true;
     const SparkVoltageRule rule =
         sparkVoltageRule(m_settings.read(section::Canshu, key::SparkVerdictVoltage));
     t.failed = verdictFails(

@@ -95,7 +95,8 @@ void LinkHealth::refresh() {
 void LinkHealth::runStarted() {
     const InstrumentLink& link = m_links.current();
     m_shown.clear();
-    if (link.isReady()) m_shell.setStatusText(ShellModel::LinkPanel, statusText(link.statusName(), 0, 0));
+    if (link.isReady())
+        m_shell.setStatusText(ShellModel::LinkPanel, statusText(link.statusName(), 0, 0));
     refresh();
 }
 

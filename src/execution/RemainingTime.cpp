@@ -18,8 +18,7 @@ QString secondsText(int seconds) {
 } // namespace
 
 QString remainingTimeText(int k, const ChannelModel& channels, const ChannelTest& run) {
-    if (k < channels.firstChannel || k > channels.lastChannel || channels.channelStopped[k])
-        return {};
+    if (k < channels.firstChannel || k > channels.lastChannel || run.stopped) return {};
     const TestKindDescription& kind = description(run.kind);
     // TV marks point A in firstSparkSeen, the electrolyte test its first spark in sparkSeen.
     bool endKnown = true;

@@ -86,7 +86,7 @@ void RunController::begin(Command group) {
     for (int k = 0; k < ChannelCount; ++k) {
         const bool inGroup = k <= last;
         m_tests[k].evaluated = !inGroup;
-        m_channels.channelStopped[k] = !inGroup;
+        m_tests[k].stopped = !inGroup;
         if (inGroup) emit m_events.channelStarted(k);
     }
     beginRun();
@@ -115,7 +115,7 @@ void RunController::stopGroup() {
     if (!m_stoppable) return;
     if (m_running) m_endReason = EndReason::Stopped;
     for (int k = 0; k <= lastChannelOf(*m_stoppable); ++k)
-        m_channels.channelStopped[k] = true;
+        m_tests[k].stopped = true;
     m_stoppable.reset();
     checkEnd();
 }
@@ -124,7 +124,7 @@ void RunController::stopAll() {
     if (m_running) m_endReason = EndReason::Stopped;
     m_stoppable.reset();
     for (int k = 0; k <= 3; ++k)
-        m_channels.channelStopped[k] = true;
+        m_tests[k].stopped = true;
     checkEnd();
 }
 
@@ -203,14 +203,14 @@ void RunController::onLinkTrouble(InstrumentLink* link, EndReason reason) {
 void RunController::stopRunningGroup(EndReason reason) {
     m_endReason = reason;
     for (int k = 0; k <= m_channels.lastChannel; ++k)
-        m_channels.channelStopped[k] = true;
+        m_tests[k].stopped = true;
     checkEnd();
 }
 
 void RunController::checkEnd() {
     if (!m_running) return;
     for (int k = 0; k < WatchedChannels; ++k)
-        if (!m_channels.channelStopped[k]) return;
+        if (!m_tests[k].stopped) return;
     endRun();
 }
 

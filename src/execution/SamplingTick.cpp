@@ -24,7 +24,7 @@ void SamplingTick::run() {
         // The store holds one test of 6000 s; past it the channels simply end, and the run
         // with them, rather than writing beyond the store.
         for (int k = first; k <= last; ++k)
-            m_channels.channelStopped[k] = true;
+            m_tests[k].stopped = true;
         return;
     }
     for (int k = first; k <= last; ++k)
@@ -63,8 +63,7 @@ void SamplingTick::sampleChannel(int k, int n) {
 
 bool SamplingTick::trackPeak(int k, int n, float shownVolts) {
     ChannelTest& t = m_tests[k];
-    if (m_channels.channelStopped[k] || n < FirstJudgedSample || !(shownVolts > t.peakVoltage))
-        return false;
+    if (m_tests[k].stopped || n < FirstJudgedSample || !(shownVolts > t.peakVoltage)) return false;
     t.peakVoltage = shownVolts;
     t.peakIndex = float(n);
     if (description(t.kind).showsPeakTime) t.reported.peakField = quantised::single(t.peakIndex);

@@ -72,7 +72,10 @@ struct ChannelTest {
     // voltage (0: not there now). Held for the flash delay, the test ends without a spark.
     int heldSince = 0;
     bool evaluated = false; // the end-of-test evaluation is done
-    int deadline = 0;       // sample index after which the channel's test ends
+    // Not sampling: outside the run, judged, stopped, or no run yet. Only the run's own parts
+    // set it; the poll, the remaining time and what the operator sees read it.
+    bool stopped = true;
+    int deadline = 0; // sample index after which the channel's test ends
     // Set when judged: the newest sample's values and the verdict.
     double tvValue = 0;
     double leakageCurrent = 0;

@@ -97,7 +97,7 @@ private:
         if (trimmedByGroup(k, m_channels.lastChannel)) return 0;
         // Before the second sample a stopped channel of the first group is held off, so the
         // instrument does not drive a channel that is not part of the run.
-        if (m_channels.sampleIndex < 2 && k < ChannelsPerGroup && m_channels.channelStopped[k])
+        if (m_channels.sampleIndex < 2 && k < ChannelsPerGroup && m_tests[k].stopped)
             return ControlActive & ~ControlLowBits;
         return ControlActive;
     }

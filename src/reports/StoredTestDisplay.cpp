@@ -71,10 +71,11 @@ float displayTimeScale(int samples) {
     return scale;
 }
 
-StoredTestDisplay::StoredTestDisplay(PanelModel& panel, ChannelModel& channels, ChartSet& charts,
+StoredTestDisplay::StoredTestDisplay(PanelModel& panel, ChannelModel& channels,
+                                     const ChannelTests& runs, ChartSet& charts,
                                      CurvePlotter& plotter, SampleStore& samples,
                                      const ResultStore& store, Prompter& prompter)
-    : m_panel(panel), m_channels(channels), m_charts(charts), m_plotter(plotter),
+    : m_panel(panel), m_channels(channels), m_runs(runs), m_charts(charts), m_plotter(plotter),
       m_samples(samples), m_store(store), m_prompter(prompter) {}
 
 void StoredTestDisplay::report(DisplayOutcome& outcome, const QString& text) {
@@ -86,8 +87,8 @@ DisplayOutcome StoredTestDisplay::show(const DisplayRequest& request) {
     DisplayOutcome out;
     // A display switches the group's kind and overwrites a channel's samples: during a run
     // that would change the test being measured.
-    if (std::any_of(m_channels.channelStopped.begin(), m_channels.channelStopped.end(),
-                    [](bool stopped) { return !stopped; })) {
+    if (std::any_of(m_runs.begin(), m_runs.end(),
+                    [](const ChannelTest& t) { return !t.stopped; })) {
         report(out, QStringLiteral("测试正在进行，请在测试结束后再显示记录！"));
         return out;
     }
@@ -184,10 +185,7 @@ int StoredTestDisplay::fillSamples(int k, const StoredTest& test, int n) {
 }
 
 void StoredTestDisplay::positionAt(int k, int i) {
-    const bool stopped = m_channels.channelStopped[k];
-    m_channels.channelStopped[k] = true; // positions only, no segment
-    m_plotter.plot(k, i, m_samples.current(k, i));
-    m_channels.channelStopped[k] = stopped;
+    m_plotter.plot(k, i, m_samples.current(k, i), CurvePlotter::Stroke::PositionOnly);
 }
 
 // The whole curve in one stroke per chart, at the positions the live plot step computes.
@@ -252,10 +250,7 @@ void StoredTestDisplay::drawMarks(int k, const StoredTest& test, int n, int draw
     // The newest sample drawn as the live step draws it: the tip labels move to it.
     if (drawn >= 1) {
         if (drawn > 1) positionAt(k, drawn - 1);
-        const bool stopped = m_channels.channelStopped[k];
-        m_channels.channelStopped[k] = false;
-        m_plotter.plot(k, drawn, m_samples.current(k, drawn));
-        m_channels.channelStopped[k] = stopped;
+        m_plotter.plot(k, drawn, m_samples.current(k, drawn), CurvePlotter::Stroke::Draw);
     }
 
     // The end of the test: a TV test ends only after point A and a delay, an electrolyte

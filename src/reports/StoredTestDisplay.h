@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kinds/ChannelTest.h"
 #include "kinds/TestKindDescription.h"
 #include "settings/ChannelModel.h"
 
@@ -55,9 +56,10 @@ struct DisplayOutcome {
 // left as far as the display got.
 class StoredTestDisplay {
 public:
-    StoredTestDisplay(PanelModel& panel, ChannelModel& channels, ChartSet& charts,
-                      CurvePlotter& plotter, SampleStore& samples, const ResultStore& store,
-                      Prompter& prompter);
+    // `runs`: a display waits for the run to end.
+    StoredTestDisplay(PanelModel& panel, ChannelModel& channels, const ChannelTests& runs,
+                      ChartSet& charts, CurvePlotter& plotter, SampleStore& samples,
+                      const ResultStore& store, Prompter& prompter);
 
     DisplayOutcome show(const DisplayRequest& request);
     // A test already read (a recovered one) into channel k, the same way; the caller makes
@@ -85,6 +87,7 @@ private:
 
     PanelModel& m_panel;
     ChannelModel& m_channels;
+    const ChannelTests& m_runs;
     ChartSet& m_charts;
     CurvePlotter& m_plotter;
     SampleStore& m_samples;

@@ -34,7 +34,6 @@ struct ChannelModel {
     PerChannel<TestKind> kinds{TestKind::Tv, TestKind::Tv, TestKind::Tv,
                                TestKind::Tv, TestKind::Tv, TestKind::Tv};
 
-    PerChannel<bool> channelStopped{true, true, true, true, true, true};
     qint16 sampleIndex = 1; // index of the sample being taken, 1 at the start of a run
 
     PerChannel<float> rawVoltage{}; // last codes received from the instrument

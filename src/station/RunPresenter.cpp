@@ -36,7 +36,12 @@ RunPresenter::RunPresenter(RunEvents& events, const ChannelTests& tests, const S
     connect(&events, &RunEvents::sampleTaken, this, &RunPresenter::showSample);
     connect(&events, &RunEvents::peakMoved, this, &RunPresenter::showPeak);
     connect(&events, &RunEvents::sparkSeen, this, &RunPresenter::showSpark);
-    connect(&events, &RunEvents::channelWatched, &plotter, &CurvePlotter::scrollWhenFull);
+    connect(&events, &RunEvents::channelWatched, this, [this](int k, int n) {
+        PerChannel<bool> running{};
+        for (int c = 0; c < ChannelCount; ++c)
+            running[c] = !m_tests[c].stopped;
+        m_plotter.scrollWhenFull(k, n, running);
+    });
     connect(&events, &RunEvents::pointAReached, this, &RunPresenter::showPointA);
     connect(&events, &RunEvents::judged, this, &RunPresenter::showJudged);
     connect(&events, &RunEvents::interrupted, this, &RunPresenter::showInterrupted);
@@ -53,7 +58,9 @@ void RunPresenter::showStart(int k) {
 void RunPresenter::showSample(int k, int n) {
     m_panel.setText(k, Box::LiveVoltage, volts(m_samples.voltage(k, n)));
     m_panel.setText(k, Box::LiveCurrent, formatFixedSingle(m_samples.current(k, n), 3));
-    m_plotter.plot(k, n, quantised::milliamperes(m_samples.current(k, n)));
+    m_plotter.plot(k, n, quantised::milliamperes(m_samples.current(k, n)),
+                   m_tests[k].stopped ? CurvePlotter::Stroke::PositionOnly
+                                      : CurvePlotter::Stroke::Draw);
 }
 
 void RunPresenter::showPeak(int k) {

@@ -97,7 +97,6 @@ void StartupLoader::loadChannel(int i) {
     m_panel.setComboItems(i, Box::ElectrolyteSamplePosition, samplePositions());
 
     m_channels.setKind(i, TestKind::Tv);
-    m_channels.channelStopped[i] = true;
 }
 
 void StartupLoader::load() {

@@ -289,8 +289,8 @@ private:
     PlantQueuePresenter m_plantQueue{m_plant, m_prompter};
     PieceUploadWorkflow m_pieceUpload{m_plant, m_plantQueue, m_prompter};
     RunAwarePrompter m_runAware{m_prompter, m_run};
-    StoredTestDisplay m_display{m_panel,   m_channels, m_charts,  m_plotter,
-                                m_samples, m_results,  m_prompter};
+    StoredTestDisplay m_display{m_panel,   m_channels, m_runs,    m_charts,
+                                m_plotter, m_samples,  m_results, m_prompter};
     // The jobs, each over the parts above.
     CommandGate m_gate{m_tests, m_run, m_prompter};
     StartupLoader m_startup{m_settings, m_channels, m_panel,     m_charts,

@@ -95,7 +95,7 @@ private slots:
         for (int k = 0; k < ChannelCount; ++k)
             m_r->panel.setText(k, Box::FormationVoltage, QStringLiteral("200"));
         m_r->charts.frameAll();
-        m_r->channels.channelStopped.fill(false); // running, as the live curves draw
+        m_running.fill(true); // as the live curves draw
     }
 
     void colourAndNumberFormats() {
@@ -207,10 +207,10 @@ private slots:
         m_r->panel.setText(2, Box::FormationVoltage, QStringLiteral("0"));
         m_r->channels.timeScale[2] = 0;
         m_r->channels.groupTimeScale = NaN;
-        m_r->plotter.plot(2, 7, 0);
+        m_r->plotter.plot(2, 7, 0, CurvePlotter::Stroke::Draw);
         QCOMPARE(m_r->plotter.channelY(2), 3600.0);
         m_r->samples.set(2, 8, 10, 0);
-        m_r->plotter.plot(2, 8, 0);
+        m_r->plotter.plot(2, 8, 0, CurvePlotter::Stroke::Draw);
         QCOMPARE(m_r->plotter.channelY(2), 0.0);
         QVERIFY(std::isfinite(m_r->plotter.channelX(2, 8)));
         QVERIFY(std::isfinite(m_r->plotter.groupTipLabel(2).x()));
@@ -226,13 +226,13 @@ private slots:
         QSignalSpy tips(&m_r->plotter, &CurvePlotter::tipLabelsMoved);
         for (int n = 1; n <= 101; ++n)
             m_r->samples.set(0, n, 150, 5);
-        m_r->channels.channelStopped[0] = true; // positions only: the next segment starts level
+        // Positions only: the next segment starts level.
         const QImage unstopped = m_r->charts.channelChart(0).image();
-        m_r->plotter.plot(0, 99, 5);
+        m_r->plotter.plot(0, 99, 5, CurvePlotter::Stroke::PositionOnly);
         QCOMPARE(m_r->charts.channelChart(0).image(), unstopped);
-        m_r->channels.channelStopped[0] = false;
         for (int n = 100; n <= 101; ++n)
-            m_r->plotter.plot(0, n, n == 100 ? 5 : 25); // 25 mA is off the scale
+            m_r->plotter.plot(0, n, n == 100 ? 5 : 25,
+                              CurvePlotter::Stroke::Draw); // 25 mA is off the scale
         QCOMPARE(m_r->plotter.channelY(0), 1600.0);
         QCOMPARE(channelChanged.count(), 2);
         QCOMPARE(groupChanged.count(), 4); // TV16(0) and TV16(2) once per step
@@ -249,13 +249,13 @@ private slots:
 
         // Above 1.35 × Vf the curve runs along the top edge.
         m_r->samples.set(0, 102, 280, 1);
-        m_r->plotter.plot(0, 102, 1);
+        m_r->plotter.plot(0, 102, 1, CurvePlotter::Stroke::Draw);
         QCOMPARE(m_r->plotter.channelY(0), 0.0);
         QVERIFY(hasColourNear(tv, m_r->plotter.channelX(0, 102), 0, Red, 0));
 
         // The first sample starts at the origin; channel 2 is green in its group chart.
         m_r->samples.set(1, 1, 150, 0);
-        m_r->plotter.plot(1, 1, 0);
+        m_r->plotter.plot(1, 1, 0, CurvePlotter::Stroke::Draw);
         QCOMPARE(tips.count(), 3); // tips move from the second sample on
         QVERIFY(hasColourNear(m_r->charts.groupChart(0), 800 + 25, 3000, Green, 1));
     }
@@ -269,9 +269,9 @@ private slots:
         QSignalSpy groupChanged(&m_r->charts, &ChartSet::groupChartChanged);
 
         m_r->channels.groupTimeScale = 32;
-        m_r->plotter.scrollWhenFull(0, 320);
+        m_r->plotter.scrollWhenFull(0, 320, m_running);
         QCOMPARE(m_r->channels.timeScale[0], 1.0f);
-        m_r->plotter.scrollWhenFull(0, 321);
+        m_r->plotter.scrollWhenFull(0, 321, m_running);
         QCOMPARE(m_r->channels.timeScale[0], 2.0f);
         QCOMPARE(m_r->settings.read(Canshu, QStringLiteral("hxfd(0)")), QStringLiteral("2"));
         QCOMPARE(channelChanged.count(), 1); // frame and curve as one change
@@ -284,13 +284,13 @@ private slots:
         // The comparison charts at 240 samples; a stopped channel never rescales.
         m_r->channels.timeScale.fill(32);
         m_r->channels.groupTimeScale = 1;
-        m_r->plotter.scrollWhenFull(1, 240);
-        m_r->channels.channelStopped[1] = true;
-        m_r->plotter.scrollWhenFull(1, 241);
+        m_r->plotter.scrollWhenFull(1, 240, m_running);
+        m_running[1] = false;
+        m_r->plotter.scrollWhenFull(1, 241, m_running);
         QCOMPARE(m_r->channels.groupTimeScale, 1.0f);
         QCOMPARE(groupChanged.count(), 0);
-        m_r->channels.channelStopped[1] = false;
-        m_r->plotter.scrollWhenFull(1, 241);
+        m_running[1] = true;
+        m_r->plotter.scrollWhenFull(1, 241, m_running);
         QCOMPARE(m_r->channels.groupTimeScale, 2.0f);
         QCOMPARE(groupChanged.count(), 3);
         QVERIFY(hasColourNear(m_r->charts.groupChart(0), m_r->plotter.groupX(1, 200.5), 2400, Green,
@@ -313,7 +313,7 @@ private slots:
             m_r->samples.set(1, n, float(150 + 100 * std::sin(n * 0.003) + 80 * noise()),
                              float(n % 397 == 0 ? 25 : 9 + 14 * noise()));
         m_r->samples.set(1, 2500, NaN, -1);
-        m_r->plotter.plot(1, SampleStore::MaxSample, 0);
+        m_r->plotter.plot(1, SampleStore::MaxSample, 0, CurvePlotter::Stroke::Draw);
         const auto drawn = [&](bool envelope) {
             m_r->plotter.setColumnEnvelopes(envelope);
             m_r->charts.frameChannelChart(1);
@@ -329,7 +329,7 @@ private slots:
         QCOMPARE_GT(columnsWithinARow(group, groupFull, Green), 600);
 
         m_r->plotter.forgetCurves(1);
-        m_r->plotter.plot(1, 200, 0);
+        m_r->plotter.plot(1, 200, 0, CurvePlotter::Stroke::Draw);
         QVERIFY(drawn(true) == drawn(false));
     }
 
@@ -342,8 +342,9 @@ private slots:
         m_r->plotter.setChannelChartScale(0, {7.5, 10});
         m_r->plotter.setGroupChartScale(2, {8.14, 8.85});
         for (int n = 1; n <= 300; ++n) {
-            m_r->samples.set(0, n, float(150 + 40 * std::sin(n * 0.1)), float(5 + 3 * std::cos(n * 0.2)));
-            m_r->plotter.plot(0, n, m_r->samples.current(0, n));
+            m_r->samples.set(0, n, float(150 + 40 * std::sin(n * 0.1)),
+                             float(5 + 3 * std::cos(n * 0.2)));
+            m_r->plotter.plot(0, n, m_r->samples.current(0, n), CurvePlotter::Stroke::Draw);
         }
         const auto frame = [&] {
             m_r->charts.frameChannelChart(0);
@@ -361,8 +362,8 @@ private slots:
             const ChartCanvas::ColumnRun runs[] = {{400, 60, 60, 70, 70}, {401, 70, 62, 70, 62}};
             painter.columnRuns(runs, Blue, 2);
             painter.end();
-            return std::pair(framed,
-                             std::pair(charts.channelChart(0).image(), charts.groupChart(2).image()));
+            return std::pair(
+                framed, std::pair(charts.channelChart(0).image(), charts.groupChart(2).image()));
         };
         const auto first = redraw();
         const auto second = redraw(); // the frame drawn twice running is kept
@@ -382,7 +383,7 @@ private slots:
 
     void marksPrintTheirLabels() {
         m_r->samples.set(0, 10, 150, 0);
-        m_r->plotter.plot(0, 10, 0);
+        m_r->plotter.plot(0, 10, 0, CurvePlotter::Stroke::Draw);
         const double x = m_r->plotter.channelX(0, 10);
         m_r->plotter.markFirstSpark(0, 10);
         m_r->plotter.markPointTick(0, 10, QStringLiteral("B点"));
@@ -405,7 +406,7 @@ private slots:
     void picturesRedrawnAtAFinerScale() {
         for (int n = 1; n <= 100; ++n) {
             m_r->samples.set(0, n, 150, 5);
-            m_r->plotter.plot(0, n, 5);
+            m_r->plotter.plot(0, n, 5, CurvePlotter::Stroke::Draw);
         }
         m_r->plotter.markPointLine(0, 100, QStringLiteral("C点"));
         const ChartCanvas& tv = m_r->charts.channelChart(0);
@@ -414,8 +415,9 @@ private slots:
         QCOMPARE(tv.image().size(), QSize(640, 400));
         const int row = ChartCanvas::pixelOf(1600, 10);
         const int end = ChartCanvas::pixelOf(m_r->plotter.channelX(0, 100), 7.5);
-        QCOMPARE(tv.image().pixelColor(ChartCanvas::pixelOf(m_r->plotter.channelX(0, 90), 7.5), row),
-                 Red);
+        QCOMPARE(
+            tv.image().pixelColor(ChartCanvas::pixelOf(m_r->plotter.channelX(0, 90), 7.5), row),
+            Red);
         QCOMPARE(tv.image().pixelColor(end + 2, row), background);
         int dots = 0; // of the dotted drop line, every third row up from the axis
         for (int y = row; y <= ChartCanvas::pixelOf(3600, 10); ++y)
@@ -433,7 +435,7 @@ private slots:
         for (int k = 0; k < 3; ++k)
             for (int n = 1; n <= 20; ++n) {
                 m_r->samples.set(k, n, float(volts[k]), 0);
-                m_r->plotter.plot(k, n, 0);
+                m_r->plotter.plot(k, n, 0, CurvePlotter::Stroke::Draw);
             }
         m_r->plotter.markGroupDropLine(2, 20, QStringLiteral("3C点"));
         const ChartCanvas& group = m_r->charts.groupChart(0);
@@ -479,8 +481,9 @@ private slots:
         // the window shows larger is saved at its own size.
         const QSize standard = m_r->charts.channelChart(0).image().size();
         m_r->plotter.setChannelChartScale(0, {7.5, 7.5});
-        saveChartsAsBitmaps(m_r->charts, prompter, QDate(2026, 12, 6),
-                            [this](const ChartCanvas& c) { return m_r->plotter.standardPicture(c); });
+        saveChartsAsBitmaps(
+            m_r->charts, prompter, QDate(2026, 12, 6),
+            [this](const ChartCanvas& c) { return m_r->plotter.standardPicture(c); });
 
         QStringList proposed;
         for (const auto& s : prompter.shown())
@@ -501,6 +504,7 @@ private:
         CurvePlotter& plotter = station.plotter();
     };
     std::optional<Rig> m_r;
+    PerChannel<bool> m_running{}; // the channels the run samples
 };
 
 QTEST_MAIN(TestCharts)

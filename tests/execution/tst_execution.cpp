@@ -36,8 +36,8 @@ struct TypedRun {
     Evaluator eval{ch, store, st, events, settings};
 
     explicit TypedRun(TestKind kind = TestKind::Tv) {
-        ch.channelStopped = {false, false, false, true, true, true};
         for (int k = 0; k < ChannelCount; ++k) {
+            st[k].stopped = k >= 3;
             for (int b = 1; b <= BoxCount; ++b)
                 st[k].takeShown(Box(b), designText(k, Box(b)));
             st[k].kind = kind;
@@ -57,7 +57,7 @@ struct TypedRun {
     }
     // Seconds until channel k stops (at most 400): the sample index it ended with.
     template <typename Feed> int secondsUntilStopped(int k, Feed feedAt) {
-        while (!ch.channelStopped[k] && ch.sampleIndex < 400)
+        while (!st[k].stopped && ch.sampleIndex < 400)
             feedAt(ch.sampleIndex), second();
         return ch.sampleIndex;
     }
@@ -98,7 +98,7 @@ private slots:
             r.feed(0, v), r.tick.run();
         QCOMPARE(r.st[0].peakIndex, 4.0f);
         QCOMPARE(r.st[0].reported.peakField, 4.0);
-        r.ch.channelStopped[0] = true;
+        r.st[0].stopped = true;
         r.feed(0, 300), r.tick.run();
         QCOMPARE(r.st[0].peakVoltage, 260.0f);
 
@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(e.st[0].reported.peakField, 0.0);
         e.feed(0, 396.9), e.tick.run();
         e.feed(0, 390), e.tick.run();
-        e.ch.channelStopped[0] = true; // still counted on a stopped channel
+        e.st[0].stopped = true; // still counted on a stopped channel
         for (double v : {380, 370, 300})
             e.feed(0, v), e.tick.run();
         QCOMPARE(e.st[0].sparkCount, 3);
@@ -139,11 +139,11 @@ private slots:
         r.ch.sampleIndex = SampleStore::MaxSample;
         r.tick.run();
         QCOMPARE(r.store.voltage(1, SampleStore::MaxSample), 100.0f);
-        QVERIFY(!r.ch.channelStopped[0]);
+        QVERIFY(!r.st[0].stopped);
         r.feed(0, 200);
         r.tick.run(), r.tick.run(); // no room left: the channels end, nothing is written
         QCOMPARE(r.ch.sampleIndex, qint16(SampleStore::MaxSample + 1));
-        QVERIFY(r.ch.channelStopped[0] && r.ch.channelStopped[1] && !r.ch.channelStopped[2]);
+        QVERIFY(r.st[0].stopped && r.st[1].stopped && !r.st[2].stopped);
         QCOMPARE(r.st[0].reported.liveVoltage, std::optional(100.0));
     }
 
@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(r.st[0].reported.peakField, 36.0);
         for (int n = 0; n < 100; ++n)
             r.second();
-        QVERIFY(!r.ch.channelStopped[2]);
+        QVERIFY(!r.st[2].stopped);
     }
 
     void leakageAgainstLimit() {
@@ -221,7 +221,7 @@ private slots:
         // 400 V set against the design texts' 80 V reference, no spark: passed.
         QCOMPARE((std::tuple{r.st[1].sparkSeen, r.st[1].failed}), (std::tuple{false, false}));
         QCOMPARE(r.secondsUntilStopped(0, volts), 221);
-        QVERIFY(!r.ch.channelStopped[2]);
+        QVERIFY(!r.st[2].stopped);
         QCOMPARE(r.left(2), QStringLiteral("等待火花"));
         const ChannelTest& t = r.st[0];
         QCOMPARE((std::tuple{t.number(Box::SparkTime1), t.number(Box::SparkVoltage1),
@@ -250,7 +250,8 @@ private slots:
             panel.setText(0, b, QStringLiteral("3"));
         panel.setText(0, Box::TvOperator, QStringLiteral("张三"));
         ch.lastChannel = 0;
-        ch.channelStopped = {false, true, true, true, true, true};
+        for (int k = 0; k < ChannelCount; ++k)
+            st[k].stopped = k > 0;
         p.station.takeTestsAtStart();
         SamplingTick tick{ch, p.station.samples(), st, p.station.runEvents(), identity()};
         Evaluator eval{ch, p.station.samples(), st, p.station.runEvents(), p.station.settings()};
@@ -273,7 +274,7 @@ private slots:
         panel.clickOption(Option::ElectrolyteTest, 0);
         panel.setText(0, Box::SparkCorrection, QStringLiteral("3.0"));
         ch.sampleIndex = 1;
-        ch.channelStopped[0] = false;
+        st[0].stopped = false;
         st[0].clearMeasurements();
         p.station.takeTestsAtStart();
         for (double v : {400.0, 400.0, 400.0, 396.9, 390.0})

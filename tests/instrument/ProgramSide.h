@@ -23,8 +23,9 @@ struct ProgramSide {
     Shown view(int k, int voltageCode, int currentCode) {
         p.channels.firstChannel = p.channels.lastChannel = qint16(k);
         p.channels.sampleIndex = 1;
-        p.channels.channelStopped.fill(true);
         p.station.takeTestsAtStart();
+        for (ChannelTest& t : p.station.runTests())
+            t.stopped = true;
         p.channels.rawVoltage[k] = float(voltageCode);
         p.channels.rawCurrent[k] = float(currentCode);
         tick.run();
@@ -38,7 +39,8 @@ struct ProgramSide {
         p.channels.firstChannel = 0;
         p.channels.lastChannel = qint16(lastChannel);
         p.channels.sampleIndex = qint16(sampleIndex);
-        p.channels.channelStopped.fill(false);
+        for (ChannelTest& t : p.station.runTests())
+            t.stopped = false;
         for (int k = 0; k <= lastChannel; ++k) {
             p.panel.setText(k, Box::FormationVoltage, QString::number(formation));
             p.panel.setText(k, Box::TestCurrent, QString::number(milliamps));

@@ -21,7 +21,8 @@ QByteArray poll(LinkFixture& f) {
 void running(LinkFixture& f, int lastChannel = 2) {
     f.channels.lastChannel = qint16(lastChannel);
     f.channels.sampleIndex = 7;
-    f.channels.channelStopped.fill(false);
+    for (q7rk::ChannelTest& t : f.tests)
+        t.stopped = false;
 }
 
 } // namespace
@@ -138,8 +139,8 @@ private slots:
             QCOMPARE(quint8(two[at]), quint8(0));
 
         f.channels.lastChannel = 5;
-        f.channels.channelStopped[1] = true;
-        f.channels.channelStopped[4] = true;
+        f.tests[1].stopped = true;
+        f.tests[4].stopped = true;
         f.channels.sampleIndex = 1;
         QByteArray p = poll(f);
         QCOMPARE(quint8(p[40]), quint8(3));

@@ -99,7 +99,7 @@ struct Bench : LinkFixture {
 struct LivePoll : LinkFixture {
     explicit LivePoll(const QString& pty) : port(pty), exchange(Timing{}.scaled(5)) {
         for (int k = 0; k < 3; ++k)
-            channels.channelStopped[k] = false;
+            tests[k].stopped = false;
         exchange.setTransport(&port);
         QObject::connect(&exchange, &SerialPollExchange::replied,
                          [this](const RawReadings& r) { applyReadings(channels, r); });
@@ -190,7 +190,7 @@ private slots:
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().first().toBool(), true);
         for (int k = 0; k < 3; ++k) {
-            QVERIFY(!live.channels.channelStopped[k]);
+            QVERIFY(!live.tests[k].stopped);
             QVERIFY(live.channels.rawVoltage[k] >= 0);
         }
         QCOMPARE(live.channels.rawVoltage[4], 0.0f); // channels 4-6 read 0 over serial
@@ -209,7 +209,7 @@ private slots:
         QVERIFY(live.tick());
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.at(2).first().toBool(), false);
-        QVERIFY(!live.channels.channelStopped[0]);
+        QVERIFY(!live.tests[0].stopped);
         QCOMPARE(lost.size(), 5);
     }
 

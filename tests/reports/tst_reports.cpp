@@ -124,12 +124,10 @@ struct Rig : q7rk::testing::TestStation {
         for (int k = 0; k < ChannelCount; ++k) {
             charts.frameChannelChart(k);
             if (without.contains(k)) continue;
-            station.channels().channelStopped[k] = false;
             for (int i = 1; i <= 60; ++i) {
                 station.samples().set(k, i, float(i * 5), 1.0f);
-                plotter.plot(k, i, 1.0);
+                plotter.plot(k, i, 1.0, CurvePlotter::Stroke::Draw);
             }
-            station.channels().channelStopped[k] = true;
         }
     }
     void fillTvChannel(int k, const QString& voltage) {
@@ -441,7 +439,7 @@ private slots:
         QCOMPARE(rig.panel.text(2, Box::DelayTime), QStringLiteral("x"));
 
         // During a run nothing is touched.
-        rig.channels.channelStopped[4] = false;
+        rig.station.runTests()[4].stopped = false;
         show(0, 0, "测试正在进行");
         QCOMPARE(rig.panel.text(0, Box::DelayTime), QStringLiteral("5"));
         QCOMPARE(rig.prompter.texts().size(), 5);

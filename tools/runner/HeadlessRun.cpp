@@ -219,7 +219,7 @@ QJsonObject HeadlessRun::report() const {
         channels.append(QJsonObject{{"channel", k + 1},
                                     {"testNumber", testNumberOf(panel, k)},
                                     {"kind", kindKey(model.kind(k))},
-                                    {"stopped", model.channelStopped[k]},
+                                    {"stopped", m_station.runTests()[k].stopped},
                                     {"state", TestLifecycle::name(tests.state(k))},
                                     {"boxes", boxesOut},
                                     {"voltageSamples", volts},
