@@ -244,25 +244,34 @@ PlantReply<int> PlantConnection::execCounted(const QString& sql, const QVariantL
 }
 
 PlantReply<PlantRecordset> PlantConnection::select(const QString& sql, const QVariantList& values) {
-    using Reply = PlantReply<PlantRecordset>;
-    if (PlantStatus s = open(); !s.ok()) return Reply::failed(s);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) return Reply::failed(statementFault(q));
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec()) return Reply::failed(statementFault(q));
     std::vector<QVariantList> rows;
-    const int fields = q.record().count();
-    while (q.next()) {
+    const PlantStatus s = eachRow(sql, values, [&rows](const QSqlQuery& q) {
         QVariantList row;
+        const int fields = q.record().count();
         row.reserve(fields);
         for (int i = 0; i < fields; ++i)
             row.append(q.value(i));
         rows.push_back(std::move(row));
-    }
-    if (q.lastError().isValid()) return Reply::failed(statementFault(q));
+        return true;
+    });
+    if (!s.ok()) return PlantReply<PlantRecordset>::failed(s);
     return {PlantRecordset(std::move(rows)), {}};
+}
+
+PlantStatus PlantConnection::eachRow(const QString& sql, const QVariantList& values,
+                                     const std::function<bool(const QSqlQuery&)>& row) {
+    if (PlantStatus s = open(); !s.ok()) return s;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) return statementFault(q);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) return statementFault(q);
+    while (q.next())
+        if (!row(q))
+            return PlantStatus::failure(PlantFault::Cancelled, plantTexts::readCancelled());
+    if (q.lastError().isValid()) return statementFault(q);
+    return PlantStatus::success();
 }
 
 PlantReply<QStringList> PlantConnection::columnNames(const QString& table) {

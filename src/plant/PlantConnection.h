@@ -38,6 +38,10 @@ public:
     // driver cannot say).
     PlantReply<int> execCounted(const QString& sql, const QVariantList& values = {});
     PlantReply<PlantRecordset> select(const QString& sql, const QVariantList& values = {});
+    // The rows one at a time, forward only, none kept: `row` reads the query's current row
+    // and returns false to stop (the reply is then Cancelled).
+    PlantStatus eachRow(const QString& sql, const QVariantList& values,
+                        const std::function<bool(const QSqlQuery&)>& row);
     // Column names of a table, read from an empty result.
     PlantReply<QStringList> columnNames(const QString& table);
     // The same with the type the driver gives each column (QSqlField::metaType as Qt reads

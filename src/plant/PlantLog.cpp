@@ -26,6 +26,8 @@ const char* faultName(PlantFault fault) {
         return "Conflict";
     case PlantFault::LocalStore:
         return "LocalStore";
+    case PlantFault::Cancelled:
+        return "Cancelled";
     }
     return "?";
 }

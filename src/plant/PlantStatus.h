@@ -18,6 +18,7 @@ enum class PlantFault {
     CurveTooLong, // the Curve table has fewer sample columns than the curve
     Conflict,     // another writer had the same rows at the same moment; trying again mends it
     LocalStore,   // the local queue file cannot be read or written
+    Cancelled,    // the operator stopped a read before its end
 };
 
 struct PlantStatus {

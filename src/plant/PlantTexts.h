@@ -248,4 +248,8 @@ inline QString readBackMismatch(int curveNumber) {
     return QStringLiteral("第%1片写入工厂数据库后读回不符，未保存。").arg(pieceLabel(curveNumber));
 }
 
+inline QString readCancelled() {
+    return QStringLiteral("读取工厂数据库已取消。");
+}
+
 } // namespace q7rk::plantTexts

@@ -1,0 +1,167 @@
+#include "PlantServer.h"
+#include "plant/PieceTrend.h"
+
+#include <QtTest>
+
+using namespace q7rk;
+
+namespace {
+
+struct Foil {
+    const char* serial;
+    const char* spec;
+    const char* line;
+    const char* date;
+    double vf;
+    // Vt and Tr of pieces 1..6; a piece not uploaded has Vt 0.
+    double vt[6];
+    double tr[6];
+};
+
+// Three foils of S-9 in January: one with all six pieces, one never boiled, one of which two
+// pieces were cut before and after boiling (its 2' without Tr). Beside them a foil of S-7 and
+// one of February.
+const Foil kFoils[] = {
+    {"F1",
+     "S-9",
+     "L1",
+     "2026/01/05",
+     200,
+     {200, 202, 204, 190, 193, 195},
+     {80, 82, 84, 90, 91, 95}},
+    {"F2", "S-9", "L1", "2026/01/06", 200, {201, 203, 205, 0, 0, 0}, {81, 83, 85, 0, 0, 0}},
+    {"F3", "S-9", "L2", "2026/01/07", 250, {250, 255, 0, 240, 244, 0}, {70, 72, 0, 75, -1, 0}},
+    {"F4", "S-7", "L1", "2026/01/06", 200, {210, 210, 210, 0, 0, 0}, {60, 60, 60, 0, 0, 0}},
+    {"F5", "S-9", "L1", "2026/02/01", 200, {199, 199, 199, 0, 0, 0}, {88, 88, 88, 0, 0, 0}},
+};
+
+QStringList serialsOf(const PieceTrend& trend) {
+    QStringList out;
+    for (const PiecePoint& p : trend.points)
+        if (!out.contains(p.serial)) out << p.serial;
+    return out;
+}
+
+std::vector<double> valuesOf(const PieceTrend& trend) {
+    std::vector<double> out;
+    for (const PiecePoint& p : trend.points)
+        out.push_back(p.value);
+    return out;
+}
+
+} // namespace
+
+class PlantTrendTest : public QObject {
+    Q_OBJECT
+
+    PlantServer m_server;
+
+    PieceTrend read(PieceTrendRequest request) {
+        PlantConnection c(m_server.source, PlantLogin::Own);
+        const auto reply = readPieceTrend(c, request);
+        if (!reply.ok()) qWarning() << reply.status.message;
+        return reply.value;
+    }
+
+    static PieceTrendRequest january(PieceField field, const char* line = "") {
+        return {field, "S-9", line, QDate(2026, 1, 1), QDate(2026, 1, 31), BoilingSide::Any};
+    }
+
+private slots:
+    void initTestCase_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
+
+    void initTestCase() {
+        QVERIFY(m_server.home.isValid());
+        const QString problem = m_server.registerSources();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    void init() {
+        QFETCH_GLOBAL(bool, postgres);
+        if (!m_server.choose(postgres))
+            QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
+        QVERIFY(m_server.prepare(4));
+        PlantConnection c(m_server.source, PlantLogin::Own);
+        QVERIFY(c.begin().ok());
+        for (const Foil& f : kFoils) {
+            QVERIFY(c.exec("insert into Whole_Parameter (SerNum, Speci, VF, PLNum, ProDate) "
+                           "values (?, ?, ?, ?, ?)",
+                           {f.serial, f.spec, f.vf, f.line, f.date})
+                        .ok());
+            for (int i = 0; i < 6; ++i) {
+                if (f.vt[i] == 0) continue;
+                const QVariant tr = f.tr[i] < 0 ? nullNumber() : QVariant(f.tr[i]);
+                QVERIFY(c.exec("insert into Part_Parameter (SerNum, NumCurve, Tr, Vm, Vt) "
+                               "values (?, ?, ?, ?, ?)",
+                               {f.serial, i + 1, tr, f.vt[i] + 1, f.vt[i]})
+                            .ok());
+            }
+        }
+        QVERIFY(c.commit().ok());
+    }
+
+    // Specification, line and dates choose exactly their foils; the foil's pieces come in
+    // order and form its subgroups, before and after boiling apart, the short ones kept.
+    void filtersAndSubgroups() {
+        const PieceTrend all = read(january(PieceField::Vt));
+        QCOMPARE(serialsOf(all), QStringList({"F1", "F2", "F3"}));
+        QCOMPARE(valuesOf(all), (std::vector<double>{200, 202, 204, 190, 193, 195, 201, 203, 205,
+                                                     250, 255, 240, 244}));
+        QCOMPARE(all.points[3].piece, 4);
+        QCOMPARE(all.points[3].date, QDate(2026, 1, 5));
+        QCOMPARE(all.points.back().line, QString("L2"));
+        std::vector<int> sizes;
+        for (const FoilSubgroup& g : foilSubgroups(all.points))
+            sizes.push_back(g.count);
+        QCOMPARE(sizes, (std::vector<int>{3, 3, 3, 2, 2}));
+
+        QCOMPARE(serialsOf(read(january(PieceField::Vt, "L1"))), QStringList({"F1", "F2"}));
+        PieceTrendRequest after = january(PieceField::Vt);
+        after.boiling = BoilingSide::After;
+        QCOMPARE(valuesOf(read(after)), (std::vector<double>{190, 193, 195, 240, 244}));
+        PieceTrendRequest open = january(PieceField::Vt);
+        open.spec.clear();
+        open.to = QDate();
+        QCOMPARE(serialsOf(read(open)), QStringList({"F1", "F2", "F4", "F3", "F5"}));
+    }
+
+    // What boiling changed, piece by piece: a piece without its n' (or without a value) is
+    // counted, not charted. The ratio is the piece's Vt over its foil's VF.
+    void derivedValues() {
+        const PieceTrend dvt = read(january(PieceField::DeltaVt));
+        QCOMPARE(valuesOf(dvt), (std::vector<double>{-10, -9, -9, -10, -11}));
+        QCOMPARE(dvt.withoutValue, 3); // F2 was never boiled
+        QCOMPARE(dvt.points[3].piece, 1);
+        const PieceTrend dtr = read(january(PieceField::DeltaTr));
+        QCOMPARE(valuesOf(dtr), (std::vector<double>{10, 9, 11, 5}));
+        QCOMPARE(dtr.withoutValue, 4); // and F3's 2' has no Tr
+
+        const PieceTrend ratio = read(january(PieceField::TvRatio, "L2"));
+        QCOMPARE(valuesOf(ratio), (std::vector<double>{1.0, 1.02, 0.96, 0.976}));
+    }
+
+    // A long read stops when told, with the reason.
+    void cancelled() {
+        PlantConnection c(m_server.source, PlantLogin::Own);
+        QVERIFY(c.begin().ok());
+        for (int i = 0; i < 5000; ++i)
+            QVERIFY(c.exec("insert into Part_Parameter (SerNum, NumCurve, Vt) values (?, ?, ?)",
+                           {"F1", 10 + i, 200.0})
+                        .ok());
+        QVERIFY(c.commit().ok());
+        int heard = 0;
+        const auto reply = readPieceTrend(c, january(PieceField::Vt), [&heard](int rows) {
+            heard = rows;
+            return false;
+        });
+        QCOMPARE(reply.status.fault, PlantFault::Cancelled);
+        QVERIFY(heard > 0 && heard < 5013);
+    }
+};
+
+QTEST_GUILESS_MAIN(PlantTrendTest)
+#include "tst_planttrend.moc"
