@@ -38,8 +38,13 @@ PlantStatus drop(PlantConnection& c);
 //    "sampleColumns": {"count": N, "first": 0, "last": N-1, "gaps": [[from, to], ...],
 //                      "unusable": [...], "longestCurve": {"samples": M, "seconds": M,
 //                      "riseTimeBeforeBoiling": M-180, "riseTimeAfterBoiling": M-60}},
-//    "missingIndexes": [{"table": T, "columns": [...], "create": "create unique index ..."}]}
-// "missingIndexes" is null on a server whose index catalogue is not known here. A table
+//    "missingIndexes": [{"table": T, "columns": [...], "create": "create unique index ..."}],
+//    "recommendedIndexes": [{"table": T, "columns": [...], "create": "create index ...",
+//                            "for": "..."}]}
+// "missingIndexes" is null on a server whose index catalogue is not known here, and so is
+// "recommendedIndexes": indexes the reads of the quality trends want, which the program
+// never creates (the plant's database is its administrator's) and which do not make the
+// database incomplete. A table
 // that cannot be read for another reason than its absence (no server, no login) fails.
 PlantReply<QJsonObject> check(PlantConnection& c);
 // Nothing missing or unusable in what check() found, and sample columns from "0" on
