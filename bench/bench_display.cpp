@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     for (int r = 0; r < Runs + Runs / 10; ++r) { // the first tenth warms up
         clock.start();
-        const DisplayOutcome out =
-            display.show({TestKind::Tv, QStringLiteral("B1HL"), r % 3, DisplayGroup::Channels13});
+        const DisplayOutcome out = display.show(
+            {TestKind::Tv, TestKey{QStringLiteral("B1HL")}, r % 3, DisplayGroup::Channels13});
         if (!out.complete) {
             std::fprintf(stderr, "display incomplete: %s\n", qPrintable(out.message));
             return 1;

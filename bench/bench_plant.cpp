@@ -40,7 +40,7 @@ using Sender = std::function<PlantStatus(const PieceUpload&)>;
 bool timeOne(const char* tag, int round, const Sender& send, const SampleStore& samples,
              std::vector<double>& ms) {
     const QString serial = QStringLiteral("B-%1-%2").arg(QLatin1String(tag)).arg(round);
-    RunPiece run{0, 1, serial, {"85", "180", "203.4", "201.5"}};
+    RunPiece run{0, 1, serial, {85, 180, 203.4, 201.5}};
     for (int n = 1; n <= samples.lastSample(); ++n)
         run.volts.push_back(samples.voltage(0, n));
     const auto piece =
