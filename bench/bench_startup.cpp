@@ -55,7 +55,8 @@ bool fillQueue(const QString& path) {
         piece.date = QDate::currentDate();
         for (int n = 0; n <= 120; ++n)
             piece.curve.push_back(float(n) * 1.7f);
-        if (!queue.add(piece, QStringLiteral("无法连接工厂数据库")).ok()) return false;
+        if (!queue.add(piece, OutboxState::Waiting, QStringLiteral("无法连接工厂数据库")).ok())
+            return false;
     }
     const auto count = queue.count();
     return count.ok() && count.value == Waiting;

@@ -171,15 +171,24 @@ void MainWindow::showQuery() {
 
 void MainWindow::openTrendWindow() {
     if (!m_trend) {
-        auto* window = new TrendWindow(m_station.results(), prompter(), this);
+        auto* window = new TrendWindow(
+            m_station.results(), prompter(), [this] { return m_station.plant().source(); }, this);
         window->setWindowFlag(Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
-        connect(window, &TrendWindow::testChosen, this,
-                [this](TestKind kind, const TestKey& key) {
-                    showQuery();
-                    if (auto* query = qobject_cast<QueryWindow*>(m_query.data()))
-                        query->selectTest(kind, key);
-                });
+        connect(window, &TrendWindow::testChosen, this, [this](TestKind kind, const TestKey& key) {
+            showQuery();
+            if (auto* query = qobject_cast<QueryWindow*>(m_query.data()))
+                query->selectTest(kind, key);
+        });
+        // A foil of the plant's chart opens on the plant page, as 打开 there would.
+        connect(window, &TrendWindow::foilChosen, this, [this](const QString& serial) {
+            m_station.plant().setText(FoilBox::Serial, serial);
+            m_station.perform(Command::OpenFoil);
+            for (int i = 0; i < m_tabs->count(); ++i)
+                if (m_tabs->tabText(i) == QStringLiteral("工厂数据库")) m_tabs->setCurrentIndex(i);
+            raise();
+            activateWindow();
+        });
         m_trend = window;
     }
     m_trend->show();

@@ -1,6 +1,8 @@
 #include "TrendWindow.h"
 
 #include "app/ConditionForm.h"
+#include "app/PlantTrendRead.h"
+#include "plant/PlantTexts.h"
 #include "quality/TrendChartPainter.h"
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
@@ -123,8 +125,10 @@ private:
     std::vector<QPointF> m_centres;
 };
 
-TrendWindow::TrendWindow(const ResultStore& store, Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_store(store), m_prompter(prompter) {
+TrendWindow::TrendWindow(const ResultStore& store, Prompter& prompter,
+                         std::function<PlantSource()> plantSource, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_store(store), m_prompter(prompter),
+      m_plantSource(std::move(plantSource)) {
     setObjectName(QStringLiteral("TrendWindow"));
     setWindowTitle(QStringLiteral("质量趋势"));
 
@@ -137,6 +141,7 @@ TrendWindow::TrendWindow(const ResultStore& store, Prompter& prompter, QWidget* 
     m_image = named(new TrendImage(this), "chart");
     m_image->textOf = [this](int i) { return pointText(i); };
     m_image->chosen = [this](int i) {
+        if (!m_pieces.empty()) return emit foilChosen(m_pieces[std::size_t(i)].serial);
         const TrendPoint& p = m_data.points[std::size_t(i)];
         emit testChosen(m_request.kind, TestKey{p.testNumber, p.afterBoiling});
     };
@@ -157,7 +162,8 @@ TrendWindow::~TrendWindow() = default;
 
 QWidget* TrendWindow::buildControls() {
     auto* box = new QGroupBox(QStringLiteral("趋势条件"), this);
-    m_condition = new ConditionForm(ConditionForm::Use::Filter, box);
+    m_source = named(new QComboBox(box), "source");
+    m_source->addItems({QStringLiteral("本机结果文件"), QStringLiteral("工厂数据库")});
     m_field = named(new QComboBox(box), "field");
     const QDate today = QDate::currentDate();
     const auto dateEdit = [box](const char* name, QDate date) {
@@ -168,31 +174,60 @@ QWidget* TrendWindow::buildControls() {
     };
     m_from = dateEdit("from", today.addDays(-29));
     m_to = dateEdit("to", today);
-    m_operator = named(new QLineEdit(box), "operator");
-    m_operator->setPlaceholderText(QStringLiteral("不限"));
-    m_boiling = named(new QComboBox(box), "boiling");
-    m_boiling->addItems(
-        {QStringLiteral("不限"), QStringLiteral("水煮前"), QStringLiteral("水煮后")});
-    m_position = named(new QComboBox(box), "position");
-    m_position->addItems(
-        {QStringLiteral("不限"), QStringLiteral("头位置"), QStringLiteral("尾位置")});
     auto* show = named(new QPushButton(QStringLiteral("统计"), box), "show");
-
-    auto* grid = new QGridLayout(box);
-    const auto add = [&](int row, int column, const QString& label, QWidget* widget) {
-        grid->addWidget(new QLabel(label, box), row, column);
+    const auto labelled = [](QGridLayout* grid, int row, int column, const QString& label,
+                             QWidget* widget) {
+        grid->addWidget(new QLabel(label, widget->parentWidget()), row, column);
         grid->addWidget(widget, row, column + 1);
     };
-    grid->addWidget(m_condition, 0, 0, 1, 9);
-    add(1, 0, QStringLiteral("统计字段"), m_field);
-    add(1, 2, QStringLiteral("测试日期从"), m_from);
-    add(1, 4, QStringLiteral("至"), m_to);
-    grid->addWidget(show, 1, 8);
-    add(2, 0, QStringLiteral("测试人"), m_operator);
-    add(2, 2, QStringLiteral("水煮"), m_boiling);
-    add(2, 4, QStringLiteral("位置"), m_position);
+
+    // The local result files: a kind, one search condition, operator, boiling and position.
+    m_localFilters = new QWidget(box);
+    m_condition = new ConditionForm(ConditionForm::Use::Filter, m_localFilters);
+    m_operator = named(new QLineEdit(m_localFilters), "operator");
+    m_operator->setPlaceholderText(QStringLiteral("不限"));
+    m_boiling = named(new QComboBox(m_localFilters), "boiling");
+    m_boiling->addItems(
+        {QStringLiteral("不限"), QStringLiteral("水煮前"), QStringLiteral("水煮后")});
+    m_position = named(new QComboBox(m_localFilters), "position");
+    m_position->addItems(
+        {QStringLiteral("不限"), QStringLiteral("头位置"), QStringLiteral("尾位置")});
+    auto* local = new QGridLayout(m_localFilters);
+    local->setContentsMargins(0, 0, 0, 0);
+    local->addWidget(m_condition, 0, 0, 1, 7);
+    labelled(local, 1, 0, QStringLiteral("测试人"), m_operator);
+    labelled(local, 1, 2, QStringLiteral("水煮"), m_boiling);
+    labelled(local, 1, 4, QStringLiteral("位置"), m_position);
+    local->setColumnStretch(6, 1);
+
+    // The plant's database: one specification, a line, boiling.
+    m_plantFilters = new QWidget(box);
+    m_spec = named(new QLineEdit(m_plantFilters), "spec");
+    m_spec->setPlaceholderText(QStringLiteral("必填"));
+    m_line = named(new QLineEdit(m_plantFilters), "line");
+    m_line->setPlaceholderText(QStringLiteral("不限"));
+    m_plantBoiling = named(new QComboBox(m_plantFilters), "plantBoiling");
+    m_plantBoiling->addItems(
+        {QStringLiteral("不限"), QStringLiteral("水煮前"), QStringLiteral("水煮后")});
+    auto* plant = new QGridLayout(m_plantFilters);
+    plant->setContentsMargins(0, 0, 0, 0);
+    labelled(plant, 0, 0, QStringLiteral("规格"), m_spec);
+    labelled(plant, 0, 2, QStringLiteral("线别"), m_line);
+    labelled(plant, 0, 4, QStringLiteral("水煮"), m_plantBoiling);
+    plant->setColumnStretch(6, 1);
+    m_plantFilters->hide();
+
+    auto* grid = new QGridLayout(box);
+    labelled(grid, 0, 0, QStringLiteral("数据来源"), m_source);
+    grid->addWidget(m_localFilters, 1, 0, 1, 9);
+    grid->addWidget(m_plantFilters, 2, 0, 1, 9);
+    labelled(grid, 3, 0, QStringLiteral("统计字段"), m_field);
+    labelled(grid, 3, 2, QStringLiteral("日期从"), m_from);
+    labelled(grid, 3, 4, QStringLiteral("至"), m_to);
+    grid->addWidget(show, 3, 8);
     grid->setColumnStretch(9, 1); // the boxes keep their size, the room goes to the right
 
+    connect(m_source, &QComboBox::currentIndexChanged, this, &TrendWindow::sourceChosen);
     connect(m_condition, &ConditionForm::kindChosen, this, &TrendWindow::kindChosen);
     connect(m_field, &QComboBox::currentIndexChanged, this, &TrendWindow::refresh);
     connect(show, &QPushButton::clicked, this, &TrendWindow::refresh);
@@ -204,18 +239,25 @@ QWidget* TrendWindow::buildActions() {
     auto* image = named(new QPushButton(QStringLiteral("导出图片"), row), "exportImage");
     auto* data = named(new QPushButton(QStringLiteral("导出数据"), row), "exportData");
     auto* quit = named(new QPushButton(QStringLiteral("退出"), row), "quit");
+    m_cancel = named(new QPushButton(QStringLiteral("取消读取"), row), "cancelRead");
+    m_cancel->setEnabled(false);
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
-    line->addWidget(new QLabel(QStringLiteral("红点违反判异规则；鼠标停在点上看详情，"
-                                              "点击在查询窗口中选中该测试。"),
-                               row),
-                    1);
+    line->addWidget(
+        new QLabel(QStringLiteral("红点违反判异规则；鼠标停在点上看详情，点击在查询"
+                                  "窗口中选中该测试（工厂数据：在工厂数据库页打开该卷）。"),
+                   row),
+        1);
+    line->addWidget(m_cancel);
     line->addWidget(image);
     line->addWidget(data);
     line->addWidget(quit);
     connect(image, &QPushButton::clicked, this, &TrendWindow::exportImage);
     connect(data, &QPushButton::clicked, this, &TrendWindow::exportData);
     connect(quit, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (m_read) m_read->cancel();
+    });
     return row;
 }
 
@@ -223,7 +265,25 @@ void TrendWindow::inform(const QString& text) {
     m_prompter.inform(programTitle::full(), text);
 }
 
+bool TrendWindow::fromPlant() const {
+    return m_source->currentIndex() == 1;
+}
+
+void TrendWindow::sourceChosen() {
+    m_localFilters->setVisible(!fromPlant());
+    m_plantFilters->setVisible(fromPlant());
+    if (!fromPlant()) return kindChosen();
+    {
+        const QSignalBlocker quiet(m_field);
+        m_field->clear();
+        for (const PieceFieldName& f : pieceFields())
+            m_field->addItem(QString::fromUtf8(f.name));
+    }
+    refresh();
+}
+
 void TrendWindow::kindChosen() {
+    if (fromPlant()) return;
     const TestKind kind = m_condition->kind();
     {
         // One query for the new kind, not one per change of the list.
@@ -262,6 +322,9 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
 }
 
 void TrendWindow::refresh() {
+    if (fromPlant()) return readPlant();
+    if (m_read) m_read->cancel();
+    m_pieces.clear();
     TrendRequest request;
     request.kind = m_condition->kind();
     request.field = m_field->currentText();
@@ -274,7 +337,97 @@ void TrendWindow::refresh() {
     if (!chosen) return;
     request.filters = *chosen;
     TrendData data = TrendQuery(m_store).run(request);
+    m_subject =
+        ConditionForm::kindItems().value(int(request.kind)) + QLatin1Char(' ') + request.field;
     present(std::move(request), std::move(data));
+}
+
+void TrendWindow::showNote(const QString& text) {
+    m_image->setPainter(nullptr); // it refers to the chart about to go
+    m_chart.reset();
+    m_pointRules.clear();
+    m_data = {};
+    m_pieces.clear();
+    m_note->setText(text);
+    m_summary->clear();
+    m_pages->setCurrentWidget(m_note);
+}
+
+// One read at a time: a new one cancels the last, which then ends unheard.
+void TrendWindow::readPlant() {
+    if (m_read) {
+        m_read->cancel();
+        m_read->deleteLater();
+    }
+    PieceTrendRequest request;
+    request.field = pieceFields()[std::size_t(std::max(0, m_field->currentIndex()))].field;
+    request.spec = m_spec->text().trimmed();
+    request.line = m_line->text().trimmed();
+    request.from = m_from->date();
+    request.to = m_to->date();
+    request.boiling = BoilingSide(m_plantBoiling->currentIndex());
+    if (request.from > request.to)
+        return inform(
+            QStringLiteral("起始日期 %1 晚于结束日期 %2，请重新选择。")
+                .arg(request.from.toString(kDateFormat), request.to.toString(kDateFormat)));
+    if (request.spec.isEmpty())
+        return showNote(QStringLiteral("请填写规格，再统计工厂数据库中该规格的趋势。"));
+    if (!m_plantSource) return showNote(QStringLiteral("本窗口没有连接工厂数据库。"));
+    showNote(QStringLiteral("正在读取工厂数据库……"));
+    auto* read = new PlantTrendRead(m_plantSource(), request, this);
+    connect(read, &PlantTrendRead::progressed, this, [this](int rows) {
+        m_note->setText(QStringLiteral("正在读取工厂数据库……已读 %1 片").arg(rows));
+    });
+    connect(read, &PlantTrendRead::finished, this, &TrendWindow::plantRead);
+    m_read = read;
+    m_cancel->setEnabled(true);
+    read->start();
+}
+
+void TrendWindow::plantRead() {
+    auto* read = qobject_cast<PlantTrendRead*>(sender());
+    if (!read || read != m_read) return;
+    m_read = nullptr;
+    read->deleteLater();
+    m_cancel->setEnabled(false);
+    const PieceTrendRequest& request = read->request();
+    const PlantReply<PieceTrend>& reply = read->reply();
+    if (!reply.ok())
+        return showNote(reply.status.fault == PlantFault::Cancelled
+                            ? QStringLiteral("已取消读取工厂数据库。")
+                            : QStringLiteral("无法读取工厂数据库：") + reply.status.message);
+    const QString field = pieceFieldName(request.field);
+    // The record's own limit where it has one: Vt is not to fall below the foil's VF.
+    TrendField limit{field, {}, LimitSide::None};
+    if (request.field == PieceField::Vt) limit = {field, QStringLiteral("VF"), LimitSide::Lower};
+    if (request.field == PieceField::TvRatio)
+        limit = {field, QStringLiteral("1"), LimitSide::Lower};
+    TrendData data;
+    for (const PiecePoint& p : reply.value.points) {
+        std::optional<double> own;
+        if (request.field == PieceField::Vt) own = p.formationVoltage;
+        if (request.field == PieceField::TvRatio) own = 1.0;
+        data.points.push_back(
+            {p.serial, p.afterBoiling(), p.date.toString(kDateFormat), p.value, own});
+    }
+    shareLimit(limit, data);
+    TrendRequest shown;
+    shown.field = field;
+    shown.from = request.from.toString(kDateFormat);
+    shown.to = request.to.toString(kDateFormat);
+    m_subject = QStringLiteral("工厂数据库 %1 %2").arg(request.spec, field);
+    if (data.points.empty())
+        return showNote(
+            QStringLiteral("工厂数据库中 %1 至 %2 没有规格 %3%4 的%5数据%6。\n"
+                           "请放宽日期范围或筛选条件。")
+                .arg(shown.from, shown.to, request.spec,
+                     request.line.isEmpty() ? QString() : QStringLiteral("、线别 ") + request.line,
+                     field,
+                     reply.value.withoutValue > 0
+                         ? QStringLiteral("（%1 片没有该值）").arg(reply.value.withoutValue)
+                         : QString()));
+    m_pieces = reply.value.points;
+    present(std::move(shown), std::move(data));
 }
 
 void TrendWindow::present(TrendRequest request, TrendData data) {
@@ -312,10 +465,10 @@ void TrendWindow::present(TrendRequest request, TrendData data) {
 }
 
 QString TrendWindow::title() const {
-    return QStringLiteral("%1 %2 单值-移动极差控制图 %3 至 %4（%5个测试）")
-        .arg(ConditionForm::kindItems().value(int(m_request.kind)), m_request.field, m_request.from,
-             m_request.to)
-        .arg(m_chart ? m_chart->count() : 0);
+    return QStringLiteral("%1 单值-移动极差控制图 %2 至 %3（%4%5）")
+        .arg(m_subject, m_request.from, m_request.to)
+        .arg(m_chart ? m_chart->count() : 0)
+        .arg(m_pieces.empty() ? QStringLiteral("个测试") : QStringLiteral("片"));
 }
 
 QString TrendWindow::summary() const {
@@ -348,20 +501,28 @@ std::optional<QPointF> TrendWindow::pointCentre(int index) const {
 QString TrendWindow::pointText(int index) const {
     const TrendPoint& p = m_data.points.at(std::size_t(index));
     const QStringList& rules = m_pointRules.at(std::size_t(index));
+    const QString broken = rules.isEmpty()
+                               ? QStringLiteral("未违反判异规则")
+                               : QStringLiteral("违反：") + rules.join(QStringLiteral("；"));
+    if (!m_pieces.empty()) {
+        const PiecePoint& piece = m_pieces.at(std::size_t(index));
+        return QStringLiteral("卷号：%1　第%2片\n上传日期：%3　线别：%4\n%5：%6\n%"
+                              "7\n点击在工厂数据库页打开该卷")
+            .arg(piece.serial, plantTexts::pieceLabel(piece.piece), p.date, piece.line,
+                 m_request.field, QString::number(p.value, 'g', 8), broken);
+    }
     return QStringLiteral("测试编号：%1\n测试日期：%2\n%3：%4\n%5")
         .arg(shownKey({p.testNumber, p.afterBoiling}), p.date, m_request.field,
-             QString::number(p.value, 'g', 8),
-             rules.isEmpty() ? QStringLiteral("未违反判异规则")
-                             : QStringLiteral("违反：") + rules.join(QStringLiteral("；")));
+             QString::number(p.value, 'g', 8), broken);
 }
 
 void TrendWindow::exportImage() {
     if (!m_chart) return inform(QStringLiteral("没有可导出的趋势图。"));
     const QString path = m_prompter.saveFileName(
         QStringLiteral("导出图片"),
-        QStringLiteral("%1-%2趋势-%3.png")
-            .arg(ConditionForm::kindItems().value(int(m_request.kind)), m_request.field,
-                 QDate::currentDate().toString(QStringLiteral("yyyy-M-d"))),
+        QStringLiteral("%1趋势-%2.png")
+            .arg(m_subject, QDate::currentDate().toString(QStringLiteral("yyyy-M-d")))
+            .replace(QLatin1Char(' '), QLatin1Char('-')),
         QStringLiteral("PNG图片(*.png)"));
     if (path.isEmpty()) return; // cancelled
     const QImage image =
@@ -375,20 +536,32 @@ void TrendWindow::exportData() {
     if (!m_chart) return inform(QStringLiteral("没有可导出的数据。"));
     const QString path = m_prompter.saveFileName(
         QStringLiteral("导出数据"),
-        QStringLiteral("%1-%2趋势-%3.csv")
-            .arg(ConditionForm::kindItems().value(int(m_request.kind)), m_request.field,
-                 QDate::currentDate().toString(QStringLiteral("yyyy-M-d"))),
+        QStringLiteral("%1趋势-%2.csv")
+            .arg(m_subject, QDate::currentDate().toString(QStringLiteral("yyyy-M-d")))
+            .replace(QLatin1Char(' '), QLatin1Char('-')),
         QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
     if (path.isEmpty()) return; // cancelled
     QList<QStringList> rows;
     for (std::size_t i = 0; i < m_data.points.size(); ++i) {
         const TrendPoint& p = m_data.points[i];
-        rows << QStringList{p.testNumber, p.date, QString::number(p.value, 'g', 15),
-                            m_pointRules[i].join(QStringLiteral("；"))};
+        const QString value = QString::number(p.value, 'g', 15);
+        const QString rules = m_pointRules[i].join(QStringLiteral("；"));
+        if (m_pieces.empty()) {
+            rows << QStringList{p.testNumber, p.date, value, rules};
+            continue;
+        }
+        const PiecePoint& piece = m_pieces[i];
+        rows << QStringList{
+            piece.serial, plantTexts::pieceLabel(piece.piece), p.date, piece.line, value, rules};
     }
-    const QByteArray bytes = csvBytes({QStringLiteral("测试编号"), QStringLiteral("测试日期"),
-                                       m_request.field, QStringLiteral("违反规则")},
-                                      rows, {false, false, true, false});
+    const QByteArray bytes =
+        m_pieces.empty()
+            ? csvBytes({QStringLiteral("测试编号"), QStringLiteral("测试日期"), m_request.field,
+                        QStringLiteral("违反规则")},
+                       rows, {false, false, true, false})
+            : csvBytes({QStringLiteral("卷号"), QStringLiteral("片"), QStringLiteral("上传日期"),
+                        QStringLiteral("线别"), m_request.field, QStringLiteral("违反规则")},
+                       rows, {false, false, false, false, true, false});
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         inform(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));

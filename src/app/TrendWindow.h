@@ -1,10 +1,14 @@
 #pragma once
 
+#include "plant/PieceTrend.h"
+#include "plant/PlantSource.h"
 #include "quality/ControlChart.h"
 #include "quality/TrendQuery.h"
 
 #include <QPointF>
+#include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,11 +16,13 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QStackedWidget;
 
 namespace q7rk {
 
 class ConditionForm;
+class PlantTrendRead;
 class Prompter;
 class ResultStore;
 class TrendImage;
@@ -28,10 +34,15 @@ class TrendImage;
 // the rules, a click asks for that test in the query window (testChosen). The picture and the
 // points can be exported. The query runs through TrendQuery on the GUI thread: a month out of
 // a large file is read in well under a second.
+// The source can also be the plant's database (工厂数据库): every tester's pieces of one
+// specification, by line, upload date and boiling; its read runs on a thread of its own and
+// can be cancelled, and a click on a point opens that foil on the plant page (foilChosen).
 class TrendWindow : public QWidget {
     Q_OBJECT
 public:
-    TrendWindow(const ResultStore& store, Prompter& prompter, QWidget* parent = nullptr);
+    // `plantSource` names the plant database as the station reaches it now.
+    TrendWindow(const ResultStore& store, Prompter& prompter,
+                std::function<PlantSource()> plantSource, QWidget* parent = nullptr);
     ~TrendWindow() override;
 
     // Reads the trend the controls ask for and shows it; a filter the field cannot take is
@@ -39,6 +50,10 @@ public:
     void refresh();
 
     const TrendData& data() const { return m_data; }
+    // The pieces charted from the plant's database; empty for the local files.
+    const std::vector<PiecePoint>& pieces() const { return m_pieces; }
+    // A read of the plant's database is under way.
+    bool reading() const { return !m_read.isNull(); }
     // The chart of the points shown; null while none are.
     const ControlChart* chart() const { return m_chart.get(); }
     // Where point `index` is drawn in the chart widget (objectName "chart"); nullopt when it
@@ -49,11 +64,17 @@ public:
 
 signals:
     void testChosen(q7rk::TestKind kind, const q7rk::TestKey& key);
+    void foilChosen(const QString& serial);
 
 private:
     QWidget* buildControls();
     QWidget* buildActions();
     void kindChosen();
+    void sourceChosen();
+    bool fromPlant() const;
+    void readPlant();
+    void plantRead();
+    void showNote(const QString& text);
     // The filters of the controls; nullopt (after telling why) when one cannot be searched.
     std::optional<QList<QueryCondition>> filters(TestKind kind);
     void present(TrendRequest request, TrendData data);
@@ -65,11 +86,22 @@ private:
 
     const ResultStore& m_store;
     Prompter& m_prompter;
+    std::function<PlantSource()> m_plantSource;
+    QPointer<PlantTrendRead> m_read;
+    std::vector<PiecePoint> m_pieces; // the plant's points, beside m_data's
+    QString m_subject;                // "TV测试 升压时间", "工厂数据库 S-7 Vt"
     TrendRequest m_request;
     TrendData m_data;
     std::unique_ptr<ControlChart> m_chart;
     std::vector<QStringList> m_pointRules; // the names of the rules each point breaks
 
+    QComboBox* m_source = nullptr; // 本机结果文件 or 工厂数据库
+    QWidget* m_localFilters = nullptr;
+    QWidget* m_plantFilters = nullptr;
+    QLineEdit* m_spec = nullptr;
+    QLineEdit* m_line = nullptr;
+    QComboBox* m_plantBoiling = nullptr;
+    QPushButton* m_cancel = nullptr;
     ConditionForm* m_condition = nullptr; // the kind and one search condition
     QComboBox* m_field = nullptr;
     QDateEdit* m_from = nullptr;

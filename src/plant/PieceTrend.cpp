@@ -128,7 +128,8 @@ PlantReply<PieceTrend> readPieceTrend(PlantConnection& connection, const PieceTr
             return true;
         }
         trend.points.push_back({q.value(0).toString().trimmed(), q.value(4).toInt(),
-                                dateIn(q.value(1)), q.value(2).toString().trimmed(), *value});
+                                dateIn(q.value(1)), q.value(2).toString().trimmed(), *value,
+                                numberIn(q.value(3))});
         return true;
     });
     if (!status.ok()) return PlantReply<PieceTrend>::failed(status);

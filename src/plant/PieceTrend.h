@@ -45,6 +45,7 @@ struct PiecePoint {
     QDate date;    // the foil's ProDate
     QString line;
     double value = 0;
+    std::optional<double> formationVoltage; // the foil's VF
 
     bool afterBoiling() const { return piece > 3; }
 };

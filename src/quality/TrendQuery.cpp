@@ -29,8 +29,9 @@ std::optional<double> numberIn(const QVariant& v) {
     return parseNumber(v.toString()); // a number another program wrote as text
 }
 
-// The one limit all points share, or a note on why there is none.
-void findLimits(const TrendField& field, TrendData& data) {
+} // namespace
+
+void shareLimit(const TrendField& field, TrendData& data) {
     if (field.side == LimitSide::None) return;
     std::optional<double> common;
     for (const TrendPoint& p : data.points) {
@@ -52,8 +53,6 @@ void findLimits(const TrendField& field, TrendData& data) {
     }
     (field.side == LimitSide::Lower ? data.limits.lower : data.limits.upper) = common;
 }
-
-} // namespace
 
 std::optional<TrendField> trendField(TestKind kind, const QString& name) {
     const int index = fieldIndex(kind, name);
@@ -130,7 +129,7 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
         return data;
     }
     if (!data.points.empty()) data.message.clear();
-    findLimits(*field, data);
+    shareLimit(*field, data);
     return data;
 }
 

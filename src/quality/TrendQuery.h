@@ -52,6 +52,10 @@ struct TrendData {
     std::vector<double> values() const;
 };
 
+// The one limit every point's own limit shares becomes the data's limit on the field's side;
+// where they differ or none has one, a note says why capability cannot be judged.
+void shareLimit(const TrendField& field, TrendData& data);
+
 // Reads the trend of one field from the kind's result file: the tests of the date range that
 // hold a value and pass every filter. Values are bound. The first read of a file gives it an
 // index on the test date (when the file can be written), so a month out of years of tests is

@@ -1,5 +1,8 @@
 #include "app/QueryWindow.h"
 #include "app/TrendWindow.h"
+#include "plant/OdbcSources.h"
+#include "plant/PlantSchema.h"
+#include "plant/PlantSetup.h"
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
@@ -11,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -51,7 +56,7 @@ private slots:
         QueryModel model(m_store);
         ScriptedPrompter prompter;
         QueryWindow query(model, prompter);
-        TrendWindow trend(m_store, prompter);
+        TrendWindow trend(m_store, prompter, {});
         connect(&trend, &TrendWindow::testChosen, &query, &QueryWindow::selectTest);
         trend.show();
         QVERIFY(QTest::qWaitForWindowExposed(&trend));
@@ -122,6 +127,70 @@ private slots:
         QVERIFY(!trend.chart());
         auto* note = trend.findChild<QLabel*>("note");
         QVERIFY(note->isVisible() && note->text().contains(QStringLiteral("没有符合条件")));
+    }
+
+    // The plant's database as the source: every tester's pieces of one specification, read
+    // off the window's thread; a click opens the foil. A plant that does not answer is told
+    // within its waits.
+    void plantSourceChartsPiecesAndOpensTheirFoil() {
+        qputenv("ODBCINI", QFile::encodeName(m_dir.filePath("odbc.ini")));
+        QTcpServer silent; // takes the connection, never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QVERIFY(OdbcSources::writeUserSource("silent",
+                                             {{"Driver", OdbcSources::findDriver("psqlodbcw.so")},
+                                              {"Servername", "127.0.0.1"},
+                                              {"Port", QString::number(silent.serverPort())},
+                                              {"Database", "plant"}})
+                    .ok());
+        const PlantSource plant("result");
+        QVERIFY(PlantSetup::initSqlite(m_dir.filePath("plant.db"), "result").ok());
+        PlantConnection c(plant, PlantLogin::Own);
+        QVERIFY(plantSchema::create(c, 4).ok());
+        const QDate today = QDate::currentDate();
+        for (int foil = 0; foil < 8; ++foil) {
+            const QString serial = QStringLiteral("K%1").arg(foil);
+            QVERIFY(c.exec("insert into Whole_Parameter (SerNum, Speci, VF, PLNum, ProDate) "
+                           "values (?, ?, 520, 'L1', ?)",
+                           {serial, foil < 6 ? "S-9" : "S-1",
+                            today.addDays(foil - 8).toString("yyyy/MM/dd")})
+                        .ok());
+            for (int piece = 1; piece <= 3; ++piece)
+                QVERIFY(c.exec("insert into Part_Parameter (SerNum, NumCurve, Tr, Vm, Vt) "
+                               "values (?, ?, 80, 600, ?)",
+                               {serial, piece, 530.0 + foil + piece})
+                            .ok());
+        }
+
+        PlantSource source = plant;
+        ScriptedPrompter prompter;
+        TrendWindow trend(m_store, prompter, [&source] { return source; });
+        trend.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&trend));
+        auto* note = trend.findChild<QLabel*>("note");
+        trend.findChild<QComboBox*>("source")->setCurrentIndex(1);
+        QVERIFY(note->text().contains(QStringLiteral("请填写规格")));
+        trend.findChild<QLineEdit*>("spec")->setText(QStringLiteral("S-9"));
+        QTest::mouseClick(trend.findChild<QPushButton*>("show"), Qt::LeftButton);
+        QTRY_VERIFY(!trend.reading());
+        QVERIFY2(trend.chart(), qPrintable(note->text()));
+        QCOMPARE(trend.chart()->count(), 18);
+        QCOMPARE(trend.pieces().front().serial, QString("K0"));
+        QCOMPARE(trend.data().limits.lower, std::optional<double>(520)); // Vt ≥ VF
+        QVERIFY(trend.pointText(4).contains(QStringLiteral("卷号：K1　第2片")));
+        QSignalSpy opened(&trend, &TrendWindow::foilChosen);
+        const QPoint at = trend.pointCentre(4)->toPoint();
+        QTest::mouseClick(trend.findChild<QWidget*>("chart"), Qt::LeftButton, {}, at);
+        QCOMPARE(opened.value(0).value(0).toString(), QString("K1"));
+
+        source = PlantSource("silent", PlantWaits{1, 1});
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(trend.findChild<QPushButton*>("show"), Qt::LeftButton);
+        QVERIFY(trend.reading() && trend.findChild<QPushButton*>("cancelRead")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!trend.reading(), 15000);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(note->isVisible() && note->text().contains(QStringLiteral("无法读取工厂数据库")),
+                 qPrintable(note->text()));
     }
 };
 
