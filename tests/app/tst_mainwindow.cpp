@@ -2,6 +2,8 @@
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
 #include "app/Translations.h"
+#include "app/TrendWindow.h"
+#include "plant/PlantPage.h"
 #include "shell/ScriptedPrompter.h"
 #include "version/Version.h"
 
@@ -138,9 +140,9 @@ private slots:
         const QRect at(hint->mapTo(m_window.get(), QPoint()), hint->size());
         for (const QWidget* other : m_window->findChildren<QLineEdit*>())
             if (other->isVisible() && other != box("Text3", 1))
-                QVERIFY2(!at.intersects(QRect(other->mapTo(m_window.get(), QPoint()),
-                                              other->size())),
-                         qPrintable(other->objectName()));
+                QVERIFY2(
+                    !at.intersects(QRect(other->mapTo(m_window.get(), QPoint()), other->size())),
+                    qPrintable(other->objectName()));
         QTRY_VERIFY_WITH_TIMEOUT(!hint->isVisible(), EntryHint::ShownMs + 2000);
     }
 
@@ -244,6 +246,14 @@ private slots:
         QVERIFY(widget<QWidget>(QStringLiteral("PlantQueueWindow"))->isVisible());
         widget<QAction>(QStringLiteral("trend2"))->trigger();
         QVERIFY(widget<QWidget>(QStringLiteral("TrendWindow"))->isVisible());
+        // A foil chosen on the plant's trend opens on the plant page, as 打开 there does.
+        auto* trend = qobject_cast<TrendWindow*>(widget<QWidget>(QStringLiteral("TrendWindow")));
+        emit trend->foilChosen(QStringLiteral("K1"));
+        QCOMPARE(m_window->tabs()->tabText(m_window->tabs()->currentIndex()),
+                 QStringLiteral("工厂数据库"));
+        QCOMPARE(m_window->findChild<QLineEdit*>(PlantPage::boxName(FoilBox::Serial))->text(),
+                 QStringLiteral("K1"));
+        m_prompter->clear(); // the plant this test has not set up is told
         menuAction("about")->trigger();
         QVERIFY(m_prompter->texts().value(0).contains(QStringLiteral("版本 ") + version::Number));
         m_prompter->clear();
