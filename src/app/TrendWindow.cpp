@@ -541,27 +541,38 @@ void TrendWindow::exportData() {
             .replace(QLatin1Char(' '), QLatin1Char('-')),
         QStringLiteral("CSV文件(*.csv);;所有文件(*.*)"));
     if (path.isEmpty()) return; // cancelled
+    // Each point with its moving range and the chart's lines, so the file can be checked
+    // without the window.
+    const auto text = [](const std::optional<double>& v) {
+        return v ? QString::number(*v, 'g', 15) : QString();
+    };
+    const QStringList lines{text(m_chart->mean()), text(m_chart->upperLimit()),
+                            text(m_chart->lowerLimit()), text(m_chart->movingRangeLimit())};
+    QStringList header = m_pieces.empty()
+                             ? QStringList{QStringLiteral("测试编号"), QStringLiteral("测试日期")}
+                             : QStringList{QStringLiteral("卷号"), QStringLiteral("片"),
+                                           QStringLiteral("上传日期"), QStringLiteral("线别")};
+    QList<bool> numeric(header.size(), false);
+    header << m_request.field << QStringLiteral("移动极差") << QStringLiteral("CL")
+           << QStringLiteral("UCL") << QStringLiteral("LCL") << QStringLiteral("MR上限")
+           << QStringLiteral("违反规则");
+    numeric << true << true << true << true << true << true << false;
     QList<QStringList> rows;
     for (std::size_t i = 0; i < m_data.points.size(); ++i) {
         const TrendPoint& p = m_data.points[i];
-        const QString value = QString::number(p.value, 'g', 15);
-        const QString rules = m_pointRules[i].join(QStringLiteral("；"));
+        QStringList row;
         if (m_pieces.empty()) {
-            rows << QStringList{p.testNumber, p.date, value, rules};
-            continue;
+            row << p.testNumber << p.date;
+        } else {
+            const PiecePoint& piece = m_pieces[i];
+            row << piece.serial << plantTexts::pieceLabel(piece.piece) << p.date << piece.line;
         }
-        const PiecePoint& piece = m_pieces[i];
-        rows << QStringList{
-            piece.serial, plantTexts::pieceLabel(piece.piece), p.date, piece.line, value, rules};
+        row << QString::number(p.value, 'g', 15)
+            << (i > 0 ? QString::number(m_chart->movingRanges()[i - 1], 'g', 15) : QString())
+            << lines << m_pointRules[i].join(QStringLiteral("；"));
+        rows << row;
     }
-    const QByteArray bytes =
-        m_pieces.empty()
-            ? csvBytes({QStringLiteral("测试编号"), QStringLiteral("测试日期"), m_request.field,
-                        QStringLiteral("违反规则")},
-                       rows, {false, false, true, false})
-            : csvBytes({QStringLiteral("卷号"), QStringLiteral("片"), QStringLiteral("上传日期"),
-                        QStringLiteral("线别"), m_request.field, QStringLiteral("违反规则")},
-                       rows, {false, false, false, false, true, false});
+    const QByteArray bytes = csvBytes(header, rows, numeric);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         inform(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));

@@ -103,6 +103,10 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("\r\n")), 21);
         QVERIFY(text.contains(numberOf(12) + QLatin1Char(',')));
         QVERIFY(text.contains(ruleName(ChartRule::BeyondLimit)));
+        // With its moving range (160 after 124) and the chart's lines.
+        QVERIFY(text.contains(QStringLiteral("升压时间,移动极差,CL,UCL,LCL,MR上限")));
+        QVERIFY(text.contains(
+            QStringLiteral(",160,36,%1,").arg(QString::number(*trend.chart()->mean(), 'g', 15))));
         const QString nowhere = m_dir.filePath(QStringLiteral("missing/trend.png"));
         prompter.queueFileName(nowhere);
         QTest::mouseClick(trend.findChild<QPushButton*>("exportImage"), Qt::LeftButton);
