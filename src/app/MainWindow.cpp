@@ -172,7 +172,8 @@ void MainWindow::showQuery() {
 void MainWindow::openTrendWindow() {
     if (!m_trend) {
         auto* window = new TrendWindow(
-            m_station.results(), prompter(), [this] { return m_station.plant().source(); }, this);
+            m_station.results(), prompter(), [this] { return m_station.plant().source(); },
+            &m_station.settings(), this);
         window->setWindowFlag(Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
         connect(window, &TrendWindow::testChosen, this, [this](TestKind kind, const TestKey& key) {

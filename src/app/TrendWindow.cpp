@@ -9,6 +9,8 @@
 #include "results/ResultStore.h"
 #include "results/SqlCondition.h"
 #include "settings/ProgramTitle.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 
 #include <QComboBox>
@@ -17,6 +19,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -126,9 +131,10 @@ private:
 };
 
 TrendWindow::TrendWindow(const ResultStore& store, Prompter& prompter,
-                         std::function<PlantSource()> plantSource, QWidget* parent)
+                         std::function<PlantSource()> plantSource, SettingsStore* remembered,
+                         QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_prompter(prompter),
-      m_plantSource(std::move(plantSource)) {
+      m_plantSource(std::move(plantSource)), m_remembered(remembered) {
     setObjectName(QStringLiteral("TrendWindow"));
     setWindowTitle(QStringLiteral("质量趋势"));
 
@@ -155,7 +161,8 @@ TrendWindow::TrendWindow(const ResultStore& store, Prompter& prompter,
     layout->addWidget(m_pages, 1);
     layout->addWidget(buildActions());
     resize(1100, 780);
-    kindChosen();
+    restoreFilters();
+    sourceChosen();
 }
 
 TrendWindow::~TrendWindow() = default;
@@ -265,6 +272,59 @@ void TrendWindow::inform(const QString& text) {
     m_prompter.inform(programTitle::full(), text);
 }
 
+void TrendWindow::chooseRememberedField() {
+    if (m_rememberedField.isEmpty()) return;
+    if (m_field->findText(m_rememberedField) >= 0) m_field->setCurrentText(m_rememberedField);
+    m_rememberedField.clear();
+}
+
+void TrendWindow::rememberFilters() {
+    if (!m_remembered) return;
+    QJsonObject filters{{"source", m_source->currentIndex()},
+                        {"field", m_field->currentText()},
+                        {"operator", m_operator->text()},
+                        {"boiling", m_boiling->currentIndex()},
+                        {"position", m_position->currentIndex()},
+                        {"spec", m_spec->text()},
+                        {"line", m_line->text()},
+                        {"plantBoiling", m_plantBoiling->currentIndex()},
+                        {"kind", kindKey(m_condition->kind())}};
+    if (const auto c = m_condition->condition())
+        filters.insert("condition", QJsonArray{c->field, c->comparison, c->value1, c->value2});
+    m_remembered->write(section::Canshu, QString::fromLatin1(key::TrendFilters),
+                        QString::fromUtf8(QJsonDocument(filters).toJson(QJsonDocument::Compact)));
+}
+
+// Signals held: the first trend is read once, at the end of the construction.
+void TrendWindow::restoreFilters() {
+    if (!m_remembered) return;
+    const QJsonObject filters =
+        QJsonDocument::fromJson(
+            m_remembered->read(section::Canshu, QString::fromLatin1(key::TrendFilters)).toUtf8())
+            .object();
+    if (filters.isEmpty()) return;
+    const QSignalBlocker quietSource(m_source), quietForm(m_condition), quietField(m_field);
+    const auto index = [&](QComboBox* combo, const char* name) {
+        const int i = filters.value(QLatin1String(name)).toInt();
+        if (i >= 0 && i < combo->count()) combo->setCurrentIndex(i);
+    };
+    index(m_source, "source");
+    index(m_boiling, "boiling");
+    index(m_position, "position");
+    index(m_plantBoiling, "plantBoiling");
+    m_operator->setText(filters.value("operator").toString());
+    m_spec->setText(filters.value("spec").toString());
+    m_line->setText(filters.value("line").toString());
+    const TestKind kind = kindFromKey(filters.value("kind").toString()).value_or(TestKind::Tv);
+    const QJsonArray condition = filters.value("condition").toArray();
+    if (condition.size() == 4)
+        m_condition->setCondition({kind, condition[0].toString(), condition[1].toString(),
+                                   condition[2].toString(), condition[3].toString()});
+    else
+        m_condition->setKind(kind);
+    m_rememberedField = filters.value("field").toString();
+}
+
 bool TrendWindow::fromPlant() const {
     return m_source->currentIndex() == 1;
 }
@@ -278,6 +338,7 @@ void TrendWindow::sourceChosen() {
         m_field->clear();
         for (const PieceFieldName& f : pieceFields())
             m_field->addItem(QString::fromUtf8(f.name));
+        chooseRememberedField();
     }
     refresh();
 }
@@ -291,6 +352,7 @@ void TrendWindow::kindChosen() {
         m_field->clear();
         m_field->addItems(trendFields(kind));
         m_field->setCurrentText(defaultField(kind));
+        chooseRememberedField();
     }
     // Electrolyte tests are neither boiled nor taken from a position.
     const bool marked = fieldIndex(kind, QStringLiteral("水煮前")) >= 0;
@@ -322,6 +384,7 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
 }
 
 void TrendWindow::refresh() {
+    rememberFilters();
     if (fromPlant()) return readPlant();
     if (m_read) m_read->cancel();
     m_pieces.clear();

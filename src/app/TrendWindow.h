@@ -25,6 +25,7 @@ class ConditionForm;
 class PlantTrendRead;
 class Prompter;
 class ResultStore;
+class SettingsStore;
 class TrendImage;
 
 // `TrendWindow`, "质量趋势": whether the formation line drifts. One numeric field of a kind
@@ -41,8 +42,10 @@ class TrendWindow : public QWidget {
     Q_OBJECT
 public:
     // `plantSource` names the plant database as the station reaches it now.
+    // `remembered` keeps the last filters from one opening to the next.
     TrendWindow(const ResultStore& store, Prompter& prompter,
-                std::function<PlantSource()> plantSource, QWidget* parent = nullptr);
+                std::function<PlantSource()> plantSource, SettingsStore* remembered = nullptr,
+                QWidget* parent = nullptr);
     ~TrendWindow() override;
 
     // Reads the trend the controls ask for and shows it; a filter the field cannot take is
@@ -75,6 +78,10 @@ private:
     void readPlant();
     void plantRead();
     void showNote(const QString& text);
+    void rememberFilters();
+    void restoreFilters();
+    // The field list was filled: the remembered field is chosen once, if it is there.
+    void chooseRememberedField();
     // The filters of the controls; nullopt (after telling why) when one cannot be searched.
     std::optional<QList<QueryCondition>> filters(TestKind kind);
     void present(TrendRequest request, TrendData data);
@@ -87,6 +94,8 @@ private:
     const ResultStore& m_store;
     Prompter& m_prompter;
     std::function<PlantSource()> m_plantSource;
+    SettingsStore* m_remembered = nullptr;
+    QString m_rememberedField;
     QPointer<PlantTrendRead> m_read;
     std::vector<PiecePoint> m_pieces; // the plant's points, beside m_data's
     QString m_subject;                // "TV测试 升压时间", "工厂数据库 S-7 Vt"

@@ -15,8 +15,8 @@ namespace key {
 constexpr const char* InstrumentAddress = "RJ45IP";
 constexpr const char* InstrumentPort = "RJ45Port";
 
-// The calibration factors of each channel ("Vadjust(" i ")"): set by 校准, read at start-up
-// and written back at the end of every run.
+// The calibration factors of each channel ("Vadjust(" i ")"): written by 校准 the moment
+// they change, read at start-up.
 constexpr const char* VoltageAdjust = "Vadjust(";
 constexpr const char* CurrentAdjust = "Iadjust(";
 constexpr const char* VoltageControl = "KV(";
@@ -38,6 +38,9 @@ constexpr const char* SparkVerdictVoltage = "sparkVerdictVoltage";
 // Whether a group's plant upload asks about every piece ("each", the default) or once for
 // all of them, with one summary after ("once").
 constexpr const char* UploadConfirm = "uploadConfirm";
+// The quality trend window's last filters (source, kind, fields, condition, specification,
+// line...) as a JSON object, so that it opens as it was left.
+constexpr const char* TrendFilters = "trendFilters";
 } // namespace key
 
 // One entry per key of the store. Indexed keys ("hcdy(" i ")") carry their base name with

@@ -6,6 +6,7 @@
 #include "results/QueryModel.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
+#include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 
 #include <QComboBox>
@@ -167,7 +168,9 @@ private slots:
 
         PlantSource source = plant;
         ScriptedPrompter prompter;
-        TrendWindow trend(m_store, prompter, [&source] { return source; });
+        SettingsStore remembered(m_dir.filePath("q7rk.ini"));
+        TrendWindow trend(
+            m_store, prompter, [&source] { return source; }, &remembered);
         trend.show();
         QVERIFY(QTest::qWaitForWindowExposed(&trend));
         auto* note = trend.findChild<QLabel*>("note");
@@ -195,6 +198,18 @@ private slots:
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(note->isVisible() && note->text().contains(QStringLiteral("无法读取工厂数据库")),
                  qPrintable(note->text()));
+
+        // Opened again, the window shows what it was left at.
+        source = plant;
+        trend.findChild<QComboBox*>("field")->setCurrentText(QStringLiteral("Tr"));
+        QTRY_VERIFY(!trend.reading());
+        TrendWindow again(
+            m_store, prompter, [&source] { return source; }, &remembered);
+        QCOMPARE(again.findChild<QComboBox*>("source")->currentIndex(), 1);
+        QCOMPARE(again.findChild<QLineEdit*>("spec")->text(), QStringLiteral("S-9"));
+        QCOMPARE(again.findChild<QComboBox*>("field")->currentText(), QStringLiteral("Tr"));
+        QTRY_VERIFY(!again.reading());
+        QCOMPARE(again.chart()->count(), 18);
     }
 };
 
