@@ -87,7 +87,7 @@ std::optional<Figures> trend(const PlantSource& source, const PieceTrendRequest&
         for (const PiecePoint& p : reply.value.points) {
             values.push_back(p.value);
             points.push_back(
-                {p.serial, p.afterBoiling(), p.date.toString("yyyy/MM/dd"), p.value, {}});
+                {p.serial, p.afterBoiling(), p.date.toString("yyyy/MM/dd"), p.value, {}, {}});
         }
         const ControlChart controlChart(std::move(values));
         (void)controlChart.capability({520.0, std::nullopt});

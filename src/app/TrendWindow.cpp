@@ -471,7 +471,7 @@ void TrendWindow::plantRead() {
         if (request.field == PieceField::Vt) own = p.formationVoltage;
         if (request.field == PieceField::TvRatio) own = 1.0;
         data.points.push_back(
-            {p.serial, p.afterBoiling(), p.date.toString(kDateFormat), p.value, own});
+            {p.serial, p.afterBoiling(), p.date.toString(kDateFormat), p.value, own, {}});
     }
     shareLimit(limit, data);
     TrendRequest shown;
@@ -574,9 +574,12 @@ QString TrendWindow::pointText(int index) const {
             .arg(piece.serial, plantTexts::pieceLabel(piece.piece), p.date, piece.line,
                  m_request.field, QString::number(p.value, 'g', 8), broken);
     }
-    return QStringLiteral("测试编号：%1\n测试日期：%2\n%3：%4\n%5")
+    return QStringLiteral("测试编号：%1\n测试日期：%2\n%3：%4%5\n%6")
         .arg(shownKey({p.testNumber, p.afterBoiling}), p.date, m_request.field,
-             QString::number(p.value, 'g', 8), broken);
+             QString::number(p.value, 'g', 8),
+             p.measured ? QStringLiteral("（人工修正，原测量值 %1，见修改历史）").arg(*p.measured)
+                        : QString(),
+             broken);
 }
 
 void TrendWindow::exportImage() {

@@ -199,11 +199,15 @@ void TrendChartPainter::paintIndividuals(QPainter& p, const QRect& plot, double 
           [&](int i) { return QPointF(xOf(plot, i), y(values[std::size_t(i)])); });
     // Thousands of dots would hide the line; the breaking points are drawn whatever the count.
     const bool everyDot = m_chart.count() <= plot.width() / 4;
-    p.setPen(Qt::NoPen);
     for (int i = 0; i < m_chart.count(); ++i) {
         const bool breaking = m_chart.isBreaking(i);
-        if (!breaking && !everyDot) continue;
-        p.setBrush(breaking ? kBreak : kLine);
+        // A value corrected by hand is drawn hollow, whatever the density.
+        const bool corrected =
+            std::size_t(i) < m_points.size() && m_points[std::size_t(i)].measured.has_value();
+        if (!breaking && !everyDot && !corrected) continue;
+        const QColor colour = breaking ? kBreak : kLine;
+        p.setPen(corrected ? QPen(colour, 1.5) : QPen(Qt::NoPen));
+        p.setBrush(corrected ? QBrush(Qt::white) : QBrush(colour));
         p.drawEllipse(QPointF(xOf(plot, i), y(values[std::size_t(i)])), 3.5, 3.5);
     }
     // The lines over the points, so that thousands of them do not hide the limits.

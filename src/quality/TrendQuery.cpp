@@ -2,6 +2,7 @@
 
 #include "kinds/TestKindDescription.h"
 #include "quality/QualityLog.h"
+#include "results/AuditLog.h"
 #include "results/ResultFile.h"
 #include "results/ResultSchema.h"
 #include "results/ResultTexts.h"
@@ -10,6 +11,7 @@
 #include "settings/NumberText.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <cmath>
 
 namespace q7rk {
@@ -27,6 +29,32 @@ std::optional<double> numberIn(const QVariant& v) {
         return std::isfinite(d) ? std::optional(d) : std::nullopt;
     }
     return parseNumber(v.toString()); // a number another program wrote as text
+}
+
+// The points whose value was corrected by hand carry what was measured first. A test deleted
+// since is another test when its number comes back; one put back is the corrected one again.
+void markCorrections(const ResultFile& file, const QString& field, TrendData& data) {
+    QString error;
+    const QList<AuditEntry> lines = readCorrections(file, field, &error);
+    if (!error.isEmpty())
+        qCWarning(qualityLog).noquote()
+            << "cannot read the corrections of" << field << "-" << error.simplified();
+    QHash<QString, QString> measured, beforeDeletion;
+    for (const AuditEntry& line : lines) {
+        const QString key = shownKey(line.key());
+        if (line.isDeletion()) {
+            if (measured.contains(key)) beforeDeletion.insert(key, measured.take(key));
+        } else if (line.field == QString::fromUtf8(RestoreField)) {
+            if (beforeDeletion.contains(key)) measured.insert(key, beforeDeletion.take(key));
+        } else if (!measured.contains(key)) {
+            measured.insert(key, line.oldValue);
+        }
+    }
+    if (measured.isEmpty()) return;
+    for (TrendPoint& p : data.points)
+        if (const auto at = measured.constFind(shownKey({p.testNumber, p.afterBoiling}));
+            at != measured.cend())
+            p.measured = *at;
 }
 
 } // namespace
@@ -117,8 +145,12 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
     while (q.next()) {
         const auto value = numberIn(q.value(2));
         if (!value) continue;
-        data.points.push_back({q.value(0).toString(), q.integer(4) != 0, q.value(1).toString(),
-                               *value, numberIn(q.value(3))});
+        data.points.push_back({q.value(0).toString(),
+                               q.integer(4) != 0,
+                               q.value(1).toString(),
+                               *value,
+                               numberIn(q.value(3)),
+                               {}});
     }
     if (!q.done()) {
         data.readable = false;
@@ -129,6 +161,7 @@ TrendData TrendQuery::run(const TrendRequest& request) const {
         return data;
     }
     if (!data.points.empty()) data.message.clear();
+    markCorrections(file, field->name, data);
     shareLimit(*field, data);
     return data;
 }

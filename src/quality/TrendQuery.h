@@ -39,6 +39,8 @@ struct TrendPoint {
     QString date;
     double value = 0;
     std::optional<double> limit; // the record's own tolerance limit
+    // Set when the value was corrected by hand: the value first measured.
+    std::optional<QString> measured;
 };
 
 struct TrendData {

@@ -179,6 +179,11 @@ QList<AuditEntry> readHistory(const ResultFile& file, const TestKey& key, QStrin
     return read(file, where, binds, error);
 }
 
+QList<AuditEntry> readCorrections(const ResultFile& file, const QString& field, QString* error) {
+    return read(file, QStringLiteral("\"字段\" IN (?, ?, ?)"),
+                {field, QString::fromUtf8(DeletionField), QString::fromUtf8(RestoreField)}, error);
+}
+
 void findRestores(const ResultFile& file, QList<AuditEntry>& deletions, QString* error) {
     if (deletions.isEmpty()) return;
     // A restore follows its deletion, so the restores since the oldest deletion are all

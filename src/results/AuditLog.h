@@ -74,6 +74,10 @@ std::optional<RemovedTest> removedTest(const ResultFile& file, qint64 id,
 // The lines of one test, oldest first. A file without the history table has an empty
 // history; a table that cannot be read leaves its cause in `error`.
 QList<AuditEntry> readHistory(const ResultFile& file, const TestKey& key, QString* error = nullptr);
+// The corrections of one field, with the deletions and restores of every test, oldest
+// first: what a chart needs to tell values corrected by hand from measured ones.
+QList<AuditEntry> readCorrections(const ResultFile& file, const QString& field,
+                                  QString* error = nullptr);
 // Sets `restoredAt` of the deletions that were put back since.
 void findRestores(const ResultFile& file, QList<AuditEntry>& deletions, QString* error = nullptr);
 // The deletions of the days from..to ("yyyy/MM/dd"), oldest first, each with its row and,

@@ -33,23 +33,25 @@ class TrendWindowTest : public QObject {
     std::vector<double> m_values;
 
     QString numberOf(int i) const { return QStringLiteral("R%1HL").arg(i + 1); }
+    bool store(int i, double riseTime) {
+        StoredTest t;
+        t.kind = TestKind::Tv;
+        t.values = QStringList(fieldNames(TestKind::Tv).size());
+        t.setValue(QStringLiteral("测试编号"), numberOf(i));
+        t.setValue(QStringLiteral("升压时间"), QString::number(riseTime));
+        t.setValue(QStringLiteral("升压时间指标"), QStringLiteral("150"));
+        t.setValue(QStringLiteral("测试人"), i % 2 ? QStringLiteral("李四") : "张三");
+        t.setValue(QStringLiteral("测试日期"),
+                   QDate::currentDate().addDays(i - 19).toString(QStringLiteral("yyyy/MM/dd")));
+        t.curve = {{10, 0.1}};
+        return m_store.save(t).ok;
+    }
 
 private slots:
     void initTestCase() {
-        const QDate today = QDate::currentDate();
         for (int i = 0; i < 20; ++i) {
             m_values.push_back(i == 12 ? 160 : i % 2 ? 124 : 116);
-            StoredTest t;
-            t.kind = TestKind::Tv;
-            t.values = QStringList(fieldNames(TestKind::Tv).size());
-            t.setValue(QStringLiteral("测试编号"), numberOf(i));
-            t.setValue(QStringLiteral("升压时间"), QString::number(m_values.back()));
-            t.setValue(QStringLiteral("升压时间指标"), QStringLiteral("150"));
-            t.setValue(QStringLiteral("测试人"), i % 2 ? QStringLiteral("李四") : "张三");
-            t.setValue(QStringLiteral("测试日期"),
-                       today.addDays(i - 19).toString(QStringLiteral("yyyy/MM/dd")));
-            t.curve = {{10, 0.1}};
-            QVERIFY(m_store.save(t).ok);
+            QVERIFY(store(i, m_values.back()));
         }
     }
 
@@ -210,6 +212,24 @@ private slots:
         QCOMPARE(again.findChild<QComboBox*>("field")->currentText(), QStringLiteral("Tr"));
         QTRY_VERIFY(!again.reading());
         QCOMPARE(again.chart()->count(), 18);
+    }
+
+    // A value corrected by hand is drawn hollow and says what was measured; a test deleted
+    // and stored again under its number is a new measurement.
+    void correctedValuesAreToldApart() {
+        QVERIFY(m_store.correct(TestKind::Tv, {numberOf(3)}, QStringLiteral("升压时间"), "120").ok);
+        ScriptedPrompter prompter;
+        TrendWindow trend(m_store, prompter, {});
+        QCOMPARE(trend.data().points[3].measured, std::optional<QString>("124"));
+        QVERIFY(!trend.data().points[2].measured);
+        QVERIFY(trend.pointText(3).contains(QStringLiteral("原测量值 124")));
+
+        QVERIFY(m_store.remove(TestKind::Tv, {{numberOf(3)}}).ok);
+        QVERIFY(store(3, 118));
+        trend.refresh();
+        QCOMPARE(trend.data().points[3].testNumber, numberOf(3));
+        QCOMPARE(trend.data().points[3].value, 118.0);
+        QVERIFY(!trend.data().points[3].measured);
     }
 };
 

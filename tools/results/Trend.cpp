@@ -60,11 +60,14 @@ QJsonValue json(const std::optional<double>& v) {
 
 QJsonObject chartJson(const ControlChart& chart, const TrendData& data) {
     QJsonArray points;
-    for (const TrendPoint& p : data.points)
-        points.append(QJsonObject{{"number", p.testNumber},
-                                  {"afterBoiling", p.afterBoiling},
-                                  {"date", p.date},
-                                  {"value", p.value}});
+    for (const TrendPoint& p : data.points) {
+        QJsonObject point{{"number", p.testNumber},
+                          {"afterBoiling", p.afterBoiling},
+                          {"date", p.date},
+                          {"value", p.value}};
+        if (p.measured) point.insert("measured", *p.measured); // corrected by hand
+        points.append(point);
+    }
     QJsonArray breaks;
     for (const RuleBreak& b : chart.breaks()) {
         QJsonArray indexes;
