@@ -534,6 +534,25 @@ QString TrendWindow::title() const {
         .arg(m_pieces.empty() ? QStringLiteral("个测试") : QStringLiteral("片"));
 }
 
+QString TrendWindow::filtersText() const {
+    QStringList parts;
+    if (!m_pieces.empty()) {
+        parts << QStringLiteral("规格 ") + m_spec->text().trimmed();
+        if (!m_line->text().trimmed().isEmpty())
+            parts << QStringLiteral("线别 ") + m_line->text().trimmed();
+        if (m_plantBoiling->currentIndex() > 0) parts << m_plantBoiling->currentText();
+    } else {
+        for (const QueryCondition& c : m_request.filters)
+            parts << QStringLiteral("%1 %2 %3%4")
+                         .arg(c.field, c.comparison, c.value1,
+                              c.value2.isEmpty() || c.comparison != QStringLiteral("介于")
+                                  ? QString()
+                                  : QStringLiteral(" 和 ") + c.value2);
+    }
+    return QStringLiteral("筛选：") +
+           (parts.isEmpty() ? QStringLiteral("无") : parts.join(QStringLiteral("；")));
+}
+
 QString TrendWindow::summary() const {
     Capability cap = m_chart->capability(m_data.limits);
     if (!m_data.limitsNote.isEmpty()) cap.message = m_data.limitsNote;
@@ -591,8 +610,9 @@ void TrendWindow::exportImage() {
             .replace(QLatin1Char(' '), QLatin1Char('-')),
         QStringLiteral("PNG图片(*.png)"));
     if (path.isEmpty()) return; // cancelled
-    const QImage image =
-        TrendChartPainter(*m_chart, m_data.points, m_data.limits, title()).image(kExportSize);
+    TrendChartPainter painter(*m_chart, m_data.points, m_data.limits, title());
+    painter.setNotes(summary().split(QLatin1Char('\n')) << filtersText());
+    const QImage image = painter.image(kExportSize);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
         inform(QStringLiteral("无法写入图片 %1：%2").arg(path, file.errorString()));

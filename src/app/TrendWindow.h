@@ -86,6 +86,8 @@ private:
     std::optional<QList<QueryCondition>> filters(TestKind kind);
     void present(TrendRequest request, TrendData data);
     QString summary() const;
+    // The filters of the chart shown, for the exported picture.
+    QString filtersText() const;
     QString title() const;
     void exportImage();
     void exportData();

@@ -12,6 +12,8 @@ namespace q7rk {
 
 namespace {
 
+constexpr int NoteHeight = 16; // a line of notes under the title, in pixels
+
 const QColor kLine(60, 90, 160), kBreak(220, 30, 30), kCentre(0, 140, 60), kLimit(200, 60, 60),
     kSpec(30, 80, 220), kGrid(225, 225, 225), kBar(150, 170, 210);
 
@@ -131,7 +133,7 @@ double TrendChartPainter::xOf(const QRect& plot, int index) const {
 
 TrendChartPainter::Layout TrendChartPainter::layout(const QRect& area) const {
     Layout out;
-    const int left = area.left() + 86, top = area.top() + 32;
+    const int left = area.left() + 86, top = area.top() + 32 + NoteHeight * int(m_notes.size());
     const int histogramWidth = area.width() / 5;
     const int width = area.right() - 12 - histogramWidth - 12 - left;
     const int height = area.bottom() - 40 - top;
@@ -174,6 +176,10 @@ void TrendChartPainter::paint(QPainter& p, const QRect& area) const {
     p.setFont(font);
     p.setPen(Qt::black);
     p.drawText(QRect(area.left(), area.top() + 4, area.width(), 22), Qt::AlignCenter, m_title);
+    for (int i = 0; i < int(m_notes.size()); ++i)
+        p.drawText(QRect(area.left() + 12, area.top() + 28 + NoteHeight * i, area.width() - 24,
+                         NoteHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter, m_notes[i]);
 
     const Layout l = layout(area);
     if (!m_chart.hasLimits()) {

@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class QPainter;
 
@@ -21,6 +22,10 @@ class TrendChartPainter {
 public:
     TrendChartPainter(const ControlChart& chart, const std::vector<TrendPoint>& points,
                       SpecLimits limits, QString title);
+
+    // Lines printed under the title (the summary and the filters of an exported picture), so
+    // the picture says on its own what it shows.
+    void setNotes(QStringList notes) { m_notes = std::move(notes); }
 
     void paint(QPainter& painter, const QRect& area) const;
     QImage image(const QSize& size) const;
@@ -45,6 +50,7 @@ private:
     const std::vector<TrendPoint>& m_points;
     SpecLimits m_limits;
     QString m_title;
+    QStringList m_notes;
 };
 
 } // namespace q7rk
