@@ -1,6 +1,10 @@
 #include "PlantServer.h"
 #include "plant/PieceTrend.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QtTest>
 
 using namespace q7rk;
@@ -142,6 +146,34 @@ private slots:
 
         const PieceTrend ratio = read(january(PieceField::TvRatio, "L2"));
         QCOMPARE(valuesOf(ratio), (std::vector<double>{1.0, 1.02, 0.96, 0.976}));
+    }
+
+    // The command line charts the same pieces: points with serial, piece and date, the
+    // chart's lines and rules; a value it does not know is refused with the list.
+    void trendCommand() {
+        const auto run = [this](const QStringList& args, int& exit) {
+            QProcess p;
+            p.start(Q7RK_PLANTDB_PATH,
+                    QStringList{"trend", "--dsn", m_server.source.dataSource()} + args);
+            if (!p.waitForFinished(30000)) return QJsonObject();
+            exit = p.exitCode();
+            return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+        };
+        int exit = -1;
+        const QJsonObject doc = run({"--spec", "S-9", "--field", "dvt", "--from", "2026/01/01",
+                                     "--to", "2026-01-31", "--line", "L1"},
+                                    exit);
+        QCOMPARE(exit, 0);
+        QCOMPARE(doc["count"].toInt(), 3);
+        QCOMPARE(doc["withoutValue"].toInt(), 3);
+        const QJsonArray points = doc["points"].toArray();
+        QCOMPARE(points[1].toObject()["serial"].toString(), QString("F1"));
+        QCOMPARE(points[1].toObject()["piece"].toInt(), 2);
+        QCOMPARE(points[1].toObject()["value"].toDouble(), -9.0);
+        QCOMPARE(doc["mean"].toDouble(), -28.0 / 3);
+        QVERIFY(doc["capability"].toObject()["message"].toString().contains("--lsl"));
+        run({"--spec", "S-9", "--field", "x"}, exit);
+        QCOMPARE(exit, 2);
     }
 
     // A long read stops when told, with the reason.

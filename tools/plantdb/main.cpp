@@ -1,10 +1,12 @@
 // q7rk-plantdb: sets up the plant database's data source, sends the uploads that are
 // waiting in a working folder's queue and tells what an existing plant database lacks.
+#include "Trend.h"
 #include "plant/OdbcSources.h"
 #include "plant/PlantConnection.h"
 #include "plant/PlantSchema.h"
 #include "plant/PlantSetup.h"
 #include "plant/PlantUploader.h"
+#include "quality/PictureApplication.h"
 #include "settings/WorkingFolder.h"
 #include "version/Version.h"
 
@@ -132,7 +134,7 @@ int check(const QCommandLineParser& p) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const auto app = pictureApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-plantdb"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
     QCommandLineParser p;
@@ -158,10 +160,18 @@ int main(int argc, char** argv) {
                        "the\n"
                        "                             longest curve they hold, key indexes) as "
                        "JSON;\n"
-                       "                             changes nothing"));
+                       "                             changes nothing\n"
+                       "  trend --spec S [--field vt] [--line L] [--from D] [--to D]\n"
+                       "        [--boiled before|after] [--lsl X] [--usl Y] [--png FILE]\n"
+                       "                             control chart of one value of the "
+                       "plant's pieces\n"
+                       "                             of a specification as JSON (fields: vt, "
+                       "tr, vm,\n"
+                       "                             ratio, specvot, bend, pull, dvt, dtr)"));
     p.addHelpOption();
     p.addVersionOption();
-    p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, retry or check"));
+    p.addPositionalArgument(QStringLiteral("command"),
+                            QStringLiteral("init, retry, check or trend"));
     p.addOption(
         {QStringLiteral("file"), QStringLiteral("SQLite database file."), QStringLiteral("path")});
     p.addOption({QStringLiteral("postgres"), QStringLiteral("PostgreSQL server to use."),
@@ -181,11 +191,23 @@ int main(int argc, char** argv) {
                                 "operator or never asked about.")});
     p.addOption({QStringLiteral("dsn"), QStringLiteral("Data source name (default result)."),
                  QStringLiteral("name"), QString::fromLatin1(PlantSource::DefaultName)});
-    p.process(app);
+    p.addOptions({
+        {"spec", "trend: the specification (Speci).", "S"},
+        {"field", "trend: the value charted (default vt).", "KEY", "vt"},
+        {"line", "trend: only this production line (PLNum).", "L"},
+        {"from", "trend: first upload date (default 30 days before --to).", "DATE"},
+        {"to", "trend: last upload date (default today).", "DATE"},
+        {"boiled", "trend: before or after boiling (default both).", "SIDE"},
+        {"lsl", "trend: lower specification limit.", "X"},
+        {"usl", "trend: upper specification limit.", "Y"},
+        {"png", "trend: also draw the chart into this PNG file.", "FILE"},
+    });
+    p.process(*app);
     const QStringList args = p.positionalArguments();
     if (args.size() == 1 && args[0] == QLatin1String("init")) return init(p);
     if (args.size() == 1 && args[0] == QLatin1String("retry")) return retry(p);
     if (args.size() == 1 && args[0] == QLatin1String("check")) return check(p);
+    if (args.size() == 1 && args[0] == QLatin1String("trend")) return runPlantTrend(p);
     std::fprintf(stderr, "%s", qPrintable(p.helpText()));
     return UsageError;
 }

@@ -1,5 +1,6 @@
 #include "Trend.h"
 
+#include "quality/ChartJson.h"
 #include "quality/ControlChart.h"
 #include "quality/TrendChartPainter.h"
 #include "quality/TrendQuery.h"
@@ -54,11 +55,7 @@ std::optional<QueryCondition> conditionOf(TestKind kind, const QString& text) {
     return c;
 }
 
-QJsonValue json(const std::optional<double>& v) {
-    return v ? QJsonValue(*v) : QJsonValue();
-}
-
-QJsonObject chartJson(const ControlChart& chart, const TrendData& data) {
+QJsonObject trendJson(const ControlChart& chart, const TrendData& data) {
     QJsonArray points;
     for (const TrendPoint& p : data.points) {
         QJsonObject point{{"number", p.testNumber},
@@ -68,32 +65,8 @@ QJsonObject chartJson(const ControlChart& chart, const TrendData& data) {
         if (p.measured) point.insert("measured", *p.measured); // corrected by hand
         points.append(point);
     }
-    QJsonArray breaks;
-    for (const RuleBreak& b : chart.breaks()) {
-        QJsonArray indexes;
-        for (const int i : b.points)
-            indexes.append(i);
-        breaks.append(QJsonObject{
-            {"rule", ruleKey(b.rule)}, {"name", ruleName(b.rule)}, {"points", indexes}});
-    }
-    Capability cap = chart.capability(data.limits);
-    if (!data.limitsNote.isEmpty()) cap.message = data.limitsNote;
-    QJsonObject capability{{"count", cap.count},
-                           {"lowerSpec", json(cap.limits.lower)},
-                           {"upperSpec", json(cap.limits.upper)},
-                           {"cpk", json(cap.cpk)},
-                           {"ppk", json(cap.ppk)}};
-    if (!cap.message.isEmpty()) capability.insert("message", cap.message);
-    QJsonObject out{{"count", chart.count()},
-                    {"points", points},
-                    {"mean", json(chart.mean())},
-                    {"upperLimit", json(chart.upperLimit())},
-                    {"lowerLimit", json(chart.lowerLimit())},
-                    {"averageMovingRange", json(chart.averageMovingRange())},
-                    {"movingRangeLimit", json(chart.movingRangeLimit())},
-                    {"sigma", json(chart.sigma())},
-                    {"violations", breaks},
-                    {"capability", capability}};
+    QJsonObject out = chartJson(chart, data.limits, data.limitsNote);
+    out.insert("points", points);
     const QString message = data.points.empty() ? data.message : chart.message();
     if (!message.isEmpty()) out.insert("message", message);
     return out;
@@ -138,7 +111,7 @@ int runTrend(const QCommandLineParser& options, TestKind kind, const ResultStore
     const TrendData data = TrendQuery(store).run(request);
     if (!data.readable) return refuse(data.message, Failed);
     const ControlChart chart(data.values());
-    QJsonObject doc = chartJson(chart, data);
+    QJsonObject doc = trendJson(chart, data);
     doc.insert("kind", kindKey(kind));
     doc.insert("field", request.field);
     doc.insert("from", request.from);

@@ -7,6 +7,7 @@
 #include "ImportOld.h"
 #include "Trend.h"
 #include "plant/PlantInput.h"
+#include "quality/PictureApplication.h"
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
@@ -21,12 +22,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 using namespace q7rk;
@@ -160,19 +159,8 @@ int runUpload(const QCommandLineParser& p, TestKind kind, const ResultStore& sto
 
 } // namespace
 
-// Drawing a picture needs fonts and so a GUI application, which needs no display when told
-// to draw offscreen; everything else stays a plain console program.
-std::unique_ptr<QCoreApplication> application(int& argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--png") != 0 && std::strncmp(argv[i], "--png=", 6) != 0) continue;
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return std::make_unique<QGuiApplication>(argc, argv);
-    }
-    return std::make_unique<QCoreApplication>(argc, argv);
-}
-
 int main(int argc, char** argv) {
-    const auto app = application(argc, argv);
+    const auto app = pictureApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q7rk-results"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version::Number));
 

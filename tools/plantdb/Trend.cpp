@@ -1,0 +1,126 @@
+#include "Trend.h"
+
+#include "plant/PieceTrend.h"
+#include "plant/PlantTexts.h"
+#include "quality/ChartJson.h"
+#include "quality/TrendChartPainter.h"
+
+#include <QCommandLineParser>
+#include <QDate>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cstdio>
+
+namespace q7rk {
+
+namespace {
+
+enum Exit { Done = 0, Failed = 1, BadUsage = 2 };
+
+int refuse(const QString& message, int code = BadUsage) {
+    std::fprintf(stderr, "q7rk-plantdb: %s\n", qPrintable(message));
+    return code;
+}
+
+// "2026/06/01" or "2026-06-01".
+QDate dateOf(const QString& text) {
+    const QString t = text.trimmed();
+    const QDate d = QDate::fromString(t, QStringLiteral("yyyy/M/d"));
+    return d.isValid() ? d : QDate::fromString(t, Qt::ISODate);
+}
+
+QString fieldKeys() {
+    QStringList keys;
+    for (const PieceFieldName& f : pieceFields())
+        keys << QStringLiteral("%1（%2）").arg(QLatin1String(f.key), QString::fromUtf8(f.name));
+    return keys.join(QStringLiteral("、"));
+}
+
+} // namespace
+
+int runPlantTrend(const QCommandLineParser& options) {
+    PieceTrendRequest request;
+    request.spec = options.value("spec").trimmed();
+    if (request.spec.isEmpty()) return refuse(QStringLiteral("请用 --spec 指定规格。"));
+    const auto field = pieceFieldFromKey(options.value("field"));
+    if (!field)
+        return refuse(QStringLiteral("“%1”不是可统计的值。可选：%2")
+                          .arg(options.value("field"), fieldKeys()));
+    request.field = *field;
+    request.line = options.value("line").trimmed();
+    // The last 30 days, today included, unless told otherwise.
+    request.to = options.isSet("to") ? dateOf(options.value("to")) : QDate::currentDate();
+    request.from = options.isSet("from") ? dateOf(options.value("from")) : request.to.addDays(-29);
+    if (!request.from.isValid() || !request.to.isValid())
+        return refuse(
+            QStringLiteral("日期“%1”无效，请写成 2024/06/01 或 2024-06-01。")
+                .arg(!request.from.isValid() ? options.value("from") : options.value("to")));
+    if (request.from > request.to) return refuse(QStringLiteral("起始日期晚于结束日期。"));
+    const QString boiled = options.value("boiled");
+    if (boiled == QLatin1String("before"))
+        request.boiling = BoilingSide::Before;
+    else if (boiled == QLatin1String("after"))
+        request.boiling = BoilingSide::After;
+    else if (!boiled.isEmpty())
+        return refuse(QStringLiteral("--boiled 只能是 before 或 after。"));
+    SpecLimits limits;
+    for (const char* name : {"lsl", "usl"}) {
+        if (!options.isSet(name)) continue;
+        bool ok = false;
+        const double v = options.value(name).toDouble(&ok);
+        if (!ok) return refuse(QStringLiteral("--%1 须是数字。").arg(QLatin1String(name)));
+        (name[0] == 'l' ? limits.lower : limits.upper) = v;
+    }
+
+    PlantConnection connection(PlantSource(options.value("dsn")), PlantLogin::Own);
+    const auto reply = readPieceTrend(connection, request);
+    if (!reply.ok()) return refuse(reply.status.message, Failed);
+    const PieceTrend& trend = reply.value;
+
+    std::vector<double> values;
+    QJsonArray points;
+    std::vector<TrendPoint> drawn;
+    for (const PiecePoint& p : trend.points) {
+        values.push_back(p.value);
+        const QString date = p.date.toString(QStringLiteral("yyyy/MM/dd"));
+        points.append(QJsonObject{{"serial", p.serial},
+                                  {"piece", p.piece},
+                                  {"pieceLabel", plantTexts::pieceLabel(p.piece)},
+                                  {"date", date},
+                                  {"line", p.line},
+                                  {"value", p.value}});
+        drawn.push_back({p.serial, p.afterBoiling(), date, p.value, {}, {}});
+    }
+    const ControlChart chart(std::move(values));
+    QJsonObject doc = chartJson(chart, limits,
+                                limits.any() ? QString()
+                                             : QStringLiteral("未给规格限（--lsl/--usl），"
+                                                              "无法计算过程能力。"));
+    doc.insert("points", points);
+    doc.insert("withoutValue", trend.withoutValue);
+    doc.insert("spec", request.spec);
+    doc.insert("field", options.value("field").toLower());
+    doc.insert("line", request.line);
+    doc.insert("from", request.from.toString(QStringLiteral("yyyy/MM/dd")));
+    doc.insert("to", request.to.toString(QStringLiteral("yyyy/MM/dd")));
+    if (trend.points.empty())
+        doc.insert("message", QStringLiteral("工厂数据库中没有符合条件的片。"));
+    else if (!chart.message().isEmpty())
+        doc.insert("message", chart.message());
+    std::fputs(QJsonDocument(doc).toJson(QJsonDocument::Indented).constData(), stdout);
+
+    if (options.isSet("png")) {
+        const QString title =
+            QStringLiteral("工厂数据库 %1 %2 单值-移动极差控制图 %3 至 %4（%5片）")
+                .arg(request.spec, pieceFieldName(request.field),
+                     request.from.toString(QStringLiteral("yyyy/MM/dd")),
+                     request.to.toString(QStringLiteral("yyyy/MM/dd")))
+                .arg(chart.count());
+        const QImage image = TrendChartPainter(chart, drawn, limits, title).image(QSize(1200, 800));
+        if (!image.save(options.value("png"), "PNG"))
+            return refuse(QStringLiteral("无法写入图片 %1").arg(options.value("png")), Failed);
+    }
+    return Done;
+}
+
+} // namespace q7rk
