@@ -5,6 +5,8 @@
 // Prints median and 99th percentile in milliseconds.
 #include "app/MainWindow.h"
 #include "plant/OdbcSources.h"
+#include "plant/PlantQueuePresenter.h"
+#include "plant/PlantSource.h"
 #include "plant/UploadQueue.h"
 #include "shell/ScriptedPrompter.h"
 

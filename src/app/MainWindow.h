@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/HelpWindow.h"
+#include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 #include "station/Station.h"
 

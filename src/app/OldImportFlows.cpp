@@ -1,5 +1,8 @@
 #include "OldImportFlows.h"
 
+#include "settings/SettingsStore.h"
+#include "station/OldDataImport.h"
+#include "station/OldSettingsImport.h"
 #include "station/Station.h"
 
 #include <QFileDialog>

@@ -1,6 +1,7 @@
 #include "PlantQueueWindow.h"
 
 #include "kinds/TestKindDescription.h"
+#include "plant/PlantQueuePresenter.h"
 #include "plant/PlantTexts.h"
 #include "station/Station.h"
 

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
 #include "kinds/Box.h"
+#include "params/PanelModel.h"
 #include "plant/UploadQueue.h"
 #include "results/ResultSchema.h"
 #include "settings/ProgramTitle.h"

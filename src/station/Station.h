@@ -1,54 +1,52 @@
 #pragma once
 
-#include "calibration/CalibrationModel.h"
-#include "charts/ChartSet.h"
-#include "charts/CurvePlotter.h"
-#include "execution/Evaluator.h"
-#include "execution/RunController.h"
-#include "execution/RunEvents.h"
-#include "execution/SamplingTick.h"
-#include "link/ActiveLink.h"
-#include "link/EthernetLink.h"
-#include "link/SerialLink.h"
-#include "params/PanelModel.h"
-#include "plant/PlantPage.h"
-#include "plant/PlantQueuePresenter.h"
-#include "reports/ReportPrinter.h"
-#include "reports/StoredTestDisplay.h"
-#include "results/QueryModel.h"
-#include "results/ResultStore.h"
-
+#include "kinds/Box.h"
+#include "kinds/ChannelTest.h"
+#include "plant/UploadQueue.h"
+#include "results/RecoveryJournal.h"
 #include "settings/ChannelModel.h"
-#include "settings/SampleStore.h"
-#include "settings/SettingsStore.h"
 #include "settings/Timing.h"
-#include "shell/Prompter.h"
-#include "shell/ShellModel.h"
-#include "station/CommandGate.h"
-#include "station/CommandRules.h"
-#include "station/LinkSupervisor.h"
-#include "station/NewTestReset.h"
-#include "station/OldDataImport.h"
-#include "station/OldSettingsImport.h"
-#include "station/ParametersBeforeDisplay.h"
-#include "station/PieceUploadWorkflow.h"
-#include "station/QuitGuard.h"
-#include "station/ReportActions.h"
-#include "station/RunAwarePrompter.h"
-#include "station/RunConditionsRecorder.h"
-#include "station/RunPresenter.h"
-#include "station/SaveWorkflow.h"
-#include "station/StartRun.h"
-#include "station/StartupLoader.h"
-#include "station/TestLifecycle.h"
+#include "shell/Commands.h"
 #include "station/TestRecovery.h"
-#include <QHash>
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace q7rk {
+
+class ActiveLink;
+class CalibrationModel;
+class ChartSet;
+class CurvePlotter;
+class EthernetLink;
+class InstrumentLink;
+class LinkSupervisor;
+class OldDataImport;
+class OldSettingsImport;
+class PanelModel;
+class PieceUploadWorkflow;
+class PlantPage;
+class PlantQueuePresenter;
+class PlantSource;
+class Prompter;
+class QueryModel;
+class ReportPrinter;
+class ResultStore;
+class RunController;
+class RunEvents;
+class SampleStore;
+class SerialLink;
+class SettingsStore;
+class ShellModel;
+struct DisplayOutcome;
+struct DisplayRequest;
+struct OldSettingsOutcome;
+struct SaveReport;
+struct TestKey;
 
 // The program without its widgets: it owns every long-lived part (settings, the channel and
 // panel models, charts, the shell model, both links, the run, the result files, the report
@@ -66,43 +64,39 @@ public:
 
     // Loads the settings of channels 1-3 (the calibration factors of all six) into the
     // models, restores the group options, frames the charts and sets up toolbar and menus.
-    void startUp() { m_startup.load(); }
+    void startUp();
     // 新建 as the operator gives it: refused during a run, asked when it would give up a
     // finished test that is not stored. False when nothing was reset.
     bool newTest();
     // The reset itself: clears the readouts, results and status texts of channels
     // 1..lastChannel+1 (also run before every start, once the operator said Yes).
-    void newTestReset() { m_reset.reset(); }
+    void newTestReset();
     // Stops a run without asking anything and closes the links; writes no setting. Judged
     // tests not stored stay in the recovery journal unless the operator gave them up by
     // confirming the quit.
     void shutdown();
     // What the recovery journal holds from the last time the program went is offered: Yes
     // saves it as 保存 would have, No gives it up (the operator is told which).
-    TestRecovery::Outcome offerRecovery() {
-        return m_recovery.offer([this] { return save(); });
-    }
-    RecoveryJournal::Contents pendingRecovery() const { return m_recovery.pending(); }
+    TestRecovery::Outcome offerRecovery();
+    RecoveryJournal::Contents pendingRecovery() const;
     // The unsaved tests are given up: out of the recovery journal (a script that answered
     // No to saving them, ending).
-    void giveUpUnsaved() { m_recovery.giveUpAll(); }
+    void giveUpUnsaved();
     // 退出 and closing the window. True when the window may close now. A finished test
     // that is not stored is not given up without asking; during a run the operator is asked,
     // the run is stopped as the stop button does, and quitRequested follows once the
     // instrument has had both result frames (false until then).
-    bool mayQuit() { return m_quit.mayQuit(); }
+    bool mayQuit();
     // SIGTERM, SIGINT, SIGHUP or SIGQUIT: as 退出 answered Yes to every question but the save
     // question, which nobody is there to answer.
-    void quitWithoutQuestions() { m_quit.quitWithoutQuestions(); }
+    void quitWithoutQuestions();
     // Where each channel's test stands.
-    const TestLifecycle& tests() const { return m_tests; }
+    const TestLifecycle& tests() const;
     // A finished test of the last run that nothing has stored yet.
-    bool hasUnsavedResults() const { return !m_tests.unsaved().isEmpty(); }
+    bool hasUnsavedResults() const;
     // The rule book applied: true when the command may run now (a refusal has been told, a
     // question answered Yes).
-    bool permits(Command command, int first = 0, int last = ChannelCount - 1) {
-        return m_gate.permits(command, first, last);
-    }
+    bool permits(Command command, int first = 0, int last = ChannelCount - 1);
 
     // A menu item or toolbar button as the operator gives it.
     void perform(Command command);
@@ -118,59 +112,57 @@ public:
     bool openFoil(const QString& serial);
     // The report of groups first..last into a PDF at `path`, asking nothing; the reason it
     // could not be written, else empty.
-    QString writeReportPdf(int firstGroup, int lastGroup, const QString& path) {
-        return m_reports.writePdf(firstGroup, lastGroup, path);
-    }
+    QString writeReportPdf(int firstGroup, int lastGroup, const QString& path);
 
     // The models the window binds to its widgets (the runner types into the panel as the
     // operator would; the tests also set channel states up directly).
-    ChannelModel& channels() { return m_channels; }
-    const ChannelModel& channels() const { return m_channels; }
-    PanelModel& panel() { return m_panel; }
-    const PanelModel& panel() const { return m_panel; }
-    ChartSet& charts() { return m_charts; }
-    ShellModel& shell() { return m_shell; }
-    const ShellModel& shell() const { return m_shell; }
-    CurvePlotter& plotter() { return m_plotter; }
-    QueryModel& query() { return m_query; }
-    CalibrationModel& calibration() { return m_calibration; }
-    PlantPage& plant() { return m_plant; }
-    const PlantPage& plant() const { return m_plant; }
+    ChannelModel& channels();
+    const ChannelModel& channels() const;
+    PanelModel& panel();
+    const PanelModel& panel() const;
+    ChartSet& charts();
+    ShellModel& shell();
+    const ShellModel& shell() const;
+    CurvePlotter& plotter();
+    QueryModel& query();
+    CalibrationModel& calibration();
+    PlantPage& plant();
+    const PlantPage& plant() const;
     // The plant outbox: what waits, the retry passes, the queue window's list.
-    PlantQueuePresenter& plantQueue() { return m_plantQueue; }
-    const PlantQueuePresenter& plantQueue() const { return m_plantQueue; }
+    PlantQueuePresenter& plantQueue();
+    const PlantQueuePresenter& plantQueue() const;
     // The upload of finished TV pieces that 保存 runs after the local store.
-    PieceUploadWorkflow& pieceUpload() { return m_pieceUpload; }
-    const PieceUploadWorkflow& pieceUpload() const { return m_pieceUpload; }
+    PieceUploadWorkflow& pieceUpload();
+    const PieceUploadWorkflow& pieceUpload() const;
     // The plant database and the outbox file, unless the data source "result" (with the
     // waits the settings name) and the working folder's queue; the count of what waits is
     // read again.
     void setPlantSource(const PlantSource& source,
                         const QString& queuePath = QString::fromLatin1(UploadQueue::FileName));
-    Prompter& prompter() { return m_prompter; }
+    Prompter& prompter();
     // For windows that stay open during a run (calibration): their messages do not wait
     // while the run's timers are live.
-    Prompter& runAwarePrompter() { return m_runAware; }
+    Prompter& runAwarePrompter();
     // The rest is watched, not driven: states and signals only.
-    const Timing& timing() const { return m_timing; }
-    const SettingsStore& settings() const { return m_settings; }
-    const SerialLink& serialLink() const { return m_serial; }
-    const EthernetLink& ethernetLink() const { return m_ethernet; }
-    const LinkSupervisor& links() const { return m_links; }
-    const ActiveLink& activeLink() const { return m_activeLink; }
-    const RunController& run() const { return m_run; }
-    const SampleStore& samples() const { return m_samples; }
-    const ChannelTests& runTests() const { return m_runs; }
+    const Timing& timing() const;
+    const SettingsStore& settings() const;
+    const SerialLink& serialLink() const;
+    const EthernetLink& ethernetLink() const;
+    const LinkSupervisor& links() const;
+    const ActiveLink& activeLink() const;
+    const RunController& run() const;
+    const SampleStore& samples() const;
+    const ChannelTests& runTests() const;
     // Tests that drive one part by hand over the station's state (a sampling tick with
     // plain calibration, curves from samples they put in) write here.
-    SettingsStore& settings() { return m_settings; }
-    SampleStore& samples() { return m_samples; }
-    ChannelTests& runTests() { return m_runs; }
-    RunEvents& runEvents() { return m_events; }
+    SettingsStore& settings();
+    SampleStore& samples();
+    ChannelTests& runTests();
+    RunEvents& runEvents();
     // Every channel's test taken from the panel, as a start does after its reset.
-    void takeTestsAtStart() { m_start.takeTests(); }
-    const ResultStore& results() const { return m_results; }
-    const ReportPrinter& report() const { return m_report; }
+    void takeTestsAtStart();
+    const ResultStore& results() const;
+    const ReportPrinter& report() const;
     // 显示记录 of the query window: a stored test into a channel and its charts.
     DisplayOutcome displayStoredTest(const DisplayRequest& request);
 
@@ -188,10 +180,10 @@ public:
     // 导入旧版数据: the job that runs the tool over the old program's Access files, into the
     // working folder's result files. The window drives it (dry run, question, import) after
     // 导入旧版数据 was permitted; it checks the rules again before the real import.
-    OldDataImport& oldDataImport() { return m_oldData; }
+    OldDataImport& oldDataImport();
     // 导入旧版设置: the tool's dry run of a registry export against this station's settings
     // file.
-    OldSettingsImport& oldSettingsImport() { return m_oldSettings; }
+    OldSettingsImport& oldSettingsImport();
     // The old program's settings from a registry export into this station's own settings
     // store, and the channels loaded again from them as after a new test. Done here, not by
     // the tool: the store keeps its values in memory and writes all of them on its next
@@ -201,14 +193,12 @@ public:
 
     // 保存: the finished, unsaved tests of the last run into the result files, then the TV
     // pieces to the plant; false when it refused or failed (the operator has been told why).
-    bool save() { return m_saving.save(); }
-    const SaveReport& lastSave() const { return m_saving.lastSave(); }
+    bool save();
+    const SaveReport& lastSave() const;
     // Printing is the window's: it shows a preview first (or, without a printer, offers a
     // PDF). Without a window there is no printer, and the report goes to a PDF the operator
     // names.
-    void setPrintPreview(std::function<void(const ReportPrinter&)> preview) {
-        m_reports.setPrintPreview(std::move(preview));
-    }
+    void setPrintPreview(std::function<void(const ReportPrinter&)> preview);
 
 signals:
     // The window shows its help document.
@@ -243,67 +233,11 @@ private:
     // 关闭串口 and 以太网断开: a link that carries a run is closed only once the operator agreed
     // to stop it and the instrument has had the result frames on it.
     void closeLink(const InstrumentLink& link, std::function<void()> close);
-    void saveChartBitmaps() { m_reports.saveChartBitmaps(); }
-    void printGroups(Command command, int first, int last) {
-        m_reports.printGroups(command, first, last);
-    }
-    void printToPdf() { m_reports.printToPdf(); }
-    void startMergedReportProgram() { m_reports.startMergedReportProgram(); }
 
-    // Declaration order is construction order; each part only refers to those above it.
-    Prompter& m_prompter;
-    QString m_signerGiven; // the name the operator gave while none was on screen
-    ParametersBeforeDisplay m_paramsBeforeDisplay;
-    Timing m_timing;
-    TestLifecycle m_tests;
-    SettingsStore m_settings;
-    ChannelModel m_channels;
-    PanelModel m_panel;
-    ChartSet m_charts;
-    ShellModel m_shell;
-    SerialLink m_serial;
-    EthernetLink m_ethernet;
-    ActiveLink m_activeLink{m_serial, m_ethernet};
-    LinkSupervisor m_links;
-    // The run: the sample store and per-channel state, the curves, the sampling tick, the
-    // evaluation and the run control that drives them.
-    SampleStore m_samples;
-    ChannelTests m_runs{};
-    RunEvents m_events;
-    CurvePlotter m_plotter;
-    SamplingTick m_tick{m_channels, m_samples, m_runs, m_events, MeasurementTables{}};
-    Evaluator m_evaluator{m_channels, m_samples, m_runs, m_events, m_settings};
-    RunController m_run;
-    // What the operator sees of the run, and how a run starts.
-    RunPresenter m_presenter{m_events, m_runs, m_samples, m_panel, m_plotter, m_shell, m_settings};
-    StartRun m_start;
-    // Counts the run's polls and lost replies; first to hear of its end, before any save.
-    RunConditionsRecorder m_conditions{m_run, m_activeLink, m_channels};
-    // The working directory's result files, the report of the shown tests, calibration.
-    ResultStore m_results;
-    QueryModel m_query{m_results};
-    ReportPrinter m_report;
-    CalibrationModel m_calibration;
-    // The plant database page, its outbox and the upload of finished pieces.
-    PlantPage m_plant{m_panel, m_settings, m_prompter};
-    PlantQueuePresenter m_plantQueue{m_plant, m_prompter};
-    PieceUploadWorkflow m_pieceUpload{m_plant, m_plantQueue, m_prompter};
-    RunAwarePrompter m_runAware{m_prompter, m_run};
-    StoredTestDisplay m_display{m_panel,   m_channels, m_runs,    m_charts,
-                                m_plotter, m_samples,  m_results, m_prompter};
-    // The jobs, each over the parts above.
-    CommandGate m_gate{m_tests, m_run, m_prompter};
-    StartupLoader m_startup{m_settings, m_channels, m_panel,     m_charts,
-                            m_shell,    m_plant,    m_plantQueue};
-    NewTestReset m_reset{m_tests, m_channels, m_panel, m_shell, m_runs, m_plotter, m_charts};
-    SaveWorkflow m_saving{{m_gate, m_tests, m_results, m_channels, m_panel, m_run, m_conditions,
-                           m_pieceUpload, m_settings, m_shell, m_prompter}};
-    QuitGuard m_quit{m_gate, m_run, m_plantQueue};
-    ReportActions m_reports{m_gate, m_report, m_charts, m_settings, m_run, m_plotter, m_prompter};
-    TestRecovery m_recovery{
-        {m_tests, m_channels, m_panel, m_samples, m_conditions, m_display, m_prompter, m_runAware}};
-    OldDataImport m_oldData;
-    OldSettingsImport m_oldSettings;
+    // Every part the station owns, built in order and defined in Station.cpp: the header
+    // names them only.
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
 };
 
 } // namespace q7rk

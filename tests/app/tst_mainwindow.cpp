@@ -3,8 +3,12 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
 #include "app/TrendWindow.h"
+#include "charts/ChartCanvas.h"
+#include "charts/ChartSet.h"
+#include "params/PanelModel.h"
 #include "plant/PlantPage.h"
 #include "shell/ScriptedPrompter.h"
+#include "shell/ShellModel.h"
 #include "version/Version.h"
 
 #include <QAction>

@@ -4,6 +4,8 @@
 #include "app/MainWindow.h"
 #include "app/PanelWidgets.h"
 #include "shell/ScriptedPrompter.h"
+#include "station/OldDataImport.h"
+#include "station/OldSettingsImport.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -3,6 +3,7 @@
 // that is missing.
 #include "app/PlantPageWidget.h"
 #include "app/PlantQueueWindow.h"
+#include "plant/PlantQueuePresenter.h"
 #include "shell/ScriptedPrompter.h"
 #include "support/TestStation.h"
 

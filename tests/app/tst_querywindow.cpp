@@ -1,5 +1,6 @@
 #include "app/CorrectionDialog.h"
 #include "app/QueryWindow.h"
+#include "params/PanelModel.h"
 #include "params/StoredBoxes.h"
 #include "plant/PlantQueuePresenter.h"
 #include "results/QueryModel.h"

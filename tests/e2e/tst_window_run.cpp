@@ -1,6 +1,8 @@
 // The window, offscreen, drives a whole TV test on channel 1 against the simulator: the
 // operator's clicks go through the real menu action and toolbar button.
 #include "app/MainWindow.h"
+#include "execution/RunController.h"
+#include "link/EthernetLink.h"
 #include "shell/ScriptedPrompter.h"
 #include "support/SimulatorProcess.h"
 

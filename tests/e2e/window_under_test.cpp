@@ -6,6 +6,8 @@
 //   window_under_test SETTINGS PORT GROUP TIME-SCALE SAVE-ANSWER(yes|no) [UPLOAD(yes|hold)]
 // hold: the upload question stays open until the process is killed.
 #include "app/MainWindow.h"
+#include "execution/RunController.h"
+#include "link/EthernetLink.h"
 #include "shell/ScriptedPrompter.h"
 
 #include <QApplication>

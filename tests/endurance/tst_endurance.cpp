@@ -4,7 +4,12 @@
 // connections. CTest runs a short length; Q7RK_ENDURANCE_GROUPS=200 runs a long one by hand.
 #include "SoakRun.h"
 #include "app/MainWindow.h"
+#include "execution/RunController.h"
+#include "link/EthernetLink.h"
+#include "params/PanelModel.h"
 #include "plant/PlantSetup.h"
+#include "results/ResultStore.h"
+#include "station/PieceUploadWorkflow.h"
 #include "support/SimulatorProcess.h"
 
 #include <QAbstractButton>

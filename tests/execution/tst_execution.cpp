@@ -3,8 +3,10 @@
 #include "execution/RunEvents.h"
 #include "execution/SamplingTick.h"
 #include "params/DesignTexts.h"
+#include "params/PanelModel.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "shell/ShellModel.h"
 #include "support/TestStation.h"
 
 #include <QSignalSpy>

@@ -7,6 +7,7 @@
 #include "execution/SamplingTick.h"
 #include "link/Frame.h"
 #include "link/SetValueTables.h"
+#include "params/PanelModel.h"
 #include "support/TestStation.h"
 
 namespace q7rk::test {

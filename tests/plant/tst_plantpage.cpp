@@ -2,6 +2,10 @@
 // a foil opened back into the page, panels and charts, and the queue when the server goes.
 #include "PlantServer.h"
 #include "charts/ChartSet.h"
+#include "charts/CurvePlotter.h"
+#include "execution/RunController.h"
+#include "link/EthernetLink.h"
+#include "params/PanelModel.h"
 #include "plant/FoilRecords.h"
 #include "plant/PlantConnection.h"
 #include "plant/PlantPage.h"
@@ -9,6 +13,7 @@
 #include "plant/PlantSql.h"
 #include "results/ResultStore.h"
 #include "settings/NumberText.h"
+#include "settings/SampleStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "station/PieceUploadWorkflow.h"
 #include "station/StoredPieceUpload.h"

@@ -2,7 +2,9 @@
 // process of its own: the dry run's report, an import with progress, a cancel halfway, a tool
 // that is missing or crashes, and the settings taken into the station's own store.
 #include "kinds/TestKindDescription.h"
+#include "params/PanelModel.h"
 #include "results/ResultSchema.h"
+#include "results/ResultStore.h"
 #include "station/OldDataImport.h"
 #include "station/OldSettingsImport.h"
 #include "support/TestStation.h"

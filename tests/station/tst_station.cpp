@@ -9,6 +9,7 @@
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "shell/ShellModel.h"
+#include "station/CommandRules.h"
 #include "station/ParametersBeforeDisplay.h"
 #include "station/StartRun.h"
 #include "station/Station.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/EthernetLink.h"
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 #include "station/Station.h"

@@ -1,9 +1,15 @@
 #include "HeadlessRun.h"
 
+#include "execution/RunController.h"
+#include "link/ActiveLink.h"
 #include "link/EthernetLink.h"
 #include "link/SerialLink.h"
 #include "params/TestOnPanel.h"
 #include "results/PanelRecord.h"
+#include "results/SavePass.h"
+#include "settings/SampleStore.h"
+#include "shell/ShellModel.h"
+#include "station/PieceUploadWorkflow.h"
 
 #include <QJsonArray>
 #include <cmath>

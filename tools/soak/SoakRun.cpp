@@ -1,6 +1,11 @@
 #include "SoakRun.h"
 
+#include "execution/RunController.h"
+#include "link/EthernetLink.h"
+#include "params/PanelModel.h"
+#include "results/SavePass.h"
 #include "shell/Question.h"
+#include "station/PieceUploadWorkflow.h"
 
 namespace q7rk {
 
