@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 // The plant database of the plant tests: a SQLite file through the SQLite ODBC driver, and,
 // under scripts/with-postgres.sh, the PostgreSQL server that script started.
@@ -21,6 +22,15 @@ struct PlantServer {
     q7rk::PlantSource source;
 
     static bool serverStarted() { return !qEnvironmentVariableIsEmpty(PostgresVariable); }
+    static inline const char* const NoServer =
+        "no PostgreSQL server (run under scripts/with-postgres.sh)";
+
+    // The global data rows of a plant test: each case runs on SQLite, then on PostgreSQL.
+    static void backendRows() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgres") << true;
+    }
     QString plantFile() const { return home.filePath("plant.db"); }
 
     // "result" on the SQLite file and, with a server, "result_pg"; empty when it worked.

@@ -102,11 +102,7 @@ class PlantTest : public QObject {
     }
 
 private slots:
-    void initTestCase_data() {
-        QTest::addColumn<bool>("postgres");
-        QTest::newRow("sqlite") << false;
-        QTest::newRow("postgres") << true;
-    }
+    void initTestCase_data() { PlantServer::backendRows(); }
 
     void initTestCase() {
         QVERIFY(m_server.home.isValid());
@@ -127,7 +123,7 @@ private slots:
     void init() {
         QFETCH_GLOBAL(bool, postgres);
         if (!m_server.choose(postgres))
-            QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
+            QSKIP(PlantServer::NoServer);
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         QVERIFY(m_server.prepare());

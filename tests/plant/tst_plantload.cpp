@@ -40,7 +40,7 @@ private slots:
     void pairsOfStationsSendingTheSameFoilStoreEachPieceOnce() {
         QVERIFY(m_server.home.isValid() && m_server.registerSources().isEmpty());
         if (!m_server.choose(true))
-            QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
+            QSKIP(PlantServer::NoServer);
         QVERIFY(m_server.prepare());
 
         QStringList problems[Stations];

@@ -89,11 +89,7 @@ class PlantPageTest : public QObject {
     }
 
 private slots:
-    void initTestCase_data() {
-        QTest::addColumn<bool>("postgres");
-        QTest::newRow("sqlite") << false;
-        QTest::newRow("postgres") << true;
-    }
+    void initTestCase_data() { PlantServer::backendRows(); }
 
     // One run of channels 1-3 with a short delay; every test uploads its samples.
     void initTestCase() {
@@ -131,7 +127,7 @@ private slots:
     void init() {
         QFETCH_GLOBAL(bool, postgres);
         if (!m_server.choose(postgres))
-            QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
+            QSKIP(PlantServer::NoServer);
         QFile::remove(m_bench->path(UploadQueue::FileName));
         m_bench->station.setPlantSource(m_server.source);
         m_bench->prompter.onAsked(nullptr);

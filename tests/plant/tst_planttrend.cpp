@@ -72,11 +72,7 @@ class PlantTrendTest : public QObject {
     }
 
 private slots:
-    void initTestCase_data() {
-        QTest::addColumn<bool>("postgres");
-        QTest::newRow("sqlite") << false;
-        QTest::newRow("postgres") << true;
-    }
+    void initTestCase_data() { PlantServer::backendRows(); }
 
     void initTestCase() {
         QVERIFY(m_server.home.isValid());
@@ -87,7 +83,7 @@ private slots:
     void init() {
         QFETCH_GLOBAL(bool, postgres);
         if (!m_server.choose(postgres))
-            QSKIP("no PostgreSQL server (run under scripts/with-postgres.sh)");
+            QSKIP(PlantServer::NoServer);
         QVERIFY(m_server.prepare(4));
         PlantConnection c(m_server.source, PlantLogin::Own);
         QVERIFY(c.begin().ok());
