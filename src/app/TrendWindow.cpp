@@ -8,6 +8,7 @@
 #include "results/ResultSchema.h"
 #include "results/ResultStore.h"
 #include "results/SqlCondition.h"
+#include "settings/NumberText.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -221,6 +222,14 @@ QWidget* TrendWindow::buildControls() {
     labelled(plant, 0, 0, QStringLiteral("规格"), m_spec);
     labelled(plant, 0, 2, QStringLiteral("线别"), m_line);
     labelled(plant, 0, 4, QStringLiteral("水煮"), m_plantBoiling);
+    // The engineer's tolerance of the value, kept per specification; left blank, the record's
+    // own (Vt against the foil's VF).
+    m_lowerSpec = named(new QLineEdit(m_plantFilters), "lsl");
+    m_upperSpec = named(new QLineEdit(m_plantFilters), "usl");
+    for (QLineEdit* edit : {m_lowerSpec, m_upperSpec})
+        edit->setPlaceholderText(QStringLiteral("按记录"));
+    labelled(plant, 1, 0, QStringLiteral("规格下限"), m_lowerSpec);
+    labelled(plant, 1, 2, QStringLiteral("规格上限"), m_upperSpec);
     plant->setColumnStretch(6, 1);
     m_plantFilters->hide();
 
@@ -291,6 +300,7 @@ void TrendWindow::rememberFilters() {
                         {"kind", kindKey(m_condition->kind())}};
     if (const auto c = m_condition->condition())
         filters.insert("condition", QJsonArray{c->field, c->comparison, c->value1, c->value2});
+    filters.insert("specLimits", m_specLimits);
     m_remembered->write(section::Canshu, QString::fromLatin1(key::TrendFilters),
                         QString::fromUtf8(QJsonDocument(filters).toJson(QJsonDocument::Compact)));
 }
@@ -323,6 +333,46 @@ void TrendWindow::restoreFilters() {
     else
         m_condition->setKind(kind);
     m_rememberedField = filters.value("field").toString();
+    m_specLimits = filters.value("specLimits").toObject();
+}
+
+// The limit boxes belong to one specification and value: what is typed into them is kept for
+// the pair charted; another pair, the boxes untouched, brings its own back.
+bool TrendWindow::takeSpecLimits() {
+    const QString pair = m_spec->text().trimmed() + QLatin1Char('|') + m_field->currentText();
+    if (pair != m_limitsShown && !m_lowerSpec->isModified() && !m_upperSpec->isModified()) {
+        const QJsonArray kept = m_specLimits.value(pair).toArray();
+        m_lowerSpec->setText(kept.at(0).toString());
+        m_upperSpec->setText(kept.at(1).toString());
+    }
+    m_limitsShown = pair;
+    m_lowerSpec->setModified(false);
+    m_upperSpec->setModified(false);
+    SpecLimits limits;
+    for (QLineEdit* edit : {m_lowerSpec, m_upperSpec}) {
+        const QString text = edit->text().trimmed();
+        if (text.isEmpty()) continue;
+        const auto value = parseNumber(text);
+        if (!value) {
+            inform(QStringLiteral("%1“%2”不是数字。")
+                       .arg(edit == m_lowerSpec ? QStringLiteral("规格下限")
+                                                : QStringLiteral("规格上限"),
+                            text));
+            return false;
+        }
+        (edit == m_lowerSpec ? limits.lower : limits.upper) = value;
+    }
+    if (limits.lower && limits.upper && *limits.lower >= *limits.upper) {
+        inform(QStringLiteral("规格下限须小于规格上限。"));
+        return false;
+    }
+    if (limits.any())
+        m_specLimits.insert(
+            pair, QJsonArray{m_lowerSpec->text().trimmed(), m_upperSpec->text().trimmed()});
+    else
+        m_specLimits.remove(pair);
+    m_engineerLimits = limits;
+    return true;
 }
 
 bool TrendWindow::fromPlant() const {
@@ -384,6 +434,7 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
 }
 
 void TrendWindow::refresh() {
+    if (fromPlant() && !takeSpecLimits()) return;
     rememberFilters();
     if (fromPlant()) return readPlant();
     if (m_read) m_read->cancel();
@@ -473,7 +524,10 @@ void TrendWindow::plantRead() {
         data.points.push_back(
             {p.serial, p.afterBoiling(), p.date.toString(kDateFormat), p.value, own, {}});
     }
-    shareLimit(limit, data);
+    if (m_engineerLimits.any())
+        data.limits = m_engineerLimits;
+    else
+        shareLimit(limit, data);
     TrendRequest shown;
     shown.field = field;
     shown.from = request.from.toString(kDateFormat);

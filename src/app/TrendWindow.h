@@ -5,6 +5,7 @@
 #include "quality/ControlChart.h"
 #include "quality/TrendQuery.h"
 
+#include <QJsonObject>
 #include <QPointF>
 #include <QPointer>
 #include <QWidget>
@@ -79,6 +80,9 @@ private:
     void plantRead();
     void showNote(const QString& text);
     void rememberFilters();
+    // The limit boxes read for the specification and value shown (or filled for a new pair);
+    // false, after telling why, when one is no number.
+    bool takeSpecLimits();
     void restoreFilters();
     // The field list was filled: the remembered field is chosen once, if it is there.
     void chooseRememberedField();
@@ -98,6 +102,9 @@ private:
     std::function<PlantSource()> m_plantSource;
     SettingsStore* m_remembered = nullptr;
     QString m_rememberedField;
+    QJsonObject m_specLimits; // "spec|field": [lower, upper] as typed
+    QString m_limitsShown;    // the pair the limit boxes hold
+    SpecLimits m_engineerLimits;
     QPointer<PlantTrendRead> m_read;
     std::vector<PiecePoint> m_pieces; // the plant's points, beside m_data's
     QString m_subject;                // "TV测试 升压时间", "工厂数据库 S-7 Vt"
@@ -112,6 +119,8 @@ private:
     QLineEdit* m_spec = nullptr;
     QLineEdit* m_line = nullptr;
     QComboBox* m_plantBoiling = nullptr;
+    QLineEdit* m_lowerSpec = nullptr;
+    QLineEdit* m_upperSpec = nullptr;
     QPushButton* m_cancel = nullptr;
     ConditionForm* m_condition = nullptr; // the kind and one search condition
     QComboBox* m_field = nullptr;

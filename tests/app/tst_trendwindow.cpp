@@ -191,6 +191,28 @@ private slots:
         QTest::mouseClick(trend.findChild<QWidget*>("chart"), Qt::LeftButton, {}, at);
         QCOMPARE(opened.value(0).value(0).toString(), QString("K1"));
 
+        // The engineer's limits are kept per specification: another one brings its own (here
+        // none, so the record's VF), and coming back brings them back.
+        auto* spec = trend.findChild<QLineEdit*>("spec");
+        auto* lower = trend.findChild<QLineEdit*>("lsl");
+        QTest::keyClicks(lower, QStringLiteral("525"));
+        const auto chart = [&] {
+            QTest::mouseClick(trend.findChild<QPushButton*>("show"), Qt::LeftButton);
+        };
+        chart();
+        QTRY_VERIFY(!trend.reading());
+        QCOMPARE(trend.data().limits.lower, std::optional<double>(525));
+        spec->setText(QStringLiteral("S-1"));
+        chart();
+        QTRY_VERIFY(!trend.reading());
+        QCOMPARE(trend.data().limits.lower, std::optional<double>(520));
+        QVERIFY(lower->text().isEmpty());
+        spec->setText(QStringLiteral("S-9"));
+        chart();
+        QTRY_VERIFY(!trend.reading());
+        QCOMPARE(trend.data().limits.lower, std::optional<double>(525));
+        QCOMPARE(lower->text(), QStringLiteral("525"));
+
         source = PlantSource("silent", PlantWaits{1, 1});
         QElapsedTimer clock;
         clock.start();
