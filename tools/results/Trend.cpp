@@ -82,7 +82,8 @@ QJsonObject chartJson(const ControlChart& chart, const TrendData& data) {
                            {"lowerSpec", json(cap.limits.lower)},
                            {"upperSpec", json(cap.limits.upper)},
                            {"cpk", json(cap.cpk)},
-                           {"ppk", json(cap.ppk)}};
+                           {"ppk", json(cap.ppk)},
+                           {"inControl", cap.inControl}};
     if (!cap.message.isEmpty()) capability.insert("message", cap.message);
     QJsonObject out{{"count", chart.count()},
                     {"points", points},
