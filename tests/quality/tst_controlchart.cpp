@@ -98,7 +98,7 @@ private slots:
         const ControlChart chart(values, IndexRange{0, 10});
         QCOMPARE(rounded(chart.mean(), 2), 50.81);
         QCOMPARE(rounded(chart.upperLimit(), 4), 55.8041);
-        QCOMPARE(rounded(chart.movingRangeLimit(), 4), rounded(3.267 * 1.8778, 4));
+        QCOMPARE(rounded(chart.movingRangeLimit(), 3), 6.135); // 3.267 * 16.9 / 9
         QCOMPARE(chart.breaks().size(), std::size_t(3));
         QCOMPARE(chart.breaks()[0].points, std::vector<int>{12});
         QCOMPARE(chart.breaks()[1].points, (std::vector<int>{5, 6, 7, 8, 9, 10, 11, 12, 13}));
@@ -196,6 +196,7 @@ private slots:
         QCOMPARE(doc["mean"].toDouble(), 210.0);
         QCOMPARE(doc["capability"].toObject()["lowerSpec"].toDouble(), 200.0);
         QCOMPARE(doc["capability"].toObject()["count"].toInt(), 3);
+        QVERIFY(doc["capability"].toObject()["inControl"].toBool());
         QCOMPARE(QImage(png).size(), QSize(1200, 800));
 
         QCOMPARE(run({"--kind", "tv", "--field", u("测试人")}), 2);
