@@ -24,7 +24,8 @@ QJsonObject chartJson(const ControlChart& chart, const SpecLimits& limits,
                            {"lowerSpec", jsonNumber(cap.limits.lower)},
                            {"upperSpec", jsonNumber(cap.limits.upper)},
                            {"cpk", jsonNumber(cap.cpk)},
-                           {"ppk", jsonNumber(cap.ppk)}};
+                           {"ppk", jsonNumber(cap.ppk)},
+                           {"inControl", cap.inControl}};
     if (!cap.message.isEmpty()) capability.insert("message", cap.message);
     return QJsonObject{{"count", chart.count()},
                        {"mean", jsonNumber(chart.mean())},

@@ -65,19 +65,33 @@ QString ruleName(ChartRule rule) {
     return QStringLiteral("连续3点中有2点在同侧2σ以外");
 }
 
-ControlChart::ControlChart(std::vector<double> values) : m_values(std::move(values)) {
-    if (m_values.empty()) return;
-    m_mean = std::accumulate(m_values.begin(), m_values.end(), 0.0) / double(m_values.size());
+ControlChart::ControlChart(std::vector<double> values, std::optional<IndexRange> baseline)
+    : m_values(std::move(values)) {
     for (std::size_t i = 1; i < m_values.size(); ++i)
         m_movingRanges.push_back(std::abs(m_values[i] - m_values[i - 1]));
-    if (m_movingRanges.empty()) return;
-    m_averageMovingRange = std::accumulate(m_movingRanges.begin(), m_movingRanges.end(), 0.0) /
-                           double(m_movingRanges.size());
-    m_breaks = findBreaks();
+    int first = 0, end = count();
+    if (baseline) {
+        first = std::clamp(baseline->first, 0, count());
+        end = std::clamp(baseline->first + std::max(baseline->count, 0), first, count());
+        m_baseline = IndexRange{first, end - first};
+    }
+    if (end == first) return;
+    const auto from = m_values.begin();
+    m_mean = std::accumulate(from + first, from + end, 0.0) / double(end - first);
+    if (end - first < MinimumPoints) return;
+    // The moving range j lies between points j and j + 1.
+    m_averageMovingRange = std::accumulate(m_movingRanges.begin() + first,
+                                           m_movingRanges.begin() + end - 1, 0.0) /
+                           double(end - first - 1);
+    m_breaks = findRuleBreaks(m_values, *m_mean, *sigma());
 }
 
 QString ControlChart::message() const {
     if (hasLimits()) return {};
+    if (m_baseline)
+        return QStringLiteral("基准只有%1个数据点，至少需要%2个才能计算控制限。")
+            .arg(m_baseline->count)
+            .arg(MinimumPoints);
     return QStringLiteral("只有%1个数据点，至少需要%2个才能计算控制限。")
         .arg(count())
         .arg(MinimumPoints);
@@ -103,9 +117,10 @@ std::optional<double> ControlChart::movingRangeLimit() const {
     return D4 * *m_averageMovingRange;
 }
 
-std::vector<RuleBreak> ControlChart::findBreaks() const {
-    const double centre = *m_mean, s = *sigma();
-    const std::size_t n = m_values.size();
+std::vector<RuleBreak> findRuleBreaks(std::span<const double> values, double centre, double sigma) {
+    const std::size_t n = values.size();
+    if (n == 0) return {};
+    const double upper = centre + 3 * sigma, lower = centre - 3 * sigma;
     std::vector<RuleBreak> out;
     const auto keep = [&out](ChartRule rule, const std::set<int>& points) {
         if (!points.empty()) out.push_back({rule, {points.begin(), points.end()}});
@@ -113,14 +128,14 @@ std::vector<RuleBreak> ControlChart::findBreaks() const {
 
     std::set<int> beyond;
     for (std::size_t i = 0; i < n; ++i) {
-        if (m_values[i] > *upperLimit() || m_values[i] < *lowerLimit()) beyond.insert(int(i));
+        if (values[i] > upper || values[i] < lower) beyond.insert(int(i));
     }
     keep(ChartRule::BeyondLimit, beyond);
 
     // A point on the centre line belongs to neither side and ends a run.
     std::vector<int> side(n);
     for (std::size_t i = 0; i < n; ++i)
-        side[i] = sign(m_values[i] - centre);
+        side[i] = sign(values[i] - centre);
     std::set<int> oneSide;
     addRuns(side, 9, 0, oneSide);
     keep(ChartRule::NineOnOneSide, oneSide);
@@ -128,7 +143,7 @@ std::vector<RuleBreak> ControlChart::findBreaks() const {
     // Six points rising are five rises in a row; an unchanged value ends the run.
     std::vector<int> step(n - 1);
     for (std::size_t i = 1; i < n; ++i)
-        step[i - 1] = sign(m_values[i] - m_values[i - 1]);
+        step[i - 1] = sign(values[i] - values[i - 1]);
     std::set<int> rises;
     addRuns(step, 5, 0, rises);
     std::set<int> trending;
@@ -141,7 +156,7 @@ std::vector<RuleBreak> ControlChart::findBreaks() const {
     std::set<int> zone;
     for (const int direction : {1, -1}) {
         const auto outside = [&](std::size_t i) {
-            return direction * (m_values[i] - centre) > 2 * s;
+            return direction * (values[i] - centre) > 2 * sigma;
         };
         for (std::size_t i = 0; i + 2 < n; ++i) {
             const int inWindow = outside(i) + outside(i + 1) + outside(i + 2);
@@ -160,25 +175,35 @@ bool ControlChart::isBreaking(int index) const {
     });
 }
 
-Capability ControlChart::capability(const SpecLimits& limits) const {
+Capability capabilityOf(const SpecLimits& limits, std::span<const double> values,
+                        std::optional<double> centre, std::optional<double> sigmaWithin,
+                        bool inControl) {
     Capability out;
-    out.count = count();
+    out.count = int(values.size());
     out.limits = limits;
     if (!limits.any()) {
         out.message = QStringLiteral("该字段没有规格限，不计算Cpk和Ppk。");
         return out;
     }
-    if (!hasLimits()) {
-        out.message = message();
-        return out;
-    }
+    if (!centre || !sigmaWithin || values.size() < 2) return out;
+    const double mean = std::accumulate(values.begin(), values.end(), 0.0) / double(values.size());
     double squares = 0;
-    for (const double v : m_values)
-        squares += (v - *m_mean) * (v - *m_mean);
-    const double deviation = std::sqrt(squares / double(count() - 1));
-    out.cpk = index(limits, *m_mean, *sigma());
-    out.ppk = index(limits, *m_mean, deviation);
-    if (!out.cpk || !out.ppk) out.message = QStringLiteral("数据没有波动，无法计算Cpk和Ppk。");
+    for (const double v : values)
+        squares += (v - mean) * (v - mean);
+    const double deviation = std::sqrt(squares / double(values.size() - 1));
+    out.cpk = index(limits, *centre, *sigmaWithin);
+    out.ppk = index(limits, mean, deviation);
+    out.inControl = inControl;
+    if (!out.cpk || !out.ppk)
+        out.message = QStringLiteral("数据没有波动，无法计算Cpk和Ppk。");
+    else if (!inControl)
+        out.message = QStringLiteral("过程不受控，Cpk 仅供参考");
+    return out;
+}
+
+Capability ControlChart::capability(const SpecLimits& limits) const {
+    Capability out = capabilityOf(limits, m_values, m_mean, sigma(), m_breaks.empty());
+    if (limits.any() && !hasLimits()) out.message = message();
     return out;
 }
 

@@ -78,10 +78,44 @@ private slots:
         QCOMPARE(cap.count, 10);
         QCOMPARE(rounded(cap.cpk, 3), 1.039);
         QCOMPARE(rounded(cap.ppk, 3), 0.851);
+        QVERIFY(cap.inControl && cap.message.isEmpty());
 
         const ControlChart single({5.0});
         QVERIFY(!single.hasLimits() && single.breaks().empty() && !single.message().isEmpty());
         QVERIFY(!single.capability({1.0, 9.0}).cpk);
+    }
+
+    // The same ten batches as the baseline, then four later ones drifting up. Against the
+    // baseline's fixed limits (CL 50.81, UCL 55.8041, 2 sigma at 50.81 + 2 * 1.6647 = 54.139)
+    // 56.2 is beyond the limit, 54.5 and 56.2 are 2 of 3 beyond 2 sigma, and batches 5..13 are
+    // nine above 50.81. The whole series charted together (mean 51.807, MR̄ 1.8231,
+    // UCL 56.656) breaks nothing: its limits have followed the drift.
+    void baselineLimits() {
+        const std::vector<double> values{49.6, 47.6, 49.9, 51.3, 47.8, 51.2, 52.6,
+                                          52.4, 53.6, 52.1, 53.0, 54.5, 56.2, 53.5};
+        QVERIFY(ControlChart(values).breaks().empty());
+
+        const ControlChart chart(values, IndexRange{0, 10});
+        QCOMPARE(rounded(chart.mean(), 2), 50.81);
+        QCOMPARE(rounded(chart.upperLimit(), 4), 55.8041);
+        QCOMPARE(rounded(chart.movingRangeLimit(), 3), 6.135); // 3.267 * 16.9 / 9
+        QCOMPARE(chart.breaks().size(), std::size_t(3));
+        QCOMPARE(chart.breaks()[0].points, std::vector<int>{12});
+        QCOMPARE(chart.breaks()[1].points, (std::vector<int>{5, 6, 7, 8, 9, 10, 11, 12, 13}));
+        QCOMPARE(chart.breaks()[2].points, (std::vector<int>{11, 12}));
+
+        // Cpk from the baseline (as in handbookExample), flagged; Ppk from every point.
+        const Capability cap = chart.capability({std::nullopt, 56.0});
+        QCOMPARE(rounded(cap.cpk, 3), 1.039);
+        QVERIFY(cap.ppk && !cap.inControl);
+        QCOMPARE(cap.message, u("过程不受控，Cpk 仅供参考"));
+
+        // A baseline of one point, or cut to one by the end of the series, has no limits.
+        for (const IndexRange one : {IndexRange{4, 1}, IndexRange{13, 5}}) {
+            const ControlChart cut(values, one);
+            QVERIFY(!cut.hasLimits() && cut.breaks().empty());
+            QVERIFY(cut.message().contains(u("基准只有1个")));
+        }
     }
 
     // Each series breaks one rule, at the points built to break it, and no other.
@@ -162,6 +196,7 @@ private slots:
         QCOMPARE(doc["mean"].toDouble(), 210.0);
         QCOMPARE(doc["capability"].toObject()["lowerSpec"].toDouble(), 200.0);
         QCOMPARE(doc["capability"].toObject()["count"].toInt(), 3);
+        QVERIFY(doc["capability"].toObject()["inControl"].toBool());
         QCOMPARE(QImage(png).size(), QSize(1200, 800));
 
         QCOMPARE(run({"--kind", "tv", "--field", u("测试人")}), 2);
