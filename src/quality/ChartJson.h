@@ -1,6 +1,7 @@
 #pragma once
 
 #include "quality/ControlChart.h"
+#include "quality/SubgroupChart.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -16,5 +17,11 @@ QJsonValue jsonNumber(const std::optional<double>& value);
 // (its message replaced by `limitsNote` where there is one).
 QJsonObject chartJson(const ControlChart& chart, const SpecLimits& limits,
                       const QString& limitsNote = {});
+
+// An average and range chart the same way: its nominal size, the incomplete subgroups and
+// the note on them, X̄̄, R̄, the limits of both charts, sigma within, the rules the averages
+// break (subgroup indexes), the ranges beyond their limits and the capability.
+QJsonObject subgroupChartJson(const SubgroupChart& chart, const SpecLimits& limits,
+                              const QString& limitsNote = {});
 
 } // namespace q7rk

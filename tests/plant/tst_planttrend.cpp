@@ -82,8 +82,7 @@ private slots:
 
     void init() {
         QFETCH_GLOBAL(bool, postgres);
-        if (!m_server.choose(postgres))
-            QSKIP(PlantServer::NoServer);
+        if (!m_server.choose(postgres)) QSKIP(PlantServer::NoServer);
         QVERIFY(m_server.prepare(4));
         PlantConnection c(m_server.source, PlantLogin::Own);
         QVERIFY(c.begin().ok());
@@ -170,6 +169,29 @@ private slots:
         QVERIFY(doc["capability"].toObject()["message"].toString().contains("--lsl"));
         run({"--spec", "S-9", "--field", "x"}, exit);
         QCOMPARE(exit, 2);
+
+        // Each foil's pieces on one side of boiling as a subgroup of three; F3's pairs are
+        // counted as incomplete. By hand: averages 202, 192.67, 203, ranges 4, 5, 4, so
+        // X̄̄ = 1793/9 and R̄ = 13/3, UCL = X̄̄ + 1.023 R̄ (A2 for n = 3). The baseline of
+        // 5 January holds F1: its six pieces, its two subgroups.
+        const QJsonObject foils = run(
+            {"--spec", "S-9", "--field", "vt", "--from", "2026/01/01", "--to", "2026/01/31",
+             "--subgroup", "foil", "--baseline-from", "2026/01/05", "--baseline-to", "2026/01/05"},
+            exit);
+        QCOMPARE(exit, 0);
+        QCOMPARE(foils["baseline"].toObject()["count"].toInt(), 6);
+        const QJsonObject all = run({"--spec", "S-9", "--field", "vt", "--from", "2026/01/01",
+                                     "--to", "2026/01/31", "--subgroup", "foil"},
+                                    exit);
+        const QJsonObject groups = all["subgroups"].toObject();
+        QCOMPARE(groups["nominalSize"].toInt(), 3);
+        QCOMPARE(groups["incomplete"].toArray(), (QJsonArray{3, 4}));
+        QCOMPARE(groups["grandMean"].toDouble(), 1793.0 / 9);
+        QCOMPARE(groups["averageRange"].toDouble(), 13.0 / 3);
+        QCOMPARE(groups["upperLimit"].toDouble(), 1793.0 / 9 + 1.023 * 13 / 3);
+        QCOMPARE(groups["groups"].toArray()[1].toObject()["afterBoiling"].toBool(), true);
+        const QJsonObject baseGroups = foils["subgroups"].toObject();
+        QCOMPARE(baseGroups["grandMean"].toDouble(), (202 + 578.0 / 3) / 2);
     }
 
     // A long read stops when told, with the reason.

@@ -36,6 +36,17 @@ QString fieldKeys() {
     return keys.join(QStringLiteral("、"));
 }
 
+// The run of dates [from, to] among dates in order, as indexes.
+IndexRange rangeOfDates(const std::vector<QDate>& dates, QDate from, QDate to) {
+    IndexRange range{int(dates.size()), 0};
+    for (int i = 0; i < int(dates.size()); ++i) {
+        if (dates[std::size_t(i)] < from || dates[std::size_t(i)] > to) continue;
+        if (range.count == 0) range.first = i;
+        ++range.count;
+    }
+    return range;
+}
+
 } // namespace
 
 int runPlantTrend(const QCommandLineParser& options) {
@@ -63,6 +74,19 @@ int runPlantTrend(const QCommandLineParser& options) {
         request.boiling = BoilingSide::After;
     else if (!boiled.isEmpty())
         return refuse(QStringLiteral("--boiled 只能是 before 或 after。"));
+    // The stable period the limits are computed from, when one is named.
+    std::optional<std::pair<QDate, QDate>> baselineDates;
+    if (options.isSet("baseline-from") || options.isSet("baseline-to")) {
+        const QDate from = dateOf(options.value("baseline-from"));
+        const QDate to = dateOf(options.value("baseline-to"));
+        if (!from.isValid() || !to.isValid() || from > to)
+            return refuse(QStringLiteral("基准须同时给出有效的 --baseline-from 和 --baseline-to，"
+                                         "且起始不晚于结束。"));
+        baselineDates = {from, to};
+    }
+    const QString subgroup = options.value("subgroup");
+    if (!subgroup.isEmpty() && subgroup != QLatin1String("foil"))
+        return refuse(QStringLiteral("--subgroup 只能是 foil（每卷水煮前或水煮后的各片为一组）。"));
     SpecLimits limits;
     for (const char* name : {"lsl", "usl"}) {
         if (!options.isSet(name)) continue;
@@ -78,10 +102,12 @@ int runPlantTrend(const QCommandLineParser& options) {
     const PieceTrend& trend = reply.value;
 
     std::vector<double> values;
+    std::vector<QDate> dates;
     QJsonArray points;
     std::vector<TrendPoint> drawn;
     for (const PiecePoint& p : trend.points) {
         values.push_back(p.value);
+        dates.push_back(p.date);
         const QString date = p.date.toString(QStringLiteral("yyyy/MM/dd"));
         points.append(QJsonObject{{"serial", p.serial},
                                   {"piece", p.piece},
@@ -91,11 +117,43 @@ int runPlantTrend(const QCommandLineParser& options) {
                                   {"value", p.value}});
         drawn.push_back({p.serial, p.afterBoiling(), date, p.value, {}, {}});
     }
-    const ControlChart chart(std::move(values));
-    QJsonObject doc = chartJson(chart, limits,
-                                limits.any() ? QString()
-                                             : QStringLiteral("未给规格限（--lsl/--usl），"
-                                                              "无法计算过程能力。"));
+    std::optional<IndexRange> baseline;
+    if (baselineDates) baseline = rangeOfDates(dates, baselineDates->first, baselineDates->second);
+    const ControlChart chart(std::move(values), baseline);
+    const QString limitsNote =
+        limits.any() ? QString() : QStringLiteral("未给规格限（--lsl/--usl），无法计算过程能力。");
+    QJsonObject doc = chartJson(chart, limits, limitsNote);
+    if (baselineDates)
+        doc.insert("baseline", QJsonObject{{"from", baselineDates->first.toString("yyyy/MM/dd")},
+                                           {"to", baselineDates->second.toString("yyyy/MM/dd")},
+                                           {"first", baseline->first},
+                                           {"count", baseline->count}});
+    // The pieces of a foil on one side of boiling as a subgroup: within-roll spread apart
+    // from roll-to-roll drift.
+    if (!subgroup.isEmpty()) {
+        std::vector<std::vector<double>> groups;
+        std::vector<QDate> groupDates;
+        QJsonArray members;
+        for (const FoilSubgroup& g : foilSubgroups(trend.points)) {
+            std::vector<double> group;
+            for (int i = g.first; i < g.first + g.count; ++i)
+                group.push_back(trend.points[std::size_t(i)].value);
+            const PiecePoint& first = trend.points[std::size_t(g.first)];
+            members.append(QJsonObject{{"serial", first.serial},
+                                       {"afterBoiling", first.afterBoiling()},
+                                       {"date", first.date.toString("yyyy/MM/dd")},
+                                       {"points", QJsonArray{g.first, g.count}}});
+            groups.push_back(std::move(group));
+            groupDates.push_back(first.date);
+        }
+        std::optional<IndexRange> groupBaseline;
+        if (baselineDates)
+            groupBaseline = rangeOfDates(groupDates, baselineDates->first, baselineDates->second);
+        const SubgroupChart groupChart(std::move(groups), groupBaseline);
+        QJsonObject json = subgroupChartJson(groupChart, limits, limitsNote);
+        json.insert("groups", members);
+        doc.insert("subgroups", json);
+    }
     doc.insert("points", points);
     doc.insert("withoutValue", trend.withoutValue);
     doc.insert("spec", request.spec);

@@ -163,6 +163,7 @@ int main(int argc, char** argv) {
                        "                             changes nothing\n"
                        "  trend --spec S [--field vt] [--line L] [--from D] [--to D]\n"
                        "        [--boiled before|after] [--lsl X] [--usl Y] [--png FILE]\n"
+                       "        [--subgroup foil] [--baseline-from D --baseline-to D]\n"
                        "                             control chart of one value of the "
                        "plant's pieces\n"
                        "                             of a specification as JSON (fields: vt, "
@@ -201,6 +202,9 @@ int main(int argc, char** argv) {
         {"lsl", "trend: lower specification limit.", "X"},
         {"usl", "trend: upper specification limit.", "Y"},
         {"png", "trend: also draw the chart into this PNG file.", "FILE"},
+        {"subgroup", "trend: foil, an average and range chart of each foil's pieces.", "KIND"},
+        {"baseline-from", "trend: first upload date of the baseline the limits come from.", "DATE"},
+        {"baseline-to", "trend: last upload date of the baseline.", "DATE"},
     });
     p.process(*app);
     const QStringList args = p.positionalArguments();
