@@ -14,6 +14,7 @@
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileInfo>
@@ -241,6 +242,17 @@ QWidget* TrendWindow::buildControls() {
     labelled(grid, 3, 2, QStringLiteral("日期从"), m_from);
     labelled(grid, 3, 4, QStringLiteral("至"), m_to);
     grid->addWidget(show, 3, 8);
+    // Limits from a stable period: computed from the tests of these dates, every point judged
+    // against them.
+    m_useBaseline = named(new QCheckBox(QStringLiteral("基准（控制限取自）"), box), "baseline");
+    m_baselineFrom = dateEdit("baselineFrom", today.addDays(-29));
+    m_baselineTo = dateEdit("baselineTo", today.addDays(-15));
+    connect(m_useBaseline, &QCheckBox::toggled, this, [this] { m_baselineTouched = true; });
+    for (QDateEdit* edit : {m_baselineFrom, m_baselineTo})
+        connect(edit, &QDateEdit::dateChanged, this, [this] { m_baselineTouched = true; });
+    grid->addWidget(m_useBaseline, 4, 0, 1, 2);
+    labelled(grid, 4, 2, QStringLiteral("从"), m_baselineFrom);
+    labelled(grid, 4, 4, QStringLiteral("至"), m_baselineTo);
     grid->setColumnStretch(9, 1); // the boxes keep their size, the room goes to the right
 
     connect(m_source, &QComboBox::currentIndexChanged, this, &TrendWindow::sourceChosen);
@@ -301,6 +313,7 @@ void TrendWindow::rememberFilters() {
     if (const auto c = m_condition->condition())
         filters.insert("condition", QJsonArray{c->field, c->comparison, c->value1, c->value2});
     filters.insert("specLimits", m_specLimits);
+    filters.insert("baselines", m_baselines);
     m_remembered->write(section::Canshu, QString::fromLatin1(key::TrendFilters),
                         QString::fromUtf8(QJsonDocument(filters).toJson(QJsonDocument::Compact)));
 }
@@ -334,6 +347,7 @@ void TrendWindow::restoreFilters() {
         m_condition->setKind(kind);
     m_rememberedField = filters.value("field").toString();
     m_specLimits = filters.value("specLimits").toObject();
+    m_baselines = filters.value("baselines").toObject();
 }
 
 // The limit boxes belong to one specification and value: what is typed into them is kept for
@@ -373,6 +387,45 @@ bool TrendWindow::takeSpecLimits() {
         m_specLimits.remove(pair);
     m_engineerLimits = limits;
     return true;
+}
+
+// The points of the baseline dates, in order; none when no baseline is used. The baseline
+// chosen is kept for the source, kind or specification and value charted.
+std::optional<IndexRange> TrendWindow::baselineOf(const std::vector<TrendPoint>& points) {
+    const QString pair = baselineKey();
+    if (!m_useBaseline->isChecked()) {
+        m_baselines.remove(pair);
+        return std::nullopt;
+    }
+    const QString from = m_baselineFrom->date().toString(kDateFormat);
+    const QString to = m_baselineTo->date().toString(kDateFormat);
+    m_baselines.insert(pair, QJsonArray{from, to});
+    rememberFilters();
+    IndexRange range{int(points.size()), 0};
+    for (int i = 0; i < int(points.size()); ++i) {
+        const QString& date = points[std::size_t(i)].date;
+        if (date < from || date > to) continue;
+        if (range.count == 0) range.first = i;
+        ++range.count;
+    }
+    return range;
+}
+
+QString TrendWindow::baselineKey() const {
+    return QStringLiteral("%1|%2|%3")
+        .arg(m_source->currentIndex())
+        .arg(fromPlant() ? m_spec->text().trimmed() : kindKey(m_condition->kind()),
+             m_field->currentText());
+}
+
+// A baseline kept for what is about to be charted is taken up again.
+void TrendWindow::showKeptBaseline() {
+    const QJsonArray kept = m_baselines.value(baselineKey()).toArray();
+    const QSignalBlocker quiet(m_useBaseline), quietFrom(m_baselineFrom), quietTo(m_baselineTo);
+    m_useBaseline->setChecked(kept.size() == 2);
+    if (kept.size() != 2) return;
+    m_baselineFrom->setDate(QDate::fromString(kept[0].toString(), kDateFormat));
+    m_baselineTo->setDate(QDate::fromString(kept[1].toString(), kDateFormat));
 }
 
 bool TrendWindow::fromPlant() const {
@@ -434,6 +487,10 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
 }
 
 void TrendWindow::refresh() {
+    // Another source, kind, specification or value, the baseline untouched: its own comes back.
+    if (baselineKey() != m_baselineShown && !m_baselineTouched) showKeptBaseline();
+    m_baselineShown = baselineKey();
+    m_baselineTouched = false;
     if (fromPlant() && !takeSpecLimits()) return;
     rememberFilters();
     if (fromPlant()) return readPlant();
@@ -569,7 +626,7 @@ void TrendWindow::present(TrendRequest request, TrendData data) {
         m_pages->setCurrentWidget(m_note);
         return;
     }
-    m_chart = std::make_unique<ControlChart>(m_data.values());
+    m_chart = std::make_unique<ControlChart>(m_data.values(), baselineOf(m_data.points));
     m_pointRules.resize(m_data.points.size());
     for (const RuleBreak& b : m_chart->breaks())
         for (const int i : b.points)
@@ -616,6 +673,11 @@ QString TrendWindow::summary() const {
             .arg(number(m_chart->mean()), number(m_chart->upperLimit()),
                  number(m_chart->lowerLimit()), number(m_chart->averageMovingRange()),
                  number(cap.cpk, 2), number(cap.ppk, 2))};
+    if (const auto baseline = m_chart->baseline())
+        lines << QStringLiteral("控制限取自基准 %1 至 %2 的 %3 个点，其后各点按此判异。")
+                     .arg(m_baselineFrom->date().toString(kDateFormat),
+                          m_baselineTo->date().toString(kDateFormat))
+                     .arg(baseline->count);
     QStringList broken;
     for (const RuleBreak& b : m_chart->breaks())
         broken << QStringLiteral("%1（%2点）").arg(ruleName(b.rule)).arg(b.points.size());

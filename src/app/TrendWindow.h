@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -83,6 +84,9 @@ private:
     // The limit boxes read for the specification and value shown (or filled for a new pair);
     // false, after telling why, when one is no number.
     bool takeSpecLimits();
+    std::optional<IndexRange> baselineOf(const std::vector<TrendPoint>& points);
+    QString baselineKey() const;
+    void showKeptBaseline();
     void restoreFilters();
     // The field list was filled: the remembered field is chosen once, if it is there.
     void chooseRememberedField();
@@ -105,6 +109,9 @@ private:
     QJsonObject m_specLimits; // "spec|field": [lower, upper] as typed
     QString m_limitsShown;    // the pair the limit boxes hold
     SpecLimits m_engineerLimits;
+    QJsonObject m_baselines; // "source|kind or spec|field": [from, to]
+    QString m_baselineShown; // the key whose baseline the boxes hold
+    bool m_baselineTouched = false;
     QPointer<PlantTrendRead> m_read;
     std::vector<PiecePoint> m_pieces; // the plant's points, beside m_data's
     QString m_subject;                // "TV测试 升压时间", "工厂数据库 S-7 Vt"
@@ -119,6 +126,9 @@ private:
     QLineEdit* m_spec = nullptr;
     QLineEdit* m_line = nullptr;
     QComboBox* m_plantBoiling = nullptr;
+    QCheckBox* m_useBaseline = nullptr;
+    QDateEdit* m_baselineFrom = nullptr;
+    QDateEdit* m_baselineTo = nullptr;
     QLineEdit* m_lowerSpec = nullptr;
     QLineEdit* m_upperSpec = nullptr;
     QPushButton* m_cancel = nullptr;

@@ -9,8 +9,10 @@
 #include "settings/SettingsStore.h"
 #include "shell/ScriptedPrompter.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDateEdit>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -234,6 +236,27 @@ private slots:
         QCOMPARE(again.findChild<QComboBox*>("field")->currentText(), QStringLiteral("Tr"));
         QTRY_VERIFY(!again.reading());
         QCOMPARE(again.chart()->count(), 18);
+    }
+
+    // Limits from a baseline: the first ten days' tests give the centre, every point is
+    // judged against it; the window keeps the baseline for what it charts.
+    void baselineLimits() {
+        ScriptedPrompter prompter;
+        SettingsStore remembered(m_dir.filePath("baseline.ini"));
+        TrendWindow trend(m_store, prompter, {}, &remembered);
+        const QDate today = QDate::currentDate();
+        trend.findChild<QDateEdit*>("baselineFrom")->setDate(today.addDays(-19));
+        trend.findChild<QDateEdit*>("baselineTo")->setDate(today.addDays(-10));
+        trend.findChild<QCheckBox*>("baseline")->setChecked(true);
+        trend.refresh();
+        QCOMPARE(trend.chart()->baseline()->first, 0);
+        QCOMPARE(trend.chart()->baseline()->count, 10);
+        QCOMPARE(*trend.chart()->mean(), 120.0); // 116 and 124 in turn
+        QVERIFY(trend.findChild<QLabel*>("summary")->text().contains(QStringLiteral("10 个点")));
+
+        TrendWindow again(m_store, prompter, {}, &remembered);
+        QVERIFY(again.findChild<QCheckBox*>("baseline")->isChecked());
+        QCOMPARE(again.chart()->baseline()->count, 10);
     }
 
     // A value corrected by hand is drawn hollow and says what was measured; a test deleted
