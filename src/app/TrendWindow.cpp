@@ -3,6 +3,7 @@
 #include "app/ConditionForm.h"
 #include "app/PlantTrendRead.h"
 #include "plant/PlantTexts.h"
+#include "quality/SubgroupChartPainter.h"
 #include "quality/TrendChartPainter.h"
 #include "results/CsvExport.h"
 #include "results/ResultSchema.h"
@@ -72,8 +73,17 @@ public:
         setMinimumSize(640, 400);
     }
 
-    void setPainter(std::unique_ptr<TrendChartPainter> painter) {
-        m_painter = std::move(painter);
+    // Either chart's painter, kept here for the picture's life.
+    template <typename Painter> void setPainter(std::unique_ptr<Painter> painter) {
+        std::shared_ptr<const Painter> kept(std::move(painter));
+        m_paint = [kept](QPainter& p, const QRect& area) { kept->paint(p, area); };
+        m_centresOf = [kept](const QRect& area) { return kept->pointCentres(area); };
+        redraw();
+    }
+    // Before the chart a painter refers to goes.
+    void clear() {
+        m_paint = nullptr;
+        m_centresOf = nullptr;
         redraw();
     }
     const std::vector<QPointF>& centres() const { return m_centres; }
@@ -105,10 +115,10 @@ private:
         m_image = QImage(size(), QImage::Format_RGB32);
         m_image.fill(Qt::white);
         m_centres.clear();
-        if (m_painter) {
+        if (m_paint) {
             QPainter p(&m_image);
-            m_painter->paint(p, m_image.rect());
-            m_centres = m_painter->pointCentres(m_image.rect());
+            m_paint(p, m_image.rect());
+            m_centres = m_centresOf(m_image.rect());
         }
         update();
     }
@@ -127,7 +137,8 @@ private:
         return best;
     }
 
-    std::unique_ptr<TrendChartPainter> m_painter;
+    std::function<void(QPainter&, const QRect&)> m_paint;
+    std::function<std::vector<QPointF>(const QRect&)> m_centresOf;
     QImage m_image;
     std::vector<QPointF> m_centres;
 };
@@ -149,6 +160,8 @@ TrendWindow::TrendWindow(const ResultStore& store, Prompter& prompter,
     m_image = named(new TrendImage(this), "chart");
     m_image->textOf = [this](int i) { return pointText(i); };
     m_image->chosen = [this](int i) {
+        if (m_groupChart)
+            return emit foilChosen(m_pieces[std::size_t(m_groups[std::size_t(i)].first)].serial);
         if (!m_pieces.empty()) return emit foilChosen(m_pieces[std::size_t(i)].serial);
         const TrendPoint& p = m_data.points[std::size_t(i)];
         emit testChosen(m_request.kind, TestKey{p.testNumber, p.afterBoiling});
@@ -223,6 +236,11 @@ QWidget* TrendWindow::buildControls() {
     labelled(plant, 0, 0, QStringLiteral("规格"), m_spec);
     labelled(plant, 0, 2, QStringLiteral("线别"), m_line);
     labelled(plant, 0, 4, QStringLiteral("水煮"), m_plantBoiling);
+    m_chartKind = named(new QComboBox(m_plantFilters), "chartKind");
+    m_chartKind->addItems(
+        {QStringLiteral("单值-移动极差"), QStringLiteral("均值-极差（每卷各片）")});
+    labelled(plant, 1, 4, QStringLiteral("图型"), m_chartKind);
+    connect(m_chartKind, &QComboBox::currentIndexChanged, this, [this] { showChart(); });
     // The engineer's tolerance of the value, kept per specification; left blank, the record's
     // own (Vt against the foil's VF).
     m_lowerSpec = named(new QLineEdit(m_plantFilters), "lsl");
@@ -514,7 +532,9 @@ void TrendWindow::refresh() {
 }
 
 void TrendWindow::showNote(const QString& text) {
-    m_image->setPainter(nullptr); // it refers to the chart about to go
+    m_image->clear(); // the painter refers to the chart about to go
+    m_groupChart.reset();
+    m_groups.clear();
     m_chart.reset();
     m_pointRules.clear();
     m_data = {};
@@ -607,7 +627,9 @@ void TrendWindow::plantRead() {
 void TrendWindow::present(TrendRequest request, TrendData data) {
     m_request = std::move(request);
     m_data = std::move(data);
-    m_image->setPainter(nullptr); // it refers to the chart about to go
+    m_image->clear(); // the painter refers to the chart about to go
+    m_groupChart.reset();
+    m_groups.clear();
     m_chart.reset();
     m_pointRules.clear();
     if (m_data.points.empty()) {
@@ -632,13 +654,45 @@ void TrendWindow::present(TrendRequest request, TrendData data) {
         for (const int i : b.points)
             if (!m_pointRules[std::size_t(i)].contains(ruleName(b.rule)))
                 m_pointRules[std::size_t(i)] << ruleName(b.rule);
-    m_image->setPainter(
-        std::make_unique<TrendChartPainter>(*m_chart, m_data.points, m_data.limits, title()));
+    showChart();
+}
+
+// The individuals chart, or for the plant's pieces the chart of each foil's averages and
+// ranges, drawn and summed up.
+void TrendWindow::showChart() {
+    m_image->clear();
+    m_groupChart.reset();
+    m_groups.clear();
+    if (!m_chart) return;
+    if (!m_pieces.empty() && m_chartKind->currentIndex() == 1) {
+        m_groups = foilSubgroups(m_pieces);
+        std::vector<std::vector<double>> values;
+        std::vector<TrendPoint> firsts;
+        for (const FoilSubgroup& g : m_groups) {
+            values.emplace_back();
+            for (int i = g.first; i < g.first + g.count; ++i)
+                values.back().push_back(m_data.points[std::size_t(i)].value);
+            firsts.push_back(m_data.points[std::size_t(g.first)]);
+        }
+        m_groupChart = std::make_unique<SubgroupChart>(std::move(values), baselineOf(firsts));
+        std::vector<QString> dates;
+        for (const TrendPoint& p : firsts)
+            dates.push_back(p.date);
+        m_image->setPainter(std::make_unique<SubgroupChartPainter>(*m_groupChart, std::move(dates),
+                                                                   m_data.limits, title()));
+    } else {
+        m_image->setPainter(
+            std::make_unique<TrendChartPainter>(*m_chart, m_data.points, m_data.limits, title()));
+    }
     m_summary->setText(summary());
     m_pages->setCurrentWidget(m_image);
 }
 
 QString TrendWindow::title() const {
+    if (m_groupChart)
+        return QStringLiteral("%1 均值-极差控制图 %2 至 %3（%4组，每组一卷的各片）")
+            .arg(m_subject, m_request.from, m_request.to)
+            .arg(m_groupChart->count());
     return QStringLiteral("%1 单值-移动极差控制图 %2 至 %3（%4%5）")
         .arg(m_subject, m_request.from, m_request.to)
         .arg(m_chart ? m_chart->count() : 0)
@@ -664,7 +718,32 @@ QString TrendWindow::filtersText() const {
            (parts.isEmpty() ? QStringLiteral("无") : parts.join(QStringLiteral("；")));
 }
 
+QString TrendWindow::groupSummary() const {
+    const SubgroupChart& g = *m_groupChart;
+    const Capability cap = g.capability(m_data.limits);
+    QStringList lines{
+        QStringLiteral("组数：%1（每组%2片）　X̄̄：%3　UCL：%4　LCL：%5　R̄：%6　Cpk：%7　Ppk：%8")
+            .arg(g.count())
+            .arg(g.nominalSize())
+            .arg(number(g.grandMean()), number(g.upperLimit()), number(g.lowerLimit()),
+                 number(g.averageRange()), number(cap.cpk, 2), number(cap.ppk, 2))};
+    if (!g.incompleteNote().isEmpty()) lines << g.incompleteNote();
+    QStringList broken;
+    for (const RuleBreak& b : g.breaks())
+        broken << QStringLiteral("%1（%2组）").arg(ruleName(b.rule)).arg(b.points.size());
+    if (!g.rangeBreaks().empty())
+        broken << QStringLiteral("极差超出控制限（%1组）").arg(g.rangeBreaks().size());
+    if (!g.message().isEmpty())
+        lines << g.message();
+    else
+        lines << (broken.isEmpty() ? QStringLiteral("判异：未发现异常。")
+                                   : QStringLiteral("判异：") + broken.join(QStringLiteral("；")));
+    if (!cap.message.isEmpty()) lines << cap.message;
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString TrendWindow::summary() const {
+    if (m_groupChart) return groupSummary();
     Capability cap = m_chart->capability(m_data.limits);
     if (!m_data.limitsNote.isEmpty()) cap.message = m_data.limitsNote;
     QStringList lines{
@@ -697,6 +776,31 @@ std::optional<QPointF> TrendWindow::pointCentre(int index) const {
 }
 
 QString TrendWindow::pointText(int index) const {
+    if (m_groupChart) {
+        const FoilSubgroup& g = m_groups.at(std::size_t(index));
+        const PiecePoint& first = m_pieces.at(std::size_t(g.first));
+        QStringList values;
+        for (int i = g.first; i < g.first + g.count; ++i)
+            values << QString::number(m_pieces[std::size_t(i)].value, 'g', 8);
+        QStringList rules;
+        for (const RuleBreak& b : m_groupChart->breaks())
+            if (std::find(b.points.begin(), b.points.end(), index) != b.points.end())
+                rules << ruleName(b.rule);
+        const auto& ranges = m_groupChart->rangeBreaks();
+        if (std::find(ranges.begin(), ranges.end(), index) != ranges.end())
+            rules << QStringLiteral("极差超出控制限");
+        return QStringLiteral("卷号：%1（%2）\n上传日期：%3\n%4：%5\n均值 %6　极差 %7%8\n%9\n"
+                              "点击在工厂数据库页打开该卷")
+            .arg(first.serial,
+                 first.afterBoiling() ? QStringLiteral("水煮后") : QStringLiteral("水煮前"),
+                 m_data.points[std::size_t(g.first)].date, m_request.field,
+                 values.join(QStringLiteral("、")),
+                 QString::number(m_groupChart->averages()[std::size_t(index)], 'g', 6),
+                 QString::number(m_groupChart->ranges()[std::size_t(index)], 'g', 6),
+                 m_groupChart->isComplete(index) ? QString() : QStringLiteral("（不完整，未计入）"),
+                 rules.isEmpty() ? QStringLiteral("未违反判异规则")
+                                 : QStringLiteral("违反：") + rules.join(QStringLiteral("；")));
+    }
     const TrendPoint& p = m_data.points.at(std::size_t(index));
     const QStringList& rules = m_pointRules.at(std::size_t(index));
     const QString broken = rules.isEmpty()
@@ -726,9 +830,20 @@ void TrendWindow::exportImage() {
             .replace(QLatin1Char(' '), QLatin1Char('-')),
         QStringLiteral("PNG图片(*.png)"));
     if (path.isEmpty()) return; // cancelled
-    TrendChartPainter painter(*m_chart, m_data.points, m_data.limits, title());
-    painter.setNotes(summary().split(QLatin1Char('\n')) << filtersText());
-    const QImage image = painter.image(kExportSize);
+    const QStringList notes = summary().split(QLatin1Char('\n')) << filtersText();
+    QImage image;
+    if (m_groupChart) {
+        std::vector<QString> dates;
+        for (const FoilSubgroup& g : m_groups)
+            dates.push_back(m_data.points[std::size_t(g.first)].date);
+        SubgroupChartPainter painter(*m_groupChart, std::move(dates), m_data.limits, title());
+        painter.setNotes(notes);
+        image = painter.image(kExportSize);
+    } else {
+        TrendChartPainter painter(*m_chart, m_data.points, m_data.limits, title());
+        painter.setNotes(notes);
+        image = painter.image(kExportSize);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
         inform(QStringLiteral("无法写入图片 %1：%2").arg(path, file.errorString()));

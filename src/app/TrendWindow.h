@@ -3,6 +3,7 @@
 #include "plant/PieceTrend.h"
 #include "plant/PlantSource.h"
 #include "quality/ControlChart.h"
+#include "quality/SubgroupChart.h"
 #include "quality/TrendQuery.h"
 
 #include <QJsonObject>
@@ -61,6 +62,8 @@ public:
     bool reading() const { return !m_read.isNull(); }
     // The chart of the points shown; null while none are.
     const ControlChart* chart() const { return m_chart.get(); }
+    // The chart of each foil's pieces, when that is the one drawn.
+    const SubgroupChart* groupChart() const { return m_groupChart.get(); }
     // Where point `index` is drawn in the chart widget (objectName "chart"); nullopt when it
     // is not drawn.
     std::optional<QPointF> pointCentre(int index) const;
@@ -94,6 +97,8 @@ private:
     std::optional<QList<QueryCondition>> filters(TestKind kind);
     void present(TrendRequest request, TrendData data);
     QString summary() const;
+    QString groupSummary() const;
+    void showChart();
     // The filters of the chart shown, for the exported picture.
     QString filtersText() const;
     QString title() const;
@@ -118,6 +123,9 @@ private:
     TrendRequest m_request;
     TrendData m_data;
     std::unique_ptr<ControlChart> m_chart;
+    // The plant's pieces as foils: the average and range chart when it is the one shown.
+    std::unique_ptr<SubgroupChart> m_groupChart;
+    std::vector<FoilSubgroup> m_groups;
     std::vector<QStringList> m_pointRules; // the names of the rules each point breaks
 
     QComboBox* m_source = nullptr; // 本机结果文件 or 工厂数据库
@@ -126,6 +134,7 @@ private:
     QLineEdit* m_spec = nullptr;
     QLineEdit* m_line = nullptr;
     QComboBox* m_plantBoiling = nullptr;
+    QComboBox* m_chartKind = nullptr;
     QCheckBox* m_useBaseline = nullptr;
     QDateEdit* m_baselineFrom = nullptr;
     QDateEdit* m_baselineTo = nullptr;

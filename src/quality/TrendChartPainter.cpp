@@ -1,5 +1,7 @@
 #include "TrendChartPainter.h"
 
+#include "quality/ChartDrawing.h"
+
 #include <QFontMetrics>
 #include <QList>
 #include <QPainter>
@@ -10,109 +12,7 @@
 
 namespace q7rk {
 
-namespace {
-
-constexpr int NoteHeight = 16; // a line of notes under the title, in pixels
-
-const QColor kLine(60, 90, 160), kBreak(220, 30, 30), kCentre(0, 140, 60), kLimit(200, 60, 60),
-    kSpec(30, 80, 220), kGrid(225, 225, 225), kBar(150, 170, 210);
-
-// A value on a plot whose bottom is `low` and top `high`.
-double yOf(const QRect& plot, double value, double low, double high) {
-    if (!(high > low)) return plot.center().y();
-    return plot.bottom() - (value - low) / (high - low) * plot.height();
-}
-
-QString number(double v) {
-    return QString::number(v, 'g', 6);
-}
-
-// A horizontal line across the plot with its name and value at the right end; a label that
-// would cover one already drawn (lines that meet, as without any spread) moves left of it.
-void levelLine(QPainter& p, const QRect& plot, double y, const QColor& colour, Qt::PenStyle style,
-               const QString& label, QList<QRectF>& labels) {
-    p.setPen(QPen(colour, 1.2, style));
-    p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-    const double width = p.fontMetrics().horizontalAdvance(label) + 2;
-    QRectF at(plot.right() - 4 - width, y - 16, width, 15);
-    for (bool moved = true; moved;) {
-        moved = false;
-        for (const QRectF& other : std::as_const(labels))
-            if (at.intersects(other)) {
-                at.moveRight(other.left() - 8);
-                moved = true;
-            }
-    }
-    labels << at;
-    p.drawText(at, Qt::AlignRight | Qt::AlignBottom, label);
-}
-
-void frame(QPainter& p, const QRect& plot, const QString& name) {
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(plot);
-    p.save();
-    p.translate(plot.left() - 74, plot.center().y());
-    p.rotate(-90);
-    p.drawText(QRectF(-plot.height() / 2.0, -10, plot.height(), 20), Qt::AlignCenter, name);
-    p.restore();
-}
-
-// A step of 1, 2, 2.5 or 5 times a power of ten near a fifth of the range, so the scale
-// reads in round numbers.
-double roundStep(double range) {
-    const double raw = range / 5;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double f = raw / magnitude;
-    return magnitude * (f <= 1 ? 1 : f <= 2 ? 2 : f <= 2.5 ? 2.5 : f <= 5 ? 5 : 10);
-}
-
-void valueScale(QPainter& p, const QRect& plot, double low, double high) {
-    if (!(high > low) || !std::isfinite(high - low)) return;
-    const double step = roundStep(high - low);
-    for (double v = std::ceil(low / step) * step; v <= high + step * 1e-9; v += step) {
-        const double y = yOf(plot, v, low, high);
-        p.setPen(kGrid);
-        p.drawLine(QPointF(plot.left() + 1, y), QPointF(plot.right() - 1, y));
-        p.setPen(Qt::black);
-        // Rounded to the step, so 0.1 + 0.2 reads 0.3.
-        const double shown = std::round(v / step) * step;
-        p.drawText(QRectF(plot.left() - 64, y - 8, 60, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(std::abs(shown) < step * 1e-9 ? 0.0 : shown, 'g', 6));
-    }
-}
-
-// The line through the points; where several fall on one pixel column, the column's spread
-// instead, which looks the same and costs the width of the plot rather than the count.
-void trace(QPainter& p, int count, const std::function<QPointF(int)>& at) {
-    p.setPen(QPen(kLine, 1));
-    if (count <= 0) return;
-    const double span = at(count - 1).x() - at(0).x();
-    if (count <= 2 * std::max(1.0, span)) {
-        QPainterPath path(at(0));
-        for (int i = 1; i < count; ++i)
-            path.lineTo(at(i));
-        p.drawPath(path);
-        return;
-    }
-    int column = int(at(0).x());
-    double low = at(0).y(), high = low, last = low;
-    const auto flush = [&](double x) { p.drawLine(QPointF(x, low), QPointF(x, high)); };
-    for (int i = 1; i < count; ++i) {
-        const QPointF point = at(i);
-        if (int(point.x()) != column) {
-            flush(column);
-            low = high = last;
-            column = int(point.x());
-        }
-        low = std::min(low, point.y());
-        high = std::max(high, point.y());
-        last = point.y();
-    }
-    flush(column);
-}
-
-} // namespace
+using namespace chartDrawing;
 
 TrendChartPainter::TrendChartPainter(const ControlChart& chart,
                                      const std::vector<TrendPoint>& points, SpecLimits limits,
@@ -133,7 +33,7 @@ double TrendChartPainter::xOf(const QRect& plot, int index) const {
 
 TrendChartPainter::Layout TrendChartPainter::layout(const QRect& area) const {
     Layout out;
-    const int left = area.left() + 86, top = area.top() + 32 + NoteHeight * int(m_notes.size());
+    const int left = area.left() + 86, top = area.top() + headingHeight(m_notes);
     const int histogramWidth = area.width() / 5;
     const int width = area.right() - 12 - histogramWidth - 12 - left;
     const int height = area.bottom() - 40 - top;
@@ -174,12 +74,7 @@ void TrendChartPainter::paint(QPainter& p, const QRect& area) const {
     QFont font = p.font();
     font.setPixelSize(12);
     p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QRect(area.left(), area.top() + 4, area.width(), 22), Qt::AlignCenter, m_title);
-    for (int i = 0; i < int(m_notes.size()); ++i)
-        p.drawText(QRect(area.left() + 12, area.top() + 28 + NoteHeight * i, area.width() - 24,
-                         NoteHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter, m_notes[i]);
+    drawHeading(p, area, m_title, m_notes);
 
     const Layout l = layout(area);
     if (!m_chart.hasLimits()) {

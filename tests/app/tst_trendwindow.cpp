@@ -193,6 +193,20 @@ private slots:
         QTest::mouseClick(trend.findChild<QWidget*>("chart"), Qt::LeftButton, {}, at);
         QCOMPARE(opened.value(0).value(0).toString(), QString("K1"));
 
+        // Each foil's three pieces as a subgroup: six foils, their averages and ranges; a
+        // click on one opens its foil.
+        trend.findChild<QComboBox*>("chartKind")->setCurrentIndex(1);
+        QVERIFY(trend.groupChart());
+        QCOMPARE(trend.groupChart()->count(), 6);
+        QCOMPARE(trend.groupChart()->nominalSize(), 3);
+        QCOMPARE(trend.groupChart()->averages()[1], 533.0); // K1: 532, 533, 534
+        QVERIFY(trend.pointText(1).contains(QStringLiteral("卷号：K1（水煮前）")));
+        QTest::mouseClick(trend.findChild<QWidget*>("chart"), Qt::LeftButton, {},
+                          trend.pointCentre(2)->toPoint());
+        QCOMPARE(opened.value(1).value(0).toString(), QString("K2"));
+        trend.findChild<QComboBox*>("chartKind")->setCurrentIndex(0);
+        QVERIFY(!trend.groupChart());
+
         // The engineer's limits are kept per specification: another one brings its own (here
         // none, so the record's VF), and coming back brings them back.
         auto* spec = trend.findChild<QLineEdit*>("spec");

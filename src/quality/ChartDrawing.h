@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPainter>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The pieces both control-chart pictures are drawn with: colours, value scales, level lines
+// with their labels, frames and traces.
+namespace q7rk::chartDrawing {
+
+inline const QColor kLine(60, 90, 160), kBreak(220, 30, 30), kCentre(0, 140, 60),
+    kLimit(200, 60, 60), kSpec(30, 80, 220), kGrid(225, 225, 225), kBar(150, 170, 210);
+
+constexpr int NoteHeight = 16; // a line of notes under the title, in pixels
+
+// The title and the notes under it; the height they take from the top of the area.
+inline int headingHeight(const QStringList& notes) {
+    return 32 + NoteHeight * int(notes.size());
+}
+int drawHeading(QPainter& p, const QRect& area, const QString& title, const QStringList& notes);
+
+// A value on a plot whose bottom is `low` and top `high`.
+double yOf(const QRect& plot, double value, double low, double high);
+QString number(double v);
+// A horizontal line across the plot with its name and value at the right end; a label that
+// would cover one already drawn (lines that meet, as without any spread) moves left of it.
+void levelLine(QPainter& p, const QRect& plot, double y, const QColor& colour, Qt::PenStyle style,
+               const QString& label, QList<QRectF>& labels);
+// The plot's border and its name down the left side.
+void frame(QPainter& p, const QRect& plot, const QString& name);
+// Grid lines and their values at round steps.
+void valueScale(QPainter& p, const QRect& plot, double low, double high);
+// The line through the points; where several fall on one pixel column, the column's spread
+// instead, which looks the same and costs the width of the plot rather than the count.
+void trace(QPainter& p, int count, const std::function<QPointF(int)>& at);
+
+} // namespace q7rk::chartDrawing
