@@ -180,6 +180,11 @@ private slots:
             exit);
         QCOMPARE(exit, 0);
         QCOMPARE(foils["baseline"].toObject()["count"].toInt(), 6);
+        // The first six points are the same baseline.
+        const QJsonObject firstSix = run({"--spec", "S-9", "--field", "vt", "--from", "2026/01/01",
+                                          "--to", "2026/01/31", "--baseline-first", "6"},
+                                         exit);
+        QCOMPARE(firstSix["mean"].toDouble(), foils["mean"].toDouble());
         const QJsonObject all = run({"--spec", "S-9", "--field", "vt", "--from", "2026/01/01",
                                      "--to", "2026/01/31", "--subgroup", "foil"},
                                     exit);

@@ -84,6 +84,15 @@ int runPlantTrend(const QCommandLineParser& options) {
                                          "且起始不晚于结束。"));
         baselineDates = {from, to};
     }
+    // Or the first N points (and, of subgroups, the first N subgroups).
+    std::optional<int> baselineFirst;
+    if (options.isSet("baseline-first")) {
+        bool ok = false;
+        baselineFirst = options.value("baseline-first").toInt(&ok);
+        if (!ok || *baselineFirst < 2 || baselineDates)
+            return refuse(QStringLiteral("--baseline-first 须是不小于 2 的整数，且不与 "
+                                         "--baseline-from/--baseline-to 同用。"));
+    }
     const QString subgroup = options.value("subgroup");
     if (!subgroup.isEmpty() && subgroup != QLatin1String("foil"))
         return refuse(QStringLiteral("--subgroup 只能是 foil（每卷水煮前或水煮后的各片为一组）。"));
@@ -119,6 +128,7 @@ int runPlantTrend(const QCommandLineParser& options) {
     }
     std::optional<IndexRange> baseline;
     if (baselineDates) baseline = rangeOfDates(dates, baselineDates->first, baselineDates->second);
+    if (baselineFirst) baseline = IndexRange{0, *baselineFirst};
     const ControlChart chart(std::move(values), baseline);
     const QString limitsNote =
         limits.any() ? QString() : QStringLiteral("未给规格限（--lsl/--usl），无法计算过程能力。");
@@ -128,6 +138,7 @@ int runPlantTrend(const QCommandLineParser& options) {
                                            {"to", baselineDates->second.toString("yyyy/MM/dd")},
                                            {"first", baseline->first},
                                            {"count", baseline->count}});
+    if (baselineFirst) doc.insert("baseline", QJsonObject{{"first", 0}, {"count", *baselineFirst}});
     // The pieces of a foil on one side of boiling as a subgroup: within-roll spread apart
     // from roll-to-roll drift.
     if (!subgroup.isEmpty()) {
@@ -149,6 +160,7 @@ int runPlantTrend(const QCommandLineParser& options) {
         std::optional<IndexRange> groupBaseline;
         if (baselineDates)
             groupBaseline = rangeOfDates(groupDates, baselineDates->first, baselineDates->second);
+        if (baselineFirst) groupBaseline = IndexRange{0, *baselineFirst};
         const SubgroupChart groupChart(std::move(groups), groupBaseline);
         QJsonObject json = subgroupChartJson(groupChart, limits, limitsNote);
         json.insert("groups", members);

@@ -163,7 +163,8 @@ int main(int argc, char** argv) {
                        "                             changes nothing\n"
                        "  trend --spec S [--field vt] [--line L] [--from D] [--to D]\n"
                        "        [--boiled before|after] [--lsl X] [--usl Y] [--png FILE]\n"
-                       "        [--subgroup foil] [--baseline-from D --baseline-to D]\n"
+                       "        [--subgroup foil] [--baseline-from D --baseline-to D | "
+                       "--baseline-first N]\n"
                        "                             control chart of one value of the "
                        "plant's pieces\n"
                        "                             of a specification as JSON (fields: vt, "
@@ -205,6 +206,7 @@ int main(int argc, char** argv) {
         {"subgroup", "trend: foil, an average and range chart of each foil's pieces.", "KIND"},
         {"baseline-from", "trend: first upload date of the baseline the limits come from.", "DATE"},
         {"baseline-to", "trend: last upload date of the baseline.", "DATE"},
+        {"baseline-first", "trend: the first N points (or subgroups) as the baseline.", "N"},
     });
     p.process(*app);
     const QStringList args = p.positionalArguments();
