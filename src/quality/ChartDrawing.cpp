@@ -107,4 +107,18 @@ int drawHeading(QPainter& p, const QRect& area, const QString& title, const QStr
     return headingHeight(notes);
 }
 
+void beginPicture(QPainter& p, const QRect& area, const QString& title, const QStringList& notes) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    drawHeading(p, area, title, notes);
+}
+
+void plotWithoutLimits(QPainter& p, const QRect& plot, const QString& name, const QString& why) {
+    frame(p, plot, name);
+    p.drawText(plot, Qt::AlignCenter, why);
+}
+
 } // namespace q7rk::chartDrawing

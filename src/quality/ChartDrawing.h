@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QPainter>
 #include <QRect>
@@ -22,6 +23,19 @@ inline int headingHeight(const QStringList& notes) {
     return 32 + NoteHeight * int(notes.size());
 }
 int drawHeading(QPainter& p, const QRect& area, const QString& title, const QStringList& notes);
+// Starts a picture (ended by p.restore()): smooth lines, the labels' font, the heading.
+void beginPicture(QPainter& p, const QRect& area, const QString& title, const QStringList& notes);
+// A plot without limits to draw: its frame and why.
+void plotWithoutLimits(QPainter& p, const QRect& plot, const QString& name, const QString& why);
+
+// A painter's picture on white at `size`.
+template <typename Painter> QImage pictureOf(const Painter& painter, const QSize& size) {
+    QImage out(size, QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    painter.paint(p, out.rect());
+    return out;
+}
 
 // A value on a plot whose bottom is `low` and top `high`.
 double yOf(const QRect& plot, double value, double low, double high);

@@ -80,9 +80,9 @@ ControlChart::ControlChart(std::vector<double> values, std::optional<IndexRange>
     m_mean = std::accumulate(from + first, from + end, 0.0) / double(end - first);
     if (end - first < MinimumPoints) return;
     // The moving range j lies between points j and j + 1.
-    m_averageMovingRange = std::accumulate(m_movingRanges.begin() + first,
-                                           m_movingRanges.begin() + end - 1, 0.0) /
-                           double(end - first - 1);
+    m_averageMovingRange =
+        std::accumulate(m_movingRanges.begin() + first, m_movingRanges.begin() + end - 1, 0.0) /
+        double(end - first - 1);
     m_breaks = findRuleBreaks(m_values, *m_mean, *sigma());
 }
 

@@ -21,11 +21,7 @@ SubgroupChartPainter::SubgroupChartPainter(const SubgroupChart& chart, std::vect
     : m_chart(chart), m_dates(std::move(dates)), m_limits(limits), m_title(std::move(title)) {}
 
 QImage SubgroupChartPainter::image(const QSize& size) const {
-    QImage out(size, QImage::Format_RGB32);
-    out.fill(Qt::white);
-    QPainter p(&out);
-    paint(p, out.rect());
-    return out;
+    return pictureOf(*this, size);
 }
 
 double SubgroupChartPainter::xOf(const QRect& plot, int index) const {
@@ -65,16 +61,10 @@ std::vector<QPointF> SubgroupChartPainter::pointCentres(const QRect& area) const
 }
 
 void SubgroupChartPainter::paint(QPainter& p, const QRect& area) const {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    QFont font = p.font();
-    font.setPixelSize(12);
-    p.setFont(font);
-    drawHeading(p, area, m_title, m_notes);
+    beginPicture(p, area, m_title, m_notes);
     const Layout l = layout(area);
     if (!m_chart.hasLimits()) {
-        frame(p, l.averages, QStringLiteral("均值"));
-        p.drawText(l.averages, Qt::AlignCenter, m_chart.message());
+        plotWithoutLimits(p, l.averages, QStringLiteral("均值"), m_chart.message());
         p.restore();
         return;
     }

@@ -20,11 +20,7 @@ TrendChartPainter::TrendChartPainter(const ControlChart& chart,
     : m_chart(chart), m_points(points), m_limits(limits), m_title(std::move(title)) {}
 
 QImage TrendChartPainter::image(const QSize& size) const {
-    QImage out(size, QImage::Format_RGB32);
-    out.fill(Qt::white);
-    QPainter p(&out);
-    paint(p, out.rect());
-    return out;
+    return pictureOf(*this, size);
 }
 
 double TrendChartPainter::xOf(const QRect& plot, int index) const {
@@ -69,17 +65,11 @@ std::vector<QPointF> TrendChartPainter::pointCentres(const QRect& area) const {
 }
 
 void TrendChartPainter::paint(QPainter& p, const QRect& area) const {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    QFont font = p.font();
-    font.setPixelSize(12);
-    p.setFont(font);
-    drawHeading(p, area, m_title, m_notes);
+    beginPicture(p, area, m_title, m_notes);
 
     const Layout l = layout(area);
     if (!m_chart.hasLimits()) {
-        frame(p, l.individuals, QStringLiteral("单值"));
-        p.drawText(l.individuals, Qt::AlignCenter, m_chart.message());
+        plotWithoutLimits(p, l.individuals, QStringLiteral("单值"), m_chart.message());
         p.restore();
         return;
     }
