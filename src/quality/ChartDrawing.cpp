@@ -121,4 +121,21 @@ void plotWithoutLimits(QPainter& p, const QRect& plot, const QString& name, cons
     p.drawText(plot, Qt::AlignCenter, why);
 }
 
+void controlLines(QPainter& p, const QRect& plot, const std::function<double(double)>& y,
+                  double centre, double upper, double lower, const SpecLimits& tolerance) {
+    QList<QRectF> labels;
+    levelLine(p, plot, y(centre), kCentre, Qt::SolidLine, QStringLiteral("CL=") + number(centre),
+              labels);
+    levelLine(p, plot, y(upper), kLimit, Qt::DashLine, QStringLiteral("UCL=") + number(upper),
+              labels);
+    levelLine(p, plot, y(lower), kLimit, Qt::DashLine, QStringLiteral("LCL=") + number(lower),
+              labels);
+    if (tolerance.lower)
+        levelLine(p, plot, y(*tolerance.lower), kSpec, Qt::DashDotLine,
+                  QStringLiteral("规格下限=") + number(*tolerance.lower), labels);
+    if (tolerance.upper)
+        levelLine(p, plot, y(*tolerance.upper), kSpec, Qt::DashDotLine,
+                  QStringLiteral("规格上限=") + number(*tolerance.upper), labels);
+}
+
 } // namespace q7rk::chartDrawing

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quality/ControlChart.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -27,6 +29,11 @@ int drawHeading(QPainter& p, const QRect& area, const QString& title, const QStr
 void beginPicture(QPainter& p, const QRect& area, const QString& title, const QStringList& notes);
 // A plot without limits to draw: its frame and why.
 void plotWithoutLimits(QPainter& p, const QRect& plot, const QString& name, const QString& why);
+
+// The centre line, the control limits and the tolerance limits of a value plot, drawn over
+// its points so that thousands of them do not hide the lines.
+void controlLines(QPainter& p, const QRect& plot, const std::function<double(double)>& y,
+                  double centre, double upper, double lower, const SpecLimits& tolerance);
 
 // A painter's picture on white at `size`.
 template <typename Painter> QImage pictureOf(const Painter& painter, const QSize& size) {

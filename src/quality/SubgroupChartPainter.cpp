@@ -105,19 +105,8 @@ void SubgroupChartPainter::paintAverages(QPainter& p, const Layout& l) const {
         for (const int i : b.points)
             breaking[std::size_t(i)] = true;
     paintSeries(p, m_chart.averages(), y, plot, [&](int i) { return breaking[std::size_t(i)]; });
-    QList<QRectF> labels;
-    levelLine(p, plot, y(*m_chart.grandMean()), kCentre, Qt::SolidLine,
-              QStringLiteral("CL=") + number(*m_chart.grandMean()), labels);
-    levelLine(p, plot, y(*m_chart.upperLimit()), kLimit, Qt::DashLine,
-              QStringLiteral("UCL=") + number(*m_chart.upperLimit()), labels);
-    levelLine(p, plot, y(*m_chart.lowerLimit()), kLimit, Qt::DashLine,
-              QStringLiteral("LCL=") + number(*m_chart.lowerLimit()), labels);
-    if (m_limits.lower)
-        levelLine(p, plot, y(*m_limits.lower), kSpec, Qt::DashDotLine,
-                  QStringLiteral("规格下限=") + number(*m_limits.lower), labels);
-    if (m_limits.upper)
-        levelLine(p, plot, y(*m_limits.upper), kSpec, Qt::DashDotLine,
-                  QStringLiteral("规格上限=") + number(*m_limits.upper), labels);
+    controlLines(p, plot, y, *m_chart.grandMean(), *m_chart.upperLimit(), *m_chart.lowerLimit(),
+                 m_limits);
 }
 
 void SubgroupChartPainter::paintRanges(QPainter& p, const QRect& plot) const {

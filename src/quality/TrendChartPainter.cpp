@@ -101,20 +101,8 @@ void TrendChartPainter::paintIndividuals(QPainter& p, const QRect& plot, double 
         p.setBrush(corrected ? QBrush(Qt::white) : QBrush(colour));
         p.drawEllipse(QPointF(xOf(plot, i), y(values[std::size_t(i)])), 3.5, 3.5);
     }
-    // The lines over the points, so that thousands of them do not hide the limits.
-    QList<QRectF> labels;
-    levelLine(p, plot, y(*m_chart.mean()), kCentre, Qt::SolidLine,
-              QStringLiteral("CL=") + number(*m_chart.mean()), labels);
-    levelLine(p, plot, y(*m_chart.upperLimit()), kLimit, Qt::DashLine,
-              QStringLiteral("UCL=") + number(*m_chart.upperLimit()), labels);
-    levelLine(p, plot, y(*m_chart.lowerLimit()), kLimit, Qt::DashLine,
-              QStringLiteral("LCL=") + number(*m_chart.lowerLimit()), labels);
-    if (m_limits.lower)
-        levelLine(p, plot, y(*m_limits.lower), kSpec, Qt::DashDotLine,
-                  QStringLiteral("规格下限=") + number(*m_limits.lower), labels);
-    if (m_limits.upper)
-        levelLine(p, plot, y(*m_limits.upper), kSpec, Qt::DashDotLine,
-                  QStringLiteral("规格上限=") + number(*m_limits.upper), labels);
+    controlLines(p, plot, y, *m_chart.mean(), *m_chart.upperLimit(), *m_chart.lowerLimit(),
+                 m_limits);
 }
 
 void TrendChartPainter::paintMovingRanges(QPainter& p, const QRect& plot) const {
