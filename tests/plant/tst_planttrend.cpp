@@ -172,8 +172,11 @@ private slots:
 
         // Each foil's pieces on one side of boiling as a subgroup of three; F3's pairs are
         // counted as incomplete. By hand: averages 202, 192.67, 203, ranges 4, 5, 4, so
-        // X̄̄ = 1793/9 and R̄ = 13/3, UCL = X̄̄ + 1.023 R̄ (A2 for n = 3). The baseline of
-        // 5 January holds F1: its six pieces, its two subgroups.
+        // X̄̄ = 1793/9 and R̄ = 13/3, UCL = X̄̄ + 1.023 R̄ (A2 for n = 3 from the published
+        // table of control chart constants, e.g. Montgomery, Introduction to Statistical
+        // Quality Control, Appendix VI). The baseline of 5 January holds F1: its six pieces,
+        // its two subgroups; against X̄̄ = 197.33 and R̄ = 4.5 (UCL 201.94, LCL 192.73) F1
+        // before (202) and after boiling (192.67) and F2 (203) are all beyond a limit.
         const QJsonObject foils = run(
             {"--spec", "S-9", "--field", "vt", "--from", "2026/01/01", "--to", "2026/01/31",
              "--subgroup", "foil", "--baseline-from", "2026/01/05", "--baseline-to", "2026/01/05"},
@@ -197,6 +200,9 @@ private slots:
         QCOMPARE(groups["groups"].toArray()[1].toObject()["afterBoiling"].toBool(), true);
         const QJsonObject baseGroups = foils["subgroups"].toObject();
         QCOMPARE(baseGroups["grandMean"].toDouble(), (202 + 578.0 / 3) / 2);
+        const QJsonObject beyond = baseGroups["violations"].toArray()[0].toObject();
+        QCOMPARE(beyond["rule"].toString(), QString("beyondLimit"));
+        QCOMPARE(beyond["points"].toArray(), (QJsonArray{0, 1, 2}));
     }
 
     // A long read stops when told, with the reason.
