@@ -236,6 +236,10 @@ QWidget* TrendWindow::buildControls() {
     labelled(plant, 0, 0, QStringLiteral("规格"), m_spec);
     labelled(plant, 0, 2, QStringLiteral("线别"), m_line);
     labelled(plant, 0, 4, QStringLiteral("水煮"), m_plantBoiling);
+    m_piece = named(new QComboBox(m_plantFilters), "piece");
+    m_piece->addItems({QStringLiteral("不限"), QStringLiteral("1（1'）"), QStringLiteral("2（2'）"),
+                       QStringLiteral("3（3'）")});
+    labelled(plant, 0, 6, QStringLiteral("片"), m_piece);
     m_chartKind = named(new QComboBox(m_plantFilters), "chartKind");
     m_chartKind->addItems(
         {QStringLiteral("单值-移动极差"), QStringLiteral("均值-极差（每卷各片）")});
@@ -249,7 +253,7 @@ QWidget* TrendWindow::buildControls() {
         edit->setPlaceholderText(QStringLiteral("按记录"));
     labelled(plant, 1, 0, QStringLiteral("规格下限"), m_lowerSpec);
     labelled(plant, 1, 2, QStringLiteral("规格上限"), m_upperSpec);
-    plant->setColumnStretch(6, 1);
+    plant->setColumnStretch(8, 1);
     m_plantFilters->hide();
 
     auto* grid = new QGridLayout(box);
@@ -327,6 +331,7 @@ void TrendWindow::rememberFilters() {
                         {"spec", m_spec->text()},
                         {"line", m_line->text()},
                         {"plantBoiling", m_plantBoiling->currentIndex()},
+                        {"piece", m_piece->currentIndex()},
                         {"kind", kindKey(m_condition->kind())}};
     if (const auto c = m_condition->condition())
         filters.insert("condition", QJsonArray{c->field, c->comparison, c->value1, c->value2});
@@ -353,6 +358,7 @@ void TrendWindow::restoreFilters() {
     index(m_boiling, "boiling");
     index(m_position, "position");
     index(m_plantBoiling, "plantBoiling");
+    index(m_piece, "piece");
     m_operator->setText(filters.value("operator").toString());
     m_spec->setText(filters.value("spec").toString());
     m_line->setText(filters.value("line").toString());
@@ -557,6 +563,7 @@ void TrendWindow::readPlant() {
     request.from = m_from->date();
     request.to = m_to->date();
     request.boiling = BoilingSide(m_plantBoiling->currentIndex());
+    request.piece = m_piece->currentIndex();
     if (request.from > request.to)
         return inform(
             QStringLiteral("起始日期 %1 晚于结束日期 %2，请重新选择。")
@@ -706,6 +713,8 @@ QString TrendWindow::filtersText() const {
         if (!m_line->text().trimmed().isEmpty())
             parts << QStringLiteral("线别 ") + m_line->text().trimmed();
         if (m_plantBoiling->currentIndex() > 0) parts << m_plantBoiling->currentText();
+        if (m_piece->currentIndex() > 0)
+            parts << QStringLiteral("第%1片").arg(m_piece->currentText());
     } else {
         for (const QueryCondition& c : m_request.filters)
             parts << QStringLiteral("%1 %2 %3%4")

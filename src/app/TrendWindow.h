@@ -135,6 +135,7 @@ private:
     QLineEdit* m_line = nullptr;
     QComboBox* m_plantBoiling = nullptr;
     QComboBox* m_chartKind = nullptr;
+    QComboBox* m_piece = nullptr;
     QCheckBox* m_useBaseline = nullptr;
     QDateEdit* m_baselineFrom = nullptr;
     QDateEdit* m_baselineTo = nullptr;

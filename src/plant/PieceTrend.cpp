@@ -103,6 +103,10 @@ PlantReply<PieceTrend> readPieceTrend(PlantConnection& connection, const PieceTr
     if (!request.line.isEmpty()) condition("w.PLNum = ?", request.line);
     if (request.from.isValid()) condition("w.ProDate >= ?", dateText(request.from));
     if (request.to.isValid()) condition("w.ProDate <= ?", dateText(request.to));
+    if (request.piece >= 1 && request.piece <= 3) {
+        where << QStringLiteral("(p.NumCurve = ? or p.NumCurve = ?)");
+        values << request.piece << request.piece + 3;
+    }
     if (change || request.boiling == BoilingSide::Before)
         where << QStringLiteral("p.NumCurve <= 3");
     else if (request.boiling == BoilingSide::After)

@@ -36,6 +36,8 @@ struct PieceTrendRequest {
     QDate from, to; // upload dates (ProDate), both included; an invalid one leaves that end open
     // Pieces 1-3 or 1'-3'; a change over boiling always takes both.
     BoilingSide boiling = BoilingSide::Any;
+    // One piece of each foil, 1-3 (with its n' unless the side says otherwise); 0: all.
+    int piece = 0;
 };
 
 // One piece on the chart; for a change over boiling, piece n (1-3) of a foil with its n'.

@@ -122,6 +122,9 @@ private slots:
         PieceTrendRequest after = january(PieceField::Vt);
         after.boiling = BoilingSide::After;
         QCOMPARE(valuesOf(read(after)), (std::vector<double>{190, 193, 195, 240, 244}));
+        PieceTrendRequest second = january(PieceField::Vt);
+        second.piece = 2;
+        QCOMPARE(valuesOf(read(second)), (std::vector<double>{202, 193, 203, 255, 244}));
         PieceTrendRequest open = january(PieceField::Vt);
         open.spec.clear();
         open.to = QDate();

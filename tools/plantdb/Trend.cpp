@@ -93,6 +93,12 @@ int runPlantTrend(const QCommandLineParser& options) {
             return refuse(QStringLiteral("--baseline-first 须是不小于 2 的整数，且不与 "
                                          "--baseline-from/--baseline-to 同用。"));
     }
+    if (options.isSet("piece")) {
+        bool ok = false;
+        request.piece = options.value("piece").toInt(&ok);
+        if (!ok || request.piece < 1 || request.piece > 3)
+            return refuse(QStringLiteral("--piece 只能是 1、2 或 3（各含水煮后的 1'、2'、3'）。"));
+    }
     const QString subgroup = options.value("subgroup");
     if (!subgroup.isEmpty() && subgroup != QLatin1String("foil"))
         return refuse(QStringLiteral("--subgroup 只能是 foil（每卷水煮前或水煮后的各片为一组）。"));

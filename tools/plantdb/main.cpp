@@ -162,7 +162,8 @@ int main(int argc, char** argv) {
                        "JSON;\n"
                        "                             changes nothing\n"
                        "  trend --spec S [--field vt] [--line L] [--from D] [--to D]\n"
-                       "        [--boiled before|after] [--lsl X] [--usl Y] [--png FILE]\n"
+                       "        [--boiled before|after] [--piece N] [--lsl X] [--usl Y] "
+                       "[--png FILE]\n"
                        "        [--subgroup foil] [--baseline-from D --baseline-to D | "
                        "--baseline-first N]\n"
                        "                             control chart of one value of the "
@@ -200,6 +201,7 @@ int main(int argc, char** argv) {
         {"from", "trend: first upload date (default 30 days before --to).", "DATE"},
         {"to", "trend: last upload date (default today).", "DATE"},
         {"boiled", "trend: before or after boiling (default both).", "SIDE"},
+        {"piece", "trend: only piece N (1-3, with its N') of each foil.", "N"},
         {"lsl", "trend: lower specification limit.", "X"},
         {"usl", "trend: upper specification limit.", "Y"},
         {"png", "trend: also draw the chart into this PNG file.", "FILE"},
