@@ -155,6 +155,8 @@ private slots:
                     QStringList{"trend", "--dsn", m_server.source.dataSource()} + args);
             if (!p.waitForFinished(30000)) return QJsonObject();
             exit = p.exitCode();
+            if (exit != 0)
+                qWarning("q7rk-plantdb exit %d: %s", exit, p.readAllStandardError().constData());
             return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
         };
         int exit = -1;
