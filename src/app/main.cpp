@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/Translations.h"
 #include "kinds/Box.h"
+#include "logging/DailyLog.h"
 #include "params/PanelModel.h"
 #include "plant/UploadQueue.h"
 #include "results/ResultSchema.h"
@@ -132,6 +133,12 @@ int main(int argc, char* argv[]) {
 
     q7rk::WorkingFolderLock folderLock(QDir::currentPath());
     if (const QString refused = folderLock.take(); !refused.isEmpty()) return refuseFolder(refused);
+    // This folder's log, from here to the end.
+    q7rk::DailyLog log(QDir::currentPath(), QStringLiteral("q7rk"));
+    log.install();
+    log.add(QtInfoMsg, QStringLiteral("q7rk"),
+            QStringLiteral("q7rk %1 started in %2")
+                .arg(QString::fromLatin1(q7rk::version::Number), QDir::currentPath()));
 
     q7rk::MainWindow window(q7rk::SettingsStore::defaultFilePath(), nullptr, timing);
     if (options.isSet(QStringLiteral("instrument"))) {

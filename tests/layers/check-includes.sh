@@ -7,7 +7,7 @@ src=${1:?usage: check-includes.sh SRC_DIR}
 # folder: the folders it may include besides itself (Qt and the standard library always).
 allowed() {
     case $1 in
-    settings | shell | version) echo "" ;;
+    settings | shell | version | logging) echo "" ;;
     kinds) echo "settings" ;;
     params) echo "settings kinds" ;;
     link) echo "settings kinds" ;;
@@ -20,7 +20,7 @@ allowed() {
     plant) echo "settings kinds params shell" ;;
     reports) echo "settings kinds params shell charts results" ;;
     station) echo "settings kinds params shell link execution calibration charts results import quality plant reports version" ;;
-    app) echo "settings kinds params shell link execution calibration charts results import quality plant reports station version" ;;
+    app) echo "logging settings kinds params shell link execution calibration charts results import quality plant reports station version" ;;
     *) echo "?" ;;
     esac
 }

@@ -1,6 +1,7 @@
 // q7rk-run: one test run of a channel group without a window, for automation and the
 // end-to-end tests. Prints one JSON document on stdout.
 #include "HeadlessRun.h"
+#include "logging/DailyLog.h"
 #include "settings/WorkingFolder.h"
 #include "settings/WorkingFolderLock.h"
 #include "station/TerminationSignals.h"
@@ -154,6 +155,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "q7rk-run: %s\n", qPrintable(refused));
         return WorkingFolderLock::Refused;
     }
+    // This folder's log, from here to the end.
+    DailyLog log(QDir::currentPath(), QStringLiteral("q7rk-run"));
+    log.install();
+    log.add(QtInfoMsg, QStringLiteral("q7rk"),
+            QStringLiteral("q7rk-run %1 started in %2")
+                .arg(QString::fromLatin1(version::Number), QDir::currentPath()));
 
     // The runner works on a copy: the user's store is never touched.
     QTemporaryDir scratch;
