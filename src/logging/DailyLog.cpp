@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <atomic>
 #include <cstdio>
@@ -14,9 +15,20 @@ namespace {
 
 std::atomic<DailyLog*> g_installed{nullptr};
 QtMessageHandler g_previous = nullptr;
+QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
+
+// The program's own categories write their information lines too while a log is kept: the
+// runs, saves and uploads the log is for. stderr stays as quiet as before.
+void categoryFilter(QLoggingCategory* category) {
+    if (g_previousFilter) g_previousFilter(category);
+    if (qstrncmp(category->categoryName(), "q7rk.", 5) == 0)
+        category->setEnabled(QtInfoMsg, true);
+}
 
 void handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (g_previous) g_previous(type, context, text);
+    // Information lines reach stderr only when the rules asked for them.
+    if (g_previous && (type != QtInfoMsg || !qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")))
+        g_previous(type, context, text);
     if (DailyLog* log = g_installed.load())
         log->add(type, QString::fromLatin1(context.category ? context.category : "default"), text);
 }
@@ -52,6 +64,7 @@ DailyLog::~DailyLog() {
     if (m_installed) {
         g_installed = nullptr;
         qInstallMessageHandler(m_previous);
+        QLoggingCategory::installFilter(g_previousFilter);
     }
     {
         const std::lock_guard lock(m_mutex);
@@ -66,6 +79,7 @@ void DailyLog::install() {
     g_previous = m_previous;
     g_installed = this;
     m_installed = true;
+    g_previousFilter = QLoggingCategory::installFilter(categoryFilter);
 }
 
 QString DailyLog::logFolder() const {

@@ -35,8 +35,10 @@ public:
     DailyLog(const DailyLog&) = delete;
     DailyLog& operator=(const DailyLog&) = delete;
 
-    // Makes this the handler of Qt's messages; the one before it still gets them (stderr).
-    // One log at a time; the destructor puts the previous handler back.
+    // Makes this the handler of Qt's messages; the one before it still gets them (stderr),
+    // apart from information lines nobody asked for. The program's categories (q7rk.*) write
+    // their information lines into the log. One log at a time; the destructor puts the
+    // previous handler and filter back.
     void install();
 
     // Queues one message; returns at once.

@@ -11,7 +11,7 @@ using namespace q7rk;
 
 namespace {
 
-Q_LOGGING_CATEGORY(testLog, "q7rk.test", QtInfoMsg)
+Q_LOGGING_CATEGORY(testLog, "q7rk.test", QtWarningMsg) // as the program's categories
 
 QString read(const QString& path) {
     QFile f(path);
@@ -31,8 +31,8 @@ class DailyLogTest : public QObject {
     }
 
 private slots:
-    // Qt's messages reach the day file with time, level and category, and stderr still gets
-    // them; past midnight the next day's file starts; files older than 30 days go at the start.
+    // Qt's messages reach the day file with time, level and category, the program's
+    // information lines too, and stderr still gets the warnings; past midnight the next day's file starts; files older than 30 days go at the start.
     void daysAndKeptDays() {
         QDir().mkpath(m_dir.filePath("logs"));
         for (const char* day : {"2026-11-08", "2026-11-09"})
