@@ -1,6 +1,7 @@
 #include "execution/Evaluator.h"
 
 #include "execution/RunEvents.h"
+#include "execution/RunLog.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -124,6 +125,8 @@ void Evaluator::endChannel(int k, int n) {
         t.kind, [&t](Box b) { return t.number(b); }, rule);
     if (t.kind == TestKind::Tv)
         t.reported.code = t.failed ? Reported::Code::Fail : Reported::Code::Pass;
+    qCInfo(runLog).noquote() << "channel" << k + 1 << kindKey(t.kind) << "judged at sample" << n
+                             << "-" << verdictText(t.failed);
     emit m_events.judged(k, n);
 }
 

@@ -2,6 +2,7 @@
 
 #include "execution/Evaluator.h"
 #include "execution/RunEvents.h"
+#include "execution/RunLog.h"
 #include "execution/SamplingTick.h"
 #include "link/ActiveLink.h"
 #include "link/InstrumentLink.h"
@@ -89,6 +90,20 @@ void RunController::begin(Command group) {
         m_tests[k].stopped = !inGroup;
         if (inGroup) emit m_events.channelStarted(k);
     }
+    QStringList channels;
+    for (int k = 0; k <= last; ++k) {
+        const ChannelTest& t = m_tests[k];
+        const TestKindDescription& kind = description(t.kind);
+        const auto shown = [](const std::optional<double>& v) {
+            return v ? QString::number(*v) : QStringLiteral("-");
+        };
+        channels << QStringLiteral("%1 %2 %3 V %4 mA")
+                        .arg(k + 1)
+                        .arg(QLatin1String(kind.key), shown(t.setValue(kind.voltageBox)),
+                             shown(t.setValue(kind.currentBox)));
+    }
+    qCInfo(runLog).noquote() << "run of channels 1 to" << last + 1
+                             << "started:" << channels.join(QStringLiteral("; "));
     beginRun();
 }
 
@@ -257,6 +272,11 @@ void RunController::markInterrupted() {
 }
 
 void RunController::endRun() {
+    static constexpr const char* reasons[] = {"finished", "stopped", "instrument silent",
+                                              "link lost"};
+    qCInfo(runLog).noquote() << "run ended:" << reasons[int(m_endReason)] << "at sample"
+                             << m_channels.sampleIndex << "-" << m_lateSamples << "samples late"
+                             << (m_endNotice.isEmpty() ? QString() : "- " + m_endNotice);
     m_running = false;
     m_stoppable.reset();
     stopTimers();
