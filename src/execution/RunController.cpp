@@ -274,9 +274,12 @@ void RunController::markInterrupted() {
 void RunController::endRun() {
     static constexpr const char* reasons[] = {"finished", "stopped", "instrument silent",
                                               "link lost"};
-    qCInfo(runLog).noquote() << "run ended:" << reasons[int(m_endReason)] << "at sample"
-                             << m_channels.sampleIndex << "-" << m_lateSamples << "samples late"
-                             << (m_endNotice.isEmpty() ? QString() : "- " + m_endNotice);
+    QString ended = QStringLiteral("run ended: %1 at sample %2 - %3 samples late")
+                        .arg(QLatin1String(reasons[int(m_endReason)]))
+                        .arg(m_channels.sampleIndex)
+                        .arg(m_lateSamples);
+    if (!m_endNotice.isEmpty()) ended += QStringLiteral(" - ") + m_endNotice;
+    qCInfo(runLog).noquote() << ended;
     m_running = false;
     m_stoppable.reset();
     stopTimers();

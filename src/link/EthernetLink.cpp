@@ -53,6 +53,8 @@ void EthernetLink::sendPoll(const PollBuilder& build) {
     if (!isReady()) return;
     if (m_unansweredPolls >= PollsInFlight) {
         --m_unansweredPolls;
+        qCInfo(linkLog).noquote() << "Ethernet link to" << peer()
+                                  << "- reply lost:" << PollsInFlight << "polls unanswered";
         emit replyLost();
     }
     if (!send(build())) return;

@@ -74,6 +74,8 @@ void SerialPollExchange::restartAttempt() {
 }
 
 void SerialPollExchange::countFailedAttempt() {
+    qCInfo(linkLog) << "serial poll: reply lost (attempt" << m_timeoutCount + 1 << "of"
+                    << MaxAttempts << ")";
     emit replyLost(); // a time-out, or an attempt that never got a usable reply
     m_restarts = 0;
     m_replyTimedOut = true;
