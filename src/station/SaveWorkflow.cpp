@@ -5,7 +5,9 @@
 #include "plant/PlantInput.h"
 
 #include "execution/RunController.h"
+#include "params/TestOnPanel.h"
 #include "results/ResultTexts.h"
+#include "results/ResultsLog.h"
 #include "settings/ChannelModel.h"
 #include "settings/ProgramTitle.h"
 #include "settings/SettingsKeys.h"
@@ -107,6 +109,15 @@ bool SaveWorkflow::save() {
     if (!requests.isEmpty()) {
         m_lastSave = m_savePass.run(m_parts.panel, requests);
         storedNow = m_lastSave.stored;
+        QStringList stored;
+        for (int k : std::as_const(m_lastSave.storedChannels))
+            stored << QStringLiteral("%1 %2").arg(k + 1).arg(testNumberOf(m_parts.panel, k));
+        QString logged =
+            QStringLiteral("save: %1 of %2 stored").arg(storedNow).arg(requests.size());
+        if (!stored.isEmpty())
+            logged += QStringLiteral(" (channel, number: %1)").arg(stored.join(", "));
+        if (!m_lastSave.message.isEmpty()) logged += " - " + m_lastSave.message.simplified();
+        qCInfo(resultsLog).noquote() << logged;
         for (int k : std::as_const(m_lastSave.storedChannels))
             tests.stored(k);
         QString told = m_lastSave.message;
