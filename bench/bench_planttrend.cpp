@@ -1,5 +1,5 @@
 // The quality trend of a plant of many testers: 1,020,000 pieces of 170,000 foils uploaded
-// over 2026, 20 specifications on 6 lines. The trend of one specification's Vt over the
+// over 2026, 20 grades on 6 lines. The trend of one grade's Vt over the
 // year and over June: read, charted and drawn 1200 x 800, without and then with the index
 // `q7rk-plantdb check` recommends. Beside it the memory the read took, against the pieces it
 // kept. PostgreSQL when Q7RK_PLANT_POSTGRES names a server (scripts/with-postgres.sh),

@@ -222,7 +222,7 @@ QWidget* TrendWindow::buildControls() {
     labelled(local, 1, 4, QStringLiteral("位置"), m_position);
     local->setColumnStretch(6, 1);
 
-    // The plant's database: one specification, a line, boiling.
+    // The plant's database: one grade, a line, boiling.
     m_plantFilters = new QWidget(box);
     m_spec = named(new QLineEdit(m_plantFilters), "spec");
     m_spec->setPlaceholderText(QStringLiteral("必填"));
@@ -245,7 +245,7 @@ QWidget* TrendWindow::buildControls() {
         {QStringLiteral("单值-移动极差"), QStringLiteral("均值-极差（每卷各片）")});
     labelled(plant, 1, 4, QStringLiteral("图型"), m_chartKind);
     connect(m_chartKind, &QComboBox::currentIndexChanged, this, [this] { showChart(); });
-    // The engineer's tolerance of the value, kept per specification; left blank, the record's
+    // The engineer's tolerance of the value, kept per grade; left blank, the record's
     // own (Vt against the foil's VF).
     m_lowerSpec = named(new QLineEdit(m_plantFilters), "lsl");
     m_upperSpec = named(new QLineEdit(m_plantFilters), "usl");
@@ -374,7 +374,7 @@ void TrendWindow::restoreFilters() {
     m_baselines = filters.value("baselines").toObject();
 }
 
-// The limit boxes belong to one specification and value: what is typed into them is kept for
+// The limit boxes belong to one grade and value: what is typed into them is kept for
 // the pair charted; another pair, the boxes untouched, brings its own back.
 bool TrendWindow::takeSpecLimits() {
     const QString pair = m_spec->text().trimmed() + QLatin1Char('|') + m_field->currentText();
@@ -414,7 +414,7 @@ bool TrendWindow::takeSpecLimits() {
 }
 
 // The points of the baseline dates, in order; none when no baseline is used. The baseline
-// chosen is kept for the source, kind or specification and value charted.
+// chosen is kept for the source, kind or grade and value charted.
 std::optional<IndexRange> TrendWindow::baselineOf(const std::vector<TrendPoint>& points) {
     const QString pair = baselineKey();
     if (!m_useBaseline->isChecked()) {
@@ -511,7 +511,7 @@ std::optional<QList<QueryCondition>> TrendWindow::filters(TestKind kind) {
 }
 
 void TrendWindow::refresh() {
-    // Another source, kind, specification or value, the baseline untouched: its own comes back.
+    // Another source, kind, grade or value, the baseline untouched: its own comes back.
     if (baselineKey() != m_baselineShown && !m_baselineTouched) showKeptBaseline();
     m_baselineShown = baselineKey();
     m_baselineTouched = false;

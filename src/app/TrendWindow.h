@@ -39,7 +39,7 @@ class TrendImage;
 // points can be exported. The query runs through TrendQuery on the GUI thread: a month out of
 // a large file is read in well under a second.
 // The source can also be the plant's database (工厂数据库): every tester's pieces of one
-// specification, by line, upload date and boiling; its read runs on a thread of its own and
+// grade, by line, upload date and boiling; its read runs on a thread of its own and
 // can be cancelled, and a click on a point opens that foil on the plant page (foilChosen).
 class TrendWindow : public QWidget {
     Q_OBJECT
@@ -84,7 +84,7 @@ private:
     void plantRead();
     void showNote(const QString& text);
     void rememberFilters();
-    // The limit boxes read for the specification and value shown (or filled for a new pair);
+    // The limit boxes read for the grade and value shown (or filled for a new pair);
     // false, after telling why, when one is no number.
     bool takeSpecLimits();
     std::optional<IndexRange> baselineOf(const std::vector<TrendPoint>& points);

@@ -31,7 +31,7 @@ enum class BoilingSide { Any, Before, After };
 
 struct PieceTrendRequest {
     PieceField field = PieceField::Vt;
-    QString spec;   // 规格 (Speci); empty: every specification
+    QString spec;   // 规格 (Speci); empty: every grade
     QString line;   // 线别 (PLNum); empty: every line
     QDate from, to; // upload dates (ProDate), both included; an invalid one leaves that end open
     // Pieces 1-3 or 1'-3'; a change over boiling always takes both.

@@ -242,7 +242,7 @@ std::optional<std::vector<QSet<QString>>> uniqueIndexes(PlantConnection& c, cons
 }
 
 // Indexes that keep the reads of the quality trends short on a plant of many testers: a
-// specification over a range of upload dates.
+// grade over a range of upload dates.
 struct RecommendedIndex {
     const char* table;
     const char* name;

@@ -38,7 +38,7 @@ constexpr const char* SparkVerdictVoltage = "sparkVerdictVoltage";
 // Whether a group's plant upload asks about every piece ("each", the default) or once for
 // all of them, with one summary after ("once").
 constexpr const char* UploadConfirm = "uploadConfirm";
-// The quality trend window's last filters (source, kind, fields, condition, specification,
+// The quality trend window's last filters (source, kind, fields, condition, grade,
 // line...) as a JSON object, so that it opens as it was left.
 constexpr const char* TrendFilters = "trendFilters";
 } // namespace key

@@ -138,7 +138,7 @@ private slots:
         QVERIFY(note->isVisible() && note->text().contains(QStringLiteral("没有符合条件")));
     }
 
-    // The plant's database as the source: every tester's pieces of one specification, read
+    // The plant's database as the source: every tester's pieces of one grade, read
     // off the window's thread; a click opens the foil. A plant that does not answer is told
     // within its waits.
     void plantSourceChartsPiecesAndOpensTheirFoil() {
@@ -207,7 +207,7 @@ private slots:
         trend.findChild<QComboBox*>("chartKind")->setCurrentIndex(0);
         QVERIFY(!trend.groupChart());
 
-        // The engineer's limits are kept per specification: another one brings its own (here
+        // The engineer's limits are kept per grade: another one brings its own (here
         // none, so the record's VF), and coming back brings them back.
         auto* spec = trend.findChild<QLineEdit*>("spec");
         auto* lower = trend.findChild<QLineEdit*>("lsl");

@@ -103,7 +103,7 @@ private slots:
         QVERIFY(c.commit().ok());
     }
 
-    // Specification, line and dates choose exactly their foils; the foil's pieces come in
+    // Grade, line and dates choose exactly their foils; the foil's pieces come in
     // order and form its subgroups, before and after boiling apart, the short ones kept.
     void filtersAndSubgroups() {
         const PieceTrend all = read(january(PieceField::Vt));

@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
                        "--baseline-first N]\n"
                        "                             control chart of one value of the "
                        "plant's pieces\n"
-                       "                             of a specification as JSON (fields: vt, "
+                       "                             of a grade as JSON (fields: vt, "
                        "tr, vm,\n"
                        "                             ratio, specvot, bend, pull, dvt, dtr)"));
     p.addHelpOption();
@@ -195,15 +195,15 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("dsn"), QStringLiteral("Data source name (default result)."),
                  QStringLiteral("name"), QString::fromLatin1(PlantSource::DefaultName)});
     p.addOptions({
-        {"spec", "trend: the specification (Speci).", "S"},
+        {"spec", "trend: the grade (Speci).", "S"},
         {"field", "trend: the value charted (default vt).", "KEY", "vt"},
         {"line", "trend: only this production line (PLNum).", "L"},
         {"from", "trend: first upload date (default 30 days before --to).", "DATE"},
         {"to", "trend: last upload date (default today).", "DATE"},
         {"boiled", "trend: before or after boiling (default both).", "SIDE"},
         {"piece", "trend: only piece N (1-3, with its N') of each foil.", "N"},
-        {"lsl", "trend: lower specification limit.", "X"},
-        {"usl", "trend: upper specification limit.", "Y"},
+        {"lsl", "trend: lower tolerance limit.", "X"},
+        {"usl", "trend: upper tolerance limit.", "Y"},
         {"png", "trend: also draw the chart into this PNG file.", "FILE"},
         {"subgroup", "trend: foil, an average and range chart of each foil's pieces.", "KIND"},
         {"baseline-from", "trend: first upload date of the baseline the limits come from.", "DATE"},
