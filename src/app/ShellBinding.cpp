@@ -52,6 +52,8 @@ void ShellBinding::buildMenu(QMainWindow& window) {
         connect(action, &QAction::triggered, this, [this, id = c.id] { m_station.perform(id); });
         action->setObjectName(QString::fromLatin1(c.menuName));
         action->setEnabled(item.enabled);
+        action->setCheckable(item.checked.has_value());
+        action->setChecked(item.checked.value_or(false));
         m_menuActions[std::size_t(c.id)] = action;
     }
 }
@@ -97,6 +99,8 @@ void ShellBinding::showMenuItem(Command command) {
     if (!action || !item) return;
     action->setText(item->caption);
     action->setEnabled(item->enabled);
+    // A check box shows the model's mark, not the one a click toggled on its own.
+    action->setChecked(item->checked.value_or(false));
 }
 
 void ShellBinding::showMenu(Menu id) {

@@ -9,11 +9,13 @@
 #include "settings/Timing.h"
 #include "settings/WorkingFolder.h"
 #include "settings/WorkingFolderLock.h"
+#include "station/LinkTracing.h"
 #include "version/Version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QMessageBox>
@@ -104,6 +106,11 @@ int main(int argc, char* argv[]) {
                        QStringLiteral("结果文件和工厂数据待传队列所在的文件夹（没有则建立）。"
                                       "默认：安装后为用户数据文件夹，在构建目录中为当前文件夹。"),
                        QStringLiteral("DIR")});
+    options.addOption(
+        {QStringLiteral("trace"),
+         QStringLiteral("把与仪器之间的每一帧连同时间记入文件（q7rk-instrument --replay "
+                        "可回放）。"),
+         QStringLiteral("FILE")});
     if (!options.parse(QApplication::arguments())) return usage(options.errorText());
     if (options.isSet(help)) options.showHelp(0);
     // The application name is the settings' (with an old version number in it): say ours.
@@ -119,6 +126,11 @@ int main(int argc, char* argv[]) {
         return usage(
             QStringLiteral("--time-scale 需要一个正数（例如 20），而不是“%1”").arg(scaleText));
     const q7rk::Timing timing = q7rk::Timing{}.scaled(scale);
+    // Taken from where the program was started, before it moves to its working folder.
+    const QString tracePath =
+        options.isSet(QStringLiteral("trace"))
+            ? QFileInfo(options.value(QStringLiteral("trace"))).absoluteFilePath()
+            : QString();
     const QString requestedFolder = options.value(QStringLiteral("workdir"));
     if (!enterWorkingFolder(requestedFolder) && !requestedFolder.isEmpty())
         return usage(QStringLiteral("--workdir 无法使用：%1").arg(requestedFolder));
@@ -147,6 +159,9 @@ int main(int argc, char* argv[]) {
         window.panel().setText(0, q7rk::Box::InstrumentAddress, peer.left(colon));
         if (colon >= 0) window.panel().setText(0, q7rk::Box::InstrumentPort, peer.mid(colon + 1));
     }
+    if (QString error;
+        !tracePath.isEmpty() && !window.station().linkTracing().traceSession(tracePath, &error))
+        return usage(QStringLiteral("--trace 无法写入 %1：%2").arg(tracePath, error));
     window.quitOnTerminationSignals();
     window.show();
     return QApplication::exec();

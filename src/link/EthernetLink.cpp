@@ -55,11 +55,17 @@ void EthernetLink::sendPoll(const PollBuilder& build) {
         --m_unansweredPolls;
         qCInfo(linkLog).noquote() << "Ethernet link to" << peer()
                                   << "- reply lost:" << PollsInFlight << "polls unanswered";
+        if (m_socket) m_socket->traceNote(QStringLiteral("reply lost"));
         emit replyLost();
     }
     if (!send(build())) return;
     ++m_unansweredPolls;
     emit pollSent();
+}
+
+void EthernetLink::setTrace(std::shared_ptr<LinkTrace> trace) {
+    m_trace = std::move(trace);
+    if (m_socket) m_socket->setTrace(m_trace);
 }
 
 QString EthernetLink::peer() const {
@@ -79,6 +85,7 @@ void EthernetLink::open(const QString& address, quint16 port) {
     m_port = port;
     m_assembler->clear();
     m_socket = std::make_unique<TcpTransport>(address, port);
+    m_socket->setTrace(m_trace);
     connect(m_socket.get(), &Transport::opened, this, &EthernetLink::onConnected);
     connect(m_socket.get(), &Transport::readyRead, this, &EthernetLink::onData);
     connect(m_socket.get(), &Transport::closed, this, &EthernetLink::onLost);
@@ -163,6 +170,7 @@ void EthernetLink::rejectReply(const QString& why) {
     }
     qCWarning(linkLog).noquote() << "Ethernet reply from" << peer() << "rejected:" << why;
     --m_unansweredPolls;
+    if (m_socket) m_socket->traceNote(QStringLiteral("reply rejected: ") + why);
     emit replyRejected();
 }
 

@@ -50,6 +50,7 @@ public:
     void closeLink() override;
     QString statusName() const override { return QStringLiteral("以太网"); }
     QString endpoint() const override { return peer(); }
+    void setTrace(std::shared_ptr<LinkTrace> trace) override;
 
 signals:
     void handshakeReplied();
@@ -70,6 +71,7 @@ private:
     QString m_address;
     quint16 m_port = 0;
     std::unique_ptr<Transport> m_socket;
+    std::shared_ptr<LinkTrace> m_trace;
     std::unique_ptr<FrameAssembler> m_assembler;
     QTimer m_connectTimer;
     QTimer m_handshakeTimer;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "link/Frame.h"
+#include "link/LinkTrace.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <functional>
+#include <memory>
 
 namespace q7rk {
 
@@ -52,6 +54,9 @@ public:
     // Where the instrument is reached, as a stored test records it: "COM1 (/dev/ttyS0)",
     // "192.168.0.10:4001".
     virtual QString endpoint() const = 0;
+    // Every byte of the link goes into `trace` from now on (the port or connection that
+    // stands, and those opened later); null ends that.
+    virtual void setTrace(std::shared_ptr<LinkTrace> trace) = 0;
 
 signals:
     // Every change of where the link stands; the detail names the port or peer.

@@ -4,7 +4,7 @@
 
 namespace q7rk {
 
-bool MemoryTransport::open() {
+bool MemoryTransport::openPipe() {
     if (m_openFails) {
         m_error = QStringLiteral("cannot open");
         return false;
@@ -14,12 +14,12 @@ bool MemoryTransport::open() {
     return true;
 }
 
-void MemoryTransport::close() {
+void MemoryTransport::closePipe() {
     m_open = false;
     m_input.clear();
 }
 
-bool MemoryTransport::write(const QByteArray& bytes) {
+bool MemoryTransport::writeBytes(const QByteArray& bytes) {
     if (!m_open || m_writeFails) {
         m_error = QStringLiteral("write failed");
         return false;
@@ -29,7 +29,7 @@ bool MemoryTransport::write(const QByteArray& bytes) {
     return true;
 }
 
-QByteArray MemoryTransport::readAll() {
+QByteArray MemoryTransport::readBytes() {
     return std::exchange(m_input, QByteArray());
 }
 

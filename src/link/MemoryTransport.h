@@ -13,13 +13,9 @@ class MemoryTransport : public Transport {
 public:
     using Transport::Transport;
 
-    bool open() override;
-    void close() override;
     bool isOpen() const override { return m_open; }
-    bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override { return m_input.size(); }
-    QByteArray readAll() override;
-    void clearInput() override { m_input.clear(); }
+    QString describe() const override { return QStringLiteral("memory"); }
     QString errorString() const override { return m_error; }
 
     // The instrument's side: bytes arrive and readyRead is emitted.
@@ -37,6 +33,13 @@ public:
 signals:
     // After each successful write: a test can answer at once, as a fast instrument would.
     void wrote(const QByteArray& bytes);
+
+protected:
+    bool openPipe() override;
+    void closePipe() override;
+    bool writeBytes(const QByteArray& bytes) override;
+    QByteArray readBytes() override;
+    void dropInput() override { m_input.clear(); }
 
 private:
     QByteArray m_input;

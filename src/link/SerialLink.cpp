@@ -57,6 +57,11 @@ bool SerialLink::isOpen() const {
     return m_open && m_transport && m_transport->isOpen();
 }
 
+void SerialLink::setTrace(std::shared_ptr<LinkTrace> trace) {
+    m_trace = std::move(trace);
+    if (m_transport) m_transport->setTrace(m_trace);
+}
+
 Transport* SerialLink::transport() const {
     return isOpen() ? m_transport.get() : nullptr;
 }
@@ -106,6 +111,7 @@ void SerialLink::tryPort() {
     emit stateChanged(LinkState::Searching, com(m_port));
     qCDebug(linkLog).noquote() << "serial search: trying" << com(m_port) << devicePath(m_port);
     m_transport = std::make_unique<SerialTransport>(devicePath(m_port));
+    m_transport->setTrace(m_trace);
     if (!m_transport->open()) {
         qCInfo(linkLog).noquote() << "serial search:" << com(m_port) << devicePath(m_port)
                                   << "cannot be opened";

@@ -50,6 +50,7 @@ public:
     void closeLink() override { closePort(); }
     QString statusName() const override;
     QString endpoint() const override;
+    void setTrace(std::shared_ptr<LinkTrace> trace) override;
     SerialPollExchange& pollExchange() { return m_poll; }
     bool isSearching() const { return m_searching; }
     int comPortChoice() const { return m_choice; }
@@ -72,6 +73,7 @@ private:
     SettingsStore& m_settings;
     Timing m_timing;
     std::unique_ptr<Transport> m_transport;
+    std::shared_ptr<LinkTrace> m_trace;
     SerialPollExchange m_poll;
     PollBuilder m_pendingPoll;
     QTimer m_replyTimer;

@@ -76,6 +76,7 @@ void SerialPollExchange::restartAttempt() {
 void SerialPollExchange::countFailedAttempt() {
     qCInfo(linkLog) << "serial poll: reply lost (attempt" << m_timeoutCount + 1 << "of"
                     << MaxAttempts << ")";
+    if (m_transport) m_transport->traceNote(QStringLiteral("reply lost"));
     emit replyLost(); // a time-out, or an attempt that never got a usable reply
     m_restarts = 0;
     m_replyTimedOut = true;
@@ -99,6 +100,7 @@ void SerialPollExchange::onReadyRead() {
     if (!readings) {
         qCWarning(linkLog).noquote()
             << "serial reply rejected:" << reply.size() << "bytes" << reply.left(8).toHex(' ');
+        m_transport->traceNote(QStringLiteral("reply rejected: %1 bytes").arg(reply.size()));
         emit replyRejected();
         restartAttempt(); // garbled: ask again at once
         return;

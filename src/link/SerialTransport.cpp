@@ -11,11 +11,11 @@ SerialTransport::SerialTransport(QString devicePath, QObject* parent)
 SerialTransport::~SerialTransport() {
     // Close before the signals are torn down, so no error reaches a half-destroyed object.
     disconnect(&m_port, nullptr, this, nullptr);
-    close();
+    closePipe();
 }
 
-bool SerialTransport::open() {
-    close();
+bool SerialTransport::openPipe() {
+    closePipe();
     m_error.clear();
     m_port.setPortName(m_path); // a path starting with '/' is used as it stands
     m_opening = true;           // a failure is reported by the return value only
@@ -36,7 +36,7 @@ bool SerialTransport::open() {
     return true;
 }
 
-void SerialTransport::close() {
+void SerialTransport::closePipe() {
     if (m_port.isOpen()) m_port.close();
 }
 
@@ -44,7 +44,7 @@ bool SerialTransport::isOpen() const {
     return m_port.isOpen();
 }
 
-bool SerialTransport::write(const QByteArray& bytes) {
+bool SerialTransport::writeBytes(const QByteArray& bytes) {
     if (!m_port.isOpen()) {
         m_error = QStringLiteral("port not open");
         return false;
@@ -60,11 +60,11 @@ qint64 SerialTransport::bytesAvailable() const {
     return m_port.bytesAvailable();
 }
 
-QByteArray SerialTransport::readAll() {
+QByteArray SerialTransport::readBytes() {
     return m_port.readAll();
 }
 
-void SerialTransport::clearInput() {
+void SerialTransport::dropInput() {
     if (m_port.isOpen()) m_port.clear(QSerialPort::Input);
 }
 

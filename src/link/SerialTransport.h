@@ -18,15 +18,18 @@ public:
     // Takes effect at the next open().
     void setDevicePath(const QString& path) { m_path = path; }
 
-    bool open() override;
-    void close() override;
     bool isOpen() const override;
-    bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override;
-    QByteArray readAll() override;
-    void clearInput() override;
+    QString describe() const override { return QStringLiteral("serial ") + m_path; }
     QString errorString() const override;
     qintptr descriptor() const override { return m_port.isOpen() ? qintptr(m_port.handle()) : -1; }
+
+protected:
+    bool openPipe() override;
+    void closePipe() override;
+    bool writeBytes(const QByteArray& bytes) override;
+    QByteArray readBytes() override;
+    void dropInput() override;
 
 private:
     void onError(QSerialPort::SerialPortError error);

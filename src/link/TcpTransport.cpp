@@ -25,7 +25,7 @@ void TcpTransport::setPeer(const QString& host, quint16 port) {
     m_portNumber = port;
 }
 
-bool TcpTransport::open() {
+bool TcpTransport::openPipe() {
     m_closing = true; // a stale connection is ours to drop, not a peer close
     m_socket.abort();
     m_closing = false;
@@ -34,7 +34,7 @@ bool TcpTransport::open() {
     return true;
 }
 
-void TcpTransport::close() {
+void TcpTransport::closePipe() {
     m_closing = true;
     m_socket.abort();
     m_closing = false;
@@ -44,7 +44,7 @@ bool TcpTransport::isOpen() const {
     return m_socket.state() == QAbstractSocket::ConnectedState;
 }
 
-bool TcpTransport::write(const QByteArray& bytes) {
+bool TcpTransport::writeBytes(const QByteArray& bytes) {
     if (!isOpen()) {
         m_error = QStringLiteral("not connected");
         return false;
@@ -60,11 +60,11 @@ qint64 TcpTransport::bytesAvailable() const {
     return m_socket.bytesAvailable();
 }
 
-QByteArray TcpTransport::readAll() {
+QByteArray TcpTransport::readBytes() {
     return m_socket.readAll();
 }
 
-void TcpTransport::clearInput() {
+void TcpTransport::dropInput() {
     m_socket.skip(m_socket.bytesAvailable());
 }
 

@@ -19,15 +19,20 @@ public:
     const QString& host() const { return m_host; }
     quint16 port() const { return m_portNumber; }
 
-    bool open() override;
-    void close() override;
     bool isOpen() const override;
-    bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override;
-    QByteArray readAll() override;
-    void clearInput() override;
+    QString describe() const override {
+        return QStringLiteral("tcp %1:%2").arg(m_host).arg(m_portNumber);
+    }
     QString errorString() const override;
     qintptr descriptor() const override { return m_socket.socketDescriptor(); }
+
+protected:
+    bool openPipe() override;
+    void closePipe() override;
+    bool writeBytes(const QByteArray& bytes) override;
+    QByteArray readBytes() override;
+    void dropInput() override;
 
 private:
     void onDisconnected();

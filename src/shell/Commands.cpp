@@ -85,6 +85,8 @@ constexpr std::array<CommandSpec, CommandCount> kCommands{{
      .menuCaption = "COM5"},
     {.id = Command::CloseSerial, .menu = Menu::Connection, .menuName = "Com_off",
      .menuCaption = "关闭串口"},
+    {.id = Command::TraceNextRun, .menu = Menu::Connection, .menuName = "traceNextRun",
+     .menuCaption = "记录下次测试的通讯", .separatorBefore = true, .checkable = true},
     {.id = Command::WidenTimeAxes, .menu = Menu::Charts, .menuName = "hf",
      .menuCaption = "1-6通道时间轴坐标放大"},
     {.id = Command::NarrowTimeAxes, .menu = Menu::Charts, .menuName = "hs",

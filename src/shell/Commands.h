@@ -34,6 +34,7 @@ enum class Command {
     OpenSerialCom4,
     OpenSerialCom5,
     CloseSerial,
+    TraceNextRun,  // 记录下次测试的通讯: a check box; the next run writes a link trace
     WidenTimeAxes, // of the six channel charts
     NarrowTimeAxes,
     WidenGroupTimeAxes, // of the comparison charts
@@ -87,6 +88,7 @@ struct CommandSpec {
     // (empty: nothing asked).
     const char* unsavedQuestion = "";
     Question unsavedQuestionId = Question::QuitUnsaved;
+    bool checkable = false; // a menu item with a check mark, off at the start
 };
 
 namespace commands {

@@ -8,7 +8,9 @@ ShellModel::ShellModel(QObject* parent) : QObject(parent) {
         if (c.toolbarSlot > 0)
             places.button =
                 ToolButton{QString::fromUtf8(c.buttonCaption), QString::fromUtf8(c.buttonTip)};
-        if (c.menu != Menu::None) places.item = MenuItem{QString::fromUtf8(c.menuCaption)};
+        if (c.menu != Menu::None)
+            places.item = MenuItem{QString::fromUtf8(c.menuCaption), true,
+                                   c.checkable ? std::optional<bool>(false) : std::nullopt};
     }
     for (int m = 0; m < MenuCount; ++m)
         m_menus[std::size_t(m)].caption = QString::fromUtf8(commands::menu(Menu(m)).caption);
@@ -100,6 +102,13 @@ void ShellModel::setMenuEnabled(Command command, bool enabled) {
     auto& item = m_places[std::size_t(command)].item;
     if (!item || item->enabled == enabled) return;
     item->enabled = enabled;
+    emit menuItemChanged(command);
+}
+
+void ShellModel::setMenuChecked(Command command, bool checked) {
+    auto& item = m_places[std::size_t(command)].item;
+    if (!item || !item->checked || *item->checked == checked) return;
+    item->checked = checked;
     emit menuItemChanged(command);
 }
 

@@ -22,6 +22,7 @@ struct ToolButton {
 struct MenuItem {
     QString caption;
     bool enabled = true;
+    std::optional<bool> checked; // a check box's mark; nothing for a plain item
 };
 
 // The window's shell without widgets: status bar panels 1..8, toolbar buttons and menu items
@@ -63,6 +64,7 @@ public:
     const MenuItem* menuItem(Command command) const;
     void setMenuCaption(Command command, const QString& caption);
     void setMenuEnabled(Command command, bool enabled);
+    void setMenuChecked(Command command, bool checked); // a check box's mark
     const MenuItem& menu(Menu menu) const { return m_menus[std::size_t(menu)]; }
     void setMenuEnabled(Menu menu, bool enabled);
 

@@ -36,6 +36,7 @@
 #include "station/CommandRules.h"
 #include "station/InstrumentAddress.h"
 #include "station/LinkSupervisor.h"
+#include "station/LinkTracing.h"
 #include "station/NewTestReset.h"
 #include "station/OldDataImport.h"
 #include "station/OldSettingsImport.h"
@@ -54,6 +55,7 @@
 #include "station/TestRecovery.h"
 #include "version/Version.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 #include <QObject>
@@ -118,6 +120,10 @@ struct Station::Parts {
     StartRun m_start;
     // Counts the run's polls and lost replies; first to hear of its end, before any save.
     RunConditionsRecorder m_conditions{m_run, m_activeLink, m_channels};
+    // Records of the link: the session's (--trace) and the next run's (the check box).
+    LinkTracing m_tracing{
+        m_serial, m_ethernet, m_activeLink,
+        m_run,    m_shell,    QFileInfo(QCoreApplication::applicationFilePath()).fileName()};
     // The working directory's result files, the report of the shown tests, calibration.
     ResultStore m_results;
     QueryModel m_query{m_results};
@@ -418,6 +424,9 @@ void Station::perform(Command command) {
     case Command::CloseSerial:
         closeLink(m_parts->m_serial, [this] { m_parts->m_links.closeSerial(); });
         return;
+    case Command::TraceNextRun:
+        m_parts->m_tracing.setNextRunTraced(!m_parts->m_tracing.nextRunTraced());
+        return;
     case Command::WidenTimeAxes:
         rescaleCharts(&ChartSet::widenTimeAxes, false);
         return;
@@ -697,6 +706,14 @@ const LinkSupervisor& Station::links() const {
 
 const ActiveLink& Station::activeLink() const {
     return m_parts->m_activeLink;
+}
+
+RunConditions Station::runConditions(int channel) const {
+    return m_parts->m_conditions.conditionsOf(channel);
+}
+
+LinkTracing& Station::linkTracing() {
+    return m_parts->m_tracing;
 }
 
 const RunController& Station::run() const {

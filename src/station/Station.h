@@ -25,6 +25,7 @@ class CurvePlotter;
 class EthernetLink;
 class InstrumentLink;
 class LinkSupervisor;
+class LinkTracing;
 class OldDataImport;
 class OldSettingsImport;
 class PanelModel;
@@ -43,6 +44,7 @@ class SerialLink;
 class SettingsStore;
 class ShellModel;
 struct DisplayOutcome;
+struct RunConditions;
 struct DisplayRequest;
 struct OldSettingsOutcome;
 struct SaveReport;
@@ -151,6 +153,10 @@ public:
     const LinkSupervisor& links() const;
     const ActiveLink& activeLink() const;
     const RunController& run() const;
+    // What channel k's test of the last run was measured under: polls, lost replies, …
+    RunConditions runConditions(int channel) const;
+    // Who records the link: --trace and 记录下次测试的通讯.
+    LinkTracing& linkTracing();
     const SampleStore& samples() const;
     const ChannelTests& runTests() const;
     // Tests that drive one part by hand over the station's state (a sampling tick with

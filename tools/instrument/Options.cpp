@@ -103,6 +103,11 @@ void addOptions(QCommandLineParser& p) {
         {"pty", "Create a pseudo-terminal and print its path."},
         {"pty-link", "Also link PATH to the pseudo-terminal (implies --pty).", "PATH"},
         {"log", "Append one line per received frame to FILE.", "FILE"},
+        {"replay",
+         "Answer from a link trace the program wrote (q7rk --trace, q7rk-run --trace): the "
+         "recorded replies in the recorded rhythm, polls matched by sample index and order. "
+         "The model and the fault switches are not used.",
+         "FILE"},
         {"drop-every", "Leave every Nth poll unanswered.", "N"},
         {"drop-first", "Leave the first N polls unanswered.", "N"},
         {"corrupt-every", "Break the trailer of every Nth reply.", "N"},
@@ -141,6 +146,7 @@ QString readGeneral(const QCommandLineParser& p, Options& o) {
     o.ptyLink = p.value("pty-link");
     o.pty = p.isSet("pty") || !o.ptyLink.isEmpty();
     o.logPath = p.value("log");
+    o.replayPath = p.value("replay");
     o.faults.silent = p.isSet("silent");
     if (!readInt(p, "drop-every", 1, o.faults.dropEvery) ||
         !readInt(p, "drop-first", 1, o.faults.dropFirst) ||

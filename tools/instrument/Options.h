@@ -35,6 +35,7 @@ struct Options {
     bool pty = false;
     QString ptyLink;
     QString logPath;
+    QString replayPath;    // answer from this link trace instead of the model
     int baud = kPlantBaud; // pseudo-terminal line speed; 0: unpaced
     Faults faults;
     double noiseMillivolts = 0.0;

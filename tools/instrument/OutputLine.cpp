@@ -45,6 +45,12 @@ void OutputLine::send(const QByteArray& reply) {
     pump();
 }
 
+void OutputLine::sendAfter(const QByteArray& bytes, double delayMs) {
+    if (bytes.isEmpty()) return;
+    queue_.push_back({bytes, clock_.nsecsElapsed() + qint64(delayMs * double(kNsPerMs))});
+    pump();
+}
+
 void OutputLine::whenIdle(std::function<void()> action) {
     idleActions_.push_back(std::move(action));
     if (queue_.empty()) timer_.start(0);

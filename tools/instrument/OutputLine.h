@@ -37,6 +37,8 @@ public:
     OutputLine(const LineSettings& settings, Writer writer, QObject* parent = nullptr);
 
     void send(const QByteArray& reply);
+    // Sends bytes after `delayMs` instead of the line's own delay, in one piece.
+    void sendAfter(const QByteArray& bytes, double delayMs);
     bool isIdle() const { return queue_.empty(); }
     // Runs `action` once everything given so far has been written (at once when idle).
     void whenIdle(std::function<void()> action);

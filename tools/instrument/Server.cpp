@@ -6,6 +6,7 @@
 #include "FrameHandler.h"
 #include "OutputLine.h"
 #include "PtyPort.h"
+#include "Replay.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -15,8 +16,9 @@
 
 namespace q7rk::instrument {
 
-Server::Server(const Options& options, FrameHandler& handler, QObject* parent)
-    : QObject(parent), options_(options), handler_(handler) {
+Server::Server(const Options& options, FrameHandler& handler, ReplayResponder* replay,
+               QObject* parent)
+    : QObject(parent), options_(options), handler_(handler), replay_(replay) {
     clock_.start();
 }
 
@@ -56,8 +58,10 @@ bool Server::startTcp(QString* error) {
 bool Server::startPty(QString* error) {
     pty_ = new PtyPort(this);
     if (!pty_->open(options_.ptyLink, error)) return false;
+    // A replay's recorded times already hold the line's own.
     auto* out = new OutputLine(
-        replyLine(options_.baud), [this](const QByteArray& bytes) { pty_->write(bytes); }, this);
+        replyLine(replay_ ? 0 : options_.baud),
+        [this](const QByteArray& bytes) { pty_->write(bytes); }, this);
     auto gatherer = std::make_shared<FrameGatherer>();
     LineSettings incoming;
     incoming.baud = options_.baud;
@@ -111,6 +115,12 @@ void Server::serveSocket(QTcpSocket* socket) {
 }
 
 void Server::dispatch(const QByteArray& frame, OutputLine& out) {
+    if (replay_) {
+        if (FrameLog* log = handler_.log()) log->write(frame);
+        for (const ReplyPiece& piece : replay_->answer(frame))
+            out.sendAfter(piece.bytes, piece.delayMs);
+        return;
+    }
     if (const std::optional<QByteArray> reply = handler_.handle(frame, clock_.elapsed()))
         out.send(*reply);
 }

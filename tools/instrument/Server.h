@@ -12,6 +12,7 @@ class QTcpSocket;
 namespace q7rk::instrument {
 
 class FrameHandler;
+class ReplayResponder;
 class OutputLine;
 class PtyPort;
 struct LineSettings;
@@ -24,7 +25,9 @@ struct LineSettings;
 class Server : public QObject {
     Q_OBJECT
 public:
-    Server(const Options& options, FrameHandler& handler, QObject* parent = nullptr);
+    // With `replay`, frames are answered from it; the handler only logs them.
+    Server(const Options& options, FrameHandler& handler, ReplayResponder* replay = nullptr,
+           QObject* parent = nullptr);
     ~Server() override;
 
     bool start(QString* error);
@@ -42,6 +45,7 @@ private:
 
     Options options_;
     FrameHandler& handler_;
+    ReplayResponder* replay_;
     QElapsedTimer clock_;
     QTcpServer* tcp_ = nullptr;
     PtyPort* pty_ = nullptr;

@@ -3,6 +3,7 @@
 #include "FrameHandler.h"
 #include "FrameLog.h"
 #include "Options.h"
+#include "Replay.h"
 #include "Server.h"
 #include "version/Version.h"
 
@@ -87,7 +88,14 @@ int main(int argc, char* argv[]) {
     if (!options.logPath.isEmpty() && !log.open(options.logPath))
         return fail(options.logPath + ": " + log.errorString());
     FrameHandler handler(options, &log);
-    Server server(options, handler);
+    std::unique_ptr<ReplayResponder> replay;
+    if (!options.replayPath.isEmpty()) {
+        QString error;
+        std::optional<LinkRecording> recording = LinkRecording::read(options.replayPath, &error);
+        if (!recording) return fail(error);
+        replay = std::make_unique<ReplayResponder>(std::move(*recording));
+    }
+    Server server(options, handler, replay.get());
     QString error;
     if (!server.start(&error)) return fail(error);
     const SignalQuit signalQuit;

@@ -6,6 +6,7 @@
 #include "link/SerialLink.h"
 #include "params/TestOnPanel.h"
 #include "results/PanelRecord.h"
+#include "results/RunConditions.h"
 #include "results/SavePass.h"
 #include "settings/SampleStore.h"
 #include "shell/ShellModel.h"
@@ -249,6 +250,13 @@ QJsonObject HeadlessRun::report() const {
                     {"declined", numbers(upload.declined)},
                     {"failed", numbers(upload.failed)},
                     {"withoutFoil", numbers(upload.withoutFoil)}};
+    // What the link went through during the run.
+    const RunConditions link = m_station.runConditions(model.firstChannel);
+    out.insert("link", QJsonObject{{"endpoint", link.link},
+                                   {"polls", link.polls},
+                                   {"lostReplies", link.lostReplies},
+                                   {"rejectedFrames", link.rejectedFrames},
+                                   {"lateSamples", link.lateSamples}});
     if (!m_recovery.offered.isEmpty()) {
         QJsonArray recovered;
         for (const JournalEntry& e : m_recovery.offered)

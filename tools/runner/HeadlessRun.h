@@ -56,6 +56,7 @@ public:
     // instrument gets its result frames before finished(Terminated).
     void terminate();
     QJsonObject report() const;
+    Station& station() { return m_station; }
 
     // "1-3" -> Command::RunChannels123; empty when unknown.
     static std::optional<Command> groupCommand(const QString& group);

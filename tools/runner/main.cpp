@@ -4,6 +4,7 @@
 #include "logging/DailyLog.h"
 #include "settings/WorkingFolder.h"
 #include "settings/WorkingFolderLock.h"
+#include "station/LinkTracing.h"
 #include "station/TerminationSignals.h"
 #include "version/Version.h"
 
@@ -110,6 +111,10 @@ int main(int argc, char** argv) {
          "instrument told, then exit 5.",
          "S"},
         {"report", "After the run, write the group's report as a PDF file.", "FILE.pdf"},
+        {"trace",
+         "Record every frame of the link, with its time, into FILE (q7rk-instrument --replay "
+         "FILE plays it back).",
+         "FILE"},
     });
     p.process(app);
 
@@ -143,6 +148,8 @@ int main(int argc, char** argv) {
             return usage(QStringLiteral("--max-seconds takes a positive number"));
     }
     if (p.isSet("report")) o.reportPath = QFileInfo(p.value("report")).absoluteFilePath();
+    const QString tracePath =
+        p.isSet("trace") ? QFileInfo(p.value("trace")).absoluteFilePath() : QString();
     // Paths given on the command line are taken from where the runner was started.
     const QString settings =
         p.isSet("settings") ? QFileInfo(p.value("settings")).absoluteFilePath() : QString();
@@ -169,6 +176,9 @@ int main(int argc, char** argv) {
         return usage(QStringLiteral("cannot read --settings ") + p.value("settings"));
 
     HeadlessRun run(o);
+    if (QString error;
+        !tracePath.isEmpty() && !run.station().linkTracing().traceSession(tracePath, &error))
+        return usage(QStringLiteral("cannot write --trace %1: %2").arg(tracePath, error));
     q7rk::TerminationSignals termination;
     QObject::connect(&termination, &q7rk::TerminationSignals::received, &run,
                      &HeadlessRun::terminate);
