@@ -220,6 +220,12 @@ sqlite3* ResultFile::handle() const {
     return sqliteHandle(db());
 }
 
+QSqlError ResultFile::readSchema() {
+    QSqlQuery q(db());
+    if (!q.exec(QStringLiteral("PRAGMA main.schema_version"))) return q.lastError();
+    return {};
+}
+
 QSqlError ResultFile::attach(const QString& path, const QString& schema) {
     QSqlQuery q(db());
     q.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(schema));

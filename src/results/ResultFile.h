@@ -38,6 +38,8 @@ public:
     // SQLite commits the two as one (a super-journal names them), so a crash keeps both
     // changes or neither.
     QSqlError attach(const QString& path, const QString& schema);
+    // Reads the file's schema: a file that is no database, or cannot be read, says so here.
+    QSqlError readSchema();
     // A write: the durability pragmas, then the write lock taken at once, so a writer waits
     // for another one up front instead of failing halfway through.
     QSqlError begin();

@@ -334,9 +334,13 @@ SaveOutcome ResultStore::save(const StoredTest& test, const CompanionWrite& comp
     if (!c.isOpen()) return fault(c.openError());
     const bool withCompanion = !companion.path.isEmpty() && companion.write;
     const QString companionSchema = QStringLiteral("companion");
-    if (withCompanion)
+    if (withCompanion) {
+        // The result file is read first: attaching reads it too, and a fault of its own
+        // would be blamed on the companion.
+        if (const QSqlError e = c.readSchema(); e.isValid()) return fault(e);
         if (const QSqlError e = c.attach(companion.path, companionSchema); e.isValid())
             return faultIn(companion.path, e);
+    }
     if (const QSqlError e = c.begin(); e.isValid()) return fault(e);
     QSqlError schema;
     out.warning = prepareForWriting(c, &schema);

@@ -1,13 +1,14 @@
 #include "PieceUploadWorkflow.h"
 
-#include "station/StoredPieceUpload.h"
 #include "plant/PlantConnection.h"
 #include "plant/PlantInput.h"
+#include "plant/PlantLog.h"
 #include "plant/PlantPage.h"
 #include "plant/PlantQueuePresenter.h"
 #include "plant/PlantTexts.h"
 #include "settings/ProgramTitle.h"
 #include "shell/Prompter.h"
+#include "station/StoredPieceUpload.h"
 
 #include <QDate>
 #include <QHash>
@@ -16,6 +17,22 @@
 namespace q7rk {
 
 namespace {
+
+const char* fateName(PieceFate fate) {
+    switch (fate) {
+    case PieceFate::Stored:
+        return "stored in the plant database";
+    case PieceFate::Queued:
+        return "queued for a retry";
+    case PieceFate::Refused:
+        return "held for the operator";
+    case PieceFate::NotKept:
+        return "not sent, not queued";
+    case PieceFate::Declined:
+        return "declined";
+    }
+    return "";
+}
 
 // After these the next piece would wait for the same refusal or time-out.
 bool serverUnusable(PlantFault f) {
@@ -93,8 +110,7 @@ void summarise(PlantUploadResult& r, const QString& serial) {
 
 } // namespace
 
-RunPiece takeRunPiece(const StoredTest& measured, int k, const QString& serial,
-                      bool afterBoiling) {
+RunPiece takeRunPiece(const StoredTest& measured, int k, const QString& serial, bool afterBoiling) {
     RunPiece piece{k, k + (afterBoiling ? 3 : 0) + 1, serial, runValuesOf(measured)};
     // As far as the run's values make the piece's curve long: the samples stay the test's
     // when the channel shows something else later.
@@ -207,6 +223,17 @@ PlantUploadResult PieceUploadWorkflow::upload(const QList<RunPiece>& pieces) {
     const UploadQueue& outbox = m_queue.outbox();
     for (const RunPiece& rp : pieces) {
         const int n = rp.curveNumber, k = rp.channel;
+        // What became of the piece goes into the log too, with its cause.
+        const auto settle = [&](PieceFate fate, const QString& cause) {
+            result.pieces << PieceOutcome{n, k, fate, cause};
+            qCInfo(plantLog).noquote()
+                << QStringLiteral("piece %1 curve %2 (channel %3): %4%5")
+                       .arg(rp.serial)
+                       .arg(n)
+                       .arg(k + 1)
+                       .arg(fateName(fate))
+                       .arg(cause.isEmpty() ? QString() : " - " + cause.simplified());
+        };
         bool yes = false;
         if (!once)
             yes = m_prompter.ask({Question::UploadPiece, n}, plantTexts::questionTitle(),
@@ -220,12 +247,12 @@ PlantUploadResult PieceUploadWorkflow::upload(const QList<RunPiece>& pieces) {
         const std::optional<FoilRecord> foil = m_page.heldFoil(rp.serial);
         const auto entry = outboxEntry(rp, foil);
         if (!entry.ok()) {
-            result.pieces << PieceOutcome{n, k, PieceFate::NotKept, entry.status.message};
+            settle(PieceFate::NotKept, entry.status.message);
             continue;
         }
         if (!yes) {
             outbox.setState(entry.value, OutboxState::Declined, {});
-            result.pieces << PieceOutcome{n, k, PieceFate::Declined, {}};
+            settle(PieceFate::Declined, {});
             continue;
         }
         if (const auto length = curveLength(n, rp.run); length.ok()) emit sending(n, length.value);
@@ -242,14 +269,14 @@ PlantUploadResult PieceUploadWorkflow::upload(const QList<RunPiece>& pieces) {
         if ((n == 1 || n == 4) && !foil && (out.status.ok() || out.queued()))
             result.withoutFoil << n;
         if (out.status.ok()) {
-            result.pieces << PieceOutcome{n, k, PieceFate::Stored, {}};
+            settle(PieceFate::Stored, {});
             if (!once) tell(plantTexts::curveSaved(n, rp.serial));
             continue;
         }
         const PieceFate fate = out.queued() ? PieceFate::Queued
                                : out.left   ? PieceFate::Refused
                                             : PieceFate::NotKept;
-        result.pieces << PieceOutcome{n, k, fate, out.status.message};
+        settle(fate, out.status.message);
         if (out.queued() && serverUnusable(out.status.fault)) unreachable = out.status;
     }
     m_queue.countAgain();

@@ -115,6 +115,23 @@ void checkStored(const QString& workdir, q7rk::TestKind kind, const QJsonObject&
         QCOMPARE(stored->value(QString::fromUtf8(field)).toDouble(), number(ch, name));
 }
 
+// Every line of the runner's daily logs in a working folder.
+QStringList logLines(const QString& workdir) {
+    QStringList lines;
+    const QDir logs(workdir + "/logs");
+    for (const QString& name : logs.entryList({"q7rk-run-*.log"}, QDir::Files, QDir::Name)) {
+        QFile f(logs.filePath(name));
+        if (f.open(QIODevice::ReadOnly))
+            lines += QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+    return lines;
+}
+
+qsizetype countContaining(const QStringList& lines, const QString& text) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const QString& l) { return l.contains(text); });
+}
+
 } // namespace
 
 class RunnerTest : public QObject {
@@ -282,6 +299,13 @@ private slots:
         QCOMPARE(done.value("uploaded").toArray(),
                  QJsonArray({QJsonArray{"F9", 1}, QJsonArray{"F9", 2}, QJsonArray{"F9", 3}}));
         QCOMPARE(done.value("left").toInt(), 0);
+        // Each queued piece left its cause in the day's log.
+        const QStringList waited = logLines(second).filter("queued for a retry - ");
+        QVERIFY2(waited.size() == 3, qPrintable(logLines(second).filter("q7rk.").join('\n')));
+        for (const QString& line : waited)
+            QVERIFY2(line.contains("q7rk.plant: piece F9 curve") &&
+                         line.contains(QString::fromUtf8("工厂数据库")),
+                     qPrintable(line));
         namespace records = q7rk::testing::records;
         records::keepFolder(workdir, "first");
         records::keepFolder(second, "second");
@@ -397,6 +421,64 @@ private slots:
                      {"闪火前电压2", "BeforeSpark2"},
                      {"最大电压", "Text22"}});
         q7rk::testing::records::keepFolder(m_dir.filePath("djy"), "djy");
+    }
+
+    // A field run with lost and broken replies, recorded by --trace, plays again on a desk:
+    // the replayed run shows and stores the same curves and verdicts and loses as many
+    // replies. The recorded run's log tells each lost and rejected reply, how the run ended
+    // and why its save failed (its result file is no database).
+    void aRecordedLinkReplaysTheSameRun() {
+        SimulatorProcess field;
+        QVERIFY2(field.start({"--time-scale", kScale, "--drop-every", "7", "--corrupt-every", "11",
+                              "--noise", "50"}),
+                 qPrintable(field.error()));
+        const QString recorded = m_dir.filePath("recorded"), desk = m_dir.filePath("desk");
+        const QString trace = m_dir.filePath("field.trace");
+        QDir().mkpath(recorded);
+        QDir().mkpath(desk);
+        QFile broken(recorded + "/lb53A100.db");
+        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write(QByteArray(4096, 'x')) == 4096);
+        broken.close();
+        const RunResult first =
+            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(field.port()), "1-3",
+                     {"--answer-save", "yes", "--workdir", recorded, "--trace", trace});
+        QVERIFY2(first.exitCode == 0 && !first.json.value("saved").toBool(),
+                 qPrintable(first.stderrText));
+        const QJsonObject link = first.json.value("link").toObject();
+        const int lost = link.value("lostReplies").toInt(),
+                  rejected = link.value("rejectedFrames").toInt();
+        QVERIFY(lost > 20 && rejected > 10);
+
+        const QStringList log = logLines(recorded);
+        QCOMPARE(countContaining(log, "reply lost"), lost);
+        QCOMPARE(countContaining(log, " rejected: "), rejected);
+        QCOMPARE(countContaining(log, "q7rk.run: run ended: "), 1);
+        const QStringList saves = log.filter("q7rk.results: save: 0 of 3 stored - ");
+        QVERIFY2(saves.size() == 1 && saves[0].contains(recorded + "/lb53A100.db") &&
+                     saves[0].contains(QString::fromUtf8("不是测试结果数据库")),
+                 qPrintable(log.filter("save:").join('\n')));
+        // Replies that repeat are written as repeats: far less than the frames' own hex.
+        const int polls = link.value("polls").toInt();
+        QVERIFY2(
+            QFileInfo(trace).size() < qint64(polls) * 200,
+            qPrintable(QString("%1 bytes for %2 polls").arg(QFileInfo(trace).size()).arg(polls)));
+
+        SimulatorProcess replay;
+        QVERIFY2(replay.start({"--replay", trace}), qPrintable(replay.error()));
+        const RunResult second =
+            runGroup(tvSettings(m_dir), QString("tcp:127.0.0.1:%1").arg(replay.port()), "1-3",
+                     {"--answer-save", "yes", "--workdir", desk});
+        QVERIFY2(second.exitCode == 0 && second.json.value("saved").toBool(),
+                 qPrintable(second.stderrText));
+        QCOMPARE(second.json.value("link").toObject().value("lostReplies").toInt(), lost);
+        QCOMPARE(second.json.value("link").toObject().value("rejectedFrames").toInt(), rejected);
+        for (int c = 1; c <= 3; ++c) {
+            const QJsonObject was = channel(first, c), now = channel(second, c);
+            QCOMPARE(box(now, "Text8"), box(was, "Text8"));
+            QCOMPARE(now.value("voltageSamples"), was.value("voltageSamples"));
+            QCOMPARE(now.value("currentSamples"), was.value("currentSamples"));
+            checkStored(desk, q7rk::TestKind::Tv, now, {{"升压时间", "Text6"}, {"TV值", "Text7"}});
+        }
     }
 
     // The exit code tells a script how the run went.
