@@ -4,6 +4,8 @@
 #include "execution/RunController.h"
 #include "link/EthernetLink.h"
 #include "shell/ScriptedPrompter.h"
+#include "station/LinkTracing.h"
+#include "station/Station.h"
 #include "support/SimulatorProcess.h"
 
 #include <QAbstractButton>
@@ -120,7 +122,8 @@ private slots:
     }
 
     // Closing the window during a run asks, stops the run, and the window goes only after the
-    // instrument had both test-end frames.
+    // instrument had both test-end frames. 记录下次测试的通讯 ticked before the start records
+    // that run's link, to its end frames, and clears itself.
     void closingTheWindowEndsTheRunFirst() {
         const QString log = m_dir.filePath("close.log");
         testing::SimulatorProcess sim;
@@ -134,13 +137,26 @@ private slots:
         window.findChild<QAction*>("RJ45")->trigger();
         auto* start = window.findChild<QAbstractButton*>("test13");
         QTRY_VERIFY_WITH_TIMEOUT(start->isVisible(), 5000); // the handshake was answered
+        auto* traceNextRun = window.findChild<QAction*>("traceNextRun");
+        traceNextRun->trigger();
+        QVERIFY(traceNextRun->isChecked());
         start->click();
         QTRY_VERIFY_WITH_TIMEOUT(window.channels().sampleIndex > 3, 5000);
+        QVERIFY(!traceNextRun->isChecked());
         window.close();
         QVERIFY(window.isVisible()); // the frames are on their way
         QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
         QTRY_COMPARE(testing::SimulatorProcess::afterLastPoll(log),
                      QStringList({"11", "11", "closed"}));
+        QFile trace(window.station().linkTracing().lastRunTrace());
+        QVERIFY2(trace.open(QIODevice::ReadOnly), qPrintable(trace.fileName()));
+        const QString traced = QString::fromUtf8(trace.readAll());
+        QVERIFY(traced.startsWith("# q7rk link trace 1\n"));
+        QVERIFY(traced.contains(" > poll #1 s=1 ") && traced.contains(" sample 3\n"));
+        QCOMPARE(traced.count(" > result #"), 2);
+        QVERIFY(traced.contains(" note run ended: stopped\n"));
+        trace.remove();
+        QDir().rmdir(QFileInfo(trace).absolutePath()); // when the test made it
     }
 
     // During a run of channels 1-3: their set values take no typing and the poll keeps the
