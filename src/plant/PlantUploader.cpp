@@ -124,6 +124,11 @@ RetryReport PlantUploader::retry(const RetryChoice& choice, const RetryProgress&
                                       : entry.state == OutboxState::Waiting;
         if (chosen && goes) ids.push_back(entry.id);
     }
+    qCInfo(plantLog).noquote() << QStringLiteral("queue pass: %1 of %2 entries go%3")
+                                      .arg(ids.size())
+                                      .arg(listed.value.size())
+                                      .arg(choice.held ? QStringLiteral(" (held ones too)")
+                                                       : QString());
     for (std::size_t done = 0; done < ids.size(); ++done) {
         if (progress && !progress(int(done), int(ids.size()))) break;
         const auto before = m_queue.entry(ids[done]);
@@ -149,6 +154,13 @@ RetryReport PlantUploader::retry(const RetryChoice& choice, const RetryProgress&
     } else {
         report.left = int(listed.value.size() - report.uploaded.size());
     }
+    qCInfo(plantLog).noquote() << QStringLiteral("queue pass over: %1 sent, %2 left (%3 held)%4")
+                                      .arg(report.uploaded.size())
+                                      .arg(report.left)
+                                      .arg(report.held)
+                                      .arg(report.status.ok()
+                                               ? QString()
+                                               : " - " + report.status.message.simplified());
     return report;
 }
 

@@ -7,10 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 namespace q7rk {
+
+Q_LOGGING_CATEGORY(settingsLog, "q7rk.settings", QtWarningMsg)
 
 namespace {
 
@@ -127,6 +130,15 @@ bool SettingsStore::contains(const QString& section, const QString& key) const {
 void SettingsStore::write(const QString& section, const QString& key, const QString& value) {
     const Entry* e = find(section, key);
     if (e && e->value == value) return;
+    // A change of the settings, old to new; what looks like a password is not written out.
+    const bool secret = key.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
+                        key.contains(QLatin1String("pwd"), Qt::CaseInsensitive);
+    qCInfo(settingsLog).noquote() << QStringLiteral("[%1] %2: %3 -> %4")
+                                         .arg(section, key,
+                                              secret ? QStringLiteral("***")
+                                              : e    ? '"' + e->value + '"'
+                                                     : QStringLiteral("(none)"),
+                                              secret ? QStringLiteral("***") : '"' + value + '"');
     put(section, key, value);
     m_dirty = true;
     if (m_batchDepth == 0) save();

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QLoggingCategory>
 #include <QString>
 
 namespace q7rk {
@@ -11,6 +12,9 @@ namespace q7rk {
 // case (option1(0) and Option1(0) are one key); a key keeps the spelling it was first
 // written with. Every write goes to disk at once (atomically, through a temporary file)
 // unless a Batch is open, so a crash never leaves half a file behind.
+// "q7rk.settings": every change of a setting, old value to new (info); never a password.
+Q_DECLARE_LOGGING_CATEGORY(settingsLog)
+
 class SettingsStore {
 public:
     // Loads the file if it exists; a missing or unreadable file gives an empty store.

@@ -58,13 +58,13 @@ bool Server::startTcp(QString* error) {
 bool Server::startPty(QString* error) {
     pty_ = new PtyPort(this);
     if (!pty_->open(options_.ptyLink, error)) return false;
-    // A replay's recorded times already hold the line's own.
+    // A replay's recorded times already hold the line's own, both ways.
     auto* out = new OutputLine(
         replyLine(replay_ ? 0 : options_.baud),
         [this](const QByteArray& bytes) { pty_->write(bytes); }, this);
     auto gatherer = std::make_shared<FrameGatherer>();
     LineSettings incoming;
-    incoming.baud = options_.baud;
+    incoming.baud = replay_ ? 0 : options_.baud;
     auto* in = new OutputLine(
         incoming,
         [this, out, gatherer](const QByteArray& bytes) {
