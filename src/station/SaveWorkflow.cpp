@@ -6,6 +6,7 @@
 
 #include "execution/RunController.h"
 #include "params/TestOnPanel.h"
+#include "results/ResultStore.h"
 #include "results/ResultTexts.h"
 #include "results/ResultsLog.h"
 #include "settings/ChannelModel.h"
@@ -109,11 +110,17 @@ bool SaveWorkflow::save() {
     if (!requests.isEmpty()) {
         m_lastSave = m_savePass.run(m_parts.panel, requests);
         storedNow = m_lastSave.stored;
-        QStringList stored;
+        QStringList stored, files;
         for (int k : std::as_const(m_lastSave.storedChannels))
             stored << QStringLiteral("%1 %2").arg(k + 1).arg(testNumberOf(m_parts.panel, k));
-        QString logged =
-            QStringLiteral("save: %1 of %2 stored").arg(storedNow).arg(requests.size());
+        for (const SaveRequest& r : std::as_const(requests))
+            if (const QString file = m_parts.results.locateDbFile(r.measured.kind);
+                !files.contains(file))
+                files << file;
+        QString logged = QStringLiteral("save into %1: %2 of %3 stored")
+                             .arg(files.join(", "))
+                             .arg(storedNow)
+                             .arg(requests.size());
         if (!stored.isEmpty())
             logged += QStringLiteral(" (channel, number: %1)").arg(stored.join(", "));
         if (!m_lastSave.message.isEmpty()) logged += " - " + m_lastSave.message.simplified();

@@ -453,7 +453,8 @@ private slots:
         QCOMPARE(countContaining(log, "reply lost"), lost);
         QCOMPARE(countContaining(log, " rejected: "), rejected);
         QCOMPARE(countContaining(log, "q7rk.run: run ended: "), 1);
-        const QStringList saves = log.filter("q7rk.results: save: 0 of 3 stored - ");
+        const QStringList saves =
+            log.filter("q7rk.results: save into " + recorded + "/lb53A100.db: 0 of 3 stored - ");
         QVERIFY2(saves.size() == 1 && saves[0].contains(recorded + "/lb53A100.db") &&
                      saves[0].contains(QString::fromUtf8("不是测试结果数据库")),
                  qPrintable(log.filter("save:").join('\n')));
