@@ -471,8 +471,16 @@ private slots:
                      {"--answer-save", "yes", "--workdir", desk});
         QVERIFY2(second.exitCode == 0 && second.json.value("saved").toBool(),
                  qPrintable(second.stderrText));
-        QCOMPARE(second.json.value("link").toObject().value("lostReplies").toInt(), lost);
-        QCOMPARE(second.json.value("link").toObject().value("rejectedFrames").toInt(), rejected);
+        // A run counts what went wrong until its verdict: the replies of its last second
+        // that came before the verdict may be one more or less on a replay.
+        const QJsonObject replayed = second.json.value("link").toObject();
+        QVERIFY2(std::abs(replayed.value("lostReplies").toInt() - lost) <= 1 &&
+                     std::abs(replayed.value("rejectedFrames").toInt() - rejected) <= 1,
+                 qPrintable(QString("lost %1 then %2, rejected %3 then %4")
+                                .arg(lost)
+                                .arg(replayed.value("lostReplies").toInt())
+                                .arg(rejected)
+                                .arg(replayed.value("rejectedFrames").toInt())));
         for (int c = 1; c <= 3; ++c) {
             const QJsonObject was = channel(first, c), now = channel(second, c);
             QCOMPARE(box(now, "Text8"), box(was, "Text8"));

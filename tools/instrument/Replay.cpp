@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace q7rk::instrument {
 
 namespace {
@@ -173,12 +175,8 @@ QList<ReplyPiece> ReplayResponder::answerPoll(int sampleIndex) {
     } else {
         passSamplesBefore(sampleIndex);
     }
+    const bool firstOfSample = lastSample_ != sampleIndex;
     lastSample_ = sampleIndex;
-    if (!owed_.empty()) {
-        const Exchange fault = owed_.front();
-        owed_.pop_front();
-        return fault.pieces;
-    }
     const RecordedRun& run = recording_.runs[size_t(run_)];
     // The reply the recorded sample was taken from: every answer of the sample repeats it,
     // so the sample is the same whichever poll the replayed run takes it from.
@@ -186,6 +184,20 @@ QList<ReplyPiece> ReplayResponder::answerPoll(int sampleIndex) {
     if (auto at = run.sampled.upper_bound(sampleIndex); at != run.sampled.begin())
         sampled = std::prev(at)->second;
     std::deque<Exchange>& queue = left_.polls[sampleIndex];
+    // The first poll of a sample gets its answer first, the faults follow: a replayed run
+    // that polls a second fewer times still takes the sample from that answer.
+    if (firstOfSample && !sampled.isEmpty())
+        if (const auto answered = std::ranges::find_if(queue, &Exchange::answered);
+            answered != queue.end()) {
+            const Exchange first = *answered;
+            queue.erase(answered);
+            return reshaped(first.pieces, sampled);
+        }
+    if (!owed_.empty()) {
+        const Exchange fault = owed_.front();
+        owed_.pop_front();
+        return fault.pieces;
+    }
     if (!queue.empty()) {
         const Exchange next = queue.front();
         queue.pop_front();

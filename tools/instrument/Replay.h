@@ -44,9 +44,11 @@ struct LinkRecording {
 };
 
 // Answers a program from a recording: a handshake with the recorded answer, a poll with what
-// the recorded poll of the same sample index got, in order. A sample that takes more polls
-// than recorded gets the reply its sample was taken from again; faults of samples the program
-// passed by are played on its next polls, so a replay loses as many replies as the run did.
+// the recorded polls of the same sample index got, in order, except that a sample's first poll
+// gets an answer first. Every answer of a sample is the reply the recorded sample was taken
+// from, so the replayed sample is the same whichever poll it is taken from; a sample that
+// takes more polls than recorded gets it again. Faults of samples the program passed by are
+// played on its next polls, so a replay loses as many replies as the run did.
 // A sample index that goes back starts the next recorded run.
 class ReplayResponder {
 public:
