@@ -23,6 +23,8 @@ PACKAGES=(
   xvfb
   # scripts/compare-records reads the result files the tests kept
   sqlite3
+  # the diagnostics test reads the support archive back with Info-ZIP
+  unzip
 )
 
 install_packages() {

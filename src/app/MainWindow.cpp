@@ -6,6 +6,7 @@
 #include "ChartsPage.h"
 #include "ElectrolytePage.h"
 #include "HelpWindow.h"
+#include "LoggedPrompter.h"
 #include "MessageBoxPrompter.h"
 #include "OldImportFlows.h"
 #include "PanelBinding.h"
@@ -40,9 +41,10 @@ namespace {
 // Room for three frames or three charts side by side, as on a 1280×800 screen.
 constexpr QSize kPreferredSize(1240, 760);
 
+// Whichever shows them, what the operator is told and asked goes into the log.
 std::unique_ptr<Prompter> orMessageBoxes(std::unique_ptr<Prompter> prompter, QWidget* parent) {
-    if (prompter) return prompter;
-    return std::make_unique<MessageBoxPrompter>(parent);
+    if (!prompter) prompter = std::make_unique<MessageBoxPrompter>(parent);
+    return std::make_unique<LoggedPrompter>(std::move(prompter));
 }
 
 } // namespace
@@ -61,6 +63,7 @@ MainWindow::MainWindow(const QString& settingsPath, std::unique_ptr<Prompter> pr
 
     connect(&m_station, &Station::quitRequested, this, &QWidget::close);
     connect(&m_station, &Station::helpRequested, this, &MainWindow::showHelp);
+    connect(&m_station, &Station::messageLogRequested, this, &MainWindow::showMessageLog);
     connect(&m_station, &Station::calibrationRequested, this, &MainWindow::showCalibration);
     connect(&m_station, &Station::queryRequested, this, &MainWindow::showQuery);
     connect(&m_station, &Station::trendRequested, this, &MainWindow::openTrendWindow);
@@ -131,6 +134,19 @@ void MainWindow::showHelp() {
     m_help->show();
     m_help->raise();
     m_help->activateWindow();
+}
+
+// 消息记录: one window, read again at each opening.
+void MainWindow::showMessageLog() {
+    if (!m_messageLog) {
+        m_messageLog = new MessageLogWindow(this);
+        m_messageLog->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_messageLog->refresh();
+    }
+    m_messageLog->show();
+    m_messageLog->raise();
+    m_messageLog->activateWindow();
 }
 
 // 电压电流校准: one window at a time, built anew for each opening (its channel list follows
@@ -256,6 +272,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     m_station.shutdown();
     if (m_help) m_help->close();
+    if (m_messageLog) m_messageLog->close();
     if (m_calibration) m_calibration->close();
     if (m_query) m_query->close();
     if (m_trend) m_trend->close();

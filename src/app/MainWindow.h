@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/HelpWindow.h"
+#include "app/MessageLogWindow.h"
 #include "settings/SettingsStore.h"
 #include "shell/Prompter.h"
 #include "station/Station.h"
@@ -43,8 +44,12 @@ public:
     // The help window once it has been asked for; null before.
     HelpWindow* helpWindow() const { return m_help; }
 
+    // The message log window once it has been asked for; null before.
+    MessageLogWindow* messageLogWindow() const { return m_messageLog; }
+
 public slots:
     void showHelp();
+    void showMessageLog();
     void showCalibration();
     void showQuery();
     // 质量趋势: one trend window at a time; a click on a point selects that test in the
@@ -75,6 +80,7 @@ private:
     std::unique_ptr<ShellBinding> m_shellBinding;
     QTabWidget* m_tabs = nullptr;
     QPointer<HelpWindow> m_help;
+    QPointer<MessageLogWindow> m_messageLog;
     QPointer<QWidget> m_calibration;
     QPointer<QWidget> m_query;
     QPointer<QWidget> m_trend;

@@ -1,7 +1,5 @@
 #include "MessageBoxPrompter.h"
 
-#include "app/UiLog.h"
-
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -11,14 +9,12 @@
 namespace q7rk {
 
 void MessageBoxPrompter::inform(const QString& title, const QString& text) {
-    qCInfo(uiLog).noquote() << "told:" << title << "-" << text.simplified();
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, m_parent);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
 
 void MessageBoxPrompter::notify(const QString& title, const QString& text) {
-    qCInfo(uiLog).noquote() << "told without waiting:" << title << "-" << text.simplified();
     // Shown and left: open() returns at once, the box closes itself when answered.
     auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, m_parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -26,25 +22,20 @@ void MessageBoxPrompter::notify(const QString& title, const QString& text) {
     box->open();
 }
 
-bool MessageBoxPrompter::ask(QuestionKey question, const QString& title, const QString& text) {
+bool MessageBoxPrompter::ask(QuestionKey, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
                     m_parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
     box.button(QMessageBox::No)->setText(QStringLiteral("否"));
     box.setDefaultButton(QMessageBox::Yes);
-    const bool yes = box.exec() == QMessageBox::Yes;
-    qCInfo(uiLog).noquote() << "asked" << questionName(question.id) << "-" << text.simplified()
-                            << "- answered" << (yes ? "yes" : "no");
-    return yes;
+    return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> MessageBoxPrompter::askText(QuestionKey question, const QString& title,
+std::optional<QString> MessageBoxPrompter::askText(QuestionKey, const QString& title,
                                                    const QString& label, const QString& proposed) {
     bool ok = false;
     const QString text =
         QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, proposed, &ok);
-    qCInfo(uiLog).noquote() << "asked" << questionName(question.id)
-                            << "for a line:" << (ok ? "answered" : "cancelled");
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #include "PlantPageWidget.h"
 
+#include "app/UiLog.h"
 #include "plant/PlantQueuePresenter.h"
 
 #include <QComboBox>
@@ -276,6 +277,7 @@ QLabel* addPlantPendingLabel(PlantQueuePresenter& queue, QStatusBar* bar) {
     label->setObjectName(QStringLiteral("plantPending"));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     auto show = [label](const QString& text) {
+        if (label->text() != text) uilog::status(label->objectName(), text);
         label->setText(text);
         label->setVisible(!text.isEmpty());
     };

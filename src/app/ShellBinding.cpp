@@ -1,5 +1,6 @@
 #include "ShellBinding.h"
 
+#include "app/UiLog.h"
 #include "shell/ShellModel.h"
 #include "station/Station.h"
 
@@ -120,8 +121,11 @@ void ShellBinding::showButton(Command command) {
     action->setVisible(button->visible);
 }
 
+// The model tells only changes: each new text is logged once.
 void ShellBinding::showStatus(int panel, const QString& text) {
-    if (panel >= 1 && panel <= ShellModel::StatusPanelCount) m_panels[panel - 1]->setText(text);
+    if (panel < 1 || panel > ShellModel::StatusPanelCount) return;
+    m_panels[panel - 1]->setText(text);
+    uilog::status(m_panels[panel - 1]->objectName(), text);
 }
 
 } // namespace q7rk

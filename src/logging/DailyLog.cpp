@@ -13,6 +13,8 @@ namespace q7rk {
 
 namespace {
 
+constexpr const char* TimeFormat = "yyyy-MM-dd HH:mm:ss.zzz"; // each line's time
+
 std::atomic<DailyLog*> g_installed{nullptr};
 QtMessageHandler g_previous = nullptr;
 QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
@@ -21,8 +23,7 @@ QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
 // runs, saves and uploads the log is for. stderr stays as quiet as before.
 void categoryFilter(QLoggingCategory* category) {
     if (g_previousFilter) g_previousFilter(category);
-    if (qstrncmp(category->categoryName(), "q7rk.", 5) == 0)
-        category->setEnabled(QtInfoMsg, true);
+    if (qstrncmp(category->categoryName(), "q7rk.", 5) == 0) category->setEnabled(QtInfoMsg, true);
 }
 
 void handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
@@ -53,6 +54,7 @@ QChar levelOf(QtMsgType type) {
 
 DailyLog::DailyLog(Options options) : m_options(std::move(options)) {
     if (!m_options.now) m_options.now = [] { return QDateTime::currentDateTime(); };
+    m_started = m_options.now();
     if (!QDir().mkpath(logFolder()))
         m_stopReason = QStringLiteral("cannot make the folder %1").arg(logFolder());
     else
@@ -83,7 +85,45 @@ void DailyLog::install() {
 }
 
 QString DailyLog::logFolder() const {
-    return QDir(m_options.folder).filePath(QStringLiteral("logs"));
+    return folderIn(m_options.folder);
+}
+
+QString DailyLog::folderIn(const QString& dataFolder) {
+    return QDir(dataFolder).filePath(QStringLiteral("logs"));
+}
+
+DailyLog* DailyLog::installed() {
+    return g_installed.load();
+}
+
+std::optional<DailyLog::Entry> DailyLog::parse(const QString& line) {
+    // "2026-12-08 10:40:01.123 I q7rk.ui: text"
+    constexpr qsizetype TimeLength = 23;
+    if (line.size() < TimeLength + 4 || line.at(TimeLength) != QLatin1Char(' ') ||
+        line.at(TimeLength + 2) != QLatin1Char(' '))
+        return std::nullopt;
+    const QDateTime when =
+        QDateTime::fromString(line.left(TimeLength), QString::fromLatin1(TimeFormat));
+    const qsizetype colon = line.indexOf(QLatin1String(": "), TimeLength + 3);
+    if (!when.isValid() || colon < 0) return std::nullopt;
+    QString text = line.mid(colon + 2);
+    if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+    return Entry{when, line.at(TimeLength + 1), line.mid(TimeLength + 3, colon - TimeLength - 3),
+                 text};
+}
+
+QList<DailyLog::Entry> DailyLog::readSince(const QDateTime& since) {
+    flush();
+    QList<Entry> out;
+    for (QDate day = since.date(); day <= m_options.now().date(); day = day.addDays(1)) {
+        QFile file(fileFor(day));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& raw : file.readAll().split('\n')) {
+            const auto entry = parse(QString::fromUtf8(raw));
+            if (entry && entry->when >= since) out.append(*entry);
+        }
+    }
+    return out;
 }
 
 QString DailyLog::fileFor(QDate day) const {
@@ -99,7 +139,7 @@ QString DailyLog::stopReason() const {
 void DailyLog::add(QtMsgType type, const QString& category, const QString& text) {
     const QDateTime when = m_options.now();
     Line line{when, QStringLiteral("%1 %2 %3: %4\n")
-                        .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
+                        .arg(when.toString(QString::fromLatin1(TimeFormat)))
                         .arg(levelOf(type))
                         .arg(category, text)};
     {
@@ -150,7 +190,7 @@ void DailyLog::write(const Line& line) {
     if (m_dayBytes + bytes.size() > m_options.maxBytesPerDay) {
         m_dayFull = true;
         bytes = QStringLiteral("%1 W q7rk.log: 今日日志已达上限，其余记录从略。\n")
-                    .arg(line.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
+                    .arg(line.when.toString(QString::fromLatin1(TimeFormat)))
                     .toUtf8();
     }
     QFile file(fileFor(day));

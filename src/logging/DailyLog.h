@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace q7rk {
@@ -49,8 +52,27 @@ public:
     // The folder of the day files, and the file a message of `day` goes to.
     QString logFolder() const;
     QString fileFor(QDate day) const;
+    // The day files' folder of a data folder.
+    static QString folderIn(const QString& dataFolder);
     // Why the log stopped; empty while it writes.
     QString stopReason() const;
+
+    // The log that receives Qt's messages now; null when none is installed.
+    static DailyLog* installed();
+    // When this log began: the start of the program's session.
+    QDateTime startedAt() const { return m_started; }
+
+    // One line of a day file, as add() wrote it.
+    struct Entry {
+        QDateTime when;
+        QChar level; // D, I, W, C or F
+        QString category;
+        QString text;
+    };
+    static std::optional<Entry> parse(const QString& line);
+    // What this log wrote from `since` on (lines already queued are written first), from the
+    // day files of since's day up to today's; a day whose file cannot be read is skipped.
+    QList<Entry> readSince(const QDateTime& since);
 
 private:
     struct Line {
@@ -63,6 +85,7 @@ private:
     void removeOldFiles(QDate today);
 
     Options m_options;
+    QDateTime m_started;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake, m_written;
     std::deque<Line> m_queue;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -31,6 +32,16 @@ bool fileHasSection(const QString& path, const QString& name) {
     return false;
 }
 
+// "key = value" -> the pair; nothing for blank lines, comments and lines without "=".
+std::optional<QPair<QString, QString>> keyLine(const QString& line) {
+    const QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')) ||
+        !t.contains(QLatin1Char('=')))
+        return std::nullopt;
+    return QPair<QString, QString>{t.section(QLatin1Char('='), 0, 0).trimmed(),
+                                   t.section(QLatin1Char('='), 1).trimmed()};
+}
+
 OdbcSources::Keys fileSection(const QString& path, const QString& name) {
     OdbcSources::Keys keys;
     bool inside = false;
@@ -41,14 +52,18 @@ OdbcSources::Keys fileSection(const QString& path, const QString& name) {
             inside = s.compare(name, Qt::CaseInsensitive) == 0;
             continue;
         }
-        const QString t = line.trimmed();
-        if (!inside || t.isEmpty() || t.startsWith(QLatin1Char('#')) ||
-            t.startsWith(QLatin1Char(';')) || !t.contains(QLatin1Char('=')))
-            continue;
-        keys.append({t.section(QLatin1Char('='), 0, 0).trimmed(),
-                     t.section(QLatin1Char('='), 1).trimmed()});
+        if (const auto pair = keyLine(line); inside && pair) keys.append(*pair);
     }
     return keys;
+}
+
+// The folders the driver libraries of the distribution's packages go to.
+QStringList driverFolders() {
+    QStringList folders;
+    for (const QFileInfo& d : QDir(QStringLiteral("/usr/lib")).entryInfoList(QDir::Dirs))
+        folders << d.filePath() + QStringLiteral("/odbc");
+    folders << QStringLiteral("/usr/lib/odbc") << QStringLiteral("/usr/local/lib");
+    return folders;
 }
 
 // "k=v;k={v;with;semicolons};" -> pairs, braces taken off.
@@ -151,15 +166,29 @@ QString OdbcSources::findDriver(const QString& library) {
             QFileInfo(value).fileName() == library)
             return section;
     }
-    QStringList folders;
-    for (const QFileInfo& d : QDir(QStringLiteral("/usr/lib")).entryInfoList(QDir::Dirs))
-        folders << d.filePath() + QStringLiteral("/odbc");
-    folders << QStringLiteral("/usr/lib/odbc") << QStringLiteral("/usr/local/lib");
-    for (const QString& folder : folders) {
-        const QString path = folder + QLatin1Char('/') + library;
+    return driverLibrary(library);
+}
+
+QString OdbcSources::driverLibrary(const QString& driverValue) {
+    if (driverValue.isEmpty()) return {};
+    if (QFileInfo(driverValue).isAbsolute())
+        return QFileInfo::exists(driverValue) ? driverValue : QString();
+    for (const QString& folder : driverFolders()) {
+        const QString path = folder + QLatin1Char('/') + driverValue;
         if (QFileInfo::exists(path)) return path;
     }
     return {};
+}
+
+QList<OdbcSources::Section> OdbcSources::sections(const QString& file) {
+    QList<Section> out;
+    for (const QString& line : readLines(file)) {
+        if (const QString s = sectionName(line); !s.isEmpty())
+            out.append({s, {}});
+        else if (const auto pair = keyLine(line); pair && !out.isEmpty())
+            out.last().keys.append(*pair);
+    }
+    return out;
 }
 
 PlantStatus OdbcSources::writeUserSource(const QString& name, const Keys& keys) {

@@ -21,6 +21,14 @@ public:
     static QString systemFile();
     static QString driversFile();
 
+    // Every section of an ODBC ini file (data sources, or the drivers) in the file's order,
+    // with its keys; none when the file cannot be read.
+    struct Section {
+        QString name;
+        Keys keys;
+    };
+    static QList<Section> sections(const QString& file);
+
     // Whether the user or the system file defines data source `name`.
     static bool hasSource(const QString& name);
     // The keys of data source `name` as the driver manager reads them: the user file's
@@ -38,6 +46,9 @@ public:
     // "libsqlite3odbc.so"), else the library's full path when found in the usual folders,
     // else empty.
     static QString findDriver(const QString& library);
+    // Where the driver manager loads a driver's library from: a full path as it is, a bare
+    // name from the usual folders; empty when it is nowhere.
+    static QString driverLibrary(const QString& driverValue);
 
     // Writes data source `name` with `keys` into the user file, replacing one of that name
     // and keeping everything else in the file. A file that holds a password (Password or

@@ -433,6 +433,32 @@ QList<TestKey> ResultStore::storedKeys(TestKind kind, bool* readable) const {
     return out;
 }
 
+std::optional<QList<QPair<QString, qint64>>> ResultStore::tableRows(TestKind kind,
+                                                                    QString* error) const {
+    QList<QPair<QString, qint64>> out;
+    const QString path = locateDbFile(kind);
+    if (!QFileInfo::exists(path)) return out;
+    ResultFile c(path, kind);
+    QSqlQuery tables(c.db());
+    const auto failed = [&](const QSqlError& e) -> std::optional<QList<QPair<QString, qint64>>> {
+        if (error) *error = e.text().simplified();
+        return std::nullopt;
+    };
+    if (!c.isOpen()) return failed(c.openError());
+    if (!tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                    "ORDER BY name")))
+        return failed(tables.lastError());
+    while (tables.next()) {
+        const QString name = tables.value(0).toString();
+        QSqlQuery count(c.db());
+        if (!count.exec(QStringLiteral("SELECT count(*) FROM %1").arg(quotedName(name))) ||
+            !count.next())
+            return failed(count.lastError());
+        out.append({name, count.value(0).toLongLong()});
+    }
+    return out;
+}
+
 std::optional<StoredTest> ResultStore::load(TestKind kind, const TestKey& key) const {
     const QString path = locateDbFile(kind);
     if (!QFileInfo::exists(path)) return std::nullopt;

@@ -4,6 +4,7 @@
 #include "results/StoredTest.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -128,6 +129,11 @@ public:
     // Every key the kind's file holds, by a parameter row or curve rows; none without a file.
     // `readable` false when the file is there but cannot be read.
     QList<TestKey> storedKeys(TestKind kind, bool* readable = nullptr) const;
+
+    // How many rows each table of the kind's file holds, by table name; an empty list
+    // without a file, nullopt (the cause in `error`) when the file cannot be read.
+    std::optional<QList<QPair<QString, qint64>>> tableRows(TestKind kind,
+                                                           QString* error = nullptr) const;
 
     // The stored test of that key, with its curve; nullopt when there is none.
     std::optional<StoredTest> load(TestKind kind, const TestKey& key) const;

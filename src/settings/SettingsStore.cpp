@@ -144,6 +144,14 @@ void SettingsStore::write(const QString& section, const QString& key, const QStr
     if (m_batchDepth == 0) save();
 }
 
+QList<SettingsStore::Value> SettingsStore::values() const {
+    QList<Value> out;
+    for (const Section& s : m_sections)
+        for (const Entry& e : s.entries)
+            out.append({s.name, e.key, e.value});
+    return out;
+}
+
 double SettingsStore::readNumber(const QString& section, const QString& key,
                                  double fallback) const {
     if (const auto v = parseNumber(read(section, key))) return *v;

@@ -30,6 +30,14 @@ public:
     bool contains(const QString& section, const QString& key) const;
     void write(const QString& section, const QString& key, const QString& value);
 
+    // Every key in the order of the file: sections as they come, keys as first written.
+    struct Value {
+        QString section;
+        QString key;
+        QString value;
+    };
+    QList<Value> values() const;
+
     // Guarded conversions: an absent, empty or malformed value reads as the key's initial
     // value (or `fallback` for keys without one), so start-up never fails on a damaged file.
     double readNumber(const QString& section, const QString& key, double fallback = 0) const;

@@ -41,6 +41,8 @@ enum class Command {
     NarrowGroupTimeAxes,
     MergedReport, // starts the merged report program
     Help,
+    MessageLog,        // 消息记录: the messages and status texts of this session, from the log
+    ExportDiagnostics, // 导出诊断信息: one archive for support
     About,
     // Toolbar only.
     PrintReport,    // the groups chosen on the report page

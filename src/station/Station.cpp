@@ -34,6 +34,7 @@
 #include "shell/ShellModel.h"
 #include "station/CommandGate.h"
 #include "station/CommandRules.h"
+#include "station/DiagnosticsExport.h"
 #include "station/InstrumentAddress.h"
 #include "station/LinkSupervisor.h"
 #include "station/LinkTracing.h"
@@ -149,6 +150,16 @@ struct Station::Parts {
         {m_tests, m_channels, m_panel, m_samples, m_conditions, m_display, m_prompter, m_runAware}};
     OldDataImport m_oldData;
     OldSettingsImport m_oldSettings;
+    // The archive for support, of the folders and files this station works with.
+    DiagnosticsExport m_diagnostics{
+        m_runAware, [this] {
+            DiagnosticsInput input;
+            input.dataFolder = QFileInfo(m_results.locateDbFile(TestKind::Tv)).absolutePath();
+            input.settingsFile = QFileInfo(m_settings.filePath()).absoluteFilePath();
+            input.queueFile = QFileInfo(m_plantQueue.outbox().path()).absoluteFilePath();
+            input.program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+            return input;
+        }};
 };
 
 Station::Station(const QString& settingsPath, Prompter& prompter, const Timing& timing,
@@ -444,6 +455,13 @@ void Station::perform(Command command) {
         return;
     case Command::Help:
         emit helpRequested();
+        return;
+    case Command::MessageLog:
+        emit messageLogRequested();
+        return;
+    case Command::ExportDiagnostics:
+        // Its file dialog would hold up a run's timers.
+        if (permits(command)) m_parts->m_diagnostics.start();
         return;
     case Command::About:
         m_parts->m_runAware.inform(QStringLiteral("关于"), aboutText());

@@ -209,6 +209,8 @@ public:
 signals:
     // The window shows its help document.
     void helpRequested();
+    // 消息记录: the window lists this session's messages and status texts from its log.
+    void messageLogRequested();
     // 退出: the window closes (and calls shutdown() on its way out).
     void quitRequested();
     // 查询 and 电压电流校准: the window opens the query or the calibration window.

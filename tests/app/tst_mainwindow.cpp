@@ -1,10 +1,12 @@
 #include "app/EntryHint.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
+#include "app/MessageLogWindow.h"
 #include "app/Translations.h"
 #include "app/TrendWindow.h"
 #include "charts/ChartCanvas.h"
 #include "charts/ChartSet.h"
+#include "logging/DailyLog.h"
 #include "params/PanelModel.h"
 #include "plant/PlantPage.h"
 #include "shell/ScriptedPrompter.h"
@@ -13,14 +15,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -270,6 +276,60 @@ private slots:
         menuAction("exit")->trigger();
         QVERIFY(!m_window->isVisible());
         QVERIFY(m_prompter->shown().isEmpty());
+    }
+
+    // 导出诊断信息 proposes a dated name, writes the archive the operator names and says where.
+    void diagnosticsGoWhereTheOperatorSays() {
+        const QString archive = m_dir.filePath(QStringLiteral("诊断.zip"));
+        m_prompter->queueFileName(archive);
+        menuAction("exportDiagnostics")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_prompter->texts().isEmpty(), 30000);
+        QVERIFY2(
+            m_prompter->texts().first().startsWith(QStringLiteral("诊断信息已写入：\n") + archive),
+            qPrintable(m_prompter->texts().first()));
+        QVERIFY(QRegularExpression(QStringLiteral("/q7rk-诊断-\\d{8}-\\d{4}\\.zip$"))
+                    .match(m_prompter->shown().first().text)
+                    .hasMatch());
+        QFile file(archive);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(4), QByteArray("PK\x03\x04"));
+    }
+
+    // 消息记录 lists what this session told the operator and the status bar's texts, from the
+    // day files on both sides of midnight, and not a line of an earlier session.
+    void messageLogShowsThisSession() {
+        const QDate today = QDate::currentDate();
+        QDateTime now(today.addDays(-1), QTime(23, 59, 50));
+        QFile earlier(m_dir.filePath(
+            QStringLiteral("logs/q7rk-%1.log").arg(today.addDays(-1).toString(Qt::ISODate))));
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("logs"))));
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write(now.addSecs(-5).toString("yyyy-MM-dd HH:mm:ss.zzz").toUtf8() +
+                      " I q7rk.ui: told: 关于 - 上次运行的消息\n");
+        earlier.close();
+        DailyLog log({m_dir.path(), QStringLiteral("q7rk"), 30, 1 << 20, [&now] { return now; }});
+        log.install();
+
+        now = now.addSecs(5);
+        menuAction("about")->trigger();
+        now = QDateTime(today, QTime(0, 0, 3));
+        m_window->shell().setStatusText(7, QStringLiteral("COM2通讯正常"));
+        menuAction("messageLog")->trigger();
+
+        QTableWidget* table = m_window->messageLogWindow()->table();
+        QVERIFY(m_window->messageLogWindow()->isVisible());
+        QCOMPARE(table->rowCount(), 2);
+        const auto row = [table](int r) {
+            return QStringList{table->item(r, 0)->text(), table->item(r, 1)->text(),
+                               table->item(r, 2)->text()};
+        };
+        QCOMPARE(row(0),
+                 (QStringList{today.addDays(-1).toString("yyyy-MM-dd") + " 23:59:55",
+                              QStringLiteral("消息"), m_prompter->texts().first().simplified()}));
+        QCOMPARE(row(1), (QStringList{today.toString("yyyy-MM-dd") + " 00:00:03",
+                                      QStringLiteral("状态"), QStringLiteral("COM2通讯正常")}));
+        m_window->messageLogWindow()->findChild<QPushButton*>("MessageLogCopy")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text().count('\n'), 2);
     }
 
     // Whatever a page holds lies inside its scroll area's content, and the scroll bars reach all

@@ -19,8 +19,9 @@ allowed() {
     quality) echo "settings kinds results" ;;
     plant) echo "settings kinds params shell" ;;
     reports) echo "settings kinds params shell charts results" ;;
-    station) echo "settings kinds params shell link execution calibration charts results import quality plant reports version" ;;
-    app) echo "logging settings kinds params shell link execution calibration charts results import quality plant reports station version" ;;
+    diagnostics) echo "logging settings kinds results plant version" ;;
+    station) echo "settings kinds params shell link execution calibration charts results import quality plant reports diagnostics version" ;;
+    app) echo "logging settings kinds params shell link execution calibration charts results import quality plant reports diagnostics station version" ;;
     *) echo "?" ;;
     esac
 }

@@ -2,10 +2,12 @@
 // search as JSON; `show` prints one stored test's row and measurement conditions as JSON;
 // `export` writes a parameter table (optionally searched) or one test's curve
 // as CSV; `trend` prints the control chart of one field; `demo-trend` fills the TV file with a
-// month of tests that drift, for a first look at the trend window.
+// month of tests that drift, for a first look at the trend window; `diagnostics` writes the
+// archive for support.
 #include "DemoTrend.h"
 #include "ImportOld.h"
 #include "Trend.h"
+#include "diagnostics/DiagnosticsArchive.h"
 #include "plant/PlantInput.h"
 #include "quality/PictureApplication.h"
 #include "results/CsvExport.h"
@@ -22,6 +24,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -157,6 +160,28 @@ int runUpload(const QCommandLineParser& p, TestKind kind, const ResultStore& sto
     return out.status.ok() ? Done : Failed;
 }
 
+// The archive for support, as the window's 导出诊断信息 writes it.
+int runDiagnostics(const QCommandLineParser& p) {
+    if (!p.isSet("out")) return usage(QStringLiteral("--out is required"));
+    DiagnosticsInput input;
+    input.dataFolder = workingFolder::forThisProgram(p.value("workdir"));
+    input.settingsFile =
+        QFileInfo(p.isSet("settings") ? p.value("settings") : SettingsStore::defaultFilePath())
+            .absoluteFilePath();
+    input.program = QStringLiteral("q7rk-results");
+    const DiagnosticsOutcome out = writeDiagnostics(input, p.value("out"));
+    if (!out.ok) {
+        std::fprintf(stderr, "q7rk-results: %s\n", qPrintable(out.error));
+        return Failed;
+    }
+    const QJsonObject report{{"file", QFileInfo(p.value("out")).absoluteFilePath()},
+                             {"bytes", out.bytes},
+                             {"entries", toJson(out.entries)},
+                             {"notes", toJson(out.notes)}};
+    std::printf("%s\n", QJsonDocument(report).toJson(QJsonDocument::Compact).constData());
+    return Done;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -181,12 +206,16 @@ int main(int argc, char** argv) {
         "         database (through the outbox of the folder) as piece K (1-3, 1'-3' or 4-6)\n"
         "  trend  --kind K --field NAME [--from DATE --to DATE] [--where 'FIELD OP VALUE']...\n"
         "         [--png FILE]   control chart of a numeric field as JSON\n"
+        "  diagnostics --out FILE.zip [--settings FILE]   one archive for support: recent logs,\n"
+        "         settings and ODBC data sources without passwords, versions, result files,\n"
+        "         the plant outbox, link traces\n"
         "Exit codes: 0 done, 1 no such test, a file that cannot be read or written, a piece "
         "that did not reach the plant (it waits in the outbox), an import cancelled, 2 bad "
         "usage."));
     p.addHelpOption();
     p.addVersionOption();
-    p.addPositionalArgument("command", "query, show, export, upload, trend or demo-trend");
+    p.addPositionalArgument("command",
+                            "query, show, export, upload, trend, demo-trend or diagnostics");
     p.addOptions({
         {"workdir",
          "Folder holding the result files (default: the current one, or the user's data "
@@ -215,8 +244,11 @@ int main(int argc, char** argv) {
         {"progress", "import-old: 'progress DONE TOTAL' lines on standard error."},
         {"inspect", "import-old: describe the file, import nothing."},
         {"batch", "import-old: most tests per transaction (default 1000).", "N"},
-        {"settings", "import-settings: the settings file to write (default: this user's).", "FILE"},
-        {"out", "export: the CSV file to write.", "FILE"},
+        {"settings",
+         "import-settings: the settings file to write; diagnostics: the one to read (default: "
+         "this user's).",
+         "FILE"},
+        {"out", "export: the CSV file to write; diagnostics: the zip archive.", "FILE"},
         {"from", "trend: first test date (default: 29 days before today).", "DATE"},
         {"to", "trend: last test date (default: today).", "DATE"},
         {"where", "trend: a filter such as '化成电压 = 200' or '水煮前 = True'; repeatable.",
@@ -236,8 +268,10 @@ int main(int argc, char** argv) {
     }
     if (args.size() != 1)
         return usage(
-            QStringLiteral("one command: query, show, export, upload, trend or demo-trend"));
+            QStringLiteral("one command: query, show, export, upload, trend, demo-trend or "
+                           "diagnostics"));
     const QString command = args.first();
+    if (command == QLatin1String("diagnostics")) return runDiagnostics(p);
     if (command == QLatin1String("demo-trend")) {
         const QString folder = workingFolder::forThisProgram(p.value("workdir"));
         QDir().mkpath(folder);
