@@ -82,6 +82,8 @@ void DailyLog::install() {
     g_installed = this;
     m_installed = true;
     g_previousFilter = QLoggingCategory::installFilter(categoryFilter);
+    // A folder that could not be made stopped the log before anyone could be told.
+    if (const QString reason = stopReason(); !reason.isEmpty()) tellStopped(reason);
 }
 
 QString DailyLog::logFolder() const {
@@ -210,6 +212,10 @@ void DailyLog::stop(const QString& reason) {
         m_stopReason = reason;
         m_queue.clear();
     }
+    tellStopped(reason);
+}
+
+void DailyLog::tellStopped(const QString& reason) const {
     // Straight to the handler before this one: a message through Qt would come back here.
     const QString text =
         QStringLiteral("q7rk.log: the log stopped, the program goes on: ") + reason;

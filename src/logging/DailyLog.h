@@ -82,6 +82,8 @@ private:
     void run();
     void write(const Line& line);
     void stop(const QString& reason);
+    // The one warning that the log stopped, on the handler before this one.
+    void tellStopped(const QString& reason) const;
     void removeOldFiles(QDate today);
 
     Options m_options;

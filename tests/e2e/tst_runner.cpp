@@ -464,6 +464,11 @@ private slots:
             QFileInfo(trace).size() < qint64(polls) * 200,
             qPrintable(QString("%1 bytes for %2 polls").arg(QFileInfo(trace).size()).arg(polls)));
 
+        // On the desk the log cannot be written (logs is a file): the run goes on regardless,
+        // with one warning that says so.
+        QFile blocker(desk + "/logs");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
         SimulatorProcess replay;
         QVERIFY2(replay.start({"--replay", trace}), qPrintable(replay.error()));
         const RunResult second =
@@ -471,6 +476,7 @@ private slots:
                      {"--answer-save", "yes", "--workdir", desk});
         QVERIFY2(second.exitCode == 0 && second.json.value("saved").toBool(),
                  qPrintable(second.stderrText));
+        QCOMPARE(second.stderrText.count("the log stopped, the program goes on"), 1);
         // A run counts what went wrong until its verdict: the replies of its last second
         // that came before the verdict may be one more or less on a replay.
         const QJsonObject replayed = second.json.value("link").toObject();
