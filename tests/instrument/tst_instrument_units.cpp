@@ -9,6 +9,7 @@
 #include "InstrumentModel.h"
 #include "OutputLine.h"
 #include "ProgramSide.h"
+#include "Replay.h"
 #include "support/SimulatorProcess.h"
 
 #include <QElapsedTimer>
@@ -195,6 +196,107 @@ private slots:
             bad.start(SimulatorProcess::program(), args);
             QVERIFY(bad.waitForFinished(5000));
             QCOMPARE(bad.exitCode(), 2);
+        }
+    }
+
+    // A replay answers each poll from the recorded polls of its sample index: the sample's
+    // first poll with the reply the sample was taken from, then the faults in order, a poll
+    // more than recorded with that reply again. Faults of a sample the program passed by go
+    // to its next polls; a sample index that goes back plays the run again.
+    void replayMatchesPollsBySampleAndOrder() {
+        const auto command = [](CommandCode code, int sample) {
+            QByteArray f =
+                frameHeader() + char(code) + char(1) + QByteArray(96, 0) + frameTrailer();
+            for (int k = 0; k < kChannels; ++k)
+                setField(f, 8 + 16 * k + 6, quint16(sample));
+            return f;
+        };
+        const auto reply = [&](int sample, quint16 volts) {
+            QByteArray r = makeReply(command(Poll, sample));
+            setReading(r, 0, volts, 1);
+            return r;
+        };
+        const QByteArray a = reply(1, 100), b = reply(1, 200), c = reply(2, 300);
+        QByteArray broken = c;
+        breakTrailer(broken);
+        const QByteArray hand = makeReply(command(Handshake, 0));
+        QTemporaryDir dir;
+        QFile file(dir.filePath("run.trace"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("# q7rk link trace 1\n# written by hand\n"
+                   "0.0 open tcp 127.0.0.1:4001\n"
+                   "0.1 > handshake #1 " +
+                   command(Handshake, 0).toHex() +
+                   "\n"
+                   "1.1 < #1 " +
+                   hand.toHex() +
+                   "\n"
+                   "2.0 note run started\n"
+                   "3.0 > poll #2 s=1 " +
+                   command(Poll, 1).toHex() +
+                   "\n"
+                   "3.5 < #2 " +
+                   a.toHex() +
+                   "\n"
+                   "4.0 > poll #3 s=1 =\n" // no reply
+                   "5.0 > poll #4 s=1 =\n"
+                   "5.3 < #4 " +
+                   b.left(50).toHex() +
+                   "\n" // in two pieces
+                   "5.4 < #4 " +
+                   b.mid(50).toHex() +
+                   "\n"
+                   "6.0 sample 1\n"
+                   "7.0 > poll #5 s=2 ~ 14:0002 30:0002 46:0002 62:0002 78:0002 94:0002\n"
+                   "7.2 < #5 " +
+                   broken.toHex() +
+                   "\n"
+                   "7.9 <x #5 " +
+                   c.toHex() +
+                   "\n" // dropped unread: not played
+                   "8.0 > poll #6 s=2 =\n"
+                   "8.3 < #6 =\n"
+                   "9.0 sample 2\n");
+        file.close();
+        QString error;
+        auto recording = LinkRecording::read(file.fileName(), &error);
+        QVERIFY2(recording, qPrintable(error));
+        QCOMPARE(recording->polls, 5);
+        ReplayResponder replay(*recording);
+        const auto bytes = [](const QList<ReplyPiece>& pieces) {
+            QByteArray all;
+            for (const ReplyPiece& p : pieces)
+                all += p.bytes;
+            return all;
+        };
+        QCOMPARE(bytes(replay.answer(command(Handshake, 0))), hand);
+        const QList<ReplyPiece> first = replay.answer(command(Poll, 1));
+        QCOMPARE(bytes(first), b); // the reply sample 1 was taken from, though A came first
+        QCOMPARE(first.size(), 1);
+        QCOMPARE(first[0].delayMs, 0.5);
+        QCOMPARE(bytes(replay.answer(command(Poll, 1))), QByteArray()); // the lost reply
+        // Sample 2 before the third poll of sample 1: an answer first, then the fault.
+        QCOMPARE(bytes(replay.answer(command(Poll, 2))), c);
+        QCOMPARE(bytes(replay.answer(command(Poll, 2))), broken);
+        QCOMPARE(bytes(replay.answer(command(Poll, 2))), c); // more than recorded
+        QCOMPARE(bytes(replay.answer(command(Poll, 1))), b); // the run again
+        QVERIFY(replay.answer(command(Result, 0)).isEmpty());
+
+        // Sample 1 polled once: its lost reply is owed to sample 2, after its answer.
+        ReplayResponder owing(*recording);
+        QCOMPARE(bytes(owing.answer(command(Poll, 1))), b);
+        QCOMPARE(bytes(owing.answer(command(Poll, 2))), c);
+        QCOMPARE(bytes(owing.answer(command(Poll, 2))), QByteArray());
+        QCOMPARE(bytes(owing.answer(command(Poll, 2))), broken);
+
+        for (const QByteArray& bad :
+             {QByteArray("hello\n"), QByteArray("# q7rk link trace 1\n1.0 > poll #1 s=1 zz\n"),
+              QByteArray("# q7rk link trace 1\n1.0 < #1 ~ 9:0g\n")}) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bad);
+            file.close();
+            QVERIFY(!LinkRecording::read(file.fileName(), &error));
+            QVERIFY2(error.startsWith(file.fileName() + ":"), qPrintable(error));
         }
     }
 

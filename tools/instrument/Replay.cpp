@@ -32,6 +32,12 @@ QByteArray lastPollReply(const QByteArray& bytes) {
     return {};
 }
 
+bool isHex(const QByteArray& text) {
+    return std::ranges::all_of(text, [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+}
+
 // "=", "~ OFF:HEX ..." against the last bytes in the same direction, or plain hex.
 std::optional<QByteArray> decodeBytes(const QList<QByteArray>& words, const QByteArray& last) {
     if (words.isEmpty()) return std::nullopt;
@@ -42,14 +48,17 @@ std::optional<QByteArray> decodeBytes(const QList<QByteArray>& words, const QByt
             const qsizetype colon = words[i].indexOf(':');
             bool ok = false;
             const qsizetype offset = words[i].left(colon).toLongLong(&ok);
-            const QByteArray changed = QByteArray::fromHex(words[i].mid(colon + 1));
-            if (colon < 0 || !ok || offset < 0 || offset + changed.size() > bytes.size())
+            const QByteArray hex = words[i].mid(colon + 1);
+            const QByteArray changed = QByteArray::fromHex(hex);
+            if (colon < 0 || !ok || offset < 0 || hex.isEmpty() || hex.size() % 2 != 0 ||
+                !isHex(hex) || offset + changed.size() > bytes.size())
                 return std::nullopt;
             bytes.replace(offset, changed.size(), changed);
         }
         return bytes;
     }
-    if (words.size() != 1 || words.first().size() % 2 != 0) return std::nullopt;
+    if (words.size() != 1 || words.first().size() % 2 != 0 || !isHex(words.first()))
+        return std::nullopt;
     return QByteArray::fromHex(words.first());
 }
 
