@@ -271,11 +271,15 @@ void RunController::markInterrupted() {
     }
 }
 
+const char* RunController::endReasonName(EndReason reason) {
+    static constexpr const char* names[] = {"finished", "stopped", "instrument silent",
+                                            "link lost"};
+    return names[int(reason)];
+}
+
 void RunController::endRun() {
-    static constexpr const char* reasons[] = {"finished", "stopped", "instrument silent",
-                                              "link lost"};
     QString ended = QStringLiteral("run ended: %1 at sample %2 - %3 samples late")
-                        .arg(QLatin1String(reasons[int(m_endReason)]))
+                        .arg(QLatin1String(endReasonName(m_endReason)))
                         .arg(m_channels.sampleIndex)
                         .arg(m_lateSamples);
     if (!m_endNotice.isEmpty()) ended += QStringLiteral(" - ") + m_endNotice;

@@ -53,6 +53,8 @@ public:
     // Samples of the last run that a late tick took from an earlier reading.
     int lateSamples() const { return m_lateSamples; }
     EndReason endReason() const { return m_endReason; }
+    // How the logs and traces name a reason: "finished", "stopped", "instrument silent", …
+    static const char* endReasonName(EndReason reason);
     // Why the last run was cut short, as the operator reads it; empty after a normal end or a
     // stop.
     QString endNotice() const;

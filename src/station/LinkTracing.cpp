@@ -9,25 +9,8 @@
 
 #include <QDateTime>
 #include <QDir>
+
 namespace q7rk {
-
-namespace {
-
-QString endText(RunController::EndReason reason) {
-    switch (reason) {
-    case RunController::EndReason::Finished:
-        return QStringLiteral("finished");
-    case RunController::EndReason::Stopped:
-        return QStringLiteral("stopped");
-    case RunController::EndReason::InstrumentSilent:
-        return QStringLiteral("instrument silent");
-    case RunController::EndReason::LinkLost:
-        return QStringLiteral("link lost");
-    }
-    return {};
-}
-
-} // namespace
 
 LinkTracing::LinkTracing(InstrumentLink& serial, InstrumentLink& ethernet, const ActiveLink& active,
                          RunController& run, ShellModel& shell, QString program, QObject* parent)
@@ -81,14 +64,12 @@ void LinkTracing::onRunStarted() {
 }
 
 void LinkTracing::onTicked(int samplesTaken) {
-    if (m_session)
-        m_session->sampleTaken(samplesTaken); // and the run's
-    else if (m_runTrace)
-        m_runTrace->sampleTaken(samplesTaken);
+    if (const auto trace = carried()) trace->sampleTaken(samplesTaken);
 }
 
 void LinkTracing::onRunEnded() {
-    note(QStringLiteral("run ended: ") + endText(m_run.endReason()));
+    note(QStringLiteral("run ended: ") +
+         QLatin1String(RunController::endReasonName(m_run.endReason())));
 }
 
 void LinkTracing::endRunTrace() {
@@ -103,18 +84,18 @@ void LinkTracing::endRunTrace() {
 }
 
 // The links carry one trace: the session's, which copies into the run's while one lasts.
+std::shared_ptr<LinkTrace> LinkTracing::carried() const {
+    return m_session ? m_session : m_runTrace;
+}
+
 void LinkTracing::attach() {
     if (m_session) m_session->copyInto(m_runTrace);
-    const std::shared_ptr<LinkTrace> trace = m_session ? m_session : m_runTrace;
-    m_serial.setTrace(trace);
-    m_ethernet.setTrace(trace);
+    m_serial.setTrace(carried());
+    m_ethernet.setTrace(carried());
 }
 
 void LinkTracing::note(const QString& text) {
-    if (m_session)
-        m_session->note(text); // and the run's
-    else if (m_runTrace)
-        m_runTrace->note(text);
+    if (const auto trace = carried()) trace->note(text);
 }
 
 } // namespace q7rk

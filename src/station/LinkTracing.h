@@ -37,6 +37,7 @@ private:
     void onTicked(int samplesTaken);
     void onRunEnded();
     void endRunTrace();
+    std::shared_ptr<LinkTrace> carried() const;
     void attach();
     void note(const QString& text);
 
